@@ -1,0 +1,48 @@
+# Helpers that every test, benchmark and fuzz folder uses.
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+
+# kvell_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# One GoogleTest executable, registered with CTest as one test.
+function(kvell_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# kvell_add_benchmark(<name> SOURCES <files...> LIBS <targets...>)
+function(kvell_add_benchmark name)
+  if(NOT KVELL_BENCH)
+    return()
+  endif()
+  find_package(benchmark REQUIRED)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark Threads::Threads)
+endfunction()
+
+# kvell_add_fuzzer(<name> SOURCES <files...> LIBS <targets...>)
+# Built only with -DKVELL_FUZZ=ON under clang.
+function(kvell_add_fuzzer name)
+  if(NOT KVELL_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# Adds every direct subfolder of the current folder that has a CMakeLists.txt.
+function(kvell_add_child_folders)
+  file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
