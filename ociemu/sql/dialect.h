@@ -1,0 +1,127 @@
+// The SQL side of ociemu: turns Oracle's dialect into SQLite statements, keeps
+// the Oracle catalogue (declared types, named constraints, sequences, users,
+// views, synonyms, directories) inside each database file, registers the
+// Oracle functions, and maps SQLite failures to Oracle errors.
+//
+// Storage conventions every part of ociemu relies on:
+//   DATE       TEXT 'YYYY-MM-DD HH:MM:SS' (sorts and compares as text)
+//   TIMESTAMP  TEXT 'YYYY-MM-DD HH:MM:SS.FFFFFFFFF' (+ ' +HH:MM' with time zone)
+//   NUMBER     INTEGER when integral and in range, else REAL
+//   VARCHAR2, CHAR, LONG, CLOB   TEXT;  RAW, LONG RAW, BLOB   BLOB
+//   ''         stored and compared as NULL
+//   ROWID      the SQLite rowid, shown as 18 characters (encode_rowid)
+// Tables keep their Oracle column declarations (e.g. "NUMBER(7,2)") as the
+// SQLite declared type, so sqlite3_column_decltype feeds the describe.
+//
+// Thread-safe: the functions are; a sqlite3 connection is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ociemu::sql {
+
+// An Oracle error: number (1017 for ORA-01017) and full text without the "ORA-nnnnn: " prefix.
+struct OracleError {
+  int code = 0;
+  std::string message;
+  int parse_offset = 0;  // character offset of a parse error in the original text
+};
+
+// Thrown by every function here that fails the way Oracle would.
+struct OracleException {
+  OracleError error;
+};
+
+// What a session contributes to translation and to the session-aware functions.
+struct SessionContext {
+  std::string user;                          // logged-on user, upper case (USER)
+  int64_t session_id = 0;                    // USERENV('SESSIONID')
+  std::string nls_date_format = "DD-MON-RR";  // changed by ALTER SESSION
+  std::string nls_timestamp_format = "DD-MON-RR HH.MI.SSXFF AM";
+};
+
+enum class StatementKind {
+  Select, Insert, Update, Delete, Merge,
+  Create, Drop, Alter, OtherDdl,          // DDL: commits before and after
+  PlsqlBlock,                             // BEGIN/DECLARE ... END; (part two)
+  Commit, Rollback, Savepoint, RollbackToSavepoint, SetTransaction,
+  AlterSession,                           // applied to SessionContext by translate()
+  Lock, Explain, Other,
+};
+
+// One placeholder occurrence of the original text, in text order.
+struct Placeholder {
+  std::string name;     // upper case without the colon; "1" for ":1"
+  int sqlite_index = 0; // 1-based parameter index in sqlite_sql; one index per distinct name
+};
+
+// Oracle's view of a column: internal type code (1 VARCHAR2, 2 NUMBER, 8 LONG,
+// 12 DATE, 23 RAW, 24 LONG RAW, 96 CHAR, 112 CLOB, 113 BLOB, 114 BFILE, 180/181/231 TIMESTAMPs...).
+struct OracleType {
+  int type_code = 1;
+  int data_size = 0;       // bytes (22 for NUMBER, 7 for DATE)
+  int precision = 0;       // NUMBER precision, 0 when not given
+  int scale = -127;        // -127 when not given
+  int char_size = 0;       // declared characters for character types
+  int charset_form = 1;    // 1 implicit, 2 national (NCHAR, NVARCHAR2, NCLOB)
+  std::string type_name;   // as declared, upper case ("VARCHAR2", "NUMBER", ...)
+};
+
+struct Translation {
+  StatementKind kind = StatementKind::Other;
+  int sql_function_code = 0;          // OCI_ATTR_SQLFNCODE value
+  int statement_type = 0;             // OCI_ATTR_STMT_TYPE value (OCI_STMT_SELECT 1 ...)
+  std::vector<std::string> sqlite_sql;  // statements to run in order (most have one; DDL may have several)
+  std::vector<Placeholder> placeholders;
+  std::vector<std::string> returning_into;  // out placeholders of RETURNING ... INTO, upper case
+  bool for_update = false;            // SELECT ... FOR UPDATE
+  bool nowait = false;                // ... NOWAIT
+  std::string locked_table;           // the table FOR UPDATE locks (upper case, owner-qualified)
+  std::string savepoint;              // for Savepoint / RollbackToSavepoint
+  // Type hints for select-list expressions whose declared type SQLite cannot
+  // tell (SYSDATE, TO_DATE(...), TO_CHAR(...)); empty slot = no hint.
+  std::vector<std::optional<OracleType>> select_types;
+};
+
+// Prepares a fresh or existing database file: the catalogue tables and the
+// Oracle functions on this connection. Call once per connection.
+void install(sqlite3* db, SessionContext* session);
+
+// Creates the SCOTT/TIGER account and the DEPT, EMP, BONUS, SALGRADE tables with their classic rows.
+void create_demo_schema(sqlite3* db);
+
+// Translates one Oracle statement (without a trailing ';' for SQL; PL/SQL
+// blocks keep theirs). Raises OracleException (ORA-00900, 00933, 00942, 00904...
+// with parse_offset) for text it cannot accept.
+Translation translate(std::string_view oracle_sql, sqlite3* db, SessionContext& session);
+
+// Oracle's error for a failed sqlite3 call on db (constraint names with
+// (OWNER.NAME), ORA-01400 for NOT NULL, ORA-00942 for a missing table...).
+OracleError map_sqlite_error(sqlite3* db, int sqlite_result_code);
+
+// The declared type of a column (from sqlite3_column_decltype), or nullopt when unknown.
+std::optional<OracleType> parse_declared_type(const char* declared_type);
+
+// Accounts. Status of a logon attempt.
+enum class LogonResult { Ok, GracePeriod, Expired, BadPassword };
+LogonResult authenticate(sqlite3* db, const std::string& user, const std::string& password);
+void change_password(sqlite3* db, const std::string& user, const std::string& new_password);
+
+// Value conversions shared with the call interface.
+std::string encode_rowid(int64_t table_object_id, int64_t sqlite_rowid);
+bool decode_rowid(std::string_view text, int64_t& table_object_id, int64_t& sqlite_rowid);
+// DATE/TIMESTAMP storage text <-> Oracle format model (TO_CHAR/TO_DATE rules).
+std::string format_datetime(std::string_view storage_text, std::string_view format_model);
+std::string parse_datetime(std::string_view text, std::string_view format_model);  // raises OracleException (ORA-01858, 01843...)
+// NUMBER as Oracle writes it as text: 0.5 -> ".5", 1e-130 in scientific form when needed.
+std::string format_number(double value);
+std::string format_number(int64_t value);
+
+}  // namespace ociemu::sql
