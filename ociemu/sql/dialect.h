@@ -88,6 +88,10 @@ struct Translation {
   // Type hints for select-list expressions whose declared type SQLite cannot
   // tell (SYSDATE, TO_DATE(...), TO_CHAR(...)); empty slot = no hint.
   std::vector<std::optional<OracleType>> select_types;
+  // For FOR UPDATE: 1-based result column of the last sqlite statement that
+  // carries the locked table's SQLite rowid, appended after the select list
+  // and hidden from the describe; 0 = not provided (the whole table is locked).
+  int lock_rowid_column = 0;
 };
 
 // Prepares a fresh or existing database file: the catalogue tables and the
@@ -116,6 +120,9 @@ void change_password(sqlite3* db, const std::string& user, const std::string& ne
 
 // Value conversions shared with the call interface.
 std::string encode_rowid(int64_t table_object_id, int64_t sqlite_rowid);
+// The object number encode_rowid uses for a table, given its SQLite name (as
+// sqlite3_update_hook reports it); 0 when the table is unknown.
+int64_t table_object_id(sqlite3* db, std::string_view sqlite_table);
 bool decode_rowid(std::string_view text, int64_t& table_object_id, int64_t& sqlite_rowid);
 // DATE/TIMESTAMP storage text <-> Oracle format model (TO_CHAR/TO_DATE rules).
 std::string format_datetime(std::string_view storage_text, std::string_view format_model);
