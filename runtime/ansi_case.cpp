@@ -1,0 +1,123 @@
+#include "runtime/ansi_case.h"
+
+#include <cstdint>
+
+namespace kvell {
+namespace {
+
+// Decodes one UTF-8 sequence at text[pos]; returns its length, or 0 when the
+// bytes there are no valid, shortest-form sequence.
+size_t decode_utf8(std::string_view text, size_t pos, char32_t& code) {
+  auto byte = [&](size_t i) { return static_cast<uint8_t>(text[pos + i]); };
+  uint8_t lead = byte(0);
+  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+  if (length == 0 || text.size() - pos < length) return 0;
+  static constexpr uint8_t lead_mask[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  code = lead & lead_mask[length];
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i) & 0x3F);
+  }
+  static constexpr char32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+void encode_utf8(char32_t code, std::string& out) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// In Latin Extended-A, case pairs are (even upper, odd lower) except in
+// 0139-0148 and 0179-017E, where the upper letter has the odd code.
+bool extended_a_odd_upper(char32_t c) { return (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E); }
+bool extended_a_paired(char32_t c) {
+  return (c >= 0x100 && c <= 0x137) || (c >= 0x139 && c <= 0x148) || (c >= 0x14A && c <= 0x177) ||
+         (c >= 0x179 && c <= 0x17E);
+}
+
+char32_t to_upper(char32_t c) {
+  if (c >= 'a' && c <= 'z') return c - 32;
+  if (c < 0x80) return c;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+  if (c == 0xFF) return 0x178;
+  if (c == 0xB5) return 0x39C;
+  if (c == 0x131) return 'I';
+  if (c == 0x17F) return 'S';
+  if (extended_a_paired(c)) {
+    bool is_lower = ((c & 1) == 1) != extended_a_odd_upper(c);
+    return is_lower ? c - 1 : c;
+  }
+  if (c == 0x3C2) return 0x3A3;
+  if (c >= 0x3B1 && c <= 0x3C9) return c - 0x20;
+  if (c == 0x3AC) return 0x386;
+  if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+  if (c == 0x3CC) return 0x38C;
+  if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  return c;
+}
+
+char32_t to_lower(char32_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c < 0x80) return c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
+  if (c == 0x178) return 0xFF;
+  if (c == 0x130) return 'i';
+  if (extended_a_paired(c)) {
+    bool is_upper = ((c & 1) == 1) == extended_a_odd_upper(c);
+    return is_upper ? c + 1 : c;
+  }
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 0x20;
+  if (c == 0x386) return 0x3AC;
+  if (c >= 0x388 && c <= 0x38A) return c + 0x25;
+  if (c == 0x38C) return 0x3CC;
+  if (c == 0x38E || c == 0x38F) return c + 0x3F;
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  return c;
+}
+
+template <typename Map>
+std::string map_case(std::string_view text, Map map) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    char32_t code;
+    size_t length = decode_utf8(text, pos, code);
+    if (length == 0) {
+      out += text[pos++];
+      continue;
+    }
+    encode_utf8(map(code), out);
+    pos += length;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string AnsiUpperCase(std::string_view text) { return map_case(text, to_upper); }
+std::string AnsiLowerCase(std::string_view text) { return map_case(text, to_lower); }
+
+int AnsiCompareText(std::string_view a, std::string_view b) {
+  return AnsiUpperCase(a).compare(AnsiUpperCase(b));
+}
+
+bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
+
+}  // namespace kvell
