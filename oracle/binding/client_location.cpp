@@ -222,8 +222,10 @@ void AddLog(const std::string& line) {
   OCILog += line;
 }
 
-// Only whole entries are taken out: a directory that merely ends another
-// entry ("/opt/lib" in "/usr/opt/lib") must not cut that entry apart.
+// Only whole entries are taken out, with one separator: a directory that
+// merely ends another entry ("/opt/lib" in "/usr/opt/lib") must not cut that
+// entry apart, and a trailing empty entry would add the current directory
+// to the library search.
 void SetLibraryPath(const std::string& dir) {
   if (!ModifyPath) return;
   Environment& environment = *OCIPlatform().environment;
@@ -233,7 +235,10 @@ void SetLibraryPath(const std::string& dir) {
   if (!dir.empty()) {
     std::string haystack = separator + fold_name(path) + separator;
     size_t found = haystack.find(separator + fold_name(dir) + separator);
-    if (found != std::string::npos) path.erase(found, dir.size() + 1);
+    if (found != std::string::npos) {
+      bool last_entry = found + dir.size() >= path.size();
+      path.erase(last_entry && found > 0 ? found - 1 : found, dir.size() + 1);
+    }
     path = path.empty() ? dir : dir + separator + path;
   }
   environment.Set(naming().ModifiedVariable, path);
