@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <vector>
 
 extern char** environ;
@@ -87,7 +88,8 @@ std::optional<int32_t> ChildProcess::TryExitCode() {
 std::unique_ptr<ChildProcess> PosixProcessLauncher::Start(const LaunchRequest& request) {
   SpawnSetup setup;
   setup.prepare(request.Directory);
-  std::string file = request.FileName;
+  // Resolved before the change of directory, so a bare name means the current one.
+  std::string file = request.Directory ? std::filesystem::absolute(request.FileName).string() : request.FileName;
   std::string parameters = request.Parameters.value_or("");
   std::vector<char*> argv{file.data()};
   if (request.Parameters) argv.push_back(parameters.data());
