@@ -28,11 +28,13 @@ int number_setting(const std::string& name, int fallback) {
   return value ? std::atoi(value) : fallback;
 }
 
+#ifdef READER_SIM_CARD
 // A field of exactly `width` characters: cut or padded with blanks.
 std::string fixed_width(std::string text, size_t width) {
   text.resize(width, ' ');
   return text;
 }
+#endif
 
 std::string padded_number(int value, int width) {
   char buffer[32];
