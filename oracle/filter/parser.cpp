@@ -16,6 +16,10 @@ constexpr size_t MaxNameLength = 256;  // string literals and bracketed names
 // Bounds the recursion of parsing, evaluating and freeing a tree, so that a
 // pathological text is an error rather than a stack overflow.
 constexpr int MaxDepth = 1000;
+// Every reading of IF evaluates its condition again, and its readers ask it
+// for a type and then a value, so the work grows exponentially with IFs
+// nested inside IFs; beyond this the text is rejected.
+constexpr int MaxConditionalNesting = 10;
 
 bool is_blank(char c) { return c >= 1 && c <= 32; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -216,9 +220,9 @@ class Parser {
 
   TExpressionPtr named_factor(const std::string& name) {
     skip_blanks();
+    if (name == "IF") return conditional();
     TParameterListPtr params;
     if (*p_ == '(') params = parameter_list(name);
-    if (name == "IF") return std::make_unique<TConditional>(std::move(params));
     if (int type = index_of(TypeCastNames, name); type >= 0) {
       if (!params) RaiseExpression("Missing argument to %s", name);
       return std::make_unique<TTypeCast>(std::move(params), static_cast<TExprType>(type));
@@ -228,6 +232,15 @@ class Parser {
     if (int func = index_of(StringFunctionNames, name); func >= 0)
       return std::make_unique<TStringExpression>(std::move(params), func);
     return resolve(name, std::move(params));
+  }
+
+  TExpressionPtr conditional() {
+    if (conditional_nesting_ == MaxConditionalNesting) throw EExpression("Expression too complex");
+    TParameterListPtr params;
+    ++conditional_nesting_;  // an error ends the parse, so no unwinding is needed
+    if (*p_ == '(') params = parameter_list("IF");
+    --conditional_nesting_;
+    return std::make_unique<TConditional>(std::move(params));
   }
 
   TParameterListPtr parameter_list(const std::string& name) {
@@ -311,6 +324,7 @@ class Parser {
   const char* p_;
   const TGetColumnExpression& get_column_;
   int depth_ = 0;
+  int conditional_nesting_ = 0;  // IFs open around the current position
 };
 
 }  // namespace

@@ -16,6 +16,7 @@ class NameNode : public TExpression {
  public:
   NameNode(std::string name, TParameterListPtr params) : Name(std::move(name)), Params(std::move(params)) {}
   TExprType ExprType() const override { return etInteger; }
+  int32_t AsInteger() const override { return 0; }
   std::string Name;
   TParameterListPtr Params;
 };
@@ -266,6 +267,17 @@ TEST_F(FilterParser, pathological_nesting_is_an_error_not_a_stack_overflow) {
   std::string chain = "1";
   for (int i = 0; i < 3000; ++i) chain += "+1";
   EXPECT_EQ(parse_error(chain), "Expression too complex");
+}
+
+TEST_F(FilterParser, conditionals_nest_ten_deep_at_most) {
+  auto nested = [](int depth) {
+    std::string text = "TRUE";
+    for (int i = 0; i < depth; ++i) text = "IF(" + text + " = TRUE, TRUE, FALSE)";
+    return text;
+  };
+  EXPECT_NO_THROW(parse(nested(10)));
+  EXPECT_EQ(parse_error(nested(11)), "Expression too complex");
+  EXPECT_NO_THROW(parse("IF(A = 1, 1, 2) + IF(B = 1, 1, 2) + IF(C = 1, IF(D = 1, 1, 2), 3)"));
 }
 
 // A failed parse must free its partial tree; the leak checker of the
