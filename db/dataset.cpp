@@ -624,8 +624,12 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
   switch (event) {
     case deFieldChange: {
       TField* field = reinterpret_cast<TField*>(info);
-      if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) modified_ = true;
-      update_calc_fields();
+      // Only a data value can change what calculated fields derive from;
+      // this also stops OnCalcFields from feeding itself.
+      if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) {
+        modified_ = true;
+        update_calc_fields();
+      }
       field->Change();
       break;
     }

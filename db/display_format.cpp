@@ -75,12 +75,6 @@ std::string format_section(const std::string& section, double value) {
   return unquote(section.substr(0, first)) + text + unquote(section.substr(last + 1));
 }
 
-std::string two(int value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d", value);
-  return buffer;
-}
-
 }  // namespace
 
 std::string format_float_pattern(const std::string& pattern, double value) {
@@ -92,56 +86,6 @@ std::string format_float_pattern(const std::string& pattern, double value) {
   std::string text = format_section(sections[0], value);
   bool shows_digit = text.find_first_of("123456789") != std::string::npos;
   return value < 0 && shows_digit ? "-" + text : text;
-}
-
-std::string format_date_time_pattern(const std::string& pattern, TDateTime value) {
-  const TFormatSettings& fs = FormatSettings();
-  int year, month, day, hour, minute, second, msec;
-  DecodeDate(value, year, month, day);
-  DecodeTime(value, hour, minute, second, msec);
-  std::string out;
-  for (size_t i = 0; i < pattern.size();) {
-    char raw = pattern[i];
-    if (raw == '"' || raw == '\'') {
-      size_t close = pattern.find(raw, i + 1);
-      if (close == std::string::npos) close = pattern.size();
-      out += pattern.substr(i + 1, close - i - 1);
-      i = close + 1;
-      continue;
-    }
-    char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));
-    size_t run = 1;
-    while (i + run < pattern.size() &&
-           std::tolower(static_cast<unsigned char>(pattern[i + run])) == c)
-      ++run;
-    if (c == 'd' && run >= 5) {
-      out += format_date_time_pattern(fs.ShortDateFormat, value);
-    } else if (c == 't' && run >= 2) {
-      out += format_date_time_pattern(fs.LongTimeFormat, value);
-    } else if (c == 't') {
-      out += format_date_time_pattern(fs.ShortTimeFormat, value);
-    } else if (c == 'c') {
-      out += format_date_time_pattern(fs.ShortDateFormat, value);
-      if (hour || minute || second) out += " " + format_date_time_pattern(fs.LongTimeFormat, value);
-    } else if (c == 'z') {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, run >= 3 ? "%03d" : "%d", msec);
-      out += buffer;
-    } else if (c == 'y') {
-      out += run >= 3 ? std::to_string(year) : two(year % 100);
-    } else if (c == 'd' || c == 'm' || c == 'h' || c == 'n' || c == 's') {
-      int v = c == 'd' ? day : c == 'm' ? month : c == 'h' ? hour : c == 'n' ? minute : second;
-      out += run >= 2 ? two(v) : std::to_string(v);
-    } else if (c == '/') {
-      out += std::string(run, fs.DateSeparator);
-    } else if (c == ':') {
-      out += std::string(run, fs.TimeSeparator);
-    } else {
-      out += pattern.substr(i, run);
-    }
-    i += run;
-  }
-  return out;
 }
 
 }  // namespace kvell

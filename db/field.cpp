@@ -7,6 +7,8 @@
 
 #include "db/dataset.h"
 #include "db/display_format.h"
+#include "runtime/date_text.h"
+#include "runtime/float_text.h"
 #include "runtime/str_convert.h"
 
 namespace kvell {
@@ -15,23 +17,9 @@ namespace {
 // Days from 1 January 0001 to 30 December 1899.
 constexpr int64_t DateDelta = 693594;
 
-double parse_float(const std::string& text) {
-  try {
-    return Variant(text).AsDouble();
-  } catch (const EVariantError&) {
-    throw EConvertError("'" + text + "' is not a valid floating point value");
-  }
-}
-
-TDateTime parse_date_time(const std::string& text) {
-  try {
-    return Variant(text).AsDateTime();
-  } catch (const EVariantError&) {
-    throw EConvertError("'" + text + "' is not a valid date and time");
-  }
-}
-
-std::string float_text(double value) { return Variant(value).AsString(); }
+double parse_float(const std::string& text) { return StrToFloat(text); }
+TDateTime parse_date_time(const std::string& text) { return StrToDateTime(text); }
+std::string float_text(double value) { return FloatToStr(value); }
 
 }  // namespace
 
@@ -224,7 +212,7 @@ void TStringField::SetAsInteger(int32_t value) { SetAsString(IntToStr(value)); }
 double TStringField::AsFloat() const { return parse_float(AsString()); }
 void TStringField::SetAsFloat(double value) { SetAsString(float_text(value)); }
 TDateTime TStringField::AsDateTime() const { return parse_date_time(AsString()); }
-void TStringField::SetAsDateTime(TDateTime value) { SetAsString(Variant::FromDateTime(value).AsString()); }
+void TStringField::SetAsDateTime(TDateTime value) { SetAsString(DateTimeToStr(value)); }
 
 bool TStringField::AsBoolean() const {
   std::string text = AsString();
@@ -512,7 +500,7 @@ std::string TDateTimeField::GetText(bool display_text) const {
   if (IsNull()) return "";
   std::string pattern = display_text ? DisplayFormat : std::string();
   if (pattern.empty()) pattern = DataType() == ftDate ? "ddddd" : DataType() == ftTime ? "tt" : "c";
-  return format_date_time_pattern(pattern, AsDateTime());
+  return FormatDateTime(pattern, AsDateTime());
 }
 
 // ---- blob fields ----

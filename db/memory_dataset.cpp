@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
+
+#include "runtime/ansi_case.h"
 
 namespace kvell {
 namespace {
@@ -23,9 +24,6 @@ int32_t read_id(const void* bookmark) {
   return id;
 }
 
-bool upper_equal(const std::string& a, const std::string& b, size_t length) {
-  return strncasecmp(a.c_str(), b.c_str(), length) == 0;
-}
 
 }  // namespace
 
@@ -340,7 +338,8 @@ void TMemoryDataSet::SetFieldData(TField* field, const void* buffer) {
   TRecordBuffer target = state == dsCalcFields ? CalcBuffer() : ActiveBuffer();
   uint8_t* slot = calculated ? calc_area(target) + field->Offset()
                              : data_area(target) + slot_of(field).offset;
-  bool empty_text = buffer && field->DataType() == ftString && *static_cast<const char*>(buffer) == '\0';
+  bool text = dynamic_cast<TStringField*>(field) != nullptr;
+  bool empty_text = buffer && text && *static_cast<const char*>(buffer) == '\0';
   if (!buffer || empty_text) {
     slot[0] = 1;
     std::memset(slot + 1, 0, field->DataSize());
@@ -358,7 +357,8 @@ const std::string* TMemoryDataSet::read_blob(const TField* field) {
   int index = slot_of(field).blob;
   if (index < 0) return nullptr;
   if (State() == dsFilter) return filter_record_ ? &filter_record_->blobs[index] : nullptr;
-  if (IsEditState(State()) && static_cast<const TBlobField*>(field)->Modified) return &edit_blobs_[index];
+  bool working = IsEditState(State()) || State() == dsNewValue;
+  if (working && static_cast<const TBlobField*>(field)->Modified) return &edit_blobs_[index];
   TRecordBuffer buffer = State() == dsCalcFields ? CalcBuffer() : ActiveBuffer();
   if (State() != dsCalcFields && IsEmpty()) return nullptr;
   if (GetBookmarkFlag(buffer) != bfCurrent) return nullptr;  // not stored yet
@@ -371,7 +371,9 @@ std::unique_ptr<TStream> TMemoryDataSet::CreateBlobStream(TField* field, TBlobSt
   int index = slot_of(field).blob;
   if (!blob_field || index < 0) return TDataSet::CreateBlobStream(field, mode);
   bool editing = IsEditState(State());
-  bool working_copy = blob_field->Modified || mode != bmRead;
+  if (State() == dsOldValue && mode != bmRead) DatabaseError(db_messages::NotEditing);
+  // Old values always come from the stored record.
+  bool working_copy = (blob_field->Modified || mode != bmRead) && State() != dsOldValue;
   if (working_copy && !blob_field->Modified && !editing && State() != dsNewValue)
     DatabaseError(db_messages::NotEditing);
   if (working_copy && !blob_field->Modified) {
@@ -545,13 +547,12 @@ bool TMemoryDataSet::record_matches(const std::vector<TField*>& fields, const Va
       continue;
     }
     std::string text = actual.AsString(), key = wanted.AsString();
-    if (options & loPartialKey) {
-      if (text.size() < key.size()) return false;
-      text.resize(key.size());
+    if (options & loCaseInsensitive) {
+      text = AnsiUpperCase(text);
+      key = AnsiUpperCase(key);
     }
-    bool same = (options & loCaseInsensitive) ? text.size() == key.size() && upper_equal(text, key, key.size())
-                                              : text == key;
-    if (!same) return false;
+    if ((options & loPartialKey) && text.size() > key.size()) text.resize(key.size());
+    if (text != key) return false;
   }
   return true;
 }

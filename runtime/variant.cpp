@@ -2,138 +2,20 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
+#include "runtime/date_text.h"
 #include "runtime/exception.h"
-#include "runtime/format_settings.h"
+#include "runtime/float_text.h"
 #include "runtime/str_convert.h"
 
 namespace kvell {
 namespace {
 
-// General float text: 15 significant digits, locale separator, no trailing
-// zeros, exponent without '+' or leading zeros.
-std::string float_text(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15G", value);
-  std::string text(buffer);
-  std::string result;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '.') {
-      result += FormatSettings().DecimalSeparator;
-    } else if (c == 'E') {
-      result += 'E';
-      size_t j = i + 1;
-      if (text[j] == '-') result += text[j];
-      if (text[j] == '-' || text[j] == '+') ++j;
-      while (j + 1 < text.size() && text[j] == '0') ++j;
-      result += text.substr(j);
-      break;
-    } else {
-      result += c;
-    }
-  }
-  return result;
-}
-
-std::string two_digits(int value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d", value);
-  return buffer;
-}
-
-// Expands the d/m/y/h/n/s letters of a short date or long time pattern.
-std::string expand_pattern(const std::string& pattern, TDateTime value) {
-  int year, month, day, hour, minute, second, msec;
-  DecodeDate(value, year, month, day);
-  DecodeTime(value, hour, minute, second, msec);
-  std::string out;
-  for (size_t i = 0; i < pattern.size();) {
-    char c = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
-    size_t run = 1;
-    while (i + run < pattern.size() &&
-           std::tolower(static_cast<unsigned char>(pattern[i + run])) == c)
-      ++run;
-    auto number = [&](int v) { out += run >= 2 ? two_digits(v) : std::to_string(v); };
-    switch (c) {
-      case 'd': number(day); break;
-      case 'm': number(month); break;
-      case 'y': out += run >= 3 ? std::to_string(year) : two_digits(year % 100); break;
-      case 'h': number(hour); break;
-      case 'n': number(minute); break;
-      case 's': number(second); break;
-      case '/': out += std::string(run, FormatSettings().DateSeparator); break;
-      case ':': out += std::string(run, FormatSettings().TimeSeparator); break;
-      default: out += pattern.substr(i, run); break;
-    }
-    i += run;
-  }
-  return out;
-}
-
-std::string date_time_text(TDateTime value) {
-  std::string text = expand_pattern(FormatSettings().ShortDateFormat, value);
-  if (value != std::trunc(value)) text += " " + expand_pattern(FormatSettings().LongTimeFormat, value);
-  return text;
-}
-
-std::vector<int> numbers_in(const std::string& text, size_t& pos, char separator, size_t max) {
-  std::vector<int> parts;
-  while (parts.size() < max && pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
-    int value = 0;
-    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])))
-      value = value * 10 + (text[pos++] - '0');
-    parts.push_back(value);
-    if (pos < text.size() && text[pos] == separator) ++pos; else break;
-  }
-  return parts;
-}
-
-// Reads "date [time]" in the order of the short date pattern.
-bool try_parse_date_time(const std::string& text, TDateTime& result) {
-  const TFormatSettings& fs = FormatSettings();
-  size_t pos = text.find_first_not_of(' ');
-  if (pos == std::string::npos) return false;
-  std::vector<int> date = numbers_in(text, pos, fs.DateSeparator, 3);
-  if (date.size() != 3) return false;
-  std::string order;
-  for (char c : fs.ShortDateFormat) {
-    char l = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if ((l == 'd' || l == 'm' || l == 'y') && order.find(l) == std::string::npos) order += l;
-  }
-  if (order.size() != 3) order = "dmy";
-  int d = date[order.find('d')], m = date[order.find('m')], y = date[order.find('y')];
-  if (y < 100) y += 2000;
-  TDateTime day_part;
-  if (!TryEncodeDate(y, m, d, day_part)) return false;
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  TDateTime time_part = 0;
-  if (pos < text.size()) {
-    std::vector<int> time = numbers_in(text, pos, fs.TimeSeparator, 3);
-    if (time.size() < 2) return false;
-    if (!TryEncodeTime(time[0], time[1], time.size() > 2 ? time[2] : 0, 0, time_part)) return false;
-    while (pos < text.size() && text[pos] == ' ') ++pos;
-    if (pos != text.size()) return false;
-  }
-  result = day_part < 0 ? day_part - time_part : day_part + time_part;
-  return true;
-}
-
 bool try_parse_float(const std::string& text, double& result) {
-  std::string copy = text;
-  for (char& c : copy) {
-    if (c == FormatSettings().DecimalSeparator) c = '.';
-    else if (c == '.') return false;
-  }
-  size_t start = copy.find_first_not_of(' ');
-  if (start == std::string::npos) return false;
-  const char* begin = copy.c_str() + start;
-  char* end = nullptr;
-  result = std::strtod(begin, &end);
-  while (*end == ' ') ++end;
-  return end != begin && *end == '\0' && std::isfinite(result);
+  std::optional<double> value = TryStrToFloat(text);
+  if (value) result = *value;
+  return value.has_value();
 }
 
 bool equal_no_case(const std::string& a, const char* b) {
@@ -251,8 +133,7 @@ bool Variant::AsBoolean() const {
 
 TDateTime Variant::AsDateTime() const {
   if (auto s = std::get_if<std::string>(&value_)) {
-    TDateTime result;
-    if (try_parse_date_time(*s, result)) return result;
+    if (std::optional<TDateTime> result = TryStrToDateTime(*s)) return *result;
     double d;
     if (try_parse_float(*s, d)) return d;
     fail_conversion("Date");
@@ -267,8 +148,8 @@ std::string Variant::AsString() const {
   if (auto b = std::get_if<bool>(&value_)) return *b ? "True" : "False";
   if (auto i = std::get_if<int32_t>(&value_)) return IntToStr(*i);
   if (auto l = std::get_if<int64_t>(&value_)) return IntToStr(*l);
-  if (auto d = std::get_if<double>(&value_)) return float_text(*d);
-  if (auto t = std::get_if<DateValue>(&value_)) return date_time_text(t->value);
+  if (auto d = std::get_if<double>(&value_)) return FloatToStr(*d);
+  if (auto t = std::get_if<DateValue>(&value_)) return DateTimeToStr(t->value);
   if (auto bytes = std::get_if<std::vector<uint8_t>>(&value_))
     return std::string(bytes->begin(), bytes->end());
   fail_conversion("String");
@@ -316,7 +197,7 @@ bool operator==(const Variant& left, const Variant& right) {
   if (left.IsBytes() || right.IsBytes()) return left.AsBytes() == right.AsBytes();
   if (left.IsEmpty() && right.IsEmpty()) return true;
   if (left.IsString() || right.IsString()) {
-    double l, r;
+    double l = 0, r = 0;
     if (try_parse_float(left.AsString(), l) && try_parse_float(right.AsString(), r)) return l == r;
     return left.AsString() == right.AsString();
   }
