@@ -159,7 +159,10 @@ int32_t checked_input_size(TMemoryStream& input) {
   return static_cast<int32_t>(size);
 }
 
-void check_positions(TMemoryStream& input, TMemoryStream& output) {
+// The coder reads the input's buffer while the output's grows, so one stream
+// cannot be both.
+void check_streams(TMemoryStream& input, TMemoryStream& output) {
+  if (&input == &output) throw EStreamError("Input and output must be different streams");
   if (input.Position() < 0 || output.Position() < 0) throw EStreamError("Invalid stream position");
 }
 
@@ -176,7 +179,7 @@ void check_recorded_size(int32_t size, int64_t code_bytes) {
 
 void CompressStream(TMemoryStream& Input, TMemoryStream& Output) {
   OracleLockGuard guard(compressor_lock());
-  check_positions(Input, Output);
+  check_streams(Input, Output);
   const int32_t size = checked_input_size(Input);
   const int64_t start = Output.Position();
   Output.SetSize(start + kHeaderSize + size);
@@ -194,7 +197,7 @@ void CompressStream(TMemoryStream& Input, TMemoryStream& Output) {
 
 void DecompressStream(TMemoryStream& Input, TMemoryStream& Output) {
   OracleLockGuard guard(compressor_lock());
-  check_positions(Input, Output);
+  check_streams(Input, Output);
   const int32_t size = read_length(Input);
   const int64_t code_start = Input.Position();
   const int64_t code_bytes = Input.Size() - code_start;

@@ -29,6 +29,13 @@ TEST(BadInput, a_missing_length_is_a_read_error) {
   EXPECT_THROW(decompress({5, 0, 0}), EStreamError);
 }
 
+TEST(BadInput, one_stream_cannot_be_both_input_and_output) {
+  TMemoryStream stream;
+  fill(stream, compress(sample_text(100, 1)));
+  EXPECT_THROW(CompressStream(stream, stream), EStreamError);
+  EXPECT_THROW(DecompressStream(stream, stream), EStreamError);
+}
+
 TEST(BadInput, cut_code_ends_the_output_with_a_correct_prefix) {
   const Bytes input = sample_text(20000, 8);
   const Bytes compressed = compress(input);

@@ -21,6 +21,14 @@ TEST(StreamPositions, compress_reads_from_the_input_position_and_records_that_le
   EXPECT_EQ(compressed, compress(Bytes(input.begin() + 400, input.end())));
 }
 
+TEST(StreamPositions, an_input_positioned_past_its_end_compresses_as_empty) {
+  TMemoryStream in, out;
+  fill(in, bytes_of("abc"));
+  in.SetPosition(10);
+  CompressStream(in, out);
+  EXPECT_EQ(contents(out), (Bytes{0, 0, 0, 0}));
+}
+
 TEST(StreamPositions, compress_keeps_what_lies_before_and_cuts_what_lies_after) {
   const Bytes input = sample_text(5000, 2);
   const Bytes alone = compress(input);
