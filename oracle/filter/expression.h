@@ -83,7 +83,8 @@ class TExpression {
 
 using TExpressionPtr = std::unique_ptr<TExpression>;
 
-// The argument list of a function call; owns its nodes, never holds an empty slot.
+// The argument list of a function call; owns its nodes, never holds an empty
+// slot. Thread-safe: no.
 class TParameterList {
  public:
   TParameterList() = default;
