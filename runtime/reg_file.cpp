@@ -1,5 +1,6 @@
 // The ".reg" text reader behind ParseRegText. Outside input: every malformed
 // line is passed over, never trusted.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -148,6 +149,10 @@ std::optional<std::string> decode_data(std::string_view data, bool unicode_file)
   return bytes;
 }
 
+// The host's registry nests keys at most this deep; deeper sections are
+// passed over so that no file can make the key tree arbitrarily deep.
+constexpr long kMaxKeyDepth = 512;
+
 class RegTextReader {
  public:
   explicit RegTextReader(MemoryRegistry& registry) : registry_(registry) {}
@@ -200,6 +205,7 @@ class RegTextReader {
       return;
     }
     key_ = slash == std::string_view::npos ? std::string() : std::string(path.substr(slash + 1));
+    if (std::count(key_.begin(), key_.end(), '\\') >= kMaxKeyDepth) return;
     if (deleting) {
       registry_.DeleteKey(root_, key_);
       return;

@@ -310,5 +310,34 @@ TEST_F(LinuxLoadingTest, the_transaction_server_library_is_looked_for_beside_the
   EXPECT_FALSE(MTSAvailable);
 }
 
+// Runs the probe program with `arguments` under `environment` (env(1)
+// syntax); its output.
+std::string run_probe(const std::string& environment, const std::string& arguments) {
+  std::string command = "env -u ORACLE_HOME -u LD_LIBRARY_PATH " + environment + " " + KVELL_BINDING_PROBE + " " +
+                        arguments + " 2>&1";
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (size_t read = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, read);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+TEST_F(LinuxLoadingTest, a_program_finds_the_client_from_its_parameters_environment_or_registry_file) {
+  std::string library = FakeClientPath("fake_all");
+  std::string env_home = MakeHome("env", {{"fake_v7", "libclntsh.so"}});
+  std::string reg_home = MakeHome("reg", {{"fake_v80", "libclntsh.so.19.1"}});
+  std::string reg_file = (root_ / "registry.reg").string();
+  std::ofstream(reg_file) << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ORACLE\\HOME0]\n"
+                          << "\"ORACLE_HOME\"=\"" << reg_home << "\"\n\"ORACLE_HOME_NAME\"=\"Ora19\"\n"
+                          << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ORACLE\\ALL_HOMES]\n\"HOME_COUNTER\"=\"1\"\n";
+  std::string no_registry = "KVELL_REGISTRY=/nonexistent/registry.reg";
+  EXPECT_EQ(run_probe(no_registry, "OCIDLL=" + library), "loaded " + library + "\n");
+  EXPECT_EQ(run_probe(no_registry + " ORACLE_HOME=" + env_home, ""), "loaded " + env_home + "/lib/libclntsh.so\n");
+  EXPECT_EQ(run_probe("KVELL_REGISTRY=" + reg_file, ""), "loaded " + reg_home + "/lib/libclntsh.so.19.1\n");
+  EXPECT_EQ(run_probe(no_registry, "").substr(0, 52), "Initialization error\r\nSQL*Net not properly installed");
+}
+
 }  // namespace
 }  // namespace kvell::testing

@@ -89,6 +89,13 @@ TEST(MemoryRegistry, subkeys_keep_creation_order_and_names_compare_without_case)
   EXPECT_TRUE(registry.SubKeys(kUser, "SOFTWARE").empty());
 }
 
+TEST(RegFile, sections_nested_deeper_than_the_host_allows_are_passed_over) {
+  std::string deep = "A";
+  for (int i = 0; i < 600; ++i) deep += "\\A";
+  MemoryRegistry registry = ParseRegText("[HKEY_LOCAL_MACHINE\\" + deep + "]\n\"V\"=\"1\"\n");
+  EXPECT_FALSE(registry.KeyExists(kMachine, "A"));
+}
+
 TEST(RegFile, an_unreadable_file_gives_an_empty_registry) {
   MemoryRegistry registry = LoadRegFile("/nonexistent/registry.reg");
   EXPECT_TRUE(registry.SubKeys(kMachine, "").empty());
