@@ -1,0 +1,580 @@
+#include "ociemu/api/convert.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "ociemu/api/errors.h"
+#include "ociemu/api/handles.h"
+
+namespace ociemu {
+namespace {
+
+constexpr int kTypeNumber = 2;
+constexpr int kTypeDate = 12;
+constexpr int kTypeRaw = 23;
+constexpr int kTypeLongRaw = 24;
+constexpr int kTypeBlob = 113;
+
+bool is_timestamp_type(int code) { return code == 180 || code == 181 || code == 231 || (code >= 187 && code <= 188) || code == 232; }
+
+std::string hex_text(const char* data, size_t size) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out(size * 2, '0');
+  for (size_t i = 0; i < size; ++i) {
+    auto byte = static_cast<unsigned char>(data[i]);
+    out[2 * i] = digits[byte >> 4];
+    out[2 * i + 1] = digits[byte & 15];
+  }
+  return out;
+}
+
+std::string real_text(double value) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  return buffer;
+}
+
+double text_to_double(const Cell& cell) {
+  std::string text(cell.data, cell.size);
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  while (end && *end == ' ') ++end;
+  if (text.empty() || end == nullptr || *end != 0) fail(1722);
+  return value;
+}
+
+double cell_as_double(const Cell& cell) {
+  switch (cell.kind) {
+    case Cell::Integer: return static_cast<double>(cell.integer);
+    case Cell::Real: return cell.real;
+    case Cell::Text: return text_to_double(cell);
+    default: fail(932, "inconsistent datatypes: expected NUMBER got BINARY");
+  }
+}
+
+int64_t cell_as_integer(const Cell& cell) {
+  if (cell.kind == Cell::Integer) return cell.integer;
+  double value = std::round(cell_as_double(cell));
+  if (!(value >= -9.2e18 && value <= 9.2e18)) fail(1455, "converting column overflows integer datatype");
+  return static_cast<int64_t>(value);
+}
+
+std::string number_text(const Cell& cell) {
+  switch (cell.kind) {
+    case Cell::Integer: return std::to_string(cell.integer);
+    case Cell::Real: return real_text(cell.real);
+    case Cell::Text: return std::string(cell.data, cell.size);
+    default: fail(932, "inconsistent datatypes: expected NUMBER got BINARY");
+  }
+}
+
+void write_integer(int64_t value, void* buf, int32_t size, bool is_unsigned) {
+  switch (size) {
+    case 1: { int8_t v = static_cast<int8_t>(value); std::memcpy(buf, &v, 1); break; }
+    case 2: { int16_t v = static_cast<int16_t>(value); std::memcpy(buf, &v, 2); break; }
+    case 4: { int32_t v = static_cast<int32_t>(value); std::memcpy(buf, &v, 4); break; }
+    case 8: std::memcpy(buf, &value, 8); break;
+    default: fail(932, "inconsistent datatypes: integer buffer of " + std::to_string(size) + " bytes");
+  }
+  (void)is_unsigned;
+}
+
+Placed place_bytes(const char* data, size_t length, void* buf, int32_t size) {
+  Placed placed;
+  placed.full_length = static_cast<uint32_t>(length);
+  size_t capacity = size > 0 ? static_cast<size_t>(size) : 0;
+  size_t n = length < capacity ? length : capacity;
+  if (n) std::memcpy(buf, data, n);
+  placed.written = static_cast<uint32_t>(n);
+  placed.truncated = n < length;
+  return placed;
+}
+
+Placed place_text(const std::string_view text, uint16_t dty, void* buf, int32_t size) {
+  auto* out = static_cast<char*>(buf);
+  switch (dty) {
+    case SQLT_STR: {
+      if (size <= 0) return Placed{false, !text.empty(), 0, static_cast<uint32_t>(text.size())};
+      Placed placed = place_bytes(text.data(), text.size(), buf, size - 1);
+      out[placed.written] = 0;
+      return placed;
+    }
+    case SQLT_AFC: {
+      Placed placed = place_bytes(text.data(), text.size(), buf, size);
+      if (size > 0 && placed.written < static_cast<uint32_t>(size)) {
+        std::memset(out + placed.written, ' ', size - placed.written);
+        placed.written = static_cast<uint32_t>(size);
+      }
+      return placed;
+    }
+    case SQLT_AVC: {
+      if (size <= 0) return Placed{false, !text.empty(), 0, static_cast<uint32_t>(text.size())};
+      Placed placed = place_bytes(text.data(), text.size(), buf, size - 1);
+      std::memset(out + placed.written, ' ', size - 1 - placed.written);
+      out[size - 1] = 0;
+      placed.written = static_cast<uint32_t>(size - 1);
+      return placed;
+    }
+    case SQLT_VCS:
+    case SQLT_VBI: {
+      Placed placed = place_bytes(text.data(), text.size(), out + 2, size - 2);
+      uint16_t prefix = static_cast<uint16_t>(placed.written);
+      std::memcpy(out, &prefix, 2);
+      return placed;
+    }
+    case SQLT_LVC:
+    case SQLT_LVB: {
+      Placed placed = place_bytes(text.data(), text.size(), out + 4, size - 4);
+      uint32_t prefix = placed.written;
+      std::memcpy(out, &prefix, 4);
+      return placed;
+    }
+    default:
+      return place_bytes(text.data(), text.size(), buf, size);
+  }
+}
+
+void parse_storage(std::string_view storage, int& year, int& month, int& day, int& hour, int& minute, int& second,
+                   uint32_t& nanos, int& tz_minutes) {
+  std::string text(storage);
+  year = month = day = 1;
+  hour = minute = second = 0;
+  nanos = 0;
+  tz_minutes = 0;
+  int consumed = 0;
+  if (std::sscanf(text.c_str(), "%d-%d-%d%n", &year, &month, &day, &consumed) < 3) {
+    fail(1858);
+  }
+  const char* rest = text.c_str() + consumed;
+  int more = 0;
+  if (std::sscanf(rest, " %d:%d:%d%n", &hour, &minute, &second, &more) == 3) rest += more;
+  if (*rest == '.') {
+    ++rest;
+    uint32_t scale = 100000000;
+    while (*rest >= '0' && *rest <= '9') {
+      nanos += static_cast<uint32_t>(*rest - '0') * scale;
+      scale /= 10;
+      ++rest;
+    }
+  }
+  int tz_hours = 0, tz_mins = 0;
+  char sign = 0;
+  if (std::sscanf(rest, " %c%d:%d", &sign, &tz_hours, &tz_mins) == 3 && (sign == '+' || sign == '-')) {
+    tz_minutes = (sign == '-' ? -1 : 1) * (tz_hours * 60 + tz_mins);
+  }
+}
+
+}  // namespace
+
+Cell cell_at(sqlite3_stmt* stmt, int column) {
+  Cell cell;
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+      cell.kind = Cell::Integer;
+      cell.integer = sqlite3_column_int64(stmt, column);
+      break;
+    case SQLITE_FLOAT:
+      cell.kind = Cell::Real;
+      cell.real = sqlite3_column_double(stmt, column);
+      break;
+    case SQLITE_TEXT:
+      cell.kind = Cell::Text;
+      cell.data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+      cell.size = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
+      if (cell.size == 0) cell.kind = Cell::Null;  // '' is NULL
+      break;
+    case SQLITE_BLOB:
+      cell.kind = Cell::Blob;
+      cell.data = static_cast<const char*>(sqlite3_column_blob(stmt, column));
+      cell.size = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
+      if (cell.size == 0) cell.kind = Cell::Null;
+      break;
+    default:
+      break;
+  }
+  return cell;
+}
+
+StoredCell StoredCell::from(const Cell& cell) {
+  StoredCell stored;
+  stored.kind = cell.kind;
+  stored.integer = cell.integer;
+  stored.real = cell.real;
+  if (cell.data) stored.bytes.assign(cell.data, cell.size);
+  return stored;
+}
+
+Cell StoredCell::view() const {
+  Cell cell;
+  cell.kind = kind;
+  cell.integer = integer;
+  cell.real = real;
+  if (kind == Cell::Text || kind == Cell::Blob) {
+    cell.data = bytes.data();
+    cell.size = bytes.size();
+  }
+  return cell;
+}
+
+std::string render_text(const Cell& cell, const sql::OracleType& column, const sql::SessionContext& session) {
+  switch (cell.kind) {
+    case Cell::Integer: return sql::format_number(cell.integer);
+    case Cell::Real: return sql::format_number(cell.real);
+    case Cell::Blob: return hex_text(cell.data, cell.size);
+    case Cell::Text: {
+      std::string_view text(cell.data, cell.size);
+      if (column.type_code == kTypeDate) return sql::format_datetime(text, session.nls_date_format);
+      if (is_timestamp_type(column.type_code)) return sql::format_datetime(text, session.nls_timestamp_format);
+      return std::string(text);
+    }
+    default: return {};
+  }
+}
+
+Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty, void* buf, int32_t size,
+                   const sql::SessionContext& session) {
+  if (cell.kind == Cell::Null) return Placed{true, false, 0, 0};
+  switch (dty) {
+    case SQLT_INT:
+    case SQLT_UIN: {
+      write_integer(cell_as_integer(cell), buf, size, dty == SQLT_UIN);
+      return Placed{false, false, static_cast<uint32_t>(size), static_cast<uint32_t>(size)};
+    }
+    case SQLT_FLT:
+    case SQLT_BDOUBLE:
+    case SQLT_BFLOAT:
+    case SQLT_IBDOUBLE:
+    case SQLT_IBFLOAT: {
+      double value = cell_as_double(cell);
+      if (size == 4 || dty == SQLT_BFLOAT || dty == SQLT_IBFLOAT) {
+        float f = static_cast<float>(value);
+        std::memcpy(buf, &f, 4);
+        return Placed{false, false, 4, 4};
+      }
+      std::memcpy(buf, &value, sizeof value);
+      return Placed{false, false, 8, 8};
+    }
+    case SQLT_NUM:
+    case SQLT_VNU: {
+      std::vector<ub1> bytes = encode_number(number_text(cell));
+      auto* out = static_cast<ub1*>(buf);
+      if (dty == SQLT_VNU) {
+        if (size < 22) fail(932, "inconsistent datatypes: NUMBER buffer too small");
+        out[0] = static_cast<ub1>(bytes.size());
+        std::memcpy(out + 1, bytes.data(), bytes.size());
+        return Placed{false, false, static_cast<uint32_t>(bytes.size() + 1), static_cast<uint32_t>(bytes.size() + 1)};
+      }
+      return place_bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size(), buf, size);
+    }
+    case SQLT_DAT:
+    case SQLT_ODT: {
+      if (cell.kind != Cell::Text) fail(932, "inconsistent datatypes: expected DATE got NUMBER");
+      ub1 date[7];
+      if (!storage_to_oracle_date(std::string_view(cell.data, cell.size), date)) fail(1858);
+      if (dty == SQLT_DAT) {
+        if (size < 7) fail(932, "inconsistent datatypes: DATE buffer too small");
+        std::memcpy(buf, date, 7);
+        return Placed{false, false, 7, 7};
+      }
+      OCIDate value{};
+      value.OCIDateYYYY = static_cast<sb2>((date[0] - 100) * 100 + (date[1] - 100));
+      value.OCIDateMM = date[2];
+      value.OCIDateDD = date[3];
+      value.OCIDateTime = OCITime{static_cast<ub1>(date[4] - 1), static_cast<ub1>(date[5] - 1), static_cast<ub1>(date[6] - 1)};
+      std::memcpy(buf, &value, sizeof value);
+      return Placed{false, false, sizeof value, sizeof value};
+    }
+    case SQLT_RDD: {
+      auto* rowid = live<RowidDescriptor>(*static_cast<void**>(buf));
+      if (rowid == nullptr) fail(932, "inconsistent datatypes: no ROWID descriptor");
+      rowid->text = render_text(cell, column, session);
+      return Placed{false, false, static_cast<uint32_t>(sizeof(void*)), static_cast<uint32_t>(sizeof(void*))};
+    }
+    case SQLT_DATE:
+    case SQLT_TIMESTAMP:
+    case SQLT_TIMESTAMP_TZ:
+    case SQLT_TIMESTAMP_LTZ: {
+      DateTimeDescriptor* dt = live_datetime(*static_cast<void**>(buf));
+      if (dt == nullptr || cell.kind != Cell::Text) fail(932, "inconsistent datatypes: expected TIMESTAMP");
+      storage_to_datetime(std::string_view(cell.data, cell.size), *dt);
+      return Placed{false, false, static_cast<uint32_t>(sizeof(void*)), static_cast<uint32_t>(sizeof(void*))};
+    }
+    case SQLT_BIN:
+    case SQLT_LBI:
+    case SQLT_VBI:
+    case SQLT_LVB:
+      if (cell.kind == Cell::Blob || cell.kind == Cell::Text) {
+        return place_text(std::string_view(cell.data, cell.size), dty, buf, size);
+      }
+      return place_text(render_text(cell, column, session), dty, buf, size);
+    default:
+      if (cell.kind == Cell::Text && column.type_code != kTypeDate && !is_timestamp_type(column.type_code)) {
+        return place_text(std::string_view(cell.data, cell.size), dty, buf, size);
+      }
+      return place_text(render_text(cell, column, session), dty, buf, size);
+  }
+}
+
+uint32_t implied_length(uint16_t dty, const void* buf, int32_t size) {
+  if (size < 0) size = 0;
+  switch (dty) {
+    case SQLT_STR:
+      return static_cast<uint32_t>(strnlen(static_cast<const char*>(buf), static_cast<size_t>(size)));
+    case SQLT_AVC:
+      return static_cast<uint32_t>(strnlen(static_cast<const char*>(buf), static_cast<size_t>(size)));
+    case SQLT_VCS:
+    case SQLT_VBI: {
+      uint16_t prefix = 0;
+      std::memcpy(&prefix, buf, 2);
+      return prefix;
+    }
+    case SQLT_LVC:
+    case SQLT_LVB: {
+      uint32_t prefix = 0;
+      std::memcpy(&prefix, buf, 4);
+      return prefix;
+    }
+    default:
+      return static_cast<uint32_t>(size);
+  }
+}
+
+void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, uint32_t length) {
+  const auto* bytes = static_cast<const char*>(buf);
+  switch (dty) {
+    case SQLT_INT: {
+      int64_t value = 0;
+      switch (length) {
+        case 1: value = *reinterpret_cast<const int8_t*>(bytes); break;
+        case 2: { int16_t v; std::memcpy(&v, bytes, 2); value = v; break; }
+        case 4: { int32_t v; std::memcpy(&v, bytes, 4); value = v; break; }
+        case 8: std::memcpy(&value, bytes, 8); break;
+        default: fail(932, "inconsistent datatypes: integer of " + std::to_string(length) + " bytes");
+      }
+      sqlite3_bind_int64(stmt, index, value);
+      return;
+    }
+    case SQLT_UIN: {
+      uint64_t value = 0;
+      switch (length) {
+        case 1: value = static_cast<uint8_t>(bytes[0]); break;
+        case 2: { uint16_t v; std::memcpy(&v, bytes, 2); value = v; break; }
+        case 4: { uint32_t v; std::memcpy(&v, bytes, 4); value = v; break; }
+        case 8: std::memcpy(&value, bytes, 8); break;
+        default: fail(932, "inconsistent datatypes: integer of " + std::to_string(length) + " bytes");
+      }
+      sqlite3_bind_int64(stmt, index, static_cast<int64_t>(value));
+      return;
+    }
+    case SQLT_FLT:
+    case SQLT_BDOUBLE:
+    case SQLT_BFLOAT:
+    case SQLT_IBDOUBLE:
+    case SQLT_IBFLOAT: {
+      double value = 0;
+      if (length == 4) {
+        float f;
+        std::memcpy(&f, bytes, 4);
+        value = f;
+      } else {
+        std::memcpy(&value, bytes, sizeof value);
+      }
+      sqlite3_bind_double(stmt, index, value);
+      return;
+    }
+    case SQLT_NUM:
+    case SQLT_VNU: {
+      const auto* number = reinterpret_cast<const ub1*>(bytes);
+      std::string text = dty == SQLT_VNU ? decode_number(number + 1, number[0]) : decode_number(number, length);
+      char* end = nullptr;
+      long long integral = std::strtoll(text.c_str(), &end, 10);
+      if (end && *end == 0 && text.size() < 19) {
+        sqlite3_bind_int64(stmt, index, integral);
+      } else {
+        sqlite3_bind_double(stmt, index, std::strtod(text.c_str(), nullptr));
+      }
+      return;
+    }
+    case SQLT_DAT: {
+      std::string storage = oracle_date_to_storage(reinterpret_cast<const ub1*>(bytes));
+      sqlite3_bind_text(stmt, index, storage.c_str(), static_cast<int>(storage.size()), SQLITE_TRANSIENT);
+      return;
+    }
+    case SQLT_ODT: {
+      OCIDate date;
+      std::memcpy(&date, bytes, sizeof date);
+      char storage[32];
+      std::snprintf(storage, sizeof storage, "%04d-%02d-%02d %02d:%02d:%02d", date.OCIDateYYYY, date.OCIDateMM,
+                    date.OCIDateDD, date.OCIDateTime.OCITimeHH, date.OCIDateTime.OCITimeMI,
+                    date.OCIDateTime.OCITimeSS);
+      sqlite3_bind_text(stmt, index, storage, -1, SQLITE_TRANSIENT);
+      return;
+    }
+    case SQLT_RDD: {
+      auto* rowid = live<RowidDescriptor>(*reinterpret_cast<void* const*>(bytes));
+      if (rowid == nullptr || rowid->text.empty()) fail(1410);
+      sqlite3_bind_text(stmt, index, rowid->text.c_str(), static_cast<int>(rowid->text.size()), SQLITE_TRANSIENT);
+      return;
+    }
+    case SQLT_DATE:
+    case SQLT_TIMESTAMP:
+    case SQLT_TIMESTAMP_TZ:
+    case SQLT_TIMESTAMP_LTZ: {
+      DateTimeDescriptor* dt = live_datetime(*reinterpret_cast<void* const*>(bytes));
+      if (dt == nullptr) fail(932, "inconsistent datatypes: no datetime descriptor");
+      std::string storage = datetime_to_storage(*dt);
+      sqlite3_bind_text(stmt, index, storage.c_str(), static_cast<int>(storage.size()), SQLITE_TRANSIENT);
+      return;
+    }
+    case SQLT_BIN:
+    case SQLT_LBI:
+    case SQLT_VBI:
+    case SQLT_LVB: {
+      size_t skip = dty == SQLT_VBI ? 2 : dty == SQLT_LVB ? 4 : 0;
+      if (length == 0) {
+        sqlite3_bind_null(stmt, index);
+      } else {
+        sqlite3_bind_blob(stmt, index, bytes + skip, static_cast<int>(length), SQLITE_STATIC);
+      }
+      return;
+    }
+    default: {
+      size_t skip = dty == SQLT_VCS ? 2 : dty == SQLT_LVC ? 4 : 0;
+      if (length == 0) {
+        sqlite3_bind_null(stmt, index);  // '' is NULL
+      } else {
+        sqlite3_bind_text(stmt, index, bytes + skip, static_cast<int>(length), SQLITE_STATIC);
+      }
+      return;
+    }
+  }
+}
+
+bool storage_to_oracle_date(std::string_view storage, ub1 out[7]) {
+  int year, month, day, hour, minute, second, tz;
+  uint32_t nanos;
+  parse_storage(storage, year, month, day, hour, minute, second, nanos, tz);
+  if (year == 0 || year < -4712 || year > 9999) return false;
+  out[0] = static_cast<ub1>(year / 100 + 100);
+  out[1] = static_cast<ub1>(year % 100 + 100);
+  out[2] = static_cast<ub1>(month);
+  out[3] = static_cast<ub1>(day);
+  out[4] = static_cast<ub1>(hour + 1);
+  out[5] = static_cast<ub1>(minute + 1);
+  out[6] = static_cast<ub1>(second + 1);
+  return true;
+}
+
+std::string oracle_date_to_storage(const ub1 in[7]) {
+  int year = (in[0] - 100) * 100 + (in[1] - 100);
+  if (in[2] < 1 || in[2] > 12 || in[3] < 1 || in[3] > 31 || in[4] < 1 || in[4] > 24 || in[5] < 1 || in[5] > 60 ||
+      in[6] < 1 || in[6] > 60) {
+    fail(1858);
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, in[2], in[3], in[4] - 1, in[5] - 1,
+                in[6] - 1);
+  return text;
+}
+
+void storage_to_datetime(std::string_view storage, DateTimeDescriptor& out) {
+  parse_storage(storage, out.year, out.month, out.day, out.hour, out.minute, out.second, out.nanos, out.tz_minutes);
+}
+
+std::string datetime_to_storage(const DateTimeDescriptor& in) {
+  char text[64];
+  int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", in.year, in.month, in.day, in.hour,
+                        in.minute, in.second);
+  if (in.type() == OCI_DTYPE_DATE) return std::string(text, static_cast<size_t>(n));
+  n += std::snprintf(text + n, sizeof text - n, ".%09u", in.nanos);
+  if (in.type() == OCI_DTYPE_TIMESTAMP_TZ) {
+    int offset = in.tz_minutes < 0 ? -in.tz_minutes : in.tz_minutes;
+    std::snprintf(text + n, sizeof text - n, " %c%02d:%02d", in.tz_minutes < 0 ? '-' : '+', offset / 60, offset % 60);
+  }
+  return text;
+}
+
+std::vector<ub1> encode_number(std::string_view decimal) {
+  // Normalise to sign, significant digits and the count of digits before the point.
+  std::string text(decimal);
+  double check = std::strtod(text.c_str(), nullptr);
+  if (std::isinf(check)) fail(1426, "numeric overflow");
+  bool negative = false;
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  std::string digits;
+  int point = -1;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits += c;
+    } else if (c == '.' && point < 0) {
+      point = static_cast<int>(digits.size());
+    } else {
+      break;
+    }
+  }
+  if (point < 0) point = static_cast<int>(digits.size());
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) point += std::atoi(text.c_str() + i + 1);
+  size_t first = digits.find_first_not_of('0');
+  if (digits.empty() || first == std::string::npos) return {0x80};
+  point -= static_cast<int>(first);
+  digits.erase(0, first);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  // Align to base-100 pairs: the exponent counts pairs before the point.
+  if (point % 2 != 0) {
+    digits.insert(digits.begin(), '0');
+    ++point;
+  }
+  if (digits.size() % 2) digits += '0';
+  if (digits.size() > 40) digits.resize(40);  // 20 mantissa bytes at most
+  int exponent = point / 2 - 1;
+  std::vector<ub1> out;
+  out.push_back(static_cast<ub1>(negative ? 62 - exponent : 193 + exponent));
+  for (size_t k = 0; k + 1 < digits.size(); k += 2) {
+    int pair = (digits[k] - '0') * 10 + (digits[k + 1] - '0');
+    out.push_back(static_cast<ub1>(negative ? 101 - pair : pair + 1));
+  }
+  while (out.size() > 1 && out.back() == (negative ? 101 : 1)) out.pop_back();
+  if (negative && out.size() < 21) out.push_back(102);
+  return out;
+}
+
+std::string decode_number(const ub1* bytes, size_t length) {
+  if (length == 0 || (length == 1 && bytes[0] == 0x80)) return "0";
+  bool positive = (bytes[0] & 0x80) != 0;
+  int exponent = positive ? bytes[0] - 193 : static_cast<ub1>(~bytes[0]) - 193;
+  size_t end = length;
+  if (!positive && end > 1 && bytes[end - 1] == 102) --end;
+  std::string digits;
+  for (size_t k = 1; k < end; ++k) {
+    int pair = positive ? bytes[k] - 1 : 101 - bytes[k];
+    digits += static_cast<char>('0' + pair / 10);
+    digits += static_cast<char>('0' + pair % 10);
+  }
+  int point = (exponent + 1) * 2;  // digits before the decimal point
+  std::string out = positive ? "" : "-";
+  if (point <= 0) {
+    out += "0." + std::string(static_cast<size_t>(-point), '0') + digits;
+  } else if (static_cast<size_t>(point) >= digits.size()) {
+    out += digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+  } else {
+    out += digits.substr(0, static_cast<size_t>(point)) + "." + digits.substr(static_cast<size_t>(point));
+  }
+  // Tidy: no leading zeros before the point, no trailing zeros after it.
+  size_t sign = positive ? 0 : 1;
+  while (out.size() > sign + 1 && out[sign] == '0' && out[sign + 1] != '.') out.erase(sign, 1);
+  if (out.find('.') != std::string::npos) {
+    out.erase(out.find_last_not_of('0') + 1);
+    if (out.back() == '.') out.pop_back();
+  }
+  return out;
+}
+
+}  // namespace ociemu

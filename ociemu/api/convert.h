@@ -1,0 +1,74 @@
+// Conversions between stored values (as the SQLite connection returns them)
+// and the application's buffers in Oracle's external types, in both
+// directions, plus the DATE and NUMBER byte formats.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ociemu/api/oci.h"
+#include "ociemu/sql/dialect.h"
+
+struct sqlite3_stmt;
+
+namespace ociemu {
+
+struct DateTimeDescriptor;
+
+// One stored value, viewed without copying.
+struct Cell {
+  enum Kind : uint8_t { Null, Integer, Real, Text, Blob };
+  Kind kind = Null;
+  int64_t integer = 0;
+  double real = 0;
+  const char* data = nullptr;  // Text and Blob
+  size_t size = 0;
+};
+
+Cell cell_at(sqlite3_stmt* stmt, int column);
+
+// A value kept beyond the statement step (scrollable and locking cursors).
+struct StoredCell {
+  Cell::Kind kind = Cell::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string bytes;
+  static StoredCell from(const Cell& cell);
+  Cell view() const;
+};
+
+// Result of placing one value into an application buffer.
+struct Placed {
+  bool is_null = false;
+  bool truncated = false;
+  uint32_t written = 0;      // bytes placed (the returned length)
+  uint32_t full_length = 0;  // length before truncation
+};
+
+// Writes cell (of column type `column`) into buf of `size` bytes as external type dty.
+// Throws OracleFailure for impossible conversions (ORA-00932, ORA-01722).
+Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty, void* buf, int32_t size,
+                   const sql::SessionContext& session);
+
+// Binds element `buf` (external type dty, `length` bytes) as parameter `index`.
+void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, uint32_t length);
+
+// The length of an input element when the application gave no length array.
+uint32_t implied_length(uint16_t dty, const void* buf, int32_t size);
+
+// The text Oracle shows for a value of this column type (dates in the session's format, numbers as Oracle writes them).
+std::string render_text(const Cell& cell, const sql::OracleType& column, const sql::SessionContext& session);
+
+// DATE storage text ('YYYY-MM-DD HH:MM:SS') <-> 7-byte SQLT_DAT.
+bool storage_to_oracle_date(std::string_view storage, ub1 out[7]);
+std::string oracle_date_to_storage(const ub1 in[7]);
+void storage_to_datetime(std::string_view storage, DateTimeDescriptor& out);
+std::string datetime_to_storage(const DateTimeDescriptor& in);
+
+// NUMBER bytes (exponent byte + base-100 mantissa, without a length byte) <-> decimal text.
+std::vector<ub1> encode_number(std::string_view decimal);
+std::string decode_number(const ub1* bytes, size_t length);
+
+}  // namespace ociemu

@@ -1,0 +1,179 @@
+#include "ociemu/api/database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "ociemu/api/errors.h"
+#include "ociemu/sql/dialect.h"
+
+namespace ociemu {
+namespace {
+
+std::string trim(std::string_view text) {
+  size_t begin = text.find_first_not_of(" \t\r\n");
+  if (begin == std::string_view::npos) return {};
+  size_t end = text.find_last_not_of(" \t\r\n");
+  return std::string(text.substr(begin, end - begin + 1));
+}
+
+std::string upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+std::string default_database_path() {
+  namespace fs = std::filesystem;
+  fs::path dir;
+  if (const char* home = std::getenv("OCIEMU_HOME"); home && *home) {
+    dir = home;
+  } else if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) {
+    dir = fs::path(data) / "ociemu";
+  } else if (const char* user_home = std::getenv("HOME"); user_home && *user_home) {
+    dir = fs::path(user_home) / ".local" / "share" / "ociemu";
+  } else {
+    dir = fs::temp_directory_path() / "ociemu";
+  }
+  std::error_code ignored;
+  fs::create_directories(dir, ignored);
+  return (dir / "default.db").string();
+}
+
+std::string lookup_alias(const std::string& name) {
+  const char* file = std::getenv("OCIEMU_ALIASES");
+  if (file == nullptr || *file == 0) fail(12154);
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t eq = line.find('=');
+    if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+    if (upper(trim(line.substr(0, eq))) == upper(name)) return trim(line.substr(eq + 1));
+  }
+  fail(12154);
+}
+
+}  // namespace
+
+std::string resolve_connect_string(std::string_view connect_string) {
+  std::string text = trim(connect_string);
+  if (text.empty()) return default_database_path();
+  bool is_path = text.find('/') != std::string::npos ||
+                 (text.size() > 3 && text.compare(text.size() - 3, 3, ".db") == 0);
+  return is_path ? text : lookup_alias(text);
+}
+
+std::chrono::milliseconds lock_wait_limit() {
+  if (const char* value = std::getenv("OCIEMU_LOCK_TIMEOUT_MS"); value && *value) {
+    return std::chrono::milliseconds(std::atol(value));
+  }
+  return std::chrono::milliseconds(10000);
+}
+
+bool LockTable::conflicts(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids) const {
+  auto found = tables_.find(table);
+  if (found == tables_.end()) return false;
+  const TableLocks& locks = found->second;
+  if (locks.table_owner != 0 && locks.table_owner != owner) return true;
+  if (rowids.empty()) {
+    return std::any_of(locks.rows.begin(), locks.rows.end(), [&](auto& row) { return row.second != owner; });
+  }
+  return std::any_of(rowids.begin(), rowids.end(), [&](int64_t rowid) {
+    auto row = locks.rows.find(rowid);
+    return row != locks.rows.end() && row->second != owner;
+  });
+}
+
+void LockTable::acquire(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids,
+                        bool nowait) {
+  std::unique_lock lock(mutex_);
+  auto deadline = std::chrono::steady_clock::now() + lock_wait_limit();
+  while (conflicts(owner, table, rowids)) {
+    if (nowait || released_.wait_until(lock, deadline) == std::cv_status::timeout) {
+      if (conflicts(owner, table, rowids)) fail(54);
+    }
+  }
+  TableLocks& locks = tables_[table];
+  if (rowids.empty()) locks.table_owner = owner;
+  for (int64_t rowid : rowids) locks.rows[rowid] = owner;
+}
+
+bool LockTable::held_by_other(uint64_t owner, const std::string& table, int64_t rowid) const {
+  std::lock_guard lock(mutex_);
+  return conflicts(owner, table, {rowid});
+}
+
+void LockTable::release_all(uint64_t owner) {
+  {
+    std::lock_guard lock(mutex_);
+    for (auto it = tables_.begin(); it != tables_.end();) {
+      TableLocks& locks = it->second;
+      if (locks.table_owner == owner) locks.table_owner = 0;
+      std::erase_if(locks.rows, [owner](auto& row) { return row.second == owner; });
+      it = (locks.table_owner == 0 && locks.rows.empty()) ? tables_.erase(it) : std::next(it);
+    }
+  }
+  released_.notify_all();
+}
+
+bool LockTable::empty() const {
+  std::lock_guard lock(mutex_);
+  return tables_.empty();
+}
+
+std::shared_ptr<Database> open_database(const std::string& path) {
+  static std::mutex mutex;
+  static auto* open = new std::map<std::string, std::weak_ptr<Database>>;
+  std::lock_guard lock(mutex);
+  std::error_code error;
+  std::string key = std::filesystem::weakly_canonical(path, error).string();
+  if (error) key = path;
+  if (auto existing = (*open)[key].lock()) return existing;
+
+  bool is_new = !std::filesystem::exists(path) || std::filesystem::file_size(path, error) == 0;
+  if (is_new) {
+    // Every new file starts with the demo account, so that a test or an
+    // example can log on to a database it has just named.
+    Connection setup(path);
+    sql::SessionContext context;
+    try {
+      sql::install(setup.db(), &context);
+      sql::create_demo_schema(setup.db());
+    } catch (const sql::OracleException& e) {
+      throw from_dialect(e);
+    }
+  }
+  auto database = std::make_shared<Database>();
+  database->path = path;
+  (*open)[key] = database;
+  return database;
+}
+
+Connection::Connection(const std::string& path) {
+  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    fail(12545, message_text(12545) + " (" + reason + ")");
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, static_cast<int>(lock_wait_limit().count()));
+  exec("PRAGMA journal_mode=WAL");
+  exec("PRAGMA synchronous=NORMAL");
+  exec("PRAGMA foreign_keys=ON");
+}
+
+Connection::~Connection() { sqlite3_close_v2(db_); }
+
+void Connection::exec(const char* sql) {
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return;
+  if ((rc & 0xff) == SQLITE_BUSY) fail(54);
+  throw from_dialect(sql::OracleException{sql::map_sqlite_error(db_, rc)});
+}
+
+}  // namespace ociemu

@@ -1,0 +1,79 @@
+// Database files and what sessions on one file share: the path a connect
+// string names, the per-process lock table of SELECT ... FOR UPDATE, and the
+// SQLite connection each session opens on the file (WAL mode).
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+
+namespace ociemu {
+
+// The file a connect string names: empty = the default database, a text with
+// '/' or ending in ".db" = a path, anything else = an alias. Throws ORA-12154.
+std::string resolve_connect_string(std::string_view connect_string);
+
+// How long a session waits for another session's lock (row lock or the
+// database's single writer) before giving up with ORA-00054.
+std::chrono::milliseconds lock_wait_limit();
+
+// Row and table locks of FOR UPDATE, held until the owner's transaction ends.
+// Thread-safe: yes.
+class LockTable {
+ public:
+  // Locks the rows (or the whole table when rowids is empty) for owner.
+  // Conflicts fail at once with ORA-00054 under nowait, else after lock_wait_limit().
+  void acquire(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids, bool nowait);
+  // True when another owner holds the row or its table.
+  bool held_by_other(uint64_t owner, const std::string& table, int64_t rowid) const;
+  void release_all(uint64_t owner);
+  bool empty() const;
+
+ private:
+  struct TableLocks {
+    uint64_t table_owner = 0;
+    std::unordered_map<int64_t, uint64_t> rows;  // rowid -> owner
+  };
+  bool conflicts(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids) const;
+
+  mutable std::mutex mutex_;
+  std::condition_variable released_;
+  std::map<std::string, TableLocks> tables_;
+};
+
+// One database file, shared by every session attached to it in this process.
+struct Database {
+  std::string path;
+  LockTable locks;
+};
+
+// The Database for a file, created (with the demo schema) when the file is new.
+std::shared_ptr<Database> open_database(const std::string& path);
+
+// A SQLite connection owned by one session. Statements keep it alive while
+// they hold prepared statements on it. Thread-safe: no.
+class Connection {
+ public:
+  explicit Connection(const std::string& path);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  sqlite3* db() const { return db_; }
+  // Runs SQL without results; throws the mapped Oracle error.
+  void exec(const char* sql);
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace ociemu

@@ -1,0 +1,330 @@
+// Entries for environments, handles, descriptors, error records and attributes.
+#include <algorithm>
+#include <cstring>
+
+#include "ociemu/api/entry.h"
+
+using namespace ociemu;
+
+namespace {
+
+template <class T>
+sword put(void* attributep, ub4* sizep, T value) {
+  if (attributep == nullptr) fail(24315, "illegal attribute type");
+  std::memcpy(attributep, &value, sizeof value);
+  if (sizep) *sizep = sizeof value;
+  return OCI_SUCCESS;
+}
+
+sword put_text(void* attributep, ub4* sizep, const std::string& text) {
+  if (attributep == nullptr) fail(24315, "illegal attribute type");
+  *static_cast<const OraText**>(attributep) = reinterpret_cast<const OraText*>(text.c_str());
+  if (sizep) *sizep = static_cast<ub4>(text.size());
+  return OCI_SUCCESS;
+}
+
+[[noreturn]] void unknown_attribute() { fail(24315, "illegal attribute type"); }
+
+Handle* allocate(Environment& env, ub4 type) {
+  switch (type) {
+    case OCI_HTYPE_ERROR: return env.make<ErrorHandle>(&env);
+    case OCI_HTYPE_SVCCTX: return env.make<ServiceContext>(&env);
+    case OCI_HTYPE_STMT: return env.make<Statement>(&env);
+    case OCI_HTYPE_SERVER: return env.make<Server>(&env);
+    case OCI_HTYPE_SESSION: return env.make<Session>(&env);
+    case OCI_DTYPE_ROWID: return env.make<RowidDescriptor>(&env);
+    case OCI_DTYPE_DATE:
+    case OCI_DTYPE_TIMESTAMP:
+    case OCI_DTYPE_TIMESTAMP_TZ:
+    case OCI_DTYPE_TIMESTAMP_LTZ: return env.make<DateTimeDescriptor>(type, &env);
+    default:
+      if (is_handle_type(type) && type != OCI_HTYPE_BIND && type != OCI_HTYPE_DEFINE) {
+        return env.make<PlainHandle>(type, &env);
+      }
+      if (is_descriptor_type(type) && type != OCI_DTYPE_PARAM) return env.make<PlainDescriptor>(type, &env);
+      return nullptr;
+  }
+}
+
+sword new_environment(OCIEnv** envp, ub4 mode) {
+  if (envp == nullptr) return OCI_INVALID_HANDLE;
+  try {
+    *envp = reinterpret_cast<OCIEnv*>(new Environment(mode));
+    return OCI_SUCCESS;
+  } catch (...) {
+    *envp = nullptr;
+    return OCI_ERROR;
+  }
+}
+
+sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 attribute) {
+  switch (attribute) {
+    case OCI_ATTR_ROW_COUNT: return put<ub4>(attributep, sizep, static_cast<ub4>(s.row_count));
+    case OCI_ATTR_UB8_ROW_COUNT: return put<ub8>(attributep, sizep, s.row_count);
+    case OCI_ATTR_SQLFNCODE: return put<ub2>(attributep, sizep, s.sql_function_code);
+    case OCI_ATTR_PREFETCH_ROWS: return put<ub4>(attributep, sizep, s.prefetch_rows);
+    case OCI_ATTR_PREFETCH_MEMORY: return put<ub4>(attributep, sizep, 0);
+    case OCI_ATTR_PARAM_COUNT: return put<ub4>(attributep, sizep, s.column_count());
+    case OCI_ATTR_STMT_TYPE: return put<ub2>(attributep, sizep, s.statement_type);
+    case OCI_ATTR_PARSE_ERROR_OFFSET: return put<ub2>(attributep, sizep, s.parse_error_offset);
+    case OCI_ATTR_STATEMENT: return put_text(attributep, sizep, s.text);
+    case OCI_ATTR_CURRENT_POSITION: return put<ub4>(attributep, sizep, static_cast<ub4>(s.current_position));
+    case OCI_ATTR_BIND_COUNT: return put<ub4>(attributep, sizep, static_cast<ub4>(s.placeholder_names().size()));
+    case OCI_ATTR_ROWS_FETCHED: return put<ub4>(attributep, sizep, s.rows_fetched);
+    case OCI_ATTR_NUM_DML_ERRORS: return put<ub4>(attributep, sizep, 0);
+    case OCI_ATTR_ENV: return put<void*>(attributep, sizep, s.env());
+    case OCI_ATTR_ROWID: {
+      auto* rowid = live<RowidDescriptor>(attributep);
+      if (rowid == nullptr) fail(24315, "illegal attribute type");
+      rowid->text = s.rowid_text;
+      if (sizep) *sizep = s.rowid_text.empty() ? 0 : static_cast<ub4>(sizeof(void*));
+      return OCI_SUCCESS;
+    }
+    default: unknown_attribute();
+  }
+}
+
+// Datetime, interval and rowid columns describe with the codes the client reports, not the server's.
+ub2 external_type_code(int internal) {
+  switch (internal) {
+    case 180: return SQLT_TIMESTAMP;
+    case 181: return SQLT_TIMESTAMP_TZ;
+    case 231: return SQLT_TIMESTAMP_LTZ;
+    case 182: return 189;
+    case 183: return 190;
+    case 69:
+    case 208: return SQLT_RDD;
+    default: return static_cast<ub2>(internal);
+  }
+}
+
+sword get_param_attribute(Param& p, void* attributep, ub4* sizep, ub4 attribute) {
+  const sql::OracleType& t = p.column.type;
+  switch (attribute) {
+    case OCI_ATTR_DATA_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(t.data_size));
+    case OCI_ATTR_DATA_TYPE: return put<ub2>(attributep, sizep, external_type_code(t.type_code));
+    case OCI_ATTR_DISP_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(t.type_code == 2 ? 40 : t.data_size));
+    case OCI_ATTR_NAME: return put_text(attributep, sizep, p.column.name);
+    case OCI_ATTR_PRECISION: return put<sb2>(attributep, sizep, static_cast<sb2>(t.precision));
+    case OCI_ATTR_SCALE: return put<sb1>(attributep, sizep, static_cast<sb1>(t.scale));
+    case OCI_ATTR_IS_NULL: return put<ub1>(attributep, sizep, p.column.nullable ? 1 : 0);
+    case OCI_ATTR_TYPE_NAME: return put_text(attributep, sizep, t.type_name);
+    case OCI_ATTR_SCHEMA_NAME: {
+      static const std::string empty;
+      return put_text(attributep, sizep, empty);
+    }
+    case OCI_ATTR_CHARSET_ID: return put<ub2>(attributep, sizep, static_cast<ub2>(t.charset_form == 2 ? 2000 : 873));
+    case OCI_ATTR_CHARSET_FORM: return put<ub1>(attributep, sizep, static_cast<ub1>(t.charset_form));
+    case OCI_ATTR_CHAR_USED: return put<ub1>(attributep, sizep, 0);
+    case OCI_ATTR_CHAR_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(t.char_size));
+    case 123: return put<ub1>(attributep, sizep, 9);  // OCI_ATTR_PTYPE: a column
+    default: unknown_attribute();
+  }
+}
+
+sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, ub4 attribute) {
+  switch (type) {
+    case OCI_HTYPE_ENV: {
+      auto* env = live<Environment>(target);
+      if (!env) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_OBJECT) return put<boolean>(attributep, sizep, (env->mode & OCI_OBJECT) != 0);
+      unknown_attribute();
+    }
+    case OCI_HTYPE_SVCCTX: {
+      auto* svc = live<ServiceContext>(target);
+      if (!svc) return OCI_INVALID_HANDLE;
+      switch (attribute) {
+        case OCI_ATTR_SERVER: return put<void*>(attributep, sizep, svc->server);
+        case OCI_ATTR_SESSION: return put<void*>(attributep, sizep, svc->session);
+        case OCI_ATTR_TRANS: return put<void*>(attributep, sizep, svc->trans);
+        case OCI_ATTR_STMTCACHESIZE: return put<ub4>(attributep, sizep, svc->stmt_cache_size);
+        case OCI_ATTR_ENV: return put<void*>(attributep, sizep, svc->env());
+        default: unknown_attribute();
+      }
+    }
+    case OCI_HTYPE_SERVER: {
+      auto* server = live<Server>(target);
+      if (!server) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_SERVER_STATUS) {
+        return put<ub4>(attributep, sizep, server->database ? OCI_SERVER_NORMAL : OCI_SERVER_NOT_CONNECTED);
+      }
+      if (attribute == OCI_ATTR_ENV) return put<void*>(attributep, sizep, server->env());
+      unknown_attribute();
+    }
+    case OCI_HTYPE_SESSION: {
+      auto* session = live<Session>(target);
+      if (!session) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_USERNAME) return put_text(attributep, sizep, session->username);
+      if (attribute == OCI_ATTR_PASSWORD) return put_text(attributep, sizep, session->password);
+      unknown_attribute();
+    }
+    case OCI_HTYPE_STMT: {
+      auto* statement = live<Statement>(target);
+      if (!statement) return OCI_INVALID_HANDLE;
+      return get_statement_attribute(*statement, attributep, sizep, attribute);
+    }
+    case OCI_DTYPE_PARAM: {
+      auto* param = live<Param>(target);
+      if (!param) return OCI_INVALID_HANDLE;
+      return get_param_attribute(*param, attributep, sizep, attribute);
+    }
+    case OCI_HTYPE_BIND: {
+      auto* bind = live<Bind>(target);
+      if (!bind) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_ROWS_RETURNED) return put<ub4>(attributep, sizep, bind->rows_returned);
+      unknown_attribute();
+    }
+    case OCI_HTYPE_ERROR: {
+      auto* errors = live<ErrorHandle>(target);
+      if (!errors) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_DML_ROW_OFFSET) return put<ub4>(attributep, sizep, errors->dml_row_offset);
+      unknown_attribute();
+    }
+    default:
+      if (!find_live(target, type)) return OCI_INVALID_HANDLE;
+      unknown_attribute();
+  }
+}
+
+std::string text_of(const void* attributep, ub4 size) {
+  if (attributep == nullptr) return {};
+  return std::string(static_cast<const char*>(attributep), size);
+}
+
+sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attribute) {
+  switch (type) {
+    case OCI_HTYPE_SVCCTX: {
+      auto* svc = live<ServiceContext>(target);
+      if (!svc) return OCI_INVALID_HANDLE;
+      switch (attribute) {
+        case OCI_ATTR_SERVER: svc->server = static_cast<Server*>(attributep); break;
+        case OCI_ATTR_SESSION: svc->session = static_cast<Session*>(attributep); break;
+        case OCI_ATTR_TRANS: svc->trans = attributep; break;
+        case OCI_ATTR_STMTCACHESIZE:
+          if (!attributep) fail(24315, "illegal attribute type");
+          std::memcpy(&svc->stmt_cache_size, attributep, sizeof(ub4));
+          if (auto* session = live<Session>(svc->session)) {
+            session->cache_enabled = svc->stmt_cache_size > 0;
+            session->cache_capacity = svc->stmt_cache_size;
+          }
+          break;
+        default: break;
+      }
+      return OCI_SUCCESS;
+    }
+    case OCI_HTYPE_SESSION: {
+      auto* session = live<Session>(target);
+      if (!session) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_USERNAME) session->username = text_of(attributep, size);
+      if (attribute == OCI_ATTR_PASSWORD) session->password = text_of(attributep, size);
+      return OCI_SUCCESS;
+    }
+    case OCI_HTYPE_STMT: {
+      auto* statement = live<Statement>(target);
+      if (!statement) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_PREFETCH_ROWS && attributep) std::memcpy(&statement->prefetch_rows, attributep, 4);
+      return OCI_SUCCESS;
+    }
+    default:
+      // Other settings (prefetch memory, charset forms, client info...) do not change what the emulator does.
+      return find_live(target, type) ? OCI_SUCCESS : OCI_INVALID_HANDLE;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+sword OCIInitialize(ub4, void*, OCIMallocCallback, OCIReallocCallback, OCIFreeCallback) { return OCI_SUCCESS; }
+
+sword OCIEnvInit(OCIEnv** envp, ub4 mode, size_t, void** usrmempp) {
+  if (usrmempp) *usrmempp = nullptr;
+  return new_environment(envp, mode);
+}
+
+sword OCIEnvCreate(OCIEnv** envp, ub4 mode, void*, OCIMallocCallback, OCIReallocCallback, OCIFreeCallback, size_t,
+                   void** usrmempp) {
+  if (usrmempp) *usrmempp = nullptr;
+  return new_environment(envp, mode);
+}
+
+sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type, size_t, void** usrmempp) {
+  auto* env = live<Environment>(parenth);
+  if (env == nullptr || hndlpp == nullptr) return OCI_INVALID_HANDLE;
+  if (usrmempp) *usrmempp = nullptr;
+  try {
+    if (type == OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
+    Handle* handle = allocate(*env, type);
+    *hndlpp = handle;
+    return handle ? OCI_SUCCESS : OCI_INVALID_HANDLE;
+  } catch (...) {
+    return OCI_ERROR;
+  }
+}
+
+sword OCIHandleFree(void* hndlp, ub4 type) {
+  Handle* handle = find_live(hndlp, type);
+  if (handle == nullptr || type == OCI_HTYPE_BIND || type == OCI_HTYPE_DEFINE) return OCI_INVALID_HANDLE;
+  try {
+    if (type == OCI_HTYPE_ENV) {
+      delete static_cast<Environment*>(handle);
+    } else {
+      handle->env()->destroy(handle);
+    }
+    return OCI_SUCCESS;
+  } catch (...) {
+    return OCI_ERROR;
+  }
+}
+
+sword OCIDescriptorAlloc(const void* parenth, void** descpp, ub4 type, size_t xtramem_sz, void** usrmempp) {
+  if (!is_descriptor_type(type)) return OCI_INVALID_HANDLE;
+  return OCIHandleAlloc(parenth, descpp, type, xtramem_sz, usrmempp);
+}
+
+sword OCIDescriptorFree(void* descp, ub4 type) {
+  if (!is_descriptor_type(type)) return OCI_INVALID_HANDLE;
+  // Parameter descriptors belong to their statement and go with it.
+  if (type == OCI_DTYPE_PARAM) return find_live(descp, type) ? OCI_SUCCESS : OCI_INVALID_HANDLE;
+  Handle* handle = find_live(descp, type);
+  if (handle == nullptr) return OCI_INVALID_HANDLE;
+  handle->env()->destroy(handle);
+  return OCI_SUCCESS;
+}
+
+sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, OraText* bufp, ub4 bufsiz, ub4 type) {
+  const std::vector<ErrorRecord>* records = nullptr;
+  if (type == OCI_HTYPE_ERROR) {
+    if (auto* errors = live<ErrorHandle>(hndlp)) records = &errors->records;
+  } else if (type == OCI_HTYPE_ENV) {
+    if (auto* env = live<Environment>(hndlp)) records = &env->records;
+  }
+  if (records == nullptr) return OCI_INVALID_HANDLE;
+  if (sqlstate) std::memcpy(sqlstate, "00000", 6);
+  if (recordno == 0 || recordno > records->size()) return OCI_NO_DATA;
+  const ErrorRecord& record = (*records)[recordno - 1];
+  if (errcodep) *errcodep = record.code;
+  if (bufp && bufsiz > 0) {
+    std::string text = record.text + "\n";  // Oracle's texts end with a line feed
+    size_t n = std::min<size_t>(text.size(), bufsiz - 1);
+    std::memcpy(bufp, text.data(), n);
+    bufp[n] = 0;
+  }
+  return OCI_SUCCESS;
+}
+
+sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep, ub4 attrtype, OCIError* errhp) {
+  bool bad = false;
+  ErrorHandle* errors = error_handle(errhp, bad);
+  if (bad) return OCI_INVALID_HANDLE;
+  return guarded("OCIAttrGet", errors, [&] { return get_attribute(trgthndlp, trghndltyp, attributep, sizep, attrtype); });
+}
+
+sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub4 attrtype, OCIError* errhp) {
+  bool bad = false;
+  ErrorHandle* errors = error_handle(errhp, bad);
+  if (bad) return OCI_INVALID_HANDLE;
+  return guarded("OCIAttrSet", errors, [&] { return set_attribute(trgthndlp, trghndltyp, attributep, size, attrtype); });
+}
+
+}  // extern "C"

@@ -1,0 +1,109 @@
+// Handles and descriptors of the call interface. Every object handed to the
+// application derives from Handle and is listed in a process-wide registry,
+// so that an entry can tell a live handle of the right type from a stale or
+// foreign pointer (OCI_INVALID_HANDLE) without touching freed memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "ociemu/api/errors.h"
+#include "ociemu/api/oci.h"
+
+namespace ociemu {
+
+struct Environment;
+
+// Thread-safe: registration is; a handle itself is used by one thread at a time.
+class Handle {
+ public:
+  Handle(uint32_t type, Environment* env);
+  virtual ~Handle();
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  uint32_t type() const { return type_; }
+  Environment* env() const { return env_; }
+
+ private:
+  uint32_t type_;  // OCI_HTYPE_* or OCI_DTYPE_*
+  Environment* env_;
+};
+
+// The live handle at p if it has the given type, else nullptr.
+Handle* find_live(const void* p, uint32_t type);
+bool is_live(const void* p);
+
+template <class T>
+T* live(const void* p) {
+  return static_cast<T*>(find_live(p, T::kType));
+}
+
+// Owns the handles and descriptors allocated under it.
+// Thread-safe: yes (the child registry is locked; OCI_THREADED applications may share it).
+struct Environment : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_ENV;
+  explicit Environment(uint32_t mode);
+  ~Environment() override;
+
+  template <class T, class... Args>
+  T* make(Args&&... args) {
+    auto child = std::make_unique<T>(std::forward<Args>(args)...);
+    T* raw = child.get();
+    std::lock_guard lock(mutex);
+    children.emplace(raw, std::move(child));
+    return raw;
+  }
+  // Frees a child; a no-op for a pointer this environment does not own (any more).
+  void destroy(Handle* child);
+
+  uint32_t mode;
+  std::vector<ErrorRecord> records;  // for OCIErrorGet on the environment
+
+ private:
+  std::mutex mutex;
+  std::unordered_map<Handle*, std::unique_ptr<Handle>> children;
+};
+
+struct ErrorHandle : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_ERROR;
+  explicit ErrorHandle(Environment* env) : Handle(kType, env) {}
+  std::vector<ErrorRecord> records;
+  uint32_t dml_row_offset = 0;
+};
+
+// A handle type the emulator only allocates and frees (describe, trans, pool, direct path...).
+struct PlainHandle : Handle {
+  PlainHandle(uint32_t type, Environment* env) : Handle(type, env) {}
+};
+
+struct RowidDescriptor : Handle {
+  static constexpr uint32_t kType = OCI_DTYPE_ROWID;
+  explicit RowidDescriptor(Environment* env) : Handle(kType, env) {}
+  std::string text;  // 18-character extended rowid, empty when none
+};
+
+// DATE/TIMESTAMP[/TZ/LTZ] descriptor.
+struct DateTimeDescriptor : Handle {
+  DateTimeDescriptor(uint32_t type, Environment* env) : Handle(type, env) {}
+  int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  uint32_t nanos = 0;
+  int tz_minutes = 0;  // offset from UTC for the TZ kinds
+};
+
+// LOB/BFILE locators and the other descriptors part two fills in.
+struct PlainDescriptor : Handle {
+  PlainDescriptor(uint32_t type, Environment* env) : Handle(type, env) {}
+};
+
+// Any of the four datetime descriptor kinds, or nullptr.
+DateTimeDescriptor* live_datetime(const void* p);
+
+bool is_handle_type(uint32_t type);
+bool is_descriptor_type(uint32_t type);
+
+}  // namespace ociemu

@@ -1,0 +1,457 @@
+// Version 7 entries. The application owns the data areas; the emulator keeps
+// its own state per area address and writes only the documented fields.
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "ociemu/api/entry.h"
+#include "ociemu/api/oci7.h"
+
+static_assert(sizeof(Cda_Def) == 64, "the data area layout must match the documented 64 bytes");
+static_assert(offsetof(Cda_Def, rc) == 12 && offsetof(Cda_Def, rpc) == 4 && offsetof(Cda_Def, peo) == 8 &&
+                  offsetof(Cda_Def, chk) == 40,
+              "documented data area offsets");
+
+using namespace ociemu;
+
+namespace {
+
+constexpr ub1 kLogonCheck = 202;
+constexpr ub1 kCursorCheck = 172;
+
+// Function codes written to the area's fc field.
+enum FunctionCode : ub1 {
+  kParse = 54, kExec = 4, kDefine = 8, kFetch = 12, kOpen = 14, kClose = 16, kExecFetch = 56, kFetchLong = 58,
+  kDescribe = 60, kBind = 62,
+};
+
+struct Logon {
+  Environment* env = nullptr;  // owned unless the area wraps an OCI8 service context
+  ServiceContext* svc = nullptr;
+  ErrorHandle* errors = nullptr;
+  bool owns_env = true;
+};
+
+struct Cursor {
+  Lda_Def* lda = nullptr;
+  Statement* statement = nullptr;
+};
+
+struct Areas {
+  std::mutex mutex;
+  std::map<const Lda_Def*, std::unique_ptr<Logon>> logons;
+  std::map<const Cda_Def*, std::unique_ptr<Cursor>> cursors;
+};
+
+Areas& areas() {
+  static Areas* instance = new Areas;
+  return *instance;
+}
+
+Logon* find_logon(const Lda_Def* lda) {
+  std::lock_guard lock(areas().mutex);
+  auto found = areas().logons.find(lda);
+  return found == areas().logons.end() ? nullptr : found->second.get();
+}
+
+Cursor* find_cursor(const Cda_Def* cda) {
+  std::lock_guard lock(areas().mutex);
+  auto found = areas().cursors.find(cda);
+  return found == areas().cursors.end() ? nullptr : found->second.get();
+}
+
+void release_logon(Lda_Def* lda) {
+  std::unique_ptr<Logon> logon;
+  {
+    std::lock_guard lock(areas().mutex);
+    auto found = areas().logons.find(lda);
+    if (found == areas().logons.end()) return;
+    logon = std::move(found->second);
+    areas().logons.erase(found);
+    std::erase_if(areas().cursors, [lda](auto& entry) { return entry.second->lda == lda; });
+  }
+  if (logon->owns_env) delete logon->env;
+}
+
+std::string text_arg(const OraText* text, sword length) {
+  if (text == nullptr) return {};
+  return length < 0 ? std::string(reinterpret_cast<const char*>(text)) : std::string(reinterpret_cast<const char*>(text), size_t(length));
+}
+
+// Runs body for an area: the result is the Oracle error number, also left in rc.
+template <class Body>
+sword on_area(Cda_Def* area, ub1 function, Body&& body) noexcept {
+  if (area == nullptr) return -1;
+  area->fc = function;
+  int code = 0;
+  try {
+    code = body();
+  } catch (const OracleFailure& failure) {
+    code = failure.code;
+    area->peo = static_cast<ub2>(failure.parse_offset);
+  } catch (const sql::OracleException& e) {
+    code = e.error.code;
+    area->peo = static_cast<ub2>(e.error.parse_offset);
+  } catch (...) {
+    code = 600;
+  }
+  area->rc = static_cast<ub2>(code);
+  area->v2_rc = static_cast<sb2>(-code);
+  return code;
+}
+
+Session& session_of(Cursor& cursor) {
+  Logon* logon = find_logon(cursor.lda);
+  if (logon == nullptr) fail(1012);
+  return logon->svc->live_session();
+}
+
+Cursor& cursor_of(Cda_Def* cda) {
+  Cursor* cursor = find_cursor(cda);
+  if (cursor == nullptr || live<Statement>(cursor->statement) == nullptr) fail(1001);
+  return *cursor;
+}
+
+ub2 function_code(const Statement& statement) {
+  if (statement.sql_function_code) return statement.sql_function_code;
+  switch (statement.statement_type) {
+    case OCI_STMT_SELECT: return 4;
+    case OCI_STMT_INSERT: return 3;
+    case OCI_STMT_UPDATE: return 5;
+    case OCI_STMT_DELETE: return 9;
+    case OCI_STMT_BEGIN:
+    case OCI_STMT_DECLARE: return 34;
+    default: return 0;
+  }
+}
+
+int status_code(sword status, Statement& statement) {
+  (void)statement;
+  return status == OCI_NO_DATA ? 1403 : 0;
+}
+
+sword logon(Lda_Def* lda, const std::string& user, const std::string& password, const std::string& database) {
+  if (lda == nullptr) return -1;
+  release_logon(lda);
+  std::memset(lda, 0, sizeof(Lda_Def));
+  auto state = std::make_unique<Logon>();
+  state->env = new Environment(OCI_THREADED);
+  state->errors = state->env->make<ErrorHandle>(state->env);
+  Logon* raw = state.get();
+  {
+    std::lock_guard lock(areas().mutex);
+    areas().logons[lda] = std::move(state);
+  }
+  sword result = on_area(lda, 0, [&] {
+    auto* server = raw->env->make<Server>(raw->env);
+    auto* session = raw->env->make<Session>(raw->env);
+    raw->svc = raw->env->make<ServiceContext>(raw->env);
+    raw->svc->server = server;
+    raw->svc->session = session;
+    raw->svc->made_by_logon = true;
+    server->attach(database);
+    session->username = user;
+    return session->begin(*server, user, password, 0);
+  });
+  if (result != 0 && result != 28002) {
+    release_logon(lda);
+    lda->rc = static_cast<ub2>(result);
+    return result;
+  }
+  lda->chk = kLogonCheck;
+  return 0;
+}
+
+// "user/password@database" as orlon's uid may carry it.
+void split_user(std::string text, std::string& user, std::string& password, std::string& database) {
+  size_t at = text.find('@');
+  if (at != std::string::npos) {
+    database = text.substr(at + 1);
+    text.resize(at);
+  }
+  size_t slash = text.find('/');
+  if (slash != std::string::npos) {
+    password = text.substr(slash + 1);
+    text.resize(slash);
+  }
+  user = text;
+}
+
+}  // namespace
+
+namespace ociemu {
+
+Session* oci7_session(Lda_Def* lda) {
+  Logon* logon = find_logon(lda);
+  return logon ? live<Session>(logon->svc->session) : nullptr;
+}
+
+}  // namespace ociemu
+
+extern "C" {
+
+sword opinit(ub4) { return 0; }
+
+sword olog(Lda_Def* lda, ub1* hda, OraText* uid, sword uidl, OraText* pswd, sword pswdl, OraText* conn, sword connl, ub4) {
+  std::string user, password, database;
+  split_user(text_arg(uid, uidl), user, password, database);
+  if (pswd) password = text_arg(pswd, pswdl);
+  if (conn) database = text_arg(conn, connl);
+  (void)hda;
+  return logon(lda, user, password, database);
+}
+
+sword orlon(Lda_Def* lda, ub1* hda, OraText* uid, sword uidl, OraText* pswd, sword pswdl, sword) {
+  return olog(lda, hda, uid, uidl, pswd, pswdl, nullptr, -1, 0);
+}
+
+sword ologof(Lda_Def* lda) {
+  if (find_logon(lda) == nullptr) return -1;
+  sword result = on_area(lda, 0, [&] {
+    Logon* logon = find_logon(lda);
+    if (auto* session = live<Session>(logon->svc->session)) session->end();
+    return 0;
+  });
+  release_logon(lda);
+  return result;
+}
+
+sword oerhms(Lda_Def*, sb2 rcode, OraText* buf, sword bufsiz) {
+  if (buf == nullptr || bufsiz <= 0) return 0;
+  std::string text = full_message(rcode, message_text(rcode));
+  size_t n = std::min<size_t>(text.size(), size_t(bufsiz) - 1);
+  std::memcpy(buf, text.data(), n);
+  buf[n] = 0;
+  return static_cast<sword>(n);
+}
+
+sword oopen(Cda_Def* cursor, Lda_Def* lda, OraText*, sword, sword, OraText*, sword) {
+  if (cursor == nullptr) return -1;
+  std::memset(cursor, 0, sizeof(Cda_Def));
+  return on_area(cursor, kOpen, [&] {
+    Logon* logon = find_logon(lda);
+    if (logon == nullptr) fail(1012);
+    logon->svc->live_session();
+    auto state = std::make_unique<Cursor>();
+    state->lda = lda;
+    state->statement = logon->env->make<Statement>(logon->env);
+    {
+      std::lock_guard lock(areas().mutex);
+      areas().cursors[cursor] = std::move(state);
+    }
+    cursor->chk = kCursorCheck;
+    return 0;
+  });
+}
+
+sword oclose(Cda_Def* cursor) {
+  return on_area(cursor, kClose, [&] {
+    std::unique_ptr<Cursor> state;
+    {
+      std::lock_guard lock(areas().mutex);
+      auto found = areas().cursors.find(cursor);
+      if (found == areas().cursors.end()) fail(1001);
+      state = std::move(found->second);
+      areas().cursors.erase(found);
+    }
+    if (auto* statement = live<Statement>(state->statement)) statement->env()->destroy(statement);
+    return 0;
+  });
+}
+
+sword oparse(Cda_Def* cursor, OraText* sqlstm, sb4 sqllen, sword defflg, ub4) {
+  return on_area(cursor, kParse, [&] {
+    Cursor& state = cursor_of(cursor);
+    cursor->peo = 0;
+    state.statement->prepare(text_arg(sqlstm, sqllen));
+    cursor->ft = function_code(*state.statement);
+    if (defflg == 0) {
+      Session& session = session_of(state);
+      try {
+        state.statement->execute(session, nullptr, 0, 0, OCI_DESCRIBE_ONLY);
+      } catch (...) {
+        cursor->peo = state.statement->parse_error_offset;
+        throw;
+      }
+      cursor->ft = function_code(*state.statement);
+    }
+    return 0;
+  });
+}
+
+sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype, sword, sb2* indp,
+             ub2* alen, ub2* arcode, ub4, ub4*, OraText*, sword, sword) {
+  return on_area(cursor, kBind, [&] {
+    Cursor& state = cursor_of(cursor);
+    ElementArrays arrays;
+    arrays.values = progv;
+    arrays.value_size = progvl;
+    arrays.dty = static_cast<uint16_t>(ftype);
+    arrays.indicators = indp;
+    arrays.lengths = alen;
+    arrays.codes = arcode;
+    arrays.value_skip = progvl > 0 ? static_cast<uint32_t>(progvl) : 0;
+    state.statement->bind(0, text_arg(sqlvar, sqlvl), arrays, 0);
+    return 0;
+  });
+}
+
+sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, sword ftype, sword, sb2* indp, OraText*, sword, sword,
+             ub2* rlen, ub2* rcode) {
+  return on_area(cursor, kDefine, [&] {
+    Cursor& state = cursor_of(cursor);
+    ElementArrays arrays;
+    arrays.values = buf;
+    arrays.value_size = bufl;
+    arrays.dty = static_cast<uint16_t>(ftype);
+    arrays.indicators = indp;
+    arrays.lengths = rlen;
+    arrays.codes = rcode;
+    arrays.value_skip = bufl > 0 ? static_cast<uint32_t>(bufl) : 0;
+    if (pos <= 0) fail(1007);
+    state.statement->define(static_cast<uint32_t>(pos), arrays, 0);
+    return 0;
+  });
+}
+
+static sword execute_cursor(Cda_Def* cursor, ub1 function, ub4 iters, ub4 rowoff, bool fetch_too, bool cancel) {
+  return on_area(cursor, function, [&] {
+    Cursor& state = cursor_of(cursor);
+    Session& session = session_of(state);
+    Statement& statement = *state.statement;
+    bool query = statement.statement_type == OCI_STMT_SELECT;
+    ub4 count = query ? (fetch_too ? iters : 0) : iters;
+    sword status;
+    try {
+      status = statement.execute(session, nullptr, count, rowoff, 0);
+    } catch (...) {
+      cursor->rpc = static_cast<ub4>(statement.row_count);
+      cursor->peo = statement.parse_error_offset;
+      throw;
+    }
+    cursor->ft = function_code(statement);
+    cursor->rpc = static_cast<ub4>(statement.row_count);
+    if (cancel) statement.close_cursor();
+    return status_code(status, statement);
+  });
+}
+
+sword oexec(Cda_Def* cursor) { return execute_cursor(cursor, kExec, 1, 0, false, false); }
+
+sword oexn(Cda_Def* cursor, sword iters, sword rowoff) {
+  if (iters <= 0 || rowoff < 0) return -1;
+  return execute_cursor(cursor, kExec, static_cast<ub4>(iters), static_cast<ub4>(rowoff), false, false);
+}
+
+sword oexfet(Cda_Def* cursor, ub4 nrows, sword cancel, sword) {
+  return execute_cursor(cursor, kExecFetch, nrows, 0, true, cancel != 0);
+}
+
+sword ofen(Cda_Def* cursor, sword nrows) {
+  return on_area(cursor, kFetch, [&] {
+    Cursor& state = cursor_of(cursor);
+    session_of(state);
+    if (nrows <= 0) fail(1002);
+    sword status;
+    try {
+      status = state.statement->fetch(nullptr, static_cast<ub4>(nrows), OCI_FETCH_NEXT, 0);
+    } catch (...) {
+      cursor->rpc = static_cast<ub4>(state.statement->row_count);
+      throw;
+    }
+    cursor->rpc = static_cast<ub4>(state.statement->row_count);
+    return status_code(status, *state.statement);
+  });
+}
+
+sword oflng(Cda_Def* cursor, sword pos, ub1* buf, sb4 bufl, sword, ub4* retl, sb4 offset) {
+  return on_area(cursor, kFetchLong, [&] {
+    Cursor& state = cursor_of(cursor);
+    std::string bytes = state.statement->current_value_bytes(static_cast<uint32_t>(pos));
+    size_t start = offset < 0 ? 0 : std::min(bytes.size(), size_t(offset));
+    size_t n = std::min(bytes.size() - start, bufl > 0 ? size_t(bufl) : 0);
+    if (n) std::memcpy(buf, bytes.data() + start, n);
+    if (retl) *retl = static_cast<ub4>(n);
+    return 0;
+  });
+}
+
+sword odescr(Cda_Def* cursor, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* cbufl, sb4* dsize, sb2* prec,
+             sb2* scale, sb2* nullok) {
+  return on_area(cursor, kDescribe, [&] {
+    Cursor& state = cursor_of(cursor);
+    Statement& statement = *state.statement;
+    if (statement.column_count() == 0 && statement.statement_type == OCI_STMT_SELECT) {
+      statement.execute(session_of(state), nullptr, 0, 0, OCI_DESCRIBE_ONLY);
+    }
+    if (pos <= 0 || static_cast<uint32_t>(pos) > statement.column_count()) return 1007;
+    const ColumnInfo& column = statement.columns()[static_cast<size_t>(pos) - 1];
+    if (dbsize) *dbsize = column.type.data_size;
+    if (dbtype) *dbtype = static_cast<sb2>(column.type.type_code);
+    if (cbufl) {
+      size_t n = std::min<size_t>(column.name.size(), *cbufl > 0 ? size_t(*cbufl) : 0);
+      if (cbuf) std::memcpy(cbuf, column.name.data(), n);
+      *cbufl = static_cast<sb4>(n);
+    }
+    if (dsize) *dsize = column.type.type_code == 2 ? 40 : column.type.data_size;
+    if (prec) *prec = static_cast<sb2>(column.type.precision);
+    if (scale) *scale = static_cast<sb2>(column.type.scale);
+    if (nullok) *nullok = column.nullable ? 1 : 0;
+    return 0;
+  });
+}
+
+sword odessp(Cda_Def* cursor, OraText*, size_t, ub1*, size_t, ub1*, size_t, ub2*, ub2*, ub2*, OraText**, ub2*, ub2*,
+             ub1*, ub1*, ub4*, sb2*, sb2*, ub1*, ub4*, ub4* arrsiz) {
+  if (arrsiz) *arrsiz = 0;
+  return on_area(cursor, 0, [] { return 3001; });
+}
+
+static sword on_logon(Lda_Def* lda, void (*action)(Session&)) {
+  if (find_logon(lda) == nullptr) return lda ? (lda->rc = 1012, 1012) : -1;
+  return on_area(lda, 0, [&] {
+    action(find_logon(lda)->svc->live_session());
+    return 0;
+  });
+}
+
+sword ocom(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.commit(); }); }
+sword orol(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.rollback(); }); }
+sword ocon(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.autocommit = true; }); }
+sword ocof(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.autocommit = false; }); }
+sword obreak(Lda_Def* lda) { return find_logon(lda) ? 0 : -1; }
+
+sword OCISvcCtxToLda(OCISvcCtx* svchp, OCIError* errhp, Lda_Def* ldap) {
+  bool bad = false;
+  ErrorHandle* errors = error_handle(errhp, bad);
+  auto* svc = live<ServiceContext>(svchp);
+  if (bad || !svc || !ldap) return OCI_INVALID_HANDLE;
+  return guarded("OCISvcCtxToLda", errors, [&] {
+    svc->live_session();
+    release_logon(ldap);
+    std::memset(ldap, 0, sizeof(Lda_Def));
+    auto state = std::make_unique<Logon>();
+    state->env = svc->env();
+    state->svc = svc;
+    state->owns_env = false;
+    std::lock_guard lock(areas().mutex);
+    areas().logons[ldap] = std::move(state);
+    ldap->chk = kLogonCheck;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILdaToSvcCtx(OCISvcCtx** svchpp, OCIError* errhp, Lda_Def* ldap) {
+  bool bad = false;
+  ErrorHandle* errors = error_handle(errhp, bad);
+  if (bad || !svchpp) return OCI_INVALID_HANDLE;
+  return guarded("OCILdaToSvcCtx", errors, [&] {
+    Logon* logon = find_logon(ldap);
+    if (logon == nullptr) fail(1012);
+    *svchpp = reinterpret_cast<OCISvcCtx*>(logon->svc);
+    return OCI_SUCCESS;
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,204 @@
+#include "ociemu/api/session.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+
+#include "ociemu/api/statement.h"
+
+namespace ociemu {
+namespace {
+
+std::atomic<bool>& oracle7_banner() {
+  static std::atomic<bool> on{false};
+  return on;
+}
+
+std::string upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+// Locks are keyed by the bare table name, the form both FOR UPDATE and the
+// update hook can agree on.
+std::string lock_key(std::string_view table) {
+  size_t dot = table.rfind('.');
+  if (dot != std::string_view::npos) table.remove_prefix(dot + 1);
+  std::string key(table);
+  std::erase(key, '"');
+  return upper(key);
+}
+
+void on_row_change(void* context, int, const char*, const char* table, sqlite3_int64 rowid) {
+  auto* session = static_cast<Session*>(context);
+  session->last_table = table;
+  session->last_rowid = rowid;
+  if (session->watch_locks && session->database->locks.held_by_other(session->id, lock_key(table), rowid)) {
+    session->lock_conflict = true;
+  }
+}
+
+uint64_t next_session_id() {
+  static std::atomic<uint64_t> counter{0};
+  return ++counter;
+}
+
+}  // namespace
+
+void Server::attach(std::string_view connect_string) {
+  database = open_database(resolve_connect_string(connect_string));
+}
+
+Session::~Session() {
+  try {
+    end();
+  } catch (...) {
+    // A failed rollback while freeing cannot be reported; the connection closes anyway.
+  }
+}
+
+int Session::begin(Server& server, const std::string& user, const std::string& password_text, uint32_t mode) {
+  if (!server.database) fail(3114);
+  if (begun) end();
+  auto candidate = std::make_shared<Connection>(server.database->path);
+  sql::install(candidate->db(), &context);
+  int warning = 0;
+  switch (sql::authenticate(candidate->db(), upper(user), password_text)) {
+    case sql::LogonResult::Ok: break;
+    case sql::LogonResult::GracePeriod: warning = 28002; break;
+    case sql::LogonResult::Expired: fail(28001);
+    case sql::LogonResult::BadPassword: fail(1017);
+  }
+  id = next_session_id();
+  context.session_id = static_cast<int64_t>(id);
+  context.user = (mode & OCI_SYSDBA) ? "SYS" : (mode & OCI_SYSOPER) ? "PUBLIC" : upper(user);
+  database = server.database;
+  connection = std::move(candidate);
+  sqlite3_update_hook(connection->db(), on_row_change, this);
+  cache_enabled = cache_enabled || (mode & OCI_STMT_CACHE) != 0;
+  begun = true;
+  kill_state = 0;
+  return warning;
+}
+
+void Session::end() {
+  if (!begun) return;
+  begun = false;
+  drop_cache();
+  if (kill_state == 0 && write_transaction) {
+    // Ending a session rolls its open transaction back; committing is the application's call.
+    connection->exec("ROLLBACK");
+  }
+  write_transaction = in_transaction = false;
+  database->locks.release_all(id);
+  sqlite3_update_hook(connection->db(), nullptr, nullptr);
+  connection.reset();
+  database.reset();
+}
+
+void Session::change_password(const std::string& user, const std::string& old_password,
+                              const std::string& new_password) {
+  if (sql::authenticate(connection->db(), upper(user), old_password) == sql::LogonResult::BadPassword) fail(1017);
+  sql::change_password(connection->db(), upper(user), new_password);
+}
+
+void Session::check_alive() {
+  if (kill_state == 1) {
+    kill_state = 2;
+    // The server side of a killed session is gone: its work is lost.
+    if (write_transaction) connection->exec("ROLLBACK");
+    write_transaction = in_transaction = false;
+    database->locks.release_all(id);
+    fail(3113);
+  }
+  if (kill_state == 2) fail(3114);
+  if (!begun) fail(1012);
+}
+
+void Session::start_write() {
+  if (!write_transaction) {
+    connection->exec("BEGIN IMMEDIATE");
+    write_transaction = true;
+  }
+  in_transaction = true;
+}
+
+void Session::commit() {
+  if (write_transaction) connection->exec("COMMIT");
+  write_transaction = in_transaction = false;
+  database->locks.release_all(id);
+}
+
+void Session::rollback() {
+  if (write_transaction) connection->exec("ROLLBACK");
+  write_transaction = in_transaction = false;
+  database->locks.release_all(id);
+}
+
+void Session::savepoint(const std::string& name) {
+  start_write();
+  connection->exec(("SAVEPOINT \"" + upper(name) + "\"").c_str());
+}
+
+void Session::rollback_to(const std::string& name) {
+  std::string text = "ROLLBACK TO SAVEPOINT \"" + upper(name) + "\"";
+  if (!write_transaction || sqlite3_exec(connection->db(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    fail(1086, "savepoint '" + upper(name) + "' never established in this session or is invalid");
+  }
+}
+
+void Session::lock_rows(const std::string& table, const std::vector<int64_t>& rowids, bool nowait) {
+  database->locks.acquire(id, lock_key(table), rowids, nowait);
+  in_transaction = true;
+}
+
+Statement* Session::take_cached(const std::string& key) {
+  auto found = std::find_if(cache_.begin(), cache_.end(), [&](auto& entry) { return entry.key == key; });
+  if (found == cache_.end()) return nullptr;
+  Statement* statement = live<Statement>(found->statement);
+  cache_.erase(found);
+  return statement;
+}
+
+void Session::keep_cached(Statement* statement, const std::string& key, uint32_t capacity) {
+  cache_.push_back({key, statement});
+  while (cache_.size() > capacity) {
+    Statement* oldest = live<Statement>(cache_.front().statement);
+    cache_.erase(cache_.begin());
+    if (oldest) oldest->env()->destroy(oldest);
+  }
+}
+
+void Session::drop_cache() {
+  auto entries = std::move(cache_);
+  cache_.clear();
+  for (auto& entry : entries) {
+    if (Statement* statement = live<Statement>(entry.statement)) statement->env()->destroy(statement);
+  }
+}
+
+ServiceContext::~ServiceContext() {
+  if (!made_by_logon) return;
+  if (auto* own_session = live<Session>(session)) env()->destroy(own_session);
+  if (auto* own_server = live<Server>(server)) env()->destroy(own_server);
+}
+
+Session& ServiceContext::live_session() {
+  Session* current = live<Session>(session);
+  if (current == nullptr) fail(1012);
+  current->check_alive();
+  return *current;
+}
+
+Server* ServiceContext::live_server() const { return live<Server>(server); }
+
+std::string server_banner() {
+  if (oracle7_banner()) return "Oracle7 Server Release 7.3.4.0.0 - Production";
+  return "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production\nVersion 19.3.0.0.0";
+}
+
+void set_oracle7_banner(bool on) { oracle7_banner() = on; }
+
+}  // namespace ociemu

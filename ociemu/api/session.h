@@ -1,0 +1,108 @@
+// Servers, sessions and service contexts: attaching to a database file,
+// logging on through the accounts of that file, the session's transaction
+// (implicit begin, commit, rollback, savepoints, locks) and its statement cache.
+//
+// Concurrency between sessions on one file: each session has its own SQLite
+// connection in WAL mode, so readers never wait and see only committed data.
+// A transaction takes the file's single write lock at its first DML; another
+// session's DML then waits until that transaction ends, for at most
+// lock_wait_limit(), and fails with ORA-00054 after that.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ociemu/api/database.h"
+#include "ociemu/api/handles.h"
+#include "ociemu/sql/dialect.h"
+
+namespace ociemu {
+
+class Statement;
+
+struct Server : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_SERVER;
+  explicit Server(Environment* env) : Handle(kType, env) {}
+  void attach(std::string_view connect_string);
+  void detach() { database.reset(); }
+
+  std::shared_ptr<Database> database;  // null while detached
+};
+
+// Thread-safe: no; one thread uses a session at a time.
+struct Session : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_SESSION;
+  explicit Session(Environment* env) : Handle(kType, env) {}
+  ~Session() override;
+
+  // Logs on; returns 0 or the warning to report (28002 in the grace period).
+  int begin(Server& server, const std::string& user, const std::string& password, uint32_t mode);
+  void end();
+  void change_password(const std::string& user, const std::string& old_password, const std::string& new_password);
+
+  // Throws ORA-03113 once after a kill, then ORA-03114; ORA-01012 when not logged on.
+  void check_alive();
+  void start_write();  // implicit transaction begin at the first DML
+  void commit();
+  void rollback();
+  void savepoint(const std::string& name);
+  void rollback_to(const std::string& name);
+  void lock_rows(const std::string& table, const std::vector<int64_t>& rowids, bool nowait);
+
+  // Statement cache: the idle statement for a key, or nullptr; keep() returns one to it.
+  Statement* take_cached(const std::string& key);
+  void keep_cached(Statement* statement, const std::string& key, uint32_t capacity);
+  void drop_cache();
+
+  std::string username;  // OCI_ATTR_USERNAME / PASSWORD as set by the application
+  std::string password;
+
+  bool begun = false;
+  uint64_t id = 0;  // USERENV('SESSIONID'), owner of its row locks
+  std::shared_ptr<Database> database;
+  std::shared_ptr<Connection> connection;
+  sql::SessionContext context;
+  bool in_transaction = false;     // DML done or rows locked since the last commit/rollback
+  bool write_transaction = false;  // the SQLite write transaction is open
+  bool autocommit = false;         // version 7 ocon
+  int kill_state = 0;              // 0 alive, 1 killed (next call: 03113), 2 gone (03114)
+  uint64_t generation = 0;         // bumped when DDL or ALTER SESSION may change translations
+  bool cache_enabled = false;
+  uint32_t cache_capacity = 20;  // the service context's OCI_ATTR_STMTCACHESIZE
+
+  // Row touched last by DML (for the rowid after DML), filled by the update hook.
+  std::string last_table;
+  int64_t last_rowid = 0;
+  bool lock_conflict = false;  // DML touched a row another session locked
+  bool watch_locks = false;
+
+ private:
+  struct CachedStatement {
+    std::string key;
+    Statement* statement;
+  };
+  std::vector<CachedStatement> cache_;  // least recently used first
+};
+
+struct ServiceContext : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_SVCCTX;
+  explicit ServiceContext(Environment* env) : Handle(kType, env) {}
+  ~ServiceContext() override;
+
+  // The logged-on session; throws ORA-03114 / ORA-01012 otherwise.
+  Session& live_session();
+  Server* live_server() const;
+
+  Server* server = nullptr;    // as set through OCI_ATTR_SERVER (validated on use)
+  Session* session = nullptr;  // OCI_ATTR_SESSION
+  void* trans = nullptr;
+  uint32_t stmt_cache_size = 20;
+  bool made_by_logon = false;  // OCILogon created the server and session: OCILogoff frees them
+};
+
+std::string server_banner();
+void set_oracle7_banner(bool on);
+
+}  // namespace ociemu

@@ -1,0 +1,728 @@
+#include "ociemu/api/statement.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace ociemu {
+namespace {
+
+constexpr int kTypeVarchar = 1;
+constexpr int kTypeNumber = 2;
+constexpr int kTypeRaw = 23;
+
+std::string upper(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
+  return out;
+}
+
+bool is_identifier_char(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
+}
+
+// Skips a literal, quoted identifier or comment starting at i; returns the index after it, or i.
+size_t skip_non_code(std::string_view text, size_t i) {
+  if (text[i] == '\'' || text[i] == '"') {
+    char quote = text[i];
+    size_t j = i + 1;
+    while (j < text.size()) {
+      if (text[j] == quote) {
+        if (j + 1 < text.size() && text[j + 1] == quote) {
+          j += 2;
+          continue;
+        }
+        return j + 1;
+      }
+      ++j;
+    }
+    return text.size();
+  }
+  if (text.compare(i, 2, "--") == 0) {
+    size_t end = text.find('\n', i);
+    return end == std::string_view::npos ? text.size() : end + 1;
+  }
+  if (text.compare(i, 2, "/*") == 0) {
+    size_t end = text.find("*/", i + 2);
+    return end == std::string_view::npos ? text.size() : end + 2;
+  }
+  return i;
+}
+
+sql::OracleType inferred_type(const Cell& cell) {
+  sql::OracleType type;
+  switch (cell.kind) {
+    case Cell::Integer:
+    case Cell::Real:
+      type.type_code = kTypeNumber;
+      type.data_size = 22;
+      type.type_name = "NUMBER";
+      break;
+    case Cell::Blob:
+      type.type_code = kTypeRaw;
+      type.data_size = 2000;
+      type.type_name = "RAW";
+      break;
+    default:
+      type.type_code = kTypeVarchar;
+      type.data_size = 4000;
+      type.char_size = 4000;
+      type.type_name = "VARCHAR2";
+      break;
+  }
+  return type;
+}
+
+bool is_query(sql::StatementKind kind) { return kind == sql::StatementKind::Select; }
+
+bool is_dml(sql::StatementKind kind) {
+  using K = sql::StatementKind;
+  return kind == K::Insert || kind == K::Update || kind == K::Delete || kind == K::Merge || kind == K::PlsqlBlock;
+}
+
+void set_code(ub2* slot, int code) {
+  if (slot) *slot = static_cast<ub2>(code);
+}
+
+}  // namespace
+
+void record_error(ErrorHandle* errors, int code, const std::string& message) {
+  if (errors == nullptr) return;
+  errors->records.clear();
+  errors->records.push_back({code, full_message(code, message)});
+}
+
+uint16_t classify_statement(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t skipped = (text[i] == '-' || text[i] == '/') ? skip_non_code(text, i) : i;
+    if (skipped != i) {
+      i = skipped;
+    } else if (std::isspace(static_cast<unsigned char>(text[i])) || text[i] == '(') {
+      ++i;
+    } else {
+      break;
+    }
+  }
+  size_t end = i;
+  while (end < text.size() && is_identifier_char(text[end])) ++end;
+  std::string word = upper(text.substr(i, end - i));
+  static const std::pair<const char*, uint16_t> kinds[] = {
+      {"SELECT", OCI_STMT_SELECT}, {"WITH", OCI_STMT_SELECT},     {"UPDATE", OCI_STMT_UPDATE},
+      {"DELETE", OCI_STMT_DELETE}, {"INSERT", OCI_STMT_INSERT},   {"CREATE", OCI_STMT_CREATE},
+      {"DROP", OCI_STMT_DROP},     {"ALTER", OCI_STMT_ALTER},     {"BEGIN", OCI_STMT_BEGIN},
+      {"DECLARE", OCI_STMT_DECLARE}, {"CALL", OCI_STMT_CALL},     {"MERGE", OCI_STMT_MERGE},
+      {"ROLLBACK", OCI_STMT_ROLLBACK}, {"COMMIT", OCI_STMT_COMMIT},
+  };
+  for (auto& [name, type] : kinds) {
+    if (word == name) return type;
+  }
+  return OCI_STMT_UNKNOWN;
+}
+
+std::vector<std::string> scan_placeholders(std::string_view text) {
+  std::vector<std::string> names;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t skipped = skip_non_code(text, i);
+    if (skipped != i) {
+      i = skipped;
+      continue;
+    }
+    bool starts = text[i] == ':' && i + 1 < text.size() && (i == 0 || !is_identifier_char(text[i - 1]));
+    if (starts && text[i + 1] == '"') {
+      size_t end = text.find('"', i + 2);
+      if (end == std::string_view::npos) break;
+      names.emplace_back(text.substr(i + 2, end - i - 2));
+      i = end + 1;
+    } else if (starts && is_identifier_char(text[i + 1])) {
+      size_t end = i + 1;
+      while (end < text.size() && is_identifier_char(text[end])) ++end;
+      names.push_back(upper(text.substr(i + 1, end - i - 1)));
+      i = end;
+    } else {
+      ++i;
+    }
+  }
+  return names;
+}
+
+Statement::~Statement() { finalize(); }
+
+void Statement::finalize() {
+  if (main_) sqlite3_finalize(main_);
+  main_ = nullptr;
+  translated_ = false;
+  cursor_ = Cursor::Closed;
+}
+
+void Statement::prepare(std::string_view sql_text) {
+  finalize();
+  text.assign(sql_text);
+  // Statements end without ';', PL/SQL blocks keep theirs.
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  statement_type = classify_statement(text);
+  if (!text.empty() && text.back() == ';' && statement_type != OCI_STMT_BEGIN && statement_type != OCI_STMT_DECLARE) {
+    text.pop_back();
+  }
+  placeholders_ = scan_placeholders(text);
+  binds_.clear();
+  defines_.clear();
+  columns_.clear();
+  params_.clear();
+  rows_.clear();
+  row_count = rows_fetched = 0;
+  parse_error_offset = 0;
+  rowid_text.clear();
+  sql_function_code = 0;
+  session_ = nullptr;
+  connection_.reset();
+}
+
+Bind* Statement::bind(uint32_t position, std::string_view name, const ElementArrays& arrays, uint32_t mode) {
+  std::string key = upper(name);
+  if (!key.empty() && key.front() == ':') key.erase(0, 1);
+  if (!key.empty() && key.front() == '"') key = std::string(name.substr(2, name.size() - 3));
+  bool known = key.empty() ? position >= 1 && position <= placeholders_.size()
+                           : std::find(placeholders_.begin(), placeholders_.end(), key) != placeholders_.end();
+  if (!known) fail(1036);
+  auto same = [&](const std::unique_ptr<Bind>& b) { return key.empty() ? b->name.empty() && b->position == position : b->name == key; };
+  auto found = std::find_if(binds_.begin(), binds_.end(), same);
+  Bind* bound = found != binds_.end() ? found->get() : binds_.emplace_back(std::make_unique<Bind>(env(), this)).get();
+  bound->name = key;
+  bound->position = key.empty() ? position : 0;
+  bound->arrays = arrays;
+  bound->mode = mode;
+  return bound;
+}
+
+Define* Statement::define(uint32_t position, const ElementArrays& arrays, uint32_t mode) {
+  if (position == 0) fail(1007);
+  if (defines_.size() < position) defines_.resize(position);
+  auto& slot = defines_[position - 1];
+  if (!slot) slot = std::make_unique<Define>(env(), this);
+  slot->position = position;
+  slot->arrays = arrays;
+  slot->mode = mode;
+  return slot.get();
+}
+
+void Statement::fail_sqlite(int rc) {
+  sqlite3* db = connection_->db();
+  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) fail(54);
+  sql::OracleError error = sql::map_sqlite_error(db, rc);
+  parse_error_offset = static_cast<uint16_t>(error.parse_offset);
+  throw OracleFailure{error.code, error.message, error.parse_offset};
+}
+
+void Statement::ensure_translated(Session& session) {
+  if (translated_ && session_ == &session && generation_ == session.generation && connection_ == session.connection) {
+    return;
+  }
+  finalize();
+  session_ = &session;
+  connection_ = session.connection;
+  generation_ = session.generation;
+  parse_error_offset = 0;
+  try {
+    translation_ = sql::translate(text, connection_->db(), session.context);
+  } catch (const sql::OracleException& e) {
+    parse_error_offset = static_cast<uint16_t>(e.error.parse_offset);
+    throw;
+  }
+  if (translation_.statement_type != 0) statement_type = static_cast<uint16_t>(translation_.statement_type);
+  sql_function_code = static_cast<uint16_t>(translation_.sql_function_code);
+  if ((is_query(translation_.kind) || is_dml(translation_.kind)) && !translation_.sqlite_sql.empty()) {
+    const std::string& main_sql = translation_.sqlite_sql.back();
+    int rc = sqlite3_prepare_v2(connection_->db(), main_sql.c_str(), static_cast<int>(main_sql.size()), &main_, nullptr);
+    if (rc != SQLITE_OK) fail_sqlite(rc);
+  }
+  translated_ = true;
+}
+
+void Statement::run_statements(size_t count) {
+  for (size_t i = 0; i < count && i < translation_.sqlite_sql.size(); ++i) {
+    int rc = sqlite3_exec(connection_->db(), translation_.sqlite_sql[i].c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) fail_sqlite(rc);
+  }
+}
+
+void Statement::map_parameters(bool require_all) {
+  int count = sqlite3_bind_parameter_count(main_);
+  parameter_binds_.assign(static_cast<size_t>(count) + 1, nullptr);
+  for (size_t i = 0; i < translation_.placeholders.size(); ++i) {
+    const sql::Placeholder& placeholder = translation_.placeholders[i];
+    if (placeholder.sqlite_index <= 0 || placeholder.sqlite_index > count) continue;
+    for (auto& bound : binds_) {
+      bool match = bound->name.empty() ? bound->position == i + 1 : bound->name == placeholder.name;
+      if (match) parameter_binds_[static_cast<size_t>(placeholder.sqlite_index)] = bound.get();
+    }
+  }
+  for (int index = 1; require_all && index <= count; ++index) {
+    if (parameter_binds_[static_cast<size_t>(index)] == nullptr) fail(1008);
+  }
+}
+
+void Statement::bind_row(uint32_t row, uint32_t iteration) {
+  for (size_t index = 1; index < parameter_binds_.size(); ++index) {
+    if (parameter_binds_[index] == nullptr) continue;  // describe without binds: NULL
+    Bind& bound = *parameter_binds_[index];
+    const ElementArrays& a = bound.arrays;
+    const void* value = a.values ? a.value_at(row) : nullptr;
+    const sb2* indicator = a.indicator_at(row);
+    uint32_t length = a.length_at(row) ? *a.length_at(row) : 0;
+    bool null = indicator && *indicator == -1;
+    if ((bound.mode & OCI_DATA_AT_EXEC) && bound.in_callback) {
+      void* buffer = nullptr;
+      ub4 piece_length = 0;
+      ub1 piece = OCI_ONE_PIECE;
+      void* callback_indicator = nullptr;
+      if (bound.in_callback(bound.in_context, reinterpret_cast<OCIBind*>(&bound), iteration, 0, &buffer,
+                            &piece_length, &piece, &callback_indicator) != OCI_CONTINUE) {
+        fail(24343);
+      }
+      value = buffer;
+      length = piece_length;
+      null = buffer == nullptr || (callback_indicator && *static_cast<sb2*>(callback_indicator) == -1);
+    } else if (!a.length_at(row) && value) {
+      length = implied_length(a.dty, value, a.value_size);
+    }
+    if (null || value == nullptr) {
+      sqlite3_bind_null(main_, static_cast<int>(index));
+    } else {
+      bind_value(main_, static_cast<int>(index), a.dty, value, length);
+    }
+  }
+}
+
+sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t row_offset, uint32_t mode) {
+  ensure_translated(session);
+  rowid_text.clear();
+  dml_row_offset = 0;
+  sword result = OCI_SUCCESS;
+  if (is_query(translation_.kind)) {
+    result = execute_query(session, errors, iters, mode);
+  } else if (mode & OCI_DESCRIBE_ONLY) {
+    return OCI_SUCCESS;
+  } else if (is_dml(translation_.kind)) {
+    if (translation_.sqlite_sql.empty()) fail(3001);
+    result = execute_dml(session, iters, row_offset);
+  } else {
+    execute_other(session);
+  }
+  if ((mode & OCI_COMMIT_ON_SUCCESS) || session.autocommit) session.commit();
+  return result;
+}
+
+void Statement::describe(bool may_peek) {
+  columns_.clear();
+  params_.clear();
+  int count = sqlite3_column_count(main_);
+  if (translation_.lock_rowid_column > 0) count = std::min(count, translation_.lock_rowid_column - 1);
+  for (int i = 0; i < count; ++i) {
+    ColumnInfo column;
+    column.name = sqlite3_column_name(main_, i);
+    std::optional<sql::OracleType> type;
+    if (static_cast<size_t>(i) < translation_.select_types.size()) type = translation_.select_types[i];
+    if (!type) type = sql::parse_declared_type(sqlite3_column_decltype(main_, i));
+    if (!type) type = inferred_type(may_peek ? cell_at(main_, i) : Cell{});
+    column.type = *type;
+#ifdef SQLITE_ENABLE_COLUMN_METADATA
+    const char* table = sqlite3_column_table_name(main_, i);
+    const char* origin = sqlite3_column_origin_name(main_, i);
+    int not_null = 0;
+    if (table && origin &&
+        sqlite3_table_column_metadata(connection_->db(), sqlite3_column_database_name(main_, i), table, origin,
+                                      nullptr, nullptr, &not_null, nullptr, nullptr) == SQLITE_OK) {
+      column.nullable = not_null == 0;
+    }
+#endif
+    columns_.push_back(std::move(column));
+  }
+}
+
+sword Statement::execute_query(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t mode) {
+  if (main_ == nullptr) fail(900);
+  close_cursor();
+  run_statements(translation_.sqlite_sql.size() - 1);
+  sqlite3_reset(main_);
+  sqlite3_clear_bindings(main_);
+  map_parameters((mode & OCI_DESCRIBE_ONLY) == 0);
+  bind_row(0, 0);
+  if (mode & OCI_DESCRIBE_ONLY) {
+    int rc = sqlite3_step(main_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail_sqlite(rc);
+    describe(rc == SQLITE_ROW);
+    sqlite3_reset(main_);
+    return OCI_SUCCESS;
+  }
+  int rc = sqlite3_step(main_);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    sqlite3_reset(main_);
+    fail_sqlite(rc);
+  }
+  pending_row_ = rc == SQLITE_ROW;
+  describe(pending_row_);
+  cursor_ = pending_row_ ? Cursor::Open : Cursor::Open;
+  row_count = 0;
+  rows_fetched = 0;
+  current_position = 0;
+  scrollable_ = (mode & OCI_STMT_SCROLLABLE_READONLY) != 0;
+  if (translation_.for_update || scrollable_) materialize();
+  if (translation_.for_update) lock_selected_rows(session);
+  if (iters == 0) return OCI_SUCCESS;
+  sword result = fetch(errors, iters, OCI_FETCH_NEXT, 0);
+  if ((mode & OCI_EXACT_FETCH) && result == OCI_SUCCESS && advance()) {
+    close_cursor();
+    fail(1422);
+  }
+  return result;
+}
+
+void Statement::materialize() {
+  rows_.clear();
+  int width = sqlite3_column_count(main_);
+  while (advance()) {
+    std::vector<StoredCell>& row = rows_.emplace_back();
+    row.reserve(static_cast<size_t>(width));
+    for (int i = 0; i < width; ++i) row.push_back(StoredCell::from(cell_at(main_, i)));
+  }
+  sqlite3_reset(main_);
+  materialized_ = true;
+  next_row_ = 0;
+  cursor_ = Cursor::Open;
+}
+
+void Statement::lock_selected_rows(Session& session) {
+  std::vector<int64_t> rowids;
+  int column = translation_.lock_rowid_column;
+  if (column > 0) {
+    for (auto& row : rows_) {
+      if (static_cast<size_t>(column) <= row.size()) rowids.push_back(row[static_cast<size_t>(column) - 1].integer);
+    }
+    if (rowids.empty()) return;  // nothing selected, nothing to lock
+  }
+  session.lock_rows(translation_.locked_table, rowids, translation_.nowait);
+}
+
+sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offset) {
+  if (iters == 0) fail(24333, "zero iteration count");
+  session.start_write();
+  bool watch = !session.database->locks.empty();
+  if (watch) {
+    connection_->exec("SAVEPOINT ociemu_statement");
+    session.watch_locks = true;
+    session.lock_conflict = false;
+  }
+  session.last_table.clear();
+  row_count = 0;
+  for (auto& bound : binds_) bound->rows_returned = 0;
+  auto finish_watch = [&](bool undo) {
+    if (!watch) return;
+    session.watch_locks = false;
+    if (undo) connection_->exec("ROLLBACK TO ociemu_statement");
+    connection_->exec("RELEASE ociemu_statement");
+  };
+  try {
+    map_parameters(true);
+    for (uint32_t i = 0; i < iters; ++i) {
+      uint32_t row = row_offset + i;
+      run_statements(translation_.sqlite_sql.size() - 1);
+      sqlite3_reset(main_);
+      bind_row(row, i);
+      int rc;
+      while ((rc = sqlite3_step(main_)) == SQLITE_ROW) place_returning(row);
+      if (rc != SQLITE_DONE) {
+        dml_row_offset = row;
+        sqlite3_reset(main_);
+        fail_sqlite(rc);
+      }
+      row_count += static_cast<uint64_t>(sqlite3_changes(connection_->db()));
+      sqlite3_reset(main_);
+    }
+  } catch (...) {
+    finish_watch(false);
+    throw;
+  }
+  bool conflict = watch && session.lock_conflict;
+  finish_watch(conflict);
+  if (conflict) {
+    row_count = 0;
+    fail(54);  // another session holds a row this statement would change
+  }
+  if (!session.last_table.empty()) {
+    rowid_text = sql::encode_rowid(sql::table_object_id(connection_->db(), session.last_table), session.last_rowid);
+  }
+  return OCI_SUCCESS;
+}
+
+void Statement::place_returning(uint32_t row) {
+  const sqlite3* db = connection_->db();
+  (void)db;
+  int count = sqlite3_column_count(main_);
+  for (int i = 0; i < count && static_cast<size_t>(i) < translation_.returning_into.size(); ++i) {
+    const std::string& name = translation_.returning_into[static_cast<size_t>(i)];
+    for (auto& bound : binds_) {
+      if (bound->name != name) continue;
+      ElementArrays a = bound->arrays;
+      uint32_t slot = row;
+      void* target = a.values ? a.value_at(slot) : nullptr;
+      sb2* indicator = a.indicator_at(slot);
+      ub2* length = a.length_at(slot);
+      ub2* code = a.code_at(slot);
+      ub4* callback_length = nullptr;
+      if (bound->out_callback) {
+        ub1 piece = OCI_ONE_PIECE;
+        void* callback_indicator = nullptr;
+        if (bound->out_callback(bound->out_context, reinterpret_cast<OCIBind*>(bound.get()), row,
+                                bound->rows_returned, &target, &callback_length, &piece, &callback_indicator,
+                                &code) != OCI_CONTINUE) {
+          fail(24343);
+        }
+        indicator = static_cast<sb2*>(callback_indicator);
+        length = nullptr;
+        if (callback_length) a.value_size = static_cast<int32_t>(*callback_length);
+      }
+      Cell value = cell_at(main_, i);
+      sql::OracleType type = inferred_type(value);
+      if (auto declared = sql::parse_declared_type(sqlite3_column_decltype(main_, i))) type = *declared;
+      Placed placed = target ? place_value(value, type, a.dty, target, a.value_size, session_->context)
+                             : Placed{true, false, 0, 0};
+      if (indicator) *indicator = placed.is_null ? -1 : placed.truncated ? static_cast<sb2>(placed.full_length) : 0;
+      if (length) *length = static_cast<ub2>(placed.written);
+      if (callback_length) *callback_length = placed.written;
+      set_code(code, placed.is_null ? 1405 : placed.truncated ? 1406 : 0);
+      ++bound->rows_returned;
+    }
+  }
+}
+
+void Statement::execute_other(Session& session) {
+  using K = sql::StatementKind;
+  switch (translation_.kind) {
+    case K::Create:
+    case K::Drop:
+    case K::Alter:
+    case K::OtherDdl:
+      session.commit();  // DDL ends the open transaction
+      run_statements(translation_.sqlite_sql.size());
+      ++session.generation;
+      return;
+    case K::Commit: session.commit(); return;
+    case K::Rollback: session.rollback(); return;
+    case K::Savepoint: session.savepoint(translation_.savepoint); return;
+    case K::RollbackToSavepoint: session.rollback_to(translation_.savepoint); return;
+    case K::AlterSession:
+      run_statements(translation_.sqlite_sql.size());
+      ++session.generation;
+      return;
+    case K::Lock:
+      if (!translation_.locked_table.empty()) session.lock_rows(translation_.locked_table, {}, translation_.nowait);
+      return;
+    default:
+      run_statements(translation_.sqlite_sql.size());
+      return;
+  }
+}
+
+void Statement::close_cursor() {
+  if (main_) sqlite3_reset(main_);
+  cursor_ = Cursor::Closed;
+  pending_row_ = false;
+  materialized_ = false;
+  rows_.clear();
+}
+
+bool Statement::advance() {
+  if (materialized_) {
+    if (next_row_ >= rows_.size()) return false;
+    current_row_ = next_row_++;
+    return true;
+  }
+  if (pending_row_) {
+    pending_row_ = false;
+    return true;
+  }
+  int rc = sqlite3_step(main_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  fail_sqlite(rc);
+}
+
+Cell Statement::cell(uint32_t column) const {
+  if (materialized_) return rows_[current_row_][column].view();
+  return cell_at(main_, static_cast<int>(column));
+}
+
+void Statement::place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot) {
+  std::string rendered;
+  std::string_view bytes;
+  if (value.kind == Cell::Blob || (value.kind == Cell::Text && column.type.type_code != 12)) {
+    bytes = std::string_view(value.data, value.size);
+  } else if (value.kind != Cell::Null) {
+    rendered = render_text(value, column.type, session_->context);
+    bytes = rendered;
+  }
+  size_t offset = 0;
+  ub1 piece = OCI_FIRST_PIECE;
+  do {
+    void* buffer = nullptr;
+    ub4* length = nullptr;
+    void* indicator = nullptr;
+    ub2* code = nullptr;
+    if (define.callback(define.callback_context, reinterpret_cast<OCIDefine*>(&define), slot, &buffer, &length, &piece,
+                        &indicator, &code) != OCI_CONTINUE) {
+      fail(24343);
+    }
+    if (value.kind == Cell::Null) {
+      if (indicator == nullptr) fail(1405);
+      *static_cast<sb2*>(indicator) = -1;
+      if (length) *length = 0;
+      set_code(code, 1405);
+      return;
+    }
+    size_t capacity = (length && buffer) ? *length : 0;
+    size_t n = std::min(capacity, bytes.size() - offset);
+    if (n == 0 && offset < bytes.size()) fail(24343);
+    if (n) std::memcpy(buffer, bytes.data() + offset, n);
+    offset += n;
+    if (length) *length = static_cast<ub4>(n);
+    if (indicator) *static_cast<sb2*>(indicator) = 0;
+    set_code(code, 0);
+    piece = OCI_NEXT_PIECE;
+  } while (offset < bytes.size());
+}
+
+bool Statement::place_row(uint32_t slot) {
+  bool truncated = false;
+  for (auto& defined : defines_) {
+    if (!defined) continue;
+    uint32_t column = defined->position - 1;
+    if (column >= columns_.size()) fail(1007);
+    Cell value = cell(column);
+    const ColumnInfo& info = columns_[column];
+    if ((defined->mode & OCI_DYNAMIC_FETCH) && defined->callback) {
+      place_piecewise(*defined, value, info, slot);
+      continue;
+    }
+    const ElementArrays& a = defined->arrays;
+    sb2* indicator = a.indicator_at(slot);
+    ub2* length = a.length_at(slot);
+    ub2* code = a.code_at(slot);
+    Placed placed = place_value(value, info.type, a.dty, a.value_at(slot), a.value_size, session_->context);
+    if (placed.is_null) {
+      if (indicator == nullptr) fail(1405);
+      *indicator = -1;
+      if (length) *length = 0;
+      set_code(code, 1405);
+      continue;
+    }
+    if (indicator) *indicator = placed.truncated ? (placed.full_length > 32767 ? -2 : static_cast<sb2>(placed.full_length)) : 0;
+    if (length) *length = static_cast<ub2>(std::min<uint32_t>(placed.written, 65535));
+    set_code(code, placed.truncated ? 1406 : 0);
+    truncated = truncated || placed.truncated;
+  }
+  return truncated;
+}
+
+sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset) {
+  Session* session = live<Session>(session_);
+  if (session == nullptr) fail(1012);
+  session->check_alive();
+  if (cursor_ == Cursor::Closed || !is_query(translation_.kind)) fail(24338);
+  if (rows == 0) {
+    close_cursor();
+    return OCI_SUCCESS;
+  }
+  if (std::none_of(defines_.begin(), defines_.end(), [](auto& d) { return d != nullptr; })) fail(24374);
+  if (scrollable_) return scroll_fetch(errors, rows, orientation, offset);
+  if (orientation != OCI_FETCH_NEXT && orientation != 0) fail(24391, "invalid fetch operation");
+  if (cursor_ == Cursor::Exhausted) fail(1002);
+  uint32_t fetched = 0;
+  bool truncated = false;
+  try {
+    while (fetched < rows) {
+      if (!advance()) {
+        cursor_ = Cursor::Exhausted;
+        break;
+      }
+      truncated = place_row(fetched) || truncated;
+      ++fetched;
+      ++row_count;
+    }
+  } catch (...) {
+    rows_fetched = fetched;
+    throw;
+  }
+  rows_fetched = fetched;
+  if (fetched < rows) {
+    record_error(errors, 1403, message_text(1403));
+    return OCI_NO_DATA;
+  }
+  if (truncated) {
+    record_error(errors, 1406, message_text(1406));
+    return OCI_SUCCESS_WITH_INFO;
+  }
+  return OCI_SUCCESS;
+}
+
+sword Statement::scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset) {
+  auto total = static_cast<int64_t>(rows_.size());
+  int64_t target = 0;
+  switch (orientation) {
+    case OCI_FETCH_CURRENT: target = current_position; break;
+    case 0:
+    case OCI_FETCH_NEXT: target = current_position + 1; break;
+    case OCI_FETCH_PRIOR: target = current_position - 1; break;
+    case OCI_FETCH_FIRST: target = 1; break;
+    case OCI_FETCH_LAST: target = total; break;
+    case OCI_FETCH_ABSOLUTE: target = offset; break;
+    case OCI_FETCH_RELATIVE: target = current_position + offset; break;
+    default: fail(24391, "invalid fetch operation");
+  }
+  if (target < 1 || target > total) {
+    current_position = target < 1 ? 0 : total + 1;
+    rows_fetched = 0;
+    record_error(errors, 1403, message_text(1403));
+    return OCI_NO_DATA;
+  }
+  uint32_t fetched = 0;
+  bool truncated = false;
+  while (fetched < rows && target + fetched <= total) {
+    current_row_ = static_cast<size_t>(target + fetched - 1);
+    truncated = place_row(fetched) || truncated;
+    ++fetched;
+  }
+  current_position = target + fetched - 1;
+  rows_fetched = fetched;
+  row_count = std::max<uint64_t>(row_count, static_cast<uint64_t>(current_position));
+  if (fetched < rows) {
+    record_error(errors, 1403, message_text(1403));
+    return OCI_NO_DATA;
+  }
+  if (truncated) {
+    record_error(errors, 1406, message_text(1406));
+    return OCI_SUCCESS_WITH_INFO;
+  }
+  return OCI_SUCCESS;
+}
+
+std::string Statement::current_value_bytes(uint32_t position) {
+  if (cursor_ == Cursor::Closed || position == 0 || position > columns_.size()) fail(1007);
+  Cell value = cell(position - 1);
+  if (value.kind == Cell::Null) return {};
+  if (value.kind == Cell::Blob || value.kind == Cell::Text) return std::string(value.data, value.size);
+  return render_text(value, columns_[position - 1].type, session_->context);
+}
+
+Param* Statement::param(uint32_t position) {
+  if (position == 0 || position > columns_.size()) fail(24334, "no descriptor for this position");
+  if (params_.size() < columns_.size()) params_.resize(columns_.size());
+  auto& slot = params_[position - 1];
+  if (!slot) slot = std::make_unique<Param>(env(), columns_[position - 1]);
+  return slot.get();
+}
+
+}  // namespace ociemu

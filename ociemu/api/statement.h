@@ -1,0 +1,175 @@
+// Statements with their binds, defines and select-list parameters: prepare,
+// execute (queries, array DML, DDL, transaction control), array and
+// scrollable fetch, describe, RETURNING ... INTO and piecewise LONG fetch.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ociemu/api/convert.h"
+#include "ociemu/api/handles.h"
+#include "ociemu/api/session.h"
+#include "ociemu/sql/dialect.h"
+
+struct sqlite3_stmt;
+
+namespace ociemu {
+
+class Statement;
+
+// Element addressing shared by binds and defines: base pointers and byte strides.
+struct ElementArrays {
+  void* values = nullptr;
+  int32_t value_size = 0;   // bytes of one element
+  uint16_t dty = 0;         // external type
+  void* indicators = nullptr;  // sb2 per element
+  ub2* lengths = nullptr;      // ub2 per element (actual length in, returned length out)
+  ub2* codes = nullptr;        // ub2 column return code per element
+  uint32_t value_skip = 0, indicator_skip = sizeof(sb2), length_skip = sizeof(ub2), code_skip = sizeof(ub2);
+
+  void* value_at(uint32_t i) const { return static_cast<char*>(values) + size_t{i} * value_skip; }
+  sb2* indicator_at(uint32_t i) const {
+    return indicators ? reinterpret_cast<sb2*>(static_cast<char*>(indicators) + size_t{i} * indicator_skip) : nullptr;
+  }
+  ub2* length_at(uint32_t i) const {
+    return lengths ? reinterpret_cast<ub2*>(reinterpret_cast<char*>(lengths) + size_t{i} * length_skip) : nullptr;
+  }
+  ub2* code_at(uint32_t i) const {
+    return codes ? reinterpret_cast<ub2*>(reinterpret_cast<char*>(codes) + size_t{i} * code_skip) : nullptr;
+  }
+};
+
+struct Bind : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_BIND;
+  Bind(Environment* env, Statement* owner) : Handle(kType, env), statement(owner) {}
+  Statement* statement;
+  std::string name;       // upper case without the colon; empty when bound by position
+  uint32_t position = 0;  // 1-based, when bound by position
+  ElementArrays arrays;
+  uint32_t mode = 0;
+  void* in_context = nullptr;
+  OCICallbackInBind in_callback = nullptr;
+  void* out_context = nullptr;
+  OCICallbackOutBind out_callback = nullptr;
+  uint32_t rows_returned = 0;
+};
+
+struct Define : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_DEFINE;
+  Define(Environment* env, Statement* owner) : Handle(kType, env), statement(owner) {}
+  Statement* statement;
+  uint32_t position = 0;
+  ElementArrays arrays;
+  uint32_t mode = 0;
+  void* callback_context = nullptr;
+  OCICallbackDefine callback = nullptr;
+};
+
+struct ColumnInfo {
+  std::string name;
+  sql::OracleType type;
+  bool nullable = true;
+};
+
+// Select-list parameter descriptor handed out by OCIParamGet; owned by its statement.
+struct Param : Handle {
+  static constexpr uint32_t kType = OCI_DTYPE_PARAM;
+  Param(Environment* env, ColumnInfo info) : Handle(kType, env), column(std::move(info)) {}
+  ColumnInfo column;
+};
+
+// Thread-safe: no.
+class Statement : public Handle {
+ public:
+  static constexpr uint32_t kType = OCI_HTYPE_STMT;
+  explicit Statement(Environment* env) : Handle(kType, env) {}
+  ~Statement() override;
+
+  void prepare(std::string_view text);
+  Bind* bind(uint32_t position, std::string_view name, const ElementArrays& arrays, uint32_t mode);
+  Define* define(uint32_t position, const ElementArrays& arrays, uint32_t mode);
+
+  // Returns OCI_SUCCESS, OCI_SUCCESS_WITH_INFO or OCI_NO_DATA (records the warning in errors).
+  sword execute(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t row_offset, uint32_t mode);
+  sword fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset);
+  // Bytes [offset, offset+size) of column `position` of the current row (version 7 oflng).
+  std::string current_value_bytes(uint32_t position);
+  // Closes the cursor but keeps the translation, binds and defines (statement cache).
+  void close_cursor();
+
+  Param* param(uint32_t position);
+  uint32_t column_count() const { return static_cast<uint32_t>(columns_.size()); }
+  const std::vector<ColumnInfo>& columns() const { return columns_; }
+  const std::vector<std::string>& placeholder_names() const { return placeholders_; }
+  const std::vector<std::unique_ptr<Bind>>& binds() const { return binds_; }
+  Session* session() const { return live<Session>(session_); }
+
+  std::string text;
+  uint16_t statement_type = 0;
+  uint16_t sql_function_code = 0;
+  uint64_t row_count = 0;
+  uint32_t rows_fetched = 0;
+  uint16_t parse_error_offset = 0;
+  uint32_t dml_row_offset = 0;
+  std::string rowid_text;
+  int64_t current_position = 0;  // scrollable cursors: 1-based current row
+  std::string cache_key;         // set while handed out by OCIStmtPrepare2
+  bool from_prepare2 = false;
+  uint32_t prefetch_rows = 1;
+
+ private:
+  enum class Cursor { Closed, Open, Exhausted };
+
+  void ensure_translated(Session& session);
+  void finalize();
+  void run_statements(size_t count);
+  void map_parameters(bool require_all);
+  void bind_row(uint32_t row, uint32_t iteration);
+  void describe(bool may_peek);
+  sword execute_query(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t mode);
+  sword execute_dml(Session& session, uint32_t iters, uint32_t row_offset);
+  void execute_other(Session& session);
+  void lock_selected_rows(Session& session);
+  void materialize();
+  bool advance();
+  Cell cell(uint32_t column) const;
+  bool place_row(uint32_t slot);
+  void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
+  void place_returning(uint32_t row);
+  sword scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset);
+  [[noreturn]] void fail_sqlite(int rc);
+
+  Session* session_ = nullptr;
+  uint64_t generation_ = 0;
+  std::shared_ptr<Connection> connection_;
+  bool translated_ = false;
+  sql::Translation translation_;
+  sqlite3_stmt* main_ = nullptr;  // the last translated statement (queries, DML)
+  std::vector<std::string> placeholders_;  // occurrences in text order, upper case
+  std::vector<Bind*> parameter_binds_;     // by SQLite parameter index
+  std::vector<std::unique_ptr<Bind>> binds_;
+  std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
+  std::vector<ColumnInfo> columns_;
+  std::vector<std::unique_ptr<Param>> params_;
+  Cursor cursor_ = Cursor::Closed;
+  bool pending_row_ = false;  // the query's first row was stepped at execute and not delivered yet
+  bool materialized_ = false;
+  bool scrollable_ = false;
+  std::vector<std::vector<StoredCell>> rows_;
+  size_t next_row_ = 0;  // materialized, non-scrollable
+  size_t current_row_ = 0;
+  bool truncated_ = false;
+};
+
+// Statement type (OCI_STMT_*) of SQL text from its first keyword.
+uint16_t classify_statement(std::string_view text);
+// Placeholder occurrences (":name", ":1") in text order, upper case, outside literals and comments.
+std::vector<std::string> scan_placeholders(std::string_view text);
+
+// Adds a diagnostic record (replacing earlier ones).
+void record_error(ErrorHandle* errors, int code, const std::string& message);
+
+}  // namespace ociemu

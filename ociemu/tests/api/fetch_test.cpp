@@ -1,0 +1,170 @@
+// Fetch paths beyond plain arrays: scrolling, row structures, external
+// character types and LONG values, whole and piecewise.
+#include "oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+class FetchTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TABLE S (N NUMBER(5), W VARCHAR2(10))");
+    for (int i = 1; i <= 10; ++i) must_run("INSERT INTO S VALUES (" + std::to_string(i) + ", 'w" + std::to_string(i) + "')");
+  }
+};
+
+TEST_F(FetchTest, a_scrollable_cursor_moves_in_every_direction) {
+  OCIStmt* stmt = prepare("SELECT N FROM S ORDER BY N");
+  int n[3] = {};
+  OCIDefine* define = nullptr;
+  OCIDefineByPos(stmt, &define, err, 1, n, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_STMT_SCROLLABLE_READONLY));
+  auto at = [&](ub2 orientation, sb4 offset, ub4 rows = 1) {
+    sword rc = OCIStmtFetch2(stmt, err, rows, orientation, offset, OCI_DEFAULT);
+    ub4 position = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &position, nullptr, OCI_ATTR_CURRENT_POSITION, err);
+    return rc == OCI_SUCCESS ? std::make_pair(n[0], static_cast<int>(position)) : std::make_pair(-1, static_cast<int>(position));
+  };
+  EXPECT_EQ(std::make_pair(10, 10), at(OCI_FETCH_LAST, 0));
+  EXPECT_EQ(std::make_pair(1, 1), at(OCI_FETCH_FIRST, 0));
+  EXPECT_EQ(std::make_pair(2, 2), at(OCI_FETCH_NEXT, 0));
+  EXPECT_EQ(std::make_pair(7, 7), at(OCI_FETCH_ABSOLUTE, 7));
+  EXPECT_EQ(std::make_pair(5, 5), at(OCI_FETCH_RELATIVE, -2));
+  EXPECT_EQ(std::make_pair(4, 4), at(OCI_FETCH_PRIOR, 0));
+  EXPECT_EQ(std::make_pair(4, 4), at(OCI_FETCH_CURRENT, 0));
+  EXPECT_EQ(std::make_pair(5, 7), at(OCI_FETCH_NEXT, 0, 3));
+  EXPECT_EQ(7, n[2]);
+  EXPECT_EQ(-1, at(OCI_FETCH_ABSOLUTE, 11).first);
+  EXPECT_EQ(1403, last_code());
+  EXPECT_EQ(std::make_pair(10, 10), at(OCI_FETCH_PRIOR, 0)) << "back from past the end";
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(FetchTest, a_forward_cursor_refuses_to_scroll) {
+  OCIStmt* stmt = prepare("SELECT N FROM S");
+  int n = 0;
+  OCIDefine* define = nullptr;
+  OCIDefineByPos(stmt, &define, err, 1, &n, sizeof n, SQLT_INT, nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_ERROR, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_LAST, 0, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(FetchTest, rows_land_in_an_array_of_structures) {
+  struct Row {
+    int n;
+    char w[11];
+    sb2 w_indicator;
+    ub2 w_length;
+  } rows[4] = {};
+  OCIStmt* stmt = prepare("SELECT N, W FROM S WHERE N <= 4 ORDER BY N");
+  OCIDefine* defines[2] = {};
+  OCIDefineByPos(stmt, &defines[0], err, 1, &rows[0].n, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &defines[1], err, 2, rows[0].w, sizeof rows[0].w, SQLT_STR, &rows[0].w_indicator,
+                 &rows[0].w_length, nullptr, 0);
+  OCIDefineArrayOfStruct(defines[0], err, sizeof(Row), 0, 0, 0);
+  OCIDefineArrayOfStruct(defines[1], err, sizeof(Row), sizeof(Row), sizeof(Row), 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 4, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(i + 1, rows[i].n);
+    EXPECT_EQ("w" + std::to_string(i + 1), rows[i].w);
+    EXPECT_EQ(0, rows[i].w_indicator);
+    EXPECT_EQ(2, rows[i].w_length);
+  }
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(FetchTest, character_types_pad_terminate_or_prefix_as_declared) {
+  OCIStmt* stmt = prepare("SELECT W, W, W FROM S WHERE N = 3");
+  char fixed[6], fixedz[6];
+  struct { ub2 length; char text[8]; } varying{};
+  OCIDefine* defines[3] = {};
+  OCIDefineByPos(stmt, &defines[0], err, 1, fixed, sizeof fixed, SQLT_AFC, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &defines[1], err, 2, fixedz, sizeof fixedz, SQLT_AVC, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &defines[2], err, 3, &varying, sizeof varying, SQLT_VCS, nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(0, std::memcmp(fixed, "w3    ", 6));
+  EXPECT_STREQ("w3   ", fixedz);
+  EXPECT_EQ(2, varying.length);
+  EXPECT_EQ(0, std::memcmp(varying.text, "w3", 2));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+struct Pieces {
+  std::string collected;
+  char buffer[4096];
+  ub4 length = 0;
+  sb2 indicator = 0;
+  ub2 code = 0;
+  int calls = 0;
+  int first_pieces = 0;
+};
+
+sb4 collect_piece(void* context, OCIDefine*, ub4, void** bufpp, ub4** alenpp, ub1* piecep, void** indpp, ub2** rcodepp) {
+  auto* pieces = static_cast<Pieces*>(context);
+  if (pieces->calls++ > 0) pieces->collected.append(pieces->buffer, pieces->length);
+  if (*piecep == OCI_FIRST_PIECE) ++pieces->first_pieces;
+  pieces->length = sizeof pieces->buffer;
+  *bufpp = pieces->buffer;
+  *alenpp = &pieces->length;
+  *indpp = &pieces->indicator;
+  *rcodepp = &pieces->code;
+  return OCI_CONTINUE;
+}
+
+TEST_F(FetchTest, a_100_kb_long_arrives_piece_by_piece_through_the_define_callback) {
+  must_run("CREATE TABLE LONGS (ID NUMBER, L LONG)");
+  std::string value;
+  for (int i = 0; value.size() < 100 * 1024; ++i) value += "piece " + std::to_string(i) + ";";
+  OCIStmt* insert = prepare("INSERT INTO LONGS VALUES (1, :L)");
+  OCIBind* bind = nullptr;
+  OCIBindByPos(insert, &bind, err, 1, value.data(), static_cast<sb4>(value.size()), SQLT_LNG, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, insert, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(insert, OCI_HTYPE_STMT);
+
+  OCIStmt* query = prepare("SELECT L FROM LONGS");
+  OCIDefine* define = nullptr;
+  Pieces pieces;
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(query, &define, err, 1, nullptr, 0x7fffffff, SQLT_LNG, nullptr, nullptr, nullptr,
+                                        OCI_DYNAMIC_FETCH));
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineDynamic(define, err, &pieces, collect_piece));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  pieces.collected.append(pieces.buffer, pieces.length);
+  EXPECT_EQ(value.size(), pieces.collected.size());
+  EXPECT_TRUE(value == pieces.collected);
+  EXPECT_EQ(1, pieces.first_pieces);
+  EXPECT_EQ(static_cast<int>((value.size() + 4095) / 4096), pieces.calls);
+  OCIHandleFree(query, OCI_HTYPE_STMT);
+}
+
+sb4 refuse_piece(void*, OCIDefine*, ub4, void**, ub4**, ub1*, void**, ub2**) { return OCI_ERROR; }
+
+TEST_F(FetchTest, a_long_truncates_into_a_static_buffer_and_a_refusing_callback_fails_the_fetch) {
+  must_run("CREATE TABLE LONGS (L LONG RAW)");
+  std::string bytes(3000, '\x7f');
+  OCIStmt* insert = prepare("INSERT INTO LONGS VALUES (:L)");
+  OCIBind* bind = nullptr;
+  OCIBindByPos(insert, &bind, err, 1, bytes.data(), 3000, SQLT_LBI, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, insert, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  OCIHandleFree(insert, OCI_HTYPE_STMT);
+
+  OCIStmt* query = prepare("SELECT L FROM LONGS");
+  char buffer[1000];
+  sb2 indicator = 0;
+  ub2 length = 0;
+  OCIDefine* define = nullptr;
+  OCIDefineByPos(query, &define, err, 1, buffer, sizeof buffer, SQLT_LBI, &indicator, &length, nullptr, 0);
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(3000, indicator);
+  EXPECT_EQ(1000, length);
+  OCIDefineByPos(query, &define, err, 1, nullptr, 0x7fffffff, SQLT_LBI, nullptr, nullptr, nullptr, OCI_DYNAMIC_FETCH);
+  OCIDefineDynamic(define, err, nullptr, refuse_piece);
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(24343, last_code());
+  OCIHandleFree(query, OCI_HTYPE_STMT);
+}
+
+}  // namespace
+}  // namespace ociemu::testing

@@ -1,0 +1,148 @@
+// The version 7 interface end to end: logon, parse, bind, define, execute,
+// array fetch, describe, LONG slices, transactions and mixing with OCI8.
+#include "oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+class Oci7Test : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    std::memset(&lda, 0, sizeof lda);
+    std::memset(hda, 0, sizeof hda);
+    std::string uid = "scott/TIGER@" + database;
+    ASSERT_EQ(0, opinit(0));
+    ASSERT_EQ(0, orlon(&lda, hda, reinterpret_cast<OraText*>(uid.data()), -1, nullptr, -1, 0)) << lda.rc;
+    ASSERT_EQ(0, oopen(&cursor, &lda, nullptr, -1, -1, nullptr, -1));
+  }
+  void TearDown() override {
+    oclose(&cursor);
+    ologof(&lda);
+    OciTest::TearDown();
+  }
+  sword parse(const std::string& sql) {
+    return oparse(&cursor, reinterpret_cast<OraText*>(const_cast<char*>(sql.c_str())), -1, 0, 2);
+  }
+
+  Lda_Def lda;
+  Cda_Def cursor{};
+  ub1 hda[512];
+};
+
+TEST_F(Oci7Test, a_bad_password_is_reported_in_the_logon_area) {
+  Lda_Def second{};
+  ub1 second_hda[512] = {};
+  std::string user = "SCOTT", password = "WRONG";
+  EXPECT_NE(0, olog(&second, second_hda, reinterpret_cast<OraText*>(user.data()), -1,
+                    reinterpret_cast<OraText*>(password.data()), -1, reinterpret_cast<OraText*>(database.data()), -1, 0));
+  EXPECT_EQ(1017, second.rc);
+  OraText message[128];
+  EXPECT_GT(oerhms(&lda, 1017, message, sizeof message), 0);
+  EXPECT_STREQ("ORA-01017: invalid username/password; logon denied", reinterpret_cast<char*>(message));
+}
+
+TEST_F(Oci7Test, array_insert_then_array_fetch_through_the_cursor_area) {
+  ASSERT_EQ(0, parse("CREATE TABLE SEVEN (N NUMBER(4), NAME VARCHAR2(10))"));
+  ASSERT_EQ(0, oexec(&cursor));
+  ASSERT_EQ(0, parse("INSERT INTO SEVEN VALUES (:N, :NAME)"));
+  EXPECT_EQ(3, cursor.ft);
+  int numbers[5] = {1, 2, 3, 4, 5};
+  char names[5][10] = {"one", "two", "three", "four", "five"};
+  ASSERT_EQ(0, obndra(&cursor, reinterpret_cast<OraText*>(const_cast<char*>(":N")), -1, reinterpret_cast<ub1*>(numbers),
+                      sizeof(int), SQLT_INT, -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1));
+  ASSERT_EQ(0, obndra(&cursor, reinterpret_cast<OraText*>(const_cast<char*>(":NAME")), -1, reinterpret_cast<ub1*>(names),
+                      10, SQLT_STR, -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1));
+  ASSERT_EQ(0, oexn(&cursor, 5, 0)) << cursor.rc;
+  EXPECT_EQ(5u, cursor.rpc);
+  ASSERT_EQ(0, ocom(&lda));
+
+  ASSERT_EQ(0, parse("SELECT N, NAME FROM SEVEN ORDER BY N"));
+  EXPECT_EQ(4, cursor.ft);
+  sb4 size = 0, name_length = 16, display = 0;
+  sb2 type = 0, precision = 0, scale = 0, nullable = 0;
+  sb1 name[16];
+  ASSERT_EQ(0, odescr(&cursor, 2, &size, &type, name, &name_length, &display, &precision, &scale, &nullable));
+  EXPECT_EQ(1, type);
+  EXPECT_EQ(10, size);
+  EXPECT_EQ("NAME", std::string(reinterpret_cast<char*>(name), static_cast<size_t>(name_length)));
+  EXPECT_EQ(1007, odescr(&cursor, 3, &size, &type, name, &name_length, &display, &precision, &scale, &nullable));
+
+  int got[2];
+  char got_names[2][11];
+  sb2 indicators[2];
+  ub2 lengths[2], codes[2];
+  ASSERT_EQ(0, odefin(&cursor, 1, reinterpret_cast<ub1*>(got), sizeof(int), SQLT_INT, -1, nullptr, nullptr, -1, -1, nullptr, nullptr));
+  ASSERT_EQ(0, odefin(&cursor, 2, reinterpret_cast<ub1*>(got_names), 11, SQLT_STR, -1, indicators, nullptr, -1, -1,
+                      lengths, codes));
+  ASSERT_EQ(0, oexfet(&cursor, 2, 0, 0)) << cursor.rc;
+  EXPECT_EQ(2u, cursor.rpc);
+  EXPECT_STREQ("two", got_names[1]);
+  EXPECT_EQ(0, ofen(&cursor, 2));
+  EXPECT_EQ(4u, cursor.rpc);
+  EXPECT_EQ(4, got[1]);
+  EXPECT_EQ(1403, ofen(&cursor, 2));
+  EXPECT_EQ(1403, cursor.rc);
+  EXPECT_EQ(5u, cursor.rpc) << "the partial last batch still counts";
+  EXPECT_EQ(5, got[0]);
+}
+
+TEST_F(Oci7Test, parse_errors_fill_the_return_code_and_offset) {
+  EXPECT_NE(0, parse("SELECT * FROM NOWHERE_TABLE"));
+  EXPECT_EQ(942, cursor.rc);
+  EXPECT_EQ(54, cursor.fc);
+}
+
+TEST_F(Oci7Test, a_long_is_read_in_slices_by_offset) {
+  must_run("CREATE TABLE LONG7 (L LONG)");
+  must_run("INSERT INTO LONG7 VALUES ('0123456789abcdef')");
+  must_run("COMMIT");
+  ASSERT_EQ(0, parse("SELECT L FROM LONG7"));
+  char first[4];
+  ASSERT_EQ(0, odefin(&cursor, 1, reinterpret_cast<ub1*>(first), 4, SQLT_CHR, -1, nullptr, nullptr, -1, -1, nullptr, nullptr));
+  ASSERT_EQ(0, oexfet(&cursor, 1, 0, 0)) << cursor.rc;
+  char slice[6] = {};
+  ub4 returned = 0;
+  ASSERT_EQ(0, oflng(&cursor, 1, reinterpret_cast<ub1*>(slice), 5, SQLT_LNG, &returned, 10));
+  EXPECT_EQ(5u, returned);
+  EXPECT_STREQ("abcde", slice);
+  ASSERT_EQ(0, oflng(&cursor, 1, reinterpret_cast<ub1*>(slice), 5, SQLT_LNG, &returned, 14));
+  EXPECT_EQ(2u, returned);
+}
+
+TEST_F(Oci7Test, autocommit_and_rollback_through_the_logon_area) {
+  must_run("CREATE TABLE AC (N NUMBER)");
+  ASSERT_EQ(0, ocon(&lda));
+  ASSERT_EQ(0, parse("INSERT INTO AC VALUES (1)"));
+  ASSERT_EQ(0, oexec(&cursor));
+  ASSERT_EQ(0, ocof(&lda));
+  ASSERT_EQ(0, parse("INSERT INTO AC VALUES (2)"));
+  ASSERT_EQ(0, oexec(&cursor));
+  ASSERT_EQ(0, orol(&lda));
+  EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM AC"));
+}
+
+TEST_F(Oci7Test, a_service_context_and_a_logon_area_convert_both_ways) {
+  Lda_Def from_svc{};
+  ASSERT_EQ(OCI_SUCCESS, OCISvcCtxToLda(svc, err, &from_svc));
+  Cda_Def mixed{};
+  ASSERT_EQ(0, oopen(&mixed, &from_svc, nullptr, -1, -1, nullptr, -1));
+  ASSERT_EQ(0, oparse(&mixed, reinterpret_cast<OraText*>(const_cast<char*>("SELECT COUNT(*) FROM EMP")), -1, 0, 2));
+  int count = 0;
+  ASSERT_EQ(0, odefin(&mixed, 1, reinterpret_cast<ub1*>(&count), sizeof count, SQLT_INT, -1, nullptr, nullptr, -1, -1, nullptr, nullptr));
+  ASSERT_EQ(0, oexfet(&mixed, 1, 1, 0)) << mixed.rc;
+  EXPECT_GT(count, 0);
+  oclose(&mixed);
+  OCISvcCtx* back = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCILdaToSvcCtx(&back, err, &from_svc));
+  EXPECT_EQ(svc, back);
+}
+
+TEST_F(Oci7Test, a_killed_logon_reports_03113_then_03114) {
+  ASSERT_EQ(0, ociemu_kill_session(&lda));
+  EXPECT_EQ(3113, ocom(&lda));
+  EXPECT_EQ(3114, ocom(&lda));
+}
+
+}  // namespace
+}  // namespace ociemu::testing

@@ -1,0 +1,116 @@
+// A fixture for tests that talk to the emulator through its C entries: a
+// fresh database file per test, one logged-on service context, and small
+// helpers that run SQL and read the error record.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ociemu/api/oci.h"
+
+namespace ociemu::testing {
+
+inline std::string fresh_database_path(const std::string& name) {
+  auto dir = std::filesystem::temp_directory_path() / ("ociemu_api_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  auto path = dir / (name + ".db");
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
+  return path.string();
+}
+
+// One application: an environment, an error handle and helpers around them.
+class OciTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(OCI_SUCCESS, OCIEnvCreate(&env, OCI_THREADED, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
+    ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr));
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    database = fresh_database_path(std::string(info->test_suite_name()) + "_" + info->name());
+    svc = logon("SCOTT", "TIGER");
+    ASSERT_NE(nullptr, svc) << last_error();
+  }
+
+  void TearDown() override {
+    if (env) OCIHandleFree(env, OCI_HTYPE_ENV);
+  }
+
+  OCISvcCtx* logon(const std::string& user, const std::string& password) {
+    OCISvcCtx* result = nullptr;
+    sword rc = OCILogon(env, err, &result, text(user), len(user), text(password), len(password), text(database),
+                        len(database));
+    return rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO ? result : nullptr;
+  }
+
+  static const OraText* text(const std::string& s) { return reinterpret_cast<const OraText*>(s.c_str()); }
+  static ub4 len(const std::string& s) { return static_cast<ub4>(s.size()); }
+
+  int last_code() {
+    sb4 code = 0;
+    OraText buffer[1024];
+    if (OCIErrorGet(err, 1, nullptr, &code, buffer, sizeof buffer, OCI_HTYPE_ERROR) != OCI_SUCCESS) return 0;
+    return code;
+  }
+
+  std::string last_error() {
+    sb4 code = 0;
+    OraText buffer[1024] = {0};
+    if (OCIErrorGet(err, 1, nullptr, &code, buffer, sizeof buffer, OCI_HTYPE_ERROR) != OCI_SUCCESS) return "";
+    return reinterpret_cast<char*>(buffer);
+  }
+
+  OCIStmt* prepare(const std::string& sql) {
+    OCIStmt* stmt = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr));
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtPrepare(stmt, err, text(sql), len(sql), OCI_NTV_SYNTAX, OCI_DEFAULT));
+    return stmt;
+  }
+
+  // Runs one statement without binds on a session; returns the OCI status.
+  sword run(const std::string& sql, OCISvcCtx* on = nullptr, ub4 mode = OCI_DEFAULT) {
+    OCIStmt* stmt = prepare(sql);
+    ub2 type = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, err);
+    sword rc = OCIStmtExecute(on ? on : svc, stmt, err, type == OCI_STMT_SELECT ? 0 : 1, 0, nullptr, nullptr, mode);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc;
+  }
+
+  void must_run(const std::string& sql, OCISvcCtx* on = nullptr) {
+    ASSERT_EQ(OCI_SUCCESS, run(sql, on)) << sql << ": " << last_error();
+  }
+
+  // The first column of every row as text (NULL as "<null>").
+  std::vector<std::string> column_texts(const std::string& sql, OCISvcCtx* on = nullptr) {
+    std::vector<std::string> out;
+    OCIStmt* stmt = prepare(sql);
+    char value[4001];
+    sb2 indicator = 0;
+    OCIDefine* define = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(on ? on : svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    EXPECT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 1, value, sizeof value, SQLT_STR, &indicator, nullptr,
+                                          nullptr, OCI_DEFAULT));
+    sword rc;
+    while ((rc = OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) == OCI_SUCCESS) {
+      out.push_back(indicator == -1 ? "<null>" : value);
+    }
+    EXPECT_EQ(OCI_NO_DATA, rc) << last_error();
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return out;
+  }
+
+  std::string single_text(const std::string& sql, OCISvcCtx* on = nullptr) {
+    auto rows = column_texts(sql, on);
+    return rows.empty() ? "<no rows>" : rows.front();
+  }
+
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+  OCISvcCtx* svc = nullptr;
+  std::string database;
+};
+
+}  // namespace ociemu::testing

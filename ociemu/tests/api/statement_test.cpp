@@ -1,0 +1,328 @@
+// Prepare, execute, binds, array DML, describe and the statement cache.
+#include "oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+class StatementTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TABLE T (ID NUMBER(10) NOT NULL PRIMARY KEY, NAME VARCHAR2(20), AMOUNT NUMBER(9,2))");
+  }
+
+  // Inserts rows id = first..first+count-1 with one execute; returns the status.
+  sword insert_rows(int first, int count, std::vector<sb2>* name_indicators = nullptr) {
+    OCIStmt* stmt = prepare("INSERT INTO T (ID, NAME, AMOUNT) VALUES (:ID, :NAME, :AMOUNT)");
+    std::vector<int> ids(static_cast<size_t>(count));
+    std::vector<char> names(static_cast<size_t>(count) * 20);
+    std::vector<ub2> name_lengths(static_cast<size_t>(count));
+    std::vector<double> amounts(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      ids[size_t(i)] = first + i;
+      int n = std::snprintf(&names[size_t(i) * 20], 20, "name %d", first + i);
+      name_lengths[size_t(i)] = static_cast<ub2>(n);
+      amounts[size_t(i)] = (first + i) * 0.5;
+    }
+    OCIBind* binds[3] = {};
+    OCIBindByName(stmt, &binds[0], err, text(":ID"), 3, ids.data(), sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    OCIBindByName(stmt, &binds[1], err, text(":NAME"), 5, names.data(), 20, SQLT_CHR,
+                  name_indicators ? name_indicators->data() : nullptr, name_lengths.data(), nullptr, 0, nullptr, 0);
+    OCIBindByName(stmt, &binds[2], err, text(":AMOUNT"), 7, amounts.data(), sizeof(double), SQLT_FLT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    sword rc = OCIStmtExecute(svc, stmt, err, static_cast<ub4>(count), 0, nullptr, nullptr, OCI_DEFAULT);
+    ub4 processed = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &processed, nullptr, OCI_ATTR_ROW_COUNT, err);
+    last_processed = processed;
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc;
+  }
+
+  ub4 last_processed = 0;
+};
+
+TEST_F(StatementTest, statement_type_is_known_after_prepare_and_the_function_code_after_execute) {
+  struct Case { const char* sql; ub2 type; ub2 code; };
+  for (Case c : {Case{"SELECT * FROM T", OCI_STMT_SELECT, 4}, Case{"  insert into T (ID) values (1)", OCI_STMT_INSERT, 3},
+                 Case{"UPDATE T SET NAME = 'x'", OCI_STMT_UPDATE, 5}, Case{"DELETE FROM T", OCI_STMT_DELETE, 9}}) {
+    OCIStmt* stmt = prepare(c.sql);
+    ub2 type = 0, code = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, err);
+    EXPECT_EQ(c.type, type) << c.sql;
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, c.type == OCI_STMT_SELECT ? 0 : 1, 0, nullptr, nullptr, 0)) << last_error();
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &code, nullptr, OCI_ATTR_SQLFNCODE, err);
+    EXPECT_EQ(c.code, code) << c.sql;
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+}
+
+TEST_F(StatementTest, ten_thousand_rows_go_in_with_one_execute_and_come_back_in_arrays_of_100) {
+  std::vector<sb2> name_indicators(10000, 0);
+  for (size_t i = 0; i < name_indicators.size(); i += 7) name_indicators[i] = -1;
+  ASSERT_EQ(OCI_SUCCESS, insert_rows(1, 10000, &name_indicators)) << last_error();
+  EXPECT_EQ(10000u, last_processed);
+
+  OCIStmt* stmt = prepare("SELECT ID, NAME, AMOUNT FROM T ORDER BY ID");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  int ids[100];
+  char names[100][21];
+  sb2 indicators[100];
+  ub2 lengths[100], codes[100];
+  double amounts[100];
+  OCIDefine* defines[3] = {};
+  OCIDefineByPos(stmt, &defines[0], err, 1, ids, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &defines[1], err, 2, names, 21, SQLT_STR, indicators, lengths, codes, 0);
+  OCIDefineByPos(stmt, &defines[2], err, 3, amounts, sizeof(double), SQLT_FLT, nullptr, nullptr, nullptr, 0);
+  int expected = 1, batches = 0;
+  sword rc = OCI_SUCCESS;
+  while (rc == OCI_SUCCESS) {
+    rc = OCIStmtFetch2(stmt, err, 100, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+    ASSERT_TRUE(rc == OCI_SUCCESS || rc == OCI_NO_DATA) << last_error();
+    ub4 fetched = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, err);
+    for (ub4 i = 0; i < fetched; ++i, ++expected) {
+      ASSERT_EQ(expected, ids[i]);
+      ASSERT_DOUBLE_EQ(expected * 0.5, amounts[i]);
+      if ((expected - 1) % 7 == 0) {
+        ASSERT_EQ(-1, indicators[i]) << expected;
+        ASSERT_EQ(1405, codes[i]);
+      } else {
+        ASSERT_EQ(0, indicators[i]);
+        ASSERT_EQ("name " + std::to_string(expected), names[i]);
+        ASSERT_EQ(std::strlen(names[i]), lengths[i]);
+      }
+    }
+    if (fetched) ++batches;
+  }
+  EXPECT_EQ(OCI_NO_DATA, rc);
+  EXPECT_EQ(10001, expected);
+  EXPECT_EQ(100, batches);
+  ub4 total = 0;
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &total, nullptr, OCI_ATTR_ROW_COUNT, err);
+  EXPECT_EQ(10000u, total);
+  EXPECT_EQ(OCI_ERROR, OCIStmtFetch2(stmt, err, 100, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << "fetch after the end";
+  EXPECT_EQ(1002, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(StatementTest, an_array_insert_stops_at_the_first_failing_row_and_keeps_the_rows_before_it) {
+  must_run("INSERT INTO T (ID) VALUES (105)");
+  EXPECT_EQ(OCI_ERROR, insert_rows(100, 10));
+  EXPECT_EQ(1, last_code());
+  EXPECT_EQ(5u, last_processed);
+  ub4 offset = 0;
+  OCIAttrGet(err, OCI_HTYPE_ERROR, &offset, nullptr, OCI_ATTR_DML_ROW_OFFSET, err);
+  EXPECT_EQ(5u, offset);
+  EXPECT_EQ("6", single_text("SELECT COUNT(*) FROM T"));
+}
+
+TEST_F(StatementTest, a_partial_last_batch_arrives_together_with_no_data) {
+  ASSERT_EQ(OCI_SUCCESS, insert_rows(1, 5));
+  OCIStmt* stmt = prepare("SELECT ID FROM T ORDER BY ID");
+  int ids[4] = {};
+  OCIDefine* define = nullptr;
+  OCIDefineByPos(stmt, &define, err, 1, ids, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 4, 0, nullptr, nullptr, OCI_DEFAULT)) << "execute fetches too";
+  EXPECT_EQ(4, ids[3]);
+  EXPECT_EQ(OCI_NO_DATA, OCIStmtFetch2(stmt, err, 4, OCI_FETCH_NEXT, 0, OCI_DEFAULT));
+  EXPECT_EQ(1403, last_code());
+  ub4 fetched = 0;
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, err);
+  EXPECT_EQ(1u, fetched);
+  EXPECT_EQ(5, ids[0]);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(StatementTest, truncation_warns_with_the_real_length_and_null_without_indicator_fails) {
+  must_run("INSERT INTO T (ID, NAME) VALUES (1, 'abcdefghij')");
+  must_run("INSERT INTO T (ID, NAME) VALUES (2, NULL)");
+  OCIStmt* stmt = prepare("SELECT NAME FROM T ORDER BY ID");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  char name[5];
+  sb2 indicator = 0;
+  ub2 length = 0, code = 0;
+  OCIDefine* define = nullptr;
+  OCIDefineByPos(stmt, &define, err, 1, name, sizeof name, SQLT_CHR, &indicator, &length, &code, 0);
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, 0));
+  EXPECT_EQ(1406, last_code());
+  EXPECT_EQ(10, indicator);
+  EXPECT_EQ(5, length);
+  EXPECT_EQ(1406, code);
+  EXPECT_EQ(0, std::memcmp(name, "abcde", 5));
+  OCIDefineByPos(stmt, &define, err, 1, name, sizeof name, SQLT_CHR, nullptr, &length, &code, 0);
+  EXPECT_EQ(OCI_ERROR, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, 0));
+  EXPECT_EQ(1405, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(StatementTest, a_query_without_defines_cannot_be_fetched_and_a_missing_bind_is_reported) {
+  OCIStmt* stmt = prepare("SELECT ID FROM T WHERE ID = :X");
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(1008, last_code());
+  OCIBind* bind = nullptr;
+  EXPECT_EQ(OCI_ERROR, OCIBindByName(stmt, &bind, err, text(":Y"), 2, nullptr, 0, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0));
+  EXPECT_EQ(1036, last_code());
+  int x = 1;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 1, &x, sizeof x, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_ERROR, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, 0));
+  EXPECT_EQ(24374, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(StatementTest, describe_only_reports_the_declared_columns_without_fetching) {
+  must_run("CREATE TABLE ALLTYPES (V VARCHAR2(30) NOT NULL, C CHAR(4), N NUMBER, P NUMBER(7,2), D DATE, "
+           "TS TIMESTAMP, R RAW(16), L LONG, CL CLOB, BL BLOB)");
+  OCIStmt* stmt = prepare("SELECT * FROM ALLTYPES");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
+  ub4 count = 0;
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
+  ASSERT_EQ(10u, count);
+  struct Expected { const char* name; ub2 type; ub2 size; sb2 precision; sb1 scale; ub1 nullable; };
+  const Expected expected[] = {{"V", 1, 30, 0, 0, 0},     {"C", 96, 4, 0, 0, 1},   {"N", 2, 22, 0, -127, 1},
+                               {"P", 2, 22, 7, 2, 1},     {"D", 12, 7, 0, 0, 1},   {"TS", 187, 11, 0, 0, 1},
+                               {"R", 23, 16, 0, 0, 1},    {"L", 8, 0, 0, 0, 1},    {"CL", 112, 4000, 0, 0, 1},
+                               {"BL", 113, 4000, 0, 0, 1}};
+  for (ub4 i = 0; i < count; ++i) {
+    OCIParam* param = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&param), i + 1));
+    OraText* name = nullptr;
+    ub4 name_length = 0;
+    ub2 type = 0, size = 0;
+    sb2 precision = -1;
+    sb1 scale = 0;
+    ub1 nullable = 9;
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &name_length, OCI_ATTR_NAME, err);
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err);
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION, err);
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, err);
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &nullable, nullptr, OCI_ATTR_IS_NULL, err);
+    const Expected& e = expected[i];
+    EXPECT_EQ(e.name, std::string(reinterpret_cast<char*>(name), name_length));
+    EXPECT_EQ(e.type, type) << e.name;
+    if (e.type != 8) {
+      EXPECT_EQ(e.size, size) << e.name;
+    }
+    if (e.type == 2) {
+      EXPECT_EQ(e.precision, precision) << e.name;
+      EXPECT_EQ(e.scale, scale) << e.name;
+    }
+    EXPECT_EQ(e.nullable, nullable) << e.name;
+  }
+  OCIParam* beyond = nullptr;
+  EXPECT_EQ(OCI_ERROR, OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&beyond), 11));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(StatementTest, numbers_convert_to_and_from_oracle_number_bytes) {
+  // Byte forms as Oracle's client lays them out.
+  struct Case { const char* text; std::vector<ub1> bytes; };
+  const Case cases[] = {{"0", {0x80}}, {"1", {0xC1, 0x02}}, {"123", {0xC2, 0x02, 0x18}},
+                        {"123.45", {0xC2, 0x02, 0x18, 0x2E}}, {"0.5", {0xC0, 0x33}}, {"-1", {0x3E, 0x64, 0x66}},
+                        {"-123.45", {0x3D, 0x64, 0x4E, 0x38, 0x66}}, {"100", {0xC2, 0x02}}};
+  must_run("CREATE TABLE ONE_ROW (X NUMBER)");
+  must_run("INSERT INTO ONE_ROW VALUES (1)");
+  for (const Case& c : cases) {
+    OCINumber number{};
+    ASSERT_EQ(OCI_SUCCESS, OCINumberFromText(err, text(c.text), static_cast<ub4>(std::strlen(c.text)), nullptr, 0,
+                                             nullptr, 0, &number));
+    EXPECT_EQ(c.bytes.size(), number.OCINumberPart[0]) << c.text;
+    EXPECT_EQ(0, std::memcmp(c.bytes.data(), number.OCINumberPart + 1, c.bytes.size())) << c.text;
+    // And back through a bind and a fetch as SQLT_VNU.
+    OCIStmt* stmt = prepare("SELECT :N FROM ONE_ROW");
+    OCIBind* bind = nullptr;
+    OCIBindByPos(stmt, &bind, err, 1, &number, sizeof number, SQLT_VNU, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    double back = 0;
+    OCIDefine* define = nullptr;
+    OCIDefineByPos(stmt, &define, err, 1, &back, sizeof back, SQLT_FLT, nullptr, nullptr, nullptr, 0);
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    EXPECT_DOUBLE_EQ(std::strtod(c.text, nullptr), back);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+}
+
+TEST_F(StatementTest, dates_travel_as_seven_oracle_bytes) {
+  must_run("CREATE TABLE DATES (D DATE)");
+  OCIStmt* insert = prepare("INSERT INTO DATES VALUES (:D)");
+  ub1 in[7] = {119, 192, 11, 30, 16, 18, 1};  // 30-NOV-1992 15:17:00
+  OCIBind* bind = nullptr;
+  OCIBindByPos(insert, &bind, err, 1, in, 7, SQLT_DAT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, insert, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(insert, OCI_HTYPE_STMT);
+  OCIStmt* query = prepare("SELECT D, D FROM DATES");
+  ub1 out[7] = {};
+  OCIDate date{};
+  OCIDefine* defines[2] = {};
+  OCIDefineByPos(query, &defines[0], err, 1, out, 7, SQLT_DAT, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(query, &defines[1], err, 2, &date, sizeof date, SQLT_ODT, nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(0, std::memcmp(in, out, 7));
+  EXPECT_EQ(1992, date.OCIDateYYYY);
+  EXPECT_EQ(11, date.OCIDateMM);
+  EXPECT_EQ(15, date.OCIDateTime.OCITimeHH);
+  OCIHandleFree(query, OCI_HTYPE_STMT);
+}
+
+TEST_F(StatementTest, the_rowid_descriptor_names_the_row_touched_last) {
+  must_run("INSERT INTO T (ID) VALUES (1)");
+  OCIStmt* stmt = prepare("INSERT INTO T (ID) VALUES (2)");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  OCIRowid* rowid = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr));
+  ub4 size = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, rowid, &size, OCI_ATTR_ROWID, err));
+  EXPECT_NE(0u, size);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
+}
+
+TEST_F(StatementTest, a_released_statement_comes_back_from_the_cache_by_text_and_by_key) {
+  ub4 size = 5;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(svc, OCI_HTYPE_SVCCTX, &size, 0, OCI_ATTR_STMTCACHESIZE, err));
+  std::string sql = "SELECT COUNT(*) FROM T";
+  OCIStmt* first = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtPrepare2(svc, &first, err, text(sql), len(sql), nullptr, 0, OCI_NTV_SYNTAX, 0));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, first, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtRelease(first, err, nullptr, 0, OCI_DEFAULT));
+  OCIStmt* again = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtPrepare2(svc, &again, err, text(sql), len(sql), nullptr, 0, OCI_NTV_SYNTAX, 0));
+  EXPECT_EQ(first, again);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtRelease(again, err, text("count"), 5, OCI_DEFAULT));
+  OCIStmt* by_key = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtPrepare2(svc, &by_key, err, nullptr, 0, text("count"), 5, OCI_NTV_SYNTAX,
+                                         OCI_PREP2_CACHE_SEARCHONLY));
+  EXPECT_EQ(first, by_key);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtRelease(by_key, err, nullptr, 0, OCI_STRLS_CACHE_DELETE));
+  EXPECT_EQ(OCI_ERROR, OCIStmtPrepare2(svc, &by_key, err, nullptr, 0, text("count"), 5, OCI_NTV_SYNTAX,
+                                       OCI_PREP2_CACHE_SEARCHONLY));
+  EXPECT_EQ(24431, last_code());
+}
+
+TEST_F(StatementTest, the_cache_keeps_at_most_its_size_and_drops_the_least_recently_used) {
+  ub4 size = 2;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(svc, OCI_HTYPE_SVCCTX, &size, 0, OCI_ATTR_STMTCACHESIZE, err));
+  std::vector<std::string> texts = {"SELECT 1 FROM T", "SELECT 2 FROM T", "SELECT 3 FROM T"};
+  for (auto& sql : texts) {
+    OCIStmt* stmt = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtPrepare2(svc, &stmt, err, text(sql), len(sql), nullptr, 0, OCI_NTV_SYNTAX, 0));
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtRelease(stmt, err, nullptr, 0, OCI_DEFAULT));
+  }
+  OCIStmt* stmt = nullptr;
+  EXPECT_EQ(OCI_ERROR, OCIStmtPrepare2(svc, &stmt, err, text(texts[0]), len(texts[0]), nullptr, 0, OCI_NTV_SYNTAX,
+                                       OCI_PREP2_CACHE_SEARCHONLY));
+  EXPECT_EQ(OCI_SUCCESS, OCIStmtPrepare2(svc, &stmt, err, text(texts[2]), len(texts[2]), nullptr, 0, OCI_NTV_SYNTAX,
+                                         OCI_PREP2_CACHE_SEARCHONLY));
+}
+
+TEST_F(StatementTest, a_parse_error_reports_its_offset) {
+  OCIStmt* stmt = prepare("SELECT ID FROM T WHERE ID = = 1");
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  ub2 offset = 0;
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &offset, nullptr, OCI_ATTR_PARSE_ERROR_OFFSET, err);
+  EXPECT_EQ(28, offset);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+}  // namespace
+}  // namespace ociemu::testing

@@ -1,0 +1,80 @@
+// Transactions across sessions on one database file: visibility, commit
+// modes, savepoints, DDL and FOR UPDATE locks.
+#include "oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+class TransactionTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    other = logon("SCOTT", "TIGER");
+    ASSERT_NE(nullptr, other) << last_error();
+    must_run("CREATE TABLE A (N NUMBER)");
+  }
+  std::string count(OCISvcCtx* on) { return single_text("SELECT COUNT(*) FROM A", on); }
+
+  OCISvcCtx* other = nullptr;
+};
+
+TEST_F(TransactionTest, another_session_sees_committed_rows_only) {
+  must_run("INSERT INTO A VALUES (1)");
+  EXPECT_EQ("1", count(svc));
+  EXPECT_EQ("0", count(other));
+  ASSERT_EQ(OCI_SUCCESS, OCITransCommit(svc, err, OCI_DEFAULT));
+  EXPECT_EQ("1", count(other));
+  must_run("DELETE FROM A");
+  ASSERT_EQ(OCI_SUCCESS, OCITransRollback(svc, err, OCI_DEFAULT));
+  EXPECT_EQ("1", count(svc));
+}
+
+TEST_F(TransactionTest, commit_on_success_and_ddl_end_the_transaction) {
+  ASSERT_EQ(OCI_SUCCESS, run("INSERT INTO A VALUES (1)", svc, OCI_COMMIT_ON_SUCCESS));
+  EXPECT_EQ("1", count(other));
+  must_run("INSERT INTO A VALUES (2)");
+  must_run("CREATE TABLE B (X NUMBER)");
+  EXPECT_EQ("2", count(other));
+  ASSERT_EQ(OCI_SUCCESS, OCITransRollback(svc, err, OCI_DEFAULT));
+  EXPECT_EQ("2", count(svc));
+}
+
+TEST_F(TransactionTest, rollback_to_a_savepoint_keeps_the_work_before_it) {
+  must_run("INSERT INTO A VALUES (1)");
+  must_run("SAVEPOINT FIRST_ROW");
+  must_run("INSERT INTO A VALUES (2)");
+  must_run("ROLLBACK TO SAVEPOINT FIRST_ROW");
+  EXPECT_EQ("1", count(svc));
+  must_run("COMMIT");
+  EXPECT_EQ("1", count(other));
+  EXPECT_EQ(OCI_ERROR, run("ROLLBACK TO SAVEPOINT NEVER_SET"));
+  EXPECT_EQ(1086, last_code());
+}
+
+TEST_F(TransactionTest, ending_a_session_rolls_its_open_transaction_back) {
+  must_run("INSERT INTO A VALUES (1)");
+  ASSERT_EQ(OCI_SUCCESS, OCILogoff(svc, err));
+  svc = nullptr;
+  EXPECT_EQ("0", count(other));
+  must_run("INSERT INTO A VALUES (2)", other);  // the write lock went with the session
+  EXPECT_EQ("1", count(other));
+}
+
+TEST_F(TransactionTest, a_nowait_request_for_a_locked_row_fails_at_once_until_the_holder_commits) {
+  must_run("INSERT INTO A VALUES (1)");
+  must_run("COMMIT");
+  must_run("SELECT N FROM A WHERE N = 1 FOR UPDATE");
+  EXPECT_EQ(OCI_ERROR, run("SELECT N FROM A WHERE N = 1 FOR UPDATE NOWAIT", other));
+  EXPECT_EQ(54, last_code());
+  EXPECT_EQ("ORA-00054: resource busy and acquire with NOWAIT specified or timeout expired\n", last_error());
+  must_run("SELECT N FROM A WHERE N = 1 FOR UPDATE NOWAIT") ;  // the holder may lock again
+  ASSERT_EQ(OCI_SUCCESS, OCITransCommit(svc, err, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, run("SELECT N FROM A WHERE N = 1 FOR UPDATE NOWAIT", other)) << last_error();
+  EXPECT_EQ(OCI_ERROR, run("UPDATE A SET N = 2", svc)) << "rows locked by the other session";
+  EXPECT_EQ(54, last_code());
+  ASSERT_EQ(OCI_SUCCESS, OCITransRollback(other, err, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, run("UPDATE A SET N = 2", svc)) << last_error();
+}
+
+}  // namespace
+}  // namespace ociemu::testing
