@@ -45,41 +45,52 @@ class Encoder {
   // Returns the output position after the last code byte.
   size_t Run() {
     if (input_ == input_end_) return bits_.Position();
-    int r = kRingStart;
-    int s = 0;
-    int len = 0;
-    while (len < kLongestMatch && input_ != input_end_) window_.Store(r + len++, *input_++);
-    for (int i = 1; i <= kLongestMatch; ++i) window_.Insert(r - i);
-    window_.Insert(r);
+    FillLookAhead();
     do {
-      int match_length = std::min(window_.MatchLength(), len);
+      int match_length = std::min(window_.MatchLength(), look_ahead_);
       if (match_length <= kLiteralThreshold) {
         match_length = 1;
-        PutSymbol(window_.At(r));
+        PutSymbol(window_.At(r_));
       } else {
         PutSymbol(kFirstMatchSymbol + match_length);
         PutPosition(window_.MatchPosition());
       }
-      int i = 0;
-      for (; i < match_length && input_ != input_end_; ++i) {
-        window_.Delete(s);
-        window_.Store(s, *input_++);
-        s = (s + 1) & (kRingSize - 1);
-        r = (r + 1) & (kRingSize - 1);
-        window_.Insert(r);
-      }
-      for (; i < match_length; ++i) {
-        window_.Delete(s);
-        s = (s + 1) & (kRingSize - 1);
-        r = (r + 1) & (kRingSize - 1);
-        if (--len > 0) window_.Insert(r);
-      }
-    } while (len > 0);
+      Slide(match_length);
+    } while (look_ahead_ > 0);
     bits_.Flush();
     return bits_.Position();
   }
 
  private:
+  // Reads the first bytes and indexes the blank strings before them, which
+  // a leading run can then match.
+  void FillLookAhead() {
+    while (look_ahead_ < kLongestMatch && input_ != input_end_) window_.Store(r_ + look_ahead_++, *input_++);
+    for (int i = 1; i <= kLongestMatch; ++i) window_.Insert(r_ - i);
+    window_.Insert(r_);
+  }
+
+  // Moves past count coded bytes, refilling the look-ahead while input lasts.
+  void Slide(int count) {
+    int i = 0;
+    for (; i < count && input_ != input_end_; ++i) {
+      window_.Delete(s_);
+      window_.Store(s_, *input_++);
+      Advance();
+      window_.Insert(r_);
+    }
+    for (; i < count; ++i) {
+      window_.Delete(s_);
+      Advance();
+      if (--look_ahead_ > 0) window_.Insert(r_);
+    }
+  }
+
+  void Advance() {
+    s_ = (s_ + 1) & (kRingSize - 1);
+    r_ = (r_ + 1) & (kRingSize - 1);
+  }
+
   void PutSymbol(int symbol) {
     const SymbolCode code = tree_.CodeOf(symbol);
     bits_.Put(code.length, code.bits);
@@ -97,6 +108,9 @@ class Encoder {
   BitWriter bits_;
   AdaptiveHuffmanTree tree_;
   MatchFinder window_;
+  int r_ = kRingStart;  // ring position of the next byte to code
+  int s_ = 0;           // ring position the next input byte replaces
+  int look_ahead_ = 0;  // bytes at r_ not yet coded
 };
 
 class Decoder {
@@ -108,24 +122,21 @@ class Decoder {
 
   // Returns the number of bytes produced: the full size unless the code ran out.
   size_t Run() {
-    size_t count = 0;
-    int r = kRingStart;
-    while (count < size_) {
+    while (count_ < size_) {
       const int symbol = tree_.DecodeSymbol([this] { return bits_.GetBit(); });
       if (bits_.Exhausted()) break;
       tree_.Update(symbol);
       if (symbol < 256) {
-        Emit(static_cast<uint8_t>(symbol), r, count);
+        Emit(static_cast<uint8_t>(symbol));
         continue;
       }
-      const int start = (r - GetPosition() - 1) & (kRingSize - 1);
+      const int start = (r_ - GetPosition() - 1) & (kRingSize - 1);
       if (bits_.Exhausted()) break;
       // A damaged stream may ask for more than was recorded; never write past it.
       const int length = symbol - kFirstMatchSymbol;
-      for (int k = 0; k < length && count < size_; ++k)
-        Emit(ring_[(start + k) & (kRingSize - 1)], r, count);
+      for (int k = 0; k < length && count_ < size_; ++k) Emit(ring_[(start + k) & (kRingSize - 1)]);
     }
-    return count;
+    return count_;
   }
 
   size_t CodeBytesFetched() const { return bits_.BytesFetched(); }
@@ -139,15 +150,17 @@ class Decoder {
     return (upper << 6) | (byte & 63);
   }
 
-  void Emit(uint8_t byte, int& r, size_t& count) {
-    output_[count++] = byte;
-    ring_[r] = byte;
-    r = (r + 1) & (kRingSize - 1);
+  void Emit(uint8_t byte) {
+    output_[count_++] = byte;
+    ring_[r_] = byte;
+    r_ = (r_ + 1) & (kRingSize - 1);
   }
 
   BitReader bits_;
   uint8_t* output_;
-  size_t size_;
+  size_t size_;          // bytes recorded in the header
+  size_t count_ = 0;     // bytes produced so far
+  int r_ = kRingStart;   // ring position of the next byte produced
   AdaptiveHuffmanTree tree_;
   std::array<uint8_t, kRingSize> ring_{};
 };
