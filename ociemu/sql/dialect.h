@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,8 @@ struct SessionContext {
   int64_t session_id = 0;                    // USERENV('SESSIONID')
   std::string nls_date_format = "DD-MON-RR";  // changed by ALTER SESSION
   std::string nls_timestamp_format = "DD-MON-RR HH.MI.SSXFF AM";
+  std::string current_schema;                // ALTER SESSION SET CURRENT_SCHEMA; empty = user
+  std::map<std::string, int64_t> sequence_values;  // CURRVAL per "OWNER.SEQUENCE"
 };
 
 enum class StatementKind {
@@ -109,6 +112,9 @@ Translation translate(std::string_view oracle_sql, sqlite3* db, SessionContext& 
 // Oracle's error for a failed sqlite3 call on db (constraint names with
 // (OWNER.NAME), ORA-01400 for NOT NULL, ORA-00942 for a missing table...).
 OracleError map_sqlite_error(sqlite3* db, int sqlite_result_code);
+// The same, with parse_offset pointing at the failing name or token in the
+// original Oracle text (ORA-00904, ORA-00942, ORA-00933 at prepare time).
+OracleError map_sqlite_error(sqlite3* db, int sqlite_result_code, std::string_view oracle_sql);
 
 // The declared type of a column (from sqlite3_column_decltype), or nullopt when unknown.
 std::optional<OracleType> parse_declared_type(const char* declared_type);
@@ -117,6 +123,11 @@ std::optional<OracleType> parse_declared_type(const char* declared_type);
 enum class LogonResult { Ok, GracePeriod, Expired, BadPassword };
 LogonResult authenticate(sqlite3* db, const std::string& user, const std::string& password);
 void change_password(sqlite3* db, const std::string& user, const std::string& new_password);
+// Days named in ORA-28002 for an account in its grace period.
+int grace_days(sqlite3* db, const std::string& user);
+// Accounts enter the grace period with "ALTER USER name PASSWORD GRACE [days]"
+// (7 days by default) and expire with "ALTER USER name PASSWORD EXPIRE";
+// "ALTER USER name IDENTIFIED BY password" or change_password reopens them.
 
 // Value conversions shared with the call interface.
 std::string encode_rowid(int64_t table_object_id, int64_t sqlite_rowid);

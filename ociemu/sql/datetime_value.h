@@ -1,0 +1,47 @@
+// DATE and TIMESTAMP values as ociemu stores them ('YYYY-MM-DD HH:MM:SS' with
+// an optional '.FFFFFFFFF' and ' +HH:MM'), with the calendar arithmetic the
+// Oracle date functions need.
+//
+// Thread-safe: yes (values and pure functions).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ociemu::sql {
+
+struct DateTimeValue {
+  int year = 1;  // negative for BC (Oracle has no year 0)
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int64_t nanoseconds = 0;
+  bool has_fraction = false;    // a TIMESTAMP rather than a DATE
+  bool has_time_zone = false;
+  int zone_minutes = 0;         // offset east of UTC
+
+  // Days since 1970-01-01 (proleptic Gregorian) plus the time as a fraction.
+  double to_days() const;
+  static DateTimeValue from_days(double days);
+  int64_t day_number() const;   // whole days since 1970-01-01
+  int day_of_week() const;      // 1 = Sunday ... 7 = Saturday
+  int day_of_year() const;
+};
+
+// Parses the storage text; nullopt when it is not one.
+std::optional<DateTimeValue> parse_storage(std::string_view text);
+// Storage text; with_fraction writes the nine fraction digits (TIMESTAMP).
+std::string to_storage(const DateTimeValue& value, bool with_fraction);
+
+int days_in_month(int year, int month);
+bool is_valid_date(int year, int month, int day);
+// Adds months Oracle's way: the last day of a month stays the last day.
+DateTimeValue add_months(const DateTimeValue& value, int months);
+// The current local time (SYSDATE / SYSTIMESTAMP).
+DateTimeValue current_local_time();
+
+}  // namespace ociemu::sql

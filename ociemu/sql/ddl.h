@@ -1,0 +1,37 @@
+// DDL helpers shared by CREATE TABLE and ALTER TABLE: column declarations,
+// constraint clauses and the triggers that enforce foreign keys and checks
+// with Oracle's error texts.
+//
+// Thread-safe: yes (pure functions).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ociemu/sql/catalogue.h"
+
+namespace ociemu::sql {
+
+struct ColumnDefinition {
+  std::string name;
+  std::string declared_type;   // normalised Oracle type, the SQLite declared type
+  std::string default_sql;     // translated DEFAULT expression, empty if none
+  std::string default_text;    // DEFAULT as written, for the dictionary
+  bool not_null = false;
+};
+
+// Triggers for a foreign key: child inserts and updates need a parent row,
+// parent deletes and key updates must not orphan children.
+std::vector<std::string> foreign_key_triggers(const Constraint& key, const std::string& child_table,
+                                              const std::string& parent_table,
+                                              const std::vector<std::string>& parent_columns);
+// Triggers that raise ORA-02290 when a row fails the condition (written with NEW. columns).
+std::vector<std::string> check_triggers(const Constraint& check, const std::string& table,
+                                        const std::string& new_row_condition);
+// Names of the triggers the two functions above create, to drop them.
+std::vector<std::string> constraint_trigger_names(const Constraint& constraint);
+
+// Checks a column type adds: ORA-01722 for non-numbers, ORA-01438, ORA-12899.
+std::string column_checks(const ColumnDefinition& column, const std::string& owner, const std::string& table);
+
+}  // namespace ociemu::sql

@@ -1,0 +1,196 @@
+#include "ociemu/sql/errors.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "ociemu/sql/catalogue.h"
+
+namespace ociemu::sql {
+
+void throw_oracle(int code, std::string message, int parse_offset) {
+  throw OracleException{OracleError{code, std::move(message), parse_offset}};
+}
+
+std::string ora_text(int code, std::string_view message) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
+  return prefix + std::string(message);
+}
+
+bool parse_ora_text(std::string_view text, OracleError& error) {
+  size_t start = text.find("ORA-");
+  if (start == std::string_view::npos || text.size() < start + 11 || text.substr(start + 9, 2) != ": ") return false;
+  int code = 0;
+  for (size_t i = start + 4; i < start + 9; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    code = code * 10 + (text[i] - '0');
+  }
+  error.code = code;
+  error.message = std::string(text.substr(start + 11));
+  return true;
+}
+
+std::string invalid_identifier(std::string_view name) { return "\"" + std::string(name) + "\": invalid identifier"; }
+
+namespace {
+
+// "SCOTT.EMP.ENAME" -> owner, table, column (table names hold one dot).
+struct QualifiedColumn {
+  std::string owner, table, column;
+};
+
+std::vector<QualifiedColumn> failed_columns(std::string_view list) {
+  std::vector<QualifiedColumn> columns;
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find(", ", start);
+    if (end == std::string_view::npos) end = list.size();
+    std::string_view item = list.substr(start, end - start);
+    size_t last_dot = item.rfind('.');
+    size_t first_dot = item.find('.');
+    QualifiedColumn column;
+    if (last_dot != std::string_view::npos) {
+      column.column = std::string(item.substr(last_dot + 1));
+      std::string_view table = item.substr(0, last_dot);
+      if (first_dot < last_dot) {
+        column.owner = std::string(table.substr(0, first_dot));
+        column.table = std::string(table.substr(first_dot + 1));
+      } else {
+        column.table = std::string(table);
+      }
+    }
+    columns.push_back(std::move(column));
+    start = end + 2;
+  }
+  return columns;
+}
+
+OracleError unique_violation(sqlite3* db, std::string_view list) {
+  std::vector<QualifiedColumn> columns = failed_columns(list);
+  std::string name = "SYS_C000000", owner = columns.empty() ? "" : columns[0].owner;
+  if (!columns.empty()) {
+    std::vector<std::string> names;
+    for (const auto& column : columns) names.push_back(column.column);
+    std::string key_owner;
+    try {
+      if (auto found = unique_key_name(db, columns[0].owner, columns[0].table, names, key_owner)) {
+        name = *found;
+        owner = key_owner;
+      }
+    } catch (const OracleException&) {
+      // Keep the generic name: the lookup itself must not hide the real error.
+    }
+  }
+  return {1, "unique constraint (" + owner + "." + name + ") violated", 0};
+}
+
+OracleError not_null_violation(std::string_view list) {
+  std::vector<QualifiedColumn> columns = failed_columns(list);
+  if (columns.empty()) return {1400, "cannot insert NULL into ()", 0};
+  const auto& c = columns[0];
+  return {1400, "cannot insert NULL into (\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\")", 0};
+}
+
+OracleError check_violation(std::string_view name) {
+  // Type checks CREATE TABLE adds are named "#nnnnn" after the error they stand for.
+  if (name == "#01722") return {1722, std::string(kInvalidNumber), 0};
+  if (name == "#01438") return {1438, "value larger than specified precision allowed for this column", 0};
+  // SQLite names the constraint as we declared it: "OWNER.NAME".
+  return {2290, "check constraint (" + std::string(name) + ") violated", 0};
+}
+
+bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+OracleError map_message(sqlite3* db, int extended, std::string_view message) {
+  OracleError error;
+  if (parse_ora_text(message, error)) return error;
+  constexpr std::string_view kUnique = "UNIQUE constraint failed: ";
+  constexpr std::string_view kPrimary = "PRIMARY KEY constraint failed: ";
+  constexpr std::string_view kNotNull = "NOT NULL constraint failed: ";
+  constexpr std::string_view kCheck = "CHECK constraint failed: ";
+  constexpr std::string_view kNoTable = "no such table: ";
+  constexpr std::string_view kNoColumn = "no such column: ";
+  if (starts_with(message, kUnique)) return unique_violation(db, message.substr(kUnique.size()));
+  if (starts_with(message, kPrimary)) return unique_violation(db, message.substr(kPrimary.size()));
+  if (starts_with(message, kNotNull)) return not_null_violation(message.substr(kNotNull.size()));
+  if (starts_with(message, kCheck)) return check_violation(message.substr(kCheck.size()));
+  if (starts_with(message, kNoTable)) return {942, std::string(kTableDoesNotExist), 0};
+  if (starts_with(message, kNoColumn)) {
+    std::string_view name = message.substr(kNoColumn.size());
+    size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos) name = name.substr(dot + 1);
+    return {904, invalid_identifier(name), 0};
+  }
+  if (message.find("syntax error") != std::string_view::npos || message.find("incomplete input") != std::string_view::npos)
+    return {933, std::string(kNotProperlyEnded), 0};
+  if (starts_with(message, "ambiguous column name")) return {918, "column ambiguously defined", 0};
+  if (starts_with(message, "no such function")) return {904, invalid_identifier(message.substr(18)), 0};
+  switch (extended & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return {54, "resource busy and acquire with NOWAIT specified or timeout expired", 0};
+    case SQLITE_NOMEM:
+      return {4030, "out of process memory when trying to allocate bytes", 0};
+    case SQLITE_TOOBIG:
+      return {1489, "result of string concatenation is too long", 0};
+    case SQLITE_INTERRUPT:
+      return {1013, "user requested cancel of current operation", 0};
+    case SQLITE_FULL:
+      return {1653, "unable to extend table", 0};
+    case SQLITE_READONLY:
+      return {16000, "database or pluggable database open for read-only access", 0};
+    default:
+      break;
+  }
+  return {600, "internal error code, arguments: [ociemu], [" + std::string(message) + "]", 0};
+}
+
+}  // namespace
+
+OracleError map_sqlite_error(sqlite3* db, int sqlite_result_code) {
+  const char* message = db ? sqlite3_errmsg(db) : sqlite3_errstr(sqlite_result_code);
+  int extended = db ? sqlite3_extended_errcode(db) : sqlite_result_code;
+  return map_message(db, extended, message ? message : "");
+}
+
+namespace {
+
+// Offset of a whole word in the text, compared without regard to case; -1 when absent.
+int find_word(std::string_view text, std::string_view word) {
+  auto is_name = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#'; };
+  for (size_t start = 0; start + word.size() <= text.size(); ++start) {
+    bool same = true;
+    for (size_t i = 0; i < word.size() && same; ++i)
+      same = std::toupper(static_cast<unsigned char>(text[start + i])) == std::toupper(static_cast<unsigned char>(word[i]));
+    if (!same) continue;
+    bool bounded = (start == 0 || !is_name(text[start - 1])) &&
+                   (start + word.size() == text.size() || !is_name(text[start + word.size()]));
+    if (bounded) return static_cast<int>(start);
+  }
+  return -1;
+}
+
+}  // namespace
+
+OracleError map_sqlite_error(sqlite3* db, int sqlite_result_code, std::string_view oracle_sql) {
+  OracleError error = map_sqlite_error(db, sqlite_result_code);
+  std::string name;
+  if (error.code == 904) {
+    size_t close = error.message.find('"', 1);
+    name = error.message.substr(1, close == std::string::npos ? 0 : close - 1);
+  } else if (error.code == 933 && db) {
+    std::string_view message = sqlite3_errmsg(db);
+    size_t open = message.find("near \"");
+    if (open != std::string_view::npos) {
+      size_t close = message.find('"', open + 6);
+      name = std::string(message.substr(open + 6, close == std::string_view::npos ? 0 : close - open - 6));
+    }
+  }
+  if (!name.empty()) error.parse_offset = std::max(0, find_word(oracle_sql, name));
+  return error;
+}
+
+}  // namespace ociemu::sql

@@ -1,0 +1,586 @@
+// Expressions: Oracle operators, pseudo-columns, literals and special
+// function forms rewritten for SQLite, with the Oracle type of the result
+// where the translator can tell it.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "ociemu/sql/datetime_value.h"
+#include "ociemu/sql/errors.h"
+#include "ociemu/sql/sqlite_query.h"
+#include "ociemu/sql/translator.h"
+
+namespace ociemu::sql {
+
+bool is_clause_keyword(std::string_view word) {
+  static constexpr std::string_view kKeywords[] = {
+      "CROSS", "END", "ESCAPE", "EXCEPT", "FETCH", "FIRST", "FOLLOWING", "FULL", "INNER", "JOIN", "KEEP", "LAST",
+      "LEFT", "LOCKED", "NATURAL", "NULLS", "OFFSET", "ONLY", "OUTER", "OVER", "PARTITION", "PRECEDING", "RANGE",
+      "RETURN", "RETURNING", "RIGHT", "SIBLINGS", "SKIP", "UNBOUNDED", "USING", "WAIT", "WHEN", "WITHIN"};
+  static_assert(std::is_sorted(std::begin(kKeywords), std::end(kKeywords)));
+  return is_reserved_word(word) || std::binary_search(std::begin(kKeywords), std::end(kKeywords), word);
+}
+
+std::optional<OracleType> hint_for(ValueType type) {
+  switch (type) {
+    case ValueType::Number:
+      return OracleType{2, 22, 0, -127, 0, 1, "NUMBER"};
+    case ValueType::Text:
+      return OracleType{1, 4000, 0, 0, 4000, 1, "VARCHAR2"};
+    case ValueType::Date:
+      return OracleType{12, 7, 0, 0, 0, 1, "DATE"};
+    case ValueType::Timestamp:
+      return OracleType{180, 11, 0, 6, 0, 1, "TIMESTAMP"};
+    case ValueType::TimestampTz:
+      return OracleType{181, 13, 0, 6, 0, 1, "TIMESTAMP WITH TIME ZONE"};
+    case ValueType::Rowid:
+      return OracleType{104, 18, 0, 0, 0, 1, "ROWID"};
+    case ValueType::Unknown:
+      break;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+ValueType type_of_declaration(const std::string& declared) {
+  auto type = parse_declared_type(declared.c_str());
+  if (!type) return ValueType::Unknown;
+  switch (type->type_code) {
+    case 2:
+      return ValueType::Number;
+    case 12:
+      return ValueType::Date;
+    case 180:
+      return ValueType::Timestamp;
+    case 181:
+    case 231:
+      return ValueType::TimestampTz;
+    case 1:
+    case 96:
+    case 8:
+    case 112:
+      return ValueType::Text;
+    default:
+      return ValueType::Unknown;
+  }
+}
+
+bool is_dateish(ValueType type) {
+  return type == ValueType::Date || type == ValueType::Timestamp || type == ValueType::TimestampTz;
+}
+
+std::string number_literal(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
+
+Expression combine(const std::string& op, const Expression& left, const Expression& right) {
+  Expression result;
+  const bool numbers = left.type == ValueType::Number && right.type == ValueType::Number;
+  if (op == "||") {
+    result.text = "OCIEMU_CONCAT(" + left.text + ", " + right.text + ")";
+    result.type = ValueType::Text;
+  } else if (op == "*") {
+    result.text = "(" + left.text + " * " + right.text + ")";
+    result.type = ValueType::Number;
+  } else if (op == "/") {
+    result.text = "OCIEMU_DIV(" + left.text + ", " + right.text + ")";
+    result.type = ValueType::Number;
+  } else if (numbers) {
+    // Both sides are known numbers: SQLite's own operator is exact and faster.
+    result.text = "(" + left.text + " " + op + " " + right.text + ")";
+    result.type = ValueType::Number;
+  } else if (op == "+") {
+    result.text = "OCIEMU_ADD(" + left.text + ", " + right.text + ")";
+    result.type = is_dateish(left.type) || is_dateish(right.type) ? ValueType::Date : ValueType::Unknown;
+  } else {
+    result.text = "OCIEMU_SUB(" + left.text + ", " + right.text + ")";
+    if (is_dateish(left.type)) {
+      result.type = is_dateish(right.type) ? ValueType::Number
+                    : right.type == ValueType::Number ? ValueType::Date
+                                                      : ValueType::Unknown;
+    }
+  }
+  return result;
+}
+
+int precedence(const Token& t) {
+  if (t.kind != TokenKind::Operator) return 0;
+  if (t.text == "*" || t.text == "/") return 2;
+  if (t.text == "+" || t.text == "-" || t.text == "||") return 1;
+  return 0;
+}
+
+bool in_list(std::string_view name, std::initializer_list<std::string_view> names) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+bool Translator::starts_operand(int index) const {
+  const Token& t = token(index);
+  switch (t.kind) {
+    case TokenKind::Number:
+    case TokenKind::String:
+    case TokenKind::NationalString:
+    case TokenKind::Placeholder:
+    case TokenKind::QuotedName:
+      return true;
+    case TokenKind::Operator:
+      return t.text == "(" || t.text == "-" || t.text == "+";
+    case TokenKind::Word:
+      if (t.text == "NULL" || t.text == "CASE") return true;
+      if (t.text == "DATE" || t.text == "TIMESTAMP" || t.text == "INTERVAL")
+        return token(index + 1).kind == TokenKind::String;
+      return !is_clause_keyword(t.text);
+    default:
+      return false;
+  }
+}
+
+std::string Translator::original_text(int begin, int end) const {
+  std::string text;
+  for (int i = begin; i < end; ++i) {
+    const Token& t = token(i);
+    std::string_view raw = sql_.substr(static_cast<size_t>(t.offset), static_cast<size_t>(t.length));
+    text += t.kind == TokenKind::Word || t.kind == TokenKind::Placeholder ? (t.kind == TokenKind::Word ? t.text : ":" + t.text)
+                                                                           : std::string(raw);
+  }
+  return text;
+}
+
+std::string Translator::rewrite(int begin, int end, const Scope& scope) {
+  std::string sql;
+  auto append = [&](const std::string& piece) {
+    if (!sql.empty()) sql += ' ';
+    sql += piece;
+  };
+  int i = begin;
+  while (i < end) {
+    std::string comparison;
+    if (rowid_comparison(i, end, scope, comparison)) {
+      append(comparison);
+      continue;
+    }
+    if (starts_operand(i)) {
+      Expression value;
+      i = expression(i, end, scope, value);
+      append(value.text);
+      continue;
+    }
+    const Token& t = token(i);
+    if (t.kind == TokenKind::End) break;
+    if (t.is_op("^=") || t.is_op("~=")) {
+      append("!=");
+    } else if (t.is_op("@") || t.is_op(":=") || t.is_op("=>") || t.is_op("..") || t.is_op("**") || t.is_op("%")) {
+      fail(911, "invalid character", i);
+    } else if (t.is_op(")")) {
+      fail_not_ended(i);
+    } else if (t.is_word("MINUS")) {
+      append("EXCEPT");
+    } else {
+      append(t.text);
+    }
+    ++i;
+  }
+  return sql;
+}
+
+int Translator::expression(int index, int end, const Scope& scope, Expression& result, int min_precedence) {
+  if (index >= end) fail(936, std::string(kMissingExpression), index);
+  Expression left;
+  int i;
+  const Token& first = token(index);
+  if (first.is_op("-") || first.is_op("+")) {
+    if (index + 1 >= end || !starts_operand(index + 1)) fail(936, std::string(kMissingExpression), index + 1);
+    Expression operand;
+    i = expression(index + 1, end, scope, operand, 3);
+    left.text = first.is_op("-") ? "(- " + operand.text + ")" : operand.text;
+    left.type = operand.type == ValueType::Unknown ? ValueType::Unknown : ValueType::Number;
+  } else {
+    i = primary(index, end, scope, left);
+  }
+  while (i < end) {
+    int level = precedence(token(i));
+    if (level == 0 || level < min_precedence) break;
+    if (i + 1 >= end || !starts_operand(i + 1)) fail(936, std::string(kMissingExpression), i + 1);
+    Expression right;
+    std::string op = token(i).text;
+    i = expression(i + 1, end, scope, right, level + 1);
+    left = combine(op, left, right);
+  }
+  result = std::move(left);
+  return i;
+}
+
+int Translator::primary(int index, int end, const Scope& scope, Expression& result) {
+  const Token& t = token(index);
+  switch (t.kind) {
+    case TokenKind::Number:
+      result = {t.text, ValueType::Number};
+      return index + 1;
+    case TokenKind::String:
+    case TokenKind::NationalString:
+      // Oracle's empty string is NULL.
+      result = {t.text.empty() ? "NULL" : quote_literal(t.text), ValueType::Text};
+      return index + 1;
+    case TokenKind::Placeholder:
+      result = {placeholder(t), ValueType::Unknown};
+      return index + 1;
+    case TokenKind::Operator: {
+      if (!t.is_op("(")) break;
+      int close = matching(index);
+      if (close > end) fail_not_ended(end);
+      if (word_at(index + 1, "SELECT") || word_at(index + 1, "WITH")) {
+        result = {"(" + query(index + 1, close, &scope) + ")", ValueType::Unknown};
+        return close + 1;
+      }
+      Expression inner;
+      if (starts_operand(index + 1) && expression(index + 1, close, scope, inner) == close) {
+        result = {"(" + inner.text + ")", inner.type};
+      } else {
+        result = {"(" + rewrite(index + 1, close, scope) + ")", ValueType::Unknown};
+      }
+      return close + 1;
+    }
+    case TokenKind::Word:
+    case TokenKind::QuotedName: {
+      bool handled = false;
+      int next = special_form(index, end, scope, result, handled);
+      if (handled) return next;
+      return identifier_chain(index, end, scope, result);
+    }
+    default:
+      break;
+  }
+  fail(936, std::string(kMissingExpression), index);
+}
+
+int Translator::special_form(int index, int end, const Scope& scope, Expression& result, bool& handled) {
+  handled = true;
+  const Token& t = token(index);
+  if (t.kind != TokenKind::Word) {
+    handled = false;
+    return index;
+  }
+  const std::string& word = t.text;
+  const bool call = token(index + 1).is_op("(");
+  if (word == "NULL") {
+    result = {"NULL", ValueType::Unknown};
+    return index + 1;
+  }
+  if (word == "CASE") {
+    int depth = 0, close = index + 1;
+    for (; close < end; ++close) {
+      if (token(close).is_op("(")) {
+        close = matching(close);
+      } else if (word_at(close, "CASE")) {
+        ++depth;
+      } else if (word_at(close, "END")) {
+        if (depth-- == 0) break;
+      }
+    }
+    if (close >= end) fail(905, "missing keyword", end);
+    result = {"CASE " + rewrite(index + 1, close, scope) + " END", ValueType::Unknown};
+    return close + 1;
+  }
+  if (word == "DATE" && token(index + 1).kind == TokenKind::String) {
+    std::string stored = parse_datetime(token(index + 1).text, "YYYY-MM-DD");
+    result = {quote_literal(stored), ValueType::Date};
+    return index + 2;
+  }
+  if (word == "TIMESTAMP" && token(index + 1).kind == TokenKind::String) {
+    const std::string& text = token(index + 1).text;
+    std::string stored = parse_datetime(text, text.find('.') != std::string::npos ? "YYYY-MM-DD HH24:MI:SS.FF"
+                                                                                  : "YYYY-MM-DD HH24:MI:SS");
+    auto value = parse_storage(stored);
+    result = {quote_literal(to_storage(*value, true)), ValueType::Timestamp};
+    return index + 2;
+  }
+  if (word == "INTERVAL" && token(index + 1).kind == TokenKind::String) {
+    auto amount = parse_storage("1970-01-01 " + token(index + 1).text);
+    std::string unit = token(index + 2).kind == TokenKind::Word ? token(index + 2).text : "";
+    int next = index + 3;
+    if (token(next).is_op("(")) next = matching(next) + 1;
+    if (word_at(next, "TO")) next += 2;
+    if (token(next).is_op("(")) next = matching(next) + 1;
+    double value = 0;
+    const std::string& text = token(index + 1).text;
+    char* stop = nullptr;
+    value = std::strtod(text.c_str(), &stop);
+    if (unit == "DAY" && stop && *stop == ' ') {
+      // 'd hh:mi:ss'
+      auto time = parse_storage("1970-01-01" + std::string(stop));
+      if (!time) fail(1867, "the interval is invalid", index + 1);
+      value += time->to_days();
+    } else if (unit == "HOUR") {
+      value /= 24;
+    } else if (unit == "MINUTE") {
+      value /= 1440;
+    } else if (unit == "SECOND") {
+      value /= 86400;
+    } else if (unit != "DAY") {
+      fail(3001, "unimplemented feature", index);
+    }
+    (void)amount;
+    result = {number_literal(value), ValueType::Number};
+    return next;
+  }
+  if (!call && (word == "SYSDATE" || word == "CURRENT_DATE")) {
+    result = {"SYSDATE()", ValueType::Date};
+    return index + 1;
+  }
+  if (!call && (word == "SYSTIMESTAMP" || word == "CURRENT_TIMESTAMP" || word == "LOCALTIMESTAMP")) {
+    result = {"SYSTIMESTAMP()", ValueType::TimestampTz};
+    return index + 1;
+  }
+  if (!call && word == "USER") {
+    result = {"OCIEMU_USER()", ValueType::Text};
+    return index + 1;
+  }
+  if (!call && (word == "UID")) {
+    result = {"USERENV('SESSIONID')", ValueType::Number};
+    return index + 1;
+  }
+  if (!call && word == "ROWNUM") {
+    // In the select list: the row's number in the result.
+    result = {"ROW_NUMBER() OVER ()", ValueType::Number};
+    return index + 1;
+  }
+  if (!call && word == "LEVEL") fail(3001, "unimplemented feature", index);
+  if (call && word == "EXTRACT") {
+    int close = matching(index + 1);
+    if (token(index + 2).kind != TokenKind::Word || !word_at(index + 3, "FROM")) fail(907, "missing right parenthesis", index + 2);
+    result = {"OCIEMU_EXTRACT('" + token(index + 2).text + "', " + rewrite(index + 4, close, scope) + ")",
+              ValueType::Number};
+    return close + 1;
+  }
+  if (call && word == "TRIM") {
+    int close = matching(index + 1);
+    int from = index + 2;
+    while (from < close && !word_at(from, "FROM")) from = token(from).is_op("(") ? matching(from) + 1 : from + 1;
+    if (from >= close) {
+      result = {"TRIM(" + rewrite(index + 2, close, scope) + ")", ValueType::Text};
+      return close + 1;
+    }
+    int i = index + 2, side = 3;
+    if (word_at(i, "LEADING")) side = 1, ++i;
+    else if (word_at(i, "TRAILING")) side = 2, ++i;
+    else if (word_at(i, "BOTH")) ++i;
+    std::string character = i < from ? rewrite(i, from, scope) : "' '";
+    result = {"OCIEMU_TRIM(" + std::to_string(side) + ", " + character + ", " + rewrite(from + 1, close, scope) + ")",
+              ValueType::Text};
+    return close + 1;
+  }
+  if (call && word == "CAST") {
+    int close = matching(index + 1);
+    int as = index + 2;
+    while (as < close && !word_at(as, "AS")) as = token(as).is_op("(") ? matching(as) + 1 : as + 1;
+    if (as >= close) fail(905, "missing keyword", close);
+    std::string value = rewrite(index + 2, as, scope);
+    std::string type = token(as + 1).text;
+    if (type == "DATE") {
+      result = {"TO_DATE(" + value + ")", ValueType::Date};
+    } else if (type == "TIMESTAMP") {
+      result = {"TO_TIMESTAMP(" + value + ")", ValueType::Timestamp};
+    } else if (in_list(type, {"NUMBER", "INTEGER", "INT", "SMALLINT", "DECIMAL", "NUMERIC", "FLOAT", "REAL",
+                              "BINARY_FLOAT", "BINARY_DOUBLE"})) {
+      result = {"TO_NUMBER(" + value + ")", ValueType::Number};
+    } else if (in_list(type, {"VARCHAR2", "VARCHAR", "CHAR", "NCHAR", "NVARCHAR2", "CLOB", "NCLOB"})) {
+      result = {"TO_CHAR(" + value + ")", ValueType::Text};
+    } else {
+      result = {"CAST(" + value + " AS BLOB)", ValueType::Unknown};
+    }
+    return close + 1;
+  }
+  handled = false;
+  return index;
+}
+
+int Translator::identifier_chain(int index, int end, const Scope& scope, Expression& result) {
+  std::vector<std::string> parts;
+  std::vector<bool> quoted;
+  int i = index;
+  auto take = [&](int at) {
+    const Token& t = token(at);
+    if (t.kind != TokenKind::Word && t.kind != TokenKind::QuotedName) fail(936, std::string(kMissingExpression), at);
+    parts.push_back(t.text);
+    quoted.push_back(t.kind == TokenKind::QuotedName);
+  };
+  take(i++);
+  while (i + 1 < end && token(i).is_op(".")) {
+    if (token(i + 1).is_op("*")) {
+      // alias.* or owner.table.*
+      std::string qualifier = parts.back();
+      const TableRef* table = scope.find_alias(qualifier);
+      result = {(table ? quote_name(table->alias) : quote_name(qualifier)) + ".*", ValueType::Unknown};
+      return i + 2;
+    }
+    take(i + 1);
+    i += 2;
+  }
+  if (i < end && token(i).is_op("(")) {
+    if (token(i + 1).is_op("+") && token(i + 2).is_op(")")) fail(3001, "unimplemented feature", i);
+    std::string name;
+    for (size_t k = 0; k < parts.size(); ++k) name += (k ? "." : "") + parts[k];
+    result.text = function_call(name, i, scope, result);
+    result.plain_column = false;
+    return matching(i) + 1;
+  }
+  result = column_reference(parts, quoted, index, scope);
+  return i;
+}
+
+std::string Translator::function_call(const std::string& name, int open, const Scope& scope, Expression& result) {
+  int close = matching(open);
+  std::vector<Expression> arguments;
+  std::string text = name + "(";
+  int start = open + 1;
+  bool simple = true;
+  for (int j = open + 1; j <= close && start < close; ++j) {
+    if (j < close && token(j).is_op("(")) {
+      j = matching(j);
+      continue;
+    }
+    if (j < close && !token(j).is_op(",")) continue;
+    Expression argument;
+    if (!(starts_operand(start) && expression(start, j, scope, argument) == j)) {
+      simple = false;
+      break;
+    }
+    arguments.push_back(argument);
+    start = j + 1;
+  }
+  if (simple) {
+    for (size_t k = 0; k < arguments.size(); ++k) text += (k ? ", " : "") + arguments[k].text;
+  } else {
+    // COUNT(*), COUNT(DISTINCT x), aggregates with ORDER BY...: keep the words.
+    arguments.clear();
+    text += rewrite(open + 1, close, scope);
+  }
+  result.type = function_type(name, arguments);
+  return text + ")";
+}
+
+ValueType Translator::function_type(const std::string& name, const std::vector<Expression>& arguments) const {
+  auto argument_type = [&](size_t k) { return k < arguments.size() ? arguments[k].type : ValueType::Unknown; };
+  if (in_list(name, {"TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY", "SYSDATE", "NEW_TIME"})) return ValueType::Date;
+  if (in_list(name, {"TO_TIMESTAMP"})) return ValueType::Timestamp;
+  if (in_list(name, {"SYSTIMESTAMP", "TO_TIMESTAMP_TZ"})) return ValueType::TimestampTz;
+  if (in_list(name, {"TRUNC", "ROUND"})) {
+    ValueType type = argument_type(0);
+    return is_dateish(type) ? ValueType::Date : type == ValueType::Number ? ValueType::Number : ValueType::Unknown;
+  }
+  if (in_list(name, {"TO_CHAR", "TO_NCHAR", "SUBSTR", "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "LPAD",
+                     "RPAD", "REPLACE", "TRANSLATE", "CHR", "CONCAT", "SOUNDEX", "RAWTOHEX", "SYS_CONTEXT"}))
+    return ValueType::Text;
+  if (in_list(name, {"TO_NUMBER", "LENGTH", "LENGTHB", "INSTR", "MOD", "ABS", "CEIL", "FLOOR", "POWER", "SQRT",
+                     "SIGN", "COUNT", "SUM", "AVG", "MONTHS_BETWEEN", "ASCII", "BITAND", "LN", "LOG", "EXP",
+                     "STDDEV", "VARIANCE", "ROW_NUMBER", "RANK", "DENSE_RANK"}))
+    return ValueType::Number;
+  if (in_list(name, {"NVL", "COALESCE", "GREATEST", "LEAST", "MIN", "MAX", "NULLIF"})) {
+    return argument_type(0) != ValueType::Unknown ? argument_type(0) : argument_type(1);
+  }
+  if (name == "NVL2") return argument_type(1);
+  if (name == "DECODE") return argument_type(2);
+  return ValueType::Unknown;
+}
+
+const TableRef* Translator::rowid_table(const Scope& scope, const std::string& qualifier, int index) const {
+  if (!qualifier.empty()) {
+    const TableRef* table = scope.find_alias(qualifier);
+    if (!table) fail(904, invalid_identifier(qualifier + ".ROWID"), index);
+    return table;
+  }
+  for (const Scope* level = &scope; level; level = level->parent) {
+    if (level->tables.empty()) continue;
+    if (level->tables.size() > 1) fail(918, "column ambiguously defined", index);
+    return &level->tables.front();
+  }
+  fail(904, invalid_identifier("ROWID"), index);
+}
+
+Expression Translator::column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted,
+                                        int index, const Scope& scope) {
+  const size_t n = parts.size();
+  const std::string& last = parts.back();
+  if (!quoted.back() && n >= 2 && (last == "NEXTVAL" || last == "CURRVAL")) {
+    std::string owner = n >= 3 ? parts[n - 3] : "";
+    auto sequence = resolve_object(db_, session_, owner, parts[n - 2]);
+    if (!sequence || sequence->type != "SEQUENCE") fail(2289, std::string(kSequenceDoesNotExist), index);
+    std::string function = last == "NEXTVAL" ? "OCIEMU_NEXTVAL" : "OCIEMU_CURRVAL";
+    return {function + "(" + quote_literal(sequence->sqlite_name()) + ")", ValueType::Number};
+  }
+  if (!quoted.back() && last == "ROWID") {
+    const TableRef* table = rowid_table(scope, n >= 2 ? parts[n - 2] : "", index);
+    if (!table->resolved || table->object.type != "TABLE")
+      fail(1445, "cannot select ROWID from, or sample, a join view without a key-preserved table", index);
+    std::string row = in_returning_ ? "rowid" : quote_name(table->alias) + ".rowid";
+    return {"OCIEMU_ROWID(" + std::to_string(table->object.object_id) + ", " + row + ")", ValueType::Rowid};
+  }
+  std::string qualifier = n >= 2 ? parts[n - 2] : "";
+  // OWNER.TABLE.COLUMN: the table is known under its alias.
+  if (n == 3) {
+    const TableRef* table = scope.find_alias(parts[1]);
+    if (!table || table->object.owner != parts[0]) fail(904, invalid_identifier(parts[0] + "." + parts[1] + "." + last), index);
+  }
+  if (n > 3) fail(904, invalid_identifier(last), index);
+  Expression result;
+  result.text = !column_prefix_.empty()             ? column_prefix_
+                : in_returning_ || qualifier.empty() ? ""
+                                                     : quote_name(qualifier) + ".";
+  result.text += quote_name(last);
+  result.type = column_type(scope, qualifier, last);
+  result.plain_column = true;
+  return result;
+}
+
+ValueType Translator::column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const {
+  auto lookup = [&](const TableRef& table) -> std::optional<ValueType> {
+    if (!table.resolved) return std::nullopt;
+    if (!table.column_types) {
+      table.column_types.emplace();
+      Query query(db_, "SELECT name, type FROM pragma_table_info(?1)");
+      query.bind(1, table.object.sqlite_name());
+      while (query.step()) (*table.column_types)[query.text(0)] = query.text(1);
+    }
+    auto found = table.column_types->find(column);
+    if (found == table.column_types->end()) return std::nullopt;
+    return type_of_declaration(found->second);
+  };
+  if (!qualifier.empty()) {
+    const TableRef* table = scope.find_alias(qualifier);
+    return table ? lookup(*table).value_or(ValueType::Unknown) : ValueType::Unknown;
+  }
+  for (const Scope* level = &scope; level; level = level->parent) {
+    for (const TableRef& table : level->tables) {
+      if (auto type = lookup(table)) return *type;
+    }
+  }
+  return ValueType::Unknown;
+}
+
+bool Translator::rowid_comparison(int& index, int end, const Scope& scope, std::string& sql) {
+  // [alias.]ROWID = value: compare SQLite rowids so that the lookup uses the table's key.
+  if (in_returning_) return false;
+  int i = index;
+  std::string qualifier;
+  const Token& t = token(i);
+  if ((t.kind == TokenKind::Word || t.kind == TokenKind::QuotedName) && token(i + 1).is_op(".") && word_at(i + 2, "ROWID")) {
+    qualifier = t.text;
+    i += 2;
+  }
+  if (!word_at(i, "ROWID") || !token(i + 1).is_op("=") || i + 2 >= end || !starts_operand(i + 2)) return false;
+  if (index > 0 && token(index - 1).is_op(".")) return false;
+  const TableRef* table = rowid_table(scope, qualifier, i);
+  if (!table->resolved || table->object.type != "TABLE") return false;
+  Expression value;
+  index = expression(i + 2, end, scope, value);
+  sql = quote_name(table->alias) + ".rowid = OCIEMU_ROWID_ROW(" + value.text + ", " +
+        std::to_string(table->object.object_id) + ")";
+  return true;
+}
+
+}  // namespace ociemu::sql

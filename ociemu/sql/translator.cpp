@@ -1,0 +1,746 @@
+#include "ociemu/sql/translator.h"
+
+#include <algorithm>
+
+#include "ociemu/sql/errors.h"
+#include "ociemu/sql/sqlite_query.h"
+
+namespace ociemu::sql {
+
+// ---- scope --------------------------------------------------------------------------------
+
+const TableRef* Scope::find_alias(std::string_view alias) const {
+  for (const Scope* scope = this; scope; scope = scope->parent) {
+    for (const TableRef& table : scope->tables) {
+      if (table.alias == alias) return &table;
+    }
+  }
+  return nullptr;
+}
+
+bool Scope::is_with_name(std::string_view name) const {
+  for (const Scope* scope = this; scope; scope = scope->parent) {
+    if (std::find(scope->with_names.begin(), scope->with_names.end(), name) != scope->with_names.end()) return true;
+  }
+  return false;
+}
+
+// ---- basics -------------------------------------------------------------------------------
+
+Translator::Translator(std::string_view sql, sqlite3* db, SessionContext& session)
+    : sql_(sql), db_(db), session_(session) {}
+
+int Translator::matching(int open_index) const { return match_[static_cast<size_t>(open_index)]; }
+
+void Translator::fail(int code, std::string message, int token_index) const {
+  int index = std::clamp(token_index, 0, end_index());
+  throw_oracle(code, std::move(message), token(index).offset);
+}
+
+void Translator::fail_not_ended(int token_index) const { fail(933, std::string(kNotProperlyEnded), token_index); }
+
+void Translator::expect_word(int& index, std::string_view word) const {
+  if (!word_at(index, word)) {
+    if (word == "INTO") fail(925, "missing INTO keyword", index);
+    if (word == "SET") fail(971, "missing SET keyword", index);
+    if (word == "AS") fail(905, "missing keyword", index);
+    fail(905, "missing keyword", index);
+  }
+  ++index;
+}
+
+std::string Translator::identifier(int index) const {
+  const Token& t = token(index);
+  if (t.kind == TokenKind::QuotedName) return t.text;
+  if (t.kind == TokenKind::Word && !is_reserved_word(t.text)) return t.text;
+  if (t.kind == TokenKind::End) fail(921, "unexpected end of SQL command", index);
+  fail(903, "invalid table name", index);
+}
+
+int Translator::read_object_name(int index, std::string& owner, std::string& name) const {
+  name = identifier(index++);
+  owner.clear();
+  if (token(index).is_op(".")) {
+    owner = name;
+    name = identifier(index + 1);
+    index += 2;
+  }
+  return index;
+}
+
+SchemaObject Translator::resolve_table(int name_index, const std::string& owner, const std::string& name) const {
+  auto object = resolve_object(db_, session_, owner, name);
+  if (!object || (object->type != "TABLE" && object->type != "VIEW"))
+    fail(942, std::string(kTableDoesNotExist), name_index);
+  return *object;
+}
+
+std::string Translator::placeholder(const Token& t) {
+  auto found = std::find(placeholder_names_.begin(), placeholder_names_.end(), t.text);
+  int index = static_cast<int>(found - placeholder_names_.begin()) + 1;
+  if (found == placeholder_names_.end()) placeholder_names_.push_back(t.text);
+  out_.placeholders.push_back(Placeholder{t.text, index});
+  return "?" + std::to_string(index);
+}
+
+// ---- driver -------------------------------------------------------------------------------
+
+Translation Translator::run() {
+  tokens_ = tokenize(sql_);
+  match_.assign(tokens_.size(), -1);
+  std::vector<int> open;
+  for (int i = 0; i < end_index(); ++i) {
+    if (token(i).is_op("(")) {
+      open.push_back(i);
+    } else if (token(i).is_op(")")) {
+      if (open.empty()) fail_not_ended(i);
+      match_[static_cast<size_t>(open.back())] = i;
+      match_[static_cast<size_t>(i)] = open.back();
+      open.pop_back();
+    }
+  }
+  if (tokens_.size() == 1) fail(900, std::string(kInvalidSqlStatement), 0);
+  bool plsql = word_at(0, "BEGIN") || word_at(0, "DECLARE") ||
+               (word_at(0, "CREATE") && (std::any_of(tokens_.begin(), tokens_.begin() + std::min(6, end_index()),
+                                                     [](const Token& t) {
+                                                       return t.is_word("PROCEDURE") || t.is_word("FUNCTION") ||
+                                                              t.is_word("PACKAGE") || t.is_word("TRIGGER") ||
+                                                              t.is_word("TYPE");
+                                                     })));
+  if (!plsql) {
+    if (!open.empty()) fail(907, "missing right parenthesis", end_index());
+    for (int i = 0; i < end_index(); ++i) {
+      if (token(i).is_op(";")) fail(911, "invalid character", i);
+    }
+  }
+  dispatch();
+  return std::move(out_);
+}
+
+namespace {
+struct Kind {
+  StatementKind kind;
+  int function_code;
+  int statement_type;
+};
+}  // namespace
+
+void Translator::dispatch() {
+  auto set = [&](Kind k) {
+    out_.kind = k.kind;
+    out_.sql_function_code = k.function_code;
+    out_.statement_type = k.statement_type;
+  };
+  const Token& first = token(0);
+  if (first.is_word("SELECT") || first.is_word("WITH") || (first.is_op("(") && word_at(1, "SELECT"))) {
+    set({StatementKind::Select, 4, 1});
+    return translate_select();
+  }
+  if (first.is_word("INSERT")) return set({StatementKind::Insert, 3, 4}), translate_insert();
+  if (first.is_word("UPDATE")) return set({StatementKind::Update, 5, 2}), translate_update();
+  if (first.is_word("DELETE")) return set({StatementKind::Delete, 9, 3}), translate_delete();
+  if (first.is_word("MERGE")) {
+    set({StatementKind::Merge, 189, 16});
+    fail(3001, "unimplemented feature", 0);
+  }
+  if (first.is_word("CREATE")) return translate_create();
+  if (first.is_word("DROP")) return translate_drop();
+  if (first.is_word("ALTER")) return translate_alter();
+  if (first.is_word("TRUNCATE")) return translate_truncate();
+  if (first.is_word("BEGIN")) return set({StatementKind::PlsqlBlock, 34, 8});
+  if (first.is_word("DECLARE")) return set({StatementKind::PlsqlBlock, 34, 9});
+  if (first.is_word("CALL")) return set({StatementKind::Other, 170, 10});
+  if (first.is_word("COMMIT")) return set({StatementKind::Commit, 54, 21});
+  if (first.is_word("ROLLBACK")) {
+    int i = 1;
+    if (word_at(i, "WORK")) ++i;
+    if (word_at(i, "TO")) {
+      ++i;
+      if (word_at(i, "SAVEPOINT")) ++i;
+      out_.savepoint = identifier(i);
+      if (token(i + 1).kind != TokenKind::End) fail_not_ended(i + 1);
+      return set({StatementKind::RollbackToSavepoint, 55, 17});
+    }
+    if (token(i).kind != TokenKind::End) fail_not_ended(i);
+    return set({StatementKind::Rollback, 55, 17});
+  }
+  if (first.is_word("SAVEPOINT")) {
+    out_.savepoint = identifier(1);
+    if (token(2).kind != TokenKind::End) fail_not_ended(2);
+    return set({StatementKind::Savepoint, 56, 0});
+  }
+  if (first.is_word("SET") && word_at(1, "TRANSACTION")) return set({StatementKind::SetTransaction, 33, 0});
+  if (first.is_word("SET") && word_at(1, "ROLE")) return set({StatementKind::Other, 2, 0});
+  if (first.is_word("LOCK") && word_at(1, "TABLE")) {
+    std::string owner, name;
+    int i = read_object_name(2, owner, name);
+    out_.locked_table = resolve_table(2, owner, name).sqlite_name();
+    for (; i < end_index(); ++i) out_.nowait = out_.nowait || word_at(i, "NOWAIT");
+    return set({StatementKind::Lock, 35, 0});
+  }
+  if (first.is_word("EXPLAIN")) return set({StatementKind::Explain, 27, 15});
+  if (first.is_word("GRANT")) return translate_other_ddl(28);
+  if (first.is_word("REVOKE")) return translate_other_ddl(29);
+  if (first.is_word("COMMENT")) return translate_other_ddl(38);
+  if (first.is_word("AUDIT")) return translate_other_ddl(39);
+  if (first.is_word("NOAUDIT")) return translate_other_ddl(40);
+  if (first.is_word("ANALYZE")) return translate_other_ddl(62);
+  if (first.is_word("RENAME")) return translate_other_ddl(37);
+  if (first.is_word("PURGE")) return translate_other_ddl(0);
+  fail(900, std::string(kInvalidSqlStatement), 0);
+}
+
+// ---- queries ------------------------------------------------------------------------------
+
+void Translator::translate_select() {
+  int end = end_index();
+  // FOR UPDATE [OF ...] [NOWAIT | WAIT n | SKIP LOCKED] at the outer level.
+  for (int i = 0; i < end_index(); ++i) {
+    if (token(i).is_op("(")) {
+      i = matching(i);
+      continue;
+    }
+    if (!(word_at(i, "FOR") && word_at(i + 1, "UPDATE"))) continue;
+    end = i;
+    out_.for_update = true;
+    int j = i + 2;
+    if (word_at(j, "OF")) {
+      ++j;
+      // The first OF column names the table to lock: alias.column or column.
+      if (token(j + 1).is_op(".")) lock_alias_ = identifier(j);
+      while (j < end_index() && !word_at(j, "NOWAIT") && !word_at(j, "WAIT") && !word_at(j, "SKIP")) ++j;
+    }
+    if (word_at(j, "NOWAIT")) {
+      out_.nowait = true;
+      ++j;
+    } else if (word_at(j, "WAIT") && token(j + 1).kind == TokenKind::Number) {
+      j += 2;
+    } else if (word_at(j, "SKIP") && word_at(j + 1, "LOCKED")) {
+      j += 2;
+    }
+    if (j != end_index()) fail_not_ended(j);
+    break;
+  }
+  out_.sqlite_sql.push_back(query(0, end, nullptr));
+}
+
+std::string Translator::query(int begin, int end, const Scope* parent) {
+  const bool top_level = parent == nullptr && begin == top_query_begin_;
+  std::string sql;
+  auto with_scope = std::make_unique<Scope>();
+  with_scope->parent = parent;
+  int i = begin;
+  if (word_at(i, "WITH")) {
+    sql += "WITH ";
+    ++i;
+    while (true) {
+      std::string name = identifier(i++);
+      with_scope->with_names.push_back(name);
+      sql += quote_name(name);
+      if (token(i).is_op("(")) {
+        sql += "(" + rewrite(i + 1, matching(i), *with_scope) + ")";
+        i = matching(i) + 1;
+      }
+      expect_word(i, "AS");
+      if (!token(i).is_op("(")) fail(906, "missing left parenthesis", i);
+      sql += " AS (" + query(i + 1, matching(i), with_scope.get()) + ")";
+      i = matching(i) + 1;
+      if (!token(i).is_op(",")) break;
+      sql += ", ";
+      ++i;
+    }
+    sql += " ";
+  }
+  auto part = [&](int b, int e, bool only_part) {
+    if (b >= e) fail(928, "missing SELECT keyword", b);
+    if (token(b).is_op("(")) {
+      int close = matching(b);
+      std::string inner = "SELECT * FROM (" + query(b + 1, close, with_scope.get()) + ")";
+      return close + 1 < e ? inner + " " + rewrite(close + 1, e, *with_scope) : inner;
+    }
+    return select_part(b, e, with_scope.get(), top_level && only_part);
+  };
+  int part_start = i;
+  bool compound = false;
+  for (int j = i; j < end; ++j) {
+    if (token(j).is_op("(")) {
+      j = matching(j);
+      continue;
+    }
+    bool set_operator = word_at(j, "UNION") || word_at(j, "INTERSECT") || word_at(j, "MINUS") || word_at(j, "EXCEPT");
+    if (!set_operator) continue;
+    sql += part(part_start, j, false);
+    compound = true;
+    if (word_at(j, "UNION") && word_at(j + 1, "ALL")) {
+      sql += " UNION ALL ";
+      ++j;
+    } else {
+      sql += word_at(j, "MINUS") ? " EXCEPT " : " " + token(j).text + " ";
+    }
+    part_start = j + 1;
+  }
+  sql += part(part_start, end, !compound);
+  return sql;
+}
+
+namespace {
+bool ends_operand(const Token& t) {
+  switch (t.kind) {
+    case TokenKind::Number:
+    case TokenKind::String:
+    case TokenKind::NationalString:
+    case TokenKind::Placeholder:
+    case TokenKind::QuotedName:
+      return true;
+    case TokenKind::Word:
+      return t.text == "END" || !is_clause_keyword(t.text) || t.text == "NULL";
+    default:
+      return t.is_op(")") || t.is_op("*");
+  }
+}
+
+bool is_star_item(const std::vector<Token>& tokens, int begin, int end) {
+  return tokens[static_cast<size_t>(end - 1)].is_op("*") && (end - begin == 1 || tokens[static_cast<size_t>(end - 2)].is_op("."));
+}
+}  // namespace
+
+std::string Translator::select_part(int begin, int end, const Scope* parent, bool top_level) {
+  int i = begin;
+  if (!word_at(i, "SELECT")) fail(928, "missing SELECT keyword", i);
+  ++i;
+  std::string sql = "SELECT ";
+  bool distinct = false;
+  if (word_at(i, "DISTINCT") || word_at(i, "UNIQUE")) {
+    sql += "DISTINCT ";
+    distinct = true;
+    ++i;
+  } else if (word_at(i, "ALL")) {
+    ++i;
+  }
+  int from = -1;
+  for (int j = i; j < end; ++j) {
+    if (token(j).is_op("(")) {
+      j = matching(j);
+    } else if (word_at(j, "FROM")) {
+      from = j;
+      break;
+    }
+  }
+  if (from < 0) fail(923, "FROM keyword not found where expected", end);
+  if (from == i) fail(936, std::string(kMissingExpression), from);
+  int clause = end;
+  bool grouped = false;
+  for (int j = from + 1; j < end; ++j) {
+    if (token(j).is_op("(")) {
+      j = matching(j);
+      continue;
+    }
+    const Token& t = token(j);
+    if (t.is_word("WHERE") || t.is_word("GROUP") || t.is_word("HAVING") || t.is_word("ORDER") ||
+        t.is_word("CONNECT") || t.is_word("START") || t.is_word("FETCH") || t.is_word("OFFSET") ||
+        t.is_word("WINDOW") || t.is_word("MODEL")) {
+      clause = j;
+      break;
+    }
+  }
+  for (int j = clause; j < end; ++j) grouped = grouped || word_at(j, "GROUP");
+
+  Scope scope;
+  scope.parent = parent;
+  std::string from_sql = from_clause(from + 1, clause, scope);
+
+  // The select list, item by item, so that expressions get Oracle's column headings.
+  int item_start = i;
+  bool first_item = true;
+  for (int j = i; j <= from; ++j) {
+    if (j < from && token(j).is_op("(")) {
+      j = matching(j);
+      continue;
+    }
+    if (j < from && !token(j).is_op(",")) continue;
+    if (j == item_start) fail(936, std::string(kMissingExpression), j);
+    if (!first_item) sql += ", ";
+    first_item = false;
+    int expression_end = j;
+    std::string alias;
+    const Token& last = token(j - 1);
+    if (j - item_start >= 2 && (last.kind == TokenKind::QuotedName ||
+                                (last.kind == TokenKind::Word && !is_clause_keyword(last.text)))) {
+      const Token& before = token(j - 2);
+      if (before.is_word("AS")) {
+        alias = last.text;
+        expression_end = j - 2;
+      } else if (ends_operand(before) && !before.is_op("*")) {
+        alias = last.text;
+        expression_end = j - 1;
+      }
+    }
+    if (is_star_item(tokens_, item_start, expression_end)) {
+      std::string star = rewrite(item_start, expression_end, scope);
+      sql += star;
+      if (top_level) {
+        size_t columns = 0;
+        if (expression_end - item_start == 1) {
+          for (const TableRef& table : scope.tables) columns += table_columns(db_, table.resolved ? table.object.sqlite_name() : table.alias).size();
+        } else if (const TableRef* table = scope.find_alias(identifier(expression_end - 3))) {
+          columns = table_columns(db_, table->resolved ? table->object.sqlite_name() : table->alias).size();
+        }
+        out_.select_types.resize(out_.select_types.size() + columns);
+      }
+    } else {
+      Expression value;
+      int consumed = starts_operand(item_start) ? expression(item_start, expression_end, scope, value) : item_start;
+      if (consumed != expression_end) {
+        value.text = rewrite(item_start, expression_end, scope);
+        value.type = ValueType::Unknown;
+        value.plain_column = false;
+      }
+      sql += value.text;
+      if (!alias.empty()) {
+        sql += " AS " + quote_name(alias);
+      } else if (!value.plain_column) {
+        sql += " AS " + quote_name(original_text(item_start, expression_end));
+      }
+      if (top_level) out_.select_types.push_back(hint_for(value.type));
+    }
+    item_start = j + 1;
+  }
+  if (top_level && out_.for_update && !distinct && !grouped) {
+    const TableRef* locked = lock_alias_.empty() ? nullptr : scope.find_alias(lock_alias_);
+    if (!locked) {
+      for (const TableRef& table : scope.tables) {
+        if (table.resolved) {
+          locked = &table;
+          break;
+        }
+      }
+    }
+    if (locked) {
+      out_.locked_table = locked->object.sqlite_name();
+      if (locked->object.type == "TABLE") {
+        sql += ", " + quote_name(locked->alias) + ".rowid";
+        out_.lock_rowid_column = static_cast<int>(out_.select_types.size()) + 1;
+      }
+    }
+  }
+  sql += " FROM " + from_sql;
+  std::string limit;
+  if (word_at(clause, "WHERE")) {
+    int where_end = clause + 1;
+    while (where_end < end && !word_at(where_end, "GROUP") && !word_at(where_end, "HAVING") &&
+           !word_at(where_end, "ORDER") && !word_at(where_end, "CONNECT") && !word_at(where_end, "START")) {
+      where_end = token(where_end).is_op("(") ? matching(where_end) + 1 : where_end + 1;
+    }
+    std::string condition = where_condition(clause + 1, where_end, scope, limit);
+    if (!condition.empty()) sql += " WHERE " + condition;
+    clause = where_end;
+  }
+  if (clause < end) sql += " " + rewrite(clause, end, scope);
+  if (!limit.empty()) sql += " LIMIT " + limit;
+  return sql;
+}
+
+std::string Translator::where_condition(int begin, int end, const Scope& scope, std::string& limit) {
+  if (begin >= end) fail(936, std::string(kMissingExpression), end);
+  // Split at the top-level ANDs (not BETWEEN's); with a top-level OR the
+  // condition stays whole.
+  std::vector<std::pair<int, int>> conjuncts;
+  int start = begin;
+  bool between = false;
+  for (int i = begin; i < end; ++i) {
+    if (token(i).is_op("(")) {
+      i = matching(i);
+      continue;
+    }
+    if (word_at(i, "OR")) return rewrite(begin, end, scope);
+    if (word_at(i, "BETWEEN")) between = true;
+    if (!word_at(i, "AND")) continue;
+    if (between) {
+      between = false;
+      continue;
+    }
+    conjuncts.emplace_back(start, i);
+    start = i + 1;
+  }
+  conjuncts.emplace_back(start, end);
+  std::string sql;
+  for (auto [first, last] : conjuncts) {
+    // ROWNUM <= n, ROWNUM < n and ROWNUM = 1 become a LIMIT.
+    bool rownum = word_at(first, "ROWNUM") && last - first >= 3 &&
+                  (token(first + 1).is_op("<=") || token(first + 1).is_op("<") || token(first + 1).is_op("="));
+    if (rownum && limit.empty()) {
+      Expression bound;
+      if (expression(first + 2, last, scope, bound) == last) {
+        const std::string& op = token(first + 1).text;
+        limit = op == "<=" ? bound.text : op == "<" ? "(" + bound.text + ") - 1" : "CASE WHEN (" + bound.text + ") = 1 THEN 1 ELSE 0 END";
+        continue;
+      }
+    }
+    if (first >= last) fail(936, std::string(kMissingExpression), last);
+    if (!sql.empty()) sql += " AND ";
+    sql += rewrite(first, last, scope);
+  }
+  return sql;
+}
+
+std::string Translator::from_clause(int begin, int end, Scope& scope) {
+  // Tables first, so that ON conditions can see every table of the clause.
+  struct Piece {
+    std::string text;
+    int condition_begin = -1, condition_end = -1;
+  };
+  std::vector<Piece> pieces;
+  bool expect_table = true;
+  int i = begin;
+  auto read_alias = [&](int& index, const std::string& fallback) {
+    const Token& t = token(index);
+    if (index < end && (t.kind == TokenKind::QuotedName || (t.kind == TokenKind::Word && !is_clause_keyword(t.text)))) {
+      ++index;
+      return t.text;
+    }
+    return fallback;
+  };
+  while (i < end) {
+    const Token& t = token(i);
+    if (expect_table) {
+      TableRef table;
+      std::string text;
+      if (t.is_op("(")) {
+        int close = matching(i);
+        text = "(" + query(i + 1, close, scope.parent) + ")";
+        i = close + 1;
+        table.alias = read_alias(i, "");
+      } else {
+        std::string owner, name;
+        int next = read_object_name(i, owner, name);
+        if (token(next).is_op("@")) fail(2019, "connection description for remote database not found", next);
+        if (owner.empty() && scope.is_with_name(name)) {
+          text = quote_name(name);
+        } else {
+          table.object = resolve_table(i, owner, name);
+          table.resolved = true;
+          text = quote_name(table.object.sqlite_name());
+        }
+        i = next;
+        table.alias = read_alias(i, name);
+      }
+      if (!table.alias.empty()) text += " AS " + quote_name(table.alias);
+      pieces.push_back({text});
+      scope.tables.push_back(std::move(table));
+      expect_table = false;
+      continue;
+    }
+    if (t.is_op(",")) {
+      pieces.push_back({","});
+      expect_table = true;
+      ++i;
+    } else if (t.is_word("JOIN")) {
+      pieces.push_back({"JOIN"});
+      expect_table = true;
+      ++i;
+    } else if (t.is_word("ON")) {
+      int condition_end = i + 1;
+      while (condition_end < end) {
+        const Token& c = token(condition_end);
+        if (c.is_op("(")) {
+          condition_end = matching(condition_end) + 1;
+          continue;
+        }
+        if (c.is_op(",") || c.is_word("JOIN") || c.is_word("INNER") || c.is_word("LEFT") || c.is_word("RIGHT") ||
+            c.is_word("FULL") || c.is_word("CROSS") || c.is_word("NATURAL"))
+          break;
+        ++condition_end;
+      }
+      pieces.push_back({"ON", i + 1, condition_end});
+      i = condition_end;
+    } else if (t.is_word("USING") && token(i + 1).is_op("(")) {
+      int close = matching(i + 1);
+      pieces.push_back({"USING (" + original_text(i + 2, close) + ")"});
+      i = close + 1;
+    } else if (t.kind == TokenKind::Word &&
+               (t.text == "INNER" || t.text == "LEFT" || t.text == "RIGHT" || t.text == "FULL" || t.text == "OUTER" ||
+                t.text == "CROSS" || t.text == "NATURAL")) {
+      pieces.push_back({t.text});
+      ++i;
+    } else {
+      fail_not_ended(i);
+    }
+  }
+  if (pieces.empty()) fail(903, "invalid table name", begin);
+  std::string sql;
+  for (const Piece& piece : pieces) {
+    if (!sql.empty() && piece.text != ",") sql += " ";
+    sql += piece.text;
+    if (piece.condition_begin >= 0) sql += " " + rewrite(piece.condition_begin, piece.condition_end, scope);
+  }
+  return sql;
+}
+
+// ---- DML ----------------------------------------------------------------------------------
+
+namespace {
+int find_top_level(const Translator& t, int begin, int end, std::initializer_list<std::string_view> words) {
+  for (int i = begin; i < end; ++i) {
+    if (t.token(i).is_op("(")) {
+      i = t.matching(i);
+      continue;
+    }
+    for (std::string_view word : words) {
+      if (t.word_at(i, word)) return i;
+    }
+  }
+  return end;
+}
+}  // namespace
+
+void Translator::returning_clause(int begin, int end, const Scope& scope, std::string& sql) {
+  if (begin >= end) return;
+  int into = find_top_level(*this, begin + 1, end, {"INTO"});
+  if (into >= end) fail(925, "missing INTO keyword", end);
+  in_returning_ = true;
+  sql += " RETURNING " + rewrite(begin + 1, into, scope);
+  in_returning_ = false;
+  for (int i = into + 1; i < end; ++i) {
+    const Token& t = token(i);
+    if (t.kind == TokenKind::Placeholder) {
+      out_.returning_into.push_back(t.text);
+      // Out-only: no SQLite parameter carries it.
+      out_.placeholders.push_back(Placeholder{t.text, 0});
+    } else if (!t.is_op(",")) {
+      fail(1744, "inappropriate INTO", i);
+    }
+  }
+}
+
+void Translator::translate_insert() {
+  int i = 1;
+  expect_word(i, "INTO");
+  std::string owner, name;
+  int name_index = i;
+  i = read_object_name(i, owner, name);
+  TableRef table;
+  table.object = resolve_table(name_index, owner, name);
+  table.resolved = true;
+  table.alias = name;
+  std::string sql = "INSERT INTO " + quote_name(table.object.sqlite_name());
+  const Token& maybe_alias = token(i);
+  if ((maybe_alias.kind == TokenKind::Word && !is_clause_keyword(maybe_alias.text) && maybe_alias.text != "VALUES") ||
+      maybe_alias.kind == TokenKind::QuotedName) {
+    table.alias = maybe_alias.text;
+    sql += " AS " + quote_name(table.alias);
+    ++i;
+  }
+  Scope scope;
+  scope.tables.push_back(table);
+  if (token(i).is_op("(") && !word_at(i + 1, "SELECT") && !word_at(i + 1, "WITH")) {
+    int close = matching(i);
+    std::string columns;
+    for (int j = i + 1; j < close; ++j) {
+      if (token(j).is_op(",")) continue;
+      if (token(j + 1).is_op(".")) continue;  // alias.column: keep the column
+      if (token(j).is_op(".")) continue;
+      if (!columns.empty()) columns += ", ";
+      columns += quote_name(identifier(j));
+    }
+    sql += " (" + columns + ")";
+    i = close + 1;
+  }
+  int returning = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
+  if (word_at(i, "VALUES")) {
+    if (!token(i + 1).is_op("(")) fail(906, "missing left parenthesis", i + 1);
+    int close = matching(i + 1);
+    sql += " VALUES (" + rewrite(i + 2, close, scope) + ")";
+    if (close + 1 != returning) fail_not_ended(close + 1);
+  } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
+    sql += " " + query(i, returning, nullptr);
+  } else {
+    fail(926, "missing VALUES keyword", i);
+  }
+  returning_clause(returning, end_index(), scope, sql);
+  out_.sqlite_sql.push_back(std::move(sql));
+}
+
+namespace {
+void read_dml_target(Translator& t, int& i, TableRef& table, std::string& sql) {
+  std::string owner, name;
+  int name_index = i;
+  i = t.read_object_name(i, owner, name);
+  table.object = t.resolve_table(name_index, owner, name);
+  table.resolved = true;
+  table.alias = name;
+  const Token& maybe_alias = t.token(i);
+  if (maybe_alias.kind == TokenKind::QuotedName ||
+      (maybe_alias.kind == TokenKind::Word && !is_clause_keyword(maybe_alias.text))) {
+    table.alias = maybe_alias.text;
+    ++i;
+  }
+  sql += quote_name(table.object.sqlite_name()) + " AS " + quote_name(table.alias);
+}
+}  // namespace
+
+void Translator::translate_update() {
+  int i = 1;
+  Scope scope;
+  TableRef table;
+  std::string sql = "UPDATE ";
+  read_dml_target(*this, i, table, sql);
+  scope.tables.push_back(table);
+  expect_word(i, "SET");
+  int set_end = find_top_level(*this, i, end_index(), {"WHERE", "RETURNING", "RETURN"});
+  sql += " SET ";
+  // Assignments: SQLite takes no alias on the assigned columns.
+  int start = i;
+  for (int j = i; j <= set_end; ++j) {
+    if (j < set_end && token(j).is_op("(")) {
+      j = matching(j);
+      continue;
+    }
+    if (j < set_end && !token(j).is_op(",")) continue;
+    int equals = start;
+    while (equals < j && !token(equals).is_op("=")) {
+      equals = token(equals).is_op("(") ? matching(equals) + 1 : equals + 1;
+    }
+    if (equals >= j) fail(927, "missing equal sign", j);
+    std::string targets;
+    for (int k = start; k < equals; ++k) {
+      const Token& t = token(k);
+      if (t.is_op("(") || t.is_op(")") || t.is_op(",")) {
+        targets += t.text;
+      } else if (!t.is_op(".") && !token(k + 1).is_op(".")) {
+        targets += quote_name(identifier(k));
+      }
+    }
+    if (start != i) sql += ", ";
+    sql += targets + " = " + rewrite(equals + 1, j, scope);
+    start = j + 1;
+  }
+  int returning = find_top_level(*this, set_end, end_index(), {"RETURNING", "RETURN"});
+  if (set_end < returning) sql += " " + rewrite(set_end, returning, scope);
+  returning_clause(returning, end_index(), scope, sql);
+  out_.sqlite_sql.push_back(std::move(sql));
+}
+
+void Translator::translate_delete() {
+  int i = 1;
+  if (word_at(i, "FROM")) ++i;
+  Scope scope;
+  TableRef table;
+  std::string sql = "DELETE FROM ";
+  read_dml_target(*this, i, table, sql);
+  scope.tables.push_back(table);
+  int returning = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
+  if (i < returning) {
+    if (!word_at(i, "WHERE")) fail_not_ended(i);
+    sql += " " + rewrite(i, returning, scope);
+  }
+  returning_clause(returning, end_index(), scope, sql);
+  out_.sqlite_sql.push_back(std::move(sql));
+}
+
+// ---- entry point --------------------------------------------------------------------------
+
+Translation translate(std::string_view oracle_sql, sqlite3* db, SessionContext& session) {
+  return Translator(oracle_sql, db, session).run();
+}
+
+}  // namespace ociemu::sql

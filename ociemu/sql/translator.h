@@ -1,0 +1,122 @@
+// The translator's internals: one Translator per translate() call walks the
+// token list of an Oracle statement and writes the SQLite statements. Queries
+// and expressions live in translator.cpp and expressions.cpp, DDL in ddl.cpp.
+//
+// Thread-safe: no; each instance is used by one call.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "ociemu/sql/catalogue.h"
+#include "ociemu/sql/dialect.h"
+#include "ociemu/sql/lexer.h"
+
+namespace ociemu::sql {
+
+// What the translator knows of an expression's Oracle type, for describe hints.
+enum class ValueType { Unknown, Number, Text, Date, Timestamp, TimestampTz, Rowid };
+
+struct Expression {
+  std::string text;
+  ValueType type = ValueType::Unknown;
+  bool plain_column = false;  // a column reference SQLite names by itself
+};
+
+// A table or view named in a FROM clause (or the target of DML).
+struct TableRef {
+  std::string alias;        // name the statement uses for it (upper case)
+  SchemaObject object;      // empty owner for subqueries and WITH names
+  bool resolved = false;    // object is a catalogue table or view
+  // Column name -> declared type, loaded on first use.
+  mutable std::optional<std::unordered_map<std::string, std::string>> column_types;
+};
+
+struct Scope {
+  std::vector<TableRef> tables;
+  const Scope* parent = nullptr;
+  std::vector<std::string> with_names;  // WITH query names visible here
+
+  const TableRef* find_alias(std::string_view alias) const;
+  bool is_with_name(std::string_view name) const;
+};
+
+class Translator {
+ public:
+  Translator(std::string_view sql, sqlite3* db, SessionContext& session);
+  Translation run();
+
+  // ---- shared by the parts (translator.cpp) ----
+  const Token& token(int index) const { return tokens_[static_cast<size_t>(index)]; }
+  int end_index() const { return static_cast<int>(tokens_.size()) - 1; }
+  int matching(int open_index) const;  // index of the ')' closing the '(' at open_index
+  bool word_at(int index, std::string_view word) const { return token(index).is_word(word); }
+  [[noreturn]] void fail(int code, std::string message, int token_index) const;
+  [[noreturn]] void fail_not_ended(int token_index) const;
+  void expect_word(int& index, std::string_view word) const;
+  // Reads [owner.]name; returns the index after it.
+  int read_object_name(int index, std::string& owner, std::string& name) const;
+  std::string identifier(int index) const;  // Word or QuotedName text; fails otherwise
+  SchemaObject resolve_table(int name_index, const std::string& owner, const std::string& name) const;
+  std::string placeholder(const Token& token);
+
+  // ---- queries and DML (translator.cpp) ----
+  std::string query(int begin, int end, const Scope* parent);
+  std::string select_part(int begin, int end, const Scope* parent, bool top_level);
+  void translate_select();
+  void translate_insert();
+  void translate_update();
+  void translate_delete();
+
+  // ---- expressions (expressions.cpp) ----
+  // Rewrites a token range of expressions, keywords and sub-queries.
+  std::string rewrite(int begin, int end, const Scope& scope);
+  // Parses one arithmetic expression at index; returns the index after it.
+  int expression(int index, int end, const Scope& scope, Expression& result, int min_precedence = 1);
+  bool starts_operand(int index) const;
+  std::string original_text(int begin, int end) const;  // for column headings
+
+  // ---- DDL and the rest (ddl.cpp) ----
+  void translate_create();
+  void translate_drop();
+  void translate_alter();
+  void translate_truncate();
+  void translate_other_ddl(int function_code);
+
+  std::string_view sql_;
+  sqlite3* db_;
+  SessionContext& session_;
+  std::vector<Token> tokens_;
+  std::vector<int> match_;  // for each '(' its ')' and back
+  Translation out_;
+  std::vector<std::string> placeholder_names_;  // distinct names by SQLite index - 1
+  std::string lock_alias_;     // FOR UPDATE OF alias.column
+  bool in_returning_ = false;  // SQLite's RETURNING takes no table qualifiers
+  std::string column_prefix_;  // "NEW." while writing trigger conditions
+  int top_query_begin_ = 0;    // where the statement's outermost query starts
+
+ private:
+  int primary(int index, int end, const Scope& scope, Expression& result);
+  int identifier_chain(int index, int end, const Scope& scope, Expression& result);
+  int special_form(int index, int end, const Scope& scope, Expression& result, bool& handled);
+  Expression column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted, int index,
+                              const Scope& scope);
+  ValueType function_type(const std::string& name, const std::vector<Expression>& arguments) const;
+  ValueType column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const;
+  bool rowid_comparison(int& index, int end, const Scope& scope, std::string& sql);
+  const TableRef* rowid_table(const Scope& scope, const std::string& qualifier, int index) const;
+  std::string function_call(const std::string& name, int open, const Scope& scope, Expression& result);
+  std::string from_clause(int begin, int end, Scope& scope);
+  std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
+  void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
+  void dispatch();
+};
+
+bool is_clause_keyword(std::string_view word);
+std::optional<OracleType> hint_for(ValueType type);
+
+}  // namespace ociemu::sql

@@ -1,0 +1,107 @@
+// The Oracle functions as SQL sees them, with Oracle's NULL and type rules.
+#include <gtest/gtest.h>
+
+#include "ociemu/tests/sql/database_fixture.h"
+
+namespace ociemu::sql {
+namespace {
+
+using testing::Database;
+
+class Functions : public ::testing::Test {
+ protected:
+  std::string eval(const std::string& expression) { return database.value("select " + expression + " from dual"); }
+  Database database;
+};
+
+TEST_F(Functions, handle_nulls_and_choices) {
+  EXPECT_EQ(eval("nvl(null, 5)"), "5");
+  EXPECT_EQ(eval("nvl2(1, 'a', 'b')"), "a");
+  EXPECT_EQ(eval("nvl2(null, 'a', 'b')"), "b");
+  EXPECT_EQ(eval("decode(2, 1, 'one', 2, 'two', 'many')"), "two");
+  EXPECT_EQ(eval("decode(9, 1, 'one', 'many')"), "many");
+  EXPECT_EQ(eval("decode(null, null, 'null matches', 'no')"), "null matches");
+  EXPECT_EQ(eval("decode(3, 1, 'one')"), "<null>");
+  EXPECT_EQ(eval("greatest(3, 10, 2)"), "10");
+  EXPECT_EQ(eval("least('b', 'a', 'c')"), "a");
+  EXPECT_EQ(eval("greatest(1, null)"), "<null>");
+}
+
+TEST_F(Functions, work_on_characters) {
+  EXPECT_EQ(eval("substr('Oracle', 2, 3)"), "rac");
+  EXPECT_EQ(eval("substr('Oracle', 0, 2)"), "Or");
+  EXPECT_EQ(eval("substr('Oracle', -3)"), "cle");
+  EXPECT_EQ(eval("substr('Oracle', 10)"), "<null>");
+  EXPECT_EQ(eval("substr('Grüße', 3, 2)"), "üß");
+  EXPECT_EQ(eval("instr('CORPORATE FLOOR', 'OR', 3, 2)"), "14");
+  EXPECT_EQ(eval("instr('CORPORATE FLOOR', 'OR', -3, 2)"), "2");
+  EXPECT_EQ(eval("instr('abc', 'z')"), "0");
+  EXPECT_EQ(eval("length('Grüße')"), "5");
+  EXPECT_EQ(eval("length('')"), "<null>");
+  EXPECT_EQ(eval("upper('abc') || lower('DEF') || initcap('hello wORLD')"), "ABCdefHello World");
+  EXPECT_EQ(eval("trim('  x  ') || '|'"), "x|");
+  EXPECT_EQ(eval("trim(leading '0' from '000120')"), "120");
+  EXPECT_EQ(eval("trim(trailing 'x' from 'axxx')"), "a");
+  EXPECT_EQ(eval("ltrim('xxyab', 'xy') || rtrim('abyyx', 'xy')"), "abab");
+  EXPECT_EQ(eval("lpad('7', 3, '0') || rpad('ab', 5, '*.')"), "007ab*.*");
+  EXPECT_EQ(eval("lpad('abcdef', 3)"), "abc");
+  EXPECT_EQ(eval("replace('banana', 'an')"), "ba");
+  EXPECT_EQ(eval("translate('2KRW229', '0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ', '9999999999XXXXXXXXXXXXXXXXXXXXXXXXXX')"),
+            "9XXX999");
+  EXPECT_EQ(eval("chr(65) || ascii('a')"), "A97");
+  EXPECT_EQ(eval("soundex('Robert') || soundex('Rupert') || soundex('Ashcraft')"), "R163R163A261");
+  EXPECT_EQ(eval("concat('a', null)"), "a");
+}
+
+TEST_F(Functions, work_on_numbers) {
+  EXPECT_EQ(eval("round(2.675, 2)"), "2.68");
+  EXPECT_EQ(eval("round(-2.5)"), "-3");
+  EXPECT_EQ(eval("round(1234.5678, -2)"), "1200");
+  EXPECT_EQ(eval("trunc(2.679, 2)"), "2.67");
+  EXPECT_EQ(eval("trunc(-2.7)"), "-2");
+  EXPECT_EQ(eval("mod(11, 4) || ',' || mod(-11, 4) || ',' || mod(11, 0)"), "3,-3,11");
+  EXPECT_EQ(eval("to_number('  12.50 ')"), "12.5");
+  EXPECT_EQ(eval("to_number('1,234.5', '9,999.9')"), "1234.5");
+  EXPECT_EQ(database.error("select to_number('12x') from dual").code, 1722);
+  EXPECT_EQ(eval("to_char(1234.5, '9,999.99')"), " 1,234.50");
+  EXPECT_EQ(eval("to_char(5, '000')"), " 005");
+  EXPECT_EQ(eval("to_char(-5, 'FM999')"), "-5");
+  EXPECT_EQ(eval("to_char(0.5)"), ".5");
+  EXPECT_EQ(eval("to_char(255, 'XX')"), " FF");
+  EXPECT_EQ(eval("to_char(12345, '999')"), "####");
+  EXPECT_EQ(eval("ceil(1.2) + floor(1.8) + sign(-3) + abs(-4)"), "6");
+  EXPECT_EQ(eval("power(2, 10)"), "1024");
+  EXPECT_EQ(eval("bitand(12, 10)"), "8");
+}
+
+TEST_F(Functions, work_on_dates) {
+  EXPECT_EQ(eval("to_char(to_date('2024-02-29 13:45:00', 'YYYY-MM-DD HH24:MI:SS'), 'DD.MM.YYYY HH:MI PM')"),
+            "29.02.2024 01:45 PM");
+  EXPECT_EQ(eval("add_months(date '2024-01-31', 1)"), "2024-02-29 00:00:00");
+  EXPECT_EQ(eval("add_months(date '2024-02-29', 12)"), "2025-02-28 00:00:00");
+  EXPECT_EQ(eval("last_day(date '2023-02-10')"), "2023-02-28 00:00:00");
+  EXPECT_EQ(eval("next_day(date '2024-05-01', 'MONDAY')"), "2024-05-06 00:00:00");
+  EXPECT_EQ(eval("months_between(date '2024-03-31', date '2024-01-31')"), "2");
+  EXPECT_EQ(eval("trunc(to_date('2024-05-17 18:30', 'YYYY-MM-DD HH24:MI'))"), "2024-05-17 00:00:00");
+  EXPECT_EQ(eval("trunc(date '2024-05-17', 'MM')"), "2024-05-01 00:00:00");
+  EXPECT_EQ(eval("trunc(date '2024-05-17', 'YYYY')"), "2024-01-01 00:00:00");
+  EXPECT_EQ(eval("round(to_date('2024-05-17 18:30', 'YYYY-MM-DD HH24:MI'))"), "2024-05-18 00:00:00");
+  EXPECT_EQ(eval("extract(year from date '2024-05-17')"), "2024");
+  EXPECT_EQ(eval("to_char(timestamp '2024-05-17 10:11:12.5', 'HH24:MI:SS.FF2')"), "10:11:12.50");
+  EXPECT_EQ(eval("cast('17-MAY-24' as date)"), "2024-05-17 00:00:00");
+  EXPECT_EQ(database.error("select to_date('31-FEB-2024') from dual").code, 1847);
+  EXPECT_EQ(eval("sysdate - sysdate"), "0");
+  EXPECT_EQ(eval("length(to_char(systimestamp, 'YYYY-MM-DD HH24:MI:SS.FF6'))"), "26");
+}
+
+TEST_F(Functions, report_the_session) {
+  EXPECT_EQ(eval("user"), "SCOTT");
+  EXPECT_EQ(eval("userenv('SESSIONID')"), "4711");
+  EXPECT_EQ(eval("sys_context('USERENV', 'CURRENT_SCHEMA')"), "SCOTT");
+  EXPECT_EQ(eval("length(rawtohex(sys_guid()))"), "32");
+  EXPECT_EQ(eval("rawtohex(hextoraw('0aFF'))"), "0AFF");
+  EXPECT_EQ(eval("nvl2(empty_clob(), 'not null', 'null')"), "not null");
+}
+
+}  // namespace
+}  // namespace ociemu::sql

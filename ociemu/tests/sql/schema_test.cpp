@@ -1,0 +1,184 @@
+// DDL with Oracle types and named constraints, the errors constraints raise,
+// sequences, views, synonyms and accounts.
+#include <gtest/gtest.h>
+
+#include "ociemu/tests/sql/database_fixture.h"
+
+namespace ociemu::sql {
+namespace {
+
+using testing::Database;
+
+class Schema : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    database.execute(
+        "CREATE TABLE orders (id NUMBER(6) CONSTRAINT pk_orders PRIMARY KEY, "
+        "customer VARCHAR2(10) NOT NULL, amount NUMBER(7,2) CONSTRAINT ck_amount CHECK (amount > 0), "
+        "placed DATE DEFAULT SYSDATE, note LONG, deptno NUMBER(2) CONSTRAINT fk_orders_dept REFERENCES dept, "
+        "code CHAR(3), CONSTRAINT uq_orders UNIQUE (customer, code))");
+  }
+  Database database;
+};
+
+TEST_F(Schema, keeps_oracle_declarations_for_describe) {
+  sqlite3_stmt* statement = nullptr;
+  Translation t = translate("select * from orders", database.db, database.session);
+  ASSERT_EQ(sqlite3_prepare_v2(database.db, t.sqlite_sql[0].c_str(), -1, &statement, nullptr), SQLITE_OK);
+  std::vector<int> codes;
+  for (int c = 0; c < sqlite3_column_count(statement); ++c)
+    codes.push_back(parse_declared_type(sqlite3_column_decltype(statement, c))->type_code);
+  sqlite3_finalize(statement);
+  EXPECT_EQ(codes, (std::vector<int>{2, 1, 2, 12, 8, 2, 96}));
+}
+
+TEST_F(Schema, constraint_violations_name_owner_and_constraint) {
+  database.execute("insert into orders (id, customer, amount, deptno, code) values (1, 'ACME', 10, 10, 'A')");
+  struct Case {
+    const char* sql;
+    int code;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"insert into orders (id, customer) values (1, 'X')", 1, "unique constraint (SCOTT.PK_ORDERS) violated"},
+      {"insert into orders (id, customer, code) values (2, 'ACME', 'A')", 1, "unique constraint (SCOTT.UQ_ORDERS) violated"},
+      {"insert into orders (id) values (3)", 1400, "cannot insert NULL into (\"SCOTT\".\"ORDERS\".\"CUSTOMER\")"},
+      {"insert into orders (id, customer, amount) values (4, 'X', -5)", 2290, "check constraint (SCOTT.CK_AMOUNT) violated"},
+      {"insert into orders (id, customer, deptno) values (5, 'X', 99)", 2291,
+       "integrity constraint (SCOTT.FK_ORDERS_DEPT) violated - parent key not found"},
+      {"update orders set deptno = 98", 2291, "integrity constraint (SCOTT.FK_ORDERS_DEPT) violated - parent key not found"},
+      {"delete from dept where deptno = 40", 0, ""},
+      {"insert into orders (id, customer) values ('seven', 'X')", 1722, "invalid number"},
+      {"insert into orders (id, customer) values (6, 'ABCDEFGHIJK')", 12899,
+       "value too large for column \"SCOTT\".\"ORDERS\".\"CUSTOMER\" (actual: 11, maximum: 10)"},
+      {"insert into orders (id, customer, amount) values (7, 'X', 123456)", 1438,
+       "value larger than specified precision allowed for this column"},
+  };
+  for (const Case& c : cases) {
+    OracleError error = database.error(c.sql);
+    EXPECT_EQ(error.code, c.code) << c.sql;
+    EXPECT_EQ(error.message, c.message) << c.sql;
+  }
+  OracleError child = database.error("delete from dept where deptno = 20");
+  EXPECT_EQ(child.code, 2292);
+  EXPECT_EQ(child.message, "integrity constraint (SCOTT.FK_DEPTNO) violated - child record found");
+}
+
+TEST_F(Schema, stores_long_text_as_written_and_applies_defaults) {
+  database.execute("insert into orders (id, customer, note) values (1, 'X', '007')");
+  EXPECT_EQ(database.value("select note from orders"), "007");
+  EXPECT_EQ(database.value("select count(*) from orders where placed > sysdate - 1"), "1");
+}
+
+TEST_F(Schema, foreign_keys_can_cascade_and_be_dropped) {
+  database.execute("create table parent (id number primary key)");
+  database.execute("create table child (id number, parent_id number, "
+                   "constraint fk_child foreign key (parent_id) references parent (id) on delete cascade)");
+  database.execute("insert into parent values (1)");
+  database.execute("insert into child values (1, 1)");
+  database.execute("delete from parent where id = 1");
+  EXPECT_EQ(database.value("select count(*) from child"), "0");
+  EXPECT_EQ(database.error("drop table parent").code, 2449);
+  database.execute("alter table child drop constraint fk_child");
+  database.execute("insert into child values (2, 42)");
+  database.execute("drop table parent");
+  EXPECT_EQ(database.error("select * from parent").code, 942);
+}
+
+TEST_F(Schema, alter_table_adds_columns_and_constraints) {
+  database.execute("create table t (a number)");
+  database.execute("insert into t values (1)");
+  database.execute("alter table t add (b varchar2(5) default 'x', constraint t_uk unique (a))");
+  EXPECT_EQ(database.value("select b from t"), "x");
+  EXPECT_EQ(database.error("insert into t (a) values (1)").message, "unique constraint (SCOTT.T_UK) violated");
+  database.execute("alter table t add constraint t_ck check (a < 100)");
+  EXPECT_EQ(database.error("insert into t (a) values (500)").message, "check constraint (SCOTT.T_CK) violated");
+  database.execute("alter table t drop constraint t_ck");
+  database.execute("insert into t (a) values (500)");
+  database.execute("alter table t rename to t2");
+  EXPECT_EQ(database.value("select count(*) from t2"), "2");
+  EXPECT_EQ(database.error("create table t2 (x number)").code, 955);
+}
+
+TEST_F(Schema, create_table_as_select_keeps_types) {
+  database.execute("create table rich as select empno, ename, hiredate, sal * 2 doubled from emp where sal > 2900");
+  EXPECT_EQ(database.value("select count(*) from rich"), "4");
+  sqlite3_stmt* statement = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(database.db, "select * from \"SCOTT.RICH\"", -1, &statement, nullptr), SQLITE_OK);
+  EXPECT_STREQ(sqlite3_column_decltype(statement, 1), "VARCHAR2(10)");
+  EXPECT_STREQ(sqlite3_column_decltype(statement, 2), "DATE");
+  EXPECT_STREQ(sqlite3_column_decltype(statement, 3), "NUMBER");
+  sqlite3_finalize(statement);
+}
+
+TEST_F(Schema, sequences_count_per_session_and_respect_their_limits) {
+  database.execute("create sequence order_seq start with 10 increment by 5 maxvalue 20");
+  EXPECT_EQ(database.error("select order_seq.currval from dual").code, 8002);
+  EXPECT_EQ(database.value("select order_seq.nextval from dual"), "10");
+  EXPECT_EQ(database.value("select order_seq.nextval from dual"), "15");
+  EXPECT_EQ(database.value("select order_seq.currval from dual"), "15");
+  database.execute("insert into orders (id, customer) values (order_seq.nextval, 'X')");
+  EXPECT_EQ(database.value("select id from orders"), "20");
+  EXPECT_EQ(database.error("select order_seq.nextval from dual").code, 8004);
+  database.execute("drop sequence order_seq");
+  EXPECT_EQ(database.error("select order_seq.nextval from dual").code, 2289);
+}
+
+TEST_F(Schema, views_and_synonyms_resolve_like_tables) {
+  database.execute("create view rich_emps as select ename, sal from emp where sal >= 3000");
+  EXPECT_EQ(database.value("select count(*) from rich_emps"), "3");
+  database.execute("create or replace view rich_emps as select ename from emp where sal > 4000");
+  EXPECT_EQ(database.value("select ename from scott.rich_emps"), "KING");
+  database.execute("create synonym staff for emp");
+  database.execute("create public synonym everyone for scott.emp");
+  EXPECT_EQ(database.value("select count(*) from staff"), "14");
+  database.execute("CREATE USER alice IDENTIFIED BY secret");
+  database.session.user = "ALICE";
+  EXPECT_EQ(database.value("select count(*) from everyone"), "14");
+  EXPECT_EQ(database.error("select count(*) from staff").code, 942);
+  EXPECT_EQ(database.value("select count(*) from scott.staff"), "14");
+  database.execute("create table emp (x number)");
+  EXPECT_EQ(database.value("select count(*) from emp"), "0");
+  database.execute("alter session set current_schema = scott");
+  EXPECT_EQ(database.value("select count(*) from emp"), "14");
+}
+
+TEST_F(Schema, accounts_log_on_expire_and_enter_grace_periods) {
+  EXPECT_EQ(authenticate(database.db, "scott", "tiger"), LogonResult::Ok);
+  EXPECT_EQ(authenticate(database.db, "SCOTT", "TIGER"), LogonResult::Ok);
+  EXPECT_EQ(authenticate(database.db, "SCOTT", "lion"), LogonResult::BadPassword);
+  EXPECT_EQ(authenticate(database.db, "NOBODY", "tiger"), LogonResult::BadPassword);
+  database.execute("create user bob identified by \"Pa55\"");
+  EXPECT_EQ(authenticate(database.db, "BOB", "Pa55"), LogonResult::Ok);
+  database.execute("alter user bob password grace 3");
+  EXPECT_EQ(authenticate(database.db, "BOB", "Pa55"), LogonResult::GracePeriod);
+  EXPECT_EQ(grace_days(database.db, "BOB"), 3);
+  database.execute("alter user bob password expire");
+  EXPECT_EQ(authenticate(database.db, "BOB", "Pa55"), LogonResult::Expired);
+  change_password(database.db, "BOB", "newer");
+  EXPECT_EQ(authenticate(database.db, "BOB", "newer"), LogonResult::Ok);
+  EXPECT_EQ(database.error("create user bob identified by x").code, 1920);
+}
+
+TEST_F(Schema, drop_user_cascade_removes_the_schema) {
+  database.execute("create user carol identified by c");
+  database.execute("create table carol.items (id number primary key)");
+  database.execute("create sequence carol.item_seq");
+  EXPECT_EQ(database.error("drop user carol").code, 1922);
+  database.execute("drop user carol cascade");
+  EXPECT_EQ(database.error("select * from carol.items").code, 942);
+  EXPECT_EQ(authenticate(database.db, "CAROL", "c"), LogonResult::BadPassword);
+}
+
+TEST_F(Schema, table_object_ids_match_rowids) {
+  int64_t object = table_object_id(database.db, "SCOTT.EMP");
+  EXPECT_GT(object, 0);
+  EXPECT_EQ(table_object_id(database.db, "SCOTT.NOSUCH"), 0);
+  std::string rowid = database.value("select rowid from emp where empno = 7369");
+  int64_t decoded_object = 0, row = 0;
+  ASSERT_TRUE(decode_rowid(rowid, decoded_object, row));
+  EXPECT_EQ(decoded_object, object);
+}
+
+}  // namespace
+}  // namespace ociemu::sql
