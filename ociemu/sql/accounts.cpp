@@ -33,16 +33,6 @@ void install(sqlite3* db, SessionContext* session) {
 
 namespace {
 
-bool same_password(const std::string& stored, const std::string& given) {
-  // Passwords compare without regard to case, as with case-insensitive logons.
-  if (stored.size() != given.size()) return false;
-  for (size_t i = 0; i < stored.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(stored[i])) != std::toupper(static_cast<unsigned char>(given[i])))
-      return false;
-  }
-  return true;
-}
-
 std::string upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
@@ -53,7 +43,7 @@ std::string upper(std::string text) {
 LogonResult authenticate(sqlite3* db, const std::string& user, const std::string& password) {
   Query query(db, "SELECT PASSWORD, STATUS FROM \"OCIEMU$USERS\" WHERE NAME = ?1");
   query.bind(1, upper(user));
-  if (!query.step() || !same_password(query.text(0), password)) return LogonResult::BadPassword;
+  if (!query.step() || query.text(0) != password) return LogonResult::BadPassword;
   std::string status = query.text(1);
   if (status == "EXPIRED") return LogonResult::Expired;
   if (status == "GRACE") return LogonResult::GracePeriod;
@@ -75,7 +65,7 @@ void change_password(sqlite3* db, const std::string& user, const std::string& ne
 namespace {
 
 constexpr const char* kDemoSchema[] = {
-    "CREATE USER SCOTT IDENTIFIED BY tiger",
+    "CREATE USER SCOTT IDENTIFIED BY TIGER",
     "CREATE TABLE DEPT (DEPTNO NUMBER(2) CONSTRAINT PK_DEPT PRIMARY KEY, DNAME VARCHAR2(14), LOC VARCHAR2(13))",
     "CREATE TABLE EMP (EMPNO NUMBER(4) CONSTRAINT PK_EMP PRIMARY KEY, ENAME VARCHAR2(10), JOB VARCHAR2(9), "
     "MGR NUMBER(4), HIREDATE DATE, SAL NUMBER(7,2), COMM NUMBER(7,2), "

@@ -40,7 +40,7 @@ CREATE TABLE IF NOT EXISTS "OCIEMU$DIRECTORIES"(NAME TEXT PRIMARY KEY, PATH TEXT
 
 constexpr const char* kSeedSql = R"sql(
 INSERT OR IGNORE INTO "OCIEMU$USERS"(NAME, PASSWORD, CREATED) VALUES
-  ('SYS', 'change_on_install', datetime('now')), ('SYSTEM', 'manager', datetime('now'));
+  ('SYS', 'CHANGE_ON_INSTALL', datetime('now')), ('SYSTEM', 'MANAGER', datetime('now'));
 CREATE TABLE IF NOT EXISTS "SYS.DUAL"(DUMMY VARCHAR2(1));
 INSERT INTO "SYS.DUAL" SELECT 'X' WHERE NOT EXISTS (SELECT 1 FROM "SYS.DUAL");
 )sql";

@@ -113,6 +113,12 @@ int precedence(const Token& t) {
   return 0;
 }
 
+bool is_comparison(const Token& t) {
+  return t.kind == TokenKind::Operator && (t.text == "=" || t.text == "<>" || t.text == "!=" || t.text == "^=" ||
+                                           t.text == "~=" || t.text == "<" || t.text == ">" || t.text == "<=" ||
+                                           t.text == ">=");
+}
+
 bool in_list(std::string_view name, std::initializer_list<std::string_view> names) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -172,6 +178,10 @@ std::string Translator::rewrite(int begin, int end, const Scope& scope) {
     }
     const Token& t = token(i);
     if (t.kind == TokenKind::End) break;
+    if (is_comparison(t) && (i + 1 >= end || !(starts_operand(i + 1) || word_at(i + 1, "ANY") ||
+                                               word_at(i + 1, "ALL") || word_at(i + 1, "SOME") ||
+                                               word_at(i + 1, "PRIOR"))))
+      fail(936, std::string(kMissingExpression), i + 1);
     if (t.is_op("^=") || t.is_op("~=")) {
       append("!=");
     } else if (t.is_op("@") || t.is_op(":=") || t.is_op("=>") || t.is_op("..") || t.is_op("**") || t.is_op("%")) {

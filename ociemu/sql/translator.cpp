@@ -401,7 +401,8 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       } else if (!value.plain_column) {
         sql += " AS " + quote_name(original_text(item_start, expression_end));
       }
-      if (top_level) out_.select_types.push_back(hint_for(value.type));
+      // Plain columns describe from their declaration; hints are for computed values.
+      if (top_level) out_.select_types.push_back(value.plain_column ? std::nullopt : hint_for(value.type));
     }
     item_start = j + 1;
   }

@@ -156,6 +156,7 @@ TEST_F(Translate, hints_the_oracle_type_of_computed_columns) {
   EXPECT_EQ(t.select_types[2]->type_code, 2);
   EXPECT_EQ(t.select_types[3]->type_code, 1);
   EXPECT_EQ(t.select_types[5]->type_code, 2);
+  EXPECT_FALSE(t.select_types[4]) << "plain columns describe from their declaration";
 }
 
 TEST_F(Translate, treats_the_empty_string_as_null) {
@@ -214,6 +215,8 @@ TEST_F(Translate, rejects_bad_text_with_oracles_errors_and_offsets) {
       {"select * from emp where (sal > 1", 907, 32},
       {"select 1 dual", 923, 13},
       {"select seq_missing.nextval from dual", 2289, 7},
+      {"SELECT ID FROM T WHERE ID = = 1", 942, 15},
+      {"SELECT ename FROM emp WHERE sal = = 1", 936, 34},
   };
   for (const Case& c : cases) {
     OracleError error = database.error(c.sql);
