@@ -44,7 +44,7 @@ void filter_tree(benchmark::State& state) {
   std::vector<Record> records;
   records.reserve(RecordCount);
   for (const Row& row : rows()) records.push_back({Text(row.name), Number(row.sal), Integer(row.deptno)});
-  TExpressionPtr root = ParseFilterExpression(Filter, 0, table.Resolver());
+  TExpressionPtr root = ParseFilterExpression(Filter, {}, table.Resolver());
   int64_t accepted = 0;
   for (auto _ : state) {
     accepted = 0;

@@ -39,7 +39,9 @@ void read_quietly(Read read) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const TFilterOptions options = data[0] & (foCaseInsensitive | foNoPartialCompare);
+  TFilterOptions options;
+  if (data[0] & 1) options.Include(foCaseInsensitive);
+  if (data[0] & 2) options.Include(foNoPartialCompare);
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   TExpressionPtr root;
   try {

@@ -331,8 +331,8 @@ class Parser {
 
 TExpressionPtr ParseFilterExpression(const std::string& text, TFilterOptions options,
                                      const TGetColumnExpression& get_column) {
-  CurrentExpressionOptions() = {(options & foCaseInsensitive) != 0,
-                                (options & foNoPartialCompare) == 0};
+  CurrentExpressionOptions() = {options.Contains(foCaseInsensitive),
+                                !options.Contains(foNoPartialCompare)};
   return Parser(text.c_str(), get_column).parse();
 }
 

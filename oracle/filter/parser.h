@@ -1,13 +1,12 @@
 // Turns a filter text into an expression tree. Names that are no keyword or
 // built-in function go to the caller's resolver (the dataset answers with
-// column nodes); the options are the dataset's TFilterOptions.
-// Thread-safe: yes, parses on different threads are independent.
+// column nodes). Thread-safe: yes, parses on different threads are independent.
 #pragma once
 
 #include <string>
 
 #include "oracle/filter/expression.h"
-#include "db/db_types.h"
+#include "oracle/filter/filter_options.h"
 
 namespace kvell {
 

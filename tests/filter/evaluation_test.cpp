@@ -38,11 +38,11 @@ class FilterEvaluation : public ::testing::Test {
     table_.SetCurrent(record_);
   }
 
-  TExpressionPtr parse(const std::string& text, TFilterOptions options = 0) {
+  TExpressionPtr parse(const std::string& text, TFilterOptions options = {}) {
     return ParseFilterExpression(text, options, table_.Resolver());
   }
 
-  bool accepts(const std::string& filter, TFilterOptions options = 0) { return parse(filter, options)->AsBoolean(); }
+  bool accepts(const std::string& filter, TFilterOptions options = {}) { return parse(filter, options)->AsBoolean(); }
   std::string text_of(const std::string& expression) { return parse(expression)->AsString(); }
   double float_of(const std::string& expression) { return parse(expression)->AsFloat(); }
   int32_t integer_of(const std::string& expression) { return parse(expression)->AsInteger(); }
@@ -170,8 +170,8 @@ TEST_F(FilterEvaluation, and_or_skip_the_right_operand_once_decided) {
 }
 
 TEST_F(FilterEvaluation, wildcards_apply_to_equality_with_partial_compare) {
-  const TFilterOptions insensitive = foCaseInsensitive;
-  const TFilterOptions exact = foNoPartialCompare;
+  const TFilterOptions insensitive{foCaseInsensitive};
+  const TFilterOptions exact{foNoPartialCompare};
   for (const char* name : {"SMITH", "SM"}) {
     use({Text(name), Null(), Null(), Null(), Null(), Null()});
     EXPECT_TRUE(accepts("NAME = 'SM*'")) << name;
@@ -195,10 +195,10 @@ TEST_F(FilterEvaluation, wildcards_apply_to_equality_with_partial_compare) {
 
 TEST_F(FilterEvaluation, case_folding_covers_non_ascii_letters) {
   use({Text("ŠKODA"), Null(), Null(), Null(), Null(), Null()});
-  EXPECT_TRUE(accepts("NAME = 'škoda'", foCaseInsensitive));
+  EXPECT_TRUE(accepts("NAME = 'škoda'", {foCaseInsensitive}));
   EXPECT_FALSE(accepts("NAME = 'škoda'"));
-  EXPECT_FALSE(accepts("NAME = 'šK*'", foCaseInsensitive | foNoPartialCompare));
-  EXPECT_TRUE(accepts("NAME = 'šK*'", foCaseInsensitive));
+  EXPECT_FALSE(accepts("NAME = 'šK*'", {foCaseInsensitive, foNoPartialCompare}));
+  EXPECT_TRUE(accepts("NAME = 'šK*'", {foCaseInsensitive}));
 }
 
 TEST_F(FilterEvaluation, string_ordering_is_bytewise_with_significant_blanks) {

@@ -59,7 +59,7 @@ TExpressionPtr resolve_name(const std::string& name, TParameterListPtr params) {
   return std::make_unique<NameNode>(name, std::move(params));
 }
 
-TExpressionPtr parse(const std::string& text, TFilterOptions options = 0) {
+TExpressionPtr parse(const std::string& text, TFilterOptions options = {}) {
   return ParseFilterExpression(text, options, resolve_name);
 }
 
@@ -223,15 +223,15 @@ TEST_F(FilterParser, resolver_gets_upper_cased_names_and_argument_lists) {
     asked.push_back(name + ":" + std::to_string(params ? params->Count() : -1));
     return nullptr;  // the list it was given is freed here
   };
-  EXPECT_THROW(ParseFilterExpression("Col(1, 'a' + 'b')", 0, declining), EExpression);
-  EXPECT_THROW(ParseFilterExpression("[a Col]", 0, declining), EExpression);
+  EXPECT_THROW(ParseFilterExpression("Col(1, 'a' + 'b')", {}, declining), EExpression);
+  EXPECT_THROW(ParseFilterExpression("[a Col]", {}, declining), EExpression);
   EXPECT_EQ(asked, (std::vector<std::string>{"COL:2", "a Col:-1"}));
 }
 
 TEST_F(FilterParser, without_a_resolver_every_name_is_unknown) {
   EXPECT_EQ(tree("1 + 2"), "(opPlus 1 2)");
   try {
-    ParseFilterExpression("[a b] = 1", 0, nullptr);
+    ParseFilterExpression("[a b] = 1", {}, nullptr);
     FAIL();
   } catch (const EExpression& e) {
     EXPECT_EQ(e.Message, "Unknown Identifier a b");
@@ -239,7 +239,7 @@ TEST_F(FilterParser, without_a_resolver_every_name_is_unknown) {
 }
 
 TEST_F(FilterParser, nodes_keep_the_options_of_their_parse) {
-  TExpressionPtr insensitive = parse("A", foCaseInsensitive | foNoPartialCompare);
+  TExpressionPtr insensitive = parse("A", {foCaseInsensitive, foNoPartialCompare});
   EXPECT_TRUE(insensitive->CaseInsensitive);
   EXPECT_FALSE(insensitive->PartialCompare);
   TExpressionPtr plain = parse("A");
@@ -247,13 +247,13 @@ TEST_F(FilterParser, nodes_keep_the_options_of_their_parse) {
   EXPECT_TRUE(plain->PartialCompare);
   EXPECT_TRUE(insensitive->CaseInsensitive);
   // Built outside a parse: the last parse's options on this thread.
-  parse("A", foCaseInsensitive);
+  parse("A", {foCaseInsensitive});
   EXPECT_TRUE(TIntegerLiteral(1).CaseInsensitive);
 }
 
 TEST_F(FilterParser, a_parse_on_another_thread_leaves_this_threads_options_alone) {
-  parse("A", foNoPartialCompare);
-  std::thread other([] { parse("A", foCaseInsensitive); });
+  parse("A", {foNoPartialCompare});
+  std::thread other([] { parse("A", {foCaseInsensitive}); });
   other.join();
   TIntegerLiteral node(1);
   EXPECT_FALSE(node.CaseInsensitive);
