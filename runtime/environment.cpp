@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "runtime/text_case.h"
+#include "runtime/ansi_case.h"
 
 namespace kvell {
 
@@ -17,13 +17,13 @@ void SystemEnvironment::Set(std::string_view name, std::string_view value) {
 
 std::string MemoryEnvironment::Get(std::string_view name) const {
   for (const auto& [key, value] : variables_)
-    if (SameTextAscii(key, name)) return value;
+    if (AnsiSameText(key, name)) return value;
   return {};
 }
 
 void MemoryEnvironment::Set(std::string_view name, std::string_view value) {
   for (auto& [key, current] : variables_)
-    if (SameTextAscii(key, name)) {
+    if (AnsiSameText(key, name)) {
       current = value;
       return;
     }

@@ -6,7 +6,8 @@
 
 #include <memory>
 
-#include "runtime/text_case.h"
+#include "runtime/ansi_case.h"
+#include "runtime/wildcard.h"
 
 namespace kvell {
 namespace {
@@ -66,7 +67,7 @@ std::string MemoryFileSystem::parent_of(const std::string& path) const {
 
 const MemoryFileSystem::Entry* MemoryFileSystem::find(const std::string& path) const {
   for (const Entry& entry : entries_)
-    if (case_sensitive_ ? entry.path == path : SameTextAscii(entry.path, path)) return &entry;
+    if (case_sensitive_ ? entry.path == path : AnsiSameText(entry.path, path)) return &entry;
   return nullptr;
 }
 
@@ -96,7 +97,7 @@ std::vector<std::string> MemoryFileSystem::ListDirectory(const std::string& dire
   std::vector<std::string> names;
   for (const Entry& entry : entries_) {
     std::string entry_parent = parent_of(entry.path);
-    bool inside = case_sensitive_ ? entry_parent == parent : SameTextAscii(entry_parent, parent);
+    bool inside = case_sensitive_ ? entry_parent == parent : AnsiSameText(entry_parent, parent);
     std::string name = entry.path.substr(entry.path.rfind(separator_) + 1);
     if (inside && WildcardMatch(pattern, name, case_sensitive_)) names.push_back(name);
   }

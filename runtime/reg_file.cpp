@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/registry.h"
-#include "runtime/text_case.h"
+#include "runtime/ansi_case.h"
 
 namespace kvell {
 namespace {
@@ -139,7 +139,7 @@ std::optional<std::string> decode_data(std::string_view data, bool unicode_file)
   if (!data.starts_with("hex")) return std::nullopt;
   size_t colon = data.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
-  std::string type = AsciiUpper(data.substr(3, colon - 3));
+  std::string type = AnsiUpperCase(data.substr(3, colon - 3));
   auto bytes = hex_bytes(data.substr(colon + 1));
   if (!bytes) return std::nullopt;
   if (type == "(B)" && bytes->size() == 8) return std::to_string(little_endian(*bytes));
@@ -196,7 +196,7 @@ class RegTextReader {
     bool deleting = path.starts_with("-");
     if (deleting) path.remove_prefix(1);
     size_t slash = path.find('\\');
-    std::string root_name = AsciiUpper(path.substr(0, slash));
+    std::string root_name = AnsiUpperCase(path.substr(0, slash));
     if (root_name == "HKEY_LOCAL_MACHINE" || root_name == "HKLM") {
       root_ = RegistryRoot::LocalMachine;
     } else if (root_name == "HKEY_CURRENT_USER" || root_name == "HKCU") {

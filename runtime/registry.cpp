@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "runtime/environment.h"
-#include "runtime/text_case.h"
+#include "runtime/ansi_case.h"
 
 namespace kvell {
 
@@ -19,7 +19,7 @@ struct MemoryRegistry::Node {
 
   Node* child(std::string_view wanted) const {
     for (const auto& node : children)
-      if (SameTextAscii(node->name, wanted)) return node.get();
+      if (AnsiSameText(node->name, wanted)) return node.get();
     return nullptr;
   }
 };
@@ -78,14 +78,14 @@ void MemoryRegistry::DeleteKey(RegistryRoot root, std::string_view key) {
   for (size_t i = 0; i + 1 < parts.size(); ++i) parent.append(parts[i]).append("\\");
   Node* node = find(root, parent);
   if (!node) return;
-  std::erase_if(node->children, [&](const auto& child) { return SameTextAscii(child->name, parts.back()); });
+  std::erase_if(node->children, [&](const auto& child) { return AnsiSameText(child->name, parts.back()); });
 }
 
 void MemoryRegistry::SetValue(RegistryRoot root, std::string_view key, std::string_view name,
                               std::string_view value) {
   Node* node = create(root, key);
   for (auto& [existing, text] : node->values)
-    if (SameTextAscii(existing, name)) {
+    if (AnsiSameText(existing, name)) {
       text = value;
       return;
     }
@@ -94,7 +94,7 @@ void MemoryRegistry::SetValue(RegistryRoot root, std::string_view key, std::stri
 
 void MemoryRegistry::DeleteValue(RegistryRoot root, std::string_view key, std::string_view name) {
   if (Node* node = find(root, key))
-    std::erase_if(node->values, [&](const auto& value) { return SameTextAscii(value.first, name); });
+    std::erase_if(node->values, [&](const auto& value) { return AnsiSameText(value.first, name); });
 }
 
 bool MemoryRegistry::KeyExists(RegistryRoot root, std::string_view key) const { return find(root, key) != nullptr; }
@@ -103,7 +103,7 @@ std::optional<std::string> MemoryRegistry::ReadValue(RegistryRoot root, std::str
                                                      std::string_view name) const {
   if (const Node* node = find(root, key))
     for (const auto& [existing, text] : node->values)
-      if (SameTextAscii(existing, name)) return text;
+      if (AnsiSameText(existing, name)) return text;
   return std::nullopt;
 }
 

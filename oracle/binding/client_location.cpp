@@ -4,8 +4,8 @@
 #include <charconv>
 
 #include "oracle/binding/client_platform.h"
+#include "runtime/ansi_case.h"
 #include "runtime/str_convert.h"
-#include "runtime/text_case.h"
 
 namespace kvell {
 
@@ -36,7 +36,7 @@ const ClientNaming& naming() { return *OCIPlatform().naming; }
 
 // File names and paths compare as the platform's file system does.
 std::string fold_name(const std::string& text) {
-  return naming().CaseSensitiveNames ? text : AsciiUpper(text);
+  return naming().CaseSensitiveNames ? text : AnsiUpperCase(text);
 }
 
 // The home's library directory, as the registry checks name it.
@@ -52,9 +52,9 @@ size_t last_delimiter(const std::string& path) { return path.find_last_of(naming
 
 void add_home(const std::string& name, int number) {
   auto position = std::find_if(HomeList.begin(), HomeList.end(), [&](const OracleHome& home) {
-    return AsciiUpper(home.Name) >= AsciiUpper(name);
+    return AnsiCompareText(home.Name, name) >= 0;
   });
-  if (position != HomeList.end() && SameTextAscii(position->Name, name)) return;
+  if (position != HomeList.end() && AnsiSameText(position->Name, name)) return;
   HomeList.insert(position, OracleHome{name, number});
 }
 
@@ -74,7 +74,7 @@ void add_numbered_homes() {
 
 void add_named_homes() {
   for (const std::string& subkey : RegSubKeys(kOracleKey)) {
-    if (AsciiUpper(subkey.substr(0, 4)) != "KEY_") continue;
+    if (AnsiUpperCase(subkey.substr(0, 4)) != "KEY_") continue;
     std::string home = RegReadString(std::string(kOracleKey) + "\\" + subkey, "ORACLE_HOME");
     if (!home.empty() && home_has_library_subdir(home)) add_home(subkey.substr(4), -1);
   }
@@ -87,7 +87,7 @@ const OracleHome* preferred_home(const std::string& wanted) {
   size_t best_position = search_path.size();
   const OracleHome* candidate = nullptr;
   for (const OracleHome& entry : HomeList) {
-    if (!wanted.empty() && SameTextAscii(entry.Name, wanted)) return &entry;
+    if (!wanted.empty() && AnsiSameText(entry.Name, wanted)) return &entry;
     std::string home = RegReadString(entry.Key(), "ORACLE_HOME");
     if (home.empty()) continue;
     size_t found = search_path.find(fold_name(PathJoin(home, naming().LibrarySubdir)));
@@ -122,7 +122,7 @@ std::string directory_holding_main_library() {
 }
 
 bool skip_listed(const std::string& candidate, const std::string& skip_list) {
-  return skip_list.find("\"" + AsciiUpper(ExtractFileName(candidate)) + "\"") != std::string::npos;
+  return skip_list.find("\"" + AnsiUpperCase(ExtractFileName(candidate)) + "\"") != std::string::npos;
 }
 
 // One pass of the choice; true when it took the unversioned library.
@@ -130,7 +130,7 @@ bool choose_from(const std::vector<std::string>& candidates, const std::string* 
   for (const std::string& candidate : candidates) {
     if (skip_list && skip_listed(candidate, *skip_list)) continue;
     std::string file_name = ExtractFileName(candidate);
-    if (AsciiUpper(file_name) == AsciiUpper(naming().MainLibrary)) {
+    if (AnsiUpperCase(file_name) == AnsiUpperCase(naming().MainLibrary)) {
       OCIDLL = candidate;
       OCIDLLAutoChosen = true;
       return true;
@@ -147,7 +147,7 @@ bool choose_from(const std::vector<std::string>& candidates, const std::string* 
 
 LibraryVersion decimal_fraction_version(const std::string& file_name) {
   size_t start = 3;  // after "ora"
-  if (file_name.size() >= 5 && AsciiUpper(file_name.substr(3, 2)) == "NT") start = 5;
+  if (file_name.size() >= 5 && AnsiUpperCase(file_name.substr(3, 2)) == "NT") start = 5;
   size_t dot = file_name.find('.');
   std::string digits = (dot != std::string::npos && dot > start) ? file_name.substr(start, dot - start) : "";
   std::string text = "0." + digits;
@@ -187,10 +187,10 @@ std::string OracleHome::Key() const {
 
 std::string ParamValue(const std::string& name) {
   const CommandLine& command_line = *OCIPlatform().command_line;
-  std::string wanted = AsciiUpper(name) + "=";
+  std::string wanted = AnsiUpperCase(name) + "=";
   for (int i = 1; i <= command_line.ParamCount(); ++i) {
     std::string parameter = command_line.ParamStr(i);
-    if (AsciiUpper(parameter).find(wanted) == std::string::npos) continue;
+    if (AnsiUpperCase(parameter).find(wanted) == std::string::npos) continue;
     size_t start = std::min(name.size() + 1, parameter.size());
     return parameter.substr(start, kParamValueMax);
   }
@@ -255,7 +255,7 @@ std::string ChooseOracleHomeKey() {
   BuildHomeList();
   std::string candidate_key = kOracleKey;
   if (!HomeList.empty()) {
-    std::string wanted = AsciiUpper(ParamValue("ORACLEHOME"));
+    std::string wanted = AnsiUpperCase(ParamValue("ORACLEHOME"));
     if (wanted.empty()) wanted = OracleHomeName;
     HomeNameAutoChosen = false;
     const OracleHome* candidate = preferred_home(wanted);
@@ -318,7 +318,7 @@ std::vector<std::string> ListCandidates() {
 
 int ChooseOCIDLL() {
   OCIDLLAutoChosen = false;
-  OCIDLLSkipList = AsciiUpper(OCIDLLSkipList);
+  OCIDLLSkipList = AnsiUpperCase(OCIDLLSkipList);
   std::string forced = ParamValue("OCIDLL");
   if (!forced.empty()) OCIDLL = forced;
   if (!OCIDLL.empty()) {

@@ -1,7 +1,7 @@
 #include "binding_fixture.h"
 
 #include "runtime/exception.h"
-#include "runtime/text_case.h"
+#include "runtime/ansi_case.h"
 
 namespace kvell::testing {
 namespace {
@@ -53,12 +53,12 @@ RecordedInitCalls& InitCalls() {
 }
 
 void FakeLibraries::Add(const std::string& path, std::set<std::string> exports) {
-  libraries_[AsciiUpper(path)] = std::move(exports);
+  libraries_[AnsiUpperCase(path)] = std::move(exports);
 }
 
 LibraryHandle FakeLibraries::Load(const std::string& path) {
   loads.push_back(path);
-  auto found = libraries_.find(AsciiUpper(path));
+  auto found = libraries_.find(AnsiUpperCase(path));
   if (found == libraries_.end()) return nullptr;
   ++open;
   return &found->second;

@@ -11,7 +11,7 @@
 #include "runtime/dynamic_library.h"
 #include "runtime/environment.h"
 #include "runtime/file_system.h"
-#include "runtime/text_case.h"
+#include "runtime/wildcard.h"
 
 namespace kvell {
 namespace {

@@ -1,4 +1,4 @@
-#include "runtime/text_case.h"
+#include "runtime/wildcard.h"
 
 #include <cstddef>
 
@@ -12,19 +12,6 @@ bool same_char(char left, char right, bool case_sensitive) {
 }
 
 }  // namespace
-
-std::string AsciiUpper(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = upper_char(c);
-  return result;
-}
-
-bool SameTextAscii(std::string_view left, std::string_view right) {
-  if (left.size() != right.size()) return false;
-  for (size_t i = 0; i < left.size(); ++i)
-    if (!same_char(left[i], right[i], false)) return false;
-  return true;
-}
 
 // Iterative with one backtrack point: linear in practice, no recursion depth.
 bool WildcardMatch(std::string_view pattern, std::string_view name, bool case_sensitive) {
