@@ -317,7 +317,7 @@ class TDataSet : public TComponent, public IProviderSupport {
   bool unidirectional_ = false;
   std::string filter_text_;
   bool filtered_ = false;
-  TFilterOptions filter_options_ = 0;
+  TFilterOptions filter_options_;
 };
 
 }  // namespace kvell

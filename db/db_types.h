@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle/filter/filter_options.h"
 #include "runtime/exception.h"
 
 namespace kvell {
@@ -105,10 +106,8 @@ enum TUpdateKind { ukModify, ukInsert, ukDelete };
 // Option sets are bit masks of these flags.
 enum TResyncModeFlag : unsigned { rmExact = 1, rmCenter = 2 };
 enum TLocateOption : unsigned { loCaseInsensitive = 1, loPartialKey = 2 };
-enum TFilterOption : unsigned { foCaseInsensitive = 1, foNoPartialCompare = 2 };
 using TResyncMode = unsigned;
 using TLocateOptions = unsigned;
-using TFilterOptions = unsigned;
 
 // A bookmark is the descendant's bookmark bytes; empty means none.
 using TBookmark = std::vector<uint8_t>;

@@ -519,6 +519,7 @@ void TMemoryDataSet::SetFilterText(const std::string& text) {
 }
 
 void TMemoryDataSet::SetFilterOptions(TFilterOptions options) {
+  if (options == FilterOptions()) return;
   TDataSet::SetFilterOptions(options);
   SetFilterText(Filter());
 }

@@ -96,7 +96,7 @@ TEST(FilterTest, a_filter_text_goes_through_the_installed_compiler) {
   auto ds = make_people(5);
   std::vector<std::string> compiled;
   ds->FilterCompiler = [&](TDataSet& d, const std::string& text, TFilterOptions options) {
-    compiled.push_back(text + ((options & foCaseInsensitive) ? " ci" : ""));
+    compiled.push_back(text + (options.Contains(foCaseInsensitive) ? " ci" : ""));
     if (text.rfind("ID>", 0) != 0) throw EDatabaseError("bad filter");
     return std::make_unique<IdAbove>(d, std::stoi(text.substr(3)));
   };
@@ -105,7 +105,7 @@ TEST(FilterTest, a_filter_text_goes_through_the_installed_compiler) {
   ds->SetFiltered(true);
   EXPECT_EQ(ids_forward(*ds), (std::vector<int>{4, 5}));
   ds->OnFilterRecord = [](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() != 5; };
-  ds->SetFilterOptions(foCaseInsensitive);
+  ds->SetFilterOptions(TFilterOptions{foCaseInsensitive});
   EXPECT_EQ(ids_forward(*ds), (std::vector<int>{4})) << "the event and the text must both accept";
   EXPECT_THROW(ds->SetFilterText("junk"), EDatabaseError);
   EXPECT_EQ(compiled, (std::vector<std::string>{"ID>3", "ID>3 ci", "junk ci"}));
