@@ -48,6 +48,17 @@ int main(int argc, char* argv[]) {
 
   kestra::TForm1 Form1(application);
   kestra::TDM DM;
+  if (options.exit_when_shown) {
+    // Nobody is there to answer an error: end rather than wait for ever.
+    application.OnActivate = [&application, read = application.OnActivate](QObject* sender) {
+      try {
+        read(sender);
+      } catch (...) {
+        application.Terminate();
+        throw;
+      }
+    };
+  }
   Form1.OnCardShown = [&] {
     // Let the filled labels lay out and paint first.
     QTimer::singleShot(0, &Form1, [&] { after_card_shown(application, Form1, options); });
