@@ -105,6 +105,11 @@ bool LockTable::held_by_other(uint64_t owner, const std::string& table, int64_t 
   return conflicts(owner, table, {rowid});
 }
 
+bool LockTable::wait_until_free(uint64_t owner, const std::string& table, int64_t rowid) {
+  std::unique_lock lock(mutex_);
+  return released_.wait_for(lock, lock_wait_limit(), [&] { return !conflicts(owner, table, {rowid}); });
+}
+
 void LockTable::release_all(uint64_t owner) {
   {
     std::lock_guard lock(mutex_);

@@ -35,6 +35,8 @@ class LockTable {
   void acquire(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids, bool nowait);
   // True when another owner holds the row or its table.
   bool held_by_other(uint64_t owner, const std::string& table, int64_t rowid) const;
+  // Waits until no other owner holds the row; false after lock_wait_limit().
+  bool wait_until_free(uint64_t owner, const std::string& table, int64_t rowid);
   void release_all(uint64_t owner);
   bool empty() const;
 

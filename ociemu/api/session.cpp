@@ -35,8 +35,11 @@ void on_row_change(void* context, int, const char*, const char* table, sqlite3_i
   auto* session = static_cast<Session*>(context);
   session->last_table = table;
   session->last_rowid = rowid;
-  if (session->watch_locks && session->database->locks.held_by_other(session->id, lock_key(table), rowid)) {
+  if (session->watch_locks && !session->lock_conflict &&
+      session->database->locks.held_by_other(session->id, lock_key(table), rowid)) {
     session->lock_conflict = true;
+    session->conflict_table = lock_key(table);
+    session->conflict_rowid = rowid;
   }
 }
 
@@ -152,6 +155,15 @@ void Session::rollback_to(const std::string& name) {
 void Session::lock_rows(const std::string& table, const std::vector<int64_t>& rowids, bool nowait) {
   database->locks.acquire(id, lock_key(table), rowids, nowait);
   in_transaction = true;
+}
+
+bool Session::wait_for_conflicting_lock(bool transaction_was_empty) {
+  if (transaction_was_empty && write_transaction) {
+    // Holding the file's write lock while waiting would keep the lock holder from its own DML.
+    connection->exec("ROLLBACK");
+    write_transaction = false;
+  }
+  return database->locks.wait_until_free(id, conflict_table, conflict_rowid);
 }
 
 Statement* Session::take_cached(const std::string& key) {

@@ -50,6 +50,9 @@ struct Session : Handle {
   void savepoint(const std::string& name);
   void rollback_to(const std::string& name);
   void lock_rows(const std::string& table, const std::vector<int64_t>& rowids, bool nowait);
+  // After DML ran into another session's row lock: waits for that lock, giving
+  // up the write transaction meanwhile when it holds nothing else. False on timeout.
+  bool wait_for_conflicting_lock(bool transaction_was_empty);
 
   // Statement cache: the idle statement for a key, or nullptr; keep() returns one to it.
   Statement* take_cached(const std::string& key);
@@ -76,6 +79,8 @@ struct Session : Handle {
   std::string last_table;
   int64_t last_rowid = 0;
   bool lock_conflict = false;  // DML touched a row another session locked
+  std::string conflict_table;  // lock key and rowid of that row
+  int64_t conflict_rowid = 0;
   bool watch_locks = false;
 
  private:

@@ -409,6 +409,20 @@ void Statement::lock_selected_rows(Session& session) {
 
 sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offset) {
   if (iters == 0) fail(24333, "zero iteration count");
+  // A row locked by another session's FOR UPDATE: undo, wait for its release, run again.
+  for (;;) {
+    bool transaction_was_empty = !session.write_transaction;
+    if (!try_dml(session, iters, row_offset)) break;
+    if (!session.wait_for_conflicting_lock(transaction_was_empty)) fail(54);
+  }
+  if (!session.last_table.empty()) {
+    rowid_text = sql::encode_rowid(sql::table_object_id(connection_->db(), session.last_table), session.last_rowid);
+  }
+  return OCI_SUCCESS;
+}
+
+// Runs the iterations once; true when they touched a row another session has locked (and were undone).
+bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
   session.start_write();
   bool watch = !session.database->locks.empty();
   if (watch) {
@@ -427,7 +441,7 @@ sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offs
   };
   try {
     map_parameters(true);
-    for (uint32_t i = 0; i < iters; ++i) {
+    for (uint32_t i = 0; i < iters && !(watch && session.lock_conflict); ++i) {
       uint32_t row = row_offset + i;
       run_statements(translation_.sqlite_sql.size() - 1);
       sqlite3_reset(main_);
@@ -448,14 +462,8 @@ sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offs
   }
   bool conflict = watch && session.lock_conflict;
   finish_watch(conflict);
-  if (conflict) {
-    row_count = 0;
-    fail(54);  // another session holds a row this statement would change
-  }
-  if (!session.last_table.empty()) {
-    rowid_text = sql::encode_rowid(sql::table_object_id(connection_->db(), session.last_table), session.last_rowid);
-  }
-  return OCI_SUCCESS;
+  if (conflict) row_count = 0;
+  return conflict;
 }
 
 void Statement::place_returning(uint32_t row) {

@@ -131,6 +131,7 @@ class Statement : public Handle {
   void describe(bool may_peek);
   sword execute_query(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t mode);
   sword execute_dml(Session& session, uint32_t iters, uint32_t row_offset);
+  bool try_dml(Session& session, uint32_t iters, uint32_t row_offset);
   void execute_other(Session& session);
   void lock_selected_rows(Session& session);
   void materialize();

@@ -1,5 +1,7 @@
 // Transactions across sessions on one database file: visibility, commit
 // modes, savepoints, DDL and FOR UPDATE locks.
+#include <thread>
+
 #include "oci_test_support.h"
 
 namespace ociemu::testing {
@@ -70,10 +72,35 @@ TEST_F(TransactionTest, a_nowait_request_for_a_locked_row_fails_at_once_until_th
   must_run("SELECT N FROM A WHERE N = 1 FOR UPDATE NOWAIT") ;  // the holder may lock again
   ASSERT_EQ(OCI_SUCCESS, OCITransCommit(svc, err, OCI_DEFAULT));
   EXPECT_EQ(OCI_SUCCESS, run("SELECT N FROM A WHERE N = 1 FOR UPDATE NOWAIT", other)) << last_error();
+  ::setenv("OCIEMU_LOCK_TIMEOUT_MS", "0", 1);
   EXPECT_EQ(OCI_ERROR, run("UPDATE A SET N = 2", svc)) << "rows locked by the other session";
+  ::unsetenv("OCIEMU_LOCK_TIMEOUT_MS");
   EXPECT_EQ(54, last_code());
   ASSERT_EQ(OCI_SUCCESS, OCITransRollback(other, err, OCI_DEFAULT));
   EXPECT_EQ(OCI_SUCCESS, run("UPDATE A SET N = 2", svc)) << last_error();
+}
+
+TEST_F(TransactionTest, an_update_of_a_locked_row_waits_for_the_holder_and_then_applies) {
+  must_run("INSERT INTO A VALUES (1)");
+  must_run("COMMIT");
+  must_run("SELECT N FROM A FOR UPDATE", other);
+  sword waiting_result = OCI_ERROR;
+  std::thread waiter([&] {
+    OCIError* thread_err = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&thread_err), OCI_HTYPE_ERROR, 0, nullptr);
+    OCIStmt* stmt = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    std::string sql = "UPDATE A SET N = 5";
+    OCIStmtPrepare(stmt, thread_err, text(sql), len(sql), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    waiting_result = OCIStmtExecute(svc, stmt, thread_err, 1, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    OCIHandleFree(thread_err, OCI_HTYPE_ERROR);
+  });
+  must_run("UPDATE A SET N = 3", other);  // the holder can still change its rows
+  ASSERT_EQ(OCI_SUCCESS, OCITransCommit(other, err, OCI_DEFAULT));
+  waiter.join();
+  EXPECT_EQ(OCI_SUCCESS, waiting_result);
+  EXPECT_EQ("5", single_text("SELECT N FROM A", other));
 }
 
 }  // namespace

@@ -1,0 +1,178 @@
+// Rates of the emulator's array insert and array fetch (five columns, arrays
+// of 100 rows) and, on the same table, of plain sqlite3_step loops: the
+// emulator's overhead over the engine it runs on.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ociemu/api/oci.h"
+
+namespace {
+
+constexpr int kRows = 1000000;
+constexpr int kInsertBatch = 1000;
+constexpr int kFetchBatch = 100;
+
+struct Connection {
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+  OCISvcCtx* svc = nullptr;
+  std::string path;
+
+  explicit Connection(const std::string& database) : path(database) {
+    OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+    std::string user = "SCOTT", password = "TIGER";
+    if (OCILogon(env, err, &svc, reinterpret_cast<const OraText*>(user.c_str()), 5,
+                 reinterpret_cast<const OraText*>(password.c_str()), 5,
+                 reinterpret_cast<const OraText*>(path.c_str()), static_cast<ub4>(path.size())) != OCI_SUCCESS) {
+      std::fprintf(stderr, "logon failed: %s\n", error().c_str());
+      std::abort();
+    }
+  }
+  ~Connection() {
+    OCILogoff(svc, err);
+    OCIHandleFree(env, OCI_HTYPE_ENV);
+  }
+  std::string error() {
+    OraText text[512] = {0};
+    sb4 code = 0;
+    OCIErrorGet(err, 1, nullptr, &code, text, sizeof text, OCI_HTYPE_ERROR);
+    return reinterpret_cast<char*>(text);
+  }
+  OCIStmt* prepare(const std::string& sql) {
+    OCIStmt* stmt = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    OCIStmtPrepare(stmt, err, reinterpret_cast<const OraText*>(sql.c_str()), static_cast<ub4>(sql.size()),
+                   OCI_NTV_SYNTAX, OCI_DEFAULT);
+    return stmt;
+  }
+  void check(sword rc, const char* what) {
+    if (rc != OCI_SUCCESS && rc != OCI_NO_DATA) {
+      std::fprintf(stderr, "%s failed: %s\n", what, error().c_str());
+      std::abort();
+    }
+  }
+};
+
+std::string bench_database(const char* name) {
+  auto path = std::filesystem::temp_directory_path() / name;
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
+  return path.string();
+}
+
+// Inserts kRows rows through array binds of kInsertBatch rows, committing once.
+void insert_rows(Connection& c) {
+  OCIStmt* create = c.prepare(
+      "CREATE TABLE BENCH (ID NUMBER(10), NAME VARCHAR2(30), AMOUNT NUMBER(12,2), CODE NUMBER(10), NOTE VARCHAR2(30))");
+  c.check(OCIStmtExecute(c.svc, create, c.err, 1, 0, nullptr, nullptr, OCI_DEFAULT), "create");
+  OCIHandleFree(create, OCI_HTYPE_STMT);
+  OCIStmt* stmt = c.prepare("INSERT INTO BENCH VALUES (:1, :2, :3, :4, :5)");
+  std::vector<int> ids(kInsertBatch), codes(kInsertBatch);
+  std::vector<double> amounts(kInsertBatch);
+  std::vector<char> names(kInsertBatch * 30), notes(kInsertBatch * 30);
+  std::vector<ub2> name_lengths(kInsertBatch), note_lengths(kInsertBatch);
+  OCIBind* binds[5] = {};
+  OCIBindByPos(stmt, &binds[0], c.err, 1, ids.data(), sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  OCIBindByPos(stmt, &binds[1], c.err, 2, names.data(), 30, SQLT_CHR, nullptr, name_lengths.data(), nullptr, 0, nullptr, 0);
+  OCIBindByPos(stmt, &binds[2], c.err, 3, amounts.data(), sizeof(double), SQLT_FLT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  OCIBindByPos(stmt, &binds[3], c.err, 4, codes.data(), sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  OCIBindByPos(stmt, &binds[4], c.err, 5, notes.data(), 30, SQLT_CHR, nullptr, note_lengths.data(), nullptr, 0, nullptr, 0);
+  for (int first = 0; first < kRows; first += kInsertBatch) {
+    for (int i = 0; i < kInsertBatch; ++i) {
+      int id = first + i;
+      ids[size_t(i)] = id;
+      codes[size_t(i)] = id % 977;
+      amounts[size_t(i)] = id * 0.25;
+      name_lengths[size_t(i)] = static_cast<ub2>(std::snprintf(&names[size_t(i) * 30], 30, "name %d", id));
+      note_lengths[size_t(i)] = static_cast<ub2>(std::snprintf(&notes[size_t(i) * 30], 30, "note %d", id % 1000));
+    }
+    c.check(OCIStmtExecute(c.svc, stmt, c.err, kInsertBatch, 0, nullptr, nullptr, OCI_DEFAULT), "insert");
+  }
+  c.check(OCITransCommit(c.svc, c.err, OCI_DEFAULT), "commit");
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+const std::string& filled_database() {
+  static const std::string path = [] {
+    std::string database = bench_database("ociemu_bench_fetch.db");
+    Connection c(database);
+    insert_rows(c);
+    return database;
+  }();
+  return path;
+}
+
+void BM_ArrayInsert(benchmark::State& state) {
+  for (auto _ : state) {
+    Connection c(bench_database("ociemu_bench_insert.db"));
+    insert_rows(c);
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_ArrayInsert)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_FetchThroughEmulator(benchmark::State& state) {
+  Connection c(filled_database());
+  int ids[kFetchBatch], codes[kFetchBatch];
+  double amounts[kFetchBatch];
+  char names[kFetchBatch][31], notes[kFetchBatch][31];
+  sb2 indicators[5][kFetchBatch];
+  ub2 lengths[5][kFetchBatch];
+  int64_t rows = 0;
+  for (auto _ : state) {
+    OCIStmt* stmt = c.prepare("SELECT ID, NAME, AMOUNT, CODE, NOTE FROM BENCH");
+    OCIDefine* defines[5] = {};
+    OCIDefineByPos(stmt, &defines[0], c.err, 1, ids, sizeof(int), SQLT_INT, indicators[0], lengths[0], nullptr, 0);
+    OCIDefineByPos(stmt, &defines[1], c.err, 2, names, 31, SQLT_STR, indicators[1], lengths[1], nullptr, 0);
+    OCIDefineByPos(stmt, &defines[2], c.err, 3, amounts, sizeof(double), SQLT_FLT, indicators[2], lengths[2], nullptr, 0);
+    OCIDefineByPos(stmt, &defines[3], c.err, 4, codes, sizeof(int), SQLT_INT, indicators[3], lengths[3], nullptr, 0);
+    OCIDefineByPos(stmt, &defines[4], c.err, 5, notes, 31, SQLT_STR, indicators[4], lengths[4], nullptr, 0);
+    c.check(OCIStmtExecute(c.svc, stmt, c.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), "execute");
+    sword rc = OCI_SUCCESS;
+    while (rc == OCI_SUCCESS) {
+      rc = OCIStmtFetch2(stmt, c.err, kFetchBatch, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+      c.check(rc, "fetch");
+      ub4 fetched = 0;
+      OCIAttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, c.err);
+      rows += fetched;
+      benchmark::DoNotOptimize(ids[0] + codes[0] + amounts[0] + names[0][0] + notes[0][0]);
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+  state.SetItemsProcessed(rows);
+}
+BENCHMARK(BM_FetchThroughEmulator)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_FetchStraightFromSqlite(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(filled_database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  int64_t rows = 0;
+  for (auto _ : state) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT ID, NAME, AMOUNT, CODE, NOTE FROM BENCH", -1, &stmt, nullptr);
+    int64_t sum = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      sum += sqlite3_column_int64(stmt, 0);
+      sum += sqlite3_column_bytes(stmt, 1) + sqlite3_column_text(stmt, 1)[0];
+      sum += static_cast<int64_t>(sqlite3_column_double(stmt, 2));
+      sum += sqlite3_column_int64(stmt, 3);
+      sum += sqlite3_column_bytes(stmt, 4) + sqlite3_column_text(stmt, 4)[0];
+      ++rows;
+    }
+    benchmark::DoNotOptimize(sum);
+    sqlite3_finalize(stmt);
+  }
+  sqlite3_close(db);
+  state.SetItemsProcessed(rows);
+}
+BENCHMARK(BM_FetchStraightFromSqlite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+BENCHMARK_MAIN();
