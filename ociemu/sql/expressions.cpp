@@ -165,14 +165,15 @@ std::string Translator::rewrite(int begin, int end, const Scope& scope) {
   };
   int i = begin;
   while (i < end) {
-    std::string comparison;
-    if (rowid_comparison(i, end, scope, comparison)) {
-      append(comparison);
+    std::string rowid_sql;
+    if (rowid_comparison(i, end, scope, rowid_sql)) {
+      append(rowid_sql);
       continue;
     }
     if (starts_operand(i)) {
       Expression value;
       i = expression(i, end, scope, value);
+      i = comparison(i, end, scope, value);
       append(value.text);
       continue;
     }
@@ -196,6 +197,46 @@ std::string Translator::rewrite(int begin, int end, const Scope& scope) {
     ++i;
   }
   return sql;
+}
+
+namespace {
+
+// A value compared with a DATE converts to a DATE, as Oracle's implicit conversion does.
+void convert_for_date(const Expression& date, Expression& other) {
+  if (!is_dateish(date.type) || is_dateish(other.type) || other.type == ValueType::Number || other.text == "NULL") return;
+  other.text = (date.type == ValueType::Date ? "TO_DATE(" : "TO_TIMESTAMP(") + other.text + ")";
+}
+
+}  // namespace
+
+int Translator::comparison(int index, int end, const Scope& scope, Expression& left) {
+  if (index >= end) return index;
+  const Token& op = token(index);
+  if (is_comparison(op) && index + 1 < end && starts_operand(index + 1)) {
+    Expression right;
+    int next = expression(index + 1, end, scope, right);
+    convert_for_date(left, right);
+    convert_for_date(right, left);
+    std::string symbol = op.is_op("^=") || op.is_op("~=") ? "!=" : op.text;
+    left.text += " " + symbol + " " + right.text;
+    left.type = ValueType::Unknown;
+    left.plain_column = false;
+    return next;
+  }
+  int at = index;
+  bool negated = word_at(at, "NOT");
+  if (negated) ++at;
+  if (!word_at(at, "BETWEEN") || !is_dateish(left.type) || !starts_operand(at + 1)) return index;
+  Expression low, high;
+  int and_index = expression(at + 1, end, scope, low);
+  if (!word_at(and_index, "AND") || !starts_operand(and_index + 1)) return index;
+  int next = expression(and_index + 1, end, scope, high);
+  convert_for_date(left, low);
+  convert_for_date(left, high);
+  left.text += std::string(negated ? " NOT" : "") + " BETWEEN " + low.text + " AND " + high.text;
+  left.type = ValueType::Unknown;
+  left.plain_column = false;
+  return next;
 }
 
 int Translator::expression(int index, int end, const Scope& scope, Expression& result, int min_precedence) {
@@ -547,18 +588,24 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   return result;
 }
 
+std::optional<std::string> Translator::declared_type(const TableRef& table, const std::string& column) const {
+  if (!table.resolved) return std::nullopt;
+  if (!table.column_types) {
+    table.column_types.emplace();
+    Query query(db_, "SELECT name, type FROM pragma_table_info(?1)");
+    query.bind(1, table.object.sqlite_name());
+    while (query.step()) (*table.column_types)[query.text(0)] = query.text(1);
+  }
+  auto found = table.column_types->find(column);
+  if (found == table.column_types->end()) return std::nullopt;
+  return found->second;
+}
+
 ValueType Translator::column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const {
   auto lookup = [&](const TableRef& table) -> std::optional<ValueType> {
-    if (!table.resolved) return std::nullopt;
-    if (!table.column_types) {
-      table.column_types.emplace();
-      Query query(db_, "SELECT name, type FROM pragma_table_info(?1)");
-      query.bind(1, table.object.sqlite_name());
-      while (query.step()) (*table.column_types)[query.text(0)] = query.text(1);
-    }
-    auto found = table.column_types->find(column);
-    if (found == table.column_types->end()) return std::nullopt;
-    return type_of_declaration(found->second);
+    auto declared = declared_type(table, column);
+    if (!declared) return std::nullopt;
+    return type_of_declaration(*declared);
   };
   if (!qualifier.empty()) {
     const TableRef* table = scope.find_alias(qualifier);

@@ -758,22 +758,16 @@ void currval(sqlite3_context* context, int, Args args) {
   sqlite3_result_int64(context, found->second);
 }
 
-// ---- column checks that CREATE TABLE attaches -----------------------------------------------
-
-// ociemu_check_number(value, precision, scale, column): ORA-01722 for text
-// that is no number, ORA-01438 when the integer part exceeds the precision.
-void check_number(sqlite3_context* context, int, Args args) {
-  if (is_null(args[0])) return sqlite3_result_int(context, 1);
+// OCIEMU_NUMBER(value, scale): a value stored into NUMBER(p,s), rounded to the scale.
+void stored_number(sqlite3_context* context, int, Args args) {
+  if (is_null(args[0])) return sqlite3_result_null(context);
   Number number = *number_argument(args[0]);
-  int precision = sqlite3_value_int(args[1]);
-  int scale = sqlite3_value_int(args[2]);
-  if (precision > 0) {
-    double limit = std::pow(10.0, precision - scale);
-    if (std::fabs(round_decimal(number.as_double(), scale, false)) >= limit)
-      throw_oracle(1438, "value larger than specified precision allowed for this column");
-  }
-  sqlite3_result_int(context, 1);
+  int scale = sqlite3_value_int(args[1]);
+  if (number.is_integer && scale >= 0) return set_result(context, number);
+  set_result(context, Number::of(round_decimal(number.as_double(), scale, false)));
 }
+
+// ---- column checks that CREATE TABLE attaches -----------------------------------------------
 
 // ociemu_check_length(value, maximum, in_characters, 'OWNER', 'TABLE', 'COLUMN'): ORA-12899.
 void check_length(sqlite3_context* context, int, Args args) {
@@ -831,7 +825,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_CURRVAL", 1, 1, currval, false),
     OCIEMU_FN("OCIEMU_TRIM", 3, 3, trim_from, true),
     OCIEMU_FN("OCIEMU_EXTRACT", 2, 2, extract, true),
-    OCIEMU_FN("OCIEMU_CHECK_NUMBER", 3, 3, check_number, true),
+    OCIEMU_FN("OCIEMU_NUMBER", 2, 2, stored_number, true),
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
     OCIEMU_FN("SYSDATE", 0, 0, sysdate, false),
     OCIEMU_FN("SYSTIMESTAMP", 0, 0, systimestamp, false),

@@ -613,6 +613,51 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
   }
 }
 
+std::string Translator::stored_as(const TableRef& table, const std::string& column, const Expression& value) const {
+  // Oracle converts a value to the column's type on the way in: text to DATE
+  // by the session's format, numbers rounded to the column's scale.
+  auto declared = declared_type(table, column);
+  auto type = declared ? parse_declared_type(declared->c_str()) : std::nullopt;
+  if (!type || value.text == "NULL") return value.text;
+  switch (type->type_code) {
+    case 12:
+      return value.type == ValueType::Date ? value.text : "TO_DATE(" + value.text + ")";
+    case 180:
+    case 181:
+    case 231:
+      return "TO_TIMESTAMP(" + value.text + ")";
+    case 2:
+      if (type->scale == -127) return value.text;
+      return "OCIEMU_NUMBER(" + value.text + ", " + std::to_string(type->scale) + ")";
+    default:
+      return value.text;
+  }
+}
+
+std::string Translator::insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets) {
+  std::string sql;
+  size_t index = 0;
+  int start = begin;
+  for (int j = begin; j <= end; ++j) {
+    if (j < end && token(j).is_op("(")) {
+      j = matching(j);
+      continue;
+    }
+    if (j < end && !token(j).is_op(",")) continue;
+    if (index >= targets.size()) fail(913, "too many values", start);
+    Expression value;
+    if (!starts_operand(start) || expression(start, j, scope, value) != j) {
+      value.text = rewrite(start, j, scope);
+      value.type = ValueType::Unknown;
+    }
+    sql += (index ? ", " : "") + stored_as(scope.tables[0], targets[index], value);
+    ++index;
+    start = j + 1;
+  }
+  if (index < targets.size()) fail(947, "not enough values", end);
+  return sql;
+}
+
 void Translator::translate_insert() {
   int i = 1;
   expect_word(i, "INTO");
@@ -633,6 +678,7 @@ void Translator::translate_insert() {
   }
   Scope scope;
   scope.tables.push_back(table);
+  std::vector<std::string> targets;
   if (token(i).is_op("(") && !word_at(i + 1, "SELECT") && !word_at(i + 1, "WITH")) {
     int close = matching(i);
     std::string columns;
@@ -641,16 +687,19 @@ void Translator::translate_insert() {
       if (token(j + 1).is_op(".")) continue;  // alias.column: keep the column
       if (token(j).is_op(".")) continue;
       if (!columns.empty()) columns += ", ";
-      columns += quote_name(identifier(j));
+      targets.push_back(identifier(j));
+      columns += quote_name(targets.back());
     }
     sql += " (" + columns + ")";
     i = close + 1;
+  } else {
+    targets = table_columns(db_, table.object.sqlite_name());
   }
   int returning = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
   if (word_at(i, "VALUES")) {
     if (!token(i + 1).is_op("(")) fail(906, "missing left parenthesis", i + 1);
     int close = matching(i + 1);
-    sql += " VALUES (" + rewrite(i + 2, close, scope) + ")";
+    sql += " VALUES (" + insert_values(i + 2, close, scope, targets) + ")";
     if (close + 1 != returning) fail_not_ended(close + 1);
   } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
     sql += " " + query(i, returning, nullptr);
@@ -712,7 +761,13 @@ void Translator::translate_update() {
       }
     }
     if (start != i) sql += ", ";
-    sql += targets + " = " + rewrite(equals + 1, j, scope);
+    std::string value;
+    if (equals - start == 1 && starts_operand(equals + 1)) {
+      Expression assigned;
+      if (expression(equals + 1, j, scope, assigned) == j) value = stored_as(scope.tables[0], identifier(start), assigned);
+    }
+    if (value.empty()) value = rewrite(equals + 1, j, scope);
+    sql += targets + " = " + value;
     start = j + 1;
   }
   int returning = find_top_level(*this, set_end, end_index(), {"RETURNING", "RETURN"});

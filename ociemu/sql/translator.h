@@ -78,6 +78,8 @@ class Translator {
   // Parses one arithmetic expression at index; returns the index after it.
   int expression(int index, int end, const Scope& scope, Expression& result, int min_precedence = 1);
   bool starts_operand(int index) const;
+  // After an expression: a comparison or BETWEEN with it, converting text compared with dates.
+  int comparison(int index, int end, const Scope& scope, Expression& left);
   std::string original_text(int begin, int end) const;  // for column headings
 
   // ---- DDL and the rest (ddl.cpp) ----
@@ -113,6 +115,10 @@ class Translator {
   std::string from_clause(int begin, int end, Scope& scope);
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
+  std::string insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
+  // The SQLite declared type of a column, loaded once per table and call.
+  std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
+  std::string stored_as(const TableRef& table, const std::string& column, const Expression& value) const;
   void dispatch();
 };
 

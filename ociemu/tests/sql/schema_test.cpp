@@ -70,6 +70,28 @@ TEST_F(Schema, stores_long_text_as_written_and_applies_defaults) {
   EXPECT_EQ(database.value("select count(*) from orders where placed > sysdate - 1"), "1");
 }
 
+TEST_F(Schema, converts_values_to_the_column_type_on_the_way_in) {
+  database.execute("insert into orders (id, customer, placed, amount) values (1, 'X', '17-NOV-81', 1.005)");
+  database.execute("insert into orders values (:1, :2, :3, :4, null, null, null)", {"2", "Y", "2.499", "18-NOV-81"});
+  EXPECT_EQ(database.value("select placed from orders where id = 1"), "1981-11-17 00:00:00");
+  EXPECT_EQ(database.value("select placed from orders where id = 2"), "1981-11-18 00:00:00");
+  EXPECT_EQ(database.value("select amount from orders where id = 1"), "1.01");
+  EXPECT_EQ(database.value("select amount from orders where id = 2"), "2.5");
+  database.execute("update orders set placed = '01-JAN-99', amount = '3.333' where id = 1");
+  EXPECT_EQ(database.value("select placed || ' ' || amount from orders where id = 1"), "1999-01-01 00:00:00 3.33");
+  EXPECT_EQ(database.error("insert into orders (id, customer, placed) values (3, 'Z', 'yesterday')").code, 1858);
+  EXPECT_EQ(database.error("insert into orders (id, customer) values (3, 'Z', 1)").code, 913);
+  EXPECT_EQ(database.error("insert into orders (id, customer) values (3)").code, 947);
+}
+
+TEST_F(Schema, compares_dates_with_text_in_the_session_format) {
+  EXPECT_EQ(database.value("select count(*) from emp where hiredate > '01-JAN-82'"), "3");
+  EXPECT_EQ(database.value("select count(*) from emp where '01-JAN-82' < hiredate"), "3");
+  EXPECT_EQ(database.value("select count(*) from emp where hiredate between '01-JAN-81' and '31-DEC-81'"), "10");
+  EXPECT_EQ(database.value("select ename from emp where hiredate = :d", {"17-NOV-81"}), "KING");
+  EXPECT_EQ(database.value("select ename from emp where hiredate = :d", {"1981-11-17 00:00:00"}), "KING");
+}
+
 TEST_F(Schema, foreign_keys_can_cascade_and_be_dropped) {
   database.execute("create table parent (id number primary key)");
   database.execute("create table child (id number, parent_id number, "
