@@ -469,6 +469,24 @@ void require_new_name(Translator& t, const std::string& owner, const std::string
   if (find_object(t.db_, owner, name)) t.fail(955, std::string(kNameAlreadyUsed), index);
 }
 
+std::string password_text(const Translator& t, int index) {
+  const Token& password = t.token(index);
+  if (password.kind == TokenKind::End) t.fail(988, "missing or invalid password(s)", index);
+  // Passwords are case-sensitive: an unquoted one keeps its spelling.
+  if (password.kind == TokenKind::QuotedName) return password.text;
+  return std::string(t.sql_.substr(static_cast<size_t>(password.offset), static_cast<size_t>(password.length)));
+}
+
+void rename_table_sql(const SchemaObject& table, const std::string& new_name, std::vector<std::string>& out) {
+  out.push_back("ALTER TABLE " + quote_name(table.sqlite_name()) + " RENAME TO " + quote_name(table.owner + "." + new_name));
+  const std::string key = " WHERE OWNER = " + quote_literal(table.owner) + " AND TABLE_NAME = " + quote_literal(table.name);
+  for (const char* catalogue : {"OCIEMU$CONSTRAINTS", "OCIEMU$INDEXES", "OCIEMU$COLUMNS"}) {
+    out.push_back("UPDATE \"" + std::string(catalogue) + "\" SET TABLE_NAME = " + quote_literal(new_name) + key);
+  }
+  out.push_back("UPDATE \"OCIEMU$OBJECTS\" SET NAME = " + quote_literal(new_name) + " WHERE OWNER = " +
+                quote_literal(table.owner) + " AND NAME = " + quote_literal(table.name));
+}
+
 }  // namespace
 
 void Translator::translate_other_ddl(int function_code) {
@@ -482,16 +500,7 @@ void Translator::translate_other_ddl(int function_code) {
     if (!word_at(i, "TO")) fail(946, "missing TO keyword", i);
     std::string new_name = identifier(i + 1);
     require_new_name(*this, object.owner, new_name, i + 1);
-    std::string target = quote_name(object.owner + "." + new_name);
-    out_.sqlite_sql.push_back("ALTER TABLE " + quote_name(object.sqlite_name()) +
-                              " RENAME TO " + target);
-    for (const char* table : {"OCIEMU$CONSTRAINTS", "OCIEMU$INDEXES", "OCIEMU$COLUMNS"}) {
-      out_.sqlite_sql.push_back("UPDATE \"" + std::string(table) + "\" SET TABLE_NAME = " + quote_literal(new_name) +
-                                " WHERE OWNER = " + quote_literal(object.owner) + " AND TABLE_NAME = " +
-                                quote_literal(object.name));
-    }
-    out_.sqlite_sql.push_back("UPDATE \"OCIEMU$OBJECTS\" SET NAME = " + quote_literal(new_name) + " WHERE OWNER = " +
-                              quote_literal(object.owner) + " AND NAME = " + quote_literal(object.name));
+    rename_table_sql(object, new_name, out_.sqlite_sql);
   }
 }
 
@@ -519,10 +528,7 @@ void Translator::translate_create() {
     name = identifier(i);
     if (user_exists(db_, name)) fail(1920, "user name '" + name + "' conflicts with another user or role name", i);
     if (!word_at(i + 1, "IDENTIFIED") || !word_at(i + 2, "BY")) fail(1935, "missing user or role name", i + 1);
-    const Token& password = token(i + 3);
-    std::string text = password.kind == TokenKind::QuotedName
-                           ? password.text
-                           : std::string(sql_.substr(static_cast<size_t>(password.offset), static_cast<size_t>(password.length)));
+    std::string text = password_text(*this, i + 3);
     bool expired = false;
     for (int j = i + 4; j < end_index(); ++j) expired = expired || (word_at(j, "PASSWORD") && word_at(j + 1, "EXPIRE"));
     out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$USERS\"(NAME, PASSWORD, STATUS, CREATED) VALUES (" + quote_literal(name) +
@@ -905,10 +911,7 @@ void alter_user(Translator& t) {
   const std::string where = " WHERE NAME = " + quote_literal(name);
   for (i = 3; i < t.end_index();) {
     if (t.word_at(i, "IDENTIFIED") && t.word_at(i + 1, "BY")) {
-      const Token& password = t.token(i + 2);
-      std::string text = password.kind == TokenKind::QuotedName
-                             ? password.text
-                             : std::string(t.sql_.substr(static_cast<size_t>(password.offset), static_cast<size_t>(password.length)));
+      std::string text = password_text(t, i + 2);
       t.out_.sqlite_sql.push_back("UPDATE \"OCIEMU$USERS\" SET PASSWORD = " + quote_literal(text) + ", STATUS = 'OPEN'" + where);
       i += 3;
     } else if (t.word_at(i, "PASSWORD") && t.word_at(i + 1, "EXPIRE")) {
@@ -1046,12 +1049,7 @@ void Translator::translate_alter() {
   if (word_at(i, "RENAME") && word_at(i + 1, "TO")) {
     std::string new_name = identifier(i + 2);
     require_new_name(*this, table.owner, new_name, i + 2);
-    out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " RENAME TO " + quote_name(table.owner + "." + new_name));
-    for (const char* catalogue : {"OCIEMU$CONSTRAINTS", "OCIEMU$INDEXES", "OCIEMU$COLUMNS"}) {
-      out_.sqlite_sql.push_back("UPDATE \"" + std::string(catalogue) + "\" SET TABLE_NAME = " + quote_literal(new_name) + key);
-    }
-    out_.sqlite_sql.push_back("UPDATE \"OCIEMU$OBJECTS\" SET NAME = " + quote_literal(new_name) + " WHERE OWNER = " +
-                              quote_literal(table.owner) + " AND NAME = " + quote_literal(table.name));
+    rename_table_sql(table, new_name, out_.sqlite_sql);
     return;
   }
   if (word_at(i, "ENABLE") || word_at(i, "DISABLE") || word_at(i, "MOVE") || word_at(i, "LOGGING") ||
