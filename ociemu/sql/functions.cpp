@@ -684,6 +684,12 @@ void hextoraw(sqlite3_context* context, int, Args args) {
   sqlite3_result_blob(context, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
 }
 
+// OCIEMU_RAW(value): a value stored into RAW or LONG RAW; text is hex, as Oracle reads it.
+void stored_raw(sqlite3_context* context, int count, Args args) {
+  if (sqlite3_value_type(args[0]) != SQLITE_TEXT) return sqlite3_result_value(context, args[0]);
+  hextoraw(context, count, args);
+}
+
 void rawtohex(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
   if (sqlite3_value_type(args[0]) == SQLITE_BLOB) return set_result(context, text_argument(args[0]));
@@ -826,6 +832,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_TRIM", 3, 3, trim_from, true),
     OCIEMU_FN("OCIEMU_EXTRACT", 2, 2, extract, true),
     OCIEMU_FN("OCIEMU_NUMBER", 2, 2, stored_number, true),
+    OCIEMU_FN("OCIEMU_RAW", 1, 1, stored_raw, true),
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
     OCIEMU_FN("SYSDATE", 0, 0, sysdate, false),
     OCIEMU_FN("SYSTIMESTAMP", 0, 0, systimestamp, false),

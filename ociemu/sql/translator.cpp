@@ -615,7 +615,7 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
 
 std::string Translator::stored_as(const TableRef& table, const std::string& column, const Expression& value) const {
   // Oracle converts a value to the column's type on the way in: text to DATE
-  // by the session's format, numbers rounded to the column's scale.
+  // by the session's format, numbers rounded to the column's scale, hex text to RAW.
   auto declared = declared_type(table, column);
   auto type = declared ? parse_declared_type(declared->c_str()) : std::nullopt;
   if (!type || value.text == "NULL") return value.text;
@@ -626,6 +626,9 @@ std::string Translator::stored_as(const TableRef& table, const std::string& colu
     case 181:
     case 231:
       return "TO_TIMESTAMP(" + value.text + ")";
+    case 23:
+    case 24:
+      return "OCIEMU_RAW(" + value.text + ")";
     case 2:
       if (type->scale == -127) return value.text;
       return "OCIEMU_NUMBER(" + value.text + ", " + std::to_string(type->scale) + ")";

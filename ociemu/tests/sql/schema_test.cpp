@@ -80,6 +80,10 @@ TEST_F(Schema, converts_values_to_the_column_type_on_the_way_in) {
   database.execute("update orders set placed = '01-JAN-99', amount = '3.333' where id = 1");
   EXPECT_EQ(database.value("select placed || ' ' || amount from orders where id = 1"), "1999-01-01 00:00:00 3.33");
   EXPECT_EQ(database.error("insert into orders (id, customer, placed) values (3, 'Z', 'yesterday')").code, 1858);
+  database.execute("create table blobs (r raw(4))");
+  database.execute("insert into blobs values ('0aFF')");
+  EXPECT_EQ(database.value("select length(r) || ':' || rawtohex(r) from blobs"), "2:0AFF");
+  EXPECT_EQ(database.error("insert into blobs values ('xyz')").code, 1465);
   EXPECT_EQ(database.error("insert into orders (id, customer) values (3, 'Z', 1)").code, 913);
   EXPECT_EQ(database.error("insert into orders (id, customer) values (3)").code, 947);
 }
