@@ -1,6 +1,8 @@
 // Expressions: Oracle operators, pseudo-columns, literals and special
 // function forms rewritten for SQLite, with the Oracle type of the result
 // where the translator can tell it.
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -590,15 +592,18 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
 
 std::optional<std::string> Translator::declared_type(const TableRef& table, const std::string& column) const {
   if (!table.resolved) return std::nullopt;
-  if (!table.column_types) {
-    table.column_types.emplace();
-    Query query(db_, "SELECT name, type FROM pragma_table_info(?1)");
-    query.bind(1, table.object.sqlite_name());
-    while (query.step()) (*table.column_types)[query.text(0)] = query.text(1);
-  }
+  if (!table.column_types) table.column_types.emplace();
   auto found = table.column_types->find(column);
-  if (found == table.column_types->end()) return std::nullopt;
-  return found->second;
+  if (found != table.column_types->end()) return found->second;
+  // A schema lookup, no statement to prepare: this runs for every column the statement names.
+  const char* declared = nullptr;
+  if (sqlite3_table_column_metadata(db_, "main", table.object.sqlite_name().c_str(), column.c_str(), &declared, nullptr,
+                                    nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return std::nullopt;
+  }
+  std::string type = declared ? declared : "";
+  (*table.column_types)[column] = type;
+  return type;
 }
 
 ValueType Translator::column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const {
