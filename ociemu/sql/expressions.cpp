@@ -205,7 +205,12 @@ namespace {
 
 // A value compared with a DATE converts to a DATE, as Oracle's implicit conversion does.
 void convert_for_date(const Expression& date, Expression& other) {
-  if (!is_dateish(date.type) || is_dateish(other.type) || other.type == ValueType::Number || other.text == "NULL") return;
+  if (!is_dateish(date.type) || other.type == ValueType::Number || other.text == "NULL") return;
+  if (is_dateish(other.type)) {
+    // DATE against TIMESTAMP: both as timestamps, so that equal instants compare equal as text.
+    if (other.type == ValueType::Date && date.type != ValueType::Date) other.text = "TO_TIMESTAMP(" + other.text + ")";
+    return;
+  }
   other.text = (date.type == ValueType::Date ? "TO_DATE(" : "TO_TIMESTAMP(") + other.text + ")";
 }
 

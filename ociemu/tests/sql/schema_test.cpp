@@ -94,6 +94,7 @@ TEST_F(Schema, compares_dates_with_text_in_the_session_format) {
   EXPECT_EQ(database.value("select count(*) from emp where hiredate between '01-JAN-81' and '31-DEC-81'"), "10");
   EXPECT_EQ(database.value("select ename from emp where hiredate = :d", {"17-NOV-81"}), "KING");
   EXPECT_EQ(database.value("select ename from emp where hiredate = :d", {"1981-11-17 00:00:00"}), "KING");
+  EXPECT_EQ(database.value("select ename from emp where hiredate = timestamp '1981-11-17 00:00:00'"), "KING");
 }
 
 TEST_F(Schema, foreign_keys_can_cascade_and_be_dropped) {
