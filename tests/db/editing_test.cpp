@@ -16,19 +16,16 @@ class EditingTest : public ::testing::Test {
     auto hook = [this](TDataSet::TDataSetNotifyEvent& event, const char* name) {
       event = [this, name](TDataSet* d) { log.push_back(std::string(name) + ":" + std::to_string(d->State())); };
     };
-    hook(ds->BeforeInsert, "BeforeInsert");
-    hook(ds->AfterInsert, "AfterInsert");
-    hook(ds->BeforeEdit, "BeforeEdit");
-    hook(ds->AfterEdit, "AfterEdit");
-    hook(ds->BeforePost, "BeforePost");
-    hook(ds->AfterPost, "AfterPost");
-    hook(ds->BeforeCancel, "BeforeCancel");
-    hook(ds->AfterCancel, "AfterCancel");
-    hook(ds->BeforeDelete, "BeforeDelete");
-    hook(ds->AfterDelete, "AfterDelete");
-    hook(ds->BeforeScroll, "BeforeScroll");
-    hook(ds->AfterScroll, "AfterScroll");
-    hook(ds->OnNewRecord, "OnNewRecord");
+    using Member = TDataSet::TDataSetNotifyEvent TDataSet::*;
+    const std::pair<Member, const char*> events[] = {
+        {&TDataSet::BeforeInsert, "BeforeInsert"}, {&TDataSet::AfterInsert, "AfterInsert"},
+        {&TDataSet::BeforeEdit, "BeforeEdit"},     {&TDataSet::AfterEdit, "AfterEdit"},
+        {&TDataSet::BeforePost, "BeforePost"},     {&TDataSet::AfterPost, "AfterPost"},
+        {&TDataSet::BeforeCancel, "BeforeCancel"}, {&TDataSet::AfterCancel, "AfterCancel"},
+        {&TDataSet::BeforeDelete, "BeforeDelete"}, {&TDataSet::AfterDelete, "AfterDelete"},
+        {&TDataSet::BeforeScroll, "BeforeScroll"}, {&TDataSet::AfterScroll, "AfterScroll"},
+        {&TDataSet::OnNewRecord, "OnNewRecord"}};
+    for (auto [member, name] : events) hook((*ds).*member, name);
   }
   std::unique_ptr<TMemoryDataSet> ds;
   std::vector<std::string> log;

@@ -144,3 +144,27 @@ TEST(BookmarkTest, comparison_follows_dataset_order_and_puts_null_last) {
 
 }  // namespace
 }  // namespace kvell
+
+namespace kvell {
+namespace {
+
+TEST(OpenCloseTest, events_bracket_the_cursor_and_streamed_activation_waits_for_loading) {
+  TMemoryDataSet ds(nullptr);
+  ds.FieldDefs().Add("ID", ftInteger);
+  std::vector<std::string> log;
+  ds.BeforeOpen = [&](TDataSet* d) { log.push_back("BeforeOpen " + std::to_string(d->Active())); };
+  ds.AfterOpen = [&](TDataSet* d) { log.push_back("AfterOpen " + std::to_string(d->Active())); };
+  ds.BeforeClose = [&](TDataSet* d) { log.push_back("BeforeClose " + std::to_string(d->Active())); };
+  ds.AfterClose = [&](TDataSet* d) { log.push_back("AfterClose " + std::to_string(d->Active())); };
+  ds.BeginLoading();
+  ds.SetActive(true);
+  EXPECT_FALSE(ds.Active()) << "a streamed-in Active waits for Loaded";
+  ds.EndLoading();
+  EXPECT_TRUE(ds.Active());
+  ds.Close();
+  EXPECT_EQ(log, (std::vector<std::string>{"BeforeOpen 0", "AfterOpen 1", "BeforeClose 1", "AfterClose 0"}));
+  EXPECT_THROW(ds.First(), EDatabaseError);
+}
+
+}  // namespace
+}  // namespace kvell
