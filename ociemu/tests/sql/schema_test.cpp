@@ -197,6 +197,85 @@ TEST_F(Schema, drop_user_cascade_removes_the_schema) {
   EXPECT_EQ(authenticate(database.db, "CAROL", "c"), LogonResult::BadPassword);
 }
 
+TEST_F(Schema, unique_indexes_name_the_violation_and_can_be_dropped) {
+  database.execute("create unique index orders_code_ix on orders (code)");
+  database.execute("insert into orders (id, customer, code) values (1, 'A', 'X1')");
+  EXPECT_EQ(database.error("insert into orders (id, customer, code) values (2, 'B', 'X1')").message,
+            "unique constraint (SCOTT.ORDERS_CODE_IX) violated");
+  EXPECT_EQ(database.error("create index orders_code_ix on orders (customer)").code, 955);
+  database.execute("drop index orders_code_ix");
+  database.execute("insert into orders (id, customer, code) values (2, 'B', 'X1')");
+  EXPECT_EQ(database.error("drop index orders_code_ix").code, 1418);
+}
+
+TEST_F(Schema, self_referencing_keys_cascade_through_every_level) {
+  database.execute("create table node (id number primary key, parent number references node on delete cascade)");
+  database.execute("insert into node values (1, null)");
+  database.execute("insert into node values (2, 1)");
+  database.execute("insert into node values (3, 2)");
+  EXPECT_EQ(database.error("insert into node values (4, 9)").code, 2291);
+  database.execute("delete from node where id = 1");
+  EXPECT_EQ(database.value("select count(*) from node"), "0");
+}
+
+TEST_F(Schema, an_added_primary_key_refuses_nulls_and_duplicates) {
+  database.execute("create table late (a number, b number)");
+  database.execute("alter table late add constraint late_pk primary key (a)");
+  OracleError null_key = database.error("insert into late (b) values (1)");
+  EXPECT_EQ(null_key.code, 1400);
+  EXPECT_EQ(null_key.message, "cannot insert NULL into (\"SCOTT\".\"LATE\".\"A\")");
+  database.execute("insert into late values (1, 1)");
+  EXPECT_EQ(database.error("insert into late values (1, 2)").message, "unique constraint (SCOTT.LATE_PK) violated");
+  EXPECT_EQ(database.error("alter table late add constraint late_pk2 primary key (b)").code, 2260);
+}
+
+TEST_F(Schema, truncate_rename_and_column_changes) {
+  database.execute("insert into bonus values ('A', 'B', 1, 2)");
+  database.execute("truncate table bonus");
+  EXPECT_EQ(database.value("select count(*) from bonus"), "0");
+  EXPECT_EQ(database.error("truncate table dept").code, 2266);
+  database.execute("rename bonus to extra");
+  database.execute("alter table extra rename column comm to commission");
+  database.execute("alter table extra drop column job");
+  database.execute("insert into extra (ename, sal, commission) values ('X', 1, 2)");
+  EXPECT_EQ(database.value("select commission from extra"), "2");
+  EXPECT_EQ(database.error("select * from bonus").code, 942);
+}
+
+TEST_F(Schema, views_and_copies_take_column_lists) {
+  database.execute("create view pay (who, amount) as select ename, sal from emp with read only");
+  EXPECT_EQ(database.value("select who from pay where amount = 5000"), "KING");
+  database.execute("create table pay_copy (who, amount) as select * from pay");
+  EXPECT_EQ(database.value("select count(*) from pay_copy where amount > 2900"), "4");
+  database.execute("drop view pay");
+  EXPECT_EQ(database.error("select * from pay").code, 942);
+  EXPECT_EQ(database.error("drop view pay").code, 942);
+}
+
+TEST_F(Schema, sequences_descend_cycle_and_alter) {
+  database.execute("create sequence down start with 3 increment by -1 minvalue 1 maxvalue 3 cycle nocache");
+  EXPECT_EQ(database.value("select down.nextval from dual"), "3");
+  EXPECT_EQ(database.value("select down.nextval from dual"), "2");
+  EXPECT_EQ(database.value("select down.nextval from dual"), "1");
+  EXPECT_EQ(database.value("select down.nextval from dual"), "3");
+  database.execute("create sequence up");
+  database.execute("alter sequence up increment by 10");
+  EXPECT_EQ(database.value("select up.nextval from dual"), "1");
+  EXPECT_EQ(database.value("select up.nextval from dual"), "11");
+  EXPECT_EQ(database.error("create sequence bad minvalue 5 maxvalue 1").code, 4004);
+  EXPECT_EQ(database.error("create sequence up").code, 955);
+}
+
+TEST_F(Schema, synonyms_are_dropped_by_kind) {
+  database.execute("create public synonym everyone for scott.emp");
+  EXPECT_EQ(database.error("drop synonym everyone").code, 1434);
+  database.execute("drop public synonym everyone");
+  EXPECT_EQ(database.error("drop public synonym everyone").code, 1432);
+  database.execute("create synonym s1 for s2");
+  database.execute("create synonym s2 for s1");
+  EXPECT_EQ(database.error("select * from s1").code, 1775);
+}
+
 TEST_F(Schema, table_object_ids_match_rowids) {
   int64_t object = table_object_id(database.db, "SCOTT.EMP");
   EXPECT_GT(object, 0);

@@ -1,0 +1,133 @@
+// Query forms beyond the basics: set operators, sub-queries, joins, CASE,
+// window functions, literal forms and identifier rules.
+#include <gtest/gtest.h>
+
+#include "ociemu/sql/lexer.h"
+#include "ociemu/tests/sql/database_fixture.h"
+
+namespace ociemu::sql {
+namespace {
+
+using testing::Database;
+using testing::Row;
+
+class Queries : public ::testing::Test {
+ protected:
+  std::vector<std::string> column(std::string_view sql) {
+    std::vector<std::string> values;
+    for (const Row& row : database.query(sql)) values.push_back(row.at(0));
+    return values;
+  }
+  Database database;
+};
+
+TEST_F(Queries, combine_with_set_operators) {
+  EXPECT_EQ(column("select deptno from dept minus select deptno from emp"), (std::vector<std::string>{"40"}));
+  EXPECT_EQ(column("select deptno from dept intersect select deptno from emp where job = 'PRESIDENT'"),
+            (std::vector<std::string>{"10"}));
+  EXPECT_EQ(database.value("select count(*) from (select job from emp union all select job from emp)"), "28");
+  EXPECT_EQ(database.value("select count(*) from (select job from emp union select job from emp)"), "5");
+  EXPECT_EQ(column("(select 1 from dual) union (select 2 from dual) order by 1 desc"),
+            (std::vector<std::string>{"2", "1"}));
+}
+
+TEST_F(Queries, nest_sub_queries_with_correlation) {
+  EXPECT_EQ(database.value("select ename from emp where sal = (select max(sal) from emp)"), "KING");
+  EXPECT_EQ(database.value("select count(*) from emp e where sal > (select avg(sal) from emp where deptno = e.deptno)"),
+            "6");
+  EXPECT_EQ(database.value("select dname from dept d where not exists (select 1 from emp where deptno = d.deptno)"),
+            "OPERATIONS");
+  EXPECT_EQ(database.value("select count(*) from emp where deptno in (select deptno from dept where loc = 'DALLAS')"),
+            "5");
+  EXPECT_EQ(database.value("select max(n) from (select count(*) n from emp group by deptno having count(*) > 3)"),
+            "6");
+  EXPECT_EQ(database.value("with big as (select * from emp where sal > 2500), top as (select max(sal) m from big) "
+                           "select ename from big, top where big.sal = top.m"),
+            "KING");
+}
+
+TEST_F(Queries, join_in_ansi_syntax) {
+  EXPECT_EQ(database.value("select count(*) from dept d left join emp e on e.deptno = d.deptno"), "15");
+  EXPECT_EQ(database.value("select count(*) from emp e right outer join dept d on e.deptno = d.deptno where e.empno is null"),
+            "1");
+  EXPECT_EQ(database.value("select count(*) from emp join dept using (deptno) where loc = 'CHICAGO'"), "6");
+  EXPECT_EQ(database.value("select count(*) from emp cross join dept"), "56");
+  EXPECT_EQ(database.value("select m.ename from emp e inner join emp m on e.mgr = m.empno where e.ename = 'SMITH'"),
+            "FORD");
+}
+
+TEST_F(Queries, evaluate_case_and_window_functions) {
+  EXPECT_EQ(database.value("select sum(case when sal > 2000 then 1 else 0 end) from emp"), "6");
+  EXPECT_EQ(database.value("select case deptno when 10 then 'A' when 20 then 'B' else 'C' end from dept where deptno = 20"),
+            "B");
+  EXPECT_EQ(database.value("select ename from (select ename, rank() over (order by sal desc) r from emp) where r = 1"),
+            "KING");
+  EXPECT_EQ(column("select ename from emp where deptno = 10 order by comm nulls last, ename desc"),
+            (std::vector<std::string>{"MILLER", "KING", "CLARK"}));
+  EXPECT_EQ(database.value("select count(distinct job) from emp"), "5");
+}
+
+TEST_F(Queries, read_literal_forms) {
+  EXPECT_EQ(database.value("select q'[it's]' from dual"), "it's");
+  EXPECT_EQ(database.value("select 'it''s' from dual"), "it's");
+  EXPECT_EQ(database.value("select n'national' from dual"), "national");
+  EXPECT_EQ(database.value("select 1e3 + .5 from dual"), "1000.5");
+  EXPECT_EQ(database.value("select -(-3) * 2 from dual"), "6");
+  EXPECT_EQ(database.value("select timestamp '2024-01-02 03:04:05' from dual"), "2024-01-02 03:04:05.000000000");
+  EXPECT_EQ(database.error("select date '2024-13-01' from dual").code, 1843);
+}
+
+TEST_F(Queries, fold_unquoted_names_and_keep_quoted_ones) {
+  database.execute("create table \"Mixed\" (\"lower\" number, upper_case number)");
+  database.execute("insert into \"Mixed\" values (1, 2)");
+  EXPECT_EQ(database.value("select \"lower\" + Upper_Case from \"Mixed\""), "3");
+  EXPECT_EQ(database.error("select * from mixed").code, 942);
+}
+
+TEST_F(Queries, modify_rows_with_oracle_dml_forms) {
+  database.execute("delete emp where deptno = 30");
+  EXPECT_EQ(database.value("select count(*) from scott.emp"), "8");
+  database.execute("update scott.emp e set e.sal = e.sal * 2 where e.ename = 'KING'");
+  EXPECT_EQ(database.value("select sal from emp where ename = 'KING'"), "10000");
+  database.execute("update emp set (sal, comm) = (select 1, 2 from dual) where ename = 'FORD'");
+  EXPECT_EQ(database.value("select sal + comm from emp where ename = 'FORD'"), "3");
+  database.execute("insert into bonus select ename, job, sal, comm from emp where deptno = 10");
+  EXPECT_EQ(database.value("select count(*) from bonus"), "3");
+  EXPECT_EQ(database.error("update emp set salary = 1").code, 904);
+  EXPECT_EQ(database.error("insert into nowhere values (1)").code, 942);
+  EXPECT_EQ(database.error("insert emp values (1)").code, 925);
+}
+
+TEST(Lexer, keeps_offsets_and_spelling) {
+  std::vector<Token> tokens = tokenize("select \"Quoted\", :Name, :\"q\" -- comment\n from /* x */ t");
+  ASSERT_EQ(tokens.size(), 9u);
+  EXPECT_EQ(tokens[0].text, "SELECT");
+  EXPECT_EQ(tokens[1].kind, TokenKind::QuotedName);
+  EXPECT_EQ(tokens[1].text, "Quoted");
+  EXPECT_EQ(tokens[3].kind, TokenKind::Placeholder);
+  EXPECT_EQ(tokens[3].text, "NAME");
+  EXPECT_EQ(tokens[5].text, "q");
+  EXPECT_EQ(tokens[6].text, "FROM");
+  EXPECT_EQ(tokens[6].offset, 41);
+  EXPECT_EQ(tokens.back().kind, TokenKind::End);
+}
+
+TEST(Lexer, reports_unterminated_text) {
+  auto code = [](const char* sql) {
+    try {
+      tokenize(sql);
+    } catch (const OracleException& e) {
+      return e.error.code;
+    }
+    return 0;
+  };
+  EXPECT_EQ(code("select 'abc"), 1756);
+  EXPECT_EQ(code("select q'[abc] from dual"), 1756);
+  EXPECT_EQ(code("select \"abc"), 1740);
+  EXPECT_EQ(code("select \"\" from dual"), 1741);
+  EXPECT_EQ(code("select ? from dual"), 911);
+  EXPECT_EQ(code("select 1 /* open comment"), 0);
+}
+
+}  // namespace
+}  // namespace ociemu::sql
