@@ -125,6 +125,27 @@ TEST_F(Translate, for_update_reports_the_lock_and_a_hidden_rowid_column) {
   EXPECT_EQ(rows[0].size(), 4u);
 }
 
+TEST_F(Translate, for_update_of_a_joined_table_locks_that_table) {
+  Translation t = translate("select e.ename, d.dname from emp e, dept d where e.deptno = d.deptno for update of d.loc wait 5",
+                            database.db, database.session);
+  EXPECT_EQ(t.locked_table, "SCOTT.DEPT");
+  EXPECT_FALSE(t.nowait);
+  EXPECT_EQ(t.lock_rowid_column, 3);
+  Translation grouped = translate("select deptno, count(*) from emp group by deptno for update", database.db, database.session);
+  EXPECT_EQ(grouped.lock_rowid_column, 0) << "no single row to lock";
+  EXPECT_EQ(database.error("select * from emp for update nowait extra").code, 933);
+}
+
+TEST_F(Translate, sequences_feed_inserts_and_returning) {
+  database.execute("create sequence dept_seq start with 60 increment by 10");
+  std::vector<Row> rows =
+      database.query("insert into dept (deptno, dname) values (dept_seq.nextval, 'NEW') returning deptno into :d");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "60");
+  EXPECT_EQ(database.value("select dept_seq.currval from dual"), "60");
+  EXPECT_EQ(database.value("select dname from dept where deptno = dept_seq.currval"), "NEW");
+}
+
 TEST_F(Translate, queries_the_demo_schema_with_oracle_syntax) {
   EXPECT_EQ(database.value("select count(*) from emp"), "14");
   EXPECT_EQ(database.value("select dname from scott.dept d, emp e where d.deptno = e.deptno and e.ename = 'KING'"),
