@@ -155,7 +155,7 @@ void BM_FetchStraightFromSqlite(benchmark::State& state) {
   int64_t rows = 0;
   for (auto _ : state) {
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT ID, NAME, AMOUNT, CODE, NOTE FROM BENCH", -1, &stmt, nullptr);
+    sqlite3_prepare_v2(db, "SELECT ID, NAME, AMOUNT, CODE, NOTE FROM \"SCOTT.BENCH\"", -1, &stmt, nullptr);
     int64_t sum = 0;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
       sum += sqlite3_column_int64(stmt, 0);

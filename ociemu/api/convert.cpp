@@ -14,11 +14,7 @@
 namespace ociemu {
 namespace {
 
-constexpr int kTypeNumber = 2;
 constexpr int kTypeDate = 12;
-constexpr int kTypeRaw = 23;
-constexpr int kTypeLongRaw = 24;
-constexpr int kTypeBlob = 113;
 
 bool is_timestamp_type(int code) { return code == 180 || code == 181 || code == 231 || (code >= 187 && code <= 188) || code == 232; }
 

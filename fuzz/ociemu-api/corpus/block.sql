@@ -1,0 +1,1 @@
+BEGIN :a := :b; END;

@@ -1,0 +1,1 @@
+INSERT INTO T VALUES (:"q", ':no', /* :x */ :1)
