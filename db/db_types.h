@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "oracle/filter/filter_options.h"
+#include "db/filter_options.h"
 #include "runtime/exception.h"
 
 namespace kvell {

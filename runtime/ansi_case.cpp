@@ -2,44 +2,10 @@
 
 #include <cstdint>
 
+#include "runtime/utf8.h"
+
 namespace kvell {
 namespace {
-
-// Decodes one UTF-8 sequence at text[pos]; returns its length, or 0 when the
-// bytes there are no valid, shortest-form sequence.
-size_t decode_utf8(std::string_view text, size_t pos, char32_t& code) {
-  auto byte = [&](size_t i) { return static_cast<uint8_t>(text[pos + i]); };
-  uint8_t lead = byte(0);
-  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-  if (length == 0 || text.size() - pos < length) return 0;
-  static constexpr uint8_t lead_mask[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-  code = lead & lead_mask[length];
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i) & 0x3F);
-  }
-  static constexpr char32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
-
-void encode_utf8(char32_t code, std::string& out) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
 
 // In Latin Extended-A, case pairs are (even upper, odd lower) except in
 // 0139-0148 and 0179-017E, where the upper letter has the odd code.
@@ -98,12 +64,12 @@ std::string map_case(std::string_view text, Map map) {
   out.reserve(text.size());
   for (size_t pos = 0; pos < text.size();) {
     char32_t code;
-    size_t length = decode_utf8(text, pos, code);
+    size_t length = DecodeUtf8(text, pos, code);
     if (length == 0) {
       out += text[pos++];
       continue;
     }
-    encode_utf8(map(code), out);
+    AppendUtf8(out, map(code));
     pos += length;
   }
   return out;

@@ -9,27 +9,10 @@
 
 #include "runtime/registry.h"
 #include "runtime/ansi_case.h"
+#include "runtime/utf8.h"
 
 namespace kvell {
 namespace {
-
-void append_utf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
 
 // UTF-16LE bytes to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string utf16le_to_utf8(std::string_view bytes) {
@@ -46,7 +29,7 @@ std::string utf16le_to_utf8(std::string_view bytes) {
     } else if (code >= 0xD800 && code < 0xE000) {
       code = 0xFFFD;
     }
-    append_utf8(out, code);
+    AppendUtf8(out, code);
   }
   return out;
 }

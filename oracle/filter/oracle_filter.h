@@ -2,7 +2,7 @@
 #pragma once
 
 #include "oracle/filter/expression.h"
-#include "oracle/filter/filter_options.h"
+#include "db/filter_options.h"
 #include "oracle/filter/functions.h"
 #include "oracle/filter/literals.h"
 #include "oracle/filter/operators.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "oracle/filter/expression.h"
-#include "oracle/filter/filter_options.h"
+#include "db/filter_options.h"
 
 namespace kvell {
 
