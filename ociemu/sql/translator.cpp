@@ -207,7 +207,8 @@ void Translator::translate_select() {
     if (word_at(j, "OF")) {
       ++j;
       // The first OF column names the table to lock: alias.column or column.
-      if (token(j + 1).is_op(".")) lock_alias_ = identifier(j);
+      std::string first = identifier(j);
+      if (token(j + 1).is_op(".")) lock_alias_ = first;
       while (j < end_index() && !word_at(j, "NOWAIT") && !word_at(j, "WAIT") && !word_at(j, "SKIP")) ++j;
     }
     if (word_at(j, "NOWAIT")) {

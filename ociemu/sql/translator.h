@@ -5,6 +5,7 @@
 // Thread-safe: no; each instance is used by one call.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,7 +52,10 @@ class Translator {
   Translation run();
 
   // ---- shared by the parts (translator.cpp) ----
-  const Token& token(int index) const { return tokens_[static_cast<size_t>(index)]; }
+  // Indexes past the end read the End token, so look-ahead never leaves the list.
+  const Token& token(int index) const {
+    return tokens_[static_cast<size_t>(std::clamp(index, 0, end_index()))];
+  }
   int end_index() const { return static_cast<int>(tokens_.size()) - 1; }
   int matching(int open_index) const;  // index of the ')' closing the '(' at open_index
   bool word_at(int index, std::string_view word) const { return token(index).is_word(word); }

@@ -254,7 +254,8 @@ TEST_F(Translate, survives_arbitrary_fragments) {
   const char* fragments[] = {"(", ")", "select", "select (", "select case", "select a.", "insert into",
                              "update emp set", "delete from", "create table", "create table t (", "drop",
                              "select * from emp where rowid =", "select date from dual", "select - from dual",
-                             "select 1 from dual union", "alter session set", "create sequence s increment by"};
+                             "select 1 from dual union", "alter session set", "create sequence s increment by",
+                             "select ,*mp for update of", "select * from emp for update of"};
   for (const char* sql : fragments) {
     OracleError error = database.error(sql);
     EXPECT_NE(error.code, 0) << sql;
