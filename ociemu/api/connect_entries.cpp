@@ -11,9 +11,9 @@ std::string text_of(const OraText* text, size_t length) {
   return text ? std::string(reinterpret_cast<const char*>(text), length) : std::string();
 }
 
-sword finish_logon(ErrorHandle* errors, int warning) {
+sword finish_logon(ErrorHandle* errors, const Session& session, int warning) {
   if (warning == 0) return OCI_SUCCESS;
-  record_error(errors, warning, message_text(warning));
+  record_error(errors, warning, session.warning_text(warning));
   return OCI_SUCCESS_WITH_INFO;
 }
 
@@ -58,7 +58,7 @@ sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4,
     session->cache_capacity = svc->stmt_cache_size;
     int warning = session->begin(*server, session->username, session->password, mode);
     svc->session = session;
-    return finish_logon(errors, warning);
+    return finish_logon(errors, *session, warning);
   });
 }
 
@@ -91,7 +91,7 @@ sword OCILogon(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, const OraText*
       int warning = session->begin(*server, text_of(username, uname_len), text_of(password, passwd_len), 0);
       session->username = text_of(username, uname_len);
       *svchp = reinterpret_cast<OCISvcCtx*>(svc);
-      return finish_logon(errors, warning);
+      return finish_logon(errors, *session, warning);
     } catch (...) {
       env->destroy(svc);
       *svchp = nullptr;
@@ -132,7 +132,8 @@ sword OCIPasswordChange(OCISvcCtx* svchp, OCIError* errhp, const OraText* user_n
     Connection check(server->database->path);
     if (sql::authenticate(check.db(), user, old_password) == sql::LogonResult::BadPassword) fail(1017);
     sql::change_password(check.db(), user, new_password);
-    return finish_logon(errors, session->begin(*server, user, new_password, 0));
+    int warning = session->begin(*server, user, new_password, 0);
+    return finish_logon(errors, *session, warning);
   });
 }
 

@@ -70,7 +70,10 @@ int Session::begin(Server& server, const std::string& user, const std::string& p
   int warning = 0;
   switch (sql::authenticate(candidate->db(), upper(user), password_text)) {
     case sql::LogonResult::Ok: break;
-    case sql::LogonResult::GracePeriod: warning = 28002; break;
+    case sql::LogonResult::GracePeriod:
+      warning = 28002;
+      grace_days = sql::grace_days(candidate->db(), upper(user));
+      break;
     case sql::LogonResult::Expired: fail(28001);
     case sql::LogonResult::BadPassword: fail(1017);
   }
@@ -84,6 +87,12 @@ int Session::begin(Server& server, const std::string& user, const std::string& p
   begun = true;
   kill_state = 0;
   return warning;
+}
+
+std::string Session::warning_text(int warning) const {
+  if (warning == 28002)
+    return "the password will expire within " + std::to_string(grace_days) + " days";
+  return message_text(warning);
 }
 
 void Session::end() {

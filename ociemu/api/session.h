@@ -39,6 +39,8 @@ struct Session : Handle {
 
   // Logs on; returns 0 or the warning to report (28002 in the grace period).
   int begin(Server& server, const std::string& user, const std::string& password, uint32_t mode);
+  // The text of the warning begin() returned (the grace period names its days).
+  std::string warning_text(int warning) const;
   void end();
   void change_password(const std::string& user, const std::string& old_password, const std::string& new_password);
 
@@ -70,6 +72,7 @@ struct Session : Handle {
   bool in_transaction = false;     // DML done or rows locked since the last commit/rollback
   bool write_transaction = false;  // the SQLite write transaction is open
   bool autocommit = false;         // version 7 ocon
+  int grace_days = 0;              // days left in the password grace period at logon
   int kill_state = 0;              // 0 alive, 1 killed (next call: 03113), 2 gone (03114)
   uint64_t generation = 0;         // bumped when DDL or ALTER SESSION may change translations
   bool cache_enabled = false;

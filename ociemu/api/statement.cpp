@@ -209,10 +209,11 @@ Define* Statement::define(uint32_t position, const ElementArrays& arrays, uint32
   return slot.get();
 }
 
-void Statement::fail_sqlite(int rc) {
+void Statement::fail_sqlite(int rc, bool at_prepare) {
   sqlite3* db = connection_->db();
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) fail(54);
-  sql::OracleError error = sql::map_sqlite_error(db, rc);
+  // Only a prepare failure points into the statement text.
+  sql::OracleError error = at_prepare ? sql::map_sqlite_error(db, rc, text) : sql::map_sqlite_error(db, rc);
   parse_error_offset = static_cast<uint16_t>(error.parse_offset);
   throw OracleFailure{error.code, error.message, error.parse_offset};
 }
@@ -237,7 +238,7 @@ void Statement::ensure_translated(Session& session) {
   if ((is_query(translation_.kind) || is_dml(translation_.kind)) && !translation_.sqlite_sql.empty()) {
     const std::string& main_sql = translation_.sqlite_sql.back();
     int rc = sqlite3_prepare_v2(connection_->db(), main_sql.c_str(), static_cast<int>(main_sql.size()), &main_, nullptr);
-    if (rc != SQLITE_OK) fail_sqlite(rc);
+    if (rc != SQLITE_OK) fail_sqlite(rc, /*at_prepare=*/true);
   }
   translated_ = true;
 }

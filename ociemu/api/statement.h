@@ -141,7 +141,7 @@ class Statement : public Handle {
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
   void place_returning(uint32_t row);
   sword scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset);
-  [[noreturn]] void fail_sqlite(int rc);
+  [[noreturn]] void fail_sqlite(int rc, bool at_prepare = false);
 
   Session* session_ = nullptr;
   uint64_t generation_ = 0;

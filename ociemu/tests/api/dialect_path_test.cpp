@@ -10,13 +10,13 @@ using DialectPathTest = OciTest;
 
 TEST_F(DialectPathTest, the_grace_period_warns_and_an_expired_password_must_be_changed_at_logon) {
   must_run("CREATE USER ALICE IDENTIFIED BY Secret1");
-  must_run("ALTER USER ALICE PASSWORD GRACE 7");
+  must_run("ALTER USER ALICE PASSWORD GRACE 3");
   OCISvcCtx* alice = nullptr;
   std::string user = "ALICE", password = "Secret1";
   EXPECT_EQ(OCI_SUCCESS_WITH_INFO, OCILogon(env, err, &alice, text(user), len(user), text(password), len(password),
                                             text(database), len(database)));
   EXPECT_EQ(28002, last_code());
-  EXPECT_EQ("ORA-28002: the password will expire within 7 days\n", last_error());
+  EXPECT_EQ("ORA-28002: the password will expire within 3 days\n", last_error());
   ASSERT_NE(nullptr, alice);
   EXPECT_EQ("ALICE", single_text("SELECT USER FROM DUAL", alice));
 

@@ -324,5 +324,15 @@ TEST_F(StatementTest, a_parse_error_reports_its_offset) {
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+TEST_F(StatementTest, an_unknown_column_reports_ora_00904_at_its_offset) {
+  OCIStmt* stmt = prepare("SELECT ID, NOSUCH FROM T");
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(904, last_code());
+  ub2 offset = 0;
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &offset, nullptr, OCI_ATTR_PARSE_ERROR_OFFSET, err);
+  EXPECT_EQ(11, offset);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 }  // namespace
 }  // namespace ociemu::testing
