@@ -169,6 +169,7 @@ Connection::Connection(const std::string& path) {
   sqlite3_busy_timeout(db_, static_cast<int>(lock_wait_limit().count()));
   exec("PRAGMA journal_mode=WAL");
   exec("PRAGMA synchronous=NORMAL");
+  exec("PRAGMA temp_store=MEMORY");
   exec("PRAGMA foreign_keys=ON");
 }
 
