@@ -1,0 +1,47 @@
+#include "oracle/session/oracle_date.h"
+
+#include <cmath>
+
+#include "runtime/exception.h"
+
+namespace kvell {
+
+namespace {
+
+// 1 January of year 1 in the date-time scale whose day 0 is 30 December 1899.
+constexpr double kFirstDayOfYearOne = -693594.0;
+constexpr double kFirstDayAfterYear9999 = 2958466.0;
+
+uint8_t byte_of(int value) { return static_cast<uint8_t>(value); }
+
+}  // namespace
+
+void DateTimeToOracleDate(TDateTime value, uint8_t* date7) {
+  // Beyond these bounds the century byte would wrap and store another date.
+  if (!std::isfinite(value) || value < kFirstDayOfYearOne || value >= kFirstDayAfterYear9999) {
+    throw EVariantError("Invalid date");
+  }
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+  DecodeDate(value, year, month, day);
+  DecodeTime(value, hour, minute, second, millisecond);
+  date7[0] = byte_of(year / 100 + 100);
+  date7[1] = byte_of(year % 100 + 100);
+  date7[2] = byte_of(month);
+  date7[3] = byte_of(day);
+  date7[4] = byte_of(hour + 1);
+  date7[5] = byte_of(minute + 1);
+  date7[6] = byte_of(second + 1);
+}
+
+TDateTime OracleDateToDateTime(const uint8_t* date7) {
+  const int year = date7[0] * 100 + date7[1] - 10100;
+  TDateTime date_part = kFirstDayOfYearOne;
+  if (year > 0 && !TryEncodeDate(year, date7[2], date7[3], date_part)) {
+    date_part = kFirstDayOfYearOne;
+  }
+  TDateTime time_part = 0;
+  if (!TryEncodeTime(date7[4] - 1, date7[5] - 1, date7[6] - 1, 0, time_part)) time_part = 0;
+  return date_part < 0 ? date_part - time_part : date_part + time_part;
+}
+
+}  // namespace kvell
