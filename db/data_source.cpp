@@ -11,6 +11,7 @@ namespace kvell {
 TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 
 TDataSource::~TDataSource() {
+  BeforeDestruction();
   while (!links_.empty()) links_.back()->SetDataSource(nullptr);
   SetDataSet(nullptr);
 }

@@ -9,10 +9,21 @@ namespace kvell {
 TDataSet::TDataSet(TComponent* owner) : TComponent(owner), fields_(this) {}
 
 TDataSet::~TDataSet() {
-  // Descendants close in their own destructor while their cursor still exists.
+  BeforeDestruction();
   while (!data_sources_.empty()) data_sources_.back()->SetDataSet(nullptr);
   fields_.Clear();
   for (TRecordBuffer& buffer : buffers_) delete[] buffer;
+}
+
+// Closing needs the descendant's cursor, so it runs in the destroying step,
+// called first by the most-derived destructor. csDestroying is set by then,
+// which keeps the close events quiet.
+void TDataSet::Dismantle() {
+  try {
+    Close();
+  } catch (...) {
+    InternalHandleException();
+  }
 }
 
 // ---- opening and closing ----

@@ -170,6 +170,7 @@ class TDataSet : public TComponent, public IProviderSupport {
  protected:
   // Component hooks.
   void Loaded() override;
+  void Dismantle() override;
 
   // Buffers.
   virtual TRecordBuffer AllocRecordBuffer() = 0;

@@ -28,6 +28,7 @@ std::string float_text(double value) { return FloatToStr(value); }
 TField::TField(TComponent* owner, TFieldType type) : TComponent(owner), data_type_(type) {}
 
 TField::~TField() {
+  BeforeDestruction();
   if (dataset_) dataset_->fields_.remove(this);
 }
 

@@ -147,6 +147,7 @@ class TField : public TComponent {
 class TStringField : public TField {
  public:
   explicit TStringField(TComponent* owner, TFieldType type = ftString);
+  ~TStringField() override { BeforeDestruction(); }
   int DataSize() const override { return Size() + 1; }
   bool FixedChar() const { return DataType() == ftFixedChar; }
 
@@ -169,6 +170,7 @@ class TStringField : public TField {
 class TNumericField : public TField {
  public:
   using TField::TField;
+  ~TNumericField() override { BeforeDestruction(); }
   std::string DisplayFormat;
   std::string EditFormat;
 
@@ -181,6 +183,7 @@ class TNumericField : public TField {
 class TIntegerField : public TNumericField {
  public:
   explicit TIntegerField(TComponent* owner, TFieldType type = ftInteger);
+  ~TIntegerField() override { BeforeDestruction(); }
   int DataSize() const override;
   int64_t MinValue = 0;
   int64_t MaxValue = 0;
@@ -208,16 +211,19 @@ class TIntegerField : public TNumericField {
 class TSmallintField : public TIntegerField {
  public:
   explicit TSmallintField(TComponent* owner) : TIntegerField(owner, ftSmallint) {}
+  ~TSmallintField() override { BeforeDestruction(); }
 };
 
 class TWordField : public TIntegerField {
  public:
   explicit TWordField(TComponent* owner) : TIntegerField(owner, ftWord) {}
+  ~TWordField() override { BeforeDestruction(); }
 };
 
 class TLargeintField : public TIntegerField {
  public:
   explicit TLargeintField(TComponent* owner) : TIntegerField(owner, ftLargeint) {}
+  ~TLargeintField() override { BeforeDestruction(); }
   void SetAsLargeIntValue(int64_t value) { set_large(value); }
 };
 
@@ -225,6 +231,7 @@ class TLargeintField : public TIntegerField {
 class TFloatField : public TNumericField {
  public:
   explicit TFloatField(TComponent* owner, TFieldType type = ftFloat);
+  ~TFloatField() override { BeforeDestruction(); }
   int DataSize() const override { return sizeof(double); }
   double MinValue = 0;
   double MaxValue = 0;
@@ -244,17 +251,20 @@ class TFloatField : public TNumericField {
 class TCurrencyField : public TFloatField {
  public:
   explicit TCurrencyField(TComponent* owner) : TFloatField(owner, ftCurrency) {}
+  ~TCurrencyField() override { BeforeDestruction(); }
 };
 
 class TBCDField : public TFloatField {
  public:
   explicit TBCDField(TComponent* owner) : TFloatField(owner, ftBCD) {}
+  ~TBCDField() override { BeforeDestruction(); }
 };
 
 // Held as a 2-byte Boolean; DisplayValues is "true text;false text".
 class TBooleanField : public TField {
  public:
   explicit TBooleanField(TComponent* owner);
+  ~TBooleanField() override { BeforeDestruction(); }
   int DataSize() const override { return sizeof(uint16_t); }
   std::string DisplayValues = "True;False";
 
@@ -277,6 +287,7 @@ class TBooleanField : public TField {
 class TDateTimeField : public TField {
  public:
   explicit TDateTimeField(TComponent* owner, TFieldType type = ftDateTime);
+  ~TDateTimeField() override { BeforeDestruction(); }
   int DataSize() const override;
   std::string DisplayFormat;
 
@@ -295,17 +306,20 @@ class TDateTimeField : public TField {
 class TDateField : public TDateTimeField {
  public:
   explicit TDateField(TComponent* owner) : TDateTimeField(owner, ftDate) {}
+  ~TDateField() override { BeforeDestruction(); }
 };
 
 class TTimeField : public TDateTimeField {
  public:
   explicit TTimeField(TComponent* owner) : TDateTimeField(owner, ftTime) {}
+  ~TTimeField() override { BeforeDestruction(); }
 };
 
 // Binary values read and written through the dataset's blob streams.
 class TBlobField : public TField {
  public:
   explicit TBlobField(TComponent* owner, TFieldType type = ftBlob);
+  ~TBlobField() override { BeforeDestruction(); }
   int DataSize() const override { return 0; }
   bool IsBlob() const override { return true; }
   // Set when a stream changed the value during the current edit.
@@ -325,6 +339,7 @@ class TBlobField : public TField {
 class TMemoField : public TBlobField {
  public:
   explicit TMemoField(TComponent* owner, TFieldType type = ftMemo) : TBlobField(owner, type) {}
+  ~TMemoField() override { BeforeDestruction(); }
 
   Variant AsVariant() const override;
 };

@@ -110,14 +110,7 @@ class TMemoryDataSet::RecordScope {
 
 TMemoryDataSet::TMemoryDataSet(TComponent* owner) : TDataSet(owner) {}
 
-TMemoryDataSet::~TMemoryDataSet() {
-  // Close while this class's cursor still exists.
-  try {
-    Close();
-  } catch (...) {
-    InternalHandleException();
-  }
-}
+TMemoryDataSet::~TMemoryDataSet() { BeforeDestruction(); }
 
 // ---- opening and layout ----
 

@@ -9,9 +9,25 @@ TComponent::TComponent(TComponent* owner) {
   if (owner) owner->InsertComponent(this);
 }
 
-TComponent::~TComponent() {
+TComponent::~TComponent() { BeforeDestruction(); }
+
+void TComponent::BeforeDestruction() {
+  if (!dismantled_) {
+    dismantled_ = true;
+    mark_destroying();
+    Dismantle();
+  }
+  release_links();
+}
+
+void TComponent::mark_destroying() {
   state_ |= csDestroying;
-  // Tell every linked component first, while this one is still whole.
+  for (TComponent* c : components_) c->mark_destroying();
+}
+
+// Links made during destruction (a peer asking for a notice late) are dropped
+// by the next call, at the latest the one in ~TComponent.
+void TComponent::release_links() {
   while (!free_notifies_.empty()) {
     TComponent* other = free_notifies_.back();
     free_notifies_.pop_back();
