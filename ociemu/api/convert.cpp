@@ -49,14 +49,14 @@ double cell_as_double(const Cell& cell) {
     case Cell::Integer: return static_cast<double>(cell.integer);
     case Cell::Real: return cell.real;
     case Cell::Text: return text_to_double(cell);
-    default: fail(932, "inconsistent datatypes: expected NUMBER got BINARY");
+    default: fail(932, {"NUMBER", "BINARY"});
   }
 }
 
 int64_t cell_as_integer(const Cell& cell) {
   if (cell.kind == Cell::Integer) return cell.integer;
   double value = std::round(cell_as_double(cell));
-  if (!(value >= -9.2e18 && value <= 9.2e18)) fail(1455, "converting column overflows integer datatype");
+  if (!(value >= -9.2e18 && value <= 9.2e18)) fail(1455);
   return static_cast<int64_t>(value);
 }
 
@@ -65,7 +65,7 @@ std::string number_text(const Cell& cell) {
     case Cell::Integer: return std::to_string(cell.integer);
     case Cell::Real: return real_text(cell.real);
     case Cell::Text: return std::string(cell.data, cell.size);
-    default: fail(932, "inconsistent datatypes: expected NUMBER got BINARY");
+    default: fail(932, {"NUMBER", "BINARY"});
   }
 }
 
@@ -75,7 +75,7 @@ void write_integer(int64_t value, void* buf, int32_t size, bool is_unsigned) {
     case 2: { int16_t v = static_cast<int16_t>(value); std::memcpy(buf, &v, 2); break; }
     case 4: { int32_t v = static_cast<int32_t>(value); std::memcpy(buf, &v, 4); break; }
     case 8: std::memcpy(buf, &value, 8); break;
-    default: fail(932, "inconsistent datatypes: integer buffer of " + std::to_string(size) + " bytes");
+    default: fail(932, {"an integer of 1, 2, 4 or 8 bytes", "a buffer of " + std::to_string(size) + " bytes"});
   }
   (void)is_unsigned;
 }
@@ -260,7 +260,7 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
       std::vector<ub1> bytes = encode_number(number_text(cell));
       auto* out = static_cast<ub1*>(buf);
       if (dty == SQLT_VNU) {
-        if (size < 22) fail(932, "inconsistent datatypes: NUMBER buffer too small");
+        if (size < 22) fail(932, {"NUMBER", "a buffer below 22 bytes"});
         out[0] = static_cast<ub1>(bytes.size());
         std::memcpy(out + 1, bytes.data(), bytes.size());
         return Placed{false, false, static_cast<uint32_t>(bytes.size() + 1), static_cast<uint32_t>(bytes.size() + 1)};
@@ -269,11 +269,11 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
     }
     case SQLT_DAT:
     case SQLT_ODT: {
-      if (cell.kind != Cell::Text) fail(932, "inconsistent datatypes: expected DATE got NUMBER");
+      if (cell.kind != Cell::Text) fail(932, {"DATE", "NUMBER"});
       ub1 date[7];
       if (!storage_to_oracle_date(std::string_view(cell.data, cell.size), date)) fail(1858);
       if (dty == SQLT_DAT) {
-        if (size < 7) fail(932, "inconsistent datatypes: DATE buffer too small");
+        if (size < 7) fail(932, {"DATE", "a buffer below 7 bytes"});
         std::memcpy(buf, date, 7);
         return Placed{false, false, 7, 7};
       }
@@ -287,7 +287,7 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
     }
     case SQLT_RDD: {
       auto* rowid = live<RowidDescriptor>(*static_cast<void**>(buf));
-      if (rowid == nullptr) fail(932, "inconsistent datatypes: no ROWID descriptor");
+      if (rowid == nullptr) fail(932, {"ROWID", "no descriptor"});
       rowid->text = render_text(cell, column, session);
       return Placed{false, false, static_cast<uint32_t>(sizeof(void*)), static_cast<uint32_t>(sizeof(void*))};
     }
@@ -296,7 +296,7 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
     case SQLT_TIMESTAMP_TZ:
     case SQLT_TIMESTAMP_LTZ: {
       DateTimeDescriptor* dt = live_datetime(*static_cast<void**>(buf));
-      if (dt == nullptr || cell.kind != Cell::Text) fail(932, "inconsistent datatypes: expected TIMESTAMP");
+      if (dt == nullptr || cell.kind != Cell::Text) fail(932, {"TIMESTAMP", "NUMBER"});
       storage_to_datetime(std::string_view(cell.data, cell.size), *dt);
       return Placed{false, false, static_cast<uint32_t>(sizeof(void*)), static_cast<uint32_t>(sizeof(void*))};
     }
@@ -350,7 +350,7 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
         case 2: { int16_t v; std::memcpy(&v, bytes, 2); value = v; break; }
         case 4: { int32_t v; std::memcpy(&v, bytes, 4); value = v; break; }
         case 8: std::memcpy(&value, bytes, 8); break;
-        default: fail(932, "inconsistent datatypes: integer of " + std::to_string(length) + " bytes");
+        default: fail(932, {"an integer of 1, 2, 4 or 8 bytes", "one of " + std::to_string(length) + " bytes"});
       }
       sqlite3_bind_int64(stmt, index, value);
       return;
@@ -362,7 +362,7 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
         case 2: { uint16_t v; std::memcpy(&v, bytes, 2); value = v; break; }
         case 4: { uint32_t v; std::memcpy(&v, bytes, 4); value = v; break; }
         case 8: std::memcpy(&value, bytes, 8); break;
-        default: fail(932, "inconsistent datatypes: integer of " + std::to_string(length) + " bytes");
+        default: fail(932, {"an integer of 1, 2, 4 or 8 bytes", "one of " + std::to_string(length) + " bytes"});
       }
       sqlite3_bind_int64(stmt, index, static_cast<int64_t>(value));
       return;
@@ -422,7 +422,7 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
     case SQLT_TIMESTAMP_TZ:
     case SQLT_TIMESTAMP_LTZ: {
       DateTimeDescriptor* dt = live_datetime(*reinterpret_cast<void* const*>(bytes));
-      if (dt == nullptr) fail(932, "inconsistent datatypes: no datetime descriptor");
+      if (dt == nullptr) fail(932, {"TIMESTAMP", "no descriptor"});
       std::string storage = datetime_to_storage(*dt);
       sqlite3_bind_text(stmt, index, storage.c_str(), static_cast<int>(storage.size()), SQLITE_TRANSIENT);
       return;
@@ -499,7 +499,7 @@ std::vector<ub1> encode_number(std::string_view decimal) {
   // Normalise to sign, significant digits and the count of digits before the point.
   std::string text(decimal);
   double check = std::strtod(text.c_str(), nullptr);
-  if (std::isinf(check)) fail(1426, "numeric overflow");
+  if (std::isinf(check)) fail(1426);
   bool negative = false;
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;

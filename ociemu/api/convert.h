@@ -48,7 +48,7 @@ struct Placed {
 };
 
 // Writes cell (of column type `column`) into buf of `size` bytes as external type dty.
-// Throws OracleFailure for impossible conversions (ORA-00932, ORA-01722).
+// Throws OracleException for impossible conversions (ORA-00932, ORA-01722).
 Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty, void* buf, int32_t size,
                    const sql::SessionContext& session);
 

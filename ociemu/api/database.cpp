@@ -143,12 +143,8 @@ std::shared_ptr<Database> open_database(const std::string& path) {
     // example can log on to a database it has just named.
     Connection setup(path);
     sql::SessionContext context;
-    try {
-      sql::install(setup.db(), &context);
-      sql::create_demo_schema(setup.db());
-    } catch (const sql::OracleException& e) {
-      throw from_dialect(e);
-    }
+    sql::install(setup.db(), &context);
+    sql::create_demo_schema(setup.db());
   }
   auto database = std::make_shared<Database>();
   database->path = path;
@@ -163,7 +159,8 @@ Connection::Connection(const std::string& path) {
     std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close_v2(db_);
     db_ = nullptr;
-    fail(12545, message_text(12545) + " (" + reason + ")");
+    // Oracle's text names no cause; the reason SQLite gave helps whoever reads it.
+    throw OracleException{{12545, message_text(12545) + " (" + reason + ")", 0}};
   }
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, static_cast<int>(lock_wait_limit().count()));
@@ -179,7 +176,7 @@ void Connection::exec(const char* sql) {
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) return;
   if ((rc & 0xff) == SQLITE_BUSY) fail(54);
-  throw from_dialect(sql::OracleException{sql::map_sqlite_error(db_, rc)});
+  throw OracleException{sql::map_sqlite_error(db_, rc)};
 }
 
 }  // namespace ociemu

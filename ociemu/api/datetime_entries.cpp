@@ -9,7 +9,7 @@ namespace {
 
 DateTimeDescriptor& datetime(const void* p) {
   DateTimeDescriptor* dt = live_datetime(p);
-  if (dt == nullptr) fail(1891, "Datetime/Interval internal error");
+  if (dt == nullptr) fail(1891);
   return *dt;
 }
 
@@ -99,7 +99,7 @@ sword OCIDateTimeToText(void* hndl, OCIError* errhp, const OCIDateTime* date, co
                         : dt.type() == OCI_DTYPE_DATE ? context_of(hndl).nls_date_format
                                                       : context_of(hndl).nls_timestamp_format;
     std::string text = sql::format_datetime(datetime_to_storage(dt), model);
-    if (!buf_size || !buf || text.size() > *buf_size) fail(1877, "string is too long for internal buffer");
+    if (!buf_size || !buf || text.size() > *buf_size) fail(1877);
     std::memcpy(buf, text.data(), text.size());
     *buf_size = static_cast<ub4>(text.size());
     return OCI_SUCCESS;

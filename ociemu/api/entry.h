@@ -27,16 +27,14 @@ sword guarded(const char* entry_name, ErrorHandle* errors, Body&& body) noexcept
       return OCI_ERROR;
     }
     return body();
-  } catch (const OracleFailure& failure) {
-    record_error(errors, failure.code, failure.message);
-  } catch (const sql::OracleException& e) {
+  } catch (const OracleException& e) {
     record_error(errors, e.error.code, e.error.message);
   } catch (const std::bad_alloc&) {
-    record_error(errors, 4030, "out of process memory");
+    record_error(errors, 4030, message_text(4030));
   } catch (const std::exception& e) {
-    record_error(errors, 600, std::string("internal error code, arguments: [ociemu], [") + e.what() + "]");
+    record_error(errors, 600, message_text(600, {"ociemu", e.what()}));
   } catch (...) {
-    record_error(errors, 600, "internal error code, arguments: [ociemu]");
+    record_error(errors, 600, message_text(600, {"ociemu"}));
   }
   return OCI_ERROR;
 }

@@ -10,20 +10,20 @@ namespace {
 
 template <class T>
 sword put(void* attributep, ub4* sizep, T value) {
-  if (attributep == nullptr) fail(24315, "illegal attribute type");
+  if (attributep == nullptr) fail(24315);
   std::memcpy(attributep, &value, sizeof value);
   if (sizep) *sizep = sizeof value;
   return OCI_SUCCESS;
 }
 
 sword put_text(void* attributep, ub4* sizep, const std::string& text) {
-  if (attributep == nullptr) fail(24315, "illegal attribute type");
+  if (attributep == nullptr) fail(24315);
   *static_cast<const OraText**>(attributep) = reinterpret_cast<const OraText*>(text.c_str());
   if (sizep) *sizep = static_cast<ub4>(text.size());
   return OCI_SUCCESS;
 }
 
-[[noreturn]] void unknown_attribute() { fail(24315, "illegal attribute type"); }
+[[noreturn]] void unknown_attribute() { fail(24315); }
 
 Handle* allocate(Environment& env, ub4 type) {
   switch (type) {
@@ -75,7 +75,7 @@ sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 at
     case OCI_ATTR_ENV: return put<void*>(attributep, sizep, s.env());
     case OCI_ATTR_ROWID: {
       auto* rowid = live<RowidDescriptor>(attributep);
-      if (rowid == nullptr) fail(24315, "illegal attribute type");
+      if (rowid == nullptr) fail(24315);
       rowid->text = s.rowid_text;
       if (sizep) *sizep = s.rowid_text.empty() ? 0 : static_cast<ub4>(sizeof(void*));
       return OCI_SUCCESS;
@@ -201,7 +201,7 @@ sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attr
         case OCI_ATTR_SESSION: svc->session = static_cast<Session*>(attributep); break;
         case OCI_ATTR_TRANS: svc->trans = attributep; break;
         case OCI_ATTR_STMTCACHESIZE:
-          if (!attributep) fail(24315, "illegal attribute type");
+          if (!attributep) fail(24315);
           std::memcpy(&svc->stmt_cache_size, attributep, sizeof(ub4));
           if (auto* session = live<Session>(svc->session)) {
             session->cache_enabled = svc->stmt_cache_size > 0;

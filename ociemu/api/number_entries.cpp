@@ -64,7 +64,7 @@ sword OCINumberToInt(OCIError* errhp, const OCINumber* number, uword rsl_length,
     long double value = std::round(std::strtold(load(number).c_str(), nullptr));
     long double low = rsl_flag == 2 ? -std::ldexp(1.0L, int(rsl_length * 8 - 1)) : 0;
     long double high = rsl_flag == 2 ? std::ldexp(1.0L, int(rsl_length * 8 - 1)) - 1 : std::ldexp(1.0L, int(rsl_length * 8)) - 1;
-    if (value < low || value > high) fail(1455, "converting column overflows integer datatype");
+    if (value < low || value > high) fail(1455);
     switch (rsl_length) {
       case 1: { int8_t v = static_cast<int8_t>(value); std::memcpy(rsl, &v, 1); break; }
       case 2: { int16_t v = static_cast<int16_t>(value); std::memcpy(rsl, &v, 2); break; }
@@ -122,7 +122,7 @@ sword OCINumberToText(OCIError* errhp, const OCINumber* number, const oratext*, 
   return guarded("OCINumberToText", errors_of(errhp), [&] {
     if (!number || !buf_size || !buf) fail(1722);
     std::string text = load(number);
-    if (text.size() > *buf_size) fail(22065, "number to text translation for the given format causes overflow");
+    if (text.size() > *buf_size) fail(22065);
     std::memcpy(buf, text.data(), text.size());
     *buf_size = static_cast<ub4>(text.size());
     return OCI_SUCCESS;

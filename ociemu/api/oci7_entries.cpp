@@ -31,6 +31,9 @@ struct Logon {
   ServiceContext* svc = nullptr;
   ErrorHandle* errors = nullptr;
   bool owns_env = true;
+  // The last error on the logon or its cursors, so that oerhms gives its full text.
+  int last_code = 0;
+  std::string last_text;
 };
 
 struct Cursor {
@@ -79,6 +82,14 @@ std::string text_arg(const OraText* text, sword length) {
   return length < 0 ? std::string(reinterpret_cast<const char*>(text)) : std::string(reinterpret_cast<const char*>(text), size_t(length));
 }
 
+void remember_error(const Cda_Def* area, const OracleError& error) {
+  const Cursor* cursor = find_cursor(area);
+  Logon* logon = find_logon(cursor ? cursor->lda : area);
+  if (logon == nullptr) return;
+  logon->last_code = error.code;
+  logon->last_text = full_message(error.code, error.message);
+}
+
 // Runs body for an area: the result is the Oracle error number, also left in rc.
 template <class Body>
 sword on_area(Cda_Def* area, ub1 function, Body&& body) noexcept {
@@ -87,12 +98,10 @@ sword on_area(Cda_Def* area, ub1 function, Body&& body) noexcept {
   int code = 0;
   try {
     code = body();
-  } catch (const OracleFailure& failure) {
-    code = failure.code;
-    area->peo = static_cast<ub2>(failure.parse_offset);
-  } catch (const sql::OracleException& e) {
+  } catch (const OracleException& e) {
     code = e.error.code;
     area->peo = static_cast<ub2>(e.error.parse_offset);
+    remember_error(area, e.error);
   } catch (...) {
     code = 600;
   }
@@ -217,9 +226,10 @@ sword ologof(Lda_Def* lda) {
   return result;
 }
 
-sword oerhms(Lda_Def*, sb2 rcode, OraText* buf, sword bufsiz) {
+sword oerhms(Lda_Def* lda, sb2 rcode, OraText* buf, sword bufsiz) {
   if (buf == nullptr || bufsiz <= 0) return 0;
-  std::string text = full_message(rcode, message_text(rcode));
+  const Logon* logon = find_logon(lda);
+  std::string text = logon && logon->last_code == rcode ? logon->last_text : full_message(rcode, message_text(rcode));
   size_t n = std::min<size_t>(text.size(), size_t(bufsiz) - 1);
   std::memcpy(buf, text.data(), n);
   buf[n] = 0;

@@ -90,8 +90,7 @@ int Session::begin(Server& server, const std::string& user, const std::string& p
 }
 
 std::string Session::warning_text(int warning) const {
-  if (warning == 28002)
-    return "the password will expire within " + std::to_string(grace_days) + " days";
+  if (warning == 28002) return message_text(warning, {std::to_string(grace_days)});
   return message_text(warning);
 }
 
@@ -157,7 +156,7 @@ void Session::savepoint(const std::string& name) {
 void Session::rollback_to(const std::string& name) {
   std::string text = "ROLLBACK TO SAVEPOINT \"" + upper(name) + "\"";
   if (!write_transaction || sqlite3_exec(connection->db(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-    fail(1086, "savepoint '" + upper(name) + "' never established in this session or is invalid");
+    fail(1086, {upper(name)});
   }
 }
 

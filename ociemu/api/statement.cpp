@@ -215,7 +215,7 @@ void Statement::fail_sqlite(int rc, bool at_prepare) {
   // Only a prepare failure points into the statement text.
   sql::OracleError error = at_prepare ? sql::map_sqlite_error(db, rc, text) : sql::map_sqlite_error(db, rc);
   parse_error_offset = static_cast<uint16_t>(error.parse_offset);
-  throw OracleFailure{error.code, error.message, error.parse_offset};
+  throw OracleException{std::move(error)};
 }
 
 void Statement::ensure_translated(Session& session) {
@@ -409,7 +409,7 @@ void Statement::lock_selected_rows(Session& session) {
 }
 
 sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offset) {
-  if (iters == 0) fail(24333, "zero iteration count");
+  if (iters == 0) fail(24333);
   // A row locked by another session's FOR UPDATE: undo, wait for its release, run again.
   for (;;) {
     bool transaction_was_empty = !session.write_transaction;
@@ -647,7 +647,7 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
   }
   if (std::none_of(defines_.begin(), defines_.end(), [](auto& d) { return d != nullptr; })) fail(24374);
   if (scrollable_) return scroll_fetch(errors, rows, orientation, offset);
-  if (orientation != OCI_FETCH_NEXT && orientation != 0) fail(24391, "invalid fetch operation");
+  if (orientation != OCI_FETCH_NEXT && orientation != 0) fail(24391);
   if (cursor_ == Cursor::Exhausted) fail(1002);
   uint32_t fetched = 0;
   bool truncated = false;
@@ -689,7 +689,7 @@ sword Statement::scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orien
     case OCI_FETCH_LAST: target = total; break;
     case OCI_FETCH_ABSOLUTE: target = offset; break;
     case OCI_FETCH_RELATIVE: target = current_position + offset; break;
-    default: fail(24391, "invalid fetch operation");
+    default: fail(24391);
   }
   if (target < 1 || target > total) {
     current_position = target < 1 ? 0 : total + 1;
@@ -727,7 +727,7 @@ std::string Statement::current_value_bytes(uint32_t position) {
 }
 
 Param* Statement::param(uint32_t position) {
-  if (position == 0 || position > columns_.size()) fail(24334, "no descriptor for this position");
+  if (position == 0 || position > columns_.size()) fail(24334);
   if (params_.size() < columns_.size()) params_.resize(columns_.size());
   auto& slot = params_[position - 1];
   if (!slot) slot = std::make_unique<Param>(env(), columns_[position - 1]);

@@ -209,7 +209,7 @@ sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, 
   auto* statement = live<Statement>(stmtp);
   if (!statement) return OCI_INVALID_HANDLE;
   return guarded("OCIStmtFetch", errors, [&] {
-    if (orientation != OCI_FETCH_NEXT && orientation != 0) fail(24391, "invalid fetch operation");
+    if (orientation != OCI_FETCH_NEXT && orientation != 0) fail(24391);
     return statement->fetch(errors, nrows, OCI_FETCH_NEXT, 0);
   });
 }

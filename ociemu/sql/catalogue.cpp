@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "ociemu/sql/errors.h"
 #include "ociemu/sql/sqlite_query.h"
 
 namespace ociemu::sql {
@@ -119,7 +120,7 @@ namespace {
 std::optional<SchemaObject> follow_synonyms(sqlite3* db, std::optional<SchemaObject> object) {
   // A chain longer than this is a loop (Oracle: ORA-01775).
   for (int hops = 0; object && object->type == "SYNONYM"; ++hops) {
-    if (hops > 16) throw OracleException{{1775, "looping chain of synonyms", 0}};
+    if (hops > 16) throw_oracle(1775);
     Query query(db, "SELECT TABLE_OWNER, TABLE_NAME FROM \"OCIEMU$SYNONYMS\" WHERE OWNER = ?1 AND NAME = ?2");
     query.bind(1, object->owner).bind(2, object->name);
     if (!query.step()) return std::nullopt;

@@ -54,7 +54,7 @@ std::vector<Element> split_model(std::string_view model) {
   while (pos < model.size()) {
     if (model[pos] == '"') {
       size_t end = model.find('"', pos + 1);
-      if (end == std::string_view::npos) throw_oracle(1821, "date format not recognized");
+      if (end == std::string_view::npos) throw_oracle(1821);
       elements.push_back({"", std::string(model.substr(pos + 1, end - pos - 1))});
       pos = end + 1;
       continue;
@@ -72,7 +72,7 @@ std::vector<Element> split_model(std::string_view model) {
     }
     if (matched) continue;
     char c = model[pos];
-    if (std::isalnum(static_cast<unsigned char>(c))) throw_oracle(1821, "date format not recognized");
+    if (std::isalnum(static_cast<unsigned char>(c))) throw_oracle(1821);
     elements.push_back({"", std::string(1, c)});
     ++pos;
   }
@@ -159,9 +159,9 @@ class DateReader {
       read_element(e, value, now, pm, twelve_hour);
     }
     skip_blanks();
-    if (pos_ < text_.size()) throw_oracle(1830, "date format picture ends before converting entire input string");
+    if (pos_ < text_.size()) throw_oracle(1830);
     if (twelve_hour) {
-      if (value.hour < 1 || value.hour > 12) throw_oracle(1849, "hour must be between 1 and 12");
+      if (value.hour < 1 || value.hour > 12) throw_oracle(1849);
       value.hour = value.hour % 12 + (pm ? 12 : 0);
     }
     check_ranges(value);
@@ -180,7 +180,7 @@ class DateReader {
                                   std::isspace(static_cast<unsigned char>(text_[pos_])))) {
         ++pos_;
       } else if (!std::ispunct(static_cast<unsigned char>(c)) && !std::isspace(static_cast<unsigned char>(c))) {
-        throw_oracle(1861, "literal does not match format string");
+        throw_oracle(1861);
       }
     }
   }
@@ -193,7 +193,7 @@ class DateReader {
     long long value = 0;
     while (pos_ < text_.size() && pos_ - start < max_digits && std::isdigit(static_cast<unsigned char>(text_[pos_])))
       value = value * 10 + (text_[pos_++] - '0');
-    if (pos_ == start) throw_oracle(1858, "a non-numeric character was found where a numeric was expected");
+    if (pos_ == start) throw_oracle(1858);
     return static_cast<int>(negative ? -value : value);
   }
 
@@ -202,7 +202,7 @@ class DateReader {
   }
 
   template <size_t N>
-  int read_name(const std::array<std::string_view, N>& names, size_t abbreviation, int error, const char* message) {
+  int read_name(const std::array<std::string_view, N>& names, size_t abbreviation, int error) {
     skip_separators();
     for (size_t i = 0; i < N; ++i) {
       for (size_t length : {names[i].size(), abbreviation}) {
@@ -216,7 +216,7 @@ class DateReader {
         }
       }
     }
-    throw_oracle(error, message);
+    throw_oracle(error);
   }
 
   bool read_word(std::string_view first, std::string_view second) {
@@ -231,7 +231,7 @@ class DateReader {
         return word == second;
       }
     }
-    throw_oracle(1855, "AM/A.M. or PM/P.M. required");
+    throw_oracle(1855);
   }
 
   static int two_digit_year(int yy, const DateTimeValue& now, bool rr) {
@@ -259,13 +259,13 @@ class DateReader {
       v.year = now.year / 10 * 10 + read_number(1);
     } else if (n == "MM") {
       v.month = read_number(2);
-      if (v.month < 1 || v.month > 12) throw_oracle(1843, "not a valid month");
+      if (v.month < 1 || v.month > 12) throw_oracle(1843);
     } else if (n == "MON" || n == "MONTH") {
-      v.month = read_name(kMonths, 3, 1843, "not a valid month");
+      v.month = read_name(kMonths, 3, 1843);
     } else if (n == "DD") {
       v.day = read_number(2);
     } else if (n == "DY" || n == "DAY") {
-      read_name(kDays, 3, 1846, "not a valid day of the week");
+      read_name(kDays, 3, 1846);
     } else if (n == "DDD") {
       int day_of_year = read_number(3);
       DateTimeValue first;
@@ -280,16 +280,16 @@ class DateReader {
       v.day = date.day;
     } else if (n == "HH24") {
       v.hour = read_number(2);
-      if (v.hour > 23) throw_oracle(1850, "hour must be between 0 and 23");
+      if (v.hour > 23) throw_oracle(1850);
     } else if (n == "HH" || n == "HH12") {
       v.hour = read_number(2);
       twelve_hour = true;
     } else if (n == "MI") {
       v.minute = read_number(2);
-      if (v.minute > 59) throw_oracle(1851, "minutes must be between 0 and 59");
+      if (v.minute > 59) throw_oracle(1851);
     } else if (n == "SS") {
       v.second = read_number(2);
-      if (v.second > 59) throw_oracle(1852, "seconds must be between 0 and 59");
+      if (v.second > 59) throw_oracle(1852);
     } else if (n == "SSSSS") {
       int seconds = read_number(5);
       v.hour = seconds / 3600;
@@ -322,9 +322,9 @@ class DateReader {
 
   static void check_ranges(const DateTimeValue& v) {
     if (v.year == 0 || v.year < -4712 || v.year > 9999)
-      throw_oracle(1841, "(full) year must be between -4713 and +9999, and not be 0");
+      throw_oracle(1841);
     if (v.day < 1 || v.day > days_in_month(v.year, v.month))
-      throw_oracle(1847, "day of month must be between 1 and last day of month");
+      throw_oracle(1847);
   }
 
   std::string_view text_;
@@ -335,7 +335,7 @@ class DateReader {
 
 std::string format_datetime(std::string_view storage_text, std::string_view format_model) {
   std::optional<DateTimeValue> value = parse_storage(storage_text);
-  if (!value) throw_oracle(1858, "a non-numeric character was found where a numeric was expected");
+  if (!value) throw_oracle(1858);
   std::string text;
   bool fill_mode = false;
   for (const Element& element : split_model(format_model)) {

@@ -14,7 +14,6 @@
 namespace ociemu::sql {
 namespace {
 
-constexpr std::string_view kInvalidDatatype = "invalid datatype";
 
 struct PendingConstraint {
   Constraint constraint;
@@ -26,11 +25,11 @@ struct PendingConstraint {
 
 std::string size_suffix(const Translator& t, int& i, const char* name, bool required, int default_size) {
   if (!t.token(i).is_op("(")) {
-    if (required) t.fail(906, "missing left parenthesis", i);
+    if (required) t.fail(906, i);
     return default_size > 0 ? std::string(name) + "(" + std::to_string(default_size) + ")" : name;
   }
   int close = t.matching(i);
-  if (t.token(i + 1).kind != TokenKind::Number) t.fail(910, "specified length too long for its datatype", i + 1);
+  if (t.token(i + 1).kind != TokenKind::Number) t.fail(910, i + 1);
   std::string size = t.token(i + 1).text;
   std::string semantics;
   if (t.word_at(i + 2, "CHAR")) semantics = " CHAR";
@@ -50,7 +49,7 @@ std::string number_suffix(const Translator& t, int& i, const char* name) {
 // Reads an Oracle column type at i; returns the normalised declaration.
 std::string read_type(const Translator& t, int& i) {
   const Token& word = t.token(i);
-  if (word.kind != TokenKind::Word) t.fail(902, std::string(kInvalidDatatype), i);
+  if (word.kind != TokenKind::Word) t.fail(902, i);
   const std::string name = word.text;
   ++i;
   if (name == "VARCHAR2" || name == "VARCHAR") return size_suffix(t, i, "VARCHAR2", true, 0);
@@ -95,21 +94,21 @@ std::string read_type(const Translator& t, int& i) {
     if (t.word_at(i, "YEAR")) {
       ++i;
       std::string declared = number_suffix(t, i, "INTERVAL YEAR");
-      if (!t.word_at(i, "TO") || !t.word_at(i + 1, "MONTH")) t.fail(902, std::string(kInvalidDatatype), i);
+      if (!t.word_at(i, "TO") || !t.word_at(i + 1, "MONTH")) t.fail(902, i);
       i += 2;
       return (declared == "INTERVAL YEAR" ? "INTERVAL YEAR(2)" : declared) + " TO MONTH";
     }
     if (t.word_at(i, "DAY")) {
       ++i;
       std::string declared = number_suffix(t, i, "INTERVAL DAY");
-      if (!t.word_at(i, "TO") || !t.word_at(i + 1, "SECOND")) t.fail(902, std::string(kInvalidDatatype), i);
+      if (!t.word_at(i, "TO") || !t.word_at(i + 1, "SECOND")) t.fail(902, i);
       i += 2;
       std::string seconds = number_suffix(t, i, "SECOND");
       return (declared == "INTERVAL DAY" ? "INTERVAL DAY(2)" : declared) + " TO " +
              (seconds == "SECOND" ? "SECOND(6)" : seconds);
     }
   }
-  t.fail(902, std::string(kInvalidDatatype), i - 1);
+  t.fail(902, i - 1);
 }
 
 bool is_constraint_start(const Translator& t, int i) {
@@ -135,7 +134,7 @@ int skip_constraint_state(const Translator& t, int i, int end) {
 }
 
 std::vector<std::string> read_column_list(const Translator& t, int& i) {
-  if (!t.token(i).is_op("(")) t.fail(906, "missing left parenthesis", i);
+  if (!t.token(i).is_op("(")) t.fail(906, i);
   int close = t.matching(i);
   std::vector<std::string> columns;
   for (int j = i + 1; j < close; ++j) {
@@ -160,7 +159,7 @@ int read_constraint(const Translator& t, int i, int end, const std::string& colu
     c.columns = column.empty() ? read_column_list(t, i) : std::vector<std::string>{column};
   } else if (t.word_at(i, "CHECK")) {
     ++i;
-    if (!t.token(i).is_op("(")) t.fail(906, "missing left parenthesis", i);
+    if (!t.token(i).is_op("(")) t.fail(906, i);
     c.type = 'C';
     pending.condition_begin = i + 1;
     pending.condition_end = t.matching(i);
@@ -177,13 +176,13 @@ int read_constraint(const Translator& t, int i, int end, const std::string& colu
   } else if (t.word_at(i, "FOREIGN") || t.word_at(i, "REFERENCES")) {
     c.type = 'R';
     if (t.word_at(i, "FOREIGN")) {
-      if (!t.word_at(i + 1, "KEY")) t.fail(905, "missing keyword", i + 1);
+      if (!t.word_at(i + 1, "KEY")) t.fail(905, i + 1);
       i += 2;
       c.columns = read_column_list(t, i);
     } else {
       c.columns = {column};
     }
-    if (!t.word_at(i, "REFERENCES")) t.fail(905, "missing keyword", i);
+    if (!t.word_at(i, "REFERENCES")) t.fail(905, i);
     pending.reference_index = ++i;
     i = t.read_object_name(i, pending.referenced_owner, pending.referenced_table);
     if (t.token(i).is_op("(")) pending.referenced_columns = read_column_list(t, i);
@@ -196,11 +195,11 @@ int read_constraint(const Translator& t, int i, int end, const std::string& colu
         c.delete_rule = "SET NULL";
         i += 4;
       } else {
-        t.fail(905, "missing keyword", i + 2);
+        t.fail(905, i + 2);
       }
     }
   } else {
-    t.fail(907, "missing right parenthesis", i);
+    t.fail(907, i);
   }
   return skip_constraint_state(t, i, end);
 }
@@ -238,7 +237,7 @@ class TableBuilder {
         i = read_column(i, end);
       }
       if (i < end) {
-        if (!t_.token(i).is_op(",")) t_.fail(907, "missing right parenthesis", i);
+        if (!t_.token(i).is_op(",")) t_.fail(907, i);
         ++i;
       }
     }
@@ -249,7 +248,7 @@ class TableBuilder {
     int name_index = i;
     column.name = t_.identifier(i++);
     for (const auto& other : columns_) {
-      if (other.name == column.name) t_.fail(957, "duplicate column name", name_index);
+      if (other.name == column.name) t_.fail(957, name_index);
     }
     column.declared_type = read_type(t_, i);
     while (i < end && !t_.token(i).is_op(",")) {
@@ -305,15 +304,15 @@ class TableBuilder {
     } else {
       c.name = name;
       for (const auto& other : constraints_) {
-        if (other.constraint.name == name) t_.fail(2264, "name already used by an existing constraint", 0);
+        if (other.constraint.name == name) t_.fail(2264, 0);
       }
-      if (find_constraint(t_.db_, owner_, name)) t_.fail(2264, "name already used by an existing constraint", 0);
+      if (find_constraint(t_.db_, owner_, name)) t_.fail(2264, 0);
     }
     if (c.type == 'P') {
       for (const auto& other : constraints_) {
-        if (other.constraint.type == 'P') t_.fail(2260, "table can have only one primary key", 0);
+        if (other.constraint.type == 'P') t_.fail(2260, 0);
       }
-      if (existing_primary_key_) t_.fail(2260, "table can have only one primary key", 0);
+      if (existing_primary_key_) t_.fail(2260, 0);
     }
     constraints_.push_back(std::move(pending));
   }
@@ -398,7 +397,7 @@ class TableBuilder {
       for (const auto& other : table_constraints(t_.db_, owner_, table_)) keys.push_back(other);
     } else {
       SchemaObject parent = t_.resolve_table(pending.reference_index, pending.referenced_owner, pending.referenced_table);
-      if (parent.type != "TABLE") t_.fail(942, std::string(kTableDoesNotExist), pending.reference_index);
+      if (parent.type != "TABLE") t_.fail(942, pending.reference_index);
       parent_owner = parent.owner;
       parent_table = parent.name;
       keys = table_constraints(t_.db_, parent_owner, parent_table);
@@ -412,7 +411,7 @@ class TableBuilder {
       }
     }
     if (!key || key->columns.size() != c.columns.size())
-      t_.fail(2270, "no matching unique or primary key for this column-list", pending.reference_index);
+      t_.fail(2270, pending.reference_index);
     c.referenced_owner = key->owner;
     c.referenced_name = key->name;
     for (auto& trigger : foreign_key_triggers(c, sqlite_name(), parent_owner + "." + parent_table, key->columns))
@@ -421,7 +420,7 @@ class TableBuilder {
 
   void add_not_null_triggers(const Constraint& key, std::vector<std::string>& out) const {
     for (const auto& column : key.columns) {
-      std::string message = ora_text(1400, "cannot insert NULL into (\"" + owner_ + "\".\"" + table_ + "\".\"" + column + "\")");
+      std::string message = full_message(1400, message_text(1400, {in_quotes(owner_) + "." + in_quotes(table_) + "." + in_quotes(column)}));
       for (const char* event : {"INSERT", "UPDATE"}) {
         out.push_back("CREATE TRIGGER " + quote_name(owner_ + "." + key.name + "#" + column + "#" + event) +
                       " BEFORE " + event + " ON " + quote_name(sqlite_name()) + " FOR EACH ROW WHEN NEW." +
@@ -461,17 +460,17 @@ namespace {
 
 std::string new_object_owner(Translator& t, const std::string& owner, int index) {
   std::string result = owner.empty() ? default_schema(t.session_) : owner;
-  if (!user_exists(t.db_, result)) t.fail(1918, "user '" + result + "' does not exist", index);
+  if (!user_exists(t.db_, result)) t.fail(1918, {result}, index);
   return result;
 }
 
 void require_new_name(Translator& t, const std::string& owner, const std::string& name, int index) {
-  if (find_object(t.db_, owner, name)) t.fail(955, std::string(kNameAlreadyUsed), index);
+  if (find_object(t.db_, owner, name)) t.fail(955, index);
 }
 
 std::string password_text(const Translator& t, int index) {
   const Token& password = t.token(index);
-  if (password.kind == TokenKind::End) t.fail(988, "missing or invalid password(s)", index);
+  if (password.kind == TokenKind::End) t.fail(988, index);
   // Passwords are case-sensitive: an unquoted one keeps its spelling.
   if (password.kind == TokenKind::QuotedName) return password.text;
   return std::string(t.sql_.substr(static_cast<size_t>(password.offset), static_cast<size_t>(password.length)));
@@ -497,7 +496,7 @@ void Translator::translate_other_ddl(int function_code) {
     std::string owner, name;
     int i = read_object_name(1, owner, name);
     SchemaObject object = resolve_table(1, owner, name);
-    if (!word_at(i, "TO")) fail(946, "missing TO keyword", i);
+    if (!word_at(i, "TO")) fail(946, i);
     std::string new_name = identifier(i + 1);
     require_new_name(*this, object.owner, new_name, i + 1);
     rename_table_sql(object, new_name, out_.sqlite_sql);
@@ -526,8 +525,8 @@ void Translator::translate_create() {
   if (kind == "USER") {
     out_.sql_function_code = 19;
     name = identifier(i);
-    if (user_exists(db_, name)) fail(1920, "user name '" + name + "' conflicts with another user or role name", i);
-    if (!word_at(i + 1, "IDENTIFIED") || !word_at(i + 2, "BY")) fail(1935, "missing user or role name", i + 1);
+    if (user_exists(db_, name)) fail(1920, {name}, i);
+    if (!word_at(i + 1, "IDENTIFIED") || !word_at(i + 2, "BY")) fail(1935, i + 1);
     std::string text = password_text(*this, i + 3);
     bool expired = false;
     for (int j = i + 4; j < end_index(); ++j) expired = expired || (word_at(j, "PASSWORD") && word_at(j + 1, "EXPIRE"));
@@ -538,7 +537,7 @@ void Translator::translate_create() {
   if (kind == "DIRECTORY") {
     out_.sql_function_code = 157;
     name = identifier(i);
-    if (!word_at(i + 1, "AS") || token(i + 2).kind != TokenKind::String) fail(905, "missing keyword", i + 1);
+    if (!word_at(i + 1, "AS") || token(i + 2).kind != TokenKind::String) fail(905, i + 1);
     out_.sqlite_sql.push_back(std::string(or_replace ? "INSERT OR REPLACE" : "INSERT") +
                               " INTO \"OCIEMU$DIRECTORIES\" VALUES (" + quote_literal(name) + ", " +
                               quote_literal(token(i + 2).text) + ")");
@@ -556,7 +555,7 @@ void Translator::translate_create() {
     auto number = [&](int at) {
       bool negative = token(at).is_op("-");
       const Token& value = token(negative ? at + 1 : at);
-      if (value.kind != TokenKind::Number) fail(2283, "cannot alter starting sequence number", at);
+      if (value.kind != TokenKind::Number) fail(2283, at);
       long long parsed = std::strtoll(value.text.c_str(), nullptr, 10);
       if (value.text.size() > 18) parsed = negative ? LLONG_MAX : LLONG_MAX;
       return std::pair<int64_t, int>{negative ? -parsed : parsed, negative ? at + 2 : at + 1};
@@ -564,7 +563,7 @@ void Translator::translate_create() {
     while (i < end_index()) {
       if (word_at(i, "INCREMENT") && word_at(i + 1, "BY")) {
         std::tie(increment, i) = number(i + 2);
-        if (increment == 0) fail(4002, "INCREMENT must be a non-zero integer", i - 1);
+        if (increment == 0) fail(4002, i - 1);
       } else if (word_at(i, "START") && word_at(i + 1, "WITH")) {
         std::tie(start, i) = number(i + 2);
         has_start = true;
@@ -583,15 +582,15 @@ void Translator::translate_create() {
                  word_at(i, "NOMINVALUE") || word_at(i, "NOMAXVALUE") || word_at(i, "NOKEEP") || word_at(i, "NOSCALE")) {
         ++i;
       } else {
-        fail(933, std::string(kNotProperlyEnded), i);
+        fail(933, i);
       }
     }
     if (!has_min) minimum = increment > 0 ? 1 : LLONG_MIN + 1;
     if (!has_max) maximum = increment > 0 ? LLONG_MAX : -1;
     if (!has_start) start = increment > 0 ? minimum : maximum;
-    if (minimum >= maximum) fail(4004, "MINVALUE must be less than MAXVALUE", 0);
-    if (start < minimum) fail(4006, "START WITH cannot be less than MINVALUE", 0);
-    if (start > maximum) fail(4008, "START WITH cannot be more than MAXVALUE", 0);
+    if (minimum >= maximum) fail(4004, 0);
+    if (start < minimum) fail(4006, 0);
+    if (start > maximum) fail(4008, 0);
     out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SEQUENCES\" VALUES (" + quote_literal(owner) + ", " +
                               quote_literal(name) + ", " + std::to_string(minimum) + ", " + std::to_string(maximum) +
                               ", " + std::to_string(increment) + ", " + (cycle ? "'Y'" : "'N'") + ", " +
@@ -605,16 +604,16 @@ void Translator::translate_create() {
     i = read_object_name(i, owner, name);
     owner = is_public ? std::string(kPublic) : new_object_owner(*this, owner, name_index);
     if (auto existing = find_object(db_, owner, name)) {
-      if (!or_replace || existing->type != "SYNONYM") fail(955, std::string(kNameAlreadyUsed), name_index);
+      if (!or_replace || existing->type != "SYNONYM") fail(955, name_index);
       out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$SYNONYMS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
                                 quote_literal(name));
       out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
                                 quote_literal(name));
     }
-    if (!word_at(i, "FOR")) fail(905, "missing keyword", i);
+    if (!word_at(i, "FOR")) fail(905, i);
     std::string target_owner, target;
     i = read_object_name(i + 1, target_owner, target);
-    if (token(i).is_op("@")) fail(2019, "connection description for remote database not found", i);
+    if (token(i).is_op("@")) fail(2019, i);
     if (i != end_index()) fail_not_ended(i);
     if (target_owner.empty()) target_owner = default_schema(session_);
     out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SYNONYMS\" VALUES (" + quote_literal(owner) + ", " +
@@ -629,7 +628,7 @@ void Translator::translate_create() {
     owner = new_object_owner(*this, owner, name_index);
     std::string sqlite = quote_name(owner + "." + name);
     if (auto existing = find_object(db_, owner, name)) {
-      if (!or_replace || existing->type != "VIEW") fail(955, std::string(kNameAlreadyUsed), name_index);
+      if (!or_replace || existing->type != "VIEW") fail(955, name_index);
       out_.sqlite_sql.push_back("DROP VIEW " + sqlite);
       out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
                                 quote_literal(name));
@@ -659,17 +658,17 @@ void Translator::translate_create() {
     out_.sql_function_code = 20;
     int name_index = i;
     i = read_object_name(i, owner, name);
-    if (!word_at(i, "ON")) fail(969, "missing ON keyword", i);
+    if (!word_at(i, "ON")) fail(969, i);
     std::string table_owner, table_name;
     int table_index = i + 1;
     i = read_object_name(i + 1, table_owner, table_name);
     SchemaObject table = resolve_table(table_index, table_owner, table_name);
-    if (table.type != "TABLE") fail(942, std::string(kTableDoesNotExist), table_index);
+    if (table.type != "TABLE") fail(942, table_index);
     if (owner.empty()) owner = table.owner;
     Query existing(db_, "SELECT 1 FROM \"OCIEMU$INDEXES\" WHERE OWNER = ?1 AND NAME = ?2");
     existing.bind(1, owner).bind(2, name);
-    if (existing.step()) fail(955, std::string(kNameAlreadyUsed), name_index);
-    if (!token(i).is_op("(")) fail(906, "missing left parenthesis", i);
+    if (existing.step()) fail(955, name_index);
+    if (!token(i).is_op("(")) fail(906, i);
     int close = matching(i);
     std::vector<std::string> columns;
     bool plain = true;
@@ -723,7 +722,7 @@ void Translator::translate_create() {
       std::string definition = "CREATE TABLE " + quote_name(owner + "." + name) + " (";
       int count = sqlite3_column_count(statement);
       if (!column_names.empty() && static_cast<int>(column_names.size()) != count)
-        fail(1730, "invalid number of column names specified", as);
+        fail(1730, as);
       for (int c = 0; c < count; ++c) {
         const char* declared = sqlite3_column_decltype(statement, c);
         std::optional<OracleType> hint = c < static_cast<int>(hints.size()) ? hints[static_cast<size_t>(c)] : std::nullopt;
@@ -753,7 +752,7 @@ void Translator::translate_create() {
     out_.kind = StatementKind::OtherDdl;
     return;
   }
-  fail(901, "invalid CREATE command", 1);
+  fail(901, 1);
 }
 
 // ---- DROP ---------------------------------------------------------------------------------
@@ -776,7 +775,7 @@ void drop_table_sql(sqlite3* db, const SchemaObject& table, bool cascade, const 
                     std::vector<std::string>& out) {
   for (const Constraint& foreign : referencing_constraints(db, table.owner, table.name)) {
     if (foreign.owner == table.owner && foreign.table == table.name) continue;
-    if (!cascade) t.fail(2449, "unique/primary keys in table referenced by foreign keys", index);
+    if (!cascade) t.fail(2449, index);
     drop_constraint_sql(foreign, out);
   }
   for (const Constraint& own : table_constraints(db, table.owner, table.name)) {
@@ -820,12 +819,12 @@ void Translator::translate_drop() {
   if (kind == "USER") {
     out_.sql_function_code = 11;
     name = identifier(i);
-    if (!user_exists(db_, name)) fail(1918, "user '" + name + "' does not exist", i);
+    if (!user_exists(db_, name)) fail(1918, {name}, i);
     bool cascade = word_at(i + 1, "CASCADE");
     Query objects(db_, "SELECT NAME, TYPE, OBJECT_ID FROM \"OCIEMU$OBJECTS\" WHERE OWNER = ?1 ORDER BY TYPE = 'TABLE'");
     objects.bind(1, name);
     while (objects.step()) {
-      if (!cascade) fail(1922, "CASCADE must be specified to drop '" + name + "'", i);
+      if (!cascade) fail(1922, {name}, i);
       drop_object_sql(db_, SchemaObject{name, objects.text(0), objects.text(1), objects.integer(2)}, true, *this, i,
                       out_.sqlite_sql);
     }
@@ -843,7 +842,7 @@ void Translator::translate_drop() {
     if (owner.empty()) owner = default_schema(session_);
     Query index(db_, "SELECT 1 FROM \"OCIEMU$INDEXES\" WHERE OWNER = ?1 AND NAME = ?2");
     index.bind(1, owner).bind(2, name);
-    if (!index.step()) fail(1418, "specified index does not exist", name_index);
+    if (!index.step()) fail(1418, name_index);
     out_.sqlite_sql.push_back("DROP INDEX " + quote_name(owner + "." + name));
     out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$INDEXES\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
                               quote_literal(name));
@@ -855,7 +854,7 @@ void Translator::translate_drop() {
       out_.kind = StatementKind::OtherDdl;
       return;
     }
-    fail(950, "invalid DROP option", 1);
+    fail(950, 1);
   }
   out_.sql_function_code = kind == "TABLE" ? 8 : kind == "VIEW" ? 7 : kind == "SEQUENCE" ? 16 : 31;
   i = read_object_name(i, owner, name);
@@ -863,12 +862,10 @@ void Translator::translate_drop() {
   if (owner.empty()) owner = default_schema(session_);
   auto object = find_object(db_, owner, name);
   if (!object || object->type != kind) {
-    if (kind == "SEQUENCE") fail(2289, std::string(kSequenceDoesNotExist), name_index);
+    if (kind == "SEQUENCE") fail(2289, name_index);
     if (kind == "SYNONYM")
-      fail(is_public ? 1432 : 1434,
-           is_public ? "public synonym to be dropped does not exist" : "private synonym to be dropped does not exist",
-           name_index);
-    fail(942, std::string(kTableDoesNotExist), name_index);
+      fail(is_public ? 1432 : 1434, name_index);
+    fail(942, name_index);
   }
   bool cascade = word_at(i, "CASCADE");
   drop_object_sql(db_, *object, cascade, *this, name_index, out_.sqlite_sql);
@@ -884,12 +881,12 @@ void alter_session(Translator& t) {
     return;  // ALTER SESSION ENABLE/DISABLE/CLOSE ...: accepted
   }
   ++i;
-  if (i >= t.end_index()) t.fail(922, "missing or invalid option", i);
+  if (i >= t.end_index()) t.fail(922, i);
   while (i < t.end_index()) {
     std::string parameter = t.identifier(i);
-    if (!t.token(i + 1).is_op("=")) t.fail(922, "missing or invalid option", i + 1);
+    if (!t.token(i + 1).is_op("=")) t.fail(922, i + 1);
     const Token& value = t.token(i + 2);
-    if (value.kind == TokenKind::End) t.fail(922, "missing or invalid option", i + 2);
+    if (value.kind == TokenKind::End) t.fail(922, i + 2);
     if (parameter == "NLS_DATE_FORMAT") {
       format_datetime("2000-01-01 00:00:00", value.text);  // rejects an unknown model now
       t.session_.nls_date_format = value.text;
@@ -897,7 +894,7 @@ void alter_session(Translator& t) {
       format_datetime("2000-01-01 00:00:00.000000000", value.text);
       t.session_.nls_timestamp_format = value.text;
     } else if (parameter == "CURRENT_SCHEMA") {
-      if (!user_exists(t.db_, value.text)) t.fail(1435, "user does not exist", i + 2);
+      if (!user_exists(t.db_, value.text)) t.fail(1435, i + 2);
       t.session_.current_schema = value.text;
     }
     i += 3;
@@ -907,7 +904,7 @@ void alter_session(Translator& t) {
 void alter_user(Translator& t) {
   int i = 2;
   std::string name = t.identifier(i);
-  if (!user_exists(t.db_, name)) t.fail(1918, "user '" + name + "' does not exist", i);
+  if (!user_exists(t.db_, name)) t.fail(1918, {name}, i);
   const std::string where = " WHERE NAME = " + quote_literal(name);
   for (i = 3; i < t.end_index();) {
     if (t.word_at(i, "IDENTIFIED") && t.word_at(i + 1, "BY")) {
@@ -959,7 +956,7 @@ void Translator::translate_alter() {
     std::string owner, name;
     int i = read_object_name(2, owner, name);
     auto sequence = resolve_object(db_, session_, owner, name);
-    if (!sequence || sequence->type != "SEQUENCE") fail(2289, std::string(kSequenceDoesNotExist), 2);
+    if (!sequence || sequence->type != "SEQUENCE") fail(2289, 2);
     const std::string where =
         " WHERE OWNER = " + quote_literal(sequence->owner) + " AND NAME = " + quote_literal(sequence->name);
     for (; i < end_index(); ++i) {
@@ -983,12 +980,12 @@ void Translator::translate_alter() {
     }
     return;
   }
-  if (!word_at(1, "TABLE")) fail(940, "invalid ALTER command", 1);
+  if (!word_at(1, "TABLE")) fail(940, 1);
   out_.sql_function_code = 26;
   std::string owner, name;
   int i = read_object_name(2, owner, name);
   SchemaObject table = resolve_table(2, owner, name);
-  if (table.type != "TABLE") fail(942, std::string(kTableDoesNotExist), 2);
+  if (table.type != "TABLE") fail(942, 2);
   const std::string sqlite = quote_name(table.sqlite_name());
   const std::string key = " WHERE OWNER = " + quote_literal(table.owner) + " AND TABLE_NAME = " + quote_literal(table.name);
   if (word_at(i, "ADD")) {
@@ -1011,11 +1008,11 @@ void Translator::translate_alter() {
     std::string constraint_name = identifier(i + 2);
     auto constraint = find_constraint(db_, table.owner, constraint_name);
     if (!constraint || constraint->table != table.name)
-      fail(2443, "Cannot drop constraint  - nonexistent constraint", i + 2);
+      fail(2443, i + 2);
     if ((constraint->type == 'P' || constraint->type == 'U')) {
       Query index(db_, "SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name = ?1");
       index.bind(1, table.owner + "." + constraint_name);
-      if (!index.step()) fail(3001, "unimplemented feature", i);
+      if (!index.step()) fail(3001, i);
       out_.sqlite_sql.push_back("DROP INDEX " + quote_name(table.owner + "." + constraint_name));
     }
     drop_constraint_sql(*constraint, out_.sqlite_sql);
@@ -1029,7 +1026,7 @@ void Translator::translate_alter() {
     } else if (token(j).is_op("(")) {
       columns = read_column_list(*this, j);
     } else {
-      fail(905, "missing keyword", j);
+      fail(905, j);
     }
     for (const auto& column : columns) {
       out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " DROP COLUMN " + quote_name(column));
@@ -1039,7 +1036,7 @@ void Translator::translate_alter() {
   }
   if (word_at(i, "RENAME") && word_at(i + 1, "COLUMN")) {
     std::string from = identifier(i + 2);
-    if (!word_at(i + 3, "TO")) fail(946, "missing TO keyword", i + 3);
+    if (!word_at(i + 3, "TO")) fail(946, i + 3);
     std::string to = identifier(i + 4);
     out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " RENAME COLUMN " + quote_name(from) + " TO " + quote_name(to));
     out_.sqlite_sql.push_back("UPDATE \"OCIEMU$COLUMNS\" SET COLUMN_NAME = " + quote_literal(to) + key +
@@ -1055,20 +1052,20 @@ void Translator::translate_alter() {
   if (word_at(i, "ENABLE") || word_at(i, "DISABLE") || word_at(i, "MOVE") || word_at(i, "LOGGING") ||
       word_at(i, "NOLOGGING") || word_at(i, "CACHE") || word_at(i, "NOCACHE"))
     return;
-  fail(3001, "unimplemented feature", i);
+  fail(3001, i);
 }
 
 void Translator::translate_truncate() {
   out_.kind = StatementKind::OtherDdl;
   out_.sql_function_code = 85;
   out_.statement_type = 0;
-  if (!word_at(1, "TABLE")) fail(3292, "Must specify a table to truncate", 1);
+  if (!word_at(1, "TABLE")) fail(3292, 1);
   std::string owner, name;
   read_object_name(2, owner, name);
   SchemaObject table = resolve_table(2, owner, name);
   for (const Constraint& foreign : referencing_constraints(db_, table.owner, table.name)) {
     if (foreign.owner != table.owner || foreign.table != table.name)
-      fail(2266, "unique/primary keys in table referenced by enabled foreign keys", 2);
+      fail(2266, 2);
   }
   out_.sqlite_sql.push_back("DELETE FROM " + quote_name(table.sqlite_name()));
 }

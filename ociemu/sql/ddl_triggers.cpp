@@ -10,8 +10,8 @@ namespace {
 
 std::string trigger_name(const Constraint& c, const char* suffix) { return quote_name(c.owner + "." + c.name + "#" + suffix); }
 
-std::string raise(int code, const std::string& message) {
-  return "SELECT RAISE(ABORT, " + quote_literal(ora_text(code, message)) + ")";
+std::string raise(int code, MessageArgs args) {
+  return "SELECT RAISE(ABORT, " + quote_literal(full_message(code, message_text(code, args))) + ")";
 }
 
 // "A" = NEW."C1" AND "B" = NEW."C2"
@@ -58,12 +58,11 @@ std::vector<std::string> constraint_trigger_names(const Constraint& c) {
 std::vector<std::string> foreign_key_triggers(const Constraint& key, const std::string& child_table,
                                               const std::string& parent_table,
                                               const std::vector<std::string>& parent_columns) {
-  const std::string name = key.owner + "." + key.name;
   const std::string child = quote_name(child_table), parent = quote_name(parent_table);
   const std::string missing_parent = " WHERE NOT EXISTS (SELECT 1 FROM " + parent + " WHERE " +
                                      key_match(parent_columns, "NEW.", key.columns) + ")";
   const std::string parent_missing_error =
-      raise(2291, "integrity constraint (" + name + ") violated - parent key not found") + missing_parent;
+      raise(2291, {key.owner, key.name}) + missing_parent;
   std::vector<std::string> sql;
   sql.push_back("CREATE TRIGGER " + trigger_name(key, "CHILD_INSERT") + " BEFORE INSERT ON " + child +
                 " FOR EACH ROW WHEN " + all_not_null("NEW.", key.columns) + " BEGIN " + parent_missing_error +
@@ -80,14 +79,14 @@ std::vector<std::string> foreign_key_triggers(const Constraint& key, const std::
     for (size_t i = 0; i < key.columns.size(); ++i) assignments += (i ? ", " : "") + quote_name(key.columns[i]) + " = NULL";
     on_delete = "UPDATE " + child + " SET " + assignments + " WHERE " + children;
   } else {
-    on_delete = raise(2292, "integrity constraint (" + name + ") violated - child record found") +
+    on_delete = raise(2292, {key.owner, key.name}) +
                 " WHERE EXISTS (SELECT 1 FROM " + child + " WHERE " + children + ")";
   }
   sql.push_back("CREATE TRIGGER " + trigger_name(key, "PARENT_DELETE") + " BEFORE DELETE ON " + parent +
                 " FOR EACH ROW BEGIN " + on_delete + "; END");
   sql.push_back("CREATE TRIGGER " + trigger_name(key, "PARENT_UPDATE") + " BEFORE UPDATE OF " +
                 column_list(parent_columns) + " ON " + parent + " FOR EACH ROW WHEN " + any_changed(parent_columns) +
-                " BEGIN " + raise(2292, "integrity constraint (" + name + ") violated - child record found") +
+                " BEGIN " + raise(2292, {key.owner, key.name}) +
                 " WHERE EXISTS (SELECT 1 FROM " + child + " WHERE " + children + "); END");
   return sql;
 }
@@ -96,7 +95,7 @@ std::vector<std::string> check_triggers(const Constraint& check, const std::stri
                                         const std::string& new_row_condition) {
   // Oracle rejects a row only when the condition is false, not when it is unknown.
   const std::string body = " FOR EACH ROW WHEN NOT (" + new_row_condition + ") BEGIN " +
-                           raise(2290, "check constraint (" + check.owner + "." + check.name + ") violated") + "; END";
+                           raise(2290, {check.owner, check.name}) + "; END";
   return {"CREATE TRIGGER " + trigger_name(check, "INSERT") + " BEFORE INSERT ON " + quote_name(table) + body,
           "CREATE TRIGGER " + trigger_name(check, "UPDATE") + " BEFORE UPDATE ON " + quote_name(table) + body};
 }

@@ -10,14 +10,12 @@
 
 namespace ociemu::sql {
 
-void throw_oracle(int code, std::string message, int parse_offset) {
-  throw OracleException{OracleError{code, std::move(message), parse_offset}};
+OracleError oracle_error(int code, MessageArgs args, int parse_offset) {
+  return OracleError{code, message_text(code, args), parse_offset};
 }
 
-std::string ora_text(int code, std::string_view message) {
-  char prefix[16];
-  std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
-  return prefix + std::string(message);
+void throw_oracle(int code, MessageArgs args, int parse_offset) {
+  throw OracleException{oracle_error(code, args, parse_offset)};
 }
 
 bool parse_ora_text(std::string_view text, OracleError& error) {
@@ -33,7 +31,7 @@ bool parse_ora_text(std::string_view text, OracleError& error) {
   return true;
 }
 
-std::string invalid_identifier(std::string_view name) { return "\"" + std::string(name) + "\": invalid identifier"; }
+std::string in_quotes(std::string_view name) { return "\"" + std::string(name) + "\""; }
 
 namespace {
 
@@ -84,22 +82,24 @@ OracleError unique_violation(sqlite3* db, std::string_view list) {
       // Keep the generic name: the lookup itself must not hide the real error.
     }
   }
-  return {1, "unique constraint (" + owner + "." + name + ") violated", 0};
+  return oracle_error(1, {owner, name});
 }
 
 OracleError not_null_violation(std::string_view list) {
   std::vector<QualifiedColumn> columns = failed_columns(list);
-  if (columns.empty()) return {1400, "cannot insert NULL into ()", 0};
+  if (columns.empty()) return oracle_error(1400);
   const auto& c = columns[0];
-  return {1400, "cannot insert NULL into (\"" + c.owner + "\".\"" + c.table + "\".\"" + c.column + "\")", 0};
+  return oracle_error(1400, {in_quotes(c.owner) + "." + in_quotes(c.table) + "." + in_quotes(c.column)});
 }
 
 OracleError check_violation(std::string_view name) {
   // Type checks CREATE TABLE adds are named "#nnnnn" after the error they stand for.
-  if (name == "#01722") return {1722, std::string(kInvalidNumber), 0};
-  if (name == "#01438") return {1438, "value larger than specified precision allowed for this column", 0};
+  if (name == "#01722") return oracle_error(1722);
+  if (name == "#01438") return oracle_error(1438);
   // SQLite names the constraint as we declared it: "OWNER.NAME".
-  return {2290, "check constraint (" + std::string(name) + ") violated", 0};
+  size_t dot = name.find('.');
+  if (dot == std::string_view::npos) return oracle_error(2290, {"", name});
+  return oracle_error(2290, {name.substr(0, dot), name.substr(dot + 1)});
 }
 
 bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
@@ -117,35 +117,35 @@ OracleError map_message(sqlite3* db, int extended, std::string_view message) {
   if (starts_with(message, kPrimary)) return unique_violation(db, message.substr(kPrimary.size()));
   if (starts_with(message, kNotNull)) return not_null_violation(message.substr(kNotNull.size()));
   if (starts_with(message, kCheck)) return check_violation(message.substr(kCheck.size()));
-  if (starts_with(message, kNoTable)) return {942, std::string(kTableDoesNotExist), 0};
+  if (starts_with(message, kNoTable)) return oracle_error(942);
   if (starts_with(message, kNoColumn)) {
     std::string_view name = message.substr(kNoColumn.size());
     size_t dot = name.rfind('.');
     if (dot != std::string_view::npos) name = name.substr(dot + 1);
-    return {904, invalid_identifier(name), 0};
+    return oracle_error(904, {in_quotes(name)});
   }
   if (message.find("syntax error") != std::string_view::npos || message.find("incomplete input") != std::string_view::npos)
-    return {933, std::string(kNotProperlyEnded), 0};
-  if (starts_with(message, "ambiguous column name")) return {918, "column ambiguously defined", 0};
-  if (starts_with(message, "no such function")) return {904, invalid_identifier(message.substr(18)), 0};
+    return oracle_error(933);
+  if (starts_with(message, "ambiguous column name")) return oracle_error(918);
+  if (starts_with(message, "no such function")) return oracle_error(904, {in_quotes(message.substr(18))});
   switch (extended & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      return {54, "resource busy and acquire with NOWAIT specified or timeout expired", 0};
+      return oracle_error(54);
     case SQLITE_NOMEM:
-      return {4030, "out of process memory when trying to allocate bytes", 0};
+      return oracle_error(4030);
     case SQLITE_TOOBIG:
-      return {1489, "result of string concatenation is too long", 0};
+      return oracle_error(1489);
     case SQLITE_INTERRUPT:
-      return {1013, "user requested cancel of current operation", 0};
+      return oracle_error(1013);
     case SQLITE_FULL:
-      return {1653, "unable to extend table", 0};
+      return oracle_error(1653);
     case SQLITE_READONLY:
-      return {16000, "database or pluggable database open for read-only access", 0};
+      return oracle_error(16000);
     default:
       break;
   }
-  return {600, "internal error code, arguments: [ociemu], [" + std::string(message) + "]", 0};
+  return oracle_error(600, {"ociemu", message});
 }
 
 }  // namespace

@@ -184,11 +184,11 @@ std::string Translator::rewrite(int begin, int end, const Scope& scope) {
     if (is_comparison(t) && (i + 1 >= end || !(starts_operand(i + 1) || word_at(i + 1, "ANY") ||
                                                word_at(i + 1, "ALL") || word_at(i + 1, "SOME") ||
                                                word_at(i + 1, "PRIOR"))))
-      fail(936, std::string(kMissingExpression), i + 1);
+      fail(936, i + 1);
     if (t.is_op("^=") || t.is_op("~=")) {
       append("!=");
     } else if (t.is_op("@") || t.is_op(":=") || t.is_op("=>") || t.is_op("..") || t.is_op("**") || t.is_op("%")) {
-      fail(911, "invalid character", i);
+      fail(911, i);
     } else if (t.is_op(")")) {
       fail_not_ended(i);
     } else if (t.is_word("MINUS")) {
@@ -247,12 +247,12 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
 }
 
 int Translator::expression(int index, int end, const Scope& scope, Expression& result, int min_precedence) {
-  if (index >= end) fail(936, std::string(kMissingExpression), index);
+  if (index >= end) fail(936, index);
   Expression left;
   int i;
   const Token& first = token(index);
   if (first.is_op("-") || first.is_op("+")) {
-    if (index + 1 >= end || !starts_operand(index + 1)) fail(936, std::string(kMissingExpression), index + 1);
+    if (index + 1 >= end || !starts_operand(index + 1)) fail(936, index + 1);
     Expression operand;
     i = expression(index + 1, end, scope, operand, 3);
     left.text = first.is_op("-") ? "(- " + operand.text + ")" : operand.text;
@@ -263,7 +263,7 @@ int Translator::expression(int index, int end, const Scope& scope, Expression& r
   while (i < end) {
     int level = precedence(token(i));
     if (level == 0 || level < min_precedence) break;
-    if (i + 1 >= end || !starts_operand(i + 1)) fail(936, std::string(kMissingExpression), i + 1);
+    if (i + 1 >= end || !starts_operand(i + 1)) fail(936, i + 1);
     Expression right;
     std::string op = token(i).text;
     i = expression(i + 1, end, scope, right, level + 1);
@@ -313,7 +313,7 @@ int Translator::primary(int index, int end, const Scope& scope, Expression& resu
     default:
       break;
   }
-  fail(936, std::string(kMissingExpression), index);
+  fail(936, index);
 }
 
 int Translator::special_form(int index, int end, const Scope& scope, Expression& result, bool& handled) {
@@ -340,7 +340,7 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
         if (depth-- == 0) break;
       }
     }
-    if (close >= end) fail(905, "missing keyword", end);
+    if (close >= end) fail(905, end);
     result = {"CASE " + rewrite(index + 1, close, scope) + " END", ValueType::Unknown};
     return close + 1;
   }
@@ -371,7 +371,7 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     if (unit == "DAY" && stop && *stop == ' ') {
       // 'd hh:mi:ss'
       auto time = parse_storage("1970-01-01" + std::string(stop));
-      if (!time) fail(1867, "the interval is invalid", index + 1);
+      if (!time) fail(1867, index + 1);
       value += time->to_days();
     } else if (unit == "HOUR") {
       value /= 24;
@@ -380,7 +380,7 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     } else if (unit == "SECOND") {
       value /= 86400;
     } else if (unit != "DAY") {
-      fail(3001, "unimplemented feature", index);
+      fail(3001, index);
     }
     (void)amount;
     result = {number_literal(value), ValueType::Number};
@@ -407,10 +407,10 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     result = {"ROW_NUMBER() OVER ()", ValueType::Number};
     return index + 1;
   }
-  if (!call && word == "LEVEL") fail(3001, "unimplemented feature", index);
+  if (!call && word == "LEVEL") fail(3001, index);
   if (call && word == "EXTRACT") {
     int close = matching(index + 1);
-    if (token(index + 2).kind != TokenKind::Word || !word_at(index + 3, "FROM")) fail(907, "missing right parenthesis", index + 2);
+    if (token(index + 2).kind != TokenKind::Word || !word_at(index + 3, "FROM")) fail(907, index + 2);
     result = {"OCIEMU_EXTRACT('" + token(index + 2).text + "', " + rewrite(index + 4, close, scope) + ")",
               ValueType::Number};
     return close + 1;
@@ -436,7 +436,7 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     int close = matching(index + 1);
     int as = index + 2;
     while (as < close && !word_at(as, "AS")) as = token(as).is_op("(") ? matching(as) + 1 : as + 1;
-    if (as >= close) fail(905, "missing keyword", close);
+    if (as >= close) fail(905, close);
     std::string value = rewrite(index + 2, as, scope);
     std::string type = token(as + 1).text;
     if (type == "DATE") {
@@ -463,7 +463,7 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
   int i = index;
   auto take = [&](int at) {
     const Token& t = token(at);
-    if (t.kind != TokenKind::Word && t.kind != TokenKind::QuotedName) fail(936, std::string(kMissingExpression), at);
+    if (t.kind != TokenKind::Word && t.kind != TokenKind::QuotedName) fail(936, at);
     parts.push_back(t.text);
     quoted.push_back(t.kind == TokenKind::QuotedName);
   };
@@ -480,7 +480,7 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
     i += 2;
   }
   if (i < end && token(i).is_op("(")) {
-    if (token(i + 1).is_op("+") && token(i + 2).is_op(")")) fail(3001, "unimplemented feature", i);
+    if (token(i + 1).is_op("+") && token(i + 2).is_op(")")) fail(3001, i);
     std::string name;
     for (size_t k = 0; k < parts.size(); ++k) name += (k ? "." : "") + parts[k];
     result.text = function_call(name, i, scope, result);
@@ -549,15 +549,15 @@ ValueType Translator::function_type(const std::string& name, const std::vector<E
 const TableRef* Translator::rowid_table(const Scope& scope, const std::string& qualifier, int index) const {
   if (!qualifier.empty()) {
     const TableRef* table = scope.find_alias(qualifier);
-    if (!table) fail(904, invalid_identifier(qualifier + ".ROWID"), index);
+    if (!table) fail(904, {in_quotes(qualifier + ".ROWID")}, index);
     return table;
   }
   for (const Scope* level = &scope; level; level = level->parent) {
     if (level->tables.empty()) continue;
-    if (level->tables.size() > 1) fail(918, "column ambiguously defined", index);
+    if (level->tables.size() > 1) fail(918, index);
     return &level->tables.front();
   }
-  fail(904, invalid_identifier("ROWID"), index);
+  fail(904, {in_quotes("ROWID")}, index);
 }
 
 Expression Translator::column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted,
@@ -567,14 +567,14 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   if (!quoted.back() && n >= 2 && (last == "NEXTVAL" || last == "CURRVAL")) {
     std::string owner = n >= 3 ? parts[n - 3] : "";
     auto sequence = resolve_object(db_, session_, owner, parts[n - 2]);
-    if (!sequence || sequence->type != "SEQUENCE") fail(2289, std::string(kSequenceDoesNotExist), index);
+    if (!sequence || sequence->type != "SEQUENCE") fail(2289, index);
     std::string function = last == "NEXTVAL" ? "OCIEMU_NEXTVAL" : "OCIEMU_CURRVAL";
     return {function + "(" + quote_literal(sequence->sqlite_name()) + ")", ValueType::Number};
   }
   if (!quoted.back() && last == "ROWID") {
     const TableRef* table = rowid_table(scope, n >= 2 ? parts[n - 2] : "", index);
     if (!table->resolved || table->object.type != "TABLE")
-      fail(1445, "cannot select ROWID from, or sample, a join view without a key-preserved table", index);
+      fail(1445, index);
     std::string row = in_returning_ ? "rowid" : quote_name(table->alias) + ".rowid";
     return {"OCIEMU_ROWID(" + std::to_string(table->object.object_id) + ", " + row + ")", ValueType::Rowid};
   }
@@ -582,9 +582,9 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   // OWNER.TABLE.COLUMN: the table is known under its alias.
   if (n == 3) {
     const TableRef* table = scope.find_alias(parts[1]);
-    if (!table || table->object.owner != parts[0]) fail(904, invalid_identifier(parts[0] + "." + parts[1] + "." + last), index);
+    if (!table || table->object.owner != parts[0]) fail(904, {in_quotes(parts[0] + "." + parts[1] + "." + last)}, index);
   }
-  if (n > 3) fail(904, invalid_identifier(last), index);
+  if (n > 3) fail(904, {in_quotes(last)}, index);
   Expression result;
   result.text = !column_prefix_.empty()             ? column_prefix_
                 : in_returning_ || qualifier.empty() ? ""

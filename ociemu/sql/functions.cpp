@@ -105,7 +105,7 @@ void oracle_subtract(sqlite3_context* context, int, Args args) {
 void oracle_divide(sqlite3_context* context, int, Args args) {
   if (any_null(2, args)) return sqlite3_result_null(context);
   Number a = *number_argument(args[0]), b = *number_argument(args[1]);
-  if (b.as_double() == 0) throw_oracle(1476, std::string(kDivisorIsZero));
+  if (b.as_double() == 0) throw_oracle(1476);
   if (a.is_integer && b.is_integer && b.integer != -1 && a.integer % b.integer == 0)
     return set_result(context, Number{true, a.integer / b.integer, 0});
   set_result(context, Number::of(a.as_double() / b.as_double()));
@@ -137,7 +137,7 @@ int compare_values(sqlite3_value* a, sqlite3_value* b) {
 }
 
 void decode(sqlite3_context* context, int count, Args args) {
-  if (count < 3) throw_oracle(938, "not enough arguments for function");
+  if (count < 3) throw_oracle(938);
   for (int i = 1; i + 1 < count; i += 2) {
     bool both_null = is_null(args[0]) && is_null(args[i]);
     bool match = both_null || (!is_null(args[0]) && !is_null(args[i]) && compare_values(args[0], args[i]) == 0);
@@ -261,7 +261,7 @@ void instr(sqlite3_context* context, int count, Args args) {
   int64_t position = count >= 3 ? int_argument(args[2]) : 1;
   int64_t occurrence = count >= 4 ? int_argument(args[3]) : 1;
   if (position == 0 || occurrence <= 0) {
-    if (occurrence <= 0) throw_oracle(1428, "argument '" + std::to_string(occurrence) + "' is out of range");
+    if (occurrence <= 0) throw_oracle(1428, {std::to_string(occurrence)});
     return sqlite3_result_int(context, 0);
   }
   std::vector<size_t> starts = char_starts(text);
@@ -348,7 +348,7 @@ void trim(sqlite3_context* context, int count, Args args) {
 void trim_from(sqlite3_context* context, int, Args args) {
   if (any_null(3, args)) return sqlite3_result_null(context);
   std::string character = text_argument(args[1]);
-  if (char_count(character) != 1) throw_oracle(30001, "trim set should have only one character");
+  if (char_count(character) != 1) throw_oracle(30001);
   set_result(context, trim_text(text_argument(args[2]), character, int_argument(args[0])));
 }
 
@@ -472,7 +472,7 @@ DateTimeValue truncate_date(DateTimeValue date, std::string model, bool round) {
     start.minute = date.minute;
     return rounded(start, DateTimeValue::from_days(start.to_days() + 1.0 / 1440));
   }
-  throw_oracle(1898, "too many precision specifiers");
+  throw_oracle(1898);
 }
 
 template <bool Truncate>
@@ -519,21 +519,21 @@ void power(sqlite3_context* context, int, Args args) {
 void square_root(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
   double value = number_argument(args[0])->as_double();
-  if (value < 0) throw_oracle(1428, "argument '" + format_number(value) + "' is out of range");
+  if (value < 0) throw_oracle(1428, {format_number(value)});
   set_result(context, Number::of(std::sqrt(value)));
 }
 
 void natural_log(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
   double value = number_argument(args[0])->as_double();
-  if (value <= 0) throw_oracle(1428, "argument '" + format_number(value) + "' is out of range");
+  if (value <= 0) throw_oracle(1428, {format_number(value)});
   set_result(context, Number::of(std::log(value)));
 }
 
 void log_base(sqlite3_context* context, int, Args args) {
   if (any_null(2, args)) return sqlite3_result_null(context);
   double base = number_argument(args[0])->as_double(), value = number_argument(args[1])->as_double();
-  if (base <= 0 || base == 1 || value <= 0) throw_oracle(1428, "argument '" + format_number(value) + "' is out of range");
+  if (base <= 0 || base == 1 || value <= 0) throw_oracle(1428, {format_number(value)});
   set_result(context, Number::of(std::log(value) / std::log(base)));
 }
 
@@ -598,7 +598,7 @@ void next_day(sqlite3_context* context, int, Args args) {
   for (int i = 0; i < 7; ++i) {
     if (name.rfind(kNames[i], 0) == 0) target = i + 1;
   }
-  if (target == 0) throw_oracle(1846, "not a valid day of the week");
+  if (target == 0) throw_oracle(1846);
   int ahead = (target - date.day_of_week() + 7) % 7;
   if (ahead == 0) ahead = 7;
   DateTimeValue result = DateTimeValue::from_days(static_cast<double>(date.day_number() + ahead));
@@ -612,7 +612,7 @@ void next_day(sqlite3_context* context, int, Args args) {
 void extract(sqlite3_context* context, int, Args args) {
   if (any_null(2, args)) return sqlite3_result_null(context);
   auto date = date_argument(args[1]);
-  if (!date) throw_oracle(30076, "invalid extract field for extract source");
+  if (!date) throw_oracle(30076);
   std::string field = text_argument(args[0]);
   if (field == "YEAR") return sqlite3_result_int(context, date->year);
   if (field == "MONTH") return sqlite3_result_int(context, date->month);
@@ -620,7 +620,7 @@ void extract(sqlite3_context* context, int, Args args) {
   if (field == "HOUR") return sqlite3_result_int(context, date->hour);
   if (field == "MINUTE") return sqlite3_result_int(context, date->minute);
   if (field == "SECOND") return set_result(context, Number::of(date->second + date->nanoseconds / 1e9));
-  throw_oracle(30076, "invalid extract field for extract source");
+  throw_oracle(30076);
 }
 
 // ---- session and environment --------------------------------------------------------------
@@ -638,7 +638,7 @@ std::string userenv_value(SessionContext& session, std::string parameter) {
   if (parameter == "ISDBA") return "FALSE";
   if (parameter == "DB_NAME" || parameter == "INSTANCE_NAME") return "OCIEMU";
   if (parameter == "NLS_DATE_FORMAT") return session.nls_date_format;
-  throw_oracle(2003, "invalid USERENV parameter");
+  throw_oracle(2003);
 }
 
 void userenv(sqlite3_context* context, int, Args args) {
@@ -677,7 +677,7 @@ void hextoraw(sqlite3_context* context, int, Args args) {
       if (c >= '0' && c <= '9') return c - '0';
       c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-      throw_oracle(1465, "invalid hex number");
+      throw_oracle(1465);
     };
     bytes.push_back(static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1])));
   }
@@ -717,7 +717,7 @@ void rowid_text(sqlite3_context* context, int, Args args) {
 void rowid_row(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
   int64_t object = 0, row = 0;
-  if (!decode_rowid(text_argument(args[0]), object, row)) throw_oracle(1410, std::string(kInvalidRowid));
+  if (!decode_rowid(text_argument(args[0]), object, row)) throw_oracle(1410);
   if (object != sqlite3_value_int64(args[1])) return sqlite3_result_null(context);
   sqlite3_result_int64(context, row);
 }
@@ -735,14 +735,13 @@ void nextval(sqlite3_context* context, int, Args args) {
              "SELECT NEXT_VALUE, INCREMENT_BY, MIN_VALUE, MAX_VALUE, CYCLE_FLAG FROM \"OCIEMU$SEQUENCES\" WHERE OWNER = ?1 "
              "AND NAME = ?2");
   read.bind(1, std::string_view(name).substr(0, dot)).bind(2, std::string_view(name).substr(dot + 1));
-  if (!read.step()) throw_oracle(2289, std::string(kSequenceDoesNotExist));
+  if (!read.step()) throw_oracle(2289);
   SequenceState state{read.integer(0), read.integer(1), read.integer(2), read.integer(3), read.text(4) == "Y"};
   int64_t value = state.next;
   bool past_end = state.increment > 0 ? value > state.maximum : value < state.minimum;
   if (past_end) {
     if (!state.cycle) {
-      throw_oracle(8004, "sequence " + name + ".NEXTVAL " + (state.increment > 0 ? "exceeds MAXVALUE" : "goes below MINVALUE") +
-                             " and cannot be instantiated");
+      throw_oracle(8004, {name, state.increment > 0 ? "exceeds MAXVALUE" : "goes below MINVALUE"});
     }
     value = state.increment > 0 ? state.minimum : state.maximum;
   }
@@ -760,7 +759,7 @@ void currval(sqlite3_context* context, int, Args args) {
   auto& values = session_of(context).sequence_values;
   auto found = values.find(name);
   if (found == values.end())
-    throw_oracle(8002, "sequence " + name.substr(name.find('.') + 1) + ".CURRVAL is not yet defined in this session");
+    throw_oracle(8002, {std::string_view(name).substr(name.find('.') + 1)});
   sqlite3_result_int64(context, found->second);
 }
 
@@ -783,9 +782,9 @@ void check_length(sqlite3_context* context, int, Args args) {
                    : sqlite3_value_int(args[2])                ? static_cast<int64_t>(char_count(text_argument(args[0])))
                                                                : static_cast<int64_t>(text_argument(args[0]).size());
   if (actual > maximum) {
-    throw_oracle(12899, "value too large for column \"" + text_argument(args[3]) + "\".\"" + text_argument(args[4]) +
-                            "\".\"" + text_argument(args[5]) + "\" (actual: " + std::to_string(actual) +
-                            ", maximum: " + std::to_string(maximum) + ")");
+    std::string column = in_quotes(text_argument(args[3])) + "." + in_quotes(text_argument(args[4])) + "." +
+                         in_quotes(text_argument(args[5]));
+    throw_oracle(12899, {column, std::to_string(actual), std::to_string(maximum)});
   }
   sqlite3_result_int(context, 1);
 }
@@ -799,7 +798,7 @@ void guarded(sqlite3_context* context, int count, Args args) {
   try {
     F(context, count, args);
   } catch (const OracleException& failure) {
-    std::string text = ora_text(failure.error.code, failure.error.message);
+    std::string text = full_message(failure.error.code, failure.error.message);
     sqlite3_result_error(context, text.c_str(), static_cast<int>(text.size()));
   } catch (const std::bad_alloc&) {
     sqlite3_result_error_nomem(context);

@@ -106,7 +106,7 @@ class Lexer {
     ++pos_;  // opening quote
     std::string value;
     while (true) {
-      if (pos_ >= sql_.size()) throw_oracle(1756, "quoted string not properly terminated", static_cast<int>(start));
+      if (pos_ >= sql_.size()) throw_oracle(1756, {}, static_cast<int>(start));
       char ch = sql_[pos_++];
       if (ch == '\'') {
         if (peek() != '\'') break;
@@ -120,7 +120,7 @@ class Lexer {
   // q'[...]', q'{...}', q'<...>', q'(...)' or q'X...X' for any other X.
   Token alternative_quote(size_t start, size_t prefix, TokenKind kind) {
     pos_ += prefix + 1;
-    if (pos_ >= sql_.size()) throw_oracle(1756, "quoted string not properly terminated", static_cast<int>(start));
+    if (pos_ >= sql_.size()) throw_oracle(1756, {}, static_cast<int>(start));
     char open = sql_[pos_++];
     char close = open == '[' ? ']' : open == '{' ? '}' : open == '<' ? '>' : open == '(' ? ')' : open;
     for (size_t end = pos_; end + 1 < sql_.size(); ++end) {
@@ -130,13 +130,13 @@ class Lexer {
         return make(kind, std::move(value), start);
       }
     }
-    throw_oracle(1756, "quoted string not properly terminated", static_cast<int>(start));
+    throw_oracle(1756, {}, static_cast<int>(start));
   }
 
   Token quoted_name(size_t start) {
     size_t end = sql_.find('"', pos_ + 1);
-    if (end == std::string_view::npos) throw_oracle(1740, "missing double quote in identifier", static_cast<int>(start));
-    if (end == pos_ + 1) throw_oracle(1741, "illegal zero-length identifier", static_cast<int>(start));
+    if (end == std::string_view::npos) throw_oracle(1740, {}, static_cast<int>(start));
+    if (end == pos_ + 1) throw_oracle(1741, {}, static_cast<int>(start));
     std::string name(sql_.substr(pos_ + 1, end - pos_ - 1));
     pos_ = end + 1;
     return make(TokenKind::QuotedName, std::move(name), start);
@@ -169,7 +169,7 @@ class Lexer {
     }
     static constexpr std::string_view single = "+-*/=<>(),.;@%";
     char ch = sql_[pos_];
-    if (single.find(ch) == std::string_view::npos) throw_oracle(911, "invalid character", static_cast<int>(start));
+    if (single.find(ch) == std::string_view::npos) throw_oracle(911, {}, static_cast<int>(start));
     ++pos_;
     return make(TokenKind::Operator, std::string(1, ch), start);
   }

@@ -50,7 +50,7 @@ Model read_model(std::string_view text) {
   }
   for (char c : rest) {
     if (c == '.' || c == 'D') {
-      if (model.has_point) throw_oracle(1481, "invalid number format model");
+      if (model.has_point) throw_oracle(1481);
       model.has_point = true;
     } else if (c == '9' || c == '0') {
       if (model.has_point) {
@@ -63,7 +63,7 @@ Model read_model(std::string_view text) {
     } else if (c == '$') {
       model.dollar = true;
     } else {
-      throw_oracle(1481, "invalid number format model");
+      throw_oracle(1481);
     }
   }
   return model;
@@ -151,13 +151,13 @@ Number parse_number_model(std::string_view text, std::string_view model_text) {
   if (model.hex) {
     char* stop = nullptr;
     unsigned long long value = std::strtoull(cleaned.c_str(), &stop, 16);
-    if (cleaned.empty() || *stop != '\0') throw_oracle(1722, std::string(kInvalidNumber));
+    if (cleaned.empty() || *stop != '\0') throw_oracle(1722);
     return Number::of(static_cast<double>(value));
   }
   if (!cleaned.empty() && cleaned.back() == '-') cleaned = "-" + cleaned.substr(0, cleaned.size() - 1);
   if (!cleaned.empty() && cleaned.back() == '+') cleaned.pop_back();
   auto number = parse_number(cleaned);
-  if (!number) throw_oracle(1722, std::string(kInvalidNumber));
+  if (!number) throw_oracle(1722);
   return *number;
 }
 

@@ -56,7 +56,7 @@ std::optional<Number> number_argument(sqlite3_value* value) {
     default: {
       const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
       auto number = parse_number(text ? text : "");
-      if (!number) throw_oracle(1722, std::string(kInvalidNumber));
+      if (!number) throw_oracle(1722);
       return number;
     }
   }

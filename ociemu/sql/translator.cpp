@@ -32,19 +32,19 @@ Translator::Translator(std::string_view sql, sqlite3* db, SessionContext& sessio
 
 int Translator::matching(int open_index) const { return match_[static_cast<size_t>(open_index)]; }
 
-void Translator::fail(int code, std::string message, int token_index) const {
+void Translator::fail(int code, MessageArgs args, int token_index) const {
   int index = std::clamp(token_index, 0, end_index());
-  throw_oracle(code, std::move(message), token(index).offset);
+  throw_oracle(code, args, token(index).offset);
 }
 
-void Translator::fail_not_ended(int token_index) const { fail(933, std::string(kNotProperlyEnded), token_index); }
+void Translator::fail_not_ended(int token_index) const { fail(933, token_index); }
 
 void Translator::expect_word(int& index, std::string_view word) const {
   if (!word_at(index, word)) {
-    if (word == "INTO") fail(925, "missing INTO keyword", index);
-    if (word == "SET") fail(971, "missing SET keyword", index);
-    if (word == "AS") fail(905, "missing keyword", index);
-    fail(905, "missing keyword", index);
+    if (word == "INTO") fail(925, index);
+    if (word == "SET") fail(971, index);
+    if (word == "AS") fail(905, index);
+    fail(905, index);
   }
   ++index;
 }
@@ -53,8 +53,8 @@ std::string Translator::identifier(int index) const {
   const Token& t = token(index);
   if (t.kind == TokenKind::QuotedName) return t.text;
   if (t.kind == TokenKind::Word && !is_reserved_word(t.text)) return t.text;
-  if (t.kind == TokenKind::End) fail(921, "unexpected end of SQL command", index);
-  fail(903, "invalid table name", index);
+  if (t.kind == TokenKind::End) fail(921, index);
+  fail(903, index);
 }
 
 int Translator::read_object_name(int index, std::string& owner, std::string& name) const {
@@ -71,7 +71,7 @@ int Translator::read_object_name(int index, std::string& owner, std::string& nam
 SchemaObject Translator::resolve_table(int name_index, const std::string& owner, const std::string& name) const {
   auto object = resolve_object(db_, session_, owner, name);
   if (!object || (object->type != "TABLE" && object->type != "VIEW"))
-    fail(942, std::string(kTableDoesNotExist), name_index);
+    fail(942, name_index);
   return *object;
 }
 
@@ -99,7 +99,7 @@ Translation Translator::run() {
       open.pop_back();
     }
   }
-  if (tokens_.size() == 1) fail(900, std::string(kInvalidSqlStatement), 0);
+  if (tokens_.size() == 1) fail(900, 0);
   bool plsql = word_at(0, "BEGIN") || word_at(0, "DECLARE") ||
                (word_at(0, "CREATE") && (std::any_of(tokens_.begin(), tokens_.begin() + std::min(6, end_index()),
                                                      [](const Token& t) {
@@ -108,9 +108,9 @@ Translation Translator::run() {
                                                               t.is_word("TYPE");
                                                      })));
   if (!plsql) {
-    if (!open.empty()) fail(907, "missing right parenthesis", end_index());
+    if (!open.empty()) fail(907, end_index());
     for (int i = 0; i < end_index(); ++i) {
-      if (token(i).is_op(";")) fail(911, "invalid character", i);
+      if (token(i).is_op(";")) fail(911, i);
     }
   }
   dispatch();
@@ -141,7 +141,7 @@ void Translator::dispatch() {
   if (first.is_word("DELETE")) return set({StatementKind::Delete, 9, 3}), translate_delete();
   if (first.is_word("MERGE")) {
     set({StatementKind::Merge, 189, 16});
-    fail(3001, "unimplemented feature", 0);
+    fail(3001, 0);
   }
   if (first.is_word("CREATE")) return translate_create();
   if (first.is_word("DROP")) return translate_drop();
@@ -187,7 +187,7 @@ void Translator::dispatch() {
   if (first.is_word("ANALYZE")) return translate_other_ddl(62);
   if (first.is_word("RENAME")) return translate_other_ddl(37);
   if (first.is_word("PURGE")) return translate_other_ddl(0);
-  fail(900, std::string(kInvalidSqlStatement), 0);
+  fail(900, 0);
 }
 
 // ---- queries ------------------------------------------------------------------------------
@@ -243,7 +243,7 @@ std::string Translator::query(int begin, int end, const Scope* parent) {
         i = matching(i) + 1;
       }
       expect_word(i, "AS");
-      if (!token(i).is_op("(")) fail(906, "missing left parenthesis", i);
+      if (!token(i).is_op("(")) fail(906, i);
       sql += " AS (" + query(i + 1, matching(i), with_scope.get()) + ")";
       i = matching(i) + 1;
       if (!token(i).is_op(",")) break;
@@ -253,7 +253,7 @@ std::string Translator::query(int begin, int end, const Scope* parent) {
     sql += " ";
   }
   auto part = [&](int b, int e, bool only_part) {
-    if (b >= e) fail(928, "missing SELECT keyword", b);
+    if (b >= e) fail(928, b);
     if (token(b).is_op("(")) {
       int close = matching(b);
       std::string inner = "SELECT * FROM (" + query(b + 1, close, with_scope.get()) + ")";
@@ -307,7 +307,7 @@ bool is_star_item(const std::vector<Token>& tokens, int begin, int end) {
 
 std::string Translator::select_part(int begin, int end, const Scope* parent, bool top_level) {
   int i = begin;
-  if (!word_at(i, "SELECT")) fail(928, "missing SELECT keyword", i);
+  if (!word_at(i, "SELECT")) fail(928, i);
   ++i;
   std::string sql = "SELECT ";
   bool distinct = false;
@@ -327,8 +327,8 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       break;
     }
   }
-  if (from < 0) fail(923, "FROM keyword not found where expected", end);
-  if (from == i) fail(936, std::string(kMissingExpression), from);
+  if (from < 0) fail(923, end);
+  if (from == i) fail(936, from);
   int clause = end;
   bool grouped = false;
   for (int j = from + 1; j < end; ++j) {
@@ -359,7 +359,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       continue;
     }
     if (j < from && !token(j).is_op(",")) continue;
-    if (j == item_start) fail(936, std::string(kMissingExpression), j);
+    if (j == item_start) fail(936, j);
     if (!first_item) sql += ", ";
     first_item = false;
     int expression_end = j;
@@ -443,7 +443,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
 }
 
 std::string Translator::where_condition(int begin, int end, const Scope& scope, std::string& limit) {
-  if (begin >= end) fail(936, std::string(kMissingExpression), end);
+  if (begin >= end) fail(936, end);
   // Split at the top-level ANDs (not BETWEEN's); with a top-level OR the
   // condition stays whole.
   std::vector<std::pair<int, int>> conjuncts;
@@ -478,7 +478,7 @@ std::string Translator::where_condition(int begin, int end, const Scope& scope, 
         continue;
       }
     }
-    if (first >= last) fail(936, std::string(kMissingExpression), last);
+    if (first >= last) fail(936, last);
     if (!sql.empty()) sql += " AND ";
     sql += rewrite(first, last, scope);
   }
@@ -515,7 +515,7 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
       } else {
         std::string owner, name;
         int next = read_object_name(i, owner, name);
-        if (token(next).is_op("@")) fail(2019, "connection description for remote database not found", next);
+        if (token(next).is_op("@")) fail(2019, next);
         if (owner.empty() && scope.is_with_name(name)) {
           text = quote_name(name);
         } else {
@@ -568,7 +568,7 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
       fail_not_ended(i);
     }
   }
-  if (pieces.empty()) fail(903, "invalid table name", begin);
+  if (pieces.empty()) fail(903, begin);
   std::string sql;
   for (const Piece& piece : pieces) {
     if (!sql.empty() && piece.text != ",") sql += " ";
@@ -598,7 +598,7 @@ int find_top_level(const Translator& t, int begin, int end, std::initializer_lis
 void Translator::returning_clause(int begin, int end, const Scope& scope, std::string& sql) {
   if (begin >= end) return;
   int into = find_top_level(*this, begin + 1, end, {"INTO"});
-  if (into >= end) fail(925, "missing INTO keyword", end);
+  if (into >= end) fail(925, end);
   in_returning_ = true;
   sql += " RETURNING " + rewrite(begin + 1, into, scope);
   in_returning_ = false;
@@ -609,7 +609,7 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
       // Out-only: no SQLite parameter carries it.
       out_.placeholders.push_back(Placeholder{t.text, 0});
     } else if (!t.is_op(",")) {
-      fail(1744, "inappropriate INTO", i);
+      fail(1744, i);
     }
   }
 }
@@ -648,7 +648,7 @@ std::string Translator::insert_values(int begin, int end, const Scope& scope, co
       continue;
     }
     if (j < end && !token(j).is_op(",")) continue;
-    if (index >= targets.size()) fail(913, "too many values", start);
+    if (index >= targets.size()) fail(913, start);
     Expression value;
     if (!starts_operand(start) || expression(start, j, scope, value) != j) {
       value.text = rewrite(start, j, scope);
@@ -658,7 +658,7 @@ std::string Translator::insert_values(int begin, int end, const Scope& scope, co
     ++index;
     start = j + 1;
   }
-  if (index < targets.size()) fail(947, "not enough values", end);
+  if (index < targets.size()) fail(947, end);
   return sql;
 }
 
@@ -701,14 +701,14 @@ void Translator::translate_insert() {
   }
   int returning = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
   if (word_at(i, "VALUES")) {
-    if (!token(i + 1).is_op("(")) fail(906, "missing left parenthesis", i + 1);
+    if (!token(i + 1).is_op("(")) fail(906, i + 1);
     int close = matching(i + 1);
     sql += " VALUES (" + insert_values(i + 2, close, scope, targets) + ")";
     if (close + 1 != returning) fail_not_ended(close + 1);
   } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
     sql += " " + query(i, returning, nullptr);
   } else {
-    fail(926, "missing VALUES keyword", i);
+    fail(926, i);
   }
   returning_clause(returning, end_index(), scope, sql);
   out_.sqlite_sql.push_back(std::move(sql));
@@ -754,7 +754,7 @@ void Translator::translate_update() {
     while (equals < j && !token(equals).is_op("=")) {
       equals = token(equals).is_op("(") ? matching(equals) + 1 : equals + 1;
     }
-    if (equals >= j) fail(927, "missing equal sign", j);
+    if (equals >= j) fail(927, j);
     std::string targets;
     for (int k = start; k < equals; ++k) {
       const Token& t = token(k);

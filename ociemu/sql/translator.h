@@ -16,6 +16,7 @@
 #include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/dialect.h"
 #include "ociemu/sql/lexer.h"
+#include "ociemu/sql/messages.h"
 
 namespace ociemu::sql {
 
@@ -59,7 +60,9 @@ class Translator {
   int end_index() const { return static_cast<int>(tokens_.size()) - 1; }
   int matching(int open_index) const;  // index of the ')' closing the '(' at open_index
   bool word_at(int index, std::string_view word) const { return token(index).is_word(word); }
-  [[noreturn]] void fail(int code, std::string message, int token_index) const;
+  // Oracle's error code at the token's offset, its text from the message table.
+  [[noreturn]] void fail(int code, int token_index) const { fail(code, {}, token_index); }
+  [[noreturn]] void fail(int code, MessageArgs args, int token_index) const;
   [[noreturn]] void fail_not_ended(int token_index) const;
   void expect_word(int& index, std::string_view word) const;
   // Reads [owner.]name; returns the index after it.

@@ -42,6 +42,21 @@ TEST_F(Oci7Test, a_bad_password_is_reported_in_the_logon_area) {
   EXPECT_STREQ("ORA-01017: invalid username/password; logon denied", reinterpret_cast<char*>(message));
 }
 
+TEST_F(Oci7Test, oerhms_gives_the_last_errors_full_text_and_the_table_text_otherwise) {
+  ASSERT_EQ(0, parse("create table t (n number constraint ck_n check (n > 0))"));
+  ASSERT_EQ(0, oexec(&cursor));
+  ASSERT_EQ(0, parse("insert into t values (-1)"));
+  EXPECT_NE(0, oexec(&cursor));
+  ASSERT_EQ(2290, cursor.rc);
+  OraText message[128];
+  EXPECT_GT(oerhms(&lda, 2290, message, sizeof message), 0);
+  EXPECT_STREQ("ORA-02290: check constraint (SCOTT.CK_N) violated", reinterpret_cast<char*>(message));
+  EXPECT_GT(oerhms(&lda, 2292, message, sizeof message), 0);
+  EXPECT_STREQ("ORA-02292: integrity constraint (.) violated - child record found", reinterpret_cast<char*>(message));
+  EXPECT_GT(oerhms(&lda, 20001, message, sizeof message), 0);
+  EXPECT_STREQ("ORA-20001: ", reinterpret_cast<char*>(message));
+}
+
 TEST_F(Oci7Test, array_insert_then_array_fetch_through_the_cursor_area) {
   ASSERT_EQ(0, parse("CREATE TABLE SEVEN (N NUMBER(4), NAME VARCHAR2(10))"));
   ASSERT_EQ(0, oexec(&cursor));

@@ -1,0 +1,228 @@
+#include "ociemu/sql/messages.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace ociemu::sql {
+namespace {
+
+struct Message {
+  int code;
+  std::string_view text;
+};
+
+// Sorted by code (checked once below) so lookups can bisect.
+constexpr Message kMessages[] = {
+    {1, "unique constraint (%s.%s) violated"},
+    {54, "resource busy and acquire with NOWAIT specified or timeout expired"},
+    {60, "deadlock detected while waiting for resource"},
+    {100, "no data found"},
+    {600, "internal error code, arguments: [%s], [%s]"},
+    {900, "invalid SQL statement"},
+    {901, "invalid CREATE command"},
+    {902, "invalid datatype"},
+    {903, "invalid table name"},
+    {904, "%s: invalid identifier"},
+    {905, "missing keyword"},
+    {906, "missing left parenthesis"},
+    {907, "missing right parenthesis"},
+    {910, "specified length too long for its datatype"},
+    {911, "invalid character"},
+    {913, "too many values"},
+    {918, "column ambiguously defined"},
+    {921, "unexpected end of SQL command"},
+    {922, "missing or invalid option"},
+    {923, "FROM keyword not found where expected"},
+    {925, "missing INTO keyword"},
+    {926, "missing VALUES keyword"},
+    {927, "missing equal sign"},
+    {928, "missing SELECT keyword"},
+    {932, "inconsistent datatypes: expected %s got %s"},
+    {933, "SQL command not properly ended"},
+    {936, "missing expression"},
+    {938, "not enough arguments for function"},
+    {940, "invalid ALTER command"},
+    {942, "table or view does not exist"},
+    {946, "missing TO keyword"},
+    {947, "not enough values"},
+    {950, "invalid DROP option"},
+    {955, "name is already used by an existing object"},
+    {957, "duplicate column name"},
+    {969, "missing ON keyword"},
+    {971, "missing SET keyword"},
+    {988, "missing or invalid password(s)"},
+    {1000, "maximum open cursors exceeded"},
+    {1001, "invalid cursor"},
+    {1002, "fetch out of sequence"},
+    {1007, "variable not in select list"},
+    {1008, "not all variables bound"},
+    {1012, "not logged on"},
+    {1013, "user requested cancel of current operation"},
+    {1017, "invalid username/password; logon denied"},
+    {1031, "insufficient privileges"},
+    {1036, "illegal variable name/number"},
+    {1086, "savepoint '%s' never established in this session or is invalid"},
+    {1400, "cannot insert NULL into (%s)"},
+    {1403, "no data found"},
+    {1405, "fetched column value is NULL"},
+    {1406, "fetched column value was truncated"},
+    {1410, "invalid ROWID"},
+    {1418, "specified index does not exist"},
+    {1422, "exact fetch returns more than requested number of rows"},
+    {1426, "numeric overflow"},
+    {1428, "argument '%s' is out of range"},
+    {1432, "public synonym to be dropped does not exist"},
+    {1434, "private synonym to be dropped does not exist"},
+    {1435, "user does not exist"},
+    {1438, "value larger than specified precision allowed for this column"},
+    {1445, "cannot select ROWID from, or sample, a join view without a key-preserved table"},
+    {1455, "converting column overflows integer datatype"},
+    {1458, "invalid length inside variable character string"},
+    {1465, "invalid hex number"},
+    {1476, "divisor is equal to zero"},
+    {1481, "invalid number format model"},
+    {1489, "result of string concatenation is too long"},
+    {1653, "unable to extend table"},
+    {1722, "invalid number"},
+    {1730, "invalid number of column names specified"},
+    {1740, "missing double quote in identifier"},
+    {1741, "illegal zero-length identifier"},
+    {1744, "inappropriate INTO"},
+    {1747, "invalid user.table.column, table.column, or column specification"},
+    {1756, "quoted string not properly terminated"},
+    {1775, "looping chain of synonyms"},
+    {1821, "date format not recognized"},
+    {1830, "date format picture ends before converting entire input string"},
+    {1841, "(full) year must be between -4713 and +9999, and not be 0"},
+    {1843, "not a valid month"},
+    {1846, "not a valid day of the week"},
+    {1847, "day of month must be between 1 and last day of month"},
+    {1849, "hour must be between 1 and 12"},
+    {1850, "hour must be between 0 and 23"},
+    {1851, "minutes must be between 0 and 59"},
+    {1852, "seconds must be between 0 and 59"},
+    {1855, "AM/A.M. or PM/P.M. required"},
+    {1858, "a non-numeric character was found where a numeric was expected"},
+    {1861, "literal does not match format string"},
+    {1867, "the interval is invalid"},
+    {1877, "string is too long for internal buffer"},
+    {1891, "Datetime/Interval internal error"},
+    {1898, "too many precision specifiers"},
+    {1918, "user '%s' does not exist"},
+    {1920, "user name '%s' conflicts with another user or role name"},
+    {1922, "CASCADE must be specified to drop '%s'"},
+    {1935, "missing user or role name"},
+    {2003, "invalid USERENV parameter"},
+    {2019, "connection description for remote database not found"},
+    {2260, "table can have only one primary key"},
+    {2264, "name already used by an existing constraint"},
+    {2266, "unique/primary keys in table referenced by enabled foreign keys"},
+    {2270, "no matching unique or primary key for this column-list"},
+    {2283, "cannot alter starting sequence number"},
+    {2289, "sequence does not exist"},
+    {2290, "check constraint (%s.%s) violated"},
+    {2291, "integrity constraint (%s.%s) violated - parent key not found"},
+    {2292, "integrity constraint (%s.%s) violated - child record found"},
+    {2430, "cannot enable constraint (%s) - no such constraint"},
+    {2431, "cannot disable constraint (%s) - no such constraint"},
+    {2443, "Cannot drop constraint  - nonexistent constraint"},
+    {2449, "unique/primary keys in table referenced by foreign keys"},
+    {3001, "unimplemented feature"},
+    {3113, "end-of-file on communication channel"},
+    {3114, "not connected to ORACLE"},
+    {3292, "Must specify a table to truncate"},
+    {4002, "INCREMENT must be a non-zero integer"},
+    {4004, "MINVALUE must be less than MAXVALUE"},
+    {4006, "START WITH cannot be less than MINVALUE"},
+    {4008, "START WITH cannot be more than MAXVALUE"},
+    {4030, "out of process memory when trying to allocate %s bytes (%s,%s)"},
+    {4043, "object %s does not exist"},
+    {4061, "existing state of %s has been invalidated"},
+    {4063, "%s has errors"},
+    {4067, "not executed, %s does not exist"},
+    {4088, "error during execution of trigger '%s'"},
+    {6502, "PL/SQL: numeric or value error%s"},
+    {6503, "PL/SQL: Function returned without value"},
+    {6504, "PL/SQL: Return types of Result Set variables or query do not match"},
+    {6508, "PL/SQL: could not find program unit being called"},
+    {6510, "PL/SQL: unhandled user-defined exception"},
+    {6511, "PL/SQL: cursor already open"},
+    {6512, "at %sline %s"},
+    {6530, "Reference to uninitialized composite"},
+    {6531, "Reference to uninitialized collection"},
+    {6532, "Subscript outside of limit"},
+    {6533, "Subscript beyond count"},
+    {6550, "line %s, column %s:\n%s"},
+    {6592, "CASE not found while executing CASE statement"},
+    {8002, "sequence %s.CURRVAL is not yet defined in this session"},
+    {8004, "sequence %s.NEXTVAL %s and cannot be instantiated"},
+    {12154, "TNS:could not resolve the connect identifier specified"},
+    {12545, "Connect failed because target host or object does not exist"},
+    {12899, "value too large for column %s (actual: %s, maximum: %s)"},
+    {16000, "database or pluggable database open for read-only access"},
+    {22065, "number to text translation for the given format causes overflow"},
+    {24315, "illegal attribute type"},
+    {24333, "zero iteration count"},
+    {24334, "no descriptor for this position"},
+    {24338, "statement handle not executed"},
+    {24343, "user defined callback error"},
+    {24345, "A Truncation or null fetch error occurred"},
+    {24374, "define not done before fetch or execute and fetch"},
+    {24391, "invalid fetch operation"},
+    {24431, "Statement does not exist in the cache"},
+    {28000, "the account is locked"},
+    {28001, "the password has expired"},
+    {28002, "the password will expire within %s days"},
+    {28011, "the account will expire soon; change your password now"},
+    {30001, "trim set should have only one character"},
+    {30021, "Operation not allowed on undo tablespace"},
+    {30076, "invalid extract field for extract source"},
+};
+
+constexpr bool sorted() {
+  for (size_t i = 1; i < std::size(kMessages); ++i)
+    if (kMessages[i - 1].code >= kMessages[i].code) return false;
+  return true;
+}
+static_assert(sorted(), "message table must be sorted by code without repeats");
+
+// Application errors carry the caller's text whole.
+constexpr int kFirstApplicationError = 20000;
+constexpr int kLastApplicationError = 20999;
+constexpr std::string_view kApplicationTemplate = "%s";
+constexpr std::string_view kMarker = "%s";
+
+}  // namespace
+
+std::optional<std::string_view> message_template(int code) {
+  if (code >= kFirstApplicationError && code <= kLastApplicationError) return kApplicationTemplate;
+  const Message* end = std::end(kMessages);
+  const Message* found = std::lower_bound(std::begin(kMessages), end, code,
+                                          [](const Message& m, int wanted) { return m.code < wanted; });
+  if (found == end || found->code != code) return std::nullopt;
+  return found->text;
+}
+
+std::string message_text(int code, MessageArgs args) {
+  std::optional<std::string_view> found = message_template(code);
+  if (!found) return "Message " + std::to_string(code) + " not found";
+  std::string_view rest = *found;
+  std::string text;
+  const std::string_view* arg = args.begin();
+  for (size_t marker = rest.find(kMarker); marker != std::string_view::npos; marker = rest.find(kMarker)) {
+    text.append(rest.substr(0, marker));
+    if (arg != args.end()) text.append(*arg++);
+    rest.remove_prefix(marker + kMarker.size());
+  }
+  text.append(rest);
+  return text;
+}
+
+std::string full_message(int code, std::string_view text) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
+  return prefix + std::string(text);
+}
+
+}  // namespace ociemu::sql
