@@ -7,6 +7,8 @@
 
 #include <stddef.h>
 
+#include "ociemu/api/test_hooks.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -64,7 +66,9 @@ typedef struct OCINumber { ub1 OCINumberPart[22]; } OCINumber;
 typedef struct OCITime { ub1 OCITimeHH, OCITimeMI, OCITimeSS; } OCITime;
 typedef struct OCIDate { sb2 OCIDateYYYY; ub1 OCIDateMM; ub1 OCIDateDD; OCITime OCIDateTime; } OCIDate;
 
-// Logon and cursor data area of the version 7 interface (documented 64-byte layout).
+// Logon and cursor data area of the version 7 interface, as the client's
+// headers lay it out for 64-bit builds (88 bytes; the documented 64 is the
+// 32-bit size). Entries clear and write the whole area.
 typedef struct cda_def {
   sb2 v2_rc;
   ub2 ft;     // SQL function code
@@ -80,7 +84,7 @@ typedef struct cda_def {
   sword ose;
   ub1 chk;
   void *rcsp;
-  ub1 rcs9[8];
+  ub1 rcs9[32];
 } Cda_Def;
 typedef struct cda_def Lda_Def;
 
@@ -512,16 +516,6 @@ sword OCISessionRelease(OCISvcCtx *svchp, OCIError *errhp, OraText *tag, ub4 tag
 sword OCIStmtPrepare2(OCISvcCtx *svchp, OCIStmt **stmtp, OCIError *errhp, const OraText *stmt, ub4 stmt_len,
                       const OraText *key, ub4 key_len, ub4 language, ub4 mode);
 sword OCIStmtRelease(OCIStmt *stmtp, OCIError *errhp, const OraText *key, ub4 key_len, ub4 mode);
-
-// Test hooks (not part of Oracle's client).
-// Marks the session behind a service context or logon data area as killed:
-// its next call fails with ORA-03113, later ones with ORA-03114. Returns 0, or -1 for an unknown handle.
-int ociemu_kill_session(void *svchp_or_lda);
-// The next call of the named entry (e.g. "OCIStmtExecute") fails with ORA-<oracle_error>.
-// An empty name or error 0 clears every pending failure.
-void ociemu_fail_next(const char *entry_name, int oracle_error);
-// Non-zero: OCIServerVersion reports an Oracle 7 banner; zero: the 19c banner.
-void ociemu_report_oracle7(int on);
 
 #ifdef __cplusplus
 }

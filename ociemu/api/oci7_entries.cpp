@@ -8,9 +8,9 @@
 #include "ociemu/api/entry.h"
 #include "ociemu/api/oci7.h"
 
-static_assert(sizeof(Cda_Def) == 64, "the data area layout must match the documented 64 bytes");
+static_assert(sizeof(Cda_Def) == 88, "the data area is the 64-bit client's 88 bytes");
 static_assert(offsetof(Cda_Def, rc) == 12 && offsetof(Cda_Def, rpc) == 4 && offsetof(Cda_Def, peo) == 8 &&
-                  offsetof(Cda_Def, chk) == 40,
+                  offsetof(Cda_Def, chk) == 40 && offsetof(Cda_Def, rcsp) == 48,
               "documented data area offsets");
 
 using namespace ociemu;

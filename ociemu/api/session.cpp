@@ -116,8 +116,8 @@ void Session::change_password(const std::string& user, const std::string& old_pa
 }
 
 void Session::check_alive() {
-  if (kill_state == 1) {
-    kill_state = 2;
+  int killed = 1;
+  if (kill_state.compare_exchange_strong(killed, 2)) {
     // The server side of a killed session is gone: its work is lost.
     if (write_transaction) connection->exec("ROLLBACK");
     write_transaction = in_transaction = false;

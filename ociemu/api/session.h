@@ -9,6 +9,7 @@
 // lock_wait_limit(), and fails with ORA-00054 after that.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -64,7 +65,7 @@ struct Session : Handle {
   std::string username;  // OCI_ATTR_USERNAME / PASSWORD as set by the application
   std::string password;
 
-  bool begun = false;
+  std::atomic<bool> begun{false};  // read by the kill hook from other threads
   uint64_t id = 0;  // USERENV('SESSIONID'), owner of its row locks
   std::shared_ptr<Database> database;
   std::shared_ptr<Connection> connection;
@@ -73,7 +74,8 @@ struct Session : Handle {
   bool write_transaction = false;  // the SQLite write transaction is open
   bool autocommit = false;         // version 7 ocon
   int grace_days = 0;              // days left in the password grace period at logon
-  int kill_state = 0;              // 0 alive, 1 killed (next call: 03113), 2 gone (03114)
+  // 0 alive, 1 killed (next call: 03113), 2 gone (03114); the kill hook may set it from any thread.
+  std::atomic<int> kill_state{0};
   uint64_t generation = 0;         // bumped when DDL or ALTER SESSION may change translations
   bool cache_enabled = false;
   uint32_t cache_capacity = 20;  // the service context's OCI_ATTR_STMTCACHESIZE

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "binding_fixture.h"
+#include "ociemu/api/test_hooks.h"
 #include "runtime/exception.h"
 
 namespace kvell::testing {
@@ -337,6 +338,37 @@ TEST_F(LinuxLoadingTest, a_program_finds_the_client_from_its_parameters_environm
   EXPECT_EQ(run_probe(no_registry + " ORACLE_HOME=" + env_home, ""), "loaded " + env_home + "/lib/libclntsh.so\n");
   EXPECT_EQ(run_probe("KVELL_REGISTRY=" + reg_file, ""), "loaded " + reg_home + "/lib/libclntsh.so.19.1\n");
   EXPECT_EQ(run_probe(no_registry, "").substr(0, 52), "Initialization error\r\nSQL*Net not properly installed");
+}
+
+// The layer never links ociemu; its fault tests reach the hooks on whatever
+// client the binding loaded.
+TEST_F(LinuxLoadingTest, the_emulator_hooks_are_reached_through_the_loaded_client) {
+  constexpr ub4 kErrorHandle = 2, kServerHandle = 8;  // OCI_HTYPE_ERROR, OCI_HTYPE_SERVER
+  command_line = std::make_unique<MemoryCommandLine>(std::vector<std::string>{std::string("OCIDLL=") + OCIEMU_LIBRARY});
+  Install();
+  ASSERT_EQ(InitMessage(), "");
+  auto fail_next = reinterpret_cast<ociemu_fail_next_fn>(::dlsym(OCILibHandle, "ociemu_fail_next"));
+  auto kill_session = reinterpret_cast<ociemu_kill_session_fn>(::dlsym(OCILibHandle, "ociemu_kill_session"));
+  ASSERT_NE(fail_next, nullptr);
+  ASSERT_NE(kill_session, nullptr);
+
+  OCIEnv* env = nullptr;
+  ASSERT_EQ(OCIEnvInit(&env, OCI_DEFAULT, 0, nullptr), OCI_SUCCESS);
+  void* error = nullptr;
+  void* server = nullptr;
+  ASSERT_EQ(OCIHandleAlloc(env, &error, kErrorHandle, 0, nullptr), OCI_SUCCESS);
+  ASSERT_EQ(OCIHandleAlloc(env, &server, kServerHandle, 0, nullptr), OCI_SUCCESS);
+  fail_next("OCIServerAttach", 12541);
+  auto* errors = static_cast<OCIError*>(error);
+  EXPECT_EQ(OCIServerAttach(static_cast<OCIServer*>(server), errors, nullptr, 0, OCI_DEFAULT), OCI_ERROR);
+  sb4 code = 0;
+  OraText text[512] = {};
+  OCIErrorGet(error, 1, nullptr, &code, text, sizeof text, kErrorHandle);
+  EXPECT_EQ(code, 12541);
+  EXPECT_EQ(kill_session(error), -1) << "an error handle is no session";
+  OCIHandleFree(server, kServerHandle);
+  OCIHandleFree(error, kErrorHandle);
+  OCIHandleFree(env, 1);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // One session per thread under OCI_THREADED, all on one database file.
+#include <future>
 #include <thread>
 
 #include "oci_test_support.h"
@@ -46,6 +47,41 @@ TEST_F(ThreadTest, sessions_in_parallel_threads_each_commit_their_own_rows) {
   EXPECT_EQ(std::vector<int>(kThreads, 0), failures);
   EXPECT_EQ(std::to_string(kThreads * kRows), single_text("SELECT COUNT(*) FROM P"));
   EXPECT_EQ(std::to_string(kThreads), single_text("SELECT COUNT(DISTINCT T) FROM P"));
+}
+
+// The layer's fault tests kill a session from a test thread while a query
+// thread is using it; the kill must be seen, once, without a data race.
+TEST_F(ThreadTest, a_session_killed_from_another_thread_fails_its_next_call_with_03113_then_03114) {
+  OCISvcCtx* victim = logon("SCOTT", "TIGER");
+  ASSERT_NE(nullptr, victim);
+  std::promise<void> first_call_done;
+  std::vector<sb4> codes;
+  std::thread worker([&] {
+    OCIError* thread_err = nullptr;
+    OCIStmt* stmt = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&thread_err), OCI_HTYPE_ERROR, 0, nullptr);
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    std::string sql = "SELECT COUNT(*) FROM DEPT";
+    OCIStmtPrepare(stmt, thread_err, text(sql), len(sql), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    bool signalled = false;
+    while (codes.size() < 2) {
+      if (OCIStmtExecute(victim, stmt, thread_err, 0, 0, nullptr, nullptr, OCI_DEFAULT) != OCI_SUCCESS) {
+        sb4 code = 0;
+        OraText message[512];
+        OCIErrorGet(thread_err, 1, nullptr, &code, message, sizeof message, OCI_HTYPE_ERROR);
+        codes.push_back(code);
+      }
+      if (!signalled) first_call_done.set_value();
+      signalled = true;
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    OCIHandleFree(thread_err, OCI_HTYPE_ERROR);
+  });
+  first_call_done.get_future().wait();
+  EXPECT_EQ(0, ociemu_kill_session(victim));
+  worker.join();
+  EXPECT_EQ((std::vector<sb4>{3113, 3114}), codes);
+  EXPECT_EQ("4", single_text("SELECT COUNT(*) FROM DEPT")) << "other sessions keep working";
 }
 
 }  // namespace
