@@ -7,6 +7,7 @@
 
 #include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/dialect.h"
+#include "ociemu/sql/dictionary.h"
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/sqlite_query.h"
 
@@ -17,18 +18,21 @@ void install(sqlite3* db, SessionContext* session) {
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   register_functions(db, session);
+  register_dictionary_functions(db);
   // ON DELETE CASCADE triggers of self-referencing keys must cascade further.
   execute(db, "PRAGMA recursive_triggers = ON");
   Query exists(db, "SELECT 1 FROM sqlite_schema WHERE name = 'OCIEMU$OBJECTS'");
-  if (exists.step()) return;
-  execute(db, "BEGIN IMMEDIATE");
-  try {
-    install_catalogue(db);
-    execute(db, "COMMIT");
-  } catch (...) {
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
+  if (!exists.step()) {
+    execute(db, "BEGIN IMMEDIATE");
+    try {
+      install_catalogue(db);
+      execute(db, "COMMIT");
+    } catch (...) {
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
   }
+  install_dictionary(db);
 }
 
 namespace {

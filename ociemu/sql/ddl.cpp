@@ -652,6 +652,11 @@ void Translator::translate_create() {
     out_.select_types.clear();
     out_.sqlite_sql.push_back("CREATE VIEW " + sqlite + columns + " AS " + select);
     out_.sqlite_sql.push_back(register_object_sql(owner, name, "VIEW"));
+    const auto text_begin = static_cast<size_t>(token(i).offset);
+    out_.sqlite_sql.push_back("INSERT OR REPLACE INTO \"OCIEMU$SOURCE\" VALUES (" + quote_literal(owner) + ", " +
+                              quote_literal(name) + ", 'VIEW', 1, " +
+                              quote_literal(sql_.substr(text_begin, static_cast<size_t>(token(end).offset) - text_begin)) +
+                              ")");
     return;
   }
   if (kind == "INDEX") {
@@ -767,9 +772,43 @@ void drop_constraint_sql(const Constraint& c, std::vector<std::string>& out) {
         out.push_back("DROP TRIGGER IF EXISTS " + quote_name(c.owner + "." + c.name + "#" + column + "#" + event));
     }
   }
-  out.push_back("DELETE FROM \"OCIEMU$CONSTRAINTS\" WHERE OWNER = " + quote_literal(c.owner) + " AND NAME = " +
+  const std::string key = " WHERE OWNER = " + quote_literal(c.owner) + " AND NAME = " + quote_literal(c.name);
+  out.push_back("DELETE FROM \"OCIEMU$DISABLED\"" + key);
+  out.push_back("DELETE FROM \"OCIEMU$CONSTRAINTS\"" + key);
+}
+
+}  // namespace
+
+// A disabled constraint keeps the SQL of the triggers and index that enforce it
+// in "OCIEMU$DISABLED"; enabling runs it again (existing rows are not revalidated).
+void Translator::disable_constraint_sql(const Constraint& c, int token_index, std::vector<std::string>& out) const {
+  const std::string key = c.owner + "." + c.name;
+  Query disabled(db_, "SELECT 1 FROM \"OCIEMU$DISABLED\" WHERE OWNER = ?1 AND NAME = ?2");
+  disabled.bind(1, c.owner).bind(2, c.name);
+  if (disabled.step()) return;
+  Query objects(db_,
+                "SELECT type, name, sql FROM sqlite_schema WHERE (type = 'trigger' AND substr(name, 1, length(?1) + 1) "
+                "= ?1 || '#') OR (type = 'index' AND name = ?1 AND sql IS NOT NULL)");
+  objects.bind(1, key);
+  int seq = 0;
+  while (objects.step()) {
+    out.push_back("INSERT INTO \"OCIEMU$DISABLED\" VALUES (" + quote_literal(c.owner) + ", " + quote_literal(c.name) +
+                  ", " + std::to_string(++seq) + ", " + quote_literal(objects.text(2)) + ")");
+    out.push_back((objects.text(0) == "trigger" ? "DROP TRIGGER " : "DROP INDEX ") + quote_name(objects.text(1)));
+  }
+  // Keys declared inside CREATE TABLE and column NOT NULL live in SQLite's own table definition.
+  if (seq == 0) fail(3001, token_index);
+}
+
+void Translator::enable_constraint_sql(const Constraint& c, std::vector<std::string>& out) const {
+  Query saved(db_, "SELECT OBJECT_SQL FROM \"OCIEMU$DISABLED\" WHERE OWNER = ?1 AND NAME = ?2 ORDER BY SEQ");
+  saved.bind(1, c.owner).bind(2, c.name);
+  while (saved.step()) out.push_back(saved.text(0));
+  out.push_back("DELETE FROM \"OCIEMU$DISABLED\" WHERE OWNER = " + quote_literal(c.owner) + " AND NAME = " +
                 quote_literal(c.name));
 }
+
+namespace {
 
 void drop_table_sql(sqlite3* db, const SchemaObject& table, bool cascade, const Translator& t, int index,
                     std::vector<std::string>& out) {
@@ -784,6 +823,8 @@ void drop_table_sql(sqlite3* db, const SchemaObject& table, bool cascade, const 
   }
   out.push_back("DROP TABLE " + quote_name(table.sqlite_name()));
   const std::string where = " WHERE OWNER = " + quote_literal(table.owner) + " AND TABLE_NAME = " + quote_literal(table.name);
+  out.push_back("DELETE FROM \"OCIEMU$DISABLED\" WHERE OWNER = " + quote_literal(table.owner) +
+                " AND NAME IN (SELECT NAME FROM \"OCIEMU$CONSTRAINTS\"" + where + ")");
   out.push_back("DELETE FROM \"OCIEMU$CONSTRAINTS\"" + where);
   out.push_back("DELETE FROM \"OCIEMU$INDEXES\"" + where);
   out.push_back("DELETE FROM \"OCIEMU$COLUMNS\"" + where);
@@ -795,7 +836,10 @@ void drop_object_sql(sqlite3* db, const SchemaObject& object, bool cascade, cons
                      std::vector<std::string>& out) {
   const std::string key = " WHERE OWNER = " + quote_literal(object.owner) + " AND NAME = " + quote_literal(object.name);
   if (object.type == "TABLE") return drop_table_sql(db, object, cascade, t, index, out);
-  if (object.type == "VIEW") out.push_back("DROP VIEW " + quote_name(object.sqlite_name()));
+  if (object.type == "VIEW") {
+    out.push_back("DROP VIEW " + quote_name(object.sqlite_name()));
+    out.push_back("DELETE FROM \"OCIEMU$SOURCE\"" + key);
+  }
   if (object.type == "SEQUENCE") out.push_back("DELETE FROM \"OCIEMU$SEQUENCES\"" + key);
   if (object.type == "SYNONYM") out.push_back("DELETE FROM \"OCIEMU$SYNONYMS\"" + key);
   out.push_back("DELETE FROM \"OCIEMU$OBJECTS\"" + key);
@@ -1002,6 +1046,19 @@ void Translator::translate_alter() {
     }
     builder.constraint_sql(out_.sqlite_sql, true);
     builder.column_catalogue_sql(out_.sqlite_sql);
+    return;
+  }
+  if ((word_at(i, "DISABLE") || word_at(i, "ENABLE")) && word_at(i + 1, "CONSTRAINT")) {
+    const bool disable = word_at(i, "DISABLE");
+    std::string constraint_name = identifier(i + 2);
+    auto constraint = find_constraint(db_, table.owner, constraint_name);
+    if (!constraint || constraint->table != table.name) fail(disable ? 2431 : 2430, {constraint_name}, i + 2);
+    if (i + 3 < end_index() && !word_at(i + 3, "CASCADE") && !word_at(i + 3, "KEEP")) fail_not_ended(i + 3);
+    if (disable) {
+      disable_constraint_sql(*constraint, i, out_.sqlite_sql);
+    } else {
+      enable_constraint_sql(*constraint, out_.sqlite_sql);
+    }
     return;
   }
   if (word_at(i, "DROP") && word_at(i + 1, "CONSTRAINT")) {

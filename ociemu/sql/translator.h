@@ -64,6 +64,8 @@ class Translator {
   [[noreturn]] void fail(int code, int token_index) const { fail(code, {}, token_index); }
   [[noreturn]] void fail(int code, MessageArgs args, int token_index) const;
   [[noreturn]] void fail_not_ended(int token_index) const;
+  void disable_constraint_sql(const Constraint& c, int token_index, std::vector<std::string>& out) const;
+  void enable_constraint_sql(const Constraint& c, std::vector<std::string>& out) const;
   void expect_word(int& index, std::string_view word) const;
   // Reads [owner.]name; returns the index after it.
   int read_object_name(int index, std::string& owner, std::string& name) const;
