@@ -19,11 +19,6 @@ sword finish_logon(ErrorHandle* errors, const Session& session, int warning) {
 
 }  // namespace
 
-#define OCIEMU_ERRORS(errhp)                       \
-  bool bad_handle = false;                         \
-  ErrorHandle* errors = error_handle(errhp, bad_handle); \
-  if (bad_handle) return OCI_INVALID_HANDLE
-
 extern "C" {
 
 sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText* dblink, sb4 dblink_len, ub4) {

@@ -47,6 +47,12 @@ inline ErrorHandle* error_handle(void* errhp, bool& bad) {
   return errors;
 }
 
+// Opens an entry body: `errors` is the error handle argument, and a bad one answers OCI_INVALID_HANDLE.
+#define OCIEMU_ERRORS(errhp)                             \
+  bool bad_handle = false;                               \
+  ErrorHandle* errors = error_handle(errhp, bad_handle); \
+  if (bad_handle) return OCI_INVALID_HANDLE
+
 // The standard answer of an entry the emulator does not implement.
 sword unimplemented(const char* entry_name, void* errhp);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ociemu/api/entry.h"
+#include "ociemu/api/pool.h"
 
 using namespace ociemu;
 
@@ -32,6 +33,7 @@ Handle* allocate(Environment& env, ub4 type) {
     case OCI_HTYPE_STMT: return env.make<Statement>(&env);
     case OCI_HTYPE_SERVER: return env.make<Server>(&env);
     case OCI_HTYPE_SESSION: return env.make<Session>(&env);
+    case OCI_HTYPE_SPOOL: return env.make<SessionPool>(&env);
     case OCI_DTYPE_ROWID: return env.make<RowidDescriptor>(&env);
     case OCI_DTYPE_DATE:
     case OCI_DTYPE_TIMESTAMP:
@@ -174,6 +176,13 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
       if (attribute == OCI_ATTR_ROWS_RETURNED) return put<ub4>(attributep, sizep, bind->rows_returned);
       unknown_attribute();
     }
+    case OCI_HTYPE_SPOOL: {
+      auto* pool = live<SessionPool>(target);
+      if (!pool) return OCI_INVALID_HANDLE;
+      uint32_t value = pool->attribute(attribute);
+      if (attribute == OCI_ATTR_SPOOL_GETMODE) return put<ub1>(attributep, sizep, static_cast<ub1>(value));
+      return put<ub4>(attributep, sizep, value);
+    }
     case OCI_HTYPE_ERROR: {
       auto* errors = live<ErrorHandle>(target);
       if (!errors) return OCI_INVALID_HANDLE;
@@ -223,6 +232,28 @@ sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attr
       auto* statement = live<Statement>(target);
       if (!statement) return OCI_INVALID_HANDLE;
       if (attribute == OCI_ATTR_PREFETCH_ROWS && attributep) std::memcpy(&statement->prefetch_rows, attributep, 4);
+      return OCI_SUCCESS;
+    }
+    case OCI_HTYPE_SPOOL: {
+      auto* pool = live<SessionPool>(target);
+      if (!pool) return OCI_INVALID_HANDLE;
+      switch (attribute) {
+        case OCI_ATTR_SPOOL_GETMODE:
+          if (attributep == nullptr) fail(24315);
+          pool->set_attribute(attribute, *static_cast<const ub1*>(attributep));
+          break;
+        case OCI_ATTR_SPOOL_TIMEOUT:
+        case OCI_ATTR_SPOOL_WAIT_TIMEOUT:
+        case OCI_ATTR_SPOOL_MAX_LIFETIME_SESSION:
+        case OCI_ATTR_SPOOL_STMTCACHESIZE: {
+          if (attributep == nullptr) fail(24315);
+          ub4 value = 0;
+          std::memcpy(&value, attributep, sizeof value);
+          pool->set_attribute(attribute, value);
+          break;
+        }
+        default: break;  // connection classes, the pool's auth handle...: nothing to do here
+      }
       return OCI_SUCCESS;
     }
     default:

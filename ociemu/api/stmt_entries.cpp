@@ -31,11 +31,6 @@ std::string cache_key_for(const OraText* stmt, ub4 stmt_len, const OraText* key,
 
 }  // namespace
 
-#define OCIEMU_ERRORS(errhp)                             \
-  bool bad_handle = false;                               \
-  ErrorHandle* errors = error_handle(errhp, bad_handle); \
-  if (bad_handle) return OCI_INVALID_HANDLE
-
 extern "C" {
 
 sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 stmt_len, ub4, ub4) {

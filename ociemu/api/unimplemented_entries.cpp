@@ -1,4 +1,4 @@
-// Entries the emulator does not implement (LOB contents, objects, pools,
+// Entries the emulator does not implement (LOB contents, objects,
 // direct path, external procedures...): each answers OCI_ERROR with
 // ORA-03001 through the error handle it was given, and never crashes.
 #include "ociemu/api/entry.h"
@@ -109,9 +109,5 @@ sword OCIDirPathColArrayToStream(OCIDirPathColArray*, OCIDirPathCtx*, OCIDirPath
 sword OCIDirPathLoadStream(OCIDirPathCtx*, OCIDirPathStream*, OCIError* errhp) { UNIMPLEMENTED(OCIDirPathLoadStream); }
 sword OCIDirPathStreamReset(OCIDirPathStream*, OCIError* errhp) { UNIMPLEMENTED(OCIDirPathStreamReset); }
 
-sword OCISessionPoolCreate(OCIEnv*, OCIError* errhp, OCISPool*, OraText**, ub4*, const OraText*, ub4, ub4, ub4, ub4, OraText*, ub4, OraText*, ub4, ub4) { UNIMPLEMENTED(OCISessionPoolCreate); }
-sword OCISessionPoolDestroy(OCISPool*, OCIError* errhp, ub4) { UNIMPLEMENTED(OCISessionPoolDestroy); }
-sword OCISessionGet(OCIEnv*, OCIError* errhp, OCISvcCtx**, OCIAuthInfo*, OraText*, ub4, const OraText*, ub4, OraText**, ub4*, boolean*, ub4) { UNIMPLEMENTED(OCISessionGet); }
-sword OCISessionRelease(OCISvcCtx*, OCIError* errhp, OraText*, ub4, ub4) { UNIMPLEMENTED(OCISessionRelease); }
 
 }  // extern "C"

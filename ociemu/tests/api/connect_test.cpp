@@ -127,7 +127,7 @@ TEST_F(ConnectTest, entries_left_for_later_answer_ora_03001_through_the_error_ha
   ub4 length = 0;
   EXPECT_EQ(OCI_ERROR, OCILobGetLength(svc, err, lob, &length));
   EXPECT_EQ(3001, last_code());
-  EXPECT_EQ(OCI_ERROR, OCISessionPoolDestroy(nullptr, err, 0));
+  EXPECT_EQ(OCI_ERROR, OCIDirPathAbort(nullptr, err));
   EXPECT_EQ(3001, last_code());
   EXPECT_EQ(OCI_SUCCESS, OCIDescriptorFree(lob, OCI_DTYPE_LOB));
 }
