@@ -25,6 +25,13 @@ typedef void (*ociemu_fail_next_fn)(const char *entry_name, int oracle_error);
 void ociemu_report_oracle7(int on);
 typedef void (*ociemu_report_oracle7_fn)(int on);
 
+/* Exported by liboramts.so, not the client: the next call of the named
+ * transaction-server entry (e.g. "OraMTSSvcGet") returns mts_error (an
+ * ORAMTSERR_* number) without doing its work. An empty or null name, or error 0,
+ * clears every pending failure. */
+void ociemu_mts_fail_next(const char *entry_name, unsigned int mts_error);
+typedef void (*ociemu_mts_fail_next_fn)(const char *entry_name, unsigned int mts_error);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,9 +1,10 @@
 // The transaction-server stand-in's entries as the client side declares
-// them, its result codes, and the test hook that makes an entry fail.
+// them, and its result codes. Its failure hook is in test_hooks.h.
 #ifndef OCIEMU_ORAMTS_H
 #define OCIEMU_ORAMTS_H
 
 #include "ociemu/api/oci.h"
+#include "ociemu/api/test_hooks.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -38,10 +39,6 @@ DWORD OraMTSSvcRel(OCISvcCtx *OCISvc);
 DWORD OraMTSSvcEnlist(OCISvcCtx *OCISvc, OCIError *OCIErr, void *lpTrans, unsigned dwFlags);
 DWORD OraMTSSvcEnlistEx(OCISvcCtx *OCISvc, OCIError *OCIErr, void *lpTrans, unsigned dwFlags, char *lpDBName);
 BOOL OraMTSTransTest(void);
-
-// Test hook: the next call of the named entry ("OraMTSSvcGet"...) returns mts_error instead of
-// doing its work. An empty name or error 0 clears every pending failure.
-void ociemu_mts_fail_next(const char *entry_name, DWORD mts_error);
 
 #ifdef __cplusplus
 }
