@@ -27,7 +27,7 @@ struct Connection {
   explicit Connection(const std::string& database) : path(database) {
     OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
     OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-    std::string user = "SCOTT", password = "TIGER";
+    std::string user = "SCOTT", password = "tiger";
     if (OCILogon(env, err, &svc, reinterpret_cast<const OraText*>(user.c_str()), 5,
                  reinterpret_cast<const OraText*>(password.c_str()), 5,
                  reinterpret_cast<const OraText*>(path.c_str()), static_cast<ub4>(path.size())) != OCI_SUCCESS) {

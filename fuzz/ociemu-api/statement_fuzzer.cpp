@@ -19,7 +19,7 @@ struct Application {
     std::filesystem::remove(path);
     OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
     OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-    const std::string user = "SCOTT", password = "TIGER";
+    const std::string user = "SCOTT", password = "tiger";
     if (OCILogon(env, err, &svc, reinterpret_cast<const OraText*>(user.c_str()), 5,
                  reinterpret_cast<const OraText*>(password.c_str()), 5, reinterpret_cast<const OraText*>(path.c_str()),
                  static_cast<ub4>(path.size())) != OCI_SUCCESS) {

@@ -11,6 +11,8 @@
 namespace ociemu {
 namespace {
 
+constexpr std::string_view kAdministrator = "SYS";
+
 std::atomic<bool>& oracle7_banner() {
   static std::atomic<bool> on{false};
   return on;
@@ -77,6 +79,9 @@ int Session::begin(Server& server, const std::string& user, const std::string& p
     case sql::LogonResult::Expired: fail(28001);
     case sql::LogonResult::BadPassword: fail(1017);
   }
+  // Only SYS holds the administrative privileges in ociemu's databases.
+  const bool administrative = (mode & (OCI_SYSDBA | OCI_SYSOPER)) != 0;
+  if (administrative && upper(user) != kAdministrator) fail(1031);
   id = next_session_id();
   context.session_id = static_cast<int64_t>(id);
   context.user = (mode & OCI_SYSDBA) ? "SYS" : (mode & OCI_SYSOPER) ? "PUBLIC" : upper(user);

@@ -941,7 +941,9 @@ void alter_session(Translator& t) {
       if (!user_exists(t.db_, value.text)) t.fail(1435, i + 2);
       t.session_.current_schema = value.text;
     }
+    // A value may be several words (ISOLATION_LEVEL = READ COMMITTED); the next setting starts at "name =".
     i += 3;
+    while (i < t.end_index() && !t.token(i + 1).is_op("=")) ++i;
   }
 }
 

@@ -101,7 +101,7 @@ struct Translation {
 // Oracle functions on this connection. Call once per connection.
 void install(sqlite3* db, SessionContext* session);
 
-// Creates the SCOTT/TIGER account and the DEPT, EMP, BONUS, SALGRADE tables with their classic rows.
+// Creates the SCOTT account (password tiger) and the DEPT, EMP, BONUS, SALGRADE tables with their classic rows.
 void create_demo_schema(sqlite3* db);
 
 // Translates one Oracle statement (without a trailing ';' for SQL; PL/SQL

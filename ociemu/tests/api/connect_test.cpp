@@ -15,7 +15,7 @@ TEST_F(ConnectTest, a_wrong_password_is_refused_with_ora_01017_and_no_service_co
 TEST_F(ConnectTest, an_unknown_alias_fails_with_ora_12154) {
   ::unsetenv("OCIEMU_ALIASES");
   database = "NOSUCHALIAS";
-  EXPECT_EQ(nullptr, logon("SCOTT", "TIGER"));
+  EXPECT_EQ(nullptr, logon("SCOTT", "tiger"));
   EXPECT_EQ(12154, last_code());
 }
 
@@ -29,7 +29,7 @@ TEST_F(ConnectTest, an_alias_file_names_the_database) {
   }
   ::setenv("OCIEMU_ALIASES", aliases.c_str(), 1);
   database = "testdb";
-  OCISvcCtx* second = logon("scott", "TIGER");
+  OCISvcCtx* second = logon("scott", "tiger");
   ::unsetenv("OCIEMU_ALIASES");
   ASSERT_NE(nullptr, second) << last_error();
   EXPECT_EQ("SMITH", single_text("SELECT ENAME FROM EMP WHERE EMPNO = 7369", second));
@@ -47,7 +47,7 @@ TEST_F(ConnectTest, the_handle_by_handle_logon_path_reads_credentials_from_the_s
   ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(server, OCI_HTYPE_SERVER, &status, nullptr, OCI_ATTR_SERVER_STATUS, err));
   EXPECT_EQ(OCI_SERVER_NORMAL, status);
   ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(context, OCI_HTYPE_SVCCTX, server, 0, OCI_ATTR_SERVER, err));
-  std::string user = "SCOTT", wrong = "tiger", right = "TIGER";
+  std::string user = "SCOTT", wrong = "TIGER", right = "tiger";
   OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()), len(user), OCI_ATTR_USERNAME, err);
   OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(wrong.c_str()), len(wrong), OCI_ATTR_PASSWORD, err);
   EXPECT_EQ(OCI_ERROR, OCISessionBegin(context, err, session, OCI_CRED_RDBMS, OCI_DEFAULT)) << "passwords are case-sensitive";
@@ -99,7 +99,7 @@ TEST_F(ConnectTest, the_server_banner_is_19c_unless_the_hook_asks_for_oracle_7) 
 }
 
 TEST_F(ConnectTest, a_killed_session_fails_with_03113_then_03114_and_loses_its_work) {
-  OCISvcCtx* other = logon("SCOTT", "TIGER");
+  OCISvcCtx* other = logon("SCOTT", "tiger");
   ASSERT_NE(nullptr, other);
   must_run("INSERT INTO DEPT VALUES (50, 'LOST', 'NOWHERE')");
   ASSERT_EQ(0, ociemu_kill_session(svc));
@@ -133,10 +133,10 @@ TEST_F(ConnectTest, entries_left_for_later_answer_ora_03001_through_the_error_ha
 }
 
 TEST_F(ConnectTest, a_password_change_takes_effect_for_the_next_logon) {
-  std::string user = "SCOTT", old_password = "TIGER", new_password = "PANTHER";
+  std::string user = "SCOTT", old_password = "tiger", new_password = "PANTHER";
   ASSERT_EQ(OCI_SUCCESS, OCIPasswordChange(svc, err, text(user), len(user), text(old_password), len(old_password),
                                            text(new_password), len(new_password), OCI_DEFAULT)) << last_error();
-  EXPECT_EQ(nullptr, logon("SCOTT", "TIGER"));
+  EXPECT_EQ(nullptr, logon("SCOTT", "tiger"));
   EXPECT_NE(nullptr, logon("SCOTT", "PANTHER"));
 }
 

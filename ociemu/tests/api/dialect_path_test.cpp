@@ -137,7 +137,7 @@ TEST_F(DialectPathTest, constraint_violations_carry_their_owner_and_name) {
   EXPECT_EQ(2291, last_code());
 }
 
-TEST_F(DialectPathTest, a_sysdba_session_runs_as_sys) {
+TEST_F(DialectPathTest, administrative_logons_need_the_privilege) {
   OCIServer* server = nullptr;
   OCISvcCtx* context = nullptr;
   OCISession* session = nullptr;
@@ -146,11 +146,24 @@ TEST_F(DialectPathTest, a_sysdba_session_runs_as_sys) {
   OCIHandleAlloc(env, reinterpret_cast<void**>(&session), OCI_HTYPE_SESSION, 0, nullptr);
   ASSERT_EQ(OCI_SUCCESS, OCIServerAttach(server, err, text(database), static_cast<sb4>(database.size()), 0));
   OCIAttrSet(context, OCI_HTYPE_SVCCTX, server, 0, OCI_ATTR_SERVER, err);
-  std::string user = "SCOTT", password = "TIGER";
-  OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()), len(user), OCI_ATTR_USERNAME, err);
-  OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()), len(password), OCI_ATTR_PASSWORD, err);
-  ASSERT_EQ(OCI_SUCCESS, OCISessionBegin(context, err, session, OCI_CRED_RDBMS, OCI_SYSDBA)) << last_error();
+  auto begin = [&](std::string user, std::string password, ub4 mode) {
+    OCIAttrSet(session, OCI_HTYPE_SESSION, user.data(), len(user), OCI_ATTR_USERNAME, err);
+    OCIAttrSet(session, OCI_HTYPE_SESSION, password.data(), len(password), OCI_ATTR_PASSWORD, err);
+    return OCISessionBegin(context, err, session, OCI_CRED_RDBMS, mode);
+  };
+  for (ub4 mode : {ub4(OCI_SYSDBA), ub4(OCI_SYSOPER)}) {
+    EXPECT_EQ(OCI_ERROR, begin("SCOTT", "tiger", mode));
+    EXPECT_EQ("ORA-01031: insufficient privileges\n", last_error());
+  }
+  // A wrong password is reported as such, before any privilege.
+  EXPECT_EQ(OCI_ERROR, begin("SCOTT", "wrong", OCI_SYSDBA));
+  EXPECT_EQ(1017, last_code());
+  ASSERT_EQ(OCI_SUCCESS, begin("sys", "CHANGE_ON_INSTALL", OCI_SYSDBA)) << last_error();
   EXPECT_EQ("SYS", single_text("SELECT USER FROM DUAL", context));
+  OCISessionEnd(context, err, session, OCI_DEFAULT);
+  ASSERT_EQ(OCI_SUCCESS, begin("SYS", "CHANGE_ON_INSTALL", OCI_SYSOPER)) << last_error();
+  EXPECT_EQ("PUBLIC", single_text("SELECT USER FROM DUAL", context));
+  OCISessionEnd(context, err, session, OCI_DEFAULT);
 }
 
 }  // namespace

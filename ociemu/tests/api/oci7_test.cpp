@@ -11,7 +11,7 @@ class Oci7Test : public OciTest {
     OciTest::SetUp();
     std::memset(&lda, 0, sizeof lda);
     std::memset(hda, 0, sizeof hda);
-    std::string uid = "scott/TIGER@" + database;
+    std::string uid = "scott/tiger@" + database;
     ASSERT_EQ(0, opinit(0));
     ASSERT_EQ(0, orlon(&lda, hda, reinterpret_cast<OraText*>(uid.data()), -1, nullptr, -1, 0)) << lda.rc;
     ASSERT_EQ(0, oopen(&cursor, &lda, nullptr, -1, -1, nullptr, -1));

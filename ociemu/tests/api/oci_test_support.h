@@ -30,7 +30,7 @@ class OciTest : public ::testing::Test {
     ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr));
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     database = fresh_database_path(std::string(info->test_suite_name()) + "_" + info->name());
-    svc = logon("SCOTT", "TIGER");
+    svc = logon("SCOTT", "tiger");
     ASSERT_NE(nullptr, svc) << last_error();
   }
 

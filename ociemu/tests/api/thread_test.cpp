@@ -19,7 +19,7 @@ TEST_F(ThreadTest, sessions_in_parallel_threads_each_commit_their_own_rows) {
       OCIError* thread_err = nullptr;
       OCISvcCtx* thread_svc = nullptr;
       OCIHandleAlloc(env, reinterpret_cast<void**>(&thread_err), OCI_HTYPE_ERROR, 0, nullptr);
-      std::string user = "SCOTT", password = "TIGER";
+      std::string user = "SCOTT", password = "tiger";
       if (OCILogon(env, thread_err, &thread_svc, text(user), len(user), text(password), len(password),
                    text(database), len(database)) != OCI_SUCCESS) {
         ++failures[size_t(t)];
@@ -52,7 +52,7 @@ TEST_F(ThreadTest, sessions_in_parallel_threads_each_commit_their_own_rows) {
 // The layer's fault tests kill a session from a test thread while a query
 // thread is using it; the kill must be seen, once, without a data race.
 TEST_F(ThreadTest, a_session_killed_from_another_thread_fails_its_next_call_with_03113_then_03114) {
-  OCISvcCtx* victim = logon("SCOTT", "TIGER");
+  OCISvcCtx* victim = logon("SCOTT", "tiger");
   ASSERT_NE(nullptr, victim);
   std::promise<void> first_call_done;
   std::vector<sb4> codes;

@@ -11,7 +11,7 @@ class TransactionTest : public OciTest {
  protected:
   void SetUp() override {
     OciTest::SetUp();
-    other = logon("SCOTT", "TIGER");
+    other = logon("SCOTT", "tiger");
     ASSERT_NE(nullptr, other) << last_error();
     must_run("CREATE TABLE A (N NUMBER)");
   }

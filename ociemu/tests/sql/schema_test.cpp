@@ -171,8 +171,8 @@ TEST_F(Schema, views_and_synonyms_resolve_like_tables) {
 }
 
 TEST_F(Schema, accounts_log_on_expire_and_enter_grace_periods) {
-  EXPECT_EQ(authenticate(database.db, "scott", "TIGER"), LogonResult::Ok);
-  EXPECT_EQ(authenticate(database.db, "SCOTT", "tiger"), LogonResult::BadPassword) << "passwords are case-sensitive";
+  EXPECT_EQ(authenticate(database.db, "scott", "tiger"), LogonResult::Ok);
+  EXPECT_EQ(authenticate(database.db, "SCOTT", "TIGER"), LogonResult::BadPassword) << "passwords are case-sensitive";
   EXPECT_EQ(authenticate(database.db, "SCOTT", "lion"), LogonResult::BadPassword);
   EXPECT_EQ(authenticate(database.db, "NOBODY", "tiger"), LogonResult::BadPassword);
   database.execute("create user bob identified by \"Pa55\"");

@@ -209,6 +209,12 @@ TEST_F(Translate, alter_session_changes_the_date_format_of_the_session) {
   EXPECT_EQ(database.value("select to_date('1999-12-31 23:59') from dual"), "1999-12-31 23:59:00");
   EXPECT_EQ(database.error("alter session set nls_date_format = 'QQQQ'").code, 1821);
   database.execute("alter session set nls_territory = 'GERMANY' nls_sort = binary");
+  // Multi-word values, alone and followed by another setting.
+  database.execute("ALTER SESSION SET ISOLATION_LEVEL = READ COMMITTED");
+  database.execute("alter session set isolation_level = read committed nls_date_format = 'DD.MM.YYYY'");
+  EXPECT_EQ(database.session.nls_date_format, "DD.MM.YYYY");
+  database.execute("alter session set isolation_level = serializable");
+  EXPECT_EQ(database.error("alter session set isolation_level =").code, 922);
 }
 
 TEST_F(Translate, rownum_limits_rows) {
