@@ -24,12 +24,13 @@ std::vector<std::string> SplitProcCmdline(const std::string& text) {
 }
 
 const CommandLine& ProcessCommandLine() {
-  static const MemoryCommandLine command_line([] {
+  // Never destroyed: the layer's exit step (FreeOCI) still runs through it.
+  static const MemoryCommandLine* command_line = new MemoryCommandLine([] {
     std::ifstream file("/proc/self/cmdline", std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     return SplitProcCmdline(text);
   }());
-  return command_line;
+  return *command_line;
 }
 
 }  // namespace kvell

@@ -30,8 +30,9 @@ void SystemLibraries::Free(LibraryHandle library) {
 std::string SystemLibraries::LastError() const { return last_load_error; }
 
 DynamicLibraries& ProcessLibraries() {
-  static SystemLibraries libraries;
-  return libraries;
+  // Never destroyed: the layer's exit step (FreeOCI) still runs through it.
+  static SystemLibraries* libraries = new SystemLibraries;
+  return *libraries;
 }
 
 }  // namespace kvell

@@ -31,8 +31,9 @@ void MemoryEnvironment::Set(std::string_view name, std::string_view value) {
 }
 
 Environment& ProcessEnvironment() {
-  static SystemEnvironment environment;
-  return environment;
+  // Never destroyed: the layer's exit step (FreeOCI) still runs through it.
+  static SystemEnvironment* environment = new SystemEnvironment;
+  return *environment;
 }
 
 }  // namespace kvell

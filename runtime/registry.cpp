@@ -134,8 +134,9 @@ MemoryRegistry LoadRegFile(const std::string& path) {
 }
 
 const Registry& ProcessRegistry() {
-  static const MemoryRegistry registry = LoadRegFile(DefaultRegistryPath());
-  return registry;
+  // Never destroyed: the layer's exit step (FreeOCI) still runs through it.
+  static const MemoryRegistry* registry = new MemoryRegistry(LoadRegFile(DefaultRegistryPath()));
+  return *registry;
 }
 
 }  // namespace kvell

@@ -1,6 +1,7 @@
 #include "oracle/binding/client_loader.h"
 
 #include "oracle/binding/client_platform.h"
+#include "oracle/kvell_init.h"
 #include "runtime/exception.h"
 
 namespace kvell {
@@ -64,13 +65,10 @@ std::string load_mts_library() {
   return reason;
 }
 
-[[maybe_unused]] const bool lock_created_at_start_up = (OCICriticalSection(), true);
-
 }  // namespace
 
 TOracleCriticalSection& OCICriticalSection() {
-  static TOracleCriticalSection lock;
-  return lock;
+  return KvellSlot(ProcessObject::OCICriticalSection).Get<TOracleCriticalSection>();
 }
 
 bool OCILoaded() { return OCILibHandle != nullptr; }
@@ -87,6 +85,7 @@ void InitOCI() {
     FreeOCI();
     throw Exception(message);
   }
+  SetClientUnload(FreeOCI);
   InitializeClientLibrary();
 }
 

@@ -13,8 +13,9 @@ namespace kvell {
 extern LibraryHandle OCILibHandle;  // null: not loaded
 extern LibraryHandle MTSLibHandle;  // null: not loaded
 
-// The lock of loading, thread-safe logons and the shared environment.
-// Created at start-up, before any session exists.
+// The lock of loading, thread-safe logons and the shared environment. Held
+// by the start-up module (oracle/kvell_init.h), which releases it at exit
+// after the client library is unloaded.
 TOracleCriticalSection& OCICriticalSection();
 
 // Makes sure the client library is loaded and bound; cheap when it is.

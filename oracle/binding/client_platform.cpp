@@ -15,8 +15,8 @@ const ClientNaming& ClientNaming::Linux() {
 }
 
 ClientPlatform SystemClientPlatform() {
-  static SystemFileSystem files;
-  return {&ProcessRegistry(), &ProcessEnvironment(), &files, &ProcessCommandLine(), &ProcessLibraries(),
+  static SystemFileSystem* files = new SystemFileSystem;  // never destroyed, as the other seams
+  return {&ProcessRegistry(), &ProcessEnvironment(), files, &ProcessCommandLine(), &ProcessLibraries(),
           &ClientNaming::Linux()};
 }
 

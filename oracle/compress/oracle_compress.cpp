@@ -9,6 +9,7 @@
 #include "oracle/compress/bit_io.h"
 #include "oracle/compress/match_finder.h"
 #include "oracle/compress/position_code.h"
+#include "oracle/kvell_init.h"
 
 namespace kvell {
 
@@ -20,8 +21,7 @@ constexpr int kHeaderSize = 4;
 constexpr int kFirstMatchSymbol = 256 - kLiteralThreshold - 1;  // symbol = this + match length
 
 TOracleCriticalSection& compressor_lock() {
-  static TOracleCriticalSection lock;
-  return lock;
+  return KvellSlot(ProcessObject::CompressorLock).Get<TOracleCriticalSection>();
 }
 
 void write_length(std::vector<uint8_t>& bytes, size_t at, int32_t length) {
