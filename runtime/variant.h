@@ -5,9 +5,12 @@
 // Thread-safe: no; a Variant is a value, copy it across threads.
 #pragma once
 
+#include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -30,15 +33,42 @@ enum TVarType : uint16_t {
   varArray = 0x2000,
 };
 
+namespace variant_detail {
+template <typename T>
+concept Character = std::same_as<T, char> || std::same_as<T, wchar_t> || std::same_as<T, char8_t> ||
+                    std::same_as<T, char16_t> || std::same_as<T, char32_t>;
+template <typename T>
+concept WholeNumber = std::integral<T> && !std::same_as<T, bool> && !Character<T>;
+// Held as Integer: everything a 32-bit signed integer holds exactly.
+template <typename T>
+concept SmallWholeNumber = WholeNumber<T> && (sizeof(T) < 4 || (sizeof(T) == 4 && std::is_signed_v<T>));
+// Held as Int64: unsigned 32-bit and signed 64-bit numbers; unsigned 64-bit
+// numbers do not fit and are refused.
+template <typename T>
+concept WideWholeNumber = WholeNumber<T> && !SmallWholeNumber<T> && (sizeof(T) == 4 || std::is_signed_v<T>);
+}  // namespace variant_detail
+
 class Variant {
  public:
   Variant() = default;  // unassigned
-  Variant(bool value) : value_(value) {}
-  Variant(int32_t value) : value_(value) {}
-  Variant(int64_t value) : value_(value) {}
-  Variant(double value) : value_(value) {}
-  Variant(const char* value) : value_(std::string(value)) {}
+  // Each kind takes exactly its own types: a pointer (a client text buffer
+  // included), an enum, a character or a number that would lose digits does
+  // not become a Boolean or a number by accident.
+  template <std::same_as<bool> T>
+  Variant(T value) : value_(value) {}
+  template <variant_detail::SmallWholeNumber T>
+  Variant(T value) : value_(static_cast<int32_t>(value)) {}
+  template <variant_detail::WideWholeNumber T>
+  Variant(T value) : value_(static_cast<int64_t>(value)) {}
+  template <std::floating_point T>
+    requires(sizeof(T) <= sizeof(double))
+  Variant(T value) : value_(static_cast<double>(value)) {}
+  Variant(const char* value) : value_(std::string(value)) {}  // C strings and literals
   Variant(std::string value) : value_(std::move(value)) {}
+  Variant(std::nullptr_t) = delete;
+  template <typename T>
+    requires(!std::same_as<std::remove_cv_t<T>, char>)
+  Variant(T*) = delete;
 
   static Variant Null();
   static Variant FromDateTime(TDateTime value);

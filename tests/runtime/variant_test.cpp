@@ -2,11 +2,60 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+
 #include "runtime/exception.h"
 #include "runtime/format_settings.h"
 
 namespace kvell {
 namespace {
+
+// What may and may not become a Variant without an explicit conversion.
+enum PlainEnum { peFirst, peSecond };
+enum class ScopedEnum : int { First };
+using ClientText = unsigned char;  // the client's text type
+
+static_assert(!std::is_constructible_v<Variant, const ClientText*>, "a client text pointer is not a Boolean");
+static_assert(!std::is_constructible_v<Variant, ClientText*>);
+static_assert(!std::is_constructible_v<Variant, ClientText (&)[32]>, "nor is a client text buffer");
+static_assert(!std::is_constructible_v<Variant, const void*>);
+static_assert(!std::is_constructible_v<Variant, int*>);
+static_assert(!std::is_constructible_v<Variant, const Variant*>);
+static_assert(!std::is_constructible_v<Variant, std::nullptr_t>);
+static_assert(!std::is_constructible_v<Variant, PlainEnum>, "an enum is not an Integer");
+static_assert(!std::is_constructible_v<Variant, ScopedEnum>);
+static_assert(!std::is_constructible_v<Variant, TVarType>);
+static_assert(!std::is_constructible_v<Variant, char>, "a character is not an Integer");
+static_assert(!std::is_constructible_v<Variant, char16_t>);
+static_assert(!std::is_constructible_v<Variant, uint64_t>, "would lose the high half");
+static_assert(!std::is_constructible_v<Variant, long double>);
+static_assert(std::is_convertible_v<const char (&)[6], Variant>, "string literals stay strings");
+static_assert(std::is_convertible_v<char*, Variant>);
+static_assert(std::is_convertible_v<std::string, Variant>);
+static_assert(std::is_convertible_v<bool, Variant>);
+static_assert(std::is_convertible_v<int16_t, Variant>);
+static_assert(std::is_convertible_v<int32_t, Variant>);
+static_assert(std::is_convertible_v<uint32_t, Variant>);
+static_assert(std::is_convertible_v<int64_t, Variant>);
+static_assert(std::is_convertible_v<float, Variant>);
+
+TEST(VariantConstructionTest, each_number_keeps_its_value_in_the_narrowest_kind_that_holds_it) {
+  EXPECT_EQ(Variant(int16_t{-5}).VarType(), varInteger);
+  EXPECT_EQ(Variant(uint8_t{200}).AsInteger(), 200);
+  EXPECT_EQ(Variant(std::numeric_limits<int32_t>::min()).VarType(), varInteger);
+  Variant big(uint32_t{4000000000u});
+  EXPECT_EQ(big.VarType(), varInt64);
+  EXPECT_EQ(big.AsInt64(), 4000000000);
+  EXPECT_EQ(Variant(int64_t{1} << 40).VarType(), varInt64);
+  EXPECT_EQ(Variant(1.5f).VarType(), varDouble);
+  EXPECT_EQ(Variant(true).VarType(), varBoolean);
+  EXPECT_EQ(Variant("text").VarType(), varString);
+  char buffer[] = "buffer";
+  EXPECT_EQ(Variant(buffer).AsString(), "buffer");
+}
 
 class VariantTest : public ::testing::Test {
  protected:
