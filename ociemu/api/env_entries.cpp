@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ociemu/api/entry.h"
+#include "ociemu/api/nls.h"
 #include "ociemu/api/pool.h"
 
 using namespace ociemu;
@@ -115,7 +116,7 @@ sword get_param_attribute(Param& p, void* attributep, ub4* sizep, ub4 attribute)
       static const std::string empty;
       return put_text(attributep, sizep, empty);
     }
-    case OCI_ATTR_CHARSET_ID: return put<ub2>(attributep, sizep, static_cast<ub2>(t.charset_form == 2 ? 2000 : 873));
+    case OCI_ATTR_CHARSET_ID: return put<ub2>(attributep, sizep, t.charset_form == 2 ? kNationalCharsetId : kDatabaseCharsetId);
     case OCI_ATTR_CHARSET_FORM: return put<ub1>(attributep, sizep, static_cast<ub1>(t.charset_form));
     case OCI_ATTR_CHAR_USED: return put<ub1>(attributep, sizep, 0);
     case OCI_ATTR_CHAR_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(t.char_size));
@@ -129,8 +130,15 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
     case OCI_HTYPE_ENV: {
       auto* env = live<Environment>(target);
       if (!env) return OCI_INVALID_HANDLE;
-      if (attribute == OCI_ATTR_OBJECT) return put<boolean>(attributep, sizep, (env->mode & OCI_OBJECT) != 0);
-      unknown_attribute();
+      switch (attribute) {
+        case OCI_ATTR_OBJECT: return put<boolean>(attributep, sizep, (env->mode & OCI_OBJECT) != 0);
+        case OCI_ATTR_CHARSET_ID:
+        case OCI_ATTR_ENV_CHARSET_ID: return put<ub2>(attributep, sizep, kDatabaseCharsetId);
+        case OCI_ATTR_NCHARSET_ID:
+        case OCI_ATTR_ENV_NCHARSET_ID: return put<ub2>(attributep, sizep, kNationalCharsetId);
+        case OCI_ATTR_ENV_UTF16: return put<ub1>(attributep, sizep, 0);
+        default: unknown_attribute();
+      }
     }
     case OCI_HTYPE_SVCCTX: {
       auto* svc = live<ServiceContext>(target);
@@ -151,6 +159,8 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
         return put<ub4>(attributep, sizep, server->database ? OCI_SERVER_NORMAL : OCI_SERVER_NOT_CONNECTED);
       }
       if (attribute == OCI_ATTR_ENV) return put<void*>(attributep, sizep, server->env());
+      if (attribute == OCI_ATTR_CHARSET_ID) return put<ub2>(attributep, sizep, kDatabaseCharsetId);
+      if (attribute == OCI_ATTR_NCHARSET_ID) return put<ub2>(attributep, sizep, kNationalCharsetId);
       unknown_attribute();
     }
     case OCI_HTYPE_SESSION: {
@@ -275,6 +285,13 @@ sword OCIEnvInit(OCIEnv** envp, ub4 mode, size_t, void** usrmempp) {
 
 sword OCIEnvCreate(OCIEnv** envp, ub4 mode, void*, OCIMallocCallback, OCIReallocCallback, OCIFreeCallback, size_t,
                    void** usrmempp) {
+  if (usrmempp) *usrmempp = nullptr;
+  return new_environment(envp, mode);
+}
+
+// Every text is UTF-8 here whatever the application names, so the ids only need to be known ones.
+sword OCIEnvNlsCreate(OCIEnv** envp, ub4 mode, void*, OCIMallocCallback, OCIReallocCallback, OCIFreeCallback, size_t,
+                      void** usrmempp, ub2, ub2) {
   if (usrmempp) *usrmempp = nullptr;
   return new_environment(envp, mode);
 }

@@ -184,6 +184,15 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_ROWID_LEN 23
 #define OCI_ERROR_MAXMSG_SIZE 1024
 
+// National language support
+#define OCI_NLS_CHARSET_MAXBYTESZ 91
+#define OCI_NLS_CHARSET_FIXEDWIDTH 92
+#define OCI_NLS_CHARSET_ID 93
+#define OCI_NLS_NCHARSET_ID 94
+#define OCI_NLS_MAXBUFSZ 100
+#define OCI_NLS_CS_IANA_TO_ORA 0
+#define OCI_NLS_CS_ORA_TO_IANA 1
+
 // Session pools
 #define OCI_SPC_REINITIALIZE 0x1
 #define OCI_SPC_HOMOGENEOUS 0x2
@@ -237,6 +246,10 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_ATTR_STMT_TYPE 24
 #define OCI_ATTR_CHARSET_ID 31
 #define OCI_ATTR_CHARSET_FORM 32
+#define OCI_ATTR_ENV_CHARSET_ID 207
+#define OCI_ATTR_ENV_NCHARSET_ID 208
+#define OCI_ATTR_ENV_UTF16 209
+#define OCI_ATTR_NCHARSET_ID 262
 #define OCI_ATTR_MAXDATA_SIZE 33
 #define OCI_ATTR_ROWS_RETURNED 42
 #define OCI_ATTR_NUM_DML_ERRORS 73
@@ -542,6 +555,13 @@ sword OCISessionGet(OCIEnv *envhp, OCIError *errhp, OCISvcCtx **svchp, OCIAuthIn
 sword OCISessionRelease(OCISvcCtx *svchp, OCIError *errhp, OraText *tag, ub4 tag_len, ub4 mode);
 sword OCIStmtPrepare2(OCISvcCtx *svchp, OCIStmt **stmtp, OCIError *errhp, const OraText *stmt, ub4 stmt_len,
                       const OraText *key, ub4 key_len, ub4 language, ub4 mode);
+sword OCINlsNumericInfoGet(void *envhp, OCIError *errhp, sb4 *val, ub2 item);
+ub2 OCINlsCharSetNameToId(void *envhp, const OraText *name);
+sword OCINlsCharSetIdToName(void *envhp, OraText *buf, size_t buflen, ub2 id);
+sword OCINlsNameMap(void *envhp, OraText *buf, size_t buflen, const OraText *srcbuf, ub4 flag);
+sword OCINlsEnvironmentVariableGet(void *valp, size_t size, ub2 item, ub2 charset, size_t *rsize);
+sword OCIEnvNlsCreate(OCIEnv **envp, ub4 mode, void *ctxp, OCIMallocCallback malocfp, OCIReallocCallback ralocfp,
+                      OCIFreeCallback mfreefp, size_t xtramem_sz, void **usrmempp, ub2 charset, ub2 ncharset);
 sword OCIStmtRelease(OCIStmt *stmtp, OCIError *errhp, const OraText *key, ub4 key_len, ub4 mode);
 
 #ifdef __cplusplus

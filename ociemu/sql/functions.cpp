@@ -45,12 +45,23 @@ void set_date(sqlite3_context* context, const DateTimeValue& value, bool with_fr
 
 // ---- UTF-8 aware character positions ------------------------------------------------------
 
+// Bytes of the character at text[i]: a well-formed UTF-8 sequence, else that one
+// byte, which AL32UTF8 counts as a character of its own (what CHR of a large code
+// gives; clients probe their bytes per character that way).
+size_t char_bytes_at(std::string_view text, size_t i) {
+  auto lead = static_cast<unsigned char>(text[i]);
+  size_t n = lead < 0xC2 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 1;
+  if (n == 1 || i + n > text.size()) return 1;
+  for (size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+  }
+  return n;
+}
+
 std::vector<size_t> char_starts(std::string_view text) {
   std::vector<size_t> starts;
   starts.reserve(text.size() + 1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
-  }
+  for (size_t i = 0; i < text.size(); i += char_bytes_at(text, i)) starts.push_back(i);
   starts.push_back(text.size());
   return starts;
 }
