@@ -105,6 +105,13 @@ bool LockTable::held_by_other(uint64_t owner, const std::string& table, int64_t 
   return conflicts(owner, table, {rowid});
 }
 
+void LockTable::mark_changed(uint64_t owner, const std::string& table, int64_t rowid) {
+  std::lock_guard lock(mutex_);
+  TableLocks& locks = tables_[table];
+  if (locks.table_owner != 0 && locks.table_owner != owner) return;
+  locks.rows.try_emplace(rowid, owner);
+}
+
 bool LockTable::wait_until_free(uint64_t owner, const std::string& table, int64_t rowid) {
   std::unique_lock lock(mutex_);
   return released_.wait_for(lock, lock_wait_limit(), [&] { return !conflicts(owner, table, {rowid}); });

@@ -26,7 +26,7 @@ std::string resolve_connect_string(std::string_view connect_string);
 // database's single writer) before giving up with ORA-00054.
 std::chrono::milliseconds lock_wait_limit();
 
-// Row and table locks of FOR UPDATE, held until the owner's transaction ends.
+// Row and table locks of FOR UPDATE and of rows changed by DML, held until the owner's transaction ends.
 // Thread-safe: yes.
 class LockTable {
  public:
@@ -35,6 +35,9 @@ class LockTable {
   void acquire(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids, bool nowait);
   // True when another owner holds the row or its table.
   bool held_by_other(uint64_t owner, const std::string& table, int64_t rowid) const;
+  // Records a row owner's DML changed, so others' FOR UPDATE waits (or NOWAIT fails) until it ends.
+  // A row another owner holds is left to the conflict check.
+  void mark_changed(uint64_t owner, const std::string& table, int64_t rowid);
   // Waits until no other owner holds the row; false after lock_wait_limit().
   bool wait_until_free(uint64_t owner, const std::string& table, int64_t rowid);
   void release_all(uint64_t owner);

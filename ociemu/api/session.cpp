@@ -33,7 +33,7 @@ std::string lock_key(std::string_view table) {
   return upper(key);
 }
 
-void on_row_change(void* context, int, const char*, const char* table, sqlite3_int64 rowid) {
+void on_row_change(void* context, int operation, const char*, const char* table, sqlite3_int64 rowid) {
   auto* session = static_cast<Session*>(context);
   session->last_table = table;
   session->last_rowid = rowid;
@@ -43,6 +43,9 @@ void on_row_change(void* context, int, const char*, const char* table, sqlite3_i
     session->conflict_table = lock_key(table);
     session->conflict_rowid = rowid;
   }
+  // Rows another session could see and lock are the updated and deleted ones; new rows stay invisible.
+  if (operation != SQLITE_INSERT && !session->lock_conflict)
+    session->database->locks.mark_changed(session->id, lock_key(table), rowid);
 }
 
 uint64_t next_session_id() {

@@ -503,6 +503,239 @@ void Translator::translate_other_ddl(int function_code) {
   }
 }
 
+void Translator::create_user(int i) {
+  std::string name;
+  out_.sql_function_code = 19;
+  name = identifier(i);
+  if (user_exists(db_, name)) fail(1920, {name}, i);
+  if (!word_at(i + 1, "IDENTIFIED") || !word_at(i + 2, "BY")) fail(1935, i + 1);
+  std::string text = password_text(*this, i + 3);
+  bool expired = false;
+  for (int j = i + 4; j < end_index(); ++j) expired = expired || (word_at(j, "PASSWORD") && word_at(j + 1, "EXPIRE"));
+  out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$USERS\"(NAME, PASSWORD, STATUS, CREATED) VALUES (" + quote_literal(name) +
+                            ", " + quote_literal(text) + ", " + (expired ? "'EXPIRED'" : "'OPEN'") + ", datetime('now'))");
+}
+
+void Translator::create_directory(int i, bool or_replace) {
+  std::string name;
+  out_.sql_function_code = 157;
+  name = identifier(i);
+  if (!word_at(i + 1, "AS") || token(i + 2).kind != TokenKind::String) fail(905, i + 1);
+  out_.sqlite_sql.push_back(std::string(or_replace ? "INSERT OR REPLACE" : "INSERT") +
+                            " INTO \"OCIEMU$DIRECTORIES\" VALUES (" + quote_literal(name) + ", " +
+                            quote_literal(token(i + 2).text) + ")");
+}
+
+void Translator::create_sequence(int i) {
+  std::string owner, name;
+  out_.sql_function_code = 13;
+  int name_index = i;
+  i = read_object_name(i, owner, name);
+  owner = new_object_owner(*this, owner, name_index);
+  require_new_name(*this, owner, name, name_index);
+  int64_t increment = 1, start = 0, minimum = 0, maximum = 0;
+  bool has_start = false, has_min = false, has_max = false, cycle = false;
+  int64_t cache = 20;
+  auto number = [&](int at) {
+    bool negative = token(at).is_op("-");
+    const Token& value = token(negative ? at + 1 : at);
+    if (value.kind != TokenKind::Number) fail(2283, at);
+    long long parsed = std::strtoll(value.text.c_str(), nullptr, 10);
+    if (value.text.size() > 18) parsed = negative ? LLONG_MAX : LLONG_MAX;
+    return std::pair<int64_t, int>{negative ? -parsed : parsed, negative ? at + 2 : at + 1};
+  };
+  while (i < end_index()) {
+    if (word_at(i, "INCREMENT") && word_at(i + 1, "BY")) {
+      std::tie(increment, i) = number(i + 2);
+      if (increment == 0) fail(4002, i - 1);
+    } else if (word_at(i, "START") && word_at(i + 1, "WITH")) {
+      std::tie(start, i) = number(i + 2);
+      has_start = true;
+    } else if (word_at(i, "MINVALUE")) {
+      std::tie(minimum, i) = number(i + 1);
+      has_min = true;
+    } else if (word_at(i, "MAXVALUE")) {
+      std::tie(maximum, i) = number(i + 1);
+      has_max = true;
+    } else if (word_at(i, "CACHE")) {
+      std::tie(cache, i) = number(i + 1);
+    } else if (word_at(i, "CYCLE")) {
+      cycle = true;
+      ++i;
+    } else if (word_at(i, "NOCYCLE") || word_at(i, "NOCACHE") || word_at(i, "ORDER") || word_at(i, "NOORDER") ||
+               word_at(i, "NOMINVALUE") || word_at(i, "NOMAXVALUE") || word_at(i, "NOKEEP") || word_at(i, "NOSCALE")) {
+      ++i;
+    } else {
+      fail(933, i);
+    }
+  }
+  if (!has_min) minimum = increment > 0 ? 1 : LLONG_MIN + 1;
+  if (!has_max) maximum = increment > 0 ? LLONG_MAX : -1;
+  if (!has_start) start = increment > 0 ? minimum : maximum;
+  if (minimum >= maximum) fail(4004, 0);
+  if (start < minimum) fail(4006, 0);
+  if (start > maximum) fail(4008, 0);
+  out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SEQUENCES\" VALUES (" + quote_literal(owner) + ", " +
+                            quote_literal(name) + ", " + std::to_string(minimum) + ", " + std::to_string(maximum) +
+                            ", " + std::to_string(increment) + ", " + (cycle ? "'Y'" : "'N'") + ", " +
+                            std::to_string(cache) + ", " + std::to_string(start) + ")");
+  out_.sqlite_sql.push_back(register_object_sql(owner, name, "SEQUENCE"));
+}
+
+void Translator::create_synonym(int i, bool or_replace, bool is_public) {
+  std::string owner, name;
+  out_.sql_function_code = 30;
+  int name_index = i;
+  i = read_object_name(i, owner, name);
+  owner = is_public ? std::string(kPublic) : new_object_owner(*this, owner, name_index);
+  if (auto existing = find_object(db_, owner, name)) {
+    if (!or_replace || existing->type != "SYNONYM") fail(955, name_index);
+    out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$SYNONYMS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
+                              quote_literal(name));
+    out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
+                              quote_literal(name));
+  }
+  if (!word_at(i, "FOR")) fail(905, i);
+  std::string target_owner, target;
+  i = read_object_name(i + 1, target_owner, target);
+  if (token(i).is_op("@")) fail(2019, i);
+  if (i != end_index()) fail_not_ended(i);
+  if (target_owner.empty()) target_owner = default_schema(session_);
+  out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SYNONYMS\" VALUES (" + quote_literal(owner) + ", " +
+                            quote_literal(name) + ", " + quote_literal(target_owner) + ", " + quote_literal(target) + ")");
+  out_.sqlite_sql.push_back(register_object_sql(owner, name, "SYNONYM"));
+}
+
+void Translator::create_view(int i, bool or_replace) {
+  std::string owner, name;
+  out_.sql_function_code = 10;
+  int name_index = i;
+  i = read_object_name(i, owner, name);
+  owner = new_object_owner(*this, owner, name_index);
+  std::string sqlite = quote_name(owner + "." + name);
+  if (auto existing = find_object(db_, owner, name)) {
+    if (!or_replace || existing->type != "VIEW") fail(955, name_index);
+    out_.sqlite_sql.push_back("DROP VIEW " + sqlite);
+    out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
+                              quote_literal(name));
+  }
+  std::string columns;
+  if (token(i).is_op("(")) {
+    columns = " (" + sql_list(read_column_list(*this, i)) + ")";
+  }
+  expect_word(i, "AS");
+  int end = end_index();
+  for (int j = i; j < end_index(); ++j) {
+    if (token(j).is_op("(")) {
+      j = matching(j);
+    } else if (word_at(j, "WITH") && (word_at(j + 1, "READ") || word_at(j + 1, "CHECK"))) {
+      end = j;
+      break;
+    }
+  }
+  top_query_begin_ = i;
+  std::string select = query(i, end, nullptr);
+  out_.select_types.clear();
+  out_.sqlite_sql.push_back("CREATE VIEW " + sqlite + columns + " AS " + select);
+  out_.sqlite_sql.push_back(register_object_sql(owner, name, "VIEW"));
+  const auto text_begin = static_cast<size_t>(token(i).offset);
+  out_.sqlite_sql.push_back("INSERT OR REPLACE INTO \"OCIEMU$SOURCE\" VALUES (" + quote_literal(owner) + ", " +
+                            quote_literal(name) + ", 'VIEW', 1, " +
+                            quote_literal(sql_.substr(text_begin, static_cast<size_t>(token(end).offset) - text_begin)) +
+                            ")");
+}
+
+void Translator::create_index(int i, bool unique) {
+  std::string owner, name;
+  out_.sql_function_code = 20;
+  int name_index = i;
+  i = read_object_name(i, owner, name);
+  if (!word_at(i, "ON")) fail(969, i);
+  std::string table_owner, table_name;
+  int table_index = i + 1;
+  i = read_object_name(i + 1, table_owner, table_name);
+  SchemaObject table = resolve_table(table_index, table_owner, table_name);
+  if (table.type != "TABLE") fail(942, table_index);
+  if (owner.empty()) owner = table.owner;
+  Query existing(db_, "SELECT 1 FROM \"OCIEMU$INDEXES\" WHERE OWNER = ?1 AND NAME = ?2");
+  existing.bind(1, owner).bind(2, name);
+  if (existing.step()) fail(955, name_index);
+  if (!token(i).is_op("(")) fail(906, i);
+  int close = matching(i);
+  std::vector<std::string> columns;
+  bool plain = true;
+  for (int j = i + 1; j < close; ++j) {
+    if (token(j).is_op(",") || word_at(j, "ASC") || word_at(j, "DESC")) continue;
+    if (token(j).kind == TokenKind::Word || token(j).kind == TokenKind::QuotedName) {
+      columns.push_back(token(j).text);
+    } else {
+      plain = false;
+    }
+  }
+  Scope none;
+  std::string elements = rewrite(i + 1, close, none);
+  out_.sqlite_sql.push_back(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                            quote_name(owner + "." + name) + " ON " + quote_name(table.sqlite_name()) + " (" +
+                            elements + ")");
+  out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$INDEXES\" VALUES (" + quote_literal(owner) + ", " + quote_literal(name) +
+                            ", " + quote_literal(table.name) + ", " + quote_literal(plain ? join_columns(columns) : "") +
+                            ", " + (unique ? "'UNIQUE'" : "'NONUNIQUE'") + ")");
+}
+
+void Translator::create_table(int i) {
+  std::string owner, name;
+  out_.sql_function_code = 1;
+  int name_index = i;
+  i = read_object_name(i, owner, name);
+  owner = new_object_owner(*this, owner, name_index);
+  require_new_name(*this, owner, name, name_index);
+  TableBuilder builder(*this, owner, name);
+  std::vector<std::string> column_names;
+  int as = word_at(i, "AS") ? i : -1;
+  if (token(i).is_op("(")) {
+    int close = matching(i);
+    if (word_at(close + 1, "AS")) {
+      for (int j = i + 1; j < close; ++j) {
+        if (!token(j).is_op(",")) column_names.push_back(identifier(j));
+      }
+      as = close + 1;
+    } else {
+      builder.read_elements(i + 1, close);
+      i = close + 1;
+    }
+  }
+  if (as >= 0) return create_table_as_select(as, owner, name, column_names);
+  // Storage clauses and ON COMMIT after the column list change nothing here.
+  std::vector<std::string> statements{builder.create_table_sql(), register_object_sql(owner, name, "TABLE")};
+  builder.constraint_sql(statements, false);
+  builder.column_catalogue_sql(statements);
+  out_.sqlite_sql = std::move(statements);
+}
+
+// The new table's columns take the query's declared types, else the types its expressions imply.
+void Translator::create_table_as_select(int as, const std::string& owner, const std::string& name,
+                                        const std::vector<std::string>& column_names) {
+  top_query_begin_ = as + 1;
+  std::string select = query(as + 1, end_index(), nullptr);
+  std::vector<std::optional<OracleType>> hints = std::move(out_.select_types);
+  out_.select_types.clear();
+  Query described(db_, select);
+  sqlite3_stmt* statement = described.handle();
+  std::string definition = "CREATE TABLE " + quote_name(owner + "." + name) + " (";
+  int count = sqlite3_column_count(statement);
+  if (!column_names.empty() && static_cast<int>(column_names.size()) != count) fail(1730, as);
+  for (int c = 0; c < count; ++c) {
+    const char* declared = sqlite3_column_decltype(statement, c);
+    std::optional<OracleType> hint = c < static_cast<int>(hints.size()) ? hints[static_cast<size_t>(c)] : std::nullopt;
+    std::string type = declared && parse_declared_type(declared) ? declared : declaration_for(hint);
+    std::string column = column_names.empty() ? sqlite3_column_name(statement, c) : column_names[static_cast<size_t>(c)];
+    definition += (c ? ", " : "") + quote_name(column) + " " + type;
+  }
+  out_.sqlite_sql.push_back(definition + ")");
+  out_.sqlite_sql.push_back("INSERT INTO " + quote_name(owner + "." + name) + " " + select);
+  out_.sqlite_sql.push_back(register_object_sql(owner, name, "TABLE"));
+}
+
 void Translator::translate_create() {
   out_.kind = StatementKind::Create;
   out_.statement_type = 5;
@@ -521,233 +754,13 @@ void Translator::translate_create() {
   }
   const std::string kind = token(i).kind == TokenKind::Word ? token(i).text : "";
   ++i;
-  std::string owner, name;
-  if (kind == "USER") {
-    out_.sql_function_code = 19;
-    name = identifier(i);
-    if (user_exists(db_, name)) fail(1920, {name}, i);
-    if (!word_at(i + 1, "IDENTIFIED") || !word_at(i + 2, "BY")) fail(1935, i + 1);
-    std::string text = password_text(*this, i + 3);
-    bool expired = false;
-    for (int j = i + 4; j < end_index(); ++j) expired = expired || (word_at(j, "PASSWORD") && word_at(j + 1, "EXPIRE"));
-    out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$USERS\"(NAME, PASSWORD, STATUS, CREATED) VALUES (" + quote_literal(name) +
-                              ", " + quote_literal(text) + ", " + (expired ? "'EXPIRED'" : "'OPEN'") + ", datetime('now'))");
-    return;
-  }
-  if (kind == "DIRECTORY") {
-    out_.sql_function_code = 157;
-    name = identifier(i);
-    if (!word_at(i + 1, "AS") || token(i + 2).kind != TokenKind::String) fail(905, i + 1);
-    out_.sqlite_sql.push_back(std::string(or_replace ? "INSERT OR REPLACE" : "INSERT") +
-                              " INTO \"OCIEMU$DIRECTORIES\" VALUES (" + quote_literal(name) + ", " +
-                              quote_literal(token(i + 2).text) + ")");
-    return;
-  }
-  if (kind == "SEQUENCE") {
-    out_.sql_function_code = 13;
-    int name_index = i;
-    i = read_object_name(i, owner, name);
-    owner = new_object_owner(*this, owner, name_index);
-    require_new_name(*this, owner, name, name_index);
-    int64_t increment = 1, start = 0, minimum = 0, maximum = 0;
-    bool has_start = false, has_min = false, has_max = false, cycle = false;
-    int64_t cache = 20;
-    auto number = [&](int at) {
-      bool negative = token(at).is_op("-");
-      const Token& value = token(negative ? at + 1 : at);
-      if (value.kind != TokenKind::Number) fail(2283, at);
-      long long parsed = std::strtoll(value.text.c_str(), nullptr, 10);
-      if (value.text.size() > 18) parsed = negative ? LLONG_MAX : LLONG_MAX;
-      return std::pair<int64_t, int>{negative ? -parsed : parsed, negative ? at + 2 : at + 1};
-    };
-    while (i < end_index()) {
-      if (word_at(i, "INCREMENT") && word_at(i + 1, "BY")) {
-        std::tie(increment, i) = number(i + 2);
-        if (increment == 0) fail(4002, i - 1);
-      } else if (word_at(i, "START") && word_at(i + 1, "WITH")) {
-        std::tie(start, i) = number(i + 2);
-        has_start = true;
-      } else if (word_at(i, "MINVALUE")) {
-        std::tie(minimum, i) = number(i + 1);
-        has_min = true;
-      } else if (word_at(i, "MAXVALUE")) {
-        std::tie(maximum, i) = number(i + 1);
-        has_max = true;
-      } else if (word_at(i, "CACHE")) {
-        std::tie(cache, i) = number(i + 1);
-      } else if (word_at(i, "CYCLE")) {
-        cycle = true;
-        ++i;
-      } else if (word_at(i, "NOCYCLE") || word_at(i, "NOCACHE") || word_at(i, "ORDER") || word_at(i, "NOORDER") ||
-                 word_at(i, "NOMINVALUE") || word_at(i, "NOMAXVALUE") || word_at(i, "NOKEEP") || word_at(i, "NOSCALE")) {
-        ++i;
-      } else {
-        fail(933, i);
-      }
-    }
-    if (!has_min) minimum = increment > 0 ? 1 : LLONG_MIN + 1;
-    if (!has_max) maximum = increment > 0 ? LLONG_MAX : -1;
-    if (!has_start) start = increment > 0 ? minimum : maximum;
-    if (minimum >= maximum) fail(4004, 0);
-    if (start < minimum) fail(4006, 0);
-    if (start > maximum) fail(4008, 0);
-    out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SEQUENCES\" VALUES (" + quote_literal(owner) + ", " +
-                              quote_literal(name) + ", " + std::to_string(minimum) + ", " + std::to_string(maximum) +
-                              ", " + std::to_string(increment) + ", " + (cycle ? "'Y'" : "'N'") + ", " +
-                              std::to_string(cache) + ", " + std::to_string(start) + ")");
-    out_.sqlite_sql.push_back(register_object_sql(owner, name, "SEQUENCE"));
-    return;
-  }
-  if (kind == "SYNONYM") {
-    out_.sql_function_code = 30;
-    int name_index = i;
-    i = read_object_name(i, owner, name);
-    owner = is_public ? std::string(kPublic) : new_object_owner(*this, owner, name_index);
-    if (auto existing = find_object(db_, owner, name)) {
-      if (!or_replace || existing->type != "SYNONYM") fail(955, name_index);
-      out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$SYNONYMS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
-                                quote_literal(name));
-      out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
-                                quote_literal(name));
-    }
-    if (!word_at(i, "FOR")) fail(905, i);
-    std::string target_owner, target;
-    i = read_object_name(i + 1, target_owner, target);
-    if (token(i).is_op("@")) fail(2019, i);
-    if (i != end_index()) fail_not_ended(i);
-    if (target_owner.empty()) target_owner = default_schema(session_);
-    out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SYNONYMS\" VALUES (" + quote_literal(owner) + ", " +
-                              quote_literal(name) + ", " + quote_literal(target_owner) + ", " + quote_literal(target) + ")");
-    out_.sqlite_sql.push_back(register_object_sql(owner, name, "SYNONYM"));
-    return;
-  }
-  if (kind == "VIEW") {
-    out_.sql_function_code = 10;
-    int name_index = i;
-    i = read_object_name(i, owner, name);
-    owner = new_object_owner(*this, owner, name_index);
-    std::string sqlite = quote_name(owner + "." + name);
-    if (auto existing = find_object(db_, owner, name)) {
-      if (!or_replace || existing->type != "VIEW") fail(955, name_index);
-      out_.sqlite_sql.push_back("DROP VIEW " + sqlite);
-      out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
-                                quote_literal(name));
-    }
-    std::string columns;
-    if (token(i).is_op("(")) {
-      columns = " (" + sql_list(read_column_list(*this, i)) + ")";
-    }
-    expect_word(i, "AS");
-    int end = end_index();
-    for (int j = i; j < end_index(); ++j) {
-      if (token(j).is_op("(")) {
-        j = matching(j);
-      } else if (word_at(j, "WITH") && (word_at(j + 1, "READ") || word_at(j + 1, "CHECK"))) {
-        end = j;
-        break;
-      }
-    }
-    top_query_begin_ = i;
-    std::string select = query(i, end, nullptr);
-    out_.select_types.clear();
-    out_.sqlite_sql.push_back("CREATE VIEW " + sqlite + columns + " AS " + select);
-    out_.sqlite_sql.push_back(register_object_sql(owner, name, "VIEW"));
-    const auto text_begin = static_cast<size_t>(token(i).offset);
-    out_.sqlite_sql.push_back("INSERT OR REPLACE INTO \"OCIEMU$SOURCE\" VALUES (" + quote_literal(owner) + ", " +
-                              quote_literal(name) + ", 'VIEW', 1, " +
-                              quote_literal(sql_.substr(text_begin, static_cast<size_t>(token(end).offset) - text_begin)) +
-                              ")");
-    return;
-  }
-  if (kind == "INDEX") {
-    out_.sql_function_code = 20;
-    int name_index = i;
-    i = read_object_name(i, owner, name);
-    if (!word_at(i, "ON")) fail(969, i);
-    std::string table_owner, table_name;
-    int table_index = i + 1;
-    i = read_object_name(i + 1, table_owner, table_name);
-    SchemaObject table = resolve_table(table_index, table_owner, table_name);
-    if (table.type != "TABLE") fail(942, table_index);
-    if (owner.empty()) owner = table.owner;
-    Query existing(db_, "SELECT 1 FROM \"OCIEMU$INDEXES\" WHERE OWNER = ?1 AND NAME = ?2");
-    existing.bind(1, owner).bind(2, name);
-    if (existing.step()) fail(955, name_index);
-    if (!token(i).is_op("(")) fail(906, i);
-    int close = matching(i);
-    std::vector<std::string> columns;
-    bool plain = true;
-    for (int j = i + 1; j < close; ++j) {
-      if (token(j).is_op(",") || word_at(j, "ASC") || word_at(j, "DESC")) continue;
-      if (token(j).kind == TokenKind::Word || token(j).kind == TokenKind::QuotedName) {
-        columns.push_back(token(j).text);
-      } else {
-        plain = false;
-      }
-    }
-    Scope none;
-    std::string elements = rewrite(i + 1, close, none);
-    out_.sqlite_sql.push_back(std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                              quote_name(owner + "." + name) + " ON " + quote_name(table.sqlite_name()) + " (" +
-                              elements + ")");
-    out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$INDEXES\" VALUES (" + quote_literal(owner) + ", " + quote_literal(name) +
-                              ", " + quote_literal(table.name) + ", " + quote_literal(plain ? join_columns(columns) : "") +
-                              ", " + (unique ? "'UNIQUE'" : "'NONUNIQUE'") + ")");
-    return;
-  }
-  if (kind == "TABLE") {
-    out_.sql_function_code = 1;
-    int name_index = i;
-    i = read_object_name(i, owner, name);
-    owner = new_object_owner(*this, owner, name_index);
-    require_new_name(*this, owner, name, name_index);
-    TableBuilder builder(*this, owner, name);
-    std::vector<std::string> column_names;
-    int as = word_at(i, "AS") ? i : -1;
-    if (token(i).is_op("(")) {
-      int close = matching(i);
-      if (word_at(close + 1, "AS")) {
-        for (int j = i + 1; j < close; ++j) {
-          if (!token(j).is_op(",")) column_names.push_back(identifier(j));
-        }
-        as = close + 1;
-      } else {
-        builder.read_elements(i + 1, close);
-        i = close + 1;
-      }
-    }
-    if (as >= 0) {
-      top_query_begin_ = as + 1;
-      std::string select = query(as + 1, end_index(), nullptr);
-      std::vector<std::optional<OracleType>> hints = std::move(out_.select_types);
-      out_.select_types.clear();
-      sqlite3_stmt* statement = nullptr;
-      if (sqlite3_prepare_v2(db_, select.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        throw OracleException{map_sqlite_error(db_, sqlite3_errcode(db_))};
-      std::string definition = "CREATE TABLE " + quote_name(owner + "." + name) + " (";
-      int count = sqlite3_column_count(statement);
-      if (!column_names.empty() && static_cast<int>(column_names.size()) != count)
-        fail(1730, as);
-      for (int c = 0; c < count; ++c) {
-        const char* declared = sqlite3_column_decltype(statement, c);
-        std::optional<OracleType> hint = c < static_cast<int>(hints.size()) ? hints[static_cast<size_t>(c)] : std::nullopt;
-        std::string type = declared && parse_declared_type(declared) ? declared : declaration_for(hint);
-        std::string column = column_names.empty() ? sqlite3_column_name(statement, c) : column_names[static_cast<size_t>(c)];
-        definition += (c ? ", " : "") + quote_name(column) + " " + type;
-      }
-      sqlite3_finalize(statement);
-      out_.sqlite_sql.push_back(definition + ")");
-      out_.sqlite_sql.push_back("INSERT INTO " + quote_name(owner + "." + name) + " " + select);
-      out_.sqlite_sql.push_back(register_object_sql(owner, name, "TABLE"));
-      return;
-    }
-    // Storage clauses and ON COMMIT after the column list change nothing here.
-    std::vector<std::string> statements{builder.create_table_sql(), register_object_sql(owner, name, "TABLE")};
-    builder.constraint_sql(statements, false);
-    builder.column_catalogue_sql(statements);
-    out_.sqlite_sql = std::move(statements);
-    return;
-  }
+  if (kind == "USER") return create_user(i);
+  if (kind == "DIRECTORY") return create_directory(i, or_replace);
+  if (kind == "SEQUENCE") return create_sequence(i);
+  if (kind == "SYNONYM") return create_synonym(i, or_replace, is_public);
+  if (kind == "VIEW") return create_view(i, or_replace);
+  if (kind == "INDEX") return create_index(i, unique);
+  if (kind == "TABLE") return create_table(i);
   if (kind == "PROCEDURE" || kind == "FUNCTION" || kind == "PACKAGE" || kind == "TRIGGER" || kind == "TYPE") {
     out_.kind = StatementKind::PlsqlBlock;
     out_.sql_function_code = kind == "TYPE" ? 77 : kind == "PROCEDURE" ? 24 : kind == "FUNCTION" ? 91 : kind == "TRIGGER" ? 59 : 94;
@@ -1027,6 +1040,10 @@ void Translator::translate_alter() {
     return;
   }
   if (!word_at(1, "TABLE")) fail(940, 1);
+  alter_table();
+}
+
+void Translator::alter_table() {
   out_.sql_function_code = 26;
   std::string owner, name;
   int i = read_object_name(2, owner, name);

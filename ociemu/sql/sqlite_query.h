@@ -31,6 +31,7 @@ class Query {
   std::string text(int column) const;
   int64_t integer(int column) const;
   bool is_null(int column) const;
+  sqlite3_stmt* handle() const { return statement_; }  // for describing; stays owned here
 
  private:
   sqlite3* db_;

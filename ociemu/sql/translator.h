@@ -93,8 +93,18 @@ class Translator {
 
   // ---- DDL and the rest (ddl.cpp) ----
   void translate_create();
+  void create_user(int i);
+  void create_directory(int i, bool or_replace);
+  void create_sequence(int i);
+  void create_synonym(int i, bool or_replace, bool is_public);
+  void create_view(int i, bool or_replace);
+  void create_index(int i, bool unique);
+  void create_table(int i);
+  void create_table_as_select(int as, const std::string& owner, const std::string& name,
+                              const std::vector<std::string>& column_names);
   void translate_drop();
   void translate_alter();
+  void alter_table();
   void translate_truncate();
   void translate_other_ddl(int function_code);
 

@@ -80,6 +80,47 @@ TEST_F(TransactionTest, a_nowait_request_for_a_locked_row_fails_at_once_until_th
   EXPECT_EQ(OCI_SUCCESS, run("UPDATE A SET N = 2", svc)) << last_error();
 }
 
+TEST_F(TransactionTest, rows_changed_but_not_committed_refuse_another_sessions_nowait_lock) {
+  must_run("INSERT INTO A VALUES (1)");
+  must_run("INSERT INTO A VALUES (2)");
+  must_run("INSERT INTO A VALUES (3)");
+  must_run("COMMIT");
+  must_run("UPDATE A SET N = 10 WHERE N = 1");
+  must_run("DELETE FROM A WHERE N = 2");
+  for (const char* sql : {"SELECT N FROM A WHERE N = 1 FOR UPDATE NOWAIT", "SELECT N FROM A WHERE N = 2 FOR UPDATE NOWAIT"}) {
+    EXPECT_EQ(OCI_ERROR, run(sql, other)) << sql;
+    EXPECT_EQ(54, last_code());
+  }
+  // An untouched row is free, and the changed ones are free once the change ends.
+  EXPECT_EQ(OCI_SUCCESS, run("SELECT N FROM A WHERE N = 3 FOR UPDATE NOWAIT", other)) << last_error();
+  ASSERT_EQ(OCI_SUCCESS, OCITransRollback(other, err, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCITransRollback(svc, err, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, run("SELECT N FROM A WHERE N = 1 FOR UPDATE NOWAIT", other)) << last_error();
+  EXPECT_EQ(OCI_SUCCESS, run("SELECT N FROM A WHERE N = 2 FOR UPDATE NOWAIT", other)) << last_error();
+}
+
+TEST_F(TransactionTest, a_second_writer_on_another_table_waits_for_the_first_to_end) {
+  must_run("CREATE TABLE B (X NUMBER)");
+  must_run("INSERT INTO A VALUES (1)");
+  sword second = OCI_ERROR;
+  std::thread writer([&] {
+    OCIError* thread_err = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&thread_err), OCI_HTYPE_ERROR, 0, nullptr);
+    OCIStmt* stmt = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    std::string sql = "INSERT INTO B VALUES (2)";
+    OCIStmtPrepare(stmt, thread_err, text(sql), len(sql), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    second = OCIStmtExecute(other, stmt, thread_err, 1, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    OCIHandleFree(thread_err, OCI_HTYPE_ERROR);
+  });
+  ASSERT_EQ(OCI_SUCCESS, OCITransCommit(svc, err, OCI_DEFAULT));
+  writer.join();
+  EXPECT_EQ(OCI_SUCCESS, second) << "the second writer waits rather than failing";
+  EXPECT_EQ("2", single_text("SELECT X FROM B"));
+  EXPECT_EQ("1", count(other));
+}
+
 TEST_F(TransactionTest, an_update_of_a_locked_row_waits_for_the_holder_and_then_applies) {
   must_run("INSERT INTO A VALUES (1)");
   must_run("COMMIT");

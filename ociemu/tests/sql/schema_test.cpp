@@ -250,6 +250,10 @@ TEST_F(Schema, views_and_copies_take_column_lists) {
   database.execute("drop view pay");
   EXPECT_EQ(database.error("select * from pay").code, 942);
   EXPECT_EQ(database.error("drop view pay").code, 942);
+  // A failed copy leaves no prepared statement behind, so the file can still be closed.
+  EXPECT_EQ(database.error("create table short_copy (who) as select ename, sal from emp").code, 1730);
+  EXPECT_EQ(database.error("create table bad_copy as select nothing from emp").code, 904);
+  EXPECT_EQ(sqlite3_next_stmt(database.db, nullptr), nullptr);
 }
 
 TEST_F(Schema, sequences_descend_cycle_and_alter) {
