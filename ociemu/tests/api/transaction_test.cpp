@@ -17,6 +17,19 @@ class TransactionTest : public OciTest {
   }
   std::string count(OCISvcCtx* on) { return single_text("SELECT COUNT(*) FROM A", on); }
 
+  // Runs DML with commit on success from any thread, with an error handle of its own.
+  sword run_committed(OCISvcCtx* on, const std::string& sql) {
+    OCIError* thread_err = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&thread_err), OCI_HTYPE_ERROR, 0, nullptr);
+    OCIStmt* stmt = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    OCIStmtPrepare(stmt, thread_err, text(sql), len(sql), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    sword rc = OCIStmtExecute(on, stmt, thread_err, 1, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    OCIHandleFree(thread_err, OCI_HTYPE_ERROR);
+    return rc;
+  }
+
   OCISvcCtx* other = nullptr;
 };
 
@@ -103,17 +116,7 @@ TEST_F(TransactionTest, a_second_writer_on_another_table_waits_for_the_first_to_
   must_run("CREATE TABLE B (X NUMBER)");
   must_run("INSERT INTO A VALUES (1)");
   sword second = OCI_ERROR;
-  std::thread writer([&] {
-    OCIError* thread_err = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<void**>(&thread_err), OCI_HTYPE_ERROR, 0, nullptr);
-    OCIStmt* stmt = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
-    std::string sql = "INSERT INTO B VALUES (2)";
-    OCIStmtPrepare(stmt, thread_err, text(sql), len(sql), OCI_NTV_SYNTAX, OCI_DEFAULT);
-    second = OCIStmtExecute(other, stmt, thread_err, 1, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS);
-    OCIHandleFree(stmt, OCI_HTYPE_STMT);
-    OCIHandleFree(thread_err, OCI_HTYPE_ERROR);
-  });
+  std::thread writer([&] { second = run_committed(other, "INSERT INTO B VALUES (2)"); });
   ASSERT_EQ(OCI_SUCCESS, OCITransCommit(svc, err, OCI_DEFAULT));
   writer.join();
   EXPECT_EQ(OCI_SUCCESS, second) << "the second writer waits rather than failing";
@@ -126,17 +129,7 @@ TEST_F(TransactionTest, an_update_of_a_locked_row_waits_for_the_holder_and_then_
   must_run("COMMIT");
   must_run("SELECT N FROM A FOR UPDATE", other);
   sword waiting_result = OCI_ERROR;
-  std::thread waiter([&] {
-    OCIError* thread_err = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<void**>(&thread_err), OCI_HTYPE_ERROR, 0, nullptr);
-    OCIStmt* stmt = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
-    std::string sql = "UPDATE A SET N = 5";
-    OCIStmtPrepare(stmt, thread_err, text(sql), len(sql), OCI_NTV_SYNTAX, OCI_DEFAULT);
-    waiting_result = OCIStmtExecute(svc, stmt, thread_err, 1, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS);
-    OCIHandleFree(stmt, OCI_HTYPE_STMT);
-    OCIHandleFree(thread_err, OCI_HTYPE_ERROR);
-  });
+  std::thread waiter([&] { waiting_result = run_committed(svc, "UPDATE A SET N = 5"); });
   must_run("UPDATE A SET N = 3", other);  // the holder can still change its rows
   ASSERT_EQ(OCI_SUCCESS, OCITransCommit(other, err, OCI_DEFAULT));
   waiter.join();
