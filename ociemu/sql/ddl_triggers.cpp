@@ -106,7 +106,8 @@ std::string column_checks(const ColumnDefinition& column, const std::string& own
   const std::string name = quote_name(column.name);
   std::string sql;
   if (type->type_code == 2 || type->type_code == 100 || type->type_code == 101) {
-    sql += " CONSTRAINT \"#01722\" CHECK (typeof(" + name + ") IN ('integer', 'real', 'null'))";
+    // Not "IN (...)": SQLite builds an ephemeral table for an IN list on every row a CHECK tests.
+    sql += " CONSTRAINT \"#01722\" CHECK (typeof(" + name + ") <> 'text' AND typeof(" + name + ") <> 'blob')";
     if (type->precision > 0 && type->type_code == 2 && type->scale != -127) {
       // Values that round to 10^(p-s) or more do not fit.
       char limit[64];
