@@ -182,13 +182,13 @@ Cell cell_at(sqlite3_stmt* stmt, int column) {
       cell.kind = Cell::Text;
       cell.data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
       cell.size = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
-      if (cell.size == 0) cell.kind = Cell::Null;  // '' is NULL
+      if (cell.size == 0) cell.kind = Cell::Null, cell.empty = true;  // '' is NULL
       break;
     case SQLITE_BLOB:
       cell.kind = Cell::Blob;
       cell.data = static_cast<const char*>(sqlite3_column_blob(stmt, column));
       cell.size = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
-      if (cell.size == 0) cell.kind = Cell::Null;
+      if (cell.size == 0) cell.kind = Cell::Null, cell.empty = true;
       break;
     default:
       break;
@@ -201,6 +201,7 @@ StoredCell StoredCell::from(const Cell& cell) {
   stored.kind = cell.kind;
   stored.integer = cell.integer;
   stored.real = cell.real;
+  stored.empty = cell.empty;
   if (cell.data) stored.bytes.assign(cell.data, cell.size);
   return stored;
 }
@@ -210,6 +211,7 @@ Cell StoredCell::view() const {
   cell.kind = kind;
   cell.integer = integer;
   cell.real = real;
+  cell.empty = empty;
   if (kind == Cell::Text || kind == Cell::Blob) {
     cell.data = bytes.data();
     cell.size = bytes.size();

@@ -25,6 +25,7 @@ struct Cell {
   double real = 0;
   const char* data = nullptr;  // Text and Blob
   size_t size = 0;
+  bool empty = false;  // a zero-length TEXT or BLOB: NULL to Oracle, except as a LOB (EMPTY_CLOB())
 };
 
 Cell cell_at(sqlite3_stmt* stmt, int column);
@@ -35,6 +36,7 @@ struct StoredCell {
   int64_t integer = 0;
   double real = 0;
   std::string bytes;
+  bool empty = false;
   static StoredCell from(const Cell& cell);
   Cell view() const;
 };

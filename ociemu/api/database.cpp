@@ -112,6 +112,15 @@ void LockTable::mark_changed(uint64_t owner, const std::string& table, int64_t r
   locks.rows.try_emplace(rowid, owner);
 }
 
+bool LockTable::held_by(uint64_t owner, const std::string& table, int64_t rowid) const {
+  std::lock_guard lock(mutex_);
+  auto found = tables_.find(table);
+  if (found == tables_.end()) return false;
+  if (found->second.table_owner == owner) return true;
+  auto row = found->second.rows.find(rowid);
+  return row != found->second.rows.end() && row->second == owner;
+}
+
 bool LockTable::wait_until_free(uint64_t owner, const std::string& table, int64_t rowid) {
   std::unique_lock lock(mutex_);
   return released_.wait_for(lock, lock_wait_limit(), [&] { return !conflicts(owner, table, {rowid}); });

@@ -38,6 +38,8 @@ class LockTable {
   // Records a row owner's DML changed, so others' FOR UPDATE waits (or NOWAIT fails) until it ends.
   // A row another owner holds is left to the conflict check.
   void mark_changed(uint64_t owner, const std::string& table, int64_t rowid);
+  // True when owner itself holds the row or its table.
+  bool held_by(uint64_t owner, const std::string& table, int64_t rowid) const;
   // Waits until no other owner holds the row; false after lock_wait_limit().
   bool wait_until_free(uint64_t owner, const std::string& table, int64_t rowid);
   void release_all(uint64_t owner);

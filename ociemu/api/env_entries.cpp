@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ociemu/api/entry.h"
+#include "ociemu/api/lob_store.h"
 #include "ociemu/api/nls.h"
 #include "ociemu/api/pool.h"
 
@@ -40,6 +41,8 @@ Handle* allocate(Environment& env, ub4 type) {
     case OCI_DTYPE_TIMESTAMP:
     case OCI_DTYPE_TIMESTAMP_TZ:
     case OCI_DTYPE_TIMESTAMP_LTZ: return env.make<DateTimeDescriptor>(type, &env);
+    case OCI_DTYPE_LOB:
+    case OCI_DTYPE_FILE: return env.make<LobLocator>(type, &env);
     default:
       if (is_handle_type(type) && type != OCI_HTYPE_BIND && type != OCI_HTYPE_DEFINE) {
         return env.make<PlainHandle>(type, &env);
@@ -335,6 +338,8 @@ sword OCIDescriptorFree(void* descp, ub4 type) {
   // Parameter descriptors belong to their statement and go with it.
   if (type == OCI_DTYPE_PARAM) return find_live(descp, type) ? OCI_SUCCESS : OCI_INVALID_HANDLE;
   Handle* handle = find_live(descp, type);
+  // Oracle's client frees any timestamp kind given the plain TIMESTAMP type.
+  if (handle == nullptr && type == OCI_DTYPE_TIMESTAMP) handle = live_datetime(descp);
   if (handle == nullptr) return OCI_INVALID_HANDLE;
   handle->env()->destroy(handle);
   return OCI_SUCCESS;

@@ -21,6 +21,8 @@ typedef unsigned int ub4;
 typedef signed int sb4;
 typedef unsigned long ub8;
 typedef signed long sb8;
+typedef ub8 oraub8;
+typedef sb8 orasb8;
 typedef signed int sword;
 typedef unsigned int uword;
 typedef unsigned char OraText;
@@ -182,6 +184,20 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_SERVER_NOT_CONNECTED 0
 #define OCI_SERVER_NORMAL 1
 #define OCI_ROWID_LEN 23
+#define OCI_TEMP_BLOB 1
+#define OCI_TEMP_CLOB 2
+#define OCI_FILE_READONLY 1
+#define OCI_LOB_READONLY 1
+#define OCI_LOB_READWRITE 2
+#define OCI_LOB_BUFFER_FREE 1
+#define OCI_LOB_BUFFER_NOFREE 2
+#define OCI_DURATION_SESSION 10
+#define OCI_DURATION_CALL 12
+#define OCI_TYPECODE_CLOB 112
+#define OCI_TYPECODE_BLOB 113
+#define OCI_TYPECODE_BFILE 114
+#define OCI_UTF8ID 871
+#define OCI_AL32UTF8ID 873
 #define OCI_ERROR_MAXMSG_SIZE 1024
 
 // National language support
@@ -312,6 +328,7 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define SQLT_CLOB 112
 #define SQLT_BLOB 113
 #define SQLT_BFILE 114
+#define SQLT_CFILE 115
 #define SQLT_RSET 116
 #define SQLT_ODT 156
 #define SQLT_DATE 184
@@ -532,6 +549,34 @@ sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *lo
                             ub1 lobtype, boolean cache, OCIDuration duration);
 sword OCILobFreeTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp);
 sword OCILobIsTemporary(OCIEnv *envp, OCIError *errhp, OCILobLocator *locp, boolean *is_temporary);
+
+// 8-byte LOB calls (10g and later)
+typedef sb4 (*OCICallbackLobRead2)(void *ctxp, const void *bufp, oraub8 len, ub1 piece, void **changed_bufpp,
+                                   oraub8 *changed_lenp);
+typedef sb4 (*OCICallbackLobWrite2)(void *ctxp, void *bufp, oraub8 *lenp, ub1 *piece, void **changed_bufpp,
+                                    oraub8 *changed_lenp);
+sword OCILobRead2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, oraub8 *byte_amtp, oraub8 *char_amtp,
+                  oraub8 offset, void *bufp, oraub8 bufl, ub1 piece, void *ctxp, OCICallbackLobRead2 cbfp, ub2 csid,
+                  ub1 csfrm);
+sword OCILobWrite2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, oraub8 *byte_amtp, oraub8 *char_amtp,
+                   oraub8 offset, void *bufp, oraub8 buflen, ub1 piece, void *ctxp, OCICallbackLobWrite2 cbfp,
+                   ub2 csid, ub1 csfrm);
+sword OCILobWriteAppend2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *lobp, oraub8 *byte_amtp,
+                         oraub8 *char_amtp, void *bufp, oraub8 bufl, ub1 piece, void *ctxp, OCICallbackLobWrite2 cbfp,
+                         ub2 csid, ub1 csfrm);
+sword OCILobGetLength2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, oraub8 *lenp);
+sword OCILobTrim2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, oraub8 newlen);
+sword OCILobErase2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, oraub8 *amount, oraub8 offset);
+sword OCILobCopy2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *dst_locp, OCILobLocator *src_locp,
+                  oraub8 amount, oraub8 dst_offset, oraub8 src_offset);
+sword OCILobLoadFromFile2(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *dst_locp, OCILobLocator *src_filep,
+                          oraub8 amount, oraub8 dst_offset, oraub8 src_offset);
+sword OCILobGetChunkSize(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub4 *chunk_size);
+sword OCILobLocatorAssign(OCISvcCtx *svchp, OCIError *errhp, const OCILobLocator *src_locp,
+                          OCILobLocator **dst_locpp);
+sword OCILobOpen(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub1 mode);
+sword OCILobClose(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp);
+sword OCILobIsOpen(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, boolean *flag);
 sword OCIDateTimeToText(void *hndl, OCIError *err, const OCIDateTime *date, const OraText *fmt, ub1 fmt_length,
                         ub1 fsprec, const OraText *lang_name, size_t lang_length, ub4 *buf_size, OraText *buf);
 sword OCIDateTimeFromText(void *hndl, OCIError *err, const OraText *date_str, size_t dstr_length,

@@ -37,6 +37,7 @@ void on_row_change(void* context, int operation, const char*, const char* table,
   auto* session = static_cast<Session*>(context);
   session->last_table = table;
   session->last_rowid = rowid;
+  session->lobs.note_changed(table, rowid);
   if (session->watch_locks && !session->lock_conflict &&
       session->database->locks.held_by_other(session->id, lock_key(table), rowid)) {
     session->lock_conflict = true;
@@ -106,6 +107,7 @@ void Session::end() {
   if (!begun) return;
   begun = false;
   drop_cache();
+  lobs.end();
   if (kill_state == 0 && write_transaction) {
     // Ending a session rolls its open transaction back; committing is the application's call.
     connection->exec("ROLLBACK");
@@ -130,6 +132,7 @@ void Session::check_alive() {
     if (write_transaction) connection->exec("ROLLBACK");
     write_transaction = in_transaction = false;
     database->locks.release_all(id);
+    lobs.end();
     fail(3113);
   }
   if (kill_state == 2) fail(3114);
@@ -145,23 +148,32 @@ void Session::start_write() {
 }
 
 void Session::commit() {
-  if (write_transaction) connection->exec("COMMIT");
+  if (write_transaction) {
+    lobs.flush(*connection);
+    connection->exec("COMMIT");
+  }
+  lobs.discard();
+  lobs.end_transaction();
   write_transaction = in_transaction = false;
   database->locks.release_all(id);
 }
 
 void Session::rollback() {
   if (write_transaction) connection->exec("ROLLBACK");
+  lobs.discard();
+  lobs.end_transaction();
   write_transaction = in_transaction = false;
   database->locks.release_all(id);
 }
 
 void Session::savepoint(const std::string& name) {
   start_write();
+  lobs.flush(*connection);
   connection->exec(("SAVEPOINT \"" + upper(name) + "\"").c_str());
 }
 
 void Session::rollback_to(const std::string& name) {
+  lobs.discard();
   std::string text = "ROLLBACK TO SAVEPOINT \"" + upper(name) + "\"";
   if (!write_transaction || sqlite3_exec(connection->db(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
     fail(1086, {upper(name)});
@@ -180,6 +192,10 @@ bool Session::wait_for_conflicting_lock(bool transaction_was_empty) {
     write_transaction = false;
   }
   return database->locks.wait_until_free(id, conflict_table, conflict_rowid);
+}
+
+bool Session::may_write_row(const std::string& table, int64_t rowid) const {
+  return lobs.changed(table, rowid) || (database->locks.held_by(id, lock_key(table), rowid));
 }
 
 Statement* Session::take_cached(const std::string& key) {

@@ -17,6 +17,7 @@
 
 #include "ociemu/api/database.h"
 #include "ociemu/api/handles.h"
+#include "ociemu/api/lob_store.h"
 #include "ociemu/sql/dialect.h"
 
 namespace ociemu {
@@ -56,6 +57,8 @@ struct Session : Handle {
   // After DML ran into another session's row lock: waits for that lock, giving
   // up the write transaction meanwhile when it holds nothing else. False on timeout.
   bool wait_for_conflicting_lock(bool transaction_was_empty);
+  // A persistent LOB may be written only in a row this transaction locked, inserted or changed.
+  bool may_write_row(const std::string& table, int64_t rowid) const;
 
   // Statement cache: the idle statement for a key, or nullptr; keep() returns one to it.
   Statement* take_cached(const std::string& key);
@@ -87,6 +90,7 @@ struct Session : Handle {
   std::string conflict_table;  // lock key and rowid of that row
   int64_t conflict_rowid = 0;
   bool watch_locks = false;
+  LobState lobs;  // cached and changed LOB values, temporary LOBs
 
  private:
   struct CachedStatement {

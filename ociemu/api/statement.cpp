@@ -271,6 +271,10 @@ void Statement::bind_row(uint32_t row, uint32_t iteration) {
     if (parameter_binds_[index] == nullptr) continue;  // describe without binds: NULL
     Bind& bound = *parameter_binds_[index];
     const ElementArrays& a = bound.arrays;
+    if (is_locator_type(a.dty)) {
+      bind_locator(static_cast<int>(index), a, row);
+      continue;
+    }
     const void* value = a.values ? a.value_at(row) : nullptr;
     const sb2* indicator = a.indicator_at(row);
     uint32_t length = a.length_at(row) ? *a.length_at(row) : 0;
@@ -299,6 +303,9 @@ void Statement::bind_row(uint32_t row, uint32_t iteration) {
 }
 
 sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t row_offset, uint32_t mode) {
+  // LOB writes kept in the session reach their rows before any SQL can see them.
+  if (session.write_transaction) session.lobs.flush(*session.connection);
+  session.lobs.discard();
   ensure_translated(session);
   rowid_text.clear();
   dml_row_offset = 0;
@@ -320,7 +327,7 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
 void Statement::describe(bool may_peek) {
   columns_.clear();
   params_.clear();
-  int count = sqlite3_column_count(main_);
+  int count = sqlite3_column_count(main_) - static_cast<int>(translation_.lob_rowids.size());
   if (translation_.lock_rowid_column > 0) count = std::min(count, translation_.lock_rowid_column - 1);
   for (int i = 0; i < count; ++i) {
     ColumnInfo column;
@@ -340,7 +347,22 @@ void Statement::describe(bool may_peek) {
       column.nullable = not_null == 0;
     }
 #endif
+    if (column.type.type_code >= kClobType && column.type.type_code <= kBfileType) locate_origin(column, i);
     columns_.push_back(std::move(column));
+  }
+}
+
+void Statement::locate_origin(ColumnInfo& column, int index) {
+  const char* table = sqlite3_column_table_name(main_, index);
+  const char* origin = sqlite3_column_origin_name(main_, index);
+  if (table == nullptr || origin == nullptr) return;
+  for (const auto& hidden : translation_.lob_rowids) {
+    if (sql_name_equal(hidden.table, table)) {
+      column.origin_table = table;
+      column.origin_column = origin;
+      column.rowid_column = hidden.column - 1;
+      return;
+    }
   }
 }
 
@@ -497,6 +519,11 @@ void Statement::place_returning(uint32_t row) {
       Cell value = cell_at(main_, i);
       sql::OracleType type = inferred_type(value);
       if (auto declared = sql::parse_declared_type(sqlite3_column_decltype(main_, i))) type = *declared;
+      if (is_locator_type(a.dty) && !bound->out_callback) {
+        place_locator(a, slot, value, returned_column(static_cast<size_t>(i), type), returned_rowid());
+        ++bound->rows_returned;
+        continue;
+      }
       Placed placed = target ? place_value(value, type, a.dty, target, a.value_size, session_->context)
                              : Placed{true, false, 0, 0};
       if (indicator) *indicator = placed.is_null ? -1 : placed.truncated ? static_cast<sb2>(placed.full_length) : 0;
@@ -617,6 +644,12 @@ bool Statement::place_row(uint32_t slot) {
       continue;
     }
     const ElementArrays& a = defined->arrays;
+    if (is_locator_type(a.dty)) {
+      std::optional<int64_t> rowid;
+      if (info.rowid_column >= 0) rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
+      place_locator(a, slot, value, info, rowid);
+      continue;
+    }
     sb2* indicator = a.indicator_at(slot);
     ub2* length = a.length_at(slot);
     ub2* code = a.code_at(slot);

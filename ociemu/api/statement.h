@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,10 @@ struct ColumnInfo {
   std::string name;
   sql::OracleType type;
   bool nullable = true;
+  // Where a LOB column's values live: SQLite table and column, and the
+  // 0-based hidden result column with that table's rowid (-1: none).
+  std::string origin_table, origin_column;
+  int rowid_column = -1;
 };
 
 // Select-list parameter descriptor handed out by OCIParamGet; owned by its statement.
@@ -140,6 +145,13 @@ class Statement : public Handle {
   bool place_row(uint32_t slot);
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
   void place_returning(uint32_t row);
+  // LOB locators: the define array's locator for a fetched LOB column, and IN locator binds.
+  void place_locator(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column,
+                     std::optional<int64_t> rowid);
+  void bind_locator(int index, const ElementArrays& arrays, uint32_t row);
+  void locate_origin(ColumnInfo& column, int index);
+  ColumnInfo returned_column(size_t item, const sql::OracleType& type) const;
+  std::optional<int64_t> returned_rowid() const;
   sword scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset);
   [[noreturn]] void fail_sqlite(int rc, bool at_prepare = false);
 
@@ -164,6 +176,10 @@ class Statement : public Handle {
   size_t current_row_ = 0;
   bool truncated_ = false;
 };
+
+// SQLT_CLOB, SQLT_BLOB, SQLT_BFILE, SQLT_CFILE: the element is an OCILobLocator*.
+bool is_locator_type(uint16_t dty);
+bool sql_name_equal(std::string_view a, std::string_view b);
 
 // Statement type (OCI_STMT_*) of SQL text from its first keyword.
 uint16_t classify_statement(std::string_view text);

@@ -1,4 +1,4 @@
-// Entries the emulator does not implement (LOB contents, objects,
+// Entries the emulator does not implement (objects,
 // direct path, external procedures...): each answers OCI_ERROR with
 // ORA-03001 through the error handle it was given, and never crashes.
 #include "ociemu/api/entry.h"
@@ -27,35 +27,6 @@ sword OCIDescribeAny(OCISvcCtx*, OCIError* errhp, void*, ub4, ub1, ub1, ub1, OCI
 sword OCIParamSet(void*, ub4, OCIError* errhp, const void*, ub4, ub4) { UNIMPLEMENTED(OCIParamSet); }
 sword OCIResultSetToStmt(OCIResult*, OCIError* errhp) { UNIMPLEMENTED(OCIResultSetToStmt); }
 
-sword OCILobAppend(OCISvcCtx*, OCIError* errhp, OCILobLocator*, OCILobLocator*) { UNIMPLEMENTED(OCILobAppend); }
-sword OCILobAssign(OCIEnv*, OCIError* errhp, const OCILobLocator*, OCILobLocator**) { UNIMPLEMENTED(OCILobAssign); }
-sword OCILobCharSetForm(OCIEnv*, OCIError* errhp, const OCILobLocator*, ub1*) { UNIMPLEMENTED(OCILobCharSetForm); }
-sword OCILobCharSetId(OCIEnv*, OCIError* errhp, const OCILobLocator*, ub2*) { UNIMPLEMENTED(OCILobCharSetId); }
-sword OCILobCopy(OCISvcCtx*, OCIError* errhp, OCILobLocator*, OCILobLocator*, ub4, ub4, ub4) { UNIMPLEMENTED(OCILobCopy); }
-sword OCILobDisableBuffering(OCISvcCtx*, OCIError* errhp, OCILobLocator*) { UNIMPLEMENTED(OCILobDisableBuffering); }
-sword OCILobEnableBuffering(OCISvcCtx*, OCIError* errhp, OCILobLocator*) { UNIMPLEMENTED(OCILobEnableBuffering); }
-sword OCILobErase(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4*, ub4) { UNIMPLEMENTED(OCILobErase); }
-sword OCILobFileClose(OCISvcCtx*, OCIError* errhp, OCILobLocator*) { UNIMPLEMENTED(OCILobFileClose); }
-sword OCILobFileCloseAll(OCISvcCtx*, OCIError* errhp) { UNIMPLEMENTED(OCILobFileCloseAll); }
-sword OCILobFileExists(OCISvcCtx*, OCIError* errhp, OCILobLocator*, boolean*) { UNIMPLEMENTED(OCILobFileExists); }
-sword OCILobFileGetName(OCIEnv*, OCIError* errhp, const OCILobLocator*, OraText*, ub2*, OraText*, ub2*) { UNIMPLEMENTED(OCILobFileGetName); }
-sword OCILobFileIsOpen(OCISvcCtx*, OCIError* errhp, OCILobLocator*, boolean*) { UNIMPLEMENTED(OCILobFileIsOpen); }
-sword OCILobFileOpen(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub1) { UNIMPLEMENTED(OCILobFileOpen); }
-sword OCILobFileSetName(OCIEnv*, OCIError* errhp, OCILobLocator**, const OraText*, ub2, const OraText*, ub2) { UNIMPLEMENTED(OCILobFileSetName); }
-sword OCILobFlushBuffer(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4) { UNIMPLEMENTED(OCILobFlushBuffer); }
-sword OCILobGetLength(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4*) { UNIMPLEMENTED(OCILobGetLength); }
-sword OCILobIsEqual(OCIEnv*, const OCILobLocator*, const OCILobLocator*, boolean* is_equal) {
-  if (is_equal) *is_equal = 0;
-  return unimplemented("OCILobIsEqual", nullptr);
-}
-sword OCILobLoadFromFile(OCISvcCtx*, OCIError* errhp, OCILobLocator*, OCILobLocator*, ub4, ub4, ub4) { UNIMPLEMENTED(OCILobLoadFromFile); }
-sword OCILobLocatorIsInit(OCIEnv*, OCIError* errhp, const OCILobLocator*, boolean*) { UNIMPLEMENTED(OCILobLocatorIsInit); }
-sword OCILobRead(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4*, ub4, void*, ub4, void*, OCICallbackLobRead, ub2, ub1) { UNIMPLEMENTED(OCILobRead); }
-sword OCILobTrim(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4) { UNIMPLEMENTED(OCILobTrim); }
-sword OCILobWrite(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub4*, ub4, void*, ub4, ub1, void*, OCICallbackLobWrite, ub2, ub1) { UNIMPLEMENTED(OCILobWrite); }
-sword OCILobCreateTemporary(OCISvcCtx*, OCIError* errhp, OCILobLocator*, ub2, ub1, ub1, boolean, OCIDuration) { UNIMPLEMENTED(OCILobCreateTemporary); }
-sword OCILobFreeTemporary(OCISvcCtx*, OCIError* errhp, OCILobLocator*) { UNIMPLEMENTED(OCILobFreeTemporary); }
-sword OCILobIsTemporary(OCIEnv*, OCIError* errhp, OCILobLocator*, boolean*) { UNIMPLEMENTED(OCILobIsTemporary); }
 
 sword OCIObjectUnpin(OCIEnv*, OCIError* errhp, void*) { UNIMPLEMENTED(OCIObjectUnpin); }
 sword OCIObjectLock(OCIEnv*, OCIError* errhp, void*) { UNIMPLEMENTED(OCIObjectLock); }
@@ -72,9 +43,7 @@ sword OCIObjectIsLocked(OCIEnv*, OCIError* errhp, void*, boolean*) { UNIMPLEMENT
 sword OCIObjectIsDirty(OCIEnv*, OCIError* errhp, void*, boolean*) { UNIMPLEMENTED(OCIObjectIsDirty); }
 sword OCIObjectRefresh(OCIEnv*, OCIError* errhp, void*) { UNIMPLEMENTED(OCIObjectRefresh); }
 sword OCIObjectPinTable(OCIEnv*, OCIError* errhp, const OCISvcCtx*, const oratext*, ub4, const oratext*, ub4, const OCIRef*, OCIDuration, void**) { UNIMPLEMENTED(OCIObjectPinTable); }
-sword OCIObjectNew(OCIEnv*, OCIError* errhp, const OCISvcCtx*, OCITypeCode, OCIType*, void*, OCIDuration, boolean, void**) { UNIMPLEMENTED(OCIObjectNew); }
 sword OCIObjectPin(OCIEnv*, OCIError* errhp, OCIRef*, OCIComplexObject*, OCIPinOpt, OCIDuration, OCILockOpt, void**) { UNIMPLEMENTED(OCIObjectPin); }
-sword OCIObjectFree(OCIEnv*, OCIError* errhp, void*, ub2) { UNIMPLEMENTED(OCIObjectFree); }
 sword OCITypeByName(OCIEnv*, OCIError* errhp, const OCISvcCtx*, const oratext*, ub4, const oratext*, ub4, const oratext*, ub4, OCIDuration, OCITypeGetOpt, OCIType**) { UNIMPLEMENTED(OCITypeByName); }
 sword OCIObjectGetAttr(OCIEnv*, OCIError* errhp, void*, void*, struct OCIType*, const oratext**, const ub4*, ub4, const ub4*, ub4, OCIInd*, void**, void**, struct OCIType**) { UNIMPLEMENTED(OCIObjectGetAttr); }
 sword OCIObjectSetAttr(OCIEnv*, OCIError* errhp, void*, void*, struct OCIType*, const oratext**, const ub4*, ub4, const ub4*, ub4, OCIInd, const void*, const void*) { UNIMPLEMENTED(OCIObjectSetAttr); }

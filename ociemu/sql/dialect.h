@@ -95,6 +95,20 @@ struct Translation {
   // carries the locked table's SQLite rowid, appended after the select list
   // and hidden from the describe; 0 = not provided (the whole table is locked).
   int lock_rowid_column = 0;
+  // Queries over tables with LOB columns also carry each such table's SQLite
+  // rowid after the select list (and after the lock's), hidden from the
+  // describe, so that a LOB locator can name its row.
+  struct LobRowid {
+    std::string table;  // SQLite table name
+    int column = 0;     // 1-based result column
+  };
+  std::vector<LobRowid> lob_rowids;
+  // INSERT/UPDATE/DELETE ... RETURNING: the target table, the column each
+  // returned item names (empty for expressions), and the 1-based result
+  // column after them that carries the row's SQLite rowid.
+  std::string dml_table;
+  std::vector<std::string> returning_columns;
+  int returning_rowid_column = 0;
 };
 
 // Prepares a fresh or existing database file: the catalogue tables and the

@@ -595,6 +595,15 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   return result;
 }
 
+bool Translator::has_lob_column(const TableRef& table) const {
+  for (const std::string& column : table_columns(db_, table.object.sqlite_name())) {
+    auto declared = declared_type(table, column);
+    auto type = declared ? parse_declared_type(declared->c_str()) : std::nullopt;
+    if (type && type->type_code >= 112 && type->type_code <= 114) return true;
+  }
+  return false;
+}
+
 std::optional<std::string> Translator::declared_type(const TableRef& table, const std::string& column) const {
   if (!table.resolved) return std::nullopt;
   if (!table.column_types) table.column_types.emplace();

@@ -678,6 +678,14 @@ void sys_guid(sqlite3_context* context, int, Args) {
 void empty_clob(sqlite3_context* context, int, Args) { sqlite3_result_text(context, "", 0, SQLITE_STATIC); }
 void empty_blob(sqlite3_context* context, int, Args) { sqlite3_result_zeroblob(context, 0); }
 
+// A BFILE value is stored as "DIRECTORY/file name"; the call interface reads it back into a locator.
+void bfilename(sqlite3_context* context, int, Args args) {
+  if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
+    return sqlite3_result_null(context);
+  }
+  set_result(context, text_argument(args[0]) + "/" + text_argument(args[1]));
+}
+
 void hextoraw(sqlite3_context* context, int, Args args) {
   std::string hex = text_argument(args[0]);
   if (hex.empty()) return sqlite3_result_null(context);
@@ -898,6 +906,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("EMPTY_CLOB", 0, 0, empty_clob, true),
     OCIEMU_FN("EMPTY_BLOB", 0, 0, empty_blob, true),
     OCIEMU_FN("HEXTORAW", 1, 1, hextoraw, true),
+    OCIEMU_FN("BFILENAME", 2, 2, bfilename, true),
     OCIEMU_FN("RAWTOHEX", 1, 1, rawtohex, true),
 };
 

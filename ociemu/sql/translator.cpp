@@ -425,6 +425,14 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       }
     }
   }
+  if (top_level && out_.kind == StatementKind::Select && !distinct && !grouped) {
+    int next = static_cast<int>(out_.select_types.size()) + (out_.lock_rowid_column > 0 ? 2 : 1);
+    for (const TableRef& table : scope.tables) {
+      if (!table.resolved || table.object.type != "TABLE" || !has_lob_column(table)) continue;
+      sql += ", " + quote_name(table.alias) + ".rowid";
+      out_.lob_rowids.push_back({table.object.sqlite_name(), next++});
+    }
+  }
   sql += " FROM " + from_sql;
   std::string limit;
   if (word_at(clause, "WHERE")) {
@@ -602,6 +610,21 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
   in_returning_ = true;
   sql += " RETURNING " + rewrite(begin + 1, into, scope);
   in_returning_ = false;
+  int item_start = begin + 1;
+  for (int j = item_start; j <= into; ++j) {
+    if (j < into && token(j).is_op("(")) {
+      j = matching(j);
+      continue;
+    }
+    if (j < into && !token(j).is_op(",")) continue;
+    bool plain = j - item_start == 1 && token(item_start).kind != TokenKind::Placeholder;
+    bool qualified = j - item_start == 3 && token(item_start + 1).is_op(".");
+    out_.returning_columns.push_back(plain ? identifier(item_start) : qualified ? identifier(item_start + 2) : "");
+    item_start = j + 1;
+  }
+  out_.dml_table = scope.tables.empty() ? std::string() : scope.tables[0].object.sqlite_name();
+  sql += ", rowid";
+  out_.returning_rowid_column = static_cast<int>(out_.returning_columns.size()) + 1;
   for (int i = into + 1; i < end; ++i) {
     const Token& t = token(i);
     if (t.kind == TokenKind::Placeholder) {

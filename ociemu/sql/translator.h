@@ -138,6 +138,7 @@ class Translator {
   // The SQLite declared type of a column, loaded once per table and call.
   std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
   std::string stored_as(const TableRef& table, const std::string& column, const Expression& value) const;
+  bool has_lob_column(const TableRef& table) const;
   void dispatch();
 };
 

@@ -1,0 +1,292 @@
+#include "ociemu/api/lob_store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+#include <filesystem>
+
+#include "ociemu/api/database.h"
+#include "ociemu/api/errors.h"
+
+namespace ociemu {
+namespace {
+
+constexpr int kInvalidLocator = 22275;
+constexpr int kNonexistentValue = 22922;
+constexpr int kMissingDirectoryOrFile = 22285;
+constexpr int kFileOperationFailed = 22288;
+
+bool continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::string quoted_name(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + '"';
+}
+
+class Prepared {
+ public:
+  Prepared(sqlite3* db, const std::string& sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK) {
+      fail(kNonexistentValue);
+    }
+  }
+  ~Prepared() { sqlite3_finalize(stmt_); }
+  Prepared(const Prepared&) = delete;
+  Prepared& operator=(const Prepared&) = delete;
+  sqlite3_stmt* get() const { return stmt_; }
+  int step() { return sqlite3_step(stmt_); }
+  [[noreturn]] void fail_step(int rc) const {
+    throw OracleException{sql::map_sqlite_error(db_, rc)};
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace
+
+size_t utf8_length(std::string_view text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !continuation(c); }));
+}
+
+size_t LobContent::length() const { return character ? utf8_length(bytes) : bytes.size(); }
+
+size_t LobContent::byte_offset(size_t position) {
+  if (!character) return std::min(position, bytes.size());
+  size_t chars = 0, at = 0;
+  if (position >= hint_char && hint_byte <= bytes.size()) {
+    chars = hint_char;
+    at = hint_byte;
+  }
+  while (at < bytes.size() && chars < position) {
+    ++at;
+    while (at < bytes.size() && continuation(bytes[at])) ++at;
+    ++chars;
+  }
+  hint_char = chars;
+  hint_byte = at;
+  return at;
+}
+
+std::string_view LobContent::slice(size_t position, size_t count, size_t max_bytes, size_t& units) {
+  size_t begin = byte_offset(position);
+  size_t limit = std::min(bytes.size(), begin + std::min(max_bytes, bytes.size() - begin));
+  if (!character) {
+    size_t end = std::min(limit, begin + std::min(count, bytes.size() - begin));
+    units = end - begin;
+    return std::string_view(bytes).substr(begin, units);
+  }
+  // Whole characters only, as many as both the amount and the buffer allow.
+  size_t end = begin;
+  units = 0;
+  while (end < bytes.size() && units < count) {
+    size_t next = end + 1;
+    while (next < bytes.size() && continuation(bytes[next])) ++next;
+    if (next > limit) break;
+    end = next;
+    ++units;
+  }
+  hint_char = position + units;
+  hint_byte = end;
+  return std::string_view(bytes).substr(begin, end - begin);
+}
+
+void LobContent::write(size_t position, std::string_view data) {
+  // Appending pieces: the hint already sits at the end, so no rescan.
+  size_t current = character && hint_byte == bytes.size() ? hint_char : length();
+  if (position > current) {
+    bytes.append(position - current, character ? ' ' : '\0');
+  }
+  size_t begin = byte_offset(position);
+  if (character) {
+    // Overwrite as many characters as the new text holds.
+    size_t replaced_end = begin, chars = utf8_length(data);
+    for (size_t n = 0; n < chars && replaced_end < bytes.size(); ++n) {
+      ++replaced_end;
+      while (replaced_end < bytes.size() && continuation(bytes[replaced_end])) ++replaced_end;
+    }
+    bytes.replace(begin, replaced_end - begin, data);
+  } else if (begin + data.size() <= bytes.size()) {
+    bytes.replace(begin, data.size(), data);
+  } else {
+    bytes.resize(begin);
+    bytes.append(data);
+  }
+  hint_char = position + (character ? utf8_length(data) : data.size());
+  hint_byte = begin + data.size();
+}
+
+void LobContent::trim(size_t new_length) {
+  bytes.resize(byte_offset(new_length));
+  reset_hint();
+}
+
+size_t LobContent::erase(size_t position, size_t count) {
+  size_t current = length();
+  if (position >= current) return 0;
+  size_t units = std::min(count, current - position);
+  size_t begin = byte_offset(position);
+  size_t end = byte_offset(position + units);
+  bytes.replace(begin, end - begin, units, character ? ' ' : '\0');
+  reset_hint();
+  return units;
+}
+
+void LobLocator::copy_from(const LobLocator& other) {
+  kind = other.kind;
+  lob_type = other.lob_type;
+  charset_form = other.charset_form;
+  table = other.table;
+  column = other.column;
+  rowid = other.rowid;
+  session_id = other.session_id;
+  temporary = other.temporary;
+  directory = other.directory;
+  file_name = other.file_name;
+  file_open = false;
+  open = false;
+}
+
+LobLocator* live_locator(const void* p) {
+  if (Handle* handle = find_live(p, OCI_DTYPE_LOB)) return static_cast<LobLocator*>(handle);
+  if (Handle* handle = find_live(p, OCI_DTYPE_FILE)) return static_cast<LobLocator*>(handle);
+  return nullptr;
+}
+
+LobLocator& initialized_locator(const void* p) {
+  LobLocator* locator = live_locator(p);
+  if (locator == nullptr || !locator->initialized()) fail(kInvalidLocator);
+  return *locator;
+}
+
+std::string LobState::key(const LobLocator& locator) {
+  return locator.table + '\x1f' + locator.column + '\x1f' + std::to_string(locator.rowid);
+}
+
+std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobLocator& locator) {
+  if (locator.kind == LobLocator::Kind::Temporary) {
+    auto value = locator.temporary.lock();
+    if (!value) fail(kNonexistentValue);
+    return value;
+  }
+  if (locator.kind != LobLocator::Kind::Persistent) fail(kInvalidLocator);
+  std::string name = key(locator);
+  auto found = cache_.find(name);
+  if (found != cache_.end()) return found->second;
+  Prepared query(connection.db(), "SELECT " + quoted_name(locator.column) + " FROM " + quoted_name(locator.table) +
+                                      " WHERE rowid = ?1");
+  sqlite3_bind_int64(query.get(), 1, locator.rowid);
+  int rc = query.step();
+  if (rc == SQLITE_DONE) fail(kNonexistentValue);
+  if (rc != SQLITE_ROW) query.fail_step(rc);
+  auto value = std::make_shared<LobContent>();
+  value->character = locator.character();
+  const void* data = sqlite3_column_type(query.get(), 0) == SQLITE_BLOB ? sqlite3_column_blob(query.get(), 0)
+                                                                        : sqlite3_column_text(query.get(), 0);
+  if (data) value->bytes.assign(static_cast<const char*>(data), static_cast<size_t>(sqlite3_column_bytes(query.get(), 0)));
+  cache_.emplace(std::move(name), value);
+  return value;
+}
+
+void LobState::flush(Connection& connection) {
+  for (auto& [name, value] : cache_) {
+    if (!value->dirty) continue;
+    size_t first = name.find('\x1f'), second = name.find('\x1f', first + 1);
+    std::string table = name.substr(0, first), column = name.substr(first + 1, second - first - 1);
+    Prepared update(connection.db(), "UPDATE " + quoted_name(table) + " SET " + quoted_name(column) + " = ?1 WHERE rowid = ?2");
+    int size = static_cast<int>(value->bytes.size());
+    if (value->character) {
+      sqlite3_bind_text(update.get(), 1, value->bytes.data(), size, SQLITE_STATIC);
+    } else {
+      sqlite3_bind_blob(update.get(), 1, value->bytes.data(), size, SQLITE_STATIC);
+    }
+    sqlite3_bind_int64(update.get(), 2, std::stoll(name.substr(second + 1)));
+    int rc = update.step();
+    if (rc != SQLITE_DONE) update.fail_step(rc);
+    value->dirty = false;
+  }
+  cache_.clear();
+}
+
+std::shared_ptr<LobContent> LobState::create_temporary(bool character) {
+  auto value = std::make_shared<LobContent>();
+  value->character = character;
+  temporaries_.emplace(value.get(), value);
+  return value;
+}
+
+void LobState::free_temporary(LobLocator& locator) {
+  if (auto value = locator.temporary.lock()) temporaries_.erase(value.get());
+  locator.temporary.reset();
+  locator.kind = LobLocator::Kind::None;
+}
+
+void LobState::end() {
+  cache_.clear();
+  temporaries_.clear();
+  changed_.clear();
+  last_changed_ = nullptr;
+}
+
+void LobState::note_changed(const char* table, int64_t rowid) {
+  if (last_changed_ == nullptr || last_changed_table_ != table) {
+    last_changed_table_ = table;
+    last_changed_ = &changed_[last_changed_table_];
+  }
+  last_changed_->insert(rowid);
+}
+
+bool LobState::changed(const std::string& table, int64_t rowid) const {
+  auto found = changed_.find(table);
+  return found != changed_.end() && found->second.count(rowid) != 0;
+}
+
+std::string bfile_storage(std::string_view directory, std::string_view file_name) {
+  return std::string(directory) + '/' + std::string(file_name);
+}
+
+void bfile_from_storage(std::string_view storage, LobLocator& locator) {
+  size_t slash = storage.find('/');
+  locator.directory = std::string(storage.substr(0, slash));
+  locator.file_name = slash == std::string_view::npos ? std::string() : std::string(storage.substr(slash + 1));
+}
+
+std::string bfile_path(sqlite3* db, const LobLocator& locator) {
+  Prepared query(db, "SELECT PATH FROM \"OCIEMU$DIRECTORIES\" WHERE NAME = ?1");
+  sqlite3_bind_text(query.get(), 1, locator.directory.c_str(), static_cast<int>(locator.directory.size()),
+                    SQLITE_TRANSIENT);
+  if (query.step() != SQLITE_ROW) fail(kMissingDirectoryOrFile, {"FILEOPEN"});
+  std::string path = reinterpret_cast<const char*>(sqlite3_column_text(query.get(), 0));
+  return (std::filesystem::path(path) / locator.file_name).string();
+}
+
+bool bfile_exists(sqlite3* db, const LobLocator& locator) {
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(bfile_path(db, locator), ignored);
+}
+
+uint64_t bfile_length(sqlite3* db, const LobLocator& locator) {
+  std::error_code error;
+  auto size = std::filesystem::file_size(bfile_path(db, locator), error);
+  if (error) fail(kFileOperationFailed, {"FILEOPEN", "No such file or directory"});
+  return size;
+}
+
+std::string bfile_read(sqlite3* db, const LobLocator& locator, uint64_t offset, uint64_t count) {
+  std::ifstream file(bfile_path(db, locator), std::ios::binary);
+  if (!file) fail(kFileOperationFailed, {"FILEOPEN", "No such file or directory"});
+  file.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(count, '\0');
+  file.read(bytes.data(), static_cast<std::streamsize>(count));
+  bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+  return bytes;
+}
+
+}  // namespace ociemu

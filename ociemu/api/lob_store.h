@@ -1,0 +1,132 @@
+// LOB locators and the values they name. A persistent locator names one
+// row's LOB column (table, column, rowid); a session reads that value once
+// into its LOB cache and keeps writes there until its next statement or
+// commit flushes them into the row, so streaming a large LOB in pieces costs
+// one copy instead of one per piece, and a rollback simply drops them.
+// Temporary LOBs live in the session and end with it; BFILE locators name
+// a directory alias and a file read straight from disk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "ociemu/api/handles.h"
+
+struct sqlite3;
+
+namespace ociemu {
+
+class Connection;
+struct Session;
+
+inline constexpr int kClobType = 112;
+inline constexpr int kBlobType = 113;
+inline constexpr int kBfileType = 114;
+
+// One LOB value. For character LOBs the bytes are UTF-8 and positions count characters.
+struct LobContent {
+  std::string bytes;
+  bool character = false;
+  bool dirty = false;  // written since it was loaded (persistent values only)
+  // Last character position resolved, so that sequential access stays linear.
+  size_t hint_char = 0, hint_byte = 0;
+
+  size_t length() const;  // characters for character LOBs, else bytes
+  // Byte offset of the 0-based position (clamped to the end).
+  size_t byte_offset(size_t position);
+  // Bytes of `count` units from `position` (0-based), at most `max_bytes` bytes; `units` gets the units taken.
+  std::string_view slice(size_t position, size_t count, size_t max_bytes, size_t& units);
+  void write(size_t position, std::string_view data);  // pads a gap with blanks or zero bytes
+  void trim(size_t new_length);
+  size_t erase(size_t position, size_t count);  // fills with blanks or zeros; returns units erased
+  void reset_hint() { hint_char = hint_byte = 0; }
+};
+
+// UTF-8 characters in text (continuation bytes do not count).
+size_t utf8_length(std::string_view text);
+
+struct LobLocator : Handle {
+  LobLocator(uint32_t type, Environment* env) : Handle(type, env) {}
+
+  enum class Kind : uint8_t { None, Persistent, Temporary, File };
+  Kind kind = Kind::None;
+  int lob_type = 0;       // 112, 113 or 114
+  uint8_t charset_form = 1;
+  // Persistent: the SQLite table, column and rowid of the value.
+  std::string table, column;
+  int64_t rowid = 0;
+  uint64_t session_id = 0;  // owner of a temporary value
+  std::weak_ptr<LobContent> temporary;
+  // BFILE
+  std::string directory, file_name;
+  uint64_t file_generation = 0;  // equals the session's while opened through this locator
+  bool file_open = false;
+  bool open = false;  // OCILobOpen
+  // A piecewise read or write in progress (polling or callback mode).
+  struct Stream {
+    bool active = false;
+    uint64_t start_offset = 0;  // the 1-based offset the first piece named
+    uint64_t position = 0;      // next 0-based position
+    uint64_t remaining = 0;     // units still wanted; 0 = up to the end
+    uint64_t done = 0;          // units moved so far
+    std::string carry;          // trailing bytes of an incomplete UTF-8 character
+  };
+  Stream read_stream, write_stream;
+
+  bool initialized() const { return kind != Kind::None; }
+  bool character() const { return lob_type == kClobType; }
+  void copy_from(const LobLocator& other);
+};
+
+// The live LOB or BFILE locator at p, or nullptr.
+LobLocator* live_locator(const void* p);
+// Throws ORA-22275 for a pointer that is no initialised locator.
+LobLocator& initialized_locator(const void* p);
+
+// A session's LOB values. Thread-safe: no (one thread uses a session at a time).
+class LobState {
+ public:
+  // The value a persistent or temporary locator names (ORA-22922 when it is gone).
+  std::shared_ptr<LobContent> content(Connection& connection, const LobLocator& locator);
+  // Writes every changed persistent value into its row; the cache is then empty.
+  void flush(Connection& connection);
+  // Forgets cached and changed values (after rollback the rows hold the truth).
+  void discard() { cache_.clear(); }
+  std::shared_ptr<LobContent> create_temporary(bool character);
+  void free_temporary(LobLocator& locator);
+  void end();  // frees every temporary value
+
+  // Rows the open transaction inserted or changed: they may be written through a locator.
+  void note_changed(const char* table, int64_t rowid);
+  bool changed(const std::string& table, int64_t rowid) const;
+  void end_transaction() {
+    changed_.clear();
+    last_changed_ = nullptr;
+  }
+
+  uint64_t file_generation = 1;  // OCILobFileCloseAll moves it on
+
+ private:
+  static std::string key(const LobLocator& locator);
+  std::unordered_map<std::string, std::shared_ptr<LobContent>> cache_;
+  std::unordered_map<const LobContent*, std::shared_ptr<LobContent>> temporaries_;
+  std::unordered_map<std::string, std::unordered_set<int64_t>> changed_;
+  std::unordered_set<int64_t>* last_changed_ = nullptr;  // the set note_changed used last
+  std::string last_changed_table_;
+};
+
+// BFILE access: the file a locator names (ORA-22285 without the directory).
+std::string bfile_path(sqlite3* db, const LobLocator& locator);
+bool bfile_exists(sqlite3* db, const LobLocator& locator);
+// Bytes [offset, offset + count) of the file, 0-based.
+std::string bfile_read(sqlite3* db, const LobLocator& locator, uint64_t offset, uint64_t count);
+uint64_t bfile_length(sqlite3* db, const LobLocator& locator);
+// BFILE column storage "DIRECTORY/file name" <-> locator fields.
+std::string bfile_storage(std::string_view directory, std::string_view file_name);
+void bfile_from_storage(std::string_view storage, LobLocator& locator);
+
+}  // namespace ociemu
