@@ -156,7 +156,7 @@ TEST_F(LobTest, WritingNeedsTheRowLockedByTheTransaction) {
   EXPECT_EQ("FIRST!", read_all(unlocked));
   EXPECT_EQ("FIRST!", single_text("SELECT body FROM docs WHERE id = 1"));
 
-  OCISvcCtx* other = logon("SCOTT", "TIGER");
+  OCISvcCtx* other = logon("SCOTT", "tiger");
   ASSERT_NE(nullptr, other);
   EXPECT_EQ("first", single_text("SELECT body FROM docs WHERE id = 1", other));
   must_run("COMMIT");
@@ -349,7 +349,7 @@ TEST_F(LobTest, TemporaryLobsEditAndBindIntoDml) {
 }
 
 TEST_F(LobTest, TemporaryLobsEndWithTheSession) {
-  OCISvcCtx* other = logon("SCOTT", "TIGER");
+  OCISvcCtx* other = logon("SCOTT", "tiger");
   ASSERT_NE(nullptr, other);
   OCILobLocator* temp = new_locator();
   ASSERT_EQ(OCI_SUCCESS, OCILobCreateTemporary(other, err, temp, 0, 1, OCI_TEMP_BLOB, 0, OCI_DURATION_SESSION));
