@@ -7,10 +7,23 @@
 #include <optional>
 
 #include "app/program_files.h"
+#include "runtime/thread.h"
 
 namespace kestra {
 
+namespace {
+
+// Each call that another thread queues for the main thread arrives as one
+// posted call, which runs the queue; nothing polls.
+void post_check_synchronize() {
+  if (QCoreApplication* application = QCoreApplication::instance())
+    QMetaObject::invokeMethod(application, [] { kvell::CheckSynchronize(); }, Qt::QueuedConnection);
+}
+
+}  // namespace
+
 Application::Application() : exe_name_(ExecutablePath()) {
+  kvell::SetWakeMainThread(post_check_synchronize);
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     // Queued, so that the read sequence's nested waits do not run inside
     // the platform's activation handling.

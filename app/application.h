@@ -16,6 +16,7 @@ class QWidget;
 namespace kestra {
 
 // Thread safety: window-system thread only. A QApplication must exist first.
+// Constructing one routes other threads' Synchronize calls into the Qt loop.
 class Application : public QObject {
   Q_OBJECT
 

@@ -125,7 +125,10 @@ void TForm1::preview_keys_of_children() {
 void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // The design's size counts the frame; the platform tells its size only now.
+  // Once only: a restore after minimising shows the window again.
+  if (design_size_applied_) return;
   if (QWindow* window = windowHandle()) {
+    design_size_applied_ = true;
     QMargins frame = window->frameMargins();
     resize(kFormBounds.width() - frame.left() - frame.right(),
            kFormBounds.height() - frame.top() - frame.bottom());

@@ -81,6 +81,7 @@ class TForm1 : public QWidget {
   Application& application_;
   CardState state_;
   bool reading_ = false;  // the read sequence is running (it processes events)
+  bool design_size_applied_ = false;  // at the first show; later shows keep the user's size
 };
 
 // The empty data module.
