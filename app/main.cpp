@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/unit1.h"
+#include "oracle/kvell_init.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ void after_card_shown(kestra::Application& application, kestra::TForm1& form, co
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // The layer the viewer carries starts first and is released at exit.
+  kvell::KvellStartUp();
   QApplication qt_application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestra"));
   kestra::Application application;
