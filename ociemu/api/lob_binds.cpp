@@ -70,6 +70,7 @@ void Statement::place_locator(const ElementArrays& arrays, uint32_t slot, const 
     locator.table = column.origin_table;
     locator.column = column.origin_column;
     locator.rowid = *rowid;
+    session_->lobs.seed(locator, bytes);
   } else {
     // A computed value (TO_CLOB, a view's expression): Oracle hands out a temporary LOB.
     auto content = session_->lobs.create_temporary(locator.lob_type == kClobType);

@@ -195,6 +195,17 @@ std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobL
   return value;
 }
 
+void LobState::seed(const LobLocator& locator, std::string_view bytes) {
+  constexpr size_t kSeedBudget = size_t{256} << 20;
+  if (seeded_bytes_ + bytes.size() > kSeedBudget) return;
+  auto [slot, fresh] = cache_.try_emplace(key(locator));
+  if (!fresh) return;
+  slot->second = std::make_shared<LobContent>();
+  slot->second->character = locator.character();
+  slot->second->bytes.assign(bytes);
+  seeded_bytes_ += bytes.size();
+}
+
 void LobState::flush(Connection& connection) {
   for (auto& [name, value] : cache_) {
     if (!value->dirty) continue;
@@ -212,7 +223,7 @@ void LobState::flush(Connection& connection) {
     if (rc != SQLITE_DONE) update.fail_step(rc);
     value->dirty = false;
   }
-  cache_.clear();
+  discard();
 }
 
 std::shared_ptr<LobContent> LobState::create_temporary(bool character) {

@@ -92,10 +92,16 @@ class LobState {
  public:
   // The value a persistent or temporary locator names (ORA-22922 when it is gone).
   std::shared_ptr<LobContent> content(Connection& connection, const LobLocator& locator);
+  // Keeps a value just fetched for its locator, so that reading it does not fetch it again.
+  // Bounded: beyond the budget the values are read from their rows when needed.
+  void seed(const LobLocator& locator, std::string_view bytes);
   // Writes every changed persistent value into its row; the cache is then empty.
   void flush(Connection& connection);
   // Forgets cached and changed values (after rollback the rows hold the truth).
-  void discard() { cache_.clear(); }
+  void discard() {
+    cache_.clear();
+    seeded_bytes_ = 0;
+  }
   std::shared_ptr<LobContent> create_temporary(bool character);
   void free_temporary(LobLocator& locator);
   void end();  // frees every temporary value
@@ -113,6 +119,7 @@ class LobState {
  private:
   static std::string key(const LobLocator& locator);
   std::unordered_map<std::string, std::shared_ptr<LobContent>> cache_;
+  size_t seeded_bytes_ = 0;
   std::unordered_map<const LobContent*, std::shared_ptr<LobContent>> temporaries_;
   std::unordered_map<std::string, std::unordered_set<int64_t>> changed_;
   std::unordered_set<int64_t>* last_changed_ = nullptr;  // the set note_changed used last
