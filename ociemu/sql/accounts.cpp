@@ -226,6 +226,22 @@ std::optional<OracleType> parse_declared_type(const char* declared_type) {
     if (t.rest == "WITH LOCAL TIME ZONE") return type.type_name = "TIMESTAMP WITH LOCAL TIME ZONE", fixed(231, 11);
     return fixed(180, 11);
   }
+  // Declarations as ociemu stores them, the numbers last.
+  if (n == "TIMESTAMP WITH TIME ZONE" || n == "TIMESTAMP WITH LOCAL TIME ZONE") {
+    type.scale = t.first >= 0 ? t.first : 6;
+    return n == "TIMESTAMP WITH TIME ZONE" ? fixed(181, 13) : fixed(231, 11);
+  }
+  if (n == "INTERVAL_YEAR_TO_MONTH") {
+    type.precision = t.first >= 0 ? t.first : 2;
+    type.type_name = "INTERVAL YEAR TO MONTH";
+    return fixed(182, 5);
+  }
+  if (n == "INTERVAL_DAY_TO_SECOND") {
+    type.precision = t.first >= 0 ? t.first : 2;
+    type.scale = t.second >= 0 ? t.second : 6;
+    type.type_name = "INTERVAL DAY TO SECOND";
+    return fixed(183, 11);
+  }
   if (n == "INTERVAL YEAR") {
     type.precision = t.first >= 0 ? t.first : 2;
     type.type_name = "INTERVAL YEAR TO MONTH";

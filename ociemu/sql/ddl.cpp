@@ -77,35 +77,36 @@ std::string read_type(const Translator& t, int& i) {
     // "LONG VARCHAR" keeps SQLite's text affinity, so '007' stays text.
     return "LONG VARCHAR";
   }
+  // SQLite takes a type's parenthesised numbers only at its end ("TIMESTAMP WITH TIME ZONE(3)") and no TO inside.
   if (name == "TIMESTAMP") {
-    std::string declared = "TIMESTAMP(6)";
-    if (t.token(i).is_op("(")) declared = number_suffix(t, i, "TIMESTAMP");
+    std::string digits = "(6)";
+    if (t.token(i).is_op("(")) digits = number_suffix(t, i, "");
     if (t.word_at(i, "WITH") && t.word_at(i + 1, "TIME") && t.word_at(i + 2, "ZONE")) {
       i += 3;
-      return declared + " WITH TIME ZONE";
+      return "TIMESTAMP WITH TIME ZONE" + digits;
     }
     if (t.word_at(i, "WITH") && t.word_at(i + 1, "LOCAL") && t.word_at(i + 2, "TIME") && t.word_at(i + 3, "ZONE")) {
       i += 4;
-      return declared + " WITH LOCAL TIME ZONE";
+      return "TIMESTAMP WITH LOCAL TIME ZONE" + digits;
     }
-    return declared;
+    return "TIMESTAMP" + digits;
   }
   if (name == "INTERVAL") {
     if (t.word_at(i, "YEAR")) {
       ++i;
-      std::string declared = number_suffix(t, i, "INTERVAL YEAR");
+      std::string digits = number_suffix(t, i, "");
       if (!t.word_at(i, "TO") || !t.word_at(i + 1, "MONTH")) t.fail(902, i);
       i += 2;
-      return (declared == "INTERVAL YEAR" ? "INTERVAL YEAR(2)" : declared) + " TO MONTH";
+      return "INTERVAL_YEAR_TO_MONTH" + (digits.empty() ? std::string("(2)") : digits);
     }
     if (t.word_at(i, "DAY")) {
       ++i;
-      std::string declared = number_suffix(t, i, "INTERVAL DAY");
+      std::string leading = number_suffix(t, i, "");
       if (!t.word_at(i, "TO") || !t.word_at(i + 1, "SECOND")) t.fail(902, i);
       i += 2;
-      std::string seconds = number_suffix(t, i, "SECOND");
-      return (declared == "INTERVAL DAY" ? "INTERVAL DAY(2)" : declared) + " TO " +
-             (seconds == "SECOND" ? "SECOND(6)" : seconds);
+      std::string fraction = number_suffix(t, i, "");
+      auto inside = [](const std::string& d, const char* fallback) { return d.empty() ? std::string(fallback) : d.substr(1, d.size() - 2); };
+      return "INTERVAL_DAY_TO_SECOND(" + inside(leading, "2") + "," + inside(fraction, "6") + ")";
     }
   }
   t.fail(902, i - 1);
@@ -446,7 +447,7 @@ std::string declaration_for(const std::optional<OracleType>& type) {
     case 180:
       return "TIMESTAMP(6)";
     case 181:
-      return "TIMESTAMP(6) WITH TIME ZONE";
+      return "TIMESTAMP WITH TIME ZONE(6)";
     default:
       return "VARCHAR2(4000)";
   }

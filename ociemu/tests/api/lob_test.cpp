@@ -460,5 +460,25 @@ TEST_F(LobTest, TimestampDescriptorsFreeWithThePlainType) {
   }
 }
 
+TEST_F(LobTest, TimeZoneAndIntervalColumnsDescribeWithTheirPrecision) {
+  must_run("CREATE TABLE times (a TIMESTAMP(3) WITH TIME ZONE, b TIMESTAMP WITH LOCAL TIME ZONE, "
+           "c INTERVAL YEAR(3) TO MONTH, d INTERVAL DAY(4) TO SECOND(2))");
+  OCIStmt* stmt = prepare("SELECT a, b, c, d FROM times");
+  statements.push_back(stmt);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
+  const ub2 codes[] = {188, 232, 189, 190};
+  const sb2 precisions[] = {0, 0, 3, 4};
+  for (ub4 i = 0; i < 4; ++i) {
+    void* param = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIParamGet(stmt, OCI_HTYPE_STMT, err, &param, i + 1));
+    ub2 code = 0;
+    sb2 precision = -1;
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_DATA_TYPE, err);
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION, err);
+    EXPECT_EQ(codes[i], code) << i;
+    EXPECT_EQ(precisions[i], precision) << i;
+  }
+}
+
 }  // namespace
 }  // namespace ociemu::testing
