@@ -231,18 +231,13 @@ std::optional<OracleType> parse_declared_type(const char* declared_type) {
     type.scale = t.first >= 0 ? t.first : 6;
     return n == "TIMESTAMP WITH TIME ZONE" ? fixed(181, 13) : fixed(231, 11);
   }
-  if (n == "INTERVAL_YEAR_TO_MONTH") {
-    type.precision = t.first >= 0 ? t.first : 2;
-    type.type_name = "INTERVAL YEAR TO MONTH";
-    return fixed(182, 5);
-  }
   if (n == "INTERVAL_DAY_TO_SECOND") {
     type.precision = t.first >= 0 ? t.first : 2;
     type.scale = t.second >= 0 ? t.second : 6;
     type.type_name = "INTERVAL DAY TO SECOND";
     return fixed(183, 11);
   }
-  if (n == "INTERVAL YEAR") {
+  if (n == "INTERVAL_YEAR_TO_MONTH" || n == "INTERVAL YEAR") {
     type.precision = t.first >= 0 ? t.first : 2;
     type.type_name = "INTERVAL YEAR TO MONTH";
     return fixed(182, 5);
