@@ -1,5 +1,6 @@
 // Entries for environments, handles, descriptors, error records and attributes.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "ociemu/api/entry.h"
@@ -63,6 +64,27 @@ sword new_environment(OCIEnv** envp, ub4 mode) {
   }
 }
 
+// Oracle's form of a statement's id: 13 characters of base 32 from a hash of the text.
+std::string sql_id_of(const std::string& text) {
+  static constexpr char kDigits[] = "0123456789abcdfghjkmnpqrstuvwxyz";
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  std::string id(13, '0');
+  for (size_t i = 0; i < id.size(); ++i, hash >>= 5) id[id.size() - 1 - i] = kDigits[hash & 31];
+  return id;
+}
+
+// DML with a RETURNING ... INTO clause.
+bool is_returning(const Statement& s) {
+  if (s.statement_type != OCI_STMT_INSERT && s.statement_type != OCI_STMT_UPDATE &&
+      s.statement_type != OCI_STMT_DELETE) {
+    return false;
+  }
+  std::string upper_text = s.text;
+  std::transform(upper_text.begin(), upper_text.end(), upper_text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return upper_text.find("RETURNING") != std::string::npos;
+}
+
 sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 attribute) {
   switch (attribute) {
     case OCI_ATTR_ROW_COUNT: return put<ub4>(attributep, sizep, static_cast<ub4>(s.row_count));
@@ -79,6 +101,8 @@ sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 at
     case OCI_ATTR_ROWS_FETCHED: return put<ub4>(attributep, sizep, s.rows_fetched);
     case OCI_ATTR_NUM_DML_ERRORS: return put<ub4>(attributep, sizep, 0);
     case OCI_ATTR_ENV: return put<void*>(attributep, sizep, s.env());
+    case OCI_ATTR_STMT_IS_RETURNING: return put<ub1>(attributep, sizep, is_returning(s) ? 1 : 0);
+    case OCI_ATTR_SQL_ID: return put_text(attributep, sizep, s.sql_id = sql_id_of(s.text));
     case OCI_ATTR_ROWID: {
       auto* rowid = live<RowidDescriptor>(attributep);
       if (rowid == nullptr) fail(24315);
@@ -89,6 +113,9 @@ sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 at
     default: unknown_attribute();
   }
 }
+
+// A column flag that clients of release 19 read after the type attributes; no column here has it set.
+constexpr ub4 kAttrColumnFlags534 = 534;
 
 // Datetime, interval and rowid columns describe with the codes the client reports, not the server's.
 ub2 external_type_code(int internal) {
@@ -124,6 +151,7 @@ sword get_param_attribute(Param& p, void* attributep, ub4* sizep, ub4 attribute)
     case OCI_ATTR_CHAR_USED: return put<ub1>(attributep, sizep, 0);
     case OCI_ATTR_CHAR_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(t.char_size));
     case 123: return put<ub1>(attributep, sizep, 9);  // OCI_ATTR_PTYPE: a column
+    case kAttrColumnFlags534: return put<ub1>(attributep, sizep, 0);
     default: unknown_attribute();
   }
 }
@@ -170,6 +198,7 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
       auto* session = live<Session>(target);
       if (!session) return OCI_INVALID_HANDLE;
       if (attribute == OCI_ATTR_USERNAME) return put_text(attributep, sizep, session->username);
+      if (attribute == OCI_ATTR_TRANSACTION_IN_PROGRESS) return put<ub1>(attributep, sizep, session->in_transaction);
       if (attribute == OCI_ATTR_PASSWORD) return put_text(attributep, sizep, session->password);
       unknown_attribute();
     }
@@ -178,8 +207,10 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
       if (!statement) return OCI_INVALID_HANDLE;
       return get_statement_attribute(*statement, attributep, sizep, attribute);
     }
+    case OCI_HTYPE_DESCRIBE:  // clients read column parameters under the describe handle type too
     case OCI_DTYPE_PARAM: {
       auto* param = live<Param>(target);
+      if (!param && type == OCI_HTYPE_DESCRIBE && find_live(target, type)) unknown_attribute();
       if (!param) return OCI_INVALID_HANDLE;
       return get_param_attribute(*param, attributep, sizep, attribute);
     }
@@ -200,6 +231,8 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
       auto* errors = live<ErrorHandle>(target);
       if (!errors) return OCI_INVALID_HANDLE;
       if (attribute == OCI_ATTR_DML_ROW_OFFSET) return put<ub4>(attributep, sizep, errors->dml_row_offset);
+      // No error here is one a retry on a fresh connection would cure.
+      if (attribute == OCI_ATTR_ERROR_IS_RECOVERABLE) return put<ub1>(attributep, sizep, 0);
       unknown_attribute();
     }
     default:

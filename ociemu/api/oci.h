@@ -281,6 +281,10 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_ATTR_CHAR_USED 285
 #define OCI_ATTR_CHAR_SIZE 286
 #define OCI_ATTR_UB8_ROW_COUNT 457
+#define OCI_ATTR_STMT_IS_RETURNING 218
+#define OCI_ATTR_ERROR_IS_RECOVERABLE 472
+#define OCI_ATTR_TRANSACTION_IN_PROGRESS 484
+#define OCI_ATTR_SQL_ID 504
 
 // Statement types
 #define OCI_STMT_UNKNOWN 0
@@ -607,6 +611,35 @@ sword OCINlsNameMap(void *envhp, OraText *buf, size_t buflen, const OraText *src
 sword OCINlsEnvironmentVariableGet(void *valp, size_t size, ub2 item, ub2 charset, size_t *rsize);
 sword OCIEnvNlsCreate(OCIEnv **envp, ub4 mode, void *ctxp, OCIMallocCallback malocfp, OCIReallocCallback ralocfp,
                       OCIFreeCallback mfreefp, size_t xtramem_sz, void **usrmempp, ub2 charset, ub2 ncharset);
+typedef struct OCIThreadKey OCIThreadKey;
+typedef void (*OCIThreadKeyDestFunc)(void *);
+#define OCI_MEMORY_CLEARED 1
+void OCIClientVersion(sword *major_version, sword *minor_version, sword *update_num, sword *patch_num,
+                      sword *port_update_num);
+void OCIThreadProcessInit(void);
+sword OCIThreadKeyInit(void *hndl, OCIError *err, OCIThreadKey **key, OCIThreadKeyDestFunc destFn);
+sword OCIThreadKeyGet(void *hndl, OCIError *err, OCIThreadKey *key, void **pValue);
+sword OCIThreadKeySet(void *hndl, OCIError *err, OCIThreadKey *key, void *value);
+sword OCIThreadKeyDestroy(void *hndl, OCIError *err, OCIThreadKey **key);
+sword OCIPing(OCISvcCtx *svchp, OCIError *errhp, ub4 mode);
+sword OCIMemoryAlloc(void *hdl, OCIError *err, void **mem, OCIDuration dur, ub4 size, ub4 flags);
+sword OCIMemoryFree(void *hdl, OCIError *err, void *mem);
+sword OCIContextGetValue(void *hdl, OCIError *err, ub1 *key, ub1 keylen, void **ctx_value);
+sword OCIContextSetValue(void *hdl, OCIError *err, OCIDuration duration, ub1 *key, ub1 keylen, void *ctx_value);
+sword OCIServerRelease2(void *hndlp, OCIError *errhp, OraText *bufp, ub4 bufsz, ub1 hndltype, ub4 *version,
+                        ub4 mode);
+sword OCIRowidToChar(OCIRowid *rowidDesc, OraText *outbfp, ub2 *outbflp, OCIError *errhp);
+sword OCIArrayDescriptorAlloc(const void *parenth, void **descpp, const ub4 type, ub4 array_size,
+                              const size_t xtramem_sz, void **usrmempp);
+sword OCIArrayDescriptorFree(void **descp, const ub4 type);
+sword OCIBindByPos2(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, ub4 position, void *valuep, sb8 value_sz,
+                    ub2 dty, void *indp, ub4 *alenp, ub2 *rcodep, ub4 maxarr_len, ub4 *curelep, ub4 mode);
+sword OCIBindByName2(OCIStmt *stmtp, OCIBind **bindp, OCIError *errhp, const OraText *placeholder, sb4 placeh_len,
+                     void *valuep, sb8 value_sz, ub2 dty, void *indp, ub4 *alenp, ub2 *rcodep, ub4 maxarr_len,
+                     ub4 *curelep, ub4 mode);
+sword OCIDefineByPos2(OCIStmt *stmtp, OCIDefine **defnp, OCIError *errhp, ub4 position, void *valuep, sb8 value_sz,
+                      ub2 dty, void *indp, ub4 *rlenp, ub2 *rcodep, ub4 mode);
+sword OCIStmtGetNextResult(OCIStmt *stmthp, OCIError *errhp, void **result, ub4 *rtype, ub4 mode);
 sword OCIStmtRelease(OCIStmt *stmtp, OCIError *errhp, const OraText *key, ub4 key_len, ub4 mode);
 
 #ifdef __cplusplus

@@ -277,7 +277,7 @@ void Statement::bind_row(uint32_t row, uint32_t iteration) {
     }
     const void* value = a.values ? a.value_at(row) : nullptr;
     const sb2* indicator = a.indicator_at(row);
-    uint32_t length = a.length_at(row) ? *a.length_at(row) : 0;
+    uint32_t length = a.length(row);
     bool null = indicator && *indicator == -1;
     if ((bound.mode & OCI_DATA_AT_EXEC) && bound.in_callback) {
       void* buffer = nullptr;
@@ -291,7 +291,7 @@ void Statement::bind_row(uint32_t row, uint32_t iteration) {
       value = buffer;
       length = piece_length;
       null = buffer == nullptr || (callback_indicator && *static_cast<sb2*>(callback_indicator) == -1);
-    } else if (!a.length_at(row) && value) {
+    } else if (!a.has_length(row) && value) {
       length = implied_length(a.dty, value, a.value_size);
     }
     if (null || value == nullptr) {
@@ -501,7 +501,7 @@ void Statement::place_returning(uint32_t row) {
       uint32_t slot = row;
       void* target = a.values ? a.value_at(slot) : nullptr;
       sb2* indicator = a.indicator_at(slot);
-      ub2* length = a.length_at(slot);
+      bool write_length = true;
       ub2* code = a.code_at(slot);
       ub4* callback_length = nullptr;
       if (bound->out_callback) {
@@ -513,7 +513,7 @@ void Statement::place_returning(uint32_t row) {
           fail(24343);
         }
         indicator = static_cast<sb2*>(callback_indicator);
-        length = nullptr;
+        write_length = false;
         if (callback_length) a.value_size = static_cast<int32_t>(*callback_length);
       }
       Cell value = cell_at(main_, i);
@@ -527,7 +527,7 @@ void Statement::place_returning(uint32_t row) {
       Placed placed = target ? place_value(value, type, a.dty, target, a.value_size, session_->context)
                              : Placed{true, false, 0, 0};
       if (indicator) *indicator = placed.is_null ? -1 : placed.truncated ? static_cast<sb2>(placed.full_length) : 0;
-      if (length) *length = static_cast<ub2>(placed.written);
+      if (write_length) a.set_length(slot, placed.written);
       if (callback_length) *callback_length = placed.written;
       set_code(code, placed.is_null ? 1405 : placed.truncated ? 1406 : 0);
       ++bound->rows_returned;
@@ -651,18 +651,17 @@ bool Statement::place_row(uint32_t slot) {
       continue;
     }
     sb2* indicator = a.indicator_at(slot);
-    ub2* length = a.length_at(slot);
     ub2* code = a.code_at(slot);
     Placed placed = place_value(value, info.type, a.dty, a.value_at(slot), a.value_size, session_->context);
     if (placed.is_null) {
       if (indicator == nullptr) fail(1405);
       *indicator = -1;
-      if (length) *length = 0;
+      a.set_length(slot, 0);
       set_code(code, 1405);
       continue;
     }
     if (indicator) *indicator = placed.truncated ? (placed.full_length > 32767 ? -2 : static_cast<sb2>(placed.full_length)) : 0;
-    if (length) *length = static_cast<ub2>(std::min<uint32_t>(placed.written, 65535));
+    a.set_length(slot, placed.written);
     set_code(code, placed.truncated ? 1406 : 0);
     truncated = truncated || placed.truncated;
   }

@@ -3,6 +3,7 @@
 // scrollable fetch, describe, RETURNING ... INTO and piecewise LONG fetch.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,6 +38,21 @@ struct ElementArrays {
   }
   ub2* length_at(uint32_t i) const {
     return lengths ? reinterpret_cast<ub2*>(reinterpret_cast<char*>(lengths) + size_t{i} * length_skip) : nullptr;
+  }
+  // The *2 entries pass 4-byte lengths instead.
+  ub4* wide_lengths = nullptr;
+  bool has_length(uint32_t i) const { return length_at(i) || wide_length_at(i); }
+  uint32_t length(uint32_t i) const {
+    if (ub4* wide = wide_length_at(i)) return *wide;
+    return length_at(i) ? *length_at(i) : 0;
+  }
+  void set_length(uint32_t i, uint32_t value) const {
+    if (ub4* wide = wide_length_at(i)) *wide = value;
+    if (ub2* narrow = length_at(i)) *narrow = static_cast<ub2>(std::min<uint32_t>(value, 65535));
+  }
+  ub4* wide_length_at(uint32_t i) const {
+    return wide_lengths ? reinterpret_cast<ub4*>(reinterpret_cast<char*>(wide_lengths) + size_t{i} * sizeof(ub4))
+                        : nullptr;
   }
   ub2* code_at(uint32_t i) const {
     return codes ? reinterpret_cast<ub2*>(reinterpret_cast<char*>(codes) + size_t{i} * code_skip) : nullptr;
@@ -113,6 +129,7 @@ class Statement : public Handle {
   Session* session() const { return live<Session>(session_); }
 
   std::string text;
+  std::string sql_id;  // OCI_ATTR_SQL_ID, filled when asked for
   uint16_t statement_type = 0;
   uint16_t sql_function_code = 0;
   uint64_t row_count = 0;

