@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/qt_user_interface.h"
 #include "app/unit1.h"
 #include "oracle/kvell_init.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char* argv[]) {
   QApplication qt_application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestra"));
   kestra::Application application;
+  kvell::ScopedUserInterface oracle_hooks(std::make_unique<kestra::QtUserInterface>(&application));
   const ViewerOptions options = parse_options(QApplication::arguments());
   kestra::StderrMessageBox unattended_messages;
   if (options.exit_when_shown) application.SetMessageBox(&unattended_messages);

@@ -55,23 +55,25 @@ TOracleSession::TOracleSession(TComponent* owner)
 }
 
 TOracleSession::~TOracleSession() {
-  destroying_ = true;
+  BeforeDestruction();
+  internal_query_.reset();
+  free_handles();
+  auto& list = process_sessions();
+  std::lock_guard lock(list.mutex);
+  std::erase(list.sessions, this);
+}
+
+void TOracleSession::Dismantle() {
   try {
     LogOff();
   } catch (...) {
-    // Destruction goes on; the connection is dropped with the handles below.
+    // Destruction goes on; the connection is dropped with the handles.
   }
   for (size_t kind = clients_.size(); kind > 0; --kind)
     clients_[kind - 1].ForEachBackwards([&](TSessionClient* client) {
       clients_[kind - 1].Remove(client);
       client->SessionDestroyed();
     });
-  internal_query_.reset();
-  free_handles();
-  if (pool_) pool_->RemoveFreeNotification(this);
-  auto& list = process_sessions();
-  std::lock_guard lock(list.mutex);
-  std::erase(list.sessions, this);
 }
 
 bool TOracleSession::skipping_design_connection() const {
@@ -210,12 +212,25 @@ void TOracleSession::LeaveCall() {
   if (thread_safe_ && !oci8_mode_) call_lock_.Leave();
 }
 
+OCIError* TOracleSession::ErrorHandle() {
+  if (!thread_safe_ || !oci8_mode_ || !env_ || std::this_thread::get_id() == logon_thread_) return error_;
+  std::lock_guard lock(thread_errors_mutex_);
+  OCIError*& handle = thread_errors_[std::this_thread::get_id()];
+  if (handle == nullptr) {
+    void* made = nullptr;
+    CheckWithoutErrorHandle(OCIHandleAlloc(env_, &made, OCI_HTYPE_ERROR, 0, nullptr), "OCIHandleAlloc");
+    handle = static_cast<OCIError*>(made);
+  }
+  return handle;
+}
+
 int TOracleSession::ErrorCodeOf(sword status) {
   if (!oci8_mode_) return lda_ ? lda_->rc : 0;
   if (status != OCI_ERROR && status != OCI_SUCCESS_WITH_INFO) return status;
   sb4 code = 0;
   std::array<OraText, 512> scratch{};
-  if (error_) OCIErrorGet(error_, 1, nullptr, &code, scratch.data(), static_cast<ub4>(scratch.size()), OCI_HTYPE_ERROR);
+  if (OCIError* error = ErrorHandle())
+    OCIErrorGet(error, 1, nullptr, &code, scratch.data(), static_cast<ub4>(scratch.size()), OCI_HTYPE_ERROR);
   return code;
 }
 
@@ -224,7 +239,7 @@ void TOracleSession::Check(sword status, TComponent* sender) {
   int code = ErrorCodeOf(status);
   if (code == 0) return;
   OracleErrorSource source;
-  source.Handle = error_;
+  source.Handle = ErrorHandle();
   source.Code = code;
   OracleErrorReport report = ReadOracleError(this, source);
   if (report.Message.empty()) report.Message = "ORA-" + IntToStr(code);
@@ -250,14 +265,14 @@ void TOracleSession::Commit() {
   if (!Connected()) return;
   if (in_mts_transaction_) throw Exception(kCannotCommitMTS);
   SessionCall call(*this);
-  Check(oci8_mode_ ? OCITransCommit(svc_, error_, 0) : ocom(lda_));
+  Check(oci8_mode_ ? OCITransCommit(svc_, ErrorHandle(), 0) : ocom(lda_));
 }
 
 void TOracleSession::Rollback() {
   if (!Connected()) return;
   if (in_mts_transaction_) throw Exception(kCannotRollbackMTS);
   SessionCall call(*this);
-  Check(oci8_mode_ ? OCITransRollback(svc_, error_, 0) : orol(lda_));
+  Check(oci8_mode_ ? OCITransRollback(svc_, ErrorHandle(), 0) : orol(lda_));
 }
 
 Lda_Def* TOracleSession::ExternalLDA() const {

@@ -10,7 +10,10 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "oracle/binding/critical_section.h"
 #include "oracle/binding/oci_types.h"
@@ -167,7 +170,9 @@ class TOracleSession : public TComponent {
   bool Oracle7Server() const { return oracle7_server_; }
   bool ODBCBridge() const { return odbc_bridge_; }
   OCIEnv* EnvironmentHandle() const { return env_; }
-  OCIError* ErrorHandle() const { return error_; }
+  // The primary error handle; other threads of a thread-safe OCI8 session
+  // get one of their own, since an error handle holds one call's records.
+  OCIError* ErrorHandle();
   OCIError* SecondErrorHandle() const { return error2_; }
   OCISvcCtx* ServiceContext() const { return svc_; }
   OCIServer* ServerHandle() const { return server_; }
@@ -188,6 +193,7 @@ class TOracleSession : public TComponent {
 
  protected:
   void Loaded() override;
+  void Dismantle() override;
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
@@ -224,7 +230,6 @@ class TOracleSession : public TComponent {
   int statement_cache_size_ = 20;
   std::atomic<bool> connected_{false};
   bool pending_logon_ = false;        // Connected set while streaming in
-  bool destroying_ = false;
   std::string logon_warning_;
 
   bool oci8_mode_ = false;
@@ -253,6 +258,9 @@ class TOracleSession : public TComponent {
   std::string session_audsid_;            // empty = unknown
 
   TOracleCriticalSection call_lock_;
+  std::thread::id logon_thread_;                       // uses error_
+  std::mutex thread_errors_mutex_;                     // guards thread_errors_
+  std::map<std::thread::id, OCIError*> thread_errors_; // owned; freed with the handles
   std::array<TSessionClientList, kSessionClientKinds> clients_;
   std::unique_ptr<InternalStatement> internal_query_;
 };

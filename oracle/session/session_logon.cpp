@@ -150,6 +150,7 @@ void TOracleSession::LogOn() {
   }
   if (BeforeLogOn) BeforeLogOn(this);
   ThreadSafeLogonLock lock(thread_safe_);
+  logon_thread_ = std::this_thread::get_id();
   if (odbc_bridge_ && !oca60_present_ && OCIDLL.empty()) OCIDLL = kODBCClientLibrary;
   {
     WaitCursor busy(Cursor);
@@ -317,7 +318,7 @@ void TOracleSession::logoff_connected() {
     else
       end_own_session();
   }
-  if (!destroying_ && OnChange) OnChange(this);
+  if (!HasState(csDestroying) && OnChange) OnChange(this);
 }
 
 void TOracleSession::logoff_attached() {
@@ -369,6 +370,7 @@ void TOracleSession::end_own_session() {
 void TOracleSession::free_handles() {
   if (!OCI8Available) {
     // The library is gone (or never had these); its handles went with it.
+    thread_errors_.clear();
     env_ = nullptr;
     svc_ = nullptr;
     server_ = nullptr;
@@ -395,6 +397,9 @@ void TOracleSession::free_handles() {
   }
   free_handle(error_, OCI_HTYPE_ERROR);
   free_handle(error2_, OCI_HTYPE_ERROR);
+  std::lock_guard lock(thread_errors_mutex_);
+  for (auto& [thread, handle] : thread_errors_) free_handle(handle, OCI_HTYPE_ERROR);
+  thread_errors_.clear();
 }
 
 }  // namespace kvell

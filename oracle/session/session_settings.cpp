@@ -202,11 +202,11 @@ OCITypeCode TOracleSession::DescribeTypeCode(OCIType* type) {
     OCIDescribe* handle;
     ~FreeDescribe() { OCIHandleFree(handle, OCI_HTYPE_DESCRIBE); }
   } free_describe{describe};
-  Check(OCIDescribeAny(svc_, error_, type, 0, OCI_OTYPE_PTR, 1, OCI_PTYPE_TYPE, describe));
+  Check(OCIDescribeAny(svc_, ErrorHandle(), type, 0, OCI_OTYPE_PTR, 1, OCI_PTYPE_TYPE, describe));
   OCIParam* param = nullptr;
-  Check(OCIAttrGet(describe, OCI_HTYPE_DESCRIBE, &param, nullptr, OCI_ATTR_PARAM, error_));
+  Check(OCIAttrGet(describe, OCI_HTYPE_DESCRIBE, &param, nullptr, OCI_ATTR_PARAM, ErrorHandle()));
   OCITypeCode code = 0;
-  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_TYPECODE, error_));
+  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_TYPECODE, ErrorHandle()));
   return code;
 }
 

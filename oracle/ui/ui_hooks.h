@@ -65,6 +65,18 @@ class UserInterface {
 void InstallUserInterface(std::unique_ptr<UserInterface> user_interface);
 UserInterface& CurrentUserInterface();
 
+// Installs a user interface for one scope (a program's main), then goes
+// back to the default set before what the interface refers to is gone.
+class ScopedUserInterface {
+ public:
+  explicit ScopedUserInterface(std::unique_ptr<UserInterface> user_interface) {
+    InstallUserInterface(std::move(user_interface));
+  }
+  ~ScopedUserInterface() { InstallUserInterface(nullptr); }
+  ScopedUserInterface(const ScopedUserInterface&) = delete;
+  ScopedUserInterface& operator=(const ScopedUserInterface&) = delete;
+};
+
 // The six hooks. The caption is accepted and not shown: the box carries the
 // host's standard title for confirmations.
 int ConfirmDialog(const std::string& message, const std::string& caption, const std::string& buttons);

@@ -49,8 +49,9 @@ TEST_P(SessionInterfaceTest, a_password_in_its_grace_period_logs_on_with_the_war
   session->LogOn();
   EXPECT_TRUE(session->Connected());
   EXPECT_NE(std::string::npos, session->LogonWarning().find("ORA-28002")) << session->LogonWarning();
-  if (session->OCI8Mode())  // the emulator's version 7 message table has no per-user days
+  if (session->OCI8Mode()) {  // the emulator's version 7 message table has no per-user days
     EXPECT_NE(std::string::npos, session->LogonWarning().find("3 days")) << session->LogonWarning();
+  }
 }
 
 TEST_P(SessionInterfaceTest, events_come_in_order_and_logoff_fires_only_on_change) {
