@@ -10,7 +10,7 @@
 int main(int argc, char* argv[]) {
   kvell::TOracleSession session;
   session.SetLogonUsername("scott");
-  session.SetLogonPassword("TIGER");
+  session.SetLogonPassword("tiger");
   session.SetLogonDatabase(argc > 1 ? argv[1] : "");
   try {
     session.LogOn();

@@ -72,7 +72,7 @@ void raw_logon_logoff(const std::string& user, const std::string& password) {
 
 void BM_RawOCILogonLogoff(benchmark::State& state) {
   load_client();
-  for (auto _ : state) raw_logon_logoff("SCOTT", "TIGER");
+  for (auto _ : state) raw_logon_logoff("SCOTT", "tiger");
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_RawOCILogonLogoff);
@@ -81,7 +81,7 @@ void BM_SessionLogonLogoff(benchmark::State& state) {
   load_client();
   TOracleSession session;
   session.SetLogonUsername("SCOTT");
-  session.SetLogonPassword("TIGER");
+  session.SetLogonPassword("tiger");
   session.SetLogonDatabase(database());
   session.Cursor = crDefault;
   for (auto _ : state) {
@@ -96,7 +96,7 @@ void BM_EnterLeaveCallThreadSafeOCI7(benchmark::State& state) {
   load_client();
   TOracleSession session;
   session.SetLogonUsername("SCOTT");
-  session.SetLogonPassword("TIGER");
+  session.SetLogonPassword("tiger");
   session.SetLogonDatabase(database());
   session.Preferences().SetUseOCI7(true);
   session.SetThreadSafe(true);

@@ -170,3 +170,64 @@ TEST_F(SessionFaultTest, a_shared_environment_serves_every_session) {
 
 }  // namespace
 }  // namespace kvell::testing
+
+namespace kvell::testing {
+namespace {
+
+TEST_F(SessionFaultTest, sysdba_is_refused_for_an_ordinary_account) {
+  auto session = MakeSession();
+  session->ConnectAs = caSYSDBA;
+  try {
+    session->LogOn();
+    FAIL() << "SYSDBA accepted";
+  } catch (const EOracleError& error) {
+    EXPECT_EQ(1031, error.ErrorCode);
+  }
+  EXPECT_FALSE(session->Connected());
+}
+
+TEST_F(SessionFaultTest, an_MTS_session_borrows_a_service_context_and_refuses_its_own_transactions) {
+  auto session = MakeSession();
+  session->SetPooling(spMTS);
+  session->LogOn();
+  EXPECT_TRUE(session->Connected());
+  EXPECT_TRUE(session->Shared());
+  EXPECT_TRUE(session->OCI8Mode());
+  EXPECT_TRUE(session->InMTSTransaction());
+  EXPECT_EQ("x", QueryValue(*session, "select 'x' from dual"));
+  try {
+    session->Commit();
+    FAIL();
+  } catch (const Exception& error) {
+    EXPECT_EQ(kCannotCommitMTS, error.Message);
+  }
+  EXPECT_THROW(session->Rollback(), Exception);
+  session->LogOff();
+  EXPECT_FALSE(session->InMTSTransaction());
+  EXPECT_FALSE(session->Shared());
+
+  session->SetMTSOptions(moUniqueServer);  // explicit transactions: commit is the session's
+  session->LogOn();
+  EXPECT_FALSE(session->InMTSTransaction());
+  EXPECT_NO_THROW(session->Commit());
+  session->LogOff();
+}
+
+TEST_F(SessionFaultTest, a_failing_MTS_service_raises_EOracleMTSError_with_its_text) {
+  auto session = MakeSession();
+  session->SetPooling(spMTS);
+  session->LogOn();  // loads the service library
+  session->LogOff();
+  EmulatorHooks::FailNextMTS("OraMTSSvcGet", 3002);
+  try {
+    session->LogOn();
+    FAIL();
+  } catch (const EOracleMTSError& error) {
+    EXPECT_EQ(3002, error.ErrorCode);
+    EXPECT_EQ("MTS error 3002: failed attach to Oracle\r\nin function OraMTSSvcGet", error.Message);
+  }
+  EXPECT_FALSE(session->Connected());
+}
+
+}  // namespace
+}  // namespace kvell::testing

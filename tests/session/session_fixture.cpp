@@ -9,6 +9,7 @@
 #include "oracle/binding/client_loader.h"
 #include "oracle/binding/client_location.h"
 #include "oracle/binding/entry_tables.h"
+#include "ociemu/api/test_hooks.h"
 #include "oracle/session/internal_statement.h"
 
 namespace kvell::testing {
@@ -19,8 +20,8 @@ std::string& loaded_client() {
   return path;
 }
 
-void* hook(const char* name) {
-  void* library = ::dlopen(loaded_client().c_str(), RTLD_NOW | RTLD_NOLOAD);
+void* hook(const char* name, const std::string& library_path = loaded_client()) {
+  void* library = ::dlopen(library_path.c_str(), RTLD_NOW | RTLD_NOLOAD);
   if (library == nullptr) return nullptr;
   void* symbol = ::dlsym(library, name);
   ::dlclose(library);
@@ -51,16 +52,22 @@ void LoadClient(const std::string& path, bool force_oci7) {
 }
 
 int EmulatorHooks::KillSession(void* svc_or_lda) {
-  auto kill = reinterpret_cast<int (*)(void*)>(hook("ociemu_kill_session"));
+  auto kill = reinterpret_cast<ociemu_kill_session_fn>(hook("ociemu_kill_session"));
   return kill ? kill(svc_or_lda) : -2;
 }
 
 void EmulatorHooks::FailNext(const char* entry, int oracle_error) {
-  if (auto fail = reinterpret_cast<void (*)(const char*, int)>(hook("ociemu_fail_next"))) fail(entry, oracle_error);
+  if (auto fail = reinterpret_cast<ociemu_fail_next_fn>(hook("ociemu_fail_next"))) fail(entry, oracle_error);
 }
 
 void EmulatorHooks::ReportOracle7(bool on) {
-  if (auto report = reinterpret_cast<void (*)(int)>(hook("ociemu_report_oracle7"))) report(on ? 1 : 0);
+  if (auto report = reinterpret_cast<ociemu_report_oracle7_fn>(hook("ociemu_report_oracle7"))) report(on ? 1 : 0);
+}
+
+void EmulatorHooks::FailNextMTS(const char* entry, unsigned mts_error) {
+  const std::string library = std::string(KVELL_TEST_ORACLE_HOME) + "/lib/liboramts.so";
+  if (auto fail = reinterpret_cast<ociemu_mts_fail_next_fn>(hook("ociemu_mts_fail_next", library)))
+    fail(entry, mts_error);
 }
 
 void SessionTest::SetUp() {

@@ -17,7 +17,7 @@ enum class Interface { OCI8, UseOCI7, ForceOCI7 };
 std::string InterfaceName(const ::testing::TestParamInfo<Interface>& info);
 
 constexpr const char* kDemoUser = "SCOTT";
-constexpr const char* kDemoPassword = "TIGER";
+constexpr const char* kDemoPassword = "tiger";
 
 std::string DefaultClientPath();
 // Unloads whatever client is loaded and loads `path` (ForceOCI7 as given).
@@ -28,6 +28,8 @@ struct EmulatorHooks {
   static int KillSession(void* svc_or_lda);
   static void FailNext(const char* entry, int oracle_error);
   static void ReportOracle7(bool on);
+  // In the transaction-server library, which must be loaded.
+  static void FailNextMTS(const char* entry, unsigned mts_error);
 };
 
 class SessionTest : public ::testing::Test {

@@ -199,6 +199,8 @@ TEST_P(SessionInterfaceTest, settings_before_logon_are_issued_at_logon) {
   EXPECT_EQ(ogFirstRows, session->OptimizerGoal());
   EXPECT_EQ(stTrue, session->SQLTrace());
   EXPECT_EQ(ilSerializable, session->IsolationLevel());
+  session->SetIsolationLevel(ilReadCommitted);
+  EXPECT_EQ(ilReadCommitted, session->IsolationLevel());
 }
 
 TEST_P(SessionInterfaceTest, auto_commit_mode_commits_each_statement_in_version_7_mode) {
