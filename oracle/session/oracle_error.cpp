@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "oracle/binding/oci_entries.h"
+#include "oracle/kvell_init.h"
 #include "oracle/session/oci_constants.h"
 #include "oracle/session/oracle_session.h"
 #include "runtime/debugger.h"
@@ -98,8 +99,11 @@ void RaiseOracleError(TOracleSession* session, const OracleErrorSource& source, 
 }
 
 std::vector<int>& WarningCodes() {
-  static std::vector<int> codes;
-  return codes;
+  return KvellSlot(ProcessObject::WarningCodes).Get<std::vector<int>>([] {
+    auto codes = std::make_unique<std::vector<int>>();
+    if (DebuggerPresent()) *codes = ReadWarningCodes(ProcessRegistry());
+    return codes;
+  });
 }
 
 std::vector<int> ReadWarningCodes(const Registry& registry) {
@@ -111,10 +115,6 @@ std::vector<int> ReadWarningCodes(const Registry& registry) {
     if (auto code = TryStrToInt(*value)) codes.push_back(*code);
   }
   return codes;
-}
-
-void LoadWarningCodesUnderDebugger() {
-  if (DebuggerPresent()) WarningCodes() = ReadWarningCodes(ProcessRegistry());
 }
 
 }  // namespace kvell

@@ -71,8 +71,9 @@ OracleErrorReport ReadOracleError(TOracleSession* session, const OracleErrorSour
 // multi-byte character.
 std::string CutOracleMessage(const char* text);
 
-// Error numbers raised as EOracleWarning. Filled at start-up and read-only
-// afterwards, so reading needs no lock.
+// Error numbers raised as EOracleWarning: the start-up module's slot, filled
+// on first use from the registry when a debugger is attached, read-only
+// afterwards (tests set it), so reading needs no lock.
 std::vector<int>& WarningCodes();
 
 constexpr const char* kWarningCodesKey = "SOFTWARE\\Zentavo\\Kvell\\Warnings";
@@ -80,7 +81,5 @@ constexpr const char* kWarningCodesKey = "SOFTWARE\\Zentavo\\Kvell\\Warnings";
 // The values "1", "2", ... of the current user's warnings key, up to the
 // first missing one; values starting with "*" and unparsable ones are passed over.
 std::vector<int> ReadWarningCodes(const Registry& registry);
-// Start-up: fills WarningCodes() from the process registry when a debugger is attached.
-void LoadWarningCodesUnderDebugger();
 
 }  // namespace kvell
