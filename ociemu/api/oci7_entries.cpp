@@ -291,7 +291,7 @@ sword oparse(Cda_Def* cursor, OraText* sqlstm, sb4 sqllen, sword defflg, ub4) {
 }
 
 sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype, sword, sb2* indp,
-             ub2* alen, ub2* arcode, ub4, ub4*, OraText*, sword, sword) {
+             ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz, OraText*, sword, sword) {
   return on_area(cursor, kBind, [&] {
     Cursor& state = cursor_of(cursor);
     ElementArrays arrays;
@@ -302,7 +302,9 @@ sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* progv, sword pr
     arrays.lengths = alen;
     arrays.codes = arcode;
     arrays.value_skip = progvl > 0 ? static_cast<uint32_t>(progvl) : 0;
-    state.statement->bind(0, text_arg(sqlvar, sqlvl), arrays, 0);
+    Bind* bound = state.statement->bind(0, text_arg(sqlvar, sqlvl), arrays, 0);
+    bound->max_elements = maxsiz;
+    bound->current_elements = cursiz;
     return 0;
   });
 }

@@ -80,6 +80,8 @@ struct Session : Handle {
   // 0 alive, 1 killed (next call: 03113), 2 gone (03114); the kill hook may set it from any thread.
   std::atomic<int> kill_state{0};
   uint64_t generation = 0;         // bumped when DDL or ALTER SESSION may change translations
+  std::vector<std::string> output_lines;  // DBMS_OUTPUT lines not yet read back
+  bool output_enabled = false;            // DBMS_OUTPUT.ENABLE
   bool cache_enabled = false;
   uint32_t cache_capacity = 20;  // the service context's OCI_ATTR_STMTCACHESIZE
 

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "ociemu/plsql/ast.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -12,6 +14,7 @@ namespace {
 constexpr int kTypeVarchar = 1;
 constexpr int kTypeNumber = 2;
 constexpr int kTypeRaw = 23;
+constexpr int kPlsqlBlockCode = 34;  // SQL function code of BEGIN/DECLARE blocks
 
 std::string upper(std::string_view text) {
   std::string out(text);
@@ -149,9 +152,12 @@ std::vector<std::string> scan_placeholders(std::string_view text) {
   return names;
 }
 
+Statement::Statement(Environment* env) : Handle(kType, env) {}
+
 Statement::~Statement() { finalize(); }
 
 void Statement::finalize() {
+  plsql_unit_.reset();  // its statements belong to the connection about to be released
   if (main_) sqlite3_finalize(main_);
   main_ = nullptr;
   translated_ = false;
@@ -270,35 +276,39 @@ void Statement::bind_row(uint32_t row, uint32_t iteration) {
   for (size_t index = 1; index < parameter_binds_.size(); ++index) {
     if (parameter_binds_[index] == nullptr) continue;  // describe without binds: NULL
     Bind& bound = *parameter_binds_[index];
-    const ElementArrays& a = bound.arrays;
-    if (is_locator_type(a.dty)) {
-      bind_locator(static_cast<int>(index), a, row);
+    if (is_locator_type(bound.arrays.dty)) {
+      bind_locator(static_cast<int>(index), bound.arrays, row);
       continue;
     }
-    const void* value = a.values ? a.value_at(row) : nullptr;
-    const sb2* indicator = a.indicator_at(row);
-    uint32_t length = a.length(row);
-    bool null = indicator && *indicator == -1;
-    if ((bound.mode & OCI_DATA_AT_EXEC) && bound.in_callback) {
-      void* buffer = nullptr;
-      ub4 piece_length = 0;
-      ub1 piece = OCI_ONE_PIECE;
-      void* callback_indicator = nullptr;
-      if (bound.in_callback(bound.in_context, reinterpret_cast<OCIBind*>(&bound), iteration, 0, &buffer,
-                            &piece_length, &piece, &callback_indicator) != OCI_CONTINUE) {
-        fail(24343);
-      }
-      value = buffer;
-      length = piece_length;
-      null = buffer == nullptr || (callback_indicator && *static_cast<sb2*>(callback_indicator) == -1);
-    } else if (!a.has_length(row) && value) {
-      length = implied_length(a.dty, value, a.value_size);
+    bind_element(bound, main_, static_cast<int>(index), row, iteration);
+  }
+}
+
+void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_t row, uint32_t iteration) {
+  const ElementArrays& a = bound.arrays;
+  const void* value = a.values ? a.value_at(row) : nullptr;
+  const sb2* indicator = a.indicator_at(row);
+  uint32_t length = a.length(row);
+  bool null = indicator && *indicator == -1;
+  if ((bound.mode & OCI_DATA_AT_EXEC) && bound.in_callback) {
+    void* buffer = nullptr;
+    ub4 piece_length = 0;
+    ub1 piece = OCI_ONE_PIECE;
+    void* callback_indicator = nullptr;
+    if (bound.in_callback(bound.in_context, reinterpret_cast<OCIBind*>(&bound), iteration, 0, &buffer, &piece_length,
+                          &piece, &callback_indicator) != OCI_CONTINUE) {
+      fail(24343);
     }
-    if (null || value == nullptr) {
-      sqlite3_bind_null(main_, static_cast<int>(index));
-    } else {
-      bind_value(main_, static_cast<int>(index), a.dty, value, length);
-    }
+    value = buffer;
+    length = piece_length;
+    null = buffer == nullptr || (callback_indicator && *static_cast<sb2*>(callback_indicator) == -1);
+  } else if (!a.has_length(row) && value) {
+    length = implied_length(a.dty, value, a.value_size);
+  }
+  if (null || value == nullptr) {
+    sqlite3_bind_null(stmt, index);
+  } else {
+    bind_value(stmt, index, a.dty, value, length);
   }
 }
 
@@ -314,6 +324,8 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
     result = execute_query(session, errors, iters, mode);
   } else if (mode & OCI_DESCRIBE_ONLY) {
     return OCI_SUCCESS;
+  } else if (translation_.kind == sql::StatementKind::PlsqlBlock && translation_.sql_function_code == kPlsqlBlockCode) {
+    result = execute_plsql(session, iters, row_offset);
   } else if (is_dml(translation_.kind)) {
     if (translation_.sqlite_sql.empty()) fail(3001);
     result = execute_dml(session, iters, row_offset);
@@ -490,49 +502,49 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
 }
 
 void Statement::place_returning(uint32_t row) {
-  const sqlite3* db = connection_->db();
-  (void)db;
   int count = sqlite3_column_count(main_);
   for (int i = 0; i < count && static_cast<size_t>(i) < translation_.returning_into.size(); ++i) {
     const std::string& name = translation_.returning_into[static_cast<size_t>(i)];
     for (auto& bound : binds_) {
       if (bound->name != name) continue;
-      ElementArrays a = bound->arrays;
-      uint32_t slot = row;
-      void* target = a.values ? a.value_at(slot) : nullptr;
-      sb2* indicator = a.indicator_at(slot);
-      bool write_length = true;
-      ub2* code = a.code_at(slot);
-      ub4* callback_length = nullptr;
-      if (bound->out_callback) {
-        ub1 piece = OCI_ONE_PIECE;
-        void* callback_indicator = nullptr;
-        if (bound->out_callback(bound->out_context, reinterpret_cast<OCIBind*>(bound.get()), row,
-                                bound->rows_returned, &target, &callback_length, &piece, &callback_indicator,
-                                &code) != OCI_CONTINUE) {
-          fail(24343);
-        }
-        indicator = static_cast<sb2*>(callback_indicator);
-        write_length = false;
-        if (callback_length) a.value_size = static_cast<int32_t>(*callback_length);
-      }
       Cell value = cell_at(main_, i);
       sql::OracleType type = inferred_type(value);
       if (auto declared = sql::parse_declared_type(sqlite3_column_decltype(main_, i))) type = *declared;
-      if (is_locator_type(a.dty) && !bound->out_callback) {
-        place_locator(a, slot, value, returned_column(static_cast<size_t>(i), type), returned_rowid());
+      if (is_locator_type(bound->arrays.dty) && !bound->out_callback) {
+        place_locator(bound->arrays, row, value, returned_column(static_cast<size_t>(i), type), returned_rowid());
         ++bound->rows_returned;
         continue;
       }
-      Placed placed = target ? place_value(value, type, a.dty, target, a.value_size, session_->context)
-                             : Placed{true, false, 0, 0};
-      if (indicator) *indicator = placed.is_null ? -1 : placed.truncated ? static_cast<sb2>(placed.full_length) : 0;
-      if (write_length) a.set_length(slot, placed.written);
-      if (callback_length) *callback_length = placed.written;
-      set_code(code, placed.is_null ? 1405 : placed.truncated ? 1406 : 0);
-      ++bound->rows_returned;
+      place_out(*bound, value, type, row, row);
     }
   }
+}
+
+void Statement::place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration) {
+  ElementArrays a = bound.arrays;
+  void* target = a.values ? a.value_at(slot) : nullptr;
+  sb2* indicator = a.indicator_at(slot);
+  bool write_length = true;
+  ub2* code = a.code_at(slot);
+  ub4* callback_length = nullptr;
+  if (bound.out_callback) {
+    ub1 piece = OCI_ONE_PIECE;
+    void* callback_indicator = nullptr;
+    if (bound.out_callback(bound.out_context, reinterpret_cast<OCIBind*>(&bound), iteration, bound.rows_returned,
+                           &target, &callback_length, &piece, &callback_indicator, &code) != OCI_CONTINUE) {
+      fail(24343);
+    }
+    indicator = static_cast<sb2*>(callback_indicator);
+    write_length = false;
+    if (callback_length) a.value_size = static_cast<int32_t>(*callback_length);
+  }
+  Placed placed = target ? place_value(value, type, a.dty, target, a.value_size, session_->context)
+                         : Placed{true, false, 0, 0};
+  if (indicator) *indicator = placed.is_null ? -1 : placed.truncated ? static_cast<sb2>(placed.full_length) : 0;
+  if (write_length) a.set_length(slot, placed.written);
+  if (callback_length) *callback_length = placed.written;
+  set_code(code, placed.is_null ? 1405 : placed.truncated ? 1406 : 0);
+  ++bound.rows_returned;
 }
 
 void Statement::execute_other(Session& session) {

@@ -16,6 +16,10 @@
 #include "ociemu/api/session.h"
 #include "ociemu/sql/dialect.h"
 
+namespace ociemu::plsql {
+struct Unit;
+}
+
 struct sqlite3_stmt;
 
 namespace ociemu {
@@ -72,6 +76,10 @@ struct Bind : Handle {
   void* out_context = nullptr;
   OCICallbackOutBind out_callback = nullptr;
   uint32_t rows_returned = 0;
+  // PL/SQL index-by table binds: room for elements (0 = a scalar bind) and
+  // the application's count of elements in use, read on input and written back.
+  uint32_t max_elements = 0;
+  ub4* current_elements = nullptr;
 };
 
 struct Define : Handle {
@@ -106,8 +114,10 @@ struct Param : Handle {
 class Statement : public Handle {
  public:
   static constexpr uint32_t kType = OCI_HTYPE_STMT;
-  explicit Statement(Environment* env) : Handle(kType, env) {}
+  explicit Statement(Environment* env);
   ~Statement() override;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
 
   void prepare(std::string_view text);
   Bind* bind(uint32_t position, std::string_view name, const ElementArrays& arrays, uint32_t mode);
@@ -120,6 +130,13 @@ class Statement : public Handle {
   std::string current_value_bytes(uint32_t position);
   // Closes the cursor but keeps the translation, binds and defines (statement cache).
   void close_cursor();
+
+  // Element `row` of a bind as parameter `index` of stmt (iteration for data-at-exec callbacks).
+  void bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_t row, uint32_t iteration);
+  // Writes an out value into element `slot` of a bind (callbacks, indicator, length, return code).
+  void place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration);
+  // The bind a block's placeholder name reaches: by name, or by the position of its first occurrence.
+  Bind* bind_for_name(const std::string& name);
 
   Param* param(uint32_t position);
   uint32_t column_count() const { return static_cast<uint32_t>(columns_.size()); }
@@ -155,6 +172,7 @@ class Statement : public Handle {
   sword execute_dml(Session& session, uint32_t iters, uint32_t row_offset);
   bool try_dml(Session& session, uint32_t iters, uint32_t row_offset);
   void execute_other(Session& session);
+  sword execute_plsql(Session& session, uint32_t iters, uint32_t row_offset);
   void lock_selected_rows(Session& session);
   void materialize();
   bool advance();
@@ -192,6 +210,8 @@ class Statement : public Handle {
   size_t next_row_ = 0;  // materialized, non-scrollable
   size_t current_row_ = 0;
   bool truncated_ = false;
+  std::unique_ptr<plsql::Unit> plsql_unit_;  // the compiled block, for plsql_generation_
+  uint64_t plsql_generation_ = 0;
 };
 
 // SQLT_CLOB, SQLT_BLOB, SQLT_BFILE, SQLT_CFILE: the element is an OCILobLocator*.

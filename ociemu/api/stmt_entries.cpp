@@ -87,19 +87,22 @@ sword OCIStmtRelease(OCIStmt* stmtp, OCIError* errhp, const OraText* key, ub4 ke
 }
 
 sword OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position, void* valuep, sb4 value_sz, ub2 dty,
-                   void* indp, ub2* alenp, ub2* rcodep, ub4, ub4*, ub4 mode) {
+                   void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep, ub4 mode) {
   OCIEMU_ERRORS(errhp);
   auto* statement = live<Statement>(stmtp);
   if (!statement || !bindp) return OCI_INVALID_HANDLE;
   return guarded("OCIBindByPos", errors, [&] {
     Bind* bound = statement->bind(position, {}, element_arrays(valuep, value_sz, dty, indp, alenp, rcodep), mode);
+    bound->max_elements = maxarr_len;
+    bound->current_elements = curelep;
     *bindp = reinterpret_cast<OCIBind*>(bound);
     return OCI_SUCCESS;
   });
 }
 
 sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraText* placeholder, sb4 placeh_len,
-                    void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4, ub4*, ub4 mode) {
+                    void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,
+                    ub4* curelep, ub4 mode) {
   OCIEMU_ERRORS(errhp);
   auto* statement = live<Statement>(stmtp);
   if (!statement || !bindp || !placeholder) return OCI_INVALID_HANDLE;
@@ -108,6 +111,8 @@ sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraT
     std::string name = text_of(placeholder, length);
     if (name.empty()) fail(1036);
     Bind* bound = statement->bind(0, name, element_arrays(valuep, value_sz, dty, indp, alenp, rcodep), mode);
+    bound->max_elements = maxarr_len;
+    bound->current_elements = curelep;
     *bindp = reinterpret_cast<OCIBind*>(bound);
     return OCI_SUCCESS;
   });

@@ -111,6 +111,16 @@ struct Translation {
   int returning_rowid_column = 0;
 };
 
+// Lets PL/SQL turn its own names inside embedded SQL into bind placeholders.
+class NameResolver {
+ public:
+  virtual ~NameResolver() = default;
+  // The placeholder name (upper case, without the colon) standing for a name
+  // that is no column of the statement's tables; parts are upper case,
+  // qualifier first. nullopt leaves the name to SQL.
+  virtual std::optional<std::string> resolve(const std::vector<std::string>& parts) = 0;
+};
+
 // Prepares a fresh or existing database file: the catalogue tables and the
 // Oracle functions on this connection. Call once per connection.
 void install(sqlite3* db, SessionContext* session);
@@ -121,7 +131,8 @@ void create_demo_schema(sqlite3* db);
 // Translates one Oracle statement (without a trailing ';' for SQL; PL/SQL
 // blocks keep theirs). Raises OracleException (ORA-00900, 00933, 00942, 00904...
 // with parse_offset) for text it cannot accept.
-Translation translate(std::string_view oracle_sql, sqlite3* db, SessionContext& session);
+Translation translate(std::string_view oracle_sql, sqlite3* db, SessionContext& session,
+                      NameResolver* resolver = nullptr);
 
 // Oracle's error for a failed sqlite3 call on db (constraint names with
 // (OWNER.NAME), ORA-01400 for NOT NULL, ORA-00942 for a missing table...).

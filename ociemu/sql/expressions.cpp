@@ -579,6 +579,11 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
     return {"OCIEMU_ROWID(" + std::to_string(table->object.object_id) + ", " + row + ")", ValueType::Rowid};
   }
   std::string qualifier = n >= 2 ? parts[n - 2] : "";
+  if (resolver_ && !names_column(scope, qualifier, last)) {
+    if (auto name = resolver_->resolve(parts)) {
+      return {placeholder(Token{TokenKind::Placeholder, *name, token(index).offset, 0}), ValueType::Unknown};
+    }
+  }
   // OWNER.TABLE.COLUMN: the table is known under its alias.
   if (n == 3) {
     const TableRef* table = scope.find_alias(parts[1]);
@@ -618,6 +623,17 @@ std::optional<std::string> Translator::declared_type(const TableRef& table, cons
   std::string type = declared ? declared : "";
   (*table.column_types)[column] = type;
   return type;
+}
+
+// Columns win over PL/SQL names, as in Oracle; a sub-query's columns are unknown here.
+bool Translator::names_column(const Scope& scope, const std::string& qualifier, const std::string& column) const {
+  if (!qualifier.empty()) return scope.find_alias(qualifier) != nullptr;
+  for (const Scope* level = &scope; level; level = level->parent) {
+    for (const TableRef& table : level->tables) {
+      if (declared_type(table, column)) return true;
+    }
+  }
+  return false;
 }
 
 ValueType Translator::column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const {

@@ -15,6 +15,7 @@ struct Message {
 // Sorted by code (checked once below) so lookups can bisect.
 constexpr Message kMessages[] = {
     {1, "unique constraint (%s.%s) violated"},
+    {51, "timeout occurred while waiting for a resource"},
     {54, "resource busy and acquire with NOWAIT specified or timeout expired"},
     {60, "deadlock detected while waiting for resource"},
     {100, "no data found"},
@@ -142,6 +143,8 @@ constexpr Message kMessages[] = {
     {4063, "%s has errors"},
     {4067, "not executed, %s does not exist"},
     {4088, "error during execution of trigger '%s'"},
+    {6500, "PL/SQL: storage error"},
+    {6501, "PL/SQL: program error"},
     {6502, "PL/SQL: numeric or value error%s"},
     {6503, "PL/SQL: Function returned without value"},
     {6504, "PL/SQL: Return types of Result Set variables or query do not match"},
@@ -149,6 +152,7 @@ constexpr Message kMessages[] = {
     {6510, "PL/SQL: unhandled user-defined exception"},
     {6511, "PL/SQL: cursor already open"},
     {6512, "at %sline %s"},
+    {6513, "PL/SQL: index for PL/SQL table out of range for host language array"},
     {6530, "Reference to uninitialized composite"},
     {6531, "Reference to uninitialized collection"},
     {6532, "Subscript outside of limit"},
@@ -161,6 +165,7 @@ constexpr Message kMessages[] = {
     {12545, "Connect failed because target host or object does not exist"},
     {12899, "value too large for column %s (actual: %s, maximum: %s)"},
     {16000, "database or pluggable database open for read-only access"},
+    {21000, "error number argument to raise_application_error of %s is out of range"},
     {22065, "number to text translation for the given format causes overflow"},
     {22275, "invalid LOB locator specified"},
     {22285, "non-existent directory or file for %s operation"},

@@ -27,8 +27,8 @@ bool Scope::is_with_name(std::string_view name) const {
 
 // ---- basics -------------------------------------------------------------------------------
 
-Translator::Translator(std::string_view sql, sqlite3* db, SessionContext& session)
-    : sql_(sql), db_(db), session_(session) {}
+Translator::Translator(std::string_view sql, sqlite3* db, SessionContext& session, NameResolver* resolver)
+    : sql_(sql), db_(db), session_(session), resolver_(resolver) {}
 
 int Translator::matching(int open_index) const { return match_[static_cast<size_t>(open_index)]; }
 
@@ -822,8 +822,8 @@ void Translator::translate_delete() {
 
 // ---- entry point --------------------------------------------------------------------------
 
-Translation translate(std::string_view oracle_sql, sqlite3* db, SessionContext& session) {
-  return Translator(oracle_sql, db, session).run();
+Translation translate(std::string_view oracle_sql, sqlite3* db, SessionContext& session, NameResolver* resolver) {
+  return Translator(oracle_sql, db, session, resolver).run();
 }
 
 }  // namespace ociemu::sql

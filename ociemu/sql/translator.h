@@ -49,7 +49,7 @@ struct Scope {
 
 class Translator {
  public:
-  Translator(std::string_view sql, sqlite3* db, SessionContext& session);
+  Translator(std::string_view sql, sqlite3* db, SessionContext& session, NameResolver* resolver = nullptr);
   Translation run();
 
   // ---- shared by the parts (translator.cpp) ----
@@ -119,6 +119,7 @@ class Translator {
   bool in_returning_ = false;  // SQLite's RETURNING takes no table qualifiers
   std::string column_prefix_;  // "NEW." while writing trigger conditions
   int top_query_begin_ = 0;    // where the statement's outermost query starts
+  NameResolver* resolver_ = nullptr;  // PL/SQL's names, when translating for a block
 
  private:
   int primary(int index, int end, const Scope& scope, Expression& result);
@@ -128,6 +129,7 @@ class Translator {
                               const Scope& scope);
   ValueType function_type(const std::string& name, const std::vector<Expression>& arguments) const;
   ValueType column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const;
+  bool names_column(const Scope& scope, const std::string& qualifier, const std::string& column) const;
   bool rowid_comparison(int& index, int end, const Scope& scope, std::string& sql);
   const TableRef* rowid_table(const Scope& scope, const std::string& qualifier, int index) const;
   std::string function_call(const std::string& name, int open, const Scope& scope, Expression& result);

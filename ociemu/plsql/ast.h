@@ -1,0 +1,159 @@
+// The tree a PL/SQL unit compiles to: blocks with their declarations,
+// statements and handlers, and expressions resolved to variable slots. SQL
+// inside the unit stays Oracle text, with PL/SQL names turned into binds, and
+// is translated and prepared on first use (SqlUse).
+//
+// Thread-safe: no; a tree and its prepared statements serve one execution at a time.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ociemu/plsql/value.h"
+
+namespace ociemu::plsql {
+
+struct Expr;
+
+// Where a name inside an expression or statement leads.
+struct Ref {
+  enum Kind : uint8_t {
+    Slot,          // a local variable (slot)
+    Field,         // field `field` of record slot
+    Element,       // element `index` of index-by table slot
+    TableMethod,   // COUNT/FIRST/LAST/EXISTS(index)/PRIOR/NEXT of table slot (`name`)
+    Bind,          // host variable `name`
+    BindElement,   // element `index` of host table `name`
+    SqlAttribute,  // SQL%ROWCOUNT/FOUND/NOTFOUND/ISOPEN (`name`)
+    CursorAttribute,  // cursor slot's %FOUND/%NOTFOUND/%ROWCOUNT/%ISOPEN (`name`)
+    SqlCode,
+    SqlErrm,
+    Constant,      // `value`
+    TriggerFlag,   // INSERTING/UPDATING/DELETING (`name`)
+  };
+  Kind kind = Slot;
+  int slot = -1;
+  int field = -1;
+  std::string name;
+  std::shared_ptr<Expr> index;
+  Value value;
+};
+
+// A compiled SQL text with PL/SQL names replaced by placeholders OCIEMU$Pn,
+// n indexing `refs`; other placeholders are the host's binds.
+struct SqlUse {
+  struct Prepared;
+
+  std::string text;
+  std::vector<Ref> refs;
+  int line = 0, column = 0;  // where it starts in the unit
+
+  std::shared_ptr<Prepared> prepared;  // translated and prepared at compile time
+};
+
+struct Expr {
+  enum Form : uint8_t { Literal, Reference, Sql };
+  Form form = Literal;
+  Value literal;
+  Ref ref;
+  SqlUse sql;  // SELECT <expression> FROM DUAL
+  bool condition = false;  // the SQL form yields 1/0/NULL standing for TRUE/FALSE/NULL
+  int line = 0, column = 0;
+};
+using ExprPtr = std::shared_ptr<Expr>;
+
+// An assignment target: a local, a record field, a table element or a bind.
+struct Target {
+  Ref ref;
+  std::string text;  // as written, for messages
+};
+
+struct Block;
+struct Stmt;
+using StmtPtr = std::unique_ptr<Stmt>;
+using StmtList = std::vector<StmtPtr>;
+
+struct Branch {
+  ExprPtr condition;  // null for ELSE
+  StmtList body;
+};
+
+struct Stmt {
+  enum Kind : uint8_t {
+    Null, Assign, If, Case, Loop, While, ForRange, ForQuery, Exit, Continue, Return, Nested,
+    SelectInto, Dml, Commit, Rollback, Savepoint, RollbackTo, Raise, RaiseApplicationError,
+    Open, OpenFor, Fetch, Close, ExecuteImmediate, PutLine, OutputEnable, GetLine, Call,
+  };
+  Kind kind = Null;
+  int line = 0, column = 0;
+  std::string label;             // loops: <<label>>; Exit/Continue: the loop named
+  std::vector<Target> targets;   // Assign (one), INTO lists, FETCH, GET_LINE (line, status)
+  std::vector<ExprPtr> values;   // Assign (one), Return, RAISE_APPLICATION_ERROR, USING, call args
+  ExprPtr condition;             // While, Exit/Continue WHEN, Case selector
+  std::vector<Branch> branches;  // If/Case
+  bool has_else = false;
+  StmtList body;                 // loops
+  std::unique_ptr<Block> block;  // Nested
+  std::optional<SqlUse> sql;     // SelectInto, Dml, ForQuery (inline), OpenFor
+  int slot = -1;                 // ForRange/ForQuery loop variable; cursor slot for Open/Fetch/Close
+  int cursor = -1;               // explicit cursor (Unit::cursors) for Open/Fetch/Close/ForQuery
+  bool reverse = false;
+  bool bulk = false;             // BULK COLLECT INTO
+  int exception = 0;             // Raise: exception id (0 = re-raise)
+  std::string name;              // Savepoint name; Call: procedure
+  ExprPtr low, high;             // ForRange bounds
+  ExprPtr dynamic;               // ExecuteImmediate text; OpenFor on a string
+};
+
+// A declared exception: an Oracle code (predefined or PRAGMA EXCEPTION_INIT),
+// else a user exception known by its id.
+struct ExceptionInfo {
+  std::string name;
+  int code = 0;  // 0 = user-defined
+};
+
+struct Handler {
+  std::vector<int> exceptions;  // ids into Unit::exceptions; empty = OTHERS
+  StmtList body;
+};
+
+struct VarDecl {
+  int slot = -1;
+  TypeSpec type;
+  ExprPtr initial;
+  bool constant = false;
+  bool not_null = false;
+  int line = 0, column = 0;
+};
+
+// An explicit cursor: its query, its parameter slots.
+struct CursorDecl {
+  int slot = -1;
+  SqlUse query;
+  std::vector<int> parameters;
+  std::vector<ExprPtr> parameter_defaults;
+};
+
+struct Block {
+  std::string label;
+  std::vector<VarDecl> variables;
+  StmtList body;
+  std::vector<Handler> handlers;
+  int end_line = 0;
+};
+
+// A compiled unit: an anonymous block (or, later, a stored program).
+struct Unit {
+  std::string name;  // "" for anonymous blocks, else "OWNER.NAME" for error backtraces
+  Block block;
+  std::vector<TypeSpec> slot_types;
+  std::vector<std::string> slot_names;
+  std::vector<ExceptionInfo> exceptions;
+  std::vector<CursorDecl> cursors;
+};
+
+}  // namespace ociemu::plsql

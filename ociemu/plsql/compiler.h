@@ -1,0 +1,21 @@
+// Compiles the text of an anonymous PL/SQL block into a Unit: parses it with
+// the dialect's lexer, resolves names to slots, and translates and prepares
+// its embedded SQL against the session's database. Errors answer ORA-06550
+// "line n, column m:" with a PLS- message, as Oracle's compiler does.
+//
+// Thread-safe: yes (one call owns its state); the connection is used by the calling thread.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <string_view>
+
+#include "ociemu/plsql/ast.h"
+#include "ociemu/sql/dialect.h"
+
+namespace ociemu::plsql {
+
+std::unique_ptr<Unit> compile_block(std::string_view text, sqlite3* db, sql::SessionContext& session);
+
+}  // namespace ociemu::plsql

@@ -1,0 +1,56 @@
+// What a PL/SQL block needs from whoever runs it: the session's database and
+// context, its bind variables (scalars and index-by tables), its transaction
+// control and the cursors it hands back. The call interface's statement
+// implements it; the engine knows nothing of OCI.
+//
+// Thread-safe: an implementation serves one executing block at a time.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ociemu/plsql/value.h"
+#include "ociemu/sql/dialect.h"
+
+namespace ociemu::plsql {
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  virtual sqlite3* db() = 0;
+  virtual sql::SessionContext& context() = 0;
+
+  // Bind variables by upper-case name without the colon.
+  virtual bool has_bind(const std::string& name) = 0;
+  // Binds the variable's current value (element `element` of an index-by
+  // table bind, 0-based; -1 for a scalar) as parameter `index` of stmt.
+  virtual void bind_to(const std::string& name, sqlite3_stmt* stmt, int index, int element) = 0;
+  // Writes a value; `type` is how the value reads (NUMBER, DATE...), when known.
+  virtual void write_bind(const std::string& name, const Value& value, const std::optional<sql::OracleType>& type,
+                          int element) = 0;
+  // Index-by table binds: elements in use, and room for them.
+  virtual bool is_table_bind(const std::string& name) = 0;
+  virtual int table_length(const std::string& name) = 0;
+  virtual int table_capacity(const std::string& name) = 0;
+  virtual void set_table_length(const std::string& name, int length) = 0;
+
+  // Transactions: DML begins one implicitly.
+  virtual void start_write() = 0;
+  virtual void commit() = 0;
+  virtual void rollback() = 0;
+  virtual void savepoint(const std::string& name) = 0;
+  virtual void rollback_to(const std::string& name) = 0;
+  // Raised after DDL run by EXECUTE IMMEDIATE, so cached translations are redone.
+  virtual void schema_changed() = 0;
+
+  // Lines of DBMS_OUTPUT, kept by the session between calls.
+  virtual std::vector<std::string>& output_lines() = 0;
+  virtual bool& output_enabled() = 0;
+};
+
+}  // namespace ociemu::plsql

@@ -1,0 +1,753 @@
+#include "ociemu/plsql/interpreter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "ociemu/plsql/messages.h"
+#include "ociemu/plsql/sql_use.h"
+#include "ociemu/sql/errors.h"
+
+namespace ociemu::plsql {
+namespace {
+
+constexpr int kUnimplemented = 3001;
+constexpr int kCursorAlreadyOpenCode = 6511;
+constexpr int kInvalidCursorCode = 1001;
+constexpr int kCaseNotFoundCode = 6592;
+constexpr int kNotAllBound = 1008;
+constexpr int kHostArrayTooSmall = 6513;
+constexpr int kApplicationErrorFirst = 20000, kApplicationErrorLast = 20999;
+constexpr size_t kApplicationMessageLimit = 2048;
+
+// An error on its way to a handler.
+struct Raised {
+  int code = 0;
+  std::string message;
+  int exception = -1;  // the declared exception raised, when raised by name
+  bool user = false;   // a user exception without an Oracle code
+  int line = 0;
+};
+
+struct CursorState {
+  std::shared_ptr<SqlUse::Prepared> prepared;
+  bool open = false;
+  std::optional<bool> found;
+  int64_t rowcount = 0;
+};
+
+struct Slot {
+  Value value;
+  std::vector<Value> fields;
+  std::map<int64_t, Value> table;
+  CursorState cursor;
+};
+
+enum class Flow { Normal, Exit, Continue, Return };
+
+// Rewinds a statement when a scope ends, however it ends.
+struct ResetOnExit {
+  sqlite3_stmt* stmt;
+  ~ResetOnExit() {
+    if (stmt) sqlite3_reset(stmt);
+  }
+};
+
+class Runner {
+ public:
+  Runner(Unit& unit, Host& host)
+      : unit_(unit), host_(host), db_(host.db()), session_(host.context()), frame_(unit.slot_types.size()) {}
+
+  void run() {
+    try {
+      exec_block(unit_.block);
+    } catch (const Raised& e) {
+      throw sql::OracleException{leaving(e)};
+    }
+  }
+
+ private:
+  // ---- errors ----
+  sql::OracleError leaving(const Raised& e) const {
+    sql::OracleError error;
+    error.code = e.user ? kUnhandledUserCode : e.code;
+    error.message = e.user ? sql::message_text(kUnhandledUserCode) : e.message;
+    error.message += "\n" + sql::full_message(kBacktraceCode, sql::message_text(kBacktraceCode, {"", std::to_string(e.line)}));
+    return error;
+  }
+
+  Raised raise_code(int code, std::string message) const { return Raised{code, std::move(message), -1, false, line_}; }
+  Raised raise_code(int code, sql::MessageArgs args = {}) const { return raise_code(code, sql::message_text(code, args)); }
+
+  bool matches(const Handler& handler, const Raised& e) const {
+    if (handler.exceptions.empty()) return true;
+    for (int id : handler.exceptions) {
+      const ExceptionInfo& info = unit_.exceptions[static_cast<size_t>(id)];
+      if (info.code == 0 ? e.exception == id : (!e.user && e.code == info.code)) return true;
+    }
+    return false;
+  }
+
+  int64_t sqlcode() const {
+    if (handling_.empty()) return 0;
+    const Raised& e = handling_.back();
+    if (e.user) return 1;
+    return e.code == kNoDataFoundCode ? 100 : -e.code;
+  }
+
+  std::string sqlerrm(std::optional<int64_t> code) const {
+    if (!code) {
+      if (handling_.empty()) return std::string(kNormalCompletion);
+      const Raised& e = handling_.back();
+      if (e.user) return std::string(kUserDefinedException);
+      return sql::full_message(e.code, e.message);
+    }
+    if (*code == 0) return std::string(kNormalCompletion);
+    if (*code == 100) return sql::full_message(kNoDataFoundCode, sql::message_text(kNoDataFoundCode));
+    if (*code > 0) return "-" + std::to_string(*code) + ": non-ORACLE exception ";
+    return sql::full_message(static_cast<int>(-*code), sql::message_text(static_cast<int>(-*code)));
+  }
+
+  // ---- blocks and statements ----
+  Flow exec_block(const Block& block) {
+    for (const VarDecl& decl : block.variables) {
+      Slot& slot = frame_[static_cast<size_t>(decl.slot)];
+      slot = Slot{};
+      slot.fields.resize(decl.type.fields.size());
+      if (decl.initial) {
+        line_ = decl.line;
+        try {
+          slot.value = coerce(eval(*decl.initial), decl.type, session_);
+        } catch (const sql::OracleException& e) {
+          throw raise_code(e.error.code, e.error.message);
+        }
+      }
+    }
+    try {
+      return exec_list(block.body);
+    } catch (const Raised& e) {
+      for (const Handler& handler : block.handlers) {
+        if (!matches(handler, e)) continue;
+        handling_.push_back(e);
+        struct Pop {
+          std::vector<Raised>& stack;
+          ~Pop() { stack.pop_back(); }
+        } pop{handling_};
+        return exec_list(handler.body);
+      }
+      throw;
+    }
+  }
+
+  Flow exec_list(const StmtList& list) {
+    for (const StmtPtr& stmt : list) {
+      Flow flow = exec(*stmt);
+      if (flow != Flow::Normal) return flow;
+    }
+    return Flow::Normal;
+  }
+
+  Flow exec(const Stmt& stmt) {
+    line_ = stmt.line;
+    try {
+      return dispatch(stmt);
+    } catch (const sql::OracleException& e) {
+      throw raise_code(e.error.code, e.error.message);
+    }
+  }
+
+  Flow dispatch(const Stmt& s) {
+    switch (s.kind) {
+      case Stmt::Null: return Flow::Normal;
+      case Stmt::Assign: return assign_statement(s);
+      case Stmt::If: return exec_if(s);
+      case Stmt::Case: return exec_case(s);
+      case Stmt::Loop:
+      case Stmt::While: return exec_loop(s);
+      case Stmt::ForRange: return exec_for_range(s);
+      case Stmt::ForQuery: return exec_for_query(s);
+      case Stmt::Exit:
+      case Stmt::Continue:
+        if (s.condition && truth(eval(*s.condition)) != true) return Flow::Normal;
+        pending_label_ = s.label;
+        return s.kind == Stmt::Exit ? Flow::Exit : Flow::Continue;
+      case Stmt::Return: return Flow::Return;
+      case Stmt::Nested: return exec_block(*s.block);
+      case Stmt::SelectInto: select_into(*s.sql->prepared, s.sql->refs, s.targets, s.bulk, nullptr); return Flow::Normal;
+      case Stmt::Dml: run_dml(*s.sql->prepared, &s.sql->refs, nullptr, s.targets); return Flow::Normal;
+      case Stmt::Commit: host_.commit(); return Flow::Normal;
+      case Stmt::Rollback: host_.rollback(); return Flow::Normal;
+      case Stmt::Savepoint: host_.savepoint(s.name); return Flow::Normal;
+      case Stmt::RollbackTo: host_.rollback_to(s.name); return Flow::Normal;
+      case Stmt::Raise: throw raised_by(s);
+      case Stmt::RaiseApplicationError: throw application_error(s);
+      case Stmt::Open: open_cursor(s); return Flow::Normal;
+      case Stmt::OpenFor: open_for(s); return Flow::Normal;
+      case Stmt::Fetch: fetch(s); return Flow::Normal;
+      case Stmt::Close: close_cursor(cursor_of(s)); return Flow::Normal;
+      case Stmt::ExecuteImmediate: execute_immediate(s); return Flow::Normal;
+      case Stmt::PutLine: put_line(s); return Flow::Normal;
+      case Stmt::OutputEnable:
+        host_.output_enabled() = s.name == "ENABLE";
+        if (s.name != "ENABLE") host_.output_lines().clear();
+        return Flow::Normal;
+      case Stmt::GetLine: get_line(s); return Flow::Normal;
+      case Stmt::Call: throw raise_code(kUnimplemented);
+    }
+    return Flow::Normal;
+  }
+
+  Flow assign_statement(const Stmt& s) {
+    const Ref& target = s.targets[0].ref;
+    const Expr& value = *s.values[0];
+    if (target.kind == Ref::Slot && unit_.slot_types[static_cast<size_t>(target.slot)].base == BaseType::Record) {
+      if (value.form != Expr::Reference || value.ref.kind != Ref::Slot) {
+        throw raise_code(kValueErrorCode);
+      }
+      const Slot& source = frame_[static_cast<size_t>(value.ref.slot)];
+      assign_row(s.targets, source.fields);
+      return Flow::Normal;
+    }
+    assign(target, eval(value));
+    return Flow::Normal;
+  }
+
+  Flow exec_if(const Stmt& s) {
+    for (const Branch& branch : s.branches) {
+      if (branch.condition == nullptr || truth(eval(*branch.condition)) == true) return exec_list(branch.body);
+    }
+    return Flow::Normal;
+  }
+
+  static bool same_value(const Value& a, const Value& b) {
+    if (a.is_null() || b.is_null()) return false;
+    if (a.is_number() && b.is_number()) return a.as_double() == b.as_double();
+    if (a.kind == Value::Boolean || b.kind == Value::Boolean) return a.kind == b.kind && a.integer == b.integer;
+    return a.bytes == b.bytes;
+  }
+
+  Flow exec_case(const Stmt& s) {
+    Value selector = s.condition ? eval(*s.condition) : Value{};
+    for (const Branch& branch : s.branches) {
+      if (branch.condition == nullptr) return exec_list(branch.body);
+      Value when = eval(*branch.condition);
+      bool taken = s.condition ? same_value(selector, when) : truth(when) == true;
+      if (taken) return exec_list(branch.body);
+    }
+    throw raise_code(kCaseNotFoundCode);
+  }
+
+  enum class Next { Go, Stop, Leave };
+  // What a loop does after its body ended with `flow`.
+  Next after_body(Flow& flow, const std::string& label) {
+    if (flow == Flow::Normal) return Next::Go;
+    if (flow == Flow::Return) return Next::Leave;
+    if (!pending_label_.empty() && pending_label_ != label) return Next::Leave;
+    pending_label_.clear();
+    Next next = flow == Flow::Exit ? Next::Stop : Next::Go;
+    flow = Flow::Normal;
+    return next;
+  }
+
+  // Runs a loop body once; false when the loop ends, `out` then holding the flow that leaves it.
+  bool iterate(const Stmt& s, Flow& out) {
+    Flow flow = exec_list(s.body);
+    Next next = after_body(flow, s.label);
+    if (next == Next::Leave) out = flow;
+    return next == Next::Go;
+  }
+
+  Flow exec_loop(const Stmt& s) {
+    Flow out = Flow::Normal;
+    while ((s.kind != Stmt::While || truth(eval(*s.condition)) == true) && iterate(s, out)) {
+    }
+    return out;
+  }
+
+  int64_t integer_of(const Expr& expr) {
+    Value value = eval(expr);
+    if (value.is_null()) throw raise_code(kValueErrorCode);
+    TypeSpec integer_type = type_of_declaration("NUMBER(38)");
+    Value number = coerce(value, integer_type, session_);
+    return number.kind == Value::Real ? static_cast<int64_t>(std::llround(number.real)) : number.integer;
+  }
+
+  Flow exec_for_range(const Stmt& s) {
+    int64_t low = integer_of(*s.low), high = integer_of(*s.high);
+    Flow out = Flow::Normal;
+    for (int64_t i = s.reverse ? high : low; s.reverse ? i >= low : i <= high; s.reverse ? --i : ++i) {
+      frame_[static_cast<size_t>(s.slot)].value = Value::of_integer(i);
+      if (!iterate(s, out)) break;
+    }
+    return out;
+  }
+
+  Flow exec_for_query(const Stmt& s) {
+    CursorState* state = nullptr;
+    SqlUse::Prepared* prepared = nullptr;
+    if (s.cursor >= 0) {
+      const CursorDecl& cursor = unit_.cursors[static_cast<size_t>(s.cursor)];
+      open_explicit(cursor, s.values);
+      state = &frame_[static_cast<size_t>(cursor.slot)].cursor;
+      prepared = state->prepared.get();
+    } else {
+      prepared = s.sql->prepared.get();
+      rewind(*prepared, db_);
+      bind(*prepared, s.sql->refs);
+    }
+    ResetOnExit reset{prepared->stmt};
+    struct CloseOnExit {
+      CursorState* state;
+      ~CloseOnExit() {
+        if (state) state->open = false;
+      }
+    } close{state};
+    Slot& record = frame_[static_cast<size_t>(s.slot)];
+    Flow out = Flow::Normal;
+    while (step_row(*prepared)) {
+      if (state) {
+        state->found = true;
+        ++state->rowcount;
+      }
+      read_row(*prepared, record.fields);
+      if (!iterate(s, out)) break;
+    }
+    return out;
+  }
+
+  // ---- SQL ----
+  bool step_row(SqlUse::Prepared& prepared) {
+    int rc = sqlite3_step(prepared.stmt);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    sqlite3_reset(prepared.stmt);
+    fail_step(db_, rc);
+  }
+
+  void read_row(const SqlUse::Prepared& prepared, std::vector<Value>& row) {
+    size_t columns = prepared.column_names.size();
+    row.resize(columns);
+    for (size_t i = 0; i < columns; ++i) row[i] = column_value(prepared.stmt, static_cast<int>(i), prepared.column_types[i]);
+  }
+
+  void bind(SqlUse::Prepared& prepared, const std::vector<Ref>& refs) {
+    for (const auto& param : prepared.params) {
+      if (param.ref < 0) {
+        if (!host_.has_bind(param.host)) throw raise_code(kNotAllBound);
+        host_.bind_to(param.host, prepared.stmt, param.index, -1);
+        continue;
+      }
+      const Ref& ref = refs[static_cast<size_t>(param.ref)];
+      if (ref.kind == Ref::BindElement) {
+        host_.bind_to(ref.name, prepared.stmt, param.index, static_cast<int>(key_of(*ref.index) - 1));
+      } else {
+        bind_value(prepared.stmt, param.index, eval_ref(ref));
+      }
+    }
+  }
+
+  // Dynamic SQL: USING values by position.
+  void bind_positional(SqlUse::Prepared& prepared, const std::vector<ExprPtr>& values) {
+    for (size_t i = 0; i < prepared.params.size(); ++i) {
+      if (i >= values.size()) throw raise_code(kNotAllBound);
+      bind_value(prepared.stmt, prepared.params[i].index, eval(*values[i]));
+    }
+  }
+
+  void select_into(SqlUse::Prepared& prepared, const std::vector<Ref>& refs, const std::vector<Target>& targets,
+                   bool bulk, const std::vector<ExprPtr>* using_values) {
+    rewind(prepared, db_);
+    ResetOnExit reset{prepared.stmt};
+    if (using_values) {
+      bind_positional(prepared, *using_values);
+    } else {
+      bind(prepared, refs);
+    }
+    std::vector<Value> row;
+    if (bulk) {
+      for (const Target& target : targets) clear_table(target.ref);
+      int64_t count = 0;
+      while (step_row(prepared)) {
+        read_row(prepared, row);
+        ++count;
+        for (size_t i = 0; i < targets.size() && i < row.size(); ++i) assign_element(targets[i].ref, count, row[i]);
+      }
+      sql_rowcount_ = count;
+      sql_found_ = count > 0;
+      return;
+    }
+    if (!step_row(prepared)) {
+      sql_rowcount_ = 0;
+      sql_found_ = false;
+      throw raise_code(kNoDataFoundCode);
+    }
+    read_row(prepared, row);
+    if (step_row(prepared)) {
+      sql_rowcount_ = 2;
+      sql_found_ = true;
+      throw raise_code(kTooManyRowsCode);
+    }
+    sql_rowcount_ = 1;
+    sql_found_ = true;
+    assign_row(targets, row);
+  }
+
+  void run_dml(SqlUse::Prepared& prepared, const std::vector<Ref>* refs, const std::vector<ExprPtr>* using_values,
+               const std::vector<Target>& targets) {
+    if (prepared.stmt == nullptr) {
+      for (const std::string& statement : prepared.all) {
+        int rc = sqlite3_exec(db_, statement.c_str(), nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) fail_step(db_, rc);
+      }
+      return;
+    }
+    host_.start_write();
+    rewind(prepared, db_);
+    ResetOnExit reset{prepared.stmt};
+    if (refs) bind(prepared, *refs);
+    if (using_values) bind_positional(prepared, *using_values);
+    int64_t returned = 0;
+    std::vector<Value> row;
+    while (step_row(prepared)) {
+      if (++returned > 1 || targets.empty()) continue;
+      read_row(prepared, row);
+    }
+    if (returned > 1 && !targets.empty()) throw raise_code(kTooManyRowsCode);
+    if (returned == 1 && !targets.empty()) assign_row(targets, row);
+    sql_rowcount_ = sqlite3_changes(db_);
+    sql_found_ = sql_rowcount_ > 0;
+  }
+
+  void execute_immediate(const Stmt& s) {
+    std::string text = to_text(eval(*s.dynamic), session_);
+    while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';')) text.pop_back();
+    auto prepared = prepare_sql(text, db_, session_, nullptr);
+    using K = sql::StatementKind;
+    switch (prepared->kind) {
+      case K::Select:
+        select_into(*prepared, {}, s.targets, s.bulk, &s.values);
+        return;
+      case K::Insert:
+      case K::Update:
+      case K::Delete:
+      case K::Merge:
+        run_dml(*prepared, nullptr, &s.values, {});
+        return;
+      case K::Commit: host_.commit(); return;
+      case K::Rollback: host_.rollback(); return;
+      case K::Savepoint: host_.savepoint(prepared->savepoint); return;
+      case K::RollbackToSavepoint: host_.rollback_to(prepared->savepoint); return;
+      case K::PlsqlBlock: throw raise_code(kUnimplemented);
+      case K::Create:
+      case K::Drop:
+      case K::Alter:
+      case K::OtherDdl:
+        host_.commit();
+        [[fallthrough]];
+      default:
+        run_dml(*prepared, nullptr, nullptr, {});
+        host_.schema_changed();
+        return;
+    }
+  }
+
+  // ---- cursors ----
+  CursorState& cursor_of(const Stmt& s) { return frame_[static_cast<size_t>(s.slot)].cursor; }
+
+  void open_explicit(const CursorDecl& cursor, const std::vector<ExprPtr>& arguments) {
+    CursorState& state = frame_[static_cast<size_t>(cursor.slot)].cursor;
+    if (state.open) throw raise_code(kCursorAlreadyOpenCode);
+    for (size_t i = 0; i < cursor.parameters.size(); ++i) {
+      int slot = cursor.parameters[i];
+      Value value = i < arguments.size()                  ? eval(*arguments[i])
+                    : cursor.parameter_defaults[i] != nullptr ? eval(*cursor.parameter_defaults[i])
+                                                              : Value{};
+      frame_[static_cast<size_t>(slot)].value = coerce(value, unit_.slot_types[static_cast<size_t>(slot)], session_);
+    }
+    state.prepared = cursor.query.prepared;
+    rewind(*state.prepared, db_);
+    bind(*state.prepared, cursor.query.refs);
+    state.open = true;
+    state.found.reset();
+    state.rowcount = 0;
+  }
+
+  void open_cursor(const Stmt& s) { open_explicit(unit_.cursors[static_cast<size_t>(s.cursor)], s.values); }
+
+  void open_for(const Stmt& s) {
+    CursorState& state = cursor_of(s);
+    if (state.open && state.prepared) sqlite3_reset(state.prepared->stmt);
+    if (s.sql) {
+      state.prepared = s.sql->prepared;
+      rewind(*state.prepared, db_);
+      bind(*state.prepared, s.sql->refs);
+    } else {
+      auto prepared = prepare_sql(to_text(eval(*s.dynamic), session_), db_, session_, nullptr);
+      if (prepared->stmt == nullptr || prepared->kind != sql::StatementKind::Select) {
+        throw raise_code(kInvalidCursorCode);
+      }
+      rewind(*prepared, db_);
+      bind_positional(*prepared, s.values);
+      state.prepared = std::move(prepared);
+    }
+    state.open = true;
+    state.found.reset();
+    state.rowcount = 0;
+  }
+
+  void fetch(const Stmt& s) {
+    CursorState& state = cursor_of(s);
+    if (!state.open) throw raise_code(kInvalidCursorCode);
+    std::vector<Value> row;
+    if (s.bulk) {
+      int64_t limit = s.values.empty() ? INT64_MAX : integer_of(*s.values[0]);
+      for (const Target& target : s.targets) clear_table(target.ref);
+      int64_t count = 0;
+      while (count < limit && step_row(*state.prepared)) {
+        read_row(*state.prepared, row);
+        ++count;
+        ++state.rowcount;
+        for (size_t i = 0; i < s.targets.size() && i < row.size(); ++i) assign_element(s.targets[i].ref, count, row[i]);
+      }
+      state.found = count > 0;
+      return;
+    }
+    if (!step_row(*state.prepared)) {
+      state.found = false;
+      return;
+    }
+    state.found = true;
+    ++state.rowcount;
+    read_row(*state.prepared, row);
+    assign_row(s.targets, row);
+  }
+
+  void close_cursor(CursorState& state) {
+    if (!state.open) throw raise_code(kInvalidCursorCode);
+    sqlite3_reset(state.prepared->stmt);
+    state.open = false;
+  }
+
+  // ---- DBMS_OUTPUT ----
+  void put_line(const Stmt& s) {
+    std::string text = s.values.empty() ? std::string() : to_text(eval(*s.values[0]), session_);
+    if (!host_.output_enabled()) return;
+    partial_line_ += text;
+    if (s.name == "PUT") return;
+    host_.output_lines().push_back(std::move(partial_line_));
+    partial_line_.clear();
+  }
+
+  void get_line(const Stmt& s) {
+    auto& lines = host_.output_lines();
+    if (s.name == "GET_LINE") {
+      if (lines.empty()) {
+        assign(s.targets[0].ref, Value{});
+        assign(s.targets[1].ref, Value::of_integer(1));
+        return;
+      }
+      assign(s.targets[0].ref, Value::of_text(lines.front()));
+      assign(s.targets[1].ref, Value::of_integer(0));
+      lines.erase(lines.begin());
+      return;
+    }
+    int64_t wanted = static_cast<int64_t>(lines.size());
+    const Ref& count = s.targets[1].ref;
+    if (count.kind == Ref::Slot && !frame_[static_cast<size_t>(count.slot)].value.is_null()) {
+      wanted = std::min(wanted, integer_of_value(frame_[static_cast<size_t>(count.slot)].value));
+    }
+    clear_table(s.targets[0].ref);
+    int64_t taken = 0;
+    for (; taken < wanted; ++taken) assign_element(s.targets[0].ref, taken + 1, Value::of_text(lines[static_cast<size_t>(taken)]));
+    lines.erase(lines.begin(), lines.begin() + taken);
+    assign(count, Value::of_integer(taken));
+  }
+
+  int64_t integer_of_value(const Value& value) {
+    Value number = coerce(value, type_of_declaration("NUMBER(38)"), session_);
+    return number.kind == Value::Real ? static_cast<int64_t>(number.real) : number.integer;
+  }
+
+  // ---- exceptions raised by statements ----
+  Raised raised_by(const Stmt& s) const {
+    if (s.exception == 0) {
+      Raised again = handling_.back();
+      again.line = line_;
+      return again;
+    }
+    int id = s.exception - 1;
+    const ExceptionInfo& info = unit_.exceptions[static_cast<size_t>(id)];
+    if (info.code == 0) return Raised{kUserExceptionCode, std::string(kUserDefinedException), id, true, line_};
+    return Raised{info.code, sql::message_text(info.code), id, false, line_};
+  }
+
+  Raised application_error(const Stmt& s) {
+    Value number = eval(*s.values[0]);
+    int64_t code = number.is_null() ? 0 : -integer_of_value(number);
+    if (code < kApplicationErrorFirst || code > kApplicationErrorLast) {
+      return raise_code(kApplicationErrorRangeCode, {std::to_string(-code)});
+    }
+    std::string message = to_text(eval(*s.values[1]), session_);
+    if (message.size() > kApplicationMessageLimit) message.resize(kApplicationMessageLimit);
+    return raise_code(static_cast<int>(code), message);
+  }
+
+  // ---- values ----
+  Value eval(const Expr& expr) {
+    switch (expr.form) {
+      case Expr::Literal: return expr.literal;
+      case Expr::Reference: return eval_ref(expr.ref);
+      case Expr::Sql: break;
+    }
+    SqlUse::Prepared& prepared = *expr.sql.prepared;
+    sqlite3_reset(prepared.stmt);
+    ResetOnExit reset{prepared.stmt};
+    bind(prepared, expr.sql.refs);
+    if (!step_row(prepared)) return Value{};
+    Value value = column_value(prepared.stmt, 0, prepared.column_types[0]);
+    if (expr.condition && value.kind == Value::Integer) value = Value::of_boolean(value.integer != 0);
+    return value;
+  }
+
+  int64_t key_of(const Expr& index) {
+    Value key = eval(index);
+    if (key.is_null()) throw raise_code(kValueErrorCode, {kNullIndexKey});
+    return integer_of_value(key);
+  }
+
+  Value eval_ref(const Ref& ref) {
+    switch (ref.kind) {
+      case Ref::Slot: return frame_[static_cast<size_t>(ref.slot)].value;
+      case Ref::Field: return frame_[static_cast<size_t>(ref.slot)].fields[static_cast<size_t>(ref.field)];
+      case Ref::Element: {
+        auto& table = frame_[static_cast<size_t>(ref.slot)].table;
+        auto found = table.find(key_of(*ref.index));
+        if (found == table.end()) throw raise_code(kNoDataFoundCode);
+        return found->second;
+      }
+      case Ref::TableMethod: return table_method(ref);
+      case Ref::SqlAttribute: return sql_attribute(ref.name);
+      case Ref::CursorAttribute: return cursor_attribute(frame_[static_cast<size_t>(ref.slot)].cursor, ref.name);
+      case Ref::SqlCode: return Value::of_integer(sqlcode());
+      case Ref::SqlErrm:
+        return Value::of_text(sqlerrm(ref.index ? std::optional<int64_t>(integer_of(*ref.index)) : std::nullopt));
+      case Ref::Constant: return ref.value;
+      case Ref::TriggerFlag: return Value::of_boolean(false);
+      case Ref::Bind:
+      case Ref::BindElement: break;
+    }
+    throw raise_code(kUnimplemented);
+  }
+
+  Value table_method(const Ref& ref) {
+    auto& table = frame_[static_cast<size_t>(ref.slot)].table;
+    if (ref.name == "COUNT") return Value::of_integer(static_cast<int64_t>(table.size()));
+    if (ref.name == "FIRST") return table.empty() ? Value{} : Value::of_integer(table.begin()->first);
+    if (ref.name == "LAST") return table.empty() ? Value{} : Value::of_integer(table.rbegin()->first);
+    if (ref.index == nullptr) throw raise_code(kValueErrorCode);
+    int64_t key = key_of(*ref.index);
+    if (ref.name == "EXISTS") return Value::of_boolean(table.count(key) != 0);
+    if (ref.name == "NEXT") {
+      auto next = table.upper_bound(key);
+      return next == table.end() ? Value{} : Value::of_integer(next->first);
+    }
+    if (ref.name == "PRIOR") {
+      auto next = table.lower_bound(key);
+      return next == table.begin() ? Value{} : Value::of_integer(std::prev(next)->first);
+    }
+    throw raise_code(kValueErrorCode);
+  }
+
+  Value sql_attribute(const std::string& name) const {
+    if (name == "ROWCOUNT") return sql_found_ ? Value::of_integer(sql_rowcount_) : Value{};
+    if (name == "ISOPEN") return Value::of_boolean(false);
+    if (!sql_found_) return Value{};
+    return Value::of_boolean(name == "FOUND" ? *sql_found_ : !*sql_found_);
+  }
+
+  Value cursor_attribute(const CursorState& state, const std::string& name) const {
+    if (name == "ISOPEN") return Value::of_boolean(state.open);
+    if (!state.open) throw raise_code(kInvalidCursorCode);
+    if (name == "ROWCOUNT") return Value::of_integer(state.rowcount);
+    if (!state.found) return Value{};
+    return Value::of_boolean(name == "FOUND" ? *state.found : !*state.found);
+  }
+
+  // ---- assignment ----
+  const TypeSpec& slot_type(int slot) const { return unit_.slot_types[static_cast<size_t>(slot)]; }
+
+  void assign(const Ref& target, const Value& value) {
+    switch (target.kind) {
+      case Ref::Slot:
+        frame_[static_cast<size_t>(target.slot)].value = coerce(value, slot_type(target.slot), session_);
+        return;
+      case Ref::Field: {
+        const TypeSpec& type = slot_type(target.slot).fields[static_cast<size_t>(target.field)].second;
+        frame_[static_cast<size_t>(target.slot)].fields[static_cast<size_t>(target.field)] = coerce(value, type, session_);
+        return;
+      }
+      case Ref::Element:
+      case Ref::BindElement:
+        assign_element(target, key_of(*target.index), value);
+        return;
+      case Ref::Bind:
+        host_.write_bind(target.name, value, oracle_type_of(TypeSpec{}, value), -1);
+        return;
+      default:
+        throw raise_code(kValueErrorCode);
+    }
+  }
+
+  void assign_element(const Ref& target, int64_t key, const Value& value) {
+    if (target.kind == Ref::Bind || target.kind == Ref::BindElement) {
+      if (key < 1 || key > host_.table_capacity(target.name)) {
+        throw raise_code(kHostArrayTooSmall);
+      }
+      host_.write_bind(target.name, value, oracle_type_of(TypeSpec{}, value), static_cast<int>(key - 1));
+      if (key > host_.table_length(target.name)) host_.set_table_length(target.name, static_cast<int>(key));
+      return;
+    }
+    const TypeSpec& type = slot_type(target.slot);
+    if (type.base != BaseType::IndexTable) throw raise_code(kValueErrorCode);
+    frame_[static_cast<size_t>(target.slot)].table[key] = coerce(value, *type.element, session_);
+  }
+
+  void clear_table(const Ref& target) {
+    if (target.kind == Ref::Bind) {
+      host_.set_table_length(target.name, 0);
+    } else if (target.kind == Ref::Slot) {
+      frame_[static_cast<size_t>(target.slot)].table.clear();
+    }
+  }
+
+  void assign_row(const std::vector<Target>& targets, const std::vector<Value>& row) {
+    if (targets.size() == 1 && targets[0].ref.kind == Ref::Slot && slot_type(targets[0].ref.slot).base == BaseType::Record) {
+      int slot = targets[0].ref.slot;
+      const TypeSpec& type = slot_type(slot);
+      auto& fields = frame_[static_cast<size_t>(slot)].fields;
+      fields.resize(type.fields.size());
+      for (size_t i = 0; i < fields.size() && i < row.size(); ++i) fields[i] = coerce(row[i], type.fields[i].second, session_);
+      return;
+    }
+    for (size_t i = 0; i < targets.size() && i < row.size(); ++i) assign(targets[i].ref, row[i]);
+  }
+
+  Unit& unit_;
+  Host& host_;
+  sqlite3* db_;
+  sql::SessionContext& session_;
+  std::vector<Slot> frame_;
+  std::vector<Raised> handling_;  // errors whose handlers are running, innermost last
+  std::string pending_label_;     // EXIT/CONTINUE label looking for its loop
+  std::string partial_line_;      // DBMS_OUTPUT.PUT text awaiting its line end
+  int64_t sql_rowcount_ = 0;
+  std::optional<bool> sql_found_;  // unset before the first SQL statement
+  int line_ = 0;                   // line of the statement running
+};
+
+}  // namespace
+
+void run_unit(Unit& unit, Host& host) { Runner(unit, host).run(); }
+
+}  // namespace ociemu::plsql

@@ -1,0 +1,79 @@
+#include "ociemu/plsql/sql_use.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "ociemu/sql/errors.h"
+
+namespace ociemu::plsql {
+namespace {
+
+constexpr int kResourceBusy = 54;
+
+bool runs_on_prepared_statement(sql::StatementKind kind) {
+  using K = sql::StatementKind;
+  return kind == K::Select || kind == K::Insert || kind == K::Update || kind == K::Delete || kind == K::Merge;
+}
+
+}  // namespace
+
+SqlUse::Prepared::~Prepared() {
+  if (stmt) sqlite3_finalize(stmt);
+}
+
+void fail_step(sqlite3* db, int rc) {
+  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+    sql::throw_oracle(kResourceBusy);
+  }
+  throw sql::OracleException{sql::map_sqlite_error(db, rc)};
+}
+
+std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* db, sql::SessionContext& session,
+                                              sql::NameResolver* resolver) {
+  sql::Translation translation = sql::translate(text, db, session, resolver);
+  auto prepared = std::make_shared<SqlUse::Prepared>();
+  prepared->kind = translation.kind;
+  prepared->savepoint = translation.savepoint;
+  if (!runs_on_prepared_statement(translation.kind) || translation.sqlite_sql.empty()) {
+    prepared->all = std::move(translation.sqlite_sql);
+    return prepared;
+  }
+  const std::string& main_sql = translation.sqlite_sql.back();
+  int rc = sqlite3_prepare_v2(db, main_sql.c_str(), static_cast<int>(main_sql.size()), &prepared->stmt, nullptr);
+  if (rc != SQLITE_OK) throw sql::OracleException{sql::map_sqlite_error(db, rc, text)};
+  prepared->before.assign(translation.sqlite_sql.begin(), translation.sqlite_sql.end() - 1);
+  for (const sql::Placeholder& placeholder : translation.placeholders) {
+    if (placeholder.sqlite_index <= 0) continue;
+    auto same = [&](const SqlUse::Prepared::Param& p) { return p.index == placeholder.sqlite_index; };
+    if (std::any_of(prepared->params.begin(), prepared->params.end(), same)) continue;
+    SqlUse::Prepared::Param param;
+    param.index = placeholder.sqlite_index;
+    std::string_view name = placeholder.name;
+    if (name.substr(0, kRefPrefix.size()) == kRefPrefix) {
+      std::from_chars(name.data() + kRefPrefix.size(), name.data() + name.size(), param.ref);
+    } else {
+      param.host = placeholder.name;
+    }
+    prepared->params.push_back(std::move(param));
+  }
+  int columns = sqlite3_column_count(prepared->stmt);
+  for (int i = 0; i < columns; ++i) {
+    prepared->column_names.emplace_back(sqlite3_column_name(prepared->stmt, i));
+    std::optional<sql::OracleType> type;
+    if (static_cast<size_t>(i) < translation.select_types.size()) type = translation.select_types[static_cast<size_t>(i)];
+    if (!type) type = sql::parse_declared_type(sqlite3_column_decltype(prepared->stmt, i));
+    prepared->column_types.push_back(type);
+  }
+  prepared->returning = translation.returning_into.size();
+  return prepared;
+}
+
+void rewind(SqlUse::Prepared& prepared, sqlite3* db) {
+  for (const std::string& statement : prepared.before) {
+    int rc = sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) fail_step(db, rc);
+  }
+  sqlite3_reset(prepared.stmt);
+}
+
+}  // namespace ociemu::plsql

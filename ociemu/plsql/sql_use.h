@@ -1,0 +1,54 @@
+// Embedded SQL of a PL/SQL unit: translation through the dialect (with the
+// unit's names as binds) and the prepared SQLite statement that then runs it.
+//
+// Thread-safe: no; a prepared statement is used by one execution at a time.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ociemu/plsql/ast.h"
+#include "ociemu/sql/dialect.h"
+
+namespace ociemu::plsql {
+
+// Placeholder names standing for a unit's own references (OCIEMU$P<n>) and for RETURNING targets.
+inline constexpr std::string_view kRefPrefix = "OCIEMU$P";
+inline constexpr std::string_view kReturningPrefix = "OCIEMU$R";
+
+struct SqlUse::Prepared {
+  struct Param {
+    int index = 0;     // SQLite parameter index
+    int ref = -1;      // into SqlUse::refs, or -1 for a host bind
+    std::string host;  // host bind name
+  };
+
+  Prepared() = default;
+  Prepared(const Prepared&) = delete;
+  Prepared& operator=(const Prepared&) = delete;
+  ~Prepared();
+
+  sql::StatementKind kind = sql::StatementKind::Other;
+  std::vector<std::string> before;  // SQLite statements run ahead of the main one
+  std::vector<std::string> all;     // DDL and the rest: every statement, run in order
+  sqlite3_stmt* stmt = nullptr;     // queries and DML
+  std::vector<Param> params;
+  std::vector<std::string> column_names;
+  std::vector<std::optional<sql::OracleType>> column_types;
+  size_t returning = 0;  // RETURNING ... INTO columns
+  std::string savepoint;
+};
+
+// Translates and prepares Oracle SQL; raises sql::OracleException as translation or SQLite does.
+std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* db, sql::SessionContext& session,
+                                              sql::NameResolver* resolver);
+
+// Runs the statements ahead of the main one and rewinds it.
+void rewind(SqlUse::Prepared& prepared, sqlite3* db);
+// Oracle's error for a failed step, raised as sql::OracleException.
+[[noreturn]] void fail_step(sqlite3* db, int rc);
+
+}  // namespace ociemu::plsql
