@@ -290,6 +290,7 @@ TEST_F(PoolTest, statement_cache_of_pooled_sessions_takes_the_pool_size) {
   OCIStmt* first = nullptr;
   OCIStmt* second = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIStmtPrepare2(a.svc, &first, err, text(sql), len(sql), nullptr, 0, OCI_NTV_SYNTAX, 0));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(a.svc, first, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
   ASSERT_EQ(OCI_SUCCESS, OCIStmtRelease(first, err, nullptr, 0, OCI_DEFAULT));
   ASSERT_EQ(OCI_SUCCESS, release(a.svc));
   Got b = get();
