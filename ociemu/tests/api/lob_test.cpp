@@ -237,6 +237,7 @@ TEST_F(LobTest, PiecewiseWriteAndPolledRead) {
   int calls = 0;
   do {
     amount = 0;  // 0: everything from the offset on
+    std::memset(buffer, 0, sizeof buffer);
     rc = OCILobRead(svc, err, body, &amount, 2, buffer, sizeof buffer, nullptr, nullptr, 0, 1);
     ASSERT_TRUE(rc == OCI_NEED_DATA || rc == OCI_SUCCESS) << last_error();
     size_t bytes = 0;
