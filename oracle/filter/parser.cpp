@@ -13,12 +13,18 @@ namespace {
 
 constexpr size_t MaxNumberLength = 28;
 constexpr size_t MaxNameLength = 256;  // string literals and bracketed names
-// Bounds the recursion of parsing, evaluating and freeing a tree, so that a
-// pathological text is an error rather than a stack overflow.
-constexpr int MaxDepth = 1000;
+// Bounds the parser's recursion: each level of parentheses, sign, NOT or
+// argument list costs a few frames, so 1,000 levels stay well inside a
+// thread's stack even in sanitizer builds.
+constexpr int MaxNesting = 1000;
+// Bounds the recursion of evaluating and freeing a tree. A chain of
+// operators is parsed in a loop but builds a left-deep tree, one level per
+// operator; evaluation frames are small, so long chains are allowed.
+constexpr int MaxTreeDepth = 20000;
 // Every reading of IF evaluates its condition again, and its readers ask it
-// for a type and then a value, so the work grows exponentially with IFs
-// nested inside IFs; beyond this the text is rejected.
+// for a type and then a value, so the work doubles with each IF nested in an
+// IF's condition; beyond this the text is rejected. IFs in the branches (an
+// else-if chain) cost linear work and are not counted.
 constexpr int MaxConditionalNesting = 10;
 
 bool is_blank(char c) { return c >= 1 && c <= 32; }
@@ -53,25 +59,34 @@ class Parser {
   }
 
  private:
-  // Counts nesting and operator chains while a level is active.
-  class DepthGuard {
+  // Counts the parser's recursion while a level is active.
+  class NestingGuard {
    public:
-    explicit DepthGuard(int& depth) : depth_(depth) { enter(); }
-    ~DepthGuard() { depth_ -= entered_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-    void enter() {
-      if (++depth_ > MaxDepth) {
-        --depth_;
-        throw EExpression("Expression too complex");
-      }
-      ++entered_;
+    explicit NestingGuard(int& nesting) : nesting_(nesting) {
+      if (nesting_ == MaxNesting) throw EExpression(TooComplex);
+      ++nesting_;
     }
+    ~NestingGuard() { --nesting_; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
 
    private:
-    int& depth_;
-    int entered_ = 0;
+    int& nesting_;
   };
+
+  static constexpr const char* TooComplex = "Expression too complex";
+
+  // Every parse function leaves the depth of the tree it returns in
+  // tree_depth_; a node over children is one deeper than the deepest.
+  TExpressionPtr leaf(TExpressionPtr node) {
+    tree_depth_ = 1;
+    return node;
+  }
+  TExpressionPtr over(int children_depth, TExpressionPtr node) {
+    if (children_depth >= MaxTreeDepth) throw EExpression(TooComplex);
+    tree_depth_ = children_depth + 1;
+    return node;
+  }
 
   void skip_blanks() {
     while (is_blank(*p_)) ++p_;
@@ -108,7 +123,10 @@ class Parser {
       result = simple_expression();
       if (is_relational_char(*p_)) {
         TOperator op = relational_operator();
-        result = std::make_unique<TRelationalOp>(op, std::move(result), simple_expression());
+        int left_depth = tree_depth_;
+        TExpressionPtr right = simple_expression();
+        int depth = std::max(left_depth, tree_depth_);
+        result = over(depth, std::make_unique<TRelationalOp>(op, std::move(result), std::move(right)));
       }
     }
   }
@@ -128,7 +146,6 @@ class Parser {
   }
 
   TExpressionPtr simple_expression() {
-    DepthGuard guard(depth_);
     TExpressionPtr left = term();
     for (;;) {
       skip_blanks();
@@ -148,13 +165,20 @@ class Parser {
         }
         op = word.op;
       }
-      guard.enter();
-      left = std::make_unique<TBinaryOp>(op, std::move(left), term());
+      left = chained(op, std::move(left), &Parser::term);
     }
   }
 
+  // The next link of a left-associative chain: parsed in the caller's loop,
+  // one tree level deeper.
+  TExpressionPtr chained(TOperator op, TExpressionPtr left, TExpressionPtr (Parser::*operand)()) {
+    int left_depth = tree_depth_;
+    TExpressionPtr right = (this->*operand)();
+    int depth = std::max(left_depth, tree_depth_);
+    return over(depth, std::make_unique<TBinaryOp>(op, std::move(left), std::move(right)));
+  }
+
   TExpressionPtr term() {
-    DepthGuard guard(depth_);
     TExpressionPtr left = factor();
     for (;;) {
       skip_blanks();
@@ -176,22 +200,21 @@ class Parser {
       } else {
         RaiseExpression("char %s in input stream", std::string_view(p_, 1));
       }
-      guard.enter();
-      left = std::make_unique<TBinaryOp>(op, std::move(left), factor());
+      left = chained(op, std::move(left), &Parser::factor);
     }
   }
 
   TExpressionPtr factor() {
-    DepthGuard guard(depth_);
+    NestingGuard guard(nesting_);
     skip_blanks();
     char c = *p_;
-    if (c == '\'') return std::make_unique<TStringLiteral>(quoted_text('\'', "Unterminated string", "String too long"));
+    if (c == '\'') return leaf(std::make_unique<TStringLiteral>(quoted_text('\'', "Unterminated string", "String too long")));
     if (c == '(') return parenthesised();
     if (c == '+' || c == '-') {
       ++p_;
-      return std::make_unique<TUnaryOp>(c == '+' ? opPlus : opMinus, factor());
+      return unary(c == '+' ? opPlus : opMinus);
     }
-    if (is_digit(c)) return number();
+    if (is_digit(c)) return leaf(number());
     if (c == '[') return bracketed_name();
     if (is_identifier_start(c)) return word_factor();
     if (at_end_of_sub_expression()) throw EExpression("Unexpected end of factor");
@@ -212,10 +235,15 @@ class Parser {
     switch (word.kind) {
       case wkOperator:
         if (word.op != opNot) RaiseExpression("%s not allowed here", OperatorNames[word.op]);
-        return std::make_unique<TUnaryOp>(opNot, factor());
-      case wkBoolean: return std::make_unique<TBooleanLiteral>(word.text == "TRUE");
+        return unary(opNot);
+      case wkBoolean: return leaf(std::make_unique<TBooleanLiteral>(word.text == "TRUE"));
       default: return named_factor(word.text);
     }
+  }
+
+  TExpressionPtr unary(TOperator op) {
+    TExpressionPtr operand = factor();
+    return over(tree_depth_, std::make_unique<TUnaryOp>(op, std::move(operand)));
   }
 
   TExpressionPtr named_factor(const std::string& name) {
@@ -223,44 +251,51 @@ class Parser {
     if (name == "IF") return conditional();
     TParameterListPtr params;
     if (*p_ == '(') params = parameter_list(name);
+    int arguments_depth = params ? tree_depth_ : 0;
     if (int type = index_of(TypeCastNames, name); type >= 0) {
       if (!params) RaiseExpression("Missing argument to %s", name);
-      return std::make_unique<TTypeCast>(std::move(params), static_cast<TExprType>(type));
+      return over(arguments_depth, std::make_unique<TTypeCast>(std::move(params), static_cast<TExprType>(type)));
     }
     if (int func = index_of(MathFunctionNames, name); func >= 0)
-      return std::make_unique<TMathExpression>(std::move(params), func);
+      return over(arguments_depth, std::make_unique<TMathExpression>(std::move(params), func));
     if (int func = index_of(StringFunctionNames, name); func >= 0)
-      return std::make_unique<TStringExpression>(std::move(params), func);
-    return resolve(name, std::move(params));
+      return over(arguments_depth, std::make_unique<TStringExpression>(std::move(params), func));
+    return resolve(name, std::move(params), arguments_depth);
   }
 
   TExpressionPtr conditional() {
-    if (conditional_nesting_ == MaxConditionalNesting) throw EExpression("Expression too complex");
     TParameterListPtr params;
-    ++conditional_nesting_;  // an error ends the parse, so no unwinding is needed
-    if (*p_ == '(') params = parameter_list("IF");
-    --conditional_nesting_;
-    return std::make_unique<TConditional>(std::move(params));
+    if (*p_ == '(') params = parameter_list("IF", true);
+    return over(params ? tree_depth_ : 0, std::make_unique<TConditional>(std::move(params)));
   }
 
-  TParameterListPtr parameter_list(const std::string& name) {
+  // Leaves the depth of the deepest argument in tree_depth_. For IF the first
+  // argument is its condition, where nesting costs exponential work.
+  TParameterListPtr parameter_list(const std::string& name, bool first_is_condition = false) {
     auto params = std::make_unique<TParameterList>();
+    int deepest = 0;
     do {
       ++p_;
+      bool condition = first_is_condition && params->Count() == 0;
+      if (condition && conditional_nesting_ == MaxConditionalNesting) throw EExpression(TooComplex);
+      conditional_nesting_ += condition;  // an error ends the parse, so no unwinding is needed
       TExpressionPtr argument = expression();
+      conditional_nesting_ -= condition;
       if (!argument) RaiseExpression("Missing argument to %s", name);
+      deepest = std::max(deepest, tree_depth_);
       params->Add(std::move(argument));
     } while (*p_ == ',');
     if (*p_ != ')') throw EExpression("Incorrectly formed parameters");
     ++p_;
+    tree_depth_ = deepest;
     return params;
   }
 
-  TExpressionPtr resolve(const std::string& name, TParameterListPtr params) {
+  TExpressionPtr resolve(const std::string& name, TParameterListPtr params, int arguments_depth = 0) {
     TExpressionPtr node;
     if (get_column_) node = get_column_(name, std::move(params));
     if (!node) RaiseExpression("Unknown Identifier %s", name);
-    return node;
+    return over(arguments_depth, std::move(node));
   }
 
   TExpressionPtr bracketed_name() {
@@ -323,8 +358,9 @@ class Parser {
 
   const char* p_;
   const TGetColumnExpression& get_column_;
-  int depth_ = 0;
-  int conditional_nesting_ = 0;  // IFs open around the current position
+  int nesting_ = 0;              // parse levels open around the current position
+  int tree_depth_ = 0;           // of the tree the last parse function returned
+  int conditional_nesting_ = 0;  // IF conditions open around the current position
 };
 
 }  // namespace

@@ -354,5 +354,28 @@ TEST_F(FilterEvaluation, conditional_selects_its_branch_per_record) {
   EXPECT_EQ(error_of("IF", as_string), "Invalid parameters to If");
 }
 
+// Texts that applications build in loops: long else-if chains and long OR
+// lists cost linear work and must not be refused as too complex.
+TEST_F(FilterEvaluation, an_else_if_chain_of_100_and_an_or_chain_of_10000_terms_evaluate) {
+  std::string chain = "'none'";
+  for (int i = 100; i >= 1; --i)
+    chain = "IF(DEPTNO = " + std::to_string(i) + ", 'v" + std::to_string(i) + "', " + chain + ")";
+  EXPECT_EQ(text_of(chain), "v10");
+  use({Text("SMITH"), Number(1500), Integer(99), Boolean(true), Number(0), Null()});
+  EXPECT_EQ(text_of(chain), "v99");
+  use({Text("SMITH"), Number(1500), Integer(101), Boolean(true), Number(0), Null()});
+  EXPECT_EQ(text_of(chain), "none");
+
+  std::string any = "(DEPTNO = 1)";  // OR binds tighter than "="
+  for (int i = 2; i <= 10000; ++i) any += " OR (DEPTNO = " + std::to_string(i) + ")";
+  TExpressionPtr filter = parse(any);
+  for (int32_t deptno : {1, 5000, 10000}) {
+    use({Text("SMITH"), Number(1500), Integer(deptno), Boolean(true), Number(0), Null()});
+    EXPECT_TRUE(filter->AsBoolean()) << deptno;
+  }
+  use({Text("SMITH"), Number(1500), Integer(10001), Boolean(true), Number(0), Null()});
+  EXPECT_FALSE(filter->AsBoolean());
+}
+
 }  // namespace
 }  // namespace kvell

@@ -261,12 +261,14 @@ TEST_F(FilterParser, a_parse_on_another_thread_leaves_this_threads_options_alone
 }
 
 TEST_F(FilterParser, pathological_nesting_is_an_error_not_a_stack_overflow) {
-  EXPECT_EQ(tree(std::string(50, '(') + "1" + std::string(50, ')')), "1");
+  EXPECT_EQ(tree(std::string(400, '(') + "1" + std::string(400, ')')), "1");
   EXPECT_EQ(parse_error(std::string(5000, '(') + "1" + std::string(5000, ')')), "Expression too complex");
   EXPECT_EQ(parse_error(std::string(5000, '-') + "1"), "Expression too complex");
   std::string chain = "1";
   for (int i = 0; i < 3000; ++i) chain += "+1";
-  EXPECT_EQ(parse_error(chain), "Expression too complex");
+  EXPECT_NO_THROW(parse(chain)) << "a chain is parsed in a loop";
+  for (int i = 0; i < 20000; ++i) chain += "+1";
+  EXPECT_EQ(parse_error(chain), "Expression too complex") << "its tree would be too deep to evaluate";
 }
 
 TEST_F(FilterParser, conditionals_nest_ten_deep_at_most) {
@@ -277,6 +279,7 @@ TEST_F(FilterParser, conditionals_nest_ten_deep_at_most) {
   };
   EXPECT_NO_THROW(parse(nested(10)));
   EXPECT_EQ(parse_error(nested(11)), "Expression too complex");
+  EXPECT_EQ(parse_error("IF(" + nested(10) + ", 1, 2)"), "Expression too complex") << "counted inside a condition";
   EXPECT_NO_THROW(parse("IF(A = 1, 1, 2) + IF(B = 1, 1, 2) + IF(C = 1, IF(D = 1, 1, 2), 3)"));
 }
 
