@@ -1,5 +1,5 @@
 // Arbitrary bytes as compressed data: decoding must raise a stream error or
-// produce at most the recorded length, never crash, hang or over-allocate.
+// produce exactly the recorded length, never crash, hang or over-allocate.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   int32_t recorded = 0;
   std::memcpy(&recorded, data, sizeof recorded);  // a length was read, so 4 bytes exist
-  if (output.Size() > recorded || input.Position() > input.Size()) std::abort();
+  if (output.Size() != recorded || input.Position() > input.Size()) std::abort();
   return 0;
 }

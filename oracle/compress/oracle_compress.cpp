@@ -4,7 +4,7 @@
 #include <limits>
 #include <memory>
 
-#include "oracle/binding/critical_section.h"
+#include "runtime/critical_section.h"
 #include "oracle/compress/adaptive_huffman.h"
 #include "oracle/compress/bit_io.h"
 #include "oracle/compress/match_finder.h"
@@ -180,6 +180,11 @@ void check_streams(TMemoryStream& input, TMemoryStream& output) {
 }
 
 // Every code is at least one bit and yields at most one longest match.
+std::string truncated_message(int64_t produced, int32_t recorded) {
+  return "Invalid compressed data: the code stream ends after " + std::to_string(produced) + " of " +
+         std::to_string(recorded) + " bytes";
+}
+
 void check_recorded_size(int32_t size, int64_t code_bytes) {
   if (size < 0)
     throw ECompressionError("Invalid compressed data: negative length " + std::to_string(size));
@@ -222,7 +227,12 @@ void DecompressStream(TMemoryStream& Input, TMemoryStream& Output) {
                                            Output.Memory() + start, static_cast<size_t>(size));
   const auto produced = static_cast<int64_t>(decoder->Run());
   Input.SetPosition(code_start + static_cast<int64_t>(decoder->CodeBytesFetched()));
-  if (produced < size) Output.SetSize(start + produced);
+  if (produced < size) {
+    // A prefix would read as a shorter, wrong value: the caller gets nothing.
+    Output.SetSize(start);
+    Output.SetPosition(start);
+    throw ECompressionError(truncated_message(produced, size));
+  }
   Output.SetPosition(start + produced);
 }
 

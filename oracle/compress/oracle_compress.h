@@ -10,9 +10,10 @@
 
 namespace kvell {
 
-// Raised for compressed data that cannot be decoded (a negative length, or
-// one that the code bytes present could never produce) or for an input too
-// long for the 32-bit length.
+// Raised for compressed data that cannot be decoded (a negative length, one
+// that the code bytes present could never produce, or code that ends before
+// the recorded length is reached) or for an input too long for the 32-bit
+// length.
 class ECompressionError : public EStreamError {
  public:
   explicit ECompressionError(std::string message) : EStreamError(std::move(message)) {}
@@ -26,8 +27,9 @@ void CompressStream(TMemoryStream& Input, TMemoryStream& Output);
 
 // Decodes the compressed data at Input's position into Output at Output's
 // position, producing exactly the recorded number of bytes. Code bytes that
-// run out early end the output where the data ends (it is then shorter than
-// recorded). Thread-safe: yes; calls are serialised by the compressor's lock.
+// run out early raise ECompressionError with both sizes, and Output then ends
+// at its starting position. Thread-safe: yes; calls are serialised by the
+// compressor's lock.
 void DecompressStream(TMemoryStream& Input, TMemoryStream& Output);
 
 }  // namespace kvell

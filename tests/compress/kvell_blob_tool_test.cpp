@@ -92,7 +92,11 @@ TEST_F(KvellBlobTool, bad_input_and_bad_usage_fail_with_a_message) {
   }
   Bytes damaged_packed(kCompressedBlobSignature.begin(), kCompressedBlobSignature.end());
   for (uint8_t byte : Bytes(compressed.begin(), compressed.begin() + 40)) damaged_packed.push_back(byte);
-  EXPECT_EQ(Run("unpack", damaged_packed).status, 1);
+  const ToolResult unpacked = Run("unpack", damaged_packed);
+  EXPECT_EQ(unpacked.status, 1);
+  EXPECT_NE(unpacked.errors.find("kvell-blob unpack: Invalid compressed data: the code stream ends after "),
+            std::string::npos) << unpacked.errors;
+  EXPECT_TRUE(unpacked.output.empty());
   for (const char* arguments : {"", "inflate", "compress extra"}) {
     const ToolResult result = Run(arguments, {});
     EXPECT_EQ(result.status, 2) << arguments;

@@ -1,7 +1,6 @@
 // kvell-blob: compresses, decompresses, packs and unpacks binary values as
 // the Oracle layer stores them, from standard input to standard output.
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string_view>
 
@@ -36,27 +35,16 @@ void write_all(std::FILE* file, kvell::TMemoryStream& stream) {
     throw kvell::EStreamError("cannot write standard output");
 }
 
-// Decompresses compressed data at input's position, refusing data cut short.
-void decompress_whole(kvell::TMemoryStream& input, kvell::TMemoryStream& output) {
-  const int64_t header_at = input.Position();
-  int32_t recorded = 0;
-  if (input.Size() - header_at >= 4) std::memcpy(&recorded, input.Memory() + header_at, 4);
-  kvell::DecompressStream(input, output);
-  if (output.Size() != recorded)
-    throw kvell::ECompressionError("compressed data is truncated: " + std::to_string(output.Size()) +
-                                   " of " + std::to_string(recorded) + " bytes decoded");
-}
-
 void run(std::string_view command, kvell::TMemoryStream& input, kvell::TMemoryStream& output) {
   if (command == "compress") {
     kvell::CompressStream(input, output);
   } else if (command == "decompress") {
-    decompress_whole(input, output);
+    kvell::DecompressStream(input, output);
   } else if (command == "pack") {
     kvell::PackBlob(input, output);
   } else if (kvell::HasCompressedBlobSignature(input.Memory(), input.Size())) {
     input.SetPosition(static_cast<int64_t>(kvell::kCompressedBlobSignature.size()));
-    decompress_whole(input, output);
+    kvell::DecompressStream(input, output);
   } else {
     kvell::UnpackBlob(input, output);
   }
