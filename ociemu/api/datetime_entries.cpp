@@ -28,7 +28,7 @@ std::string text_of(const OraText* text, size_t length) {
 extern "C" {
 
 sword OCIDateTimeConstruct(void*, OCIError* errhp, OCIDateTime* datetimep, sb2 yr, ub1 mnth, ub1 dy, ub1 hr, ub1 mm,
-                           ub1 ss, ub4 fsec, OraText* timezone, size_t timezone_length) {
+                           ub1 ss, ub4 fsec, OraText* zone_text, size_t zone_length) {
   return guarded("OCIDateTimeConstruct", live<ErrorHandle>(errhp), [&] {
     DateTimeDescriptor& dt = datetime(datetimep);
     if (yr == 0 || mnth < 1 || mnth > 12 || dy < 1 || dy > 31 || hr > 23 || mm > 59 || ss > 59 || fsec > 999999999) {
@@ -42,8 +42,8 @@ sword OCIDateTimeConstruct(void*, OCIError* errhp, OCIDateTime* datetimep, sb2 y
     dt.second = ss;
     dt.nanos = fsec;
     dt.tz_minutes = 0;
-    if (timezone && timezone_length) {
-      std::string zone = text_of(timezone, timezone_length);
+    if (zone_text && zone_length) {
+      std::string zone = text_of(zone_text, zone_length);
       int hours = 0, minutes = 0;
       char sign = '+';
       if (std::sscanf(zone.c_str(), " %c%d:%d", &sign, &hours, &minutes) >= 2) {

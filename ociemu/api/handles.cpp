@@ -45,7 +45,7 @@ bool is_live(const void* p) {
   return r.live.count(p) != 0;
 }
 
-Environment::Environment(uint32_t mode) : Handle(kType, this), mode(mode) {}
+Environment::Environment(uint32_t environment_mode) : Handle(kType, this), mode(environment_mode) {}
 
 Environment::~Environment() {
   // Children may free siblings while going; take them out first so that

@@ -71,7 +71,7 @@ int64_t DateTimeValue::day_number() const {
 }
 
 double DateTimeValue::to_days() const {
-  double seconds = hour * 3600.0 + minute * 60.0 + second + nanoseconds / 1e9;
+  double seconds = hour * 3600.0 + minute * 60.0 + static_cast<double>(second) + static_cast<double>(nanoseconds) / 1e9;
   return static_cast<double>(day_number()) + seconds / 86400.0;
 }
 

@@ -630,7 +630,7 @@ void extract(sqlite3_context* context, int, Args args) {
   if (field == "DAY") return sqlite3_result_int(context, date->day);
   if (field == "HOUR") return sqlite3_result_int(context, date->hour);
   if (field == "MINUTE") return sqlite3_result_int(context, date->minute);
-  if (field == "SECOND") return set_result(context, Number::of(date->second + date->nanoseconds / 1e9));
+  if (field == "SECOND") return set_result(context, Number::of(static_cast<double>(date->second) + static_cast<double>(date->nanoseconds) / 1e9));
   throw_oracle(30076);
 }
 

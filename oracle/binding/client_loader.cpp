@@ -1,6 +1,7 @@
 #include "oracle/binding/client_loader.h"
 
 #include "oracle/binding/client_platform.h"
+#include "oracle/binding/client_search.h"
 #include "oracle/kvell_init.h"
 #include "runtime/exception.h"
 
@@ -36,6 +37,9 @@ int load_and_bind() {
   if (!OCILibHandle) {
     SavedCurrentDir = platform.files->GetCurrentDir();
     platform.files->SetCurrentDir(dir);
+    // As the system names it: OCIDLL may be relative or lead through a link,
+    // and an auto-chosen OCIDLL is forgotten when the load fails.
+    LibraryCurrentDir = platform.files->GetCurrentDir();
     SetLibraryPath(dir);
     OCILibHandle = platform.libraries->Load(OCIDLL);
   }
@@ -119,9 +123,9 @@ void FreeOCI() {
 void RestoreCurrentDir() {
   OracleLockGuard guard(OCICriticalSection());
   FileSystem& files = *OCIPlatform().files;
-  if (!SavedCurrentDir.empty() && files.GetCurrentDir() == ExtractFileDir(OCIDLL))
-    files.SetCurrentDir(SavedCurrentDir);
+  if (!SavedCurrentDir.empty() && files.GetCurrentDir() == LibraryCurrentDir) files.SetCurrentDir(SavedCurrentDir);
   SavedCurrentDir.clear();
+  LibraryCurrentDir.clear();
 }
 
 }  // namespace kvell

@@ -29,7 +29,7 @@ void InitMTS();
 // application made stay.
 void FreeOCI();
 // Goes back to the directory that was current before a second load attempt
-// changed it, if it is still the library's directory.
+// changed it, if the process is still in the directory it changed to.
 void RestoreCurrentDir();
 
 }  // namespace kvell

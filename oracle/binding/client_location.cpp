@@ -1,4 +1,5 @@
 #include "oracle/binding/client_location.h"
+#include "oracle/binding/client_search.h"
 
 #include <algorithm>
 #include <charconv>
@@ -21,6 +22,7 @@ bool OCIDLLAutoChosen = false;
 bool HomeNameAutoChosen = false;
 constinit std::string OCILog;
 constinit std::string SavedCurrentDir;
+constinit std::string LibraryCurrentDir;
 constinit std::string InitialPath;
 constinit std::vector<OracleHome> HomeList;
 
@@ -101,11 +103,13 @@ const OracleHome* preferred_home(const std::string& wanted) {
   return candidate;
 }
 
-// Directory of the first MainLibrary in the current directory or along the
-// search variable; empty when there is none.
+// Directory of the first MainLibrary in the current directory (where the
+// platform's loader looks there) or along the search variable; empty when
+// there is none.
 std::string directory_holding_main_library() {
   const ClientPlatform& platform = OCIPlatform();
-  if (platform.files->FileExists(naming().MainLibrary)) return platform.files->GetCurrentDir();
+  if (naming().SearchesCurrentDir && platform.files->FileExists(naming().MainLibrary))
+    return platform.files->GetCurrentDir();
   std::string list = platform.environment->Get(naming().SearchVariable);
   size_t start = 0;
   while (start <= list.size()) {

@@ -4,13 +4,13 @@ namespace kvell {
 
 const ClientNaming& ClientNaming::Windows() {
   static const ClientNaming naming{"oci.dll", "ora*.dll", VersionScheme::DecimalFraction, "bin", '\\', "\\:", ';',
-                                   "PATH", "Path", "oramts.dll", false};
+                                   "PATH", "Path", "oramts.dll", false, true};
   return naming;
 }
 
 const ClientNaming& ClientNaming::Linux() {
   static const ClientNaming naming{"libclntsh.so", "libclntsh.so.*", VersionScheme::NumericSuffix, "lib", '/', "/",
-                                   ':', "LD_LIBRARY_PATH", "LD_LIBRARY_PATH", "liboramts.so", true};
+                                   ':', "LD_LIBRARY_PATH", "LD_LIBRARY_PATH", "liboramts.so", true, false};
   return naming;
 }
 

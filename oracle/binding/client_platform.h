@@ -32,6 +32,10 @@ struct ClientNaming {
   std::string ModifiedVariable;   // the list ModifyPath edits
   std::string MTSLibrary;
   bool CaseSensitiveNames;        // file names and paths
+  // The system loader looks in the current directory before the search
+  // variable (Windows). The Linux loader never does, so neither does the
+  // search: a library planted in the working directory must not load.
+  bool SearchesCurrentDir;
 
   static const ClientNaming& Windows();
   static const ClientNaming& Linux();

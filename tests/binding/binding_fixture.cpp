@@ -86,6 +86,7 @@ void BindingTest::ResetBinding() {
   ForceOCI7 = false;
   InitialPath.clear();
   SavedCurrentDir.clear();
+  LibraryCurrentDir.clear();
   OCILog.clear();
   HomeList.clear();
   BinSubdir = true;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle/binding/client_search.h"
 #include "oracle/binding/oracle_ci.h"
 
 namespace kvell::testing {

@@ -271,6 +271,30 @@ TEST_F(LinuxLoadingTest, a_file_that_is_no_library_logs_the_loader_reason) {
   EXPECT_NE(fs::current_path(), root_ / "bad");
 }
 
+TEST_F(LinuxLoadingTest, the_current_directory_is_restored_after_a_load_through_a_link_or_a_relative_path) {
+  fs::create_directories(root_ / "bad");
+  std::ofstream(root_ / "bad" / "libclntsh.so") << "not a library";
+  fs::create_directory_symlink(root_ / "bad", root_ / "link");
+  fs::path start = fs::canonical(root_);
+  fs::current_path(start);
+  for (const std::string& library : {(root_ / "link" / "libclntsh.so").string(), std::string("bad/libclntsh.so")}) {
+    OCIDLL = library;
+    EXPECT_NE(InitMessage(), "");
+    EXPECT_EQ(fs::current_path(), start / "bad") << library;
+    RestoreCurrentDir();
+    EXPECT_EQ(fs::current_path(), start) << library;
+  }
+}
+
+// The Linux loader never looks in the working directory, so the search does not either.
+TEST_F(LinuxLoadingTest, a_client_library_in_the_working_directory_is_not_loaded) {
+  std::string home = MakeHome("planted", {{"fake_all", "libclntsh.so"}});
+  fs::current_path(home + "/lib");
+  EXPECT_EQ(FindOracleHomeDir(), "");
+  EXPECT_EQ(InitMessage().substr(0, 52), "Initialization error\r\nSQL*Net not properly installed");
+  EXPECT_FALSE(OCILoaded());
+}
+
 TEST_F(LinuxLoadingTest, only_whole_entries_of_the_library_path_are_moved) {
   ::setenv("LD_LIBRARY_PATH", "/usr/opt/lib:/opt/lib:/x", 1);
   SetLibraryPath("/opt/lib");

@@ -226,6 +226,16 @@ TEST_F(SearchTest, a_library_that_will_not_load_is_tried_twice_and_logged) {
   EXPECT_EQ(SavedCurrentDir, "");
 }
 
+TEST_F(SearchTest, after_a_failed_load_of_an_auto_chosen_library_the_current_directory_is_restored) {
+  AddNamedHome("Ora", "C:\\ORA");
+  files.AddFile("C:\\ORA\\bin\\oci.dll");  // there, but it will not load
+  EXPECT_NE(InitMessage(), "");
+  EXPECT_EQ(OCIDLL, "");  // the search's choice is forgotten with the failure
+  EXPECT_EQ(files.GetCurrentDir(), "C:\\ORA\\bin");
+  RestoreCurrentDir();
+  EXPECT_EQ(files.GetCurrentDir(), "C:\\WORK");
+}
+
 TEST_F(SearchTest, restoring_the_current_directory_leaves_a_directory_changed_since) {
   SavedCurrentDir = "C:\\WORK";
   OCIDLL = "C:\\ORA\\bin\\oci.dll";

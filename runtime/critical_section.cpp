@@ -1,4 +1,4 @@
-#include "oracle/binding/critical_section.h"
+#include "runtime/critical_section.h"
 
 namespace kvell {
 
