@@ -327,6 +327,17 @@ sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, sword ftype, swor
   });
 }
 
+// The row id of the last row DML touched: object, file, block and row in the area's rid fields.
+static void set_row_id(Cda_Def& cursor, const std::string& rowid_text) {
+  sql::RowidParts parts;
+  if (!sql::rowid_parts(rowid_text, parts)) return;
+  cursor.rid.rd.rcs4 = parts.object;
+  cursor.rid.rd.rcs5 = parts.file;
+  cursor.rid.rd.rcs6 = 0;
+  cursor.rid.rcs7 = parts.block;
+  cursor.rid.rcs8 = parts.row;
+}
+
 static sword execute_cursor(Cda_Def* cursor, ub1 function, ub4 iters, ub4 rowoff, bool fetch_too, bool cancel) {
   return on_area(cursor, function, [&] {
     Cursor& state = cursor_of(cursor);
@@ -344,6 +355,7 @@ static sword execute_cursor(Cda_Def* cursor, ub1 function, ub4 iters, ub4 rowoff
     }
     cursor->ft = function_code(statement);
     cursor->rpc = static_cast<ub4>(statement.row_count);
+    if (!query) set_row_id(*cursor, statement.rowid_text);
     if (cancel) statement.close_cursor();
     return status_code(status, statement);
   });

@@ -160,6 +160,14 @@ std::string encode_rowid(int64_t table_object_id, int64_t sqlite_rowid);
 // sqlite3_update_hook reports it); 0 when the table is unknown.
 int64_t table_object_id(sqlite3* db, std::string_view sqlite_table);
 bool decode_rowid(std::string_view text, int64_t& table_object_id, int64_t& sqlite_rowid);
+// The four groups of an 18-character rowid text, as a client lays them out in binary.
+struct RowidParts {
+  uint32_t object = 0;
+  uint16_t file = 0;
+  uint32_t block = 0;
+  uint16_t row = 0;
+};
+bool rowid_parts(std::string_view text, RowidParts& parts);
 // DATE/TIMESTAMP storage text <-> Oracle format model (TO_CHAR/TO_DATE rules).
 std::string format_datetime(std::string_view storage_text, std::string_view format_model);
 std::string parse_datetime(std::string_view text, std::string_view format_model);  // raises OracleException (ORA-01858, 01843...)

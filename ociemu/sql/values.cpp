@@ -70,6 +70,17 @@ bool decode_rowid(std::string_view text, int64_t& table_object_id, int64_t& sqli
   return true;
 }
 
+bool rowid_parts(std::string_view text, RowidParts& parts) {
+  int64_t object = 0, row = 0;
+  if (!decode_rowid(text, object, row)) return false;
+  const auto bits = static_cast<uint64_t>(row);
+  parts.object = static_cast<uint32_t>(object);
+  parts.file = static_cast<uint16_t>((bits >> (kSlotBits + kBlockBits)) + 1);
+  parts.block = static_cast<uint32_t>((bits >> kSlotBits) & 0x3FFFFF);
+  parts.row = static_cast<uint16_t>(bits & 0xFFFF);
+  return true;
+}
+
 int64_t table_object_id(sqlite3* db, std::string_view sqlite_table) {
   size_t dot = sqlite_table.find('.');
   if (dot == std::string_view::npos) return 0;

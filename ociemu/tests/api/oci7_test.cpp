@@ -57,6 +57,32 @@ TEST_F(Oci7Test, oerhms_gives_the_last_errors_full_text_and_the_table_text_other
   EXPECT_STREQ("ORA-20001: ", reinterpret_cast<char*>(message));
 }
 
+TEST_F(Oci7Test, dml_leaves_the_row_id_of_its_row_in_the_cursor_area) {
+  ASSERT_EQ(0, parse("create table t (n number)"));
+  ASSERT_EQ(0, oexec(&cursor));
+  ASSERT_EQ(0, parse("insert into t values (1)"));
+  ASSERT_EQ(0, oexec(&cursor));
+  const auto inserted = cursor.rid;
+  ASSERT_EQ(0, parse("insert into t values (2)"));
+  ASSERT_EQ(0, oexec(&cursor));
+  EXPECT_EQ(cursor.rid.rd.rcs4, inserted.rd.rcs4) << "same table, same object number";
+  EXPECT_NE(cursor.rid.rcs8, inserted.rcs8) << "another row";
+  // The parts are those of the row's ROWID text: object 6, file 3, block 6, row 3 base-64 digits.
+  ASSERT_EQ(0, ocom(&lda));
+  const std::string rowid = single_text("select rowid from t where n = 2");
+  auto group = [&](size_t at, size_t width) {
+    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    uint64_t value = 0;
+    for (size_t i = at; i < at + width; ++i) value = value * 64 + digits.find(rowid[i]);
+    return value;
+  };
+  EXPECT_EQ(cursor.rid.rd.rcs4, group(0, 6));
+  EXPECT_EQ(cursor.rid.rd.rcs5, group(6, 3));
+  EXPECT_EQ(cursor.rid.rcs7, group(9, 6));
+  EXPECT_EQ(cursor.rid.rcs8, group(15, 3));
+  EXPECT_GT(cursor.rid.rd.rcs4, 0u);
+}
+
 TEST_F(Oci7Test, array_insert_then_array_fetch_through_the_cursor_area) {
   ASSERT_EQ(0, parse("CREATE TABLE SEVEN (N NUMBER(4), NAME VARCHAR2(10))"));
   ASSERT_EQ(0, oexec(&cursor));
