@@ -315,6 +315,7 @@ void TVariables::set_element_value(TVariableData& v, int element, const Variant&
       v.buffer_.push_back(0);
       v.element_size_ = static_cast<int>(v.buffer_.size());
       v.data_length_ = static_cast<uint32_t>(text.size());
+      v.BoundAddress = nullptr;  // the buffer may have moved
       break;
     }
     case vartype::Integer: {
@@ -350,11 +351,11 @@ void TVariables::set_element_value(TVariableData& v, int element, const Variant&
       v.buffer_ = bytes_of(v.name_, value);
       v.element_size_ = static_cast<int>(v.buffer_.size());
       v.data_length_ = static_cast<uint32_t>(v.buffer_.size());
+      v.BoundAddress = nullptr;
       break;
     }
   }
   v.SetIndicator(element, 0);
-  v.BoundAddress = nullptr;  // the buffer may have moved
 }
 
 void TVariables::set_timestamp(TVariableData& v, const Variant& value) {

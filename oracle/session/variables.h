@@ -108,6 +108,7 @@ class TVariableData {
   // The client's bind handle and the value address it was made for.
   void* BindHandle = nullptr;
   const void* BoundAddress = nullptr;
+  uint16_t BindLength = 0;  // actual length passed with LONG and LONG RAW binds
 
  private:
   friend class TVariables;

@@ -1,0 +1,474 @@
+// The query's execution routine: opening the cursor, parsing with the
+// Optimize cache, binding the variables through either interface, executing
+// and fetching, error positions and the snapshot.
+#include <algorithm>
+#include <cstring>
+
+#include "oracle/binding/oracle_ci.h"
+#include "oracle/session/oracle_error.h"
+#include "oracle/session/oracle_query.h"
+#include "oracle/session/oracle_session.h"
+#include "oracle/session/query_constants.h"
+#include "oracle/session/sql_scan.h"
+#include "runtime/exception.h"
+
+namespace kvell {
+
+using namespace query_oci;
+
+namespace {
+
+OraText* ora_text(const std::string& text) { return reinterpret_cast<OraText*>(const_cast<char*>(text.c_str())); }
+
+bool cacheable_kind(int kind) {
+  switch (kind) {
+    case 3: case 4: case 5: case 9: case 33: case 34: case 35: case 54: case 55: case 56:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int kind_of_statement_type(ub2 type) {
+  switch (type) {
+    case 1: return skSelect;
+    case 2: return skUpdate;
+    case 3: return skDelete;
+    case 4: return skInsert;
+    case 8:
+    case 9: return skPLSQL;
+    default: return skOther;
+  }
+}
+
+}  // namespace
+
+// ---- errors
+
+int TOracleQuery::last_error_code8() const {
+  sb4 code = 0;
+  OCIErrorGet(error_, 1, nullptr, &code, nullptr, 0, kHandleError);
+  return code;
+}
+
+void TOracleQuery::raise_error() {
+  if (session_->OCI8Mode()) RaiseOracleError(session_, OracleErrorSource{error_, 0}, this);
+  RaiseOracleError(session_, OracleErrorSource{nullptr, cda_.rc}, this);
+}
+
+void TOracleQuery::check8(sword status) {
+  if (status == kSuccess || status == kSuccessWithInfo || status == kNeedData) return;
+  raise_error();
+}
+
+// Fetch and execute statuses: no data and truncation are not failures.
+void TOracleQuery::check_fetch8(sword status) {
+  error_code_ = status == kNoData ? kErrorNoData : 0;
+  if (status == kSuccess || status == kSuccessWithInfo || status == kNeedData || status == kNoData) return;
+  if (status == kError) {
+    error_code_ = last_error_code8();
+    if (error_code_ == kErrorNoData || error_code_ == kErrorTruncated) return;
+  }
+  raise_error();
+}
+
+void TOracleQuery::check7(bool fetching) {
+  const int code = cda_.rc;
+  if (code == 0 || (fetching && (code == kErrorNoData || code == kErrorTruncated))) return;
+  raise_error();
+}
+
+void TOracleQuery::locate_parse_error() {
+  int offset = 0;
+  if (session_->OCI8Mode()) {
+    ub2 value = 0;
+    OCIAttrGet(statement_, kHandleStatement, &value, nullptr,
+               OCI81Available ? kAttrParseErrorOffset : kAttrParseErrorOffsetBefore81, error2_);
+    offset = value;
+  } else {
+    offset = cda_.peo;
+  }
+  TextPosition(parsed_text_, offset, error_line_, error_position_);
+  text_cached_ = false;
+  parsed_text_.clear();
+}
+
+// ---- cursor
+
+void TOracleQuery::open_cursor() {
+  if (cursor_open_) return;
+  SessionCall call(*session_);
+  if (session_->OCI8Mode()) {
+    OCIEnv* env = session_->EnvironmentHandle();
+    session_->CheckWithoutErrorHandle(
+        OCIHandleAlloc(env, reinterpret_cast<void**>(&error_), kHandleError, 0, nullptr), "OCIHandleAlloc");
+    session_->CheckWithoutErrorHandle(
+        OCIHandleAlloc(env, reinterpret_cast<void**>(&error2_), kHandleError, 0, nullptr), "OCIHandleAlloc");
+    session_->CheckWithoutErrorHandle(
+        OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid_), kDescriptorRowid, 0, nullptr),
+        "OCIDescriptorAlloc");
+  } else if (!received_cursor_) {
+    std::memset(&cda_, 0, sizeof cda_);
+    oopen(&cda_, session_->LogonDataArea(), nullptr, -1, -1, nullptr, -1);
+    check7(false);
+  }
+  cursor_open_ = true;
+}
+
+void TOracleQuery::free_statement_handle() {
+  if (!statement_) return;
+  for (int i = 0; i < variables_.Count(); ++i) variables_[i].BindHandle = nullptr;
+  if (session_->StatementCacheInUse()) {
+    OCIStmtRelease(statement_, error_, nullptr, 0, kModeDefault);
+  } else {
+    OCIHandleFree(statement_, kHandleStatement);
+  }
+  statement_ = nullptr;
+}
+
+void TOracleQuery::release_statement() {
+  SessionCall call(*session_);
+  if (session_->OCI8Mode()) {
+    free_statement_handle();
+    if (rowid_) OCIDescriptorFree(rowid_, kDescriptorRowid);
+    if (error2_) OCIHandleFree(error2_, kHandleError);
+    if (error_) OCIHandleFree(error_, kHandleError);
+    rowid_ = nullptr;
+    error_ = error2_ = nullptr;
+  } else {
+    if (!received_cursor_) oclose(&cda_);
+    std::memset(&cda_, 0, sizeof cda_);
+  }
+}
+
+// ---- parse
+
+std::string TOracleQuery::statement_text() const {
+  std::string text = RemoveCarriageReturns(variables_.SubstituteVariables(sql_.Text()));
+  // The joined lines end with a line break that is no part of the statement.
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text.empty() ? std::string(" ") : text;
+}
+
+bool TOracleQuery::forces_parse() const {
+  if (last_array_size_ > 1) return true;
+  for (int i = 0; i < variables_.Count(); ++i) {
+    const TVariableData& v = variables_[i];
+    if (v.Type() == vartype::Long || v.Type() == vartype::LongRaw || v.IsPLSQLTable() || v.ElementCount() > 1) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TOracleQuery::parse() {
+  open_cursor();
+  if (received_cursor_) {
+    kind_ = skSelect;
+    return;
+  }
+  const std::string text = statement_text();
+  if (session_->OCI8Mode() && forces_parse()) text_cached_ = false;
+  if (Optimize && text_cached_ && text == parsed_text_ && cacheable_kind(kind_)) return;
+  columns_.clear();
+  described_ = false;
+  parsed_text_ = text;
+  text_cached_ = true;
+  try {
+    SessionCall call(*session_);
+    if (session_->OCI8Mode()) {
+      prepare8(text);
+    } else {
+      oparse(&cda_, ora_text(text), -1, 0, static_cast<ub4>(kOci7LanguageNative));
+      check7(false);
+      kind_ = cda_.ft;
+    }
+  } catch (const EOracleError&) {
+    locate_parse_error();
+    throw;
+  }
+}
+
+void TOracleQuery::prepare8(const std::string& text) {
+  free_statement_handle();
+  if (session_->StatementCacheInUse()) {
+    check8(OCIStmtPrepare2(session_->ServiceContext(), &statement_, error_, ora_text(text),
+                           static_cast<ub4>(text.size()), nullptr, 0, kNativeSyntax, kModeDefault));
+  } else {
+    session_->CheckWithoutErrorHandle(
+        OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<void**>(&statement_), kHandleStatement, 0,
+                       nullptr),
+        "OCIHandleAlloc");
+    check8(OCIStmtPrepare(statement_, error_, ora_text(text), static_cast<ub4>(text.size()), kNativeSyntax,
+                          kModeDefault));
+  }
+  set_zero_prefetch(statement_, error_);
+  ub2 type = 0;
+  check8(OCIAttrGet(statement_, kHandleStatement, &type, nullptr, kAttrStatementType, error_));
+  kind_ = kind_of_statement_type(type);
+}
+
+void TOracleQuery::set_zero_prefetch(OCIStmt* statement, OCIError* error) {
+  ub4 zero = 0;
+  check8(OCIAttrSet(statement, kHandleStatement, &zero, sizeof zero, kAttrPrefetchRows, error));
+  check8(OCIAttrSet(statement, kHandleStatement, &zero, sizeof zero, kAttrPrefetchMemory, error));
+}
+
+// ---- bind
+
+int TOracleQuery::bind_variables() {
+  int array_size = -1;
+  if (received_cursor_) return 1;
+  for (int i = 0; i < variables_.Count(); ++i) {
+    TVariableData& v = variables_[i];
+    if (v.Type() == vartype::Substitution) continue;
+    if (v.IsPLSQLTable()) {
+      if (array_size < 0) array_size = 1;
+    } else if (array_size < 0) {
+      array_size = v.ElementCount();
+    } else if (v.ElementCount() != array_size) {
+      throw Exception(kUnequalArrays);
+    }
+    SessionCall call(*session_);
+    bind_one(v);
+  }
+  return std::max(array_size, 1);
+}
+
+TOracleQuery* TOracleQuery::cursor_target(TVariableData& v) {
+  auto* target = dynamic_cast<TOracleQuery*>(v.Object());
+  if (!target) throw Exception("Cursor variable " + v.Name() + " cannot be nil");
+  if (target->received_cursor_ && target->cursor_open_ && v.BindHandle && v.BoundAddress == &target->statement_) {
+    return target;
+  }
+  target->release_quietly();
+  target->ClearQuery();
+  if (!target->session_) target->SetSession(session_);
+  target->received_cursor_ = true;
+  target->open_cursor();
+  if (session_->OCI8Mode()) {
+    session_->CheckWithoutErrorHandle(
+        OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<void**>(&target->statement_),
+                       kHandleStatement, 0, nullptr),
+        "OCIHandleAlloc");
+    set_zero_prefetch(target->statement_, target->error_);
+  }
+  v.BoundAddress = nullptr;
+  return target;
+}
+
+void TOracleQuery::bind_one(TVariableData& v) {
+  void* value = v.Buffer();
+  sb4 size = v.ElementSize();
+  int type = v.Type() == vartype::LongString ? vartype::String : v.Type();
+  ub2* length = nullptr;
+  if (v.Type() == vartype::Cursor) {
+    TOracleQuery* target = cursor_target(v);
+    value = session_->OCI8Mode() ? static_cast<void*>(&target->statement_) : static_cast<void*>(&target->cda_);
+    size = session_->OCI8Mode() ? static_cast<sb4>(sizeof(OCIStmt*)) : static_cast<sb4>(sizeof(Cda_Def));
+    if (!session_->OCI8Mode()) type = 102;
+    v.SetIndicator(0, 0);
+  } else if (v.IsComplex()) {
+    throw Exception("Variable " + v.Name() + " of type " + std::to_string(v.Type()) +
+                    " needs the LOB and object support, which this build lacks");
+  } else if (v.Type() == vartype::Long || v.Type() == vartype::LongRaw) {
+    size = static_cast<sb4>(v.DataLength());
+    if (v.ElementSize() <= 65535) {
+      v.BindLength = static_cast<uint16_t>(v.DataLength());
+      length = &v.BindLength;
+    }
+  } else if (type == vartype::String || type == vartype::CharZ) {
+    if (v.Type() != vartype::LongString) size = std::min(size, MaxStringChars() + 1);
+  }
+  ub4 table_size = v.IsPLSQLTable() ? static_cast<ub4>(v.TableSize()) : 0;
+  ub4* used = v.IsPLSQLTable() ? &v.UsedCount() : nullptr;
+  const std::string& name = v.Name();
+  if (!session_->OCI8Mode()) {
+    obndra(&cda_, ora_text(name), -1, static_cast<ub1*>(value), size, type, -1, v.Indicators(), length, nullptr,
+           table_size, used, nullptr, -1, -1);
+    check7(false);
+    return;
+  }
+  if (v.BindHandle && v.BoundAddress == value && value != nullptr) return;
+  OCIBind* bind = nullptr;
+  check8(OCIBindByName(statement_, &bind, error_, ora_text(name), static_cast<sb4>(name.size()), value, size,
+                       static_cast<ub2>(type), v.Indicators(), length, nullptr, table_size, used, kModeDefault));
+  v.BindHandle = bind;
+  v.BoundAddress = value;
+}
+
+// ---- execution
+
+void TOracleQuery::RunExecution(bool describe_only, int row_offset, int iterations) {
+  if (!session_) throw Exception(kSessionUndefined);
+  eof_ = true;
+  if (!OCILoaded()) InitOCI();
+  require_session();
+  if (Debug && !describe_only && !received_cursor_) show_debug();
+  WaitCursor busy(Cursor);
+  executing_ = 1;
+  try {
+    parse();
+    if (kind_ == skSelect) {
+      execute_select(describe_only);
+    } else {
+      execute_other(describe_only, row_offset, iterations);
+    }
+  } catch (...) {
+    executing_ = 0;
+    throw;
+  }
+  executing_ = 0;
+  take_snapshot();
+  apply_release_rule();
+}
+
+void TOracleQuery::execute_select(bool describe_only) {
+  bind_variables();
+  last_array_size_ = 1;
+  bool fetched_by_execute = false;
+  if (session_->OCI8Mode() && !received_cursor_ && !(describe_only && described_)) {
+    const ub4 iterations = described_ && !describe_only ? static_cast<ub4>(row_array_size_) : 0;
+    ub4 mode = describe_only ? kModeDescribeOnly : kModeDefault;
+    if (Scrollable && OCI9Available) mode |= kModeScrollableReadOnly;
+    if (iterations > 0) clear_long_pieces();
+    sword status;
+    {
+      SessionCall call(*session_);
+      status = OCIStmtExecute(session_->ServiceContext(), statement_, error_, iterations, 0, nullptr, nullptr, mode);
+      try {
+        check_fetch8(status);
+      } catch (const EOracleError&) {
+        locate_parse_error();
+        throw;
+      }
+    }
+    fetched_by_execute = iterations > 0;
+    total_fetched_ = 0;
+  }
+  if (!described_) describe_and_define();
+  if (describe_only) {
+    rows_in_array_ = 0;
+    rows_processed_ = 0;
+    eof_ = true;
+    return;
+  }
+  if (fetched_by_execute) {
+    rows_in_array_ = static_cast<int>(row_count8()) ;
+    total_fetched_ = rows_in_array_;
+  } else {
+    first_fetch();
+  }
+  current_row_ = 0;
+  eof_ = rows_in_array_ == 0;
+  if (!eof_) load_current_row();
+}
+
+void TOracleQuery::first_fetch() {
+  total_fetched_ = 0;
+  if (session_->OCI8Mode()) {
+    fetch_rows();
+    return;
+  }
+  SessionCall call(*session_);
+  const ub4 before = cda_.rpc;
+  if (received_cursor_) {
+    ofen(&cda_, row_array_size_);
+  } else {
+    oexfet(&cda_, static_cast<ub4>(row_array_size_), 0, 0);
+  }
+  check7(true);
+  rows_in_array_ = static_cast<int>(cda_.rpc - (received_cursor_ ? before : 0));
+  total_fetched_ = static_cast<int>(cda_.rpc);
+}
+
+ub4 TOracleQuery::row_count8() {
+  ub4 rows = 0;
+  check8(OCIAttrGet(statement_, kHandleStatement, &rows, nullptr, kAttrRowCount, error2_));
+  return rows;
+}
+
+void TOracleQuery::fetch_rows() {
+  SessionCall call(*session_);
+  if (session_->OCI8Mode()) {
+    prepare_next_array();
+    const ub4 rows = static_cast<ub4>(row_array_size_);
+    const sword status = OCI9Available ? OCIStmtFetch2(statement_, error_, rows, kFetchNext, 0, kModeDefault)
+                                       : OCIStmtFetch(statement_, error_, rows, kFetchNext, kModeDefault);
+    check_fetch8(status);
+    const int now = static_cast<int>(row_count8());
+    rows_in_array_ = now - total_fetched_;
+    total_fetched_ = now;
+  } else {
+    const ub4 before = cda_.rpc;
+    ofen(&cda_, row_array_size_);
+    check7(true);
+    rows_in_array_ = static_cast<int>(cda_.rpc - before);
+    total_fetched_ = static_cast<int>(cda_.rpc);
+  }
+}
+
+void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterations) {
+  const int array_size = bind_variables();
+  last_array_size_ = array_size;
+  ub4 iters = 1;
+  ub4 offset = 0;
+  if (array_size > 1) {
+    iters = static_cast<ub4>(iterations < 1 ? array_size - row_offset : iterations);
+    offset = static_cast<ub4>(row_offset);
+  }
+  rows_processed_ = 0;
+  if (describe_only) return;
+  SessionCall call(*session_);
+  try {
+    if (session_->OCI8Mode()) {
+      const ub4 mode = session_->AutoCommitMode() ? kModeCommitOnSuccess : kModeDefault;
+      const sword status =
+          OCIStmtExecute(session_->ServiceContext(), statement_, error_, iters, offset, nullptr, nullptr, mode);
+      if (status != kSuccess && status != kSuccessWithInfo && status != kNeedData) {
+        rows_processed_ = static_cast<int>(row_count8());
+        raise_error();
+      }
+      ub2 code = 0;
+      OCIAttrGet(statement_, kHandleStatement, &code, nullptr, kAttrSqlFunctionCode, error2_);
+      kind_ = code;
+    } else {
+      oexn(&cda_, static_cast<sword>(iters), static_cast<sword>(offset));
+      if (cda_.rc != 0) rows_processed_ = static_cast<int>(cda_.rpc);
+      check7(false);
+    }
+  } catch (const EOracleError&) {
+    locate_parse_error();
+    throw;
+  }
+}
+
+void TOracleQuery::take_snapshot() {
+  if (session_->OCI8Mode()) {
+    if (statement_ && error2_) {
+      ub4 rows = 0;
+      if (OCIAttrGet(statement_, kHandleStatement, &rows, nullptr, kAttrRowCount, error2_) == kSuccess) {
+        rows_processed_ = static_cast<int>(rows);
+      }
+      row_id_.clear();
+      if (kind_ != skSelect && rowid_ &&
+          OCIAttrGet(statement_, kHandleStatement, &rowid_, nullptr, kAttrRowid, error2_) == kSuccess) {
+        row_id_ = RowIdTextFromBytes(reinterpret_cast<const uint8_t*>(rowid_));
+      }
+    }
+  } else {
+    rows_processed_ = static_cast<int>(cda_.rpc);
+    error_code_ = cda_.rc;
+    warning_flags_ = cda_.wrn;
+  }
+}
+
+void TOracleQuery::show_debug() {
+  std::string text = sql_.Text();
+  for (int i = 0; i < variables_.Count(); ++i) {
+    text += "\r" + variables_[i].Name() + " = " + variables_.VariableDisplayText(i);
+  }
+  ConfirmDialog(text, "Debug", "O");
+}
+
+}  // namespace kvell
