@@ -333,10 +333,15 @@ std::string TOracleQuery::long_text_oci7(int index) const {
 
 Variant TOracleQuery::FieldValue(int index) const {
   const TFieldData& column = current_column(index);
-  if (FieldIsNull(index)) return null_value();
+  if (column.Complex) {
+    return column.Complex->IsNull(current_row_) ? null_value() : column.Complex->Value(current_row_);
+  }
+  if (column.Indicators[static_cast<size_t>(current_row_)] == -1) return null_value();
   const bool crlf = !session_ || session_->Preferences().ConvertCRLF;
-  auto text = [&](std::string value) { return Variant(crlf ? NormalizeLineBreaks(value) : value); };
-  if (column.Complex) return column.Complex->Value(current_row_);
+  auto text = [&](std::string value) {
+    if (crlf && value.find_first_of("\r\n") != std::string::npos) value = NormalizeLineBreaks(value);
+    return Variant(std::move(value));
+  };
   switch (column.DefineType) {
     case 3: return Variant(row_integer(column, current_row_));
     case 4: return Variant(row_float(column, current_row_));

@@ -444,6 +444,12 @@ void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterati
 }
 
 void TOracleQuery::take_snapshot() {
+  if (kind_ == skSelect) {
+    // The fetches already counted the rows; no client call per row.
+    rows_processed_ = total_fetched_;
+    if (!session_->OCI8Mode()) warning_flags_ = cda_.wrn;
+    return;
+  }
   if (session_->OCI8Mode()) {
     if (statement_ && error2_) {
       ub4 rows = 0;

@@ -147,8 +147,9 @@ void TVariables::changed() const {
   if (host_) host_->VariablesChanged();
 }
 
-std::string TVariables::text_in(const std::string& text) const {
-  return converts_crlf() ? RemoveCarriageReturns(text) : text;
+std::string TVariables::text_in(std::string text) const {
+  if (converts_crlf() && text.find('\r') != std::string::npos) return RemoveCarriageReturns(text);
+  return text;
 }
 
 std::string TVariables::text_out(std::string text) const {

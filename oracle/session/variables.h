@@ -190,7 +190,7 @@ class TVariables {
   void set_timestamp(TVariableData& v, const Variant& value);
   void resize(TVariableData& v, int count, int string_size) const;
   Variant read_element(const TVariableData& v, int element) const;
-  std::string text_in(const std::string& text) const;
+  std::string text_in(std::string text) const;
   std::string text_out(std::string text) const;
   bool same_data(const TVariables& other) const;
 
