@@ -102,7 +102,8 @@ void TVariables::ReadData(TStream& stream) {
     stream.ReadBuffer(name.data(), static_cast<int64_t>(name.size()));
     const int32_t type = read_int(stream);
     scratch.DeclareVariable(name, type);
-    TVariableData& v = *scratch.items_.back();
+    // A repeated name replaces the earlier variable in its place, which need not be the last.
+    TVariableData& v = *scratch.items_[static_cast<size_t>(scratch.VariableIndex(name))];
     if (version >= 2) scratch.read_value(stream, v);
     if (version >= 3 && read_int(stream) == 1) {
       const int32_t table_size = read_int(stream);

@@ -130,6 +130,17 @@ TEST(VariablesData, damaged_streams_fail_without_overrunning_or_losing_the_store
   EXPECT_EQ(vars.VariableName(0), ":S");
 }
 
+TEST(VariablesData, a_repeated_name_replaces_the_earlier_variable_and_takes_its_own_value) {
+  StreamBuilder repeated;
+  repeated.i32(2).i32(3).text(":A").i32(5).text(std::string("one\0", 4)).text(":B").i32(3).i32(0);
+  repeated.text(":a").i32(5).text(std::string("two\0", 4));
+  TVariables vars;
+  vars.ReadData(repeated.rewound());
+  ASSERT_EQ(vars.Count(), 2);
+  EXPECT_EQ(vars.GetVariable(":A").AsString(), "two");
+  EXPECT_TRUE(vars[1].IsNull(0));
+}
+
 TEST(VariablesData, the_property_is_written_only_when_it_differs_from_the_ancestor) {
   TVariables empty;
   EXPECT_FALSE(empty.ShouldWriteData(nullptr));
