@@ -33,13 +33,13 @@ const ComplexColumnFactory* FindComplexColumn(int internal_type) {
   return found == registry().makers.end() ? nullptr : &found->second;
 }
 
-void TFieldData::Allocate(int rows) {
+void TFieldData::Allocate(int rows, bool with_return_codes) {
   Rows = rows;
   const auto count = static_cast<size_t>(rows);
   Buffer.assign(count * static_cast<size_t>(DefineSize), 0);
   Indicators.assign(count, 0);
   ReturnLengths.assign(count, 0);
-  ReturnCodes.assign(count, 0);
+  ReturnCodes.assign(with_return_codes ? count : 0, 0);
   Pieces.clear();
 }
 

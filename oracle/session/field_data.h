@@ -72,14 +72,15 @@ class TFieldData {
   std::vector<uint8_t> Buffer;       // Rows x DefineSize
   std::vector<sb2> Indicators;       // per row; -1 null
   std::vector<ub2> ReturnLengths;    // per row
-  std::vector<ub2> ReturnCodes;      // per row (version 7 defines)
+  std::vector<ub2> ReturnCodes;      // per row; version 7 defines and LONG pieces only
   std::vector<std::unique_ptr<TLongPiece>> Pieces;  // LONG value of the current (single) row
   OCIDefine* Define = nullptr;
   std::unique_ptr<TComplexColumn> Complex;
 
   bool IsLong() const { return DefineType == 8 || DefineType == 24; }
   const uint8_t* Row(int row) const { return Buffer.data() + static_cast<size_t>(row) * static_cast<size_t>(DefineSize); }
-  void Allocate(int rows);
+  // Buffers for `rows` rows; return codes only where the define passes them.
+  void Allocate(int rows, bool with_return_codes);
   // Total bytes of the collected LONG pieces.
   size_t LongLength() const;
   // The collected pieces joined.

@@ -71,7 +71,7 @@ void TOracleQuery::describe_and_define() {
   }
   for (size_t i = 0; i < columns_.size(); ++i) {
     TFieldData& column = *columns_[i];
-    column.Allocate(row_array_size_);
+    column.Allocate(row_array_size_, !session_->OCI8Mode() || column.IsLong());
     SessionCall call(*session_);
     if (column.Complex) {
       column.Complex->Define(statement_, error_, static_cast<ub4>(i + 1));
@@ -231,8 +231,8 @@ void TOracleQuery::define_column(int position, TFieldData& column) {
     return;
   }
   check8(OCIDefineByPos(statement_, &column.Define, error_, static_cast<ub4>(position), column.Buffer.data(),
-                        column.DefineSize, type, column.Indicators.data(), column.ReturnLengths.data(),
-                        column.ReturnCodes.data(), kModeDefault));
+                        column.DefineSize, type, column.Indicators.data(), column.ReturnLengths.data(), nullptr,
+                        kModeDefault));
 }
 
 void TOracleQuery::clear_long_pieces() {
