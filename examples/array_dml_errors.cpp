@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   try {
     TOracleSession session;
     session.SetLogonUsername("scott");
-    session.SetLogonPassword("TIGER");
+    session.SetLogonPassword("tiger");
     if (argc > 1) session.SetLogonDatabase(argv[1]);
     session.LogOn();
 

@@ -44,7 +44,7 @@ std::unique_ptr<TOracleSession> logon(const std::string& database) {
   }
   auto session = std::make_unique<TOracleSession>();
   session->SetLogonUsername("SCOTT");
-  session->SetLogonPassword("TIGER");
+  session->SetLogonPassword("tiger");
   session->SetLogonDatabase(database);
   session->LogOn();
   return session;
