@@ -8,23 +8,31 @@
 #include "runtime/ansi_case.h"
 #include "runtime/str_convert.h"
 
+// g++ proves these settings constant-initialised (no start-up order trap); clang 14,
+// which builds the fuzz targets, cannot constant-evaluate libstdc++'s std::string.
+#if defined(__clang__) && __clang_major__ < 15
+#define KVELL_CONSTINIT
+#else
+#define KVELL_CONSTINIT constinit
+#endif
+
 namespace kvell {
 
-constinit std::string OCIDLL;
-constinit std::string OCIDLLSkipList;
-constinit std::string OracleHomeName;
+KVELL_CONSTINIT std::string OCIDLL;
+KVELL_CONSTINIT std::string OCIDLLSkipList;
+KVELL_CONSTINIT std::string OracleHomeName;
 bool ModifyPath = true;
-constinit std::string MTSDLL;
-constinit std::string OracleHomeKey;
-constinit std::string OracleHomeDir;
+KVELL_CONSTINIT std::string MTSDLL;
+KVELL_CONSTINIT std::string OracleHomeKey;
+KVELL_CONSTINIT std::string OracleHomeDir;
 bool BinSubdir = true;
 bool OCIDLLAutoChosen = false;
 bool HomeNameAutoChosen = false;
-constinit std::string OCILog;
-constinit std::string SavedCurrentDir;
-constinit std::string LibraryCurrentDir;
-constinit std::string InitialPath;
-constinit std::vector<OracleHome> HomeList;
+KVELL_CONSTINIT std::string OCILog;
+KVELL_CONSTINIT std::string SavedCurrentDir;
+KVELL_CONSTINIT std::string LibraryCurrentDir;
+KVELL_CONSTINIT std::string InitialPath;
+KVELL_CONSTINIT std::vector<OracleHome> HomeList;
 
 namespace {
 
