@@ -41,6 +41,8 @@ enum class BaseType {
   RefCursor, Record, IndexTable, Unknown,
 };
 
+struct TypeField;
+
 struct TypeSpec {
   BaseType base = BaseType::Unknown;
   int length = 0;       // characters for VARCHAR2/CHAR/RAW; 0 = unlimited
@@ -48,16 +50,26 @@ struct TypeSpec {
   int scale = -127;     // -127 = not given
   std::string declared;  // Oracle spelling for describe-style type hints ("NUMBER(7,2)")
   // Records: field names (upper case) and types, in order.
-  std::vector<std::pair<std::string, TypeSpec>> fields;
+  std::vector<TypeField> fields;
   std::shared_ptr<TypeSpec> element;  // index-by tables
 
-  static TypeSpec of(BaseType base) {
-    TypeSpec type;
-    type.base = base;
-    return type;
-  }
+  static TypeSpec of(BaseType base);
   bool is_scalar() const { return base != BaseType::Record && base != BaseType::IndexTable && base != BaseType::RefCursor; }
 };
+
+// A record field, read as the name/type pair it is; not a std::pair, which needs
+// TypeSpec complete where TypeSpec itself is being declared.
+struct TypeField {
+  TypeField(std::string name, TypeSpec type) : first(std::move(name)), second(std::move(type)) {}
+  std::string first;
+  TypeSpec second;
+};
+
+inline TypeSpec TypeSpec::of(BaseType base) {
+  TypeSpec type;
+  type.base = base;
+  return type;
+}
 
 // The type named by an Oracle column declaration ("NUMBER(7,2)", "VARCHAR2(20)", "DATE").
 TypeSpec type_of_declaration(const std::string& declared);
