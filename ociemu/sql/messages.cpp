@@ -90,7 +90,7 @@ constexpr Message kMessages[] = {
     {1740, "missing double quote in identifier"},
     {1741, "illegal zero-length identifier"},
     {1744, "inappropriate INTO"},
-    {1747, "invalid user.table.column, table.column, or column specification"},
+    {1747, "invalid user.table.column, table.column, or column name"},
     {1756, "quoted string not properly terminated"},
     {1775, "looping chain of synonyms"},
     {1821, "date format not recognized"},
