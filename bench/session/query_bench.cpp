@@ -16,12 +16,11 @@
 #include "oracle/binding/oracle_ci.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
-#include "oracle/session/query_constants.h"
+#include "oracle/session/oci_constants.h"
 
 namespace {
 
 using namespace kvell;
-using namespace kvell::query_oci;
 
 constexpr int kRows = 1000000;
 constexpr int kBatch = 1000;
@@ -94,10 +93,10 @@ void insert_through_query(TOracleSession& session) {
 }
 
 void check(sword status, OCIError* error) {
-  if (status == kSuccess || status == kSuccessWithInfo || status == kNoData) return;
+  if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO || status == OCI_NO_DATA) return;
   char text[512] = {};
   sb4 code = 0;
-  OCIErrorGet(error, 1, nullptr, &code, reinterpret_cast<OraText*>(text), sizeof text, kHandleError);
+  OCIErrorGet(error, 1, nullptr, &code, reinterpret_cast<OraText*>(text), sizeof text, OCI_HTYPE_ERROR);
   std::fprintf(stderr, "client call failed: %s\n", text);
   std::abort();
 }
@@ -107,27 +106,27 @@ struct RawStatement {
   OCIError* error = nullptr;
   OCIStmt* statement = nullptr;
   RawStatement(TOracleSession& s, const std::string& sql) : session(s) {
-    OCIHandleAlloc(s.EnvironmentHandle(), reinterpret_cast<void**>(&error), kHandleError, 0, nullptr);
-    OCIHandleAlloc(s.EnvironmentHandle(), reinterpret_cast<void**>(&statement), kHandleStatement, 0, nullptr);
+    OCIHandleAlloc(s.EnvironmentHandle(), reinterpret_cast<void**>(&error), OCI_HTYPE_ERROR, 0, nullptr);
+    OCIHandleAlloc(s.EnvironmentHandle(), reinterpret_cast<void**>(&statement), OCI_HTYPE_STMT, 0, nullptr);
     check(OCIStmtPrepare(statement, error, reinterpret_cast<const OraText*>(sql.c_str()), static_cast<ub4>(sql.size()),
-                         kNativeSyntax, kModeDefault),
+                         OCI_NTV_SYNTAX, OCI_DEFAULT),
           error);
   }
   ~RawStatement() {
-    OCIHandleFree(statement, kHandleStatement);
-    OCIHandleFree(error, kHandleError);
+    OCIHandleFree(statement, OCI_HTYPE_STMT);
+    OCIHandleFree(error, OCI_HTYPE_ERROR);
   }
   void bind(const char* name, void* value, sb4 size, ub2 type, sb2* indicators) {
     OCIBind* bind = nullptr;
     check(OCIBindByName(statement, &bind, error, reinterpret_cast<const OraText*>(name),
                         static_cast<sb4>(std::strlen(name)), value, size, type, indicators, nullptr, nullptr, 0,
-                        nullptr, kModeDefault),
+                        nullptr, OCI_DEFAULT),
           error);
   }
   void define(ub4 position, void* buffer, sb4 size, ub2 type, sb2* indicators, ub2* lengths) {
     OCIDefine* define = nullptr;
     check(OCIDefineByPos(statement, &define, error, position, buffer, size, type, indicators, lengths, nullptr,
-                         kModeDefault),
+                         OCI_DEFAULT),
           error);
   }
 };
@@ -165,7 +164,7 @@ void insert_raw(TOracleSession& session) {
       d[4] = d[5] = d[6] = 1;
     }
     check(OCIStmtExecute(session.ServiceContext(), insert.statement, insert.error, kBatch, 0, nullptr, nullptr,
-                         kModeDefault),
+                         OCI_DEFAULT),
           insert.error);
   }
   session.Commit();
@@ -247,20 +246,20 @@ void BM_RawFetch(benchmark::State& state) {
     select.define(4, days, 7, 12, indicators[3], lengths[3]);
     select.define(5, notes, 31, 5, indicators[4], lengths[4]);
     check(OCIStmtExecute(session->ServiceContext(), select.statement, select.error, 0, 0, nullptr, nullptr,
-                         kModeDefault),
+                         OCI_DEFAULT),
           select.error);
     ub4 total = 0;
     for (;;) {
-      const sword status = OCIStmtFetch2(select.statement, select.error, kFetchRows, kFetchNext, 0, kModeDefault);
+      const sword status = OCIStmtFetch2(select.statement, select.error, kFetchRows, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
       check(status, select.error);
       ub4 now = 0;
-      OCIAttrGet(select.statement, kHandleStatement, &now, nullptr, kAttrRowCount, select.error);
+      OCIAttrGet(select.statement, OCI_HTYPE_STMT, &now, nullptr, OCI_ATTR_ROW_COUNT, select.error);
       for (ub4 r = 0; r < now - total; ++r) {
         benchmark::DoNotOptimize(ids[r] + amounts[r] + std::strlen(names[r]) + days[r][0] + std::strlen(notes[r]));
       }
       rows += now - total;
       total = now;
-      if (status == kNoData) break;
+      if (status == OCI_NO_DATA) break;
     }
   }
   state.SetItemsProcessed(rows);

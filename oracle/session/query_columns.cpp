@@ -10,7 +10,7 @@
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
-#include "oracle/session/query_constants.h"
+#include "oracle/session/oci_constants.h"
 #include "oracle/session/sql_scan.h"
 #include "runtime/ansi_case.h"
 #include "runtime/date_text.h"
@@ -20,7 +20,6 @@
 
 namespace kvell {
 
-using namespace query_oci;
 
 namespace {
 
@@ -37,7 +36,7 @@ sb4 supply_long_piece(void* context, OCIDefine*, ub4, void** buffer, ub4** lengt
   *length = &piece.Filled;
   *indicator = &column.Indicators[0];
   *code = &column.ReturnCodes[0];
-  return kContinue;
+  return OCI_CONTINUE;
 }
 
 bool is_lob_type(int type) { return type == 112 || type == 113 || type == 114; }
@@ -85,24 +84,24 @@ void TOracleQuery::describe_and_define() {
 bool TOracleQuery::describe_column8(int position, TFieldData& column) {
   SessionCall call(*session_);
   ub4 count = 0;
-  check8(OCIAttrGet(statement_, kHandleStatement, &count, nullptr, kAttrParamCount, error_));
+  check8(OCIAttrGet(statement_, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, error_));
   if (static_cast<ub4>(position) > count) return false;
   void* param = nullptr;
-  check8(OCIParamGet(statement_, kHandleStatement, error_, &param, static_cast<ub4>(position)));
+  check8(OCIParamGet(statement_, OCI_HTYPE_STMT, error_, &param, static_cast<ub4>(position)));
   ub2 size = 0, type = 0, char_length = 0;
   sb2 precision = 0;
   sb1 scale = 0;
   ub1 nullable = 1, form = 1;
   OraText* name = nullptr;
   ub4 name_length = 0;
-  check8(OCIAttrGet(param, kDescriptorParam, &size, nullptr, kAttrDataSize, error_));
-  check8(OCIAttrGet(param, kDescriptorParam, &type, nullptr, kAttrDataType, error_));
-  if (OCIAttrGet(param, kDescriptorParam, &char_length, nullptr, kAttrCharSize, error2_) != kSuccess) char_length = 0;
-  if (OCIAttrGet(param, kDescriptorParam, &form, nullptr, kAttrCharsetForm, error2_) != kSuccess) form = 1;
-  check8(OCIAttrGet(param, kDescriptorParam, &name, &name_length, kAttrName, error_));
-  check8(OCIAttrGet(param, kDescriptorParam, &precision, nullptr, kAttrPrecision, error_));
-  check8(OCIAttrGet(param, kDescriptorParam, &scale, nullptr, kAttrScale, error_));
-  check8(OCIAttrGet(param, kDescriptorParam, &nullable, nullptr, kAttrIsNull, error_));
+  check8(OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, error_));
+  check8(OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, error_));
+  if (OCIAttrGet(param, OCI_DTYPE_PARAM, &char_length, nullptr, OCI_ATTR_CHAR_SIZE, error2_) != OCI_SUCCESS) char_length = 0;
+  if (OCIAttrGet(param, OCI_DTYPE_PARAM, &form, nullptr, OCI_ATTR_CHARSET_FORM, error2_) != OCI_SUCCESS) form = 1;
+  check8(OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &name_length, OCI_ATTR_NAME, error_));
+  check8(OCIAttrGet(param, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION, error_));
+  check8(OCIAttrGet(param, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, error_));
+  check8(OCIAttrGet(param, OCI_DTYPE_PARAM, &nullable, nullptr, OCI_ATTR_IS_NULL, error_));
   column.DataSize = size;
   column.InternalType = type;
   column.CharLength = char_length;
@@ -115,10 +114,10 @@ bool TOracleQuery::describe_column8(int position, TFieldData& column) {
     OraText* text = nullptr;
     ub4 length = 0;
     std::string type_name, schema;
-    if (OCIAttrGet(param, kDescriptorParam, &text, &length, kAttrTypeName, error_) == kSuccess && text) {
+    if (OCIAttrGet(param, OCI_DTYPE_PARAM, &text, &length, OCI_ATTR_TYPE_NAME, error_) == OCI_SUCCESS && text) {
       type_name.assign(reinterpret_cast<const char*>(text), length);
     }
-    if (OCIAttrGet(param, kDescriptorParam, &text, &length, kAttrSchemaName, error_) == kSuccess && text) {
+    if (OCIAttrGet(param, OCI_DTYPE_PARAM, &text, &length, OCI_ATTR_SCHEMA_NAME, error_) == OCI_SUCCESS && text) {
       schema.assign(reinterpret_cast<const char*>(text), length);
     }
     column.TypeName = schema + "." + type_name;
@@ -133,7 +132,7 @@ bool TOracleQuery::describe_column7(int position, TFieldData& column) {
   sb1 name[64] = {};
   sb4 name_length = static_cast<sb4>(sizeof name);
   odescr(&cda_, position, &size, &type, name, &name_length, &display_size, &precision, &scale, &nullable);
-  if (cda_.rc == kErrorNotInSelectList) return false;
+  if (cda_.rc == kVariableNotInList) return false;
   check7(false);
   column.DataSize = size;
   column.InternalType = type;
@@ -226,13 +225,13 @@ void TOracleQuery::define_column(int position, TFieldData& column) {
   }
   if (column.IsLong()) {
     check8(OCIDefineByPos(statement_, &column.Define, error_, static_cast<ub4>(position), nullptr, kLongDefineSize,
-                          type, column.Indicators.data(), nullptr, column.ReturnCodes.data(), kModeDynamicFetch));
+                          type, column.Indicators.data(), nullptr, column.ReturnCodes.data(), OCI_DYNAMIC_FETCH));
     check8(OCIDefineDynamic(column.Define, error_, &column, supply_long_piece));
     return;
   }
   check8(OCIDefineByPos(statement_, &column.Define, error_, static_cast<ub4>(position), column.Buffer.data(),
                         column.DefineSize, type, column.Indicators.data(), column.ReturnLengths.data(), nullptr,
-                        kModeDefault));
+                        OCI_DEFAULT));
 }
 
 void TOracleQuery::clear_long_pieces() {
@@ -324,7 +323,7 @@ std::string TOracleQuery::long_text_oci7(int index) const {
     SessionCall call(*session_);
     oflng(&cda, index + 1, reinterpret_cast<ub1*>(piece.data()), static_cast<sb4>(chunk), column.DefineType, &got,
           static_cast<sb4>(bytes.size()));
-    if (cda.rc != 0 && cda.rc != kErrorTruncated) const_cast<TOracleQuery*>(this)->raise_error();
+    if (cda.rc != 0 && cda.rc != kColumnTruncated) const_cast<TOracleQuery*>(this)->raise_error();
     bytes.append(piece.data(), got);
     if (got < chunk) return bytes;
     chunk = std::min<size_t>(chunk * 2, 32768);
@@ -446,7 +445,7 @@ int TOracleQuery::FieldLongPiece(int index, void* buffer, int size, int offset) 
     SessionCall call(*session_);
     oflng(&cda, index + 1, target + copied, std::min(size - copied, kMaxLongPieceCall), column.DefineType, &got,
           offset + copied);
-    if (cda.rc != 0 && cda.rc != kErrorTruncated) const_cast<TOracleQuery*>(this)->raise_error();
+    if (cda.rc != 0 && cda.rc != kColumnTruncated) const_cast<TOracleQuery*>(this)->raise_error();
     copied += static_cast<int>(got);
   }
   return copied;

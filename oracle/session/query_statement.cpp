@@ -8,13 +8,12 @@
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
-#include "oracle/session/query_constants.h"
+#include "oracle/session/oci_constants.h"
 #include "oracle/session/sql_scan.h"
 #include "runtime/exception.h"
 
 namespace kvell {
 
-using namespace query_oci;
 
 namespace {
 
@@ -47,7 +46,7 @@ int kind_of_statement_type(ub2 type) {
 
 int TOracleQuery::last_error_code8() const {
   sb4 code = 0;
-  OCIErrorGet(error_, 1, nullptr, &code, nullptr, 0, kHandleError);
+  OCIErrorGet(error_, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR);
   return code;
 }
 
@@ -57,24 +56,24 @@ void TOracleQuery::raise_error() {
 }
 
 void TOracleQuery::check8(sword status) {
-  if (status == kSuccess || status == kSuccessWithInfo || status == kNeedData) return;
+  if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO || status == OCI_NEED_DATA) return;
   raise_error();
 }
 
 // Fetch and execute statuses: no data and truncation are not failures.
 void TOracleQuery::check_fetch8(sword status) {
-  error_code_ = status == kNoData ? kErrorNoData : 0;
-  if (status == kSuccess || status == kSuccessWithInfo || status == kNeedData || status == kNoData) return;
-  if (status == kError) {
+  error_code_ = status == OCI_NO_DATA ? kNoDataFound : 0;
+  if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO || status == OCI_NEED_DATA || status == OCI_NO_DATA) return;
+  if (status == OCI_ERROR) {
     error_code_ = last_error_code8();
-    if (error_code_ == kErrorNoData || error_code_ == kErrorTruncated) return;
+    if (error_code_ == kNoDataFound || error_code_ == kColumnTruncated) return;
   }
   raise_error();
 }
 
 void TOracleQuery::check7(bool fetching) {
   const int code = cda_.rc;
-  if (code == 0 || (fetching && (code == kErrorNoData || code == kErrorTruncated))) return;
+  if (code == 0 || (fetching && (code == kNoDataFound || code == kColumnTruncated))) return;
   raise_error();
 }
 
@@ -82,8 +81,8 @@ void TOracleQuery::locate_parse_error() {
   int offset = 0;
   if (session_->OCI8Mode()) {
     ub2 value = 0;
-    OCIAttrGet(statement_, kHandleStatement, &value, nullptr,
-               OCI81Available ? kAttrParseErrorOffset : kAttrParseErrorOffsetBefore81, error2_);
+    OCIAttrGet(statement_, OCI_HTYPE_STMT, &value, nullptr,
+               OCI81Available ? OCI_ATTR_PARSE_ERROR_OFFSET : kParseErrorOffsetBefore81, error2_);
     offset = value;
   } else {
     offset = cda_.peo;
@@ -101,11 +100,11 @@ void TOracleQuery::open_cursor() {
   if (session_->OCI8Mode()) {
     OCIEnv* env = session_->EnvironmentHandle();
     session_->CheckWithoutErrorHandle(
-        OCIHandleAlloc(env, reinterpret_cast<void**>(&error_), kHandleError, 0, nullptr), "OCIHandleAlloc");
+        OCIHandleAlloc(env, reinterpret_cast<void**>(&error_), OCI_HTYPE_ERROR, 0, nullptr), "OCIHandleAlloc");
     session_->CheckWithoutErrorHandle(
-        OCIHandleAlloc(env, reinterpret_cast<void**>(&error2_), kHandleError, 0, nullptr), "OCIHandleAlloc");
+        OCIHandleAlloc(env, reinterpret_cast<void**>(&error2_), OCI_HTYPE_ERROR, 0, nullptr), "OCIHandleAlloc");
     session_->CheckWithoutErrorHandle(
-        OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid_), kDescriptorRowid, 0, nullptr),
+        OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid_), OCI_DTYPE_ROWID, 0, nullptr),
         "OCIDescriptorAlloc");
   } else if (!received_cursor_) {
     std::memset(&cda_, 0, sizeof cda_);
@@ -119,9 +118,9 @@ void TOracleQuery::free_statement_handle() {
   if (!statement_) return;
   for (int i = 0; i < variables_.Count(); ++i) variables_[i].BindHandle = nullptr;
   if (session_->StatementCacheInUse()) {
-    OCIStmtRelease(statement_, error_, nullptr, 0, kModeDefault);
+    OCIStmtRelease(statement_, error_, nullptr, 0, OCI_DEFAULT);
   } else {
-    OCIHandleFree(statement_, kHandleStatement);
+    OCIHandleFree(statement_, OCI_HTYPE_STMT);
   }
   statement_ = nullptr;
 }
@@ -130,9 +129,9 @@ void TOracleQuery::release_statement() {
   SessionCall call(*session_);
   if (session_->OCI8Mode()) {
     free_statement_handle();
-    if (rowid_) OCIDescriptorFree(rowid_, kDescriptorRowid);
-    if (error2_) OCIHandleFree(error2_, kHandleError);
-    if (error_) OCIHandleFree(error_, kHandleError);
+    if (rowid_) OCIDescriptorFree(rowid_, OCI_DTYPE_ROWID);
+    if (error2_) OCIHandleFree(error2_, OCI_HTYPE_ERROR);
+    if (error_) OCIHandleFree(error_, OCI_HTYPE_ERROR);
     rowid_ = nullptr;
     error_ = error2_ = nullptr;
   } else {
@@ -193,25 +192,25 @@ void TOracleQuery::prepare8(const std::string& text) {
   free_statement_handle();
   if (session_->StatementCacheInUse()) {
     check8(OCIStmtPrepare2(session_->ServiceContext(), &statement_, error_, ora_text(text),
-                           static_cast<ub4>(text.size()), nullptr, 0, kNativeSyntax, kModeDefault));
+                           static_cast<ub4>(text.size()), nullptr, 0, OCI_NTV_SYNTAX, OCI_DEFAULT));
   } else {
     session_->CheckWithoutErrorHandle(
-        OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<void**>(&statement_), kHandleStatement, 0,
+        OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<void**>(&statement_), OCI_HTYPE_STMT, 0,
                        nullptr),
         "OCIHandleAlloc");
-    check8(OCIStmtPrepare(statement_, error_, ora_text(text), static_cast<ub4>(text.size()), kNativeSyntax,
-                          kModeDefault));
+    check8(OCIStmtPrepare(statement_, error_, ora_text(text), static_cast<ub4>(text.size()), OCI_NTV_SYNTAX,
+                          OCI_DEFAULT));
   }
   set_zero_prefetch(statement_, error_);
   ub2 type = 0;
-  check8(OCIAttrGet(statement_, kHandleStatement, &type, nullptr, kAttrStatementType, error_));
+  check8(OCIAttrGet(statement_, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, error_));
   kind_ = kind_of_statement_type(type);
 }
 
 void TOracleQuery::set_zero_prefetch(OCIStmt* statement, OCIError* error) {
   ub4 zero = 0;
-  check8(OCIAttrSet(statement, kHandleStatement, &zero, sizeof zero, kAttrPrefetchRows, error));
-  check8(OCIAttrSet(statement, kHandleStatement, &zero, sizeof zero, kAttrPrefetchMemory, error));
+  check8(OCIAttrSet(statement, OCI_HTYPE_STMT, &zero, sizeof zero, OCI_ATTR_PREFETCH_ROWS, error));
+  check8(OCIAttrSet(statement, OCI_HTYPE_STMT, &zero, sizeof zero, OCI_ATTR_PREFETCH_MEMORY, error));
 }
 
 // ---- bind
@@ -249,7 +248,7 @@ TOracleQuery* TOracleQuery::cursor_target(TVariableData& v) {
   if (session_->OCI8Mode()) {
     session_->CheckWithoutErrorHandle(
         OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<void**>(&target->statement_),
-                       kHandleStatement, 0, nullptr),
+                       OCI_HTYPE_STMT, 0, nullptr),
         "OCIHandleAlloc");
     set_zero_prefetch(target->statement_, target->error_);
   }
@@ -292,7 +291,7 @@ void TOracleQuery::bind_one(TVariableData& v) {
   if (v.BindHandle && v.BoundAddress == value && value != nullptr) return;
   OCIBind* bind = nullptr;
   check8(OCIBindByName(statement_, &bind, error_, ora_text(name), static_cast<sb4>(name.size()), value, size,
-                       static_cast<ub2>(type), v.Indicators(), length, nullptr, table_size, used, kModeDefault));
+                       static_cast<ub2>(type), v.Indicators(), length, nullptr, table_size, used, OCI_DEFAULT));
   v.BindHandle = bind;
   v.BoundAddress = value;
 }
@@ -329,8 +328,8 @@ void TOracleQuery::execute_select(bool describe_only) {
   bool fetched_by_execute = false;
   if (session_->OCI8Mode() && !received_cursor_ && !(describe_only && described_)) {
     const ub4 iterations = described_ && !describe_only ? static_cast<ub4>(row_array_size_) : 0;
-    ub4 mode = describe_only ? kModeDescribeOnly : kModeDefault;
-    if (Scrollable && OCI9Available) mode |= kModeScrollableReadOnly;
+    ub4 mode = describe_only ? OCI_DESCRIBE_ONLY : OCI_DEFAULT;
+    if (Scrollable && OCI9Available) mode |= OCI_STMT_SCROLLABLE_READONLY;
     if (iterations > 0) clear_long_pieces();
     sword status;
     {
@@ -384,7 +383,7 @@ void TOracleQuery::first_fetch() {
 
 ub4 TOracleQuery::row_count8() {
   ub4 rows = 0;
-  check8(OCIAttrGet(statement_, kHandleStatement, &rows, nullptr, kAttrRowCount, error2_));
+  check8(OCIAttrGet(statement_, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, error2_));
   return rows;
 }
 
@@ -393,8 +392,8 @@ void TOracleQuery::fetch_rows() {
   if (session_->OCI8Mode()) {
     prepare_next_array();
     const ub4 rows = static_cast<ub4>(row_array_size_);
-    const sword status = OCI9Available ? OCIStmtFetch2(statement_, error_, rows, kFetchNext, 0, kModeDefault)
-                                       : OCIStmtFetch(statement_, error_, rows, kFetchNext, kModeDefault);
+    const sword status = OCI9Available ? OCIStmtFetch2(statement_, error_, rows, OCI_FETCH_NEXT, 0, OCI_DEFAULT)
+                                       : OCIStmtFetch(statement_, error_, rows, OCI_FETCH_NEXT, OCI_DEFAULT);
     check_fetch8(status);
     const int now = static_cast<int>(row_count8());
     rows_in_array_ = now - total_fetched_;
@@ -422,15 +421,15 @@ void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterati
   SessionCall call(*session_);
   try {
     if (session_->OCI8Mode()) {
-      const ub4 mode = session_->AutoCommitMode() ? kModeCommitOnSuccess : kModeDefault;
+      const ub4 mode = session_->AutoCommitMode() ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT;
       const sword status =
           OCIStmtExecute(session_->ServiceContext(), statement_, error_, iters, offset, nullptr, nullptr, mode);
-      if (status != kSuccess && status != kSuccessWithInfo && status != kNeedData) {
+      if (status != OCI_SUCCESS && status != OCI_SUCCESS_WITH_INFO && status != OCI_NEED_DATA) {
         rows_processed_ = static_cast<int>(row_count8());
         raise_error();
       }
       ub2 code = 0;
-      OCIAttrGet(statement_, kHandleStatement, &code, nullptr, kAttrSqlFunctionCode, error2_);
+      OCIAttrGet(statement_, OCI_HTYPE_STMT, &code, nullptr, OCI_ATTR_SQLFNCODE, error2_);
       kind_ = code;
     } else {
       oexn(&cda_, static_cast<sword>(iters), static_cast<sword>(offset));
@@ -453,12 +452,12 @@ void TOracleQuery::take_snapshot() {
   if (session_->OCI8Mode()) {
     if (statement_ && error2_) {
       ub4 rows = 0;
-      if (OCIAttrGet(statement_, kHandleStatement, &rows, nullptr, kAttrRowCount, error2_) == kSuccess) {
+      if (OCIAttrGet(statement_, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, error2_) == OCI_SUCCESS) {
         rows_processed_ = static_cast<int>(rows);
       }
       row_id_.clear();
       if (kind_ != skSelect && rowid_ &&
-          OCIAttrGet(statement_, kHandleStatement, &rowid_, nullptr, kAttrRowid, error2_) == kSuccess) {
+          OCIAttrGet(statement_, OCI_HTYPE_STMT, &rowid_, nullptr, OCI_ATTR_ROWID, error2_) == OCI_SUCCESS) {
         row_id_ = RowIdTextFromBytes(reinterpret_cast<const uint8_t*>(rowid_));
       }
     }
