@@ -4,32 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
-#include "ociemu/api/oci.h"
+#include "fuzz/ociemu_fuzz_session.h"
 
 namespace {
-
-struct Application {
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-  OCISvcCtx* svc = nullptr;
-
-  Application() {
-    std::string path = (std::filesystem::temp_directory_path() / "ociemu_plsql_fuzz.db").string();
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
-    OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-    OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-    const std::string user = "SCOTT", password = "tiger";
-    if (OCILogon(env, err, &svc, reinterpret_cast<const OraText*>(user.c_str()), 5,
-                 reinterpret_cast<const OraText*>(password.c_str()), 5, reinterpret_cast<const OraText*>(path.c_str()),
-                 static_cast<ub4>(path.size())) != OCI_SUCCESS) {
-      std::abort();
-    }
-  }
-};
 
 bool has_loop(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
@@ -40,7 +19,7 @@ bool has_loop(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Application app;
+  static OciemuFuzzSession app("ociemu_plsql_fuzz.db");
   if (has_loop(data, size)) return 0;
   OCIStmt* stmt = nullptr;
   OCIHandleAlloc(app.env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
