@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ociemu/api/entry.h"
+#include "ociemu/api/process_state.h"
 
 using namespace ociemu;
 
@@ -28,20 +29,14 @@ struct ContextValues {
   std::map<std::pair<const void*, std::string>, void*> values;
 };
 
-ContextValues& context_values() {
-  static ContextValues* instance = new ContextValues;  // never destroyed: read from any thread until exit
-  return *instance;
-}
+ContextValues& context_values() { return process_state<ContextValues>(); }
 
 struct DescriptorArrays {
   std::mutex mutex;
   std::map<const void*, size_t> counts;  // first descriptor -> descriptors in its array
 };
 
-DescriptorArrays& descriptor_arrays() {
-  static DescriptorArrays* instance = new DescriptorArrays;  // never destroyed, as the handle registry
-  return *instance;
-}
+DescriptorArrays& descriptor_arrays() { return process_state<DescriptorArrays>(); }
 
 sb4 narrow_size(sb8 size) {
   return size > std::numeric_limits<sb4>::max() ? std::numeric_limits<sb4>::max() : static_cast<sb4>(size);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "ociemu/api/errors.h"
+#include "ociemu/api/process_state.h"
 #include "ociemu/sql/dialect.h"
 
 namespace ociemu {
@@ -144,10 +145,19 @@ bool LockTable::empty() const {
   return tables_.empty();
 }
 
+namespace {
+
+struct OpenDatabases {
+  std::mutex mutex;
+  std::map<std::string, std::weak_ptr<Database>> by_path;  // canonical path -> the shared state
+};
+
+}  // namespace
+
 std::shared_ptr<Database> open_database(const std::string& path) {
-  static std::mutex mutex;
-  static auto* open = new std::map<std::string, std::weak_ptr<Database>>;
-  std::lock_guard lock(mutex);
+  auto& databases = process_state<OpenDatabases>();
+  auto* open = &databases.by_path;
+  std::lock_guard lock(databases.mutex);
   std::error_code error;
   std::string key = std::filesystem::weakly_canonical(path, error).string();
   if (error) key = path;

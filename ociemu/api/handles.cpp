@@ -1,5 +1,7 @@
 #include "ociemu/api/handles.h"
 
+#include "ociemu/api/process_state.h"
+
 #include <shared_mutex>
 #include <unordered_set>
 
@@ -11,10 +13,8 @@ struct Registry {
   std::unordered_map<const void*, uint32_t> live;  // handle -> type
 };
 
-Registry& registry() {
-  static Registry* instance = new Registry;  // never destroyed: handles may outlive static teardown
-  return *instance;
-}
+// Released after all other process state, whose release may still free handles.
+Registry& registry() { return process_state<Registry, ReleaseRank::kReleasedLast>(); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "ociemu/api/entry.h"
 #include "ociemu/api/oci7.h"
+#include "ociemu/api/process_state.h"
 
 namespace ociemu {
 namespace {
@@ -15,10 +16,7 @@ struct InjectedFailures {
   std::map<std::string, int> pending;  // entry name -> Oracle error
 };
 
-InjectedFailures& injected() {
-  static InjectedFailures* failures = new InjectedFailures;
-  return *failures;
-}
+InjectedFailures& injected() { return process_state<InjectedFailures>(); }
 
 }  // namespace
 

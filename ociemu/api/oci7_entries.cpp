@@ -7,6 +7,7 @@
 
 #include "ociemu/api/entry.h"
 #include "ociemu/api/oci7.h"
+#include "ociemu/api/process_state.h"
 
 static_assert(sizeof(Cda_Def) == 88, "the data area is the 64-bit client's 88 bytes");
 static_assert(offsetof(Cda_Def, rc) == 12 && offsetof(Cda_Def, rpc) == 4 && offsetof(Cda_Def, peo) == 8 &&
@@ -47,10 +48,7 @@ struct Areas {
   std::map<const Cda_Def*, std::unique_ptr<Cursor>> cursors;
 };
 
-Areas& areas() {
-  static Areas* instance = new Areas;
-  return *instance;
-}
+Areas& areas() { return process_state<Areas>(); }
 
 Logon* find_logon(const Lda_Def* lda) {
   std::lock_guard lock(areas().mutex);

@@ -1,8 +1,11 @@
 #include "ociemu/api/pool.h"
 
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+
+#include "ociemu/api/process_state.h"
 
 namespace ociemu {
 namespace {
@@ -15,10 +18,7 @@ struct PoolRegistry {
   std::atomic<uint64_t> counter{0};
 };
 
-PoolRegistry& registry() {
-  static PoolRegistry* instance = new PoolRegistry;  // never destroyed: pools may outlive static teardown
-  return *instance;
-}
+PoolRegistry& registry() { return process_state<PoolRegistry>(); }
 
 void unregister(SessionPool* pool) {
   auto& r = registry();

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "ociemu/api/process_state.h"
 #include "ociemu/mts/oramts.h"
 
 namespace {
@@ -25,12 +26,14 @@ struct Dispenser {
   std::map<std::string, std::string> pools;     // database -> pool name
   std::unordered_map<OCISvcCtx*, Lent> lent;
   std::map<std::string, DWORD> failures;        // entry -> result to give once
+  // At unload: the environment takes its pools and their sessions with it.
+  ~Dispenser() {
+    if (env != nullptr) OCIHandleFree(env, OCI_HTYPE_ENV);
+  }
 };
 
-Dispenser& dispenser() {
-  static Dispenser* instance = new Dispenser;  // never destroyed: connections may outlive static teardown
-  return *instance;
-}
+// Released when the library is unloaded, after the callers' static destructors.
+Dispenser& dispenser() { return ociemu::process_state<Dispenser>(); }
 
 DWORD take_failure(const char* entry) {
   Dispenser& d = dispenser();
