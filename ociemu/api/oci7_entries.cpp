@@ -120,6 +120,15 @@ Cursor& cursor_of(Cda_Def* cda) {
   return *cursor;
 }
 
+}  // namespace
+
+Statement* ociemu::cursor_area_statement(const void* area) {
+  Cursor* cursor = find_cursor(static_cast<const Cda_Def*>(area));
+  return cursor ? live<Statement>(cursor->statement) : nullptr;
+}
+
+namespace {
+
 ub2 function_code(const Statement& statement) {
   if (statement.sql_function_code) return statement.sql_function_code;
   switch (statement.statement_type) {

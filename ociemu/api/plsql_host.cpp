@@ -74,6 +74,11 @@ class StatementHost final : public plsql::Host {
     if (bound.current_elements) *bound.current_elements = static_cast<ub4>(length);
   }
 
+  void open_bind_cursor(const std::string& name, sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
+                        const std::vector<std::optional<sql::OracleType>>& column_types) override {
+    statement_.open_cursor_bind(bind(name), row, stmt, column_names, column_types);
+  }
+
   // The block's first write marks where an unhandled error rolls back to.
   void start_write() override {
     session_.start_write();

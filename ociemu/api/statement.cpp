@@ -54,6 +54,20 @@ size_t skip_non_code(std::string_view text, size_t i) {
   return i;
 }
 
+
+bool is_query(sql::StatementKind kind) { return kind == sql::StatementKind::Select; }
+
+bool is_dml(sql::StatementKind kind) {
+  using K = sql::StatementKind;
+  return kind == K::Insert || kind == K::Update || kind == K::Delete || kind == K::Merge || kind == K::PlsqlBlock;
+}
+
+void set_code(ub2* slot, int code) {
+  if (slot) *slot = static_cast<ub2>(code);
+}
+
+}  // namespace
+
 sql::OracleType inferred_type(const Cell& cell) {
   sql::OracleType type;
   switch (cell.kind) {
@@ -77,19 +91,6 @@ sql::OracleType inferred_type(const Cell& cell) {
   }
   return type;
 }
-
-bool is_query(sql::StatementKind kind) { return kind == sql::StatementKind::Select; }
-
-bool is_dml(sql::StatementKind kind) {
-  using K = sql::StatementKind;
-  return kind == K::Insert || kind == K::Update || kind == K::Delete || kind == K::Merge || kind == K::PlsqlBlock;
-}
-
-void set_code(ub2* slot, int code) {
-  if (slot) *slot = static_cast<ub2>(code);
-}
-
-}  // namespace
 
 void record_error(ErrorHandle* errors, int code, const std::string& message) {
   if (errors == nullptr) return;
@@ -166,6 +167,7 @@ void Statement::finalize() {
 
 void Statement::prepare(std::string_view sql_text) {
   finalize();
+  adopted_ = false;
   text.assign(sql_text);
   // Statements end without ';', PL/SQL blocks keep theirs.
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
@@ -316,6 +318,7 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
   // LOB writes kept in the session reach their rows before any SQL can see them.
   if (session.write_transaction) session.lobs.flush(*session.connection);
   session.lobs.discard();
+  if (adopted_) return iters == 0 || (mode & OCI_DESCRIBE_ONLY) ? OCI_SUCCESS : fetch(errors, iters, OCI_FETCH_NEXT, 0);
   ensure_translated(session);
   rowid_text.clear();
   dml_row_offset = 0;

@@ -138,6 +138,15 @@ class Statement : public Handle {
   // The bind a block's placeholder name reaches: by name, or by the position of its first occurrence.
   Bind* bind_for_name(const std::string& name);
 
+  // OPEN :c FOR in a block run by this statement: the cursor bind's handle (an
+  // OCI8 statement or an OCI7 cursor area) takes the rows of stmt.
+  void open_cursor_bind(Bind& bound, uint32_t row, sqlite3_stmt* stmt, const std::vector<std::string>& names,
+                        const std::vector<std::optional<sql::OracleType>>& types);
+  // Makes this handle an open query over every row stmt yields from here on, as
+  // if it had executed it; OCIStmtExecute on it then only fetches.
+  void adopt_result(Session& session, std::shared_ptr<Connection> connection, sqlite3_stmt* stmt,
+                    const std::vector<std::string>& names, const std::vector<std::optional<sql::OracleType>>& types);
+
   Param* param(uint32_t position);
   uint32_t column_count() const { return static_cast<uint32_t>(columns_.size()); }
   const std::vector<ColumnInfo>& columns() const { return columns_; }
@@ -212,10 +221,15 @@ class Statement : public Handle {
   bool truncated_ = false;
   std::unique_ptr<plsql::Unit> plsql_unit_;  // the compiled block, for plsql_generation_
   uint64_t plsql_generation_ = 0;
+  bool adopted_ = false;  // rows handed over by a block's OPEN :c FOR, not a query of its own
 };
 
 // SQLT_CLOB, SQLT_BLOB, SQLT_BFILE, SQLT_CFILE: the element is an OCILobLocator*.
 bool is_locator_type(uint16_t dty);
+// The type a column of unknown declaration reads as, from a value of it.
+sql::OracleType inferred_type(const Cell& cell);
+// The statement behind an OCI7 cursor data area, or nullptr.
+Statement* cursor_area_statement(const void* area);
 bool sql_name_equal(std::string_view a, std::string_view b);
 
 // Statement type (OCI_STMT_*) of SQL text from its first keyword.

@@ -930,11 +930,17 @@ class Compiler : public sql::NameResolver {
   StmtPtr parse_open(int at) {
     ++pos_;
     int end = statement_end(pos_);
-    if (tok(pos_).kind == TokenKind::Placeholder) error_at(pos_, format(kPlsUnsupported, "cursor binds"));
-    int name_at = pos_;
-    std::string name = take_name();
     auto stmt = make(Stmt::Open, at);
-    stmt->slot = cursor_slot(name_at, name, stmt->cursor);
+    if (tok(pos_).kind == TokenKind::Placeholder) {
+      // A cursor variable of the caller: only OPEN ... FOR reaches it.
+      stmt->name = tok(pos_).text;
+      ++pos_;
+      if (!word(pos_, "FOR")) unexpected(pos_, "FOR");
+    } else {
+      int name_at = pos_;
+      std::string name = take_name();
+      stmt->slot = cursor_slot(name_at, name, stmt->cursor);
+    }
     if (accept_word("FOR")) {
       stmt->kind = Stmt::OpenFor;
       if (word(pos_, "SELECT") || word(pos_, "WITH") || op(pos_, "(")) {

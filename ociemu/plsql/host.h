@@ -39,6 +39,11 @@ class Host {
   virtual int table_capacity(const std::string& name) = 0;
   virtual void set_table_length(const std::string& name, int length) = 0;
 
+  // OPEN :name FOR query: the cursor bind takes the rows of stmt, stepped from its
+  // first row (the host reads them all before returning).
+  virtual void open_bind_cursor(const std::string& name, sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
+                                const std::vector<std::optional<sql::OracleType>>& column_types) = 0;
+
   // Transactions: DML begins one implicitly.
   virtual void start_write() = 0;
   virtual void commit() = 0;

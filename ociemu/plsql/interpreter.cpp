@@ -476,24 +476,37 @@ class Runner {
   void open_cursor(const Stmt& s) { open_explicit(unit_.cursors[static_cast<size_t>(s.cursor)], s.values); }
 
   void open_for(const Stmt& s) {
+    if (s.slot < 0) return open_bind_cursor(s);
     CursorState& state = cursor_of(s);
     if (state.open && state.prepared) sqlite3_reset(state.prepared->stmt);
-    if (s.sql) {
-      state.prepared = s.sql->prepared;
-      rewind(*state.prepared, db_);
-      bind(*state.prepared, s.sql->refs);
-    } else {
-      auto prepared = prepare_sql(to_text(eval(*s.dynamic), session_), db_, session_, nullptr);
-      if (prepared->stmt == nullptr || prepared->kind != sql::StatementKind::Select) {
-        throw raise_code(kInvalidCursorCode);
-      }
-      rewind(*prepared, db_);
-      bind_positional(*prepared, s.values);
-      state.prepared = std::move(prepared);
-    }
+    state.prepared = opened_query(s);
     state.open = true;
     state.found.reset();
     state.rowcount = 0;
+  }
+
+  // The query of OPEN ... FOR, rewound and bound.
+  std::shared_ptr<SqlUse::Prepared> opened_query(const Stmt& s) {
+    if (s.sql) {
+      rewind(*s.sql->prepared, db_);
+      bind(*s.sql->prepared, s.sql->refs);
+      return s.sql->prepared;
+    }
+    auto prepared = prepare_sql(to_text(eval(*s.dynamic), session_), db_, session_, nullptr);
+    if (prepared->stmt == nullptr || prepared->kind != sql::StatementKind::Select) {
+      throw raise_code(kInvalidCursorCode);
+    }
+    rewind(*prepared, db_);
+    bind_positional(*prepared, s.values);
+    return prepared;
+  }
+
+  // OPEN :c FOR: the caller's cursor variable takes the query's rows.
+  void open_bind_cursor(const Stmt& s) {
+    if (!host_.has_bind(s.name)) throw raise_code(kNotAllBound);
+    std::shared_ptr<SqlUse::Prepared> prepared = opened_query(s);
+    ResetOnExit reset{prepared->stmt};
+    host_.open_bind_cursor(s.name, prepared->stmt, prepared->column_names, prepared->column_types);
   }
 
   void fetch(const Stmt& s) {
