@@ -64,6 +64,7 @@ sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4) {
   Session* session = usrhp ? live<Session>(usrhp) : live<Session>(svc->session);
   if (!session) return OCI_INVALID_HANDLE;
   return guarded("OCISessionEnd", errors, [&] {
+    SessionCallLock call(session);
     session->end();
     return OCI_SUCCESS;
   });
@@ -100,7 +101,10 @@ sword OCILogoff(OCISvcCtx* svchp, OCIError* errhp) {
   auto* svc = live<ServiceContext>(svchp);
   if (!svc) return OCI_INVALID_HANDLE;
   return guarded("OCILogoff", errors, [&] {
-    if (auto* session = live<Session>(svc->session)) session->end();
+    if (auto* session = live<Session>(svc->session)) {
+      SessionCallLock call(session);
+      session->end();
+    }
     if (svc->made_by_logon) svc->env()->destroy(svc);
     return OCI_SUCCESS;
   });
@@ -112,6 +116,7 @@ sword OCIPasswordChange(OCISvcCtx* svchp, OCIError* errhp, const OraText* user_n
   auto* svc = live<ServiceContext>(svchp);
   if (!svc) return OCI_INVALID_HANDLE;
   return guarded("OCIPasswordChange", errors, [&] {
+    SessionCallLock call(svchp);
     std::string user = text_of(user_name, usernm_len);
     std::string old_password = text_of(opasswd, opasswd_len);
     std::string new_password = text_of(npasswd, npasswd_len);
@@ -161,6 +166,7 @@ sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4) {
   auto* svc = live<ServiceContext>(svchp);
   if (!svc) return OCI_INVALID_HANDLE;
   return guarded("OCITransCommit", errors, [&] {
+    SessionCallLock call(svchp);
     svc->live_session().commit();
     return OCI_SUCCESS;
   });
@@ -171,6 +177,7 @@ sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4) {
   auto* svc = live<ServiceContext>(svchp);
   if (!svc) return OCI_INVALID_HANDLE;
   return guarded("OCITransRollback", errors, [&] {
+    SessionCallLock call(svchp);
     svc->live_session().rollback();
     return OCI_SUCCESS;
   });
@@ -182,6 +189,7 @@ sword OCITransStart(OCISvcCtx* svchp, OCIError* errhp, uword, ub4) {
   if (!svc) return OCI_INVALID_HANDLE;
   // Local transactions begin implicitly; starting one explicitly only checks the session.
   return guarded("OCITransStart", errors, [&] {
+    SessionCallLock call(svchp);
     svc->live_session();
     return OCI_SUCCESS;
   });

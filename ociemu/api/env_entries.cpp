@@ -352,6 +352,10 @@ sword OCIHandleFree(void* hndlp, ub4 type) {
   try {
     if (type == OCI_HTYPE_ENV) {
       delete static_cast<Environment*>(handle);
+    } else if (type == OCI_HTYPE_STMT) {
+      // A statement finalises its cursor on the session's connection.
+      SessionCallLock call(static_cast<Statement*>(handle)->session());
+      handle->env()->destroy(handle);
     } else {
       handle->env()->destroy(handle);
     }

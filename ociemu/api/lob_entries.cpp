@@ -254,6 +254,7 @@ sword lob_call(const char* name, OCISvcCtx* svchp, OCIError* errhp, const OCILob
   ErrorHandle* errors = error_handle(errhp, bad);
   if (bad || !live_locator(locp) || !arguments_ok) return OCI_INVALID_HANDLE;
   return guarded(name, errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     body(session, initialized_locator(locp));
     return OCI_SUCCESS;
@@ -275,6 +276,7 @@ sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* am
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp) || amtp == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobRead", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
     if (cbfp) {
@@ -297,6 +299,7 @@ sword OCILobRead2(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, oraub8
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp) || (byte_amtp == nullptr && char_amtp == nullptr)) return OCI_INVALID_HANDLE;
   return guarded("OCILobRead2", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
     // Characters when asked in characters; otherwise the byte amount caps the buffer.
@@ -330,6 +333,7 @@ sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* a
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp) || amtp == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobWrite", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
     uint64_t length = !locator.character() && *amtp && *amtp < buflen && piece == OCI_ONE_PIECE ? *amtp : buflen;
@@ -352,6 +356,7 @@ sword write2(const char* name, OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp)) return OCI_INVALID_HANDLE;
   return guarded(name, errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
     uint64_t length = buflen;
@@ -485,6 +490,7 @@ sword OCILobLocatorAssign(OCISvcCtx* svchp, OCIError* errhp, const OCILobLocator
   LobLocator* source = live_locator(src);
   if (source == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobLocatorAssign", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& target = assign_target(reinterpret_cast<LobLocator**>(dst));
     target.copy_from(*source);
@@ -520,6 +526,7 @@ sword OCILobGetChunkSize(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp,
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp) || chunk_size == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobGetChunkSize", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     session_of(svchp);
     initialized_locator(locp);
     *chunk_size = kChunkSize;
@@ -531,6 +538,7 @@ sword OCILobOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub1) {
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp)) return OCI_INVALID_HANDLE;
   return guarded("OCILobOpen", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
     if (locator.open || file_is_open(session, locator)) fail(kAlreadyOpen);
@@ -548,6 +556,7 @@ sword OCILobClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp) {
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp)) return OCI_INVALID_HANDLE;
   return guarded("OCILobClose", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
     if (!locator.open) fail(kNotOpen, {"LOBCLOSE"});
@@ -560,6 +569,7 @@ sword OCILobIsOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, boole
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp) || flag == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobIsOpen", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
     *flag = (locator.kind == LobLocator::Kind::File ? file_is_open(session, locator) : locator.open) ? 1 : 0;
@@ -578,6 +588,7 @@ sword OCILobCreateTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* lo
   LobLocator* locator = live_locator(locp);
   if (locator == nullptr || locator->type() != OCI_DTYPE_LOB) return OCI_INVALID_HANDLE;
   return guarded("OCILobCreateTemporary", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     if (lobtype != OCI_TEMP_BLOB && lobtype != OCI_TEMP_CLOB) fail(kIllegalParameter);
     if (duration != OCI_DURATION_SESSION && duration != OCI_DURATION_CALL && duration != 0) fail(kIllegalParameter);
@@ -596,6 +607,7 @@ sword OCILobFreeTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp
   LobLocator* locator = live_locator(locp);
   if (locator == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobFreeTemporary", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     if (locator->kind != LobLocator::Kind::Temporary) fail(kIllegalParameter);
     session.lobs.free_temporary(*locator);
@@ -617,6 +629,7 @@ sword OCILobFileOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, ub
   LobLocator* locator = live_locator(filep);
   if (locator == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobFileOpen", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     if (locator->kind != LobLocator::Kind::File || mode != OCI_FILE_READONLY) fail(kIllegalParameter);
     if (file_is_open(session, *locator)) fail(kAlreadyOpen);
@@ -632,6 +645,7 @@ sword OCILobFileClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep) {
   LobLocator* locator = live_locator(filep);
   if (locator == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobFileClose", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     session_of(svchp);
     locator->file_open = locator->open = false;
     return OCI_SUCCESS;
@@ -641,6 +655,7 @@ sword OCILobFileClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep) {
 sword OCILobFileCloseAll(OCISvcCtx* svchp, OCIError* errhp) {
   OCIEMU_ERRORS(errhp);
   return guarded("OCILobFileCloseAll", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     ++session_of(svchp).lobs.file_generation;
     return OCI_SUCCESS;
   });
@@ -651,6 +666,7 @@ sword OCILobFileIsOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, 
   LobLocator* locator = live_locator(filep);
   if (locator == nullptr || flag == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobFileIsOpen", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     *flag = file_is_open(session_of(svchp), *locator) ? 1 : 0;
     return OCI_SUCCESS;
   });
@@ -661,6 +677,7 @@ sword OCILobFileExists(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, 
   LobLocator* locator = live_locator(filep);
   if (locator == nullptr || flag == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobFileExists", errors, [&]() -> sword {
+    SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     if (locator->kind != LobLocator::Kind::File) fail(kIllegalParameter);
     *flag = bfile_exists(session.connection->db(), *locator) ? 1 : 0;

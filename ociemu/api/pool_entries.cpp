@@ -120,7 +120,10 @@ sword OCISessionRelease(OCISvcCtx* svchp, OCIError* errhp, OraText* tag, ub4 tag
       return OCI_SUCCESS;
     }
     if (!svc->made_by_logon) fail(24421);
-    if (auto* session = live<Session>(svc->session)) session->end();
+    if (auto* session = live<Session>(svc->session)) {
+      SessionCallLock call(session);
+      session->end();
+    }
     svc->env()->destroy(svc);
     return OCI_SUCCESS;
   });

@@ -238,6 +238,16 @@ Session& ServiceContext::live_session() {
 
 Server* ServiceContext::live_server() const { return live<Server>(server); }
 
+SessionCallLock::SessionCallLock(Session* session) {
+  if (session != nullptr) lock_ = std::unique_lock(session->call_mutex);
+}
+
+SessionCallLock::SessionCallLock(const void* service_context) {
+  auto* svc = live<ServiceContext>(service_context);
+  if (svc == nullptr) return;
+  if (Session* session = live<Session>(svc->session)) lock_ = std::unique_lock(session->call_mutex);
+}
+
 std::string server_banner() {
   if (oracle7_banner()) return "Oracle7 Server Release 7.3.4.0.0 - Production";
   return "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production\nVersion 19.3.0.0.0";

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,8 @@ struct Server : Handle {
   std::shared_ptr<Database> database;  // null while detached
 };
 
-// Thread-safe: no; one thread uses a session at a time.
+// Thread-safe: calls on it are serialised through SessionCallLock, as Oracle's client
+// serialises calls on one service context of a threaded environment.
 struct Session : Handle {
   static constexpr uint32_t kType = OCI_HTYPE_SESSION;
   explicit Session(Environment* env) : Handle(kType, env) {}
@@ -93,6 +95,9 @@ struct Session : Handle {
   int64_t conflict_rowid = 0;
   bool watch_locks = false;
   LobState lobs;  // cached and changed LOB values, temporary LOBs
+  // Held for the whole of each client call on the session; recursive because a call
+  // re-enters through the PL/SQL host and LOB binds.
+  std::recursive_mutex call_mutex;
 
  private:
   struct CachedStatement {
@@ -116,6 +121,17 @@ struct ServiceContext : Handle {
   void* trans = nullptr;
   uint32_t stmt_cache_size = 20;
   bool made_by_logon = false;  // OCILogon created the server and session: OCILogoff frees them
+};
+
+// One client call's hold on a session's call lock; holds nothing for a null session
+// or a handle that is not a live service context.
+class SessionCallLock {
+ public:
+  explicit SessionCallLock(Session* session);
+  explicit SessionCallLock(const void* service_context);
+
+ private:
+  std::unique_lock<std::recursive_mutex> lock_;
 };
 
 std::string server_banner();

@@ -49,6 +49,7 @@ sword OCIStmtPrepare2(OCISvcCtx* svchp, OCIStmt** stmtp, OCIError* errhp, const 
   auto* svc = live<ServiceContext>(svchp);
   if (!svc || !stmtp) return OCI_INVALID_HANDLE;
   return guarded("OCIStmtPrepare2", errors, [&] {
+    SessionCallLock call(svchp);
     Session& session = svc->live_session();
     std::string key_text = cache_key_for(stmt, stmt_len, key, key_len);
     Statement* statement = session.cache_enabled ? session.take_cached(key_text) : nullptr;
@@ -70,6 +71,7 @@ sword OCIStmtRelease(OCIStmt* stmtp, OCIError* errhp, const OraText* key, ub4 ke
   auto* statement = live<Statement>(stmtp);
   if (!statement) return OCI_INVALID_HANDLE;
   return guarded("OCIStmtRelease", errors, [&] {
+    SessionCallLock call(statement->session());
     Session* session = statement->session();
     bool keep = session && session->begun && session->cache_enabled && !(mode & OCI_STRLS_CACHE_DELETE);
     if (!keep) {
@@ -188,6 +190,7 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
   auto* statement = live<Statement>(stmtp);
   if (!svc || !statement) return OCI_INVALID_HANDLE;
   return guarded("OCIStmtExecute", errors, [&] {
+    SessionCallLock call(svchp);
     try {
       return statement->execute(svc->live_session(), errors, iters, rowoff, mode);
     } catch (...) {
@@ -201,7 +204,10 @@ sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation,
   OCIEMU_ERRORS(errhp);
   auto* statement = live<Statement>(stmtp);
   if (!statement) return OCI_INVALID_HANDLE;
-  return guarded("OCIStmtFetch2", errors, [&] { return statement->fetch(errors, nrows, orientation, scrollOffset); });
+  return guarded("OCIStmtFetch2", errors, [&] {
+    SessionCallLock call(statement->session());
+    return statement->fetch(errors, nrows, orientation, scrollOffset);
+  });
 }
 
 sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4) {
@@ -209,6 +215,7 @@ sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, 
   auto* statement = live<Statement>(stmtp);
   if (!statement) return OCI_INVALID_HANDLE;
   return guarded("OCIStmtFetch", errors, [&] {
+    SessionCallLock call(statement->session());
     if (orientation != OCI_FETCH_NEXT && orientation != 0) fail(24391);
     return statement->fetch(errors, nrows, OCI_FETCH_NEXT, 0);
   });
