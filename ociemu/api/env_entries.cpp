@@ -53,8 +53,12 @@ Handle* allocate(Environment& env, ub4 type) {
   }
 }
 
-sword new_environment(OCIEnv** envp, ub4 mode) {
+sword new_environment(const char* entry_name, OCIEnv** envp, ub4 mode) {
   if (envp == nullptr) return OCI_INVALID_HANDLE;
+  if (take_injected_failure(entry_name)) {
+    *envp = nullptr;
+    return OCI_ERROR;
+  }
   try {
     *envp = reinterpret_cast<OCIEnv*>(new Environment(mode));
     return OCI_SUCCESS;
@@ -316,26 +320,31 @@ sword OCIInitialize(ub4, void*, OCIMallocCallback, OCIReallocCallback, OCIFreeCa
 
 sword OCIEnvInit(OCIEnv** envp, ub4 mode, size_t, void** usrmempp) {
   if (usrmempp) *usrmempp = nullptr;
-  return new_environment(envp, mode);
+  return new_environment("OCIEnvInit", envp, mode);
 }
 
 sword OCIEnvCreate(OCIEnv** envp, ub4 mode, void*, OCIMallocCallback, OCIReallocCallback, OCIFreeCallback, size_t,
                    void** usrmempp) {
   if (usrmempp) *usrmempp = nullptr;
-  return new_environment(envp, mode);
+  return new_environment("OCIEnvCreate", envp, mode);
 }
 
 // Every text is UTF-8 here whatever the application names, so the ids only need to be known ones.
 sword OCIEnvNlsCreate(OCIEnv** envp, ub4 mode, void*, OCIMallocCallback, OCIReallocCallback, OCIFreeCallback, size_t,
                       void** usrmempp, ub2, ub2) {
   if (usrmempp) *usrmempp = nullptr;
-  return new_environment(envp, mode);
+  return new_environment("OCIEnvNlsCreate", envp, mode);
 }
 
 sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type, size_t, void** usrmempp) {
   auto* env = live<Environment>(parenth);
   if (env == nullptr || hndlpp == nullptr) return OCI_INVALID_HANDLE;
   if (usrmempp) *usrmempp = nullptr;
+  if (int code = take_injected_failure("OCIHandleAlloc")) {
+    // Without an error handle yet, the environment carries the diagnostic.
+    env->records.assign(1, ErrorRecord{code, full_message(code, message_text(code))});
+    return OCI_ERROR;
+  }
   try {
     if (type == OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
     Handle* handle = allocate(*env, type);

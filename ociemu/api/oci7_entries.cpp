@@ -147,7 +147,7 @@ int status_code(sword status, Statement& statement) {
   return status == OCI_NO_DATA ? 1403 : 0;
 }
 
-sword logon(Lda_Def* lda, const std::string& user, const std::string& password, const std::string& database) {
+sword logon(const char* entry_name, Lda_Def* lda, const std::string& user, const std::string& password, const std::string& database) {
   if (lda == nullptr) return -1;
   release_logon(lda);
   std::memset(lda, 0, sizeof(Lda_Def));
@@ -160,6 +160,7 @@ sword logon(Lda_Def* lda, const std::string& user, const std::string& password, 
     areas().logons[lda] = std::move(state);
   }
   sword result = on_area(lda, 0, [&] {
+    if (int code = take_injected_failure(entry_name)) fail(code);
     auto* server = raw->env->make<Server>(raw->env);
     auto* session = raw->env->make<Session>(raw->env);
     raw->svc = raw->env->make<ServiceContext>(raw->env);
@@ -215,7 +216,7 @@ sword olog(Lda_Def* lda, ub1* hda, OraText* uid, sword uidl, OraText* pswd, swor
   if (pswd) password = text_arg(pswd, pswdl);
   if (conn) database = text_arg(conn, connl);
   (void)hda;
-  return logon(lda, user, password, database);
+  return logon("olog", lda, user, password, database);
 }
 
 sword orlon(Lda_Def* lda, ub1* hda, OraText* uid, sword uidl, OraText* pswd, sword pswdl, sword) {

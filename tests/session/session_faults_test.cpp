@@ -37,6 +37,48 @@ TEST_F(SessionFaultTest, each_failing_call_of_an_OCI8_logon_raises_and_leaves_th
   }
 }
 
+// The environment and handle allocations fail before any error handle exists.
+TEST_F(SessionFaultTest, a_failing_environment_or_handle_allocation_fails_the_logon_cleanly) {
+  auto session = MakeSession();
+  EmulatorHooks::FailNext("OCIEnvCreate", kConnectionLost);
+  try {
+    session->LogOn();
+    ADD_FAILURE() << "logon succeeded without an environment";
+  } catch (const EOracleError& error) {
+    EXPECT_NE(std::string::npos, error.Message.find("OCIEnvCreate")) << error.Message;
+  }
+  EXPECT_FALSE(session->Connected());
+  EXPECT_EQ(nullptr, session->EnvironmentHandle());
+
+  EmulatorHooks::FailNext("OCIHandleAlloc", kConnectionLost);
+  try {
+    session->LogOn();
+    ADD_FAILURE() << "logon succeeded without its handles";
+  } catch (const EOracleError& error) {
+    EXPECT_EQ(kConnectionLost, error.ErrorCode) << error.Message;
+  }
+  EXPECT_FALSE(session->Connected());
+  session->LogOn();
+  EXPECT_TRUE(session->Connected());
+}
+
+TEST_F(SessionFaultTest, a_failing_version_7_logon_raises_its_oracle_error) {
+  LoadClient(KVELL_TEST_OCI7_ONLY_CLIENT);
+  auto session = MakeSession();
+  EmulatorHooks::FailNext("olog", 12541);
+  try {
+    session->LogOn();
+    ADD_FAILURE() << "logon succeeded";
+  } catch (const EOracleError& error) {
+    EXPECT_EQ(12541, error.ErrorCode);
+    EXPECT_EQ(0u, error.Message.find("ORA-12541")) << error.Message;
+  }
+  EXPECT_FALSE(session->Connected());
+  session->LogOn();
+  EXPECT_FALSE(session->OCI8Mode());
+  EXPECT_TRUE(session->Connected());
+}
+
 TEST_F(SessionFaultTest, a_failed_logon_leaves_its_handles_to_logoff_and_destruction) {
   auto session = MakeSession();
   EmulatorHooks::FailNext("OCISessionBegin", kConnectionLost);
