@@ -72,6 +72,7 @@ void TDataSet::open_cursor() {
 void TDataSet::close_cursor() {
   block_read_size_ = 0;
   internal_open_complete_ = false;
+  FreeFieldBuffers();
   ClearBuffers();
   set_buffer_list_size(0);
   buffer_count_ = 0;
@@ -95,11 +96,13 @@ void TDataSet::CreateFields() {
 void TDataSet::BindFields(bool binding) {
   calc_fields_size_ = 0;
   has_lookup_fields_ = false;
+  has_internal_calc_fields_ = false;
   for (TField* field : fields_) {
     if (!binding) {
       field->field_no_ = 0;
       continue;
     }
+    has_internal_calc_fields_ = has_internal_calc_fields_ || field->FieldKind() == fkInternalCalc;
     if (field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup) {
       field->field_no_ = -1;
       field->offset_ = calc_fields_size_;
@@ -415,7 +418,7 @@ void TDataSet::check_operation(void (TDataSet::*operation)(), const TDataSetErro
       TDataAction action = daFail;
       if (error_event) error_event(this, error, action);
       if (action == daFail) throw;
-      if (action == daAbort) throw EDatabaseError("Operation aborted");
+      if (action == daAbort) throw EAbort();
     }
   }
 }
@@ -449,6 +452,7 @@ void TDataSet::end_insert_append() {
     DoOnNewRecord();
   } catch (...) {
     UpdateCursorPos();
+    FreeFieldBuffers();
     SetState(dsBrowse);
     Resync(0);
     throw;
@@ -464,13 +468,11 @@ void TDataSet::Insert() {
   TBookmark old_current = GetBookmark();
   move_buffer(record_count_, active_record_);
   TRecordBuffer buffer = ActiveBuffer();
-  InternalInitRecord(buffer);
-  if (record_count_ == 0) {
+  InitRecord(buffer);
+  if (record_count_ == 0)
     SetBookmarkFlag(buffer, bfBOF);
-  } else {
-    SetBookmarkFlag(buffer, bfInserted);
-    if (!old_current.empty()) SetBookmarkData(buffer, old_current.data());
-  }
+  else if (!old_current.empty())
+    SetBookmarkData(buffer, old_current.data());
   if (record_count_ < buffer_count_) ++record_count_;
   InternalInsert();
   end_insert_append();
@@ -480,7 +482,7 @@ void TDataSet::Append() {
   begin_insert_append();
   ClearBuffers();
   TRecordBuffer buffer = buffers_[0];
-  InternalInitRecord(buffer);
+  InitRecord(buffer);
   SetBookmarkFlag(buffer, bfEOF);
   record_count_ = 1;
   bof_ = false;
@@ -495,24 +497,43 @@ void TDataSet::add_record(const std::vector<Variant>& values, bool append) {
   DoBeforeInsert();
   if (!append) UpdateCursorPos();
   DisableControls();
+  // Controls come back however the resynchronisation ends.
   try {
-    move_buffer(record_count_, active_record_);
-    InternalInitRecord(ActiveBuffer());
-    if (record_count_ == 0) SetBookmarkFlag(ActiveBuffer(), bfBOF);
-    SetState(dsInsert);
-    SetFields(values);
-    DoBeforePost();
-    InternalAddRecord(ActiveBuffer(), append);
+    try {
+      move_buffer(record_count_, active_record_);
+      InitRecord(ActiveBuffer());
+      if (record_count_ == 0) SetBookmarkFlag(ActiveBuffer(), bfBOF);
+      SetState(dsInsert);
+      SetFields(values);
+      DoBeforePost();
+      InternalAddRecord(ActiveBuffer(), append);
+    } catch (...) {
+      end_add_record();
+      throw;
+    }
+    end_add_record();
   } catch (...) {
-    SetState(dsBrowse);
-    Resync(0);
     EnableControls();
     throw;
   }
-  SetState(dsBrowse);
-  Resync(0);
   EnableControls();
   DoAfterPost();
+}
+
+void TDataSet::end_add_record() {
+  FreeFieldBuffers();
+  SetState(dsBrowse);
+  Resync(0);
+}
+
+void TDataSet::InitRecord(TRecordBuffer buffer) {
+  InternalInitRecord(buffer);
+  ClearCalcFields(buffer);
+  SetBookmarkFlag(buffer, bfInserted);
+}
+
+void TDataSet::FreeFieldBuffers() {
+  for (TField* field : fields_) field->FreeBuffers();
 }
 
 void TDataSet::InternalPost() { CheckRequiredFields(); }
@@ -535,6 +556,7 @@ void TDataSet::Post() {
   DataEvent(deCheckBrowseMode, 0);
   DoBeforePost();
   check_operation(&TDataSet::InternalPost, OnPostError);
+  FreeFieldBuffers();
   SetState(dsBrowse);
   Resync(0);
   DoAfterPost();
@@ -551,6 +573,7 @@ void TDataSet::Cancel() {
   if (scroll_events) DoBeforeScroll();
   UpdateCursorPos();
   InternalCancel();
+  FreeFieldBuffers();
   SetState(dsBrowse);
   Resync(0);
   DoAfterCancel();
@@ -568,6 +591,7 @@ void TDataSet::Delete() {
   DoBeforeDelete();
   DoBeforeScroll();
   check_operation(&TDataSet::InternalDelete, OnDeleteError);
+  FreeFieldBuffers();
   SetState(dsBrowse);
   Resync(0);
   DoAfterDelete();
@@ -604,14 +628,19 @@ TDataSetState TDataSet::SetTempState(TDataSetState value) {
   TDataSetState old = state_;
   state_ = value;
   ++disable_count_;
+  temp_modified_.push_back(modified_);
   modified_ = false;
   return old;
 }
 
+// The edit being left for a moment keeps its mark, so that the next
+// browse-mode check still posts it.
 void TDataSet::RestoreState(TDataSetState value) {
   state_ = value;
   --disable_count_;
-  modified_ = false;
+  if (temp_modified_.empty()) return;
+  modified_ = temp_modified_.back();
+  temp_modified_.pop_back();
 }
 
 void TDataSet::DisableControls() {
@@ -798,6 +827,16 @@ bool TDataSet::Locate(const std::string&, const Variant&, TLocateOptions) { retu
 Variant TDataSet::Lookup(const std::string&, const Variant&, const std::string&) { return Null(); }
 
 // ---- provider defaults ----
+
+std::string TDataSet::PSGetKeyFields() {
+  std::string keys;
+  for (TField* field : fields_) {
+    if (!(field->ProviderFlags & pfInKey)) continue;
+    if (!keys.empty()) keys += ';';
+    keys += field->FieldName();
+  }
+  return keys;
+}
 
 void TDataSet::PSExecute() { DatabaseError("Provider does not support this operation"); }
 

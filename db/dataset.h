@@ -54,9 +54,11 @@ class TDataSet : public TComponent, public IProviderSupport {
   bool Eof() const { return eof_; }
   bool Bof() const { return bof_; }
   bool IsEmpty() const { return active_record_ >= record_count_; }
-  virtual int RecNo() const { return -1; }
+  // Not const: reading the number may move the cursor to the active record,
+  // and counting may fetch and cache rows.
+  virtual int RecNo() { return -1; }
   virtual void SetRecNo(int) {}
-  virtual int RecordCount() const { return -1; }
+  virtual int RecordCount() { return -1; }
 
   // Editing.
   void Edit();
@@ -126,9 +128,14 @@ class TDataSet : public TComponent, public IProviderSupport {
   virtual void SetBlockReadSize(int value);
 
   // Field data protocol; buffer nullptr asks or writes only the null state.
+  // SetFieldData must refuse a ReadOnly data field outside dsSetKey with
+  // EDatabaseError "Field '%s' cannot be modified" (db_messages::FieldReadOnly);
+  // the framework does not check it for the descendant.
   virtual bool GetFieldData(TField* field, void* buffer);
   virtual void SetFieldData(TField* field, const void* buffer);
   virtual std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode);
+  // Drops the field's blob working copy; called when an edit or an added
+  // record ends, after which the field is no longer Modified.
   virtual void CloseBlob(TField* field) { (void)field; }
   // A field's value with the dataset briefly in state (old, new, current value).
   Variant GetStateFieldValue(TDataSetState state, TField* field);
@@ -160,7 +167,8 @@ class TDataSet : public TComponent, public IProviderSupport {
   void PSSetParams(const TParams& params) override;
   std::string PSGetQuoteChar() override { return "\""; }
   std::string PSGetTableName() override { return ""; }
-  std::string PSGetKeyFields() override { return ""; }
+  // The fields flagged pfInKey, ';'-separated.
+  std::string PSGetKeyFields() override;
   TIndexDefs PSGetIndexDefs(TIndexOptions) override { return {}; }
   std::optional<TIndexDef> PSGetDefaultOrder() override { return std::nullopt; }
   bool PSIsSQLBased() override { return false; }
@@ -172,7 +180,13 @@ class TDataSet : public TComponent, public IProviderSupport {
   void Loaded() override;
   void Dismantle() override;
 
-  // Buffers.
+  // Buffers. The framework owns the ring: it obtains every buffer from
+  // AllocRecordBuffer and hands each back to FreeRecordBuffer exactly once
+  // (on close, or when fewer buffers are needed); a descendant never frees
+  // a ring buffer itself. Buffers still held when TDataSet's own destructor
+  // runs are released with delete[], so AllocRecordBuffer allocates with
+  // new uint8_t[]; the most-derived destructor calls BeforeDestruction so
+  // that closing, and FreeRecordBuffer, run while the descendant exists.
   virtual TRecordBuffer AllocRecordBuffer() = 0;
   virtual void FreeRecordBuffer(TRecordBuffer& buffer) = 0;
   virtual void GetBookmarkData(TRecordBuffer buffer, void* data) const = 0;
@@ -194,6 +208,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   virtual void InternalGotoBookmark(const void* bookmark) = 0;
   virtual void InternalSetToRecord(TRecordBuffer buffer) = 0;
   virtual void InternalInitRecord(TRecordBuffer buffer) = 0;
+  // Prepares a buffer for a new record: InternalInitRecord, the calculated
+  // part cleared, the bookmark flag bfInserted.
+  virtual void InitRecord(TRecordBuffer buffer);
   virtual void InternalAddRecord(TRecordBuffer buffer, bool append) = 0;
   virtual void InternalInsert() {}
   virtual void InternalEdit() {}
@@ -236,6 +253,8 @@ class TDataSet : public TComponent, public IProviderSupport {
   TDataSetState SetTempState(TDataSetState value);
   void RestoreState(TDataSetState value);
   void SetModified(bool value) { modified_ = value; }
+  // Closes every field's edit buffers (blob working copies, Modified marks).
+  void FreeFieldBuffers();
   void CheckActive() const;
   void CheckInactive() const;
   void CheckCanModify() const;
@@ -259,7 +278,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   void DestroyFields() { fields_.Clear(); }
   // Binding sets field numbers and calculated-field offsets (or clears them).
   void BindFields(bool binding);
-  bool HasCalcFields() const { return calc_fields_size_ > 0 || has_lookup_fields_; }
+  bool HasCalcFields() const {
+    return calc_fields_size_ > 0 || has_lookup_fields_ || has_internal_calc_fields_;
+  }
 
  private:
   friend class TField;
@@ -286,6 +307,7 @@ class TDataSet : public TComponent, public IProviderSupport {
   void begin_insert_append();
   void end_insert_append();
   void add_record(const std::vector<Variant>& values, bool append);
+  void end_add_record();
   void check_operation(void (TDataSet::*operation)(), const TDataSetErrorEvent& error_event);
   void update_calc_fields();
   void notify_sources(TDataEvent event, intptr_t info);
@@ -309,9 +331,11 @@ class TDataSet : public TComponent, public IProviderSupport {
   int bookmark_size_ = 0;
   int block_read_size_ = 0;
   bool has_lookup_fields_ = false;
+  bool has_internal_calc_fields_ = false;
   bool bof_ = true;
   bool eof_ = true;
   bool modified_ = false;
+  std::vector<bool> temp_modified_;  // modified_ saved by each open SetTempState
   bool default_fields_ = false;
   bool internal_open_complete_ = false;
   bool streamed_active_ = false;

@@ -38,6 +38,8 @@ std::string FormatMessage(const char* pattern, std::initializer_list<std::string
   return result;
 }
 
+EAbort::EAbort() : Exception(db_messages::OperationAborted) {}
+
 void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
 
 void DatabaseErrorFmt(const char* pattern, std::initializer_list<std::string> arguments) {

@@ -117,6 +117,17 @@ class EDatabaseError : public Exception {
   using Exception::Exception;
 };
 
+// The silent exception: it unwinds an operation the application chose to
+// abandon, and callers that show errors leave it unreported.
+class EAbort : public Exception {
+ public:
+  EAbort();
+};
+
+// How a data provider treats a field when it writes changes back.
+enum TProviderFlag : unsigned { pfInUpdate = 1, pfInWhere = 2, pfInKey = 4, pfHidden = 8 };
+using TProviderFlags = unsigned;
+
 // The framework's fixed messages; %s marks where a name goes.
 namespace db_messages {
 inline constexpr const char* NotEditing = "Dataset not in edit or insert mode";
@@ -140,6 +151,7 @@ inline constexpr const char* DataSetMissing = "Field '%s' has no dataset";
 inline constexpr const char* LookupInfoError = "Lookup information for field '%s' is incomplete";
 inline constexpr const char* ParameterNotFound = "Parameter '%s' not found";
 inline constexpr const char* InvalidCharacter = "'%s' is not a valid character for field '%s'";
+inline constexpr const char* OperationAborted = "Operation aborted";
 inline constexpr const char* CircularDataLink = "Circular datalinks are not allowed";
 }  // namespace db_messages
 

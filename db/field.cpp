@@ -508,6 +508,11 @@ std::string TDateTimeField::GetText(bool display_text) const {
 
 TBlobField::TBlobField(TComponent* owner, TFieldType type) : TField(owner, type) {}
 
+void TBlobField::FreeBuffers() {
+  if (DataSet()) DataSet()->CloseBlob(this);
+  Modified = false;
+}
+
 int64_t TBlobField::BlobSize() const {
   auto stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead);
   return stream->Size();

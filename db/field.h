@@ -56,6 +56,8 @@ class TField : public TComponent {
   bool ReadOnly = false;
   bool Visible = true;
   std::string Origin;
+  // How a provider uses the field in the statements it writes.
+  TProviderFlags ProviderFlags = pfInUpdate | pfInWhere;
   std::string DefaultExpression;
   // Characters accepted by IsValidChar; empty accepts every character.
   std::string ValidChars;
@@ -115,6 +117,9 @@ class TField : public TComponent {
   void FocusControl();
   // Computes a lookup field's value from LookupDataSet.
   void CalcLookupValue();
+  // Releases what the field holds for the current edit; the dataset calls it
+  // whenever an edit or an added record ends.
+  virtual void FreeBuffers() {}
 
  protected:
   virtual int DefaultDisplayWidth() const { return 10; }
@@ -324,6 +329,8 @@ class TBlobField : public TField {
   bool IsBlob() const override { return true; }
   // Set when a stream changed the value during the current edit.
   bool Modified = false;
+  // Closes the field's blob through the dataset and clears Modified.
+  void FreeBuffers() override;
   int64_t BlobSize() const;
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream) const;

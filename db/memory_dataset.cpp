@@ -382,7 +382,7 @@ std::unique_ptr<TStream> TMemoryDataSet::CreateBlobStream(TField* field, TBlobSt
 
 void TMemoryDataSet::CloseBlob(TField* field) {
   int index = slot_of(field).blob;
-  if (index >= 0) edit_blobs_[index].clear();
+  if (index >= 0 && index < static_cast<int>(edit_blobs_.size())) edit_blobs_[index].clear();
 }
 
 void TMemoryDataSet::reset_edit_blobs() {
@@ -455,12 +455,12 @@ void TMemoryDataSet::InternalDelete() {
 
 // ---- record numbers ----
 
-int TMemoryDataSet::RecordCount() const {
+int TMemoryDataSet::RecordCount() {
   CheckActive();
   return static_cast<int>(visible_.size());
 }
 
-int TMemoryDataSet::RecNo() const {
+int TMemoryDataSet::RecNo() {
   CheckActive();
   if (IsEmpty() || GetBookmarkFlag(ActiveBuffer()) != bfCurrent) return State() == dsInsert ? -1 : 0;
   return visible_index(header(ActiveBuffer()).id) + 1;

@@ -25,8 +25,8 @@ class TMemoryDataSet : public TDataSet {
   TFilterCompiler FilterCompiler;
   bool ReadOnly = false;
 
-  int RecordCount() const override;
-  int RecNo() const override;
+  int RecordCount() override;
+  int RecNo() override;
   void SetRecNo(int value) override;
   bool BookmarkValid(const TBookmark& bookmark) const override;
   int CompareBookmarks(const TBookmark& first, const TBookmark& second) const override;
