@@ -4,6 +4,7 @@
 
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_session.h"
+#include "oracle/session/query_thread.h"
 #include "runtime/exception.h"
 
 namespace kvell {
@@ -23,6 +24,7 @@ TOracleQuery::TOracleQuery(TComponent* owner) : TComponent(owner) {
 }
 
 TOracleQuery::~TOracleQuery() {
+  thread_.reset();  // stops and waits for a running execution first
   before_destruction(*this);
   release_quietly();
   if (session_) {
@@ -80,14 +82,29 @@ TOracleSession& TOracleQuery::require_session() const {
   return *session_;
 }
 
-void TOracleQuery::Execute() { run_array(0, 0, true); }
+void TOracleQuery::Execute() {
+  if (!Threaded) {
+    run_array(0, 0, true);
+    return;
+  }
+  if (!thread_) thread_ = std::make_unique<TQueryThread>(*this);
+  refuse_while_thread_runs();
+  thread_->Start();
+}
+
+void TOracleQuery::refuse_while_thread_runs() const {
+  if (thread_ && thread_->Running()) throw Exception(kThreadInProgress);
+}
 
 int TOracleQuery::ExecuteArray(int index, int count) {
   if (count == 0) return 0;
   return run_array(index, count, false), rows_processed_total_;
 }
 
-void TOracleQuery::Describe() { RunExecution(true, 0, 0); }
+void TOracleQuery::Describe() {
+  refuse_while_thread_runs();
+  RunExecution(true, 0, 0);
+}
 
 void TOracleQuery::fire_after_query() {
   if (!before_query_fired_) return;

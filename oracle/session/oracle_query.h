@@ -25,6 +25,7 @@ namespace kvell {
 
 class TOracleSession;
 class TOracleQuery;
+class TQueryThread;
 
 using TOracleQueryEvent = std::function<void(TOracleQuery* Sender)>;
 using TArrayErrorEvent =
@@ -156,6 +157,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
  private:
   friend class QueryStatement;
   friend class QueryColumns;
+  friend class TQueryThread;  // runs the whole-array execution
 
   // TVariablesHost.
   bool HasSession() const override { return session_ != nullptr; }
@@ -167,6 +169,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   bool IsOracleQuery() const override { return true; }
 
   TOracleSession& require_session() const;
+  void refuse_while_thread_runs() const;
   void run_array(int index, int count, bool whole_array);
   void run_array_loop(int index, int count, bool whole_array);
   void release_statement();
@@ -249,6 +252,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   int error_position_ = 0;
 
   std::vector<std::unique_ptr<TFieldData>> columns_;
+  std::unique_ptr<TQueryThread> thread_;  // made by the first threaded Execute
 };
 
 // Text of a row id from its four parts: the 18-character extended form when

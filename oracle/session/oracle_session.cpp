@@ -36,11 +36,6 @@ constexpr const char* kCallFailedWithoutText = " failed with status ";
 
 }  // namespace
 
-TSessionPoolConnector*& DefaultSessionPoolConnector() {
-  static TSessionPoolConnector* connector = nullptr;
-  return connector;
-}
-
 std::vector<TOracleSession*> SessionList() {
   auto& list = process_sessions();
   std::lock_guard lock(list.mutex);

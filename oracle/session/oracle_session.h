@@ -52,8 +52,8 @@ class TSessionPoolConnector {
   virtual void FireAfterConnect(TOracleSession& session) = 0;
   virtual void FireBeforeRelease(TOracleSession& session) = 0;
 };
-// The process-wide default pool, registered by the pool code at start-up; may be null.
-TSessionPoolConnector*& DefaultSessionPoolConnector();
+// The process-wide default pool (made on first use); null once the process is shutting down.
+TSessionPoolConnector* DefaultSessionPoolConnector();
 
 // Result of TOracleSession::MapNumberColumn.
 struct NumberColumnMapping {
