@@ -346,8 +346,11 @@ bool TOracleSessionPool::reserve_entry(TOracleSession& session) {
   try {
     return entry->Reserve(session);
   } catch (...) {
-    ListLock lock(*this);
-    free_entry(lock.entries(), entry);
+    std::unique_ptr<TOracleSessionPoolEntry> failed;
+    {
+      ListLock lock(*this);
+      failed = take_entry(lock.entries(), entry);
+    }
     throw;
   }
 }
@@ -364,19 +367,24 @@ TOracleSessionPoolEntry* TOracleSessionPool::find_free_entry(Entries& entries, c
   return nullptr;
 }
 
-void TOracleSessionPool::free_entry(Entries& entries, TOracleSessionPoolEntry* entry) {
+std::unique_ptr<TOracleSessionPoolEntry> TOracleSessionPool::take_entry(Entries& entries,
+                                                                     TOracleSessionPoolEntry* entry) {
   for (auto it = entries.begin(); it != entries.end(); ++it) {
     if (it->get() != entry) continue;
-    std::unique_ptr<TOracleSessionPoolEntry> freed = std::move(*it);
+    std::unique_ptr<TOracleSessionPoolEntry> taken = std::move(*it);
     entries.erase(it);
-    freed.reset();  // may come back here through the session it held
-    return;
+    return taken;
   }
+  return nullptr;
 }
 
 bool TOracleSessionPool::Release(TOracleSession* session) {
   if (!session) return false;
   bool held = false;
+  // Dropped entries are freed once the list is unlocked: freeing logs their
+  // connections off, which may wait for the client's logon lock, and a
+  // thread holding that lock may be waiting for the list.
+  std::vector<std::unique_ptr<TOracleSessionPoolEntry>> dropped;
   {
     ListLock lock(*this);
     Entries& entries = lock.entries();
@@ -385,9 +393,10 @@ bool TOracleSessionPool::Release(TOracleSession* session) {
       held = true;
       TOracleSessionPoolEntry* entry = entries[index].get();
       entry->Release();
-      if (TimeOut < 1 && Min > 0 && Count() > Min) free_entry(entries, entry);
+      if (TimeOut < 1 && Min > 0 && Count() > Min) dropped.push_back(take_entry(entries, entry));
     }
   }
+  dropped.clear();
   RemoveExpired();
   return held;
 }
@@ -404,14 +413,17 @@ int TOracleSessionPool::Available() const {
 
 void TOracleSessionPool::RemoveExpired() {
   if (TimeOut <= 0) return;
-  ListLock lock(*this);
-  Entries& entries = lock.entries();
-  const TDateTime limit = Clock() - TimeOut / kSecondsPerDay;
-  for (size_t index = entries.size(); index-- > 0;) {
-    if (static_cast<int>(entries.size()) <= Min) break;
-    if (index >= entries.size()) continue;
-    TOracleSessionPoolEntry* entry = entries[index].get();
-    if (!entry->ReservedBy && !entry->Claimed && entry->LastReleased < limit) free_entry(entries, entry);
+  std::vector<std::unique_ptr<TOracleSessionPoolEntry>> expired;  // freed unlocked, as in Release
+  {
+    ListLock lock(*this);
+    Entries& entries = lock.entries();
+    const TDateTime limit = Clock() - TimeOut / kSecondsPerDay;
+    for (size_t index = entries.size(); index-- > 0;) {
+      if (static_cast<int>(entries.size()) <= Min) break;
+      TOracleSessionPoolEntry* entry = entries[index].get();
+      if (!entry->ReservedBy && !entry->Claimed && entry->LastReleased < limit)
+        expired.push_back(take_entry(entries, entry));
+    }
   }
 }
 

@@ -148,7 +148,8 @@ class TOracleSessionPool : public TComponent, public TSessionPoolConnector {
   void note_wait(double waited_ms);
   bool reserve_entry(TOracleSession& session);
   TOracleSessionPoolEntry* find_free_entry(Entries& entries, const TOracleSession& session) const;
-  static void free_entry(Entries& entries, TOracleSessionPoolEntry* entry);
+  // Removes the entry from the list; the caller frees it.
+  static std::unique_ptr<TOracleSessionPoolEntry> take_entry(Entries& entries, TOracleSessionPoolEntry* entry);
   void connection_made();
   void connection_released();
 
