@@ -24,7 +24,7 @@ void Statement::open_cursor_bind(Bind& bound, uint32_t row, sqlite3_stmt* stmt, 
     target = live<Statement>(*static_cast<void**>(arrays.value_at(row)));
   } else {
     // The element is the cursor data area itself.
-    target = cursor_area_statement(arrays.value_at(row));
+    target = cursor_variable_area(arrays.value_at(row), *this);
   }
   if (target == nullptr || target == this) fail(kInvalidCursor);
   Session* owner = session();
@@ -58,6 +58,7 @@ void Statement::adopt_result(Session& session, std::shared_ptr<Connection> conne
   binds_.clear();
   params_.clear();
   columns_.clear();
+  defines_.clear();  // a reopened cursor variable's area defines its new columns afresh
   for (size_t i = 0; i < names.size(); ++i) {
     ColumnInfo column;
     column.name = names[i];

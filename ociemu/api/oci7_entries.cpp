@@ -120,7 +120,38 @@ Cursor& cursor_of(Cda_Def* cda) {
   return *cursor;
 }
 
+Statement* register_cursor(Cda_Def* area, Lda_Def* lda, Logon& logon) {
+  auto state = std::make_unique<Cursor>();
+  state->lda = lda;
+  state->statement = logon.env->make<Statement>(logon.env);
+  Statement* statement = state->statement;
+  {
+    std::lock_guard lock(areas().mutex);
+    areas().cursors[area] = std::move(state);
+  }
+  area->chk = kCursorCheck;
+  return statement;
+}
+
 }  // namespace
+
+// A cursor variable's area needs no oopen: the block that opens it makes it a cursor of the
+// block's own logon.
+Statement* ociemu::cursor_variable_area(void* area, const Statement& opener) {
+  if (Statement* existing = cursor_area_statement(area)) return existing;
+  Lda_Def* lda = nullptr;
+  {
+    std::lock_guard lock(areas().mutex);
+    for (const auto& [cda, cursor] : areas().cursors) {
+      if (cursor->statement == &opener) lda = cursor->lda;
+    }
+  }
+  Logon* logon = lda ? find_logon(lda) : nullptr;
+  if (logon == nullptr) return nullptr;
+  auto* cda = static_cast<Cda_Def*>(area);
+  std::memset(cda, 0, sizeof(Cda_Def));
+  return register_cursor(cda, lda, *logon);
+}
 
 Statement* ociemu::cursor_area_statement(const void* area) {
   Cursor* cursor = find_cursor(static_cast<const Cda_Def*>(area));
@@ -251,14 +282,7 @@ sword oopen(Cda_Def* cursor, Lda_Def* lda, OraText*, sword, sword, OraText*, swo
     Logon* logon = find_logon(lda);
     if (logon == nullptr) fail(1012);
     logon->svc->live_session();
-    auto state = std::make_unique<Cursor>();
-    state->lda = lda;
-    state->statement = logon->env->make<Statement>(logon->env);
-    {
-      std::lock_guard lock(areas().mutex);
-      areas().cursors[cursor] = std::move(state);
-    }
-    cursor->chk = kCursorCheck;
+    register_cursor(cursor, lda, *logon);
     return 0;
   });
 }

@@ -230,6 +230,9 @@ bool is_locator_type(uint16_t dty);
 sql::OracleType inferred_type(const Cell& cell);
 // The statement behind an OCI7 cursor data area, or nullptr.
 Statement* cursor_area_statement(const void* area);
+// The statement of an OCI7 cursor variable's area bound into `opener`; an area never
+// opened becomes a cursor of the opener's logon. Null when neither applies.
+Statement* cursor_variable_area(void* area, const Statement& opener);
 bool sql_name_equal(std::string_view a, std::string_view b);
 
 // Statement type (OCI_STMT_*) of SQL text from its first keyword.
