@@ -9,12 +9,14 @@
 #include "ociemu/plsql/compiler.h"
 #include "ociemu/plsql/host.h"
 #include "ociemu/plsql/interpreter.h"
+#include "ociemu/plsql/stored.h"
 
 namespace ociemu {
 namespace {
 
 constexpr int kNoDataFound = 1403;
 constexpr int kNotAllBound = 1008;
+constexpr int kCompiledWithErrors = 24344;
 
 Cell cell_of(const plsql::Value& value) {
   Cell cell;
@@ -173,6 +175,17 @@ sword Statement::execute_plsql(Session& session, uint32_t iters, uint32_t row_of
   }
   row_count = 1;
   return OCI_SUCCESS;
+}
+
+// CREATE PROCEDURE/FUNCTION is DDL: it ends the transaction, and a unit that does
+// not compile is still stored, reported as success with compilation error.
+sword Statement::execute_create_program(Session& session, ErrorHandle* errors) {
+  session.commit();
+  bool compiled = plsql::create_program(text, connection_->db(), session.context);
+  ++session.generation;
+  if (compiled) return OCI_SUCCESS;
+  record_error(errors, kCompiledWithErrors, message_text(kCompiledWithErrors));
+  return OCI_SUCCESS_WITH_INFO;
 }
 
 }  // namespace ociemu

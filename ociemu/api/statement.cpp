@@ -15,6 +15,7 @@ constexpr int kTypeVarchar = 1;
 constexpr int kTypeNumber = 2;
 constexpr int kTypeRaw = 23;
 constexpr int kPlsqlBlockCode = 34;  // SQL function code of BEGIN/DECLARE blocks
+constexpr int kCreateProcedureCode = 24, kCreateFunctionCode = 91;
 
 std::string upper(std::string_view text) {
   std::string out(text);
@@ -329,6 +330,9 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
     return OCI_SUCCESS;
   } else if (translation_.kind == sql::StatementKind::PlsqlBlock && translation_.sql_function_code == kPlsqlBlockCode) {
     result = execute_plsql(session, iters, row_offset);
+  } else if (translation_.kind == sql::StatementKind::PlsqlBlock &&
+             (translation_.sql_function_code == kCreateProcedureCode || translation_.sql_function_code == kCreateFunctionCode)) {
+    result = execute_create_program(session, errors);
   } else if (is_dml(translation_.kind)) {
     if (translation_.sqlite_sql.empty()) fail(3001);
     result = execute_dml(session, iters, row_offset);

@@ -182,6 +182,7 @@ class Statement : public Handle {
   bool try_dml(Session& session, uint32_t iters, uint32_t row_offset);
   void execute_other(Session& session);
   sword execute_plsql(Session& session, uint32_t iters, uint32_t row_offset);
+  sword execute_create_program(Session& session, ErrorHandle* errors);
   void lock_selected_rows(Session& session);
   void materialize();
   bool advance();

@@ -74,6 +74,7 @@ struct Target {
 
 struct Block;
 struct Stmt;
+struct Unit;
 using StmtPtr = std::unique_ptr<Stmt>;
 using StmtList = std::vector<StmtPtr>;
 
@@ -107,6 +108,9 @@ struct Stmt {
   std::string name;              // Savepoint name; Call: procedure
   ExprPtr low, high;             // ForRange bounds
   ExprPtr dynamic;               // ExecuteImmediate text; OpenFor on a string
+  // Call of a stored procedure: its compiled unit; `values` (IN, IN OUT) and
+  // `targets` (OUT, IN OUT) are indexed by its parameters, a null IN value meaning the default.
+  std::shared_ptr<Unit> callee;
 };
 
 // A declared exception: an Oracle code (predefined or PRAGMA EXCEPTION_INIT),
@@ -146,9 +150,19 @@ struct Block {
   int end_line = 0;
 };
 
-// A compiled unit: an anonymous block (or, later, a stored program).
+struct Parameter {
+  enum Mode : uint8_t { In, Out, InOut };
+  std::string name;
+  int slot = -1;
+  Mode mode = In;
+  ExprPtr default_value;
+};
+
+// A compiled unit: an anonymous block or a stored procedure or function.
 struct Unit {
   std::string name;  // "" for anonymous blocks, else "OWNER.NAME" for error backtraces
+  std::vector<Parameter> parameters;
+  bool function = false;
   Block block;
   std::vector<TypeSpec> slot_types;
   std::vector<std::string> slot_names;

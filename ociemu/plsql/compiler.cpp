@@ -5,6 +5,8 @@
 
 #include "ociemu/plsql/messages.h"
 #include "ociemu/plsql/sql_use.h"
+#include "ociemu/plsql/stored.h"
+#include "ociemu/sql/programs.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/lexer.h"
 #include "ociemu/sql/sql_value.h"
@@ -77,18 +79,37 @@ class Compiler : public sql::NameResolver {
   }
 
   std::unique_ptr<Unit> run() {
-    unit_ = std::make_unique<Unit>();
-    push_scope();
-    for (const Predefined& e : kPredefinedExceptions) {
-      Symbol symbol{Symbol::Exception, -1, add_exception(e.name, e.code), -1, {}};
-      scopes_.back()[e.name] = symbol;
-    }
+    begin_unit();
     std::string label = parse_label();
     parse_block(unit_->block, label);
-    if (tok(pos_).is_op("/")) ++pos_;
-    if (tok(pos_).kind != TokenKind::End) unexpected(pos_, "end-of-file");
-    return std::move(unit_);
+    return end_unit();
   }
+
+  std::unique_ptr<Unit> run_program() {
+    begin_unit();
+    if (accept_word("CREATE") && accept_word("OR")) expect_word("REPLACE");
+    unit_->function = accept_word("FUNCTION");
+    if (!unit_->function) expect_word("PROCEDURE");
+    std::string owner, name = take_name();
+    if (accept_op(".")) {
+      owner = std::move(name);
+      name = take_name();
+    }
+    unit_->name = (owner.empty() ? sql::session_schema(session_) : owner) + "." + name;
+    if (accept_op("(")) parse_parameters();
+    if (unit_->function) {
+      expect_word("RETURN");
+      parse_type();
+    }
+    if (!accept_word("IS")) expect_word("AS");
+    push_scope();
+    parse_declarations(unit_->block);
+    parse_block_body(unit_->block);
+    return end_unit();
+  }
+
+  // Stored programs calling stored programs share the list of units being compiled.
+  std::vector<std::string>* compiling = &own_compiling_;
 
   std::optional<std::string> resolve(const std::vector<std::string>& parts) override {
     if (current_refs_ == nullptr || parts.empty()) return std::nullopt;
@@ -231,6 +252,45 @@ class Compiler : public sql::NameResolver {
     return std::string(kRefPrefix) + std::to_string(refs.size() - 1);
   }
 
+  void begin_unit() {
+    unit_ = std::make_unique<Unit>();
+    push_scope();
+    for (const Predefined& e : kPredefinedExceptions) {
+      Symbol symbol{Symbol::Exception, -1, add_exception(e.name, e.code), -1, {}};
+      scopes_.back()[e.name] = symbol;
+    }
+  }
+
+  std::unique_ptr<Unit> end_unit() {
+    if (tok(pos_).is_op("/")) ++pos_;
+    if (tok(pos_).kind != TokenKind::End) unexpected(pos_, "end-of-file");
+    return std::move(unit_);
+  }
+
+  void parse_parameters() {
+    int close = find_top(pos_, static_cast<int>(tokens_.size()), [&](int i) { return op(i, ")"); });
+    while (pos_ < close) {
+      int at = pos_;
+      Parameter parameter;
+      parameter.name = take_name();
+      if (accept_word("IN")) {
+        parameter.mode = accept_word("OUT") ? Parameter::InOut : Parameter::In;
+      } else if (accept_word("OUT")) {
+        parameter.mode = Parameter::Out;
+      }
+      accept_word("NOCOPY");
+      TypeSpec type = parse_type();
+      int next = find_top(pos_, close, [&](int i) { return op(i, ","); });
+      if (accept_op(":=") || accept_word("DEFAULT")) parameter.default_value = compile_expr(pos_, next);
+      parameter.slot = new_slot(parameter.name, type);
+      Symbol symbol{parameter.mode == Parameter::In ? Symbol::Constant : Symbol::Variable, parameter.slot, -1, -1, type};
+      declare(parameter.name, std::move(symbol), at);
+      unit_->parameters.push_back(std::move(parameter));
+      pos_ = next < close ? next + 1 : close;
+    }
+    pos_ = close + 1;
+  }
+
   // ---- blocks and declarations ----
   std::string parse_label() {
     if (!(op(pos_, "<") && op(pos_ + 1, "<"))) return {};
@@ -245,6 +305,11 @@ class Compiler : public sql::NameResolver {
     block.label = label;
     push_scope();
     if (accept_word("DECLARE")) parse_declarations(block);
+    parse_block_body(block);
+  }
+
+  // BEGIN ... [EXCEPTION ...] END [label]; closing the block's scope.
+  void parse_block_body(Block& block) {
     expect_word("BEGIN");
     block.body = parse_statements({"EXCEPTION", "END"});
     if (accept_word("EXCEPTION")) parse_handlers(block);
@@ -1051,10 +1116,72 @@ class Compiler : public sql::NameResolver {
     std::string name = take_name();
     while (accept_op(".")) name += "." + take_name();
     stmt->name = name;
-    if (name.rfind("DBMS_LOB.", 0) != 0) undeclared(at, name);
-    stmt->values = parse_arguments(end);
+    if (name.rfind("DBMS_LOB.", 0) != 0) {
+      stmt->callee = load_callee(at, name);
+      parse_call_arguments(*stmt, at, end);
+    } else {
+      stmt->values = parse_arguments(end);
+    }
     pos_ = end + 1;
     return stmt;
+  }
+
+  // A stored procedure, compiled from the catalogue's text for this call.
+  std::shared_ptr<Unit> load_callee(int at, const std::string& name) {
+    size_t dot = name.find('.');
+    std::string owner = dot == std::string::npos ? sql::session_schema(session_) : name.substr(0, dot);
+    std::string object = dot == std::string::npos ? name : name.substr(dot + 1);
+    std::string key = owner + "." + object;
+    if (std::find(compiling->begin(), compiling->end(), key) != compiling->end()) {
+      error_at(at, format(kPlsUnsupported, "recursive calls"), kStatementIgnored);
+    }
+    std::optional<StoredProgram> stored = find_stored_program(db_, owner, object);
+    if (!stored) undeclared(at, name);
+    if (stored->invalid) error_at(at, format(kPlsInvalidObject, key), kStatementIgnored);
+    compiling->push_back(key);
+    struct Pop {
+      std::vector<std::string>* stack;
+      ~Pop() { stack->pop_back(); }
+    } pop{compiling};
+    Compiler inner(stored->text, db_, session_);
+    inner.compiling = compiling;
+    std::shared_ptr<Unit> unit = inner.run_program();
+    if (unit->function) error_at(at, format(kPlsNotProcedure, object), kStatementIgnored);
+    return unit;
+  }
+
+  // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.
+  void parse_call_arguments(Stmt& stmt, int at, int end) {
+    const std::vector<Parameter>& parameters = stmt.callee->parameters;
+    stmt.values.resize(parameters.size());
+    stmt.targets.resize(parameters.size());
+    std::vector<bool> given(parameters.size());
+    if (accept_op("(")) {
+      int close = find_top(pos_, end, [&](int i) { return op(i, ")"); });
+      size_t position = 0;
+      while (pos_ < close) {
+        int comma = find_top(pos_, close, [&](int i) { return op(i, ","); });
+        size_t index = position++;
+        if (op(pos_ + 1, "=>")) {
+          std::string named = take_name();
+          ++pos_;
+          auto same = [&](const Parameter& p) { return p.name == named; };
+          index = static_cast<size_t>(std::find_if(parameters.begin(), parameters.end(), same) - parameters.begin());
+        }
+        if (index >= parameters.size() || given[index]) error_at(at, format(kPlsWrongArguments, stmt.name));
+        // IN OUT: read as an expression, written back as a target.
+        if (parameters[index].mode != Parameter::Out) stmt.values[index] = compile_expr(pos_, comma);
+        if (parameters[index].mode != Parameter::In) stmt.targets[index] = parse_target(pos_, comma);
+        given[index] = true;
+        pos_ = comma < close ? comma + 1 : close;
+      }
+      pos_ = close + 1;
+    }
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      if (!given[i] && (parameters[i].mode != Parameter::In || !parameters[i].default_value)) {
+        error_at(at, format(kPlsWrongArguments, stmt.name), kStatementIgnored);
+      }
+    }
   }
 
   // ---- references and expressions ----
@@ -1248,6 +1375,7 @@ class Compiler : public sql::NameResolver {
   std::vector<int> line_starts_{0};
   int pos_ = 0;
   std::unique_ptr<Unit> unit_;
+  std::vector<std::string> own_compiling_;
   std::vector<std::unordered_map<std::string, Symbol>> scopes_;
   std::vector<Ref>* current_refs_ = nullptr;
   int loop_depth_ = 0;
@@ -1258,6 +1386,10 @@ class Compiler : public sql::NameResolver {
 
 std::unique_ptr<Unit> compile_block(std::string_view text, sqlite3* db, sql::SessionContext& session) {
   return Compiler(text, db, session).run();
+}
+
+std::unique_ptr<Unit> compile_program(std::string_view text, sqlite3* db, sql::SessionContext& session) {
+  return Compiler(text, db, session).run_program();
 }
 
 }  // namespace ociemu::plsql

@@ -17,5 +17,8 @@
 namespace ociemu::plsql {
 
 std::unique_ptr<Unit> compile_block(std::string_view text, sqlite3* db, sql::SessionContext& session);
+// A stored program's text from PROCEDURE or FUNCTION on (as the catalogue keeps it);
+// a leading CREATE [OR REPLACE] is accepted too.
+std::unique_ptr<Unit> compile_program(std::string_view text, sqlite3* db, sql::SessionContext& session);
 
 }  // namespace ociemu::plsql

@@ -67,13 +67,37 @@ class Runner {
     }
   }
 
+  // Runs a stored program with its arguments (nullopt: the parameter's default);
+  // returns the parameters' values at the end, for OUT and IN OUT ones.
+  std::vector<Value> call(const std::vector<std::optional<Value>>& arguments) {
+    try {
+      for (size_t i = 0; i < unit_.parameters.size(); ++i) {
+        const Parameter& parameter = unit_.parameters[i];
+        Value value;
+        if (arguments[i]) {
+          value = *arguments[i];
+        } else if (parameter.default_value) {
+          value = eval(*parameter.default_value);
+        }
+        frame_[static_cast<size_t>(parameter.slot)].value = coerce(value, slot_type(parameter.slot), session_);
+      }
+      exec_block(unit_.block);
+    } catch (const Raised& e) {
+      throw sql::OracleException{leaving(e)};
+    }
+    std::vector<Value> values;
+    for (const Parameter& parameter : unit_.parameters) values.push_back(frame_[static_cast<size_t>(parameter.slot)].value);
+    return values;
+  }
+
  private:
   // ---- errors ----
   sql::OracleError leaving(const Raised& e) const {
     sql::OracleError error;
     error.code = e.user ? kUnhandledUserCode : e.code;
     error.message = e.user ? sql::message_text(kUnhandledUserCode) : e.message;
-    error.message += "\n" + sql::full_message(kBacktraceCode, sql::message_text(kBacktraceCode, {"", std::to_string(e.line)}));
+    std::string unit = unit_.name.empty() ? std::string() : "\"" + unit_.name + "\", ";
+    error.message += "\n" + sql::full_message(kBacktraceCode, sql::message_text(kBacktraceCode, {unit, std::to_string(e.line)}));
     return error;
   }
 
@@ -193,7 +217,26 @@ class Runner {
         if (s.name != "ENABLE") host_.output_lines().clear();
         return Flow::Normal;
       case Stmt::GetLine: get_line(s); return Flow::Normal;
-      case Stmt::Call: throw raise_code(kUnimplemented);
+      case Stmt::Call:
+        if (s.callee) return call_program(s);
+        throw raise_code(kUnimplemented);
+    }
+    return Flow::Normal;
+  }
+
+  Flow call_program(const Stmt& s) {
+    const std::vector<Parameter>& parameters = s.callee->parameters;
+    std::vector<std::optional<Value>> arguments(parameters.size());
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      if (s.values[i]) {
+        arguments[i] = eval(*s.values[i]);
+      } else if (parameters[i].mode == Parameter::Out) {
+        arguments[i] = Value{};
+      }
+    }
+    std::vector<Value> results = Runner(*s.callee, host_).call(arguments);
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      if (parameters[i].mode != Parameter::In) assign(s.targets[i].ref, results[i]);
     }
     return Flow::Normal;
   }

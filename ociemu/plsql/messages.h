@@ -42,6 +42,8 @@ inline constexpr std::string_view kPlsIntoExpected = "PLS-00428: an INTO clause 
 inline constexpr std::string_view kPlsBareRaise =
     "PLS-00367: a RAISE statement with no exception name must be inside an exception handler";
 inline constexpr std::string_view kPlsWrongArguments = "PLS-00306: wrong number or types of arguments in call to '%s'";
+inline constexpr std::string_view kPlsInvalidObject = "PLS-00905: object %s is invalid";
+inline constexpr std::string_view kPlsNotProcedure = "PLS-00221: '%s' is not a procedure or is undefined";
 inline constexpr std::string_view kStatementIgnored = "PL/SQL: Statement ignored";
 inline constexpr std::string_view kSqlStatementIgnored = "PL/SQL: SQL Statement ignored";
 

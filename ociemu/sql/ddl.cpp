@@ -906,6 +906,18 @@ void Translator::translate_drop() {
                               quote_literal(name));
     return;
   }
+  if (kind == "PROCEDURE" || kind == "FUNCTION") {
+    out_.sql_function_code = kind == "PROCEDURE" ? 25 : 92;
+    i = read_object_name(i, owner, name);
+    if (owner.empty()) owner = default_schema(session_);
+    auto object = find_object(db_, owner, name);
+    if (!object || object->type != kind) fail(4043, {name}, name_index);
+    std::string key = " WHERE OWNER = " + quote_literal(owner) + " AND NAME = " + quote_literal(name);
+    for (const char* table : {"\"OCIEMU$OBJECTS\"", "\"OCIEMU$SOURCE\"", "\"OCIEMU$ERRORS\""}) {
+      out_.sqlite_sql.push_back(std::string("DELETE FROM ") + table + key);
+    }
+    return;
+  }
   if (kind != "TABLE" && kind != "VIEW" && kind != "SEQUENCE" && kind != "SYNONYM") {
     if (kind == "PROCEDURE" || kind == "FUNCTION" || kind == "PACKAGE" || kind == "TRIGGER" || kind == "TYPE" ||
         kind == "ROLE" || kind == "TABLESPACE") {

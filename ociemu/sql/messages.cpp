@@ -181,6 +181,7 @@ constexpr Message kMessages[] = {
     {24334, "no descriptor for this position"},
     {24338, "statement handle not executed"},
     {24343, "user defined callback error"},
+    {24344, "success with compilation error"},
     {24345, "A Truncation or null fetch error occurred"},
     {24374, "define not done before fetch or execute and fetch"},
     {24391, "invalid fetch operation"},

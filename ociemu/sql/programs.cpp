@@ -1,0 +1,61 @@
+#include "ociemu/sql/programs.h"
+
+#include <vector>
+
+#include "ociemu/sql/catalogue.h"
+#include "ociemu/sql/dictionary.h"
+#include "ociemu/sql/sqlite_query.h"
+
+namespace ociemu::sql {
+namespace {
+
+std::string key_sql(const ProgramKey& key) {
+  return " WHERE OWNER = " + quote_literal(key.owner) + " AND NAME = " + quote_literal(key.name);
+}
+
+}  // namespace
+
+std::string session_schema(const SessionContext& session) { return default_schema(session); }
+
+std::optional<std::string> object_type(sqlite3* db, std::string_view owner, std::string_view name) {
+  std::optional<SchemaObject> object = find_object(db, owner, name);
+  if (!object) return std::nullopt;
+  return object->type;
+}
+
+std::optional<StoredProgramText> stored_program(sqlite3* db, std::string_view owner, std::string_view name) {
+  std::optional<std::string> type = object_type(db, owner, name);
+  if (!type || (*type != "PROCEDURE" && *type != "FUNCTION")) return std::nullopt;
+  StoredProgramText program;
+  program.type = *type;
+  Query lines(db, "SELECT TEXT FROM \"OCIEMU$SOURCE\" WHERE OWNER = ?1 AND NAME = ?2 AND TYPE = ?3 ORDER BY LINE");
+  lines.bind(1, owner).bind(2, name).bind(3, *type);
+  while (lines.step()) program.text += lines.text(0);
+  Query errors(db, "SELECT 1 FROM \"OCIEMU$ERRORS\" WHERE OWNER = ?1 AND NAME = ?2");
+  errors.bind(1, owner).bind(2, name);
+  program.invalid = errors.step();
+  return program;
+}
+
+void store_program(sqlite3* db, const ProgramKey& key, std::string_view source, const std::optional<ProgramError>& error) {
+  std::vector<std::string> statements;
+  if (!object_type(db, key.owner, key.name)) statements.push_back(register_object_sql(key.owner, key.name, key.type));
+  for (std::string& line : store_source_sql(key.owner, key.name, key.type, source)) statements.push_back(std::move(line));
+  statements.push_back("DELETE FROM \"OCIEMU$ERRORS\"" + key_sql(key));
+  if (error) {
+    statements.push_back("INSERT INTO \"OCIEMU$ERRORS\" VALUES (" + quote_literal(key.owner) + ", " +
+                         quote_literal(key.name) + ", " + quote_literal(key.type) + ", 1, " +
+                         std::to_string(error->line) + ", " + std::to_string(error->column) + ", " +
+                         quote_literal(error->text) + ")");
+  }
+  execute(db, "SAVEPOINT ociemu_store_program");
+  try {
+    for (const std::string& statement : statements) execute(db, statement);
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK TO ociemu_store_program; RELEASE ociemu_store_program", nullptr, nullptr, nullptr);
+    throw;
+  }
+  execute(db, "RELEASE ociemu_store_program");
+}
+
+}  // namespace ociemu::sql

@@ -1,0 +1,99 @@
+// Stored procedures: CREATE [OR REPLACE], calls from blocks with IN, OUT and
+// IN OUT parameters and defaults, errors raised inside them, compile errors
+// kept in the dictionary, and DROP.
+#include "plsql_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+class StoredProgramTest : public PlsqlTest {
+ protected:
+  void SetUp() override {
+    PlsqlTest::SetUp();
+    must_run("CREATE TABLE LEDGER (ID NUMBER(6) PRIMARY KEY, AMOUNT NUMBER(9,2))");
+  }
+};
+
+constexpr const char* kBook = R"(create or replace procedure book(p_id in number, p_amount in number := 10,
+                                 p_total out number, p_calls in out number) is
+  doubled number := p_amount * 2;
+begin
+  if p_amount < 0 then
+    raise_application_error(-20001, 'negative amount ' || p_amount);
+  end if;
+  insert into ledger values (p_id, doubled);
+  select sum(amount) into p_total from ledger;
+  p_calls := nvl(p_calls, 0) + 1;
+end book;)";
+
+TEST_F(StoredProgramTest, a_procedure_takes_in_out_and_in_out_parameters_and_defaults) {
+  ASSERT_EQ(OCI_SUCCESS, run(kBook)) << last_error();
+  std::vector<Var> vars{number(":total"), number(":calls", 5)};
+  ASSERT_EQ(OCI_SUCCESS, execute("begin book(1, 4, :total, :calls); book(p_id => 2, p_total => :total, "
+                                 "p_calls => :calls); end;",
+                                 vars))
+      << last_error();
+  EXPECT_EQ(28, vars[0].integer);  // 8 + the default 10 doubled
+  EXPECT_EQ(7, vars[1].integer);
+  EXPECT_EQ("2", single_text("SELECT COUNT(*) FROM LEDGER"));
+  // Locals of the caller are passed and written back too.
+  EXPECT_EQ("1", result_text("declare t number; c number; begin book(3, 1, t, c); :r := c; end;"));
+}
+
+TEST_F(StoredProgramTest, an_error_in_a_procedure_names_it_in_the_backtrace_and_handlers_see_it) {
+  ASSERT_EQ(OCI_SUCCESS, run(kBook)) << last_error();
+  std::string error = failure("declare t number; c number; begin\n  book(1, -1, t, c);\nend;");
+  EXPECT_NE(std::string::npos, error.find("ORA-20001: negative amount -1")) << error;
+  EXPECT_NE(std::string::npos, error.find("ORA-06512: at \"SCOTT.BOOK\", line 6")) << error;
+  EXPECT_NE(std::string::npos, error.find("ORA-06512: at line 2")) << error;
+  EXPECT_EQ("-20001", result_text("declare t number; c number; begin book(1, -1, t, c); "
+                                  "exception when others then :r := sqlcode; end;"));
+}
+
+TEST_F(StoredProgramTest, source_and_status_are_in_the_dictionary_and_drop_removes_them) {
+  ASSERT_EQ(OCI_SUCCESS, run(kBook)) << last_error();
+  EXPECT_EQ("procedure book(p_id in number, p_amount in number := 10,\n",
+            single_text("SELECT TEXT FROM USER_SOURCE WHERE NAME = 'BOOK' AND LINE = 1"));
+  EXPECT_EQ("11", single_text("SELECT COUNT(*) FROM USER_SOURCE WHERE NAME = 'BOOK'"));
+  EXPECT_EQ("VALID", single_text("SELECT STATUS FROM USER_OBJECTS WHERE OBJECT_NAME = 'BOOK' AND "
+                                 "OBJECT_TYPE = 'PROCEDURE'"));
+  // Without OR REPLACE the name is taken.
+  std::string again = kBook;
+  again.replace(0, std::string("create or replace").size(), "create");
+  EXPECT_EQ(OCI_ERROR, run(again));
+  EXPECT_EQ(955, last_code());
+  ASSERT_EQ(OCI_SUCCESS, run("DROP PROCEDURE BOOK")) << last_error();
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM USER_SOURCE WHERE NAME = 'BOOK'"));
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM USER_OBJECTS WHERE OBJECT_NAME = 'BOOK'"));
+  EXPECT_NE(std::string::npos, failure("begin book(1); end;").find("PLS-00201: identifier 'BOOK' must be declared"));
+  EXPECT_EQ(OCI_ERROR, run("DROP PROCEDURE BOOK"));
+  EXPECT_EQ(4043, last_code());
+}
+
+TEST_F(StoredProgramTest, a_procedure_that_does_not_compile_is_stored_invalid_with_its_error) {
+  const std::string broken = "create procedure broken is\nbegin\n  no_such_thing := 1;\nend;";
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, run(broken));
+  EXPECT_EQ(24344, last_code());
+  EXPECT_EQ("INVALID", single_text("SELECT STATUS FROM USER_OBJECTS WHERE OBJECT_NAME = 'BROKEN'"));
+  EXPECT_EQ("3", single_text("SELECT LINE FROM USER_ERRORS WHERE NAME = 'BROKEN'"));
+  EXPECT_NE(std::string::npos, single_text("SELECT TEXT FROM USER_ERRORS WHERE NAME = 'BROKEN'").find("PLS-00201"));
+  EXPECT_NE(std::string::npos, failure("begin broken; end;").find("PLS-00905: object SCOTT.BROKEN is invalid"));
+  // Replacing it with a good body makes it valid and callable.
+  ASSERT_EQ(OCI_SUCCESS, run("create or replace procedure broken is begin insert into ledger values (9, 9); end;"))
+      << last_error();
+  EXPECT_EQ("VALID", single_text("SELECT STATUS FROM USER_OBJECTS WHERE OBJECT_NAME = 'BROKEN'"));
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM USER_ERRORS WHERE NAME = 'BROKEN'"));
+  ASSERT_EQ("", failure("begin broken; end;"));
+  EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM LEDGER WHERE ID = 9"));
+}
+
+TEST_F(StoredProgramTest, calls_with_wrong_arguments_or_to_themselves_fail_to_compile) {
+  ASSERT_EQ(OCI_SUCCESS, run(kBook)) << last_error();
+  EXPECT_NE(std::string::npos, failure("begin book(1); end;").find("PLS-00306"));
+  EXPECT_NE(std::string::npos, failure("declare t number; c number; begin book(1, 2, t, c, 5); end;").find("PLS-00306"));
+  EXPECT_NE(std::string::npos, failure("declare t number; begin book(1, 2, t, 3); end;").find("PLS-00363"));
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, run("create procedure again(n number) is begin if n > 0 then again(n - 1); end if; end;"));
+}
+
+}  // namespace
+}  // namespace ociemu::testing
