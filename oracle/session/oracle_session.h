@@ -26,7 +26,7 @@
 
 namespace kvell {
 
-class InternalStatement;
+class TOracleQuery;
 class TOracleSession;
 
 enum TSessionPoolingOption { spNone, spInternal, spMTS };
@@ -136,8 +136,8 @@ class TOracleSession : public TComponent {
   // 0: the connection works; 1: it is lost; 2: it was lost and is made again.
   int VerifyConnection(bool reconnect);
   void ExecuteInternal(const std::string& sql, bool busy_cursor);
-  // The statement ExecuteInternal runs; made on first use, named "Query".
-  InternalStatement& InternalQuery();
+  // The query ExecuteInternal runs; made on first use, named "Query".
+  TOracleQuery& InternalQuery();
 
   int ResolvedBytesPerCharacter();
   int MaxStringChars();
@@ -262,7 +262,7 @@ class TOracleSession : public TComponent {
   std::mutex thread_errors_mutex_;                     // guards thread_errors_
   std::map<std::thread::id, OCIError*> thread_errors_; // owned; freed with the handles
   std::array<TSessionClientList, kSessionClientKinds> clients_;
-  std::unique_ptr<InternalStatement> internal_query_;
+  std::unique_ptr<TOracleQuery> internal_query_;
 };
 
 // Holds a session's call lock for one client call; released as an error

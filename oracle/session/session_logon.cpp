@@ -7,7 +7,7 @@
 #include "oracle/binding/client_loader.h"
 #include "oracle/binding/client_location.h"
 #include "oracle/binding/entry_tables.h"
-#include "oracle/session/internal_statement.h"
+#include "oracle/session/oracle_query.h"
 #include "oracle/session/oci_constants.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/session/session_monitor.h"
@@ -331,7 +331,6 @@ void TOracleSession::logoff_attached() {
       }
     });
   }
-  if (internal_query_) internal_query_->Close();
 }
 
 void TOracleSession::release_shared_connection() {

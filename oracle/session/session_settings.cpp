@@ -4,7 +4,7 @@
 #include <array>
 
 #include "oracle/binding/entry_tables.h"
-#include "oracle/session/internal_statement.h"
+#include "oracle/session/oracle_query.h"
 #include "oracle/session/oci_constants.h"
 #include "oracle/session/oracle_session.h"
 #include "runtime/str_convert.h"
@@ -75,14 +75,32 @@ void TOracleSession::SetAutoCommitMode(bool value) {
   auto_commit_ = value;
 }
 
-InternalStatement& TOracleSession::InternalQuery() {
-  if (!internal_query_) internal_query_ = std::make_unique<InternalStatement>(*this, "Query");
+namespace {
+
+// Loads `sql` into `query` (closing what it held) and executes it; a select has its first rows.
+void run_query(TOracleQuery& query, const std::string& sql) {
+  query.SQL().SetText(sql);
+  query.Execute();
+}
+
+// A query of the session's own, for a detection that must not disturb InternalQuery.
+std::unique_ptr<TOracleQuery> probe_query(TOracleSession& session, const std::string& name) {
+  auto query = std::make_unique<TOracleQuery>();
+  query->SetName(name);
+  query->SetSession(&session);
+  return query;
+}
+
+}  // namespace
+
+TOracleQuery& TOracleSession::InternalQuery() {
+  if (!internal_query_) internal_query_ = probe_query(*this, "Query");
   return *internal_query_;
 }
 
 void TOracleSession::ExecuteInternal(const std::string& sql, bool busy_cursor) {
   WaitCursor busy(busy_cursor ? Cursor : crDefault);
-  InternalQuery().Execute(sql);
+  run_query(InternalQuery(), sql);
 }
 
 int TOracleSession::VerifyConnection(bool reconnect) {
@@ -96,9 +114,7 @@ int TOracleSession::VerifyConnection(bool reconnect) {
   };
   if (!Connected()) return reconnect ? log_on_again() : 1;
   try {
-    InternalStatement probe(*this, "VerifyQuery");
-    probe.Execute(kVerifyStatement);
-    probe.Fetch();
+    run_query(*probe_query(*this, "VerifyQuery"), kVerifyStatement);
     return 0;
   } catch (const EOracleError& error) {
     if (error.ErrorCode == kMaxOpenCursors || error.ErrorCode == kTableOrViewDoesNotExist) return 0;
@@ -118,12 +134,12 @@ int TOracleSession::ResolvedBytesPerCharacter() {
     value = bytes_per_character_option_ == bcAutoDetect ? 1 : static_cast<int>(bytes_per_character_option_);
   } else {
     try {
-      InternalStatement probe(*this, "BytesPerCharacterQuery");
-      probe.Execute(kBytesPerCharacterStatement);
-      if (probe.Fetch()) {
-        value = StrToIntDef(probe.Field(0), 0);
-        if (value == 1) value = StrToIntDef(probe.Field(1), 0);
-        if (value == 1) value = StrToIntDef(probe.Field(2), 0);
+      auto probe = probe_query(*this, "BytesPerCharacterQuery");
+      run_query(*probe, kBytesPerCharacterStatement);
+      if (!probe->Eof()) {
+        value = StrToIntDef(probe->FieldText(0), 0);
+        if (value == 1) value = StrToIntDef(probe->FieldText(1), 0);
+        if (value == 1) value = StrToIntDef(probe->FieldText(2), 0);
       }
     } catch (...) {
       value = 1;
@@ -143,9 +159,10 @@ int TOracleSession::DateFormatLength() {
   int longest = 0;
   if (Connected()) {
     try {
-      InternalStatement probe(*this, "DateFormatLengthQuery");
-      probe.Execute(date_format_probe());
-      while (probe.Fetch()) longest = std::max(longest, static_cast<int>(probe.Field(0).size()));
+      auto probe = probe_query(*this, "DateFormatLengthQuery");
+      for (run_query(*probe, date_format_probe()); !probe->Eof(); probe->Next()) {
+        longest = std::max(longest, static_cast<int>(probe->FieldText(0).size()));
+      }
     } catch (...) {
       // The default length below serves.
     }
@@ -160,9 +177,9 @@ int TOracleSession::DateFormatLength() {
 std::string TOracleSession::SessionAudsid() {
   if (session_audsid_.empty() && Connected()) {
     ExecuteInternal(kSessionIdStatement, false);
-    InternalStatement& query = InternalQuery();
-    if (query.Fetch()) session_audsid_ = query.Field(0);
-    query.Close();
+    TOracleQuery& query = InternalQuery();
+    if (!query.Eof()) session_audsid_ = query.FieldText(0);
+    query.CloseCursor();
   }
   return session_audsid_;
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "oracle/binding/entry_tables.h"
+#include "oracle/session/oracle_query.h"
 #include "session_fixture.h"
 
 namespace kvell::testing {
@@ -153,6 +154,24 @@ TEST_P(SessionInterfaceTest, a_failed_statement_raises_with_the_server_text_and_
     EXPECT_EQ(0u, error.Message.find("ORA-00942")) << error.Message;
   }
   EXPECT_EQ("x", QueryValue(*session, "select 'x' from dual"));  // the session is still usable
+}
+
+TEST_P(SessionInterfaceTest, the_internal_query_is_a_query_named_Query_that_logoff_closes) {
+  auto session = MakeSession();
+  session->LogOn();
+  session->ExecuteInternal("select ename from emp where empno = 7839", false);
+  TOracleQuery& query = session->InternalQuery();
+  EXPECT_EQ("Query", query.Name());
+  ASSERT_FALSE(query.Eof());
+  EXPECT_EQ("KING", query.FieldText(0));
+  EXPECT_EQ(session->SessionAudsid(), QueryValue(*session, "select to_char(userenv('SESSIONID')) from dual"));
+  EXPECT_FALSE(query.CursorOpen()) << "the session id query closes the internal query";
+  session->ExecuteInternal("select 1 from dual", false);
+  session->LogOff();
+  EXPECT_FALSE(query.CursorOpen());
+  session->LogOn();
+  session->ExecuteInternal("select 2 from dual", false);  // the same query serves the next logon
+  EXPECT_EQ("2", session->InternalQuery().FieldText(0));
 }
 
 TEST_P(SessionInterfaceTest, listed_warning_codes_raise_EOracleWarning) {
