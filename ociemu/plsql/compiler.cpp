@@ -1017,6 +1017,8 @@ class Compiler : public sql::NameResolver {
         if (accept_word("USING")) stmt->values = parse_using(end);
       }
     } else {
+      // Only an explicit cursor opens without FOR; a cursor variable needs its query.
+      if (stmt->cursor < 0) error_at(pos_, std::string(kPlsWrongType), kStatementIgnored);
       stmt->values = parse_arguments(end);
     }
     pos_ = end + 1;

@@ -126,6 +126,8 @@ TEST_F(CursorBindTest, a_cursor_bind_that_is_no_statement_handle_fails_the_block
 
   // A cursor bind outside OPEN ... FOR is a compile error, not a silent no-op.
   EXPECT_NE("", failure("begin open :c; end;"));
+  // Nor may a local cursor variable open without its query.
+  EXPECT_NE(std::string::npos, failure("declare c sys_refcursor; begin open c; end;").find("PLS-00382"));
 }
 
 TEST_F(CursorBindTest, a_failing_query_leaves_the_cursor_closed_and_reports_the_error) {
