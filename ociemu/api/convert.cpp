@@ -10,12 +10,27 @@
 
 #include "ociemu/api/errors.h"
 #include "ociemu/api/handles.h"
+#include "ociemu/sql/datetime_value.h"
 
 namespace ociemu {
 namespace {
 
 constexpr int kTypeDate = 12;
 
+// Intervals are stored as numbers: months for YEAR TO MONTH, days for DAY TO SECOND
+// (what date arithmetic with an interval literal uses).
+constexpr double kNanosPerDay = 86400e9;
+
+void place_interval(double stored, IntervalDescriptor& out) {
+  if (out.type() == OCI_DTYPE_INTERVAL_YM) {
+    out.months = std::llround(stored);
+  } else {
+    out.nanos = std::llround(stored * kNanosPerDay);
+  }
+}
+
+bool is_zoned_type(int code) { return code == 181 || code == 188; }
+bool is_local_zone_type(int code) { return code == 231 || code == 232; }
 bool is_timestamp_type(int code) { return code == 180 || code == 181 || code == 231 || (code >= 187 && code <= 188) || code == 232; }
 
 std::string hex_text(const char* data, size_t size) {
@@ -219,6 +234,36 @@ Cell StoredCell::view() const {
   return cell;
 }
 
+namespace {
+
+// A stored timestamp as the session sees it: a zoned column's value without a zone is in the
+// session's zone; a local-zone column's instant is shown in the session's zone.
+std::string session_view(std::string_view storage, int type_code, const sql::SessionContext& session) {
+  if (!is_zoned_type(type_code) && !is_local_zone_type(type_code)) return std::string(storage);
+  auto value = sql::parse_storage(storage);
+  if (!value) return std::string(storage);
+  if (is_zoned_type(type_code)) {
+    if (!value->has_time_zone) value->has_time_zone = true, value->zone_minutes = session.time_zone_minutes;
+  } else {
+    // Stored without a zone, a local-zone instant is in the database's zone.
+    if (!value->has_time_zone) value->has_time_zone = true, value->zone_minutes = sql::kDatabaseZoneMinutes;
+    *value = sql::shift_to_zone(*value, session.time_zone_minutes);
+  }
+  return sql::to_storage(*value, true);
+}
+
+// The value a zoned descriptor receives: a zone attached if none, a local-zone one in the session's zone.
+std::string descriptor_view(std::string view, uint32_t descriptor_type, const sql::SessionContext& session) {
+  if (descriptor_type != OCI_DTYPE_TIMESTAMP_TZ && descriptor_type != OCI_DTYPE_TIMESTAMP_LTZ) return view;
+  auto value = sql::parse_storage(view);
+  if (!value) return view;
+  if (!value->has_time_zone) value->has_time_zone = true, value->zone_minutes = session.time_zone_minutes;
+  if (descriptor_type == OCI_DTYPE_TIMESTAMP_LTZ) *value = sql::shift_to_zone(*value, session.time_zone_minutes);
+  return sql::to_storage(*value, true);
+}
+
+}  // namespace
+
 std::string render_text(const Cell& cell, const sql::OracleType& column, const sql::SessionContext& session) {
   switch (cell.kind) {
     case Cell::Integer: return sql::format_number(cell.integer);
@@ -227,6 +272,12 @@ std::string render_text(const Cell& cell, const sql::OracleType& column, const s
     case Cell::Text: {
       std::string_view text(cell.data, cell.size);
       if (column.type_code == kTypeDate) return sql::format_datetime(text, session.nls_date_format);
+      if (is_zoned_type(column.type_code)) {
+        return sql::format_datetime(session_view(text, column.type_code, session), session.nls_timestamp_tz_format);
+      }
+      if (is_local_zone_type(column.type_code)) {
+        return sql::format_datetime(session_view(text, column.type_code, session), session.nls_timestamp_format);
+      }
       if (is_timestamp_type(column.type_code)) return sql::format_datetime(text, session.nls_timestamp_format);
       return std::string(text);
     }
@@ -299,7 +350,17 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
     case SQLT_TIMESTAMP_LTZ: {
       DateTimeDescriptor* dt = live_datetime(*static_cast<void**>(buf));
       if (dt == nullptr || cell.kind != Cell::Text) fail(932, {"TIMESTAMP", "NUMBER"});
-      storage_to_datetime(std::string_view(cell.data, cell.size), *dt);
+      std::string view = session_view(std::string_view(cell.data, cell.size), column.type_code, session);
+      storage_to_datetime(descriptor_view(std::move(view), dt->type(), session), *dt);
+      return Placed{false, false, static_cast<uint32_t>(sizeof(void*)), static_cast<uint32_t>(sizeof(void*))};
+    }
+    case SQLT_INTERVAL_YM:
+    case SQLT_INTERVAL_DS: {
+      IntervalDescriptor* interval = live_interval(*static_cast<void**>(buf));
+      if (interval == nullptr || (cell.kind != Cell::Integer && cell.kind != Cell::Real)) {
+        fail(932, {"INTERVAL", "NUMBER"});
+      }
+      place_interval(cell_as_double(cell), *interval);
       return Placed{false, false, static_cast<uint32_t>(sizeof(void*)), static_cast<uint32_t>(sizeof(void*))};
     }
     case SQLT_BIN:
@@ -429,6 +490,17 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
       sqlite3_bind_text(stmt, index, storage.c_str(), static_cast<int>(storage.size()), SQLITE_TRANSIENT);
       return;
     }
+    case SQLT_INTERVAL_YM:
+    case SQLT_INTERVAL_DS: {
+      IntervalDescriptor* interval = live_interval(*reinterpret_cast<void* const*>(bytes));
+      if (interval == nullptr) fail(932, {"INTERVAL", "no descriptor"});
+      if (interval->type() == OCI_DTYPE_INTERVAL_YM) {
+        sqlite3_bind_int64(stmt, index, interval->months);
+      } else {
+        sqlite3_bind_double(stmt, index, static_cast<double>(interval->nanos) / kNanosPerDay);
+      }
+      return;
+    }
     case SQLT_BIN:
     case SQLT_LBI:
     case SQLT_VBI:
@@ -490,7 +562,7 @@ std::string datetime_to_storage(const DateTimeDescriptor& in) {
                         in.minute, in.second);
   if (in.type() == OCI_DTYPE_DATE) return std::string(text, static_cast<size_t>(n));
   n += std::snprintf(text + n, sizeof text - n, ".%09u", in.nanos);
-  if (in.type() == OCI_DTYPE_TIMESTAMP_TZ) {
+  if (in.type() == OCI_DTYPE_TIMESTAMP_TZ || in.type() == OCI_DTYPE_TIMESTAMP_LTZ) {
     int offset = in.tz_minutes < 0 ? -in.tz_minutes : in.tz_minutes;
     std::snprintf(text + n, sizeof text - n, " %c%02d:%02d", in.tz_minutes < 0 ? '-' : '+', offset / 60, offset % 60);
   }

@@ -42,6 +42,8 @@ Handle* allocate(Environment& env, ub4 type) {
     case OCI_DTYPE_TIMESTAMP:
     case OCI_DTYPE_TIMESTAMP_TZ:
     case OCI_DTYPE_TIMESTAMP_LTZ: return env.make<DateTimeDescriptor>(type, &env);
+    case OCI_DTYPE_INTERVAL_YM:
+    case OCI_DTYPE_INTERVAL_DS: return env.make<IntervalDescriptor>(type, &env);
     case OCI_DTYPE_LOB:
     case OCI_DTYPE_FILE: return env.make<LobLocator>(type, &env);
     default:

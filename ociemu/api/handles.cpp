@@ -89,6 +89,13 @@ bool is_handle_type(uint32_t type) {
          type == OCI_HTYPE_SPOOL;
 }
 
+IntervalDescriptor* live_interval(const void* p) {
+  for (uint32_t type : {OCI_DTYPE_INTERVAL_YM, OCI_DTYPE_INTERVAL_DS}) {
+    if (Handle* handle = find_live(p, type)) return static_cast<IntervalDescriptor*>(handle);
+  }
+  return nullptr;
+}
+
 bool is_descriptor_type(uint32_t type) { return type >= OCI_DTYPE_LOB && type <= OCI_DTYPE_TIMESTAMP_LTZ; }
 
 }  // namespace ociemu

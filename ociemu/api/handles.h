@@ -95,6 +95,17 @@ struct DateTimeDescriptor : Handle {
   int tz_minutes = 0;  // offset from UTC for the TZ kinds
 };
 
+// INTERVAL YEAR TO MONTH (62) or DAY TO SECOND (63) descriptor; a value is its total
+// length in the kind's units, so that comparison and sign are plain arithmetic.
+struct IntervalDescriptor : Handle {
+  IntervalDescriptor(uint32_t type, Environment* env) : Handle(type, env) {}
+  int64_t months = 0;   // YEAR TO MONTH
+  int64_t nanos = 0;    // DAY TO SECOND, in nanoseconds
+};
+
+// An interval descriptor of either kind, or nullptr.
+IntervalDescriptor* live_interval(const void* p);
+
 // LOB/BFILE locators and the other descriptors part two fills in.
 struct PlainDescriptor : Handle {
   PlainDescriptor(uint32_t type, Environment* env) : Handle(type, env) {}

@@ -55,6 +55,7 @@ typedef struct OCILobLocator OCILobLocator;
 typedef struct OCIParam OCIParam;
 typedef struct OCIRowid OCIRowid;
 typedef struct OCIDateTime OCIDateTime;
+typedef struct OCIInterval OCIInterval;
 typedef struct OCISnapshot OCISnapshot;
 typedef struct OCIResult OCIResult;
 typedef struct OCIType OCIType;
@@ -339,6 +340,8 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define SQLT_TIMESTAMP 187
 #define SQLT_TIMESTAMP_TZ 188
 #define SQLT_TIMESTAMP_LTZ 232
+#define SQLT_INTERVAL_YM 189
+#define SQLT_INTERVAL_DS 190
 
 #define SQLCS_IMPLICIT 1
 #define SQLCS_NCHAR 2
@@ -591,6 +594,23 @@ sword OCIDateTimeGetTime(void *hndl, OCIError *err, OCIDateTime *datetime, ub1 *
 sword OCIDateTimeConstruct(void *hndl, OCIError *err, OCIDateTime *datetime, sb2 yr, ub1 mnth, ub1 dy, ub1 hr,
                            ub1 mm, ub1 ss, ub4 fsec, OraText *timezone, size_t timezone_length);
 sword OCIDateTimeAssign(void *hndl, OCIError *err, const OCIDateTime *from, OCIDateTime *to);
+sword OCIDateTimeGetTimeZoneOffset(void *hndl, OCIError *err, const OCIDateTime *datetime, sb1 *hr, sb1 *mm);
+sword OCIDateTimeGetTimeZoneName(void *hndl, OCIError *err, const OCIDateTime *datetime, ub1 *buf, ub4 *buflen);
+sword OCIDateTimeSysTimeStamp(void *hndl, OCIError *err, OCIDateTime *sys_date);
+sword OCIDateTimeCompare(void *hndl, OCIError *err, const OCIDateTime *date1, const OCIDateTime *date2,
+                         sword *result);
+sword OCIDateTimeConvert(void *hndl, OCIError *err, OCIDateTime *indate, OCIDateTime *outdate);
+sword OCIIntervalGetYearMonth(void *hndl, OCIError *err, sb4 *yr, sb4 *mnth, const OCIInterval *interval);
+sword OCIIntervalSetYearMonth(void *hndl, OCIError *err, sb4 yr, sb4 mnth, OCIInterval *result);
+sword OCIIntervalGetDaySecond(void *hndl, OCIError *err, sb4 *dy, sb4 *hr, sb4 *mm, sb4 *ss, sb4 *fsec,
+                              const OCIInterval *interval);
+sword OCIIntervalSetDaySecond(void *hndl, OCIError *err, sb4 dy, sb4 hr, sb4 mm, sb4 ss, sb4 fsec,
+                              OCIInterval *result);
+sword OCIIntervalToText(void *hndl, OCIError *err, const OCIInterval *interval, ub1 lfprec, ub1 fsprec,
+                        OraText *buffer, size_t buflen, size_t *resultlen);
+sword OCIIntervalFromText(void *hndl, OCIError *err, const OraText *inpstring, size_t str_len, OCIInterval *result);
+sword OCIIntervalAssign(void *hndl, OCIError *err, const OCIInterval *ininter, OCIInterval *outinter);
+sword OCIIntervalCompare(void *hndl, OCIError *err, OCIInterval *inter1, OCIInterval *inter2, sword *result);
 
 // Version 9 and 9.2 additions
 sword OCISessionPoolCreate(OCIEnv *envhp, OCIError *errhp, OCISPool *spoolhp, OraText **poolName,

@@ -5,11 +5,23 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdlib>
 
 #include "ociemu/api/statement.h"
+#include "ociemu/sql/datetime_value.h"
 
 namespace ociemu {
 namespace {
+
+// As Oracle's client: ORA_SDTZ names the session zone ('+hh:mi', UTC, OS_TZ), else the machine's.
+int client_time_zone() {
+  const char* setting = std::getenv("ORA_SDTZ");
+  if (setting != nullptr) {
+    sql::ZoneParse zone = sql::parse_time_zone(setting);
+    if (zone.error == 0) return zone.minutes;
+  }
+  return sql::current_local_time().zone_minutes;
+}
 
 constexpr std::string_view kAdministrator = "SYS";
 
@@ -88,6 +100,7 @@ int Session::begin(Server& server, const std::string& user, const std::string& p
   if (administrative && upper(user) != kAdministrator) fail(1031);
   id = next_session_id();
   context.session_id = static_cast<int64_t>(id);
+  context.time_zone_minutes = client_time_zone();
   context.user = (mode & OCI_SYSDBA) ? "SYS" : (mode & OCI_SYSOPER) ? "PUBLIC" : upper(user);
   database = server.database;
   connection = std::move(candidate);

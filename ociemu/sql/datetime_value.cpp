@@ -1,6 +1,8 @@
 #include "ociemu/sql/datetime_value.h"
 
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -193,6 +195,75 @@ DateTimeValue current_local_time() {
   if (value.nanoseconds < 0) value.nanoseconds = 0;
   value.zone_minutes = static_cast<int>(local.tm_gmtoff / 60);
   return value;
+}
+
+ZoneParse parse_time_zone(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  std::string upper;
+  for (char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "UTC" || upper == "GMT" || upper == "Z") return {0, 0};
+  if (!upper.empty() && std::isalpha(static_cast<unsigned char>(upper[0]))) return {0, 1882};  // no region names
+  if (upper.empty() || (upper[0] != '+' && upper[0] != '-')) return {0, 1857};
+  size_t pos = 1;
+  int hours = 0, minutes = 0, digits = 0;
+  while (pos < upper.size() && std::isdigit(static_cast<unsigned char>(upper[pos])) && digits < 2) {
+    hours = hours * 10 + (upper[pos++] - '0');
+    ++digits;
+  }
+  if (digits == 0) return {0, 1857};
+  if (pos < upper.size()) {
+    if (upper[pos++] != ':') return {0, 1857};
+    digits = 0;
+    while (pos < upper.size() && std::isdigit(static_cast<unsigned char>(upper[pos])) && digits < 2) {
+      minutes = minutes * 10 + (upper[pos++] - '0');
+      ++digits;
+    }
+    if (digits == 0 || pos != upper.size()) return {0, 1857};
+  }
+  if (hours > 15) return {0, 1874};
+  if (minutes > 59) return {0, 1875};
+  int total = hours * 60 + minutes;
+  return {upper[0] == '-' ? -total : total, 0};
+}
+
+std::string time_zone_text(int minutes) {
+  char buffer[16];
+  int offset = std::abs(minutes);
+  std::snprintf(buffer, sizeof buffer, "%c%02d:%02d", minutes < 0 ? '-' : '+', offset / 60, offset % 60);
+  return buffer;
+}
+
+namespace {
+
+// Seconds since 1970-01-01 00:00 UTC of the wall clock reading in its zone.
+int64_t utc_seconds(const DateTimeValue& v) {
+  int64_t local = v.day_number() * 86400 + v.hour * 3600 + v.minute * 60 + v.second;
+  return local - (v.has_time_zone ? v.zone_minutes : 0) * 60;
+}
+
+}  // namespace
+
+DateTimeValue shift_to_zone(const DateTimeValue& value, int zone_minutes) {
+  int64_t local = utc_seconds(value) + zone_minutes * 60;
+  int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+  int64_t seconds = local - days * 86400;
+  DateTimeValue result = DateTimeValue::from_days(static_cast<double>(days));
+  result.hour = static_cast<int>(seconds / 3600);
+  result.minute = static_cast<int>(seconds / 60 % 60);
+  result.second = static_cast<int>(seconds % 60);
+  result.nanoseconds = value.nanoseconds;
+  result.has_fraction = value.has_fraction;
+  result.has_time_zone = true;
+  result.zone_minutes = zone_minutes;
+  return result;
+}
+
+int compare_instants(const DateTimeValue& a, const DateTimeValue& b) {
+  int64_t sa = utc_seconds(a), sb = utc_seconds(b);
+  if (sa != sb) return sa < sb ? -1 : 1;
+  if (a.nanoseconds != b.nanoseconds) return a.nanoseconds < b.nanoseconds ? -1 : 1;
+  return 0;
 }
 
 }  // namespace ociemu::sql

@@ -44,4 +44,20 @@ DateTimeValue add_months(const DateTimeValue& value, int months);
 // The current local time (SYSDATE / SYSTIMESTAMP).
 DateTimeValue current_local_time();
 
+// The database time zone: ociemu keeps instants of TIMESTAMP WITH LOCAL TIME ZONE in UTC.
+inline constexpr int kDatabaseZoneMinutes = 0;
+// Parses a time zone as ALTER SESSION and the client accept it ('+05:30', '-8:00', 'UTC', 'GMT'):
+// minutes east of UTC, or the Oracle error code (1857 not a zone, 1874/1875 hour/minute out of range).
+struct ZoneParse {
+  int minutes = 0;
+  int error = 0;
+};
+ZoneParse parse_time_zone(std::string_view text);
+// '+HH:MM' / '-HH:MM'.
+std::string time_zone_text(int minutes);
+// The same instant seen in another zone.
+DateTimeValue shift_to_zone(const DateTimeValue& value, int zone_minutes);
+// Orders two values by the instant they name (values without a zone are taken as UTC).
+int compare_instants(const DateTimeValue& a, const DateTimeValue& b);
+
 }  // namespace ociemu::sql

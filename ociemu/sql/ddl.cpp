@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/ddl.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/sqlite_query.h"
@@ -945,6 +946,18 @@ void Translator::translate_drop() {
 
 namespace {
 
+// TIME_ZONE = '+hh:mi' | LOCAL | DBTIMEZONE.
+int session_zone(const Translator& t, const Token& value, int index) {
+  if (value.kind != TokenKind::String) {
+    if (value.is_word("LOCAL")) return current_local_time().zone_minutes;
+    if (value.is_word("DBTIMEZONE")) return kDatabaseZoneMinutes;
+    t.fail(922, index);
+  }
+  ZoneParse zone = parse_time_zone(value.text);
+  if (zone.error) t.fail(zone.error, index);
+  return zone.minutes;
+}
+
 void alter_session(Translator& t) {
   int i = 2;
   if (!t.word_at(i, "SET")) {
@@ -963,6 +976,11 @@ void alter_session(Translator& t) {
     } else if (parameter == "NLS_TIMESTAMP_FORMAT") {
       format_datetime("2000-01-01 00:00:00.000000000", value.text);
       t.session_.nls_timestamp_format = value.text;
+    } else if (parameter == "NLS_TIMESTAMP_TZ_FORMAT") {
+      format_datetime("2000-01-01 00:00:00.000000000 +00:00", value.text);
+      t.session_.nls_timestamp_tz_format = value.text;
+    } else if (parameter == "TIME_ZONE") {
+      t.session_.time_zone_minutes = session_zone(t, value, i + 2);
     } else if (parameter == "CURRENT_SCHEMA") {
       if (!user_exists(t.db_, value.text)) t.fail(1435, i + 2);
       t.session_.current_schema = value.text;

@@ -46,7 +46,9 @@ struct SessionContext {
   int64_t session_id = 0;                    // USERENV('SESSIONID')
   std::string nls_date_format = "DD-MON-RR";  // changed by ALTER SESSION
   std::string nls_timestamp_format = "DD-MON-RR HH.MI.SSXFF AM";
+  std::string nls_timestamp_tz_format = "DD-MON-RR HH.MI.SSXFF AM TZH:TZM";
   std::string current_schema;                // ALTER SESSION SET CURRENT_SCHEMA; empty = user
+  int time_zone_minutes = 0;                 // session time zone east of UTC; the logon sets the client's zone
   std::map<std::string, int64_t> sequence_values;  // CURRVAL per "OWNER.SEQUENCE"
 };
 

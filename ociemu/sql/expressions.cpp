@@ -390,8 +390,20 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     result = {"SYSDATE()", ValueType::Date};
     return index + 1;
   }
-  if (!call && (word == "SYSTIMESTAMP" || word == "CURRENT_TIMESTAMP" || word == "LOCALTIMESTAMP")) {
+  if (!call && word == "SYSTIMESTAMP") {
     result = {"SYSTIMESTAMP()", ValueType::TimestampTz};
+    return index + 1;
+  }
+  if (!call && word == "CURRENT_TIMESTAMP") {
+    result = {"OCIEMU_CURRENT_TIMESTAMP()", ValueType::TimestampTz};
+    return index + 1;
+  }
+  if (!call && word == "LOCALTIMESTAMP") {
+    result = {"OCIEMU_LOCALTIMESTAMP()", ValueType::Timestamp};
+    return index + 1;
+  }
+  if (!call && (word == "SESSIONTIMEZONE" || word == "DBTIMEZONE")) {
+    result = {word == "DBTIMEZONE" ? "OCIEMU_DBTIMEZONE()" : "OCIEMU_SESSIONTIMEZONE()", ValueType::Text};
     return index + 1;
   }
   if (!call && word == "USER") {

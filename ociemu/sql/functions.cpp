@@ -563,11 +563,31 @@ void sysdate(sqlite3_context* context, int, Args) {
   set_date(context, now);
 }
 
-void systimestamp(sqlite3_context* context, int, Args) {
+DateTimeValue current_local_time_with_zone() {
   DateTimeValue now = current_local_time();
   now.has_time_zone = true;
+  return now;
+}
+
+void systimestamp(sqlite3_context* context, int, Args) { set_date(context, current_local_time_with_zone(), true); }
+
+// CURRENT_TIMESTAMP / LOCALTIMESTAMP: now in the session's zone.
+void current_timestamp(sqlite3_context* context, int, Args) {
+  DateTimeValue now = shift_to_zone(current_local_time_with_zone(), session_of(context).time_zone_minutes);
   set_date(context, now, true);
 }
+
+void local_timestamp(sqlite3_context* context, int, Args) {
+  DateTimeValue now = shift_to_zone(current_local_time_with_zone(), session_of(context).time_zone_minutes);
+  now.has_time_zone = false;
+  set_date(context, now, true);
+}
+
+void session_time_zone(sqlite3_context* context, int, Args) {
+  set_result(context, time_zone_text(session_of(context).time_zone_minutes));
+}
+
+void database_time_zone(sqlite3_context* context, int, Args) { set_result(context, time_zone_text(kDatabaseZoneMinutes)); }
 
 DateTimeValue required_date(sqlite3_value* value, SessionContext& session) {
   if (auto date = date_argument(value)) return *date;
@@ -854,6 +874,10 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
     OCIEMU_FN("SYSDATE", 0, 0, sysdate, false),
     OCIEMU_FN("SYSTIMESTAMP", 0, 0, systimestamp, false),
+    OCIEMU_FN("OCIEMU_CURRENT_TIMESTAMP", 0, 0, current_timestamp, false),
+    OCIEMU_FN("OCIEMU_LOCALTIMESTAMP", 0, 0, local_timestamp, false),
+    OCIEMU_FN("OCIEMU_SESSIONTIMEZONE", 0, 0, session_time_zone, false),
+    OCIEMU_FN("OCIEMU_DBTIMEZONE", 0, 0, database_time_zone, false),
     OCIEMU_FN("OCIEMU_USER", 0, 0, user, true),
     OCIEMU_FN("USERENV", 1, 1, userenv, true),
     OCIEMU_FN("SYS_CONTEXT", 2, 3, sys_context, true),
