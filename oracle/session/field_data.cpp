@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 
+#include "oracle/session/complex_binds.h"
+
 namespace kvell {
 
 namespace {
@@ -28,6 +30,8 @@ void RegisterComplexColumn(int internal_type, ComplexColumnFactory factory) {
 }
 
 const ComplexColumnFactory* FindComplexColumn(int internal_type) {
+  static const bool built_ins_registered = (RegisterBuiltInComplexColumns(), true);
+  (void)built_ins_registered;
   std::lock_guard lock(registry().mutex);
   auto found = registry().makers.find(internal_type);
   return found == registry().makers.end() ? nullptr : &found->second;

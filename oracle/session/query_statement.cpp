@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "oracle/binding/oracle_ci.h"
+#include "oracle/session/complex_binds.h"
+#include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
@@ -261,6 +263,7 @@ void TOracleQuery::bind_one(TVariableData& v) {
   sb4 size = v.ElementSize();
   int type = v.Type() == vartype::LongString ? vartype::String : v.Type();
   ub2* length = nullptr;
+  ComplexBind complex;
   if (v.Type() == vartype::Cursor) {
     TOracleQuery* target = cursor_target(v);
     value = session_->OCI8Mode() ? static_cast<void*>(&target->statement_) : static_cast<void*>(&target->cda_);
@@ -268,8 +271,9 @@ void TOracleQuery::bind_one(TVariableData& v) {
     if (!session_->OCI8Mode()) type = 102;
     v.SetIndicator(0, 0);
   } else if (v.IsComplex()) {
-    throw Exception("Variable " + v.Name() + " of type " + std::to_string(v.Type()) +
-                    " needs the LOB and object support, which this build lacks");
+    complex = PrepareComplexBind(*session_, v);
+    value = complex.Value;
+    size = complex.Size;
   } else if (v.Type() == vartype::Long || v.Type() == vartype::LongRaw) {
     size = static_cast<sb4>(v.DataLength());
     if (v.ElementSize() <= 65535) {
@@ -292,6 +296,9 @@ void TOracleQuery::bind_one(TVariableData& v) {
   OCIBind* bind = nullptr;
   check8(OCIBindByName(statement_, &bind, error_, ora_text(name), static_cast<sb4>(name.size()), value, size,
                        static_cast<ub2>(type), v.Indicators(), length, nullptr, table_size, used, OCI_DEFAULT));
+  if (complex.CharsetForm == SQLCS_NCHAR) {
+    check8(OCIAttrSet(bind, OCI_HTYPE_BIND, &complex.CharsetForm, 0, OCI_ATTR_CHARSET_FORM, error_));
+  }
   v.BindHandle = bind;
   v.BoundAddress = value;
 }

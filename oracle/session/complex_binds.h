@@ -1,0 +1,29 @@
+// How a complex bind variable (LOB locator, object, reference, timestamp)
+// is bound: the value address and size the client is given, and the
+// character set form to set on the bind. The column makers for the same
+// types are registered from here too.
+// Thread-safe: no; used by the query that binds.
+#pragma once
+
+#include "oracle/binding/oci_types.h"
+
+namespace kvell {
+
+class TOracleSession;
+class TVariableData;
+
+struct ComplexBind {
+  void* Value = nullptr;
+  sb4 Size = 0;
+  ub1 CharsetForm = 0;  // 2 sets the bind's national character set form
+};
+
+// Throws the feature and "cannot be nil" refusals, and for types this
+// build does not bind yet.
+ComplexBind PrepareComplexBind(TOracleSession& session, TVariableData& variable);
+
+// Registers the LOB (and other complex) column makers; called by the
+// column registry when it is first used.
+void RegisterBuiltInComplexColumns();
+
+}  // namespace kvell

@@ -1,0 +1,257 @@
+#include "oracle/session/lob_locator.h"
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+
+#include "oracle/binding/entry_tables.h"
+#include "oracle/binding/oci_entries.h"
+#include "oracle/session/oci_constants.h"
+#include "oracle/session/oracle_error.h"
+#include "oracle/session/oracle_session.h"
+#include "oracle/session/session_preferences.h"
+#include "oracle/session/sql_scan.h"
+
+namespace kvell {
+
+namespace {
+
+constexpr ub1 kTempBLOB = 1;
+constexpr ub1 kTempCLOB = 2;
+constexpr ub2 kDurationSession = 10;
+constexpr ub1 kFileReadOnly = 1;
+constexpr ub1 kOnePiece = 0;
+constexpr const char* kFeature = "A TLOBLocator instance";
+
+std::atomic<int> next_locator_id{1};
+
+bool valid_type(int type) { return type == otCLOB || type == otBLOB || type == otBFile; }
+
+// LOB offsets and amounts are 32-bit on the client interface.
+ub4 as_ub4(int64_t value) {
+  return static_cast<ub4>(std::clamp<int64_t>(value, 0, std::numeric_limits<ub4>::max()));
+}
+
+}  // namespace
+
+TLOBLocator::TLOBLocator(TOracleSession* session, int lob_type)
+    : session_(session), locator_ref_(&locator_), lob_type_(lob_type) {
+  RequireOCI8Session(session, kFeature);
+  if (lob_type_ == otNCLOB) {
+    charset_form_ = SQLCS_NCHAR;
+    lob_type_ = otCLOB;
+  }
+  name_ = "LOBLocator" + std::to_string(next_locator_id.fetch_add(1));
+  session_->AttachClient(skLOBLocator, this);
+  try {
+    if (!session_->Connected()) throw Exception(kLOBNotLoggedOn);
+    if (!valid_type(lob_type_)) throw Exception(kLOBBadType);
+    descriptor_type_ = lob_type_ == otBFile ? OCI_DTYPE_FILE : OCI_DTYPE_LOB;
+    check(OCIDescriptorAlloc(environment(), reinterpret_cast<void**>(&locator_), descriptor_type_, 0, nullptr));
+    check(OCIHandleAlloc(environment(), reinterpret_cast<void**>(&error_), OCI_HTYPE_ERROR, 0, nullptr));
+  } catch (...) {
+    destroy();
+    throw;
+  }
+}
+
+TLOBLocator* TLOBLocator::CreateTemporary(TOracleSession* session, int lob_type, bool cache) {
+  RequireOCI8Session(session, kFeature);
+  if (!OCI81Available) throw Exception(kLOBNoTemporary);
+  auto* locator = new TLOBLocator(session, lob_type);
+  try {
+    const ub1 temp_type = locator->lob_type_ == otCLOB ? kTempCLOB : kTempBLOB;
+    locator->check(OCILobCreateTemporary(locator->service(), locator->error_, locator->locator_, 0,
+                                         locator->charset_form_, temp_type, cache ? 1 : 0, kDurationSession));
+  } catch (...) {
+    delete locator;
+    throw;
+  }
+  return locator;
+}
+
+TLOBLocator::~TLOBLocator() {
+  try {
+    CloseFile();
+  } catch (const Exception&) {
+    // A destructor must not throw; the server closes the file with the session.
+  }
+  destroy();
+}
+
+void TLOBLocator::destroy() {
+  if (locator_ && session_ && session_->Connected()) {
+    locator_ref_ = &locator_;
+    try {
+      if (IsTemporary()) OCILobFreeTemporary(service(), error_, locator_);
+    } catch (const Exception&) {
+      // The temporary LOB ends with the session anyway.
+    }
+  }
+  if (locator_) OCIDescriptorFree(locator_, descriptor_type_);
+  locator_ = nullptr;
+  locator_ref_ = &locator_;
+  if (error_) OCIHandleFree(error_, OCI_HTYPE_ERROR);
+  error_ = nullptr;
+  if (session_) session_->DetachClient(skLOBLocator, this);
+  session_ = nullptr;
+}
+
+OCISvcCtx* TLOBLocator::service() const { return session_ ? session_->ServiceContext() : nullptr; }
+
+OCIEnv* TLOBLocator::environment() const { return session_ ? session_->EnvironmentHandle() : nullptr; }
+
+void TLOBLocator::require_session() const {
+  if (!session_ || !session_->Connected()) throw Exception(kLOBNotLoggedOn);
+}
+
+void TLOBLocator::check(sword status) {
+  if (status == OCI_INVALID_HANDLE) throw Exception(kLOBInvalidHandle);
+  if (status != OCI_ERROR) return;
+  OracleErrorSource source;
+  source.Handle = error_;
+  RaiseOracleError(session_, source, nullptr);
+}
+
+void TLOBLocator::ensure_slot() {
+  if (*locator_ref_) return;
+  require_session();
+  check(OCIObjectNew(environment(), error_, service(), static_cast<OCITypeCode>(lob_type_), nullptr, nullptr,
+                     kDurationSession, 1, reinterpret_cast<void**>(locator_ref_)));
+}
+
+bool TLOBLocator::initialised() const {
+  if (!*locator_ref_ || !session_) return false;
+  boolean is_init = 0;
+  const sword status = OCILobLocatorIsInit(environment(), error_, *locator_ref_, &is_init);
+  return status == OCI_SUCCESS && is_init != 0;
+}
+
+bool TLOBLocator::IsNull() {
+  if (null_indicator_ && *null_indicator_ != 0) return true;
+  return !initialised();
+}
+
+bool TLOBLocator::IsNullValue() const {
+  if (null_indicator_ && *null_indicator_ != 0) return true;
+  return !initialised();
+}
+
+void TLOBLocator::Attach(OCILobLocator** slot, sb2* indicator) {
+  if (FileIsOpen()) CloseFile();
+  locator_ref_ = slot ? slot : &locator_;
+  null_indicator_ = indicator;
+  position_ = 0;
+}
+
+void TLOBLocator::SetOwner(TAttributeOwner* owner, std::string attribute_name) {
+  owner_ = owner;
+  attribute_name_ = std::move(attribute_name);
+}
+
+int64_t TLOBLocator::Read(void* buffer, int64_t count) {
+  if (count < 1 || IsNull()) return 0;
+  OpenFile();
+  ub4 amount = as_ub4(count);
+  check(OCILobRead(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), buffer, as_ub4(count), nullptr,
+                   nullptr, 0, charset_form_));
+  position_ += amount;
+  return amount;
+}
+
+int64_t TLOBLocator::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return count;
+  require_session();
+  ub4 amount = as_ub4(count);
+  check(OCILobWrite(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), const_cast<void*>(buffer),
+                    as_ub4(count), kOnePiece, nullptr, nullptr, 0, charset_form_));
+  position_ += amount;
+  return amount;
+}
+
+int64_t TLOBLocator::Seek(int64_t offset, int origin) {
+  switch (origin) {
+    case soBeginning: position_ = offset; break;
+    case soCurrent: position_ += offset; break;
+    case soEnd: position_ = offset + LOBLength(); break;
+    default: break;
+  }
+  return position_;
+}
+
+void TLOBLocator::SetSize(int64_t new_size) {
+  const int64_t current = Size();
+  if (new_size < current) {
+    require_session();
+    check(OCILobTrim(service(), error_, *locator_ref_, as_ub4(new_size)));
+  } else if (new_size > current) {
+    const char filler = lob_type_ == otCLOB ? ' ' : '\0';
+    Seek(new_size - 1, soBeginning);
+    Write(&filler, 1);
+  }
+}
+
+int64_t TLOBLocator::LOBLength() {
+  if (IsNull()) return 0;
+  ub4 length = 0;
+  check(OCILobGetLength(service(), error_, *locator_ref_, &length));
+  return length;
+}
+
+void TLOBLocator::Clear() {
+  require_session();
+  if (owner_) {
+    if (*locator_ref_) check(OCIObjectFree(environment(), error_, *locator_ref_, 0));
+    *locator_ref_ = nullptr;
+    ensure_slot();
+  } else {
+    if (*locator_ref_) OCIDescriptorFree(*locator_ref_, descriptor_type_);
+    *locator_ref_ = nullptr;
+    check(OCIDescriptorAlloc(environment(), reinterpret_cast<void**>(locator_ref_), descriptor_type_, 0, nullptr));
+  }
+  if (null_indicator_) *null_indicator_ = static_cast<sb2>(initialised() ? 0 : -1);
+  if (owner_) owner_->AttributeChanged(attribute_name_);
+  if (null_indicator_) *null_indicator_ = -1;
+  position_ = 0;
+}
+
+std::string TLOBLocator::ReadAsString(int64_t count) {
+  const int64_t budget = lob_type_ == otCLOB && session_ ? count * session_->ResolvedBytesPerCharacter() : count;
+  Seek(0, soBeginning);
+  std::string text(static_cast<size_t>(std::max<int64_t>(budget, 0)), '\0');
+  const int64_t got = Read(text.data(), budget);
+  text.resize(static_cast<size_t>(got));
+  if (lob_type_ == otCLOB && (!session_ || session_->Preferences().ConvertCRLF)) return NormalizeLineBreaks(text);
+  return text;
+}
+
+void TLOBLocator::SetNCLOB(bool value) {
+  if (lob_type_ != otCLOB) throw Exception(kLOBNCLOBOnlyForCLOB);
+  charset_form_ = value ? SQLCS_NCHAR : SQLCS_IMPLICIT;
+}
+
+bool TLOBLocator::IsTemporary() {
+  if (!OCI81Available || !*locator_ref_ || !session_) return false;
+  boolean temporary = 0;
+  check(OCILobIsTemporary(environment(), error_, *locator_ref_, &temporary));
+  return temporary != 0;
+}
+
+bool TLOBLocator::FileIsOpen() {
+  if (lob_type_ != otBFile || !initialised()) return false;
+  boolean open = 0;
+  check(OCILobFileIsOpen(service(), error_, *locator_ref_, &open));
+  return open != 0;
+}
+
+void TLOBLocator::OpenFile() {
+  if (lob_type_ != otBFile || FileIsOpen()) return;
+  check(OCILobFileOpen(service(), error_, *locator_ref_, kFileReadOnly));
+}
+
+void TLOBLocator::CloseFile() {
+  if (lob_type_ != otBFile || !FileIsOpen()) return;
+  check(OCILobFileClose(service(), error_, *locator_ref_));
+}
+
+}  // namespace kvell

@@ -1,0 +1,258 @@
+// TLOBLocator on ociemu: refusals, seeking and resizing, CLOB/NCLOB/BLOB
+// round trips through LOB columns and returning binds, temporary LOBs bound
+// into DML, BFILEs read from a real file, and a killed session.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "oracle/session/lob_locator.h"
+#include "oracle/session/oracle_error.h"
+#include "oracle/session/oracle_query.h"
+#include "oracle/session/oracle_session.h"
+#include "session_fixture.h"
+
+namespace kvell::testing {
+namespace {
+
+std::string message_of(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Exception& e) {
+    return e.Message;
+  }
+  return "<no exception>";
+}
+
+// Bytes of every value, newlines and zeros included, in a pattern a
+// shifted or truncated copy does not reproduce.
+std::string pattern(size_t size, bool text) {
+  std::string data(size, '\0');
+  for (size_t i = 0; i < size; ++i) {
+    const auto mixed = static_cast<unsigned>((i * 2654435761u) >> 7);
+    data[i] = text ? static_cast<char>('a' + mixed % 26) : static_cast<char>(mixed & 0xFF);
+  }
+  return data;
+}
+
+std::string contents(TMemoryStream& stream) {
+  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
+}
+
+class LOBTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    session = MakeSession();
+    session->LogOn();
+    query = std::make_unique<TOracleQuery>();
+    query->SetSession(session.get());
+  }
+  void TearDown() override {
+    query.reset();
+    session.reset();
+    SessionTest::TearDown();
+  }
+  void Exec(const std::string& text) {
+    query->SQL().SetText(text);
+    query->Execute();
+  }
+  TLOBLocator& ColumnLOB(int index) { return dynamic_cast<TLOBLocator&>(*query->FieldLOB(index)); }
+  void CreateDocs() { Exec("create table docs (id number(9), c clob, n nclob, b blob)"); }
+
+  // Inserts a row and writes `data` through the locator the insert returns.
+  void InsertThroughReturning(int id, const std::string& column, int lob_type, const std::string& data) {
+    TLOBLocator locator(session.get(), lob_type);
+    query->DeleteVariables();
+    query->DeclareVariable("id", 3);
+    query->DeclareVariable("lob", lob_type == otNCLOB ? otCLOB : lob_type);
+    query->SetVariable("id", id);
+    query->SetComplexVariable("lob", &locator);
+    const std::string empty = lob_type == otBLOB ? "empty_blob()" : "empty_clob()";
+    Exec("insert into docs (id, " + column + ") values (:id, " + empty + ") returning " + column + " into :lob");
+    ASSERT_FALSE(locator.IsNull());
+    EXPECT_EQ(locator.LOBLength(), 0);
+    TMemoryStream source;
+    source.Write(data.data(), static_cast<int64_t>(data.size()));
+    EXPECT_EQ(locator.CopyFrom(source, 0), static_cast<int64_t>(data.size()));
+    EXPECT_EQ(locator.Size(), static_cast<int64_t>(data.size()));
+    query->DeleteVariables();
+  }
+
+  std::string ReadBack(int id, const std::string& column) {
+    Exec("select " + column + " from docs where id = " + std::to_string(id));
+    EXPECT_FALSE(query->Eof());
+    TMemoryStream target;
+    TLOBLocator& locator = ColumnLOB(0);
+    locator.Seek(0, soBeginning);
+    target.CopyFrom(locator, locator.Size());
+    return contents(target);
+  }
+
+  std::unique_ptr<TOracleSession> session;
+  std::unique_ptr<TOracleQuery> query;
+};
+
+TEST_F(LOBTest, creation_refusals_and_the_nclob_property) {
+  EXPECT_EQ(message_of([&] { TLOBLocator bad(session.get(), 5); }), kLOBBadType);
+  EXPECT_EQ(message_of([&] { TLOBLocator none(nullptr, otCLOB); }), "A TLOBLocator instance requires a session");
+  EXPECT_EQ(session->Clients(skLOBLocator).Count(), 0) << "a refused locator stays in the session's list";
+
+  TLOBLocator blob(session.get(), otBLOB);
+  EXPECT_EQ(session->Clients(skLOBLocator).Count(), 1);
+  EXPECT_EQ(message_of([&] { blob.SetNCLOB(true); }), kLOBNCLOBOnlyForCLOB);
+  EXPECT_FALSE(blob.NCLOB());
+
+  std::unique_ptr<TLOBLocator> national(TLOBLocator::CreateTemporary(session.get(), otNCLOB, true));
+  EXPECT_TRUE(national->NCLOB());
+  EXPECT_EQ(national->LOBType(), otCLOB);
+  EXPECT_TRUE(national->IsTemporary());
+  national->SetNCLOB(false);
+  EXPECT_FALSE(national->NCLOB());
+  national.reset();
+  EXPECT_EQ(session->Clients(skLOBLocator).Count(), 1);
+
+  TOracleSession offline;
+  EXPECT_EQ(message_of([&] { TLOBLocator off(&offline, otCLOB); }),
+            "A TLOBLocator instance requires a connected session");
+}
+
+TEST_F(LOBTest, a_null_locator_reads_nothing_and_clear_makes_a_temporary_null) {
+  TLOBLocator empty(session.get(), otCLOB);
+  char buffer[8] = {};
+  EXPECT_TRUE(empty.IsNull());
+  EXPECT_EQ(empty.Read(buffer, 8), 0);
+  EXPECT_EQ(empty.LOBLength(), 0);
+  EXPECT_FALSE(empty.IsTemporary());
+
+  std::unique_ptr<TLOBLocator> temp(TLOBLocator::CreateTemporary(session.get(), otCLOB, false));
+  EXPECT_FALSE(temp->IsNull());
+  EXPECT_EQ(temp->Write("hello", 5), 5);
+  EXPECT_EQ(temp->Read(buffer, 0), 0);
+  temp->Seek(1, soBeginning);
+  EXPECT_EQ(temp->Read(buffer, 8), 4);
+  EXPECT_EQ(std::string(buffer, 4), "ello");
+  temp->Clear();
+  EXPECT_TRUE(temp->IsNull());
+  EXPECT_EQ(temp->LOBLength(), 0);
+  EXPECT_EQ(temp->Read(buffer, 8), 0);
+}
+
+TEST_F(LOBTest, seeking_has_no_bounds_and_resizing_trims_or_pads) {
+  std::unique_ptr<TLOBLocator> clob(TLOBLocator::CreateTemporary(session.get(), otCLOB, true));
+  clob->Write("abc", 3);
+  EXPECT_EQ(clob->Seek(0, soEnd), 3);
+  EXPECT_EQ(clob->Seek(-4, soCurrent), -1);
+  EXPECT_EQ(clob->Seek(10, soBeginning), 10);
+  clob->SetSize(3);
+  EXPECT_EQ(clob->AsString(), "abc");
+  clob->SetSize(6);
+  EXPECT_EQ(clob->LOBLength(), 6);
+  EXPECT_EQ(clob->AsString(), "abc   ");
+  clob->SetSize(2);
+  EXPECT_EQ(clob->AsString(), "ab");
+
+  std::unique_ptr<TLOBLocator> blob(TLOBLocator::CreateTemporary(session.get(), otBLOB, true));
+  blob->Write("\x01", 1);
+  blob->SetSize(4);
+  EXPECT_EQ(blob->AsString(), std::string("\x01\0\0\0", 4));
+}
+
+TEST_F(LOBTest, clob_nclob_and_blob_round_trip_through_returning_binds_and_columns) {
+  CreateDocs();
+  int id = 0;
+  for (size_t size : {size_t{0}, size_t{1}, size_t{5} << 20}) {
+    const std::string text = pattern(size, true);
+    const std::string bytes = pattern(size, false);
+    InsertThroughReturning(++id, "c", otCLOB, text);
+    EXPECT_TRUE(ReadBack(id, "c") == text) << "CLOB of " << size;
+    InsertThroughReturning(++id, "n", otNCLOB, text);
+    EXPECT_TRUE(ReadBack(id, "n") == text) << "NCLOB of " << size;
+    EXPECT_TRUE(ColumnLOB(0).NCLOB());
+    InsertThroughReturning(++id, "b", otBLOB, bytes);
+    EXPECT_TRUE(ReadBack(id, "b") == bytes) << "BLOB of " << size;
+  }
+}
+
+TEST_F(LOBTest, column_values_follow_the_current_row_across_fetch_arrays) {
+  CreateDocs();
+  Exec("insert into docs (id, c, b) values (1, 'one', hextoraw('0AFF'))");
+  Exec("insert into docs (id, c, b) values (2, empty_clob(), empty_blob())");
+  Exec("insert into docs (id, c, b) values (3, 'line1' || chr(10) || 'line2', null)");
+  query->SetReadBuffer(2);
+  Exec("select c, b from docs order by id");
+  EXPECT_EQ(query->FieldValue(0).AsString(), "one");
+  EXPECT_EQ(query->FieldValue(1).AsBytes(), (std::vector<uint8_t>{0x0A, 0xFF}));
+  query->Next();
+  EXPECT_FALSE(query->FieldIsNull(0));
+  EXPECT_FALSE(ColumnLOB(0).IsNull());
+  EXPECT_TRUE(query->FieldValue(0).IsEmpty()) << "an empty LOB reads as the null value";
+  query->Next();
+  EXPECT_EQ(query->FieldValue(0).AsString(), "line1\r\nline2");
+  EXPECT_TRUE(query->FieldIsNull(1));
+  EXPECT_TRUE(ColumnLOB(1).IsNull());
+  session->Preferences().ConvertCRLF = false;
+  EXPECT_EQ(ColumnLOB(0).AsString(), "line1\nline2");
+  query->Next();
+  EXPECT_TRUE(query->Eof());
+  EXPECT_EQ(message_of([&] { query->FieldLOB(5); }).empty(), false);
+}
+
+TEST_F(LOBTest, a_temporary_lob_bound_into_an_insert_reaches_the_table) {
+  CreateDocs();
+  std::unique_ptr<TLOBLocator> temp(TLOBLocator::CreateTemporary(session.get(), otCLOB, true));
+  const std::string text = pattern(70000, true);
+  temp->Write(text.data(), static_cast<int64_t>(text.size()));
+  query->DeclareVariable("c", otCLOB);
+  query->SetComplexVariable("c", temp.get());
+  Exec("insert into docs (id, c) values (6, :c)");
+  query->DeleteVariables();
+  EXPECT_TRUE(ReadBack(6, "c") == text) << "a temporary LOB bound into SQL";
+
+  query->DeclareVariable("c", otCLOB);
+  EXPECT_EQ(message_of([&] { Exec("insert into docs (id, c) values (8, :c)"); }),
+            "LOB variable :C cannot be nil");
+}
+
+TEST_F(LOBTest, a_bfile_opens_on_first_read_and_stays_open_until_closed) {
+  const auto dir = std::filesystem::path(database_).parent_path() / "lob_files";
+  std::filesystem::create_directories(dir);
+  const std::string bytes = pattern(100000, false);
+  std::ofstream(dir / "image.bin", std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  Exec("create or replace directory lob_dir as '" + dir.string() + "'");
+  Exec("create table files (f bfile)");
+  Exec("insert into files values (bfilename('LOB_DIR', 'image.bin'))");
+  Exec("select f from files");
+  TLOBLocator& file = ColumnLOB(0);
+  EXPECT_FALSE(file.FileIsOpen());
+  EXPECT_EQ(file.LOBLength(), static_cast<int64_t>(bytes.size()));
+  char head[4] = {};
+  EXPECT_EQ(file.Read(head, 4), 4);
+  EXPECT_TRUE(file.FileIsOpen());
+  EXPECT_EQ(std::string(head, 4), bytes.substr(0, 4));
+  EXPECT_TRUE(query->FieldValue(0).AsBytes() == std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  file.CloseFile();
+  EXPECT_FALSE(file.FileIsOpen());
+  EXPECT_EQ(message_of([&] { file.SetNCLOB(true); }), kLOBNCLOBOnlyForCLOB);
+}
+
+TEST_F(LOBTest, a_killed_session_fails_the_lob_read_with_end_of_file_on_channel) {
+  std::unique_ptr<TLOBLocator> temp(TLOBLocator::CreateTemporary(session.get(), otBLOB, true));
+  temp->Write("abcdef", 6);
+  temp->Seek(0, soBeginning);
+  ASSERT_EQ(EmulatorHooks::KillSession(session->ServiceContext()), 0);
+  char buffer[6];
+  try {
+    temp->Read(buffer, 6);
+    FAIL() << "the read on a killed session passed";
+  } catch (const EOracleError& e) {
+    EXPECT_EQ(e.ErrorCode, 3113);
+  }
+  EXPECT_EQ(temp->Position(), 0) << "a failed read moved the position";
+}
+
+}  // namespace
+}  // namespace kvell::testing
