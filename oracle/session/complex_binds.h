@@ -11,6 +11,7 @@ namespace kvell {
 
 class TOracleSession;
 class TVariableData;
+class TVariables;
 
 struct ComplexBind {
   void* Value = nullptr;
@@ -21,6 +22,10 @@ struct ComplexBind {
 // Throws the feature and "cannot be nil" refusals, and for types this
 // build does not bind yet.
 ComplexBind PrepareComplexBind(TOracleSession& session, TVariableData& variable);
+
+// After execution: timestamp variables without an instance take their
+// value back from the bind timestamp, which is freed.
+void ReconcileComplexBinds(TVariables& variables);
 
 // Registers the LOB (and other complex) column makers; called by the
 // column registry when it is first used.

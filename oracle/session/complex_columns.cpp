@@ -1,4 +1,4 @@
-// The LOB columns of a select and the binding of complex variables.
+// The LOB and timestamp columns of a select and the binding of complex variables.
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +10,8 @@
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oci_constants.h"
 #include "oracle/session/oracle_session.h"
+#include "oracle/session/oracle_timestamp.h"
+#include "runtime/date_text.h"
 #include "oracle/session/variables.h"
 
 namespace kvell {
@@ -109,11 +111,76 @@ class LOBColumn : public TComplexColumn {
   std::unique_ptr<TLOBLocator> object_;   // mutable state behind const reads
 };
 
+// One datetime descriptor per row, presented by one timestamp.
+class TimestampColumn : public TComplexColumn {
+ public:
+  TimestampColumn(TOracleSession& session, TFieldData& field)
+      : session_(session),
+        field_(field),
+        descriptor_type_(TimestampDescriptorType(field.InternalType)),
+        object_(std::make_unique<TOracleTimestamp>(&session, field.InternalType)) {}
+
+  ~TimestampColumn() override {
+    object_->AttachDescriptor(nullptr, field_.InternalType, false, true);
+    for (OCIDateTime* descriptor : descriptors_) {
+      if (descriptor) OCIDescriptorFree(descriptor, descriptor_type_);
+    }
+  }
+  TimestampColumn(const TimestampColumn&) = delete;
+  TimestampColumn& operator=(const TimestampColumn&) = delete;
+
+  void Define(OCIStmt* statement, OCIError* error, ub4 position) override {
+    descriptors_.assign(static_cast<size_t>(field_.Rows), nullptr);
+    for (OCIDateTime*& descriptor : descriptors_) {
+      session_.CheckWithoutErrorHandle(OCIDescriptorAlloc(session_.EnvironmentHandle(),
+                                                          reinterpret_cast<void**>(&descriptor), descriptor_type_, 0,
+                                                          nullptr),
+                                       "OCIDescriptorAlloc");
+    }
+    session_.Check(OCIDefineByPos(statement, &field_.Define, error, position, descriptors_.data(),
+                                  static_cast<sb4>(sizeof(OCIDateTime*)), static_cast<ub2>(field_.InternalType),
+                                  field_.Indicators.data(), nullptr, nullptr, OCI_DEFAULT));
+  }
+
+  void LoadRow(int row) override {
+    object_->AttachDescriptor(descriptors_.at(static_cast<size_t>(row)), field_.InternalType, false, IsNull(row));
+  }
+  void BeforeFetch() override {}
+  bool IsNull(int row) const override { return field_.Indicators.at(static_cast<size_t>(row)) != 0; }
+  Variant Value(int) const override { return Variant::FromDateTime(object_->AsDateTime()); }
+  std::string Text(int) const override { return FormatDateTime("ddddd tt", object_->AsDateTime()); }
+  TComplexValue* ColumnObject() override { return object_.get(); }
+
+ private:
+  TOracleSession& session_;
+  TFieldData& field_;
+  ub4 descriptor_type_;
+  std::vector<OCIDateTime*> descriptors_;     // owned, one per row
+  std::unique_ptr<TOracleTimestamp> object_;  // mutable state behind const reads
+};
+
 bool is_lob(int type) { return type == otCLOB || type == otBLOB || type == otBFile; }
+
+ComplexBind bind_timestamp(TOracleSession& session, TVariableData& variable) {
+  RequireNet9Session(&session, "A Timestamp variable");
+  auto* timestamp = dynamic_cast<TOracleTimestamp*>(variable.Object());
+  if (!timestamp) {
+    auto made = std::make_unique<TOracleTimestamp>(&session, variable.Type());
+    if (!variable.IsNull(0)) made->SetAsDateTime(variable.DateTimeValue());
+    timestamp = made.get();
+    variable.SetBindTimestamp(std::move(made));
+  }
+  variable.SetIndicator(0, static_cast<int16_t>(timestamp->IsNull() ? -1 : 0));
+  ComplexBind bind;
+  bind.Value = timestamp->DescriptorAddress();
+  bind.Size = static_cast<sb4>(sizeof(OCIDateTime*));
+  return bind;
+}
 
 }  // namespace
 
 ComplexBind PrepareComplexBind(TOracleSession& session, TVariableData& variable) {
+  if (IsTimestampVariableType(variable.Type())) return bind_timestamp(session, variable);
   if (!is_lob(variable.Type())) {
     throw Exception("Variable " + variable.Name() + " of type " + std::to_string(variable.Type()) +
                     " needs the object and timestamp support, which this build lacks");
@@ -134,6 +201,23 @@ void RegisterBuiltInComplexColumns() {
     return std::make_unique<LOBColumn>(session, field);
   };
   for (int type : {otCLOB, otBLOB, otBFile}) RegisterComplexColumn(type, lob);
+  const ComplexColumnFactory timestamp = [](TOracleSession& session,
+                                            TFieldData& field) -> std::unique_ptr<TComplexColumn> {
+    return std::make_unique<TimestampColumn>(session, field);
+  };
+  for (int type : {otTimestamp, otTimestampTZ, otTimestampLTZ}) RegisterComplexColumn(type, timestamp);
+}
+
+void ReconcileComplexBinds(TVariables& variables) {
+  for (int i = 0; i < variables.Count(); ++i) {
+    TVariableData& v = variables[i];
+    auto* timestamp = dynamic_cast<TOracleTimestamp*>(v.BindTimestamp());
+    if (!timestamp || v.Object()) continue;
+    // The client wrote the OUT value's indicator; the descriptor holds the rest.
+    timestamp->SetReceivedNull(v.IsNull(0));
+    v.SetDateTimeValue(v.IsNull(0) ? 0 : timestamp->AsDateTime());
+    v.SetBindTimestamp(nullptr);
+  }
 }
 
 }  // namespace kvell

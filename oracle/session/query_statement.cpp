@@ -435,6 +435,7 @@ void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterati
         rows_processed_ = static_cast<int>(row_count8());
         raise_error();
       }
+      ReconcileComplexBinds(variables_);
       ub2 code = 0;
       OCIAttrGet(statement_, OCI_HTYPE_STMT, &code, nullptr, OCI_ATTR_SQLFNCODE, error2_);
       kind_ = code;
