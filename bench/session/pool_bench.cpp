@@ -14,7 +14,6 @@
 
 #include "oracle/binding/client_loader.h"
 #include "oracle/binding/client_location.h"
-#include "oracle/session/internal_statement.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/session_pool.h"
 

@@ -1,7 +1,6 @@
 // Failures on purpose: each client call of a logon failing, lost and
 // unreadable connections, the client library variants and an Oracle 7 server.
 #include "oracle/binding/entry_tables.h"
-#include "oracle/session/internal_statement.h"
 #include "oracle/session/oci_constants.h"
 #include "session_fixture.h"
 

@@ -10,7 +10,7 @@
 #include "oracle/binding/client_location.h"
 #include "oracle/binding/entry_tables.h"
 #include "ociemu/api/test_hooks.h"
-#include "oracle/session/internal_statement.h"
+#include "oracle/session/oracle_query.h"
 
 namespace kvell::testing {
 namespace {
@@ -103,14 +103,18 @@ std::unique_ptr<TOracleSession> SessionTest::MakeSession(Interface mode) {
 }
 
 void SessionTest::Run(TOracleSession& session, const std::string& sql) {
-  InternalStatement statement(session, "TestStatement");
-  statement.Execute(sql);
+  TOracleQuery query;
+  query.SetSession(&session);
+  query.SQL().SetText(sql);
+  query.Execute();
 }
 
 std::string SessionTest::QueryValue(TOracleSession& session, const std::string& sql) {
-  InternalStatement statement(session, "TestQuery");
-  statement.Execute(sql);
-  return statement.Fetch() ? statement.Field(0) : "<none>";
+  TOracleQuery query;
+  query.SetSession(&session);
+  query.SQL().SetText(sql);
+  query.Execute();
+  return query.Eof() ? "<none>" : query.FieldText(0);
 }
 
 }  // namespace kvell::testing

@@ -218,18 +218,20 @@ TEST_P(SessionInterfaceTest, settings_before_logon_are_issued_at_logon) {
   EXPECT_EQ(ilReadCommitted, session->IsolationLevel());
 }
 
-TEST_P(SessionInterfaceTest, auto_commit_mode_commits_each_statement_in_version_7_mode) {
+TEST_P(SessionInterfaceTest, auto_commit_mode_commits_each_statement_and_off_leaves_it_pending) {
   auto session = MakeSession();
   session->SetAutoCommitMode(true);
   session->LogOn();
   Run(*session, "insert into dept values (80, 'X', 'Y')");
   auto reader = MakeSession();
   reader->LogOn();
-  // OCI8 sessions commit through the query's execute mode, not here.
-  EXPECT_EQ(session->OCI8Mode() ? "4" : "5", QueryValue(*reader, "select to_char(count(*)) from dept"));
+  // Version 7 sessions switch the server's mode; OCI8 queries commit through their execute mode.
+  EXPECT_EQ("5", QueryValue(*reader, "select to_char(count(*)) from dept"));
   session->SetAutoCommitMode(false);
   Run(*session, "insert into dept values (81, 'X', 'Y')");
-  EXPECT_EQ(session->OCI8Mode() ? "4" : "5", QueryValue(*reader, "select to_char(count(*)) from dept"));
+  EXPECT_EQ("5", QueryValue(*reader, "select to_char(count(*)) from dept"));
+  session->Commit();
+  EXPECT_EQ("6", QueryValue(*reader, "select to_char(count(*)) from dept"));
 }
 
 TEST_P(SessionInterfaceTest, a_shared_connection_works_on_the_lenders_session_and_leaves_it_open) {

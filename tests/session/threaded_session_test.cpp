@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "oracle/session/internal_statement.h"
+#include "oracle/session/oracle_query.h"
 #include "session_fixture.h"
 
 namespace kvell::testing {
@@ -57,12 +57,16 @@ TEST_P(ThreadedSessionTest, eight_threads_share_one_thread_safe_session) {
   run_threads([&](int index) {
     for (int round = 0; round < kRounds; ++round) {
       try {
-        InternalStatement query(*session, "Thread" + std::to_string(index));
-        query.Execute("select to_char(userenv('SESSIONID')) from dual");
-        if (query.Fetch() && query.Field(0) == audsid) ++matches;
+        TOracleQuery query;
+        query.SetName("Thread" + std::to_string(index));
+        query.SetSession(session.get());
+        query.SQL().SetText("select to_char(userenv('SESSIONID')) from dual");
+        query.Execute();
+        if (!query.Eof() && query.FieldText(0) == audsid) ++matches;
         if (round == 0) {
           try {
-            query.Execute("select * from no_such_table");
+            query.SQL().SetText("select * from no_such_table");
+            query.Execute();
           } catch (const EOracleError& error) {
             if (error.ErrorCode != 942) ++failures;  // each thread reads its own error
           }
