@@ -35,7 +35,7 @@ class TComponent {
   TComponent* Owner() const { return owner_; }
 
   int ComponentCount() const { return static_cast<int>(components_.size()); }
-  TComponent* Components(int index) const { return components_.at(index); }
+  TComponent* Components(int index) const { return components_.at(static_cast<size_t>(index)); }
   // Owned component by name (without case), or nullptr.
   TComponent* FindComponent(const std::string& name) const;
   void InsertComponent(TComponent* component);
