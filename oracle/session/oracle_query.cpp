@@ -27,10 +27,7 @@ TOracleQuery::~TOracleQuery() {
   thread_.reset();  // stops and waits for a running execution first
   before_destruction(*this);
   release_quietly();
-  if (session_) {
-    session_->DetachClient(skQuery, this);
-    session_->RemoveFreeNotification(this);
-  }
+  if (session_) session_->DetachClient(skQuery, this);
 }
 
 void TOracleQuery::SetSQL(const TStringList& lines) { sql_.Assign(lines); }
@@ -38,20 +35,11 @@ void TOracleQuery::SetSQL(const TStringList& lines) { sql_.Assign(lines); }
 void TOracleQuery::SetSession(TOracleSession* session) {
   if (session == session_) return;
   release_quietly();
-  if (session_) {
-    session_->DetachClient(skQuery, this);
-    session_->RemoveFreeNotification(this);
-  }
+  // Only the session's thread-safe client list links the two: queries of one thread-safe
+  // session come and go on many threads, and that list detaches them when the session goes.
+  if (session_) session_->DetachClient(skQuery, this);
   session_ = session;
-  if (session_) {
-    session_->AttachClient(skQuery, this);
-    session_->FreeNotification(this);
-  }
-}
-
-void TOracleQuery::Notification(TComponent* component, TOperation operation) {
-  TComponent::Notification(component, operation);
-  if (operation == opRemove && component == session_) session_ = nullptr;
+  if (session_) session_->AttachClient(skQuery, this);
 }
 
 void TOracleQuery::SetStringFieldsOnly(bool value) {

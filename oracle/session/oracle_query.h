@@ -151,9 +151,6 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void SessionDestroyed() override { session_ = nullptr; }
   std::string ClientName() const override { return Name(); }
 
- protected:
-  void Notification(TComponent* component, TOperation operation) override;
-
  private:
   friend class QueryStatement;
   friend class QueryColumns;

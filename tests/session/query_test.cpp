@@ -372,6 +372,18 @@ TEST_P(QueryTest, an_empty_text_is_sent_as_a_blank_and_fails_as_the_server_says)
   EXPECT_THROW(query->Execute(), EOracleError);
 }
 
+TEST_P(QueryTest, a_query_outlives_its_session_and_forgets_it) {
+  auto other = MakeSession();
+  other->LogOn();
+  TOracleQuery survivor;
+  survivor.SetSession(other.get());
+  survivor.SQL().SetText("select ename from emp");
+  survivor.Execute();
+  other.reset();
+  EXPECT_EQ(nullptr, survivor.Session());
+  EXPECT_FALSE(survivor.CursorOpen());
+}
+
 TEST_P(QueryTest, queries_need_a_connected_session) {
   TOracleQuery lonely;
   lonely.SQL().SetText("select 1 from dual");
