@@ -42,24 +42,8 @@ std::string contents(TMemoryStream& stream) {
   return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
 }
 
-class LOBTest : public SessionTest {
+class LOBTest : public ConnectedQueryTest<SessionTest> {
  protected:
-  void SetUp() override {
-    SessionTest::SetUp();
-    session = MakeSession();
-    session->LogOn();
-    query = std::make_unique<TOracleQuery>();
-    query->SetSession(session.get());
-  }
-  void TearDown() override {
-    query.reset();
-    session.reset();
-    SessionTest::TearDown();
-  }
-  void Exec(const std::string& text) {
-    query->SQL().SetText(text);
-    query->Execute();
-  }
   TLOBLocator& ColumnLOB(int index) { return dynamic_cast<TLOBLocator&>(*query->FieldLOB(index)); }
   void CreateDocs() { Exec("create table docs (id number(9), c clob, n nclob, b blob)"); }
 
@@ -91,9 +75,6 @@ class LOBTest : public SessionTest {
     target.CopyFrom(locator, locator.Size());
     return contents(target);
   }
-
-  std::unique_ptr<TOracleSession> session;
-  std::unique_ptr<TOracleQuery> query;
 };
 
 TEST_F(LOBTest, creation_refusals_and_the_nclob_property) {

@@ -11,32 +11,17 @@
 namespace kvell::testing {
 namespace {
 
-class PLSQLVariablesTest : public SessionInterfaceTest {
+class PLSQLVariablesTest : public ConnectedQueryTest<SessionInterfaceTest> {
  protected:
-  void SetUp() override {
-    SessionInterfaceTest::SetUp();
-    session = MakeSession();
-    session->LogOn();
-    block = std::make_unique<TOracleQuery>();
-    block->SetSession(session.get());
-  }
-  void TearDown() override {
-    block.reset();
-    session.reset();
-    SessionInterfaceTest::TearDown();
-  }
   // Runs `text` with one IN OUT variable :v of `type` holding `value`, and returns what it holds after.
   Variant RoundTrip(int type, const Variant& value, const std::string& text) {
-    block->DeleteVariables();
-    block->DeclareVariable("v", type);
-    block->SetVariable("v", value);
-    block->SQL().SetText(text);
-    block->Execute();
-    return block->GetVariable("v");
+    query->DeleteVariables();
+    query->DeclareVariable("v", type);
+    query->SetVariable("v", value);
+    query->SQL().SetText(text);
+    query->Execute();
+    return query->GetVariable("v");
   }
-
-  std::unique_ptr<TOracleSession> session;
-  std::unique_ptr<TOracleQuery> block;
 };
 
 TEST_P(PLSQLVariablesTest, every_simple_type_is_changed_by_a_block_and_read_back) {
@@ -69,7 +54,7 @@ TEST_P(PLSQLVariablesTest, nulls_go_in_and_come_out_of_every_simple_type) {
 }
 
 TEST_P(PLSQLVariablesTest, a_block_reads_a_plsql_table_and_fills_another) {
-  block->SQL().SetText(
+  query->SQL().SetText(
       "declare\n"
       "  type numbers is table of number index by binary_integer;\n"
       "begin\n"
@@ -79,17 +64,17 @@ TEST_P(PLSQLVariablesTest, a_block_reads_a_plsql_table_and_fills_another) {
       "    :labels(i) := 'item ' || :amounts(i);\n"
       "  end loop;\n"
       "end;");
-  block->DeclareVariable("amounts", 3);
-  block->DeclarePLSQLTable("amounts", 10, 0);
-  block->DeclareVariable("labels", 5);
-  block->DeclarePLSQLTable("labels", 10, 20);
-  block->DeclareVariable("total", 3);
-  block->DeclareVariable("n", 3);
-  block->SetVariable("amounts", VarArrayOf({5, 7, 30}));
-  block->SetVariable("n", 3);
-  block->Execute();
-  EXPECT_EQ(42, block->GetVariable("total").AsInteger());
-  const Variant labels = block->GetVariable("labels");
+  query->DeclareVariable("amounts", 3);
+  query->DeclarePLSQLTable("amounts", 10, 0);
+  query->DeclareVariable("labels", 5);
+  query->DeclarePLSQLTable("labels", 10, 20);
+  query->DeclareVariable("total", 3);
+  query->DeclareVariable("n", 3);
+  query->SetVariable("amounts", VarArrayOf({5, 7, 30}));
+  query->SetVariable("n", 3);
+  query->Execute();
+  EXPECT_EQ(42, query->GetVariable("total").AsInteger());
+  const Variant labels = query->GetVariable("labels");
   ASSERT_TRUE(labels.IsArray());
   EXPECT_EQ(2, labels.ArrayHighBound());
   EXPECT_EQ("item 5", labels[0].AsString());
@@ -100,10 +85,10 @@ TEST_P(PLSQLVariablesTest, a_cursor_opened_by_a_block_is_fetched_by_the_receivin
   TOracleQuery employees;
   employees.SetSession(session.get());
   employees.SetReadBuffer(4);
-  block->SQL().SetText("begin open :staff for select ename, sal from emp order by ename; end;");
-  block->DeclareVariable("staff", 116);
-  block->SetComplexVariable("staff", &employees);
-  block->Execute();
+  query->SQL().SetText("begin open :staff for select ename, sal from emp order by ename; end;");
+  query->DeclareVariable("staff", 116);
+  query->SetComplexVariable("staff", &employees);
+  query->Execute();
   employees.Execute();
   std::vector<std::string> names;
   for (; !employees.Eof(); employees.Next()) names.push_back(employees.FieldText(0));
@@ -112,8 +97,8 @@ TEST_P(PLSQLVariablesTest, a_cursor_opened_by_a_block_is_fetched_by_the_receivin
   EXPECT_EQ(2, employees.ColumnCount());
 
   // The same variable takes a new cursor at the next execution.
-  block->SQL().SetText("begin open :staff for select dname from dept where deptno = 10; end;");
-  block->Execute();
+  query->SQL().SetText("begin open :staff for select dname from dept where deptno = 10; end;");
+  query->Execute();
   employees.Execute();
   ASSERT_FALSE(employees.Eof());
   EXPECT_EQ("ACCOUNTING", employees.FieldText(0));
@@ -122,10 +107,10 @@ TEST_P(PLSQLVariablesTest, a_cursor_opened_by_a_block_is_fetched_by_the_receivin
 }
 
 TEST_P(PLSQLVariablesTest, a_cursor_variable_without_its_query_is_refused) {
-  block->SQL().SetText("begin open :staff for select * from dual; end;");
-  block->DeclareVariable("staff", 116);
+  query->SQL().SetText("begin open :staff for select * from dual; end;");
+  query->DeclareVariable("staff", 116);
   try {
-    block->Execute();
+    query->Execute();
     FAIL() << "executed without a receiving query";
   } catch (const Exception& error) {
     EXPECT_EQ("Cursor variable :STAFF cannot be nil", error.Message);

@@ -69,26 +69,10 @@ struct CallCounter {
   }
 };
 
-class QueryTest : public SessionInterfaceTest {
+class QueryTest : public ConnectedQueryTest<SessionInterfaceTest> {
  protected:
-  void SetUp() override {
-    SessionInterfaceTest::SetUp();
-    session = MakeSession();
-    session->LogOn();
-    query = std::make_unique<TOracleQuery>();
-    query->SetSession(session.get());
-  }
-  void TearDown() override {
-    query.reset();
-    session.reset();
-    SessionInterfaceTest::TearDown();
-  }
   void Sql(const std::string& text) {
     query->SQL().SetText(text);
-  }
-  void Exec(const std::string& text) {
-    Sql(text);
-    query->Execute();
   }
   void FillNumbers(int count) {
     Exec("create table numbers (n number(5), label varchar2(20))");
@@ -106,9 +90,6 @@ class QueryTest : public SessionInterfaceTest {
     session->Commit();
   }
   bool Oci8() const { return GetParam() == Interface::OCI8; }
-
-  std::unique_ptr<TOracleSession> session;
-  std::unique_ptr<TOracleQuery> query;
 };
 
 TEST_P(QueryTest, sixty_rows_come_in_three_arrays_and_eof_needs_no_further_fetch) {

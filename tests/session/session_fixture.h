@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
 
 namespace kvell::testing {
@@ -52,6 +53,31 @@ class SessionInterfaceTest : public SessionTest, public ::testing::WithParamInte
  protected:
   void SetUp() override;
   std::unique_ptr<TOracleSession> MakeSession() { return SessionTest::MakeSession(GetParam()); }
+};
+
+// A logged-on session and a query on it, over either fixture above.
+template <class Base>
+class ConnectedQueryTest : public Base {
+ protected:
+  void SetUp() override {
+    Base::SetUp();
+    session = this->MakeSession();
+    session->LogOn();
+    query = std::make_unique<TOracleQuery>();
+    query->SetSession(session.get());
+  }
+  void TearDown() override {
+    query.reset();
+    session.reset();
+    Base::TearDown();
+  }
+  void Exec(const std::string& text) {
+    query->SQL().SetText(text);
+    query->Execute();
+  }
+
+  std::unique_ptr<TOracleSession> session;
+  std::unique_ptr<TOracleQuery> query;
 };
 
 }  // namespace kvell::testing

@@ -17,24 +17,15 @@ namespace {
 
 constexpr int kManyRows = 100000;
 
-class QueryThreadTest : public SessionTest {
+class QueryThreadTest : public ConnectedQueryTest<SessionTest> {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
-    session = MakeSession();
-    session->LogOn();
-    query = std::make_unique<TOracleQuery>();
-    query->SetSession(session.get());
+    ConnectedQueryTest::SetUp();
     query->Threaded = true;
     query->OnThreadFinished = [this](TOracleQuery*) {
       events.push_back("finished");
       finished = true;
     };
-  }
-  void TearDown() override {
-    query.reset();
-    session.reset();
-    SessionTest::TearDown();
   }
   void FillNumbers(int count) {
     TOracleQuery fill;
@@ -55,9 +46,6 @@ class QueryThreadTest : public SessionTest {
       if (!CheckSynchronize()) std::this_thread::yield();
     }
   }
-
-  std::unique_ptr<TOracleSession> session;
-  std::unique_ptr<TOracleQuery> query;
   std::vector<std::string> events;  // written by one thread at a time, read after the run
   std::atomic<bool> finished{false};
 };

@@ -21,30 +21,11 @@ int milliseconds_of(TDateTime value) {
   return milli;
 }
 
-class TimestampTest : public SessionTest {
+class TimestampTest : public ConnectedQueryTest<SessionTest> {
  protected:
-  void SetUp() override {
-    SessionTest::SetUp();
-    session = MakeSession();
-    session->LogOn();
-    query = std::make_unique<TOracleQuery>();
-    query->SetSession(session.get());
-  }
-  void TearDown() override {
-    query.reset();
-    session.reset();
-    SessionTest::TearDown();
-  }
-  void Exec(const std::string& text) {
-    query->SQL().SetText(text);
-    query->Execute();
-  }
 
   // 2026-12-09 10:20:30.123, a value whose milliseconds a float rounding slip changes.
-  const TDateTime moment = EncodeDate(2026, 12, 9) + EncodeTime(10, 20, 30, 123);
-  std::unique_ptr<TOracleSession> session;
-  std::unique_ptr<TOracleQuery> query;
-};
+  const TDateTime moment = EncodeDate(2026, 12, 9) + EncodeTime(10, 20, 30, 123);};
 
 TEST_F(TimestampTest, needs_a_connected_session_and_starts_null) {
   TOracleSession offline;
