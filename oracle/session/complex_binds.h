@@ -24,7 +24,8 @@ struct ComplexBind {
 ComplexBind PrepareComplexBind(TOracleSession& session, TVariableData& variable);
 
 // After execution: timestamp variables without an instance take their
-// value back from the bind timestamp, which is freed.
+// value back from the bind timestamp, which is freed; a LOB locator or
+// reference that received a null is cleared and its indicator reset to 0.
 void ReconcileComplexBinds(TVariables& variables);
 
 // Registers the LOB (and other complex) column makers; called by the

@@ -211,12 +211,22 @@ void RegisterBuiltInComplexColumns() {
 void ReconcileComplexBinds(TVariables& variables) {
   for (int i = 0; i < variables.Count(); ++i) {
     TVariableData& v = variables[i];
-    auto* timestamp = dynamic_cast<TOracleTimestamp*>(v.BindTimestamp());
-    if (!timestamp || v.Object()) continue;
-    // The client wrote the OUT value's indicator; the descriptor holds the rest.
-    timestamp->SetReceivedNull(v.IsNull(0));
-    v.SetDateTimeValue(v.IsNull(0) ? 0 : timestamp->AsDateTime());
-    v.SetBindTimestamp(nullptr);
+    if (!v.IsComplex() || v.IsPLSQLTable()) continue;
+    if (auto* timestamp = dynamic_cast<TOracleTimestamp*>(v.BindTimestamp()); timestamp && !v.Object()) {
+      // The client wrote the OUT value's indicator; the descriptor holds the rest.
+      timestamp->SetReceivedNull(v.IsNull(0));
+      v.SetDateTimeValue(v.IsNull(0) ? 0 : timestamp->AsDateTime());
+      v.SetBindTimestamp(nullptr);
+      continue;
+    }
+    if (!v.IsNull(0)) continue;
+    // A null OUT value may leave the previous value in the locator or REF;
+    // the holder reads null from its own state, so the indicator can say
+    // "attached" again.
+    if (auto* locator = dynamic_cast<TLOBLocator*>(v.Object())) {
+      locator->Clear();
+      v.SetIndicator(0, 0);
+    }
   }
 }
 

@@ -91,6 +91,7 @@ void TLOBLocator::destroy() {
   if (locator_) OCIDescriptorFree(locator_, descriptor_type_);
   locator_ = nullptr;
   locator_ref_ = &locator_;
+  forget_initialised();
   if (error_) OCIHandleFree(error_, OCI_HTYPE_ERROR);
   error_ = nullptr;
   if (session_) session_->DetachClient(skLOBLocator, this);
@@ -122,9 +123,13 @@ void TLOBLocator::ensure_slot() {
 
 bool TLOBLocator::initialised() const {
   if (!*locator_ref_ || !session_) return false;
+  if (init_slot_ == locator_ref_ && init_locator_ == *locator_ref_) return true;
   boolean is_init = 0;
   const sword status = OCILobLocatorIsInit(environment(), error_, *locator_ref_, &is_init);
-  return status == OCI_SUCCESS && is_init != 0;
+  if (status != OCI_SUCCESS || is_init == 0) return false;
+  init_slot_ = locator_ref_;
+  init_locator_ = *locator_ref_;
+  return true;
 }
 
 bool TLOBLocator::IsNull() {
@@ -140,6 +145,7 @@ bool TLOBLocator::IsNullValue() const {
 void TLOBLocator::Attach(OCILobLocator** slot, sb2* indicator) {
   if (FileIsOpen()) CloseFile();
   locator_ref_ = slot ? slot : &locator_;
+  forget_initialised();
   null_indicator_ = indicator;
   position_ = 0;
 }
@@ -200,6 +206,7 @@ int64_t TLOBLocator::LOBLength() {
 
 void TLOBLocator::Clear() {
   require_session();
+  forget_initialised();
   if (owner_) {
     if (*locator_ref_) check(OCIObjectFree(environment(), error_, *locator_ref_, 0));
     *locator_ref_ = nullptr;

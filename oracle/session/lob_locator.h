@@ -95,6 +95,7 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
   void check(sword status);
   void require_session() const;
   bool initialised() const;
+  void forget_initialised() const { init_slot_ = nullptr; init_locator_ = nullptr; }
   void ensure_slot();
   void destroy();
   OCISvcCtx* service() const;
@@ -109,6 +110,10 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
   TAttributeOwner* owner_ = nullptr;  // not owned
   std::string attribute_name_;
   sb2* null_indicator_ = nullptr;     // not owned; -1 null, 0 value
+  // The slot and locator last seen initialised: a locator stays initialised
+  // until it is replaced, so a stream of reads asks the client only once.
+  mutable OCILobLocator** init_slot_ = nullptr;
+  mutable OCILobLocator* init_locator_ = nullptr;
   int lob_type_;                      // 112, 113 or 114
   ub1 charset_form_ = SQLCS_IMPLICIT;
   std::string name_;

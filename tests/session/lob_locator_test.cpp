@@ -198,6 +198,27 @@ TEST_F(LOBTest, a_temporary_lob_bound_into_an_insert_reaches_the_table) {
             "LOB variable :C cannot be nil");
 }
 
+// The locator has read the old LOB before, so only the reconciliation after
+// the execute tells it that the OUT value is now null.
+TEST_F(LOBTest, a_locator_that_receives_a_null_out_value_reads_null_and_stays_attached) {
+  CreateDocs();
+  TLOBLocator locator(session.get(), otCLOB);
+  query->DeclareVariable("lob", otCLOB);
+  query->SetComplexVariable("lob", &locator);
+  Exec("insert into docs (id, c) values (1, 'old text') returning c into :lob");
+  ASSERT_FALSE(locator.IsNull());
+  EXPECT_EQ(locator.AsString(), "old text");
+
+  Exec("insert into docs (id, c) values (2, null) returning c into :lob");
+  EXPECT_TRUE(locator.IsNull());
+  EXPECT_EQ(locator.LOBLength(), 0);
+  EXPECT_EQ(locator.AsString(), "");
+  EXPECT_EQ(VariantToObject(query->GetVariable("lob")), &locator) << "the indicator is reset to 0";
+
+  Exec("insert into docs (id, c) values (3, 'new') returning c into :lob");
+  EXPECT_EQ(locator.AsString(), "new") << "the cleared locator takes the next value";
+}
+
 TEST_F(LOBTest, a_bfile_opens_on_first_read_and_stays_open_until_closed) {
   const auto dir = std::filesystem::path(database_).parent_path() / "lob_files";
   std::filesystem::create_directories(dir);
