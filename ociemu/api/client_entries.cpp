@@ -149,13 +149,13 @@ sword OCIRowidToChar(OCIRowid* rowidDesc, OraText* outbfp, ub2* outbflp, OCIErro
   auto* rowid = live<RowidDescriptor>(rowidDesc);
   if (!rowid || outbflp == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCIRowidToChar", errors, [&] {
-    if (rowid->text.empty()) fail(1410);
-    size_t needed = rowid->text.size();
+    if (rowid->text().empty()) fail(1410);
+    size_t needed = rowid->text().size();
     if (outbfp == nullptr || *outbflp < needed) {
       *outbflp = static_cast<ub2>(needed);
       fail(1406);  // buffer too small for the rowid text
     }
-    std::memcpy(outbfp, rowid->text.data(), needed);
+    std::memcpy(outbfp, rowid->text().data(), needed);
     *outbflp = static_cast<ub2>(needed);
     return OCI_SUCCESS;
   });

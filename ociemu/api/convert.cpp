@@ -341,7 +341,7 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
     case SQLT_RDD: {
       auto* rowid = live<RowidDescriptor>(*static_cast<void**>(buf));
       if (rowid == nullptr) fail(932, {"ROWID", "no descriptor"});
-      rowid->text = render_text(cell, column, session);
+      rowid->assign(render_text(cell, column, session));
       return Placed{false, false, static_cast<uint32_t>(sizeof(void*)), static_cast<uint32_t>(sizeof(void*))};
     }
     case SQLT_DATE:
@@ -476,8 +476,8 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
     }
     case SQLT_RDD: {
       auto* rowid = live<RowidDescriptor>(*reinterpret_cast<void* const*>(bytes));
-      if (rowid == nullptr || rowid->text.empty()) fail(1410);
-      sqlite3_bind_text(stmt, index, rowid->text.c_str(), static_cast<int>(rowid->text.size()), SQLITE_TRANSIENT);
+      if (rowid == nullptr || rowid->text().empty()) fail(1410);
+      sqlite3_bind_text(stmt, index, rowid->text().c_str(), static_cast<int>(rowid->text().size()), SQLITE_TRANSIENT);
       return;
     }
     case SQLT_DATE:

@@ -112,7 +112,7 @@ sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 at
     case OCI_ATTR_ROWID: {
       auto* rowid = live<RowidDescriptor>(attributep);
       if (rowid == nullptr) fail(24315);
-      rowid->text = s.rowid_text;
+      rowid->assign(s.rowid_text);
       if (sizep) *sizep = s.rowid_text.empty() ? 0 : static_cast<ub4>(sizeof(void*));
       return OCI_SUCCESS;
     }
@@ -350,7 +350,7 @@ sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type, size_t, void*
   try {
     if (type == OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
     Handle* handle = allocate(*env, type);
-    *hndlpp = handle;
+    *hndlpp = handle ? handle->address() : nullptr;
     return handle ? OCI_SUCCESS : OCI_INVALID_HANDLE;
   } catch (...) {
     return OCI_ERROR;

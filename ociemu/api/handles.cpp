@@ -1,16 +1,23 @@
 #include "ociemu/api/handles.h"
 
 #include "ociemu/api/process_state.h"
+#include "ociemu/sql/dialect.h"
 
+#include <algorithm>
 #include <shared_mutex>
 #include <unordered_set>
 
 namespace ociemu {
 namespace {
 
+struct LiveHandle {
+  uint32_t type;
+  Handle* handle;
+};
+
 struct Registry {
   std::shared_mutex mutex;
-  std::unordered_map<const void*, uint32_t> live;  // handle -> type
+  std::unordered_map<const void*, LiveHandle> live;  // application's pointer -> handle
 };
 
 // Released after all other process state, whose release may still free handles.
@@ -18,16 +25,39 @@ Registry& registry() { return process_state<Registry, ReleaseRank::kReleasedLast
 
 }  // namespace
 
-Handle::Handle(uint32_t type, Environment* env) : type_(type), env_(env) {
+Handle::Handle(uint32_t type, Environment* env) : type_(type), env_(env), address_(this) {
   auto& r = registry();
   std::unique_lock lock(r.mutex);
-  r.live[this] = type;
+  r.live[this] = LiveHandle{type, this};
 }
 
 Handle::~Handle() {
   auto& r = registry();
   std::unique_lock lock(r.mutex);
-  r.live.erase(this);
+  r.live.erase(address_);
+}
+
+void Handle::publish_at(void* inner) {
+  auto& r = registry();
+  std::unique_lock lock(r.mutex);
+  r.live.erase(address_);
+  address_ = inner;
+  r.live[inner] = LiveHandle{type_, this};
+}
+
+void RowidDescriptor::assign(std::string rowid_text) {
+  text_ = std::move(rowid_text);
+  std::fill(std::begin(bytes), std::end(bytes), static_cast<unsigned char>(0));
+  sql::RowidParts parts;
+  if (!sql::rowid_parts(text_, parts)) return;
+  auto put = [this](size_t at, uint32_t value, size_t count) {
+    for (size_t i = 0; i < count; ++i) bytes[at + i] = static_cast<unsigned char>(value >> (8 * (count - 1 - i)));
+  };
+  bytes[0] = 1;
+  put(1, parts.object, 4);
+  put(5, parts.file, 2);
+  put(7, parts.block, 4);
+  put(11, parts.row, 2);
 }
 
 Handle* find_live(const void* p, uint32_t type) {
@@ -35,8 +65,8 @@ Handle* find_live(const void* p, uint32_t type) {
   auto& r = registry();
   std::shared_lock lock(r.mutex);
   auto found = r.live.find(p);
-  if (found == r.live.end() || found->second != type) return nullptr;
-  return static_cast<Handle*>(const_cast<void*>(p));
+  if (found == r.live.end() || found->second.type != type) return nullptr;
+  return found->second.handle;
 }
 
 bool is_live(const void* p) {

@@ -28,10 +28,17 @@ class Handle {
 
   uint32_t type() const { return type_; }
   Environment* env() const { return env_; }
+  // The pointer the application holds: the object itself unless it published an inner address.
+  void* address() const { return address_; }
+
+ protected:
+  // Registers `inner` (a part of this object) as the application's pointer instead of the object.
+  void publish_at(void* inner);
 
  private:
   uint32_t type_;  // OCI_HTYPE_* or OCI_DTYPE_*
   Environment* env_;
+  void* address_;  // the registry key
 };
 
 // The live handle at p if it has the given type, else nullptr.
@@ -81,10 +88,21 @@ struct PlainHandle : Handle {
   PlainHandle(uint32_t type, Environment* env) : Handle(type, env) {}
 };
 
+// ROWID descriptor. The application's pointer addresses `bytes`, which hold the
+// rowid as clients decode it: a kind byte (1, physical; 0 when none), then the data
+// object number (4 bytes), relative file (2), block (4) and row (2), big-endian.
 struct RowidDescriptor : Handle {
   static constexpr uint32_t kType = OCI_DTYPE_ROWID;
-  explicit RowidDescriptor(Environment* env) : Handle(kType, env) {}
-  std::string text;  // 18-character extended rowid, empty when none
+  static constexpr size_t kBytes = 13;
+  explicit RowidDescriptor(Environment* env) : Handle(kType, env) { publish_at(bytes); }
+  // Takes an 18-character extended rowid text (or empty for none) and lays out its bytes.
+  void assign(std::string rowid_text);
+  const std::string& text() const { return text_; }
+
+  unsigned char bytes[kBytes] = {};
+
+ private:
+  std::string text_;  // 18-character extended rowid, empty when none
 };
 
 // DATE/TIMESTAMP[/TZ/LTZ] descriptor.

@@ -233,6 +233,8 @@ std::string RowIdTextFromBytes(const uint8_t* b) {
   return RowIdText(be(1, 4), be(5, 2), be(7, 4), be(11, 2));
 }
 
+std::string RowIdTextFromFields(const uint32_t* fields) { return RowIdText(fields[0], fields[1], fields[2], fields[3]); }
+
 void TextPosition(const std::string& text, int offset, int& line, int& column) {
   line = 1;
   column = 1;

@@ -257,6 +257,8 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
 std::string RowIdText(uint32_t object, uint32_t file, uint32_t block, uint32_t row);
 // The parts of a 13-byte extended row id (type byte, then big-endian parts).
 std::string RowIdTextFromBytes(const uint8_t* bytes13);
+// The parts of a row id descriptor of clients before 8.1: object, file, block and row as native 32-bit fields.
+std::string RowIdTextFromFields(const uint32_t* fields4);
 
 // 1-based line and column of a 0-based offset in text, lines split at LF.
 void TextPosition(const std::string& text, int offset, int& line, int& column);

@@ -464,15 +464,21 @@ void TOracleQuery::take_snapshot() {
         rows_processed_ = static_cast<int>(rows);
       }
       row_id_.clear();
-      if (kind_ != skSelect && rowid_ &&
-          OCIAttrGet(statement_, OCI_HTYPE_STMT, &rowid_, nullptr, OCI_ATTR_ROWID, error2_) == OCI_SUCCESS) {
-        row_id_ = RowIdTextFromBytes(reinterpret_cast<const uint8_t*>(rowid_));
+      // The descriptor itself is the attribute's target; its size says whether a row was touched.
+      ub4 size = 0;
+      if (rowid_ && OCIAttrGet(statement_, OCI_HTYPE_STMT, rowid_, &size, OCI_ATTR_ROWID, error2_) == OCI_SUCCESS &&
+          size != 0) {
+        row_id_ = OCI81Available ? RowIdTextFromBytes(reinterpret_cast<const uint8_t*>(rowid_))
+                                 : RowIdTextFromFields(reinterpret_cast<const ub4*>(rowid_));
       }
     }
   } else {
     rows_processed_ = static_cast<int>(cda_.rpc);
     error_code_ = cda_.rc;
     warning_flags_ = cda_.wrn;
+    row_id_ = cda_.rid.rd.rcs4 == 0 && cda_.rid.rcs7 == 0 && cda_.rid.rcs8 == 0
+                  ? std::string()
+                  : RowIdText(cda_.rid.rd.rcs4, cda_.rid.rd.rcs5, cda_.rid.rcs7, cda_.rid.rcs8);
   }
 }
 

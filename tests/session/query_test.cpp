@@ -7,6 +7,7 @@
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
+#include "oracle/ui/default_user_interface.h"
 #include "runtime/date_text.h"
 #include "runtime/datetime.h"
 #include "session_fixture.h"
@@ -403,6 +404,86 @@ TEST_P(QueryTest, a_killed_session_fails_the_fetch_and_the_query_works_after_rec
   EXPECT_EQ(query->FieldInteger(0), 30);
 }
 
+TEST_P(QueryTest, the_row_id_of_a_dml_statement_is_the_rowid_the_server_shows_for_that_row) {
+  Exec("create table staff (id number(5), name varchar2(20))");
+  Exec("insert into staff values (1, 'one')");
+  const std::string first = query->RowId();
+  Exec("insert into staff values (2, 'two')");
+  const std::string second = query->RowId();
+  ASSERT_EQ(first.size(), 18u);
+  EXPECT_NE(first, second);
+  Exec("update staff set name = 'uno' where id = 1");
+  EXPECT_EQ(query->RowId(), first);
+  Exec("select rowid, id from staff order by id");
+  EXPECT_EQ(query->RowId(), first) << "a select leaves the row id of the last DML";
+  EXPECT_EQ(query->FieldText(0), first);
+  query->Next();
+  EXPECT_EQ(query->FieldText(0), second);
+  Exec("delete from staff where id = 2");
+  EXPECT_EQ(query->RowId(), second);
+}
+
+TEST_P(QueryTest, debug_shows_the_text_and_each_variable_before_executing_but_not_before_describing) {
+  std::vector<std::string> shown;
+  InstalledDefaultUserInterface()->SetConfirmPolicy([&](const std::string& message, TConfirmButtons buttons) {
+    shown.push_back(message);
+    EXPECT_EQ(cbOK, buttons);
+    return mrOk;
+  });
+  query->Debug = true;
+  Sql("begin :r := :s || :n; end;");
+  query->DeclareVariable("n", 3);
+  query->DeclareVariable("s", 5);
+  query->DeclareVariable("r", 5);
+  query->SetVariable("n", Variant(5));
+  query->SetVariable("s", Variant("abc"));
+  query->Execute();
+  InstalledDefaultUserInterface()->SetConfirmPolicy(nullptr);
+  ASSERT_EQ(1u, shown.size());
+  EXPECT_EQ(query->SQL().Text() + "\r:N = 5\r:S = abc\r:R = Null", shown[0]);
+  EXPECT_EQ("abc5", query->GetVariable("r").AsString()) << "the box does not stop the execution";
+  shown.clear();
+  InstalledDefaultUserInterface()->SetConfirmPolicy([&](const std::string& message, TConfirmButtons) {
+    shown.push_back(message);
+    return mrOk;
+  });
+  query->DeleteVariables();
+  Sql("select 1 from dual");
+  query->Describe();
+  EXPECT_TRUE(shown.empty());
+  query->Debug = false;
+  query->Execute();
+  InstalledDefaultUserInterface()->SetConfirmPolicy(nullptr);
+  EXPECT_TRUE(shown.empty());
+}
+
+constexpr ub2 kFetchFirst = 0x04;  // OCI_FETCH_FIRST, which the layer itself never asks for
+
+TEST_P(QueryTest, a_scrollable_select_keeps_its_cursor_at_eof_and_can_go_back_to_the_first_row) {
+  FillNumbers(60);
+  query->Optimize = false;  // releases statements at Eof unless scrollable
+  query->SetReadBuffer(25);
+  Sql("select n from numbers order by n");
+  auto fetch_all = [&] {
+    int rows = 0;
+    for (query->Execute(); !query->Eof(); query->Next()) EXPECT_EQ(++rows, query->FieldInteger(0));
+    return rows;
+  };
+  EXPECT_EQ(60, fetch_all());
+  EXPECT_FALSE(query->CursorOpen());
+  query->Scrollable = true;
+  EXPECT_EQ(60, fetch_all());
+  EXPECT_TRUE(query->CursorOpen());
+  if (Oci8()) {
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtFetch2(query->StatementHandle(), session->ErrorHandle(), 1, kFetchFirst, 0,
+                                         OCI_DEFAULT))
+        << "the statement was executed as scrollable";
+  }
+  EXPECT_EQ(60, fetch_all()) << "a kept scrollable cursor executes again from the start";
+  query->CloseCursor();
+  EXPECT_FALSE(query->CursorOpen());
+}
+
 INSTANTIATE_TEST_SUITE_P(Interfaces, QueryTest, ::testing::Values(Interface::OCI8, Interface::ForceOCI7),
                          InterfaceName);
 
@@ -411,6 +492,8 @@ TEST(RowIdText, both_text_forms) {
   EXPECT_EQ(RowIdText(73, 4, 131, 0), "AAAABJAAEAAAACDAAA");
   const uint8_t bytes[13] = {1, 0, 0, 0, 73, 0, 4, 0, 0, 0, 131, 0, 1};
   EXPECT_EQ(RowIdTextFromBytes(bytes), "AAAABJAAEAAAACDAAB");
+  const uint32_t fields[4] = {73, 4, 131, 1};
+  EXPECT_EQ(RowIdTextFromFields(fields), "AAAABJAAEAAAACDAAB");
 }
 
 TEST(TextPosition, counts_lines_at_line_feeds) {

@@ -146,6 +146,31 @@ TEST_F(QueryThreadTest, the_finished_handler_may_execute_the_query_again) {
   EXPECT_EQ(3, runs);
 }
 
+TEST_F(QueryThreadTest, a_threaded_array_insert_reports_its_failing_row_on_the_thread_and_goes_on) {
+  TOracleQuery setup;
+  setup.SetSession(session.get());
+  setup.SQL().SetText("create table uniq (id number(5) primary key)");
+  setup.Execute();
+  query->DeclareVariable("id", 3);
+  query->SetVariable("id", VarArrayOf({1, 2, 3, 1, 5, 6, 7, 8, 9, 10}));
+  query->SQL().SetText("insert into uniq values (:id)");
+  std::vector<int> failed;  // written on the query's thread, read after it finished
+  bool on_thread = true;
+  query->OnArrayError = [&](TOracleQuery*, int index, int code, const std::string&, bool&) {
+    failed.push_back(index * 10000 + code);
+    on_thread = on_thread && !IsMainThread();
+  };
+  query->OnThreadError = [this](TOracleQuery*, int, const std::string&) { events.push_back("error"); };
+  query->Execute();
+  PumpUntilFinished();
+  EXPECT_EQ(std::vector<int>{30001}, failed) << "the 4th element, ORA-00001";
+  EXPECT_TRUE(on_thread);
+  EXPECT_EQ(std::vector<std::string>{"finished"}, events) << "a handled row error is no thread error";
+  setup.SQL().SetText("select count(*) from uniq");
+  setup.Execute();
+  EXPECT_EQ(9, setup.FieldInteger(0));
+}
+
 TEST_P(QueryThreadFetchTest, destroying_the_query_stops_a_running_thread) {
   FillNumbers(kManyRows);
   query->ThreadSynchronized = GetParam();

@@ -263,16 +263,67 @@ TEST_F(StatementTest, dates_travel_as_seven_oracle_bytes) {
   OCIHandleFree(query, OCI_HTYPE_STMT);
 }
 
-TEST_F(StatementTest, the_rowid_descriptor_names_the_row_touched_last) {
+// The 18-character text a rowid descriptor's bytes spell: kind byte, then object (4),
+// file (2), block (4) and row (2) big-endian, in base 64 groups of 6, 3, 6 and 3.
+std::string text_of_rowid_bytes(const OCIRowid* rowid) {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const auto* b = reinterpret_cast<const unsigned char*>(rowid);
+  auto be = [b](int at, int count) {
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 8) | b[at + i];
+    return value;
+  };
+  std::string text;
+  auto put = [&text](uint32_t value, int digits) {
+    for (int i = digits - 1; i >= 0; --i) text += kAlphabet[(value >> (6 * i)) & 63];
+  };
+  put(be(1, 4), 6);
+  put(be(5, 2), 3);
+  put(be(7, 4), 6);
+  put(be(11, 2), 3);
+  return b[0] == 1 ? text : "kind " + std::to_string(b[0]);
+}
+
+std::string rowid_to_char(OCIRowid* rowid, OCIError* err) {
+  OraText text[32];
+  ub2 length = sizeof text;
+  if (OCIRowidToChar(rowid, text, &length, err) != OCI_SUCCESS) return "<error>";
+  return std::string(reinterpret_cast<char*>(text), length);
+}
+
+TEST_F(StatementTest, the_rowid_descriptor_lays_out_the_row_touched_last_and_a_selected_rowid) {
   must_run("INSERT INTO T (ID) VALUES (1)");
-  OCIStmt* stmt = prepare("INSERT INTO T (ID) VALUES (2)");
-  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
   OCIRowid* rowid = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr));
-  ub4 size = 0;
-  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, rowid, &size, OCI_ATTR_ROWID, err));
-  EXPECT_NE(0u, size);
-  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ("kind 0", text_of_rowid_bytes(rowid)) << "a fresh descriptor names no row";
+  std::vector<std::string> touched;
+  for (const char* sql : {"INSERT INTO T (ID) VALUES (2)", "UPDATE T SET ID = 11 WHERE ID = 1"}) {
+    OCIStmt* stmt = prepare(sql);
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    ub4 size = 0;
+    ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, rowid, &size, OCI_ATTR_ROWID, err));
+    EXPECT_NE(0u, size);
+    const std::string text = rowid_to_char(rowid, err);
+    ASSERT_EQ(18u, text.size());
+    EXPECT_EQ(text, text_of_rowid_bytes(rowid));
+    touched.push_back(text);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+  EXPECT_EQ(touched[0], single_text("SELECT ROWID FROM T WHERE ID = 2"));
+  EXPECT_EQ(touched[1], single_text("SELECT ROWID FROM T WHERE ID = 11"));
+  EXPECT_NE(touched[0], touched[1]);
+
+  OCIRowid* selected = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&selected), OCI_DTYPE_ROWID, 0, nullptr));
+  OCIStmt* query = prepare("SELECT ROWID FROM T WHERE ID = 2");
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(query, &define, err, 1, &selected, sizeof selected, SQLT_RDD, nullptr,
+                                        nullptr, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(touched[0], text_of_rowid_bytes(selected));
+  EXPECT_EQ(touched[0], rowid_to_char(selected, err));
+  OCIHandleFree(query, OCI_HTYPE_STMT);
+  OCIDescriptorFree(selected, OCI_DTYPE_ROWID);
   OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
 }
 
