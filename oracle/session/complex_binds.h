@@ -17,11 +17,19 @@ struct ComplexBind {
   void* Value = nullptr;
   sb4 Size = 0;
   ub1 CharsetForm = 0;  // 2 sets the bind's national character set form
+  // Objects and references also pass their type, instance and null
+  // structure through OCIBindObject.
+  bool BindObject = false;
+  OCIType* ObjectType = nullptr;
+  void** Instance = nullptr;
+  void** NullStruct = nullptr;
 };
 
 // Throws the feature and "cannot be nil" refusals, and for types this
 // build does not bind yet.
 ComplexBind PrepareComplexBind(TOracleSession& session, TVariableData& variable);
+// The same for object (108) and reference (110) variables.
+ComplexBind PrepareObjectBind(TOracleSession& session, TVariableData& variable);
 
 // After execution: timestamp variables without an instance take their
 // value back from the bind timestamp, which is freed; a LOB locator or
@@ -31,5 +39,6 @@ void ReconcileComplexBinds(TVariables& variables);
 // Registers the LOB (and other complex) column makers; called by the
 // column registry when it is first used.
 void RegisterBuiltInComplexColumns();
+void RegisterObjectColumns();
 
 }  // namespace kvell

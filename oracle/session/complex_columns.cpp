@@ -9,6 +9,7 @@
 #include "oracle/session/field_data.h"
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oci_constants.h"
+#include "oracle/session/oracle_reference.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/session/oracle_timestamp.h"
 #include "runtime/date_text.h"
@@ -159,8 +160,6 @@ class TimestampColumn : public TComplexColumn {
   std::unique_ptr<TOracleTimestamp> object_;  // mutable state behind const reads
 };
 
-bool is_lob(int type) { return type == otCLOB || type == otBLOB || type == otBFile; }
-
 ComplexBind bind_timestamp(TOracleSession& session, TVariableData& variable) {
   RequireNet9Session(&session, "A Timestamp variable");
   auto* timestamp = dynamic_cast<TOracleTimestamp*>(variable.Object());
@@ -181,9 +180,8 @@ ComplexBind bind_timestamp(TOracleSession& session, TVariableData& variable) {
 
 ComplexBind PrepareComplexBind(TOracleSession& session, TVariableData& variable) {
   if (IsTimestampVariableType(variable.Type())) return bind_timestamp(session, variable);
-  if (!is_lob(variable.Type())) {
-    throw Exception("Variable " + variable.Name() + " of type " + std::to_string(variable.Type()) +
-                    " needs the object and timestamp support, which this build lacks");
+  if (variable.Type() == vartype::Object || variable.Type() == vartype::Reference) {
+    return PrepareObjectBind(session, variable);
   }
   RequireOCI8Session(&session, "A LOB Locator variable");
   auto* locator = dynamic_cast<TLOBLocator*>(variable.Object());
@@ -206,6 +204,7 @@ void RegisterBuiltInComplexColumns() {
     return std::make_unique<TimestampColumn>(session, field);
   };
   for (int type : {otTimestamp, otTimestampTZ, otTimestampLTZ}) RegisterComplexColumn(type, timestamp);
+  RegisterObjectColumns();
 }
 
 void ReconcileComplexBinds(TVariables& variables) {
@@ -225,6 +224,8 @@ void ReconcileComplexBinds(TVariables& variables) {
     // "attached" again.
     if (auto* locator = dynamic_cast<TLOBLocator*>(v.Object())) {
       locator->Clear();
+      v.SetIndicator(0, 0);
+    } else if (ReconcileNullReference(v.Object())) {
       v.SetIndicator(0, 0);
     }
   }

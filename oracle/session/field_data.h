@@ -64,6 +64,7 @@ class TFieldData {
   int CharsetForm = 1;
   int CharLength = 0;
   std::string TypeName;   // schema.type for object and reference columns
+  OCIRef* TypeRef = nullptr;  // not owned; the describe's REF to an object column's type, read while defining
 
   // The define.
   int DefineType = 0;     // external type

@@ -299,6 +299,9 @@ void TOracleQuery::bind_one(TVariableData& v) {
   if (complex.CharsetForm == SQLCS_NCHAR) {
     check8(OCIAttrSet(bind, OCI_HTYPE_BIND, &complex.CharsetForm, 0, OCI_ATTR_CHARSET_FORM, error_));
   }
+  if (complex.BindObject) {
+    check8(OCIBindObject(bind, error_, complex.ObjectType, complex.Instance, nullptr, complex.NullStruct, nullptr));
+  }
   v.BindHandle = bind;
   v.BoundAddress = value;
 }

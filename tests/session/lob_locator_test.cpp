@@ -18,15 +18,6 @@
 namespace kvell::testing {
 namespace {
 
-std::string message_of(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.Message;
-  }
-  return "<no exception>";
-}
-
 // Bytes of every value, newlines and zeros included, in a pattern a
 // shifted or truncated copy does not reproduce.
 std::string pattern(size_t size, bool text) {
@@ -78,13 +69,13 @@ class LOBTest : public ConnectedQueryTest<SessionTest> {
 };
 
 TEST_F(LOBTest, creation_refusals_and_the_nclob_property) {
-  EXPECT_EQ(message_of([&] { TLOBLocator bad(session.get(), 5); }), kLOBBadType);
-  EXPECT_EQ(message_of([&] { TLOBLocator none(nullptr, otCLOB); }), "A TLOBLocator instance requires a session");
+  EXPECT_EQ(MessageOf([&] { TLOBLocator bad(session.get(), 5); }), kLOBBadType);
+  EXPECT_EQ(MessageOf([&] { TLOBLocator none(nullptr, otCLOB); }), "A TLOBLocator instance requires a session");
   EXPECT_EQ(session->Clients(skLOBLocator).Count(), 0) << "a refused locator stays in the session's list";
 
   TLOBLocator blob(session.get(), otBLOB);
   EXPECT_EQ(session->Clients(skLOBLocator).Count(), 1);
-  EXPECT_EQ(message_of([&] { blob.SetNCLOB(true); }), kLOBNCLOBOnlyForCLOB);
+  EXPECT_EQ(MessageOf([&] { blob.SetNCLOB(true); }), kLOBNCLOBOnlyForCLOB);
   EXPECT_FALSE(blob.NCLOB());
 
   std::unique_ptr<TLOBLocator> national(TLOBLocator::CreateTemporary(session.get(), otNCLOB, true));
@@ -97,7 +88,7 @@ TEST_F(LOBTest, creation_refusals_and_the_nclob_property) {
   EXPECT_EQ(session->Clients(skLOBLocator).Count(), 1);
 
   TOracleSession offline;
-  EXPECT_EQ(message_of([&] { TLOBLocator off(&offline, otCLOB); }),
+  EXPECT_EQ(MessageOf([&] { TLOBLocator off(&offline, otCLOB); }),
             "A TLOBLocator instance requires a connected session");
 }
 
@@ -179,7 +170,7 @@ TEST_F(LOBTest, column_values_follow_the_current_row_across_fetch_arrays) {
   EXPECT_EQ(ColumnLOB(0).AsString(), "line1\nline2");
   query->Next();
   EXPECT_TRUE(query->Eof());
-  EXPECT_EQ(message_of([&] { query->FieldLOB(5); }).empty(), false);
+  EXPECT_EQ(MessageOf([&] { query->FieldLOB(5); }).empty(), false);
 }
 
 TEST_F(LOBTest, a_temporary_lob_bound_into_an_insert_reaches_the_table) {
@@ -194,7 +185,7 @@ TEST_F(LOBTest, a_temporary_lob_bound_into_an_insert_reaches_the_table) {
   EXPECT_TRUE(ReadBack(6, "c") == text) << "a temporary LOB bound into SQL";
 
   query->DeclareVariable("c", otCLOB);
-  EXPECT_EQ(message_of([&] { Exec("insert into docs (id, c) values (8, :c)"); }),
+  EXPECT_EQ(MessageOf([&] { Exec("insert into docs (id, c) values (8, :c)"); }),
             "LOB variable :C cannot be nil");
 }
 
@@ -238,7 +229,7 @@ TEST_F(LOBTest, a_bfile_opens_on_first_read_and_stays_open_until_closed) {
   EXPECT_TRUE(query->FieldValue(0).AsBytes() == std::vector<uint8_t>(bytes.begin(), bytes.end()));
   file.CloseFile();
   EXPECT_FALSE(file.FileIsOpen());
-  EXPECT_EQ(message_of([&] { file.SetNCLOB(true); }), kLOBNCLOBOnlyForCLOB);
+  EXPECT_EQ(MessageOf([&] { file.SetNCLOB(true); }), kLOBNCLOBOnlyForCLOB);
 }
 
 TEST_F(LOBTest, a_killed_session_fails_the_lob_read_with_end_of_file_on_channel) {

@@ -30,6 +30,15 @@ void* hook(const char* name, const std::string& library_path = loaded_client()) 
 
 }  // namespace
 
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Exception& e) {
+    return e.Message;
+  }
+  return "<no exception>";
+}
+
 std::string InterfaceName(const ::testing::TestParamInfo<Interface>& info) {
   switch (info.param) {
     case Interface::OCI8: return "OCI8";

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,9 @@ namespace kvell::testing {
 
 enum class Interface { OCI8, UseOCI7, ForceOCI7 };
 std::string InterfaceName(const ::testing::TestParamInfo<Interface>& info);
+
+// The message of the exception `action` throws, or "<no exception>".
+std::string MessageOf(const std::function<void()>& action);
 
 constexpr const char* kDemoUser = "SCOTT";
 constexpr const char* kDemoPassword = "tiger";
