@@ -33,14 +33,35 @@ void DateTimeToOracleDate(TDateTime value, uint8_t* date7) {
   date7[6] = byte_of(second + 1);
 }
 
+namespace {
+
+// Days before each month of a common year.
+constexpr int kDaysBeforeMonth[13] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
+constexpr int64_t kDaysBeforeYearOne = 693594;  // from 1 January of year 1 to 30 December 1899
+
+// TryEncodeDate's result in constant time, as fetches convert a date for every row read.
+bool encode_date(int year, int month, int day, TDateTime& result) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  const int leap_day = IsLeapYear(year) ? 1 : 0;
+  const int in_month = kDaysBeforeMonth[month] - kDaysBeforeMonth[month - 1] + (month == 2 ? leap_day : 0);
+  if (day > in_month) return false;
+  const int64_t y = year - 1;
+  const int64_t days = y * 365 + y / 4 - y / 100 + y / 400 + kDaysBeforeMonth[month - 1] + (month > 2 ? leap_day : 0) + day;
+  result = static_cast<double>(days - kDaysBeforeYearOne);
+  return true;
+}
+
+}  // namespace
+
 TDateTime OracleDateToDateTime(const uint8_t* date7) {
   const int year = date7[0] * 100 + date7[1] - 10100;
   TDateTime date_part = kFirstDayOfYearOne;
-  if (year > 0 && !TryEncodeDate(year, date7[2], date7[3], date_part)) {
+  if (year > 0 && !encode_date(year, date7[2], date7[3], date_part)) {
     date_part = kFirstDayOfYearOne;
   }
   TDateTime time_part = 0;
-  if (!TryEncodeTime(date7[4] - 1, date7[5] - 1, date7[6] - 1, 0, time_part)) time_part = 0;
+  const bool midnight = date7[4] == 1 && date7[5] == 1 && date7[6] == 1;
+  if (!midnight && !TryEncodeTime(date7[4] - 1, date7[5] - 1, date7[6] - 1, 0, time_part)) time_part = 0;
   return date_part < 0 ? date_part - time_part : date_part + time_part;
 }
 

@@ -293,11 +293,19 @@ Variant TOracleQuery::FieldValue(const std::string& name) const {
 
 namespace {
 
-std::string row_text(const TFieldData& column, int row) {
+std::string_view row_text(const TFieldData& column, int row) {
   const auto* bytes = reinterpret_cast<const char*>(column.Row(row));
   const size_t size = static_cast<size_t>(column.DefineSize);
   const void* end = std::memchr(bytes, 0, size);
-  return std::string(bytes, end ? static_cast<size_t>(static_cast<const char*>(end) - bytes) : size);
+  return std::string_view(bytes, end ? static_cast<size_t>(static_cast<const char*>(end) - bytes) : size);
+}
+
+// One pass over the text; find_first_of would search the set once per character.
+bool has_line_break(std::string_view text) {
+  for (char c : text) {
+    if (c == '\n' || c == '\r') return true;
+  }
+  return false;
 }
 
 int32_t row_integer(const TFieldData& column, int row) {
@@ -341,9 +349,8 @@ Variant TOracleQuery::FieldValue(int index) const {
   }
   if (column.Indicators[static_cast<size_t>(current_row_)] == -1) return null_value();
   const bool crlf = !session_ || session_->Preferences().ConvertCRLF;
-  auto text = [&](std::string value) {
-    if (crlf && value.find_first_of("\r\n") != std::string::npos) value = NormalizeLineBreaks(value);
-    return Variant(std::move(value));
+  auto text = [&](std::string_view value) {
+    return Variant(crlf && has_line_break(value) ? NormalizeLineBreaks(value) : std::string(value));
   };
   switch (column.DefineType) {
     case 3: return Variant(row_integer(column, current_row_));

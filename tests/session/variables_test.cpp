@@ -172,6 +172,23 @@ TEST(OracleDate, invalid_stored_dates_and_times_read_as_the_fallbacks) {
   EXPECT_THROW(DateTimeToOracleDate(1e9, out), EVariantError);
 }
 
+TEST(OracleDate, every_day_of_years_1_to_9999_reads_back_as_written) {
+  int mismatches = 0;
+  uint8_t bytes[7];
+  for (int day = -693593; day < 2958466; ++day) {
+    DateTimeToOracleDate(day, bytes);
+    if (OracleDateToDateTime(bytes) != day && ++mismatches < 5) ADD_FAILURE() << "day " << day;
+  }
+  EXPECT_EQ(0, mismatches);
+  const TDateTime evening = EncodeDate(2000, 2, 29) + EncodeTime(23, 59, 58, 0);
+  DateTimeToOracleDate(evening, bytes);
+  EXPECT_EQ(evening, OracleDateToDateTime(bytes));
+  const uint8_t month_13[7] = {120, 124, 13, 1, 1, 1, 1};
+  const uint8_t day_0[7] = {120, 124, 12, 0, 1, 1, 1};
+  EXPECT_EQ(-693594.0, OracleDateToDateTime(month_13));
+  EXPECT_EQ(-693594.0, OracleDateToDateTime(day_0));
+}
+
 TEST_F(VariablesTest, long_raw_takes_bytes_strings_and_byte_arrays) {
   vars.DeclareVariable("r", 24);
   vars.SetVariable(0, Variant::FromBytes({1, 2, 0, 3}));
