@@ -83,24 +83,24 @@ void Statement::place_locator(const ElementArrays& arrays, uint32_t slot, const 
   if (code) *code = 0;
 }
 
-void Statement::bind_locator(int index, const ElementArrays& arrays, uint32_t row) {
+void Statement::bind_locator(sqlite3_stmt* stmt, int index, const ElementArrays& arrays, uint32_t row) {
   const sb2* indicator = arrays.indicator_at(row);
   LobLocator& locator = element_locator(arrays, row);
   if ((indicator && *indicator == -1) || !locator.initialized()) {
-    sqlite3_bind_null(main_, index);
+    sqlite3_bind_null(stmt, index);
     return;
   }
   if (locator.kind == LobLocator::Kind::File) {
     std::string storage = bfile_storage(locator.directory, locator.file_name);
-    sqlite3_bind_text(main_, index, storage.data(), static_cast<int>(storage.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, index, storage.data(), static_cast<int>(storage.size()), SQLITE_TRANSIENT);
     return;
   }
   auto content = session_->lobs.content(*connection_, locator);
   int size = static_cast<int>(content->bytes.size());
   if (content->character) {
-    sqlite3_bind_text(main_, index, content->bytes.data(), size, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, index, content->bytes.data(), size, SQLITE_TRANSIENT);
   } else {
-    sqlite3_bind_blob(main_, index, content->bytes.data(), size, SQLITE_TRANSIENT);
+    sqlite3_bind_blob(stmt, index, content->bytes.data(), size, SQLITE_TRANSIENT);
   }
 }
 

@@ -17,10 +17,8 @@ namespace {
 
 constexpr int kIllegalParameter = 24801;
 constexpr int kCallbackFailed = 24802;
-constexpr int kRowNotLocked = 22920;
 constexpr int kTrimTooLong = 22926;
 constexpr int kUnopenedFile = 22289;
-constexpr int kReadOnlyFile = 22286;
 constexpr int kAlreadyOpen = 22293;
 constexpr int kNotOpen = 22289;
 constexpr ub4 kChunkSize = 8132;  // an 8 KB block less its header, as Oracle reports it
@@ -92,18 +90,6 @@ Piece read_piece(Session& session, LobLocator& locator, uint64_t position, uint6
   return piece;
 }
 
-// The value a write may change: a persistent LOB needs its row locked by this transaction.
-std::shared_ptr<LobContent> writable(Session& session, LobLocator& locator) {
-  if (locator.kind == LobLocator::Kind::File) fail(kReadOnlyFile, {"FILEWRITE"});
-  auto content = session.lobs.content(*session.connection, locator);
-  if (locator.kind == LobLocator::Kind::Persistent) {
-    if (!session.may_write_row(locator.table, locator.rowid)) fail(kRowNotLocked);
-    session.start_write();
-    content->dirty = true;
-  }
-  return content;
-}
-
 // Writes bytes at a 0-based position; returns the units written. A character
 // LOB keeps an incomplete trailing character in `carry` for the next piece.
 uint64_t write_bytes(LobContent& content, uint64_t position, std::string_view data, std::string* carry) {
@@ -173,7 +159,7 @@ struct WriteResult {
 template <class NextPiece>
 WriteResult write_call(Session& session, LobLocator& locator, uint64_t offset, bool append, const void* buf,
                        uint64_t length, ub1 piece, bool has_callback, NextPiece&& next_piece) {
-  auto content = writable(session, locator);
+  auto content = writable_content(session, locator);
   LobLocator::Stream& stream = locator.write_stream;
   if (piece == OCI_ONE_PIECE || piece == OCI_FIRST_PIECE || !stream.active) {
     stream = {};
@@ -216,12 +202,12 @@ LobLocator& assign_target(LobLocator** dst) {
 }
 
 uint64_t erase_units(Session& session, LobLocator& locator, uint64_t amount, uint64_t offset) {
-  return writable(session, locator)->erase(static_cast<size_t>(position_of(offset)), static_cast<size_t>(amount));
+  return writable_content(session, locator)->erase(static_cast<size_t>(position_of(offset)), static_cast<size_t>(amount));
 }
 
 void trim_to(Session& session, LobLocator& locator, uint64_t new_length) {
   if (new_length > length_of(session, locator)) fail(kTrimTooLong);
-  writable(session, locator)->trim(static_cast<size_t>(new_length));
+  writable_content(session, locator)->trim(static_cast<size_t>(new_length));
 }
 
 // Source units [src_offset, +amount) into dst at dst_offset.
@@ -237,12 +223,12 @@ void copy_range(Session& session, LobLocator& dst, LobLocator& src, uint64_t amo
     size_t taken = 0;
     bytes = std::string(source->slice(static_cast<size_t>(position), static_cast<size_t>(amount), SIZE_MAX, taken));
   }
-  write_bytes(*writable(session, dst), position_of(dst_offset), bytes, nullptr);
+  write_bytes(*writable_content(session, dst), position_of(dst_offset), bytes, nullptr);
 }
 
 void append_all(Session& session, LobLocator& dst, LobLocator& src) {
   std::string bytes = session.lobs.content(*session.connection, src)->bytes;
-  auto target = writable(session, dst);
+  auto target = writable_content(session, dst);
   target->write(target->length(), bytes);
 }
 

@@ -9,6 +9,7 @@
 
 #include "ociemu/api/database.h"
 #include "ociemu/api/errors.h"
+#include "ociemu/api/session.h"
 
 namespace ociemu {
 namespace {
@@ -17,8 +18,8 @@ constexpr int kInvalidLocator = 22275;
 constexpr int kNonexistentValue = 22922;
 constexpr int kMissingDirectoryOrFile = 22285;
 constexpr int kFileOperationFailed = 22288;
-
-bool continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+constexpr int kRowNotLocked = 22920;
+constexpr int kReadOnlyFile = 22286;
 
 std::string quoted_name(std::string_view name) {
   std::string out = "\"";
@@ -52,93 +53,6 @@ class Prepared {
 
 }  // namespace
 
-size_t utf8_length(std::string_view text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !continuation(c); }));
-}
-
-size_t LobContent::length() const { return character ? utf8_length(bytes) : bytes.size(); }
-
-size_t LobContent::byte_offset(size_t position) {
-  if (!character) return std::min(position, bytes.size());
-  size_t chars = 0, at = 0;
-  if (position >= hint_char && hint_byte <= bytes.size()) {
-    chars = hint_char;
-    at = hint_byte;
-  }
-  while (at < bytes.size() && chars < position) {
-    ++at;
-    while (at < bytes.size() && continuation(bytes[at])) ++at;
-    ++chars;
-  }
-  hint_char = chars;
-  hint_byte = at;
-  return at;
-}
-
-std::string_view LobContent::slice(size_t position, size_t count, size_t max_bytes, size_t& units) {
-  size_t begin = byte_offset(position);
-  size_t limit = std::min(bytes.size(), begin + std::min(max_bytes, bytes.size() - begin));
-  if (!character) {
-    size_t end = std::min(limit, begin + std::min(count, bytes.size() - begin));
-    units = end - begin;
-    return std::string_view(bytes).substr(begin, units);
-  }
-  // Whole characters only, as many as both the amount and the buffer allow.
-  size_t end = begin;
-  units = 0;
-  while (end < bytes.size() && units < count) {
-    size_t next = end + 1;
-    while (next < bytes.size() && continuation(bytes[next])) ++next;
-    if (next > limit) break;
-    end = next;
-    ++units;
-  }
-  hint_char = position + units;
-  hint_byte = end;
-  return std::string_view(bytes).substr(begin, end - begin);
-}
-
-void LobContent::write(size_t position, std::string_view data) {
-  // Appending pieces: the hint already sits at the end, so no rescan.
-  size_t current = character && hint_byte == bytes.size() ? hint_char : length();
-  if (position > current) {
-    bytes.append(position - current, character ? ' ' : '\0');
-  }
-  size_t begin = byte_offset(position);
-  if (character) {
-    // Overwrite as many characters as the new text holds.
-    size_t replaced_end = begin, chars = utf8_length(data);
-    for (size_t n = 0; n < chars && replaced_end < bytes.size(); ++n) {
-      ++replaced_end;
-      while (replaced_end < bytes.size() && continuation(bytes[replaced_end])) ++replaced_end;
-    }
-    bytes.replace(begin, replaced_end - begin, data);
-  } else if (begin + data.size() <= bytes.size()) {
-    bytes.replace(begin, data.size(), data);
-  } else {
-    bytes.resize(begin);
-    bytes.append(data);
-  }
-  hint_char = position + (character ? utf8_length(data) : data.size());
-  hint_byte = begin + data.size();
-}
-
-void LobContent::trim(size_t new_length) {
-  bytes.resize(byte_offset(new_length));
-  reset_hint();
-}
-
-size_t LobContent::erase(size_t position, size_t count) {
-  size_t current = length();
-  if (position >= current) return 0;
-  size_t units = std::min(count, current - position);
-  size_t begin = byte_offset(position);
-  size_t end = byte_offset(position + units);
-  bytes.replace(begin, end - begin, units, character ? ' ' : '\0');
-  reset_hint();
-  return units;
-}
-
 void LobLocator::copy_from(const LobLocator& other) {
   kind = other.kind;
   lob_type = other.lob_type;
@@ -152,6 +66,17 @@ void LobLocator::copy_from(const LobLocator& other) {
   file_name = other.file_name;
   file_open = false;
   open = false;
+}
+
+std::shared_ptr<LobContent> writable_content(Session& session, LobLocator& locator) {
+  if (locator.kind == LobLocator::Kind::File) fail(kReadOnlyFile, {"FILEWRITE"});
+  auto content = session.lobs.content(*session.connection, locator);
+  if (locator.kind == LobLocator::Kind::Persistent) {
+    if (!session.may_write_row(locator.table, locator.rowid)) fail(kRowNotLocked);
+    session.start_write();
+    content->dirty = true;
+  }
+  return content;
 }
 
 LobLocator* live_locator(const void* p) {

@@ -15,6 +15,7 @@
 #include <unordered_set>
 
 #include "ociemu/api/handles.h"
+#include "ociemu/sql/lob_content.h"
 
 struct sqlite3;
 
@@ -27,27 +28,8 @@ inline constexpr int kClobType = 112;
 inline constexpr int kBlobType = 113;
 inline constexpr int kBfileType = 114;
 
-// One LOB value. For character LOBs the bytes are UTF-8 and positions count characters.
-struct LobContent {
-  std::string bytes;
-  bool character = false;
-  bool dirty = false;  // written since it was loaded (persistent values only)
-  // Last character position resolved, so that sequential access stays linear.
-  size_t hint_char = 0, hint_byte = 0;
-
-  size_t length() const;  // characters for character LOBs, else bytes
-  // Byte offset of the 0-based position (clamped to the end).
-  size_t byte_offset(size_t position);
-  // Bytes of `count` units from `position` (0-based), at most `max_bytes` bytes; `units` gets the units taken.
-  std::string_view slice(size_t position, size_t count, size_t max_bytes, size_t& units);
-  void write(size_t position, std::string_view data);  // pads a gap with blanks or zero bytes
-  void trim(size_t new_length);
-  size_t erase(size_t position, size_t count);  // fills with blanks or zeros; returns units erased
-  void reset_hint() { hint_char = hint_byte = 0; }
-};
-
-// UTF-8 characters in text (continuation bytes do not count).
-size_t utf8_length(std::string_view text);
+using sql::LobContent;
+using sql::utf8_length;
 
 struct LobLocator : Handle {
   LobLocator(uint32_t type, Environment* env) : Handle(type, env) {}
@@ -125,6 +107,10 @@ class LobState {
   std::unordered_set<int64_t>* last_changed_ = nullptr;  // the set note_changed used last
   std::string last_changed_table_;
 };
+
+// The value a write may change: a persistent LOB needs its row locked by the
+// session's transaction (ORA-22920), a BFILE is read-only (ORA-22286).
+std::shared_ptr<LobContent> writable_content(Session& session, LobLocator& locator);
 
 // BFILE access: the file a locator names (ORA-22285 without the directory).
 std::string bfile_path(sqlite3* db, const LobLocator& locator);

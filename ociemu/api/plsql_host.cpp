@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ociemu/api/errors.h"
+#include "ociemu/api/lob_store.h"
 #include "ociemu/api/statement.h"
 #include "ociemu/plsql/compiler.h"
 #include "ociemu/plsql/host.h"
@@ -17,6 +18,10 @@ namespace {
 constexpr int kNoDataFound = 1403;
 constexpr int kNotAllBound = 1008;
 constexpr int kCompiledWithErrors = 24344;
+constexpr int kInvalidLocator = 22275;
+
+// A bind whose elements are locators of internal LOBs (BFILEs pass as their names).
+bool binds_lob(const Bind& bound) { return bound.arrays.dty == SQLT_CLOB || bound.arrays.dty == SQLT_BLOB; }
 
 Cell cell_of(const plsql::Value& value) {
   Cell cell;
@@ -64,9 +69,61 @@ class StatementHost final : public plsql::Host {
 
   void write_bind(const std::string& name, const plsql::Value& value, const std::optional<sql::OracleType>& type,
                   int element) override {
+    Bind& bound = bind(name);
+    uint32_t slot = element < 0 ? row : static_cast<uint32_t>(element);
+    if (binds_lob(bound)) return place_lob(bound, value, slot);
     sql::OracleType column = type.value_or(sql::OracleType{});
-    statement_.place_out(bind(name), cell_of(value), column, element < 0 ? row : static_cast<uint32_t>(element), row);
+    if (value.kind == plsql::Value::Lob) {
+      const sql::LobContent& content = lob_content(value, false);
+      plsql::Value plain{content.character ? plsql::Value::Text : plsql::Value::Blob, 0, 0, content.bytes};
+      if (plain.bytes.empty()) plain.kind = plsql::Value::Null;
+      statement_.place_out(bound, cell_of(plain), column, slot, row);
+      return;
+    }
+    statement_.place_out(bound, cell_of(value), column, slot, row);
   }
+
+  std::optional<plsql::Value> bind_lob(const std::string& name, int element) override {
+    Bind& bound = bind(name);
+    if (!binds_lob(bound)) return std::nullopt;
+    uint32_t slot = element < 0 ? row : static_cast<uint32_t>(element);
+    const sb2* indicator = bound.arrays.indicator_at(slot);
+    LobLocator& locator = bound_locator(bound, slot);
+    if ((indicator && *indicator == -1) || !locator.initialized()) return plsql::Value{};
+    return keep(locator);
+  }
+
+  bool is_character_lob_bind(const std::string& name) override { return bind(name).arrays.dty == SQLT_CLOB; }
+
+  sql::LobContent& lob_content(const plsql::Value& lob, bool write) override {
+    LobLocator& locator = held(lob);
+    std::shared_ptr<LobContent> content =
+        write ? writable_content(session_, locator) : session_.lobs.content(*session_.connection, locator);
+    return *content;  // the session's cache or temporaries keep it
+  }
+
+  // Persistent values go into their rows at once, so that the block's own SQL sees them.
+  void lob_changed(const plsql::Value& lob) override {
+    if (held(lob).kind == LobLocator::Kind::Persistent) session_.lobs.flush(*session_.connection);
+  }
+
+  plsql::Value create_temporary_lob(bool character) override {
+    auto locator = std::make_unique<LobLocator>(OCI_DTYPE_LOB, statement_.env());
+    locator->kind = LobLocator::Kind::Temporary;
+    locator->lob_type = character ? kClobType : kBlobType;
+    locator->charset_form = character ? 1 : 0;
+    locator->session_id = session_.id;
+    locator->temporary = session_.lobs.create_temporary(character);
+    lobs_.push_back(std::move(locator));
+    return plsql::Value::of_lob(static_cast<int64_t>(lobs_.size() - 1));
+  }
+
+  void free_temporary_lob(const plsql::Value& lob) override {
+    LobLocator& locator = held(lob);
+    if (locator.kind == LobLocator::Kind::Temporary) session_.lobs.free_temporary(locator);
+  }
+
+  bool is_temporary_lob(const plsql::Value& lob) override { return held(lob).kind == LobLocator::Kind::Temporary; }
 
   bool is_table_bind(const std::string& name) override { return bind(name).max_elements > 0; }
   int table_length(const std::string& name) override { return static_cast<int>(length_of(bind(name))); }
@@ -115,6 +172,49 @@ class StatementHost final : public plsql::Host {
     if (bound == nullptr) fail(kNotAllBound);
     return *bound;
   }
+  static LobLocator& bound_locator(const Bind& bound, uint32_t slot) {
+    void* element = bound.arrays.values ? bound.arrays.value_at(slot) : nullptr;
+    LobLocator* locator = element ? live_locator(*static_cast<void**>(element)) : nullptr;
+    if (locator == nullptr) fail(kInvalidLocator);
+    return *locator;
+  }
+
+  // The block's own copy of a locator, named by the handle returned.
+  plsql::Value keep(const LobLocator& locator) {
+    lobs_.push_back(std::make_unique<LobLocator>(OCI_DTYPE_LOB, statement_.env()));
+    lobs_.back()->copy_from(locator);
+    return plsql::Value::of_lob(static_cast<int64_t>(lobs_.size() - 1));
+  }
+
+  LobLocator& held(const plsql::Value& lob) {
+    if (lob.kind != plsql::Value::Lob || lob.integer < 0 || static_cast<size_t>(lob.integer) >= lobs_.size()) {
+      fail(kInvalidLocator);
+    }
+    LobLocator& locator = *lobs_[static_cast<size_t>(lob.integer)];
+    if (!locator.initialized()) fail(kInvalidLocator);
+    return locator;
+  }
+
+  // OUT value of a locator bind: the caller's locator names the LOB (a string becomes a temporary LOB).
+  void place_lob(Bind& bound, const plsql::Value& value, uint32_t slot) {
+    LobLocator& target = bound_locator(bound, slot);
+    sb2* indicator = bound.arrays.indicator_at(slot);
+    if (value.is_null()) {
+      target.kind = LobLocator::Kind::None;
+      if (indicator) *indicator = -1;
+      return;
+    }
+    plsql::Value lob = value;
+    if (value.kind != plsql::Value::Lob) {
+      lob = create_temporary_lob(bound.arrays.dty == SQLT_CLOB);
+      lob_content(lob, true).bytes = value.kind == plsql::Value::Blob || value.kind == plsql::Value::Text
+                                         ? value.bytes
+                                         : plsql::to_text(value, session_.context);
+    }
+    target.copy_from(held(lob));
+    if (indicator) *indicator = 0;
+  }
+
   static uint32_t length_of(const Bind& bound) {
     return bound.current_elements ? std::min<uint32_t>(*bound.current_elements, bound.max_elements) : bound.max_elements;
   }
@@ -127,6 +227,7 @@ class StatementHost final : public plsql::Host {
   Session& session_;
   sqlite3* db_;
   bool armed_ = false;  // the block savepoint exists
+  std::vector<std::unique_ptr<LobLocator>> lobs_;  // the LOBs the block's values name, by handle
 };
 
 }  // namespace

@@ -278,17 +278,16 @@ void Statement::map_parameters(bool require_all) {
 void Statement::bind_row(uint32_t row, uint32_t iteration) {
   for (size_t index = 1; index < parameter_binds_.size(); ++index) {
     if (parameter_binds_[index] == nullptr) continue;  // describe without binds: NULL
-    Bind& bound = *parameter_binds_[index];
-    if (is_locator_type(bound.arrays.dty)) {
-      bind_locator(static_cast<int>(index), bound.arrays, row);
-      continue;
-    }
-    bind_element(bound, main_, static_cast<int>(index), row, iteration);
+    bind_element(*parameter_binds_[index], main_, static_cast<int>(index), row, iteration);
   }
 }
 
 void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_t row, uint32_t iteration) {
   const ElementArrays& a = bound.arrays;
+  if (is_locator_type(a.dty)) {
+    bind_locator(stmt, index, a, row);
+    return;
+  }
   const void* value = a.values ? a.value_at(row) : nullptr;
   const sb2* indicator = a.indicator_at(row);
   uint32_t length = a.length(row);

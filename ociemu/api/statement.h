@@ -131,8 +131,10 @@ class Statement : public Handle {
   // Closes the cursor but keeps the translation, binds and defines (statement cache).
   void close_cursor();
 
-  // Element `row` of a bind as parameter `index` of stmt (iteration for data-at-exec callbacks).
+  // Element `row` of a bind as parameter `index` of stmt (iteration for data-at-exec callbacks);
+  // a LOB locator passes the value it names.
   void bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_t row, uint32_t iteration);
+  void bind_locator(sqlite3_stmt* stmt, int index, const ElementArrays& arrays, uint32_t row);
   // Writes an out value into element `slot` of a bind (callbacks, indicator, length, return code).
   void place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration);
   // The bind a block's placeholder name reaches: by name, or by the position of its first occurrence.
@@ -193,7 +195,6 @@ class Statement : public Handle {
   // LOB locators: the define array's locator for a fetched LOB column, and IN locator binds.
   void place_locator(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column,
                      std::optional<int64_t> rowid);
-  void bind_locator(int index, const ElementArrays& arrays, uint32_t row);
   void locate_origin(ColumnInfo& column, int index);
   ColumnInfo returned_column(size_t item, const sql::OracleType& type) const;
   std::optional<int64_t> returned_rowid() const;

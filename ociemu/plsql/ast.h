@@ -34,6 +34,7 @@ struct Ref {
     SqlErrm,
     Constant,      // `value`
     TriggerFlag,   // INSERTING/UPDATING/DELETING (`name`)
+    LobIsTemporary,  // DBMS_LOB.ISTEMPORARY(`index`)
   };
   Kind kind = Slot;
   int slot = -1;

@@ -61,6 +61,7 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
       ref.value = Value::of_boolean(w == "TRUE");
       return ref;
     }
+    if (int member = after_lob_package(i); member > 0 && member < end && !lookup(w)) return lob_ref(member, end, next);
   }
   const Symbol* symbol = lookup(w);
   if (symbol == nullptr || symbol->kind == Symbol::Exception || symbol->kind == Symbol::Type) return std::nullopt;
@@ -123,11 +124,14 @@ ExprPtr Compiler::compile_expr(int begin, int end, bool condition) {
     return expr;
   }
   int next = begin;
-  if (auto ref = parse_ref(begin, end, next); ref && next == end && ref->kind != Ref::Bind && ref->kind != Ref::BindElement) {
+  auto ref = parse_ref(begin, end, next);
+  if (ref && next == end && ref->kind != Ref::Bind && ref->kind != Ref::BindElement) {
     expr->form = Expr::Reference;
     expr->ref = std::move(*ref);
     return expr;
   }
+  // A lone bind reads through SQL but keeps its name: a LOB locator bind reads as the LOB.
+  if (ref && next == end && ref->kind == Ref::Bind) expr->ref = std::move(*ref);
   expr->form = Expr::Sql;
   std::string text = rewrite(begin, end, expr->sql.refs);
   expr->condition = condition || has_boolean_operator(begin, end);

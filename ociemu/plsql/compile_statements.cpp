@@ -1,5 +1,6 @@
 // Statements of a PL/SQL unit: control flow, embedded SQL, cursors, calls.
 #include "ociemu/plsql/compiler_internal.h"
+#include "ociemu/plsql/dbms_lob.h"
 #include "ociemu/plsql/stored.h"
 
 namespace ociemu::plsql {
@@ -495,14 +496,16 @@ StmtPtr Compiler::parse_output(int at) {
 StmtPtr Compiler::parse_call(int at) {
   auto stmt = make(Stmt::Call, at);
   int end = statement_end(pos_);
+  int first = pos_;
   std::string name = take_name();
   while (accept_op(".")) name += "." + take_name();
+  if (int member = after_lob_package(first); member > 0) name = std::string(kLobPackage) + name_at(member);
   stmt->name = name;
-  if (name.rfind("DBMS_LOB.", 0) != 0) {
+  if (name.rfind(kLobPackage, 0) != 0) {
     stmt->callee = load_callee(at, name);
     parse_call_arguments(*stmt, at, end);
   } else {
-    stmt->values = parse_arguments(end);
+    parse_lob_arguments(*stmt, at, end);
   }
   pos_ = end + 1;
   return stmt;

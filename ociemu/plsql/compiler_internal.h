@@ -279,6 +279,12 @@ class Compiler : public sql::NameResolver {
   std::shared_ptr<Unit> load_callee(int at, const std::string& name);
   // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.
   void parse_call_arguments(Stmt& stmt, int at, int end);
+  // DBMS_LOB.procedure(...): the arguments as expressions, and those it writes as targets too.
+  void parse_lob_arguments(Stmt& stmt, int at, int end);
+  // The token after "DBMS_LOB." or "SYS.DBMS_LOB." at i, or -1.
+  int after_lob_package(int i) const;
+  // DBMS_LOB.ISTEMPORARY(lob) and the package's constants; its other functions are SQL's.
+  std::optional<Ref> lob_ref(int member, int end, int& next);
 
   // ---- references and expressions ----
   std::optional<Ref> parse_ref(int i, int end, int& next);

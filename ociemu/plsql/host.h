@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ociemu/plsql/value.h"
+#include "ociemu/sql/lob_content.h"
 #include "ociemu/sql/dialect.h"
 
 namespace ociemu::plsql {
@@ -43,6 +44,18 @@ class Host {
   // first row (the host reads them all before returning).
   virtual void open_bind_cursor(const std::string& name, sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
                                 const std::vector<std::optional<sql::OracleType>>& column_types) = 0;
+
+  // LOBs. A Value::Lob names one by a handle valid while this host runs the block.
+  // The LOB a locator bind names (NULL for a null or empty locator); nullopt when the bind holds no locator.
+  virtual std::optional<Value> bind_lob(const std::string& name, int element) = 0;
+  virtual bool is_character_lob_bind(const std::string& name) = 0;  // a CLOB locator, not a BLOB one
+  // A LOB's value, to read or to change; changing a persistent LOB needs its row
+  // locked by the transaction (ORA-22920). A change reaches the row when `changed` is called.
+  virtual sql::LobContent& lob_content(const Value& lob, bool write) = 0;
+  virtual void lob_changed(const Value& lob) = 0;
+  virtual Value create_temporary_lob(bool character) = 0;
+  virtual void free_temporary_lob(const Value& lob) = 0;
+  virtual bool is_temporary_lob(const Value& lob) = 0;
 
   // Transactions: DML begins one implicitly.
   virtual void start_write() = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "ociemu/plsql/dbms_lob.h"
 #include "ociemu/plsql/messages.h"
 #include "ociemu/plsql/sql_use.h"
 #include "ociemu/sql/errors.h"
@@ -79,7 +80,7 @@ class Runner {
         } else if (parameter.default_value) {
           value = eval(*parameter.default_value);
         }
-        frame_[static_cast<size_t>(parameter.slot)].value = coerce(value, slot_type(parameter.slot), session_);
+        frame_[static_cast<size_t>(parameter.slot)].value = fit(value, slot_type(parameter.slot));
       }
       exec_block(unit_.block);
     } catch (const Raised& e) {
@@ -142,7 +143,7 @@ class Runner {
       if (decl.initial) {
         line_ = decl.line;
         try {
-          slot.value = coerce(eval(*decl.initial), decl.type, session_);
+          slot.value = fit(eval(*decl.initial), decl.type);
         } catch (const sql::OracleException& e) {
           throw raise_code(e.error.code, e.error.message);
         }
@@ -219,6 +220,7 @@ class Runner {
       case Stmt::GetLine: get_line(s); return Flow::Normal;
       case Stmt::Call:
         if (s.callee) return call_program(s);
+        if (s.name.rfind(kLobPackage, 0) == 0) return call_lob_procedure(s);
         throw raise_code(kUnimplemented);
     }
     return Flow::Normal;
@@ -239,6 +241,25 @@ class Runner {
       if (parameters[i].mode != Parameter::In) assign(s.targets[i].ref, results[i]);
     }
     return Flow::Normal;
+  }
+
+  Flow call_lob_procedure(const Stmt& s) {
+    const LobProcedure* procedure = find_lob_procedure(std::string_view(s.name).substr(kLobPackage.size()));
+    if (procedure == nullptr) throw raise_code(kUnimplemented);
+    std::vector<Value> arguments;
+    for (const ExprPtr& value : s.values) arguments.push_back(eval(*value));
+    run_lob_procedure(*procedure, arguments, !s.targets.empty() && holds_characters(s.targets[0].ref), host_, session_);
+    for (size_t i = 0; i < arguments.size(); ++i) {
+      if (procedure->written & (1u << i)) assign(s.targets[i].ref, arguments[i]);
+    }
+    return Flow::Normal;
+  }
+
+  // Whether a LOB target is a CLOB rather than a BLOB.
+  bool holds_characters(const Ref& ref) {
+    if (ref.kind == Ref::Bind) return host_.is_character_lob_bind(ref.name);
+    if (ref.kind == Ref::Slot) return slot_type(ref.slot).base != BaseType::Blob;
+    return true;
   }
 
   Flow assign_statement(const Stmt& s) {
@@ -385,7 +406,7 @@ class Runner {
       if (ref.kind == Ref::BindElement) {
         host_.bind_to(ref.name, prepared.stmt, param.index, static_cast<int>(key_of(*ref.index) - 1));
       } else {
-        bind_value(prepared.stmt, param.index, eval_ref(ref));
+        bind_value(prepared.stmt, param.index, plain(eval_ref(ref)));
       }
     }
   }
@@ -394,7 +415,7 @@ class Runner {
   void bind_positional(SqlUse::Prepared& prepared, const std::vector<ExprPtr>& values) {
     for (size_t i = 0; i < prepared.params.size(); ++i) {
       if (i >= values.size()) throw raise_code(kNotAllBound);
-      bind_value(prepared.stmt, prepared.params[i].index, eval(*values[i]));
+      bind_value(prepared.stmt, prepared.params[i].index, plain(eval(*values[i])));
     }
   }
 
@@ -463,7 +484,7 @@ class Runner {
   }
 
   void execute_immediate(const Stmt& s) {
-    std::string text = to_text(eval(*s.dynamic), session_);
+    std::string text = to_text(plain(eval(*s.dynamic)), session_);
     while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';')) text.pop_back();
     auto prepared = prepare_sql(text, db_, session_, nullptr);
     using K = sql::StatementKind;
@@ -506,7 +527,7 @@ class Runner {
       Value value = i < arguments.size()                  ? eval(*arguments[i])
                     : cursor.parameter_defaults[i] != nullptr ? eval(*cursor.parameter_defaults[i])
                                                               : Value{};
-      frame_[static_cast<size_t>(slot)].value = coerce(value, unit_.slot_types[static_cast<size_t>(slot)], session_);
+      frame_[static_cast<size_t>(slot)].value = fit(value, unit_.slot_types[static_cast<size_t>(slot)]);
     }
     state.prepared = cursor.query.prepared;
     rewind(*state.prepared, db_);
@@ -587,7 +608,7 @@ class Runner {
 
   // ---- DBMS_OUTPUT ----
   void put_line(const Stmt& s) {
-    std::string text = s.values.empty() ? std::string() : to_text(eval(*s.values[0]), session_);
+    std::string text = s.values.empty() ? std::string() : to_text(plain(eval(*s.values[0])), session_);
     if (!host_.output_enabled()) return;
     partial_line_ += text;
     if (s.name == "PUT") return;
@@ -644,7 +665,7 @@ class Runner {
     if (code < kApplicationErrorFirst || code > kApplicationErrorLast) {
       return raise_code(kApplicationErrorRangeCode, {std::to_string(-code)});
     }
-    std::string message = to_text(eval(*s.values[1]), session_);
+    std::string message = to_text(plain(eval(*s.values[1])), session_);
     if (message.size() > kApplicationMessageLimit) message.resize(kApplicationMessageLimit);
     return raise_code(static_cast<int>(code), message);
   }
@@ -655,6 +676,10 @@ class Runner {
       case Expr::Literal: return expr.literal;
       case Expr::Reference: return eval_ref(expr.ref);
       case Expr::Sql: break;
+    }
+    // A LOB locator bind on its own is the LOB itself, not a copy of its value.
+    if (expr.ref.kind == Ref::Bind && !expr.ref.name.empty()) {
+      if (auto lob = host_.bind_lob(expr.ref.name, -1)) return *lob;
     }
     SqlUse::Prepared& prepared = *expr.sql.prepared;
     sqlite3_reset(prepared.stmt);
@@ -690,6 +715,7 @@ class Runner {
         return Value::of_text(sqlerrm(ref.index ? std::optional<int64_t>(integer_of(*ref.index)) : std::nullopt));
       case Ref::Constant: return ref.value;
       case Ref::TriggerFlag: return Value::of_boolean(false);
+      case Ref::LobIsTemporary: return lob_is_temporary(eval(*ref.index), host_);
       case Ref::Bind:
       case Ref::BindElement: break;
     }
@@ -733,14 +759,27 @@ class Runner {
   // ---- assignment ----
   const TypeSpec& slot_type(int slot) const { return unit_.slot_types[static_cast<size_t>(slot)]; }
 
+  // The value a LOB names, for everything but LOB variables and DBMS_LOB.
+  Value plain(const Value& value) {
+    if (value.kind != Value::Lob) return value;
+    const sql::LobContent& content = host_.lob_content(value, false);
+    if (content.character) return Value::of_text(content.bytes);
+    return Value{Value::Blob, 0, 0, content.bytes};
+  }
+
+  Value fit(const Value& value, const TypeSpec& type) {
+    bool keeps_lob = type.base == BaseType::Clob || type.base == BaseType::Blob;
+    return coerce(keeps_lob ? value : plain(value), type, session_);
+  }
+
   void assign(const Ref& target, const Value& value) {
     switch (target.kind) {
       case Ref::Slot:
-        frame_[static_cast<size_t>(target.slot)].value = coerce(value, slot_type(target.slot), session_);
+        frame_[static_cast<size_t>(target.slot)].value = fit(value, slot_type(target.slot));
         return;
       case Ref::Field: {
         const TypeSpec& type = slot_type(target.slot).fields[static_cast<size_t>(target.field)].second;
-        frame_[static_cast<size_t>(target.slot)].fields[static_cast<size_t>(target.field)] = coerce(value, type, session_);
+        frame_[static_cast<size_t>(target.slot)].fields[static_cast<size_t>(target.field)] = fit(value, type);
         return;
       }
       case Ref::Element:
@@ -766,7 +805,7 @@ class Runner {
     }
     const TypeSpec& type = slot_type(target.slot);
     if (type.base != BaseType::IndexTable) throw raise_code(kValueErrorCode);
-    frame_[static_cast<size_t>(target.slot)].table[key] = coerce(value, *type.element, session_);
+    frame_[static_cast<size_t>(target.slot)].table[key] = fit(value, *type.element);
   }
 
   void clear_table(const Ref& target) {
@@ -783,7 +822,7 @@ class Runner {
       const TypeSpec& type = slot_type(slot);
       auto& fields = frame_[static_cast<size_t>(slot)].fields;
       fields.resize(type.fields.size());
-      for (size_t i = 0; i < fields.size() && i < row.size(); ++i) fields[i] = coerce(row[i], type.fields[i].second, session_);
+      for (size_t i = 0; i < fields.size() && i < row.size(); ++i) fields[i] = fit(row[i], type.fields[i].second);
       return;
     }
     for (size_t i = 0; i < targets.size() && i < row.size(); ++i) assign(targets[i].ref, row[i]);

@@ -57,6 +57,10 @@ std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* 
     prepared->params.push_back(std::move(param));
   }
   int columns = sqlite3_column_count(prepared->stmt);
+  // The rowids a lock and LOB locators need follow the select list; the unit never sees them.
+  if (translation.kind == sql::StatementKind::Select) {
+    columns -= static_cast<int>(translation.lob_rowids.size()) + (translation.lock_rowid_column > 0 ? 1 : 0);
+  }
   for (int i = 0; i < columns; ++i) {
     prepared->column_names.emplace_back(sqlite3_column_name(prepared->stmt, i));
     std::optional<sql::OracleType> type;

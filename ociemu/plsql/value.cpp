@@ -131,6 +131,11 @@ std::optional<sql::OracleType> oracle_type_of(const TypeSpec& type, const Value&
 
 Value coerce(const Value& value, const TypeSpec& type, const sql::SessionContext& session) {
   if (value.is_null()) return Value{};
+  if (value.kind == Value::Lob) {
+    // Only a LOB variable holds a LOB itself; others take its value, which the runner reads first.
+    if (type.base == BaseType::Clob || type.base == BaseType::Blob || type.base == BaseType::Unknown) return value;
+    value_error();
+  }
   switch (type.base) {
     case BaseType::Number:
     case BaseType::Integer:

@@ -18,8 +18,9 @@
 namespace ociemu::plsql {
 
 struct Value {
-  // Date and Timestamp hold ociemu's storage text; Boolean holds 0 or 1 in integer.
-  enum Kind : uint8_t { Null, Integer, Real, Text, Blob, Date, Timestamp, Boolean };
+  // Date and Timestamp hold ociemu's storage text; Boolean holds 0 or 1 in integer;
+  // Lob names a LOB by the host's handle in integer (see Host::lob_content).
+  enum Kind : uint8_t { Null, Integer, Real, Text, Blob, Date, Timestamp, Boolean, Lob };
   Kind kind = Null;
   int64_t integer = 0;
   double real = 0;
@@ -32,6 +33,7 @@ struct Value {
     return v.empty() ? Value{} : Value{Text, 0, 0, std::move(v)};  // '' is NULL
   }
   static Value of_boolean(bool v) { return Value{Boolean, v ? 1 : 0, 0, {}}; }
+  static Value of_lob(int64_t handle) { return Value{Lob, handle, 0, {}}; }
   bool is_number() const { return kind == Integer || kind == Real; }
   double as_double() const { return kind == Real ? real : static_cast<double>(integer); }
 };

@@ -9,6 +9,7 @@
 
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/functions.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 
@@ -495,6 +496,7 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
     if (token(i + 1).is_op("+") && token(i + 2).is_op(")")) fail(3001, i);
     std::string name;
     for (size_t k = 0; k < parts.size(); ++k) name += (k ? "." : "") + parts[k];
+    if (std::string_view lob = lob_function(name); !lob.empty()) name = lob;
     result.text = function_call(name, i, scope, result);
     result.plain_column = false;
     return matching(i) + 1;
@@ -546,7 +548,7 @@ ValueType Translator::function_type(const std::string& name, const std::vector<E
   if (in_list(name, {"TO_CHAR", "TO_NCHAR", "SUBSTR", "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "LPAD",
                      "RPAD", "REPLACE", "TRANSLATE", "CHR", "CONCAT", "SOUNDEX", "RAWTOHEX", "SYS_CONTEXT"}))
     return ValueType::Text;
-  if (in_list(name, {"TO_NUMBER", "LENGTH", "LENGTHB", "INSTR", "MOD", "ABS", "CEIL", "FLOOR", "POWER", "SQRT",
+  if (in_list(name, {"TO_NUMBER", "LENGTH", "LENGTHB", "INSTR", "OCIEMU_LOB_GETLENGTH", "OCIEMU_LOB_INSTR", "MOD", "ABS", "CEIL", "FLOOR", "POWER", "SQRT",
                      "SIGN", "COUNT", "SUM", "AVG", "MONTHS_BETWEEN", "ASCII", "BITAND", "LN", "LOG", "EXP",
                      "STDDEV", "VARIANCE", "ROW_NUMBER", "RANK", "DENSE_RANK"}))
     return ValueType::Number;

@@ -5,6 +5,8 @@
 // Thread-safe: registration is; the functions run on the connection's thread.
 #pragma once
 
+#include <string_view>
+
 #include "ociemu/sql/dialect.h"
 
 struct sqlite3;
@@ -12,5 +14,10 @@ struct sqlite3;
 namespace ociemu::sql {
 
 void register_functions(sqlite3* db, SessionContext* session);
+
+// DBMS_LOB's functions in SQL: the SQLite name for "DBMS_LOB.GETLENGTH" (or
+// "SYS.DBMS_LOB..."), empty for any other name; registered by register_functions.
+std::string_view lob_function(std::string_view qualified);
+void register_lob_functions(sqlite3* db);
 
 }  // namespace ociemu::sql
