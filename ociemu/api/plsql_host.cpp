@@ -11,6 +11,7 @@
 #include "ociemu/plsql/host.h"
 #include "ociemu/plsql/interpreter.h"
 #include "ociemu/plsql/stored.h"
+#include "ociemu/plsql/triggers.h"
 
 namespace ociemu {
 namespace {
@@ -22,6 +23,7 @@ constexpr int kInvalidLocator = 22275;
 
 // A bind whose elements are locators of internal LOBs (BFILEs pass as their names).
 bool binds_lob(const Bind& bound) { return bound.arrays.dty == SQLT_CLOB || bound.arrays.dty == SQLT_BLOB; }
+constexpr int kCreateTriggerCode = 59;
 
 Cell cell_of(const plsql::Value& value) {
   Cell cell;
@@ -282,7 +284,9 @@ sword Statement::execute_plsql(Session& session, uint32_t iters, uint32_t row_of
 // not compile is still stored, reported as success with compilation error.
 sword Statement::execute_create_program(Session& session, ErrorHandle* errors) {
   session.commit();
-  bool compiled = plsql::create_program(text, connection_->db(), session.context);
+  const bool trigger = translation_.sql_function_code == kCreateTriggerCode;
+  bool compiled = trigger ? plsql::create_trigger(text, connection_->db(), session.context)
+                          : plsql::create_program(text, connection_->db(), session.context);
   ++session.generation;
   if (compiled) return OCI_SUCCESS;
   record_error(errors, kCompiledWithErrors, message_text(kCompiledWithErrors));

@@ -104,6 +104,7 @@ int Session::begin(Server& server, const std::string& user, const std::string& p
   context.user = (mode & OCI_SYSDBA) ? "SYS" : (mode & OCI_SYSOPER) ? "PUBLIC" : upper(user);
   database = server.database;
   connection = std::move(candidate);
+  triggers = std::make_unique<plsql::TriggerRuntime>(connection->db(), context, output_lines, output_enabled);
   sqlite3_update_hook(connection->db(), on_row_change, this);
   cache_enabled = cache_enabled || (mode & OCI_STMT_CACHE) != 0;
   begun = true;
@@ -128,6 +129,7 @@ void Session::end() {
   write_transaction = in_transaction = false;
   database->locks.release_all(id);
   sqlite3_update_hook(connection->db(), nullptr, nullptr);
+  triggers.reset();
   connection.reset();
   database.reset();
 }

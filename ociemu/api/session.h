@@ -19,6 +19,7 @@
 #include "ociemu/api/database.h"
 #include "ociemu/api/handles.h"
 #include "ociemu/api/lob_store.h"
+#include "ociemu/plsql/triggers.h"
 #include "ociemu/sql/dialect.h"
 
 namespace ociemu {
@@ -95,6 +96,7 @@ struct Session : Handle {
   int64_t conflict_rowid = 0;
   bool watch_locks = false;
   LobState lobs;  // cached and changed LOB values, temporary LOBs
+  std::unique_ptr<plsql::TriggerRuntime> triggers;  // runs user triggers on the connection while logged on
   // Held for the whole of each client call on the session; recursive because a call
   // re-enters through the PL/SQL host and LOB binds.
   std::recursive_mutex call_mutex;

@@ -159,7 +159,7 @@ struct Parameter {
   ExprPtr default_value;
 };
 
-// A compiled unit: an anonymous block or a stored procedure or function.
+// A compiled unit: an anonymous block, a stored procedure or function, or a trigger body.
 struct Unit {
   std::string name;  // "" for anonymous blocks, else "OWNER.NAME" for error backtraces
   std::vector<Parameter> parameters;
@@ -169,6 +169,8 @@ struct Unit {
   std::vector<std::string> slot_names;
   std::vector<ExceptionInfo> exceptions;
   std::vector<CursorDecl> cursors;
+  // Triggers: the record slots of the row's new and old values (-1 elsewhere).
+  int trigger_new_slot = -1, trigger_old_slot = -1;
 };
 
 }  // namespace ociemu::plsql

@@ -56,6 +56,16 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
       }
       return ref;
     }
+    if (trigger_ && (w == "INSERTING" || w == "UPDATING" || w == "DELETING") && !lookup(w)) {
+      ref.kind = Ref::TriggerFlag;
+      ref.name = w;
+      if (w == "UPDATING" && i + 1 < end && op(i + 1, "(")) {
+        int close = find_top(i + 2, end, [&](int k) { return op(k, ")"); });
+        ref.index = compile_expr(i + 2, close);
+        next = close + 1;
+      }
+      return ref;
+    }
     if (w == "TRUE" || w == "FALSE") {
       ref.kind = Ref::Constant;
       ref.value = Value::of_boolean(w == "TRUE");

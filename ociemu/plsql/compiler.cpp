@@ -428,12 +428,33 @@ TypeSpec Compiler::record_of(const SqlUse::Prepared& prepared) {
   return record;
 }
 
+std::unique_ptr<Unit> Compiler::run_trigger(const TriggerShape& shape) {
+  begin_unit();
+  unit_->name = shape.name;
+  trigger_ = true;
+  TypeSpec record = TypeSpec::of(BaseType::Record);
+  for (const auto& column : shape.columns) record.fields.emplace_back(column.first, column.second);
+  unit_->trigger_new_slot = new_slot(std::string(kTriggerNewRecord), record);
+  unit_->trigger_old_slot = new_slot(std::string(kTriggerOldRecord), record);
+  scopes_.back()[std::string(kTriggerNewRecord)] =
+      Symbol{shape.new_assignable ? Symbol::Variable : Symbol::Constant, unit_->trigger_new_slot, -1, -1, record};
+  scopes_.back()[std::string(kTriggerOldRecord)] = Symbol{Symbol::Constant, unit_->trigger_old_slot, -1, -1, record};
+  std::string label = parse_label();
+  parse_block(unit_->block, label);
+  return end_unit();
+}
+
 std::unique_ptr<Unit> compile_block(std::string_view text, sqlite3* db, sql::SessionContext& session) {
   return Compiler(text, db, session).run();
 }
 
 std::unique_ptr<Unit> compile_program(std::string_view text, sqlite3* db, sql::SessionContext& session) {
   return Compiler(text, db, session).run_program();
+}
+
+std::unique_ptr<Unit> compile_trigger(std::string_view text, sqlite3* db, sql::SessionContext& session,
+                                      const TriggerShape& shape) {
+  return Compiler(text, db, session).run_trigger(shape);
 }
 
 }  // namespace ociemu::plsql

@@ -9,7 +9,10 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ociemu/plsql/ast.h"
 #include "ociemu/sql/dialect.h"
@@ -20,5 +23,19 @@ std::unique_ptr<Unit> compile_block(std::string_view text, sqlite3* db, sql::Ses
 // A stored program's text from PROCEDURE or FUNCTION on (as the catalogue keeps it);
 // a leading CREATE [OR REPLACE] is accepted too.
 std::unique_ptr<Unit> compile_program(std::string_view text, sqlite3* db, sql::SessionContext& session);
+
+// Names a trigger body's text uses for :NEW and :OLD (REFERENCING names included).
+inline constexpr std::string_view kTriggerNewRecord = "NEW$";
+inline constexpr std::string_view kTriggerOldRecord = "OLD$";
+
+// What a trigger body is compiled against: its name, its table's columns, and
+// whether it may assign :NEW (BEFORE row triggers of INSERT or UPDATE).
+struct TriggerShape {
+  std::string name;  // OWNER.NAME
+  std::vector<std::pair<std::string, TypeSpec>> columns;
+  bool new_assignable = false;
+};
+std::unique_ptr<Unit> compile_trigger(std::string_view text, sqlite3* db, sql::SessionContext& session,
+                                      const TriggerShape& shape);
 
 }  // namespace ociemu::plsql

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ociemu/plsql/ast.h"
+#include "ociemu/plsql/compiler.h"
 #include "ociemu/plsql/messages.h"
 #include "ociemu/plsql/sql_use.h"
 #include "ociemu/sql/dialect.h"
@@ -91,6 +92,9 @@ class Compiler : public sql::NameResolver {
     parse_block_body(unit_->block);
     return end_unit();
   }
+
+  // A trigger body: :NEW and :OLD (spelt NEW$ and OLD$ by then) are records of the table's columns.
+  std::unique_ptr<Unit> run_trigger(const TriggerShape& shape);
 
   // Stored programs calling stored programs share the list of units being compiled.
   std::vector<std::string>* compiling = &own_compiling_;
@@ -308,6 +312,7 @@ class Compiler : public sql::NameResolver {
   std::vector<Ref>* current_refs_ = nullptr;
   int loop_depth_ = 0;
   int handler_depth_ = 0;
+  bool trigger_ = false;  // INSERTING/UPDATING/DELETING mean the firing event
 };
 
 }  // namespace ociemu::plsql

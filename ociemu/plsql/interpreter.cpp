@@ -1,6 +1,7 @@
 #include "ociemu/plsql/interpreter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -66,6 +67,23 @@ class Runner {
     } catch (const Raised& e) {
       throw sql::OracleException{leaving(e)};
     }
+  }
+
+  // Runs a trigger body on a row: :NEW and :OLD are its record slots.
+  void fire(TriggerRow& row) {
+    trigger_ = &row;
+    auto load = [&](int slot, const std::vector<Value>& values) {
+      if (slot < 0) return;
+      const TypeSpec& record = slot_type(slot);
+      std::vector<Value>& fields = frame_[static_cast<size_t>(slot)].fields;
+      fields.assign(record.fields.size(), Value{});
+      for (size_t i = 0; i < fields.size() && i < values.size(); ++i)
+        fields[i] = coerce(values[i], record.fields[i].second, session_);
+    };
+    load(unit_.trigger_new_slot, row.new_values);
+    load(unit_.trigger_old_slot, row.old_values);
+    run();
+    if (unit_.trigger_new_slot >= 0) row.new_values = frame_[static_cast<size_t>(unit_.trigger_new_slot)].fields;
   }
 
   // Runs a stored program with its arguments (nullopt: the parameter's default);
@@ -714,12 +732,25 @@ class Runner {
       case Ref::SqlErrm:
         return Value::of_text(sqlerrm(ref.index ? std::optional<int64_t>(integer_of(*ref.index)) : std::nullopt));
       case Ref::Constant: return ref.value;
-      case Ref::TriggerFlag: return Value::of_boolean(false);
+      case Ref::TriggerFlag: return Value::of_boolean(trigger_flag(ref));
       case Ref::LobIsTemporary: return lob_is_temporary(eval(*ref.index), host_);
       case Ref::Bind:
       case Ref::BindElement: break;
     }
     throw raise_code(kUnimplemented);
+  }
+
+  // INSERTING, UPDATING, UPDATING('COLUMN'), DELETING.
+  bool trigger_flag(const Ref& ref) {
+    if (trigger_ == nullptr) return false;
+    if (ref.name == "INSERTING") return trigger_->event == 'I';
+    if (ref.name == "DELETING") return trigger_->event == 'D';
+    if (trigger_->event != 'U') return false;
+    if (!ref.index) return true;
+    std::string column = to_text(eval(*ref.index), session_);
+    for (char& c : column) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto* columns = trigger_->updated_columns;
+    return columns && std::find(columns->begin(), columns->end(), column) != columns->end();
   }
 
   Value table_method(const Ref& ref) {
@@ -839,10 +870,13 @@ class Runner {
   int64_t sql_rowcount_ = 0;
   std::optional<bool> sql_found_;  // unset before the first SQL statement
   int line_ = 0;                   // line of the statement running
+  TriggerRow* trigger_ = nullptr;  // the row a trigger body runs for
 };
 
 }  // namespace
 
 void run_unit(Unit& unit, Host& host) { Runner(unit, host).run(); }
+
+void run_trigger(Unit& unit, Host& host, TriggerRow& row) { Runner(unit, host).fire(row); }
 
 }  // namespace ociemu::plsql

@@ -6,11 +6,23 @@
 // Thread-safe: no; one execution at a time per unit and host.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "ociemu/plsql/ast.h"
 #include "ociemu/plsql/host.h"
 
 namespace ociemu::plsql {
 
 void run_unit(Unit& unit, Host& host);
+
+// One row a trigger fires for: the event, the columns an UPDATE sets, and the
+// new and old values by column (new ones written back as the trigger leaves them).
+struct TriggerRow {
+  char event = 'I';  // 'I'nsert, 'U'pdate, 'D'elete
+  const std::vector<std::string>* updated_columns = nullptr;
+  std::vector<Value> new_values, old_values;
+};
+void run_trigger(Unit& unit, Host& host, TriggerRow& row);
 
 }  // namespace ociemu::plsql

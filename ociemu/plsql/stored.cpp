@@ -41,7 +41,8 @@ Header read_header(std::string_view text, const sql::SessionContext& session) {
   return header;
 }
 
-// The compile error of ORA-06550 ("line n, column m:\nPLS-..."), as USER_ERRORS keeps it.
+}  // namespace
+
 sql::ProgramError program_error(const sql::OracleError& error) {
   sql::ProgramError out;
   std::sscanf(error.message.c_str(), "line %d, column %d:", &out.line, &out.column);
@@ -50,8 +51,6 @@ sql::ProgramError program_error(const sql::OracleError& error) {
                                                                            : sql::full_message(error.code, error.message);
   return out;
 }
-
-}  // namespace
 
 bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& session) {
   Header header = read_header(text, session);

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "ociemu/sql/dialect.h"
+#include "ociemu/sql/programs.h"
 
 namespace ociemu::plsql {
 
@@ -25,6 +26,9 @@ struct StoredProgram {
 // does not compile; false then, its errors in USER_ERRORS. Raises ORA-00955 when
 // the name is taken and OR REPLACE is absent (or names another kind of object).
 bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& session);
+
+// The compile error of ORA-06550 ("line n, column m:\nPLS-..."), as USER_ERRORS keeps it.
+sql::ProgramError program_error(const sql::OracleError& error);
 
 std::optional<StoredProgram> find_stored_program(sqlite3* db, const std::string& owner, const std::string& name);
 

@@ -11,6 +11,7 @@
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
+#include "ociemu/sql/triggers.h"
 
 namespace ociemu::sql {
 namespace {
@@ -836,6 +837,7 @@ void drop_table_sql(sqlite3* db, const SchemaObject& table, bool cascade, const 
     // Triggers on other tables (the parent side of our foreign keys) outlive the DROP TABLE.
     for (const auto& trigger : constraint_trigger_names(own)) out.push_back("DROP TRIGGER IF EXISTS " + trigger);
   }
+  for (std::string& trigger : drop_table_triggers_sql(db, table.owner, table.name)) out.push_back(std::move(trigger));
   out.push_back("DROP TABLE " + quote_name(table.sqlite_name()));
   const std::string where = " WHERE OWNER = " + quote_literal(table.owner) + " AND TABLE_NAME = " + quote_literal(table.name);
   out.push_back("DELETE FROM \"OCIEMU$DISABLED\" WHERE OWNER = " + quote_literal(table.owner) +
@@ -907,6 +909,7 @@ void Translator::translate_drop() {
                               quote_literal(name));
     return;
   }
+  if (kind == "TRIGGER") return drop_trigger(i);
   if (kind == "PROCEDURE" || kind == "FUNCTION") {
     out_.sql_function_code = kind == "PROCEDURE" ? 25 : 92;
     i = read_object_name(i, owner, name);
@@ -1037,6 +1040,7 @@ void Translator::translate_alter() {
     out_.sql_function_code = 53;
     return alter_user(*this);
   }
+  if (word_at(1, "TRIGGER")) return alter_trigger();
   if (word_at(1, "INDEX")) {
     out_.sql_function_code = 41;
     return;

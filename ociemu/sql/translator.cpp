@@ -4,6 +4,7 @@
 
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/sqlite_query.h"
+#include "ociemu/sql/triggers.h"
 
 namespace ociemu::sql {
 
@@ -661,8 +662,9 @@ std::string Translator::stored_as(const TableRef& table, const std::string& colu
   }
 }
 
-std::string Translator::insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets) {
-  std::string sql;
+std::vector<std::string> Translator::insert_values(int begin, int end, const Scope& scope,
+                                                  const std::vector<std::string>& targets) {
+  std::vector<std::string> values;
   size_t index = 0;
   int start = begin;
   for (int j = begin; j <= end; ++j) {
@@ -672,17 +674,19 @@ std::string Translator::insert_values(int begin, int end, const Scope& scope, co
     }
     if (j < end && !token(j).is_op(",")) continue;
     if (index >= targets.size()) fail(913, start);
+    // The target's columns are not in scope here: a name in VALUES is the program's variable.
+    const Scope no_columns;
     Expression value;
-    if (!starts_operand(start) || expression(start, j, scope, value) != j) {
-      value.text = rewrite(start, j, scope);
+    if (!starts_operand(start) || expression(start, j, no_columns, value) != j) {
+      value.text = rewrite(start, j, no_columns);
       value.type = ValueType::Unknown;
     }
-    sql += (index ? ", " : "") + stored_as(scope.tables[0], targets[index], value);
+    values.push_back(stored_as(scope.tables[0], targets[index], value));
     ++index;
     start = j + 1;
   }
   if (index < targets.size()) fail(947, end);
-  return sql;
+  return values;
 }
 
 void Translator::translate_insert() {
@@ -696,6 +700,7 @@ void Translator::translate_insert() {
   table.resolved = true;
   table.alias = name;
   std::string sql = "INSERT INTO " + quote_name(table.object.sqlite_name());
+  const bool triggered = table_has_triggers(db_, table.object.owner, table.object.name);
   const Token& maybe_alias = token(i);
   if ((maybe_alias.kind == TokenKind::Word && !is_clause_keyword(maybe_alias.text) && maybe_alias.text != "VALUES") ||
       maybe_alias.kind == TokenKind::QuotedName) {
@@ -717,7 +722,7 @@ void Translator::translate_insert() {
       targets.push_back(identifier(j));
       columns += quote_name(targets.back());
     }
-    sql += " (" + columns + ")";
+    if (!triggered) sql += " (" + columns + ")";
     i = close + 1;
   } else {
     targets = table_columns(db_, table.object.sqlite_name());
@@ -726,10 +731,21 @@ void Translator::translate_insert() {
   if (word_at(i, "VALUES")) {
     if (!token(i + 1).is_op("(")) fail(906, i + 1);
     int close = matching(i + 1);
-    sql += " VALUES (" + insert_values(i + 2, close, scope, targets) + ")";
+    std::vector<std::string> values = insert_values(i + 2, close, scope, targets);
     if (close + 1 != returning) fail_not_ended(close + 1);
+    std::string row;
+    for (size_t k = 0; k < values.size(); ++k) {
+      row += (k ? ", " : "") + values[k] + (triggered ? " AS " + quote_name(std::to_string(k + 1)) : "");
+    }
+    sql = triggered ? triggered_insert(sql, table, targets, "SELECT " + row, i) : sql + " VALUES (" + row + ")";
   } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
-    sql += " " + query(i, returning, nullptr);
+    std::string source = query(i, returning, nullptr);
+    if (triggered) {
+      std::string names;
+      for (size_t k = 0; k < targets.size(); ++k) names += (k ? ", " : "") + quote_name(std::to_string(k + 1));
+      source = "WITH \"OCIEMU$Q\"(" + names + ") AS (" + source + ") SELECT * FROM \"OCIEMU$Q\"";
+    }
+    sql = triggered ? triggered_insert(sql, table, targets, source, i) : sql + " " + source;
   } else {
     fail(926, i);
   }
@@ -765,6 +781,8 @@ void Translator::translate_update() {
   expect_word(i, "SET");
   int set_end = find_top_level(*this, i, end_index(), {"WHERE", "RETURNING", "RETURN"});
   sql += " SET ";
+  std::vector<std::pair<std::string, std::string>> sets;  // for tables with triggers
+  bool single_columns = true;
   // Assignments: SQLite takes no alias on the assigned columns.
   int start = i;
   for (int j = i; j <= set_end; ++j) {
@@ -795,10 +813,21 @@ void Translator::translate_update() {
     }
     if (value.empty()) value = rewrite(equals + 1, j, scope);
     sql += targets + " = " + value;
+    if (equals - start == 1) {
+      sets.emplace_back(identifier(start), value);
+    } else {
+      single_columns = false;
+    }
     start = j + 1;
   }
   int returning = find_top_level(*this, set_end, end_index(), {"RETURNING", "RETURN"});
-  if (set_end < returning) sql += " " + rewrite(set_end, returning, scope);
+  std::string where = set_end < returning ? rewrite(set_end, returning, scope) : std::string();
+  if (table_has_triggers(db_, table.object.owner, table.object.name)) {
+    if (!single_columns) fail(3001, i);
+    sql = triggered_update(table, sets, where);
+  } else if (!where.empty()) {
+    sql += " " + where;
+  }
   returning_clause(returning, end_index(), scope, sql);
   out_.sqlite_sql.push_back(std::move(sql));
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "ociemu/sql/catalogue.h"
@@ -107,6 +108,14 @@ class Translator {
   void alter_table();
   void translate_truncate();
   void translate_other_ddl(int function_code);
+  // ---- user triggers (trigger_ddl.cpp) ----
+  void drop_trigger(int i);
+  void alter_trigger();
+  // INSERT and UPDATE of a table with triggers: every new row passes the BEFORE row triggers.
+  std::string triggered_insert(const std::string& head, const TableRef& table, const std::vector<std::string>& targets,
+                               const std::string& source, int at) const;
+  std::string triggered_update(const TableRef& table, const std::vector<std::pair<std::string, std::string>>& sets,
+                               const std::string& where) const;
 
   std::string_view sql_;
   sqlite3* db_;
@@ -136,7 +145,7 @@ class Translator {
   std::string from_clause(int begin, int end, Scope& scope);
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
-  std::string insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
+  std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
   // The SQLite declared type of a column, loaded once per table and call.
   std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
   std::string stored_as(const TableRef& table, const std::string& column, const Expression& value) const;
