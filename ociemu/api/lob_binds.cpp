@@ -112,10 +112,10 @@ ColumnInfo Statement::returned_column(size_t item, const sql::OracleType& type) 
   return column;
 }
 
-std::optional<int64_t> Statement::returned_rowid() const {
+std::optional<int64_t> Statement::returned_rowid(const std::vector<StoredCell>& row) const {
   int column = translation_.returning_rowid_column;
-  if (column <= 0 || column > sqlite3_column_count(main_)) return std::nullopt;
-  return sqlite3_column_int64(main_, column - 1);
+  if (column <= 0 || static_cast<size_t>(column) > row.size()) return std::nullopt;
+  return row[static_cast<size_t>(column) - 1].integer;
 }
 
 }  // namespace ociemu

@@ -481,6 +481,7 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
     if (undo) connection_->exec("ROLLBACK TO ociemu_statement");
     connection_->exec("RELEASE ociemu_statement");
   };
+  uint32_t total_returned = 0;
   try {
     map_parameters(true);
     for (uint32_t i = 0; i < iters && !(watch && session.lock_conflict); ++i) {
@@ -489,12 +490,17 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
       sqlite3_reset(main_);
       bind_row(row, i);
       int rc;
-      while ((rc = sqlite3_step(main_)) == SQLITE_ROW) place_returning(row);
+      // RETURNING rows are all read before any is written out: the first out-bind
+      // callback of the iteration already sees how many there are.
+      std::vector<std::vector<StoredCell>> returned;
+      while ((rc = sqlite3_step(main_)) == SQLITE_ROW) returned.push_back(returned_cells());
       if (rc != SQLITE_DONE) {
         dml_row_offset = row;
         sqlite3_reset(main_);
         fail_sqlite(rc);
       }
+      if (!translation_.returning_into.empty()) place_returning(row, returned);
+      total_returned += static_cast<uint32_t>(returned.size());
       row_count += static_cast<uint64_t>(sqlite3_changes(connection_->db()));
       sqlite3_reset(main_);
     }
@@ -502,32 +508,54 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
     finish_watch(false);
     throw;
   }
+  // Inside the callbacks the count is the iteration's; afterwards, the statement's.
+  for (auto& bound : binds_) {
+    if (returns_into(bound->name)) bound->rows_returned = total_returned;
+  }
   bool conflict = watch && session.lock_conflict;
   finish_watch(conflict);
   if (conflict) row_count = 0;
   return conflict;
 }
 
-void Statement::place_returning(uint32_t row) {
-  int count = sqlite3_column_count(main_);
-  for (int i = 0; i < count && static_cast<size_t>(i) < translation_.returning_into.size(); ++i) {
-    const std::string& name = translation_.returning_into[static_cast<size_t>(i)];
-    for (auto& bound : binds_) {
-      if (bound->name != name) continue;
-      Cell value = cell_at(main_, i);
+bool Statement::returns_into(const std::string& name) const {
+  const auto& names = translation_.returning_into;
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::vector<StoredCell> Statement::returned_cells() const {
+  std::vector<StoredCell> cells;
+  const int count = sqlite3_column_count(main_);
+  cells.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) cells.push_back(StoredCell::from(cell_at(main_, i)));
+  return cells;
+}
+
+void Statement::place_returning(uint32_t row, const std::vector<std::vector<StoredCell>>& returned) {
+  const size_t items = std::min(static_cast<size_t>(sqlite3_column_count(main_)), translation_.returning_into.size());
+  for (auto& bound : binds_) {
+    if (returns_into(bound->name)) bound->rows_returned = static_cast<uint32_t>(returned.size());
+  }
+  for (size_t r = 0; r < returned.size(); ++r) {
+    for (size_t i = 0; i < items; ++i) {
+      const std::string& name = translation_.returning_into[i];
+      Cell value = returned[r][i].view();
       sql::OracleType type = inferred_type(value);
-      if (auto declared = sql::parse_declared_type(sqlite3_column_decltype(main_, i))) type = *declared;
-      if (is_locator_type(bound->arrays.dty) && !bound->out_callback) {
-        place_locator(bound->arrays, row, value, returned_column(static_cast<size_t>(i), type), returned_rowid());
-        ++bound->rows_returned;
-        continue;
+      if (auto declared = sql::parse_declared_type(sqlite3_column_decltype(main_, static_cast<int>(i)))) type = *declared;
+      for (auto& bound : binds_) {
+        if (bound->name != name) continue;
+        if (is_locator_type(bound->arrays.dty) && !bound->out_callback) {
+          place_locator(bound->arrays, row, value, returned_column(i, type), returned_rowid(returned[r]));
+          continue;
+        }
+        place_out(*bound, value, type, row, row, static_cast<uint32_t>(r));
       }
-      place_out(*bound, value, type, row, row);
     }
   }
 }
 
-void Statement::place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration) {
+void Statement::place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration,
+                          std::optional<uint32_t> index) {
   ElementArrays a = bound.arrays;
   void* target = a.values ? a.value_at(slot) : nullptr;
   sb2* indicator = a.indicator_at(slot);
@@ -537,7 +565,7 @@ void Statement::place_out(Bind& bound, const Cell& value, const sql::OracleType&
   if (bound.out_callback) {
     ub1 piece = OCI_ONE_PIECE;
     void* callback_indicator = nullptr;
-    if (bound.out_callback(bound.out_context, reinterpret_cast<OCIBind*>(&bound), iteration, bound.rows_returned,
+    if (bound.out_callback(bound.out_context, reinterpret_cast<OCIBind*>(&bound), iteration, index.value_or(bound.rows_returned),
                            &target, &callback_length, &piece, &callback_indicator, &code) != OCI_CONTINUE) {
       fail(24343);
     }
@@ -551,7 +579,7 @@ void Statement::place_out(Bind& bound, const Cell& value, const sql::OracleType&
   if (write_length) a.set_length(slot, placed.written);
   if (callback_length) *callback_length = placed.written;
   set_code(code, placed.is_null ? 1405 : placed.truncated ? 1406 : 0);
-  ++bound.rows_returned;
+  if (!index) ++bound.rows_returned;
 }
 
 void Statement::execute_other(Session& session) {

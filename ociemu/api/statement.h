@@ -136,7 +136,10 @@ class Statement : public Handle {
   void bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_t row, uint32_t iteration);
   void bind_locator(sqlite3_stmt* stmt, int index, const ElementArrays& arrays, uint32_t row);
   // Writes an out value into element `slot` of a bind (callbacks, indicator, length, return code).
-  void place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration);
+  // Writes an OUT value into element `slot`; `index` is the row's place among the rows
+  // a DML statement returned (counted by the bind itself when not given).
+  void place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration,
+                 std::optional<uint32_t> index = std::nullopt);
   // The bind a block's placeholder name reaches: by name, or by the position of its first occurrence.
   Bind* bind_for_name(const std::string& name);
 
@@ -191,13 +194,15 @@ class Statement : public Handle {
   Cell cell(uint32_t column) const;
   bool place_row(uint32_t slot);
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
-  void place_returning(uint32_t row);
+  bool returns_into(const std::string& name) const;  // a RETURNING ... INTO target
+  std::vector<StoredCell> returned_cells() const;
+  void place_returning(uint32_t row, const std::vector<std::vector<StoredCell>>& returned);
   // LOB locators: the define array's locator for a fetched LOB column, and IN locator binds.
   void place_locator(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column,
                      std::optional<int64_t> rowid);
   void locate_origin(ColumnInfo& column, int index);
   ColumnInfo returned_column(size_t item, const sql::OracleType& type) const;
-  std::optional<int64_t> returned_rowid() const;
+  std::optional<int64_t> returned_rowid(const std::vector<StoredCell>& row) const;
   sword scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset);
   [[noreturn]] void fail_sqlite(int rc, bool at_prepare = false);
 
