@@ -6,6 +6,7 @@
 #include "ociemu/api/entry.h"
 #include "ociemu/api/lob_store.h"
 #include "ociemu/api/nls.h"
+#include "ociemu/api/object_describe.h"
 #include "ociemu/api/pool.h"
 
 using namespace ociemu;
@@ -37,6 +38,7 @@ Handle* allocate(Environment& env, ub4 type) {
     case OCI_HTYPE_SERVER: return env.make<Server>(&env);
     case OCI_HTYPE_SESSION: return env.make<Session>(&env);
     case OCI_HTYPE_SPOOL: return env.make<SessionPool>(&env);
+    case OCI_HTYPE_DESCRIBE: return env.make<DescribeHandle>(&env);
     case OCI_DTYPE_ROWID: return env.make<RowidDescriptor>(&env);
     case OCI_DTYPE_DATE:
     case OCI_DTYPE_TIMESTAMP:
@@ -215,6 +217,8 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
     }
     case OCI_HTYPE_DESCRIBE:  // clients read column parameters under the describe handle type too
     case OCI_DTYPE_PARAM: {
+      if (auto* describe = live<DescribeHandle>(target)) return get_describe_attribute(*describe, attributep, sizep, attribute);
+      if (auto* type_param = live_type_param(target)) return get_type_param_attribute(*type_param, attributep, sizep, attribute);
       auto* param = live<Param>(target);
       if (!param && type == OCI_HTYPE_DESCRIBE && find_live(target, type)) unknown_attribute();
       if (!param) return OCI_INVALID_HANDLE;

@@ -1,5 +1,6 @@
 #include "ociemu/api/handles.h"
 
+#include "ociemu/api/object_cache.h"
 #include "ociemu/api/process_state.h"
 #include "ociemu/sql/dialect.h"
 

@@ -17,6 +17,7 @@
 namespace ociemu {
 
 struct Environment;
+class ObjectCache;
 
 // Thread-safe: registration is; a handle itself is used by one thread at a time.
 class Handle {
@@ -70,6 +71,9 @@ struct Environment : Handle {
 
   uint32_t mode;
   std::vector<ErrorRecord> records;  // for OCIErrorGet on the environment
+  // The client object cache (object_cache.h), made on first use; it outlives the children.
+  std::unique_ptr<ObjectCache> objects;
+  std::once_flag objects_once;
 
  private:
   std::mutex mutex;

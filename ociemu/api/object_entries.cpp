@@ -1,36 +1,324 @@
-// The client object cache entries. A LOB type code gives a locator slot (the
-// way LOB attributes of objects are made); other instances are not kept yet.
+// The client object cache entries: type descriptors by name, new instances
+// (objects, collections, REFs, strings, raws and LOB locator slots), pins,
+// null structures and marks, and the REF entries.
+#include <cstring>
+
 #include "ociemu/api/entry.h"
 #include "ociemu/api/lob_store.h"
+#include "ociemu/api/object_cache.h"
+#include "ociemu/api/object_codes.h"
+#include "ociemu/api/session.h"
+#include "ociemu/sql/programs.h"
 
 using namespace ociemu;
 
+namespace {
+
+constexpr int kInvalidArgument = 21560;
+constexpr int kNotAnObjectAddress = 21710;
+constexpr int kObjectGone = 21700;
+constexpr int kObjectNotFound = 4043;
+
+std::string text_of(const oratext* text, ub4 length) {
+  return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text), length);
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+ObjectCache& cache_of(const void* envhp) {
+  ObjectCache* cache = object_cache(envhp);
+  if (cache == nullptr) fail(kInvalidArgument, {"env"});
+  return *cache;
+}
+
+Instance& instance_at(ObjectCache& cache, const void* p) {
+  Instance* instance = cache.find_instance(p);
+  if (instance == nullptr) fail(kNotAnObjectAddress);
+  return *instance;
+}
+
+// A REF's bytes for its hex form: kind, then the NUL-separated names and the object identifier.
+std::string ref_bytes(const ClientRef& ref) {
+  std::string bytes(1, static_cast<char>(ref.kind));
+  bytes += ref.owner + '\0' + ref.name + '\0' + ref.oid;
+  return bytes;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
 extern "C" {
 
-sword OCIObjectNew(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx*, OCITypeCode typecode, OCIType*, void*,
+sword OCITypeByName(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, const oratext* schema_name, ub4 s_length,
+                    const oratext* type_name, ub4 t_length, const oratext*, ub4, OCIDuration, OCITypeGetOpt,
+                    OCIType** tdo) {
+  OCIEMU_ERRORS(errhp);
+  if (live<Environment>(envhp) == nullptr || live<ServiceContext>(svchp) == nullptr || tdo == nullptr) {
+    return OCI_INVALID_HANDLE;
+  }
+  return guarded("OCITypeByName", errors, [&] {
+    SessionCallLock call(svchp);
+    sqlite3* db = service_database(svchp);
+    Session& session = live<ServiceContext>(svchp)->live_session();
+    const std::string owner = upper(text_of(schema_name, s_length)), name = upper(text_of(type_name, t_length));
+    std::optional<sql::TypeInfo> found = sql::resolve_type(db, session.context, owner, name);
+    if (!found) fail(kObjectNotFound, {owner.empty() ? name : owner + "." + name});
+    const TypeDescriptor& type = cache_of(envhp).type(db, found->owner, found->name);
+    *tdo = reinterpret_cast<OCIType*>(const_cast<TypeDescriptor*>(&type));
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectNew(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx*, OCITypeCode typecode, OCIType* tdo, void* table,
                    OCIDuration, boolean, void** instance) {
-  bool bad = false;
-  ErrorHandle* errors = error_handle(errhp, bad);
+  OCIEMU_ERRORS(errhp);
   auto* env = live<Environment>(envhp);
-  if (bad || env == nullptr || instance == nullptr) return OCI_INVALID_HANDLE;
+  if (env == nullptr || instance == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCIObjectNew", errors, [&]() -> sword {
+    ObjectCache& cache = cache_of(envhp);
     switch (typecode) {
       case OCI_TYPECODE_CLOB:
       case OCI_TYPECODE_BLOB: *instance = env->make<LobLocator>(OCI_DTYPE_LOB, env); return OCI_SUCCESS;
       case OCI_TYPECODE_BFILE: *instance = env->make<LobLocator>(OCI_DTYPE_FILE, env); return OCI_SUCCESS;
-      default: fail(3001);
+      case kTypecodeRef: *instance = cache.new_ref(); return OCI_SUCCESS;
+      case kTypecodeVarchar2:
+      case kTypecodeChar:
+      case 1: *instance = cache.new_string(); return OCI_SUCCESS;
+      case kTypecodeRaw: *instance = cache.new_raw(); return OCI_SUCCESS;
+      default: break;
     }
+    const TypeDescriptor* type = cache.find_type(tdo);
+    if (type == nullptr) fail(kInvalidArgument, {"tdo"});
+    const PinnedTable* pinned = nullptr;
+    if (table != nullptr) {
+      pinned = cache.find_table(table);
+      if (pinned == nullptr) fail(kInvalidArgument, {"table"});
+    }
+    Instance& made = cache.new_instance(*type, pinned);
+    *instance = made.address();
+    return OCI_SUCCESS;
   });
 }
 
-sword OCIObjectFree(OCIEnv*, OCIError* errhp, void* instance, ub2) {
-  bool bad = false;
-  ErrorHandle* errors = error_handle(errhp, bad);
-  if (bad) return OCI_INVALID_HANDLE;
+sword OCIObjectFree(OCIEnv* envhp, OCIError* errhp, void* instance, ub2) {
+  OCIEMU_ERRORS(errhp);
   return guarded("OCIObjectFree", errors, [&]() -> sword {
-    LobLocator* locator = live_locator(instance);
-    if (locator == nullptr) fail(3001);
-    locator->env()->destroy(locator);
+    if (LobLocator* locator = live_locator(instance)) {
+      locator->env()->destroy(locator);
+      return OCI_SUCCESS;
+    }
+    ObjectCache* cache = object_cache(envhp);
+    if (cache == nullptr || !cache->free_value(instance)) fail(kNotAnObjectAddress);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectGetInd(OCIEnv* envhp, OCIError* errhp, void* instance, void** null_struct) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectGetInd", errors, [&] {
+    if (null_struct == nullptr) fail(kInvalidArgument, {"null_struct"});
+    *null_struct = instance_at(cache_of(envhp), instance).nulls.get();
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectPin(OCIEnv* envhp, OCIError* errhp, OCIRef* object_ref, OCIComplexObject*, OCIPinOpt, OCIDuration,
+                   OCILockOpt, void** object) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectPin", errors, [&] {
+    ObjectCache& cache = cache_of(envhp);
+    ClientRef* ref = cache.find_ref(object_ref);
+    if (ref == nullptr || object == nullptr) fail(kInvalidArgument, {"object_ref"});
+    if (ref->kind != ClientRef::Kind::Type || ref->type == nullptr) fail(kObjectGone);
+    *object = const_cast<TypeDescriptor*>(ref->type);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectUnpin(OCIEnv* envhp, OCIError* errhp, void* object) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectUnpin", errors, [&] {
+    ObjectCache& cache = cache_of(envhp);
+    if (cache.find_type(object) != nullptr || cache.find_table(object) != nullptr) return OCI_SUCCESS;
+    Instance& instance = instance_at(cache, object);
+    if (instance.pins > 0) --instance.pins;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectPinTable(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, const oratext* schema_name,
+                        ub4 s_n_length, const oratext* object_name, ub4 o_n_length, const OCIRef*, OCIDuration,
+                        void** object) {
+  OCIEMU_ERRORS(errhp);
+  if (live<ServiceContext>(svchp) == nullptr || object == nullptr) return OCI_INVALID_HANDLE;
+  return guarded("OCIObjectPinTable", errors, [&] {
+    SessionCallLock call(svchp);
+    sqlite3* db = service_database(svchp);
+    Session& session = live<ServiceContext>(svchp)->live_session();
+    std::string owner = upper(text_of(schema_name, s_n_length));
+    const std::string name = upper(text_of(object_name, o_n_length));
+    if (owner.empty()) owner = sql::session_schema(session.context);
+    std::optional<sql::ObjectTableInfo> table = sql::find_object_table(db, owner, name);
+    if (!table) fail(kObjectNotFound, {owner + "." + name});
+    ObjectCache& cache = cache_of(envhp);
+    const TypeDescriptor& type = cache.type(db, table->type_owner, table->type_name);
+    *object = cache.pin_table(owner, name, &type);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectMarkUpdate(OCIEnv* envhp, OCIError* errhp, void* object) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectMarkUpdate", errors, [&] {
+    instance_at(cache_of(envhp), object).dirty = true;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectUnmark(OCIEnv* envhp, OCIError* errhp, void* object) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectUnmark", errors, [&] {
+    instance_at(cache_of(envhp), object).dirty = false;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectIsDirty(OCIEnv* envhp, OCIError* errhp, void* object, boolean* dirty) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectIsDirty", errors, [&] {
+    if (dirty == nullptr) fail(kInvalidArgument, {"dirty"});
+    *dirty = instance_at(cache_of(envhp), object).dirty ? 1 : 0;
+    return OCI_SUCCESS;
+  });
+}
+
+// Transient instances have nowhere to go; a persistent one is written by its table's flush.
+sword OCIObjectFlush(OCIEnv* envhp, OCIError* errhp, void* object) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectFlush", errors, [&] {
+    Instance& instance = instance_at(cache_of(envhp), object);
+    instance.dirty = false;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIObjectGetTypeRef(OCIEnv* envhp, OCIError* errhp, void* instance, OCIRef* type_ref) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectGetTypeRef", errors, [&] {
+    ObjectCache& cache = cache_of(envhp);
+    const Instance& object = instance_at(cache, instance);
+    ClientRef* ref = cache.find_ref(type_ref);
+    if (ref == nullptr) fail(kInvalidArgument, {"type_ref"});
+    *ref = ClientRef{ClientRef::Kind::Type, object.type->info.owner, object.type->info.name, {}, object.type};
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIRefAssign(OCIEnv* envhp, OCIError* errhp, const OCIRef* source, OCIRef** target) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIRefAssign", errors, [&] {
+    ObjectCache& cache = cache_of(envhp);
+    ClientRef* from = cache.find_ref(source);
+    if (from == nullptr) fail(kInvalidArgument, {"source"});
+    if (target == nullptr) fail(kInvalidArgument, {"target"});
+    ClientRef* to = *target == nullptr ? cache.new_ref() : cache.find_ref(*target);
+    if (to == nullptr) fail(kInvalidArgument, {"target"});
+    if (to != from) *to = *from;
+    *target = reinterpret_cast<OCIRef*>(to);
+    return OCI_SUCCESS;
+  });
+}
+
+void OCIRefClear(OCIEnv* envhp, OCIRef* ref) {
+  ObjectCache* cache = object_cache(envhp);
+  if (ClientRef* found = cache ? cache->find_ref(ref) : nullptr) *found = ClientRef{};
+}
+
+boolean OCIRefIsNull(OCIEnv* envhp, const OCIRef* ref) {
+  ObjectCache* cache = object_cache(envhp);
+  const ClientRef* found = cache ? cache->find_ref(ref) : nullptr;
+  return found == nullptr || found->kind == ClientRef::Kind::Null;
+}
+
+boolean OCIRefIsEqual(OCIEnv* envhp, const OCIRef* x, const OCIRef* y) {
+  ObjectCache* cache = object_cache(envhp);
+  const ClientRef* a = cache ? cache->find_ref(x) : nullptr;
+  const ClientRef* b = cache ? cache->find_ref(y) : nullptr;
+  const bool null_a = a == nullptr || a->kind == ClientRef::Kind::Null;
+  const bool null_b = b == nullptr || b->kind == ClientRef::Kind::Null;
+  if (null_a || null_b) return null_a && null_b;
+  return ref_bytes(*a) == ref_bytes(*b);
+}
+
+ub4 OCIRefHexSize(OCIEnv* envhp, const OCIRef* ref) {
+  ObjectCache* cache = object_cache(envhp);
+  const ClientRef* found = cache ? cache->find_ref(ref) : nullptr;
+  if (found == nullptr || found->kind == ClientRef::Kind::Null) return 0;
+  return static_cast<ub4>(2 * ref_bytes(*found).size());
+}
+
+sword OCIRefToHex(OCIEnv* envhp, OCIError* errhp, const OCIRef* ref, oratext* hex, ub4* hex_length) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIRefToHex", errors, [&] {
+    ClientRef* found = cache_of(envhp).find_ref(ref);
+    if (found == nullptr) fail(kInvalidArgument, {"ref"});
+    if (hex_length == nullptr) fail(kInvalidArgument, {"hex_length"});
+    const std::string bytes = found->kind == ClientRef::Kind::Null ? std::string() : ref_bytes(*found);
+    if (hex == nullptr || *hex_length < 2 * bytes.size()) fail(kInvalidArgument, {"hex_length"});
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(bytes[i]);
+      hex[2 * i] = static_cast<oratext>(kHexDigits[byte >> 4]);
+      hex[2 * i + 1] = static_cast<oratext>(kHexDigits[byte & 15]);
+    }
+    *hex_length = static_cast<ub4>(2 * bytes.size());
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCIRefFromHex(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, const oratext* hex, ub4 length,
+                    OCIRef** ref) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIRefFromHex", errors, [&] {
+    if (live<ServiceContext>(svchp) == nullptr) fail(kInvalidArgument, {"svc"});
+    if (ref == nullptr || (hex == nullptr && length > 0) || length % 2 != 0) fail(kInvalidArgument, {"hex"});
+    std::string bytes;
+    for (ub4 i = 0; i < length; i += 2) {
+      const int high = hex_value(static_cast<char>(hex[i])), low = hex_value(static_cast<char>(hex[i + 1]));
+      if (high < 0 || low < 0) fail(kInvalidArgument, {"hex"});
+      bytes += static_cast<char>(high * 16 + low);
+    }
+    ClientRef parsed;
+    if (!bytes.empty()) {
+      const size_t first = bytes.find('\0', 1), second = first == std::string::npos ? first : bytes.find('\0', first + 1);
+      const auto kind = static_cast<ClientRef::Kind>(bytes[0]);
+      if (second == std::string::npos || (kind != ClientRef::Kind::Type && kind != ClientRef::Kind::Object)) {
+        fail(kInvalidArgument, {"hex"});
+      }
+      parsed.kind = kind;
+      parsed.owner = bytes.substr(1, first - 1);
+      parsed.name = bytes.substr(first + 1, second - first - 1);
+      parsed.oid = bytes.substr(second + 1);
+    }
+    ObjectCache& cache = cache_of(envhp);
+    if (parsed.kind == ClientRef::Kind::Type) {
+      SessionCallLock call(svchp);
+      parsed.type = &cache.type(service_database(svchp), parsed.owner, parsed.name);
+    }
+    ClientRef* to = *ref == nullptr ? cache.new_ref() : cache.find_ref(*ref);
+    if (to == nullptr) fail(kInvalidArgument, {"ref"});
+    *to = parsed;
+    *ref = reinterpret_cast<OCIRef*>(to);
     return OCI_SUCCESS;
   });
 }

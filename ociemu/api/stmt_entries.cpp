@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ociemu/api/entry.h"
+#include "ociemu/api/object_describe.h"
 
 using namespace ociemu;
 
@@ -255,6 +256,11 @@ sword OCIStmtGetBindInfo(OCIStmt* stmtp, OCIError* errhp, ub4 size, ub4 startloc
 
 sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp, ub4 pos) {
   OCIEMU_ERRORS(errhp);
+  if (htype == OCI_DTYPE_PARAM) {
+    TypeParam* list = live_type_param(hndlp);
+    if (list == nullptr || parmdpp == nullptr) return OCI_INVALID_HANDLE;
+    return guarded("OCIParamGet", errors, [&] { return get_type_param(*list, parmdpp, pos); });
+  }
   if (htype != OCI_HTYPE_STMT) return unimplemented("OCIParamGet", errhp);
   auto* statement = live<Statement>(hndlp);
   if (!statement || !parmdpp) return OCI_INVALID_HANDLE;

@@ -1,4 +1,5 @@
 #include "ociemu/sql/catalogue.h"
+#include "ociemu/sql/types.h"
 
 #include <sqlite3.h>
 
@@ -75,6 +76,7 @@ constexpr const char* kConstraintColumns =
 
 void install_catalogue(sqlite3* db) {
   execute(db, kCatalogueSql);
+  install_type_catalogue(db);
   if (!find_object(db, "SYS", "DUAL")) {
     execute(db, kSeedSql);
     execute(db, register_object_sql("SYS", "DUAL", "TABLE") +

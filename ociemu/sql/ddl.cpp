@@ -48,6 +48,8 @@ std::string number_suffix(const Translator& t, int& i, const char* name) {
   return text + ")";
 }
 
+}  // namespace
+
 // Reads an Oracle column type at i; returns the normalised declaration.
 std::string read_type(const Translator& t, int& i) {
   const Token& word = t.token(i);
@@ -111,8 +113,11 @@ std::string read_type(const Translator& t, int& i) {
       return "INTERVAL_DAY_TO_SECOND(" + inside(leading, "2") + "," + inside(fraction, "6") + ")";
     }
   }
-  t.fail(902, i - 1);
+  --i;
+  return named_type_declaration(t, i);
 }
+
+namespace {
 
 bool is_constraint_start(const Translator& t, int i) {
   return t.word_at(i, "CONSTRAINT") || t.word_at(i, "PRIMARY") || t.word_at(i, "UNIQUE") || t.word_at(i, "CHECK") ||
@@ -764,6 +769,7 @@ void Translator::translate_create() {
   if (kind == "VIEW") return create_view(i, or_replace);
   if (kind == "INDEX") return create_index(i, unique);
   if (kind == "TABLE") return create_table(i);
+  if (kind == "TYPE" && !word_at(i, "BODY")) return create_type(i, or_replace);
   if (kind == "PROCEDURE" || kind == "FUNCTION" || kind == "PACKAGE" || kind == "TRIGGER" || kind == "TYPE") {
     out_.kind = StatementKind::PlsqlBlock;
     out_.sql_function_code = kind == "TYPE" ? 77 : kind == "PROCEDURE" ? 24 : kind == "FUNCTION" ? 91 : kind == "TRIGGER" ? 59 : 94;
@@ -859,6 +865,7 @@ void drop_object_sql(sqlite3* db, const SchemaObject& object, bool cascade, cons
   }
   if (object.type == "SEQUENCE") out.push_back("DELETE FROM \"OCIEMU$SEQUENCES\"" + key);
   if (object.type == "SYNONYM") out.push_back("DELETE FROM \"OCIEMU$SYNONYMS\"" + key);
+  if (object.type == "TYPE") drop_type_catalogue_sql(object.owner, object.name, out);
   out.push_back("DELETE FROM \"OCIEMU$OBJECTS\"" + key);
 }
 
@@ -922,6 +929,7 @@ void Translator::translate_drop() {
     }
     return;
   }
+  if (kind == "TYPE") return drop_type(i);
   if (kind != "TABLE" && kind != "VIEW" && kind != "SEQUENCE" && kind != "SYNONYM") {
     if (kind == "PROCEDURE" || kind == "FUNCTION" || kind == "PACKAGE" || kind == "TRIGGER" || kind == "TYPE" ||
         kind == "ROLE" || kind == "TABLESPACE") {

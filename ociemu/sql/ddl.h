@@ -12,6 +12,8 @@
 
 namespace ociemu::sql {
 
+class Translator;
+
 struct ColumnDefinition {
   std::string name;
   std::string declared_type;   // normalised Oracle type, the SQLite declared type
@@ -30,6 +32,13 @@ std::vector<std::string> check_triggers(const Constraint& check, const std::stri
                                         const std::string& new_row_condition);
 // Names of the triggers the two functions above create, to drop them.
 std::vector<std::string> constraint_trigger_names(const Constraint& constraint);
+
+// Reads an Oracle column type at i (built-in or a named type); returns the normalised declaration.
+std::string read_type(const Translator& t, int& i);
+// A named type at i ([REF] [owner.]name) as a column declaration; ORA-00902 when unknown.
+std::string named_type_declaration(const Translator& t, int& i);
+// The type catalogue's rows for a dropped type (its OCIEMU$OBJECTS row aside).
+void drop_type_catalogue_sql(const std::string& owner, const std::string& name, std::vector<std::string>& out);
 
 // Checks a column type adds: ORA-01722 for non-numbers, ORA-01438, ORA-12899.
 std::string column_checks(const ColumnDefinition& column, const std::string& owner, const std::string& table);

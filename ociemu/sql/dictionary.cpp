@@ -12,7 +12,7 @@ namespace ociemu::sql {
 namespace {
 
 // Raised whenever a view or dictionary table changes, so older files are upgraded on open.
-constexpr int kDictionaryVersion = 2;
+constexpr int kDictionaryVersion = 3;
 
 constexpr const char* kTablesSql = R"sql(
 CREATE TABLE IF NOT EXISTS "OCIEMU$SOURCE"(
@@ -97,6 +97,26 @@ CREATE TABLE IF NOT EXISTS "OCIEMU$TRIGGERS"(
 #define OCIEMU_SYNONYMS_COLUMNS \
   "NAME AS SYNONYM_NAME, TABLE_OWNER, TABLE_NAME, NULL AS DB_LINK FROM \"OCIEMU$SYNONYMS\""
 
+#define OCIEMU_TYPES_COLUMNS                                                                                     \
+  "t.NAME AS TYPE_NAME, NULL AS TYPE_OID, CASE t.KIND WHEN 'OBJECT' THEN 'OBJECT' ELSE 'COLLECTION' END AS TYPECODE, " \
+  "(SELECT count(*) FROM \"OCIEMU$TYPE_ATTRS\" a WHERE a.OWNER = t.OWNER AND a.TYPE_NAME = t.NAME "               \
+  "AND t.KIND = 'OBJECT') AS ATTRIBUTES, 0 AS METHODS, 'NO' AS PREDEFINED, 'NO' AS INCOMPLETE, "                    \
+  "CASE WHEN t.FINAL THEN 'YES' ELSE 'NO' END AS FINAL, 'YES' AS INSTANTIABLE, t.SUPERTYPE_OWNER AS SUPERTYPE_OWNER, " \
+  "t.SUPERTYPE_NAME AS SUPERTYPE_NAME FROM \"OCIEMU$TYPES\" t"
+
+// Named attribute types show their own name and owner, built-in ones their declaration's parts.
+#define OCIEMU_TYPE_ATTRS_COLUMNS                                                                                     \
+  "a.TYPE_NAME AS TYPE_NAME, a.ATTR_NAME AS ATTR_NAME, "                                                              \
+  "CASE WHEN a.DECLARED LIKE 'REF$%' THEN 'REF' END AS ATTR_TYPE_MOD, "                                               \
+  "CASE WHEN a.DECLARED LIKE 'NTY$%' OR a.DECLARED LIKE 'REF$%' "                                                     \
+  "THEN substr(a.DECLARED, 5, instr(substr(a.DECLARED, 5), '$') - 1) END AS ATTR_TYPE_OWNER, "                        \
+  "CASE WHEN a.DECLARED LIKE 'NTY$%' OR a.DECLARED LIKE 'REF$%' "                                                     \
+  "THEN substr(substr(a.DECLARED, 5), instr(substr(a.DECLARED, 5), '$') + 1) "                                        \
+  "ELSE OCIEMU_TYPE_INFO(a.DECLARED, 0) END AS ATTR_TYPE_NAME, OCIEMU_TYPE_INFO(a.DECLARED, 1) AS LENGTH, "           \
+  "OCIEMU_TYPE_INFO(a.DECLARED, 2) AS PRECISION, OCIEMU_TYPE_INFO(a.DECLARED, 3) AS SCALE, a.ATTR_NO AS ATTR_NO "     \
+  "FROM \"OCIEMU$TYPE_ATTRS\" a JOIN \"OCIEMU$TYPES\" t ON t.OWNER = a.OWNER AND t.NAME = a.TYPE_NAME "              \
+  "WHERE t.KIND = 'OBJECT'"
+
 // One family of views: ALL_<suffix> over everything and USER_<suffix> over the session's own rows.
 struct ViewFamily {
   const char* suffix;
@@ -120,6 +140,8 @@ const ViewFamily kViews[] = {
     {"VIEWS", "o.OWNER AS OWNER", OCIEMU_VIEWS_COLUMNS, "o.OWNER", true},
     {"SYNONYMS", "OWNER", OCIEMU_SYNONYMS_COLUMNS, "OWNER"},
     {"TRIGGERS", "OWNER", OCIEMU_TRIGGERS_COLUMNS, "OWNER"},
+    {"TYPES", "t.OWNER AS OWNER", OCIEMU_TYPES_COLUMNS, "t.OWNER"},
+    {"TYPE_ATTRS", "a.OWNER AS OWNER", OCIEMU_TYPE_ATTRS_COLUMNS, "a.OWNER", true},
 };
 
 constexpr const char* kAllUsers = "SELECT NAME AS USERNAME, rowid AS USER_ID, CREATED FROM \"OCIEMU$USERS\"";

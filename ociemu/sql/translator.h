@@ -104,6 +104,8 @@ class Translator {
   void create_table_as_select(int as, const std::string& owner, const std::string& name,
                               const std::vector<std::string>& column_names);
   void translate_drop();
+  void create_type(int i, bool or_replace);  // types.cpp
+  void drop_type(int i);
   void translate_alter();
   void alter_table();
   void translate_truncate();

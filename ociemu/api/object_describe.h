@@ -1,0 +1,47 @@
+// Describing object types: OCIDescribeAny by name, REF or type descriptor, and
+// the parameter descriptors it hands out (the type, its attribute list, each
+// attribute and a collection's element).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ociemu/api/handles.h"
+#include "ociemu/api/object_cache.h"
+
+namespace ociemu {
+
+// Thread-safe: no; a describe handle and its parameters are used by one thread at a time.
+struct TypeParam : Handle {
+  enum class Role : uint8_t { Type, AttributeList, Attribute, Element };
+  TypeParam(Environment* env, Role param_role, const TypeDescriptor* described)
+      : Handle(OCI_DTYPE_PARAM, env), role(param_role), type(described) {}
+  ~TypeParam() override;
+
+  Role role;
+  const TypeDescriptor* type;                  // Type, AttributeList: the type; Attribute/Element: the owner
+  const sql::TypeAttribute* attribute = nullptr;  // Attribute, Element
+  const TypeDescriptor* named = nullptr;       // the attribute's type when named
+  std::vector<std::unique_ptr<TypeParam>> children;  // the list's attributes, the type's list and element
+  ClientRef* ref = nullptr;                    // OCI_ATTR_REF_TDO, made on first read
+  std::string schema, name;                    // texts handed out by pointer
+};
+
+// The describe handle: OCIDescribeAny leaves its top parameter here.
+struct DescribeHandle : Handle {
+  static constexpr uint32_t kType = OCI_HTYPE_DESCRIBE;
+  explicit DescribeHandle(Environment* env) : Handle(kType, env) {}
+  std::unique_ptr<TypeParam> top;
+};
+
+// The type parameter at p, or nullptr (a select-list parameter, or none).
+TypeParam* live_type_param(const void* p);
+
+// OCIAttrGet on a type parameter and on a describe handle.
+sword get_type_param_attribute(TypeParam& param, void* attributep, ub4* sizep, ub4 attribute);
+sword get_describe_attribute(DescribeHandle& describe, void* attributep, ub4* sizep, ub4 attribute);
+// OCIParamGet on a type parameter: the pos-th (1-based) attribute of a list.
+sword get_type_param(TypeParam& list, void** parmdpp, ub4 pos);
+
+}  // namespace ociemu

@@ -1,0 +1,292 @@
+// Object types through the C entries: CREATE/DROP TYPE and the dictionary,
+// describing types by name and by descriptor, the instance layout, and the
+// object cache's instances, REFs, strings and collections.
+#include <array>
+
+#include "ociemu/api/test_hooks.h"
+#include "ociemu/tests/api/oci_test_support.h"
+
+extern "C" {
+ub4 OCIStringSize(OCIEnv* env, const OCIString* vs);
+boolean OCIRefIsEqual(OCIEnv* env, const OCIRef* x, const OCIRef* y);
+}
+
+namespace ociemu::testing {
+namespace {
+
+constexpr ub4 kAttrRefTdo = 110, kAttrTypecode = 216, kAttrCollectionTypecode = 217, kAttrCollectionElement = 227,
+              kAttrNumTypeAttrs = 228, kAttrListTypeAttrs = 229, kAttrIsFinalType = 279, kAttrNumElems = 234;
+
+class ObjectTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TYPE address_t AS OBJECT (city VARCHAR2(30), zip NUMBER(5))");
+    must_run("CREATE TYPE person_t AS OBJECT (id NUMBER(9), name VARCHAR2(10), born DATE, addr address_t, "
+             "score NUMBER) NOT FINAL");
+    must_run("CREATE TYPE names_t AS VARRAY(3) OF VARCHAR2(20)");
+  }
+
+  OCIParam* describe(const std::string& name, OCIDescribe*& handle) {
+    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&handle), OCI_HTYPE_DESCRIBE, 0, nullptr));
+    sword rc = OCIDescribeAny(svc, err, const_cast<OraText*>(text(name)), len(name), OCI_OTYPE_NAME, OCI_DEFAULT,
+                              OCI_PTYPE_TYPE, handle);
+    EXPECT_EQ(OCI_SUCCESS, rc) << last_error();
+    OCIParam* param = nullptr;
+    if (rc == OCI_SUCCESS) {
+      EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(handle, OCI_HTYPE_DESCRIBE, &param, nullptr, OCI_ATTR_PARAM, err));
+    }
+    return param;
+  }
+
+  template <class T>
+  T attr(void* param, ub4 attribute) {
+    T value{};
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, nullptr, attribute, err)) << last_error();
+    return value;
+  }
+
+  std::string text_attr(void* param, ub4 attribute) {
+    OraText* value = nullptr;
+    ub4 size = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, &size, attribute, err)) << last_error();
+    return value ? std::string(reinterpret_cast<char*>(value), size) : "";
+  }
+
+  OCIType* type_by_name(const std::string& name) {
+    OCIType* tdo = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCITypeByName(env, err, svc, nullptr, 0, text(name), len(name), nullptr, 0,
+                                         OCI_DURATION_SESSION, OCI_TYPEGET_HEADER, &tdo))
+        << last_error();
+    return tdo;
+  }
+
+  std::vector<ociemu_attribute_layout> layout(const std::string& type, unsigned pointer_size) {
+    std::vector<ociemu_attribute_layout> out(32);
+    int count = ociemu_type_layout(svc, type.c_str(), pointer_size, out.data(), static_cast<int>(out.size()));
+    EXPECT_GE(count, 0);
+    out.resize(static_cast<size_t>(std::max(count, 0)));
+    return out;
+  }
+};
+
+TEST_F(ObjectTest, types_are_kept_in_the_dictionary_and_dropped_only_without_dependents) {
+  EXPECT_EQ((std::vector<std::string>{"ADDRESS_T", "NAMES_T", "PERSON_T"}),
+            column_texts("SELECT type_name FROM user_types ORDER BY 1"));
+  EXPECT_EQ("COLLECTION", single_text("SELECT typecode FROM user_types WHERE type_name = 'NAMES_T'"));
+  EXPECT_EQ("NO", single_text("SELECT final FROM user_types WHERE type_name = 'PERSON_T'"));
+  EXPECT_EQ("5", single_text("SELECT attributes FROM user_types WHERE type_name = 'PERSON_T'"));
+  EXPECT_EQ((std::vector<std::string>{"ID:NUMBER:9", "NAME:VARCHAR2:<null>", "BORN:DATE:<null>", "ADDR:ADDRESS_T:<null>",
+                                      "SCORE:NUMBER:<null>"}),
+            column_texts("SELECT attr_name || ':' || attr_type_name || ':' || nvl(to_char(precision), '<null>') "
+                         "FROM user_type_attrs WHERE type_name = 'PERSON_T' ORDER BY attr_no"));
+  EXPECT_EQ("SCOTT", single_text("SELECT attr_type_owner FROM user_type_attrs WHERE attr_name = 'ADDR'"));
+  EXPECT_EQ("3", single_text("SELECT count(*) FROM user_objects WHERE object_type = 'TYPE'"));
+
+  EXPECT_EQ(OCI_ERROR, run("CREATE TYPE address_t AS OBJECT (x NUMBER)"));
+  EXPECT_EQ(955, last_code());
+  // PERSON_T embeds ADDRESS_T, so neither a replace nor a drop may pull it away.
+  EXPECT_EQ(OCI_ERROR, run("CREATE OR REPLACE TYPE address_t AS OBJECT (x NUMBER)"));
+  EXPECT_EQ(2303, last_code());
+  EXPECT_EQ(OCI_ERROR, run("DROP TYPE address_t"));
+  EXPECT_EQ(2303, last_code());
+  EXPECT_EQ(OCI_ERROR, run("CREATE TYPE bad_t AS OBJECT (x no_such_type)"));
+  EXPECT_EQ(902, last_code());
+  must_run("DROP TYPE person_t");
+  must_run("CREATE OR REPLACE TYPE address_t AS OBJECT (street VARCHAR2(40))");
+  EXPECT_EQ("STREET", single_text("SELECT attr_name FROM user_type_attrs WHERE type_name = 'ADDRESS_T'"));
+  must_run("CREATE TYPE holder_t AS OBJECT (a address_t)");
+  must_run("DROP TYPE address_t FORCE");
+  EXPECT_EQ(OCI_ERROR, run("DROP TYPE address_t"));
+  EXPECT_EQ(4043, last_code());
+  EXPECT_EQ("<no rows>", single_text("SELECT attr_name FROM user_type_attrs WHERE type_name = 'ADDRESS_T'"));
+}
+
+TEST_F(ObjectTest, instance_layout_aligns_pointer_slots_and_keeps_numbers_and_dates_unaligned) {
+  must_run("CREATE TYPE plain_t AS OBJECT (n5 NUMBER(5), s VARCHAR2(10), d DATE, n NUMBER)");
+  auto four = layout("PLAIN_T", 4);
+  ASSERT_EQ(4u, four.size());
+  const std::array<unsigned long, 4> values4{0, 24, 28, 36}, values8{0, 24, 32, 40}, indicators{2, 4, 6, 8};
+  auto eight = layout("SCOTT.PLAIN_T", 8);
+  ASSERT_EQ(4u, eight.size());
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(values4[i], four[i].value_offset) << i;
+    EXPECT_EQ(values8[i], eight[i].value_offset) << i;
+    EXPECT_EQ(indicators[i], four[i].indicator_offset) << i;
+    EXPECT_EQ(indicators[i], eight[i].indicator_offset) << i;
+  }
+  EXPECT_STREQ("S", four[1].name);
+  EXPECT_EQ(-1, ociemu_type_layout(svc, "NO_SUCH_T", 8, nullptr, 0));
+}
+
+TEST_F(ObjectTest, embedded_objects_lie_inline_while_collections_and_non_final_types_are_pointers) {
+  must_run("CREATE TYPE outer_t AS OBJECT (flag NUMBER, addr address_t, tags names_t, who person_t, x SYS.XMLTYPE, "
+           "d DATE)");
+  auto slots = layout("OUTER_T", 8);
+  std::vector<std::string> names;
+  for (const auto& slot : slots) names.push_back(slot.name);
+  EXPECT_EQ((std::vector<std::string>{"FLAG", "ADDR", "ADDR.CITY", "ADDR.ZIP", "TAGS", "WHO", "X", "D"}), names);
+  // FLAG 0..22; ADDR aligns to 24 with its CITY pointer; ZIP 32..54; TAGS, WHO and X are pointers from 56.
+  const std::array<unsigned long, 8> values{0, 24, 24, 32, 56, 64, 72, 80};
+  for (size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(values[i], slots[i].value_offset) << names[i];
+    EXPECT_EQ(2 * (i + 1), slots[i].indicator_offset) << names[i];
+  }
+  auto four = layout("OUTER_T", 4);
+  EXPECT_EQ(24u, four[1].value_offset);
+  EXPECT_EQ(28u, four[3].value_offset);  // ZIP right after the 4-byte CITY pointer
+  EXPECT_EQ(52u, four[4].value_offset);  // TAGS: 50 rounded up to 52
+}
+
+TEST_F(ObjectTest, a_type_described_by_name_and_by_descriptor_reports_its_attributes) {
+  OCIDescribe* handle = nullptr;
+  OCIParam* top = describe("PERSON_T", handle);
+  ASSERT_NE(nullptr, top);
+  EXPECT_EQ(108, attr<ub2>(top, kAttrTypecode));
+  EXPECT_EQ(0, attr<ub1>(top, kAttrIsFinalType));
+  EXPECT_EQ("SCOTT", text_attr(top, OCI_ATTR_SCHEMA_NAME));
+  EXPECT_EQ("PERSON_T", text_attr(top, OCI_ATTR_NAME));
+  ASSERT_EQ(5, attr<ub2>(top, kAttrNumTypeAttrs));
+  auto* list = attr<OCIParam*>(top, kAttrListTypeAttrs);
+  std::vector<std::string> seen;
+  for (ub4 i = 1; i <= 5; ++i) {
+    OCIParam* a = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIParamGet(list, OCI_DTYPE_PARAM, err, reinterpret_cast<void**>(&a), i)) << last_error();
+    seen.push_back(text_attr(a, OCI_ATTR_NAME) + ":" + std::to_string(attr<ub2>(a, OCI_ATTR_DATA_TYPE)) + ":" +
+                   std::to_string(attr<ub1>(a, OCI_ATTR_PRECISION)) + ":" +
+                   std::to_string(attr<sb1>(a, OCI_ATTR_SCALE)) + ":" + std::to_string(attr<ub2>(a, kAttrTypecode)));
+    if (i == 4) {
+      EXPECT_EQ("ADDRESS_T", text_attr(a, OCI_ATTR_TYPE_NAME));
+      EXPECT_EQ("SCOTT", text_attr(a, OCI_ATTR_SCHEMA_NAME));
+      // The attribute's type REF pins the same descriptor OCITypeByName gives.
+      OCIRef* ref = nullptr;
+      ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_REF, nullptr, nullptr, OCI_DURATION_SESSION,
+                                          1, reinterpret_cast<void**>(&ref)));
+      ASSERT_EQ(OCI_SUCCESS, OCIRefAssign(env, err, attr<OCIRef*>(a, kAttrRefTdo), &ref));
+      void* pinned = nullptr;
+      ASSERT_EQ(OCI_SUCCESS, OCIObjectPin(env, err, ref, nullptr, OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE,
+                                          &pinned));
+      EXPECT_EQ(static_cast<void*>(type_by_name("ADDRESS_T")), pinned);
+      EXPECT_EQ(OCI_SUCCESS, OCIObjectUnpin(env, err, pinned));
+      EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, ref, 0));
+    }
+  }
+  EXPECT_EQ((std::vector<std::string>{"ID:2:9:0:2", "NAME:1:0:0:9", "BORN:12:0:0:12", "ADDR:108:0:0:108",
+                                      "SCORE:2:0:-127:2"}),
+            seen);
+  OCIParam* beyond = nullptr;
+  EXPECT_EQ(OCI_ERROR, OCIParamGet(list, OCI_DTYPE_PARAM, err, reinterpret_cast<void**>(&beyond), 6));
+
+  OCIDescribe* by_pointer = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&by_pointer), OCI_HTYPE_DESCRIBE, 0, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCIDescribeAny(svc, err, type_by_name("NAMES_T"), 0, OCI_OTYPE_PTR, OCI_DEFAULT,
+                                        OCI_PTYPE_TYPE, by_pointer))
+      << last_error();
+  OCIParam* coll = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(by_pointer, OCI_HTYPE_DESCRIBE, &coll, nullptr, OCI_ATTR_PARAM, err));
+  EXPECT_EQ(122, attr<ub2>(coll, kAttrTypecode));
+  EXPECT_EQ(247, attr<ub2>(coll, kAttrCollectionTypecode));
+  auto* element = attr<OCIParam*>(coll, kAttrCollectionElement);
+  EXPECT_EQ(1, attr<ub2>(element, OCI_ATTR_DATA_TYPE));
+  EXPECT_EQ(20, attr<ub2>(element, OCI_ATTR_DATA_SIZE));
+  EXPECT_EQ(3u, attr<ub4>(element, kAttrNumElems));
+
+  OCIDescribe* missing = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&missing), OCI_HTYPE_DESCRIBE, 0, nullptr));
+  const std::string unknown = "SCOTT.NO_SUCH_T";
+  EXPECT_EQ(OCI_ERROR, OCIDescribeAny(svc, err, const_cast<OraText*>(text(unknown)), len(unknown), OCI_OTYPE_NAME,
+                                      OCI_DEFAULT, OCI_PTYPE_TYPE, missing));
+  EXPECT_EQ(4043, last_code());
+}
+
+TEST_F(ObjectTest, a_new_instance_starts_null_with_empty_values_in_its_pointer_slots) {
+  OCIType* tdo = type_by_name("PERSON_T");
+  void* instance = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, tdo, nullptr, OCI_DURATION_SESSION, 1,
+                                      &instance))
+      << last_error();
+  void* nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, &nulls));
+  auto* indicators = static_cast<OCIInd*>(nulls);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(OCI_IND_NULL, indicators[i]) << i;
+  // NAME is the pointer slot at 24 (ID's 22 bytes rounded up).
+  OCIString* name = *reinterpret_cast<OCIString**>(static_cast<char*>(instance) + 24);
+  ASSERT_NE(nullptr, name);
+  EXPECT_EQ(0u, OCIStringSize(env, name));
+  const std::string scott = "SCOTT";
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text(scott), len(scott), &name));
+  EXPECT_EQ(name, *reinterpret_cast<OCIString**>(static_cast<char*>(instance) + 24));
+  EXPECT_STREQ("SCOTT", reinterpret_cast<char*>(OCIStringPtr(env, name)));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectMarkUpdate(env, err, instance));
+  boolean dirty = 0;
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectIsDirty(env, err, instance, &dirty));
+  EXPECT_TRUE(dirty);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+  // Freed, the instance and the string it owned are gone.
+  EXPECT_EQ(OCI_ERROR, OCIObjectGetInd(env, err, instance, &nulls));
+  EXPECT_EQ(nullptr, OCIStringPtr(env, name));
+  EXPECT_EQ(OCI_ERROR, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectTest, type_refs_survive_their_hex_text_and_compare_equal) {
+  OCIDescribe* handle = nullptr;
+  OCIParam* top = describe("ADDRESS_T", handle);
+  auto* ref = attr<OCIRef*>(top, kAttrRefTdo);
+  ASSERT_FALSE(OCIRefIsNull(env, ref));
+  std::string hex(OCIRefHexSize(env, ref), '\0');
+  ub4 size = static_cast<ub4>(hex.size());
+  ASSERT_EQ(OCI_SUCCESS, OCIRefToHex(env, err, ref, reinterpret_cast<OraText*>(hex.data()), &size));
+  EXPECT_EQ(hex.size(), size);
+  OCIRef* back = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIRefFromHex(env, err, svc, text(hex), size, &back)) << last_error();
+  EXPECT_TRUE(OCIRefIsEqual(env, ref, back));
+  void* tdo = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectPin(env, err, back, nullptr, OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE, &tdo));
+  EXPECT_EQ(static_cast<void*>(type_by_name("ADDRESS_T")), tdo);
+  OCIRefClear(env, back);
+  EXPECT_TRUE(OCIRefIsNull(env, back));
+  EXPECT_FALSE(OCIRefIsEqual(env, ref, back));
+  EXPECT_EQ(0u, OCIRefHexSize(env, back));
+  EXPECT_EQ(OCI_ERROR, OCIRefFromHex(env, err, svc, text("0G"), 2, &back));
+}
+
+TEST_F(ObjectTest, a_varray_takes_elements_up_to_its_limit) {
+  void* instance = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_NAMEDCOLLECTION, type_by_name("NAMES_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &instance));
+  auto* coll = static_cast<OCIColl*>(instance);
+  EXPECT_EQ(3, OCICollMax(env, coll));
+  OCIString* value = nullptr;
+  for (const std::string word : {"one", "two", "three"}) {
+    ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text(word), len(word), &value));
+    OCIInd present = OCI_IND_NOTNULL;
+    ASSERT_EQ(OCI_SUCCESS, OCICollAppend(env, err, value, &present, coll)) << last_error();
+  }
+  EXPECT_EQ(OCI_ERROR, OCICollAppend(env, err, value, nullptr, coll));
+  sb4 size = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCICollSize(env, err, coll, &size));
+  EXPECT_EQ(3, size);
+  // The collection keeps copies: changing the appended string leaves the elements alone.
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("zzz"), 3, &value));
+  boolean exists = 0;
+  void* elem = nullptr;
+  void* ind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCICollGetElem(env, err, coll, 1, &exists, &elem, &ind));
+  ASSERT_TRUE(exists);
+  EXPECT_STREQ("two", reinterpret_cast<char*>(OCIStringPtr(env, *static_cast<OCIString**>(elem))));
+  EXPECT_EQ(OCI_IND_NOTNULL, *static_cast<OCIInd*>(ind));
+  ASSERT_EQ(OCI_SUCCESS, OCICollAssignElem(env, err, 1, value, nullptr, coll));
+  ASSERT_EQ(OCI_SUCCESS, OCICollGetElem(env, err, coll, 1, &exists, &elem, &ind));
+  EXPECT_STREQ("zzz", reinterpret_cast<char*>(OCIStringPtr(env, *static_cast<OCIString**>(elem))));
+  ASSERT_EQ(OCI_SUCCESS, OCICollTrim(env, err, 2, coll));
+  ASSERT_EQ(OCI_SUCCESS, OCICollSize(env, err, coll, &size));
+  EXPECT_EQ(1, size);
+  ASSERT_EQ(OCI_SUCCESS, OCICollGetElem(env, err, coll, 1, &exists, &elem, &ind));
+  EXPECT_FALSE(exists);
+  EXPECT_EQ(OCI_ERROR, OCICollTrim(env, err, 2, coll));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+  EXPECT_EQ(OCI_ERROR, OCICollSize(env, err, coll, &size));
+}
+
+}  // namespace
+}  // namespace ociemu::testing
