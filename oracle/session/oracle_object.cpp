@@ -261,13 +261,19 @@ void TOracleObject::add_attribute(void* param, const std::string& prefix, bool e
 // Offsets for the whole catalogue at once, embedded objects' attributes
 // included; a child's values lie from its start in the root's instance,
 // which fixes its alignment.
-void TOracleObject::place_attributes() {
+std::vector<LayoutSlot> TOracleObject::LayoutFor(int pointer_size) {
+  ensure_catalogue();
   std::vector<LayoutInput> inputs;
   inputs.reserve(attributes_.size());
   for (const auto& attribute : attributes_) {
     inputs.push_back({attribute->DataType, attribute->DataType == otObject && !attribute->ByPointer()});
   }
-  const std::vector<LayoutSlot> slots = ComputeObjectLayout(inputs, HostPointerSize(), start_);
+  return ComputeObjectLayout(inputs, pointer_size, start_);
+}
+
+void TOracleObject::place_attributes() {
+  catalogued_ = true;
+  const std::vector<LayoutSlot> slots = LayoutFor(HostPointerSize());
   for (size_t i = 0; i < slots.size(); ++i) {
     attributes_[i]->ValueOffset = slots[i].ValueOffset - start_;
     attributes_[i]->IndicatorOffset = slots[i].IndicatorOffset;

@@ -17,6 +17,7 @@
 #include "oracle/binding/oci_types.h"
 #include "oracle/session/complex_value.h"
 #include "oracle/session/lob_locator.h"
+#include "oracle/session/object_layout.h"
 #include "oracle/session/session_client.h"
 #include "runtime/variant.h"
 
@@ -120,6 +121,8 @@ class TOracleObject : public TComplexValue, public TSessionClient, public TAttri
   TOracleObject& ChildObject(const std::string& name);
   class TXMLType& XMLChild(const std::string& name);
   bool IsCollection();
+  // The catalogue's offsets for another pointer size (the instance uses the host's).
+  std::vector<LayoutSlot> LayoutFor(int pointer_size);
   void AttributeChanged(const std::string& path) override;
   void MarkUpdate(bool on);
   // The XML text of a SYS.XMLTYPE value; empty when null.
