@@ -60,6 +60,8 @@ void LoadClient(const std::string& path, bool force_oci7) {
   }
 }
 
+void* EmulatorHooks::Find(const char* name) { return hook(name); }
+
 int EmulatorHooks::KillSession(void* svc_or_lda) {
   auto kill = reinterpret_cast<ociemu_kill_session_fn>(hook("ociemu_kill_session"));
   return kill ? kill(svc_or_lda) : -2;

@@ -33,6 +33,8 @@ struct EmulatorHooks {
   static int KillSession(void* svc_or_lda);
   static void FailNext(const char* entry, int oracle_error);
   static void ReportOracle7(bool on);
+  // Any other hook of the loaded client by name, or null.
+  static void* Find(const char* name);
   // In the transaction-server library, which must be loaded.
   static void FailNextMTS(const char* entry, unsigned mts_error);
 };
