@@ -47,8 +47,11 @@ std::string lock_key(std::string_view table) {
 
 void on_row_change(void* context, int operation, const char*, const char* table, sqlite3_int64 rowid) {
   auto* session = static_cast<Session*>(context);
-  session->last_table = table;
-  session->last_rowid = rowid;
+  // The row id after DML is the statement's row, not one a trigger body changed.
+  if (!session->triggers || !session->triggers->firing()) {
+    session->last_table = table;
+    session->last_rowid = rowid;
+  }
   session->lobs.note_changed(table, rowid);
   if (session->watch_locks && !session->lock_conflict &&
       session->database->locks.held_by_other(session->id, lock_key(table), rowid)) {

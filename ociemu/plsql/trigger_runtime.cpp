@@ -117,6 +117,25 @@ void fire_function(sqlite3_context* context, int argc, sqlite3_value** argv) {
   });
 }
 
+// Marks a body as running for as long as it runs, however it ends.
+class Running {
+ public:
+  Running(bool& flag, int& depth) : flag_(flag), depth_(depth) {
+    flag_ = true;
+    ++depth_;
+  }
+  ~Running() {
+    flag_ = false;
+    --depth_;
+  }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+ private:
+  bool& flag_;
+  int& depth_;
+};
+
 }  // namespace
 
 TriggerRuntime::TriggerRuntime(sqlite3* db, sql::SessionContext& context, std::vector<std::string>& output,
@@ -184,15 +203,13 @@ void TriggerRuntime::run(const sql::FiringTrigger& trigger, const std::string& t
   Compiled& compiled = units_[trigger.name];
   // A body that changes its own table would fire itself while its statements are busy.
   if (compiled.running) sql::throw_oracle(kMutating, {table});
-  compiled.running = true;
+  Running running(compiled.running, depth_);
   try {
     run_trigger(unit, *this, row);
   } catch (sql::OracleException& e) {
-    compiled.running = false;
     e.error.message += "\n" + sql::full_message(kTriggerFailed, sql::message_text(kTriggerFailed, {trigger.name}));
     throw;
   }
-  compiled.running = false;
 }
 
 void TriggerRuntime::fire(const std::string& table, char timing, TriggerRow& row) {

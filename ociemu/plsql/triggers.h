@@ -45,6 +45,9 @@ class TriggerRuntime final : public Host {
   // Column index of a kept row; the row is forgotten after `reads` reads.
   const Value* kept_value(int64_t key, size_t index, size_t reads);
 
+  // True while a trigger body runs (its own DML is not the statement's).
+  bool firing() const { return depth_ > 0; }
+
   // ---- Host: a trigger body has no binds and may not end the transaction ----
   sqlite3* db() override { return db_; }
   sql::SessionContext& context() override { return context_; }
@@ -97,6 +100,7 @@ class TriggerRuntime final : public Host {
   std::unordered_map<int64_t, Kept> kept_;          // rows between BEFORE and their insert or update
   std::map<std::string, std::vector<std::string>> updated_;  // by table: the columns its last UPDATE sets
   int64_t next_key_ = 0;
+  int depth_ = 0;     // trigger bodies running, nested ones included
   Value last_value_;  // the value kept_value() handed out last
 };
 

@@ -1103,8 +1103,13 @@ void Translator::alter_table() {
     } else {
       builder.read_elements(i + 1, end_index());
     }
+    std::vector<std::string> after = table_columns(db_, table.sqlite_name());
     for (const auto& column : builder.columns()) {
       out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " ADD COLUMN " + builder.column_sql(column));
+      after.push_back(column.name);
+    }
+    if (table_has_triggers(db_, table.owner, table.name)) {
+      for (std::string& hook : rebuild_hooks_sql(table.sqlite_name(), after)) out_.sqlite_sql.push_back(std::move(hook));
     }
     builder.constraint_sql(out_.sqlite_sql, true);
     builder.column_catalogue_sql(out_.sqlite_sql);
@@ -1147,9 +1152,19 @@ void Translator::alter_table() {
     } else {
       fail(905, j);
     }
+    // The row hooks name every column: they are set up again without the dropped ones.
+    const bool hooked = table_has_triggers(db_, table.owner, table.name);
+    std::vector<std::string> after = table_columns(db_, table.sqlite_name());
+    if (hooked) {
+      for (std::string& hook : drop_hooks_sql(table.sqlite_name())) out_.sqlite_sql.push_back(std::move(hook));
+    }
     for (const auto& column : columns) {
       out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " DROP COLUMN " + quote_name(column));
       out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$COLUMNS\"" + key + " AND COLUMN_NAME = " + quote_literal(column));
+      std::erase(after, column);
+    }
+    if (hooked) {
+      for (std::string& hook : rebuild_hooks_sql(table.sqlite_name(), after)) out_.sqlite_sql.push_back(std::move(hook));
     }
     return;
   }

@@ -28,8 +28,7 @@ std::string row_values(const char* prefix, const std::vector<std::string>& colum
   return sql;
 }
 
-std::vector<std::string> create_hooks_sql(sqlite3* db, const std::string& table) {
-  std::vector<std::string> columns = table_columns(db, table);
+std::vector<std::string> create_hooks_sql(const std::string& table, const std::vector<std::string>& columns) {
   std::vector<std::string> sql;
   for (const Hook& hook : kHooks) {
     sql.push_back("CREATE TRIGGER IF NOT EXISTS " + quote_name(table + hook.suffix) + " " + hook.when + " ON " +
@@ -40,11 +39,21 @@ std::vector<std::string> create_hooks_sql(sqlite3* db, const std::string& table)
   return sql;
 }
 
+}  // namespace
+
 std::vector<std::string> drop_hooks_sql(const std::string& table) {
   std::vector<std::string> sql;
   for (const Hook& hook : kHooks) sql.push_back("DROP TRIGGER IF EXISTS " + quote_name(table + hook.suffix));
   return sql;
 }
+
+std::vector<std::string> rebuild_hooks_sql(const std::string& table, const std::vector<std::string>& columns) {
+  std::vector<std::string> sql = drop_hooks_sql(table);
+  for (std::string& hook : create_hooks_sql(table, columns)) sql.push_back(std::move(hook));
+  return sql;
+}
+
+namespace {
 
 std::vector<std::string> forget_object_sql(std::string_view owner, std::string_view name) {
   const std::string key = " WHERE OWNER = " + quote_literal(owner) + " AND NAME = " + quote_literal(name);
@@ -65,7 +74,8 @@ std::vector<std::string> store_trigger_sql(sqlite3* db, const TriggerRecord& t) 
                 ", " + quote_literal(t.referencing) + ", 'ENABLED', " + quote_literal(t.body) + ", " +
                 quote_literal(t.description) + ", " + quote_literal(t.action) +
                 ", (SELECT coalesce(max(VERSION), 0) + 1 FROM \"OCIEMU$TRIGGERS\"))");
-  for (std::string& hook : create_hooks_sql(db, t.table_owner + "." + t.table_name)) sql.push_back(std::move(hook));
+  const std::string table = t.table_owner + "." + t.table_name;
+  for (std::string& hook : create_hooks_sql(table, table_columns(db, table))) sql.push_back(std::move(hook));
   return sql;
 }
 

@@ -42,6 +42,9 @@ std::vector<std::string> store_trigger_sql(sqlite3* db, const TriggerRecord& tri
 std::vector<std::string> drop_trigger_sql(sqlite3* db, std::string_view owner, std::string_view name);
 // Statements that forget every trigger on a table that is being dropped (its hooks go with it).
 std::vector<std::string> drop_table_triggers_sql(sqlite3* db, std::string_view table_owner, std::string_view table_name);
+// The row hooks of a table, dropped, and created again for the columns it will have.
+std::vector<std::string> drop_hooks_sql(const std::string& table);
+std::vector<std::string> rebuild_hooks_sql(const std::string& table, const std::vector<std::string>& columns);
 // The table a trigger is on, as "OWNER.TABLE"; empty when there is no such trigger.
 std::string trigger_table(sqlite3* db, std::string_view owner, std::string_view name);
 

@@ -56,6 +56,28 @@ TEST_F(TriggeredDmlTest, array_inserts_fire_per_row_and_a_failing_row_is_the_err
             }());
 }
 
+TEST_F(TriggeredDmlTest, the_rowid_after_dml_is_the_statements_row_not_the_triggers) {
+  must_run("CREATE TABLE LOG (WHAT VARCHAR2(20))");
+  must_run("create trigger t_log after insert on t for each row begin insert into log values (:new.name); end;");
+  OCIStmt* insert = prepare("INSERT INTO T VALUES (1, 'mine')");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, insert, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIRowid* rowid = nullptr;
+  OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr);
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(insert, OCI_HTYPE_STMT, rowid, nullptr, OCI_ATTR_ROWID, err));
+  OCIHandleFree(insert, OCI_HTYPE_STMT);
+  OCIStmt* query = prepare("SELECT NAME FROM T WHERE ROWID = :R");
+  OCIBind* bind = nullptr;
+  OCIBindByPos(query, &bind, err, 1, &rowid, sizeof rowid, SQLT_RDD, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  char name[11] = {};
+  OCIDefine* define = nullptr;
+  OCIDefineByPos(query, &define, err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_STREQ("mine", name);
+  OCIHandleFree(query, OCI_HTYPE_STMT);
+  OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
+  EXPECT_EQ("mine", single_text("SELECT WHAT FROM LOG"));
+}
+
 // An out-bind callback as a client that sizes its buffers from the first call of each iteration.
 struct Returned {
   OCIError* errors = nullptr;

@@ -121,6 +121,18 @@ TEST_F(TriggerTest, disable_enable_drop_and_dropping_the_table) {
   EXPECT_EQ("1", single_text("SELECT ID FROM ITEMS"));
 }
 
+TEST_F(TriggerTest, columns_added_and_dropped_later_reach_the_triggers) {
+  must_run("create trigger items_log after insert on items for each row begin\n"
+           "  insert into audit_log values (audit_seq.nextval, :new.name);\nend;");
+  must_run("ALTER TABLE ITEMS ADD (COLOUR VARCHAR2(10))");
+  must_run("create or replace trigger items_log after insert on items for each row begin\n"
+           "  insert into audit_log values (audit_seq.nextval, :new.name || ' ' || :new.colour);\nend;");
+  must_run("INSERT INTO ITEMS (ID, NAME, COLOUR) VALUES (1, 'pen', 'red')");
+  must_run("ALTER TABLE ITEMS DROP COLUMN CHANGED");
+  must_run("INSERT INTO ITEMS (ID, NAME, COLOUR) VALUES (2, 'ink', 'blue')");
+  EXPECT_EQ("pen red|ink blue", joined("SELECT WHAT FROM AUDIT_LOG ORDER BY SEQ"));
+}
+
 TEST_F(TriggerTest, a_trigger_that_does_not_compile_is_stored_invalid_and_fails_the_dml) {
   EXPECT_EQ(OCI_SUCCESS_WITH_INFO,
             run("create trigger broken before insert on items for each row\nbegin\n  :new.nothing := 1;\nend;"));
