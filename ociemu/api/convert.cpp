@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,11 +12,13 @@
 #include "ociemu/api/errors.h"
 #include "ociemu/api/handles.h"
 #include "ociemu/sql/datetime_value.h"
+#include "ociemu/sql/interval_value.h"
 
 namespace ociemu {
 namespace {
 
 constexpr int kTypeDate = 12;
+constexpr int kIntervalYearMonth = 182, kIntervalDaySecond = 183;  // as the catalogue keeps them
 
 // Intervals are stored as numbers: months for YEAR TO MONTH, days for DAY TO SECOND
 // (what date arithmetic with an interval literal uses).
@@ -264,7 +267,19 @@ std::string descriptor_view(std::string view, uint32_t descriptor_type, const sq
 
 }  // namespace
 
+// Oracle's text of an interval kept as months or days: '+01-02', '+01 02:03:04.500000'.
+std::string interval_text(const Cell& cell, const sql::OracleType& column) {
+  double stored = cell_as_double(cell);
+  int leading = std::clamp(column.precision, 1, 9);
+  if (column.type_code == kIntervalYearMonth) return sql::year_month_text(std::llround(stored), leading);
+  return sql::day_second_text(std::llround(stored * kNanosPerDay), leading, std::clamp(column.scale, 0, 9));
+}
+
 std::string render_text(const Cell& cell, const sql::OracleType& column, const sql::SessionContext& session) {
+  if ((cell.kind == Cell::Integer || cell.kind == Cell::Real) &&
+      (column.type_code == kIntervalYearMonth || column.type_code == kIntervalDaySecond)) {
+    return interval_text(cell, column);
+  }
   switch (cell.kind) {
     case Cell::Integer: return sql::format_number(cell.integer);
     case Cell::Real: return sql::format_number(cell.real);

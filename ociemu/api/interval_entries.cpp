@@ -5,13 +5,14 @@
 #include <string>
 
 #include "ociemu/api/entry.h"
+#include "ociemu/sql/interval_value.h"
 
 using namespace ociemu;
 
 namespace {
 
-constexpr int64_t kNanosPerSecond = 1000000000;
-constexpr int64_t kSecondsPerDay = 86400;
+using sql::kNanosPerSecond;
+using sql::kSecondsPerDay;
 
 IntervalDescriptor& interval(const void* p, uint32_t kind) {
   IntervalDescriptor* value = live_interval(p);
@@ -21,66 +22,8 @@ IntervalDescriptor& interval(const void* p, uint32_t kind) {
 
 // Oracle's interval text: '+YY-MM' or '+DD HH:MI:SS.FFFFFF', leading field padded to lfprec digits.
 std::string interval_text(const IntervalDescriptor& value, int leading_digits, int fraction_digits) {
-  char buffer[96];
-  if (value.type() == OCI_DTYPE_INTERVAL_YM) {
-    int64_t months = std::llabs(value.months);
-    std::snprintf(buffer, sizeof buffer, "%c%0*lld-%02lld", value.months < 0 ? '-' : '+', leading_digits,
-                  static_cast<long long>(months / 12), static_cast<long long>(months % 12));
-    return buffer;
-  }
-  int64_t nanos = std::llabs(value.nanos);
-  int64_t seconds = nanos / kNanosPerSecond;
-  int length = std::snprintf(buffer, sizeof buffer, "%c%0*lld %02lld:%02lld:%02lld", value.nanos < 0 ? '-' : '+',
-                             leading_digits, static_cast<long long>(seconds / kSecondsPerDay),
-                             static_cast<long long>(seconds / 3600 % 24), static_cast<long long>(seconds / 60 % 60),
-                             static_cast<long long>(seconds % 60));
-  if (fraction_digits > 0) {
-    char fraction[16];
-    std::snprintf(fraction, sizeof fraction, "%09lld", static_cast<long long>(nanos % kNanosPerSecond));
-    std::snprintf(buffer + length, sizeof buffer - static_cast<size_t>(length), ".%.*s", fraction_digits, fraction);
-  }
-  return buffer;
-}
-
-// Reads unsigned digits at text[pos]; false when there are none.
-bool read_number(const std::string& text, size_t& pos, int64_t& out, size_t max_digits = 18) {
-  size_t start = pos;
-  out = 0;
-  while (pos < text.size() && pos - start < max_digits && text[pos] >= '0' && text[pos] <= '9') {
-    out = out * 10 + (text[pos++] - '0');
-  }
-  return pos > start;
-}
-
-bool parse_year_month(const std::string& text, size_t pos, int64_t sign, int64_t& months) {
-  int64_t years = 0, month = 0;
-  if (!read_number(text, pos, years, 9) || pos >= text.size() || text[pos++] != '-' ||
-      !read_number(text, pos, month, 2) || pos != text.size() || month > 11)
-    return false;
-  months = sign * (years * 12 + month);
-  return true;
-}
-
-bool parse_day_second(const std::string& text, size_t pos, int64_t sign, int64_t& nanos) {
-  int64_t days = 0, hours = 0, minutes = 0, seconds = 0, fraction = 0;
-  if (!read_number(text, pos, days, 9) || pos >= text.size() || text[pos++] != ' ' ||
-      !read_number(text, pos, hours, 2) || pos >= text.size() || text[pos++] != ':' ||
-      !read_number(text, pos, minutes, 2) || pos >= text.size() || text[pos++] != ':' ||
-      !read_number(text, pos, seconds, 2) || hours > 23 || minutes > 59 || seconds > 59)
-    return false;
-  if (pos < text.size() && text[pos] == '.') {
-    ++pos;
-    int64_t scale = kNanosPerSecond / 10;
-    size_t start = pos;
-    while (pos < text.size() && pos - start < 9 && text[pos] >= '0' && text[pos] <= '9') {
-      fraction += (text[pos++] - '0') * scale;
-      scale /= 10;
-    }
-    if (pos == start) return false;
-  }
-  if (pos != text.size()) return false;
-  nanos = sign * (((days * 24 + hours) * 60 + minutes) * 60 + seconds) * kNanosPerSecond + sign * fraction;
-  return true;
+  if (value.type() == OCI_DTYPE_INTERVAL_YM) return sql::year_month_text(value.months, leading_digits);
+  return sql::day_second_text(value.nanos, leading_digits, fraction_digits);
 }
 
 }  // namespace
@@ -146,14 +89,11 @@ sword OCIIntervalToText(void*, OCIError* err, const OCIInterval* value, ub1 lfpr
 sword OCIIntervalFromText(void*, OCIError* err, const OraText* inpstring, size_t str_len, OCIInterval* result) {
   return guarded("OCIIntervalFromText", live<ErrorHandle>(err), [&] {
     IntervalDescriptor& target = interval(result, 0);
-    std::string text = inpstring ? std::string(reinterpret_cast<const char*>(inpstring), str_len) : std::string();
-    size_t begin = text.find_first_not_of(' '), end = text.find_last_not_of(' ');
-    text = begin == std::string::npos ? std::string() : text.substr(begin, end - begin + 1);
-    size_t pos = 0;
-    int64_t sign = 1;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) sign = text[pos++] == '-' ? -1 : 1;
-    bool parsed = target.type() == OCI_DTYPE_INTERVAL_YM ? parse_year_month(text, pos, sign, target.months)
-                                                         : parse_day_second(text, pos, sign, target.nanos);
+    std::string_view text = inpstring ? std::string_view(reinterpret_cast<const char*>(inpstring), str_len) : std::string_view();
+    bool year_month = target.type() == OCI_DTYPE_INTERVAL_YM;
+    std::optional<int64_t> value = year_month ? sql::parse_year_month_text(text) : sql::parse_day_second_text(text);
+    bool parsed = value.has_value();
+    if (parsed) (year_month ? target.months : target.nanos) = *value;
     if (!parsed) fail(1867);
     return OCI_SUCCESS;
   });

@@ -47,6 +47,7 @@ void Statement::place_locator(const ElementArrays& arrays, uint32_t slot, const 
   ub2* code = arrays.code_at(slot);
   locator.kind = LobLocator::Kind::None;
   locator.file_open = locator.open = false;
+  locator.pristine = false;
   if (value.kind == Cell::Null && !value.empty) {
     if (indicator == nullptr) fail(1405);
     *indicator = -1;
@@ -97,7 +98,7 @@ void Statement::bind_locator(sqlite3_stmt* stmt, int index, const ElementArrays&
   }
   auto content = session_->lobs.content(*connection_, locator);
   int size = static_cast<int>(content->bytes.size());
-  if (content->character) {
+  if (arrays.dty == SQLT_CLOB) {
     sqlite3_bind_text(stmt, index, content->bytes.data(), size, SQLITE_TRANSIENT);
   } else {
     sqlite3_bind_blob(stmt, index, content->bytes.data(), size, SQLITE_TRANSIENT);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "ociemu/api/entry.h"
 #include "ociemu/api/lob_store.h"
@@ -232,6 +233,32 @@ void append_all(Session& session, LobLocator& dst, LobLocator& src) {
   target->write(target->length(), bytes);
 }
 
+// A locator never initialised that the application writes becomes a temporary
+// LOB, as with Oracle's client (a string bound as a CLOB is written into the
+// bind's fresh locator); the first write's character set form tells a CLOB
+// (nonzero) from a BLOB.
+LobLocator& written_locator(Session& session, const OCILobLocator* locp, std::optional<ub1> csfrm) {
+  LobLocator* fresh = live_locator(locp);
+  if (fresh && fresh->pristine && !fresh->initialized() && fresh->type() == OCI_DTYPE_LOB) {
+    fresh->kind = LobLocator::Kind::Temporary;
+    fresh->lob_type = kClobType;
+    fresh->session_id = session.id;
+    fresh->temporary = session.lobs.create_temporary(true);
+    fresh->implicit = true;
+  }
+  LobLocator& locator = initialized_locator(locp);
+  if (locator.implicit && csfrm) {
+    auto content = locator.temporary.lock();
+    if (content && content->bytes.empty()) {
+      content->character = *csfrm != 0;
+      locator.lob_type = content->character ? kClobType : kBlobType;
+      locator.charset_form = *csfrm;
+    }
+    locator.implicit = false;
+  }
+  return locator;
+}
+
 // The common frame of a call on one initialised locator of a logged-on session.
 template <class Body>
 sword lob_call(const char* name, OCISvcCtx* svchp, OCIError* errhp, const OCILobLocator* locp, bool arguments_ok,
@@ -243,6 +270,20 @@ sword lob_call(const char* name, OCISvcCtx* svchp, OCIError* errhp, const OCILob
     SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     body(session, initialized_locator(locp));
+    return OCI_SUCCESS;
+  });
+}
+
+// The same for a call that writes: a locator never initialised becomes a temporary LOB.
+template <class Body>
+sword lob_write_call(const char* name, OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, Body&& body) {
+  bool bad = false;
+  ErrorHandle* errors = error_handle(errhp, bad);
+  if (bad || !live_locator(locp)) return OCI_INVALID_HANDLE;
+  return guarded(name, errors, [&]() -> sword {
+    SessionCallLock call(svchp);
+    Session& session = session_of(svchp);
+    body(session, written_locator(session, locp, std::nullopt));
     return OCI_SUCCESS;
   });
 }
@@ -315,13 +356,13 @@ sword OCILobRead2(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, oraub8
 }
 
 sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset, void* bufp,
-                  ub4 buflen, ub1 piece, void* ctxp, OCICallbackLobWrite cbfp, ub2, ub1) {
+                  ub4 buflen, ub1 piece, void* ctxp, OCICallbackLobWrite cbfp, ub2, ub1 csfrm) {
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp) || amtp == nullptr) return OCI_INVALID_HANDLE;
   return guarded("OCILobWrite", errors, [&]() -> sword {
     SessionCallLock call(svchp);
     Session& session = session_of(svchp);
-    LobLocator& locator = initialized_locator(locp);
+    LobLocator& locator = written_locator(session, locp, csfrm);
     uint64_t length = !locator.character() && *amtp && *amtp < buflen && piece == OCI_ONE_PIECE ? *amtp : buflen;
     WriteResult result = write_call(session, locator, offset, false, bufp, length, piece, cbfp != nullptr,
                                     [&](ub1& next, std::string_view& more) {
@@ -338,13 +379,13 @@ sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* a
 namespace {
 sword write2(const char* name, OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, oraub8* byte_amtp,
              oraub8* char_amtp, oraub8 offset, bool append, void* bufp, oraub8 buflen, ub1 piece, void* ctxp,
-             OCICallbackLobWrite2 cbfp) {
+             OCICallbackLobWrite2 cbfp, ub1 csfrm) {
   OCIEMU_ERRORS(errhp);
   if (!live_locator(locp)) return OCI_INVALID_HANDLE;
   return guarded(name, errors, [&]() -> sword {
     SessionCallLock call(svchp);
     Session& session = session_of(svchp);
-    LobLocator& locator = initialized_locator(locp);
+    LobLocator& locator = written_locator(session, locp, csfrm);
     uint64_t length = buflen;
     if (!locator.character() && byte_amtp && *byte_amtp && *byte_amtp < buflen && piece == OCI_ONE_PIECE) length = *byte_amtp;
     WriteResult result = write_call(session, locator, offset, append, bufp, length, piece, cbfp != nullptr,
@@ -363,16 +404,16 @@ sword write2(const char* name, OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
 
 sword OCILobWrite2(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, oraub8* byte_amtp, oraub8* char_amtp,
                    oraub8 offset, void* bufp, oraub8 buflen, ub1 piece, void* ctxp, OCICallbackLobWrite2 cbfp, ub2,
-                   ub1) {
+                   ub1 csfrm) {
   return write2("OCILobWrite2", svchp, errhp, locp, byte_amtp, char_amtp, offset, false, bufp, buflen, piece, ctxp,
-                cbfp);
+                cbfp, csfrm);
 }
 
 sword OCILobWriteAppend2(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, oraub8* byte_amtp,
                          oraub8* char_amtp, void* bufp, oraub8 buflen, ub1 piece, void* ctxp,
-                         OCICallbackLobWrite2 cbfp, ub2, ub1) {
+                         OCICallbackLobWrite2 cbfp, ub2, ub1 csfrm) {
   return write2("OCILobWriteAppend2", svchp, errhp, locp, byte_amtp, char_amtp, 1, true, bufp, buflen, piece, ctxp,
-                cbfp);
+                cbfp, csfrm);
 }
 
 sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp) {
@@ -386,12 +427,12 @@ sword OCILobGetLength2(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, o
 }
 
 sword OCILobTrim(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4 newlen) {
-  return lob_call("OCILobTrim", svchp, errhp, locp, true,
+  return lob_write_call("OCILobTrim", svchp, errhp, locp,
                   [&](Session& session, LobLocator& locator) { trim_to(session, locator, newlen); });
 }
 
 sword OCILobTrim2(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, oraub8 newlen) {
-  return lob_call("OCILobTrim2", svchp, errhp, locp, true,
+  return lob_write_call("OCILobTrim2", svchp, errhp, locp,
                   [&](Session& session, LobLocator& locator) { trim_to(session, locator, newlen); });
 }
 

@@ -48,6 +48,8 @@ struct LobLocator : Handle {
   uint64_t file_generation = 0;  // equals the session's while opened through this locator
   bool file_open = false;
   bool open = false;  // OCILobOpen
+  bool implicit = false;  // made a temporary LOB by a write; its kind is the first write's
+  bool pristine = true;   // never filled by a fetch, so a write may make it a temporary LOB
   // A piecewise read or write in progress (polling or callback mode).
   struct Stream {
     bool active = false;

@@ -19,9 +19,9 @@ constexpr std::array<std::string_view, 7> kDays = {"SUNDAY",   "MONDAY", "TUESDA
                                                    "THURSDAY", "FRIDAY", "SATURDAY"};
 
 // Elements longest first so that a prefix never shadows a longer element.
-constexpr std::array<std::string_view, 44> kElements = {
+constexpr std::array<std::string_view, 45> kElements = {
     "SYYYY", "YYYY", "RRRR", "MONTH", "SSSSS", "HH24", "HH12", "A.M.", "P.M.", "A.D.", "B.C.", "YYY", "MON",
-    "DDD",   "DAY",  "FF1",  "FF2",   "FF3",   "FF4",  "FF5",  "FF6",  "FF7",  "FF8",  "FF9",  "TZH", "TZM",
+    "DDD",   "DAY",  "FF1",  "FF2",   "FF3",   "FF4",  "FF5",  "FF6",  "FF7",  "FF8",  "FF9",  "TZH", "TZM", "TZR",
     "YY",    "RR",   "MM",   "DD",    "DY",    "HH",   "MI",   "SS",   "AM",   "PM",   "AD",   "BC",  "FF",
     "FM",    "Y",    "D",    "J",     "X"};
 
@@ -131,6 +131,7 @@ std::string format_element(const Element& e, const DateTimeValue& v, bool fm) {
   }
   if (n == "TZH") return (v.zone_minutes < 0 ? "-" : "+") + number_text(std::abs(v.zone_minutes) / 60, 2, false);
   if (n == "TZM") return number_text(std::abs(v.zone_minutes) % 60, 2, false);
+  if (n == "TZR") return time_zone_text(v.zone_minutes);  // only offsets are known
   return "";
 }
 
@@ -317,6 +318,13 @@ class DateReader {
     } else if (n == "TZM") {
       int minutes = read_number(2);
       v.zone_minutes += v.zone_minutes < 0 ? -minutes : minutes;
+    } else if (n == "TZR") {
+      size_t start = pos_;
+      while (pos_ < text_.size() && text_[pos_] != ' ') ++pos_;
+      ZoneParse zone = parse_time_zone(text_.substr(start, pos_ - start));
+      if (zone.error) throw_oracle(zone.error);
+      v.zone_minutes = zone.minutes;
+      v.has_time_zone = true;
     }
   }
 

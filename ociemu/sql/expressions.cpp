@@ -10,6 +10,7 @@
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/functions.h"
+#include "ociemu/sql/interval_value.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 
@@ -38,6 +39,12 @@ std::optional<OracleType> hint_for(ValueType type) {
       return OracleType{181, 13, 0, 6, 0, 1, "TIMESTAMP WITH TIME ZONE"};
     case ValueType::Rowid:
       return OracleType{104, 18, 0, 0, 0, 1, "ROWID"};
+    case ValueType::Bfile:
+      return OracleType{114, 530, 0, 0, 0, 1, "BFILE"};
+    case ValueType::IntervalYM:
+      return OracleType{182, 5, 2, -127, 0, 1, "INTERVAL YEAR TO MONTH"};
+    case ValueType::IntervalDS:
+      return OracleType{183, 11, 2, 6, 0, 1, "INTERVAL DAY TO SECOND"};
     case ValueType::Unknown:
       break;
   }
@@ -95,6 +102,13 @@ Expression combine(const std::string& op, const Expression& left, const Expressi
     // Both sides are known numbers: SQLite's own operator is exact and faster.
     result.text = "(" + left.text + " " + op + " " + right.text + ")";
     result.type = ValueType::Number;
+  } else if ((op == "+" || op == "-") && (left.type == ValueType::IntervalYM || right.type == ValueType::IntervalYM) &&
+             (is_dateish(left.type) || is_dateish(right.type))) {
+    // Months, not days: a datetime plus a YEAR TO MONTH interval keeps its day and time.
+    const Expression& date = is_dateish(left.type) ? left : right;
+    const Expression& months = is_dateish(left.type) ? right : left;
+    result.text = "OCIEMU_ADD_YM(" + date.text + ", " + (op == "-" ? "-" : "") + "(" + months.text + "))";
+    result.type = date.type;
   } else if (op == "+") {
     result.text = "OCIEMU_ADD(" + left.text + ", " + right.text + ")";
     result.type = is_dateish(left.type) || is_dateish(right.type) ? ValueType::Date : ValueType::Unknown;
@@ -259,7 +273,7 @@ int Translator::expression(int index, int end, const Scope& scope, Expression& r
     left.text = first.is_op("-") ? "(- " + operand.text + ")" : operand.text;
     left.type = operand.type == ValueType::Unknown ? ValueType::Unknown : ValueType::Number;
   } else {
-    i = primary(index, end, scope, left);
+    i = at_time_zone(primary(index, end, scope, left), end, scope, left);
   }
   while (i < end) {
     int level = precedence(token(i));
@@ -358,35 +372,7 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     result = {quote_literal(to_storage(*value, true)), ValueType::Timestamp};
     return index + 2;
   }
-  if (word == "INTERVAL" && token(index + 1).kind == TokenKind::String) {
-    auto amount = parse_storage("1970-01-01 " + token(index + 1).text);
-    std::string unit = token(index + 2).kind == TokenKind::Word ? token(index + 2).text : "";
-    int next = index + 3;
-    if (token(next).is_op("(")) next = matching(next) + 1;
-    if (word_at(next, "TO")) next += 2;
-    if (token(next).is_op("(")) next = matching(next) + 1;
-    double value = 0;
-    const std::string& text = token(index + 1).text;
-    char* stop = nullptr;
-    value = std::strtod(text.c_str(), &stop);
-    if (unit == "DAY" && stop && *stop == ' ') {
-      // 'd hh:mi:ss'
-      auto time = parse_storage("1970-01-01" + std::string(stop));
-      if (!time) fail(1867, index + 1);
-      value += time->to_days();
-    } else if (unit == "HOUR") {
-      value /= 24;
-    } else if (unit == "MINUTE") {
-      value /= 1440;
-    } else if (unit == "SECOND") {
-      value /= 86400;
-    } else if (unit != "DAY") {
-      fail(3001, index);
-    }
-    (void)amount;
-    result = {number_literal(value), ValueType::Number};
-    return next;
-  }
+  if (word == "INTERVAL" && token(index + 1).kind == TokenKind::String) return interval_literal(index, result);
   if (!call && (word == "SYSDATE" || word == "CURRENT_DATE")) {
     result = {"SYSDATE()", ValueType::Date};
     return index + 1;
@@ -470,6 +456,44 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
   return index;
 }
 
+// INTERVAL 'text' leading [(precision)] [TO trailing [(precision)]]: months or days, as intervals are kept.
+int Translator::interval_literal(int index, Expression& result) {
+  std::string leading = token(index + 2).kind == TokenKind::Word ? token(index + 2).text : "";
+  int next = index + 3;
+  if (token(next).is_op("(")) next = matching(next) + 1;
+  std::string trailing;
+  if (word_at(next, "TO")) {
+    trailing = token(next + 1).text;
+    next += 2;
+    if (token(next).is_op("(")) next = matching(next) + 1;
+  }
+  IntervalLiteral literal;
+  try {
+    literal = parse_interval_literal(token(index + 1).text, leading, trailing);
+  } catch (const OracleException& e) {
+    fail(e.error.code, index + 1);
+  }
+  if (literal.year_month) {
+    result = {std::to_string(literal.value), ValueType::IntervalYM};
+  } else {
+    result = {number_literal(static_cast<double>(literal.value) / (kSecondsPerDay * kNanosPerSecond)), ValueType::IntervalDS};
+  }
+  return next;
+}
+
+int Translator::at_time_zone(int index, int end, const Scope& scope, Expression& value) {
+  if (!word_at(index, "AT")) return index;
+  if (word_at(index + 1, "LOCAL")) {
+    value = {"OCIEMU_AT_LOCAL(" + value.text + ")", ValueType::TimestampTz};
+    return index + 2;
+  }
+  if (!word_at(index + 1, "TIME") || !word_at(index + 2, "ZONE") || index + 3 >= end) fail(905, index);
+  Expression zone;
+  int next = primary(index + 3, end, scope, zone);
+  value = {"OCIEMU_AT_ZONE(" + value.text + ", " + zone.text + ")", ValueType::TimestampTz};
+  return next;
+}
+
 int Translator::identifier_chain(int index, int end, const Scope& scope, Expression& result) {
   std::vector<std::string> parts;
   std::vector<bool> quoted;
@@ -540,7 +564,9 @@ ValueType Translator::function_type(const std::string& name, const std::vector<E
   auto argument_type = [&](size_t k) { return k < arguments.size() ? arguments[k].type : ValueType::Unknown; };
   if (in_list(name, {"TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY", "SYSDATE", "NEW_TIME"})) return ValueType::Date;
   if (in_list(name, {"TO_TIMESTAMP"})) return ValueType::Timestamp;
-  if (in_list(name, {"SYSTIMESTAMP", "TO_TIMESTAMP_TZ"})) return ValueType::TimestampTz;
+  if (in_list(name, {"SYSTIMESTAMP", "TO_TIMESTAMP_TZ", "FROM_TZ"})) return ValueType::TimestampTz;
+  if (name == "SYS_EXTRACT_UTC") return ValueType::Timestamp;
+  if (name == "BFILENAME") return ValueType::Bfile;
   if (in_list(name, {"TRUNC", "ROUND"})) {
     ValueType type = argument_type(0);
     return is_dateish(type) ? ValueType::Date : type == ValueType::Number ? ValueType::Number : ValueType::Unknown;

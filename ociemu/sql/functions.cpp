@@ -17,6 +17,7 @@
 #include "ociemu/sql/number_format.h"
 #include "ociemu/sql/sql_value.h"
 #include "ociemu/sql/sqlite_query.h"
+#include "ociemu/sql/zone_functions.h"
 
 namespace ociemu::sql {
 namespace {
@@ -891,6 +892,12 @@ const Registration kFunctions[] = {
     OCIEMU_FN("TO_NCHAR", 1, 3, to_char, true),
     OCIEMU_FN("TO_DATE", 1, 3, to_date, true),
     OCIEMU_FN("TO_TIMESTAMP", 1, 3, to_timestamp, true),
+    OCIEMU_FN("TO_TIMESTAMP_TZ", 1, 3, to_timestamp_tz, false),
+    OCIEMU_FN("FROM_TZ", 2, 2, from_tz, true),
+    OCIEMU_FN("SYS_EXTRACT_UTC", 1, 1, sys_extract_utc, false),
+    OCIEMU_FN("OCIEMU_AT_ZONE", 2, 2, at_time_zone, false),
+    OCIEMU_FN("OCIEMU_AT_LOCAL", 1, 1, at_time_zone, false),
+    OCIEMU_FN("OCIEMU_ADD_YM", 2, 2, add_year_month, true),
     OCIEMU_FN("TO_NUMBER", 1, 3, to_number, true),
     OCIEMU_FN("TO_CLOB", 1, 1, to_text, true),
     OCIEMU_FN("TO_NCLOB", 1, 1, to_text, true),

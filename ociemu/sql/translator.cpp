@@ -365,6 +365,11 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
     first_item = false;
     int expression_end = j;
     std::string alias;
+    // INTERVAL '3' YEAR, x AT LOCAL, x AT TIME ZONE DBTIMEZONE end in a word that is no alias.
+    auto ends_datetime_qualifier = [&](int at) {
+      return (token(at - 2).kind == TokenKind::String && word_at(at - 3, "INTERVAL")) || word_at(at - 2, "AT") ||
+             word_at(at - 2, "ZONE");
+    };
     const Token& last = token(j - 1);
     if (j - item_start >= 2 && (last.kind == TokenKind::QuotedName ||
                                 (last.kind == TokenKind::Word && !is_clause_keyword(last.text)))) {
@@ -372,7 +377,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       if (before.is_word("AS")) {
         alias = last.text;
         expression_end = j - 2;
-      } else if (ends_operand(before) && !before.is_op("*")) {
+      } else if (ends_operand(before) && !before.is_op("*") && !ends_datetime_qualifier(j)) {
         alias = last.text;
         expression_end = j - 1;
       }

@@ -22,7 +22,8 @@
 namespace ociemu::sql {
 
 // What the translator knows of an expression's Oracle type, for describe hints.
-enum class ValueType { Unknown, Number, Text, Date, Timestamp, TimestampTz, Rowid };
+// Intervals are numbers in SQLite (months, days); their types tell how they describe and add.
+enum class ValueType { Unknown, Number, Text, Date, Timestamp, TimestampTz, Rowid, Bfile, IntervalYM, IntervalDS };
 
 struct Expression {
   std::string text;
@@ -136,6 +137,9 @@ class Translator {
   int primary(int index, int end, const Scope& scope, Expression& result);
   int identifier_chain(int index, int end, const Scope& scope, Expression& result);
   int special_form(int index, int end, const Scope& scope, Expression& result, bool& handled);
+  // value AT TIME ZONE zone / AT LOCAL after a primary, if there.
+  int at_time_zone(int index, int end, const Scope& scope, Expression& value);
+  int interval_literal(int index, Expression& result);
   Expression column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted, int index,
                               const Scope& scope);
   ValueType function_type(const std::string& name, const std::vector<Expression>& arguments) const;

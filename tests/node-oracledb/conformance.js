@@ -112,11 +112,76 @@ async function main() {
     assert.strictEqual(r.outBinds.out, 42);
   });
 
+  const longText = 'Grüße ' + 'x'.repeat(70000) + ' Köln';
+  const bytes = Buffer.from(Array.from({ length: 40000 }, (_, i) => i % 256));
+
+  await check('CLOB and BLOB fetched as a string and a buffer', async () => {
+    await conn.execute('create table node_lob (id number primary key, c clob, b blob)');
+    await conn.execute('insert into node_lob values (1, :c, :b)', { c: longText, b: bytes });
+    const r = await conn.execute('select c, b from node_lob where id = 1', [],
+      { fetchInfo: { C: { type: oracledb.STRING }, B: { type: oracledb.BUFFER } } });
+    assert.strictEqual(r.rows[0][0], longText);
+    assert.ok(r.rows[0][1].equals(bytes));
+    assert.strictEqual(r.metaData[0].dbType, oracledb.DB_TYPE_CLOB);
+    assert.strictEqual(r.metaData[1].dbType, oracledb.DB_TYPE_BLOB);
+  });
+
+  await check('LOB columns as Lob objects: getData and streaming', async () => {
+    let r = await conn.execute('select c, b from node_lob where id = 1');
+    const [clob, blob] = r.rows[0];
+    assert.strictEqual(clob.type, oracledb.DB_TYPE_CLOB);
+    assert.strictEqual(clob.length, longText.length);
+    assert.strictEqual(await clob.getData(), longText);
+    assert.ok((await blob.getData()).equals(bytes));
+    r = await conn.execute('select c, b from node_lob where id = 1');
+    const [streamed, streamedBlob] = r.rows[0];
+    streamed.setEncoding('utf8');
+    let text = '';
+    for await (const chunk of streamed) text += chunk;
+    assert.strictEqual(text, longText);
+    const pieces = [];
+    for await (const chunk of streamedBlob) pieces.push(chunk);
+    assert.ok(Buffer.concat(pieces).equals(bytes));
+  });
+
+  await check('a string bound into a CLOB and a temporary LOB bound into DML and PL/SQL', async () => {
+    await conn.execute('insert into node_lob (id, c) values (2, :c)', { c: { val: longText, type: oracledb.CLOB } });
+    const temp = await conn.createLob(oracledb.CLOB);
+    await new Promise((resolve, reject) => {
+      temp.on('error', reject);
+      temp.on('finish', resolve);
+      temp.end('temporary text');
+    });
+    await conn.execute('insert into node_lob (id, c) values (3, :c)', { c: temp });
+    let r = await conn.execute('begin :n := dbms_lob.getlength(:t); dbms_lob.append(:t, \' appended\'); end;',
+      { n: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER }, t: { val: temp, dir: oracledb.BIND_INOUT } });
+    assert.strictEqual(r.outBinds.n, 14);
+    assert.strictEqual(await r.outBinds.t.getData(), 'temporary text appended');
+    temp.destroy();
+    r = await conn.execute('select id, dbms_lob.getlength(c), dbms_lob.substr(c, 9, 1) from node_lob where id > 1 order by id');
+    assert.deepStrictEqual(r.rows, [[2, longText.length, 'Grüße xxx'], [3, 14, 'temporary']]);
+    r = await conn.execute('begin :c := \'made in a block\'; end;', { c: { dir: oracledb.BIND_OUT, type: oracledb.CLOB } });
+    assert.strictEqual(await r.outBinds.c.getData(), 'made in a block');
+    r.outBinds.c.destroy();
+    await conn.commit();
+  });
+
+  await check('TIMESTAMP WITH TIME ZONE round trip', async () => {
+    const instant = new Date(Date.UTC(2024, 5, 1, 10, 30, 15, 250));
+    await conn.execute('create table node_tz (t timestamp(3) with time zone)');
+    await conn.execute('insert into node_tz values (:t)', { t: { val: instant, type: oracledb.DB_TYPE_TIMESTAMP_TZ } });
+    const r = await conn.execute('select t, sys_extract_utc(t) from node_tz');
+    assert.strictEqual(r.metaData[0].dbType, oracledb.DB_TYPE_TIMESTAMP_TZ);
+    assert.strictEqual(r.rows[0][0].getTime(), instant.getTime());
+    await conn.execute('drop table node_tz');
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });
 
   await conn.execute('drop table node_t');
+  await conn.execute('drop table node_lob').catch(() => {});
   await conn.close();
 
   await check('a session pool lends and takes back connections', async () => {

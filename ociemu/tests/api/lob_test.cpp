@@ -372,6 +372,39 @@ TEST_F(LobTest, ObjectNewMakesLocatorSlots) {
   EXPECT_EQ(OCI_INVALID_HANDLE, OCILobLocatorIsInit(env, err, static_cast<OCILobLocator*>(slot), &initialized));
 }
 
+// A client that binds a string as a LOB writes it into the bind's fresh locator.
+TEST_F(LobTest, WritingAFreshLocatorMakesATemporaryLobOfTheWritesKind) {
+  OCILobLocator* text_lob = new_locator();
+  ASSERT_EQ(OCI_SUCCESS, OCILobTrim2(svc, err, text_lob, 0)) << last_error();
+  oraub8 bytes = 6, chars = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, text_lob, &bytes, &chars, 1, const_cast<char*>("Grüß"), 6, OCI_ONE_PIECE,
+                                      nullptr, nullptr, 0, SQLCS_IMPLICIT))
+      << last_error();
+  EXPECT_EQ(4u, chars);
+  boolean temporary = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCILobIsTemporary(env, err, text_lob, &temporary));
+  EXPECT_TRUE(temporary);
+
+  OCILobLocator* raw_lob = new_locator();
+  bytes = 3;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, raw_lob, &bytes, &chars, 1, const_cast<char*>("\x01\x02\x03"), 3,
+                                      OCI_ONE_PIECE, nullptr, nullptr, 0, 0))
+      << last_error();
+  OCIStmt* stmt = prepare("INSERT INTO docs VALUES (7, :c, :b)");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":c"), 2, &text_lob, sizeof text_lob, SQLT_CLOB, nullptr,
+                                       nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":b"), 2, &raw_lob, sizeof raw_lob, SQLT_BLOB, nullptr,
+                                       nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ("Grüß|010203", single_text("SELECT body || '|' || RAWTOHEX(data) FROM docs WHERE id = 7"));
+  // Reading still needs an initialised locator.
+  ub4 length = 0;
+  EXPECT_EQ(OCI_ERROR, OCILobGetLength(svc, err, new_locator(), &length));
+  EXPECT_EQ(22275, last_code());
+}
+
 class BfileTest : public LobTest {
  protected:
   void SetUp() override {
