@@ -8,6 +8,7 @@
 #include "ociemu/api/nls.h"
 #include "ociemu/api/object_describe.h"
 #include "ociemu/api/pool.h"
+#include "ociemu/sql/types.h"
 
 using namespace ociemu;
 
@@ -29,6 +30,25 @@ sword put_text(void* attributep, ub4* sizep, const std::string& text) {
 }
 
 [[noreturn]] void unknown_attribute() { fail(24315); }
+
+bool is_named_column(const sql::OracleType& t) {
+  return (t.type_code == sql::kObjectColumnType || t.type_code == sql::kRefColumnType) &&
+         t.type_name.find('.') != std::string::npos;
+}
+
+// The text from `from` on, or its first `length` bytes; the pointer stays valid as long as text does.
+sword put_text_part(void* attributep, ub4* sizep, const std::string& text, size_t from) {
+  if (attributep == nullptr) fail(24315);
+  *static_cast<const OraText**>(attributep) = reinterpret_cast<const OraText*>(text.c_str() + from);
+  if (sizep) *sizep = static_cast<ub4>(text.size() - from);
+  return OCI_SUCCESS;
+}
+
+sword put_text_prefix(void* attributep, ub4* sizep, const std::string& text, size_t length) {
+  put_text_part(attributep, sizep, text, 0);
+  if (sizep) *sizep = static_cast<ub4>(length);
+  return OCI_SUCCESS;
+}
 
 Handle* allocate(Environment& env, ub4 type) {
   switch (type) {
@@ -135,6 +155,7 @@ ub2 external_type_code(int internal) {
     case 183: return 190;
     case 69:
     case 208: return SQLT_RDD;
+    case sql::kRefColumnType: return SQLT_REF;
     default: return static_cast<ub2>(internal);
   }
 }
@@ -149,9 +170,13 @@ sword get_param_attribute(Param& p, void* attributep, ub4* sizep, ub4 attribute)
     case OCI_ATTR_PRECISION: return put<sb2>(attributep, sizep, static_cast<sb2>(t.precision));
     case OCI_ATTR_SCALE: return put<sb1>(attributep, sizep, static_cast<sb1>(t.scale));
     case OCI_ATTR_IS_NULL: return put<ub1>(attributep, sizep, p.column.nullable ? 1 : 0);
-    case OCI_ATTR_TYPE_NAME: return put_text(attributep, sizep, t.type_name);
+    // Named types keep "OWNER.NAME": the describe hands out each part.
+    case OCI_ATTR_TYPE_NAME:
+      if (is_named_column(t)) return put_text_part(attributep, sizep, t.type_name, t.type_name.find('.') + 1);
+      return put_text(attributep, sizep, t.type_name);
     case OCI_ATTR_SCHEMA_NAME: {
       static const std::string empty;
+      if (is_named_column(t)) return put_text_prefix(attributep, sizep, t.type_name, t.type_name.find('.'));
       return put_text(attributep, sizep, empty);
     }
     case OCI_ATTR_CHARSET_ID: return put<ub2>(attributep, sizep, t.charset_form == 2 ? kNationalCharsetId : kDatabaseCharsetId);

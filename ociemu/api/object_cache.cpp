@@ -49,7 +49,8 @@ void lay_out_into(const sql::TypeInfo& type, const std::string& prefix, LayoutSt
     state.indicator += sizeof(OCIInd);
     slot.indicator_offset = state.indicator;
     const size_t size = slot_size(slot.kind, state.pointer_size);
-    if (size == state.pointer_size || size == 0) {
+    // By kind, not size: an 8-byte DATE beside 8-byte pointers stays unaligned.
+    if (slot.kind == SlotLayout::Kind::Pointer || slot.kind == SlotLayout::Kind::Embedded) {
       const size_t aligned = round_up(state.offset, state.pointer_size);
       // Embedded objects that start where this slot did start where it now does.
       for (auto it = state.result.slots.rbegin(); it != state.result.slots.rend(); ++it) {

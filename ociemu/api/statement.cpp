@@ -307,7 +307,14 @@ void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_
   } else if (!a.has_length(row) && value) {
     length = implied_length(a.dty, value, a.value_size);
   }
-  if (null || value == nullptr) {
+  if (a.dty == SQLT_NTY) {
+    std::optional<std::string> stored = bound_object_text(bound, row);
+    if (!stored) {
+      sqlite3_bind_null(stmt, index);
+    } else {
+      sqlite3_bind_text(stmt, index, stored->data(), static_cast<int>(stored->size()), SQLITE_TRANSIENT);
+    }
+  } else if (null || value == nullptr) {
     sqlite3_bind_null(stmt, index);
   } else {
     bind_value(stmt, index, a.dty, value, length);
@@ -691,6 +698,10 @@ bool Statement::place_row(uint32_t slot) {
       continue;
     }
     const ElementArrays& a = defined->arrays;
+    if (a.dty == SQLT_NTY) {
+      place_object(*defined, slot, value);
+      continue;
+    }
     if (is_locator_type(a.dty)) {
       std::optional<int64_t> rowid;
       if (info.rowid_column >= 0) rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;

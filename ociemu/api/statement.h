@@ -25,6 +25,7 @@ struct sqlite3_stmt;
 namespace ociemu {
 
 class Statement;
+struct TypeDescriptor;
 
 // Element addressing shared by binds and defines: base pointers and byte strides.
 struct ElementArrays {
@@ -63,6 +64,13 @@ struct ElementArrays {
   }
 };
 
+// OCIBindObject / OCIDefineObject: the type and, per element, the instance and null structure pointers.
+struct ObjectArrays {
+  const TypeDescriptor* type = nullptr;
+  void** values = nullptr;  // instance pointer of element i at values[i]
+  void** nulls = nullptr;   // null structure pointer of element i at nulls[i], or none
+};
+
 struct Bind : Handle {
   static constexpr uint32_t kType = OCI_HTYPE_BIND;
   Bind(Environment* env, Statement* owner) : Handle(kType, env), statement(owner) {}
@@ -80,6 +88,7 @@ struct Bind : Handle {
   // the application's count of elements in use, read on input and written back.
   uint32_t max_elements = 0;
   ub4* current_elements = nullptr;
+  ObjectArrays objects;  // SQLT_NTY binds (OCIBindObject)
 };
 
 struct Define : Handle {
@@ -91,6 +100,7 @@ struct Define : Handle {
   uint32_t mode = 0;
   void* callback_context = nullptr;
   OCICallbackDefine callback = nullptr;
+  ObjectArrays objects;  // SQLT_NTY defines (OCIDefineObject)
 };
 
 struct ColumnInfo {
@@ -230,6 +240,11 @@ class Statement : public Handle {
   uint64_t plsql_generation_ = 0;
   bool adopted_ = false;  // rows handed over by a block's OPEN :c FOR, not a query of its own
 };
+
+// SQLT_NTY elements: the instance of fetched row `slot` (made or reused) filled from a stored value,
+// and the stored text of bound element `row` (nullopt for a null object).
+void place_object(const Define& define, uint32_t slot, const Cell& value);
+std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row);
 
 // SQLT_CLOB, SQLT_BLOB, SQLT_BFILE, SQLT_CFILE: the element is an OCILobLocator*.
 bool is_locator_type(uint16_t dty);

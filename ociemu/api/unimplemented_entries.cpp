@@ -19,8 +19,6 @@ sword unimplemented(const char* entry_name, void* errhp) {
 
 extern "C" {
 
-sword OCIBindObject(OCIBind*, OCIError* errhp, const OCIType*, void**, ub4*, void**, ub4*) { UNIMPLEMENTED(OCIBindObject); }
-sword OCIDefineObject(OCIDefine*, OCIError* errhp, const OCIType*, void**, ub4*, void**, ub4*) { UNIMPLEMENTED(OCIDefineObject); }
 sword OCIStmtGetPieceInfo(OCIStmt*, OCIError* errhp, void**, ub4*, ub1*, ub4*, ub4*, ub1*) { UNIMPLEMENTED(OCIStmtGetPieceInfo); }
 sword OCIStmtSetPieceInfo(void*, ub4, OCIError* errhp, const void*, ub4*, ub1, const void*, ub2*) { UNIMPLEMENTED(OCIStmtSetPieceInfo); }
 sword OCIParamSet(void*, ub4, OCIError* errhp, const void*, ub4, ub4) { UNIMPLEMENTED(OCIParamSet); }

@@ -7,6 +7,7 @@
 
 #include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/dialect.h"
+#include "ociemu/sql/types.h"
 #include "ociemu/sql/dictionary.h"
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/sqlite_query.h"
@@ -167,6 +168,14 @@ TypeText split_type(std::string_view declared) {
 
 std::optional<OracleType> parse_declared_type(const char* declared_type) {
   if (!declared_type) return std::nullopt;
+  if (auto named = parse_object_column_declaration(declared_type)) {
+    OracleType object;
+    object.type_code = named->is_ref ? kRefColumnType : kObjectColumnType;
+    object.data_size = named->is_ref ? 36 : 2000;
+    object.scale = 0;
+    object.type_name = named->owner + "." + named->name;
+    return object;
+  }
   TypeText t = split_type(declared_type);
   OracleType type;
   type.type_name = t.name;

@@ -697,6 +697,7 @@ void Translator::create_table(int i) {
   i = read_object_name(i, owner, name);
   owner = new_object_owner(*this, owner, name_index);
   require_new_name(*this, owner, name, name_index);
+  if (word_at(i, "OF")) return create_object_table(i + 1, owner, name);
   TableBuilder builder(*this, owner, name);
   std::vector<std::string> column_names;
   int as = word_at(i, "AS") ? i : -1;

@@ -518,12 +518,17 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
   }
   if (i < end && token(i).is_op("(")) {
     if (token(i + 1).is_op("+") && token(i + 2).is_op(")")) fail(3001, i);
+    if (object_call(parts, i, scope, result)) return matching(i) + 1;
     std::string name;
     for (size_t k = 0; k < parts.size(); ++k) name += (k ? "." : "") + parts[k];
     if (std::string_view lob = lob_function(name); !lob.empty()) name = lob;
     result.text = function_call(name, i, scope, result);
     result.plain_column = false;
     return matching(i) + 1;
+  }
+  if (auto attribute = parts.size() >= 3 ? attribute_reference(parts, scope) : std::nullopt) {
+    result = *attribute;
+    return i;
   }
   result = column_reference(parts, quoted, index, scope);
   return i;

@@ -107,6 +107,11 @@ class Translator {
   void translate_drop();
   void create_type(int i, bool or_replace);  // types.cpp
   void drop_type(int i);
+  void create_object_table(int i, const std::string& owner, const std::string& name);
+  // Constructors, XMLTYPE(...) and SYS.XMLTYPE.CREATEXML(...), x.GETCLOBVAL(): false when parts name none.
+  bool object_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result);
+  // alias.column.attribute[.attribute...] of an object column; nullopt when parts name none.
+  std::optional<Expression> attribute_reference(const std::vector<std::string>& parts, const Scope& scope) const;
   void translate_alter();
   void alter_table();
   void translate_truncate();

@@ -5,6 +5,7 @@
 
 #include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/ddl.h"
+#include "ociemu/sql/errors.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 
@@ -260,6 +261,108 @@ void Translator::drop_type(int i) {
 
 void drop_type_catalogue_sql(const std::string& owner, const std::string& name, std::vector<std::string>& out) {
   drop_type_rows(owner, name, out);
+}
+
+}  // namespace ociemu::sql
+
+namespace ociemu::sql {
+namespace {
+
+ValueType value_type_of(const TypeAttribute& attribute) {
+  if (!attribute.builtin) return ValueType::Unknown;
+  switch (attribute.builtin->type_code) {
+    case 2: return ValueType::Number;
+    case 12: return ValueType::Date;
+    case 1:
+    case 96: return ValueType::Text;
+    case 180: return ValueType::Timestamp;
+    default: return ValueType::Unknown;
+  }
+}
+
+bool is_xml_type(const std::optional<TypeInfo>& type) {
+  return type && type->owner == kXmlTypeOwner && type->name == kXmlTypeName;
+}
+
+}  // namespace
+
+// An object table keeps one column per attribute of its type; a row's object identifier is its rowid.
+void Translator::create_object_table(int i, const std::string& owner, const std::string& name) {
+  const int type_index = i;
+  std::string type_owner, type_name;
+  read_object_name(i, type_owner, type_name);
+  std::optional<TypeInfo> type = resolve_type(db_, session_, type_owner, type_name);
+  if (!type || type->kind != TypeKind::Object) fail(kInvalidDatatype, type_index);
+  std::string sql = "CREATE TABLE " + quote_name(owner + "." + name) + " (";
+  for (size_t a = 0; a < type->attributes.size(); ++a) {
+    const TypeAttribute& attribute = type->attributes[a];
+    const std::string declared = attribute.is_named()
+                                     ? object_column_declaration(attribute.type_owner, attribute.type_name, attribute.is_ref)
+                                     : attribute.declared;
+    sql += (a ? ", " : "") + quote_name(attribute.name) + " " + declared;
+  }
+  out_.sqlite_sql.push_back(sql + ")");
+  out_.sqlite_sql.push_back(register_object_sql(owner, name, "TABLE"));
+  out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$OBJECT_TABLES\" VALUES (" + quote_literal(owner) + ", " +
+                            quote_literal(name) + ", " + quote_literal(type->owner) + ", " +
+                            quote_literal(type->name) + ")");
+}
+
+bool Translator::object_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result) {
+  const size_t n = parts.size();
+  const std::string& last = parts.back();
+  // x.GETCLOBVAL() and x.GETSTRINGVAL(): XMLType values are stored as their text.
+  if (n >= 2 && (last == "GETCLOBVAL" || last == "GETSTRINGVAL") && token(open + 1).is_op(")")) {
+    std::vector<std::string> column(parts.begin(), parts.end() - 1);
+    result = column_reference(column, std::vector<bool>(column.size(), false), open - 1, scope);
+    result.plain_column = false;
+    result.type = ValueType::Text;
+    return true;
+  }
+  if (n == 3 && parts[0] == kXmlTypeOwner && parts[1] == kXmlTypeName && last == "CREATEXML") {
+    result.text = function_call("", open, scope, result);
+    result.type = ValueType::Text;
+    return true;
+  }
+  if (n > 2) return false;
+  std::optional<TypeInfo> type = resolve_type(db_, session_, n == 2 ? parts[0] : "", last);
+  if (!type) return false;
+  if (is_xml_type(type)) {
+    result.text = function_call("", open, scope, result);
+    result.type = ValueType::Text;
+    return true;
+  }
+  // Objects and collections are stored as JSON arrays of their attributes or elements.
+  result.text = function_call("json_array", open, scope, result);
+  result.type = ValueType::Unknown;
+  result.plain_column = false;
+  return true;
+}
+
+std::optional<Expression> Translator::attribute_reference(const std::vector<std::string>& parts,
+                                                          const Scope& scope) const {
+  const TableRef* table = scope.find_alias(parts[0]);
+  if (table == nullptr) return std::nullopt;
+  std::optional<std::string> declared = declared_type(*table, parts[1]);
+  std::optional<NamedColumnType> named = declared ? parse_object_column_declaration(*declared) : std::nullopt;
+  if (!named || named->is_ref) return std::nullopt;
+  std::optional<TypeInfo> type = find_type(db_, named->owner, named->name);
+  std::string path = "$";
+  ValueType value_type = ValueType::Unknown;
+  for (size_t k = 2; k < parts.size(); ++k) {
+    if (!type || type->kind != TypeKind::Object) fail(904, {in_quotes(parts[k])}, 0);
+    size_t index = 0;
+    while (index < type->attributes.size() && type->attributes[index].name != parts[k]) ++index;
+    if (index == type->attributes.size()) fail(904, {in_quotes(parts[k])}, 0);
+    const TypeAttribute& attribute = type->attributes[index];
+    path += "[" + std::to_string(index) + "]";
+    value_type = value_type_of(attribute);
+    type = attribute.is_named() && !attribute.is_ref ? find_type(db_, attribute.type_owner, attribute.type_name)
+                                                     : std::nullopt;
+  }
+  return Expression{"json_extract(" + quote_name(table->alias) + "." + quote_name(parts[1]) + ", " +
+                        quote_literal(path) + ")",
+                    value_type, false};
 }
 
 }  // namespace ociemu::sql

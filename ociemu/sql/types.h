@@ -22,6 +22,10 @@ namespace ociemu::sql {
 inline constexpr std::string_view kXmlTypeOwner = "SYS";
 inline constexpr std::string_view kXmlTypeName = "XMLTYPE";
 
+// Internal type codes of object (and collection) columns and of REF columns.
+inline constexpr int kObjectColumnType = 108;
+inline constexpr int kRefColumnType = 111;
+
 enum class TypeKind { Object, Varray, Table, Opaque };
 
 // One attribute of an object type, or the element of a collection type (no name).

@@ -116,18 +116,27 @@ TEST_F(ObjectTest, instance_layout_aligns_pointer_slots_and_keeps_numbers_and_da
     EXPECT_EQ(indicators[i], eight[i].indicator_offset) << i;
   }
   EXPECT_STREQ("S", four[1].name);
+  // A DATE is as long as an 8-byte pointer but is no pointer: it follows a NUMBER unaligned.
+  must_run("CREATE TYPE date_first_t AS OBJECT (n NUMBER, d DATE, s VARCHAR2(5))");
+  for (unsigned pointer : {4u, 8u}) {
+    auto slots = layout("DATE_FIRST_T", pointer);
+    ASSERT_EQ(3u, slots.size());
+    EXPECT_EQ(22u, slots[1].value_offset) << pointer;
+    EXPECT_EQ(32u, slots[2].value_offset) << pointer;
+  }
   EXPECT_EQ(-1, ociemu_type_layout(svc, "NO_SUCH_T", 8, nullptr, 0));
 }
 
 TEST_F(ObjectTest, embedded_objects_lie_inline_while_collections_and_non_final_types_are_pointers) {
   must_run("CREATE TYPE outer_t AS OBJECT (flag NUMBER, addr address_t, tags names_t, who person_t, x SYS.XMLTYPE, "
-           "d DATE)");
+           "d DATE, z NUMBER)");
   auto slots = layout("OUTER_T", 8);
   std::vector<std::string> names;
   for (const auto& slot : slots) names.push_back(slot.name);
-  EXPECT_EQ((std::vector<std::string>{"FLAG", "ADDR", "ADDR.CITY", "ADDR.ZIP", "TAGS", "WHO", "X", "D"}), names);
-  // FLAG 0..22; ADDR aligns to 24 with its CITY pointer; ZIP 32..54; TAGS, WHO and X are pointers from 56.
-  const std::array<unsigned long, 8> values{0, 24, 24, 32, 56, 64, 72, 80};
+  EXPECT_EQ((std::vector<std::string>{"FLAG", "ADDR", "ADDR.CITY", "ADDR.ZIP", "TAGS", "WHO", "X", "D", "Z"}), names);
+  // FLAG 0..22; ADDR aligns to 24 with its CITY pointer; ZIP 32..54; TAGS, WHO and X are pointers from 56;
+  // the 8-byte DATE at 80 and the NUMBER after it at 88 are not pointers and take no alignment.
+  const std::array<unsigned long, 9> values{0, 24, 24, 32, 56, 64, 72, 80, 88};
   for (size_t i = 0; i < values.size(); ++i) {
     EXPECT_EQ(values[i], slots[i].value_offset) << names[i];
     EXPECT_EQ(2 * (i + 1), slots[i].indicator_offset) << names[i];
@@ -136,6 +145,8 @@ TEST_F(ObjectTest, embedded_objects_lie_inline_while_collections_and_non_final_t
   EXPECT_EQ(24u, four[1].value_offset);
   EXPECT_EQ(28u, four[3].value_offset);  // ZIP right after the 4-byte CITY pointer
   EXPECT_EQ(52u, four[4].value_offset);  // TAGS: 50 rounded up to 52
+  EXPECT_EQ(64u, four[7].value_offset);  // D after three 4-byte pointers
+  EXPECT_EQ(72u, four[8].value_offset);
 }
 
 TEST_F(ObjectTest, a_type_described_by_name_and_by_descriptor_reports_its_attributes) {

@@ -1,0 +1,475 @@
+// Object values between SQL storage and client instances. A stored object is a
+// JSON array of its attributes in catalogue order (embedded objects and
+// collections nested, null attributes null); SQL constructors build the same
+// text with json_array, and attribute access reads it with json_extract.
+#include <cstdio>
+#include <cstring>
+
+#include "ociemu/api/entry.h"
+#include "ociemu/api/object_cache.h"
+#include "ociemu/api/object_codes.h"
+
+namespace ociemu {
+namespace {
+
+constexpr int kInconsistentTypes = 932;
+constexpr int kInvalidArgument = 21560;
+
+// ---- JSON, as far as stored objects use it ----
+
+struct Json {
+  enum class Kind : uint8_t { Null, Number, String, Array, Bool };
+  Kind kind = Kind::Null;
+  std::string text;  // Number, String; "1"/"0" for Bool
+  std::vector<Json> items;
+};
+
+class JsonReader {
+ public:
+  explicit JsonReader(std::string_view text) : text_(text) {}
+
+  Json document() {
+    Json value = read(0);
+    skip_space();
+    if (at_ != text_.size()) bad();
+    return value;
+  }
+
+ private:
+  static constexpr int kMaxDepth = 64;
+
+  [[noreturn]] static void bad() { fail(kInconsistentTypes, {"an object", "unreadable stored text"}); }
+  void skip_space() {
+    while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\t' || text_[at_] == '\r')) ++at_;
+  }
+  bool take(std::string_view word) {
+    if (text_.substr(at_, word.size()) != word) return false;
+    at_ += word.size();
+    return true;
+  }
+
+  Json read(int depth) {
+    if (depth > kMaxDepth) bad();
+    skip_space();
+    if (at_ >= text_.size()) bad();
+    Json value;
+    const char c = text_[at_];
+    if (c == '[') {
+      value.kind = Json::Kind::Array;
+      ++at_;
+      skip_space();
+      if (at_ < text_.size() && text_[at_] == ']') return ++at_, value;
+      while (true) {
+        value.items.push_back(read(depth + 1));
+        skip_space();
+        if (at_ >= text_.size()) bad();
+        if (text_[at_++] == ']') return value;
+        if (text_[at_ - 1] != ',') bad();
+      }
+    }
+    if (c == '"') return read_string();
+    if (take("null")) return value;
+    const bool truth = take("true");
+    if (truth || take("false")) {
+      value.kind = Json::Kind::Bool;
+      value.text.push_back(truth ? '1' : '0');
+      return value;
+    }
+    const size_t start = at_;
+    while (at_ < text_.size() && std::strchr("+-.0123456789eE", text_[at_]) != nullptr) ++at_;
+    if (at_ == start) bad();
+    value.kind = Json::Kind::Number;
+    value.text = std::string(text_.substr(start, at_ - start));
+    return value;
+  }
+
+  Json read_string() {
+    Json value;
+    value.kind = Json::Kind::String;
+    ++at_;
+    while (true) {
+      if (at_ >= text_.size()) bad();
+      char c = text_[at_++];
+      if (c == '"') return value;
+      if (c != '\\') {
+        value.text += c;
+        continue;
+      }
+      if (at_ >= text_.size()) bad();
+      c = text_[at_++];
+      switch (c) {
+        case 'n': value.text += '\n'; break;
+        case 't': value.text += '\t'; break;
+        case 'r': value.text += '\r'; break;
+        case 'b': value.text += '\b'; break;
+        case 'f': value.text += '\f'; break;
+        case 'u': append_code_point(value.text); break;
+        default: value.text += c;
+      }
+    }
+  }
+
+  void append_code_point(std::string& out) {
+    if (at_ + 4 > text_.size()) bad();
+    unsigned code = 0;
+    for (int k = 0; k < 4; ++k) {
+      const char h = text_[at_++];
+      code = code * 16 + static_cast<unsigned>(h >= '0' && h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+
+  std::string_view text_;
+  size_t at_ = 0;
+};
+
+void write_string(std::string_view text, std::string& out) {
+  out += '"';
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+std::string hex_of(std::string_view bytes) {
+  std::string out;
+  for (char c : bytes) {
+    out += kHex[static_cast<unsigned char>(c) >> 4];
+    out += kHex[static_cast<unsigned char>(c) & 15];
+  }
+  return out;
+}
+
+std::string bytes_of_hex(std::string_view hex) {
+  std::string out;
+  auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
+  return out;
+}
+
+// ---- slots ----
+
+int builtin_code(const sql::TypeAttribute& attribute) {
+  return attribute.builtin ? attribute.builtin->type_code : 0;
+}
+
+void* pointer_at(const char* address) {
+  void* value = nullptr;
+  std::memcpy(&value, address, sizeof value);
+  return value;
+}
+
+std::string date_text(const OCIDate& date) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", date.OCIDateYYYY, date.OCIDateMM, date.OCIDateDD,
+                date.OCIDateTime.OCITimeHH, date.OCIDateTime.OCITimeMI, date.OCIDateTime.OCITimeSS);
+  return text;
+}
+
+OCIDate date_of(const std::string& text) {
+  int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second) < 3) {
+    fail(kInconsistentTypes, {"DATE", "unreadable stored text"});
+  }
+  OCIDate date{};
+  date.OCIDateYYYY = static_cast<sb2>(year);
+  date.OCIDateMM = static_cast<ub1>(month);
+  date.OCIDateDD = static_cast<ub1>(day);
+  date.OCIDateTime = OCITime{static_cast<ub1>(hour), static_cast<ub1>(minute), static_cast<ub1>(second)};
+  return date;
+}
+
+class Codec {
+ public:
+  explicit Codec(ObjectCache& cache) : cache_(cache) {}
+
+  // The stored text of an object instance at base with its null structure.
+  void encode_object(const TypeDescriptor& type, const char* base, const OCIInd* nulls, std::string& out) {
+    size_t index = 0;
+    encode_level(type.slots, index, type.info.attributes.size(), base, nulls, out);
+  }
+
+  void encode_coll(const ClientColl& coll, std::string& out) {
+    out += '[';
+    const sql::TypeAttribute& element = coll.type->info.attributes.at(0);
+    for (size_t i = 0; i < coll.elements.size(); ++i) {
+      if (i) out += ',';
+      if (*coll.indicators[i] != kIndicatorNotNull) {
+        out += "null";
+      } else if (coll.type->element && !coll.type->element->by_pointer()) {
+        encode_object(*coll.type->element, static_cast<const char*>(coll.elements[i]), coll.indicators[i], out);
+      } else {
+        encode_value(element, coll.type->element, element_kind(element), static_cast<const char*>(coll.elements[i]),
+                     out);
+      }
+    }
+    out += ']';
+  }
+
+  void decode_object(const TypeDescriptor& type, const Json& value, char* base, OCIInd* nulls) {
+    size_t index = 0;
+    nulls[0] = value.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
+    decode_level(type.slots, index, type.info.attributes.size(), value.kind == Json::Kind::Array ? &value : nullptr,
+                 base, nulls);
+  }
+
+  void decode_coll(const Json& value, ClientColl& coll) {
+    cache_.trim_elements(coll, 0);
+    if (value.kind != Json::Kind::Array) return;
+    const sql::TypeAttribute& element = coll.type->info.attributes.at(0);
+    for (const Json& item : value.items) {
+      OCIInd indicator = item.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
+      if (coll.type->element && !coll.type->element->by_pointer()) {
+        Instance& scratch = cache_.new_instance(*coll.type->element, nullptr);
+        decode_object(*coll.type->element, item, scratch.bytes(), scratch.nulls.get());
+        cache_.append_element(coll, scratch.address(), scratch.nulls.get());
+        cache_.free_instance(scratch.address());
+        continue;
+      }
+      alignas(std::max_align_t) char slot[sizeof(OCINumber) + sizeof(void*)] = {};
+      const SlotLayout::Kind kind = element_kind(element);
+      if (kind == SlotLayout::Kind::Pointer) fill_pointer(element, slot);
+      if (indicator == kIndicatorNotNull) decode_value(element, coll.type->element, kind, item, slot);
+      const void* argument = kind == SlotLayout::Kind::Pointer ? pointer_at(slot) : static_cast<const void*>(slot);
+      cache_.append_element(coll, argument, &indicator);
+      if (kind == SlotLayout::Kind::Pointer) cache_.free_value(pointer_at(slot));
+    }
+  }
+
+ private:
+  static SlotLayout::Kind element_kind(const sql::TypeAttribute& element) {
+    const int code = builtin_code(element);
+    if (code == 2) return SlotLayout::Kind::Number;
+    if (code == 12) return SlotLayout::Kind::Date;
+    return SlotLayout::Kind::Pointer;
+  }
+
+  // Skips the slots of `count` attributes (and their embedded attributes) from index on.
+  static void skip_level(const std::vector<SlotLayout>& slots, size_t& index, size_t count) {
+    for (size_t k = 0; k < count; ++k) {
+      const SlotLayout& slot = slots[index++];
+      if (slot.kind == SlotLayout::Kind::Embedded) skip_level(slots, index, slot.named->info.attributes.size());
+    }
+  }
+
+  void encode_level(const std::vector<SlotLayout>& slots, size_t& index, size_t count, const char* base,
+                    const OCIInd* nulls, std::string& out) {
+    out += '[';
+    for (size_t k = 0; k < count; ++k) {
+      const SlotLayout& slot = slots[index++];
+      if (k) out += ',';
+      const bool null = nulls[slot.indicator_offset / sizeof(OCIInd)] != kIndicatorNotNull;
+      if (slot.kind == SlotLayout::Kind::Embedded) {
+        if (null) {
+          out += "null";
+          skip_level(slots, index, slot.named->info.attributes.size());
+        } else {
+          encode_level(slots, index, slot.named->info.attributes.size(), base, nulls, out);
+        }
+        continue;
+      }
+      if (null) {
+        out += "null";
+        continue;
+      }
+      encode_value(*slot.attribute, slot.named, slot.kind, base + slot.value_offset, out);
+    }
+    out += ']';
+  }
+
+  void encode_value(const sql::TypeAttribute& attribute, const TypeDescriptor* named, SlotLayout::Kind kind,
+                    const char* at, std::string& out) {
+    if (kind == SlotLayout::Kind::Number) {
+      const auto* number = reinterpret_cast<const OCINumber*>(at);
+      const ub1 length = number->OCINumberPart[0];
+      out += length == 0 || length > 21 ? "null" : decode_number(number->OCINumberPart + 1, length);
+      return;
+    }
+    if (kind == SlotLayout::Kind::Date) {
+      OCIDate date;
+      std::memcpy(&date, at, sizeof date);
+      return write_string(date_text(date), out);
+    }
+    void* value = pointer_at(at);
+    if (ClientString* text = cache_.find_string(value)) return write_string(text->bytes, out);
+    if (ClientString* raw = cache_.find_raw(value)) return write_string(hex_of(raw->bytes), out);
+    if (ClientColl* coll = cache_.find_coll(value)) return encode_coll(*coll, out);
+    if (DateTimeDescriptor* datetime = live_datetime(value)) return write_string(datetime_to_storage(*datetime), out);
+    if (named != nullptr && !attribute.is_ref) {
+      if (Instance* object = cache_.find_instance(value); object && object->coll == nullptr) {
+        return encode_object(*object->type, object->bytes(), object->nulls.get(), out);
+      }
+    }
+    out += "null";  // REFs and LOBs are not kept inside stored objects
+  }
+
+  void decode_level(const std::vector<SlotLayout>& slots, size_t& index, size_t count, const Json* values, char* base,
+                    OCIInd* nulls) {
+    for (size_t k = 0; k < count; ++k) {
+      const SlotLayout& slot = slots[index++];
+      const Json* value = values && k < values->items.size() ? &values->items[k] : nullptr;
+      const bool null = value == nullptr || value->kind == Json::Kind::Null;
+      nulls[slot.indicator_offset / sizeof(OCIInd)] = null ? kIndicatorNull : kIndicatorNotNull;
+      if (slot.kind == SlotLayout::Kind::Embedded) {
+        decode_level(slots, index, slot.named->info.attributes.size(),
+                     !null && value->kind == Json::Kind::Array ? value : nullptr, base, nulls);
+        continue;
+      }
+      if (slot.kind == SlotLayout::Kind::Pointer && pointer_at(base + slot.value_offset) == nullptr) {
+        fill_pointer(*slot.attribute, base + slot.value_offset, slot.named);
+      }
+      if (!null) decode_value(*slot.attribute, slot.named, slot.kind, *value, base + slot.value_offset);
+    }
+  }
+
+  // A value for an empty pointer slot, as far as the stored form can fill one.
+  void fill_pointer(const sql::TypeAttribute& attribute, char* at, const TypeDescriptor* named = nullptr) {
+    void* value = nullptr;
+    const int code = builtin_code(attribute);
+    if (attribute.is_ref) {
+      value = cache_.new_ref();
+    } else if (named && named->info.is_collection()) {
+      value = cache_.new_coll(*named);
+    } else if (named) {
+      value = cache_.new_instance(*named, nullptr).address();
+    } else if (code == 23 || code == 24) {
+      value = cache_.new_raw();
+    } else if (code == 1 || code == 96 || code == 8) {
+      value = cache_.new_string();
+    } else if (code == 180 || code == 181 || code == 231) {
+      value = cache_.env()->make<DateTimeDescriptor>(static_cast<uint32_t>(code == 180   ? OCI_DTYPE_TIMESTAMP
+                                                                          : code == 181 ? OCI_DTYPE_TIMESTAMP_TZ
+                                                                                        : OCI_DTYPE_TIMESTAMP_LTZ),
+                                                      cache_.env());
+    }
+    std::memcpy(at, &value, sizeof value);
+  }
+
+  void decode_value(const sql::TypeAttribute& attribute, const TypeDescriptor* named, SlotLayout::Kind kind,
+                    const Json& value, char* at) {
+    if (kind == SlotLayout::Kind::Number) {
+      std::vector<ub1> bytes = encode_number(value.text);
+      auto* number = reinterpret_cast<OCINumber*>(at);
+      std::memset(number, 0, sizeof *number);
+      number->OCINumberPart[0] = static_cast<ub1>(bytes.size());
+      std::memcpy(number->OCINumberPart + 1, bytes.data(), bytes.size());
+      return;
+    }
+    if (kind == SlotLayout::Kind::Date) {
+      const OCIDate date = date_of(value.text);
+      std::memcpy(at, &date, sizeof date);
+      return;
+    }
+    void* target = pointer_at(at);
+    if (ClientString* text = cache_.find_string(target)) {
+      text->bytes = value.text;
+    } else if (ClientString* raw = cache_.find_raw(target)) {
+      raw->bytes = bytes_of_hex(value.text);
+    } else if (ClientColl* coll = cache_.find_coll(target)) {
+      decode_coll(value, *coll);
+    } else if (DateTimeDescriptor* datetime = live_datetime(target)) {
+      storage_to_datetime(value.text, *datetime);
+    } else if (Instance* object = named && !attribute.is_ref ? cache_.find_instance(target) : nullptr) {
+      decode_object(*object->type, value, object->bytes(), object->nulls.get());
+    }
+  }
+
+  ObjectCache& cache_;
+};
+
+}  // namespace
+
+void place_object(const Define& define, uint32_t slot, const Cell& value) {
+  const ObjectArrays& objects = define.objects;
+  if (objects.type == nullptr || objects.values == nullptr) fail(kInvalidArgument, {"OCIDefineObject"});
+  ObjectCache& cache = *object_cache(define.env());
+  Instance* instance = cache.find_instance(objects.values[slot]);
+  // The application's instance is refilled; an empty slot gets a new one, which the application frees.
+  if (instance == nullptr || instance->type != objects.type) {
+    instance = &cache.new_instance(*objects.type, nullptr);
+    objects.values[slot] = instance->address();
+  }
+  if (objects.nulls) objects.nulls[slot] = instance->nulls.get();
+  Codec codec(cache);
+  const Json stored = value.kind == Cell::Text ? JsonReader(std::string_view(value.data, value.size)).document() : Json{};
+  if (instance->coll != nullptr) {
+    instance->nulls[0] = stored.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
+    codec.decode_coll(stored, *instance->coll);
+  } else {
+    codec.decode_object(*instance->type, stored, instance->bytes(), instance->nulls.get());
+  }
+  instance->is_new = false;
+}
+
+std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row) {
+  const ObjectArrays& objects = bound.objects;
+  if (objects.values == nullptr) fail(kInvalidArgument, {"OCIBindObject"});
+  ObjectCache& cache = *object_cache(bound.env());
+  const Instance* instance = cache.find_instance(objects.values[row]);
+  if (instance == nullptr) fail(21710);
+  const auto* nulls = objects.nulls && objects.nulls[row] ? static_cast<const OCIInd*>(objects.nulls[row])
+                                                          : instance->nulls.get();
+  if (nulls[0] != kIndicatorNotNull) return std::nullopt;
+  std::string out;
+  Codec codec(cache);
+  if (instance->coll != nullptr) {
+    codec.encode_coll(*instance->coll, out);
+  } else {
+    codec.encode_object(*instance->type, instance->bytes(), nulls, out);
+  }
+  return out;
+}
+
+}  // namespace ociemu
+
+using namespace ociemu;
+
+namespace {
+
+template <class Holder>
+sword attach_objects(const char* entry, Holder* holder, OCIError* errhp, const OCIType* type, void** pgvpp,
+                     void** indpp) {
+  OCIEMU_ERRORS(errhp);
+  if (holder == nullptr) return OCI_INVALID_HANDLE;
+  return guarded(entry, errors, [&] {
+    const TypeDescriptor* descriptor = object_cache(holder->env())->find_type(type);
+    if (descriptor == nullptr) fail(kInvalidArgument, {"type"});
+    if (pgvpp == nullptr) fail(kInvalidArgument, {"pgvpp"});
+    holder->objects = ObjectArrays{descriptor, pgvpp, indpp};
+    return OCI_SUCCESS;
+  });
+}
+
+}  // namespace
+
+extern "C" {
+
+sword OCIDefineObject(OCIDefine* defnp, OCIError* errhp, const OCIType* type, void** pgvpp, ub4*, void** indpp, ub4*) {
+  return attach_objects("OCIDefineObject", live<Define>(defnp), errhp, type, pgvpp, indpp);
+}
+
+sword OCIBindObject(OCIBind* bindp, OCIError* errhp, const OCIType* type, void** pgvpp, ub4*, void** indpp, ub4*) {
+  return attach_objects("OCIBindObject", live<Bind>(bindp), errhp, type, pgvpp, indpp);
+}
+
+}  // extern "C"

@@ -1,0 +1,214 @@
+// Object columns and object tables through the C entries: constructors and
+// attribute access in SQL, describe, SQLT_NTY defines into client instances
+// and OCIBindObject binds into DML.
+#include <cstring>
+
+#include "ociemu/tests/api/oci_test_support.h"
+
+extern "C" {
+ub4 OCIStringSize(OCIEnv* env, const OCIString* vs);
+}
+
+namespace ociemu::testing {
+namespace {
+
+// The 8-byte-pointer layout of ADDRESS_T (CITY VARCHAR2, ZIP NUMBER(5)) and of
+// HOLDER_T (ID NUMBER, HOME ADDRESS_T, BORN DATE, TAGS TAGS_T).
+constexpr size_t kCity = 0, kZip = 8;
+constexpr size_t kHolderId = 0, kHomeCity = 24, kHomeZip = 32, kBorn = 54, kTags = 64;
+
+class ObjectColumnTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TYPE address_t AS OBJECT (city VARCHAR2(30), zip NUMBER(5))");
+    must_run("CREATE TABLE places (id NUMBER, addr address_t)");
+  }
+
+  OCIType* type_by_name(const std::string& name) {
+    OCIType* tdo = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCITypeByName(env, err, svc, nullptr, 0, text(name), len(name), nullptr, 0,
+                                         OCI_DURATION_SESSION, OCI_TYPEGET_HEADER, &tdo))
+        << last_error();
+    return tdo;
+  }
+
+  std::string string_at(void* instance, size_t offset) {
+    OCIString* value = *reinterpret_cast<OCIString**>(static_cast<char*>(instance) + offset);
+    return std::string(reinterpret_cast<char*>(OCIStringPtr(env, value)), OCIStringSize(env, value));
+  }
+
+  int number_at(void* instance, size_t offset) {
+    int value = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCINumberToInt(err, reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + offset),
+                                          sizeof value, OCI_NUMBER_SIGNED, &value))
+        << last_error();
+    return value;
+  }
+
+  // Fetches `sql`'s first column as objects of `type`, `rows` at a time into reused instance slots.
+  OCIStmt* define_objects(const std::string& sql, const std::string& type, void** instances, void** nulls) {
+    OCIStmt* stmt = prepare(sql);
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    OCIDefine* define = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 1, nullptr, 0, SQLT_NTY, nullptr, nullptr, nullptr,
+                                          OCI_DEFAULT));
+    EXPECT_EQ(OCI_SUCCESS, OCIDefineObject(define, err, type_by_name(type), instances, nullptr, nulls, nullptr))
+        << last_error();
+    return stmt;
+  }
+};
+
+TEST_F(ObjectColumnTest, constructed_rows_read_back_through_attributes_describe_and_object_defines) {
+  must_run("INSERT INTO places VALUES (1, address_t('Oslo', 1234))");
+  must_run("INSERT INTO places VALUES (2, NULL)");
+  must_run("INSERT INTO places VALUES (3, address_t(NULL, 5))");
+  EXPECT_EQ((std::vector<std::string>{"Oslo", "<null>", "<null>"}),
+            column_texts("SELECT p.addr.city FROM places p ORDER BY id"));
+  EXPECT_EQ("5", single_text("SELECT p.addr.zip FROM places p WHERE p.addr.zip > 1000 OR id = 3 ORDER BY id DESC"));
+
+  OCIStmt* stmt = prepare("SELECT addr FROM places ORDER BY id");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY));
+  OCIParam* column = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&column), 1));
+  ub2 type = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(column, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err));
+  EXPECT_EQ(SQLT_NTY, type);
+  OraText* name = nullptr;
+  ub4 size = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(column, OCI_DTYPE_PARAM, &name, &size, OCI_ATTR_TYPE_NAME, err));
+  EXPECT_EQ("ADDRESS_T", std::string(reinterpret_cast<char*>(name), size));
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(column, OCI_DTYPE_PARAM, &name, &size, OCI_ATTR_SCHEMA_NAME, err));
+  EXPECT_EQ("SCOTT", std::string(reinterpret_cast<char*>(name), size));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  void* instances[2] = {nullptr, nullptr};
+  void* nulls[2] = {nullptr, nullptr};
+  stmt = define_objects("SELECT addr FROM places ORDER BY id", "ADDRESS_T", instances, nulls);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 2, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  ASSERT_NE(nullptr, instances[0]);
+  ASSERT_NE(nullptr, instances[1]);
+  auto* first = static_cast<OCIInd*>(nulls[0]);
+  EXPECT_EQ(OCI_IND_NOTNULL, first[0]);
+  EXPECT_EQ("Oslo", string_at(instances[0], kCity));
+  EXPECT_EQ(1234, number_at(instances[0], kZip));
+  EXPECT_EQ(OCI_IND_NULL, static_cast<OCIInd*>(nulls[1])[0]);
+  // The next fetch refills the same instances, as the client's cache reuses them.
+  void* kept = instances[0];
+  ASSERT_EQ(OCI_NO_DATA, OCIStmtFetch2(stmt, err, 2, OCI_FETCH_NEXT, 0, OCI_DEFAULT));
+  EXPECT_EQ(kept, instances[0]);
+  EXPECT_EQ(OCI_IND_NOTNULL, first[0]);
+  EXPECT_EQ(OCI_IND_NULL, first[1]);  // CITY of address_t(NULL, 5)
+  EXPECT_EQ(OCI_IND_NOTNULL, first[2]);
+  EXPECT_EQ(5, number_at(instances[0], kZip));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  for (void* instance : instances) EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectColumnTest, a_bound_instance_is_stored_with_its_null_attributes) {
+  void* instance = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &instance));
+  void* null_struct = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, &null_struct));
+  auto* nulls = static_cast<OCIInd*>(null_struct);
+  auto* city = reinterpret_cast<OCIString**>(static_cast<char*>(instance) + kCity);
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("Bergen \"5\""), 10, city));
+  int zip = 5003;
+  ASSERT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &zip, sizeof zip, OCI_NUMBER_SIGNED,
+                                          reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + kZip)));
+  nulls[0] = OCI_IND_NOTNULL;
+  nulls[1] = OCI_IND_NOTNULL;  // ZIP stays null
+
+  OCIStmt* stmt = prepare("INSERT INTO places VALUES (:id, :addr)");
+  int id = 7;
+  OCIBind* id_bind = nullptr;
+  OCIBind* addr_bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &id_bind, err, 1, &id, sizeof id, SQLT_INT, nullptr, nullptr, nullptr, 0,
+                                      nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &addr_bind, err, 2, nullptr, 0, SQLT_NTY, nullptr, nullptr, nullptr, 0,
+                                      nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindObject(addr_bind, err, type_by_name("ADDRESS_T"), &instance, nullptr, &null_struct,
+                                       nullptr))
+      << last_error();
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  // A null object: the object's own indicator.
+  nulls[0] = OCI_IND_NULL;
+  id = 8;
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ((std::vector<std::string>{"Bergen \"5\":<null>", "<null>"}),
+            column_texts("SELECT nvl2(p.addr, p.addr.city || ':' || nvl(to_char(p.addr.zip), '<null>'), '<null>') "
+                         "FROM places p ORDER BY id"));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectColumnTest, nested_objects_dates_and_collections_round_trip) {
+  must_run("CREATE TYPE tags_t AS VARRAY(5) OF VARCHAR2(10)");
+  must_run("CREATE TYPE holder_t AS OBJECT (id NUMBER, home address_t, born DATE, tags tags_t)");
+  must_run("CREATE TABLE holders (h holder_t)");
+  must_run("INSERT INTO holders VALUES (holder_t(42, address_t('Rome', 100), TO_DATE('2001-02-03 04:05:06', "
+           "'YYYY-MM-DD HH24:MI:SS'), tags_t('a', 'bc')))");
+  EXPECT_EQ("Rome", single_text("SELECT x.h.home.city FROM holders x"));
+  EXPECT_EQ("2001-02-03", single_text("SELECT to_char(x.h.born, 'YYYY-MM-DD') FROM holders x"));
+
+  void* instance = nullptr;
+  void* nulls = nullptr;
+  OCIStmt* stmt = define_objects("SELECT h FROM holders", "HOLDER_T", &instance, &nulls);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(42, number_at(instance, kHolderId));
+  EXPECT_EQ("Rome", string_at(instance, kHomeCity));
+  EXPECT_EQ(100, number_at(instance, kHomeZip));
+  OCIDate born;
+  std::memcpy(&born, static_cast<char*>(instance) + kBorn, sizeof born);
+  EXPECT_EQ(2001, born.OCIDateYYYY);
+  EXPECT_EQ(6, born.OCIDateTime.OCITimeSS);
+  auto* tags = *reinterpret_cast<OCIColl**>(static_cast<char*>(instance) + kTags);
+  sb4 count = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCICollSize(env, err, tags, &count));
+  ASSERT_EQ(2, count);
+  boolean exists = 0;
+  void* elem = nullptr;
+  void* ind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCICollGetElem(env, err, tags, 1, &exists, &elem, &ind));
+  EXPECT_STREQ("bc", reinterpret_cast<char*>(OCIStringPtr(env, *static_cast<OCIString**>(elem))));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  // The fetched instance binds back unchanged.
+  stmt = prepare("INSERT INTO holders VALUES (:h)");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":h"), 2, nullptr, 0, SQLT_NTY, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindObject(bind, err, type_by_name("HOLDER_T"), &instance, nullptr, &nulls, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ((std::vector<std::string>{"2"}),
+            column_texts("SELECT count(*) FROM holders x GROUP BY x.h.home.city || x.h.id || to_char(x.h.born)"));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectColumnTest, an_object_table_has_its_attributes_as_columns_and_can_be_pinned) {
+  must_run("CREATE TABLE addresses OF address_t");
+  must_run("INSERT INTO addresses VALUES ('Lima', 15001)");
+  EXPECT_EQ("Lima:15001", single_text("SELECT city || ':' || zip FROM addresses"));
+  void* table = nullptr;
+  const std::string name = "ADDRESSES";
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectPinTable(env, err, svc, nullptr, 0, text(name), len(name), nullptr,
+                                           OCI_DURATION_SESSION, &table))
+      << last_error();
+  void* instance = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), table,
+                                      OCI_DURATION_SESSION, 0, &instance));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectMarkUpdate(env, err, instance));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectUnmark(env, err, instance));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+  EXPECT_EQ(OCI_ERROR, run("DROP TYPE address_t"));
+  EXPECT_EQ(2303, last_code());
+  const std::string plain = "PLACES_MISSING";
+  EXPECT_EQ(OCI_ERROR, OCIObjectPinTable(env, err, svc, nullptr, 0, text(plain), len(plain), nullptr,
+                                         OCI_DURATION_SESSION, &table));
+  EXPECT_EQ(4043, last_code());
+}
+
+}  // namespace
+}  // namespace ociemu::testing
