@@ -317,6 +317,11 @@ class Codec {
     if (DateTimeDescriptor* datetime = live_datetime(value)) return write_string(datetime_to_storage(*datetime), out);
     if (named != nullptr && !attribute.is_ref) {
       if (Instance* object = cache_.find_instance(value); object && object->coll == nullptr) {
+        if (object->nulls[0] != kIndicatorNotNull) {
+          out += "null";
+          return;
+        }
+        if (object->type->info.kind == sql::TypeKind::Opaque) return write_string(object->document, out);
         return encode_object(*object->type, object->bytes(), object->nulls.get(), out);
       }
     }
@@ -390,7 +395,12 @@ class Codec {
     } else if (DateTimeDescriptor* datetime = live_datetime(target)) {
       storage_to_datetime(value.text, *datetime);
     } else if (Instance* object = named && !attribute.is_ref ? cache_.find_instance(target) : nullptr) {
-      decode_object(*object->type, value, object->bytes(), object->nulls.get());
+      if (object->type->info.kind == sql::TypeKind::Opaque) {
+        object->nulls[0] = kIndicatorNotNull;
+        object->document = value.text;
+      } else {
+        decode_object(*object->type, value, object->bytes(), object->nulls.get());
+      }
     }
   }
 
@@ -411,6 +421,14 @@ void place_object(const Define& define, uint32_t slot, const Cell& value) {
   }
   if (objects.nulls) objects.nulls[slot] = instance->nulls.get();
   Codec codec(cache);
+  if (objects.type->info.kind == sql::TypeKind::Opaque) {
+    // XMLType values are stored as their text.
+    const bool null = value.kind != Cell::Text && value.kind != Cell::Blob;
+    instance->nulls[0] = null ? kIndicatorNull : kIndicatorNotNull;
+    instance->document = null ? std::string() : std::string(value.data, value.size);
+    instance->is_new = false;
+    return;
+  }
   const Json stored = value.kind == Cell::Text ? JsonReader(std::string_view(value.data, value.size)).document() : Json{};
   if (instance->coll != nullptr) {
     instance->nulls[0] = stored.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
@@ -430,6 +448,7 @@ std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row) {
   const auto* nulls = objects.nulls && objects.nulls[row] ? static_cast<const OCIInd*>(objects.nulls[row])
                                                           : instance->nulls.get();
   if (nulls[0] != kIndicatorNotNull) return std::nullopt;
+  if (instance->type->info.kind == sql::TypeKind::Opaque) return instance->document;
   std::string out;
   Codec codec(cache);
   if (instance->coll != nullptr) {

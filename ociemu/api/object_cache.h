@@ -102,6 +102,7 @@ struct Instance {
   const PinnedTable* table = nullptr;         // persistent objects: their table
   std::string oid;                            // persistent objects: their row
   ClientColl* coll = nullptr;                 // collection types: the instance is the collection
+  std::string document;                       // SYS.XMLTYPE: the XML text
   bool is_new = false, dirty = false, deleted = false;
   int pins = 0;
 

@@ -71,7 +71,12 @@ sword OCITypeByName(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, cons
     SessionCallLock call(svchp);
     sqlite3* db = service_database(svchp);
     Session& session = live<ServiceContext>(svchp)->live_session();
-    const std::string owner = upper(text_of(schema_name, s_length)), name = upper(text_of(type_name, t_length));
+    std::string owner = upper(text_of(schema_name, s_length)), name = upper(text_of(type_name, t_length));
+    // Without a schema, a qualified type name ("SYS.XMLTYPE") names its own.
+    if (const size_t dot = name.find('.'); owner.empty() && dot != std::string::npos) {
+      owner = name.substr(0, dot);
+      name.erase(0, dot + 1);
+    }
     std::optional<sql::TypeInfo> found = sql::resolve_type(db, session.context, owner, name);
     if (!found) fail(kObjectNotFound, {owner.empty() ? name : owner + "." + name});
     const TypeDescriptor& type = cache_of(envhp).type(db, found->owner, found->name);

@@ -210,5 +210,46 @@ TEST_F(ObjectColumnTest, an_object_table_has_its_attributes_as_columns_and_can_b
   EXPECT_EQ(4043, last_code());
 }
 
+TEST_F(ObjectColumnTest, xmltype_columns_keep_their_text_for_sql_and_for_xmltype_instances) {
+  must_run("CREATE TYPE doc_t AS OBJECT (id NUMBER, body SYS.XMLTYPE)");
+  must_run("CREATE TABLE docs (n NUMBER, x XMLTYPE, d doc_t)");
+  must_run("INSERT INTO docs VALUES (1, XMLTYPE('<a>1</a>'), doc_t(7, sys.xmltype.createxml('<b/>')))");
+  must_run("INSERT INTO docs VALUES (2, NULL, NULL)");
+  EXPECT_EQ("<a>1</a>", single_text("SELECT t.x.getclobval() FROM docs t WHERE n = 1"));
+  EXPECT_EQ("<a>1</a>", single_text("SELECT t.x.getstringval() FROM docs t WHERE n = 1"));
+
+  void* instances[2] = {nullptr, nullptr};
+  void* nulls[2] = {nullptr, nullptr};
+  OCIStmt* stmt = define_objects("SELECT x FROM docs ORDER BY n", "SYS.XMLTYPE", instances, nulls);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 2, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(OCI_IND_NOTNULL, static_cast<OCIInd*>(nulls[0])[0]);
+  EXPECT_EQ(OCI_IND_NULL, static_cast<OCIInd*>(nulls[1])[0]);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  // Bound back, the instance stores its text.
+  stmt = prepare("INSERT INTO docs (n, x) VALUES (3, :x)");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 1, nullptr, 0, SQLT_NTY, nullptr, nullptr, nullptr, 0, nullptr,
+                                      OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindObject(bind, err, type_by_name("SYS.XMLTYPE"), &instances[0], nullptr, &nulls[0],
+                                       nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ("<a>1</a>", single_text("SELECT t.x.getclobval() FROM docs t WHERE n = 3"));
+
+  // Inside an object the XMLType attribute is a pointer to an instance of its own.
+  void* doc = nullptr;
+  void* doc_nulls = nullptr;
+  stmt = define_objects("SELECT d FROM docs WHERE n = 1", "DOC_T", &doc, &doc_nulls);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  void* body = *reinterpret_cast<void**>(static_cast<char*>(doc) + 24);
+  void* body_nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, body, &body_nulls)) << last_error();
+  EXPECT_EQ(OCI_IND_NOTNULL, static_cast<OCIInd*>(body_nulls)[0]);
+  EXPECT_EQ(OCI_IND_NOTNULL, static_cast<OCIInd*>(doc_nulls)[2]);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  for (void* instance : {instances[0], instances[1], doc}) EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
 }  // namespace
 }  // namespace ociemu::testing
