@@ -4,11 +4,11 @@
 // locator's cost.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_session.h"
 #include "oracle/binding/oracle_ci.h"
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oci_constants.h"
@@ -23,17 +23,7 @@ constexpr ub4 kChunk = 32 << 10;
 
 struct Fixture {
   Fixture() {
-    auto path = std::filesystem::temp_directory_path() / "kvell_lob_bench.db";
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
-    if (!OCILoaded()) {
-      OCIDLL = KVELL_BENCH_CLIENT;
-      InitOCI();
-    }
-    session = std::make_unique<TOracleSession>();
-    session->SetLogonUsername("SCOTT");
-    session->SetLogonPassword("tiger");
-    session->SetLogonDatabase(path.string());
-    session->LogOn();
+    session = bench::LogOnFresh("kvell_lob_bench.db");
     locator.reset(TLOBLocator::CreateTemporary(session.get(), otBLOB, true));
     OCIHandleAlloc(session->EnvironmentHandle(), reinterpret_cast<void**>(&error), OCI_HTYPE_ERROR, 0, nullptr);
   }
@@ -104,14 +94,4 @@ BENCHMARK(locator_read)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  {
-    Fixture instance;
-    current = &instance;
-    benchmark::RunSpecifiedBenchmarks();
-    current = nullptr;
-  }
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return kvell::bench::RunWithFixture(argc, argv, current); }

@@ -5,14 +5,12 @@
 // The ratio of the pair is the object layer's cost.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_session.h"
 #include "oracle/binding/oracle_ci.h"
 #include "oracle/session/oci_constants.h"
 #include "oracle/session/oracle_object.h"
@@ -29,15 +27,6 @@ constexpr ub4 kFetchRows = 100;
 constexpr const char* kSelect = "select id, p from pts";
 constexpr ub4 kAttrRowsFetched = 197;  // rows of the last fetch call
 
-void check(sword status, OCIError* error) {
-  if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO || status == OCI_NO_DATA) return;
-  char text[512] = {};
-  sb4 code = 0;
-  OCIErrorGet(error, 1, nullptr, &code, reinterpret_cast<OraText*>(text), sizeof text, OCI_HTYPE_ERROR);
-  std::fprintf(stderr, "client call failed: %s\n", text);
-  std::abort();
-}
-
 void run(TOracleSession& session, const std::string& sql) {
   TOracleQuery query;
   query.SetSession(&session);
@@ -47,17 +36,7 @@ void run(TOracleSession& session, const std::string& sql) {
 
 struct Fixture {
   Fixture() {
-    auto path = std::filesystem::temp_directory_path() / "kvell_object_bench.db";
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
-    if (!OCILoaded()) {
-      OCIDLL = KVELL_BENCH_CLIENT;
-      InitOCI();
-    }
-    session = std::make_unique<TOracleSession>();
-    session->SetLogonUsername("SCOTT");
-    session->SetLogonPassword("tiger");
-    session->SetLogonDatabase(path.string());
-    session->LogOn();
+    session = bench::LogOnFresh("kvell_object_bench.db");
     run(*session, "create type t_point as object (x number, y number)");
     run(*session, "create table pts (id number(9), p t_point)");
     TOracleQuery insert;
@@ -109,40 +88,43 @@ void raw_fetch(benchmark::State& state) {
   OCIError* error = nullptr;
   OCIHandleAlloc(env, reinterpret_cast<void**>(&error), OCI_HTYPE_ERROR, 0, nullptr);
   OCIType* tdo = nullptr;
-  check(OCITypeByName(env, error, session.ServiceContext(), nullptr, 0, reinterpret_cast<const oratext*>("T_POINT"), 7,
-                      nullptr, 0, 10, 0, &tdo),
-        error);
+  bench::CheckOrAbort(OCITypeByName(env, error, session.ServiceContext(), nullptr, 0,
+                                    reinterpret_cast<const oratext*>("T_POINT"), 7, nullptr, 0, 10, 0, &tdo),
+                      error);
   double sum = 0;
   for (auto _ : state) {
     OCIStmt* statement = nullptr;
     OCIHandleAlloc(env, reinterpret_cast<void**>(&statement), OCI_HTYPE_STMT, 0, nullptr);
-    check(OCIStmtPrepare(statement, error, reinterpret_cast<const OraText*>(kSelect), static_cast<ub4>(std::strlen(kSelect)), OCI_NTV_SYNTAX, OCI_DEFAULT),
-          error);
+    bench::CheckOrAbort(OCIStmtPrepare(statement, error, reinterpret_cast<const OraText*>(kSelect),
+                                       static_cast<ub4>(std::strlen(kSelect)), OCI_NTV_SYNTAX, OCI_DEFAULT),
+                        error);
     std::vector<int32_t> ids(kFetchRows);
     std::vector<void*> instances(kFetchRows, nullptr), nulls(kFetchRows, nullptr);
     std::vector<sb2> indicators(kFetchRows);
     OCIDefine* id_define = nullptr;
     OCIDefine* point_define = nullptr;
-    check(OCIDefineByPos(statement, &id_define, error, 1, ids.data(), 4, 3, indicators.data(), nullptr, nullptr,
-                         OCI_DEFAULT),
-          error);
-    check(OCIDefineByPos(statement, &point_define, error, 2, instances.data(), sizeof(void*), 108, nullptr, nullptr,
-                         nullptr, OCI_DEFAULT),
-          error);
-    check(OCIDefineObject(point_define, error, tdo, instances.data(), nullptr, nulls.data(), nullptr), error);
-    check(OCIStmtExecute(session.ServiceContext(), statement, error, 0, 0, nullptr, nullptr, OCI_DEFAULT), error);
+    bench::CheckOrAbort(OCIDefineByPos(statement, &id_define, error, 1, ids.data(), 4, 3, indicators.data(), nullptr,
+                                       nullptr, OCI_DEFAULT),
+                        error);
+    bench::CheckOrAbort(OCIDefineByPos(statement, &point_define, error, 2, instances.data(), sizeof(void*), 108,
+                                       nullptr, nullptr, nullptr, OCI_DEFAULT),
+                        error);
+    bench::CheckOrAbort(OCIDefineObject(point_define, error, tdo, instances.data(), nullptr, nulls.data(), nullptr),
+                        error);
+    bench::CheckOrAbort(OCIStmtExecute(session.ServiceContext(), statement, error, 0, 0, nullptr, nullptr, OCI_DEFAULT),
+                        error);
     for (;;) {
       for (void*& instance : instances) {
         if (instance) OCIObjectFree(env, error, instance, 0);
         instance = nullptr;
       }
       const sword status = OCIStmtFetch2(statement, error, kFetchRows, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-      check(status, error);
+      bench::CheckOrAbort(status, error);
       ub4 rows = 0;
       OCIAttrGet(statement, OCI_HTYPE_STMT, &rows, nullptr, kAttrRowsFetched, error);
       for (ub4 i = 0; i < rows; ++i) {
         double x = 0;
-        check(OCINumberToReal(error, static_cast<const OCINumber*>(instances[i]), sizeof x, &x), error);
+        bench::CheckOrAbort(OCINumberToReal(error, static_cast<const OCINumber*>(instances[i]), sizeof x, &x), error);
         sum += x;
       }
       if (status == OCI_NO_DATA || rows < kFetchRows) break;
@@ -163,14 +145,4 @@ BENCHMARK(query_fetch)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  {
-    Fixture instance;
-    current = &instance;
-    benchmark::RunSpecifiedBenchmarks();
-    current = nullptr;
-  }
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return kvell::bench::RunWithFixture(argc, argv, current); }
