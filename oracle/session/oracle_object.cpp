@@ -311,16 +311,11 @@ bool TOracleObject::IsNull() const { return null_struct_ ? *null_struct_ != 0 : 
 
 // ---- children
 
-TOracleObject& TOracleObject::ChildObject(const std::string& name) { return child(name, false); }
+TOracleObject& TOracleObject::ChildObject(const std::string& name) { return child(name); }
 
-TXMLType& TOracleObject::XMLChild(const std::string& name) {
-  TOracleObject& found = child(name, true);
-  auto* xml = dynamic_cast<TXMLType*>(&found);
-  if (!xml) throw Exception("Attribute " + name + " is not an XMLType");
-  return *xml;
-}
+TXMLType* TOracleObject::XMLChild(const std::string& name) { return dynamic_cast<TXMLType*>(&child(name)); }
 
-TOracleObject& TOracleObject::child(const std::string& name, bool) {
+TOracleObject& TOracleObject::child(const std::string& name) {
   const std::string key = AnsiUpperCase(name);
   if (auto it = children_.find(key); it != children_.end()) return *it->second;
   TObjectAttribute& attribute = *FindAttribute(name, true);

@@ -119,7 +119,8 @@ class TOracleObject : public TComplexValue, public TSessionClient, public TAttri
   // Case-insensitive; absent: "Unknown attribute: " + name when it must exist, else null.
   TObjectAttribute* FindAttribute(const std::string& name, bool must_exist);
   TOracleObject& ChildObject(const std::string& name);
-  class TXMLType& XMLChild(const std::string& name);
+  // The same child as a TXMLType; none when the attribute is not SYS.XMLTYPE.
+  class TXMLType* XMLChild(const std::string& name);
   bool IsCollection();
   // The catalogue's offsets for another pointer size (the instance uses the host's).
   std::vector<LayoutSlot> LayoutFor(int pointer_size);
@@ -173,7 +174,7 @@ class TOracleObject : public TComplexValue, public TSessionClient, public TAttri
   void catalogue_type(OCIType* tdo, const std::string& prefix, bool top_level);
   void add_attribute(void* param, const std::string& prefix, bool element);
   void place_attributes();
-  TOracleObject& child(const std::string& name, bool xml);
+  TOracleObject& child(const std::string& name);
   void follow_instance();
   OCIEnv* environment() const;
 

@@ -104,6 +104,7 @@ TEST_F(ObjectValuesTest, a_new_object_is_null_until_an_attribute_changes) {
 
   TOracleObject& address = person.ChildObject("address");
   EXPECT_EQ(&person.ChildObject("ADDRESS"), &address) << "children are cached";
+  EXPECT_EQ(person.XMLChild("address"), nullptr) << "the same child, not an XMLType";
   EXPECT_EQ(address.AttributeCount(), 2);
   EXPECT_EQ(address.FindAttribute("CITY", true)->ValueAddress(), person.FindAttribute("ADDRESS.CITY", true)->ValueAddress());
   EXPECT_EQ(session->Clients(skObject).Count(), 2);
