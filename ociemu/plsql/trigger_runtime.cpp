@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kInvalidTrigger = 4098, kTriggerFailed = 4088, kMutating = 4091, kNotInTrigger = 4092;
 constexpr int kNotAllBound = 1008, kUnimplemented = 3001;
+constexpr size_t kCompiledLimit = 64;  // compiled bodies kept per session
 
 Value value_of(sqlite3_value* value) {
   switch (sqlite3_value_type(value)) {
@@ -72,13 +73,16 @@ void fail_function(sqlite3_context* context, const sql::OracleError& error) {
 
 template <typename Body>
 void guarded(sqlite3_context* context, Body body) {
+  auto& runtime = *static_cast<TriggerRuntime*>(sqlite3_user_data(context));
   try {
-    body(*static_cast<TriggerRuntime*>(sqlite3_user_data(context)));
+    body(runtime);
+    return;
   } catch (const sql::OracleException& e) {
     fail_function(context, e.error);
   } catch (const std::exception& e) {
     sqlite3_result_error(context, e.what(), -1);
   }
+  runtime.statement_failed();
 }
 
 char event_of(sqlite3_value* value) {
@@ -175,7 +179,16 @@ std::vector<sql::FiringTrigger> TriggerRuntime::candidates(const std::string& ta
   return found;
 }
 
+void TriggerRuntime::statement_failed() {
+  // Outside any body the failing statement is the application's: none of its rows will be read.
+  if (depth_ == 0) kept_.clear();
+}
+
 Unit& TriggerRuntime::unit_for(const sql::FiringTrigger& trigger, const std::string& table) {
+  if (units_.size() >= kCompiledLimit && !units_.count(trigger.name)) {
+    // Triggers dropped or long unused leave their units behind: start again with the idle ones gone.
+    std::erase_if(units_, [](const auto& entry) { return !entry.second.running; });
+  }
   Compiled& compiled = units_[trigger.name];
   int64_t schema = sql::schema_version(db_);
   if (!compiled.unit || compiled.version != trigger.version || compiled.schema != schema) {

@@ -45,6 +45,9 @@ class TriggerRuntime final : public Host {
   // Column index of a kept row; the row is forgotten after `reads` reads.
   const Value* kept_value(int64_t key, size_t index, size_t reads);
 
+  // A trigger function failed: the statement that called it ends.
+  void statement_failed();
+
   // True while a trigger body runs (its own DML is not the statement's).
   bool firing() const { return depth_ > 0; }
 
