@@ -7,6 +7,7 @@
 #include "ociemu/api/errors.h"
 #include "ociemu/api/lob_store.h"
 #include "ociemu/api/statement.h"
+#include "ociemu/plsql/calls.h"
 #include "ociemu/plsql/compiler.h"
 #include "ociemu/plsql/host.h"
 #include "ociemu/plsql/interpreter.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr int kNoDataFound = 1403;
 constexpr int kNotAllBound = 1008;
+constexpr int kUnimplementedFeature = 3001;
 constexpr int kCompiledWithErrors = 24344;
 constexpr int kInvalidLocator = 22275;
 
@@ -52,14 +54,60 @@ Cell cell_of(const plsql::Value& value) {
   return cell;
 }
 
-class StatementHost final : public plsql::Host {
+// What the engine needs of a session outside any statement's binds: functions
+// that plain SQL calls run on it. It has no bind variables.
+class SessionHost : public plsql::Host {
  public:
-  StatementHost(Statement& statement, Session& session, sqlite3* db) : statement_(statement), session_(session), db_(db) {}
+  explicit SessionHost(Session& session) : session_(session) {}
+
+  sqlite3* db() override { return session_.connection->db(); }
+  sql::SessionContext& context() override { return session_.context; }
+  plsql::CallState* calls() override { return session_.plsql_calls.get(); }
+  uint64_t schema_generation() override { return session_.generation; }
+
+  bool has_bind(const std::string&) override { return false; }
+  void bind_to(const std::string&, sqlite3_stmt*, int, int) override { fail(kNotAllBound); }
+  void write_bind(const std::string&, const plsql::Value&, const std::optional<sql::OracleType>&, int) override {
+    fail(kNotAllBound);
+  }
+  bool is_table_bind(const std::string&) override { return false; }
+  int table_length(const std::string&) override { return 0; }
+  int table_capacity(const std::string&) override { return 0; }
+  void set_table_length(const std::string&, int) override { fail(kNotAllBound); }
+  void open_bind_cursor(const std::string&, sqlite3_stmt*, const std::vector<std::string>&,
+                        const std::vector<std::optional<sql::OracleType>>&) override {
+    fail(kNotAllBound);
+  }
+  // LOB handles live with a statement's binds; plain SQL's calls have none to give.
+  std::optional<plsql::Value> bind_lob(const std::string&, int) override { return std::nullopt; }
+  bool is_character_lob_bind(const std::string&) override { return false; }
+  sql::LobContent& lob_content(const plsql::Value&, bool) override { fail(kUnimplementedFeature); }
+  void lob_changed(const plsql::Value&) override {}
+  plsql::Value create_temporary_lob(bool) override { fail(kUnimplementedFeature); }
+  void free_temporary_lob(const plsql::Value&) override { fail(kUnimplementedFeature); }
+  bool is_temporary_lob(const plsql::Value&) override { return false; }
+
+  void start_write() override { session_.start_write(); }
+  void commit() override { session_.commit(); }
+  void rollback() override { session_.rollback(); }
+  void savepoint(const std::string& name) override { session_.savepoint(name); }
+  void rollback_to(const std::string& name) override { session_.rollback_to(name); }
+  void schema_changed() override { ++session_.generation; }
+
+  std::vector<std::string>& output_lines() override { return session_.output_lines; }
+  bool& output_enabled() override { return session_.output_enabled; }
+
+ protected:
+  Session& session_;
+};
+
+class StatementHost final : public SessionHost {
+ public:
+  StatementHost(Statement& statement, Session& session, sqlite3* db) : SessionHost(session), statement_(statement), db_(db) {}
 
   uint32_t row = 0;  // the iteration being run
 
   sqlite3* db() override { return db_; }
-  sql::SessionContext& context() override { return session_.context; }
 
   bool has_bind(const std::string& name) override { return statement_.bind_for_name(name) != nullptr; }
 
@@ -161,12 +209,6 @@ class StatementHost final : public plsql::Host {
     if (failed) sqlite3_exec(db_, kUndoBlock, nullptr, nullptr, nullptr);
     sqlite3_exec(db_, kReleaseBlock, nullptr, nullptr, nullptr);
   }
-  void savepoint(const std::string& name) override { session_.savepoint(name); }
-  void rollback_to(const std::string& name) override { session_.rollback_to(name); }
-  void schema_changed() override { ++session_.generation; }
-
-  std::vector<std::string>& output_lines() override { return session_.output_lines; }
-  bool& output_enabled() override { return session_.output_enabled; }
 
  private:
   Bind& bind(const std::string& name) {
@@ -226,13 +268,21 @@ class StatementHost final : public plsql::Host {
   static constexpr const char* kReleaseBlock = "RELEASE ociemu_block";
 
   Statement& statement_;
-  Session& session_;
   sqlite3* db_;
   bool armed_ = false;  // the block savepoint exists
   std::vector<std::unique_ptr<LobLocator>> lobs_;  // the LOBs the block's values name, by handle
 };
 
 }  // namespace
+
+void attach_plsql_calls(Session& session) {
+  if (!session.plsql_calls) session.plsql_calls = std::make_unique<plsql::CallState>();
+  session.plsql_calls->forget();
+  if (!session.sql_calls_host) session.sql_calls_host = std::make_unique<SessionHost>(session);
+  session.plsql_calls->sql_host = session.sql_calls_host.get();
+  plsql::register_sql_calls(session.connection->db(), session.plsql_calls.get());
+  if (session.triggers) session.triggers->call_state = session.plsql_calls.get();
+}
 
 Bind* Statement::bind_for_name(const std::string& name) {
   for (auto& bound : binds_) {

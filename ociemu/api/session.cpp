@@ -109,6 +109,7 @@ int Session::begin(Server& server, const std::string& user, const std::string& p
   connection = std::move(candidate);
   triggers = std::make_unique<plsql::TriggerRuntime>(connection->db(), context, output_lines, output_enabled);
   sqlite3_update_hook(connection->db(), on_row_change, this);
+  attach_plsql_calls(*this);
   cache_enabled = cache_enabled || (mode & OCI_STMT_CACHE) != 0;
   begun = true;
   kill_state = 0;
@@ -133,6 +134,7 @@ void Session::end() {
   database->locks.release_all(id);
   sqlite3_update_hook(connection->db(), nullptr, nullptr);
   triggers.reset();
+  if (plsql_calls) plsql_calls->forget();
   connection.reset();
   database.reset();
 }

@@ -20,6 +20,8 @@
 #include "ociemu/api/handles.h"
 #include "ociemu/api/lob_store.h"
 #include "ociemu/plsql/triggers.h"
+#include "ociemu/plsql/calls.h"
+#include "ociemu/plsql/host.h"
 #include "ociemu/sql/dialect.h"
 
 namespace ociemu {
@@ -97,6 +99,10 @@ struct Session : Handle {
   bool watch_locks = false;
   LobState lobs;  // cached and changed LOB values, temporary LOBs
   std::unique_ptr<plsql::TriggerRuntime> triggers;  // runs user triggers on the connection while logged on
+  // Stored programs compiled on the connection and the PL/SQL calls running;
+  // `sql_calls_host` serves functions that plain SQL calls. Made at logon.
+  std::unique_ptr<plsql::CallState> plsql_calls;
+  std::unique_ptr<plsql::Host> sql_calls_host;
   // Held for the whole of each client call on the session; recursive because a call
   // re-enters through the PL/SQL host and LOB binds.
   std::recursive_mutex call_mutex;
@@ -135,6 +141,9 @@ class SessionCallLock {
  private:
   std::unique_lock<std::recursive_mutex> lock_;
 };
+
+// Lets the session's SQL call stored PL/SQL functions (at logon, on the new connection).
+void attach_plsql_calls(Session& session);
 
 std::string server_banner();
 void set_oracle7_banner(bool on);

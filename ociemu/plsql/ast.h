@@ -74,6 +74,7 @@ struct Target {
 };
 
 struct Block;
+struct Signature;
 struct Stmt;
 struct Unit;
 using StmtPtr = std::unique_ptr<Stmt>;
@@ -109,9 +110,11 @@ struct Stmt {
   std::string name;              // Savepoint name; Call: procedure
   ExprPtr low, high;             // ForRange bounds
   ExprPtr dynamic;               // ExecuteImmediate text; OpenFor on a string
-  // Call of a stored procedure: its compiled unit; `values` (IN, IN OUT) and
-  // `targets` (OUT, IN OUT) are indexed by its parameters, a null IN value meaning the default.
-  std::shared_ptr<Unit> callee;
+  // Call of a procedure: `values` (IN, IN OUT) and `targets` (OUT, IN OUT) are
+  // indexed by its parameters, a null IN value meaning the default. A stored one
+  // is found by `name` ("OWNER.NAME") when it runs; a local one by `local`.
+  std::shared_ptr<const Signature> callee;
+  int local = -1;  // into Unit::subprograms
 };
 
 // A declared exception: an Oracle code (predefined or PRAGMA EXCEPTION_INIT),
@@ -156,7 +159,26 @@ struct Parameter {
   std::string name;
   int slot = -1;
   Mode mode = In;
-  ExprPtr default_value;
+  ExprPtr default_value;  // compiled in the program's own unit
+  bool has_default = false;
+};
+
+// What a call is checked against: a program's parameters and, for a function, its result.
+struct Signature {
+  std::string name;  // "OWNER.NAME" of a stored program, the name of a local one
+  std::vector<Parameter> parameters;
+  bool function = false;
+  TypeSpec return_type;
+};
+
+// A PROCEDURE or FUNCTION declared inside a block: it runs on its unit's frame,
+// its own slots [first_slot, end_slot) saved and restored around each call so
+// that it may call itself.
+struct Subprogram {
+  Signature signature;
+  std::unique_ptr<Block> block;  // null while only declared ahead
+  int first_slot = 0, end_slot = 0;
+  int line = 0;  // of its declaration, for backtraces
 };
 
 // A compiled unit: an anonymous block, a stored procedure or function, or a trigger body.
@@ -164,6 +186,8 @@ struct Unit {
   std::string name;  // "" for anonymous blocks, else "OWNER.NAME" for error backtraces
   std::vector<Parameter> parameters;
   bool function = false;
+  TypeSpec return_type;  // functions
+  std::vector<Subprogram> subprograms;
   Block block;
   std::vector<TypeSpec> slot_types;
   std::vector<std::string> slot_names;

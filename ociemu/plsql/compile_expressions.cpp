@@ -1,5 +1,6 @@
 // References and expressions of a PL/SQL unit, and its embedded SQL: names
 // become slots or placeholders, expressions become SELECT ... FROM DUAL.
+#include "ociemu/plsql/calls.h"
 #include "ociemu/plsql/compiler_internal.h"
 #include "ociemu/sql/sql_value.h"
 
@@ -16,6 +17,21 @@ bool is_sql_word(const std::string& word) {
       "WHEN", "WHERE", "YEAR", "ZONE"};
   return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
 }
+
+// Names inside a PL/SQL expression are the unit's own, already placeholders;
+// what the translator asks is only who calls the functions it meets.
+class ExpressionNames final : public sql::NameResolver {
+ public:
+  explicit ExpressionNames(Compiler& compiler) : compiler_(compiler) {}
+  std::optional<std::string> resolve(const std::vector<std::string>&) override { return std::nullopt; }
+  bool in_plsql_expression() const override { return true; }
+  std::optional<std::string> function_being_compiled(const std::vector<std::string>& parts) override {
+    return compiler_.function_being_compiled(parts);
+  }
+
+ private:
+  Compiler& compiler_;
+};
 
 }  // namespace
 
@@ -74,7 +90,10 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
     if (int member = after_lob_package(i); member > 0 && member < end && !lookup(w)) return lob_ref(member, end, next);
   }
   const Symbol* symbol = lookup(w);
-  if (symbol == nullptr || symbol->kind == Symbol::Exception || symbol->kind == Symbol::Type) return std::nullopt;
+  if (symbol == nullptr || symbol->kind == Symbol::Exception || symbol->kind == Symbol::Type ||
+      symbol->kind == Symbol::Subprogram) {
+    return std::nullopt;
+  }
   ref.slot = symbol->slot;
   if (op(i + 1, "%") && i + 2 < end) {
     ref.kind = Ref::CursorAttribute;
@@ -148,7 +167,8 @@ ExprPtr Compiler::compile_expr(int begin, int end, bool condition) {
   if (expr->condition) text = "CASE WHEN " + text + " THEN 1 WHEN NOT (" + text + ") THEN 0 END";
   expr->sql.text = "SELECT " + text + " FROM DUAL";
   std::tie(expr->sql.line, expr->sql.column) = position_of(begin);
-  expr->sql.prepared = prepare_checked(expr->sql.text, begin, nullptr, kStatementIgnored);
+  ExpressionNames names(*this);
+  expr->sql.prepared = prepare_checked(expr->sql.text, begin, &names, kStatementIgnored);
   return expr;
 }
 
@@ -184,6 +204,11 @@ std::string Compiler::rewrite(int begin, int end, std::vector<Ref>& refs) {
         i = next;
         continue;
       }
+      if (auto call = function_call_at(i, end, next)) {
+        append(*call);
+        i = next;
+        continue;
+      }
       bool qualified = op(i + 1, ".") || (i > begin && op(i - 1, "."));
       if (t.kind == TokenKind::Word && !qualified && !op(i + 1, "(") && !is_sql_word(t.text) &&
           !(op(i - 1, "(") && word(i - 2, "EXTRACT"))) {
@@ -194,6 +219,42 @@ std::string Compiler::rewrite(int begin, int end, std::vector<Ref>& refs) {
     i = next;
   }
   return out;
+}
+
+// A local function, or a stored one named without arguments, called at token i:
+// the opening of its OCIEMU_CALL, `next` past the name (and past its "(" when
+// arguments follow, the ")" then closing the call too).
+std::optional<std::string> Compiler::function_call_at(int i, int end, int& next) {
+  const Token& t = tok(i);
+  if (t.kind == TokenKind::Placeholder || op(i + 1, ".") || (i > 0 && op(i - 1, "."))) return std::nullopt;
+  std::string key;
+  const Symbol* symbol = lookup(t.text);
+  if (symbol && symbol->kind == Symbol::Subprogram) {
+    const Subprogram& callee = unit_->subprograms[static_cast<size_t>(symbol->subprogram)];
+    if (!callee.signature.function) error_at(i, format(kPlsNotFunction, t.text), kStatementIgnored);
+    key = std::string(1, kLocalCallPrefix) + std::to_string(symbol->subprogram);
+  } else if (symbol == nullptr && t.kind == TokenKind::Word && !op(i + 1, "(") && !is_sql_word(t.text) &&
+             sql::object_type(db_, sql::session_schema(session_), t.text) == std::optional<std::string>("FUNCTION")) {
+    key = sql::session_schema(session_) + "." + t.text;
+  } else {
+    return std::nullopt;
+  }
+  std::string call = std::string(kCallFunction) + "('" + key + "', " + std::to_string(kCallFromPlsql);
+  next = i + 1;
+  if (next < end && op(next, "(")) {
+    ++next;
+    if (op(next, ")")) return call;  // its ")" closes the call
+    return call + ",";
+  }
+  return call + ")";
+}
+
+std::optional<std::string> Compiler::function_being_compiled(const std::vector<std::string>& parts) {
+  if (parts.empty() || parts.size() > 2) return std::nullopt;
+  std::string key = (parts.size() == 2 ? parts[0] : sql::session_schema(session_)) + "." + parts.back();
+  auto found = compiling->find(key);
+  if (found == compiling->end() || !found->second->function) return std::nullopt;
+  return key;
 }
 
 SqlUse Compiler::compile_sql(int begin, int end, std::string text) {

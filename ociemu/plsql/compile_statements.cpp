@@ -255,6 +255,9 @@ StmtPtr Compiler::parse_return(int at) {
   auto stmt = make(Stmt::Return, at);
   ++pos_;
   int end = statement_end(pos_);
+  bool function = !returns_value_.empty() && returns_value_.back();
+  if (end > pos_ && !function) error_at(at, std::string(kPlsReturnInProcedure), kStatementIgnored);
+  if (end == pos_ && function) error_at(at, std::string(kPlsReturnNeedsValue), kStatementIgnored);
   if (end > pos_) stmt->values.push_back(compile_expr(pos_, end));
   pos_ = end + 1;
   return stmt;
@@ -501,8 +504,14 @@ StmtPtr Compiler::parse_call(int at) {
   while (accept_op(".")) name += "." + take_name();
   if (int member = after_lob_package(first); member > 0) name = std::string(kLobPackage) + name_at(member);
   stmt->name = name;
-  if (name.rfind(kLobPackage, 0) != 0) {
-    stmt->callee = load_callee(at, name);
+  const Symbol* local = lookup(name);
+  if (local && local->kind == Symbol::Subprogram) {
+    stmt->local = local->subprogram;
+    stmt->callee = std::make_shared<const Signature>(unit_->subprograms[static_cast<size_t>(stmt->local)].signature);
+    if (stmt->callee->function) error_at(at, format(kPlsNotProcedure, name), kStatementIgnored);
+    parse_call_arguments(*stmt, at, end);
+  } else if (name.rfind(kLobPackage, 0) != 0) {
+    stmt->callee = load_signature(at, name);
     parse_call_arguments(*stmt, at, end);
   } else {
     parse_lob_arguments(*stmt, at, end);
@@ -511,28 +520,36 @@ StmtPtr Compiler::parse_call(int at) {
   return stmt;
 }
 
-// A stored procedure, compiled from the catalogue's text for this call.
-std::shared_ptr<Unit> Compiler::load_callee(int at, const std::string& name) {
+// The program's own signature while it (or one calling it back) compiles; else
+// its stored header. One stored with errors is compiled again, as it may compile
+// now that the programs it calls exist.
+std::shared_ptr<const Signature> Compiler::load_signature(int at, const std::string& name) {
   size_t dot = name.find('.');
   std::string owner = dot == std::string::npos ? sql::session_schema(session_) : name.substr(0, dot);
   std::string object = dot == std::string::npos ? name : name.substr(dot + 1);
   std::string key = owner + "." + object;
-  if (std::find(compiling->begin(), compiling->end(), key) != compiling->end()) {
-    error_at(at, format(kPlsUnsupported, "recursive calls"), kStatementIgnored);
+  std::shared_ptr<const Signature> signature;
+  if (auto found = compiling->find(key); found != compiling->end()) {
+    signature = found->second;
+  } else {
+    std::optional<StoredProgram> stored = find_stored_program(db_, owner, object);
+    if (!stored) undeclared(at, name);
+    Compiler inner(stored->text, db_, session_);
+    inner.compiling = compiling;
+    try {
+      if (stored->invalid) {
+        std::unique_ptr<Unit> unit = inner.run_program();
+        signature = std::make_shared<const Signature>(
+            Signature{unit->name, unit->parameters, unit->function, unit->return_type});
+      } else {
+        signature = std::make_shared<const Signature>(inner.run_signature());
+      }
+    } catch (const sql::OracleException&) {
+      error_at(at, format(kPlsInvalidObject, key), kStatementIgnored);
+    }
   }
-  std::optional<StoredProgram> stored = find_stored_program(db_, owner, object);
-  if (!stored) undeclared(at, name);
-  if (stored->invalid) error_at(at, format(kPlsInvalidObject, key), kStatementIgnored);
-  compiling->push_back(key);
-  struct Pop {
-    std::vector<std::string>* stack;
-    ~Pop() { stack->pop_back(); }
-  } pop{compiling};
-  Compiler inner(stored->text, db_, session_);
-  inner.compiling = compiling;
-  std::shared_ptr<Unit> unit = inner.run_program();
-  if (unit->function) error_at(at, format(kPlsNotProcedure, object), kStatementIgnored);
-  return unit;
+  if (signature->function) error_at(at, format(kPlsNotProcedure, object), kStatementIgnored);
+  return signature;
 }
 
 // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.
@@ -563,7 +580,7 @@ void Compiler::parse_call_arguments(Stmt& stmt, int at, int end) {
     pos_ = close + 1;
   }
   for (size_t i = 0; i < parameters.size(); ++i) {
-    if (!given[i] && (parameters[i].mode != Parameter::In || !parameters[i].default_value)) {
+    if (!given[i] && (parameters[i].mode != Parameter::In || !parameters[i].has_default)) {
       error_at(at, format(kPlsWrongArguments, stmt.name), kStatementIgnored);
     }
   }

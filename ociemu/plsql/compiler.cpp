@@ -75,7 +75,106 @@ std::unique_ptr<Unit> Compiler::end_unit() {
   return std::move(unit_);
 }
 
-void Compiler::parse_parameters() {
+std::unique_ptr<Unit> Compiler::run_program() {
+  begin_unit();
+  Signature signature = parse_program_header();
+  unit_->name = signature.name;
+  unit_->function = signature.function;
+  unit_->return_type = signature.return_type;
+  unit_->parameters = signature.parameters;
+  std::string key = signature.name;
+  auto registered = compiling->emplace(std::move(key), std::make_shared<const Signature>(std::move(signature)));
+  struct Unregister {
+    Compiling& compiling;
+    Compiling::iterator entry;
+    bool owned;
+    ~Unregister() {
+      if (owned) compiling.erase(entry);
+    }
+  } unregister{*compiling, registered.first, registered.second};
+  if (!accept_word("IS")) expect_word("AS");
+  returns_value_.push_back(unit_->function);
+  parse_declarations(unit_->block);
+  parse_block_body(unit_->block);
+  returns_value_.pop_back();
+  return end_unit();
+}
+
+Signature Compiler::run_signature() {
+  begin_unit();
+  signature_only_ = true;
+  return parse_program_header();
+}
+
+// Leaves the parameters' scope open for the body.
+Signature Compiler::parse_program_header() {
+  if (accept_word("CREATE") && accept_word("OR")) expect_word("REPLACE");
+  Signature signature;
+  signature.function = accept_word("FUNCTION");
+  if (!signature.function) expect_word("PROCEDURE");
+  std::string owner, name = take_name();
+  if (accept_op(".")) {
+    owner = std::move(name);
+    name = take_name();
+  }
+  signature.name = (owner.empty() ? sql::session_schema(session_) : owner) + "." + name;
+  push_scope();
+  if (accept_op("(")) signature.parameters = parse_parameters();
+  if (signature.function) {
+    expect_word("RETURN");
+    signature.return_type = parse_type();
+  }
+  return signature;
+}
+
+// A local PROCEDURE or FUNCTION, or its declaration ahead of its body.
+void Compiler::parse_subprogram() {
+  int at = pos_;
+  Signature signature;
+  signature.function = accept_word("FUNCTION");
+  if (!signature.function) expect_word("PROCEDURE");
+  signature.name = take_name();
+  auto& outer = scopes_.back();
+  auto declared = outer.find(signature.name);
+  int index = -1;
+  if (declared != outer.end()) {
+    bool ahead = declared->second.kind == Symbol::Subprogram &&
+                 !unit_->subprograms[static_cast<size_t>(declared->second.subprogram)].block;
+    if (!ahead) error_at(at, format(kPlsDuplicate, signature.name), kStatementIgnored);
+    index = declared->second.subprogram;
+  } else {
+    index = static_cast<int>(unit_->subprograms.size());
+    unit_->subprograms.emplace_back();
+    outer[signature.name] = Symbol{Symbol::Subprogram, -1, -1, -1, {}, index};
+  }
+  int first_slot = static_cast<int>(unit_->slot_types.size());
+  push_scope();
+  if (accept_op("(")) signature.parameters = parse_parameters();
+  if (signature.function) {
+    expect_word("RETURN");
+    signature.return_type = parse_type();
+  }
+  auto& subprogram = unit_->subprograms[static_cast<size_t>(index)];
+  subprogram.signature = std::move(signature);
+  subprogram.line = position_of(at).first;
+  if (accept_op(";")) {
+    pop_scope();
+    return;
+  }
+  if (!accept_word("IS")) expect_word("AS");
+  auto block = std::make_unique<Block>();
+  returns_value_.push_back(unit_->subprograms[static_cast<size_t>(index)].signature.function);
+  parse_declarations(*block);
+  parse_block_body(*block);  // closes the parameters' scope
+  returns_value_.pop_back();
+  auto& defined = unit_->subprograms[static_cast<size_t>(index)];
+  defined.block = std::move(block);
+  defined.first_slot = first_slot;
+  defined.end_slot = static_cast<int>(unit_->slot_types.size());
+}
+
+std::vector<Parameter> Compiler::parse_parameters() {
+  std::vector<Parameter> parameters;
   int close = find_top(pos_, static_cast<int>(tokens_.size()), [&](int i) { return op(i, ")"); });
   while (pos_ < close) {
     int at = pos_;
@@ -89,14 +188,18 @@ void Compiler::parse_parameters() {
     accept_word("NOCOPY");
     TypeSpec type = parse_type();
     int next = find_top(pos_, close, [&](int i) { return op(i, ","); });
-    if (accept_op(":=") || accept_word("DEFAULT")) parameter.default_value = compile_expr(pos_, next);
+    if (accept_op(":=") || accept_word("DEFAULT")) {
+      parameter.has_default = true;
+      if (!signature_only_) parameter.default_value = compile_expr(pos_, next);
+    }
     parameter.slot = new_slot(parameter.name, type);
     Symbol symbol{parameter.mode == Parameter::In ? Symbol::Constant : Symbol::Variable, parameter.slot, -1, -1, type};
     declare(parameter.name, std::move(symbol), at);
-    unit_->parameters.push_back(std::move(parameter));
+    parameters.push_back(std::move(parameter));
     pos_ = next < close ? next + 1 : close;
   }
   pos_ = close + 1;
+  return parameters;
 }
 
 std::string Compiler::parse_label() {
@@ -160,9 +263,14 @@ void Compiler::parse_declarations(Block& block) {
     } else if (accept_word("TYPE") || accept_word("SUBTYPE")) {
       parse_type_declaration();
     } else if (word(pos_, "PROCEDURE") || word(pos_, "FUNCTION")) {
-      error_at(pos_, format(kPlsUnsupported, "local subprograms"));
+      parse_subprogram();
     } else {
       parse_variable(block);
+    }
+  }
+  for (const auto& [name, symbol] : scopes_.back()) {
+    if (symbol.kind == Symbol::Subprogram && !unit_->subprograms[static_cast<size_t>(symbol.subprogram)].block) {
+      error_at(pos_, format(kPlsNoBody, name));
     }
   }
 }

@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,12 +47,13 @@ inline std::string format(std::string_view pattern, std::string_view first, std:
 }
 
 struct Symbol {
-  enum Kind : uint8_t { Variable, Constant, Cursor, Exception, Type };
+  enum Kind : uint8_t { Variable, Constant, Cursor, Exception, Type, Subprogram };
   Kind kind = Variable;
   int slot = -1;
   int exception = -1;
   int cursor = -1;
   TypeSpec type;
+  int subprogram = -1;  // into Unit::subprograms
 };
 
 class Compiler : public sql::NameResolver {
@@ -70,34 +72,19 @@ class Compiler : public sql::NameResolver {
     return end_unit();
   }
 
-  std::unique_ptr<Unit> run_program() {
-    begin_unit();
-    if (accept_word("CREATE") && accept_word("OR")) expect_word("REPLACE");
-    unit_->function = accept_word("FUNCTION");
-    if (!unit_->function) expect_word("PROCEDURE");
-    std::string owner, name = take_name();
-    if (accept_op(".")) {
-      owner = std::move(name);
-      name = take_name();
-    }
-    unit_->name = (owner.empty() ? sql::session_schema(session_) : owner) + "." + name;
-    if (accept_op("(")) parse_parameters();
-    if (unit_->function) {
-      expect_word("RETURN");
-      parse_type();
-    }
-    if (!accept_word("IS")) expect_word("AS");
-    push_scope();
-    parse_declarations(unit_->block);
-    parse_block_body(unit_->block);
-    return end_unit();
-  }
+  std::unique_ptr<Unit> run_program();
+  // A stored program's parameters and result, read from its header alone.
+  Signature run_signature();
 
   // A trigger body: :NEW and :OLD (spelt NEW$ and OLD$ by then) are records of the table's columns.
   std::unique_ptr<Unit> run_trigger(const TriggerShape& shape);
 
-  // Stored programs calling stored programs share the list of units being compiled.
-  std::vector<std::string>* compiling = &own_compiling_;
+  // Stored programs calling stored programs share the signatures of the units
+  // being compiled, so that a program may call itself or one calling it back.
+  using Compiling = std::map<std::string, std::shared_ptr<const Signature>>;
+  Compiling* compiling = &own_compiling_;
+
+  std::optional<std::string> function_being_compiled(const std::vector<std::string>& parts) override;
 
   std::optional<std::string> resolve(const std::vector<std::string>& parts) override {
     if (current_refs_ == nullptr || parts.empty()) return std::nullopt;
@@ -216,7 +203,10 @@ class Compiler : public sql::NameResolver {
   static std::string add_ref(std::vector<Ref>& refs, Ref ref);
   void begin_unit();
   std::unique_ptr<Unit> end_unit();
-  void parse_parameters();
+  std::vector<Parameter> parse_parameters();
+  // [CREATE [OR REPLACE]] PROCEDURE|FUNCTION [owner.]name [(parameters)] [RETURN type]
+  Signature parse_program_header();
+  void parse_subprogram();
 
   // ---- blocks and declarations ----
   std::string parse_label();
@@ -279,8 +269,8 @@ class Compiler : public sql::NameResolver {
   StmtPtr parse_execute_immediate(int at);
   StmtPtr parse_output(int at);
   StmtPtr parse_call(int at);
-  // A stored procedure, compiled from the catalogue's text for this call.
-  std::shared_ptr<Unit> load_callee(int at, const std::string& name);
+  // What a call of the stored program `name` is checked against.
+  std::shared_ptr<const Signature> load_signature(int at, const std::string& name);
   // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.
   void parse_call_arguments(Stmt& stmt, int at, int end);
   // DBMS_LOB.procedure(...): the arguments as expressions, and those it writes as targets too.
@@ -298,6 +288,7 @@ class Compiler : public sql::NameResolver {
   // An expression's tokens as Oracle SQL, the unit's names replaced by placeholders.
   std::string rewrite(int begin, int end, std::vector<Ref>& refs);
   SqlUse compile_sql(int begin, int end, std::string text = {});
+  std::optional<std::string> function_call_at(int i, int end, int& next);
   std::shared_ptr<SqlUse::Prepared> prepare_checked(const std::string& text, int at, sql::NameResolver* resolver,
                                                     std::string_view ignored);
   std::string_view text_;
@@ -307,7 +298,10 @@ class Compiler : public sql::NameResolver {
   std::vector<int> line_starts_{0};
   int pos_ = 0;
   std::unique_ptr<Unit> unit_;
-  std::vector<std::string> own_compiling_;
+  Compiling own_compiling_;
+  // Whether the body being compiled is a function's, innermost last: RETURN needs a value there only.
+  std::vector<bool> returns_value_;
+  bool signature_only_ = false;  // reading a header: defaults are noted, not compiled
   std::vector<std::unordered_map<std::string, Symbol>> scopes_;
   std::vector<Ref>* current_refs_ = nullptr;
   int loop_depth_ = 0;

@@ -19,6 +19,8 @@
 
 namespace ociemu::plsql {
 
+class CallState;
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -65,6 +67,11 @@ class Host {
   virtual void rollback_to(const std::string& name) = 0;
   // Raised after DDL run by EXECUTE IMMEDIATE, so cached translations are redone.
   virtual void schema_changed() = 0;
+
+  // The session's stored programs and the calls running (null: the unit keeps its own),
+  // and the count that moves whenever the session's schema changes.
+  virtual CallState* calls() { return nullptr; }
+  virtual uint64_t schema_generation() { return 0; }
 
   // Lines of DBMS_OUTPUT, kept by the session between calls.
   virtual std::vector<std::string>& output_lines() = 0;

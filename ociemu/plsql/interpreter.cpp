@@ -7,6 +7,7 @@
 #include <map>
 
 #include "ociemu/plsql/dbms_lob.h"
+#include "ociemu/plsql/calls.h"
 #include "ociemu/plsql/messages.h"
 #include "ociemu/plsql/sql_use.h"
 #include "ociemu/sql/errors.h"
@@ -30,10 +31,12 @@ struct Raised {
   int exception = -1;  // the declared exception raised, when raised by name
   bool user = false;   // a user exception without an Oracle code
   int line = 0;
+  std::string backtrace;  // "ORA-06512: at line n" of the local calls it left, innermost first
 };
 
 struct CursorState {
-  std::shared_ptr<SqlUse::Prepared> prepared;
+  std::shared_ptr<SqlUse::Prepared> owned;  // a dynamic query's statement
+  PreparedUse prepared;                     // the statement stepped (after `owned`: released first)
   bool open = false;
   std::optional<bool> found;
   int64_t rowcount = 0;
@@ -56,12 +59,21 @@ struct ResetOnExit {
   }
 };
 
-class Runner {
+class Runner final : public Activation {
  public:
   Runner(Unit& unit, Host& host)
-      : unit_(unit), host_(host), db_(host.db()), session_(host.context()), frame_(unit.slot_types.size()) {}
+      : unit_(unit), host_(host), db_(host.db()), session_(host.context()), frame_(unit.slot_types.size()) {
+    calls_ = host.calls();
+    if (calls_ == nullptr) {
+      own_calls_ = std::make_unique<CallState>();
+      calls_ = own_calls_.get();
+    }
+  }
+
+  Host& host() override { return host_; }
 
   void run() {
+    Running running(*this);
     try {
       exec_block(unit_.block);
     } catch (const Raised& e) {
@@ -87,26 +99,116 @@ class Runner {
   }
 
   // Runs a stored program with its arguments (nullopt: the parameter's default);
-  // returns the parameters' values at the end, for OUT and IN OUT ones.
-  std::vector<Value> call(const std::vector<std::optional<Value>>& arguments) {
+  // returns the parameters' values at the end, for OUT and IN OUT ones, and a
+  // function's value in `result`.
+  std::vector<Value> call(const std::vector<std::optional<Value>>& arguments, Value* result) {
+    CallState::Depth depth(*calls_);
+    Running running(*this);
     try {
-      for (size_t i = 0; i < unit_.parameters.size(); ++i) {
-        const Parameter& parameter = unit_.parameters[i];
-        Value value;
-        if (arguments[i]) {
-          value = *arguments[i];
-        } else if (parameter.default_value) {
-          value = eval(*parameter.default_value);
-        }
-        frame_[static_cast<size_t>(parameter.slot)].value = fit(value, slot_type(parameter.slot));
+      bind_parameters(unit_.parameters, arguments);
+      Flow flow = exec_block(unit_.block);
+      if (unit_.function) {
+        Value value = function_result(flow, unit_.block, unit_.return_type);
+        if (result) *result = std::move(value);
       }
-      exec_block(unit_.block);
     } catch (const Raised& e) {
       throw sql::OracleException{leaving(e)};
     }
+    return parameter_values(unit_.parameters);
+  }
+
+  Value call_local_function(int subprogram, const std::vector<Value>& arguments) override {
+    const Subprogram& callee = unit_.subprograms[static_cast<size_t>(subprogram)];
+    Value result;
+    try {
+      call_local(subprogram, sql_arguments(callee.signature, arguments), &result);
+    } catch (const Raised& e) {
+      // SQLite carries only a text back; the statement's failure raises this again, intact.
+      raised_in_sql_ = e;
+      throw sql::OracleException{leaving(e)};
+    }
+    return result;
+  }
+
+ private:
+  // Registers the runner as the innermost unit running, for the SQL it runs to call back into.
+  struct Running {
+    explicit Running(Runner& runner) : calls(*runner.calls_) { calls.active.push_back(&runner); }
+    ~Running() { calls.active.pop_back(); }
+    CallState& calls;
+  };
+
+  // ---- calls ----
+  void bind_parameters(const std::vector<Parameter>& parameters, const std::vector<std::optional<Value>>& arguments) {
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      const Parameter& parameter = parameters[i];
+      Value value;
+      if (i < arguments.size() && arguments[i]) {
+        value = *arguments[i];
+      } else if (parameter.default_value) {
+        value = eval(*parameter.default_value);
+      }
+      frame_[static_cast<size_t>(parameter.slot)].value = fit(value, slot_type(parameter.slot));
+    }
+  }
+
+  std::vector<Value> parameter_values(const std::vector<Parameter>& parameters) const {
     std::vector<Value> values;
-    for (const Parameter& parameter : unit_.parameters) values.push_back(frame_[static_cast<size_t>(parameter.slot)].value);
+    values.reserve(parameters.size());
+    for (const Parameter& parameter : parameters) values.push_back(frame_[static_cast<size_t>(parameter.slot)].value);
     return values;
+  }
+
+  // The value a function's RETURN left, converted to its type; ORA-06503 when its end was reached instead.
+  Value function_result(Flow flow, const Block& body, const TypeSpec& type) {
+    if (flow != Flow::Return || !returned_) {
+      line_ = body.end_line;
+      throw raise_code(kNoReturnCode);
+    }
+    Value value = std::move(*returned_);
+    returned_.reset();
+    line_ = return_line_;
+    try {
+      return coerce(value, type, session_);
+    } catch (const sql::OracleException& e) {
+      throw raised_by_sql(e);
+    }
+  }
+
+  // Runs local subprogram `index` on this frame: its own slots are set aside
+  // for the call and put back after it, so that it may call itself.
+  std::vector<Value> call_local(int index, const std::vector<std::optional<Value>>& arguments, Value* result) {
+    const Subprogram& callee = unit_.subprograms[static_cast<size_t>(index)];
+    CallState::Depth depth(*calls_);
+    auto first = frame_.begin() + callee.first_slot, last = frame_.begin() + callee.end_slot;
+    struct SetAside {
+      Runner& runner;
+      std::vector<Slot> slots;
+      std::optional<Value> returned;
+      int first;
+      ~SetAside() {
+        std::move(slots.begin(), slots.end(), runner.frame_.begin() + first);
+        runner.returned_ = std::move(returned);
+      }
+    } aside{*this, std::vector<Slot>(std::make_move_iterator(first), std::make_move_iterator(last)),
+            std::move(returned_), callee.first_slot};
+    for (auto slot = first; slot != last; ++slot) *slot = Slot{};
+    returned_.reset();
+    int call_line = line_;
+    try {
+      bind_parameters(callee.signature.parameters, arguments);
+      Flow flow = exec_block(*callee.block);
+      if (callee.signature.function) {
+        Value value = function_result(flow, *callee.block, callee.signature.return_type);
+        if (result) *result = std::move(value);
+      }
+    } catch (Raised& e) {
+      e.backtrace += "\n" + backtrace_line(e.line);
+      e.line = call_line;
+      throw;
+    }
+    line_ = call_line;
+    return parameter_values(callee.signature.parameters);
   }
 
  private:
@@ -115,12 +217,27 @@ class Runner {
     sql::OracleError error;
     error.code = e.user ? kUnhandledUserCode : e.code;
     error.message = e.user ? sql::message_text(kUnhandledUserCode) : e.message;
-    std::string unit = unit_.name.empty() ? std::string() : "\"" + unit_.name + "\", ";
-    error.message += "\n" + sql::full_message(kBacktraceCode, sql::message_text(kBacktraceCode, {unit, std::to_string(e.line)}));
+    error.message += e.backtrace + "\n" + backtrace_line(e.line);
     return error;
   }
 
-  Raised raise_code(int code, std::string message) const { return Raised{code, std::move(message), -1, false, line_}; }
+  std::string backtrace_line(int line) const {
+    std::string unit = unit_.name.empty() ? std::string() : "\"" + unit_.name + "\", ";
+    return sql::full_message(kBacktraceCode, sql::message_text(kBacktraceCode, {unit, std::to_string(line)}));
+  }
+
+
+  // The error a statement failed with: one a local function it called raised, as raised.
+  Raised raised_by_sql(const sql::OracleException& e) {
+    if (raised_in_sql_) {
+      Raised again = std::move(*raised_in_sql_);
+      raised_in_sql_.reset();
+      return again;
+    }
+    return raise_code(e.error.code, e.error.message);
+  }
+
+  Raised raise_code(int code, std::string message) const { return Raised{code, std::move(message), -1, false, line_, {}}; }
   Raised raise_code(int code, sql::MessageArgs args = {}) const { return raise_code(code, sql::message_text(code, args)); }
 
   bool matches(const Handler& handler, const Raised& e) const {
@@ -163,7 +280,7 @@ class Runner {
         try {
           slot.value = fit(eval(*decl.initial), decl.type);
         } catch (const sql::OracleException& e) {
-          throw raise_code(e.error.code, e.error.message);
+          throw raised_by_sql(e);
         }
       }
     }
@@ -196,7 +313,7 @@ class Runner {
     try {
       return dispatch(stmt);
     } catch (const sql::OracleException& e) {
-      throw raise_code(e.error.code, e.error.message);
+      throw raised_by_sql(e);
     }
   }
 
@@ -215,12 +332,17 @@ class Runner {
         if (s.condition && truth(eval(*s.condition)) != true) return Flow::Normal;
         pending_label_ = s.label;
         return s.kind == Stmt::Exit ? Flow::Exit : Flow::Continue;
-      case Stmt::Return: return Flow::Return;
+      case Stmt::Return:
+        if (!s.values.empty()) {
+          returned_ = eval(*s.values[0]);
+          return_line_ = s.line;
+        }
+        return Flow::Return;
       case Stmt::Nested: return exec_block(*s.block);
-      case Stmt::SelectInto: select_into(*s.sql->prepared, s.sql->refs, s.targets, s.bulk, nullptr); return Flow::Normal;
-      case Stmt::Dml: run_dml(*s.sql->prepared, &s.sql->refs, nullptr, s.targets); return Flow::Normal;
-      case Stmt::Commit: host_.commit(); return Flow::Normal;
-      case Stmt::Rollback: host_.rollback(); return Flow::Normal;
+      case Stmt::SelectInto: select_into(*use(*s.sql->prepared), s.sql->refs, s.targets, s.bulk, nullptr); return Flow::Normal;
+      case Stmt::Dml: run_dml(*use(*s.sql->prepared), &s.sql->refs, nullptr, s.targets); return Flow::Normal;
+      case Stmt::Commit: end_transaction(true); return Flow::Normal;
+      case Stmt::Rollback: end_transaction(false); return Flow::Normal;
       case Stmt::Savepoint: host_.savepoint(s.name); return Flow::Normal;
       case Stmt::RollbackTo: host_.rollback_to(s.name); return Flow::Normal;
       case Stmt::Raise: throw raised_by(s);
@@ -247,6 +369,11 @@ class Runner {
   Flow call_program(const Stmt& s) {
     const std::vector<Parameter>& parameters = s.callee->parameters;
     std::vector<std::optional<Value>> arguments(parameters.size());
+    std::shared_ptr<Unit> stored;
+    if (s.local < 0) {
+      stored = calls_->unit(s.callee->name, db_, session_, host_.schema_generation());
+      if (!same_parameters(stored->parameters, parameters)) throw raise_code(kProgramNotFound);
+    }
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (s.values[i]) {
         arguments[i] = eval(*s.values[i]);
@@ -254,7 +381,8 @@ class Runner {
         arguments[i] = Value{};
       }
     }
-    std::vector<Value> results = Runner(*s.callee, host_).call(arguments);
+    std::vector<Value> results =
+        stored ? Runner(*stored, host_).call(arguments, nullptr) : call_local(s.local, arguments, nullptr);
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (parameters[i].mode != Parameter::In) assign(s.targets[i].ref, results[i]);
     }
@@ -278,6 +406,12 @@ class Runner {
     if (ref.kind == Ref::Bind) return host_.is_character_lob_bind(ref.name);
     if (ref.kind == Ref::Slot) return slot_type(ref.slot).base != BaseType::Blob;
     return true;
+  }
+
+  // The program a call was compiled against may have been replaced since.
+  static bool same_parameters(const std::vector<Parameter>& now, const std::vector<Parameter>& compiled) {
+    auto same = [](const Parameter& a, const Parameter& b) { return a.mode == b.mode && a.has_default == b.has_default; };
+    return std::equal(now.begin(), now.end(), compiled.begin(), compiled.end(), same);
   }
 
   Flow assign_statement(const Stmt& s) {
@@ -368,21 +502,25 @@ class Runner {
   Flow exec_for_query(const Stmt& s) {
     CursorState* state = nullptr;
     SqlUse::Prepared* prepared = nullptr;
+    PreparedUse inline_query;
     if (s.cursor >= 0) {
       const CursorDecl& cursor = unit_.cursors[static_cast<size_t>(s.cursor)];
       open_explicit(cursor, s.values);
       state = &frame_[static_cast<size_t>(cursor.slot)].cursor;
       prepared = state->prepared.get();
     } else {
-      prepared = s.sql->prepared.get();
+      inline_query = use(*s.sql->prepared);
+      prepared = inline_query.get();
       rewind(*prepared, db_);
       bind(*prepared, s.sql->refs);
     }
-    ResetOnExit reset{prepared->stmt};
     struct CloseOnExit {
       CursorState* state;
       ~CloseOnExit() {
-        if (state) state->open = false;
+        if (state) {
+          state->open = false;
+          state->prepared.release();
+        }
       }
     } close{state};
     Slot& record = frame_[static_cast<size_t>(s.slot)];
@@ -399,6 +537,8 @@ class Runner {
   }
 
   // ---- SQL ----
+  PreparedUse use(SqlUse::Prepared& prepared) { return PreparedUse(prepared, db_); }
+
   bool step_row(SqlUse::Prepared& prepared) {
     int rc = sqlite3_step(prepared.stmt);
     if (rc == SQLITE_ROW) return true;
@@ -484,6 +624,7 @@ class Runner {
       }
       return;
     }
+    if (calls_->query_calls > 0) throw raise_code(kDmlInQueryCode);
     host_.start_write();
     rewind(prepared, db_);
     ResetOnExit reset{prepared.stmt};
@@ -501,6 +642,12 @@ class Runner {
     sql_found_ = sql_rowcount_ > 0;
   }
 
+  // A function SQL called may not end the transaction the statement runs in.
+  void end_transaction(bool commit) {
+    if (calls_->sql_calls > 0) throw raise_code(kCommitInSqlCode);
+    commit ? host_.commit() : host_.rollback();
+  }
+
   void execute_immediate(const Stmt& s) {
     std::string text = to_text(plain(eval(*s.dynamic)), session_);
     while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';')) text.pop_back();
@@ -516,8 +663,8 @@ class Runner {
       case K::Merge:
         run_dml(*prepared, nullptr, &s.values, {});
         return;
-      case K::Commit: host_.commit(); return;
-      case K::Rollback: host_.rollback(); return;
+      case K::Commit: end_transaction(true); return;
+      case K::Rollback: end_transaction(false); return;
       case K::Savepoint: host_.savepoint(prepared->savepoint); return;
       case K::RollbackToSavepoint: host_.rollback_to(prepared->savepoint); return;
       case K::PlsqlBlock: throw raise_code(kUnimplemented);
@@ -525,7 +672,7 @@ class Runner {
       case K::Drop:
       case K::Alter:
       case K::OtherDdl:
-        host_.commit();
+        end_transaction(true);
         [[fallthrough]];
       default:
         run_dml(*prepared, nullptr, nullptr, {});
@@ -547,7 +694,8 @@ class Runner {
                                                               : Value{};
       frame_[static_cast<size_t>(slot)].value = fit(value, unit_.slot_types[static_cast<size_t>(slot)]);
     }
-    state.prepared = cursor.query.prepared;
+    state.owned.reset();
+    state.prepared = use(*cursor.query.prepared);
     rewind(*state.prepared, db_);
     bind(*state.prepared, cursor.query.refs);
     state.open = true;
@@ -560,35 +708,38 @@ class Runner {
   void open_for(const Stmt& s) {
     if (s.slot < 0) return open_bind_cursor(s);
     CursorState& state = cursor_of(s);
-    if (state.open && state.prepared) sqlite3_reset(state.prepared->stmt);
-    state.prepared = opened_query(s);
+    state.prepared.release();
+    opened_query(s, state);
     state.open = true;
     state.found.reset();
     state.rowcount = 0;
   }
 
-  // The query of OPEN ... FOR, rewound and bound.
-  std::shared_ptr<SqlUse::Prepared> opened_query(const Stmt& s) {
+  // The query of OPEN ... FOR, rewound and bound, into `state`.
+  void opened_query(const Stmt& s, CursorState& state) {
     if (s.sql) {
-      rewind(*s.sql->prepared, db_);
-      bind(*s.sql->prepared, s.sql->refs);
-      return s.sql->prepared;
+      state.owned.reset();
+      state.prepared = use(*s.sql->prepared);
+      rewind(*state.prepared, db_);
+      bind(*state.prepared, s.sql->refs);
+      return;
     }
     auto prepared = prepare_sql(to_text(eval(*s.dynamic), session_), db_, session_, nullptr);
     if (prepared->stmt == nullptr || prepared->kind != sql::StatementKind::Select) {
       throw raise_code(kInvalidCursorCode);
     }
-    rewind(*prepared, db_);
-    bind_positional(*prepared, s.values);
-    return prepared;
+    state.owned = std::move(prepared);
+    state.prepared = use(*state.owned);
+    rewind(*state.prepared, db_);
+    bind_positional(*state.prepared, s.values);
   }
 
   // OPEN :c FOR: the caller's cursor variable takes the query's rows.
   void open_bind_cursor(const Stmt& s) {
     if (!host_.has_bind(s.name)) throw raise_code(kNotAllBound);
-    std::shared_ptr<SqlUse::Prepared> prepared = opened_query(s);
-    ResetOnExit reset{prepared->stmt};
-    host_.open_bind_cursor(s.name, prepared->stmt, prepared->column_names, prepared->column_types);
+    CursorState query;
+    opened_query(s, query);
+    host_.open_bind_cursor(s.name, query.prepared->stmt, query.prepared->column_names, query.prepared->column_types);
   }
 
   void fetch(const Stmt& s) {
@@ -620,7 +771,7 @@ class Runner {
 
   void close_cursor(CursorState& state) {
     if (!state.open) throw raise_code(kInvalidCursorCode);
-    sqlite3_reset(state.prepared->stmt);
+    state.prepared.release();
     state.open = false;
   }
 
@@ -673,8 +824,8 @@ class Runner {
     }
     int id = s.exception - 1;
     const ExceptionInfo& info = unit_.exceptions[static_cast<size_t>(id)];
-    if (info.code == 0) return Raised{kUserExceptionCode, std::string(kUserDefinedException), id, true, line_};
-    return Raised{info.code, sql::message_text(info.code), id, false, line_};
+    if (info.code == 0) return Raised{kUserExceptionCode, std::string(kUserDefinedException), id, true, line_, {}};
+    return Raised{info.code, sql::message_text(info.code), id, false, line_, {}};
   }
 
   Raised application_error(const Stmt& s) {
@@ -699,9 +850,8 @@ class Runner {
     if (expr.ref.kind == Ref::Bind && !expr.ref.name.empty()) {
       if (auto lob = host_.bind_lob(expr.ref.name, -1)) return *lob;
     }
-    SqlUse::Prepared& prepared = *expr.sql.prepared;
-    sqlite3_reset(prepared.stmt);
-    ResetOnExit reset{prepared.stmt};
+    PreparedUse statement = use(*expr.sql.prepared);
+    SqlUse::Prepared& prepared = *statement;
     bind(prepared, expr.sql.refs);
     if (!step_row(prepared)) return Value{};
     Value value = column_value(prepared.stmt, 0, prepared.column_types[0]);
@@ -871,6 +1021,11 @@ class Runner {
   std::optional<bool> sql_found_;  // unset before the first SQL statement
   int line_ = 0;                   // line of the statement running
   TriggerRow* trigger_ = nullptr;  // the row a trigger body runs for
+  std::optional<Value> returned_;  // a function's RETURN value on its way out
+  int return_line_ = 0;
+  CallState* calls_ = nullptr;
+  std::unique_ptr<CallState> own_calls_;  // for a host that keeps no call state
+  std::optional<Raised> raised_in_sql_;  // by a local function a statement called
 };
 
 }  // namespace
@@ -878,5 +1033,11 @@ class Runner {
 void run_unit(Unit& unit, Host& host) { Runner(unit, host).run(); }
 
 void run_trigger(Unit& unit, Host& host, TriggerRow& row) { Runner(unit, host).fire(row); }
+
+Value run_function(Unit& unit, Host& host, const std::vector<std::optional<Value>>& arguments) {
+  Value result;
+  Runner(unit, host).call(arguments, &result);
+  return result;
+}
 
 }  // namespace ociemu::plsql

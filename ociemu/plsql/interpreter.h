@@ -6,6 +6,7 @@
 // Thread-safe: no; one execution at a time per unit and host.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 namespace ociemu::plsql {
 
 void run_unit(Unit& unit, Host& host);
+// Runs a stored function (nullopt arguments take their defaults) and returns its value.
+Value run_function(Unit& unit, Host& host, const std::vector<std::optional<Value>>& arguments);
 
 // One row a trigger fires for: the event, the columns an UPDATE sets, and the
 // new and old values by column (new ones written back as the trigger leaves them).

@@ -16,6 +16,13 @@ inline constexpr int kNoDataFoundCode = 1403;
 inline constexpr int kTooManyRowsCode = 1422;
 inline constexpr int kUserExceptionCode = 1;           // SQLCODE of a user exception
 inline constexpr int kApplicationErrorRangeCode = 21000;
+inline constexpr int kStorageErrorCode = 6500;        // STORAGE_ERROR: calls nested too deep
+inline constexpr int kNoReturnCode = 6503;            // a function reached its end
+inline constexpr int kProgramNotFound = 6508;
+inline constexpr int kSqlCallError = 6553;            // a PLS- error of a function called from SQL
+inline constexpr int kOutArgumentsInSql = 6572;
+inline constexpr int kDmlInQueryCode = 14551;
+inline constexpr int kCommitInSqlCode = 14552;
 
 // What follows "numeric or value error" in ORA-06502.
 inline constexpr std::string_view kBufferTooSmall = ": character string buffer too small";
@@ -42,8 +49,16 @@ inline constexpr std::string_view kPlsIntoExpected = "PLS-00428: an INTO clause 
 inline constexpr std::string_view kPlsBareRaise =
     "PLS-00367: a RAISE statement with no exception name must be inside an exception handler";
 inline constexpr std::string_view kPlsWrongArguments = "PLS-00306: wrong number or types of arguments in call to '%s'";
+inline constexpr std::string_view kPlsWrongArgumentsShort = "306: wrong number or types of arguments in call to '%s'";
 inline constexpr std::string_view kPlsInvalidObject = "PLS-00905: object %s is invalid";
 inline constexpr std::string_view kPlsNotProcedure = "PLS-00221: '%s' is not a procedure or is undefined";
+inline constexpr std::string_view kPlsNoBody =
+    "PLS-00328: A subprogram body must be defined for the forward declaration of %s.";
+inline constexpr std::string_view kPlsReturnInProcedure =
+    "PLS-00372: In a procedure, RETURN statement cannot contain an expression";
+inline constexpr std::string_view kPlsReturnNeedsValue =
+    "PLS-00503: RETURN <value> statement required for this return from function";
+inline constexpr std::string_view kPlsNotFunction = "PLS-00222: no function with name '%s' exists in this scope";
 inline constexpr std::string_view kStatementIgnored = "PL/SQL: Statement ignored";
 inline constexpr std::string_view kSqlStatementIgnored = "PL/SQL: SQL Statement ignored";
 

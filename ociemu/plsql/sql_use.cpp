@@ -72,6 +72,57 @@ std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* 
   return prepared;
 }
 
+std::unique_ptr<SqlUse::Prepared> SqlUse::Prepared::copy(sqlite3* db) const {
+  auto twin = std::make_unique<Prepared>();
+  twin->kind = kind;
+  twin->before = before;
+  twin->all = all;
+  twin->params = params;
+  twin->column_names = column_names;
+  twin->column_types = column_types;
+  twin->returning = returning;
+  twin->savepoint = savepoint;
+  if (stmt) {
+    int rc = sqlite3_prepare_v2(db, sqlite3_sql(stmt), -1, &twin->stmt, nullptr);
+    if (rc != SQLITE_OK) throw sql::OracleException{sql::map_sqlite_error(db, rc)};
+  }
+  return twin;
+}
+
+PreparedUse::PreparedUse(SqlUse::Prepared& prepared, sqlite3* db) {
+  SqlUse::Prepared* chosen = &prepared;
+  if (prepared.busy) {
+    chosen = nullptr;
+    for (auto& twin : prepared.copies) {
+      if (!twin->busy) {
+        chosen = twin.get();
+        break;
+      }
+    }
+    if (chosen == nullptr) {
+      prepared.copies.push_back(prepared.copy(db));
+      chosen = prepared.copies.back().get();
+    }
+  }
+  if (chosen->stmt) chosen->busy = true;
+  prepared_ = chosen;
+}
+
+PreparedUse& PreparedUse::operator=(PreparedUse&& other) noexcept {
+  if (this != &other) {
+    release();
+    prepared_ = std::exchange(other.prepared_, nullptr);
+  }
+  return *this;
+}
+
+void PreparedUse::release() {
+  if (prepared_ == nullptr) return;
+  if (prepared_->stmt) sqlite3_reset(prepared_->stmt);
+  prepared_->busy = false;
+  prepared_ = nullptr;
+}
+
 void rewind(SqlUse::Prepared& prepared, sqlite3* db) {
   for (const std::string& statement : prepared.before) {
     int rc = sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr);

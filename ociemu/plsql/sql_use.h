@@ -6,8 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ociemu/plsql/ast.h"
@@ -40,6 +42,35 @@ struct SqlUse::Prepared {
   std::vector<std::optional<sql::OracleType>> column_types;
   size_t returning = 0;  // RETURNING ... INTO columns
   std::string savepoint;
+  bool busy = false;  // an activation is stepping stmt
+  std::vector<std::unique_ptr<Prepared>> copies;  // for activations entered while stmt is busy
+
+  // The same statement prepared afresh (for a use while this one is busy).
+  std::unique_ptr<Prepared> copy(sqlite3* db) const;
+};
+
+// One activation's use of a prepared statement: the statement itself when idle,
+// else an idle copy, so that a unit calling itself, or a function called from a
+// statement's own rows, never resets a statement another activation is stepping.
+// Ends with the statement reset and free for the next use. Move-only.
+class PreparedUse {
+ public:
+  PreparedUse() = default;
+  PreparedUse(SqlUse::Prepared& prepared, sqlite3* db);
+  PreparedUse(PreparedUse&& other) noexcept : prepared_(std::exchange(other.prepared_, nullptr)) {}
+  PreparedUse& operator=(PreparedUse&& other) noexcept;
+  PreparedUse(const PreparedUse&) = delete;
+  PreparedUse& operator=(const PreparedUse&) = delete;
+  ~PreparedUse() { release(); }
+
+  SqlUse::Prepared* get() const { return prepared_; }
+  SqlUse::Prepared* operator->() const { return prepared_; }
+  SqlUse::Prepared& operator*() const { return *prepared_; }
+  explicit operator bool() const { return prepared_ != nullptr; }
+  void release();
+
+ private:
+  SqlUse::Prepared* prepared_ = nullptr;
 };
 
 // Translates and prepares Oracle SQL; raises sql::OracleException as translation or SQLite does.

@@ -79,6 +79,9 @@ class TriggerRuntime final : public Host {
   void schema_changed() override {}
   std::vector<std::string>& output_lines() override { return output_; }
   bool& output_enabled() override { return output_enabled_; }
+  // The session's stored programs and calls running, shared with its blocks.
+  CallState* calls() override { return call_state; }
+  CallState* call_state = nullptr;
 
  private:
   struct Compiled {

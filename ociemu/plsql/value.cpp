@@ -215,6 +215,40 @@ Value column_value(sqlite3_stmt* stmt, int column, const std::optional<sql::Orac
   }
 }
 
+Value sql_argument(sqlite3_value* value) {
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER: return Value::of_integer(sqlite3_value_int64(value));
+    case SQLITE_FLOAT: return Value::of_real(sqlite3_value_double(value));
+    case SQLITE_BLOB: {
+      const void* data = sqlite3_value_blob(value);
+      auto size = static_cast<size_t>(sqlite3_value_bytes(value));
+      return Value{Value::Blob, 0, 0, size ? std::string(static_cast<const char*>(data), size) : std::string()};
+    }
+    case SQLITE_TEXT: return Value::of_text(sql_text(value));
+    default: return Value{};
+  }
+}
+
+std::string sql_text(sqlite3_value* value) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+  return text ? std::string(text, static_cast<size_t>(sqlite3_value_bytes(value))) : std::string();
+}
+
+void set_sql_result(sqlite3_context* context, const Value& value) {
+  switch (value.kind) {
+    case Value::Null: sqlite3_result_null(context); break;
+    case Value::Integer:
+    case Value::Boolean: sqlite3_result_int64(context, value.integer); break;
+    case Value::Real: sqlite3_result_double(context, value.real); break;
+    case Value::Blob:
+      sqlite3_result_blob(context, value.bytes.data(), static_cast<int>(value.bytes.size()), SQLITE_TRANSIENT);
+      break;
+    default:
+      sqlite3_result_text(context, value.bytes.data(), static_cast<int>(value.bytes.size()), SQLITE_TRANSIENT);
+      break;
+  }
+}
+
 std::string to_text(const Value& value, const sql::SessionContext& session) {
   switch (value.kind) {
     case Value::Null: return {};

@@ -87,6 +87,11 @@ void bind_value(sqlite3_stmt* stmt, int index, const Value& value);
 // A result column; `declared` (sqlite3_column_decltype or a hint) tags dates and timestamps.
 Value column_value(sqlite3_stmt* stmt, int column, const std::optional<sql::OracleType>& declared);
 
+// A SQL function's argument, and its result.
+Value sql_argument(sqlite3_value* value);
+void set_sql_result(sqlite3_context* context, const Value& value);
+std::string sql_text(sqlite3_value* value);
+
 // Text of a value as TO_CHAR would give it (dates in the session's format).
 std::string to_text(const Value& value, const sql::SessionContext& session);
 

@@ -121,6 +121,11 @@ class NameResolver {
   // that is no column of the statement's tables; parts are upper case,
   // qualifier first. nullopt leaves the name to SQL.
   virtual std::optional<std::string> resolve(const std::vector<std::string>& parts) = 0;
+  // True for an expression of the unit's own (SELECT expr FROM DUAL): a function
+  // it calls is called by PL/SQL, not by a query.
+  virtual bool in_plsql_expression() const { return false; }
+  // "OWNER.NAME" of a function the catalogue does not hold yet (one being compiled) that parts name.
+  virtual std::optional<std::string> function_being_compiled(const std::vector<std::string>&) { return std::nullopt; }
 };
 
 // Prepares a fresh or existing database file: the catalogue tables and the

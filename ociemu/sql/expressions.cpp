@@ -11,6 +11,7 @@
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/interval_value.h"
+#include "ociemu/sql/programs.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 
@@ -522,7 +523,13 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
     std::string name;
     for (size_t k = 0; k < parts.size(); ++k) name += (k ? "." : "") + parts[k];
     if (std::string_view lob = lob_function(name); !lob.empty()) name = lob;
-    result.text = function_call(name, i, scope, result);
+    std::optional<std::string> key = resolver_ ? resolver_->function_being_compiled(parts) : std::nullopt;
+    if (!key) key = stored_function(db_, session_, parts);
+    if (key) {
+      result.text = stored_function_call(*key, i, scope, result);
+    } else {
+      result.text = function_call(name, i, scope, result);
+    }
     result.plain_column = false;
     return matching(i) + 1;
   }
@@ -563,6 +570,18 @@ std::string Translator::function_call(const std::string& name, int open, const S
   }
   result.type = function_type(name, arguments);
   return text + ")";
+}
+
+// A stored function's call runs the PL/SQL engine through OCIEMU_CALL(key, caller, arguments...).
+std::string Translator::stored_function_call(const std::string& key, int open, const Scope& scope, Expression& result) {
+  constexpr std::string_view kCall = "OCIEMU_CALL";
+  // Who calls: PL/SQL (0), a query (1, which the function may not change data for) or DML (2).
+  int caller = resolver_ && resolver_->in_plsql_expression() ? 0 : out_.kind == StatementKind::Select ? 1 : 2;
+  std::string text = function_call(std::string(kCall), open, scope, result);
+  bool no_arguments = text.size() == kCall.size() + 2;
+  text.insert(kCall.size() + 1, quote_literal(key) + ", " + std::to_string(caller) + (no_arguments ? "" : ", "));
+  result.type = ValueType::Unknown;
+  return text;
 }
 
 ValueType Translator::function_type(const std::string& name, const std::vector<Expression>& arguments) const {

@@ -23,6 +23,20 @@ std::optional<std::string> object_type(sqlite3* db, std::string_view owner, std:
   return object->type;
 }
 
+std::optional<std::string> stored_function(sqlite3* db, const SessionContext& session,
+                                           const std::vector<std::string>& parts) {
+  if (parts.empty() || parts.size() > 2) return std::nullopt;
+  std::string owner = parts.size() == 2 ? parts[0] : session_schema(session);
+  const std::string& name = parts.back();
+  if (object_type(db, owner, name) != std::optional<std::string>("FUNCTION")) return std::nullopt;
+  if (parts.size() == 1) {
+    Query builtin(db, "SELECT 1 FROM pragma_function_list WHERE name = lower(?1)");
+    builtin.bind(1, name);
+    if (builtin.step()) return std::nullopt;
+  }
+  return owner + "." + name;
+}
+
 std::optional<StoredProgramText> stored_program(sqlite3* db, std::string_view owner, std::string_view name) {
   std::optional<std::string> type = object_type(db, owner, name);
   if (!type || (*type != "PROCEDURE" && *type != "FUNCTION")) return std::nullopt;

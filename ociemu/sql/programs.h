@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ociemu/sql/dialect.h"
 
@@ -35,6 +36,9 @@ struct StoredProgramText {
 std::string session_schema(const SessionContext& session);
 // The type of the schema object OWNER.NAME, if there is one.
 std::optional<std::string> object_type(sqlite3* db, std::string_view owner, std::string_view name);
+// "OWNER.NAME" of the stored function a call names ([owner.]name), unless a built-in function has the name.
+std::optional<std::string> stored_function(sqlite3* db, const SessionContext& session,
+                                           const std::vector<std::string>& parts);
 std::optional<StoredProgramText> stored_program(sqlite3* db, std::string_view owner, std::string_view name);
 // Registers (when new) or replaces the program's text and error, all or nothing.
 void store_program(sqlite3* db, const ProgramKey& key, std::string_view source, const std::optional<ProgramError>& error);

@@ -153,6 +153,7 @@ class Translator {
   bool rowid_comparison(int& index, int end, const Scope& scope, std::string& sql);
   const TableRef* rowid_table(const Scope& scope, const std::string& qualifier, int index) const;
   std::string function_call(const std::string& name, int open, const Scope& scope, Expression& result);
+  std::string stored_function_call(const std::string& key, int open, const Scope& scope, Expression& result);
   std::string from_clause(int begin, int end, Scope& scope);
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);

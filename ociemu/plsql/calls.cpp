@@ -1,0 +1,145 @@
+#include "ociemu/plsql/calls.h"
+
+#include <pthread.h>
+
+#include <charconv>
+#include <cstdint>
+
+#include "ociemu/plsql/compiler.h"
+#include "ociemu/plsql/host.h"
+#include "ociemu/plsql/interpreter.h"
+#include "ociemu/plsql/messages.h"
+#include "ociemu/plsql/stored.h"
+#include "ociemu/sql/errors.h"
+
+namespace ociemu::plsql {
+namespace {
+
+// What a call leaves of the stack for the next one, with room for unwinding an error.
+constexpr uintptr_t kStackReserve = 512 * 1024;
+
+bool stack_running_low() {
+  thread_local uintptr_t lowest = 0;  // of this thread's stack; 1 when it cannot be told
+  if (lowest == 0) {
+    lowest = 1;
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+      void* address = nullptr;
+      size_t size = 0;
+      if (pthread_attr_getstack(&attributes, &address, &size) == 0) lowest = reinterpret_cast<uintptr_t>(address);
+      pthread_attr_destroy(&attributes);
+    }
+  }
+  auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  return lowest > 1 && here > lowest && here - lowest < kStackReserve;
+}
+
+uint64_t data_version(sqlite3* db) {
+  unsigned int version = 0;
+  sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+  return version;
+}
+
+// Counts a call SQL made for as long as it runs.
+struct Counted {
+  explicit Counted(int& count, bool counts) : counter(counts ? &count : nullptr) {
+    if (this->counter) ++*this->counter;
+  }
+  ~Counted() {
+    if (counter) --*counter;
+  }
+  Counted(const Counted&) = delete;
+  Counted& operator=(const Counted&) = delete;
+  int* counter;
+};
+
+void call_from_sql(sqlite3_context* context, int count, sqlite3_value** args) {
+  auto* calls = static_cast<CallState*>(sqlite3_user_data(context));
+  try {
+    if (count < 2) sql::throw_oracle(kProgramNotFound);
+    std::string key = sql_text(args[0]);
+    int mode = sqlite3_value_int(args[1]);
+    std::vector<Value> arguments;
+    arguments.reserve(static_cast<size_t>(count - 2));
+    for (int i = 2; i < count; ++i) arguments.push_back(sql_argument(args[i]));
+    Value result;
+    if (!key.empty() && key[0] == kLocalCallPrefix) {
+      int index = -1;
+      std::from_chars(key.data() + 1, key.data() + key.size(), index);
+      if (calls->active.empty() || index < 0) sql::throw_oracle(kProgramNotFound);
+      result = calls->active.back()->call_local_function(index, arguments);
+    } else {
+      Host* host = calls->active.empty() ? calls->sql_host : &calls->active.back()->host();
+      if (host == nullptr) sql::throw_oracle(kProgramNotFound);
+      Counted query(calls->query_calls, mode == kCallFromQuery);
+      Counted statement(calls->sql_calls, mode != kCallFromPlsql);
+      result = call_stored_function(*host, key, arguments);
+    }
+    set_sql_result(context, result);
+  } catch (const sql::OracleException& failure) {
+    std::string text = sql::full_message(failure.error.code, failure.error.message);
+    sqlite3_result_error(context, text.c_str(), static_cast<int>(text.size()));
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+std::string wrong_arguments(const std::string& name) {
+  std::string text(kPlsWrongArgumentsShort);
+  return text.replace(text.find("%s"), 2, name.substr(name.rfind('.') + 1));
+}
+
+}  // namespace
+
+CallState::Depth::Depth(CallState& calls) : calls_(calls) {
+  if (calls.depth_ >= kMaxDepth || stack_running_low()) sql::throw_oracle(kStorageErrorCode);
+  ++calls.depth_;
+}
+
+std::shared_ptr<Unit> CallState::unit(const std::string& key, sqlite3* db, sql::SessionContext& session,
+                                      uint64_t generation) {
+  uint64_t version = data_version(db);
+  if (generation != generation_ || version != data_version_) {
+    units_.clear();
+    generation_ = generation;
+    data_version_ = version;
+  }
+  auto found = units_.find(key);
+  if (found != units_.end()) return found->second;
+  size_t dot = key.find('.');
+  if (dot == std::string::npos) sql::throw_oracle(kProgramNotFound);
+  std::optional<StoredProgram> stored = find_stored_program(db, key.substr(0, dot), key.substr(dot + 1));
+  if (!stored) sql::throw_oracle(kProgramNotFound);
+  std::shared_ptr<Unit> compiled = compile_program(stored->text, db, session);
+  units_[key] = compiled;
+  return compiled;
+}
+
+void register_sql_calls(sqlite3* db, CallState* calls) {
+  sqlite3_create_function_v2(db, kCallFunction.data(), -1, SQLITE_UTF8, calls, call_from_sql, nullptr, nullptr, nullptr);
+}
+
+std::vector<std::optional<Value>> sql_arguments(const Signature& signature, const std::vector<Value>& arguments) {
+  const std::vector<Parameter>& parameters = signature.parameters;
+  if (arguments.size() > parameters.size()) sql::throw_oracle(kSqlCallError, {wrong_arguments(signature.name)});
+  std::vector<std::optional<Value>> given(arguments.begin(), arguments.end());
+  given.resize(parameters.size());
+  for (size_t i = 0; i < parameters.size(); ++i) {
+    if (parameters[i].mode != Parameter::In) sql::throw_oracle(kOutArgumentsInSql, {signature.name});
+    if (i >= arguments.size() && !parameters[i].has_default) {
+      sql::throw_oracle(kSqlCallError, {wrong_arguments(signature.name)});
+    }
+  }
+  return given;
+}
+
+Value call_stored_function(Host& host, const std::string& key, const std::vector<Value>& arguments) {
+  CallState* calls = host.calls();
+  if (calls == nullptr) sql::throw_oracle(kProgramNotFound);
+  std::shared_ptr<Unit> unit = calls->unit(key, host.db(), host.context(), host.schema_generation());
+  if (!unit->function) sql::throw_oracle(kProgramNotFound);
+  Signature signature{key, unit->parameters, true, unit->return_type};
+  return run_function(*unit, host, sql_arguments(signature, arguments));
+}
+
+}  // namespace ociemu::plsql
