@@ -35,6 +35,7 @@ struct Raised {
 };
 
 struct CursorState {
+  std::shared_ptr<const Unit> owner;        // the stored unit whose statement it steps, when passed out of it
   std::shared_ptr<SqlUse::Prepared> owned;  // a dynamic query's statement
   PreparedUse prepared;                     // the statement stepped (after `owned`: released first)
   bool open = false;
@@ -101,11 +102,13 @@ class Runner final : public Activation {
   // Runs a stored program with its arguments (nullopt: the parameter's default);
   // returns the parameters' values at the end, for OUT and IN OUT ones, and a
   // function's value in `result`.
-  std::vector<Value> call(const std::vector<std::optional<Value>>& arguments, Value* result) {
+  std::vector<Value> call(const std::vector<std::optional<Value>>& arguments, Value* result,
+                          std::vector<CursorState>* cursors = nullptr) {
     CallState::Depth depth(*calls_);
     Running running(*this);
     try {
       bind_parameters(unit_.parameters, arguments);
+      CursorExchange exchange{*this, unit_.parameters, cursors};
       Flow flow = exec_block(unit_.block);
       if (unit_.function) {
         Value value = function_result(flow, unit_.block, unit_.return_type);
@@ -139,6 +142,47 @@ class Runner final : public Activation {
   };
 
   // ---- calls ----
+  // Cursor variables passed as parameters: the caller's go into the parameters'
+  // slots for the call, and whatever the parameters hold at its end comes back out.
+  struct CursorExchange {
+    CursorExchange(Runner& on, const std::vector<Parameter>& of, std::vector<CursorState>* passed)
+        : runner(on), parameters(of), cursors(passed) {
+      if (cursors == nullptr) return;
+      for (size_t i = 0; i < parameters.size(); ++i) {
+        if (runner.is_cursor_slot(parameters[i].slot)) runner.frame_[slot_of(i)].cursor = std::move((*cursors)[i]);
+      }
+    }
+    ~CursorExchange() {
+      if (cursors == nullptr) return;
+      for (size_t i = 0; i < parameters.size(); ++i) {
+        if (runner.is_cursor_slot(parameters[i].slot)) (*cursors)[i] = std::move(runner.frame_[slot_of(i)].cursor);
+      }
+    }
+    CursorExchange(const CursorExchange&) = delete;
+    CursorExchange& operator=(const CursorExchange&) = delete;
+    size_t slot_of(size_t i) const { return static_cast<size_t>(parameters[i].slot); }
+
+    Runner& runner;
+    const std::vector<Parameter>& parameters;
+    std::vector<CursorState>* cursors;
+  };
+
+  bool is_cursor_slot(int slot) const { return slot >= 0 && slot_type(slot).base == BaseType::RefCursor; }
+
+  // A cursor variable's state handed to an assignment target: a local cursor
+  // variable takes it over; a bind cursor takes its remaining rows.
+  void deliver_cursor(const Ref& target, CursorState state) {
+    if (target.kind == Ref::Slot && is_cursor_slot(target.slot)) {
+      frame_[static_cast<size_t>(target.slot)].cursor = std::move(state);
+      return;
+    }
+    if (target.kind != Ref::Bind) throw raise_code(kValueErrorCode);
+    if (!state.open || !state.prepared) throw raise_code(kInvalidCursorCode);
+    if (!host_.has_bind(target.name)) throw raise_code(kNotAllBound);
+    host_.open_bind_cursor(target.name, state.prepared->stmt, state.prepared->column_names,
+                           state.prepared->column_types);
+  }
+
   void bind_parameters(const std::vector<Parameter>& parameters, const std::vector<std::optional<Value>>& arguments) {
     for (size_t i = 0; i < parameters.size(); ++i) {
       const Parameter& parameter = parameters[i];
@@ -177,7 +221,8 @@ class Runner final : public Activation {
 
   // Runs local subprogram `index` on this frame: its own slots are set aside
   // for the call and put back after it, so that it may call itself.
-  std::vector<Value> call_local(int index, const std::vector<std::optional<Value>>& arguments, Value* result) {
+  std::vector<Value> call_local(int index, const std::vector<std::optional<Value>>& arguments, Value* result,
+                                std::vector<CursorState>* cursors = nullptr) {
     const Subprogram& callee = unit_.subprograms[static_cast<size_t>(index)];
     CallState::Depth depth(*calls_);
     auto first = frame_.begin() + callee.first_slot, last = frame_.begin() + callee.end_slot;
@@ -197,6 +242,7 @@ class Runner final : public Activation {
     int call_line = line_;
     try {
       bind_parameters(callee.signature.parameters, arguments);
+      CursorExchange exchange{*this, callee.signature.parameters, cursors};
       Flow flow = exec_block(*callee.block);
       if (callee.signature.function) {
         Value value = function_result(flow, *callee.block, callee.signature.return_type);
@@ -381,12 +427,36 @@ class Runner final : public Activation {
         arguments[i] = Value{};
       }
     }
-    std::vector<Value> results =
-        stored ? Runner(*stored, host_).call(arguments, nullptr) : call_local(s.local, arguments, nullptr);
+    const Unit& callee = stored ? *stored : unit_;
+    auto passes_cursor = [&](size_t i) { return callee.slot_types[static_cast<size_t>(parameters[i].slot)].base == BaseType::RefCursor; };
+    std::vector<CursorState> cursors(parameters.size());
     for (size_t i = 0; i < parameters.size(); ++i) {
-      if (parameters[i].mode != Parameter::In) assign(s.targets[i].ref, results[i]);
+      if (passes_cursor(i) && parameters[i].mode != Parameter::Out) cursors[i] = std::move(cursor_argument(s.values[i]));
+    }
+    std::vector<Value> results = stored ? Runner(*stored, host_).call(arguments, nullptr, &cursors)
+                                        : call_local(s.local, arguments, nullptr, &cursors);
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      if (passes_cursor(i)) {
+        if (stored) cursors[i].owner = stored;
+        if (parameters[i].mode == Parameter::In) {
+          cursor_argument(s.values[i]) = std::move(cursors[i]);
+        } else {
+          deliver_cursor(s.targets[i].ref, std::move(cursors[i]));
+        }
+      } else if (parameters[i].mode != Parameter::In) {
+        assign(s.targets[i].ref, results[i]);
+      }
     }
     return Flow::Normal;
+  }
+
+  // The cursor variable an argument names; a scratch one for anything else.
+  CursorState& cursor_argument(const ExprPtr& value) {
+    if (value && value->form == Expr::Reference && value->ref.kind == Ref::Slot && is_cursor_slot(value->ref.slot)) {
+      return frame_[static_cast<size_t>(value->ref.slot)].cursor;
+    }
+    scratch_cursor_ = CursorState{};
+    return scratch_cursor_;
   }
 
   Flow call_lob_procedure(const Stmt& s) {
@@ -417,6 +487,11 @@ class Runner final : public Activation {
   Flow assign_statement(const Stmt& s) {
     const Ref& target = s.targets[0].ref;
     const Expr& value = *s.values[0];
+    if (value.form == Expr::Reference && value.ref.kind == Ref::Slot && is_cursor_slot(value.ref.slot)) {
+      deliver_cursor(target, std::move(frame_[static_cast<size_t>(value.ref.slot)].cursor));
+      frame_[static_cast<size_t>(value.ref.slot)].cursor = CursorState{};
+      return Flow::Normal;
+    }
     if (target.kind == Ref::Slot && unit_.slot_types[static_cast<size_t>(target.slot)].base == BaseType::Record) {
       if (value.form != Expr::Reference || value.ref.kind != Ref::Slot) {
         throw raise_code(kValueErrorCode);
@@ -1026,6 +1101,7 @@ class Runner final : public Activation {
   CallState* calls_ = nullptr;
   std::unique_ptr<CallState> own_calls_;  // for a host that keeps no call state
   std::optional<Raised> raised_in_sql_;  // by a local function a statement called
+  CursorState scratch_cursor_;           // for a cursor parameter given no cursor variable
 };
 
 }  // namespace

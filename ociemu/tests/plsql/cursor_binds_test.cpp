@@ -177,5 +177,41 @@ TEST_F(CursorBindTest, an_oci7_cursor_area_bound_as_type_102_fetches_with_ofen) 
   ologof(&lda);
 }
 
+TEST_F(CursorBindTest, a_stored_procedure_opens_a_cursor_parameter_for_the_bind_it_is_given) {
+  must_run("create or replace procedure open_staff(p_dept number, p_rows out sys_refcursor) is begin "
+           "open p_rows for select name, pay from staff where dept = p_dept order by id; end;");
+  OCIStmt* cursor = new_statement();
+  ASSERT_EQ(OCI_SUCCESS, open_into(cursor, "begin open_staff(:dept, :c); end;")) << last_error();
+  EXPECT_EQ(std::vector<std::string>({"ADAMS:1100", "CLARK:2450.5", "DAVIS:<null>"}), rows_of(cursor));
+  // A local cursor variable takes it too, and passes it on to another procedure that fetches from it.
+  must_run("create or replace procedure first_name(p_rows in sys_refcursor, p_name out varchar2) is begin "
+           "fetch p_rows into p_name, p_name; end;");
+  EXPECT_EQ("2850:1", result_text("declare c sys_refcursor; n varchar2(20); begin open_staff(20, c); "
+                                  "first_name(c, n); :r := n || ':' || c%rowcount; close c; end;"));
+}
+
+TEST_F(CursorBindTest, a_local_cursor_variable_is_assigned_to_a_bind_with_its_remaining_rows) {
+  OCIStmt* cursor = new_statement();
+  ASSERT_EQ(OCI_SUCCESS, open_into(cursor, R"(declare
+  type staff_cursor is ref cursor return staff%rowtype;
+  mine staff_cursor;
+  skipped staff%rowtype;
+begin
+  open mine for select * from staff where dept = :dept order by id;
+  fetch mine into skipped;
+  :c := mine;
+end;)")) << last_error();
+  char name[21] = {0};
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(cursor, &define, err, 2, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr,
+                                        OCI_DEFAULT));
+  std::vector<std::string> names;
+  while (OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT) == OCI_SUCCESS) names.push_back(name);
+  EXPECT_EQ(std::vector<std::string>({"CLARK", "DAVIS"}), names);
+  // A cursor variable that was never opened cannot be handed over.
+  EXPECT_EQ(OCI_ERROR, open_into(cursor, "declare c sys_refcursor; d number := :dept; begin :c := c; end;"));
+  EXPECT_EQ(1001, last_code());
+}
+
 }  // namespace
 }  // namespace ociemu::testing
