@@ -103,6 +103,13 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
   }
   if (symbol->kind == Symbol::Cursor) return std::nullopt;
   const TypeSpec& type = symbol->type;
+  // x.GETCLOBVAL() and x.GETSTRINGVAL() of an XMLType variable are its text.
+  if (type.is_xml && i + 4 < end && op(i + 1, ".") && op(i + 3, "(") && op(i + 4, ")") &&
+      (name_at(i + 2) == "GETCLOBVAL" || name_at(i + 2) == "GETSTRINGVAL")) {
+    ref.kind = Ref::Slot;
+    next = i + 5;
+    return ref;
+  }
   if (type.base == BaseType::Record && op(i + 1, ".") && i + 2 < end) {
     ref.kind = Ref::Field;
     ref.field = field_index(type, name_at(i + 2));

@@ -471,6 +471,11 @@ TypeSpec Compiler::builtin_type(const std::string& name, int at) {
     return type_of_declaration(name == "LONG" ? "LONG" : "CLOB");
   }
   if (name == "BLOB") return type_of_declaration("BLOB");
+  if (name == "XMLTYPE") {
+    TypeSpec type = type_of_declaration("CLOB");
+    type.is_xml = true;
+    return type;
+  }
   if (name == "RAW") return declared("RAW");
   if (name == "ROWID" || name == "UROWID") {
     parenthesized_text();

@@ -54,6 +54,7 @@ struct TypeSpec {
   // Records: field names (upper case) and types, in order.
   std::vector<TypeField> fields;
   std::shared_ptr<TypeSpec> element;  // index-by tables
+  bool is_xml = false;  // XMLTYPE: a CLOB holding the document's text, with its methods
 
   static TypeSpec of(BaseType base);
   bool is_scalar() const { return base != BaseType::Record && base != BaseType::IndexTable && base != BaseType::RefCursor; }

@@ -541,7 +541,8 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
   return i;
 }
 
-std::string Translator::function_call(const std::string& name, int open, const Scope& scope, Expression& result) {
+std::string Translator::function_call(const std::string& name, int open, const Scope& scope, Expression& result,
+                                      const ArgumentWrap& wrap) {
   int close = matching(open);
   std::vector<Expression> arguments;
   std::string text = name + "(";
@@ -562,7 +563,9 @@ std::string Translator::function_call(const std::string& name, int open, const S
     start = j + 1;
   }
   if (simple) {
-    for (size_t k = 0; k < arguments.size(); ++k) text += (k ? ", " : "") + arguments[k].text;
+    for (size_t k = 0; k < arguments.size(); ++k) {
+      text += (k ? ", " : "") + (wrap ? wrap(k, arguments[k].text) : arguments[k].text);
+    }
   } else {
     // COUNT(*), COUNT(DISTINCT x), aggregates with ORDER BY...: keep the words.
     arguments.clear();

@@ -736,7 +736,10 @@ void Translator::translate_insert() {
   if (word_at(i, "VALUES")) {
     if (!token(i + 1).is_op("(")) fail(906, i + 1);
     int close = matching(i + 1);
-    std::vector<std::string> values = insert_values(i + 2, close, scope, targets);
+    // Into an object table, VALUES (type(a, b)) gives the attribute columns a and b.
+    const int constructor = object_row_constructor(table, i + 2, close);
+    std::vector<std::string> values = constructor < 0 ? insert_values(i + 2, close, scope, targets)
+                                                       : insert_values(constructor + 1, close - 1, scope, targets);
     if (close + 1 != returning) fail_not_ended(close + 1);
     std::string row;
     for (size_t k = 0; k < values.size(); ++k) {

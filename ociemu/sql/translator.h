@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -108,6 +109,8 @@ class Translator {
   void create_type(int i, bool or_replace);  // types.cpp
   void drop_type(int i);
   void create_object_table(int i, const std::string& owner, const std::string& name);
+  // The '(' of VALUES (type(...)) spanning begin..end when the table is an object table of that type, else -1.
+  int object_row_constructor(const TableRef& table, int begin, int end) const;
   // Constructors, XMLTYPE(...) and SYS.XMLTYPE.CREATEXML(...), x.GETCLOBVAL(): false when parts name none.
   bool object_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result);
   // alias.column.attribute[.attribute...] of an object column; nullopt when parts name none.
@@ -152,7 +155,10 @@ class Translator {
   bool names_column(const Scope& scope, const std::string& qualifier, const std::string& column) const;
   bool rowid_comparison(int& index, int end, const Scope& scope, std::string& sql);
   const TableRef* rowid_table(const Scope& scope, const std::string& qualifier, int index) const;
-  std::string function_call(const std::string& name, int open, const Scope& scope, Expression& result);
+  // wrap, when given, rewrites the text of argument k (simple argument lists only).
+  using ArgumentWrap = std::function<std::string(size_t k, const std::string& text)>;
+  std::string function_call(const std::string& name, int open, const Scope& scope, Expression& result,
+                            const ArgumentWrap& wrap = {});
   std::string stored_function_call(const std::string& key, int open, const Scope& scope, Expression& result);
   std::string from_clause(int begin, int end, Scope& scope);
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);

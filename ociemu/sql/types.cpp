@@ -280,6 +280,10 @@ ValueType value_type_of(const TypeAttribute& attribute) {
   }
 }
 
+bool is_raw(const TypeAttribute& attribute) {
+  return attribute.builtin && (attribute.builtin->type_code == 23 || attribute.builtin->type_code == 24);
+}
+
 bool is_xml_type(const std::optional<TypeInfo>& type) {
   return type && type->owner == kXmlTypeOwner && type->name == kXmlTypeName;
 }
@@ -308,6 +312,19 @@ void Translator::create_object_table(int i, const std::string& owner, const std:
                             quote_literal(type->name) + ")");
 }
 
+int Translator::object_row_constructor(const TableRef& table, int begin, int end) const {
+  std::optional<ObjectTableInfo> info = find_object_table(db_, table.object.owner, table.object.name);
+  if (!info || begin >= end) return -1;
+  const bool qualified = token(begin + 1).is_op(".");
+  const int open = qualified ? begin + 3 : begin + 1;
+  if (open >= end || !token(open).is_op("(") || matching(open) != end - 1) return -1;
+  for (int k = begin; k < open; k += 2) {
+    if (token(k).kind != TokenKind::Word && token(k).kind != TokenKind::QuotedName) return -1;
+  }
+  if (identifier(open - 1) != info->type_name || (qualified && identifier(begin) != info->type_owner)) return -1;
+  return open;
+}
+
 bool Translator::object_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result) {
   const size_t n = parts.size();
   const std::string& last = parts.back();
@@ -332,8 +349,16 @@ bool Translator::object_call(const std::vector<std::string>& parts, int open, co
     result.type = ValueType::Text;
     return true;
   }
-  // Objects and collections are stored as JSON arrays of their attributes or elements.
-  result.text = function_call("json_array", open, scope, result);
+  // Objects and collections are stored as JSON arrays of their attributes or elements; JSON has no
+  // bytes, so RAW values are kept as their hex text.
+  auto keep_raw_as_hex = [&type](size_t k, const std::string& argument) {
+    const TypeAttribute* attribute = type->is_collection() ? &type->attributes.at(0)
+                                     : k < type->attributes.size() ? &type->attributes[k]
+                                                                    : nullptr;
+    if (attribute == nullptr || !is_raw(*attribute)) return argument;
+    return "(CASE WHEN typeof(" + argument + ") = 'blob' THEN hex(" + argument + ") ELSE " + argument + " END)";
+  };
+  result.text = function_call("json_array", open, scope, result, keep_raw_as_hex);
   result.type = ValueType::Unknown;
   result.plain_column = false;
   return true;

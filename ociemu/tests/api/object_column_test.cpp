@@ -251,5 +251,129 @@ TEST_F(ObjectColumnTest, xmltype_columns_keep_their_text_for_sql_and_for_xmltype
   for (void* instance : {instances[0], instances[1], doc}) EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
 }
 
+TEST_F(ObjectColumnTest, raw_attributes_round_trip_from_constructors_and_bound_instances) {
+  must_run("CREATE TYPE bytes_t AS OBJECT (id NUMBER, data RAW(16))");
+  must_run("CREATE TABLE byte_rows (n NUMBER, b bytes_t)");
+  must_run("INSERT INTO byte_rows VALUES (1, bytes_t(1, hextoraw('0AFF')))");
+  must_run("INSERT INTO byte_rows VALUES (3, bytes_t(3, NULL))");
+
+  void* bound = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("BYTES_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &bound));
+  void* bound_nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, bound, &bound_nulls));
+  int id = 2;
+  ASSERT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &id, sizeof id, OCI_NUMBER_SIGNED, static_cast<OCINumber*>(bound)));
+  const ub1 bytes[] = {0x0A, 0xFF};
+  ASSERT_EQ(OCI_SUCCESS, OCIRawAssignBytes(env, err, bytes, 2, reinterpret_cast<OCIRaw**>(static_cast<char*>(bound) + 24)));
+  for (int k = 0; k < 3; ++k) static_cast<OCIInd*>(bound_nulls)[k] = OCI_IND_NOTNULL;
+  OCIStmt* stmt = prepare("INSERT INTO byte_rows VALUES (2, :b)");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 1, nullptr, 0, SQLT_NTY, nullptr, nullptr, nullptr, 0, nullptr,
+                                      OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindObject(bind, err, type_by_name("BYTES_T"), &bound, nullptr, &bound_nulls, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  void* instances[3] = {nullptr, nullptr, nullptr};
+  void* nulls[3] = {nullptr, nullptr, nullptr};
+  stmt = define_objects("SELECT b FROM byte_rows ORDER BY n", "BYTES_T", instances, nulls);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 3, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  for (int row = 0; row < 2; ++row) {
+    EXPECT_EQ(row + 1, number_at(instances[row], 0));
+    OCIRaw* raw = *reinterpret_cast<OCIRaw**>(static_cast<char*>(instances[row]) + 24);
+    ASSERT_EQ(2u, OCIRawSize(env, raw)) << "row " << row;
+    EXPECT_EQ(0x0A, OCIRawPtr(env, raw)[0]);
+    EXPECT_EQ(0xFF, OCIRawPtr(env, raw)[1]);
+  }
+  EXPECT_EQ(OCI_IND_NULL, static_cast<OCIInd*>(nulls[2])[2]);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  for (void* instance : {instances[0], instances[1], instances[2], bound})
+    EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectColumnTest, an_array_insert_through_a_constructor_fills_an_object_table) {
+  must_run("CREATE TYPE point_t AS OBJECT (x NUMBER, y NUMBER)");
+  must_run("CREATE TABLE points OF point_t");
+  OCIStmt* stmt = prepare("INSERT INTO points VALUES (point_t(:x, :y))");
+  int xs[5] = {1, 2, 3, 4, 5};
+  int ys[5] = {10, 20, 30, 40, 50};
+  OCIBind* x_bind = nullptr;
+  OCIBind* y_bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &x_bind, err, text(":x"), 2, xs, sizeof xs[0], SQLT_INT, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &y_bind, err, text(":y"), 2, ys, sizeof ys[0], SQLT_INT, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 5, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  ub4 rows = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, err));
+  EXPECT_EQ(5u, rows);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ((std::vector<std::string>{"1:10", "2:20", "3:30", "4:40", "5:50"}),
+            column_texts("SELECT x || ':' || y FROM points ORDER BY x"));
+}
+
+TEST_F(ObjectColumnTest, a_block_reads_a_bound_xmltype_into_a_clob_through_its_methods) {
+  const std::string block =
+      "declare\n"
+      "  kvell_object sys.xmltype;\n"
+      "  xmldata clob;\n"
+      "begin\n"
+      "  kvell_object := :kvell_object;\n"
+      "  xmldata := kvell_object.getclobval();\n"
+      "  sys.dbms_lob.trim(:xmldata, 0);\n"
+      "  sys.dbms_lob.append(:xmldata, xmldata);\n"
+      "end;";
+  must_run("CREATE TABLE xml_docs (n NUMBER, x XMLTYPE)");
+  must_run("INSERT INTO xml_docs VALUES (1, XMLTYPE('<r><a>1</a></r>'))");
+  void* document = nullptr;
+  void* document_nulls = nullptr;
+  OCIStmt* stmt = define_objects("SELECT x FROM xml_docs", "SYS.XMLTYPE", &document, &document_nulls);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  OCILobLocator* clob = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&clob), OCI_DTYPE_LOB, 0, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCILobCreateTemporary(svc, err, clob, 0, SQLCS_IMPLICIT, OCI_TEMP_CLOB, 0,
+                                               OCI_DURATION_SESSION));
+  ub4 amount = 5;
+  char stale[] = "stale";
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite(svc, err, clob, &amount, 1, stale, 5, OCI_ONE_PIECE, nullptr, nullptr, 0, 1));
+  stmt = prepare(block);
+  OCIBind* object_bind = nullptr;
+  OCIBind* clob_bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &object_bind, err, text(":kvell_object"), 13, nullptr, 0, SQLT_NTY,
+                                       nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindObject(object_bind, err, type_by_name("SYS.XMLTYPE"), &document, nullptr,
+                                       &document_nulls, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &clob_bind, err, text(":xmldata"), 8, &clob, sizeof clob, SQLT_CLOB,
+                                       nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  char buffer[64] = {};
+  amount = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCILobRead(svc, err, clob, &amount, 1, buffer, sizeof buffer, nullptr, nullptr, 0, 1))
+      << last_error();
+  EXPECT_EQ("<r><a>1</a></r>", std::string(buffer, amount));
+
+  // getstringval() reads the same text, here into a VARCHAR2 out bind.
+  stmt = prepare("declare d xmltype := :kvell_object; begin :s := d.getstringval(); end;");
+  char out[64] = {};
+  sb2 out_indicator = 0;
+  OCIBind* out_bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &object_bind, err, text(":kvell_object"), 13, nullptr, 0, SQLT_NTY,
+                                       nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindObject(object_bind, err, type_by_name("SYS.XMLTYPE"), &document, nullptr,
+                                       &document_nulls, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &out_bind, err, text(":s"), 2, out, sizeof out, SQLT_STR, &out_indicator,
+                                       nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_STREQ("<r><a>1</a></r>", out);
+  EXPECT_EQ(OCI_SUCCESS, OCILobFreeTemporary(svc, err, clob));
+  OCIDescriptorFree(clob, OCI_DTYPE_LOB);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, document, 0));
+}
+
 }  // namespace
 }  // namespace ociemu::testing
