@@ -464,17 +464,25 @@ class Runner final : public Activation {
     if (procedure == nullptr) throw raise_code(kUnimplemented);
     std::vector<Value> arguments;
     for (const ExprPtr& value : s.values) arguments.push_back(eval(*value));
-    run_lob_procedure(*procedure, arguments, !s.targets.empty() && holds_characters(s.targets[0].ref), host_, session_);
+    run_lob_procedure(*procedure, arguments, lob_holds_characters(s, *procedure), host_, session_);
     for (size_t i = 0; i < arguments.size(); ++i) {
       if (procedure->written & (1u << i)) assign(s.targets[i].ref, arguments[i]);
     }
     return Flow::Normal;
   }
 
-  // Whether a LOB target is a CLOB rather than a BLOB.
+  // Whether a call's LOB (its first argument) is a CLOB rather than a BLOB. An
+  // argument the procedure only reads has no target, so its expression says.
+  bool lob_holds_characters(const Stmt& s, const LobProcedure& procedure) {
+    if (s.targets.empty()) return true;
+    if (procedure.written & 1u) return holds_characters(s.targets[0].ref);
+    const Expr* lob = s.values[0].get();
+    return lob == nullptr || lob->form != Expr::Reference || holds_characters(lob->ref);
+  }
+
   bool holds_characters(const Ref& ref) {
     if (ref.kind == Ref::Bind) return host_.is_character_lob_bind(ref.name);
-    if (ref.kind == Ref::Slot) return slot_type(ref.slot).base != BaseType::Blob;
+    if (ref.kind == Ref::Slot && ref.slot >= 0) return slot_type(ref.slot).base != BaseType::Blob;
     return true;
   }
 
