@@ -17,10 +17,15 @@
 
 namespace kvell::bench {
 
-// The demo account on a new database file `name` in the temporary folder.
-inline std::unique_ptr<TOracleSession> LogOnFresh(const char* name) {
+// A new, empty database file `name` in the temporary folder; its path.
+inline std::string FreshDatabase(const char* name) {
   auto path = std::filesystem::temp_directory_path() / name;
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
+  return path.string();
+}
+
+// The demo account on the database file `database`.
+inline std::unique_ptr<TOracleSession> LogOn(const std::string& database) {
   if (!OCILoaded()) {
     OCIDLL = KVELL_BENCH_CLIENT;
     InitOCI();
@@ -28,10 +33,13 @@ inline std::unique_ptr<TOracleSession> LogOnFresh(const char* name) {
   auto session = std::make_unique<TOracleSession>();
   session->SetLogonUsername("SCOTT");
   session->SetLogonPassword("tiger");
-  session->SetLogonDatabase(path.string());
+  session->SetLogonDatabase(database);
   session->LogOn();
   return session;
 }
+
+// The demo account on a new database file `name` in the temporary folder.
+inline std::unique_ptr<TOracleSession> LogOnFresh(const char* name) { return LogOn(FreshDatabase(name)); }
 
 // A raw call that failed ends the run with the client's message.
 inline void CheckOrAbort(sword status, OCIError* error) {

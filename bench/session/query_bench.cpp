@@ -18,9 +18,14 @@
 #include "oracle/session/oracle_session.h"
 #include "oracle/session/oci_constants.h"
 
+#include "bench_session.h"
+
 namespace {
 
 using namespace kvell;
+using bench::CheckOrAbort;
+using bench::FreshDatabase;
+using bench::LogOn;
 
 constexpr int kRows = 1000000;
 constexpr int kBatch = 1000;
@@ -29,25 +34,6 @@ constexpr const char* kCreate =
     "create table bench (id number(9), amount number, name varchar2(30), day date, note varchar2(30))";
 constexpr const char* kInsert = "insert into bench values (:id, :amount, :name, :day, :note)";
 constexpr const char* kSelect = "select id, amount, name, day, note from bench";
-
-std::string fresh_database(const char* name) {
-  auto path = std::filesystem::temp_directory_path() / name;
-  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
-  return path.string();
-}
-
-std::unique_ptr<TOracleSession> logon(const std::string& database) {
-  if (!OCILoaded()) {
-    OCIDLL = KVELL_BENCH_CLIENT;
-    InitOCI();
-  }
-  auto session = std::make_unique<TOracleSession>();
-  session->SetLogonUsername("SCOTT");
-  session->SetLogonPassword("tiger");
-  session->SetLogonDatabase(database);
-  session->LogOn();
-  return session;
-}
 
 void run(TOracleSession& session, const std::string& sql) {
   TOracleQuery query;
@@ -92,15 +78,6 @@ void insert_through_query(TOracleSession& session) {
   session.Commit();
 }
 
-void check(sword status, OCIError* error) {
-  if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO || status == OCI_NO_DATA) return;
-  char text[512] = {};
-  sb4 code = 0;
-  OCIErrorGet(error, 1, nullptr, &code, reinterpret_cast<OraText*>(text), sizeof text, OCI_HTYPE_ERROR);
-  std::fprintf(stderr, "client call failed: %s\n", text);
-  std::abort();
-}
-
 struct RawStatement {
   TOracleSession& session;
   OCIError* error = nullptr;
@@ -108,7 +85,7 @@ struct RawStatement {
   RawStatement(TOracleSession& s, const std::string& sql) : session(s) {
     OCIHandleAlloc(s.EnvironmentHandle(), reinterpret_cast<void**>(&error), OCI_HTYPE_ERROR, 0, nullptr);
     OCIHandleAlloc(s.EnvironmentHandle(), reinterpret_cast<void**>(&statement), OCI_HTYPE_STMT, 0, nullptr);
-    check(OCIStmtPrepare(statement, error, reinterpret_cast<const OraText*>(sql.c_str()), static_cast<ub4>(sql.size()),
+    CheckOrAbort(OCIStmtPrepare(statement, error, reinterpret_cast<const OraText*>(sql.c_str()), static_cast<ub4>(sql.size()),
                          OCI_NTV_SYNTAX, OCI_DEFAULT),
           error);
   }
@@ -118,14 +95,14 @@ struct RawStatement {
   }
   void bind(const char* name, void* value, sb4 size, ub2 type, sb2* indicators) {
     OCIBind* bind = nullptr;
-    check(OCIBindByName(statement, &bind, error, reinterpret_cast<const OraText*>(name),
+    CheckOrAbort(OCIBindByName(statement, &bind, error, reinterpret_cast<const OraText*>(name),
                         static_cast<sb4>(std::strlen(name)), value, size, type, indicators, nullptr, nullptr, 0,
                         nullptr, OCI_DEFAULT),
           error);
   }
   void define(ub4 position, void* buffer, sb4 size, ub2 type, sb2* indicators, ub2* lengths) {
     OCIDefine* define = nullptr;
-    check(OCIDefineByPos(statement, &define, error, position, buffer, size, type, indicators, lengths, nullptr,
+    CheckOrAbort(OCIDefineByPos(statement, &define, error, position, buffer, size, type, indicators, lengths, nullptr,
                          OCI_DEFAULT),
           error);
   }
@@ -163,7 +140,7 @@ void insert_raw(TOracleSession& session) {
       d[3] = static_cast<uint8_t>(dom);
       d[4] = d[5] = d[6] = 1;
     }
-    check(OCIStmtExecute(session.ServiceContext(), insert.statement, insert.error, kBatch, 0, nullptr, nullptr,
+    CheckOrAbort(OCIStmtExecute(session.ServiceContext(), insert.statement, insert.error, kBatch, 0, nullptr, nullptr,
                          OCI_DEFAULT),
           insert.error);
   }
@@ -172,8 +149,8 @@ void insert_raw(TOracleSession& session) {
 
 const std::string& filled_database() {
   static const std::string path = [] {
-    std::string database = fresh_database("kvell_query_bench_fetch.db");
-    auto session = logon(database);
+    std::string database = FreshDatabase("kvell_query_bench_fetch.db");
+    auto session = LogOn(database);
     insert_raw(*session);
     return database;
   }();
@@ -182,7 +159,7 @@ const std::string& filled_database() {
 
 void BM_QueryArrayInsert(benchmark::State& state) {
   for (auto _ : state) {
-    auto session = logon(fresh_database("kvell_query_bench_insert.db"));
+    auto session = LogOn(FreshDatabase("kvell_query_bench_insert.db"));
     insert_through_query(*session);
   }
   state.SetItemsProcessed(state.iterations() * kRows);
@@ -191,7 +168,7 @@ BENCHMARK(BM_QueryArrayInsert)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_RawArrayInsert(benchmark::State& state) {
   for (auto _ : state) {
-    auto session = logon(fresh_database("kvell_query_bench_insert_raw.db"));
+    auto session = LogOn(FreshDatabase("kvell_query_bench_insert_raw.db"));
     insert_raw(*session);
   }
   state.SetItemsProcessed(state.iterations() * kRows);
@@ -199,7 +176,7 @@ void BM_RawArrayInsert(benchmark::State& state) {
 BENCHMARK(BM_RawArrayInsert)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_QueryFetch(benchmark::State& state) {
-  auto session = logon(filled_database());
+  auto session = LogOn(filled_database());
   TOracleQuery query;
   query.SetSession(session.get());
   query.SetReadBuffer(kFetchRows);
@@ -230,7 +207,7 @@ void BM_QueryFetch(benchmark::State& state) {
 BENCHMARK(BM_QueryFetch)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_RawFetch(benchmark::State& state) {
-  auto session = logon(filled_database());
+  auto session = LogOn(filled_database());
   int32_t ids[kFetchRows];
   double amounts[kFetchRows];
   char names[kFetchRows][31], notes[kFetchRows][31];
@@ -245,13 +222,13 @@ void BM_RawFetch(benchmark::State& state) {
     select.define(3, names, 31, 5, indicators[2], lengths[2]);
     select.define(4, days, 7, 12, indicators[3], lengths[3]);
     select.define(5, notes, 31, 5, indicators[4], lengths[4]);
-    check(OCIStmtExecute(session->ServiceContext(), select.statement, select.error, 0, 0, nullptr, nullptr,
+    CheckOrAbort(OCIStmtExecute(session->ServiceContext(), select.statement, select.error, 0, 0, nullptr, nullptr,
                          OCI_DEFAULT),
           select.error);
     ub4 total = 0;
     for (;;) {
       const sword status = OCIStmtFetch2(select.statement, select.error, kFetchRows, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-      check(status, select.error);
+      CheckOrAbort(status, select.error);
       ub4 now = 0;
       OCIAttrGet(select.statement, OCI_HTYPE_STMT, &now, nullptr, OCI_ATTR_ROW_COUNT, select.error);
       for (ub4 r = 0; r < now - total; ++r) {

@@ -148,15 +148,10 @@ constexpr ub4 kAttrColumnFlags534 = 534;
 // Datetime, interval and rowid columns describe with the codes the client reports, not the server's.
 ub2 external_type_code(int internal) {
   switch (internal) {
-    case 180: return SQLT_TIMESTAMP;
-    case 181: return SQLT_TIMESTAMP_TZ;
-    case 231: return SQLT_TIMESTAMP_LTZ;
-    case 182: return 189;
-    case 183: return 190;
     case 69:
     case 208: return SQLT_RDD;
     case sql::kRefColumnType: return SQLT_REF;
-    default: return static_cast<ub2>(internal);
+    default: return builtin_data_type(internal);
   }
 }
 

@@ -32,18 +32,6 @@ sword put_text(void* attributep, ub4* sizep, const std::string& text) {
   return OCI_SUCCESS;
 }
 
-// Built-in attribute types by the codes the client reports: the external data type and the type code.
-ub2 builtin_data_type(int internal) {
-  switch (internal) {
-    case 180: return SQLT_TIMESTAMP;
-    case 181: return SQLT_TIMESTAMP_TZ;
-    case 231: return SQLT_TIMESTAMP_LTZ;
-    case 182: return 189;
-    case 183: return 190;
-    default: return static_cast<ub2>(internal);
-  }
-}
-
 ub2 builtin_typecode(int internal) {
   switch (internal) {
     case 1: return kTypecodeVarchar2;
@@ -175,6 +163,17 @@ sword get_attr_attribute(TypeParam& p, ObjectCache& cache, void* attributep, ub4
 }
 
 }  // namespace
+
+ub2 builtin_data_type(int internal) {
+  switch (internal) {
+    case 180: return SQLT_TIMESTAMP;
+    case 181: return SQLT_TIMESTAMP_TZ;
+    case 231: return SQLT_TIMESTAMP_LTZ;
+    case 182: return 189;
+    case 183: return 190;
+    default: return static_cast<ub2>(internal);
+  }
+}
 
 TypeParam::~TypeParam() {
   if (ref != nullptr) object_cache(env())->free_value(ref);

@@ -12,6 +12,10 @@
 
 namespace ociemu {
 
+// The external data type the client reports for a built-in type's internal
+// code: datetimes and intervals differ, every other code is the same.
+ub2 builtin_data_type(int internal);
+
 // Thread-safe: no; a describe handle and its parameters are used by one thread at a time.
 struct TypeParam : Handle {
   enum class Role : uint8_t { Type, AttributeList, Attribute, Element };

@@ -18,7 +18,6 @@ namespace {
 
 constexpr ub1 kTempBLOB = 1;
 constexpr ub1 kTempCLOB = 2;
-constexpr ub2 kDurationSession = 10;
 constexpr ub1 kFileReadOnly = 1;
 constexpr ub1 kOnePiece = 0;
 constexpr const char* kFeature = "A TLOBLocator instance";
@@ -62,7 +61,7 @@ TLOBLocator* TLOBLocator::CreateTemporary(TOracleSession* session, int lob_type,
   try {
     const ub1 temp_type = locator->lob_type_ == otCLOB ? kTempCLOB : kTempBLOB;
     locator->check(OCILobCreateTemporary(locator->service(), locator->error_, locator->locator_, 0,
-                                         locator->charset_form_, temp_type, cache ? 1 : 0, kDurationSession));
+                                         locator->charset_form_, temp_type, cache ? 1 : 0, OCI_DURATION_SESSION));
   } catch (...) {
     delete locator;
     throw;
@@ -118,7 +117,7 @@ void TLOBLocator::ensure_slot() {
   if (*locator_ref_) return;
   require_session();
   check(OCIObjectNew(environment(), error_, service(), static_cast<OCITypeCode>(lob_type_), nullptr, nullptr,
-                     kDurationSession, 1, reinterpret_cast<void**>(locator_ref_)));
+                     OCI_DURATION_SESSION, 1, reinterpret_cast<void**>(locator_ref_)));
 }
 
 bool TLOBLocator::initialised() const {

@@ -20,15 +20,9 @@ namespace kvell {
 
 namespace {
 
-constexpr ub1 kOTypeName = 1;
-constexpr ub4 kAttrRefTDO = 110;
-constexpr OCIDuration kDurationSession = 10;
-constexpr int kPinAny = 3;
-constexpr int kLockNone = 1;
 constexpr ub4 kTimestampTextSize = 151;
 constexpr int kNumberDigits = 38;
 constexpr int kNumberTextSize = 2 * kNumberDigits + 8;
-constexpr uword kNumberSigned = 2;  // OCI_NUMBER_SIGNED
 
 // The text of an OCINumber through a number format model.
 std::string number_text(OCIError* error, const OCINumber* number, const std::string& format,
@@ -88,10 +82,10 @@ PinnedType PinTypeByRef(TOracleSession& session, OCIError* error, const OCIRef* 
   OCIEnv* env = session.EnvironmentHandle();
   try {
     check(OCIObjectNew(env, error, session.ServiceContext(), static_cast<OCITypeCode>(otReference), nullptr, nullptr,
-                       kDurationSession, 1, reinterpret_cast<void**>(&pinned.TypeRef)));
+                       OCI_DURATION_SESSION, 1, reinterpret_cast<void**>(&pinned.TypeRef)));
     check(OCIRefAssign(env, error, type_ref, &pinned.TypeRef));
-    check(OCIObjectPin(env, error, pinned.TypeRef, nullptr, static_cast<OCIPinOpt>(kPinAny), kDurationSession,
-                       static_cast<OCILockOpt>(kLockNone), reinterpret_cast<void**>(&pinned.TDO)));
+    check(OCIObjectPin(env, error, pinned.TypeRef, nullptr, OCI_PIN_ANY, OCI_DURATION_SESSION,
+                       OCI_LOCK_NONE, reinterpret_cast<void**>(&pinned.TDO)));
   } catch (...) {
     pinned.Release(env, error);
     throw;
@@ -102,12 +96,12 @@ PinnedType PinTypeByRef(TOracleSession& session, OCIError* error, const OCIRef* 
 PinnedType PinTypeByName(TOracleSession& session, OCIError* error, const std::string& name, const StatusCheck& check) {
   DescribeHandle describe(session.EnvironmentHandle());
   std::string upper = AnsiUpperCase(name);
-  check(OCIDescribeAny(session.ServiceContext(), error, upper.data(), static_cast<ub4>(upper.size()), kOTypeName, 0,
+  check(OCIDescribeAny(session.ServiceContext(), error, upper.data(), static_cast<ub4>(upper.size()), OCI_OTYPE_NAME, 0,
                        OCI_PTYPE_TYPE, describe.handle));
   OCIParam* param = nullptr;
   check(OCIAttrGet(describe.handle, OCI_HTYPE_DESCRIBE, &param, nullptr, OCI_ATTR_PARAM, error));
   OCIRef* type_ref = nullptr;
-  check(OCIAttrGet(param, OCI_DTYPE_PARAM, &type_ref, nullptr, kAttrRefTDO, error));
+  check(OCIAttrGet(param, OCI_DTYPE_PARAM, &type_ref, nullptr, OCI_ATTR_REF_TDO, error));
   return PinTypeByRef(session, error, type_ref, check);
 }
 
@@ -190,7 +184,7 @@ Variant TObjectAttribute::number_value(void* address) const {
   const NumberColumnMapping mapping = session.MapNumberColumn(Precision, Scale, false);
   if (mapping.ExternalType == 3) {
     int32_t value = 0;
-    owner_->Check(OCINumberToInt(owner_->Error(), number, sizeof value, kNumberSigned, &value));
+    owner_->Check(OCINumberToInt(owner_->Error(), number, sizeof value, OCI_NUMBER_SIGNED, &value));
     return Variant(value);
   }
   if (mapping.ExternalType == 4) {

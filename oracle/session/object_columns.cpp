@@ -18,7 +18,6 @@ namespace kvell {
 
 namespace {
 
-constexpr OCIDuration kDurationSession = 10;
 
 Variant null_value(const TOracleSession& session) { return session.NullValue == nvNull ? Null() : Unassigned(); }
 
@@ -66,7 +65,7 @@ class ObjectColumn : public TComplexColumn {
     if (!instances_.at(index)) {
       OCIEnv* env = session_.EnvironmentHandle();
       object_->Check(OCIObjectNew(env, object_->Error(), session_.ServiceContext(), object_->TypeCode(),
-                                  object_->TDO(), nullptr, kDurationSession, 1, &instances_[index]));
+                                  object_->TDO(), nullptr, OCI_DURATION_SESSION, 1, &instances_[index]));
       object_->Check(OCIObjectGetInd(env, object_->Error(), instances_[index], &indicators_[index]));
       if (indicators_[index]) *static_cast<OCIInd*>(indicators_[index]) = -1;
     }
@@ -135,7 +134,7 @@ class ReferenceColumn : public TComplexColumn {
     const auto index = static_cast<size_t>(row);
     if (!refs_.at(index)) {
       session_.Check(OCIObjectNew(session_.EnvironmentHandle(), error_, session_.ServiceContext(),
-                                  static_cast<OCITypeCode>(otReference), nullptr, nullptr, kDurationSession, 1,
+                                  static_cast<OCITypeCode>(otReference), nullptr, nullptr, OCI_DURATION_SESSION, 1,
                                   reinterpret_cast<void**>(&refs_[index])));
     }
     sb2* indicator = &field_.Indicators.at(index);

@@ -17,13 +17,6 @@ namespace kvell {
 namespace {
 
 constexpr const char* kFeature = "A TOracleObject instance";
-constexpr OCIDuration kDurationSession = 10;
-constexpr ub4 kAttrCollectionTypeCode = 217;
-constexpr ub4 kAttrCollectionElement = 227;
-constexpr ub4 kAttrNumTypeAttrs = 228;
-constexpr ub4 kAttrListTypeAttrs = 229;
-constexpr ub4 kAttrIsFinalType = 279;
-constexpr ub4 kAttrRefTDO = 110;
 constexpr size_t kMaxAttributeName = 30;
 
 constexpr const char* kXMLBlock =
@@ -103,12 +96,12 @@ void TOracleObject::create(const std::string& table) {
     Check(OCIObjectPinTable(environment(), error_, session_->ServiceContext(),
                             schema.empty() ? nullptr : reinterpret_cast<const oratext*>(schema.data()),
                             static_cast<ub4>(schema.size()), reinterpret_cast<const oratext*>(name.data()),
-                            static_cast<ub4>(name.size()), nullptr, kDurationSession, &table_));
+                            static_cast<ub4>(name.size()), nullptr, OCI_DURATION_SESSION, &table_));
   }
   type_ = PinTypeByName(*session_, error_, object_type_, [this](sword status) { Check(status); });
   type_code_ = session_->DescribeTypeCode(type_.TDO);
   Check(OCIObjectNew(environment(), error_, session_->ServiceContext(), type_code_, type_.TDO, table_,
-                     kDurationSession, table_ ? 0 : 1, &instance_));
+                     OCI_DURATION_SESSION, table_ ? 0 : 1, &instance_));
   void* indicator = nullptr;
   if (OCIObjectGetInd(environment(), error_, instance_, &indicator) == OCI_SUCCESS && indicator) {
     null_struct_ = static_cast<OCIInd*>(indicator);
@@ -178,16 +171,16 @@ void TOracleObject::catalogue_type(OCIType* tdo, const std::string& prefix, bool
     type_code_ = code;
     if (code == kCollectionTypeCode) {
       OCITypeCode collection_code = 0;
-      Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &collection_code, nullptr, kAttrCollectionTypeCode, error_));
+      Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &collection_code, nullptr, OCI_ATTR_COLLECTION_TYPECODE, error_));
       void* element = nullptr;
-      Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &element, nullptr, kAttrCollectionElement, error_));
+      Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &element, nullptr, OCI_ATTR_COLLECTION_ELEMENT, error_));
       add_attribute(element, prefix, true);
     }
   }
   ub2 count = 0;
-  if (OCIAttrGet(param, OCI_DTYPE_PARAM, &count, nullptr, kAttrNumTypeAttrs, error_) != OCI_SUCCESS) return;
+  if (OCIAttrGet(param, OCI_DTYPE_PARAM, &count, nullptr, OCI_ATTR_NUM_TYPE_ATTRS, error_) != OCI_SUCCESS) return;
   void* list = nullptr;
-  if (count > 0) Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &list, nullptr, kAttrListTypeAttrs, error_));
+  if (count > 0) Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &list, nullptr, OCI_ATTR_LIST_TYPE_ATTRS, error_));
   for (ub4 i = 1; i <= count; ++i) {
     void* attribute = nullptr;
     Check(OCIParamGet(list, OCI_DTYPE_PARAM, error_, &attribute, i));
@@ -231,9 +224,9 @@ void TOracleObject::add_attribute(void* param, const std::string& prefix, bool e
   if (code != otObject && code != otReference) return;
   attribute.TypeName = attr_text(param, OCI_ATTR_SCHEMA_NAME, error_) + "." + attr_text(param, OCI_ATTR_TYPE_NAME, error_);
   OCIRef* type_ref = nullptr;
-  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &type_ref, nullptr, kAttrRefTDO, error_));
+  Check(OCIAttrGet(param, OCI_DTYPE_PARAM, &type_ref, nullptr, OCI_ATTR_REF_TDO, error_));
   Check(OCIObjectNew(environment(), error_, session_->ServiceContext(), static_cast<OCITypeCode>(otReference), nullptr,
-                     nullptr, kDurationSession, 1, reinterpret_cast<void**>(&attribute.TDORef)));
+                     nullptr, OCI_DURATION_SESSION, 1, reinterpret_cast<void**>(&attribute.TDORef)));
   Check(OCIRefAssign(environment(), error_, type_ref, &attribute.TDORef));
   if (code != otObject) return;
   PinnedType pinned = PinTypeByRef(*session_, error_, attribute.TDORef, [this](sword status) { Check(status); });
@@ -244,7 +237,7 @@ void TOracleObject::add_attribute(void* param, const std::string& prefix, bool e
     void* type_param = nullptr;
     Check(OCIAttrGet(describe.handle, OCI_HTYPE_DESCRIBE, &type_param, nullptr, OCI_ATTR_PARAM, error_));
     ub1 final_type = 1;
-    if (OCIAttrGet(type_param, OCI_DTYPE_PARAM, &final_type, nullptr, kAttrIsFinalType, error_) == OCI_SUCCESS) {
+    if (OCIAttrGet(type_param, OCI_DTYPE_PARAM, &final_type, nullptr, OCI_ATTR_IS_FINAL_TYPE, error_) == OCI_SUCCESS) {
       attribute.NotFinal = final_type == 0;
     }
     Check(OCIAttrGet(type_param, OCI_DTYPE_PARAM, &attribute.TypeCode, nullptr, OCI_ATTR_TYPECODE, error_));

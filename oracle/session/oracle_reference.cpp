@@ -12,7 +12,6 @@ namespace kvell {
 
 namespace {
 
-constexpr OCIDuration kDurationSession = 10;
 
 std::atomic<int> next_reference_id{1};
 
@@ -30,7 +29,7 @@ TOracleReference::TOracleReference(TOracleSession* session, std::string name, in
     OCIEnv* env = session_->EnvironmentHandle();
     check(OCIHandleAlloc(env, reinterpret_cast<void**>(&error_), OCI_HTYPE_ERROR, 0, nullptr));
     check(OCIObjectNew(env, error_, session_->ServiceContext(), static_cast<OCITypeCode>(otReference), nullptr,
-                       nullptr, kDurationSession, 1, reinterpret_cast<void**>(&ref_)));
+                       nullptr, OCI_DURATION_SESSION, 1, reinterpret_cast<void**>(&ref_)));
     const StatusCheck checked = [this](sword status) { check(status); };
     if (type_ref) {
       type_ = PinTypeByRef(*session_, error_, type_ref, checked);

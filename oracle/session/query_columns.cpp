@@ -27,7 +27,6 @@ constexpr size_t kMaxColumnName = 30;
 constexpr int kOci7LongBuffer = 4096;
 constexpr int kMaxLongPieceCall = 64000;
 constexpr sb4 kLongDefineSize = 2147483647;
-constexpr ub4 kAttrRefTDO = 110;  // the REF to an object column's type
 
 sb4 supply_long_piece(void* context, OCIDefine*, ub4, void** buffer, ub4** length, ub1*, void** indicator,
                       ub2** code) {
@@ -122,7 +121,7 @@ bool TOracleQuery::describe_column8(int position, TFieldData& column) {
       schema.assign(reinterpret_cast<const char*>(text), length);
     }
     column.TypeName = schema + "." + type_name;
-    if (OCIAttrGet(param, OCI_DTYPE_PARAM, &column.TypeRef, nullptr, kAttrRefTDO, error2_) != OCI_SUCCESS) {
+    if (OCIAttrGet(param, OCI_DTYPE_PARAM, &column.TypeRef, nullptr, OCI_ATTR_REF_TDO, error2_) != OCI_SUCCESS) {
       column.TypeRef = nullptr;
     }
   }
