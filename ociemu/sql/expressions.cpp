@@ -67,6 +67,10 @@ ValueType type_of_declaration(const std::string& declared) {
     case 181:
     case 231:
       return ValueType::TimestampTz;
+    case 182:
+      return ValueType::IntervalYM;
+    case 183:
+      return ValueType::IntervalDS;
     case 1:
     case 96:
     case 8:

@@ -1,5 +1,7 @@
 #include "ociemu/sql/zone_functions.h"
 
+#include <cmath>
+
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/dialect.h"
 #include "ociemu/sql/errors.h"
@@ -9,6 +11,8 @@ namespace ociemu::sql {
 namespace {
 
 constexpr int kDayNotInMonth = 1839;
+constexpr int kYearOutOfRange = 1841;
+constexpr double kMonthsInRange = 12.0 * 20000;  // more than any two valid dates are apart
 
 SessionContext& session_of(sqlite3_context* context) {
   return *static_cast<SessionContext*>(sqlite3_user_data(context));
@@ -82,7 +86,9 @@ void add_year_month(sqlite3_context* context, int, sqlite3_value** args) {
   DateTimeValue value = datetime_argument(args[0], session_of(context));
   auto months = number_argument(args[1]);
   if (!months) throw_oracle(1722);
-  int64_t total = int64_t{value.year} * 12 + (value.month - 1) + static_cast<int64_t>(months->as_double());
+  double shift = months->as_double();
+  if (!(std::fabs(shift) < kMonthsInRange)) throw_oracle(kYearOutOfRange);
+  int64_t total = int64_t{value.year} * 12 + (value.month - 1) + static_cast<int64_t>(shift);
   int year = static_cast<int>(total >= 0 ? total / 12 : (total - 11) / 12);
   int month = static_cast<int>(total - int64_t{year} * 12) + 1;
   if (!is_valid_date(year, month, value.day)) throw_oracle(kDayNotInMonth);

@@ -58,6 +58,10 @@ TEST_F(ZoneIntervalSqlTest, datetimes_add_year_to_month_intervals_as_months) {
             single_text("SELECT TIMESTAMP '2024-03-10 10:00:00.250' - INTERVAL '2' YEAR FROM dual"));
   EXPECT_EQ("2023-12-15 00:00:00", single_text("SELECT INTERVAL '-1' MONTH + DATE '2024-01-15' FROM dual"));
   EXPECT_EQ("2024-01-02 22:00:00", single_text("SELECT DATE '2024-01-04' + INTERVAL '-1 02:00:00' DAY TO SECOND FROM dual"));
+  // A YEAR TO MONTH column adds months too.
+  must_run("CREATE TABLE terms (ym INTERVAL YEAR TO MONTH)");
+  must_run("INSERT INTO terms VALUES (INTERVAL '2-3' YEAR TO MONTH)");
+  EXPECT_EQ("2026-04-15 00:00:00", single_text("SELECT DATE '2024-01-15' + ym FROM terms"));
   // Unlike ADD_MONTHS, interval arithmetic does not move to the month's last day.
   EXPECT_EQ(1839, failure("SELECT DATE '2024-01-31' + INTERVAL '1' MONTH FROM dual"));
 }
