@@ -31,6 +31,7 @@ constexpr ub4 OCI_ATTR_PREFETCH_ROWS = 11;
 constexpr ub4 OCI_ATTR_PREFETCH_MEMORY = 13;
 constexpr ub4 OCI_ATTR_ROWID = 19;
 constexpr ub4 OCI_ATTR_CHARSET_FORM = 32;
+constexpr ub4 OCI_ATTR_DML_ROW_OFFSET = 74;
 constexpr ub4 OCI_ATTR_PARSE_ERROR_OFFSET = 129;
 constexpr ub4 kParseErrorOffsetBefore81 = 128;  // the parse-offset attribute of 8.0 clients
 constexpr ub4 OCI_ATTR_CHAR_SIZE = 286;

@@ -124,7 +124,7 @@ void TOracleQuery::run_array_loop(int index, int count, bool whole_array) {
     } catch (const EOracleError& error) {
       if (last_array_size_ <= 1 || kind_ == skSelect) throw;
       rows_processed_total_ += rows_processed_;
-      const int failing = offset + rows_processed_;
+      const int failing = failed_element_ >= 0 ? failed_element_ : offset + rows_processed_;
       offset = failing + 1;
       if (end == 0) end = last_array_size_;
       bool go_on = true;

@@ -193,6 +193,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void execute_select(bool describe_only);
   void first_fetch();
   ub4 row_count8();
+  int failed_element8(int first, int end);
   void execute_other(bool describe_only, int row_offset, int iterations);
   void show_debug();
 
@@ -242,6 +243,9 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
 
   int rows_processed_ = 0;
   int rows_processed_total_ = 0;  // of the last array execution
+  // Element index (into the bind arrays) whose execution failed, -1 when none.
+  // Rows processed counts rows changed, so only for inserts does it name the element.
+  int failed_element_ = -1;
   int error_code_ = 0;
   int warning_flags_ = 0;
   std::string row_id_;

@@ -427,6 +427,7 @@ void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterati
     offset = static_cast<ub4>(row_offset);
   }
   rows_processed_ = 0;
+  failed_element_ = -1;
   if (describe_only) return;
   SessionCall call(*session_);
   try {
@@ -436,6 +437,7 @@ void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterati
           OCIStmtExecute(session_->ServiceContext(), statement_, error_, iters, offset, nullptr, nullptr, mode);
       if (status != OCI_SUCCESS && status != OCI_SUCCESS_WITH_INFO && status != OCI_NEED_DATA) {
         rows_processed_ = static_cast<int>(row_count8());
+        failed_element_ = failed_element8(static_cast<int>(offset), static_cast<int>(offset + iters));
         raise_error();
       }
       ReconcileComplexBinds(variables_);
@@ -444,13 +446,26 @@ void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterati
       kind_ = code;
     } else {
       oexn(&cda_, static_cast<sword>(iters), static_cast<sword>(offset));
-      if (cda_.rc != 0) rows_processed_ = static_cast<int>(cda_.rpc);
+      if (cda_.rc != 0) {
+        rows_processed_ = static_cast<int>(cda_.rpc);
+        // Version 7 names no failing element; the rows before it are all an insert tells.
+        failed_element_ = static_cast<int>(offset) + rows_processed_;
+      }
       check7(false);
     }
   } catch (const EOracleError&) {
     locate_parse_error();
     throw;
   }
+}
+
+int TOracleQuery::failed_element8(int first, int end) {
+  ub4 row = 0;
+  if (OCIAttrGet(error_, OCI_HTYPE_ERROR, &row, nullptr, OCI_ATTR_DML_ROW_OFFSET, error2_) == OCI_SUCCESS &&
+      static_cast<int>(row) >= first && static_cast<int>(row) < end) {
+    return static_cast<int>(row);
+  }
+  return first + rows_processed_;
 }
 
 void TOracleQuery::take_snapshot() {
