@@ -70,6 +70,7 @@ void Statement::place_locator(const ElementArrays& arrays, uint32_t slot, const 
     locator.kind = LobLocator::Kind::Persistent;
     locator.table = column.origin_table;
     locator.column = column.origin_column;
+    locator.path = column.origin_path;
     locator.rowid = *rowid;
     session_->lobs.seed(locator, bytes);
   } else {

@@ -482,7 +482,7 @@ sword OCILobIsEqual(OCIEnv*, const OCILobLocator* x, const OCILobLocator* y, boo
   if (a == nullptr || b == nullptr || is_equal == nullptr) return OCI_INVALID_HANDLE;
   bool same = a->kind == b->kind && a->kind != LobLocator::Kind::None;
   if (same && a->kind == LobLocator::Kind::Persistent) {
-    same = a->table == b->table && a->column == b->column && a->rowid == b->rowid;
+    same = a->table == b->table && a->column == b->column && a->rowid == b->rowid && a->path == b->path;
   } else if (same && a->kind == LobLocator::Kind::Temporary) {
     same = a->temporary.lock() == b->temporary.lock();
   } else if (same) {

@@ -59,13 +59,23 @@ void LobLocator::copy_from(const LobLocator& other) {
   charset_form = other.charset_form;
   table = other.table;
   column = other.column;
+  path = other.path;
   rowid = other.rowid;
   session_id = other.session_id;
   temporary = other.temporary;
+  owned = other.owned;
   directory = other.directory;
   file_name = other.file_name;
   file_open = false;
   open = false;
+}
+
+void LobLocator::own_temporary(std::string_view bytes) {
+  owned = std::make_shared<LobContent>();
+  owned->character = character();
+  owned->bytes.assign(bytes);
+  temporary = owned;
+  kind = Kind::Temporary;
 }
 
 std::shared_ptr<LobContent> writable_content(Session& session, LobLocator& locator) {
@@ -92,7 +102,7 @@ LobLocator& initialized_locator(const void* p) {
 }
 
 std::string LobState::key(const LobLocator& locator) {
-  return locator.table + '\x1f' + locator.column + '\x1f' + std::to_string(locator.rowid);
+  return locator.table + '\x1f' + locator.column + '\x1f' + std::to_string(locator.rowid) + '\x1f' + locator.path;
 }
 
 std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobLocator& locator) {
@@ -105,9 +115,14 @@ std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobL
   std::string name = key(locator);
   auto found = cache_.find(name);
   if (found != cache_.end()) return found->second;
-  Prepared query(connection.db(), "SELECT " + quoted_name(locator.column) + " FROM " + quoted_name(locator.table) +
-                                      " WHERE rowid = ?1");
+  // A LOB inside a stored object is kept in the object's text: a BLOB as hex digits.
+  const std::string value_sql = locator.path.empty() ? quoted_name(locator.column)
+                                                     : "json_extract(" + quoted_name(locator.column) + ", ?2)";
+  Prepared query(connection.db(), "SELECT " + value_sql + " FROM " + quoted_name(locator.table) + " WHERE rowid = ?1");
   sqlite3_bind_int64(query.get(), 1, locator.rowid);
+  if (!locator.path.empty()) {
+    sqlite3_bind_text(query.get(), 2, locator.path.data(), static_cast<int>(locator.path.size()), SQLITE_STATIC);
+  }
   int rc = query.step();
   if (rc == SQLITE_DONE) fail(kNonexistentValue);
   if (rc != SQLITE_ROW) query.fail_step(rc);
@@ -116,6 +131,7 @@ std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobL
   const void* data = sqlite3_column_type(query.get(), 0) == SQLITE_BLOB ? sqlite3_column_blob(query.get(), 0)
                                                                         : sqlite3_column_text(query.get(), 0);
   if (data) value->bytes.assign(static_cast<const char*>(data), static_cast<size_t>(sqlite3_column_bytes(query.get(), 0)));
+  if (!locator.path.empty() && !value->character) value->bytes = sql::bytes_of_hex(value->bytes);
   cache_.emplace(std::move(name), value);
   return value;
 }
@@ -134,16 +150,26 @@ void LobState::seed(const LobLocator& locator, std::string_view bytes) {
 void LobState::flush(Connection& connection) {
   for (auto& [name, value] : cache_) {
     if (!value->dirty) continue;
-    size_t first = name.find('\x1f'), second = name.find('\x1f', first + 1);
+    size_t first = name.find('\x1f'), second = name.find('\x1f', first + 1), third = name.find('\x1f', second + 1);
     std::string table = name.substr(0, first), column = name.substr(first + 1, second - first - 1);
-    Prepared update(connection.db(), "UPDATE " + quoted_name(table) + " SET " + quoted_name(column) + " = ?1 WHERE rowid = ?2");
+    std::string path = name.substr(third + 1);
+    const std::string target = quoted_name(column);
+    Prepared update(connection.db(), "UPDATE " + quoted_name(table) + " SET " + target + " = " +
+                                         (path.empty() ? "?1" : "json_set(" + target + ", ?3, ?1)") + " WHERE rowid = ?2");
+    std::string hex;
+    if (!path.empty()) {
+      sqlite3_bind_text(update.get(), 3, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
+      if (!value->character) hex = sql::hex_of(value->bytes);
+    }
     int size = static_cast<int>(value->bytes.size());
-    if (value->character) {
+    if (!path.empty() && !value->character) {
+      sqlite3_bind_text(update.get(), 1, hex.data(), static_cast<int>(hex.size()), SQLITE_STATIC);
+    } else if (value->character) {
       sqlite3_bind_text(update.get(), 1, value->bytes.data(), size, SQLITE_STATIC);
     } else {
       sqlite3_bind_blob(update.get(), 1, value->bytes.data(), size, SQLITE_STATIC);
     }
-    sqlite3_bind_int64(update.get(), 2, std::stoll(name.substr(second + 1)));
+    sqlite3_bind_int64(update.get(), 2, std::stoll(name.substr(second + 1, third - second - 1)));
     int rc = update.step();
     if (rc != SQLITE_DONE) update.fail_step(rc);
     value->dirty = false;

@@ -38,11 +38,15 @@ struct LobLocator : Handle {
   Kind kind = Kind::None;
   int lob_type = 0;       // 112, 113 or 114
   uint8_t charset_form = 1;
-  // Persistent: the SQLite table, column and rowid of the value.
-  std::string table, column;
+  // Persistent: the SQLite table, column and rowid of the value; for a LOB inside a
+  // stored object also the JSON path of the attribute in that column ("$[2][0]").
+  std::string table, column, path;
   int64_t rowid = 0;
   uint64_t session_id = 0;  // owner of a temporary value
   std::weak_ptr<LobContent> temporary;
+  // A temporary value that belongs to the locator rather than the session: the LOB
+  // attribute of an object instance built from a computed value lives as long as it.
+  std::shared_ptr<LobContent> owned;
   // BFILE
   std::string directory, file_name;
   uint64_t file_generation = 0;  // equals the session's while opened through this locator
@@ -64,6 +68,8 @@ struct LobLocator : Handle {
   bool initialized() const { return kind != Kind::None; }
   bool character() const { return lob_type == kClobType; }
   void copy_from(const LobLocator& other);
+  // Makes the locator name a temporary value of its own holding bytes.
+  void own_temporary(std::string_view bytes);
 };
 
 // The live LOB or BFILE locator at p, or nullptr.

@@ -6,8 +6,11 @@
 #include <cstring>
 
 #include "ociemu/api/entry.h"
+#include "ociemu/api/lob_store.h"
 #include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_codes.h"
+#include "ociemu/api/session.h"
+#include "ociemu/api/statement.h"
 
 namespace ociemu {
 namespace {
@@ -149,23 +152,8 @@ void write_string(std::string_view text, std::string& out) {
   out += '"';
 }
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
-std::string hex_of(std::string_view bytes) {
-  std::string out;
-  for (char c : bytes) {
-    out += kHex[static_cast<unsigned char>(c) >> 4];
-    out += kHex[static_cast<unsigned char>(c) & 15];
-  }
-  return out;
-}
-
-std::string bytes_of_hex(std::string_view hex) {
-  std::string out;
-  auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
-  return out;
-}
+using sql::bytes_of_hex;
+using sql::hex_of;
 
 // ---- slots ----
 
@@ -199,9 +187,13 @@ OCIDate date_of(const std::string& text) {
   return date;
 }
 
+// Reads and writes stored object text. LOB attributes are kept in the text (CLOBs as
+// text, BLOBs as hex digits); a decoded LOB names its place in the row when the
+// origin gives one, else it becomes a temporary value of the instance.
 class Codec {
  public:
-  explicit Codec(ObjectCache& cache) : cache_(cache) {}
+  Codec(ObjectCache& cache, Session* session, const ObjectOrigin* origin = nullptr)
+      : cache_(cache), session_(session), origin_(origin) {}
 
   // The stored text of an object instance at base with its null structure.
   void encode_object(const TypeDescriptor& type, const char* base, const OCIInd* nulls, std::string& out) {
@@ -226,22 +218,25 @@ class Codec {
     out += ']';
   }
 
-  void decode_object(const TypeDescriptor& type, const Json& value, char* base, OCIInd* nulls) {
+  // path: where value sits in the stored column ("$" for the whole of it).
+  void decode_object(const TypeDescriptor& type, const Json& value, char* base, OCIInd* nulls, const std::string& path) {
     size_t index = 0;
     nulls[0] = value.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
     decode_level(type.slots, index, type.info.attributes.size(), value.kind == Json::Kind::Array ? &value : nullptr,
-                 base, nulls);
+                 base, nulls, path);
   }
 
-  void decode_coll(const Json& value, ClientColl& coll) {
+  void decode_coll(const Json& value, ClientColl& coll, const std::string& path) {
     cache_.trim_elements(coll, 0);
     if (value.kind != Json::Kind::Array) return;
     const sql::TypeAttribute& element = coll.type->info.attributes.at(0);
-    for (const Json& item : value.items) {
+    for (size_t i = 0; i < value.items.size(); ++i) {
+      const Json& item = value.items[i];
+      const std::string item_path = path + "[" + std::to_string(i) + "]";
       OCIInd indicator = item.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
       if (coll.type->element && !coll.type->element->by_pointer()) {
         Instance& scratch = cache_.new_instance(*coll.type->element, nullptr);
-        decode_object(*coll.type->element, item, scratch.bytes(), scratch.nulls.get());
+        decode_object(*coll.type->element, item, scratch.bytes(), scratch.nulls.get(), item_path);
         cache_.append_element(coll, scratch.address(), scratch.nulls.get());
         cache_.free_instance(scratch.address());
         continue;
@@ -249,10 +244,15 @@ class Codec {
       alignas(std::max_align_t) char slot[sizeof(OCINumber) + sizeof(void*)] = {};
       const SlotLayout::Kind kind = element_kind(element);
       if (kind == SlotLayout::Kind::Pointer) fill_pointer(element, slot);
-      if (indicator == kIndicatorNotNull) decode_value(element, coll.type->element, kind, item, slot);
+      if (indicator == kIndicatorNotNull) decode_value(element, coll.type->element, kind, item, slot, item_path);
       const void* argument = kind == SlotLayout::Kind::Pointer ? pointer_at(slot) : static_cast<const void*>(slot);
       cache_.append_element(coll, argument, &indicator);
-      if (kind == SlotLayout::Kind::Pointer) cache_.free_value(pointer_at(slot));
+      if (kind != SlotLayout::Kind::Pointer) continue;
+      if (LobLocator* locator = live_locator(pointer_at(slot))) {
+        cache_.env()->destroy(locator);
+      } else {
+        cache_.free_value(pointer_at(slot));
+      }
     }
   }
 
@@ -315,6 +315,7 @@ class Codec {
     if (ClientString* raw = cache_.find_raw(value)) return write_string(hex_of(raw->bytes), out);
     if (ClientColl* coll = cache_.find_coll(value)) return encode_coll(*coll, out);
     if (DateTimeDescriptor* datetime = live_datetime(value)) return write_string(datetime_to_storage(*datetime), out);
+    if (LobLocator* locator = live_locator(value)) return encode_lob(*locator, out);
     if (named != nullptr && !attribute.is_ref) {
       if (Instance* object = cache_.find_instance(value); object && object->coll == nullptr) {
         if (object->nulls[0] != kIndicatorNotNull) {
@@ -325,25 +326,68 @@ class Codec {
         return encode_object(*object->type, object->bytes(), object->nulls.get(), out);
       }
     }
-    out += "null";  // REFs and LOBs are not kept inside stored objects
+    out += "null";  // REFs are not kept inside stored objects
+  }
+
+  // A LOB by its content; a locator that names no LOB stores a null attribute.
+  void encode_lob(const LobLocator& locator, std::string& out) {
+    if (!locator.initialized()) {
+      out += "null";
+      return;
+    }
+    if (locator.kind == LobLocator::Kind::File) return write_string(bfile_storage(locator.directory, locator.file_name), out);
+    if (session_ == nullptr) fail(kInvalidArgument, {"session"});
+    const std::string& bytes = session_->lobs.content(*session_->connection, locator)->bytes;
+    write_string(locator.character() ? bytes : hex_of(bytes), out);
+  }
+
+  void decode_lob(const sql::TypeAttribute& attribute, const Json& value, LobLocator& locator, const std::string& path) {
+    locator.lob_type = builtin_code(attribute);
+    locator.charset_form = static_cast<uint8_t>(locator.lob_type == kClobType ? attribute.builtin->charset_form : 0);
+    locator.file_open = locator.open = locator.pristine = false;
+    locator.temporary.reset();
+    locator.owned.reset();
+    if (locator.lob_type == kBfileType) {
+      locator.kind = LobLocator::Kind::File;
+      bfile_from_storage(value.text, locator);
+      return;
+    }
+    const std::string bytes = locator.character() ? value.text : bytes_of_hex(value.text);
+    if (session_ != nullptr) locator.session_id = session_->id;
+    if (origin_ != nullptr && origin_->rowid && !origin_->table.empty() && !origin_->column.empty()) {
+      locator.kind = LobLocator::Kind::Persistent;
+      locator.table = origin_->table;
+      locator.column = origin_->column;
+      locator.path = path;
+      locator.rowid = *origin_->rowid;
+      if (session_ != nullptr) session_->lobs.seed(locator, bytes);
+      return;
+    }
+    locator.own_temporary(bytes);
   }
 
   void decode_level(const std::vector<SlotLayout>& slots, size_t& index, size_t count, const Json* values, char* base,
-                    OCIInd* nulls) {
+                    OCIInd* nulls, const std::string& path) {
     for (size_t k = 0; k < count; ++k) {
       const SlotLayout& slot = slots[index++];
+      const std::string slot_path = path + "[" + std::to_string(k) + "]";
       const Json* value = values && k < values->items.size() ? &values->items[k] : nullptr;
       const bool null = value == nullptr || value->kind == Json::Kind::Null;
       nulls[slot.indicator_offset / sizeof(OCIInd)] = null ? kIndicatorNull : kIndicatorNotNull;
       if (slot.kind == SlotLayout::Kind::Embedded) {
         decode_level(slots, index, slot.named->info.attributes.size(),
-                     !null && value->kind == Json::Kind::Array ? value : nullptr, base, nulls);
+                     !null && value->kind == Json::Kind::Array ? value : nullptr, base, nulls, slot_path);
         continue;
       }
       if (slot.kind == SlotLayout::Kind::Pointer && pointer_at(base + slot.value_offset) == nullptr) {
         fill_pointer(*slot.attribute, base + slot.value_offset, slot.named);
       }
-      if (!null) decode_value(*slot.attribute, slot.named, slot.kind, *value, base + slot.value_offset);
+      if (!null) {
+        decode_value(*slot.attribute, slot.named, slot.kind, *value, base + slot.value_offset, slot_path);
+      } else if (LobLocator* locator = live_locator(pointer_at(base + slot.value_offset))) {
+        locator->kind = LobLocator::Kind::None;  // a null LOB attribute names no LOB
+        locator->owned.reset();
+      }
     }
   }
 
@@ -361,6 +405,8 @@ class Codec {
       value = cache_.new_raw();
     } else if (code == 1 || code == 96 || code == 8) {
       value = cache_.new_string();
+    } else if (code >= kClobType && code <= kBfileType) {
+      value = cache_.env()->make<LobLocator>(code == kBfileType ? OCI_DTYPE_FILE : OCI_DTYPE_LOB, cache_.env());
     } else if (code == 180 || code == 181 || code == 231) {
       value = cache_.env()->make<DateTimeDescriptor>(static_cast<uint32_t>(code == 180   ? OCI_DTYPE_TIMESTAMP
                                                                           : code == 181 ? OCI_DTYPE_TIMESTAMP_TZ
@@ -371,7 +417,7 @@ class Codec {
   }
 
   void decode_value(const sql::TypeAttribute& attribute, const TypeDescriptor* named, SlotLayout::Kind kind,
-                    const Json& value, char* at) {
+                    const Json& value, char* at, const std::string& path) {
     if (kind == SlotLayout::Kind::Number) {
       std::vector<ub1> bytes = encode_number(value.text);
       auto* number = reinterpret_cast<OCINumber*>(at);
@@ -391,25 +437,29 @@ class Codec {
     } else if (ClientString* raw = cache_.find_raw(target)) {
       raw->bytes = bytes_of_hex(value.text);
     } else if (ClientColl* coll = cache_.find_coll(target)) {
-      decode_coll(value, *coll);
+      decode_coll(value, *coll, path);
     } else if (DateTimeDescriptor* datetime = live_datetime(target)) {
       storage_to_datetime(value.text, *datetime);
+    } else if (LobLocator* locator = live_locator(target); locator && attribute.builtin) {
+      decode_lob(attribute, value, *locator, path);
     } else if (Instance* object = named && !attribute.is_ref ? cache_.find_instance(target) : nullptr) {
       if (object->type->info.kind == sql::TypeKind::Opaque) {
         object->nulls[0] = kIndicatorNotNull;
         object->document = value.text;
       } else {
-        decode_object(*object->type, value, object->bytes(), object->nulls.get());
+        decode_object(*object->type, value, object->bytes(), object->nulls.get(), path);
       }
     }
   }
 
   ObjectCache& cache_;
+  Session* session_;
+  const ObjectOrigin* origin_;
 };
 
 }  // namespace
 
-void place_object(const Define& define, uint32_t slot, const Cell& value) {
+void place_object(const Define& define, uint32_t slot, const Cell& value, const ObjectOrigin& origin) {
   const ObjectArrays& objects = define.objects;
   if (objects.type == nullptr || objects.values == nullptr) fail(kInvalidArgument, {"OCIDefineObject"});
   ObjectCache& cache = *object_cache(define.env());
@@ -420,7 +470,7 @@ void place_object(const Define& define, uint32_t slot, const Cell& value) {
     objects.values[slot] = instance->address();
   }
   if (objects.nulls) objects.nulls[slot] = instance->nulls.get();
-  Codec codec(cache);
+  Codec codec(cache, origin.session, &origin);
   if (objects.type->info.kind == sql::TypeKind::Opaque) {
     // XMLType values are stored as their text.
     const bool null = value.kind != Cell::Text && value.kind != Cell::Blob;
@@ -432,14 +482,14 @@ void place_object(const Define& define, uint32_t slot, const Cell& value) {
   const Json stored = value.kind == Cell::Text ? JsonReader(std::string_view(value.data, value.size)).document() : Json{};
   if (instance->coll != nullptr) {
     instance->nulls[0] = stored.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
-    codec.decode_coll(stored, *instance->coll);
+    codec.decode_coll(stored, *instance->coll, "$");
   } else {
-    codec.decode_object(*instance->type, stored, instance->bytes(), instance->nulls.get());
+    codec.decode_object(*instance->type, stored, instance->bytes(), instance->nulls.get(), "$");
   }
   instance->is_new = false;
 }
 
-std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row) {
+std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row, Session& session) {
   const ObjectArrays& objects = bound.objects;
   if (objects.values == nullptr) fail(kInvalidArgument, {"OCIBindObject"});
   ObjectCache& cache = *object_cache(bound.env());
@@ -450,7 +500,7 @@ std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row) {
   if (nulls[0] != kIndicatorNotNull) return std::nullopt;
   if (instance->type->info.kind == sql::TypeKind::Opaque) return instance->document;
   std::string out;
-  Codec codec(cache);
+  Codec codec(cache, &session);
   if (instance->coll != nullptr) {
     codec.encode_coll(*instance->coll, out);
   } else {

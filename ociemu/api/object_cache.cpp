@@ -70,6 +70,16 @@ void destroy_locator(Environment* env, void* p) {
   if (LobLocator* locator = live_locator(p)) env->destroy(locator);
 }
 
+bool is_lob_code(int code) { return code >= kClobType && code <= kBfileType; }
+
+// An empty locator for a LOB attribute or element of the given type code.
+LobLocator* new_locator(Environment* env, const sql::OracleType& type) {
+  auto* locator = env->make<LobLocator>(type.type_code == kBfileType ? OCI_DTYPE_FILE : OCI_DTYPE_LOB, env);
+  locator->lob_type = type.type_code;
+  locator->charset_form = static_cast<uint8_t>(type.type_code == kClobType ? type.charset_form : 0);
+  return locator;
+}
+
 }  // namespace
 
 size_t slot_size(SlotLayout::Kind kind, size_t pointer_size) {
@@ -276,6 +286,7 @@ void ObjectCache::fill_slots(const TypeDescriptor& type, char* base) {
       const int code = slot.attribute->builtin->type_code;
       if (code == 1 || code == 96 || code == 8) value = new_string();
       if (code == 23 || code == 24) value = new_raw();
+      if (is_lob_code(code)) value = new_locator(env_, *slot.attribute->builtin);
     }
     std::memcpy(base + slot.value_offset, &value, sizeof value);
   }
@@ -358,6 +369,9 @@ void ObjectCache::copy_value(const void* source, void* target) {
   if (const ClientString* s = find_string(source); s && find_string(target)) find_string(target)->bytes = s->bytes;
   if (const ClientString* r = find_raw(source); r && find_raw(target)) find_raw(target)->bytes = r->bytes;
   if (const ClientRef* ref = find_ref(source); ref && find_ref(target)) *find_ref(target) = *ref;
+  if (const LobLocator* locator = live_locator(source)) {
+    if (LobLocator* into = live_locator(target)) into->copy_from(*locator);
+  }
   if (const ClientColl* coll = find_coll(source); coll && find_coll(target)) {
     ClientColl& into = *find_coll(target);
     trim_elements(into, 0);
@@ -412,6 +426,8 @@ void ObjectCache::append_element(ClientColl& coll, const void* elem, const void*
         value = new_raw();
       } else if (code == 1 || code == 96 || code == 8) {
         value = new_string();
+      } else if (is_lob_code(code)) {
+        value = new_locator(env_, *element.builtin);
       }
       copy_value(elem, value);
       std::memcpy(slot, &value, sizeof value);

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "ociemu/plsql/ast.h"
+#include "ociemu/sql/types.h"
 
 #include <algorithm>
 #include <cctype>
@@ -308,7 +309,7 @@ void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_
     length = implied_length(a.dty, value, a.value_size);
   }
   if (a.dty == SQLT_NTY) {
-    std::optional<std::string> stored = bound_object_text(bound, row);
+    std::optional<std::string> stored = bound_object_text(bound, row, *session_);
     if (!stored) {
       sqlite3_bind_null(stmt, index);
     } else {
@@ -373,19 +374,30 @@ void Statement::describe(bool may_peek) {
       column.nullable = not_null == 0;
     }
 #endif
-    if (column.type.type_code >= kClobType && column.type.type_code <= kBfileType) locate_origin(column, i);
+    if ((column.type.type_code >= kClobType && column.type.type_code <= kBfileType) ||
+        column.type.type_code == sql::kObjectColumnType) {
+      locate_origin(column, i);
+    }
     columns_.push_back(std::move(column));
   }
 }
 
 void Statement::locate_origin(ColumnInfo& column, int index) {
+  std::string attribute_path;
   const char* table = sqlite3_column_table_name(main_, index);
   const char* origin = sqlite3_column_origin_name(main_, index);
+  for (const auto& attribute : translation_.lob_attributes) {
+    if (attribute.select_index != index) continue;
+    table = attribute.table.c_str();
+    origin = attribute.column.c_str();
+    attribute_path = attribute.path;
+  }
   if (table == nullptr || origin == nullptr) return;
   for (const auto& hidden : translation_.lob_rowids) {
     if (sql_name_equal(hidden.table, table)) {
       column.origin_table = table;
       column.origin_column = origin;
+      column.origin_path = attribute_path;
       column.rowid_column = hidden.column - 1;
       return;
     }
@@ -699,7 +711,9 @@ bool Statement::place_row(uint32_t slot) {
     }
     const ElementArrays& a = defined->arrays;
     if (a.dty == SQLT_NTY) {
-      place_object(*defined, slot, value);
+      ObjectOrigin origin{session_, info.origin_table, info.origin_column, std::nullopt};
+      if (info.rowid_column >= 0) origin.rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
+      place_object(*defined, slot, value, origin);
       continue;
     }
     if (is_locator_type(a.dty)) {

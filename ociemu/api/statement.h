@@ -110,6 +110,7 @@ struct ColumnInfo {
   // Where a LOB column's values live: SQLite table and column, and the
   // 0-based hidden result column with that table's rowid (-1: none).
   std::string origin_table, origin_column;
+  std::string origin_path;  // a LOB attribute of an object column: its JSON path there
   int rowid_column = -1;
 };
 
@@ -241,10 +242,18 @@ class Statement : public Handle {
   bool adopted_ = false;  // rows handed over by a block's OPEN :c FOR, not a query of its own
 };
 
+// Where a fetched object's stored text lives, so that its LOB attributes name their row
+// (a computed object has no table: its LOBs become temporary values of the instance).
+struct ObjectOrigin {
+  Session* session = nullptr;
+  std::string table, column;  // SQLite names
+  std::optional<int64_t> rowid;
+};
+
 // SQLT_NTY elements: the instance of fetched row `slot` (made or reused) filled from a stored value,
-// and the stored text of bound element `row` (nullopt for a null object).
-void place_object(const Define& define, uint32_t slot, const Cell& value);
-std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row);
+// and the stored text of bound element `row` (nullopt for a null object; LOB attributes by content).
+void place_object(const Define& define, uint32_t slot, const Cell& value, const ObjectOrigin& origin);
+std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row, Session& session);
 
 // SQLT_CLOB, SQLT_BLOB, SQLT_BFILE, SQLT_CFILE: the element is an OCILobLocator*.
 bool is_locator_type(uint16_t dty);

@@ -105,6 +105,13 @@ struct Translation {
     int column = 0;     // 1-based result column
   };
   std::vector<LobRowid> lob_rowids;
+  // Select-list items that are LOB attributes of an object column (t.col.attr):
+  // the column and the attribute's JSON path there, so that the LOB names its row.
+  struct LobAttribute {
+    int select_index = 0;  // 0-based
+    std::string table, column, path;  // SQLite table and column names
+  };
+  std::vector<LobAttribute> lob_attributes;
   // INSERT/UPDATE/DELETE ... RETURNING: the target table, the column each
   // returned item names (empty for expressions), and the 1-based result
   // column after them that carries the row's SQLite rowid.

@@ -14,6 +14,7 @@
 #include "ociemu/sql/programs.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
+#include "ociemu/sql/types.h"
 
 namespace ociemu::sql {
 
@@ -42,6 +43,10 @@ std::optional<OracleType> hint_for(ValueType type) {
       return OracleType{104, 18, 0, 0, 0, 1, "ROWID"};
     case ValueType::Bfile:
       return OracleType{114, 530, 0, 0, 0, 1, "BFILE"};
+    case ValueType::Clob:
+      return OracleType{112, 4000, 0, 0, 0, 1, "CLOB"};
+    case ValueType::Blob:
+      return OracleType{113, 4000, 0, 0, 0, 1, "BLOB"};
     case ValueType::IntervalYM:
       return OracleType{182, 5, 2, -127, 0, 1, "INTERVAL YEAR TO MONTH"};
     case ValueType::IntervalDS:
@@ -676,6 +681,8 @@ bool Translator::has_lob_column(const TableRef& table) const {
     auto declared = declared_type(table, column);
     auto type = declared ? parse_declared_type(declared->c_str()) : std::nullopt;
     if (type && type->type_code >= 112 && type->type_code <= 114) return true;
+    auto named = declared ? parse_object_column_declaration(*declared) : std::nullopt;
+    if (named && !named->is_ref && type_holds_lob(db_, named->owner, named->name)) return true;
   }
   return false;
 }

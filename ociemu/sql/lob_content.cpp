@@ -96,4 +96,23 @@ size_t LobContent::erase(size_t position, size_t count) {
   return units;
 }
 
+std::string hex_of(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (char c : bytes) {
+    out += kHex[static_cast<unsigned char>(c) >> 4];
+    out += kHex[static_cast<unsigned char>(c) & 15];
+  }
+  return out;
+}
+
+std::string bytes_of_hex(std::string_view hex) {
+  std::string out;
+  out.reserve(hex.size() / 2);
+  auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
+  return out;
+}
+
 }  // namespace ociemu::sql

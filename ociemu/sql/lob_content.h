@@ -33,4 +33,8 @@ struct LobContent {
 // UTF-8 characters in text (continuation bytes do not count).
 size_t utf8_length(std::string_view text);
 
+// Binary values inside stored object text are kept as upper-case hex digits.
+std::string hex_of(std::string_view bytes);
+std::string bytes_of_hex(std::string_view hex);  // a trailing odd digit is dropped
+
 }  // namespace ociemu::sql

@@ -409,6 +409,11 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         sql += " AS " + quote_name(original_text(item_start, expression_end));
       }
       // Plain columns describe from their declaration; hints are for computed values.
+      if (top_level && last_lob_attribute_ && consumed == expression_end && last_lob_attribute_->first == value.text) {
+        last_lob_attribute_->second.select_index = static_cast<int>(out_.select_types.size());
+        out_.lob_attributes.push_back(last_lob_attribute_->second);
+      }
+      last_lob_attribute_.reset();
       if (top_level) out_.select_types.push_back(value.plain_column ? std::nullopt : hint_for(value.type));
     }
     item_start = j + 1;

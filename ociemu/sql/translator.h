@@ -24,7 +24,7 @@ namespace ociemu::sql {
 
 // What the translator knows of an expression's Oracle type, for describe hints.
 // Intervals are numbers in SQLite (months, days); their types tell how they describe and add.
-enum class ValueType { Unknown, Number, Text, Date, Timestamp, TimestampTz, Rowid, Bfile, IntervalYM, IntervalDS };
+enum class ValueType { Unknown, Number, Text, Date, Timestamp, TimestampTz, Rowid, Bfile, IntervalYM, IntervalDS, Clob, Blob };
 
 struct Expression {
   std::string text;
@@ -140,6 +140,9 @@ class Translator {
   std::string column_prefix_;  // "NEW." while writing trigger conditions
   int top_query_begin_ = 0;    // where the statement's outermost query starts
   NameResolver* resolver_ = nullptr;  // PL/SQL's names, when translating for a block
+  // The last LOB attribute reference read (t.col.attr) and its text: a select item of
+  // exactly that text names the LOB's place in its row.
+  mutable std::optional<std::pair<std::string, Translation::LobAttribute>> last_lob_attribute_;
 
  private:
   int primary(int index, int end, const Scope& scope, Expression& result);

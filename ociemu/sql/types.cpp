@@ -134,6 +134,26 @@ std::optional<TypeInfo> find_type(sqlite3* db, std::string_view owner, std::stri
   return load_type(db, owner, name, 0);
 }
 
+namespace {
+
+bool holds_lob(sqlite3* db, std::string_view owner, std::string_view name, int depth) {
+  std::optional<TypeInfo> type = depth < 32 ? find_type(db, owner, name) : std::nullopt;
+  if (!type) return false;
+  for (const TypeAttribute& attribute : type->attributes) {
+    if (attribute.builtin && attribute.builtin->type_code >= 112 && attribute.builtin->type_code <= 114) return true;
+    if (attribute.is_named() && !attribute.is_ref && holds_lob(db, attribute.type_owner, attribute.type_name, depth + 1)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool type_holds_lob(sqlite3* db, std::string_view owner, std::string_view name) {
+  return holds_lob(db, owner, name, 0);
+}
+
 std::optional<TypeInfo> resolve_type(sqlite3* db, const SessionContext& session, std::string_view owner,
                                      std::string_view name) {
   if (!owner.empty()) return find_type(db, owner, name);
@@ -276,12 +296,17 @@ ValueType value_type_of(const TypeAttribute& attribute) {
     case 1:
     case 96: return ValueType::Text;
     case 180: return ValueType::Timestamp;
+    case 112: return ValueType::Clob;
+    case 113: return ValueType::Blob;
+    case 114: return ValueType::Bfile;
     default: return ValueType::Unknown;
   }
 }
 
+// Attributes whose values JSON cannot hold as bytes: kept as hex digits.
 bool is_raw(const TypeAttribute& attribute) {
-  return attribute.builtin && (attribute.builtin->type_code == 23 || attribute.builtin->type_code == 24);
+  return attribute.builtin &&
+         (attribute.builtin->type_code == 23 || attribute.builtin->type_code == 24 || attribute.builtin->type_code == 113);
 }
 
 bool is_xml_type(const std::optional<TypeInfo>& type) {
@@ -350,7 +375,7 @@ bool Translator::object_call(const std::vector<std::string>& parts, int open, co
     return true;
   }
   // Objects and collections are stored as JSON arrays of their attributes or elements; JSON has no
-  // bytes, so RAW values are kept as their hex text.
+  // bytes, so RAW and BLOB values are kept as their hex text.
   auto keep_raw_as_hex = [&type](size_t k, const std::string& argument) {
     const TypeAttribute* attribute = type->is_collection() ? &type->attributes.at(0)
                                      : k < type->attributes.size() ? &type->attributes[k]
@@ -385,9 +410,16 @@ std::optional<Expression> Translator::attribute_reference(const std::vector<std:
     type = attribute.is_named() && !attribute.is_ref ? find_type(db_, attribute.type_owner, attribute.type_name)
                                                      : std::nullopt;
   }
-  return Expression{"json_extract(" + quote_name(table->alias) + "." + quote_name(parts[1]) + ", " +
+  Expression result{"json_extract(" + quote_name(table->alias) + "." + quote_name(parts[1]) + ", " +
                         quote_literal(path) + ")",
                     value_type, false};
+  if (value_type == ValueType::Blob) {
+    result.text = "(CASE WHEN " + result.text + " = '' THEN x'' ELSE HEXTORAW(" + result.text + ") END)";
+  }
+  if (value_type == ValueType::Clob || value_type == ValueType::Blob) {
+    last_lob_attribute_.emplace(result.text, Translation::LobAttribute{0, table->object.sqlite_name(), parts[1], path});
+  }
+  return result;
 }
 
 }  // namespace ociemu::sql

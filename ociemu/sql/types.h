@@ -68,6 +68,9 @@ std::optional<TypeInfo> find_type(sqlite3* db, std::string_view owner, std::stri
 std::optional<TypeInfo> resolve_type(sqlite3* db, const SessionContext& session, std::string_view owner,
                                      std::string_view name);
 
+// Whether an object or collection type keeps a CLOB, NCLOB, BLOB or BFILE anywhere inside it.
+bool type_holds_lob(sqlite3* db, std::string_view owner, std::string_view name);
+
 // The declared-type text of a column of a named type, and back. Columns keep it
 // as their SQLite declared type, so that describe can tell the column's type.
 std::string object_column_declaration(std::string_view owner, std::string_view name, bool is_ref);
