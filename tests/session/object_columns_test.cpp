@@ -9,6 +9,7 @@
 
 #include "oracle/binding/oci_entries.h"
 #include "oracle/binding/oracle_ci.h"
+#include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_reference.h"
@@ -122,6 +123,53 @@ TEST_F(ObjectColumnsTest, an_object_in_an_object_table_and_a_typed_reference) {
   EXPECT_TRUE(typed.IsNull());
   EXPECT_NE(typed.TDO(), nullptr);
   EXPECT_EQ(MessageOf([&] { TOracleObject missing(session.get(), "no_such_type"); }).substr(0, 9), "ORA-04043");
+}
+
+// The document comes back whole through the block that turns an XMLType into
+// CLOB text, row by row, from a column and from an XMLType attribute.
+TEST_F(ObjectColumnsTest, xmltype_columns_and_attributes_give_their_documents) {
+  Exec("create type t_doc as object (id number, body sys.xmltype)");
+  Exec("create table docs (n number, x xmltype, d t_doc)");
+  std::string large = "<list>";
+  for (int i = 0; i < 3000; ++i) large += "<item>" + std::to_string(i) + "</item>";
+  large += "</list>";
+  Exec("insert into docs values (1, xmltype('<r><a>1</a></r>'), t_doc(7, sys.xmltype.createxml('<b>two</b>')))");
+  query->DeclareVariable("big", otCLOB);
+  std::unique_ptr<TLOBLocator> big(TLOBLocator::CreateTemporary(session.get(), otCLOB, true));
+  big->Write(large.data(), static_cast<int64_t>(large.size()));
+  query->SetComplexVariable("big", big.get());
+  Exec("insert into docs values (2, xmltype(:big), t_doc(8, null))");
+  query->DeleteVariables();
+  Exec("insert into docs values (3, null, null)");
+
+  Exec("select x, d from docs order by n");
+  auto* document = dynamic_cast<TXMLType*>(query->FieldObject(0));
+  ASSERT_NE(document, nullptr) << "an XMLType column presents a TXMLType";
+  auto& holder = dynamic_cast<TOracleObject&>(*query->FieldObject(1));
+  EXPECT_EQ(document->XMLText(), "<r><a>1</a></r>");
+  EXPECT_EQ(query->FieldValue(0).AsString(), "<r><a>1</a></r>");
+  EXPECT_EQ(query->FieldText(0), "<r><a>1</a></r>");
+  TXMLType* body = holder.XMLChild("body");
+  ASSERT_NE(body, nullptr);
+  EXPECT_EQ(&holder.ChildObject("BODY"), body) << "the cached child";
+  EXPECT_EQ(body->XMLText(), "<b>two</b>");
+
+  query->Next();
+  EXPECT_EQ(document->XMLText().size(), large.size());
+  EXPECT_EQ(query->FieldText(0), large) << "the second row's document, not the first's";
+  EXPECT_FALSE(holder.IsNull());
+  EXPECT_TRUE(body->IsNull());
+  EXPECT_EQ(body->XMLText(), "");
+
+  query->Next();
+  EXPECT_TRUE(query->FieldIsNull(0));
+  EXPECT_TRUE(document->IsNull());
+  EXPECT_EQ(document->XMLText(), "");
+  EXPECT_EQ(query->FieldText(0), "");
+  EXPECT_TRUE(query->FieldValue(0).IsEmpty()) << "the session's null value, not an empty text";
+  EXPECT_TRUE(holder.IsNull());
+  query->Next();
+  EXPECT_TRUE(query->Eof());
 }
 
 }  // namespace
