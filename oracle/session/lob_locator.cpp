@@ -21,8 +21,24 @@ constexpr ub1 kTempCLOB = 2;
 constexpr ub1 kFileReadOnly = 1;
 constexpr ub1 kOnePiece = 0;
 constexpr const char* kFeature = "A TLOBLocator instance";
+constexpr const char* kMonitorPrefix = "LOBLocator";
+constexpr const char* kReportLength = "LOB.Length";
+constexpr const char* kReportTrim = "LOB.Trim";
+constexpr const char* kReportFileIsOpen = "LOB.FileIsOpen";
+constexpr const char* kReportOpenFile = "LOB.OpenFile";
+constexpr const char* kReportCloseFile = "LOB.CloseFile";
 
 std::atomic<int> next_locator_id{1};
+
+// A report text that needs no building.
+auto fixed(const char* text) {
+  return [text] { return std::string(text); };
+}
+
+// "LOB.Read(" + count + ")" and the like.
+auto counted(const char* call, int64_t count) {
+  return [call, count] { return std::string(call) + "(" + std::to_string(count) + ")"; };
+}
 
 bool valid_type(int type) { return type == otCLOB || type == otBLOB || type == otBFile; }
 
@@ -34,13 +50,13 @@ ub4 as_ub4(int64_t value) {
 }  // namespace
 
 TLOBLocator::TLOBLocator(TOracleSession* session, int lob_type)
-    : session_(session), locator_ref_(&locator_), lob_type_(lob_type) {
+    : session_(session), locator_ref_(&locator_), lob_type_(lob_type),
+      monitor_(NewMonitorData(next_locator_id, kMonitorPrefix)) {
   RequireOCI8Session(session, kFeature);
   if (lob_type_ == otNCLOB) {
     charset_form_ = SQLCS_NCHAR;
     lob_type_ = otCLOB;
   }
-  name_ = "LOBLocator" + std::to_string(next_locator_id.fetch_add(1));
   session_->AttachClient(skLOBLocator, this);
   try {
     if (!session_->Connected()) throw Exception(kLOBNotLoggedOn);
@@ -95,6 +111,7 @@ void TLOBLocator::destroy() {
   error_ = nullptr;
   if (session_) session_->DetachClient(skLOBLocator, this);
   session_ = nullptr;
+  MonitorLifeEnd(monitor_);
 }
 
 OCISvcCtx* TLOBLocator::service() const { return session_ ? session_->ServiceContext() : nullptr; }
@@ -158,8 +175,10 @@ int64_t TLOBLocator::Read(void* buffer, int64_t count) {
   if (count < 1 || IsNull()) return 0;
   OpenFile();
   ub4 amount = as_ub4(count);
-  check(OCILobRead(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), buffer, as_ub4(count), nullptr,
-                   nullptr, 0, charset_form_));
+  Monitored(monitor_, counted("LOB.Read", count), [&] {
+    check(OCILobRead(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), buffer, as_ub4(count), nullptr,
+                     nullptr, 0, charset_form_));
+  });
   position_ += amount;
   return amount;
 }
@@ -168,8 +187,10 @@ int64_t TLOBLocator::Write(const void* buffer, int64_t count) {
   if (count <= 0) return count;
   require_session();
   ub4 amount = as_ub4(count);
-  check(OCILobWrite(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), const_cast<void*>(buffer),
-                    as_ub4(count), kOnePiece, nullptr, nullptr, 0, charset_form_));
+  Monitored(monitor_, counted("LOB.Write", count), [&] {
+    check(OCILobWrite(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), const_cast<void*>(buffer),
+                      as_ub4(count), kOnePiece, nullptr, nullptr, 0, charset_form_));
+  });
   position_ += amount;
   return amount;
 }
@@ -188,7 +209,8 @@ void TLOBLocator::SetSize(int64_t new_size) {
   const int64_t current = Size();
   if (new_size < current) {
     require_session();
-    check(OCILobTrim(service(), error_, *locator_ref_, as_ub4(new_size)));
+    Monitored(monitor_, fixed(kReportTrim),
+              [&] { check(OCILobTrim(service(), error_, *locator_ref_, as_ub4(new_size))); });
   } else if (new_size > current) {
     const char filler = lob_type_ == otCLOB ? ' ' : '\0';
     Seek(new_size - 1, soBeginning);
@@ -199,7 +221,7 @@ void TLOBLocator::SetSize(int64_t new_size) {
 int64_t TLOBLocator::LOBLength() {
   if (IsNull()) return 0;
   ub4 length = 0;
-  check(OCILobGetLength(service(), error_, *locator_ref_, &length));
+  Monitored(monitor_, fixed(kReportLength), [&] { check(OCILobGetLength(service(), error_, *locator_ref_, &length)); });
   return length;
 }
 
@@ -246,18 +268,20 @@ bool TLOBLocator::IsTemporary() {
 bool TLOBLocator::FileIsOpen() {
   if (lob_type_ != otBFile || !initialised()) return false;
   boolean open = 0;
-  check(OCILobFileIsOpen(service(), error_, *locator_ref_, &open));
+  Monitored(monitor_, fixed(kReportFileIsOpen),
+            [&] { check(OCILobFileIsOpen(service(), error_, *locator_ref_, &open)); });
   return open != 0;
 }
 
 void TLOBLocator::OpenFile() {
   if (lob_type_ != otBFile || FileIsOpen()) return;
-  check(OCILobFileOpen(service(), error_, *locator_ref_, kFileReadOnly));
+  Monitored(monitor_, fixed(kReportOpenFile),
+            [&] { check(OCILobFileOpen(service(), error_, *locator_ref_, kFileReadOnly)); });
 }
 
 void TLOBLocator::CloseFile() {
   if (lob_type_ != otBFile || !FileIsOpen()) return;
-  check(OCILobFileClose(service(), error_, *locator_ref_));
+  Monitored(monitor_, fixed(kReportCloseFile), [&] { check(OCILobFileClose(service(), error_, *locator_ref_)); });
 }
 
 }  // namespace kvell

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "oracle/binding/oci_types.h"
+#include "oracle/session/activity_monitor.h"
 #include "oracle/session/complex_value.h"
 #include "oracle/session/session_client.h"
 #include "runtime/stream.h"
@@ -79,8 +80,12 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
   void Attach(OCILobLocator** slot, sb2* indicator);
   void SetNullIndicator(sb2* indicator) { null_indicator_ = indicator; }
   void SetOwner(TAttributeOwner* owner, std::string attribute_name);
-  const std::string& Name() const { return name_; }
-  void SetName(std::string name) { name_ = std::move(name); }
+  // The identity reported to the activity monitor; the name defaults to
+  // "LOBLocator" followed by the id.
+  const std::string& Name() const { return monitor_.Name; }
+  void SetName(std::string name) { monitor_.Name = std::move(name); }
+  int Id() const { return monitor_.Id; }
+  int OwnerId() const { return monitor_.OwnerId; }
 
   // TComplexValue
   ComplexKind Kind() const override { return ComplexKind::LOBLocator; }
@@ -89,7 +94,7 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
 
   // TSessionClient
   void SessionDestroyed() override { session_ = nullptr; }
-  std::string ClientName() const override { return name_; }
+  std::string ClientName() const override { return monitor_.Name; }
 
  private:
   void check(sword status);
@@ -116,7 +121,7 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
   mutable OCILobLocator* init_locator_ = nullptr;
   int lob_type_;                      // 112, 113 or 114
   ub1 charset_form_ = SQLCS_IMPLICIT;
-  std::string name_;
+  TMonitorData monitor_;
 };
 
 }  // namespace kvell

@@ -30,6 +30,7 @@ constexpr const char* kXMLBlock =
     "  sys.dbms_lob.append(:xmldata, xmldata);\n"
     "end;";
 
+constexpr const char* kMonitorPrefix = "OracleObject";
 std::atomic<int> next_object_id{1};
 
 std::string attr_text(void* param, ub4 attribute, OCIError* error) {
@@ -53,19 +54,23 @@ TOracleObject::TOracleObject(TOracleSession* session, const std::string& object_
 
 TOracleObject::TOracleObject(TOracleSession* session, const std::string& object_type, const std::string& table,
                              int owner_id, std::string name)
-    : session_(session), object_type_(object_type), name_(std::move(name)), owner_id_(owner_id) {
-  RequireOCI8Session(session, kFeature);
-  base_setup();
-  try {
-    create(table);
-  } catch (...) {
-    destroy();
-    throw;
-  }
+    : session_(session), object_type_(object_type),
+      monitor_(NewMonitorData(next_object_id, kMonitorPrefix, owner_id, std::move(name))) {
+  const auto report = [&] { return "Object.Create('" + object_type + "', '" + table + "')"; };
+  Monitored(monitor_, report, [&] {
+    RequireOCI8Session(session, kFeature);
+    base_setup();
+    try {
+      create(table);
+    } catch (...) {
+      destroy();
+      throw;
+    }
+  });
 }
 
 TOracleObject::TOracleObject(ChildTag, TOracleSession* session, std::string object_type)
-    : session_(session), object_type_(std::move(object_type)) {
+    : session_(session), object_type_(std::move(object_type)), monitor_(NewMonitorData(next_object_id, kMonitorPrefix)) {
   RequireOCI8Session(session, kFeature);
   owns_instance_ = false;
   base_setup();
@@ -74,7 +79,6 @@ TOracleObject::TOracleObject(ChildTag, TOracleSession* session, std::string obje
 TOracleObject::~TOracleObject() { destroy(); }
 
 void TOracleObject::base_setup() {
-  if (name_.empty()) name_ = "OracleObject" + std::to_string(next_object_id.fetch_add(1));
   session_->AttachClient(skObject, this);
   try {
     if (!session_->Connected()) throw Exception(kObjectNotLoggedOn);
@@ -134,6 +138,7 @@ void TOracleObject::destroy() {
   error_ = nullptr;
   if (session_) session_->DetachClient(skObject, this);
   session_ = nullptr;
+  MonitorLifeEnd(monitor_);
 }
 
 OCIEnv* TOracleObject::environment() const { return session_ ? session_->EnvironmentHandle() : nullptr; }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "oracle/binding/oci_types.h"
+#include "oracle/session/activity_monitor.h"
 #include "oracle/session/complex_value.h"
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/object_layout.h"
@@ -138,8 +139,12 @@ class TOracleObject : public TComplexValue, public TSessionClient, public TAttri
   void** NullStructAddress() { return reinterpret_cast<void**>(&null_struct_); }
   TOracleSession* Session() const { return session_; }
   OCIError* Error() const { return error_; }
-  const std::string& Name() const { return name_; }
-  void SetName(std::string name) { name_ = std::move(name); }
+  // The identity reported to the activity monitor; the name defaults to
+  // "OracleObject" followed by the id.
+  const std::string& Name() const { return monitor_.Name; }
+  void SetName(std::string name) { monitor_.Name = std::move(name); }
+  int Id() const { return monitor_.Id; }
+  int OwnerId() const { return monitor_.OwnerId; }
 
   // A column hands the object a fetched instance that it does not own; the
   // catalogue stays and cached children follow the new instance.
@@ -156,7 +161,7 @@ class TOracleObject : public TComplexValue, public TSessionClient, public TAttri
 
   // TSessionClient
   void SessionDestroyed() override { session_ = nullptr; }
-  std::string ClientName() const override { return name_; }
+  std::string ClientName() const override { return monitor_.Name; }
 
   // The base set-up only (session list and handles), for child and column
   // objects whose instance and type come from elsewhere.
@@ -196,8 +201,7 @@ class TOracleObject : public TComplexValue, public TSessionClient, public TAttri
   TOracleObject* parent_ = nullptr;  // a child's parent
   const TObjectAttribute* parent_attribute_ = nullptr;  // a child's attribute in its parent
   std::unique_ptr<TOracleQuery> query_;  // internal query "Query" for the XML text
-  std::string name_;
-  int owner_id_ = 0;                 // monitor owner
+  TMonitorData monitor_;
 };
 
 // A SYS.XMLTYPE value: an object whose XMLText is the point.

@@ -12,33 +12,40 @@ namespace kvell {
 
 namespace {
 
-
+constexpr const char* kMonitorPrefix = "OracleReference";
+constexpr const char* kCreateReport = "Reference.Create";
 std::atomic<int> next_reference_id{1};
 
 }  // namespace
 
 TOracleReference::TOracleReference(TOracleSession* session, std::string name, int owner_id, std::string type_name,
                                    const OCIRef* type_ref)
-    : session_(session), ref_ref_(&ref_), type_name_(std::move(type_name)), name_(std::move(name)),
-      owner_id_(owner_id) {
-  if (name_.empty()) name_ = "OracleReference" + std::to_string(next_reference_id.fetch_add(1));
+    : session_(session), ref_ref_(&ref_), type_name_(std::move(type_name)),
+      monitor_(NewMonitorData(next_reference_id, kMonitorPrefix, owner_id, std::move(name))) {
   if (!session_) throw Exception(kObjectNotLoggedOn);
   session_->AttachClient(skReference, this);
+  const auto report = [this] {
+    return type_name_.empty() ? std::string(kCreateReport) : kCreateReport + ("('" + type_name_ + "')");
+  };
   try {
-    if (!session_->Connected()) throw Exception(kObjectNotLoggedOn);
-    OCIEnv* env = session_->EnvironmentHandle();
-    check(OCIHandleAlloc(env, reinterpret_cast<void**>(&error_), OCI_HTYPE_ERROR, 0, nullptr));
-    check(OCIObjectNew(env, error_, session_->ServiceContext(), static_cast<OCITypeCode>(otReference), nullptr,
-                       nullptr, OCI_DURATION_SESSION, 1, reinterpret_cast<void**>(&ref_)));
-    const StatusCheck checked = [this](sword status) { check(status); };
-    if (type_ref) {
-      type_ = PinTypeByRef(*session_, error_, type_ref, checked);
-    } else if (!type_name_.empty()) {
-      type_ = PinTypeByName(*session_, error_, type_name_, checked);
-    }
+    Monitored(monitor_, report, [&] { create(type_ref); });
   } catch (...) {
     destroy();
     throw;
+  }
+}
+
+void TOracleReference::create(const OCIRef* type_ref) {
+  if (!session_->Connected()) throw Exception(kObjectNotLoggedOn);
+  OCIEnv* env = session_->EnvironmentHandle();
+  check(OCIHandleAlloc(env, reinterpret_cast<void**>(&error_), OCI_HTYPE_ERROR, 0, nullptr));
+  check(OCIObjectNew(env, error_, session_->ServiceContext(), static_cast<OCITypeCode>(otReference), nullptr,
+                     nullptr, OCI_DURATION_SESSION, 1, reinterpret_cast<void**>(&ref_)));
+  const StatusCheck checked = [this](sword status) { check(status); };
+  if (type_ref) {
+    type_ = PinTypeByRef(*session_, error_, type_ref, checked);
+  } else if (!type_name_.empty()) {
+    type_ = PinTypeByName(*session_, error_, type_name_, checked);
   }
 }
 
@@ -56,6 +63,7 @@ void TOracleReference::destroy() {
   error_ = nullptr;
   if (session_) session_->DetachClient(skReference, this);
   session_ = nullptr;
+  MonitorLifeEnd(monitor_);
 }
 
 void TOracleReference::check(sword status) const { CheckObjectCall(session_, error_, status); }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "oracle/binding/oci_types.h"
+#include "oracle/session/activity_monitor.h"
 #include "oracle/session/complex_value.h"
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_object.h"
@@ -39,7 +40,11 @@ class TOracleReference : public TComplexValue, public TSessionClient {
   void Attach(OCIRef** slot, sb2* indicator);
   void SetOwner(TAttributeOwner* owner, std::string attribute_name);
   TOracleSession* Session() const { return session_; }
-  const std::string& Name() const { return name_; }
+  // The identity reported to the activity monitor; the name defaults to
+  // "OracleReference" followed by the id.
+  const std::string& Name() const { return monitor_.Name; }
+  int Id() const { return monitor_.Id; }
+  int OwnerId() const { return monitor_.OwnerId; }
 
   // TComplexValue
   ComplexKind Kind() const override { return ComplexKind::Reference; }
@@ -48,10 +53,11 @@ class TOracleReference : public TComplexValue, public TSessionClient {
 
   // TSessionClient
   void SessionDestroyed() override { session_ = nullptr; }
-  std::string ClientName() const override { return name_; }
+  std::string ClientName() const override { return monitor_.Name; }
 
  private:
   void check(sword status) const;
+  void create(const OCIRef* type_ref);
   void destroy();
 
   TOracleSession* session_;     // not owned
@@ -63,8 +69,7 @@ class TOracleReference : public TComplexValue, public TSessionClient {
   TAttributeOwner* owner_ = nullptr;  // not owned
   std::string attribute_name_;
   sb2* null_indicator_ = nullptr;     // not owned
-  std::string name_;
-  int owner_id_ = 0;                  // monitor owner
+  TMonitorData monitor_;
 };
 
 // After an OUT bind: a reference that received a null is cleared; false

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_reference.h"
@@ -44,6 +45,44 @@ TEST_F(ObjectTest, object_and_reference_variables_refuse_a_missing_or_wrong_inst
   Exec("select id from plain");
   EXPECT_EQ(MessageOf([&] { query->FieldObject(0); }), "Field 0 is not an Object");
   EXPECT_EQ(MessageOf([&] { query->FieldReference(0); }), "Field 0 is not a Reference");
+}
+
+// The identity the activity monitor would see: an id for every instance,
+// named or not, the default name built from it, and a given owner id.
+TEST_F(ObjectTest, locators_objects_and_references_carry_their_monitor_identity) {
+  Exec("create type t_point as object (x number, y number)");
+  TLOBLocator first(session.get(), otCLOB);
+  TLOBLocator second(session.get(), otBLOB);
+  EXPECT_GT(second.Id(), first.Id());
+  EXPECT_EQ(first.Name(), "LOBLocator" + std::to_string(first.Id()));
+  EXPECT_EQ(first.OwnerId(), 0);
+  first.SetName("Body");
+  EXPECT_EQ(first.ClientName(), "Body");
+
+  TOracleObject plain(session.get(), "t_point");
+  EXPECT_EQ(plain.Name(), "OracleObject" + std::to_string(plain.Id()));
+  EXPECT_EQ(plain.OwnerId(), 0);
+  TOracleObject named(session.get(), "t_point", "", 42, "Point");
+  EXPECT_EQ(named.Name(), "Point");
+  EXPECT_EQ(named.OwnerId(), 42);
+  TOracleObject after(session.get(), "t_point");
+  EXPECT_GT(named.Id(), plain.Id()) << "a named object takes an id too";
+  EXPECT_GT(after.Id(), named.Id());
+  EXPECT_EQ(after.Name(), "OracleObject" + std::to_string(after.Id()));
+
+  TOracleReference untyped(session.get());
+  EXPECT_EQ(untyped.Name(), "OracleReference" + std::to_string(untyped.Id()));
+  TOracleReference link(session.get(), "Link", 7, "t_point");
+  EXPECT_EQ(link.Name(), "Link");
+  EXPECT_EQ(link.OwnerId(), 7);
+  EXPECT_GT(link.Id(), untyped.Id());
+
+  // A failed creation ends its report with the error and leaves no trace.
+  EXPECT_EQ(MessageOf([&] { TOracleObject missing(session.get(), "no_such_type"); }).substr(0, 9), "ORA-04043");
+  EXPECT_EQ(MessageOf([&] { TOracleReference missing(session.get(), "", 0, "no_such_type"); }).substr(0, 9),
+            "ORA-04043");
+  EXPECT_EQ(session->Clients(skObject).Count(), 3);
+  EXPECT_EQ(session->Clients(skReference).Count(), 2);
 }
 
 }  // namespace
