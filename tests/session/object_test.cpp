@@ -1,17 +1,18 @@
-// TOracleObject, TOracleReference and object/reference variables and
-// columns on ociemu: refusals, the attribute catalogue against ociemu's own
-// layout, attribute values, embedded objects and changes, object and REF
-// columns across fetch arrays, and XMLType text.
+// TOracleObject, TOracleReference and complex variables on ociemu: the
+// refusals of creation and binding (no session, no instance, a version 7
+// session) and the identity locators, objects and references report under.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_reference.h"
 #include "oracle/session/oracle_session.h"
+#include "oracle/session/oracle_timestamp.h"
 #include "session_fixture.h"
 
 namespace kvell::testing {
@@ -83,6 +84,27 @@ TEST_F(ObjectTest, locators_objects_and_references_carry_their_monitor_identity)
             "ORA-04043");
   EXPECT_EQ(session->Clients(skObject).Count(), 3);
   EXPECT_EQ(session->Clients(skReference).Count(), 2);
+}
+
+TEST_F(ObjectTest, complex_variables_are_refused_on_a_version_7_session) {
+  std::unique_ptr<TOracleSession> old = MakeSession(Interface::UseOCI7);
+  old->LogOn();
+  TOracleQuery legacy;
+  legacy.SetSession(old.get());
+  legacy.SQL().SetText("begin null; end;");
+  const std::string mode = " requires OCI8 mode, but OCI7 mode is used.";
+  const std::pair<int, std::string> refusals[] = {{otObject, "An object variable" + mode},
+                                                  {otReference, "A reference variable" + mode},
+                                                  {otCLOB, "A LOB Locator variable" + mode},
+                                                  {otBLOB, "A LOB Locator variable" + mode},
+                                                  {otTimestampTZ, "A Timestamp variable" + mode}};
+  for (const auto& [type, message] : refusals) {
+    legacy.DeleteVariables();
+    legacy.DeclareVariable("v", type);
+    EXPECT_EQ(MessageOf([&] { legacy.Execute(); }), message) << type;
+  }
+  EXPECT_EQ(MessageOf([&] { TLOBLocator locator(old.get(), otCLOB); }), "A TLOBLocator instance" + mode);
+  EXPECT_EQ(MessageOf([&] { TOracleObject object(old.get(), "t_point"); }), "A TOracleObject instance" + mode);
 }
 
 }  // namespace
