@@ -316,17 +316,21 @@ sword Statement::execute_plsql(Session& session, uint32_t iters, uint32_t row_of
   }
   StatementHost host(*this, session, db);
   for (auto& bound : binds_) bound->rows_returned = 0;
-  for (uint32_t i = 0; i < std::max<uint32_t>(iters, 1); ++i) {
+  const uint32_t runs = std::max<uint32_t>(iters, 1);
+  for (uint32_t i = 0; i < runs; ++i) {
     host.row = row_offset + i;
     try {
       plsql::run_unit(*plsql_unit_, host);
     } catch (...) {
       host.finish(true);
+      // As for array DML: the runs that passed, and the element that failed.
+      row_count = i;
+      dml_row_offset = host.row;
       throw;
     }
     host.finish(false);
   }
-  row_count = 1;
+  row_count = runs;
   return OCI_SUCCESS;
 }
 

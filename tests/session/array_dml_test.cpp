@@ -124,6 +124,19 @@ TEST_P(ArrayDmlTest, a_handler_that_stops_ends_the_array_at_its_row) {
   EXPECT_EQ(Count("uniq"), 3);
 }
 
+TEST_P(ArrayDmlTest, a_block_run_for_each_element_reports_the_element_that_failed) {
+  Exec("create table uniq (id number(5) primary key)");
+  query->DeclareVariable("id", 3);
+  query->SetVariable("id", VarArrayOf({1, 2, 3, 2, 5}));
+  query->SQL().SetText("begin insert into uniq values (:id); end;");
+  CollectFailures();
+  EXPECT_EQ(query->ExecuteArray(0, 5), 4) << "every run that passed counts once";
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].index, 3);
+  EXPECT_EQ(failures[0].code, kUniqueViolated);
+  EXPECT_EQ(Count("uniq"), 4);
+}
+
 INSTANTIATE_TEST_SUITE_P(Interfaces, ArrayDmlTest, ::testing::Values(Interface::OCI8, Interface::ForceOCI7),
                          InterfaceName);
 

@@ -8,11 +8,14 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
+#include "runtime/date_text.h"
+#include "runtime/datetime.h"
 #include "session_fixture.h"
 
 namespace kvell::testing {
@@ -245,6 +248,37 @@ TEST_F(LOBTest, a_killed_session_fails_the_lob_read_with_end_of_file_on_channel)
     EXPECT_EQ(e.ErrorCode, 3113);
   }
   EXPECT_EQ(temp->Position(), 0) << "a failed read moved the position";
+}
+
+// What the query's accessors make of LOB and timestamp columns, and the
+// refusals of the conversions they have none for.
+TEST_F(LOBTest, lob_and_timestamp_columns_through_the_field_accessors) {
+  Exec("create table mixed (id number, c clob, b blob, t timestamp(3))");
+  Exec("insert into mixed values (1, 'line one', hextoraw('41420043'), "
+       "to_timestamp('2026-12-09 10:20:30.250', 'yyyy-mm-dd hh24:mi:ss.ff3'))");
+  Exec("insert into mixed values (2, null, null, null)");
+  Exec("select c, b, t from mixed order by id");
+  EXPECT_EQ(query->FieldText(0), "line one");
+  EXPECT_EQ(query->FieldValue(0).AsString(), "line one");
+  EXPECT_EQ(query->FieldText(1), std::string("AB\0C", 4));
+  EXPECT_TRUE(query->FieldValue(1).AsBytes() == (std::vector<uint8_t>{0x41, 0x42, 0x00, 0x43}));
+  const TDateTime moment = EncodeDate(2026, 12, 9) + EncodeTime(10, 20, 30, 250);
+  EXPECT_EQ(query->FieldText(2), FormatDateTime("ddddd tt", moment));
+  EXPECT_NEAR(query->FieldDate(2), moment, 1e-9);
+  EXPECT_EQ(MessageOf([&] { query->FieldInteger(0); }), "Cannot convert field C to an Integer");
+  EXPECT_EQ(MessageOf([&] { query->FieldFloat(1); }), "Cannot convert field B to a Float");
+  EXPECT_EQ(MessageOf([&] { query->FieldDate(0); }), "Cannot convert field C to a Date");
+  EXPECT_EQ(MessageOf([&] { query->FieldLOB(2); }), "Field 2 is not a LOB");
+
+  query->Next();
+  for (int column = 0; column < 3; ++column) {
+    EXPECT_TRUE(query->FieldIsNull(column)) << column;
+    EXPECT_EQ(query->FieldText(column), "") << column;
+    EXPECT_TRUE(query->FieldValue(column).IsEmpty()) << column;
+  }
+  EXPECT_TRUE(ColumnLOB(0).IsNull());
+  EXPECT_EQ(ColumnLOB(1).LOBLength(), 0);
+  EXPECT_EQ(query->FieldDate(2), 0);
 }
 
 }  // namespace

@@ -115,6 +115,27 @@ TEST_F(StatementTest, an_array_insert_stops_at_the_first_failing_row_and_keeps_t
   EXPECT_EQ("6", single_text("SELECT COUNT(*) FROM T"));
 }
 
+TEST_F(StatementTest, a_block_run_for_each_element_counts_its_runs_and_names_the_failing_one) {
+  must_run("INSERT INTO T (ID) VALUES (13)");
+  OCIStmt* stmt = prepare("BEGIN INSERT INTO T (ID) VALUES (:ID); END;");
+  int ids[5] = {10, 11, 12, 13, 14};
+  OCIBind* bind = nullptr;
+  OCIBindByName(stmt, &bind, err, text(":ID"), 3, ids, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  ub4 processed = 99;
+  ub4 offset = 99;
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 5, 1, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(1, last_code());
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &processed, nullptr, OCI_ATTR_ROW_COUNT, err);
+  OCIAttrGet(err, OCI_HTYPE_ERROR, &offset, nullptr, OCI_ATTR_DML_ROW_OFFSET, err);
+  EXPECT_EQ(2u, processed) << "the runs before the failing one";
+  EXPECT_EQ(3u, offset) << "counted from the start of the arrays";
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 4, nullptr, nullptr, OCI_DEFAULT));
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &processed, nullptr, OCI_ATTR_ROW_COUNT, err);
+  EXPECT_EQ(1u, processed);
+  EXPECT_EQ("4 50", single_text("SELECT COUNT(*) || ' ' || SUM(ID) FROM T")) << "11 to 14";
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(StatementTest, a_partial_last_batch_arrives_together_with_no_data) {
   ASSERT_EQ(OCI_SUCCESS, insert_rows(1, 5));
   OCIStmt* stmt = prepare("SELECT ID FROM T ORDER BY ID");
