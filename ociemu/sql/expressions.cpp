@@ -654,6 +654,7 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
     std::string row = in_returning_ ? "rowid" : quote_name(table->alias) + ".rowid";
     return {"OCIEMU_ROWID(" + std::to_string(table->object.object_id) + ", " + row + ")", ValueType::Rowid};
   }
+  if (auto element = n <= 2 ? collection_column(parts, scope) : std::nullopt) return *element;
   std::string qualifier = n >= 2 ? parts[n - 2] : "";
   if (resolver_ && !names_column(scope, qualifier, last)) {
     if (auto name = resolver_->resolve(parts)) {

@@ -196,6 +196,7 @@ constexpr Message kMessages[] = {
     {22303, "type \"%s\".\"%s\" not found"},
     {22806, "not an object or REF"},
     {22808, "REF dereferencing not allowed"},
+    {22905, "cannot access rows from a non-nested table item"},
     {22920, "row containing the LOB value is not locked"},
     {22922, "nonexistent LOB value"},
     {22925, "operation would exceed maximum size allowed for a LOB value"},

@@ -382,7 +382,11 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         expression_end = j - 1;
       }
     }
-    if (is_star_item(tokens_, item_start, expression_end)) {
+    if (auto spelled = is_star_item(tokens_, item_start, expression_end)
+                           ? collection_star(item_start, expression_end, scope, top_level)
+                           : std::nullopt) {
+      sql += *spelled;
+    } else if (is_star_item(tokens_, item_start, expression_end)) {
       std::string star = rewrite(item_start, expression_end, scope);
       sql += star;
       if (top_level) {
@@ -531,6 +535,9 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
         text = "(" + query(i + 1, close, scope.parent) + ")";
         i = close + 1;
         table.alias = read_alias(i, "");
+      } else if (t.is_word("TABLE") && token(i + 1).is_op("(")) {
+        i = collection_source(i + 1, scope, table, text);
+        table.alias = read_alias(i, "OCIEMU$TABLE" + std::to_string(scope.tables.size() + 1));
       } else {
         std::string owner, name;
         int next = read_object_name(i, owner, name);

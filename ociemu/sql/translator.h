@@ -19,6 +19,7 @@
 #include "ociemu/sql/dialect.h"
 #include "ociemu/sql/lexer.h"
 #include "ociemu/sql/messages.h"
+#include "ociemu/sql/types.h"
 
 namespace ociemu::sql {
 
@@ -32,11 +33,18 @@ struct Expression {
   bool plain_column = false;  // a column reference SQLite names by itself
 };
 
+// The rows of TABLE(collection) in a FROM clause: one per element.
+struct CollectionSource {
+  std::optional<TypeAttribute> element;  // unknown for an untyped bound collection
+  std::vector<TypeAttribute> attributes;  // object elements: their attributes, the columns
+};
+
 // A table or view named in a FROM clause (or the target of DML).
 struct TableRef {
   std::string alias;        // name the statement uses for it (upper case)
   SchemaObject object;      // empty owner for subqueries and WITH names
   bool resolved = false;    // object is a catalogue table or view
+  std::shared_ptr<const CollectionSource> collection;  // TABLE(...): the elements' columns
   // Column name -> declared type, loaded on first use.
   mutable std::optional<std::unordered_map<std::string, std::string>> column_types;
 };
@@ -164,6 +172,15 @@ class Translator {
                             const ArgumentWrap& wrap = {});
   std::string stored_function_call(const std::string& key, int open, const Scope& scope, Expression& result);
   std::string from_clause(int begin, int end, Scope& scope);
+  // ---- TABLE(collection) in FROM (table_collections.cpp) ----
+  // The source text for TABLE( at open; fills table.collection. Returns the index after ')'.
+  int collection_source(int open, const Scope& scope, TableRef& table, std::string& text);
+  // A column of a TABLE() source that parts name (COLUMN_VALUE or an element attribute), if any.
+  std::optional<Expression> collection_column(const std::vector<std::string>& parts, const Scope& scope) const;
+  // A select-list * or alias.* over a FROM clause with TABLE() sources, spelled out; nullopt when there is none.
+  std::optional<std::string> collection_star(int begin, int end, const Scope& scope, bool top_level);
+  std::optional<TypeInfo> subquery_type(int begin, int end) const;
+  std::function<std::optional<std::string>(const TableRef&, const std::string&)> declared_of() const;
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
   std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
@@ -176,5 +193,7 @@ class Translator {
 
 bool is_clause_keyword(std::string_view word);
 std::optional<OracleType> hint_for(ValueType type);
+// What an attribute's stored values are, for describe hints (types.cpp).
+ValueType value_type_of(const TypeAttribute& attribute);
 
 }  // namespace ociemu::sql

@@ -288,6 +288,18 @@ void drop_type_catalogue_sql(const std::string& owner, const std::string& name, 
 namespace ociemu::sql {
 namespace {
 
+// Attributes whose values JSON cannot hold as bytes: kept as hex digits.
+bool is_raw(const TypeAttribute& attribute) {
+  return attribute.builtin &&
+         (attribute.builtin->type_code == 23 || attribute.builtin->type_code == 24 || attribute.builtin->type_code == 113);
+}
+
+bool is_xml_type(const std::optional<TypeInfo>& type) {
+  return type && type->owner == kXmlTypeOwner && type->name == kXmlTypeName;
+}
+
+}  // namespace
+
 ValueType value_type_of(const TypeAttribute& attribute) {
   if (!attribute.builtin) return ValueType::Unknown;
   switch (attribute.builtin->type_code) {
@@ -302,18 +314,6 @@ ValueType value_type_of(const TypeAttribute& attribute) {
     default: return ValueType::Unknown;
   }
 }
-
-// Attributes whose values JSON cannot hold as bytes: kept as hex digits.
-bool is_raw(const TypeAttribute& attribute) {
-  return attribute.builtin &&
-         (attribute.builtin->type_code == 23 || attribute.builtin->type_code == 24 || attribute.builtin->type_code == 113);
-}
-
-bool is_xml_type(const std::optional<TypeInfo>& type) {
-  return type && type->owner == kXmlTypeOwner && type->name == kXmlTypeName;
-}
-
-}  // namespace
 
 // An object table keeps one column per attribute of its type; a row's object identifier is its rowid.
 void Translator::create_object_table(int i, const std::string& owner, const std::string& name) {

@@ -25,14 +25,6 @@ class ObjectColumnTest : public OciTest {
     must_run("CREATE TABLE places (id NUMBER, addr address_t)");
   }
 
-  OCIType* type_by_name(const std::string& name) {
-    OCIType* tdo = nullptr;
-    EXPECT_EQ(OCI_SUCCESS, OCITypeByName(env, err, svc, nullptr, 0, text(name), len(name), nullptr, 0,
-                                         OCI_DURATION_SESSION, OCI_TYPEGET_HEADER, &tdo))
-        << last_error();
-    return tdo;
-  }
-
   std::string string_at(void* instance, size_t offset) {
     OCIString* value = *reinterpret_cast<OCIString**>(static_cast<char*>(instance) + offset);
     return std::string(reinterpret_cast<char*>(OCIStringPtr(env, value)), OCIStringSize(env, value));

@@ -31,14 +31,6 @@ class ObjectLobTest : public OciTest {
     OciTest::TearDown();
   }
 
-  OCIType* type_by_name(const std::string& name) {
-    OCIType* tdo = nullptr;
-    EXPECT_EQ(OCI_SUCCESS, OCITypeByName(env, err, svc, nullptr, 0, text(name), len(name), nullptr, 0,
-                                         OCI_DURATION_SESSION, OCI_TYPEGET_HEADER, &tdo))
-        << last_error();
-    return tdo;
-  }
-
   // Runs sql and fetches its first row's first column into a new instance of type.
   void* fetch_object(const std::string& sql, const std::string& type, OCIInd** nulls) {
     OCIStmt* stmt = prepare(sql);

@@ -53,14 +53,6 @@ class ObjectTest : public OciTest {
     return value ? std::string(reinterpret_cast<char*>(value), size) : "";
   }
 
-  OCIType* type_by_name(const std::string& name) {
-    OCIType* tdo = nullptr;
-    EXPECT_EQ(OCI_SUCCESS, OCITypeByName(env, err, svc, nullptr, 0, text(name), len(name), nullptr, 0,
-                                         OCI_DURATION_SESSION, OCI_TYPEGET_HEADER, &tdo))
-        << last_error();
-    return tdo;
-  }
-
   std::vector<ociemu_attribute_layout> layout(const std::string& type, unsigned pointer_size) {
     std::vector<ociemu_attribute_layout> out(32);
     int count = ociemu_type_layout(svc, type.c_str(), pointer_size, out.data(), static_cast<int>(out.size()));

@@ -102,6 +102,15 @@ class OciTest : public ::testing::Test {
     return out;
   }
 
+  // The type descriptor of a user type of the session's schema.
+  OCIType* type_by_name(const std::string& name) {
+    OCIType* tdo = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCITypeByName(env, err, svc, nullptr, 0, text(name), len(name), nullptr, 0,
+                                         OCI_DURATION_SESSION, OCI_TYPEGET_HEADER, &tdo))
+        << last_error();
+    return tdo;
+  }
+
   std::string single_text(const std::string& sql, OCISvcCtx* on = nullptr) {
     auto rows = column_texts(sql, on);
     return rows.empty() ? "<no rows>" : rows.front();

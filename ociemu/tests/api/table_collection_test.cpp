@@ -1,0 +1,112 @@
+// TABLE(collection) in FROM through the C entries: nested tables and varrays of
+// scalars and of objects, correlated joins, sub-queries, and bound collections.
+#include "ociemu/tests/api/oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+class TableCollectionTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TYPE nums_t AS TABLE OF NUMBER");
+    must_run("CREATE TYPE words_t AS VARRAY(5) OF VARCHAR2(20)");
+    must_run("CREATE TYPE part_t AS OBJECT (name VARCHAR2(20), qty NUMBER, made DATE)");
+    must_run("CREATE TYPE parts_t AS TABLE OF part_t");
+    must_run("CREATE TABLE kits (id NUMBER, nums nums_t, words words_t, parts parts_t) "
+             "NESTED TABLE nums STORE AS kit_nums NESTED TABLE parts STORE AS kit_parts");
+    must_run("INSERT INTO kits VALUES (1, nums_t(3, 1, 2), words_t('b', NULL, 'a'), "
+             "parts_t(part_t('bolt', 10, DATE '2024-02-03'), part_t('nut', NULL, NULL)))");
+    must_run("INSERT INTO kits VALUES (2, nums_t(), NULL, parts_t(part_t('gear', 2, NULL)))");
+  }
+
+  // Describes sql and gives the type code and name of every column.
+  Rows described(const std::string& sql) {
+    Rows out;
+    OCIStmt* stmt = prepare(sql);
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
+    ub4 count = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
+    for (ub4 k = 1; k <= count; ++k) {
+      OCIParam* column = nullptr;
+      OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&column), k);
+      ub2 type = 0;
+      OraText* name = nullptr;
+      ub4 size = 0;
+      OCIAttrGet(column, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
+      OCIAttrGet(column, OCI_DTYPE_PARAM, &name, &size, OCI_ATTR_NAME, err);
+      out.push_back(std::string(reinterpret_cast<char*>(name), size) + ":" + std::to_string(type));
+      OCIDescriptorFree(column, OCI_DTYPE_PARAM);
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return out;
+  }
+
+};
+
+TEST_F(TableCollectionTest, scalar_elements_are_rows_of_column_value_in_their_order) {
+  EXPECT_EQ((Rows{"1:3", "1:1", "1:2"}),
+            column_texts("SELECT k.id || ':' || n.column_value FROM kits k, TABLE(k.nums) n ORDER BY k.id"));
+  EXPECT_EQ((Rows{"1", "2", "3"}), column_texts("SELECT column_value FROM kits k, TABLE(k.nums) ORDER BY 1"));
+  EXPECT_EQ((Rows{"b", "<null>", "a"}), column_texts("SELECT w.column_value FROM kits k, TABLE(k.words) w"));
+  EXPECT_EQ((Rows{"a"}), column_texts("SELECT w.column_value FROM kits k, TABLE(k.words) w "
+                                      "WHERE w.column_value < 'b'"));
+  // Empty and null collections have no rows.
+  EXPECT_EQ((Rows{"1:3"}), column_texts("SELECT k.id || ':' || COUNT(*) FROM kits k, TABLE(k.nums) n GROUP BY k.id"));
+  EXPECT_EQ((Rows{"6"}), column_texts("SELECT SUM(column_value) FROM TABLE(SELECT nums FROM kits WHERE id = 1)"));
+  EXPECT_EQ((Rows{"COLUMN_VALUE:2"}), described("SELECT * FROM TABLE(SELECT nums FROM kits WHERE id = 1)"));
+}
+
+TEST_F(TableCollectionTest, object_elements_give_their_attributes_as_columns) {
+  EXPECT_EQ((Rows{"NAME:1", "QTY:2", "MADE:12"}), described("SELECT p.* FROM kits k, TABLE(k.parts) p"));
+  EXPECT_EQ((Rows{"ID:2", "NUMS:108", "WORDS:108", "PARTS:108", "NAME:1", "QTY:2", "MADE:12"}),
+            described("SELECT * FROM kits k, TABLE(k.parts) p"));
+  EXPECT_EQ((Rows{"1 bolt 10 2024-02-03", "1 nut  ", "2 gear 2 "}),
+            column_texts("SELECT k.id || ' ' || p.name || ' ' || p.qty || ' ' || TO_CHAR(made, 'YYYY-MM-DD') "
+                         "FROM kits k, TABLE(k.parts) p ORDER BY k.id, p.name"));
+  EXPECT_EQ((Rows{"bolt"}), column_texts("SELECT name FROM kits k, TABLE(k.parts) WHERE qty > 5"));
+  EXPECT_EQ((Rows{"gear"}), column_texts("SELECT p.name FROM kits k JOIN TABLE(k.parts) p ON p.qty = k.id"));
+  EXPECT_EQ(OCI_ERROR, run("SELECT p.colour FROM kits k, TABLE(k.parts) p"));
+  EXPECT_EQ(904, last_code());
+  EXPECT_EQ(OCI_ERROR, run("SELECT * FROM kits k, TABLE(k.id) x"));
+  EXPECT_EQ(22905, last_code());
+}
+
+TEST_F(TableCollectionTest, a_bound_collection_is_a_row_source) {
+  void* coll = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_NAMEDCOLLECTION, type_by_name("NUMS_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &coll));
+  for (int value : {40, 2, 7}) {
+    OCINumber number;
+    ASSERT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &value, sizeof value, OCI_NUMBER_SIGNED, &number));
+    ASSERT_EQ(OCI_SUCCESS, OCICollAppend(env, err, &number, nullptr, static_cast<OCIColl*>(coll))) << last_error();
+  }
+  void* null_struct = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, coll, &null_struct));
+  *static_cast<OCIInd*>(null_struct) = OCI_IND_NOTNULL;
+  for (const std::string sql : {"SELECT column_value FROM TABLE(:c) ORDER BY 1",
+                                "SELECT t.column_value FROM TABLE(CAST(:c AS nums_t)) t ORDER BY 1"}) {
+    OCIStmt* stmt = prepare(sql);
+    OCIBind* bind = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 1, nullptr, 0, SQLT_NTY, nullptr, nullptr, nullptr, 0,
+                                        nullptr, OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, OCIBindObject(bind, err, type_by_name("NUMS_T"), &coll, nullptr, &null_struct, nullptr));
+    int value = 0;
+    OCIDefine* define = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 1, &value, sizeof value, SQLT_INT, nullptr, nullptr,
+                                          nullptr, OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    Rows fetched;
+    while (OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT) == OCI_SUCCESS) {
+      fetched.push_back(std::to_string(value));
+    }
+    EXPECT_EQ((Rows{"2", "7", "40"}), fetched) << sql;
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, coll, 0));
+}
+
+}  // namespace
+}  // namespace ociemu::testing
