@@ -72,7 +72,7 @@ void Statement::place_locator(const ElementArrays& arrays, uint32_t slot, const 
     locator.column = column.origin_column;
     locator.path = column.origin_path;
     locator.rowid = *rowid;
-    session_->lobs.seed(locator, bytes);
+    if (!column.deferred) session_->lobs.seed(locator, bytes);
   } else {
     // A computed value (TO_CLOB, a view's expression): Oracle hands out a temporary LOB.
     auto content = session_->lobs.create_temporary(locator.lob_type == kClobType);
@@ -83,6 +83,26 @@ void Statement::place_locator(const ElementArrays& arrays, uint32_t slot, const 
   if (indicator) *indicator = 0;
   if (length) *length = static_cast<ub2>(sizeof(void*));
   if (code) *code = 0;
+}
+
+Cell Statement::deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const {
+  // typeof() of the value: 'null' for NULL, else its storage class.
+  if (marker.kind != Cell::Text || std::string_view(marker.data, marker.size) == "null") return Cell{};
+  const ColumnInfo& info = columns_[column];
+  Cell value;
+  value.kind = std::string_view(marker.data, marker.size) == "blob" ? Cell::Blob : Cell::Text;
+  if (marker_only || info.rowid_column < 0) return value;
+  Cell rowid = cell(static_cast<uint32_t>(info.rowid_column));
+  if (deferred_values_.size() < columns_.size()) deferred_values_.resize(columns_.size());
+  std::string& kept = deferred_values_[column];
+  int storage = read_row_value(connection_->db(), info.origin_table, info.origin_column, {}, rowid.integer, kept);
+  if (storage < 0 || storage == SQLITE_NULL) return Cell{};
+  value.kind = storage == SQLITE_BLOB ? Cell::Blob : Cell::Text;
+  value.data = kept.data();
+  value.size = kept.size();
+  // '' reads as NULL, except as a LOB (EMPTY_CLOB()), as the fetch of any column.
+  if (value.size == 0) value.kind = Cell::Null, value.empty = true;
+  return value;
 }
 
 void Statement::bind_locator(sqlite3_stmt* stmt, int index, const ElementArrays& arrays, uint32_t row) {

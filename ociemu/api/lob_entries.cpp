@@ -80,6 +80,10 @@ Piece read_piece(Session& session, LobLocator& locator, uint64_t position, uint6
     piece.at_end = position + bytes.size() >= length;
     return piece;
   }
+  LobState::RowRead row;
+  if (session.lobs.read_from_row(*session.connection, locator, position, units, buf, capacity, row)) {
+    return Piece{row.bytes, row.units, row.at_end};
+  }
   auto content = session.lobs.content(*session.connection, locator);
   size_t taken = 0;
   std::string_view slice = content->slice(static_cast<size_t>(position), static_cast<size_t>(std::min<uint64_t>(wanted, SIZE_MAX)),

@@ -21,6 +21,10 @@ constexpr int kFileOperationFailed = 22288;
 constexpr int kRowNotLocked = 22920;
 constexpr int kReadOnlyFile = 22286;
 
+constexpr uint64_t kUnreadable = UINT64_MAX;  // a byte offset the blob handle could not resolve
+
+bool continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 std::string quoted_name(std::string_view name) {
   std::string out = "\"";
   for (char c : name) {
@@ -53,6 +57,21 @@ class Prepared {
 
 }  // namespace
 
+int read_row_value(sqlite3* db, const std::string& table, const std::string& column, const std::string& path,
+                   int64_t rowid, std::string& bytes) {
+  const std::string value_sql = path.empty() ? quoted_name(column) : "json_extract(" + quoted_name(column) + ", ?2)";
+  Prepared query(db, "SELECT " + value_sql + " FROM " + quoted_name(table) + " WHERE rowid = ?1");
+  sqlite3_bind_int64(query.get(), 1, rowid);
+  if (!path.empty()) sqlite3_bind_text(query.get(), 2, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
+  int rc = query.step();
+  if (rc == SQLITE_DONE) return -1;
+  if (rc != SQLITE_ROW) query.fail_step(rc);
+  int type = sqlite3_column_type(query.get(), 0);
+  const void* data = type == SQLITE_BLOB ? sqlite3_column_blob(query.get(), 0) : sqlite3_column_text(query.get(), 0);
+  bytes.assign(data ? static_cast<const char*>(data) : "", data ? static_cast<size_t>(sqlite3_column_bytes(query.get(), 0)) : 0);
+  return type;
+}
+
 void LobLocator::copy_from(const LobLocator& other) {
   kind = other.kind;
   lob_type = other.lob_type;
@@ -80,6 +99,7 @@ void LobLocator::own_temporary(std::string_view bytes) {
 
 std::shared_ptr<LobContent> writable_content(Session& session, LobLocator& locator) {
   if (locator.kind == LobLocator::Kind::File) fail(kReadOnlyFile, {"FILEWRITE"});
+  session.lobs.close_reader();  // its read must not outlive the write transaction's start
   auto content = session.lobs.content(*session.connection, locator);
   if (locator.kind == LobLocator::Kind::Persistent) {
     if (!session.may_write_row(locator.table, locator.rowid)) fail(kRowNotLocked);
@@ -115,25 +135,107 @@ std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobL
   std::string name = key(locator);
   auto found = cache_.find(name);
   if (found != cache_.end()) return found->second;
-  // A LOB inside a stored object is kept in the object's text: a BLOB as hex digits.
-  const std::string value_sql = locator.path.empty() ? quoted_name(locator.column)
-                                                     : "json_extract(" + quoted_name(locator.column) + ", ?2)";
-  Prepared query(connection.db(), "SELECT " + value_sql + " FROM " + quoted_name(locator.table) + " WHERE rowid = ?1");
-  sqlite3_bind_int64(query.get(), 1, locator.rowid);
-  if (!locator.path.empty()) {
-    sqlite3_bind_text(query.get(), 2, locator.path.data(), static_cast<int>(locator.path.size()), SQLITE_STATIC);
-  }
-  int rc = query.step();
-  if (rc == SQLITE_DONE) fail(kNonexistentValue);
-  if (rc != SQLITE_ROW) query.fail_step(rc);
   auto value = std::make_shared<LobContent>();
   value->character = locator.character();
-  const void* data = sqlite3_column_type(query.get(), 0) == SQLITE_BLOB ? sqlite3_column_blob(query.get(), 0)
-                                                                        : sqlite3_column_text(query.get(), 0);
-  if (data) value->bytes.assign(static_cast<const char*>(data), static_cast<size_t>(sqlite3_column_bytes(query.get(), 0)));
+  if (read_row_value(connection.db(), locator.table, locator.column, locator.path, locator.rowid, value->bytes) < 0) {
+    fail(kNonexistentValue);
+  }
+  // A LOB inside a stored object is kept in the object's text: a BLOB as hex digits.
   if (!locator.path.empty() && !value->character) value->bytes = sql::bytes_of_hex(value->bytes);
   cache_.emplace(std::move(name), value);
   return value;
+}
+
+void LobState::close_reader() {
+  if (reader_.blob) sqlite3_blob_close(reader_.blob);
+  reader_ = Reader{};
+}
+
+bool LobState::open_reader(Connection& connection, const LobLocator& locator) {
+  if (reader_.blob && reader_.rowid == locator.rowid && reader_.table == locator.table &&
+      reader_.column == locator.column) {
+    return true;
+  }
+  // Another row of the same column: move the handle rather than open a new one.
+  bool moved = reader_.blob && reader_.table == locator.table && reader_.column == locator.column &&
+               sqlite3_blob_reopen(reader_.blob, locator.rowid) == SQLITE_OK;
+  if (!moved) {
+    close_reader();
+    // Fails for a NULL or non-text value and for a row that is gone; content() answers those.
+    if (sqlite3_blob_open(connection.db(), "main", locator.table.c_str(), locator.column.c_str(), locator.rowid, 0,
+                          &reader_.blob) != SQLITE_OK) {
+      close_reader();
+      return false;
+    }
+    reader_.table = locator.table;
+    reader_.column = locator.column;
+  }
+  reader_.rowid = locator.rowid;
+  reader_.size = static_cast<uint64_t>(sqlite3_blob_bytes(reader_.blob));
+  reader_.hint_char = reader_.hint_byte = 0;
+  return true;
+}
+
+uint64_t LobState::reader_byte_offset(uint64_t position) {
+  if (position == 0) return 0;
+  uint64_t chars = 0, at = 0;
+  if (position >= reader_.hint_char) {
+    chars = reader_.hint_char;
+    at = reader_.hint_byte;
+  }
+  char block[16384];
+  while (at < reader_.size && chars < position) {
+    int n = static_cast<int>(std::min<uint64_t>(sizeof block, reader_.size - at));
+    if (sqlite3_blob_read(reader_.blob, block, n, static_cast<int>(at)) != SQLITE_OK) return kUnreadable;
+    int i = 0;
+    // Stop on the lead byte of character `position`.
+    for (; i < n; ++i) {
+      if (continuation(block[i])) continue;
+      if (chars == position) break;
+      ++chars;
+    }
+    at += static_cast<uint64_t>(i);
+    if (i < n) break;
+  }
+  reader_.hint_char = chars;
+  reader_.hint_byte = at;
+  return at;
+}
+
+bool LobState::read_from_row(Connection& connection, const LobLocator& locator, uint64_t position, uint64_t units,
+                             void* buf, uint64_t capacity, RowRead& read) {
+  if (locator.kind != LobLocator::Kind::Persistent || !locator.path.empty() || cache_.count(key(locator)) != 0) {
+    return false;
+  }
+  // SQLite's handle offsets are ints: larger values are read through content().
+  constexpr uint64_t kMaxHandleBytes = 0x7fffffff;
+  uint64_t begin = 0, count = 0;
+  int rc = SQLITE_ABORT;
+  // A handle whose row changed since it opened aborts: open it again once, on the present value.
+  for (int attempt = 0; attempt < 2 && rc == SQLITE_ABORT; ++attempt) {
+    if (attempt) close_reader();
+    if (!open_reader(connection, locator) || reader_.size > kMaxHandleBytes) {
+      close_reader();
+      return false;
+    }
+    begin = locator.character() ? reader_byte_offset(position) : std::min(position, reader_.size);
+    if (begin == kUnreadable) continue;
+    count = std::min(capacity, reader_.size - begin);
+    if (!locator.character() && units) count = std::min(count, units);
+    rc = count ? sqlite3_blob_read(reader_.blob, buf, static_cast<int>(count), static_cast<int>(begin)) : SQLITE_OK;
+  }
+  if (rc != SQLITE_OK) fail(kNonexistentValue);
+  read.bytes = read.units = count;
+  if (locator.character()) {
+    size_t taken = 0;
+    read.bytes = sql::whole_characters(std::string_view(static_cast<const char*>(buf), static_cast<size_t>(count)),
+                                  units ? static_cast<size_t>(units) : SIZE_MAX, taken);
+    read.units = taken;
+    reader_.hint_char = position + taken;
+    reader_.hint_byte = begin + read.bytes;
+  }
+  read.at_end = begin + read.bytes >= reader_.size;
+  return true;
 }
 
 void LobState::seed(const LobLocator& locator, std::string_view bytes) {
@@ -148,6 +250,7 @@ void LobState::seed(const LobLocator& locator, std::string_view bytes) {
 }
 
 void LobState::flush(Connection& connection) {
+  close_reader();
   for (auto& [name, value] : cache_) {
     if (!value->dirty) continue;
     size_t first = name.find('\x1f'), second = name.find('\x1f', first + 1), third = name.find('\x1f', second + 1);
@@ -191,6 +294,7 @@ void LobState::free_temporary(LobLocator& locator) {
 }
 
 void LobState::end() {
+  close_reader();
   cache_.clear();
   temporaries_.clear();
   changed_.clear();

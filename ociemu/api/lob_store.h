@@ -18,6 +18,7 @@
 #include "ociemu/sql/lob_content.h"
 
 struct sqlite3;
+struct sqlite3_blob;
 
 namespace ociemu {
 
@@ -80,6 +81,11 @@ LobLocator& initialized_locator(const void* p);
 // A session's LOB values. Thread-safe: no (one thread uses a session at a time).
 class LobState {
  public:
+  LobState() = default;
+  ~LobState() { close_reader(); }
+  LobState(const LobState&) = delete;
+  LobState& operator=(const LobState&) = delete;
+
   // The value a persistent or temporary locator names (ORA-22922 when it is gone).
   std::shared_ptr<LobContent> content(Connection& connection, const LobLocator& locator);
   // Keeps a value just fetched for its locator, so that reading it does not fetch it again.
@@ -91,7 +97,21 @@ class LobState {
   void discard() {
     cache_.clear();
     seeded_bytes_ = 0;
+    close_reader();
   }
+  // A persistent value the session holds no copy of is read from its row in place,
+  // through one incremental-blob handle kept open while the reads stay in that value.
+  // Reads up to `units` (bytes, or characters for a CLOB) from the 0-based position into
+  // at most `capacity` bytes of buf; false when the value is cached or cannot be read so
+  // (then content() serves it).
+  struct RowRead {
+    uint64_t bytes = 0, units = 0;
+    bool at_end = false;
+  };
+  bool read_from_row(Connection& connection, const LobLocator& locator, uint64_t position, uint64_t units, void* buf,
+                     uint64_t capacity, RowRead& read);
+  // The handle holds a read of the file open: closed before any SQL or write runs.
+  void close_reader();
   std::shared_ptr<LobContent> create_temporary(bool character);
   void free_temporary(LobLocator& locator);
   void end();  // frees every temporary value
@@ -108,6 +128,19 @@ class LobState {
 
  private:
   static std::string key(const LobLocator& locator);
+  bool open_reader(Connection& connection, const LobLocator& locator);
+  uint64_t reader_byte_offset(uint64_t position);
+
+  // The open incremental-blob handle, the value it reads, and for a CLOB the last
+  // character position resolved in it with its byte offset (sequential reads stay linear).
+  struct Reader {
+    sqlite3_blob* blob = nullptr;
+    std::string table, column;
+    int64_t rowid = 0;
+    uint64_t size = 0;  // bytes
+    uint64_t hint_char = 0, hint_byte = 0;
+  };
+  Reader reader_;
   std::unordered_map<std::string, std::shared_ptr<LobContent>> cache_;
   size_t seeded_bytes_ = 0;
   std::unordered_map<const LobContent*, std::shared_ptr<LobContent>> temporaries_;
@@ -115,6 +148,11 @@ class LobState {
   std::unordered_set<int64_t>* last_changed_ = nullptr;  // the set note_changed used last
   std::string last_changed_table_;
 };
+
+// The value of a row's column (or of the JSON path in it, when given) into bytes;
+// its SQLite storage class, or -1 when the row is gone.
+int read_row_value(sqlite3* db, const std::string& table, const std::string& column, const std::string& path,
+                   int64_t rowid, std::string& bytes);
 
 // The value a write may change: a persistent LOB needs its row locked by the
 // session's transaction (ORA-22920), a BFILE is read-only (ORA-22286).

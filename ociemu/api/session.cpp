@@ -179,6 +179,7 @@ void Session::commit() {
 }
 
 void Session::rollback() {
+  lobs.close_reader();
   if (write_transaction) connection->exec("ROLLBACK");
   lobs.discard();
   lobs.end_transaction();

@@ -392,6 +392,17 @@ void Statement::locate_origin(ColumnInfo& column, int index) {
     origin = attribute.column.c_str();
     attribute_path = attribute.path;
   }
+  for (const auto& deferred : translation_.deferred_lobs) {
+    if (deferred.column != index) continue;
+    table = deferred.table.c_str();
+    origin = deferred.name.c_str();
+    column.deferred = true;
+    int not_null = 0;
+    if (sqlite3_table_column_metadata(connection_->db(), "main", table, origin, nullptr, nullptr, &not_null, nullptr,
+                                      nullptr) == SQLITE_OK) {
+      column.nullable = not_null == 0;
+    }
+  }
   if (table == nullptr || origin == nullptr) return;
   for (const auto& hidden : translation_.lob_rowids) {
     if (sql_name_equal(hidden.table, table)) {
@@ -654,8 +665,9 @@ bool Statement::advance() {
 }
 
 Cell Statement::cell(uint32_t column) const {
-  if (materialized_) return rows_[current_row_][column].view();
-  return cell_at(main_, static_cast<int>(column));
+  Cell value = materialized_ ? rows_[current_row_][column].view() : cell_at(main_, static_cast<int>(column));
+  if (column < columns_.size() && columns_[column].deferred) return deferred_cell(column, value, false);
+  return value;
 }
 
 void Statement::place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot) {
@@ -703,8 +715,12 @@ bool Statement::place_row(uint32_t slot) {
     if (!defined) continue;
     uint32_t column = defined->position - 1;
     if (column >= columns_.size()) fail(1007);
-    Cell value = cell(column);
     const ColumnInfo& info = columns_[column];
+    const bool marker_only = info.deferred && is_locator_type(defined->arrays.dty) &&
+                             !((defined->mode & OCI_DYNAMIC_FETCH) && defined->callback);
+    Cell value = marker_only ? deferred_cell(column, materialized_ ? rows_[current_row_][column].view()
+                                                                   : cell_at(main_, static_cast<int>(column)), true)
+                             : cell(column);
     if ((defined->mode & OCI_DYNAMIC_FETCH) && defined->callback) {
       place_piecewise(*defined, value, info, slot);
       continue;

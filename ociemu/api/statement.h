@@ -112,6 +112,7 @@ struct ColumnInfo {
   std::string origin_table, origin_column;
   std::string origin_path;  // a LOB attribute of an object column: its JSON path there
   int rowid_column = -1;
+  bool deferred = false;  // the result column holds typeof(value): the value stays in its row
 };
 
 // Select-list parameter descriptor handed out by OCIParamGet; owned by its statement.
@@ -203,6 +204,8 @@ class Statement : public Handle {
   void materialize();
   bool advance();
   Cell cell(uint32_t column) const;
+  // A deferred LOB column: its value loaded from the row, or (marker_only) a value without bytes.
+  Cell deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const;
   bool place_row(uint32_t slot);
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
   bool returns_into(const std::string& name) const;  // a RETURNING ... INTO target
@@ -234,6 +237,7 @@ class Statement : public Handle {
   bool materialized_ = false;
   bool scrollable_ = false;
   std::vector<std::vector<StoredCell>> rows_;
+  mutable std::vector<std::string> deferred_values_;  // by column: the value deferred_cell loaded last
   size_t next_row_ = 0;  // materialized, non-scrollable
   size_t current_row_ = 0;
   bool truncated_ = false;

@@ -112,6 +112,15 @@ struct Translation {
     std::string table, column, path;  // SQLite table and column names
   };
   std::vector<LobAttribute> lob_attributes;
+  // Plain CLOB/BLOB columns of a top-level query come back as typeof(column), so
+  // that fetching a locator never loads the value; a reader that needs the value
+  // loads it from the row the table's rowid column names.
+  struct DeferredLob {
+    int column = 0;      // 0-based result column
+    std::string table;   // SQLite table name
+    std::string name;    // column name
+  };
+  std::vector<DeferredLob> deferred_lobs;
   // INSERT/UPDATE/DELETE ... RETURNING: the target table, the column each
   // returned item names (empty for expressions), and the 1-based result
   // column after them that carries the row's SQLite rowid.

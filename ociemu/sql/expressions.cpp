@@ -688,6 +688,24 @@ bool Translator::has_lob_column(const TableRef& table) const {
   return false;
 }
 
+std::optional<OracleType> Translator::plain_lob_column(int begin, int end, const Scope& scope, std::string& table) const {
+  const bool qualified = end - begin == 3 && token(begin + 1).is_op(".");
+  if (end - begin != 1 && !qualified) return std::nullopt;
+  const std::string column = identifier(end - 1);
+  const TableRef* found = nullptr;
+  for (const TableRef& candidate : scope.tables) {
+    if (qualified ? candidate.alias != identifier(begin) : !declared_type(candidate, column)) continue;
+    if (found) return std::nullopt;  // ambiguous: leave it to SQLite
+    found = &candidate;
+  }
+  if (!found || !found->resolved || found->object.type != "TABLE") return std::nullopt;
+  auto declared = declared_type(*found, column);
+  auto type = declared ? parse_declared_type(declared->c_str()) : std::nullopt;
+  if (!type || (type->type_code != 112 && type->type_code != 113)) return std::nullopt;
+  table = found->object.sqlite_name();
+  return type;
+}
+
 std::optional<std::string> Translator::declared_type(const TableRef& table, const std::string& column) const {
   if (!table.resolved) return std::nullopt;
   if (!table.column_types) table.column_types.emplace();

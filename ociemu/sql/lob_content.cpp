@@ -13,6 +13,24 @@ size_t utf8_length(std::string_view text) {
   return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !continuation(c); }));
 }
 
+size_t whole_characters(std::string_view text, size_t count, size_t& units) {
+  size_t end = 0;
+  units = 0;
+  while (end < text.size() && units < count) {
+    size_t next = end + 1;
+    while (next < text.size() && continuation(text[next])) ++next;
+    // A character cut off by the end of text is not whole.
+    if (next == text.size()) {
+      auto lead = static_cast<unsigned char>(text[end]);
+      size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+      if (next - end < needed) break;
+    }
+    end = next;
+    ++units;
+  }
+  return end;
+}
+
 size_t LobContent::length() const { return character ? utf8_length(bytes) : bytes.size(); }
 
 size_t LobContent::byte_offset(size_t position) {
@@ -41,15 +59,7 @@ std::string_view LobContent::slice(size_t position, size_t count, size_t max_byt
     return std::string_view(bytes).substr(begin, units);
   }
   // Whole characters only, as many as both the amount and the buffer allow.
-  size_t end = begin;
-  units = 0;
-  while (end < bytes.size() && units < count) {
-    size_t next = end + 1;
-    while (next < bytes.size() && continuation(bytes[next])) ++next;
-    if (next > limit) break;
-    end = next;
-    ++units;
-  }
+  size_t end = begin + whole_characters(std::string_view(bytes).substr(begin, limit - begin), count, units);
   hint_char = position + units;
   hint_byte = end;
   return std::string_view(bytes).substr(begin, end - begin);

@@ -32,6 +32,8 @@ struct LobContent {
 
 // UTF-8 characters in text (continuation bytes do not count).
 size_t utf8_length(std::string_view text);
+// Bytes of the longest prefix of text made of at most `count` whole characters; `units` gets their number.
+size_t whole_characters(std::string_view text, size_t count, size_t& units);
 
 // Binary values inside stored object text are kept as upper-case hex digits.
 std::string hex_of(std::string_view bytes);

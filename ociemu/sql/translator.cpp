@@ -406,6 +406,20 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         value.type = ValueType::Unknown;
         value.plain_column = false;
       }
+      std::string lob_table;
+      const bool may_defer = top_level && value.plain_column && out_.kind == StatementKind::Select && !distinct &&
+                             !grouped && !out_.for_update && resolver_ == nullptr;
+      std::optional<OracleType> lob = may_defer ? plain_lob_column(item_start, expression_end, scope, lob_table)
+                                                : std::nullopt;
+      if (lob) {
+        const std::string name = identifier(expression_end - 1);
+        out_.deferred_lobs.push_back({static_cast<int>(out_.select_types.size()), lob_table, name});
+        sql += "typeof(" + value.text + ") AS " + quote_name(alias.empty() ? name : alias);
+        out_.select_types.push_back(lob);
+        last_lob_attribute_.reset();
+        item_start = j + 1;
+        continue;
+      }
       sql += value.text;
       if (!alias.empty()) {
         sql += " AS " + quote_name(alias);

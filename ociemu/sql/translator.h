@@ -188,6 +188,8 @@ class Translator {
   std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
   std::string stored_as(const TableRef& table, const std::string& column, const Expression& value) const;
   bool has_lob_column(const TableRef& table) const;
+  // The declared CLOB/BLOB type of a column reference [begin, end) to one of scope's own tables.
+  std::optional<OracleType> plain_lob_column(int begin, int end, const Scope& scope, std::string& table) const;
   void dispatch();
 };
 

@@ -123,6 +123,97 @@ TEST_F(LobTest, ClobAmountsAndOffsetsCountCharacters) {
   EXPECT_EQ(24801, last_code());
 }
 
+// Characters [first, first + count) of UTF-8 text, 0-based.
+std::string utf8_substr(const std::string& text, size_t first, size_t count) {
+  std::vector<size_t> starts;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+  }
+  starts.push_back(text.size());
+  size_t begin = std::min(first, starts.size() - 1), end = std::min(first + count, starts.size() - 1);
+  return text.substr(starts[begin], starts[end] - starts[begin]);
+}
+
+// Values longer than the handle's scan block, with characters of 1 to 4 bytes straddling every boundary.
+TEST_F(LobTest, LocatorReadsOfLargeValuesCountCharactersAcrossTheRow) {
+  std::string text, bytes;
+  for (int i = 0; i < 6000; ++i) text += std::to_string(i % 10) + "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E";
+  for (int i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7 + 3);
+  std::string hex;
+  for (unsigned char c : bytes) hex += "0123456789ABCDEF"[c >> 4], hex += "0123456789ABCDEF"[c & 15];
+  must_run("INSERT INTO docs VALUES (1, '" + text + "', HEXTORAW('" + hex + "'))");
+  must_run("INSERT INTO docs VALUES (2, 'second \xC3\xA9', HEXTORAW('0102'))");
+  OCILobLocator* body = select_locator("SELECT body FROM docs WHERE id = 1", SQLT_CLOB);
+  OCILobLocator* other = select_locator("SELECT body FROM docs WHERE id = 2", SQLT_CLOB);
+
+  // Forward, backward and across values: each read lands on the right character.
+  std::string buffer(64, '\0');
+  for (oraub8 offset : {oraub8{1}, oraub8{20001}, oraub8{7}, oraub8{23999}, oraub8{12345}}) {
+    oraub8 bytes_read = 0, chars = 9;
+    ASSERT_EQ(OCI_SUCCESS, OCILobRead2(svc, err, body, &bytes_read, &chars, offset, buffer.data(), buffer.size(),
+                                       OCI_ONE_PIECE, nullptr, nullptr, 0, 1)) << last_error();
+    EXPECT_EQ(utf8_substr(text, offset - 1, 9), buffer.substr(0, bytes_read)) << "offset " << offset;
+    EXPECT_EQ(std::min<oraub8>(9, 24000 - (offset - 1)), chars);
+    chars = 3;
+    ASSERT_EQ(OCI_SUCCESS, OCILobRead2(svc, err, other, &bytes_read, &chars, 6, buffer.data(), buffer.size(),
+                                       OCI_ONE_PIECE, nullptr, nullptr, 0, 1));
+    EXPECT_EQ("d \xC3\xA9", buffer.substr(0, bytes_read));
+  }
+
+  // Polling with a buffer that cuts characters: whole characters per piece, the value complete.
+  std::string polled;
+  char piece[1001];
+  ub4 amount = 0;
+  sword rc = OCI_NEED_DATA;
+  for (int calls = 0; rc == OCI_NEED_DATA && calls < 1000; ++calls) {
+    amount = 0;
+    rc = OCILobRead(svc, err, body, &amount, 1, piece, sizeof piece, nullptr, nullptr, 0, 1);
+    size_t taken = utf8_substr(std::string(piece, sizeof piece), 0, amount).size();
+    polled.append(piece, taken);
+  }
+  EXPECT_EQ(OCI_SUCCESS, rc) << last_error();
+  EXPECT_EQ(text, polled);
+
+  OCILobLocator* data = select_locator("SELECT data FROM docs WHERE id = 1", SQLT_BLOB);
+  std::string raw(bytes.size() + 10, '\0');
+  oraub8 total = 0;
+  for (oraub8 offset = 1; offset <= bytes.size(); offset += 32768) {
+    oraub8 n = 32768, chars = 0;
+    ASSERT_EQ(OCI_SUCCESS, OCILobRead2(svc, err, data, &n, &chars, offset, raw.data() + offset - 1, 32768,
+                                       OCI_ONE_PIECE, nullptr, nullptr, 0, 0));
+    total += n;
+  }
+  EXPECT_EQ(bytes.size(), total);
+  EXPECT_EQ(bytes, raw.substr(0, total));
+  EXPECT_EQ(text, read_all(body));
+}
+
+// Fetching LOB columns as plain values still gives every row's value.
+TEST_F(LobTest, LobColumnsFetchAsValuesRowByRow) {
+  must_run("INSERT INTO docs VALUES (1, 'first \xC3\xA9', HEXTORAW('0A0B'))");
+  must_run("INSERT INTO docs VALUES (2, NULL, HEXTORAW('0C'))");
+  must_run("INSERT INTO docs VALUES (3, 'third', NULL)");
+  OCIStmt* stmt = prepare("SELECT id, body, d.data FROM docs d ORDER BY id");
+  statements.push_back(stmt);
+  char body[3][32] = {};
+  unsigned char data[3][8] = {};
+  sb2 body_null[3] = {}, data_null[3] = {};
+  ub2 data_length[3] = {};
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 2, body, sizeof body[0], SQLT_STR, body_null, nullptr,
+                                        nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 3, data, sizeof data[0], SQLT_BIN, data_null, data_length,
+                                        nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 3, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_STREQ("first \xC3\xA9", body[0]);
+  EXPECT_EQ(-1, body_null[1]);
+  EXPECT_STREQ("third", body[2]);
+  EXPECT_EQ(2, data_length[0]);
+  EXPECT_EQ(0x0B, data[0][1]);
+  EXPECT_EQ(0x0C, data[1][0]);
+  EXPECT_EQ(-1, data_null[2]);
+}
+
 TEST_F(LobTest, NullAndEmptyLobs) {
   must_run("INSERT INTO docs VALUES (1, NULL, EMPTY_BLOB())");
   OCILobLocator* body = select_locator("SELECT body FROM docs", SQLT_CLOB);
