@@ -8,6 +8,7 @@
 
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/ddl.h"
+#include "ociemu/sql/functions.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
@@ -339,7 +340,11 @@ class TableBuilder {
 
   std::string column_sql(const ColumnDefinition& column) const {
     std::string sql = quote_name(column.name) + " " + column.declared_type;
-    if (!column.default_sql.empty()) sql += " DEFAULT " + column.default_sql;
+    auto padding = blank_padding(column.declared_type);
+    if (padding) sql += std::string(" COLLATE ") + kBlankPaddedCollation;
+    if (!column.default_sql.empty()) {
+      sql += " DEFAULT " + (padding ? "(" + blank_padded(column.default_sql, *padding) + ")" : column.default_sql);
+    }
     if (is_not_null(column.name)) sql += " NOT NULL";
     return sql + column_checks(column, owner_, table_);
   }

@@ -5,6 +5,7 @@
 // Thread-safe: yes (pure functions).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,5 +43,14 @@ void drop_type_catalogue_sql(const std::string& owner, const std::string& name, 
 
 // Checks a column type adds: ORA-01722 for non-numbers, ORA-01438, ORA-12899.
 std::string column_checks(const ColumnDefinition& column, const std::string& owner, const std::string& table);
+
+// A CHAR(n) or NCHAR(n) column's padding: n, in characters or in bytes.
+struct BlankPadding {
+  int size = 0;
+  bool in_characters = false;
+};
+std::optional<BlankPadding> blank_padding(const std::string& declared_type);
+// The stored form of value text for a blank-padded column: OCIEMU_BLANK_PAD(text, n, in_characters).
+std::string blank_padded(const std::string& value_sql, const BlankPadding& padding);
 
 }  // namespace ociemu::sql

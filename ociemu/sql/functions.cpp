@@ -947,6 +947,7 @@ const Registration kFunctions[] = {
 
 void register_functions(sqlite3* db, SessionContext* session) {
   register_lob_functions(db);
+  register_blank_padding(db);
   for (const Registration& registration : kFunctions) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (registration.deterministic ? SQLITE_DETERMINISTIC : 0);
     if (registration.max_args == kAny) {

@@ -15,6 +15,13 @@ namespace ociemu::sql {
 
 void register_functions(sqlite3* db, SessionContext* session);
 
+// CHAR(n) columns declare this collation (blank-padded comparison); values stored
+// into them pass the function, which pads them: OCIEMU_BLANK_PAD(value, n, in_characters).
+// Registered by register_functions.
+inline constexpr const char* kBlankPaddedCollation = "OCIEMU_CHAR";
+inline constexpr const char* kBlankPadFunction = "OCIEMU_BLANK_PAD";
+void register_blank_padding(sqlite3* db);
+
 // DBMS_LOB's functions in SQL: the SQLite name for "DBMS_LOB.GETLENGTH" (or
 // "SYS.DBMS_LOB..."), empty for any other name; registered by register_functions.
 std::string_view lob_function(std::string_view qualified);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "ociemu/sql/ddl.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/functions.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/triggers.h"
 
@@ -676,6 +678,8 @@ std::string Translator::stored_as(const TableRef& table, const std::string& colu
   auto type = declared ? parse_declared_type(declared->c_str()) : std::nullopt;
   if (!type || value.text == "NULL") return value.text;
   switch (type->type_code) {
+    case 96:
+      return padded_for(table, column, value.text);
     case 12:
       return value.type == ValueType::Date ? value.text : "TO_DATE(" + value.text + ")";
     case 180:
@@ -691,6 +695,46 @@ std::string Translator::stored_as(const TableRef& table, const std::string& colu
     default:
       return value.text;
   }
+}
+
+std::string Translator::padded_for(const TableRef& table, const std::string& column, const std::string& value_sql) const {
+  auto declared = declared_type(table, column);
+  auto padding = declared ? blank_padding(*declared) : std::nullopt;
+  if (!padding) return value_sql;
+  // Columns of files made before padding existed keep their unpadded values and plain comparison.
+  const char* collation = nullptr;
+  if (sqlite3_table_column_metadata(db_, "main", table.object.sqlite_name().c_str(), column.c_str(), nullptr,
+                                    &collation, nullptr, nullptr, nullptr) != SQLITE_OK ||
+      collation == nullptr || std::string_view(collation) != kBlankPaddedCollation) {
+    return value_sql;
+  }
+  return blank_padded(value_sql, *padding);
+}
+
+bool Translator::any_blank_padded(const TableRef& table, const std::vector<std::string>& columns) const {
+  return std::any_of(columns.begin(), columns.end(),
+                     [&](const std::string& column) { return padded_for(table, column, "") != ""; });
+}
+
+std::vector<std::pair<std::string, std::string>> Translator::row_assignment(int begin, int equals, int end,
+                                                                           const Scope& scope) {
+  std::vector<std::string> columns;
+  for (int k = begin; k < equals; ++k) {
+    const Token& t = token(k);
+    if (t.is_op("(") || t.is_op(")") || t.is_op(",") || t.is_op(".") || token(k + 1).is_op(".")) continue;
+    columns.push_back(identifier(k));
+  }
+  // SQLite names a CTE's columns, so each assignment picks its own from the correlated row.
+  const std::string row = rewrite(equals + 1, end, scope);
+  std::string names;
+  for (size_t k = 0; k < columns.size(); ++k) names += (k ? ", " : "") + quote_name(std::to_string(k + 1));
+  std::vector<std::pair<std::string, std::string>> sets;
+  for (size_t k = 0; k < columns.size(); ++k) {
+    const std::string value = "(WITH \"OCIEMU$M\"(" + names + ") AS " + row + " SELECT " +
+                              quote_name(std::to_string(k + 1)) + " FROM \"OCIEMU$M\")";
+    sets.emplace_back(columns[k], padded_for(scope.tables[0], columns[k], value));
+  }
+  return sets;
 }
 
 std::vector<std::string> Translator::insert_values(int begin, int end, const Scope& scope,
@@ -779,6 +823,16 @@ void Translator::translate_insert() {
       for (size_t k = 0; k < targets.size(); ++k) names += (k ? ", " : "") + quote_name(std::to_string(k + 1));
       source = "WITH \"OCIEMU$Q\"(" + names + ") AS (" + source + ") SELECT * FROM \"OCIEMU$Q\"";
     }
+    if (!triggered && any_blank_padded(table, targets)) {
+      // The query's row through a named CTE, so that each CHAR value can be padded.
+      std::string names, padded;
+      for (size_t k = 0; k < targets.size(); ++k) {
+        const std::string item = quote_name(std::to_string(k + 1));
+        names += (k ? ", " : "") + item;
+        padded += (k ? ", " : "") + padded_for(table, targets[k], item);
+      }
+      source = "WITH \"OCIEMU$Q\"(" + names + ") AS (" + source + ") SELECT " + padded + " FROM \"OCIEMU$Q\"";
+    }
     sql = triggered ? triggered_insert(sql, table, targets, source, i) : sql + " " + source;
   } else {
     fail(926, i);
@@ -813,6 +867,7 @@ void Translator::translate_update() {
   read_dml_target(*this, i, table, sql);
   scope.tables.push_back(table);
   expect_word(i, "SET");
+  const bool triggered = table_has_triggers(db_, table.object.owner, table.object.name);
   int set_end = find_top_level(*this, i, end_index(), {"WHERE", "RETURNING", "RETURN"});
   sql += " SET ";
   std::vector<std::pair<std::string, std::string>> sets;  // for tables with triggers
@@ -840,12 +895,28 @@ void Translator::translate_update() {
       }
     }
     if (start != i) sql += ", ";
+    const bool row_subquery = equals - start > 1 && token(equals + 1).is_op("(") && word_at(equals + 2, "SELECT") &&
+                              matching(equals + 1) == j - 1;
+    if (row_subquery) {
+      auto split = row_assignment(start, equals, j, scope);
+      std::vector<std::string> columns;
+      for (const auto& set : split) columns.push_back(set.first);
+      if (triggered || any_blank_padded(scope.tables[0], columns)) {
+        for (size_t k = 0; k < split.size(); ++k) sql += (k ? ", " : "") + quote_name(split[k].first) + " = " + split[k].second;
+        sets.insert(sets.end(), split.begin(), split.end());
+        start = j + 1;
+        continue;
+      }
+    }
     std::string value;
     if (equals - start == 1 && starts_operand(equals + 1)) {
       Expression assigned;
       if (expression(equals + 1, j, scope, assigned) == j) value = stored_as(scope.tables[0], identifier(start), assigned);
     }
-    if (value.empty()) value = rewrite(equals + 1, j, scope);
+    if (value.empty()) {
+      value = rewrite(equals + 1, j, scope);
+      if (equals - start == 1) value = padded_for(scope.tables[0], identifier(start), value);
+    }
     sql += targets + " = " + value;
     if (equals - start == 1) {
       sets.emplace_back(identifier(start), value);
@@ -856,7 +927,7 @@ void Translator::translate_update() {
   }
   int returning = find_top_level(*this, set_end, end_index(), {"RETURNING", "RETURN"});
   std::string where = set_end < returning ? rewrite(set_end, returning, scope) : std::string();
-  if (table_has_triggers(db_, table.object.owner, table.object.name)) {
+  if (triggered) {
     if (!single_columns) fail(3001, i);
     sql = triggered_update(table, sets, where);
   } else if (!where.empty()) {

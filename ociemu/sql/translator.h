@@ -187,6 +187,11 @@ class Translator {
   // The SQLite declared type of a column, loaded once per table and call.
   std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
   std::string stored_as(const TableRef& table, const std::string& column, const Expression& value) const;
+  // value_sql as a CHAR(n) column created blank-padded stores it (padded); otherwise unchanged.
+  std::string padded_for(const TableRef& table, const std::string& column, const std::string& value_sql) const;
+  bool any_blank_padded(const TableRef& table, const std::vector<std::string>& columns) const;
+  // (a, b) = (subquery) [begin, end) as one assignment per column, each taking its column of the row.
+  std::vector<std::pair<std::string, std::string>> row_assignment(int begin, int equals, int end, const Scope& scope);
   bool has_lob_column(const TableRef& table) const;
   // The declared CLOB/BLOB type of a column reference [begin, end) to one of scope's own tables.
   std::optional<OracleType> plain_lob_column(int begin, int end, const Scope& scope, std::string& table) const;

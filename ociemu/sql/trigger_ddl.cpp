@@ -63,7 +63,8 @@ std::string Translator::triggered_insert(const std::string& head, const TableRef
     auto found = std::find(targets.begin(), targets.end(), columns.back());
     if (found != targets.end()) {
       ++used;
-      news.push_back("\"OCIEMU$S\"." + quote_name(std::to_string(found - targets.begin() + 1)));
+      news.push_back(padded_for(table, columns.back(),
+                                "\"OCIEMU$S\"." + quote_name(std::to_string(found - targets.begin() + 1))));
     } else {
       news.push_back(info.is_null(1) ? "NULL" : "(" + info.text(1) + ")");
     }
@@ -72,7 +73,8 @@ std::string Translator::triggered_insert(const std::string& head, const TableRef
   std::string list, values, row = quote_literal(sqlite) + ", 'I', NULL";
   for (size_t i = 0; i < columns.size(); ++i) {
     list += (i ? ", " : "") + quote_name(columns[i]);
-    values += (i ? ", " : "") + value_of(kKey, i, columns.size());
+    // A BEFORE trigger may have assigned :NEW: the value it leaves is stored as any other.
+    values += (i ? ", " : "") + padded_for(table, columns[i], value_of(kKey, i, columns.size()));
     row += ", " + news[i];
   }
   for (size_t i = 0; i < columns.size(); ++i) row += ", NULL";
@@ -81,7 +83,8 @@ std::string Translator::triggered_insert(const std::string& head, const TableRef
 }
 
 // UPDATE t SET c = VALUE(x.k, n)... FROM (SELECT rowid, BEFORE(t, new row, old row) AS k FROM t WHERE ...) x:
-// each row's new values pass the BEFORE row triggers, which may change any column.
+// each row's new values pass the BEFORE row triggers, which may change any column (OFFSET keeps
+// SQLite from flattening the subquery, which would run the triggers once per column read).
 std::string Translator::triggered_update(const TableRef& table,
                                          const std::vector<std::pair<std::string, std::string>>& sets,
                                          const std::string& where) const {
@@ -99,12 +102,12 @@ std::string Translator::triggered_update(const TableRef& table,
   }
   for (size_t i : assigned) {
     assignments += (assignments.empty() ? "" : ", ") + quote_name(columns[i]) + " = " +
-                   value_of("\"OCIEMU$X\"." + std::string(kKey), i, assigned.size());
+                   padded_for(table, columns[i], value_of("\"OCIEMU$X\"." + std::string(kKey), i, assigned.size()));
   }
   return "UPDATE " + quote_name(sqlite) + " AS \"OCIEMU$U\" SET " + assignments + " FROM (SELECT " + alias +
          ".rowid AS \"OCIEMU$R\", " + kTriggerBeforeFunction + "(" + quote_literal(sqlite) + ", 'U', " +
          quote_literal(set_list) + news + olds + ") AS " + kKey + " FROM " + quote_name(sqlite) + " AS " + alias +
-         (where.empty() ? "" : " " + where) + ") AS \"OCIEMU$X\" WHERE \"OCIEMU$U\".rowid = \"OCIEMU$X\".\"OCIEMU$R\"";
+         (where.empty() ? "" : " " + where) + " LIMIT -1 OFFSET 0) AS \"OCIEMU$X\" WHERE \"OCIEMU$U\".rowid = \"OCIEMU$X\".\"OCIEMU$R\"";
 }
 
 }  // namespace ociemu::sql
