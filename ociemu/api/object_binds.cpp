@@ -11,6 +11,7 @@
 #include "ociemu/api/object_codes.h"
 #include "ociemu/api/session.h"
 #include "ociemu/api/statement.h"
+#include "ociemu/api/object_refs.h"
 
 namespace ociemu {
 namespace {
@@ -192,6 +193,7 @@ OCIDate date_of(const std::string& text) {
 // origin gives one, else it becomes a temporary value of the instance.
 class Codec {
  public:
+  // session: the one REFs read here came through (pins use it) and LOB contents are read from, or none.
   Codec(ObjectCache& cache, Session* session, const ObjectOrigin* origin = nullptr)
       : cache_(cache), session_(session), origin_(origin) {}
 
@@ -316,6 +318,10 @@ class Codec {
     if (ClientColl* coll = cache_.find_coll(value)) return encode_coll(*coll, out);
     if (DateTimeDescriptor* datetime = live_datetime(value)) return write_string(datetime_to_storage(*datetime), out);
     if (LobLocator* locator = live_locator(value)) return encode_lob(*locator, out);
+    if (ClientRef* ref = attribute.is_ref ? cache_.find_ref(value) : nullptr) {
+      std::optional<std::string> stored = object_ref_text(*ref);
+      return stored ? write_string(*stored, out) : void(out += "null");
+    }
     if (named != nullptr && !attribute.is_ref) {
       if (Instance* object = cache_.find_instance(value); object && object->coll == nullptr) {
         if (object->nulls[0] != kIndicatorNotNull) {
@@ -442,6 +448,8 @@ class Codec {
       storage_to_datetime(value.text, *datetime);
     } else if (LobLocator* locator = live_locator(target); locator && attribute.builtin) {
       decode_lob(attribute, value, *locator, path);
+    } else if (ClientRef* ref = attribute.is_ref ? cache_.find_ref(target) : nullptr) {
+      read_object_ref(value.text, session_, *ref);
     } else if (Instance* object = named && !attribute.is_ref ? cache_.find_instance(target) : nullptr) {
       if (object->type->info.kind == sql::TypeKind::Opaque) {
         object->nulls[0] = kIndicatorNotNull;
@@ -458,6 +466,12 @@ class Codec {
 };
 
 }  // namespace
+
+void fill_instance(ObjectCache& cache, Instance& instance, std::string_view stored, Session* session) {
+  const Json value = JsonReader(stored).document();
+  Codec(cache, session).decode_object(*instance.type, value, instance.bytes(), instance.nulls.get(), "$");
+  instance.is_new = false;
+}
 
 void place_object(const Define& define, uint32_t slot, const Cell& value, const ObjectOrigin& origin) {
   const ObjectArrays& objects = define.objects;
@@ -522,7 +536,8 @@ sword attach_objects(const char* entry, Holder* holder, OCIError* errhp, const O
   if (holder == nullptr) return OCI_INVALID_HANDLE;
   return guarded(entry, errors, [&] {
     const TypeDescriptor* descriptor = object_cache(holder->env())->find_type(type);
-    if (descriptor == nullptr) fail(kInvalidArgument, {"type"});
+    // A REF needs no type: its value names the table, and the table the type.
+    if (descriptor == nullptr && (type != nullptr || holder->arrays.dty != SQLT_REF)) fail(kInvalidArgument, {"type"});
     if (pgvpp == nullptr) fail(kInvalidArgument, {"pgvpp"});
     holder->objects = ObjectArrays{descriptor, pgvpp, indpp};
     return OCI_SUCCESS;

@@ -174,6 +174,14 @@ Instance* ObjectCache::find_instance(const void* address) const {
   return found == instances_.end() ? nullptr : found->second.get();
 }
 
+Instance* ObjectCache::find_persistent(const PinnedTable* table, const std::string& oid) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& [address, instance] : instances_) {
+    if (instance->table == table && instance->oid == oid && !instance->deleted) return instance.get();
+  }
+  return nullptr;
+}
+
 Instance* ObjectCache::instance_by_nulls(const void* nulls) const {
   std::lock_guard lock(mutex_);
   auto found = by_nulls_.find(nulls);

@@ -77,6 +77,7 @@ struct ClientRef {
   std::string owner, name;  // Type: the type; Object: the object table
   std::string oid;          // Object: the row's object identifier (32 hex digits)
   const TypeDescriptor* type = nullptr;  // Type: the descriptor it pins
+  const void* session = nullptr;         // Object: the Session handle it came through, which pins use
 };
 
 // OCIColl: elements laid out like slots of their type, each with its indicator.
@@ -101,6 +102,7 @@ struct Instance {
   std::unique_ptr<OCIInd[]> nulls;            // null_count indicators
   const PinnedTable* table = nullptr;         // persistent objects: their table
   std::string oid;                            // persistent objects: their row
+  const void* session = nullptr;              // objects pinned by REF: the Session handle they came through
   ClientColl* coll = nullptr;                 // collection types: the instance is the collection
   std::string document;                       // SYS.XMLTYPE: the XML text
   bool is_new = false, dirty = false, deleted = false;
@@ -125,6 +127,8 @@ class ObjectCache {
   // A new instance with every attribute null and its pointer slots filled with empty values.
   Instance& new_instance(const TypeDescriptor& type, const PinnedTable* table);
   Instance* find_instance(const void* address) const;
+  // The instance pinned for row `oid` of `table`, or nullptr.
+  Instance* find_persistent(const PinnedTable* table, const std::string& oid) const;
   // The instance whose null structure starts at nulls, or nullptr.
   Instance* instance_by_nulls(const void* nulls) const;
   void free_instance(const void* address);

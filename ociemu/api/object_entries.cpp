@@ -7,6 +7,7 @@
 #include "ociemu/api/lob_store.h"
 #include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_codes.h"
+#include "ociemu/api/object_refs.h"
 #include "ociemu/api/session.h"
 #include "ociemu/sql/programs.h"
 
@@ -138,13 +139,17 @@ sword OCIObjectGetInd(OCIEnv* envhp, OCIError* errhp, void* instance, void** nul
   });
 }
 
-sword OCIObjectPin(OCIEnv* envhp, OCIError* errhp, OCIRef* object_ref, OCIComplexObject*, OCIPinOpt, OCIDuration,
-                   OCILockOpt, void** object) {
+sword OCIObjectPin(OCIEnv* envhp, OCIError* errhp, OCIRef* object_ref, OCIComplexObject*, OCIPinOpt pin_option,
+                   OCIDuration, OCILockOpt lock_option, void** object) {
   OCIEMU_ERRORS(errhp);
   return guarded("OCIObjectPin", errors, [&] {
     ObjectCache& cache = cache_of(envhp);
     ClientRef* ref = cache.find_ref(object_ref);
     if (ref == nullptr || object == nullptr) fail(kInvalidArgument, {"object_ref"});
+    if (ref->kind == ClientRef::Kind::Object) {
+      *object = pin_object_ref(cache, *ref, pin_option, lock_option);
+      return OCI_SUCCESS;
+    }
     if (ref->kind != ClientRef::Kind::Type || ref->type == nullptr) fail(kObjectGone);
     *object = const_cast<TypeDescriptor*>(ref->type);
     return OCI_SUCCESS;
@@ -320,6 +325,7 @@ sword OCIRefFromHex(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, cons
       SessionCallLock call(svchp);
       parsed.type = &cache.type(service_database(svchp), parsed.owner, parsed.name);
     }
+    if (parsed.kind == ClientRef::Kind::Object) parsed.session = live<ServiceContext>(svchp)->session;
     ClientRef* to = *ref == nullptr ? cache.new_ref() : cache.find_ref(*ref);
     if (to == nullptr) fail(kInvalidArgument, {"ref"});
     *to = parsed;

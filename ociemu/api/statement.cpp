@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "ociemu/api/object_refs.h"
 #include "ociemu/plsql/ast.h"
 #include "ociemu/sql/types.h"
 
@@ -287,6 +288,15 @@ void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_
   const ElementArrays& a = bound.arrays;
   if (is_locator_type(a.dty)) {
     bind_locator(stmt, index, a, row);
+    return;
+  }
+  if (a.dty == SQLT_REF) {
+    std::optional<std::string> stored = bound_ref_text(bound, row);
+    if (!stored) {
+      sqlite3_bind_null(stmt, index);
+    } else {
+      sqlite3_bind_text(stmt, index, stored->data(), static_cast<int>(stored->size()), SQLITE_TRANSIENT);
+    }
     return;
   }
   const void* value = a.values ? a.value_at(row) : nullptr;
@@ -587,6 +597,11 @@ void Statement::place_returning(uint32_t row, const std::vector<std::vector<Stor
 void Statement::place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration,
                           std::optional<uint32_t> index) {
   ElementArrays a = bound.arrays;
+  if (a.dty == SQLT_REF && !bound.out_callback) {
+    place_ref_out(bound, slot, value);
+    if (!index) ++bound.rows_returned;
+    return;
+  }
   void* target = a.values ? a.value_at(slot) : nullptr;
   sb2* indicator = a.indicator_at(slot);
   bool write_length = true;
@@ -730,6 +745,10 @@ bool Statement::place_row(uint32_t slot) {
       ObjectOrigin origin{session_, info.origin_table, info.origin_column, std::nullopt};
       if (info.rowid_column >= 0) origin.rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
       place_object(*defined, slot, value, origin);
+      continue;
+    }
+    if (a.dty == SQLT_REF) {
+      place_ref(*defined, slot, value);
       continue;
     }
     if (is_locator_type(a.dty)) {

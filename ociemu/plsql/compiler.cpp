@@ -482,6 +482,12 @@ TypeSpec Compiler::builtin_type(const std::string& name, int at) {
     return type_of_declaration("ROWID");
   }
   if (name == "SYS_REFCURSOR") return TypeSpec::of(BaseType::RefCursor);
+  if (name == "REF") {
+    // A REF holds its stored text ("OWNER.TABLE:OID"); the type it points to only documents it.
+    take_name();
+    while (op(pos_, ".") && (tok(pos_ + 1).kind == TokenKind::Word || tok(pos_ + 1).kind == TokenKind::QuotedName)) pos_ += 2;
+    return type_of_declaration("VARCHAR2(4000)");
+  }
   undeclared(at, name);
 }
 

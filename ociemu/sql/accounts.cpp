@@ -10,6 +10,7 @@
 #include "ociemu/sql/types.h"
 #include "ociemu/sql/dictionary.h"
 #include "ociemu/sql/functions.h"
+#include "ociemu/sql/object_refs.h"
 #include "ociemu/sql/sqlite_query.h"
 
 namespace ociemu::sql {
@@ -33,6 +34,7 @@ void install(sqlite3* db, SessionContext* session) {
       throw;
     }
   }
+  install_object_identifiers(db);
   install_dictionary(db);
 }
 

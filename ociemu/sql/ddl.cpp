@@ -10,6 +10,7 @@
 #include "ociemu/sql/ddl.h"
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/object_refs.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 #include "ociemu/sql/triggers.h"
@@ -240,7 +241,9 @@ class TableBuilder {
   void read_elements(int begin, int end) {
     int i = begin;
     while (i < end) {
-      if (is_constraint_start(t_, i) && !t_.word_at(i, "NOT") && !t_.word_at(i, "NULL")) {
+      if (t_.word_at(i, "SCOPE") && t_.word_at(i + 1, "FOR") && t_.token(i + 2).is_op("(")) {
+        i = read_scope(t_.matching(i + 2) + 1);
+      } else if (is_constraint_start(t_, i) && !t_.word_at(i, "NOT") && !t_.word_at(i, "NULL")) {
         i = read_table_constraint(i, end);
       } else {
         i = read_column(i, end);
@@ -263,6 +266,8 @@ class TableBuilder {
     while (i < end && !t_.token(i).is_op(",")) {
       if (t_.word_at(i, "SORT")) {
         ++i;
+      } else if (t_.word_at(i, "SCOPE")) {
+        i = read_scope(i + 1);
       } else if (t_.word_at(i, "DEFAULT")) {
         Expression value;
         Scope none;
@@ -287,6 +292,17 @@ class TableBuilder {
       }
     }
     columns_.push_back(std::move(column));
+    return i;
+  }
+
+  // [SCOPE [FOR (column)]] IS [owner.]table: the table must be an object table. A scope only narrows
+  // where a REF may point; DEREF finds its row by identifier, so it is checked and not kept.
+  int read_scope(int i) {
+    t_.expect_word(i, "IS");
+    const int name_index = i;
+    std::string owner, name;
+    i = t_.read_object_name(i, owner, name);
+    if (!find_object_table(t_.db_, owner.empty() ? default_schema(t_.session_) : owner, name)) t_.fail(942, name_index);
     return i;
   }
 
@@ -857,6 +873,7 @@ void drop_table_sql(sqlite3* db, const SchemaObject& table, bool cascade, const 
   out.push_back("DELETE FROM \"OCIEMU$CONSTRAINTS\"" + where);
   out.push_back("DELETE FROM \"OCIEMU$INDEXES\"" + where);
   out.push_back("DELETE FROM \"OCIEMU$COLUMNS\"" + where);
+  for (std::string& statement : drop_object_identifier_sql(table.owner, table.name)) out.push_back(std::move(statement));
   out.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(table.owner) + " AND NAME = " +
                 quote_literal(table.name));
 }

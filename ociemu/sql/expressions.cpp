@@ -674,6 +674,7 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   result.text += quote_name(last);
   result.type = column_type(scope, qualifier, last);
   result.plain_column = true;
+  result.declared = named_declaration(scope, qualifier, last);
   return result;
 }
 

@@ -434,7 +434,11 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         out_.lob_attributes.push_back(last_lob_attribute_->second);
       }
       last_lob_attribute_.reset();
-      if (top_level) out_.select_types.push_back(value.plain_column ? std::nullopt : hint_for(value.type));
+      if (top_level) {
+        out_.select_types.push_back(value.plain_column        ? std::nullopt
+                                    : !value.declared.empty() ? parse_declared_type(value.declared.c_str())
+                                                              : hint_for(value.type));
+      }
     }
     item_start = j + 1;
   }

@@ -31,6 +31,7 @@ struct Expression {
   std::string text;
   ValueType type = ValueType::Unknown;
   bool plain_column = false;  // a column reference SQLite names by itself
+  std::string declared = {};  // a value of a named type: its column declaration (object_column_declaration)
 };
 
 // The rows of TABLE(collection) in a FROM clause: one per element.
@@ -121,6 +122,12 @@ class Translator {
   int object_row_constructor(const TableRef& table, int begin, int end) const;
   // Constructors, XMLTYPE(...) and SYS.XMLTYPE.CREATEXML(...), x.GETCLOBVAL(): false when parts name none.
   bool object_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result);
+  // REF(alias), VALUE(alias) and DEREF(ref) (object_refs.cpp): false when parts name none of them.
+  bool ref_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result);
+  // The stored object that the REF value `ref` (SQL text) of type OWNER.NAME names, or NULL.
+  std::string deref_sql(const std::string& owner, const std::string& name, const std::string& ref) const;
+  // The declaration of a column of a named type, or empty.
+  std::string named_declaration(const Scope& scope, const std::string& qualifier, const std::string& column) const;
   // alias.column.attribute[.attribute...] of an object column; nullopt when parts name none.
   std::optional<Expression> attribute_reference(const std::vector<std::string>& parts, const Scope& scope) const;
   void translate_alter();

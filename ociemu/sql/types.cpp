@@ -6,6 +6,7 @@
 #include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/ddl.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/object_refs.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 
@@ -315,7 +316,7 @@ ValueType value_type_of(const TypeAttribute& attribute) {
   }
 }
 
-// An object table keeps one column per attribute of its type; a row's object identifier is its rowid.
+// An object table keeps one column per attribute of its type; its rows' object identifiers live beside it.
 void Translator::create_object_table(int i, const std::string& owner, const std::string& name) {
   const int type_index = i;
   std::string type_owner, type_name;
@@ -335,6 +336,7 @@ void Translator::create_object_table(int i, const std::string& owner, const std:
   out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$OBJECT_TABLES\" VALUES (" + quote_literal(owner) + ", " +
                             quote_literal(name) + ", " + quote_literal(type->owner) + ", " +
                             quote_literal(type->name) + ")");
+  for (std::string& statement : object_identifier_sql(owner, name)) out_.sqlite_sql.push_back(std::move(statement));
 }
 
 int Translator::object_row_constructor(const TableRef& table, int begin, int end) const {
@@ -351,6 +353,7 @@ int Translator::object_row_constructor(const TableRef& table, int begin, int end
 }
 
 bool Translator::object_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result) {
+  if (ref_call(parts, open, scope, result)) return true;
   const size_t n = parts.size();
   const std::string& last = parts.back();
   // x.GETCLOBVAL() and x.GETSTRINGVAL(): XMLType values are stored as their text.
@@ -395,7 +398,7 @@ std::optional<Expression> Translator::attribute_reference(const std::vector<std:
   if (table == nullptr) return std::nullopt;
   std::optional<std::string> declared = declared_type(*table, parts[1]);
   std::optional<NamedColumnType> named = declared ? parse_object_column_declaration(*declared) : std::nullopt;
-  if (!named || named->is_ref) return std::nullopt;
+  if (!named) return std::nullopt;
   std::optional<TypeInfo> type = find_type(db_, named->owner, named->name);
   std::string path = "$";
   ValueType value_type = ValueType::Unknown;
@@ -410,13 +413,14 @@ std::optional<Expression> Translator::attribute_reference(const std::vector<std:
     type = attribute.is_named() && !attribute.is_ref ? find_type(db_, attribute.type_owner, attribute.type_name)
                                                      : std::nullopt;
   }
-  Expression result{"json_extract(" + quote_name(table->alias) + "." + quote_name(parts[1]) + ", " +
-                        quote_literal(path) + ")",
-                    value_type, false};
+  // Through a REF the attributes are those of the row it names.
+  std::string column = quote_name(table->alias) + "." + quote_name(parts[1]);
+  if (named->is_ref) column = deref_sql(named->owner, named->name, column);
+  Expression result{"json_extract(" + column + ", " + quote_literal(path) + ")", value_type, false};
   if (value_type == ValueType::Blob) {
     result.text = "(CASE WHEN " + result.text + " = '' THEN x'' ELSE HEXTORAW(" + result.text + ") END)";
   }
-  if (value_type == ValueType::Clob || value_type == ValueType::Blob) {
+  if (!named->is_ref && (value_type == ValueType::Clob || value_type == ValueType::Blob)) {
     last_lob_attribute_.emplace(result.text, Translation::LobAttribute{0, table->object.sqlite_name(), parts[1], path});
   }
   return result;

@@ -116,6 +116,15 @@ class OciTest : public ::testing::Test {
     return rows.empty() ? "<no rows>" : rows.front();
   }
 
+  // The type descriptor of a named type (object types need an environment in object mode).
+  OCIType* named_type(const std::string& name) {
+    OCIType* tdo = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCITypeByName(env, err, svc, nullptr, 0, text(name), len(name), nullptr, 0,
+                                         OCI_DURATION_SESSION, OCI_TYPEGET_HEADER, &tdo))
+        << last_error();
+    return tdo;
+  }
+
   OCIEnv* env = nullptr;
   OCIError* err = nullptr;
   OCISvcCtx* svc = nullptr;
