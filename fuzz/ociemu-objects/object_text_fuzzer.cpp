@@ -14,8 +14,10 @@ constexpr const char* kSetup[] = {
     "CREATE TYPE fz_list_t AS VARRAY(8) OF NUMBER",
     "CREATE TYPE fz_inners_t AS TABLE OF fz_inner_t",
     "CREATE TYPE fz_texts_t AS TABLE OF CLOB",
+    "CREATE TABLE fz_targets OF fz_inner_t",
+    "INSERT INTO fz_targets VALUES ('a', NULL)",
     "CREATE TYPE fz_t AS OBJECT (n NUMBER, d DATE, i fz_inner_t, l fz_list_t, t fz_inners_t, x SYS.XMLTYPE, "
-    "c CLOB, b BLOB, ct fz_texts_t)",
+    "c CLOB, b BLOB, ct fz_texts_t, rf REF fz_inner_t)",
     "CREATE TABLE fz_rows (o fz_t)",
 };
 

@@ -289,6 +289,34 @@ TEST_F(ObjectRefTest, ref_attributes_of_stored_objects_are_kept) {
   EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, task, 0));
 }
 
+// Stored text is outside input: what names no row reads as a null REF, or as one that dangles.
+TEST_F(ObjectRefTest, stored_text_that_names_no_row_gives_null_or_dangling_refs) {
+  must_run("CREATE TYPE task_t AS OBJECT (title VARCHAR2(10), owner REF person_t)");
+  must_run("CREATE TABLE tasks (id NUMBER, t task_t)");
+  must_run("INSERT INTO jobs VALUES (1, 'SCOTT.PEOPLE:0123456789ABCDEF0123456789ABCDEF')");
+  must_run("INSERT INTO jobs VALUES (2, 'not a ref')");
+  must_run("INSERT INTO jobs VALUES (3, 'SCOTT.PEOPLE:0123456789abcdef0123456789abcdeg')");
+  OCIRef* refs[3] = {nullptr, nullptr, nullptr};
+  sb2 indicators[3] = {5, 5, 5};
+  OCIStmt* stmt = define_refs("SELECT who FROM jobs ORDER BY id", refs, indicators);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 3, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ((std::vector<sb2>{0, -1, -1}), (std::vector<sb2>{indicators[0], indicators[1], indicators[2]}));
+  void* gone = nullptr;
+  EXPECT_EQ(OCI_ERROR, OCIObjectPin(env, err, refs[0], nullptr, OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE, &gone));
+  EXPECT_EQ(21700, last_code());
+  EXPECT_EQ("<null>", single_text("SELECT j.who.name FROM jobs j WHERE id = 1"));
+  must_run("INSERT INTO tasks VALUES (1, '[\"x\", \"SCOTT.NOWHERE:0123456789ABCDEF0123456789ABCDEF\"]')");
+  void* nulls = nullptr;
+  void* task = fetch_object("SELECT t FROM tasks", "TASK_T", &nulls);
+  ASSERT_NE(nullptr, task);
+  EXPECT_EQ(OCI_ERROR, OCIObjectPin(env, err, *reinterpret_cast<OCIRef**>(static_cast<char*>(task) + 8), nullptr,
+                                    OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE, &gone));
+  EXPECT_EQ(21700, last_code());
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, task, 0));
+  for (OCIRef* ref : refs) EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, ref, 0));
+}
+
 TEST_F(ObjectRefTest, object_tables_made_before_identifiers_get_them_at_the_next_logon) {
   OCILogoff(svc, err);
   svc = nullptr;
