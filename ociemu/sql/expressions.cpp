@@ -255,6 +255,7 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
     left.plain_column = false;
     return next;
   }
+  if (int next = dangling_test(index, left); next != index) return next;
   int at = index;
   bool negated = word_at(at, "NOT");
   if (negated) ++at;

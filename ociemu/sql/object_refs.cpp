@@ -212,6 +212,19 @@ std::string Translator::deref_sql(const std::string& owner, const std::string& n
   return sql + ")";
 }
 
+// A REF dangles when it is not null and its identifier names no row (any more).
+int Translator::dangling_test(int index, Expression& ref) const {
+  const bool negated = word_at(index + 1, "NOT");
+  if (!word_at(index, "IS") || !word_at(index + (negated ? 2 : 1), "DANGLING")) return index;
+  const std::string exists = "EXISTS (SELECT 1 FROM " + std::string(kIdentifierTable) + " WHERE OID = substr(" +
+                             ref.text + ", -" + std::to_string(kOidDigits) + "))";
+  ref.text = "(" + ref.text + " IS NOT NULL AND " + (negated ? "" : "NOT ") + exists + ")";
+  ref.type = ValueType::Unknown;
+  ref.plain_column = false;
+  ref.declared.clear();
+  return index + (negated ? 3 : 2);
+}
+
 std::string Translator::named_declaration(const Scope& scope, const std::string& qualifier,
                                           const std::string& column) const {
   auto named = [&](const TableRef& table) -> std::optional<std::string> {

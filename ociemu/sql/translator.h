@@ -126,6 +126,8 @@ class Translator {
   bool ref_call(const std::vector<std::string>& parts, int open, const Scope& scope, Expression& result);
   // The stored object that the REF value `ref` (SQL text) of type OWNER.NAME names, or NULL.
   std::string deref_sql(const std::string& owner, const std::string& name, const std::string& ref) const;
+  // ref IS [NOT] DANGLING after `ref` at index: the index after it (index when there is none).
+  int dangling_test(int index, Expression& ref) const;
   // The declaration of a column of a named type, or empty.
   std::string named_declaration(const Scope& scope, const std::string& qualifier, const std::string& column) const;
   // alias.column.attribute[.attribute...] of an object column; nullopt when parts name none.

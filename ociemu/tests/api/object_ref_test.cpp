@@ -136,6 +136,9 @@ TEST_F(ObjectRefTest, a_row_keeps_its_identifier_through_updates_and_a_new_row_n
   must_run("COMMIT");
   EXPECT_EQ("<null>", single_text("SELECT j.who.name FROM jobs j WHERE id = 1"));
   EXPECT_EQ("1", single_text("SELECT count(*) FROM jobs WHERE who IS NOT NULL"));
+  EXPECT_EQ("1", single_text("SELECT id FROM jobs j WHERE j.who IS DANGLING"));
+  must_run("INSERT INTO jobs SELECT 3, REF(p) FROM people p WHERE name = 'Cyd'");
+  EXPECT_EQ("3", single_text("SELECT id FROM jobs WHERE who IS NOT DANGLING"));
 }
 
 TEST_F(ObjectRefTest, describe_reports_refs_and_deref_gives_the_object) {
