@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -74,6 +75,12 @@ class Variant {
   static Variant FromDateTime(TDateTime value);
   static Variant FromBytes(std::vector<uint8_t> bytes);
   static Variant FromArray(std::vector<Variant> items, int low_bound = 0);
+  // A String holding a copy of `text`, built in place: a fetch makes one per text field.
+  static Variant FromText(std::string_view text) {
+    Variant v;
+    v.value_.emplace<std::string>(text);
+    return v;
+  }
 
   uint16_t VarType() const;
   bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "oracle/binding/oracle_ci.h"
+#include "oracle/session/oracle_date.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/session/oci_constants.h"
@@ -231,8 +232,19 @@ void BM_RawFetch(benchmark::State& state) {
       CheckOrAbort(status, select.error);
       ub4 now = 0;
       OCIAttrGet(select.statement, OCI_HTYPE_STMT, &now, nullptr, OCI_ATTR_ROW_COUNT, select.error);
+      // What any caller does with a row: the null check per column, a value
+      // per column, a std::string per text and the date-time of the date.
       for (ub4 r = 0; r < now - total; ++r) {
-        benchmark::DoNotOptimize(ids[r] + amounts[r] + std::strlen(names[r]) + days[r][0] + std::strlen(notes[r]));
+        const int32_t id = indicators[0][r] == -1 ? 0 : ids[r];
+        const double amount = indicators[1][r] == -1 ? 0 : amounts[r];
+        std::string name = indicators[2][r] == -1 ? std::string() : std::string(names[r]);
+        const TDateTime day = indicators[3][r] == -1 ? 0 : OracleDateToDateTime(days[r]);
+        std::string note = indicators[4][r] == -1 ? std::string() : std::string(notes[r]);
+        benchmark::DoNotOptimize(id);
+        benchmark::DoNotOptimize(amount);
+        benchmark::DoNotOptimize(name);
+        benchmark::DoNotOptimize(day);
+        benchmark::DoNotOptimize(note);
       }
       rows += now - total;
       total = now;

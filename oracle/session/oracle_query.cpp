@@ -171,9 +171,11 @@ void TOracleQuery::ClearQuery() {
 }
 
 void TOracleQuery::apply_release_rule() {
-  const bool releasing_mode = !session_ || session_->StatementCacheInUse() || !Optimize;
+  // Asked after every row: the cheap tests first.
   const bool finished = kind_ != skSelect || (eof_ && !Scrollable);
-  if (releasing_mode && finished && !received_cursor_) release_quietly();
+  if (!finished || received_cursor_) return;
+  const bool releasing_mode = !session_ || session_->StatementCacheInUse() || !Optimize;
+  if (releasing_mode) release_quietly();
 }
 
 void TOracleQuery::Next() {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "oracle/binding/oci_types.h"
@@ -212,6 +213,8 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void apply_release_rule();
   const TFieldData& current_column(int index) const;
   Variant null_value() const;
+  // A text column's value with the line-break rule; `line_break` says whether it holds a CR or LF.
+  Variant text_value(std::string_view text, bool line_break) const;
 
   TStringList sql_;
   TOracleSession* session_ = nullptr;  // linked by free notification
@@ -253,6 +256,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   int error_position_ = 0;
 
   std::vector<std::unique_ptr<TFieldData>> columns_;
+  bool complex_columns_ = false;  // some column of the last describe holds client objects
   std::unique_ptr<TQueryThread> thread_;  // made by the first threaded Execute
 };
 

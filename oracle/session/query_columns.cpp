@@ -68,6 +68,7 @@ void TOracleQuery::describe_and_define() {
     locate_parse_error();
     throw;
   }
+  complex_columns_ = std::any_of(columns_.begin(), columns_.end(), [](const auto& column) { return column->Complex != nullptr; });
   for (size_t i = 0; i < columns_.size(); ++i) {
     TFieldData& column = *columns_[i];
     column.Allocate(row_array_size_, !session_->OCI8Mode() || column.IsLong());
@@ -249,6 +250,7 @@ void TOracleQuery::prepare_next_array() {
 }
 
 void TOracleQuery::load_current_row() {
+  if (!complex_columns_) return;  // the common case, asked on every row
   for (auto& column : columns_) {
     if (column->Complex) column->Complex->LoadRow(current_row_);
   }
@@ -342,27 +344,38 @@ std::string TOracleQuery::long_text_oci7(int index) const {
 }
 
 Variant TOracleQuery::FieldValue(int index) const {
-  const TFieldData& column = current_column(index);
+  if (eof_) throw Exception(kBeyondEof);
+  // Called for every field of every row: the column without a call.
+  if (index < 0 || index >= ColumnCount()) throw Exception(field_error(index, " does not exist"));
+  const TFieldData& column = *columns_[static_cast<size_t>(index)];
+  const int row = current_row_;
   if (column.Complex) {
-    return column.Complex->IsNull(current_row_) ? null_value() : column.Complex->Value(current_row_);
+    return column.Complex->IsNull(row) ? null_value() : column.Complex->Value(row);
   }
-  if (column.Indicators[static_cast<size_t>(current_row_)] == -1) return null_value();
-  const bool crlf = !session_ || session_->Preferences().ConvertCRLF;
-  auto text = [&](std::string_view value) {
-    return Variant(crlf && has_line_break(value) ? NormalizeLineBreaks(value) : std::string(value));
-  };
+  if (column.Indicators[static_cast<size_t>(row)] == -1) return null_value();
   switch (column.DefineType) {
-    case 3: return Variant(row_integer(column, current_row_));
-    case 4: return Variant(row_float(column, current_row_));
-    case 5: return text(row_text(column, current_row_));
-    case 12: return Variant::FromDateTime(OracleDateToDateTime(column.Row(current_row_)));
-    case 8: return text(session_->OCI8Mode() ? column.LongBytes() : long_text_oci7(index));
+    case 3: return Variant(row_integer(column, row));
+    case 4: return Variant(row_float(column, row));
+    case 5: {
+      const TRowText text = ScanRowText(column.Row(row), static_cast<size_t>(column.DefineSize));
+      return text_value(text.Text, text.LineBreak);
+    }
+    case 12: return Variant::FromDateTime(OracleDateToDateTime(column.Row(row)));
+    case 8: {
+      const std::string text = session_->OCI8Mode() ? column.LongBytes() : long_text_oci7(index);
+      return text_value(text, has_line_break(text));
+    }
     case 24: {
       const std::string bytes = session_->OCI8Mode() ? column.LongBytes() : long_text_oci7(index);
       return Variant::FromBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     }
     default: return null_value();
   }
+}
+
+Variant TOracleQuery::text_value(std::string_view text, bool line_break) const {
+  if (line_break && (!session_ || session_->Preferences().ConvertCRLF)) return Variant(NormalizeLineBreaks(text));
+  return Variant::FromText(text);
 }
 
 std::string TOracleQuery::FieldText(int index) const {

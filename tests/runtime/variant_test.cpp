@@ -134,5 +134,28 @@ TEST_F(VariantTest, arrays_index_from_their_low_bound) {
   EXPECT_EQ(bytes.AsBytes().size(), 3u);
 }
 
+TEST_F(VariantTest, a_text_value_owns_its_copy_of_the_text_whatever_its_length) {
+  std::string source = "short";
+  const std::string long_text(100, 'x');
+  Variant short_value = Variant::FromText(source);
+  Variant long_value = Variant::FromText(long_text);
+  source[0] = 'S';
+  EXPECT_EQ(short_value.AsString(), "short") << "the text is copied, not referred to";
+  EXPECT_TRUE(Variant::FromText("").IsString()) << "empty text is a String, not unassigned";
+  EXPECT_EQ(Variant::FromText(std::string_view("a\0b", 3)).AsString().size(), 3u);
+
+  Variant copy = short_value;
+  copy = Variant::FromText("changed");
+  EXPECT_EQ(short_value.AsString(), "short");
+  Variant moved_short = std::move(short_value);
+  Variant moved_long = std::move(long_value);
+  EXPECT_EQ(moved_short.AsString(), "short");
+  EXPECT_EQ(moved_long.AsString(), long_text);
+  moved_short = moved_long;
+  moved_long = Variant(1);
+  EXPECT_EQ(moved_short.AsString(), long_text);
+  EXPECT_EQ(moved_short.VarType(), varString);
+}
+
 }  // namespace
 }  // namespace kvell

@@ -272,6 +272,37 @@ TEST_P(QueryTest, column_values_convert_and_refuse_beyond_eof) {
   }
 }
 
+TEST_P(QueryTest, text_fields_take_the_line_break_rule_wherever_the_break_falls) {
+  Exec("create table notes (id number(5), t varchar2(30))");
+  Exec("insert into notes values (1, 'abcdefghij' || chr(13) || 'k')");
+  Exec("insert into notes values (2, 'abcdefghijklmnopqrstuvwxyz0123')");
+  Exec("insert into notes values (3, chr(10))");
+  Exec("select t from notes order by id");
+  EXPECT_EQ(query->FieldValue(0).AsString(), "abcdefghij\r\nk");
+  query->Next();
+  EXPECT_EQ(query->FieldValue(0).AsString(), "abcdefghijklmnopqrstuvwxyz0123") << "a text filling its define";
+  query->Next();
+  EXPECT_EQ(query->FieldValue(0).AsString(), "\r\n");
+  session->Preferences().ConvertCRLF = false;
+  EXPECT_EQ(query->FieldValue(0).AsString(), "\n");
+}
+
+TEST_P(QueryTest, a_query_reused_for_columns_of_client_objects_reads_each_rows_own_value) {
+  if (!Oci8()) GTEST_SKIP() << "LOB columns need the version 8 interface";
+  Exec("create table docs (id number(5), body clob)");
+  Exec("insert into docs values (1, 'first')");
+  Exec("insert into docs values (2, 'second')");
+  Exec("select id from docs order by id");
+  EXPECT_EQ(query->FieldValue(0).AsInteger(), 1);
+  Exec("select body from docs order by id");
+  EXPECT_EQ(query->FieldValue(0).AsString(), "first");
+  query->Next();
+  EXPECT_EQ(query->FieldValue(0).AsString(), "second");
+  Exec("select id from docs order by id");
+  query->Next();
+  EXPECT_EQ(query->FieldValue(0).AsInteger(), 2);
+}
+
 TEST_P(QueryTest, nulls_read_as_the_session_null_value) {
   Exec("create table gaps (a number(5), b varchar2(5))");
   Exec("insert into gaps values (null, null)");
