@@ -188,6 +188,32 @@ TEST_F(LobTest, LocatorReadsOfLargeValuesCountCharactersAcrossTheRow) {
   EXPECT_EQ(text, read_all(body));
 }
 
+// Reads in place see what the session's transaction sees: not another session's uncommitted change.
+TEST_F(LobTest, LocatorReadsInPlaceSeeOnlyCommittedChangesOfOthers) {
+  must_run("INSERT INTO docs VALUES (1, 'old', HEXTORAW('0102'))");
+  must_run("COMMIT");
+  OCISvcCtx* other = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, other);
+  must_run("UPDATE docs SET data = HEXTORAW('0A0B0C'), body = 'new text' WHERE id = 1", other);
+  auto read = [&](const char* sql, ub2 dty) {
+    OCILobLocator* locator = select_locator(sql, dty);
+    // An open cursor would keep its read of the file for the statements after it.
+    OCIHandleFree(statements.back(), OCI_HTYPE_STMT);
+    statements.pop_back();
+    char buffer[16] = {0};
+    oraub8 bytes = sizeof buffer, chars = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCILobRead2(svc, err, locator, &bytes, &chars, 1, buffer, sizeof buffer, OCI_ONE_PIECE,
+                                       nullptr, nullptr, 0, 0)) << last_error();
+    return std::string(buffer, bytes);
+  };
+  EXPECT_EQ("\x01\x02", read("SELECT data FROM docs WHERE id = 1", SQLT_BLOB));
+  EXPECT_EQ("old", read("SELECT body FROM docs WHERE id = 1", SQLT_CLOB));
+  must_run("COMMIT", other);
+  EXPECT_EQ("\x0A\x0B\x0C", read("SELECT data FROM docs WHERE id = 1", SQLT_BLOB));
+  EXPECT_EQ("new text", read("SELECT body FROM docs WHERE id = 1", SQLT_CLOB));
+  OCILogoff(other, err);
+}
+
 // Fetching LOB columns as plain values still gives every row's value.
 TEST_F(LobTest, LobColumnsFetchAsValuesRowByRow) {
   must_run("INSERT INTO docs VALUES (1, 'first \xC3\xA9', HEXTORAW('0A0B'))");
