@@ -6,6 +6,7 @@
 #include "ociemu/api/entry.h"
 #include "ociemu/api/lob_store.h"
 #include "ociemu/api/nls.h"
+#include "ociemu/api/object_codes.h"
 #include "ociemu/api/object_describe.h"
 #include "ociemu/api/pool.h"
 #include "ociemu/sql/types.h"
@@ -180,6 +181,7 @@ sword get_param_attribute(Param& p, void* attributep, ub4* sizep, ub4 attribute)
     case OCI_ATTR_CHAR_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(t.char_size));
     case 123: return put<ub1>(attributep, sizep, 9);  // OCI_ATTR_PTYPE: a column
     case kAttrColumnFlags534: return put<ub1>(attributep, sizep, 0);
+    case kAttrRefTdo: return get_column_type_ref(p, attributep, sizep);
     default: unknown_attribute();
   }
 }

@@ -1,5 +1,7 @@
 #include "ociemu/api/object_cache.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "ociemu/api/entry.h"
@@ -197,6 +199,7 @@ void ObjectCache::free_instance(const void* address) {
     doomed = std::move(found->second);
     instances_.erase(found);
     by_nulls_.erase(doomed->nulls.get());
+    freed_nulls_[freed_nulls_next_++ % freed_nulls_.size()] = doomed->nulls.get();
   }
   if (doomed->coll != nullptr) {
     release_value(doomed->coll);
@@ -250,6 +253,11 @@ PinnedTable* ObjectCache::pin_table(const std::string& owner, const std::string&
   table->name = name;
   table->type = type;
   return table;
+}
+
+bool ObjectCache::is_null_structure(const void* p) const {
+  std::lock_guard lock(mutex_);
+  return by_nulls_.count(p) != 0 || std::find(freed_nulls_.begin(), freed_nulls_.end(), p) != freed_nulls_.end();
 }
 
 bool ObjectCache::free_value(const void* p) {
@@ -385,6 +393,23 @@ void ObjectCache::copy_value(const void* source, void* target) {
     trim_elements(into, 0);
     for (size_t i = 0; i < coll->elements.size(); ++i) append_element(into, element_argument(*coll, i), coll->indicators[i]);
   }
+}
+
+void ObjectCache::assign_slot(const SlotLayout& slot, char* at, const void* value) {
+  if (value == nullptr) return;
+  if (slot.kind == SlotLayout::Kind::Embedded) {
+    const Instance* source = find_instance(value);
+    if (source == nullptr) fail(21710);
+    copy_slots_into(*slot.named, source->bytes(), at);
+    return;
+  }
+  if (slot.kind != SlotLayout::Kind::Pointer) {
+    std::memcpy(at, value, slot_size(slot.kind, sizeof(void*)));
+    return;
+  }
+  void* target = nullptr;
+  std::memcpy(&target, at, sizeof target);
+  copy_value(value, target);
 }
 
 const void* ObjectCache::element_argument(const ClientColl& coll, size_t index) const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -145,6 +146,9 @@ class ObjectCache {
   PinnedTable* find_table(const void* p) const;
   // Frees any one cache value (string, raw, REF, collection, instance); false when p is none.
   bool free_value(const void* p);
+  // True when p is the null structure of a live instance or of one freed lately: clients free
+  // null structures after their objects, which the instance's own release already covers.
+  bool is_null_structure(const void* p) const;
 
   // Frees what a slot of `type` at `base` owns (strings, REFs, collections, locators...).
   void release_slots(const TypeDescriptor& type, char* base);
@@ -159,6 +163,8 @@ class ObjectCache {
   void append_element(ClientColl& coll, const void* elem, const void* elemind);
   // Frees the elements past the first `keep`.
   void trim_elements(ClientColl& coll, size_t keep);
+  // Copies a value given as OCIObjectSetAttr takes it (as for append_element) into slot at `at`.
+  void assign_slot(const SlotLayout& slot, char* at, const void* value);
 
   Environment* env() const { return env_; }
 
@@ -175,6 +181,8 @@ class ObjectCache {
   std::unordered_map<const void*, const TypeDescriptor*> type_index_;
   std::unordered_map<const void*, std::unique_ptr<Instance>> instances_;  // by value address
   std::unordered_map<const void*, Instance*> by_nulls_;
+  std::array<const void*, 64> freed_nulls_{};  // the null structures of the instances freed last, by address only
+  size_t freed_nulls_next_ = 0;
   std::unordered_map<const void*, std::unique_ptr<ClientString>> strings_, raws_;
   std::unordered_map<const void*, std::unique_ptr<ClientRef>> refs_;
   std::unordered_map<const void*, std::unique_ptr<ClientColl>> colls_;

@@ -27,6 +27,7 @@ inline constexpr ub1 kParamList = 11;          // OCI_PTYPE_LIST
 inline constexpr ub1 kParamTypeAttr = 12;      // OCI_PTYPE_TYPE_ATTR
 inline constexpr ub1 kParamTypeColl = 13;      // OCI_PTYPE_TYPE_COLL
 
+inline constexpr ub4 kAttrPackageName = 12;   // a PL/SQL package's own types; empty here
 inline constexpr ub4 kAttrFsPrecision = 16;
 inline constexpr ub4 kAttrNumParams = 121;
 inline constexpr ub4 kAttrObjectId = 122;

@@ -25,6 +25,13 @@ sword put(void* attributep, ub4* sizep, T value) {
   return OCI_SUCCESS;
 }
 
+sword put_empty_text(void* attributep, ub4* sizep) {
+  if (attributep == nullptr) fail(kIllegalAttribute);
+  *static_cast<const OraText**>(attributep) = reinterpret_cast<const OraText*>("");
+  if (sizep) *sizep = 0;
+  return OCI_SUCCESS;
+}
+
 sword put_text(void* attributep, ub4* sizep, const std::string& text) {
   if (attributep == nullptr) fail(kIllegalAttribute);
   *static_cast<const OraText**>(attributep) = reinterpret_cast<const OraText*>(text.c_str());
@@ -107,6 +114,7 @@ sword get_type_attribute(TypeParam& p, ObjectCache& cache, void* attributep, ub4
     case OCI_ATTR_SCHEMA_NAME: return put_text(attributep, sizep, p.schema);
     case OCI_ATTR_NAME:
     case OCI_ATTR_TYPE_NAME: return put_text(attributep, sizep, p.name);
+    case kAttrPackageName: return put_empty_text(attributep, sizep);
     case kAttrRefTdo: return put<void*>(attributep, sizep, type_ref(cache, p, type));
     case kAttrTypecode: return put<ub2>(attributep, sizep, type.typecode());
     case kAttrCollectionTypecode:
@@ -156,6 +164,8 @@ sword get_attr_attribute(TypeParam& p, ObjectCache& cache, void* attributep, ub4
       return put<void*>(attributep, sizep, type_ref(cache, p, *p.named));
     case kAttrNumElems: return put<ub4>(attributep, sizep, static_cast<ub4>(p.type->info.upper_bound));
     case OCI_ATTR_CHARSET_FORM: return put<ub1>(attributep, sizep, static_cast<ub1>(builtin.charset_form));
+    case OCI_ATTR_CHAR_USED: return put<ub1>(attributep, sizep, 0);
+    case OCI_ATTR_CHAR_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(named ? 0 : builtin.char_size));
     case OCI_ATTR_CHARSET_ID:
       return put<ub2>(attributep, sizep, builtin.charset_form == 2 ? kNationalCharsetId : kDatabaseCharsetId);
     default: fail(kIllegalAttribute);
@@ -177,6 +187,26 @@ ub2 builtin_data_type(int internal) {
 
 TypeParam::~TypeParam() {
   if (ref != nullptr) object_cache(env())->free_value(ref);
+}
+
+Param::~Param() {
+  if (type_ref != nullptr) object_cache(env())->free_value(type_ref);
+}
+
+sword get_column_type_ref(Param& param, void* attributep, ub4* sizep) {
+  const sql::OracleType& type = param.column.type;
+  const size_t dot = type.type_name.find('.');
+  if (type.type_code != sql::kObjectColumnType || dot == std::string::npos) fail(kIllegalAttribute);
+  if (param.type_ref == nullptr) {
+    ObjectCache& cache = *object_cache(param.env());
+    const TypeDescriptor& described = cache.type(param.db, type.type_name.substr(0, dot), type.type_name.substr(dot + 1));
+    param.type_ref = cache.new_ref();
+    param.type_ref->kind = ClientRef::Kind::Type;
+    param.type_ref->owner = described.info.owner;
+    param.type_ref->name = described.info.name;
+    param.type_ref->type = &described;
+  }
+  return put<void*>(attributep, sizep, param.type_ref);
 }
 
 TypeParam* live_type_param(const void* p) { return dynamic_cast<TypeParam*>(find_live(p, OCI_DTYPE_PARAM)); }

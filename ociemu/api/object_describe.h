@@ -45,6 +45,10 @@ TypeParam* live_type_param(const void* p);
 // OCIAttrGet on a type parameter and on a describe handle.
 sword get_type_param_attribute(TypeParam& param, void* attributep, ub4* sizep, ub4 attribute);
 sword get_describe_attribute(DescribeHandle& describe, void* attributep, ub4* sizep, ub4 attribute);
+struct Param;
+
+// OCI_ATTR_REF_TDO of a select-list parameter: the REF of an object column's type (ORA-24315 for others).
+sword get_column_type_ref(Param& param, void* attributep, ub4* sizep);
 // OCIParamGet on a type parameter: the pos-th (1-based) attribute of a list.
 sword get_type_param(TypeParam& list, void** parmdpp, ub4 pos);
 

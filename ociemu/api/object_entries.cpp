@@ -41,6 +41,17 @@ Instance& instance_at(ObjectCache& cache, const void* p) {
   return *instance;
 }
 
+// The slot that a path of attribute names (an embedded object's attributes after its name) reaches.
+const SlotLayout& slot_by_names(const TypeDescriptor& type, const oratext** names, const ub4* lengths, ub4 count) {
+  if (names == nullptr || lengths == nullptr || count == 0) fail(kInvalidArgument, {"names"});
+  std::string path;
+  for (ub4 k = 0; k < count; ++k) path += (k ? "." : "") + upper(text_of(names[k], lengths[k]));
+  for (const SlotLayout& slot : type.slots) {
+    if (slot.path == path) return slot;
+  }
+  fail(kInvalidArgument, {"names"});
+}
+
 // A REF's bytes for its hex form: kind, then the NUL-separated names and the object identifier.
 std::string ref_bytes(const ClientRef& ref) {
   std::string bytes(1, static_cast<char>(ref.kind));
@@ -86,6 +97,14 @@ sword OCITypeByName(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, cons
   });
 }
 
+// "OWNER.NAME" or "NAME", as OCITypeByName takes a qualified name without a schema.
+sword OCITypeByFullName(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, const oratext* full_type_name,
+                        ub4 full_type_name_length, const oratext* version_name, ub4 version_name_length,
+                        OCIDuration pin_duration, OCITypeGetOpt get_option, OCIType** tdo) {
+  return OCITypeByName(envhp, errhp, svchp, nullptr, 0, full_type_name, full_type_name_length, version_name,
+                       version_name_length, pin_duration, get_option, tdo);
+}
+
 sword OCIObjectNew(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx*, OCITypeCode typecode, OCIType* tdo, void* table,
                    OCIDuration, boolean, void** instance) {
   OCIEMU_ERRORS(errhp);
@@ -112,6 +131,7 @@ sword OCIObjectNew(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx*, OCITypeCode
       if (pinned == nullptr) fail(kInvalidArgument, {"table"});
     }
     Instance& made = cache.new_instance(*type, pinned);
+    if (type->info.is_collection()) made.nulls[0] = kIndicatorNotNull;  // a new collection is empty, not null
     *instance = made.address();
     return OCI_SUCCESS;
   });
@@ -125,7 +145,48 @@ sword OCIObjectFree(OCIEnv* envhp, OCIError* errhp, void* instance, ub2) {
       return OCI_SUCCESS;
     }
     ObjectCache* cache = object_cache(envhp);
-    if (cache == nullptr || !cache->free_value(instance)) fail(kNotAnObjectAddress);
+    if (cache == nullptr || (!cache->free_value(instance) && !cache->is_null_structure(instance))) {
+      fail(kNotAnObjectAddress);
+    }
+    return OCI_SUCCESS;
+  });
+}
+
+// The attribute's value address (its slot: an OCINumber, an OCIString* ...), indicator and type.
+sword OCIObjectGetAttr(OCIEnv* envhp, OCIError* errhp, void* instance, void* null_struct, OCIType*,
+                       const oratext** names, const ub4* lengths, ub4 name_count, const ub4*, ub4,
+                       OCIInd* attr_null_status, void** attr_null_struct, void** attr_value, OCIType** attr_tdo) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectGetAttr", errors, [&] {
+    Instance& object = instance_at(cache_of(envhp), instance);
+    const SlotLayout& slot = slot_by_names(*object.type, names, lengths, name_count);
+    OCIInd* nulls = null_struct ? static_cast<OCIInd*>(null_struct) : object.nulls.get();
+    OCIInd* indicator = nulls + slot.indicator_offset / sizeof(OCIInd);
+    if (attr_null_status) *attr_null_status = *indicator;
+    if (attr_null_struct) *attr_null_struct = slot.kind == SlotLayout::Kind::Embedded ? indicator : nullptr;
+    if (attr_value) *attr_value = object.bytes() + slot.value_offset;
+    if (attr_tdo) *attr_tdo = reinterpret_cast<OCIType*>(const_cast<TypeDescriptor*>(slot.named));
+    return OCI_SUCCESS;
+  });
+}
+
+// Copies the value (given as OCICollAppend takes elements) into the attribute and sets its indicator.
+sword OCIObjectSetAttr(OCIEnv* envhp, OCIError* errhp, void* instance, void* null_struct, OCIType*,
+                       const oratext** names, const ub4* lengths, ub4 name_count, const ub4*, ub4, OCIInd null_status,
+                       const void* attr_null_struct, const void* attr_value) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectSetAttr", errors, [&] {
+    ObjectCache& cache = cache_of(envhp);
+    Instance& object = instance_at(cache, instance);
+    const SlotLayout& slot = slot_by_names(*object.type, names, lengths, name_count);
+    OCIInd* nulls = null_struct ? static_cast<OCIInd*>(null_struct) : object.nulls.get();
+    OCIInd* indicator = nulls + slot.indicator_offset / sizeof(OCIInd);
+    if (null_status == kIndicatorNotNull) cache.assign_slot(slot, object.bytes() + slot.value_offset, attr_value);
+    if (slot.kind == SlotLayout::Kind::Embedded && attr_null_struct != nullptr) {
+      std::memcpy(indicator, attr_null_struct, slot.named->null_count * sizeof(OCIInd));
+    }
+    *indicator = null_status;
+    if (null_status == kIndicatorNotNull) nulls[0] = kIndicatorNotNull;  // a set attribute makes the object non-null
     return OCI_SUCCESS;
   });
 }

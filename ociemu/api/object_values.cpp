@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <tuple>
 
 #include "ociemu/api/entry.h"
@@ -36,6 +37,26 @@ ClientColl& coll_at(ObjectCache& cache, const void* p) {
   ClientColl* coll = cache.find_coll(p);
   if (coll == nullptr) fail(kInvalidArgument, {"coll"});
   return *coll;
+}
+
+// Nested tables are walked by index over the elements OCITableDelete left.
+sword table_step(const char* entry, OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4 from, int step,
+                 sb4* found, boolean* exists) {
+  OCIEMU_ERRORS(errhp);
+  return guarded(entry, errors, [&] {
+    if (found == nullptr) fail(kInvalidArgument, {"index"});
+    const ClientColl& coll = coll_at(cache_of(envhp), tbl);
+    const auto count = static_cast<sb4>(coll.elements.size());
+    sb4 at = from + step;
+    if (step > 0 && at < 0) at = 0;
+    if (step < 0 && at >= count) at = count - 1;
+    while (at >= 0 && at < count && coll.deleted[static_cast<size_t>(at)]) at += step;
+    const bool present = at >= 0 && at < count;
+    if (exists) *exists = present ? 1 : 0;
+    if (present) *found = at;
+    if (!present && exists == nullptr) fail(kSubscriptBeyondCount);
+    return OCI_SUCCESS;
+  });
 }
 
 int compare_dates(const OCIDate& a, const OCIDate& b) {
@@ -244,6 +265,22 @@ sword OCITableExists(OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4 in
               !found.deleted[static_cast<size_t>(index)];
     return OCI_SUCCESS;
   });
+}
+
+sword OCITableFirst(OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4* index) {
+  return table_step("OCITableFirst", envhp, errhp, tbl, -1, 1, index, nullptr);
+}
+
+sword OCITableLast(OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4* index) {
+  return table_step("OCITableLast", envhp, errhp, tbl, std::numeric_limits<sb4>::max(), -1, index, nullptr);
+}
+
+sword OCITableNext(OCIEnv* envhp, OCIError* errhp, sb4 index, const OCITable* tbl, sb4* next_index, boolean* exists) {
+  return table_step("OCITableNext", envhp, errhp, tbl, index, 1, next_index, exists);
+}
+
+sword OCITablePrev(OCIEnv* envhp, OCIError* errhp, sb4 index, const OCITable* tbl, sb4* prev_index, boolean* exists) {
+  return table_step("OCITablePrev", envhp, errhp, tbl, index, -1, prev_index, exists);
 }
 
 sword OCITableDelete(OCIEnv* envhp, OCIError* errhp, sb4 index, OCITable* tbl) {

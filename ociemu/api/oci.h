@@ -519,6 +519,13 @@ sword OCIObjectFree(OCIEnv *env, OCIError *err, void *instance, ub2 flags);
 sword OCITypeByName(OCIEnv *env, OCIError *err, const OCISvcCtx *svc, const oratext *schema_name, ub4 s_length,
                     const oratext *type_name, ub4 t_length, const oratext *version_name, ub4 v_length,
                     OCIDuration pin_duration, OCITypeGetOpt get_option, OCIType **tdo);
+sword OCITypeByFullName(OCIEnv *env, OCIError *err, const OCISvcCtx *svc, const oratext *full_type_name,
+                        ub4 full_type_name_length, const oratext *version_name, ub4 version_name_length,
+                        OCIDuration pin_duration, OCITypeGetOpt get_option, OCIType **tdo);
+sword OCITableFirst(OCIEnv *env, OCIError *err, const OCITable *tbl, sb4 *index);
+sword OCITableLast(OCIEnv *env, OCIError *err, const OCITable *tbl, sb4 *index);
+sword OCITableNext(OCIEnv *env, OCIError *err, sb4 index, const OCITable *tbl, sb4 *next_index, boolean *exist_next);
+sword OCITablePrev(OCIEnv *env, OCIError *err, sb4 index, const OCITable *tbl, sb4 *prev_index, boolean *exist_prev);
 sword OCIObjectGetAttr(OCIEnv *env, OCIError *err, void *instance, void *null_struct, struct OCIType *tdo,
                        const oratext **names, const ub4 *lengths, ub4 name_count, const ub4 *indexes,
                        ub4 index_count, OCIInd *attr_null_status, void **attr_null_struct, void **attr_value,

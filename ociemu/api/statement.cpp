@@ -869,7 +869,7 @@ Param* Statement::param(uint32_t position) {
   if (position == 0 || position > columns_.size()) fail(24334);
   if (params_.size() < columns_.size()) params_.resize(columns_.size());
   auto& slot = params_[position - 1];
-  if (!slot) slot = std::make_unique<Param>(env(), columns_[position - 1]);
+  if (!slot) slot = std::make_unique<Param>(env(), columns_[position - 1], connection_->db());
   return slot.get();
 }
 

@@ -103,6 +103,8 @@ struct Define : Handle {
   ObjectArrays objects;  // SQLT_NTY defines (OCIDefineObject)
 };
 
+struct ClientRef;
+
 struct ColumnInfo {
   std::string name;
   sql::OracleType type;
@@ -118,8 +120,12 @@ struct ColumnInfo {
 // Select-list parameter descriptor handed out by OCIParamGet; owned by its statement.
 struct Param : Handle {
   static constexpr uint32_t kType = OCI_DTYPE_PARAM;
-  Param(Environment* env, ColumnInfo info) : Handle(kType, env), column(std::move(info)) {}
+  Param(Environment* env, ColumnInfo info, sqlite3* database)
+      : Handle(kType, env), column(std::move(info)), db(database) {}
+  ~Param() override;
   ColumnInfo column;
+  sqlite3* db;                 // the statement's connection, for the column's type
+  ClientRef* type_ref = nullptr;  // object columns' OCI_ATTR_REF_TDO, made on first read
 };
 
 // Thread-safe: no.

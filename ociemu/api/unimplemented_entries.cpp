@@ -31,8 +31,6 @@ sword OCIObjectCopy(OCIEnv*, OCIError* errhp, const OCISvcCtx*, void*, void*, vo
 sword OCIObjectExists(OCIEnv*, OCIError* errhp, void*, boolean*) { UNIMPLEMENTED(OCIObjectExists); }
 sword OCIObjectIsLocked(OCIEnv*, OCIError* errhp, void*, boolean*) { UNIMPLEMENTED(OCIObjectIsLocked); }
 sword OCIObjectRefresh(OCIEnv*, OCIError* errhp, void*) { UNIMPLEMENTED(OCIObjectRefresh); }
-sword OCIObjectGetAttr(OCIEnv*, OCIError* errhp, void*, void*, struct OCIType*, const oratext**, const ub4*, ub4, const ub4*, ub4, OCIInd*, void**, void**, struct OCIType**) { UNIMPLEMENTED(OCIObjectGetAttr); }
-sword OCIObjectSetAttr(OCIEnv*, OCIError* errhp, void*, void*, struct OCIType*, const oratext**, const ub4*, ub4, const ub4*, ub4, OCIInd, const void*, const void*) { UNIMPLEMENTED(OCIObjectSetAttr); }
 sword OCICacheFlush(OCIEnv*, OCIError* errhp, const OCISvcCtx*, void*, OCIRef* (*)(void*, ub1*), OCIRef**) { UNIMPLEMENTED(OCICacheFlush); }
 
 sword ociepgoe(OCIExtProcContext*, OCIEnv**, OCISvcCtx**, OCIError**) { return OCI_ERROR; }

@@ -176,6 +176,31 @@ async function main() {
     await conn.execute('drop table node_tz');
   });
 
+  await check('an object type and a collection round trip as DbObjects', async () => {
+    await conn.execute('create type node_part_t as object (name varchar2(20), qty number, made date)');
+    await conn.execute('create type node_nums_t as table of number');
+    await conn.execute('create table node_kit (id number, part node_part_t, nums node_nums_t) ' +
+      'nested table nums store as node_kit_nums');
+    const Part = await conn.getDbObjectClass('SCOTT.NODE_PART_T');
+    const Nums = await conn.getDbObjectClass('SCOTT.NODE_NUMS_T');
+    const made = new Date(2024, 1, 3);
+    await conn.execute('insert into node_kit values (1, :p, :n)',
+      { p: new Part({ NAME: 'bolt', QTY: 10, MADE: made }), n: new Nums([3, 1, 2]) });
+    await conn.execute('insert into node_kit values (2, :p, :n)', { p: new Part({ NAME: 'nut' }), n: new Nums([]) });
+    let r = await conn.execute('select k.part.name, k.part.qty, (select sum(column_value) from table(k.nums)) ' +
+      'from node_kit k order by id');
+    assert.deepStrictEqual(r.rows, [['bolt', 10, 6], ['nut', null, null]]);
+    r = await conn.execute('select part, nums from node_kit order by id');
+    const [part, nums] = r.rows[0];
+    assert.strictEqual(part.NAME, 'bolt');
+    assert.strictEqual(part.QTY, 10);
+    assert.strictEqual(part.MADE.getTime(), made.getTime());
+    assert.deepStrictEqual(nums.getValues(), [3, 1, 2]);
+    assert.strictEqual(r.rows[1][0].QTY, null);
+    assert.strictEqual(r.rows[1][1].length, 0);
+    await conn.execute('drop table node_kit');
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });

@@ -108,5 +108,72 @@ TEST_F(TableCollectionTest, a_bound_collection_is_a_row_source) {
   EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, coll, 0));
 }
 
+// The entries generic clients build objects with: attributes by name, nested tables walked by index.
+TEST_F(TableCollectionTest, attributes_are_set_and_read_by_name_and_tables_walked_by_index) {
+  void* part = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("PART_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &part));
+  void* nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, part, &nulls));
+  const std::string name = "NAME", qty = "QTY";
+  const OraText* name_path[] = {text(name)};
+  const OraText* qty_path[] = {text(qty)};
+  const ub4 name_length[] = {len(name)}, qty_length[] = {len(qty)};
+  OCIString* value = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("washer"), 6, &value));
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectSetAttr(env, err, part, nulls, nullptr, name_path, name_length, 1, nullptr, 0,
+                                          OCI_IND_NOTNULL, nullptr, value))
+      << last_error();
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, value, 0));
+  OCIInd status = OCI_IND_NOTNULL;
+  void* attr_nulls = nullptr;
+  void* at = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetAttr(env, err, part, nulls, nullptr, qty_path, qty_length, 1, nullptr, 0, &status,
+                                          &attr_nulls, &at, nullptr));
+  EXPECT_EQ(OCI_IND_NULL, status);
+  EXPECT_EQ(OCI_IND_NOTNULL, static_cast<OCIInd*>(nulls)[0]);  // a set attribute made the object non-null
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetAttr(env, err, part, nulls, nullptr, name_path, name_length, 1, nullptr, 0,
+                                          &status, &attr_nulls, &at, nullptr));
+  EXPECT_EQ(OCI_IND_NOTNULL, status);
+  OCIString* stored = *static_cast<OCIString**>(at);
+  EXPECT_EQ("washer", std::string(reinterpret_cast<char*>(OCIStringPtr(env, stored))));
+  const std::string wrong = "WEIGHT";
+  const OraText* wrong_path[] = {text(wrong)};
+  const ub4 wrong_length[] = {len(wrong)};
+  EXPECT_EQ(OCI_ERROR, OCIObjectGetAttr(env, err, part, nulls, nullptr, wrong_path, wrong_length, 1, nullptr, 0,
+                                        &status, &attr_nulls, &at, nullptr));
+
+  void* coll = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_NAMEDCOLLECTION, type_by_name("NUMS_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &coll));
+  auto* table = static_cast<OCITable*>(coll);
+  for (int n = 0; n < 4; ++n) {
+    OCINumber number;
+    OCINumberFromInt(err, &n, sizeof n, OCI_NUMBER_SIGNED, &number);
+    ASSERT_EQ(OCI_SUCCESS, OCICollAppend(env, err, &number, nullptr, table));
+  }
+  ASSERT_EQ(OCI_SUCCESS, OCITableDelete(env, err, 0, table));
+  ASSERT_EQ(OCI_SUCCESS, OCITableDelete(env, err, 2, table));
+  sb4 index = -1;
+  boolean exists = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCITableFirst(env, err, table, &index));
+  EXPECT_EQ(1, index);
+  ASSERT_EQ(OCI_SUCCESS, OCITableNext(env, err, index, table, &index, &exists));
+  EXPECT_TRUE(exists);
+  EXPECT_EQ(3, index);
+  ASSERT_EQ(OCI_SUCCESS, OCITableNext(env, err, index, table, &index, &exists));
+  EXPECT_FALSE(exists);
+  ASSERT_EQ(OCI_SUCCESS, OCITableLast(env, err, table, &index));
+  EXPECT_EQ(3, index);
+  ASSERT_EQ(OCI_SUCCESS, OCITablePrev(env, err, index, table, &index, &exists));
+  EXPECT_EQ(1, index);
+  // Clients free a null structure after its object; that is no error.
+  void* coll_nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, coll, &coll_nulls));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, coll, 0));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, coll_nulls, 0));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, part, 0));
+}
+
 }  // namespace
 }  // namespace ociemu::testing
