@@ -1,15 +1,43 @@
 // Cursor variables: a block's OPEN :c FOR hands its query's rows to the
-// statement handle (SQLT_RSET) or OCI7 cursor data area (type 102) bound as :c.
+// statement handle (SQLT_RSET) or OCI7 cursor data area (type 102) bound as :c,
+// and a fetched CURSOR(select ...) column hands its rows to the handle defined for the row.
 #include <sqlite3.h>
 
 #include "ociemu/api/errors.h"
 #include "ociemu/api/statement.h"
+#include "ociemu/sql/cursor_rows.h"
 
 namespace ociemu {
 namespace {
 
 constexpr int kInvalidCursor = 1001;
 constexpr int kInconsistentTypes = 932;
+constexpr std::string_view kCursorTypeName = "CURSER";  // Oracle's own spelling in ORA-00932
+constexpr std::string_view kOtherType = "CHAR";
+
+StoredCell stored_cell(sql::PackedValue&& value) {
+  StoredCell cell;
+  switch (value.kind) {
+    case SQLITE_INTEGER:
+      cell.kind = Cell::Integer;
+      cell.integer = value.integer;
+      break;
+    case SQLITE_FLOAT:
+      cell.kind = Cell::Real;
+      cell.real = value.real;
+      break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB:
+      // As a fetched column: an empty value is NULL to Oracle.
+      cell.empty = value.bytes.empty();
+      cell.kind = cell.empty ? Cell::Null : value.kind == SQLITE_TEXT ? Cell::Text : Cell::Blob;
+      cell.bytes = std::move(value.bytes);
+      break;
+    default:
+      break;
+  }
+  return cell;
+}
 
 }  // namespace
 
@@ -36,7 +64,6 @@ void Statement::open_cursor_bind(Bind& bound, uint32_t row, sqlite3_stmt* stmt, 
 void Statement::adopt_result(Session& session, std::shared_ptr<Connection> connection, sqlite3_stmt* stmt,
                              const std::vector<std::string>& names,
                              const std::vector<std::optional<sql::OracleType>>& types) {
-  finalize();
   std::vector<std::vector<StoredCell>> rows;
   auto width = static_cast<int>(names.size());
   for (int rc = sqlite3_step(stmt); rc != SQLITE_DONE; rc = sqlite3_step(stmt)) {
@@ -45,6 +72,18 @@ void Statement::adopt_result(Session& session, std::shared_ptr<Connection> conne
     stored.reserve(names.size());
     for (int i = 0; i < width; ++i) stored.push_back(StoredCell::from(cell_at(stmt, i)));
   }
+  std::vector<ColumnInfo> columns(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    columns[i].name = names[i];
+    columns[i].type.type_code = 0;
+    if (i < types.size() && types[i]) columns[i].type = *types[i];
+  }
+  adopt_rows(session, std::move(connection), std::move(columns), std::move(rows));
+}
+
+void Statement::adopt_rows(Session& session, std::shared_ptr<Connection> connection, std::vector<ColumnInfo> columns,
+                           std::vector<std::vector<StoredCell>> rows) {
+  finalize();
   text.clear();
   statement_type = OCI_STMT_SELECT;
   sql_function_code = 0;
@@ -57,16 +96,12 @@ void Statement::adopt_result(Session& session, std::shared_ptr<Connection> conne
   placeholders_.clear();
   binds_.clear();
   params_.clear();
-  columns_.clear();
-  defines_.clear();  // a reopened cursor variable's area defines its new columns afresh
-  for (size_t i = 0; i < names.size(); ++i) {
-    ColumnInfo column;
-    column.name = names[i];
-    column.type = i < types.size() && types[i] ? *types[i]
-                  : rows.empty()               ? inferred_type(Cell{})
-                                               : inferred_type(rows.front()[i].view());
-    columns_.push_back(std::move(column));
+  defines_.clear();  // a reopened cursor's handle defines its new columns afresh
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].type.type_code != 0) continue;
+    columns[i].type = rows.empty() ? inferred_type(Cell{}) : inferred_type(rows.front()[i].view());
   }
+  columns_ = std::move(columns);
   rows_ = std::move(rows);
   materialized_ = true;
   scrollable_ = false;
@@ -76,6 +111,37 @@ void Statement::adopt_result(Session& session, std::shared_ptr<Connection> conne
   current_position = 0;
   cursor_ = Cursor::Open;
   adopted_ = true;
+}
+
+void Statement::place_cursor(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column) {
+  if (!column.cursor || (arrays.dty != SQLT_RSET && arrays.dty != SQLT_CUR)) {
+    fail(kInconsistentTypes, {std::string(column.cursor ? kOtherType : kCursorTypeName),
+                              std::string(column.cursor ? kCursorTypeName : kOtherType)});
+  }
+  if (arrays.values == nullptr) fail(kInvalidCursor);
+  Statement* target = arrays.dty == SQLT_RSET ? live<Statement>(*static_cast<void**>(arrays.value_at(slot)))
+                                              : cursor_variable_area(arrays.value_at(slot), *this);
+  Session* owner = session();
+  if (target == nullptr || target == this || owner == nullptr) fail(kInvalidCursor);
+  const std::vector<sql::CursorShape::Column>& shape = column.cursor->columns;
+  std::string_view packed = value.kind == Cell::Blob ? std::string_view(value.data, value.size) : std::string_view();
+  std::vector<std::vector<StoredCell>> rows;
+  for (auto& unpacked : sql::unpack_cursor_rows(packed, shape.size())) {
+    std::vector<StoredCell>& row = rows.emplace_back();
+    row.reserve(unpacked.size());
+    for (sql::PackedValue& item : unpacked) row.push_back(stored_cell(std::move(item)));
+  }
+  std::vector<ColumnInfo> columns(shape.size());
+  for (size_t i = 0; i < shape.size(); ++i) {
+    columns[i].name = shape[i].name;
+    columns[i].type.type_code = 0;
+    if (shape[i].type) columns[i].type = *shape[i].type;
+    columns[i].cursor = shape[i].cursor;
+  }
+  target->adopt_rows(*owner, connection_, std::move(columns), std::move(rows));
+  if (sb2* indicator = arrays.indicator_at(slot)) *indicator = 0;
+  arrays.set_length(slot, 0);
+  if (ub2* code = arrays.code_at(slot)) *code = 0;
 }
 
 }  // namespace ociemu

@@ -374,6 +374,7 @@ void Statement::describe(bool may_peek) {
     if (!type) type = sql::parse_declared_type(sqlite3_column_decltype(main_, i));
     if (!type) type = inferred_type(may_peek ? cell_at(main_, i) : Cell{});
     column.type = *type;
+    if (static_cast<size_t>(i) < translation_.cursor_columns.size()) column.cursor = translation_.cursor_columns[i];
 #ifdef SQLITE_ENABLE_COLUMN_METADATA
     const char* table = sqlite3_column_table_name(main_, i);
     const char* origin = sqlite3_column_origin_name(main_, i);
@@ -749,6 +750,10 @@ bool Statement::place_row(uint32_t slot) {
     }
     if (a.dty == SQLT_REF) {
       place_ref(*defined, slot, value);
+      continue;
+    }
+    if (info.cursor || a.dty == SQLT_RSET) {
+      place_cursor(a, slot, value, info);
       continue;
     }
     if (is_locator_type(a.dty)) {

@@ -115,6 +115,7 @@ struct ColumnInfo {
   std::string origin_path;  // a LOB attribute of an object column: its JSON path there
   int rowid_column = -1;
   bool deferred = false;  // the result column holds typeof(value): the value stays in its row
+  std::shared_ptr<const sql::CursorShape> cursor;  // a CURSOR(select ...) column's rows
 };
 
 // Select-list parameter descriptor handed out by OCIParamGet; owned by its statement.
@@ -169,6 +170,10 @@ class Statement : public Handle {
   // if it had executed it; OCIStmtExecute on it then only fetches.
   void adopt_result(Session& session, std::shared_ptr<Connection> connection, sqlite3_stmt* stmt,
                     const std::vector<std::string>& names, const std::vector<std::optional<sql::OracleType>>& types);
+  // The same over rows already read: `columns` name and type them (an unknown
+  // type code 0 is inferred from the first row).
+  void adopt_rows(Session& session, std::shared_ptr<Connection> connection, std::vector<ColumnInfo> columns,
+                  std::vector<std::vector<StoredCell>> rows);
 
   Param* param(uint32_t position);
   uint32_t column_count() const { return static_cast<uint32_t>(columns_.size()); }
@@ -214,6 +219,8 @@ class Statement : public Handle {
   Cell deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const;
   bool place_row(uint32_t slot);
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
+  // A CURSOR column: the define's statement handle (or OCI7 cursor area) of `slot` takes the packed rows.
+  void place_cursor(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column);
   bool returns_into(const std::string& name) const;  // a RETURNING ... INTO target
   std::vector<StoredCell> returned_cells() const;
   void place_returning(uint32_t row, const std::vector<std::vector<StoredCell>>& returned);

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,6 +80,18 @@ struct OracleType {
   std::string type_name;   // as declared, upper case ("VARCHAR2", "NUMBER", ...)
 };
 
+// The rows a CURSOR(select ...) column yields, as the translator describes them:
+// per column its heading, its type when the translator can tell it, and the
+// shape of a nested CURSOR column.
+struct CursorShape {
+  struct Column {
+    std::string name;
+    std::optional<OracleType> type;
+    std::shared_ptr<const CursorShape> cursor;  // set for a nested CURSOR column
+  };
+  std::vector<Column> columns;
+};
+
 struct Translation {
   StatementKind kind = StatementKind::Other;
   int sql_function_code = 0;          // OCI_ATTR_SQLFNCODE value
@@ -93,6 +106,8 @@ struct Translation {
   // Type hints for select-list expressions whose declared type SQLite cannot
   // tell (SYSDATE, TO_DATE(...), TO_CHAR(...)); empty slot = no hint.
   std::vector<std::optional<OracleType>> select_types;
+  // CURSOR(select ...) items of the select list by 0-based column; null for other columns.
+  std::vector<std::shared_ptr<const CursorShape>> cursor_columns;
   // For FOR UPDATE: 1-based result column of the last sqlite statement that
   // carries the locked table's SQLite rowid, appended after the select list
   // and hidden from the describe; 0 = not provided (the whole table is locked).

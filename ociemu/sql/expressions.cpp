@@ -673,7 +673,8 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
                 : in_returning_ || qualifier.empty() ? ""
                                                      : quote_name(qualifier) + ".";
   result.text += quote_name(last);
-  result.type = column_type(scope, qualifier, last);
+  result.column_declaration = column_declaration(scope, qualifier, last).value_or("");
+  result.type = result.column_declaration.empty() ? ValueType::Unknown : type_of_declaration(result.column_declaration);
   result.plain_column = true;
   result.declared = named_declaration(scope, qualifier, last);
   return result;
@@ -735,22 +736,18 @@ bool Translator::names_column(const Scope& scope, const std::string& qualifier, 
   return false;
 }
 
-ValueType Translator::column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const {
-  auto lookup = [&](const TableRef& table) -> std::optional<ValueType> {
-    auto declared = declared_type(table, column);
-    if (!declared) return std::nullopt;
-    return type_of_declaration(*declared);
-  };
+std::optional<std::string> Translator::column_declaration(const Scope& scope, const std::string& qualifier,
+                                                          const std::string& column) const {
   if (!qualifier.empty()) {
     const TableRef* table = scope.find_alias(qualifier);
-    return table ? lookup(*table).value_or(ValueType::Unknown) : ValueType::Unknown;
+    return table ? declared_type(*table, column) : std::nullopt;
   }
   for (const Scope* level = &scope; level; level = level->parent) {
     for (const TableRef& table : level->tables) {
-      if (auto type = lookup(table)) return *type;
+      if (auto declared = declared_type(table, column)) return declared;
     }
   }
-  return ValueType::Unknown;
+  return std::nullopt;
 }
 
 bool Translator::rowid_comparison(int& index, int end, const Scope& scope, std::string& sql) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ociemu/sql/cursor_rows.h"
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/number_format.h"
@@ -948,6 +949,7 @@ const Registration kFunctions[] = {
 void register_functions(sqlite3* db, SessionContext* session) {
   register_lob_functions(db);
   register_blank_padding(db);
+  register_cursor_rows(db);
   for (const Registration& registration : kFunctions) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (registration.deterministic ? SQLITE_DETERMINISTIC : 0);
     if (registration.max_args == kAny) {

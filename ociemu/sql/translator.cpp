@@ -1,7 +1,10 @@
 #include "ociemu/sql/translator.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
+#include "ociemu/sql/cursor_rows.h"
 #include "ociemu/sql/ddl.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/functions.h"
@@ -230,6 +233,7 @@ void Translator::translate_select() {
 
 std::string Translator::query(int begin, int end, const Scope* parent) {
   const bool top_level = parent == nullptr && begin == top_query_begin_;
+  CursorShape* sink = std::exchange(cursor_sink_, nullptr);  // not for the WITH queries
   std::string sql;
   auto with_scope = std::make_unique<Scope>();
   with_scope->parent = parent;
@@ -257,6 +261,7 @@ std::string Translator::query(int begin, int end, const Scope* parent) {
   }
   auto part = [&](int b, int e, bool only_part) {
     if (b >= e) fail(928, b);
+    cursor_sink_ = std::exchange(sink, nullptr);  // the first part names a CURSOR's columns
     if (token(b).is_op("(")) {
       int close = matching(b);
       std::string inner = "SELECT * FROM (" + query(b + 1, close, with_scope.get()) + ")";
@@ -303,12 +308,56 @@ bool ends_operand(const Token& t) {
   }
 }
 
+constexpr int kCursorTypeCode = 116;  // SQLT_RSET
+OracleType cursor_column_type() { return OracleType{kCursorTypeCode, 8, 0, 0, 0, 1, "REF CURSOR"}; }
+
 bool is_star_item(const std::vector<Token>& tokens, int begin, int end) {
   return tokens[static_cast<size_t>(end - 1)].is_op("*") && (end - begin == 1 || tokens[static_cast<size_t>(end - 2)].is_op("."));
 }
 }  // namespace
 
+std::string Translator::cursor_expression(int open, const Scope& scope, CursorShape& shape) {
+  int close = matching(open);
+  if (!word_at(open + 1, "SELECT") && !word_at(open + 1, "WITH")) fail(928, open + 1);
+  cursor_sink_ = &shape;
+  std::string inner = query(open + 1, close, &scope);
+  cursor_sink_ = nullptr;
+  if (shape.columns.empty()) fail(936, open + 1);
+  std::string names;
+  for (size_t k = 1; k <= shape.columns.size(); ++k) names += (k > 1 ? ", C" : "C") + std::to_string(k);
+  // A scalar sub-query packing every row: SQLite correlates it with the enclosing row.
+  return "(WITH OCIEMU_CURSOR(" + names + ") AS (" + inner + ") SELECT " + std::string(kCursorRowsFunction) + "(" +
+         names + ") FROM OCIEMU_CURSOR)";
+}
+
+void Translator::add_cursor_columns(CursorShape& shape, int begin, int end, const std::string& alias,
+                                    const Expression& value, const Scope& scope) const {
+  auto declared = [](const std::string& text) -> std::optional<OracleType> {
+    return text.empty() ? std::nullopt : parse_declared_type(text.c_str());
+  };
+  if (is_star_item(tokens_, begin, end)) {
+    std::vector<const TableRef*> tables;
+    if (end - begin == 1) {
+      for (const TableRef& table : scope.tables) tables.push_back(&table);
+    } else if (const TableRef* table = scope.find_alias(identifier(end - 3))) {
+      tables.push_back(table);
+    }
+    for (const TableRef* table : tables) {
+      for (const std::string& column : table_columns(db_, table->resolved ? table->object.sqlite_name() : table->alias)) {
+        shape.columns.push_back({column, declared(declared_type(*table, column).value_or("")), nullptr});
+      }
+    }
+    return;
+  }
+  std::string name = !alias.empty() ? alias : value.plain_column ? identifier(end - 1) : original_text(begin, end);
+  std::optional<OracleType> type = value.plain_column        ? declared(value.column_declaration)
+                                   : !value.declared.empty() ? declared(value.declared)
+                                                             : hint_for(value.type);
+  shape.columns.push_back({name, type, nullptr});
+}
+
 std::string Translator::select_part(int begin, int end, const Scope* parent, bool top_level) {
+  CursorShape* sink = std::exchange(cursor_sink_, nullptr);
   int i = begin;
   if (!word_at(i, "SELECT")) fail(928, i);
   ++i;
@@ -400,6 +449,20 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         }
         out_.select_types.resize(out_.select_types.size() + columns);
       }
+      if (sink) add_cursor_columns(*sink, item_start, expression_end, alias, {}, scope);
+    } else if (word_at(item_start, "CURSOR") && token(item_start + 1).is_op("(") &&
+               matching(item_start + 1) == expression_end - 1) {
+      auto shape = std::make_shared<CursorShape>();
+      sql += cursor_expression(item_start + 1, scope, *shape);
+      std::string heading = alias.empty() ? original_text(item_start, expression_end) : alias;
+      sql += " AS " + quote_name(heading);
+      if (top_level) {
+        out_.select_types.push_back(cursor_column_type());
+        out_.cursor_columns.resize(out_.select_types.size());
+        out_.cursor_columns.back() = std::move(shape);
+      } else if (sink) {
+        sink->columns.push_back({heading, cursor_column_type(), std::move(shape)});
+      }
     } else {
       Expression value;
       int consumed = starts_operand(item_start) ? expression(item_start, expression_end, scope, value) : item_start;
@@ -439,6 +502,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
                                     : !value.declared.empty() ? parse_declared_type(value.declared.c_str())
                                                               : hint_for(value.type));
       }
+      if (sink) add_cursor_columns(*sink, item_start, expression_end, alias, value, scope);
     }
     item_start = j + 1;
   }

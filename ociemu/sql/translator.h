@@ -32,6 +32,7 @@ struct Expression {
   ValueType type = ValueType::Unknown;
   bool plain_column = false;  // a column reference SQLite names by itself
   std::string declared = {};  // a value of a named type: its column declaration (object_column_declaration)
+  std::string column_declaration{};  // a plain column's declaration ("NUMBER(7,2)"), when known
 };
 
 // The rows of TABLE(collection) in a FROM clause: one per element.
@@ -88,6 +89,9 @@ class Translator {
   // ---- queries and DML (translator.cpp) ----
   std::string query(int begin, int end, const Scope* parent);
   std::string select_part(int begin, int end, const Scope* parent, bool top_level);
+  // CURSOR(select ...) at `open` (its '('): a value packing the sub-query's rows, correlated
+  // with the enclosing row; the sub-query's columns go to shape.
+  std::string cursor_expression(int open, const Scope& scope, CursorShape& shape);
   void translate_select();
   void translate_insert();
   void translate_update();
@@ -160,6 +164,7 @@ class Translator {
   // The last LOB attribute reference read (t.col.attr) and its text: a select item of
   // exactly that text names the LOB's place in its row.
   mutable std::optional<std::pair<std::string, Translation::LobAttribute>> last_lob_attribute_;
+  CursorShape* cursor_sink_ = nullptr;  // takes the select list of the next query part (a CURSOR's)
 
  private:
   int primary(int index, int end, const Scope& scope, Expression& result);
@@ -171,7 +176,11 @@ class Translator {
   Expression column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted, int index,
                               const Scope& scope);
   ValueType function_type(const std::string& name, const std::vector<Expression>& arguments) const;
-  ValueType column_type(const Scope& scope, const std::string& qualifier, const std::string& column) const;
+  std::optional<std::string> column_declaration(const Scope& scope, const std::string& qualifier,
+                                                const std::string& column) const;
+  // One select-list item of a CURSOR's query, or the columns of its star item.
+  void add_cursor_columns(CursorShape& shape, int begin, int end, const std::string& alias, const Expression& value,
+                          const Scope& scope) const;
   bool names_column(const Scope& scope, const std::string& qualifier, const std::string& column) const;
   bool rowid_comparison(int& index, int end, const Scope& scope, std::string& sql);
   const TableRef* rowid_table(const Scope& scope, const std::string& qualifier, int index) const;
