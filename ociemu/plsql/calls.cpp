@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -11,6 +12,7 @@
 #include "ociemu/plsql/messages.h"
 #include "ociemu/plsql/stored.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/programs.h"
 
 namespace ociemu::plsql {
 namespace {
@@ -59,9 +61,18 @@ void call_from_sql(sqlite3_context* context, int count, sqlite3_value** args) {
     if (count < 2) sql::throw_oracle(kProgramNotFound);
     std::string key = sql_text(args[0]);
     int mode = sqlite3_value_int(args[1]);
+    const bool with_names = (mode & sql::kCallWithNames) != 0;
+    mode &= ~sql::kCallWithNames;
     std::vector<Value> arguments;
+    std::vector<std::string> names;
     arguments.reserve(static_cast<size_t>(count - 2));
-    for (int i = 2; i < count; ++i) arguments.push_back(sql_argument(args[i]));
+    for (int i = 2; i < count; ++i) {
+      if (with_names && (i - 2) % 2 == 0) {
+        names.push_back(sqlite3_value_type(args[i]) == SQLITE_NULL ? std::string() : sql_text(args[i]));
+        continue;
+      }
+      arguments.push_back(sql_argument(args[i]));
+    }
     Value result;
     if (!key.empty() && key[0] == kLocalCallPrefix) {
       int index = -1;
@@ -73,7 +84,7 @@ void call_from_sql(sqlite3_context* context, int count, sqlite3_value** args) {
       if (host == nullptr) sql::throw_oracle(kProgramNotFound);
       Counted query(calls->query_calls, mode == kCallFromQuery);
       Counted statement(calls->sql_calls, mode != kCallFromPlsql);
-      result = call_stored_function(*host, key, arguments);
+      result = call_stored_function(*host, key, arguments, names);
     }
     set_sql_result(context, result);
   } catch (const sql::OracleException& failure) {
@@ -119,27 +130,41 @@ void register_sql_calls(sqlite3* db, CallState* calls) {
   sqlite3_create_function_v2(db, kCallFunction.data(), -1, SQLITE_UTF8, calls, call_from_sql, nullptr, nullptr, nullptr);
 }
 
-std::vector<std::optional<Value>> sql_arguments(const Signature& signature, const std::vector<Value>& arguments) {
+std::vector<std::optional<Value>> sql_arguments(const Signature& signature, const std::vector<Value>& arguments,
+                                                const std::vector<std::string>& names) {
   const std::vector<Parameter>& parameters = signature.parameters;
-  if (arguments.size() > parameters.size()) sql::throw_oracle(kSqlCallError, {wrong_arguments(signature.name)});
-  std::vector<std::optional<Value>> given(arguments.begin(), arguments.end());
-  given.resize(parameters.size());
+  auto wrong = [&] { sql::throw_oracle(kSqlCallError, {wrong_arguments(signature.name)}); };
+  std::vector<std::optional<Value>> given(parameters.size());
+  std::vector<bool> passed(parameters.size());
+  bool named_seen = false;
+  for (size_t k = 0; k < arguments.size(); ++k) {
+    size_t index = k;
+    if (k < names.size() && !names[k].empty()) {
+      named_seen = true;
+      auto same = [&](const Parameter& p) { return p.name == names[k]; };
+      index = static_cast<size_t>(std::find_if(parameters.begin(), parameters.end(), same) - parameters.begin());
+    } else if (named_seen) {
+      sql::throw_oracle(kSqlCallError, {std::string(kPlsPositionalAfterNamedShort)});
+    }
+    if (index >= parameters.size() || passed[index]) wrong();
+    given[index] = arguments[k];
+    passed[index] = true;
+  }
   for (size_t i = 0; i < parameters.size(); ++i) {
     if (parameters[i].mode != Parameter::In) sql::throw_oracle(kOutArgumentsInSql, {signature.name});
-    if (i >= arguments.size() && !parameters[i].has_default) {
-      sql::throw_oracle(kSqlCallError, {wrong_arguments(signature.name)});
-    }
+    if (!passed[i] && !parameters[i].has_default) wrong();
   }
   return given;
 }
 
-Value call_stored_function(Host& host, const std::string& key, const std::vector<Value>& arguments) {
+Value call_stored_function(Host& host, const std::string& key, const std::vector<Value>& arguments,
+                           const std::vector<std::string>& names) {
   CallState* calls = host.calls();
   if (calls == nullptr) sql::throw_oracle(kProgramNotFound);
   std::shared_ptr<Unit> unit = calls->unit(key, host.db(), host.context(), host.schema_generation());
   if (!unit->function) sql::throw_oracle(kProgramNotFound);
   Signature signature{key, unit->parameters, true, unit->return_type};
-  return run_function(*unit, host, sql_arguments(signature, arguments));
+  return run_function(*unit, host, sql_arguments(signature, arguments, names));
 }
 
 }  // namespace ociemu::plsql

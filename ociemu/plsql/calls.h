@@ -82,11 +82,15 @@ class CallState {
 // Registers OCIEMU_CALL on the connection; calls reach the session through `calls`.
 void register_sql_calls(sqlite3* db, CallState* calls);
 
-// Runs stored function `key` with its arguments by position.
-Value call_stored_function(Host& host, const std::string& key, const std::vector<Value>& arguments);
+// Runs stored function `key` with its arguments, by position or, where `names`
+// gives one (upper case, empty for a positional argument), by name.
+Value call_stored_function(Host& host, const std::string& key, const std::vector<Value>& arguments,
+                           const std::vector<std::string>& names = {});
 
-// Arguments SQL passes, by position, for a call of `signature`: the ones left out
-// take their defaults; too many, too few or OUT parameters raise Oracle's error.
-std::vector<std::optional<Value>> sql_arguments(const Signature& signature, const std::vector<Value>& arguments);
+// Arguments SQL passes for a call of `signature`, in parameter order: the ones left
+// out take their defaults; too many, too few, unknown or repeated names, a positional
+// argument after a named one, or OUT parameters raise Oracle's error.
+std::vector<std::optional<Value>> sql_arguments(const Signature& signature, const std::vector<Value>& arguments,
+                                                const std::vector<std::string>& names = {});
 
 }  // namespace ociemu::plsql

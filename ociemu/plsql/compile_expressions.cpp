@@ -205,7 +205,10 @@ std::string Compiler::rewrite(int begin, int end, std::vector<Ref>& refs) {
   for (int i = begin; i < end;) {
     const Token& t = tok(i);
     int next = i + 1;
-    if (t.kind == TokenKind::Word || t.kind == TokenKind::QuotedName || t.kind == TokenKind::Placeholder) {
+    // A named argument's name (f(p => 1)) is the callee's, not one of the block's.
+    bool argument_name = t.kind != TokenKind::Placeholder && op(i + 1, "=>");
+    if (!argument_name &&
+        (t.kind == TokenKind::Word || t.kind == TokenKind::QuotedName || t.kind == TokenKind::Placeholder)) {
       if (auto ref = parse_ref(i, end, next)) {
         append(ref->kind == Ref::Bind ? ":" + ref->name : ":" + add_ref(refs, std::move(*ref)));
         i = next;

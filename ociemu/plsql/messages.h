@@ -50,6 +50,8 @@ inline constexpr std::string_view kPlsBareRaise =
     "PLS-00367: a RAISE statement with no exception name must be inside an exception handler";
 inline constexpr std::string_view kPlsWrongArguments = "PLS-00306: wrong number or types of arguments in call to '%s'";
 inline constexpr std::string_view kPlsWrongArgumentsShort = "306: wrong number or types of arguments in call to '%s'";
+inline constexpr std::string_view kPlsPositionalAfterNamedShort =
+    "312: a positional parameter association may not follow a named association";
 inline constexpr std::string_view kPlsInvalidObject = "PLS-00905: object %s is invalid";
 inline constexpr std::string_view kPlsNotProcedure = "PLS-00221: '%s' is not a procedure or is undefined";
 inline constexpr std::string_view kPlsNoBody =

@@ -150,6 +150,12 @@ bool in_list(std::string_view name, std::initializer_list<std::string_view> name
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// PL/SQL's integer types, which SQL sees as NUMBER.
+bool is_plsql_integer(const std::string& type) {
+  return in_list(type, {"PLS_INTEGER", "BINARY_INTEGER", "NATURAL", "NATURALN", "POSITIVE", "POSITIVEN",
+                        "SIMPLE_INTEGER", "SIGNTYPE"});
+}
+
 }  // namespace
 
 bool Translator::starts_operand(int index) const {
@@ -585,15 +591,43 @@ std::string Translator::function_call(const std::string& name, int open, const S
   return text + ")";
 }
 
-// A stored function's call runs the PL/SQL engine through OCIEMU_CALL(key, caller, arguments...).
+// A stored function's call runs the PL/SQL engine through OCIEMU_CALL(key, caller, arguments...);
+// with named arguments (p => value) each argument comes after its name, NULL for a positional one.
 std::string Translator::stored_function_call(const std::string& key, int open, const Scope& scope, Expression& result) {
   constexpr std::string_view kCall = "OCIEMU_CALL";
   // Who calls: PL/SQL (0), a query (1, which the function may not change data for) or DML (2).
   int caller = resolver_ && resolver_->in_plsql_expression() ? 0 : out_.kind == StatementKind::Select ? 1 : 2;
-  std::string text = function_call(std::string(kCall), open, scope, result);
-  bool no_arguments = text.size() == kCall.size() + 2;
-  text.insert(kCall.size() + 1, quote_literal(key) + ", " + std::to_string(caller) + (no_arguments ? "" : ", "));
-  result.type = ValueType::Unknown;
+  int close = matching(open);
+  std::vector<std::pair<int, int>> arguments;  // token ranges
+  for (int start = open + 1, j = open + 1; j <= close && start < close; ++j) {
+    if (j < close && token(j).is_op("(")) {
+      j = matching(j);
+    } else if (j == close || token(j).is_op(",")) {
+      arguments.emplace_back(start, j);
+      start = j + 1;
+    }
+  }
+  auto named = [&](const std::pair<int, int>& range) { return token(range.first + 1).is_op("=>"); };
+  bool with_names = std::any_of(arguments.begin(), arguments.end(), named);
+  std::string text;
+  if (with_names) {
+    text = std::string(kCall) + "(" + quote_literal(key) + ", " + std::to_string(caller | kCallWithNames);
+    for (const auto& [begin, end] : arguments) {
+      int value = named({begin, end}) ? begin + 2 : begin;
+      if (value >= end) fail(936, value);
+      text += ", " + (value == begin ? std::string("NULL") : quote_literal(identifier(begin))) + ", " +
+              rewrite(value, end, scope);
+    }
+    text += ")";
+  } else {
+    text = function_call(std::string(kCall), open, scope, result);
+    bool no_arguments = text.size() == kCall.size() + 2;
+    text.insert(kCall.size() + 1, quote_literal(key) + ", " + std::to_string(caller) + (no_arguments ? "" : ", "));
+  }
+  // The declared result type describes the column: a DATE function fetches as a date.
+  std::optional<std::string> returns = function_return_type(db_, key);
+  result.type = returns ? type_of_declaration(*returns) : ValueType::Unknown;
+  if (returns && result.type == ValueType::Unknown && is_plsql_integer(*returns)) result.type = ValueType::Number;
   return text;
 }
 

@@ -4,6 +4,8 @@
 
 #include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/dictionary.h"
+#include "ociemu/sql/errors.h"
+#include "ociemu/sql/lexer.h"
 #include "ociemu/sql/sqlite_query.h"
 
 namespace ociemu::sql {
@@ -35,6 +37,42 @@ std::optional<std::string> stored_function(sqlite3* db, const SessionContext& se
     if (builtin.step()) return std::nullopt;
   }
   return owner + "." + name;
+}
+
+std::optional<std::string> function_return_type(sqlite3* db, std::string_view key) {
+  size_t dot = key.find('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  std::optional<StoredProgramText> program = stored_program(db, key.substr(0, dot), key.substr(dot + 1));
+  if (!program || program->type != "FUNCTION") return std::nullopt;
+  std::vector<Token> tokens;
+  try {
+    tokens = tokenize(program->text);
+  } catch (const OracleException&) {
+    return std::nullopt;
+  }
+  // FUNCTION name [(parameters)] RETURN type {IS | AS | DETERMINISTIC | ...}
+  size_t i = 0;
+  while (i < tokens.size() && !tokens[i].is_word("RETURN")) {
+    if (tokens[i].is_op("(")) {
+      for (int depth = 0; i < tokens.size(); ++i) {
+        depth += tokens[i].is_op("(") ? 1 : tokens[i].is_op(")") ? -1 : 0;
+        if (depth == 0) break;
+      }
+    }
+    ++i;
+  }
+  std::string type;
+  for (++i; i < tokens.size() && tokens[i].kind != TokenKind::End; ++i) {
+    const Token& t = tokens[i];
+    if (t.is_word("IS") || t.is_word("AS") || t.is_word("DETERMINISTIC") || t.is_word("PIPELINED") ||
+        t.is_word("PARALLEL_ENABLE") || t.is_word("RESULT_CACHE") || t.is_word("AUTHID")) {
+      break;
+    }
+    bool tight = t.kind != TokenKind::Word || (!type.empty() && type.back() == '(');
+    type += (type.empty() || tight ? "" : " ") + t.text;
+  }
+  if (type.empty()) return std::nullopt;
+  return type;
 }
 
 std::optional<StoredProgramText> stored_program(sqlite3* db, std::string_view owner, std::string_view name) {

@@ -39,6 +39,14 @@ std::optional<std::string> object_type(sqlite3* db, std::string_view owner, std:
 // "OWNER.NAME" of the stored function a call names ([owner.]name), unless a built-in function has the name.
 std::optional<std::string> stored_function(sqlite3* db, const SessionContext& session,
                                            const std::vector<std::string>& parts);
+// The declared RETURN type of stored function "OWNER.NAME" as written ("DATE",
+// "VARCHAR2", "NUMBER(7,2)"), or nullopt when there is none or it cannot be read.
+std::optional<std::string> function_return_type(sqlite3* db, std::string_view key);
+
+// OCIEMU_CALL's mode flag for a call with named arguments: they come as
+// (name, value) pairs after the mode, the name NULL for a positional one.
+inline constexpr int kCallWithNames = 4;
+
 std::optional<StoredProgramText> stored_program(sqlite3* db, std::string_view owner, std::string_view name);
 // Registers (when new) or replaces the program's text and error, all or nothing.
 void store_program(sqlite3* db, const ProgramKey& key, std::string_view source, const std::optional<ProgramError>& error);
