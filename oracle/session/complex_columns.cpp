@@ -160,6 +160,44 @@ class TimestampColumn : public TComplexColumn {
   std::unique_ptr<TOracleTimestamp> object_;  // mutable state behind const reads
 };
 
+// One statement handle per row for a CURSOR(select ...) column; the column reads as null.
+class CursorColumn : public TComplexColumn {
+ public:
+  CursorColumn(TOracleSession& session, TFieldData& field) : session_(session), field_(field) {}
+
+  ~CursorColumn() override {
+    for (OCIStmt* handle : handles_) {
+      if (handle) OCIHandleFree(handle, OCI_HTYPE_STMT);
+    }
+  }
+  CursorColumn(const CursorColumn&) = delete;
+  CursorColumn& operator=(const CursorColumn&) = delete;
+
+  void Define(OCIStmt* statement, OCIError* error, ub4 position) override {
+    handles_.assign(static_cast<size_t>(field_.Rows), nullptr);
+    for (OCIStmt*& handle : handles_) {
+      session_.CheckWithoutErrorHandle(
+          OCIHandleAlloc(session_.EnvironmentHandle(), reinterpret_cast<void**>(&handle), OCI_HTYPE_STMT, 0, nullptr),
+          "OCIHandleAlloc");
+    }
+    session_.Check(OCIDefineByPos(statement, &field_.Define, error, position, handles_.data(),
+                                  static_cast<sb4>(sizeof(OCIStmt*)), static_cast<ub2>(field_.InternalType),
+                                  field_.Indicators.data(), nullptr, nullptr, OCI_DEFAULT));
+  }
+
+  void LoadRow(int) override {}
+  void BeforeFetch() override {}
+  bool IsNull(int row) const override { return field_.Indicators.at(static_cast<size_t>(row)) == -1; }
+  Variant Value(int) const override { return session_.NullValue == nvNull ? Null() : Unassigned(); }
+  std::string Text(int) const override { throw Exception("Cannot convert field " + field_.Name + " to a String"); }
+  TComplexValue* ColumnObject() override { return nullptr; }
+
+ private:
+  TOracleSession& session_;
+  TFieldData& field_;
+  std::vector<OCIStmt*> handles_;  // owned, one per row
+};
+
 ComplexBind bind_timestamp(TOracleSession& session, TVariableData& variable) {
   RequireNet9Session(&session, "A Timestamp variable");
   auto* timestamp = dynamic_cast<TOracleTimestamp*>(variable.Object());
@@ -204,6 +242,9 @@ void RegisterBuiltInComplexColumns() {
     return std::make_unique<TimestampColumn>(session, field);
   };
   for (int type : {otTimestamp, otTimestampTZ, otTimestampLTZ}) RegisterComplexColumn(type, timestamp);
+  RegisterComplexColumn(vartype::Cursor, [](TOracleSession& session, TFieldData& field) -> std::unique_ptr<TComplexColumn> {
+    return std::make_unique<CursorColumn>(session, field);
+  });
   RegisterObjectColumns();
 }
 

@@ -337,6 +337,31 @@ TEST_P(QueryTest, number_raw_and_date_columns_get_their_define_types_and_sizes) 
   EXPECT_EQ(query->FieldValue(1).AsString(), "2.5");
 }
 
+TEST_P(QueryTest, a_cursor_column_is_defined_with_statement_handles_and_reads_as_null) {
+  Sql("select d.deptno, cursor(select ename from emp e where e.deptno = d.deptno) staff from dept d order by 1");
+  if (!Oci8()) {
+    EXPECT_NE(MessageOf([&] { query->Execute(); }).find("A query with sub-queries"), std::string::npos);
+    return;
+  }
+  query->SetReadBuffer(3);  // the fourth department comes in a second array
+  query->Execute();
+  EXPECT_EQ(query->Column(1).InternalType, 116);
+  EXPECT_EQ(query->Column(1).DefineType, 116);
+  EXPECT_EQ(query->Column(1).DefineSize, 4);
+  int rows = 0;
+  for (; !query->Eof(); query->Next()) {
+    ++rows;
+    EXPECT_FALSE(query->FieldIsNull(1));
+    EXPECT_TRUE(query->FieldValue("STAFF").IsEmpty());
+    EXPECT_EQ(MessageOf([&] { query->FieldText(1); }), "Cannot convert field STAFF to a String");
+  }
+  EXPECT_EQ(rows, 4);
+  session->NullValue = nvNull;
+  query->Execute();
+  EXPECT_TRUE(query->FieldValue(1).IsNull());
+  EXPECT_EQ(query->FieldInteger(0), 10);
+}
+
 TEST_P(QueryTest, a_long_of_twenty_thousand_bytes_comes_in_growing_pieces) {
   Exec("create table notes (id number(5), body long)");
   const std::string body = [] {
