@@ -91,12 +91,7 @@ TEST_P(ArrayDmlTest, without_a_handler_the_failure_raises_and_the_rows_before_it
   query->SetVariable("id", VarArrayOf({1, 2, 3, 4}));
   query->SetVariable("n", VarArrayOf({10, 20, 300, 40}));
   query->SQL().SetText("insert into nums values (:id, :n)");
-  try {
-    query->Execute();
-    FAIL() << "an out-of-precision value was accepted";
-  } catch (const EOracleError& e) {
-    EXPECT_EQ(e.ErrorCode, kPrecisionExceeded);
-  }
+  EXPECT_EQ(OracleErrorCodeOf([&] { query->Execute(); }), kPrecisionExceeded) << "an out-of-precision value was accepted";
   EXPECT_EQ(query->RowsProcessed(), 2);
   EXPECT_EQ(Count("nums"), 2);
 
@@ -163,12 +158,7 @@ TEST_F(Oci8DmlTest, a_failing_insert_with_a_lob_bind_raises) {
   query->SetVariable("id", 1);
   query->SetComplexVariable("body", body.get());
   query->SQL().SetText("insert into docs values (:id, :body)");
-  try {
-    query->Execute();
-    FAIL() << "the duplicate was accepted";
-  } catch (const EOracleError& e) {
-    EXPECT_EQ(e.ErrorCode, kUniqueViolated);
-  }
+  EXPECT_EQ(OracleErrorCodeOf([&] { query->Execute(); }), kUniqueViolated) << "the duplicate was accepted";
   EXPECT_EQ(query->RowsProcessed(), 0);
   query->SetVariable("id", 2);
   query->Execute();
@@ -192,12 +182,7 @@ TEST_F(Oci8DmlTest, object_binds_and_object_table_arrays_report_their_failures) 
   insert.DeclareVariable("p", otObject);
   insert.SetComplexVariable("p", query->FieldObject(0));
   insert.SQL().SetText("insert into pts values (1, :p)");
-  try {
-    insert.Execute();
-    FAIL() << "the duplicate was accepted";
-  } catch (const EOracleError& e) {
-    EXPECT_EQ(e.ErrorCode, kUniqueViolated);
-  }
+  EXPECT_EQ(OracleErrorCodeOf([&] { insert.Execute(); }), kUniqueViolated) << "the duplicate was accepted";
   EXPECT_EQ(insert.RowsProcessed(), 0);
   EXPECT_EQ(Count("pts"), 1);
 
@@ -219,12 +204,7 @@ TEST_F(Oci8DmlTest, object_binds_and_object_table_arrays_report_their_failures) 
   query->OnArrayError = nullptr;
   query->SetVariable("x", VarArrayOf({5, -6}));
   query->SetVariable("y", VarArrayOf({5, 6}));
-  try {
-    query->Execute();
-    FAIL() << "a failed object-table array insert passed";
-  } catch (const EOracleError& e) {
-    EXPECT_EQ(e.ErrorCode, kTriggerError);
-  }
+  EXPECT_EQ(OracleErrorCodeOf([&] { query->Execute(); }), kTriggerError) << "a failed object-table array insert passed";
   EXPECT_EQ(query->RowsProcessed(), 1);
   EXPECT_EQ(Count("pt_tab"), 3);
 }

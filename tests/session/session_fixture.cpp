@@ -10,6 +10,7 @@
 #include "oracle/binding/client_location.h"
 #include "oracle/binding/entry_tables.h"
 #include "ociemu/api/test_hooks.h"
+#include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 
 namespace kvell::testing {
@@ -37,6 +38,15 @@ std::string MessageOf(const std::function<void()>& action) {
     return e.Message;
   }
   return "<no exception>";
+}
+
+int OracleErrorCodeOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EOracleError& e) {
+    return e.ErrorCode;
+  }
+  return 0;
 }
 
 std::string InterfaceName(const ::testing::TestParamInfo<Interface>& info) {

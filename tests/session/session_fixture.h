@@ -20,6 +20,8 @@ std::string InterfaceName(const ::testing::TestParamInfo<Interface>& info);
 
 // The message of the exception `action` throws, or "<no exception>".
 std::string MessageOf(const std::function<void()>& action);
+// The Oracle error code `action` raises, or 0 when it raises none.
+int OracleErrorCodeOf(const std::function<void()>& action);
 
 constexpr const char* kDemoUser = "SCOTT";
 constexpr const char* kDemoPassword = "tiger";
