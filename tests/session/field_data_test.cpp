@@ -14,7 +14,7 @@ namespace {
 
 TRowText plain_scan(const std::vector<uint8_t>& row) {
   const auto* text = reinterpret_cast<const char*>(row.data());
-  const void* end = std::memchr(text, 0, row.size());
+  const void* end = row.empty() ? nullptr : std::memchr(text, 0, row.size());  // memchr wants a real pointer
   const size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - text) : row.size();
   const std::string_view value(text, length);
   return {value, value.find_first_of("\r\n") != std::string_view::npos};
