@@ -1,0 +1,91 @@
+#include "oracle/dataset/value_compare.h"
+
+#include <cmath>
+#include <string>
+
+namespace kvell {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+constexpr double kFloatTolerance = 1e-10;
+
+bool is_text_field(TFieldType type) {
+  return type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo || type == ftFmtMemo ||
+         type == ftOraClob;
+}
+
+bool is_binary_field(TFieldType type) {
+  return type == ftBlob || type == ftGraphic || type == ftOraBlob || type == ftTypedBinary;
+}
+
+std::string right_trimmed(std::string text) {
+  size_t end = text.size();
+  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+  text.resize(end);
+  return text;
+}
+
+bool is_blank_text(const Variant& value) { return value.IsString() && right_trimmed(value.AsString()).empty(); }
+
+bool floats_equal(double field, double server) {
+  if (field == 0) return std::fabs(server) < kFloatTolerance;
+  return std::fabs((server - field) / field) < kFloatTolerance;
+}
+
+bool times_equal(double a, double b, double units_per_day) { return std::fabs(a - b) * units_per_day < 1.0; }
+
+bool texts_equal(const ComparedField& field, const Variant& field_value, const Variant& server_value) {
+  std::string server = server_value.AsString();
+  const size_t limit = field.DataSize > 0 ? static_cast<size_t>(field.DataSize - 1) : server.size();
+  if (server.size() > limit) server.resize(limit);
+  return right_trimmed(server) == right_trimmed(field_value.AsString());
+}
+
+bool bytes_equal(const Variant& field_value, const Variant& server_value, const StoredBytesReader& stored_bytes) {
+  std::vector<uint8_t> server = server_value.AsBytes();
+  if (stored_bytes) server = stored_bytes(server);
+  return server == field_value.AsBytes();
+}
+
+}  // namespace
+
+bool FieldValueIsNull(TFieldType type, const Variant& value) {
+  if (value.IsNull() || value.IsEmpty()) return true;
+  if (value.IsString() && value.AsString().empty()) return true;
+  if (is_text_field(type)) return is_blank_text(value);
+  if (is_binary_field(type)) return value.AsBytes().empty();
+  return false;
+}
+
+bool ServerValueDiffers(const ComparedField& field, const Variant& field_value, const Variant& server_value,
+                        const StoredBytesReader& stored_bytes) {
+  const bool field_null = FieldValueIsNull(field.FieldType, field_value);
+  const bool server_null = FieldValueIsNull(field.FieldType, server_value) || is_blank_text(server_value);
+  if (field_null || server_null) return field_null != server_null;
+  switch (field.OracleType) {
+    case 4: return !floats_equal(field_value.AsDouble(), server_value.AsDouble());
+    case 5: return !texts_equal(field, field_value, server_value);
+    case 12: return !times_equal(field_value.AsDateTime(), server_value.AsDateTime(), kSecondsPerDay);
+    case 187:
+    case 188:
+    case 232: return !times_equal(field_value.AsDateTime(), server_value.AsDateTime(), kSecondsPerDay * 1000);
+    case 24:
+    case 113: return !bytes_equal(field_value, server_value, stored_bytes);
+    default: return !(field_value == server_value);
+  }
+}
+
+bool FieldValueChanged(TFieldType type, const Variant& old_value, const Variant& new_value, bool trim_strings) {
+  const bool old_null = FieldValueIsNull(type, old_value);
+  const bool new_null = FieldValueIsNull(type, new_value);
+  if (old_null || new_null) return old_null != new_null;
+  if (is_text_field(type)) {
+    const std::string old_text = old_value.AsString();
+    const std::string new_text = new_value.AsString();
+    return trim_strings ? right_trimmed(old_text) != right_trimmed(new_text) : old_text != new_text;
+  }
+  return !(old_value == new_value);
+}
+
+}  // namespace kvell

@@ -1,0 +1,131 @@
+// The generated statement texts, line for line, and the value each column
+// contributes to an insert or update.
+#include <gtest/gtest.h>
+
+#include "oracle/dataset/dml_statements.h"
+
+namespace kvell {
+namespace {
+
+TEST(WhereClause, names_key_fields_with_numbered_variables_and_nulls) {
+  EXPECT_EQ(KeyWhereClause({{"ID", false}, {"CODE", true}}), "where ID = :kvell__key1\r\nand CODE is null");
+  EXPECT_EQ(KeyWhereClause({{"A", true}, {"B", false}, {"C", false}}),
+            "where A is null\r\nand B = :kvell__key1\r\nand C = :kvell__key2");
+  EXPECT_EQ(std::string(dml_text::RowIdWhereClause), "where rowid = :kvell__rowid");
+}
+
+TEST(UpdateStatement, sets_the_given_columns_and_returns_values) {
+  ReturningPart returning;
+  returning.Add("rowid", "kvell__rowid");
+  EXPECT_EQ(UpdateStatement("EMP", {{"SAL", ":v6"}, {"COMM", "null"}}, dml_text::RowIdWhereClause, returning),
+            "update EMP\r\n"
+            "set SAL = :v6, COMM = null\r\n"
+            "where rowid = :kvell__rowid\r\n"
+            "returning rowid into :kvell__rowid");
+  EXPECT_EQ(UpdateStatement(TableReference("PEOPLE", true), {{ColumnReference("ADDR.CITY", true), ":v3"}},
+                            KeyWhereClause({{"ID", false}}), {}),
+            "update PEOPLE t\r\nset t.ADDR.CITY = :v3\r\nwhere ID = :kvell__key1");
+}
+
+TEST(InsertStatement, lists_columns_and_values_on_their_own_lines) {
+  ReturningPart returning;
+  returning.Add("DOC", "v4");
+  returning.Add("rowid", "kvell__rowid");
+  EXPECT_EQ(InsertStatement("DOCS", {{"ID", "docs_seq.nextval"}, {"DOC", "empty_clob()"}}, returning),
+            "insert into DOCS\r\n"
+            "  (ID, DOC)\r\n"
+            "values\r\n"
+            "  (docs_seq.nextval, empty_clob())\r\n"
+            "returning DOC, rowid into :v4, :kvell__rowid");
+}
+
+TEST(DeleteAndLockStatements, read_as_the_server_expects) {
+  EXPECT_EQ(DeleteStatement("EMP", dml_text::RowIdWhereClause), "delete from EMP\r\nwhere rowid = :kvell__rowid");
+  EXPECT_EQ(SimpleRefreshStatement("EMP", false), "select * from EMP where rowid = :kvell__rowid");
+  EXPECT_EQ(SimpleRefreshStatement("EMP", true), "select * from EMP where rowid = :kvell__rowid\r\nfor update nowait");
+  EXPECT_EQ(SequenceStatement("emp_seq"), "select emp_seq.nextval from dual");
+  EXPECT_EQ(RowIdLookupStatement("T", {{"ID", false}, {"CODE", true}}),
+            "select rowid from T where\r\nID = :ID\r\nand CODE is null");
+}
+
+TEST(AllFieldsRefresh, adds_the_row_test_to_an_existing_condition) {
+  EXPECT_EQ(AllFieldsRefreshStatement("select e.*, d.dname, e.rowid from emp e, dept d\r\n"
+                                      "where d.deptno = e.deptno\r\norder by e.ename",
+                                      "e", ""),
+            "select e.*, d.dname, e.rowid from emp e, dept d\r\n"
+            "where (d.deptno = e.deptno)\r\n"
+            "and\r\n"
+            "(e.rowid = :kvell__rowid)");
+}
+
+TEST(AllFieldsRefresh, stands_alone_without_a_condition_and_locks_the_first_field) {
+  EXPECT_EQ(AllFieldsRefreshStatement("select emp.*, emp.rowid from emp /* END_REFRESH */ order by 1", "EMP",
+                                      "EMPNO"),
+            "select emp.*, emp.rowid from emp\r\n"
+            "where EMP.rowid = :kvell__rowid\r\n"
+            "for update of EMP.EMPNO nowait");
+  EXPECT_EQ(AllFieldsRefreshStatement("select deptno, max(sal) m from emp group by deptno", "EMP", ""),
+            "select deptno, max(sal) m from emp group by deptno\r\nhaving EMP.rowid = :kvell__rowid");
+}
+
+ColumnValueInput null_insert(int type_code) {
+  ColumnValueInput input;
+  input.TypeCode = type_code;
+  input.Insert = true;
+  input.Variable = "v2";
+  return input;
+}
+
+TEST(ColumnValue, fills_a_null_insert_from_the_server_side) {
+  ColumnValueInput input = null_insert(12);
+  input.DefaultExpression = "sysdate";
+  input.ServerSequence = "s";
+  EXPECT_EQ(ColumnValueExpression(input).Expression, "sysdate");
+  EXPECT_TRUE(ColumnValueExpression(input).ServerSide);
+  input.DefaultExpression.clear();
+  EXPECT_EQ(ColumnValueExpression(input).Expression, "s.nextval");
+  input.ServerSequence.clear();
+  EXPECT_EQ(ColumnValueExpression(input).Expression, "null");
+  EXPECT_FALSE(ColumnValueExpression(input).ServerSide);
+}
+
+TEST(ColumnValue, writes_empty_lobs_and_objects_only_when_the_session_asks) {
+  ColumnValueInput lob = null_insert(113);
+  EXPECT_EQ(ColumnValueExpression(lob).Expression, "null");
+  lob.NullLOBIsEmpty = true;
+  EXPECT_EQ(ColumnValueExpression(lob).Expression, "empty_blob()");
+  EXPECT_TRUE(ColumnValueExpression(lob).ServerSide);
+  lob.Insert = false;
+  EXPECT_EQ(ColumnValueExpression(lob).Expression, "empty_blob()");
+  lob.Xml = true;
+  lob.TypeCode = 112;
+  EXPECT_EQ(ColumnValueExpression(lob).Expression, "null");
+
+  ColumnValueInput object = null_insert(108);
+  object.ObjectTypeName = "ADDRESS_T";
+  object.AttributeNullValues = {"null", "null"};
+  EXPECT_EQ(ColumnValueExpression(object).Expression, "null");
+  object.NullObjectIsEmpty = true;
+  EXPECT_EQ(ColumnValueExpression(object).Expression, "ADDRESS_T(null, null)");
+}
+
+TEST(ColumnValue, binds_values_lobs_and_xml) {
+  ColumnValueInput input = null_insert(5);
+  input.IsNull = false;
+  EXPECT_EQ(ColumnValueExpression(input).Expression, ":v2");
+  EXPECT_EQ(ColumnValueExpression(input).Binding, ValueBinding::Value);
+  input.TypeCode = 112;
+  input.Xml = true;
+  EXPECT_EQ(ColumnValueExpression(input).Expression, "sys.xmltype.createxml(:v2)");
+  input.Xml = false;
+  EXPECT_EQ(ColumnValueExpression(input).Expression, "empty_clob()");
+  EXPECT_EQ(ColumnValueExpression(input).Binding, ValueBinding::ReturnedLOB);
+  input.TemporaryLOBs = true;
+  EXPECT_EQ(ColumnValueExpression(input).Expression, ":v2");
+  EXPECT_EQ(ColumnValueExpression(input).Binding, ValueBinding::TemporaryLOB);
+  input.TypeCode = 114;
+  EXPECT_EQ(ColumnValueExpression(input).Binding, ValueBinding::Value);
+}
+
+}  // namespace
+}  // namespace kvell
