@@ -31,6 +31,21 @@ bool is_locator_type(uint16_t dty) {
   return dty == SQLT_CLOB || dty == SQLT_BLOB || dty == SQLT_BFILE || dty == SQLT_CFILE;
 }
 
+bool is_descriptor_type(uint16_t dty) {
+  switch (dty) {
+    case SQLT_RDD:
+    case SQLT_DATE:
+    case SQLT_TIMESTAMP:
+    case SQLT_TIMESTAMP_TZ:
+    case SQLT_TIMESTAMP_LTZ:
+    case SQLT_INTERVAL_YM:
+    case SQLT_INTERVAL_DS:
+      return true;
+    default:
+      return is_locator_type(dty);
+  }
+}
+
 bool sql_name_equal(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -83,6 +98,22 @@ void Statement::place_locator(const ElementArrays& arrays, uint32_t slot, const 
   if (indicator) *indicator = 0;
   if (length) *length = static_cast<ub2>(sizeof(void*));
   if (code) *code = 0;
+}
+
+void Statement::place_locator_out(Bind& bound, uint32_t slot, uint32_t iteration, std::optional<uint32_t> index,
+                                  const Cell& value, const ColumnInfo& column, std::optional<int64_t> rowid) {
+  if (!bound.out_callback) return place_locator(bound.arrays, slot, value, column, rowid);
+  // The callback hands over the client's locator itself (and its indicator and code slots).
+  OutSlot out = out_slot(bound, slot, iteration, index);
+  void* descriptor = out.target;
+  ElementArrays given;
+  given.values = &descriptor;
+  given.value_size = sizeof descriptor;
+  given.dty = bound.arrays.dty;
+  given.indicators = out.indicator;
+  given.codes = out.code;
+  place_locator(given, 0, value, column, rowid);
+  if (out.callback_length) *out.callback_length = sizeof descriptor;
 }
 
 Cell Statement::deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const {

@@ -473,10 +473,10 @@ void fill_instance(ObjectCache& cache, Instance& instance, std::string_view stor
   instance.is_new = false;
 }
 
-void place_object(const Define& define, uint32_t slot, const Cell& value, const ObjectOrigin& origin) {
-  const ObjectArrays& objects = define.objects;
+void place_object(const ObjectArrays& objects, Environment* env, uint32_t slot, const Cell& value,
+                  const ObjectOrigin& origin) {
   if (objects.type == nullptr || objects.values == nullptr) fail(kInvalidArgument, {"OCIDefineObject"});
-  ObjectCache& cache = *object_cache(define.env());
+  ObjectCache& cache = *object_cache(env);
   Instance* instance = cache.find_instance(objects.values[slot]);
   // The application's instance is refilled; an empty slot gets a new one, which the application frees.
   if (instance == nullptr || instance->type != objects.type) {

@@ -285,21 +285,8 @@ void attach_plsql_calls(Session& session) {
 }
 
 Bind* Statement::bind_for_name(const std::string& name) {
-  for (auto& bound : binds_) {
-    if (!bound->name.empty() && bound->name == name) return bound.get();
-  }
-  // By position: a block's placeholders count once per distinct name.
-  std::vector<std::string> distinct;
-  for (const std::string& placeholder : placeholders_) {
-    if (std::find(distinct.begin(), distinct.end(), placeholder) == distinct.end()) distinct.push_back(placeholder);
-  }
-  auto found = std::find(distinct.begin(), distinct.end(), name);
-  if (found == distinct.end()) return nullptr;
-  auto position = static_cast<uint32_t>(found - distinct.begin()) + 1;
-  for (auto& bound : binds_) {
-    if (bound->name.empty() && bound->position == position) return bound.get();
-  }
-  return nullptr;
+  auto first = std::find(placeholders_.begin(), placeholders_.end(), name);
+  return first == placeholders_.end() ? nullptr : bind_at(static_cast<size_t>(first - placeholders_.begin()));
 }
 
 sword Statement::execute_plsql(Session& session, uint32_t iters, uint32_t row_offset) {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_refs.h"
 #include "ociemu/plsql/ast.h"
 #include "ociemu/sql/types.h"
@@ -179,6 +180,14 @@ void Statement::prepare(std::string_view sql_text) {
     text.pop_back();
   }
   placeholders_ = scan_placeholders(text);
+  block_positions_ = statement_type == OCI_STMT_BEGIN || statement_type == OCI_STMT_DECLARE;
+  distinct_positions_.clear();
+  std::vector<std::string_view> distinct;
+  for (const std::string& name : placeholders_) {
+    auto found = std::find(distinct.begin(), distinct.end(), name);
+    if (found == distinct.end()) found = distinct.insert(distinct.end(), name);
+    distinct_positions_.push_back(static_cast<uint32_t>(found - distinct.begin()) + 1);
+  }
   binds_.clear();
   defines_.clear();
   columns_.clear();
@@ -204,9 +213,39 @@ Bind* Statement::bind(uint32_t position, std::string_view name, const ElementArr
   Bind* bound = found != binds_.end() ? found->get() : binds_.emplace_back(std::make_unique<Bind>(env(), this)).get();
   bound->name = key;
   bound->position = key.empty() ? position : 0;
+  bound->made = ++binds_made_;
   bound->arrays = arrays;
   bound->mode = mode;
+  drop_replaced_binds();
   return bound;
+}
+
+bool Statement::covers(const Bind& bound, size_t occurrence) const {
+  if (occurrence >= placeholders_.size()) return false;
+  if (!bound.name.empty()) return bound.name == placeholders_[occurrence];
+  return bound.position == (block_positions_ ? distinct_positions_[occurrence] : occurrence + 1);
+}
+
+Bind* Statement::bind_at(size_t occurrence) const {
+  Bind* newest = nullptr;
+  for (const auto& bound : binds_) {
+    if (covers(*bound, occurrence) && (newest == nullptr || bound->made > newest->made)) newest = bound.get();
+  }
+  return newest;
+}
+
+// A client may free the buffers of binds it has replaced (a statement cache does),
+// so a replaced bind must not stay where an OUT value could be written through it.
+void Statement::drop_replaced_binds() {
+  std::vector<const Bind*> in_use;
+  for (size_t occurrence = 0; occurrence < placeholders_.size(); ++occurrence) in_use.push_back(bind_at(occurrence));
+  std::erase_if(binds_, [&](const std::unique_ptr<Bind>& bound) {
+    bool covers_any = false;
+    for (size_t occurrence = 0; occurrence < placeholders_.size() && !covers_any; ++occurrence) {
+      covers_any = covers(*bound, occurrence);
+    }
+    return covers_any && std::find(in_use.begin(), in_use.end(), bound.get()) == in_use.end();
+  });
 }
 
 Define* Statement::define(uint32_t position, const ElementArrays& arrays, uint32_t mode) {
@@ -267,10 +306,7 @@ void Statement::map_parameters(bool require_all) {
   for (size_t i = 0; i < translation_.placeholders.size(); ++i) {
     const sql::Placeholder& placeholder = translation_.placeholders[i];
     if (placeholder.sqlite_index <= 0 || placeholder.sqlite_index > count) continue;
-    for (auto& bound : binds_) {
-      bool match = bound->name.empty() ? bound->position == i + 1 : bound->name == placeholder.name;
-      if (match) parameter_binds_[static_cast<size_t>(placeholder.sqlite_index)] = bound.get();
-    }
+    if (Bind* bound = bind_at(i)) parameter_binds_[static_cast<size_t>(placeholder.sqlite_index)] = bound;
   }
   for (int index = 1; require_all && index <= count; ++index) {
     if (parameter_binds_[static_cast<size_t>(index)] == nullptr) fail(1008);
@@ -550,8 +586,8 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
     throw;
   }
   // Inside the callbacks the count is the iteration's; afterwards, the statement's.
-  for (auto& bound : binds_) {
-    if (returns_into(bound->name)) bound->rows_returned = total_returned;
+  for (size_t item = 0; item < translation_.returning_into.size(); ++item) {
+    if (Bind* bound = returning_bind(item)) bound->rows_returned = total_returned;
   }
   bool conflict = watch && session.lock_conflict;
   finish_watch(conflict);
@@ -559,9 +595,11 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
   return conflict;
 }
 
-bool Statement::returns_into(const std::string& name) const {
-  const auto& names = translation_.returning_into;
-  return std::find(names.begin(), names.end(), name) != names.end();
+// RETURNING ... INTO closes the statement, so its targets are the last placeholders.
+Bind* Statement::returning_bind(size_t item) const {
+  const size_t targets = translation_.returning_into.size();
+  if (item >= targets || targets > placeholders_.size()) return nullptr;
+  return bind_at(placeholders_.size() - targets + item);
 }
 
 std::vector<StoredCell> Statement::returned_cells() const {
@@ -574,58 +612,82 @@ std::vector<StoredCell> Statement::returned_cells() const {
 
 void Statement::place_returning(uint32_t row, const std::vector<std::vector<StoredCell>>& returned) {
   const size_t items = std::min(static_cast<size_t>(sqlite3_column_count(main_)), translation_.returning_into.size());
-  for (auto& bound : binds_) {
-    if (returns_into(bound->name)) bound->rows_returned = static_cast<uint32_t>(returned.size());
+  for (size_t i = 0; i < items; ++i) {
+    if (Bind* bound = returning_bind(i)) bound->rows_returned = static_cast<uint32_t>(returned.size());
   }
   for (size_t r = 0; r < returned.size(); ++r) {
     for (size_t i = 0; i < items; ++i) {
-      const std::string& name = translation_.returning_into[i];
+      Bind* bound = returning_bind(i);
+      if (bound == nullptr) continue;
       Cell value = returned[r][i].view();
       sql::OracleType type = inferred_type(value);
       if (auto declared = sql::parse_declared_type(sqlite3_column_decltype(main_, static_cast<int>(i)))) type = *declared;
-      for (auto& bound : binds_) {
-        if (bound->name != name) continue;
-        if (is_locator_type(bound->arrays.dty) && !bound->out_callback) {
-          place_locator(bound->arrays, row, value, returned_column(i, type), returned_rowid(returned[r]));
-          continue;
-        }
-        place_out(*bound, value, type, row, row, static_cast<uint32_t>(r));
+      const auto index = static_cast<uint32_t>(r);
+      if (is_locator_type(bound->arrays.dty)) {
+        place_locator_out(*bound, row, row, index, value, returned_column(i, type), returned_rowid(returned[r]));
+      } else {
+        place_out(*bound, value, type, row, row, index);
       }
     }
   }
 }
 
+OutSlot Statement::out_slot(Bind& bound, uint32_t slot, uint32_t iteration, std::optional<uint32_t> index) {
+  const ElementArrays& a = bound.arrays;
+  if (!bound.out_callback) {
+    return OutSlot{a.values ? a.value_at(slot) : nullptr, a.value_size, a.indicator_at(slot), a.code_at(slot), nullptr,
+                   false};
+  }
+  OutSlot out;
+  out.from_callback = true;
+  out.size = a.value_size;
+  ub1 piece = OCI_ONE_PIECE;
+  void* indicator = nullptr;
+  if (bound.out_callback(bound.out_context, reinterpret_cast<OCIBind*>(&bound), iteration,
+                         index.value_or(bound.rows_returned), &out.target, &out.callback_length, &piece, &indicator,
+                         &out.code) != OCI_CONTINUE) {
+    fail(24343);
+  }
+  out.indicator = static_cast<sb2*>(indicator);
+  if (out.callback_length) out.size = static_cast<int32_t>(*out.callback_length);
+  return out;
+}
+
 void Statement::place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration,
                           std::optional<uint32_t> index) {
-  ElementArrays a = bound.arrays;
-  if (a.dty == SQLT_REF && !bound.out_callback) {
+  const uint16_t dty = bound.arrays.dty;
+  if (is_locator_type(dty)) {
+    ColumnInfo computed;
+    computed.type = type;
+    place_locator_out(bound, slot, iteration, index, value, computed, std::nullopt);
+  } else if (dty == SQLT_REF && !bound.out_callback) {
     place_ref_out(bound, slot, value);
-    if (!index) ++bound.rows_returned;
-    return;
+  } else if (dty == SQLT_NTY) {
+    place_object_out(bound, slot, iteration, index, value);
+  } else {
+    OutSlot out = out_slot(bound, slot, iteration, index);
+    // A callback hands over a descriptor itself, where an element holds a pointer to one.
+    void* descriptor = out.target;
+    void* target = out.from_callback && is_descriptor_type(dty) ? &descriptor : out.target;
+    Placed placed = target ? place_value(value, type, dty, target, out.size, session_->context) : Placed{true, false, 0, 0};
+    if (out.indicator) *out.indicator = placed.is_null ? -1 : placed.truncated ? static_cast<sb2>(placed.full_length) : 0;
+    if (!out.from_callback) bound.arrays.set_length(slot, placed.written);
+    if (out.callback_length) *out.callback_length = placed.written;
+    set_code(out.code, placed.is_null ? 1405 : placed.truncated ? 1406 : 0);
   }
-  void* target = a.values ? a.value_at(slot) : nullptr;
-  sb2* indicator = a.indicator_at(slot);
-  bool write_length = true;
-  ub2* code = a.code_at(slot);
-  ub4* callback_length = nullptr;
-  if (bound.out_callback) {
-    ub1 piece = OCI_ONE_PIECE;
-    void* callback_indicator = nullptr;
-    if (bound.out_callback(bound.out_context, reinterpret_cast<OCIBind*>(&bound), iteration, index.value_or(bound.rows_returned),
-                           &target, &callback_length, &piece, &callback_indicator, &code) != OCI_CONTINUE) {
-      fail(24343);
-    }
-    indicator = static_cast<sb2*>(callback_indicator);
-    write_length = false;
-    if (callback_length) a.value_size = static_cast<int32_t>(*callback_length);
-  }
-  Placed placed = target ? place_value(value, type, a.dty, target, a.value_size, session_->context)
-                         : Placed{true, false, 0, 0};
-  if (indicator) *indicator = placed.is_null ? -1 : placed.truncated ? static_cast<sb2>(placed.full_length) : 0;
-  if (write_length) a.set_length(slot, placed.written);
-  if (callback_length) *callback_length = placed.written;
-  set_code(code, placed.is_null ? 1405 : placed.truncated ? 1406 : 0);
   if (!index) ++bound.rows_returned;
+}
+
+// Objects go into instances: the element's (made when it has none), or the one a callback hands over.
+void Statement::place_object_out(Bind& bound, uint32_t slot, uint32_t iteration, std::optional<uint32_t> index,
+                                 const Cell& value) {
+  const ObjectOrigin computed{session_, {}, {}, std::nullopt};
+  if (!bound.out_callback) return place_object(bound.objects, bound.env(), slot, value, computed);
+  OutSlot out = out_slot(bound, slot, iteration, index);
+  if (object_cache(bound.env())->find_instance(out.target) == nullptr) fail(21710);
+  void* instance = out.target;
+  ObjectArrays given{bound.objects.type, &instance, nullptr};
+  place_object(given, bound.env(), 0, value, computed);
 }
 
 void Statement::execute_other(Session& session) {
@@ -745,7 +807,7 @@ bool Statement::place_row(uint32_t slot) {
     if (a.dty == SQLT_NTY) {
       ObjectOrigin origin{session_, info.origin_table, info.origin_column, std::nullopt};
       if (info.rowid_column >= 0) origin.rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
-      place_object(*defined, slot, value, origin);
+      place_object(defined->objects, defined->env(), slot, value, origin);
       continue;
     }
     if (a.dty == SQLT_REF) {

@@ -77,6 +77,7 @@ struct Bind : Handle {
   Statement* statement;
   std::string name;       // upper case without the colon; empty when bound by position
   uint32_t position = 0;  // 1-based, when bound by position
+  uint64_t made = 0;      // when last bound: of the binds covering a placeholder, the newest is in use
   ElementArrays arrays;
   uint32_t mode = 0;
   void* in_context = nullptr;
@@ -104,6 +105,16 @@ struct Define : Handle {
 };
 
 struct ClientRef;
+
+// Where one OUT value of a bind goes: the element's own slots, or what its out-callback handed over.
+struct OutSlot {
+  void* target = nullptr;  // the element; from a callback, a descriptor type's descriptor itself
+  int32_t size = 0;        // bytes at target
+  sb2* indicator = nullptr;
+  ub2* code = nullptr;
+  ub4* callback_length = nullptr;  // the callback's length slot (in: capacity, out: bytes written)
+  bool from_callback = false;
+};
 
 struct ColumnInfo {
   std::string name;
@@ -159,8 +170,12 @@ class Statement : public Handle {
   // a DML statement returned (counted by the bind itself when not given).
   void place_out(Bind& bound, const Cell& value, const sql::OracleType& type, uint32_t slot, uint32_t iteration,
                  std::optional<uint32_t> index = std::nullopt);
+  // The slots for OUT value `index` of element `slot`, asking the bind's out-callback when it has one.
+  OutSlot out_slot(Bind& bound, uint32_t slot, uint32_t iteration, std::optional<uint32_t> index);
   // The bind a block's placeholder name reaches: by name, or by the position of its first occurrence.
   Bind* bind_for_name(const std::string& name);
+  // The bind in use for placeholder occurrence `occurrence` (0-based, text order), or nullptr.
+  Bind* bind_at(size_t occurrence) const;
 
   // OPEN :c FOR in a block run by this statement: the cursor bind's handle (an
   // OCI8 statement or an OCI7 cursor area) takes the rows of stmt.
@@ -179,7 +194,6 @@ class Statement : public Handle {
   uint32_t column_count() const { return static_cast<uint32_t>(columns_.size()); }
   const std::vector<ColumnInfo>& columns() const { return columns_; }
   const std::vector<std::string>& placeholder_names() const { return placeholders_; }
-  const std::vector<std::unique_ptr<Bind>>& binds() const { return binds_; }
   Session* session() const { return live<Session>(session_); }
 
   std::string text;
@@ -202,6 +216,10 @@ class Statement : public Handle {
   void ensure_translated(Session& session);
   void finalize();
   void run_statements(size_t count);
+  // Whether a bind covers an occurrence: by name, or by position (a block counts each name once).
+  bool covers(const Bind& bound, size_t occurrence) const;
+  // Frees the binds that newer binds replaced at every placeholder they covered.
+  void drop_replaced_binds();
   void map_parameters(bool require_all);
   void bind_row(uint32_t row, uint32_t iteration);
   void describe(bool may_peek);
@@ -221,9 +239,15 @@ class Statement : public Handle {
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
   // A CURSOR column: the define's statement handle (or OCI7 cursor area) of `slot` takes the packed rows.
   void place_cursor(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column);
-  bool returns_into(const std::string& name) const;  // a RETURNING ... INTO target
+  // The bind of RETURNING ... INTO target `item` (0-based), or nullptr.
+  Bind* returning_bind(size_t item) const;
   std::vector<StoredCell> returned_cells() const;
   void place_returning(uint32_t row, const std::vector<std::vector<StoredCell>>& returned);
+  // An OUT LOB: a locator in the bind's element, or in the descriptor its callback hands over.
+  void place_locator_out(Bind& bound, uint32_t slot, uint32_t iteration, std::optional<uint32_t> index,
+                         const Cell& value, const ColumnInfo& column, std::optional<int64_t> rowid);
+  void place_object_out(Bind& bound, uint32_t slot, uint32_t iteration, std::optional<uint32_t> index,
+                        const Cell& value);
   // LOB locators: the define array's locator for a fetched LOB column, and IN locator binds.
   void place_locator(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column,
                      std::optional<int64_t> rowid);
@@ -240,6 +264,9 @@ class Statement : public Handle {
   sql::Translation translation_;
   sqlite3_stmt* main_ = nullptr;  // the last translated statement (queries, DML)
   std::vector<std::string> placeholders_;  // occurrences in text order, upper case
+  std::vector<uint32_t> distinct_positions_;  // by occurrence: 1-based position of its name among distinct names
+  bool block_positions_ = false;           // PL/SQL: a bind position counts distinct names, not occurrences
+  uint64_t binds_made_ = 0;
   std::vector<Bind*> parameter_binds_;     // by SQLite parameter index
   std::vector<std::unique_ptr<Bind>> binds_;
   std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
@@ -269,11 +296,14 @@ struct ObjectOrigin {
 
 // SQLT_NTY elements: the instance of fetched row `slot` (made or reused) filled from a stored value,
 // and the stored text of bound element `row` (nullopt for a null object; LOB attributes by content).
-void place_object(const Define& define, uint32_t slot, const Cell& value, const ObjectOrigin& origin);
+void place_object(const ObjectArrays& objects, Environment* env, uint32_t slot, const Cell& value,
+                  const ObjectOrigin& origin);
 std::optional<std::string> bound_object_text(const Bind& bound, uint32_t row, Session& session);
 
 // SQLT_CLOB, SQLT_BLOB, SQLT_BFILE, SQLT_CFILE: the element is an OCILobLocator*.
 bool is_locator_type(uint16_t dty);
+// Locators, ROWID, datetime and interval descriptors: the element is a pointer to a descriptor.
+bool is_descriptor_type(uint16_t dty);
 // The type a column of unknown declaration reads as, from a value of it.
 sql::OracleType inferred_type(const Cell& cell);
 // The statement behind an OCI7 cursor data area, or nullptr.

@@ -243,12 +243,7 @@ sword OCIStmtGetBindInfo(OCIStmt* stmtp, OCIError* errhp, ub4 size, ub4 startloc
       if (invp) invp[i] = nullptr;
       if (inpl) inpl[i] = 0;
       if (dupl) dupl[i] = duplicate ? 1 : 0;
-      if (hndl) {
-        hndl[i] = nullptr;
-        for (auto& bound : statement->binds()) {
-          if (bound->name == name) hndl[i] = reinterpret_cast<OCIBind*>(bound.get());
-        }
-      }
+      if (hndl) hndl[i] = reinterpret_cast<OCIBind*>(statement->bind_at(index));
     }
     return OCI_SUCCESS;
   });

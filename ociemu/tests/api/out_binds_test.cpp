@@ -1,0 +1,320 @@
+// OUT values reach only what the client holds now: binds replaced between
+// executions (as a statement cache re-binds), LOB locators handed over by
+// RETURNING callbacks, and object instances of OUT and IN OUT object binds.
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "ociemu/tests/api/oci_test_support.h"
+
+extern "C" {
+ub4 OCIStringSize(OCIEnv* env, const OCIString* vs);
+}
+
+namespace ociemu::testing {
+namespace {
+
+class OutBindTest : public OciTest {
+ protected:
+  void execute(OCIStmt* stmt, ub4 iters = 1) {
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, iters, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  }
+
+  OCIBind* bind_name(OCIStmt* stmt, const std::string& name, void* value, sb4 size, ub2 dty, sb2* indicator = nullptr,
+                     ub4 mode = OCI_DEFAULT) {
+    OCIBind* bind = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(name), static_cast<sb4>(name.size()), value, size, dty,
+                                         indicator, nullptr, nullptr, 0, nullptr, mode))
+        << last_error();
+    return bind;
+  }
+
+  OCIBind* bind_position(OCIStmt* stmt, ub4 position, void* value, sb4 size, ub2 dty, sb2* indicator = nullptr,
+                         ub4 mode = OCI_DEFAULT) {
+    OCIBind* bind = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, position, value, size, dty, indicator, nullptr, nullptr, 0,
+                                        nullptr, mode))
+        << last_error();
+    return bind;
+  }
+};
+
+TEST_F(OutBindTest, a_block_bound_anew_by_position_writes_only_into_the_new_buffers) {
+  OCIStmt* stmt = prepare("begin :total := 40 + 2; :label := 'forty-two'; end;");
+  auto old_total = std::make_unique<int>(0);
+  auto old_label = std::make_unique<std::array<char, 16>>();
+  bind_name(stmt, ":total", old_total.get(), sizeof(int), SQLT_INT);
+  bind_name(stmt, ":label", old_label->data(), 16, SQLT_STR);
+  execute(stmt);
+  EXPECT_EQ(42, *old_total);
+  // The client frees the buffers of its earlier binds before binding again.
+  old_total.reset();
+  old_label.reset();
+
+  int total = 0;
+  char label[16] = {};
+  bind_position(stmt, 1, &total, sizeof total, SQLT_INT);
+  bind_position(stmt, 2, label, sizeof label, SQLT_STR);
+  execute(stmt);
+  EXPECT_EQ(42, total);
+  EXPECT_STREQ("forty-two", label);
+
+  // And back to names: the position binds are replaced in turn.
+  int again = 0;
+  char again_label[16] = {};
+  bind_name(stmt, ":TOTAL", &again, sizeof again, SQLT_INT);
+  bind_name(stmt, ":label", again_label, sizeof again_label, SQLT_STR);
+  total = 0;
+  execute(stmt);
+  EXPECT_EQ(42, again);
+  EXPECT_STREQ("forty-two", again_label);
+  EXPECT_EQ(0, total);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(OutBindTest, dml_returning_bound_anew_by_position_fills_the_new_buffers) {
+  must_run("CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
+  OCIStmt* stmt = prepare("INSERT INTO t VALUES (:id, :name) RETURNING id * 10, upper(name) INTO :out_id, :out_name");
+  int id = 1;
+  char name[8] = "ann";
+  auto old_id = std::make_unique<int>(0);
+  auto old_name = std::make_unique<std::array<char, 16>>();
+  bind_name(stmt, ":id", &id, sizeof id, SQLT_INT);
+  bind_name(stmt, ":name", name, sizeof name, SQLT_STR);
+  bind_name(stmt, ":out_id", old_id.get(), sizeof(int), SQLT_INT);
+  bind_name(stmt, ":out_name", old_name->data(), 16, SQLT_STR);
+  execute(stmt);
+  EXPECT_EQ(10, *old_id);
+  EXPECT_STREQ("ANN", old_name->data());
+  old_id.reset();
+  old_name.reset();
+
+  id = 2;
+  std::strcpy(name, "bob");
+  int out_id = 0;
+  char out_name[16] = {};
+  bind_position(stmt, 1, &id, sizeof id, SQLT_INT);
+  bind_position(stmt, 2, name, sizeof name, SQLT_STR);
+  bind_position(stmt, 3, &out_id, sizeof out_id, SQLT_INT);
+  bind_position(stmt, 4, out_name, sizeof out_name, SQLT_STR);
+  execute(stmt);
+  EXPECT_EQ(20, out_id);
+  EXPECT_STREQ("BOB", out_name);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ((std::vector<std::string>{"ann", "bob"}), column_texts("SELECT name FROM t ORDER BY id"));
+}
+
+TEST_F(OutBindTest, returning_by_position_counts_every_placeholder_before_the_targets) {
+  must_run("CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
+  must_run("INSERT INTO t VALUES (1, 'a')");
+  must_run("INSERT INTO t VALUES (2, 'b')");
+  OCIStmt* stmt = prepare("UPDATE t SET name = :n WHERE id = :id RETURNING id, name INTO :1, :2");
+  char value[4] = "zz";
+  int id = 2;
+  int returned_id = 0;
+  char returned_name[8] = {};
+  bind_position(stmt, 1, value, sizeof value, SQLT_STR);
+  bind_position(stmt, 2, &id, sizeof id, SQLT_INT);
+  bind_position(stmt, 3, &returned_id, sizeof returned_id, SQLT_INT);
+  OCIBind* name_bind = bind_position(stmt, 4, returned_name, sizeof returned_name, SQLT_STR);
+  execute(stmt);
+  EXPECT_EQ(2, returned_id);
+  EXPECT_STREQ("zz", returned_name);
+  ub4 rows = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(name_bind, OCI_HTYPE_BIND, &rows, nullptr, OCI_ATTR_ROWS_RETURNED, err));
+  EXPECT_EQ(1u, rows);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+// The RETURNING callbacks of a client that binds LOBs dynamically: no input,
+// and one client-made locator per returned row, handed over as the descriptor itself.
+struct ReturnedLobs {
+  OCIEnv* env = nullptr;
+  std::array<OCILobLocator*, 4> locators{};
+  std::array<sb2, 4> indicators{};
+  std::array<ub4, 4> lengths{};
+  std::array<ub2, 4> codes{};
+  ub4 calls = 0;
+};
+
+sb4 no_input(void*, OCIBind*, ub4, ub4, void** buffer, ub4* length, ub1* piece, void** indicator) {
+  static sb2 null_indicator = -1;
+  *buffer = nullptr;
+  *length = 0;
+  *piece = OCI_ONE_PIECE;
+  *indicator = &null_indicator;
+  return OCI_CONTINUE;
+}
+
+sb4 locator_output(void* context, OCIBind*, ub4 iteration, ub4 index, void** buffer, ub4** length, ub1* piece,
+                   void** indicator, ub2** code) {
+  auto& out = *static_cast<ReturnedLobs*>(context);
+  const ub4 slot = iteration + index;
+  ++out.calls;
+  if (out.locators[slot] == nullptr) {
+    OCIDescriptorAlloc(out.env, reinterpret_cast<void**>(&out.locators[slot]), OCI_DTYPE_LOB, 0, nullptr);
+  }
+  *buffer = out.locators[slot];
+  out.lengths[slot] = sizeof(OCILobLocator*);
+  *length = &out.lengths[slot];
+  *piece = OCI_ONE_PIECE;
+  out.indicators[slot] = 7;  // any value the emulator must overwrite
+  *indicator = &out.indicators[slot];
+  *code = &out.codes[slot];
+  return OCI_CONTINUE;
+}
+
+TEST_F(OutBindTest, lob_returning_through_callbacks_fills_client_locators_and_empty_lobs_are_not_null) {
+  must_run("CREATE TABLE docs (id NUMBER, body CLOB)");
+  OCIStmt* stmt = prepare("INSERT INTO docs VALUES (:id, CASE WHEN :id = 1 THEN TO_CLOB('h\xC3\xA9llo') "
+                          "WHEN :id = 2 THEN EMPTY_CLOB() END) RETURNING body INTO :body");
+  std::array<int, 3> ids{1, 2, 3};
+  bind_name(stmt, ":id", ids.data(), sizeof(int), SQLT_INT);
+  ReturnedLobs returned;
+  returned.env = env;
+  OCIBind* body = bind_name(stmt, ":body", nullptr, sizeof(OCILobLocator*), SQLT_CLOB, nullptr, OCI_DATA_AT_EXEC);
+  ASSERT_EQ(OCI_SUCCESS, OCIBindDynamic(body, err, nullptr, no_input, &returned, locator_output));
+  execute(stmt, 3);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  ASSERT_EQ(3u, returned.calls);
+
+  EXPECT_EQ(0, returned.indicators[0]);
+  ub4 length = 99;
+  ASSERT_EQ(OCI_SUCCESS, OCILobGetLength(svc, err, returned.locators[0], &length)) << last_error();
+  EXPECT_EQ(5u, length);
+  char buffer[16] = {};
+  ub4 amount = 5;
+  ASSERT_EQ(OCI_SUCCESS, OCILobRead(svc, err, returned.locators[0], &amount, 1, buffer, sizeof buffer, nullptr,
+                                    nullptr, 0, SQLCS_IMPLICIT))
+      << last_error();
+  EXPECT_STREQ("h\xC3\xA9llo", buffer);
+
+  EXPECT_EQ(0, returned.indicators[1]) << "EMPTY_CLOB() is a locator of an empty LOB, not null";
+  ASSERT_EQ(OCI_SUCCESS, OCILobGetLength(svc, err, returned.locators[1], &length)) << last_error();
+  EXPECT_EQ(0u, length);
+
+  EXPECT_EQ(-1, returned.indicators[2]);
+  for (OCILobLocator* locator : returned.locators) {
+    if (locator) {
+      EXPECT_EQ(OCI_SUCCESS, OCIDescriptorFree(locator, OCI_DTYPE_LOB));
+    }
+  }
+}
+
+TEST_F(OutBindTest, lob_returning_through_callbacks_names_the_row_for_writes) {
+  must_run("CREATE TABLE docs (id NUMBER, body BLOB)");
+  OCIStmt* stmt = prepare("INSERT INTO docs VALUES (5, EMPTY_BLOB()) RETURNING body INTO :body");
+  ReturnedLobs returned;
+  returned.env = env;
+  OCIBind* body = bind_name(stmt, ":body", nullptr, sizeof(OCILobLocator*), SQLT_BLOB, nullptr, OCI_DATA_AT_EXEC);
+  ASSERT_EQ(OCI_SUCCESS, OCIBindDynamic(body, err, nullptr, no_input, &returned, locator_output));
+  execute(stmt);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  ASSERT_EQ(0, returned.indicators[0]);
+  char bytes[3] = {1, 2, 3};
+  ub4 amount = sizeof bytes;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite(svc, err, returned.locators[0], &amount, 1, bytes, sizeof bytes, OCI_ONE_PIECE,
+                                     nullptr, nullptr, 0, 0))
+      << last_error();
+  EXPECT_EQ("3", single_text("SELECT dbms_lob.getlength(body) FROM docs WHERE id = 5"));
+  EXPECT_EQ(OCI_SUCCESS, OCIDescriptorFree(returned.locators[0], OCI_DTYPE_LOB));
+}
+
+// ADDRESS_T (CITY VARCHAR2, ZIP NUMBER) laid out with 8-byte pointers.
+constexpr size_t kCity = 0, kZip = 8;
+
+class ObjectOutBindTest : public OutBindTest {
+ protected:
+  void SetUp() override {
+    OutBindTest::SetUp();
+    must_run("CREATE TYPE address_t AS OBJECT (city VARCHAR2(30), zip NUMBER(5))");
+    must_run("CREATE TABLE places (id NUMBER, addr address_t)");
+    must_run("INSERT INTO places VALUES (7, address_t('Oslo', 1234))");
+    must_run("INSERT INTO places VALUES (8, NULL)");
+  }
+
+  std::string city_of(void* instance) {
+    OCIString* value = *reinterpret_cast<OCIString**>(static_cast<char*>(instance) + kCity);
+    return std::string(reinterpret_cast<char*>(OCIStringPtr(env, value)), OCIStringSize(env, value));
+  }
+
+  int zip_of(void* instance) {
+    int value = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCINumberToInt(err, reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + kZip),
+                                          sizeof value, OCI_NUMBER_SIGNED, &value))
+        << last_error();
+    return value;
+  }
+
+  OCIBind* bind_object(OCIStmt* stmt, const std::string& name, void** instance, void** nulls) {
+    OCIBind* bind = bind_name(stmt, name, nullptr, 0, SQLT_NTY);
+    EXPECT_EQ(OCI_SUCCESS, OCIBindObject(bind, err, type_by_name("ADDRESS_T"), instance, nullptr, nulls, nullptr))
+        << last_error();
+    return bind;
+  }
+};
+
+TEST_F(ObjectOutBindTest, a_block_delivers_a_new_instance_and_its_null_structure) {
+  OCIStmt* stmt = prepare("begin select addr into :o from places where id = 7; end;");
+  void* instance = nullptr;
+  void* nulls = nullptr;
+  bind_object(stmt, ":o", &instance, &nulls);
+  execute(stmt);
+  ASSERT_NE(nullptr, instance);
+  ASSERT_NE(nullptr, nulls);
+  EXPECT_EQ(OCI_IND_NOTNULL, static_cast<OCIInd*>(nulls)[0]);
+  EXPECT_EQ("Oslo", city_of(instance));
+  EXPECT_EQ(1234, zip_of(instance));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectOutBindTest, an_in_out_object_is_refilled_in_place_and_a_null_result_marks_it_null) {
+  void* instance = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &instance));
+  void* nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, &nulls));
+  auto* city = reinterpret_cast<OCIString**>(static_cast<char*>(instance) + kCity);
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("Rome"), 4, city));
+  int zip = 100;
+  ASSERT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &zip, sizeof zip, OCI_NUMBER_SIGNED,
+                                          reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + kZip)));
+  static_cast<OCIInd*>(nulls)[0] = OCI_IND_NOTNULL;
+  static_cast<OCIInd*>(nulls)[1] = OCI_IND_NOTNULL;
+  static_cast<OCIInd*>(nulls)[2] = OCI_IND_NOTNULL;
+
+  OCIStmt* stmt = prepare("begin insert into places values (9, :o); select addr into :o from places where id = 7; end;");
+  void* const original = instance;
+  bind_object(stmt, ":o", &instance, &nulls);
+  execute(stmt);
+  EXPECT_EQ(original, instance);
+  EXPECT_EQ("Oslo", city_of(instance));
+  EXPECT_EQ(1234, zip_of(instance));
+  EXPECT_EQ("Rome", single_text("SELECT p.addr.city FROM places p WHERE id = 9"));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  stmt = prepare("begin select addr into :o from places where id = 8; end;");
+  bind_object(stmt, ":o", &instance, &nulls);
+  execute(stmt);
+  EXPECT_EQ(OCI_IND_NULL, static_cast<OCIInd*>(nulls)[0]);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectOutBindTest, dml_returning_an_object_column_delivers_an_instance) {
+  OCIStmt* stmt = prepare("UPDATE places p SET id = 70 WHERE id = 7 RETURNING p.addr INTO :o");
+  void* instance = nullptr;
+  void* nulls = nullptr;
+  bind_object(stmt, ":o", &instance, &nulls);
+  execute(stmt);
+  ASSERT_NE(nullptr, instance);
+  ASSERT_NE(nullptr, nulls);
+  EXPECT_EQ("Oslo", city_of(instance));
+  EXPECT_EQ(1234, zip_of(instance));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+}  // namespace
+}  // namespace ociemu::testing
