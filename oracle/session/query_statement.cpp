@@ -240,6 +240,9 @@ TOracleQuery* TOracleQuery::cursor_target(TVariableData& v) {
   auto* target = dynamic_cast<TOracleQuery*>(v.Object());
   if (!target) throw Exception("Cursor variable " + v.Name() + " cannot be nil");
   if (target->received_cursor_ && target->cursor_open_ && v.BindHandle && v.BoundAddress == &target->statement_) {
+    // The block opens a new cursor into the same statement: its select list
+    // may differ, and the old defines do not carry over to it.
+    target->described_ = false;
     return target;
   }
   target->release_quietly();
