@@ -1,0 +1,63 @@
+// The dataset's option types and its published sub-objects. The sub-objects
+// carry their published properties and defaults; what they drive (sequences
+// and generated statements, dictionary lookups, query by example) belongs
+// to the dataset's write-back, dictionary and query-by-example code.
+// Thread-safe: plain values.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "runtime/string_list.h"
+
+namespace kvell {
+
+enum TLockingModeOptions { lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone };
+
+enum TRefreshOption : unsigned { roBeforeEdit = 1u << 0, roAfterInsert = 1u << 1, roAfterUpdate = 1u << 2,
+                                 roAllFields = 1u << 3 };
+using TRefreshOptions = unsigned;
+
+// Provider interface switches; the members come with the provider interface.
+using TOracleProviderOptions = unsigned;
+
+enum TAfterFetchRecordAction { afContinue, afPause, afStop, afCancel };
+
+enum TSequenceApplyMoment { amOnNewRecord, amOnPost, amOnServer };
+
+class TSequenceField {
+ public:
+  std::string Field;
+  std::string Sequence;
+  TSequenceApplyMoment ApplyMoment = amOnPost;
+  // In use when both names are set.
+  bool InUse() const { return !Field.empty() && !Sequence.empty(); }
+};
+
+class TOracleDictionary {
+ public:
+  bool EnforceConstraints = false;
+  TStringList DisabledConstraints;
+  bool UseMessageTable = false;
+  bool DefaultValues = false;
+  bool DynamicDefaults = false;
+  bool FieldKinds = false;
+  bool DisplayFormats = false;
+  bool RangeValues = false;
+  bool RequiredFields = true;
+  bool CharacterSize = false;
+};
+
+class TQBEField;
+
+class TQBEDefinition {
+ public:
+  static constexpr int kDefaultColor = 536870911;  // the framework's "default colour"
+  bool SaveQBEValues = true;
+  bool AllowFileWildCards = true;
+  bool AllowOperators = false;
+  int QBEFontColor = kDefaultColor;
+  int QBEBackgroundColor = kDefaultColor;
+};
+
+}  // namespace kvell

@@ -1,0 +1,203 @@
+// TOracleDataSet: construction, properties, the session link, activation and
+// the steps that later parts of the dataset provide.
+#include "oracle/dataset/oracle_dataset.h"
+
+#include "oracle/dataset/dataset_messages.h"
+#include "oracle/session/oracle_session.h"
+#include "oracle/ui/ui_hooks.h"
+
+namespace kvell {
+
+TOracleDataSet::TOracleDataSet(TComponent* owner) : TDataSet(owner) {
+  main_query_ = CreateMainQuery();
+  main_query_->SetName("MainQuery");
+  internal_source_.SetDataSet(this);
+}
+
+TOracleDataSet::~TOracleDataSet() {
+  BeforeDestruction();
+  internal_source_.SetDataSet(nullptr);
+  if (session_) session_->DetachClient(skDataSet, this);
+}
+
+std::unique_ptr<TOracleQuery> TOracleDataSet::CreateMainQuery() { return std::make_unique<TOracleQuery>(); }
+
+// ---- properties ----
+
+void TOracleDataSet::SetSQL(const TStringList& lines) {
+  main_query_->SetSQL(lines);
+  cached_updating_table_.clear();
+  DataEvent(dePropertyChange, 0);
+  if (Active()) {
+    Close();
+    Open();
+  }
+}
+
+void TOracleDataSet::SetSQLText(const std::string& text) {
+  TStringList lines;
+  lines.SetText(text);
+  SetSQL(lines);
+}
+
+void TOracleDataSet::SetStringFieldsOnly(bool value) {
+  main_query_->SetStringFieldsOnly(value);
+  DataEvent(dePropertyChange, 0);
+  if (Active()) {
+    Close();
+    Open();
+  }
+}
+
+void TOracleDataSet::SetUnidirectional(bool value) {
+  if (value == unidirectional_) return;
+  CheckInactive();
+  unidirectional_ = value;
+}
+
+void TOracleDataSet::SetUpdatingTable(const std::string& value) {
+  updating_table_ = value;
+  cached_updating_table_.clear();
+}
+
+void TOracleDataSet::SetMaster(TOracleDataSet* master) {
+  if (master) NotAvailableYet("Master");
+  master_ = nullptr;
+}
+
+void TOracleDataSet::SetQBEMode(bool value) {
+  if (value) NotAvailableYet("QBEMode");
+}
+
+bool TOracleDataSet::Detached() const {
+  return Active() && (session_ == nullptr || !session_->Connected());
+}
+
+void TOracleDataSet::NotAvailableYet(const std::string& operation) const {
+  DatabaseError(dataset_messages::NotAvailableYet(operation));
+}
+
+// ---- session and activation ----
+
+void TOracleDataSet::SetSession(TOracleSession* session) {
+  if (session == session_) return;
+  const bool stays_detached = session == nullptr && Detachable;
+  if (Active() && !stays_detached) Close();
+  if (session_) session_->DetachClient(skDataSet, this);
+  session_ = session;
+  if (session_) session_->AttachClient(skDataSet, this);
+  main_query_->SetSession(session);
+  if (cursor_query_) cursor_query_->SetSession(session);
+  if (Detached()) DataEvent(deDataSetChange, 0);
+  if (remembered_active_ && session_ && !HasState(csLoading)) {
+    remembered_active_ = false;
+    SetActive(true);
+  }
+}
+
+void TOracleDataSet::SetActive(bool value) {
+  if (HasState(csReading) || HasState(csLoading)) {
+    if (DesignActivation && !HasState(csDesigning)) return;
+    remembered_active_ = value;
+    return;
+  }
+  if (value && !session_ && HasState(csDesigning)) {
+    remembered_active_ = true;
+    return;
+  }
+  // A remembered activation waits for a connected session at run time.
+  if (value && remembered_active_ && !HasState(csDesigning) && (!session_ || !session_->Connected())) return;
+  remembered_active_ = false;
+  TDataSet::SetActive(value);
+}
+
+void TOracleDataSet::Loaded() {
+  TDataSet::Loaded();
+  if (!remembered_active_) return;
+  if (!session_) return;  // applied when a session is set
+  try {
+    SetActive(true);
+  } catch (...) {
+    if (!HasState(csDesigning)) throw;
+    HandleApplicationException(this);
+  }
+}
+
+void TOracleDataSet::SessionLoggingOff() {
+  if (!Detachable) Close();
+}
+
+void TOracleDataSet::SessionLoggedOff() {
+  if (Active()) DataEvent(deDataSetChange, 0);
+}
+
+void TOracleDataSet::SessionDestroyed() {
+  session_ = nullptr;
+  if (cursor_query_) cursor_query_->SessionDestroyed();
+  if (Active() && Detachable) DataEvent(deDataSetChange, 0);
+}
+
+void TOracleDataSet::ReopenForPreferences() {
+  if (!Active()) {
+    FieldDefs().Updated = false;
+    return;
+  }
+  Close();
+  Open();
+}
+
+// ---- modification and the steps of later parts ----
+
+bool TOracleDataSet::GetCanModify() const {
+  if (QBEMode()) return true;
+  if (!Active() || Detached() || ReadOnly) return false;
+  if (rowid_column_ < 0 && !OnApplyRecord) return false;
+  return master_ == nullptr || (master_->Active() && !master_->IsEmpty() && !master_->QBEMode());
+}
+
+void TOracleDataSet::DoBeforeInsert() { NotAvailableYet("Insert"); }
+void TOracleDataSet::InternalEdit() { NotAvailableYet("Edit"); }
+void TOracleDataSet::InternalPost() { NotAvailableYet("Post"); }
+void TOracleDataSet::InternalDelete() { NotAvailableYet("Delete"); }
+
+void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
+  (void)append;
+  if (buffer != ActiveBuffer()) throw Exception(dataset_messages::ForeignAddBuffer);
+  NotAvailableYet("InternalAddRecord");
+}
+
+void TOracleDataSet::Post() {
+  if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
+  TDataSet::Post();
+}
+
+int TOracleDataSet::RecordCount() { NotAvailableYet("RecordCount"); }
+int TOracleDataSet::RecNo() { NotAvailableYet("RecNo"); }
+void TOracleDataSet::SetRecNo(int) { NotAvailableYet("RecNo"); }
+
+bool TOracleDataSet::Locate(const std::string&, const Variant&, TLocateOptions) { NotAvailableYet("Locate"); }
+
+Variant TOracleDataSet::Lookup(const std::string&, const Variant&, const std::string&) {
+  NotAvailableYet("Lookup");
+}
+
+bool TOracleDataSet::FireApplyRecord(char action, std::string& rowid) {
+  bool applied = false;
+  if (OnApplyRecord) OnApplyRecord(this, action, applied, rowid);
+  return applied;
+}
+
+std::string TOracleDataSet::GetSelectTableName() { NotAvailableYet("GetSelectTableName"); }
+std::string TOracleDataSet::GetUpdatingTableName() { NotAvailableYet("GetUpdatingTableName"); }
+
+TUpdateStatus TOracleDataSet::UpdateStatus() const {
+  if (IsEmpty()) return usUnmodified;
+  if (State() == dsInsert) return usInserted;
+  return State() == dsEdit ? usModified : usUnmodified;
+}
+
+void TOracleDataSet::SetBlockReadSize(int value) { TDataSet::SetBlockReadSize(value > 0 ? -1 : value); }
+
+void TOracleDataSet::InternalHandleException() { HandleApplicationException(this); }
+
+}  // namespace kvell

@@ -1,0 +1,306 @@
+// TOracleDataSet: the rows of one query as a navigable, record-buffered
+// dataset. It owns a TOracleQuery named "MainQuery" (SQL, variables, fetch
+// size), executes it once to describe and fetch, copies each fetched row into
+// a record of its TRecordDataList so that it can scroll back over rows the
+// server cursor has passed, filters records with filter expressions and
+// OnFilterRecord, and decompresses binary values stored compressed.
+//
+// Writing changes back (post, edit, delete, cancel, InternalAddRecord),
+// record counts and numbers, master/detail and query by example come with the
+// dataset's later parts; until then those steps raise EDatabaseError
+// (dataset_messages::NotAvailableYet) instead of doing part of the work.
+// State they need is reachable through the protected section below.
+// Thread-safe: no; a dataset is used from one thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/data_source.h"
+#include "db/dataset.h"
+#include "oracle/dataset/blob_compression.h"
+#include "oracle/dataset/dataset_options.h"
+#include "oracle/dataset/field_info.h"
+#include "oracle/dataset/record_buffer.h"
+#include "oracle/dataset/record_store.h"
+#include "oracle/filter/expression.h"
+#include "oracle/session/oracle_query.h"
+#include "oracle/session/session_client.h"
+#include "runtime/stream.h"
+
+namespace kvell {
+
+class TOracleSession;
+class TOracleDataSet;
+
+using TOracleDataSetEvent = std::function<void(TOracleDataSet* Sender)>;
+using TTranslateMessageEvent = std::function<void(TOracleDataSet* Sender, int ErrorCode,
+                                                  const std::string& ConstraintName, char Action, std::string& Msg)>;
+using TApplyRecordEvent =
+    std::function<void(TOracleDataSet* Sender, char Action, bool& Applied, std::string& NewRowId)>;
+using TCancelQBEEvent = std::function<void(TOracleDataSet* Sender, bool& Requery)>;
+using TAfterFetchRecordEvent =
+    std::function<void(TOracleDataSet* Sender, bool FilterAccept, TAfterFetchRecordAction& Action)>;
+using TCompressionEvent =
+    std::function<void(TOracleDataSet* Sender, TField* Field, TMemoryStream& InStream, TMemoryStream& OutStream)>;
+
+class TOracleDataSet : public TDataSet, public TSessionClient {
+ public:
+  explicit TOracleDataSet(TComponent* owner = nullptr);
+  ~TOracleDataSet() override;
+
+  // ---- properties held by the main query ----
+  const TStringList& SQL() const { return main_query_->SQL(); }
+  // Forgets the cached table names, sends a property change and reopens an
+  // active dataset.
+  void SetSQL(const TStringList& lines);
+  void SetSQLText(const std::string& text);
+  int ReadBuffer() const { return main_query_->ReadBuffer(); }
+  void SetReadBuffer(int rows) { main_query_->SetReadBuffer(rows); }
+  bool Optimize() const { return main_query_->Optimize; }
+  void SetOptimize(bool value) { main_query_->Optimize = value; }
+  bool Debug() const { return main_query_->Debug; }
+  void SetDebug(bool value) { main_query_->Debug = value; }
+  TVariables& Variables() { return main_query_->Variables(); }
+  bool StringFieldsOnly() const { return main_query_->StringFieldsOnly(); }
+  void SetStringFieldsOnly(bool value);
+  TCursor Cursor() const { return main_query_->Cursor; }
+  void SetCursor(TCursor value) { main_query_->Cursor = value; }
+  TOracleSession* Session() const { return session_; }
+  virtual void SetSession(TOracleSession* session);
+  TOracleQuery& MainQuery() const { return *main_query_; }
+
+  // ---- published sub-objects and plain properties ----
+  TSequenceField SequenceField;
+  TOracleDictionary OracleDictionary;
+  TQBEDefinition QBEDefinition;
+  std::string UniqueFields;
+  std::string MasterFields;
+  std::string DetailFields;
+  bool ReadOnly = false;
+  TLockingModeOptions LockingMode = lmCheckImmediate;
+  bool QueryAllRecords = true;
+  bool CountAllRecords = false;
+  TRefreshOptions RefreshOptions = 0;
+  bool CommitOnPost = true;
+  bool CachedUpdates = false;
+  bool DesignActivation = false;
+  bool Detachable = false;
+  bool CompressBLOBs = false;
+  TOracleProviderOptions ProviderOptions = 0;
+
+  TOracleDataSet* Master() const { return master_; }
+  // Master/detail linking comes with the searching and master/detail part;
+  // a master is refused until then.
+  void SetMaster(TOracleDataSet* master);
+  bool Unidirectional() const { return unidirectional_; }
+  // Only while closed.
+  void SetUnidirectional(bool value);
+  const std::string& UpdatingTable() const { return updating_table_; }
+  void SetUpdatingTable(const std::string& value);
+  bool QBEMode() const { return false; }
+  // Query-by-example mode comes with its own part; switching it on is refused.
+  void SetQBEMode(bool value);
+  // Active with no session, or a session that is not connected.
+  bool Detached() const;
+
+  // ---- events, in declaration order ----
+  TTranslateMessageEvent OnTranslateMessage;
+  TOracleDataSetEvent BeforeQuery, AfterQuery;
+  TOracleDataSetEvent BeforeQBE, AfterQBE;
+  TCancelQBEEvent OnCancelQBE;
+  TApplyRecordEvent OnApplyRecord;
+  TAfterFetchRecordEvent AfterFetchRecord;
+  TOracleDataSetEvent AfterRefreshRecord;
+  TCompressionEvent OnCompressBLOB, OnDecompressBLOB;
+
+  // ---- variables of the main query ----
+  void DeclareVariable(const std::string& name, int type) { main_query_->DeclareVariable(name, type); }
+  void SetVariable(const std::string& name, const Variant& value) { main_query_->SetVariable(name, value); }
+  Variant GetVariable(const std::string& name) const { return main_query_->GetVariable(name); }
+  void SetComplexVariable(const std::string& name, TComplexValue* object) {
+    main_query_->SetComplexVariable(name, object);
+  }
+  void DeleteVariables() { main_query_->DeleteVariables(); }
+  int VariableCount() const { return main_query_->VariableCount(); }
+  std::string VariableName(int index) const { return main_query_->VariableName(index); }
+  int VariableType(int index) const { return main_query_->VariableType(index); }
+  int VariableIndex(const std::string& name) const { return main_query_->VariableIndex(name); }
+
+  // ---- framework overrides of the public interface ----
+  void SetActive(bool value) override;
+  void SetFilterText(const std::string& text) override;
+  void SetFiltered(bool value) override;
+  void SetFilterOptions(TFilterOptions options) override;
+  void SetBlockReadSize(int value) override;
+  bool GetFieldData(TField* field, void* buffer) override;
+  void SetFieldData(TField* field, const void* buffer) override;
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  bool BookmarkValid(const TBookmark& bookmark) const override;
+  int CompareBookmarks(const TBookmark& first, const TBookmark& second) const override;
+  TUpdateStatus UpdateStatus() const override;
+  void Post() override;
+  int RecordCount() override;
+  int RecNo() override;
+  void SetRecNo(int value) override;
+  bool Locate(const std::string& key_fields, const Variant& key_values, TLocateOptions options) override;
+  Variant Lookup(const std::string& key_fields, const Variant& key_values,
+                 const std::string& result_fields) override;
+
+  // Whether the record being filtered passes OnFilterRecord and the filter text.
+  virtual bool EvaluateFilter();
+  // OnApplyRecord's Applied; false without a handler.
+  virtual bool FireApplyRecord(char action, std::string& rowid);
+  virtual std::string GetSelectTableName();
+  virtual std::string GetUpdatingTableName();
+
+  // Running totals of compressed binary values since the last open.
+  const TBlobCompressionTotals& CompressionTotals() const { return compression_totals_; }
+
+  // TSessionClient.
+  void SessionLoggingOff() override;
+  void SessionLoggedOff() override;
+  void SessionDestroyed() override;
+  void ReopenForPreferences() override;
+  std::string ClientName() const override { return Name(); }
+
+ protected:
+  // Makes the main query; the dataset owns what it returns.
+  virtual std::unique_ptr<TOracleQuery> CreateMainQuery();
+
+  // ---- framework protocol ----
+  void Loaded() override;
+  TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(TRecordBuffer& buffer) override;
+  void GetBookmarkData(TRecordBuffer buffer, void* data) const override;
+  void SetBookmarkData(TRecordBuffer buffer, const void* data) override;
+  TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) const override;
+  void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+  int GetRecordSize() const override { return data_size_; }
+  TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() const override { return store_ != nullptr; }
+  void InternalInitFieldDefs() override;
+  void InternalHandleException() override;
+  void InternalFirst() override { current_ = -1; }
+  void InternalLast() override;
+  void InternalGotoBookmark(const void* bookmark) override;
+  void InternalSetToRecord(TRecordBuffer buffer) override;
+  void InternalInitRecord(TRecordBuffer buffer) override;
+  void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+  void InternalEdit() override;
+  void InternalPost() override;
+  void InternalCancel() override {}
+  void InternalDelete() override;
+  void InternalRefresh() override;
+  bool GetCanModify() const override;
+  void ClearCalcFields(TRecordBuffer buffer) override;
+  void CalculateFields(TRecordBuffer buffer) override;
+  void DoBeforeInsert() override;
+
+  // ---- state for the dataset's later parts ----
+  // The query rows are fetched from: the main query, "CursorQuery" for a
+  // cursor variable, or an attached external query.
+  TOracleQuery* FetchQuery() const { return fetch_query_; }
+  // Set by a part that supplies rows from a query of its own.
+  TOracleQuery* external_fetch_query_ = nullptr;
+  TRecordDataList* RecordStore() const { return store_.get(); }
+  TOracleFieldInfoList& FieldInfos() { return field_infos_; }
+  // Select-list position of the rowid column, -1 without one.
+  int RowIdColumn() const { return rowid_column_; }
+  // Record number of the current record in the visible list; -1 before the
+  // first, VisibleCount() after the last.
+  int current_ = -1;
+  int32_t last_record_id_ = 0;  // RecordIds of this execution run from 1
+  bool opening_ = false;
+  // Records currently visible: the filtered list while Filtered, else all.
+  bool UseFilteredList() const { return Filtered(); }
+  int VisibleCount() const;
+  uint8_t* VisibleRecord(int number) const;
+  // Visible number of the record with `id`; -1 when not found.
+  int VisibleNumberOfId(int32_t id) const;
+  // The stored record a buffer copied, or nullptr (not stored, or released).
+  // A buffer's blob-list and long-rowid pointers are copies that die with the
+  // stored record: read them through the stored record.
+  uint8_t* StoredRecordOf(TRecordBuffer buffer) const;
+  // The blob value of `info` in a stored record or a buffer, or nullptr.
+  const TOracleBlob* BlobOf(const uint8_t* record, const TOracleFieldInfo& info) const;
+  // Releases every record; RecordIds restart at 1.
+  void ReleaseRecords();
+  // The executing step of open, refresh and re-query.
+  void ExecuteQuery();
+  // Fetches until a visible record is added; false when none is.
+  bool FetchRecord();
+  void FetchAll();
+  // Runs the filter on a stored record.
+  bool RecordPassesFilter(uint8_t* record);
+  void RebuildFilteredList();
+  // The record the fields read and write in the current state, or nullptr.
+  uint8_t* RecordForState(const TField* field) const;
+  // Binary values: the stored form to write, and the value of stored bytes.
+  std::string CompressedValue(TField* field, std::string_view value);
+  std::string DecompressedValue(TField* field, std::string_view stored) const;
+  [[noreturn]] void NotAvailableYet(const std::string& operation) const;
+
+ private:
+  class FilterScope;
+
+  // Field definitions (dataset_open.cpp).
+  void choose_fetch_query(bool executing);
+  void ensure_cursor_query(const std::string& variable);
+  void find_rowid_column();
+  void describe_columns();
+  void describe_object_column(int column, const TOracleFieldInfo& parent_info);
+  void add_field_definitions();
+  void bind_descriptors();
+  void compute_layout();
+  void create_store();
+  void fire_before_query();
+  void fire_after_query();
+  void fetch_all_under_wait_cursor();
+  void free_secondary_queries();
+  void parse_filter();
+  // Fetching (dataset_fetch.cpp).
+  void fill_record(uint8_t* record);
+  void fill_field(uint8_t* record, const TOracleFieldInfo& info);
+  void store_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
+  void store_blob(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
+  bool after_fetch_record(uint8_t* record, bool visible);
+  Variant attribute_value(const TOracleFieldInfo& info) const;
+  void report_below_offset(int number) const;
+  uint8_t* calc_area(TRecordBuffer buffer) const { return buffer + kRecordHeaderSize + data_size_; }
+  int32_t master_record_id() const { return -1; }
+
+  std::unique_ptr<TOracleQuery> main_query_;
+  std::unique_ptr<TOracleQuery> cursor_query_;  // "CursorQuery"
+  TOracleQuery* fetch_query_ = nullptr;
+  TOracleSession* session_ = nullptr;
+  TOracleDataSet* master_ = nullptr;
+  TDataSource internal_source_{nullptr};  // points at this dataset; details link to it
+  TOracleFieldInfoList field_infos_;
+  std::unique_ptr<TRecordDataList> store_;
+  TExpressionPtr filter_expression_;
+  uint8_t* filter_record_ = nullptr;  // the record under the filter
+  uint8_t* event_record_ = nullptr;   // the record AfterFetchRecord is told of
+  bool fetch_paused_ = false;         // AfterFetchRecord paused the last fetch
+  TBlobCompressionTotals compression_totals_;
+  std::string updating_table_;
+  std::string cached_updating_table_;
+  int rowid_column_ = -1;
+  int data_size_ = 0;    // data fields' part of a record
+  int record_size_ = 0;  // header + data + calculated parts
+  int blob_count_ = 0;
+  bool unidirectional_ = false;
+  bool remembered_active_ = false;  // Active streamed in or set without a session at design time
+  bool before_query_fired_ = false;
+  bool executed_for_describe_ = false;  // the field-definition pass executed the query
+  bool fetch_exhausted_ = true;        // no further row will be fetched
+  bool first_fetched_row_pending_ = false;  // the execution's own row is not taken yet
+  std::string cursor_variable_;       // the main query's variable bound to "CursorQuery"
+};
+
+}  // namespace kvell

@@ -1,0 +1,135 @@
+#include "oracle/dataset/record_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "oracle/dataset/dataset_messages.h"
+#include "oracle/dataset/record_buffer.h"
+#include "runtime/exception.h"
+
+namespace kvell {
+
+TRecordDataList::TRecordDataList(int record_size, int read_buffer, bool unidirectional,
+                                 BelowOffsetError below_offset)
+    : record_size_(record_size),
+      stride_((record_size + 7) & ~7),
+      read_buffer_(std::max(read_buffer, 1)),
+      unidirectional_(unidirectional),
+      below_offset_(std::move(below_offset)) {}
+
+TRecordDataList::~TRecordDataList() { release_all(); }
+
+uint8_t* TRecordDataList::slot(uint8_t* page, int index) const {
+  return page + kPageHeaderSize + static_cast<size_t>(index) * static_cast<size_t>(stride_);
+}
+
+void TRecordDataList::add_page() {
+  if (unidirectional_ && !pages_.empty()) {
+    const int released = Count();
+    const int filtered = FilteredCount();
+    release_all();
+    offset_ += released;
+    filtered_offset_ += filtered;
+  }
+  const int capacity = std::max(Count() / 2, read_buffer_ + 1);
+  const size_t bytes = kPageHeaderSize + static_cast<size_t>(capacity) * static_cast<size_t>(stride_);
+  auto* page = new uint8_t[bytes]();
+  auto& header = *reinterpret_cast<PageHeader*>(page);
+  header.Capacity = capacity;
+  header.Used = 0;
+  header.Bytes = static_cast<int32_t>(bytes);
+  pages_.push_back(page);
+}
+
+uint8_t* TRecordDataList::FreeSlot() {
+  if (pages_.empty()) add_page();
+  auto* header = reinterpret_cast<PageHeader*>(pages_.back());
+  if (header->Used == header->Capacity) {
+    add_page();
+    header = reinterpret_cast<PageHeader*>(pages_.back());
+  }
+  return slot(pages_.back(), header->Used);
+}
+
+void TRecordDataList::Append(uint8_t* record) {
+  auto* header = reinterpret_cast<PageHeader*>(pages_.back());
+  ++header->Used;
+  records_.push_back(record);
+}
+
+void TRecordDataList::below_offset(int number) const {
+  if (below_offset_) below_offset_(number);
+  throw Exception(dataset_messages::NotInUnidirectionalMode("", number));
+}
+
+uint8_t* TRecordDataList::Record(int number) const {
+  if (number < offset_) below_offset(number);
+  return records_.at(static_cast<size_t>(number - offset_));
+}
+
+uint8_t* TRecordDataList::FilteredRecord(int number) const {
+  if (number < filtered_offset_) below_offset(number);
+  return filtered_.at(static_cast<size_t>(number - filtered_offset_));
+}
+
+// The common case first: an unfiltered store without deletions holds id at id - 1.
+static int position_of_id(const std::vector<uint8_t*>& list, int offset, int32_t id) {
+  const int64_t guess = static_cast<int64_t>(id) - 1 - offset;
+  if (guess >= 0 && guess < static_cast<int64_t>(list.size()) &&
+      Header(list[static_cast<size_t>(guess)]).RecordId == id)
+    return static_cast<int>(guess) + offset;
+  for (size_t i = 0; i < list.size(); ++i)
+    if (Header(list[i]).RecordId == id) return static_cast<int>(i) + offset;
+  return -1;
+}
+
+int TRecordDataList::NumberOfId(int32_t id) const { return position_of_id(records_, offset_, id); }
+
+int TRecordDataList::FilteredNumberOfId(int32_t id) const {
+  return position_of_id(filtered_, filtered_offset_, id);
+}
+
+void TRecordDataList::AddFiltered(uint8_t* record) {
+  // Records arrive in dataset order, so a duplicate can only be the last one;
+  // a search of the whole list would make filtering quadratic.
+  if (!filtered_.empty() && filtered_.back() == record) {
+    if (filtered_.size() > 1)
+      throw Exception(dataset_messages::DuplicateInFilteredList(static_cast<int>(filtered_.size()) - 1));
+    return;
+  }
+  filtered_.push_back(record);
+}
+
+void TRecordDataList::Delete(int number) {
+  uint8_t* record = Record(number);
+  ReleaseRecordData(record);
+  records_.erase(records_.begin() + (number - offset_));
+  filtered_.erase(std::remove(filtered_.begin(), filtered_.end(), record), filtered_.end());
+}
+
+void TRecordDataList::release_all() {
+  for (uint8_t* record : records_) {
+    first_held_id_ = std::max(first_held_id_, Header(record).RecordId + 1);
+    ReleaseRecordData(record);
+  }
+  records_.clear();
+  filtered_.clear();
+  for (uint8_t* page : pages_) delete[] page;
+  pages_.clear();
+}
+
+void TRecordDataList::Clear() {
+  release_all();
+  offset_ = 0;
+  filtered_offset_ = 0;
+  first_held_id_ = 0;
+}
+
+int64_t TRecordDataList::PageBytes() const {
+  int64_t total = 0;
+  for (uint8_t* page : pages_) total += reinterpret_cast<const PageHeader*>(page)->Bytes;
+  return total;
+}
+
+}  // namespace kvell
