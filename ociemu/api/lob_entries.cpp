@@ -310,17 +310,19 @@ sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* am
     SessionCallLock call(svchp);
     Session& session = session_of(svchp);
     LobLocator& locator = initialized_locator(locp);
+    // The amount asked counts characters of a CLOB; the amount read counts bytes, as
+    // Oracle reports it to a client of a varying-width character set such as AL32UTF8.
     if (cbfp) {
       uint64_t bytes = 0, units = 0;
       streamed_read(session, locator, offset, *amtp, bufp, bufl, bytes, units, [&](uint64_t n, ub1 piece) {
         return cbfp(ctxp, bufp, static_cast<ub4>(n), piece);
       });
-      *amtp = static_cast<ub4>(units);
+      *amtp = static_cast<ub4>(bytes);
       return OCI_SUCCESS;
     }
     Piece piece;
     sword status = polled_read(session, locator, offset, *amtp, false, bufp, bufl, piece);
-    *amtp = static_cast<ub4>(piece.units);
+    *amtp = static_cast<ub4>(piece.bytes);
     return status;
   });
 }
