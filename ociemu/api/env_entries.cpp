@@ -128,7 +128,7 @@ sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 at
     case OCI_ATTR_CURRENT_POSITION: return put<ub4>(attributep, sizep, static_cast<ub4>(s.current_position));
     case OCI_ATTR_BIND_COUNT: return put<ub4>(attributep, sizep, static_cast<ub4>(s.placeholder_names().size()));
     case OCI_ATTR_ROWS_FETCHED: return put<ub4>(attributep, sizep, s.rows_fetched);
-    case OCI_ATTR_NUM_DML_ERRORS: return put<ub4>(attributep, sizep, 0);
+    case OCI_ATTR_NUM_DML_ERRORS: return put<ub4>(attributep, sizep, static_cast<ub4>(s.row_errors.size()));
     case OCI_ATTR_ENV: return put<void*>(attributep, sizep, s.env());
     case OCI_ATTR_STMT_IS_RETURNING: return put<ub1>(attributep, sizep, is_returning(s) ? 1 : 0);
     case OCI_ATTR_SQL_ID: return put_text(attributep, sizep, s.sql_id = sql_id_of(s.text));

@@ -80,11 +80,18 @@ struct Environment : Handle {
   std::unordered_map<Handle*, std::unique_ptr<Handle>> children;
 };
 
+// The error of one row of array DML run in OCI_BATCH_ERRORS mode.
+struct RowError {
+  ErrorRecord record;
+  uint32_t row = 0;  // the row's offset in the bind arrays
+};
+
 struct ErrorHandle : Handle {
   static constexpr uint32_t kType = OCI_HTYPE_ERROR;
   explicit ErrorHandle(Environment* env) : Handle(kType, env) {}
   std::vector<ErrorRecord> records;
   uint32_t dml_row_offset = 0;
+  std::vector<RowError> row_errors;  // of the last batch-errors execute through this handle, for OCIParamGet
 };
 
 // A handle type the emulator only allocates and frees (describe, trans, pool, direct path...).

@@ -289,18 +289,21 @@ Bind* Statement::bind_for_name(const std::string& name) {
   return first == placeholders_.end() ? nullptr : bind_at(static_cast<size_t>(first - placeholders_.begin()));
 }
 
+void Statement::compile_block(Session& session) {
+  if (plsql_unit_ && plsql_generation_ == session.generation) return;
+  plsql_unit_.reset();
+  try {
+    plsql_unit_ = plsql::compile_block(text, connection_->db(), session.context);
+  } catch (const sql::OracleException& e) {
+    parse_error_offset = static_cast<uint16_t>(e.error.parse_offset);
+    throw;
+  }
+  plsql_generation_ = session.generation;
+}
+
 sword Statement::execute_plsql(Session& session, uint32_t iters, uint32_t row_offset) {
   sqlite3* db = connection_->db();
-  if (!plsql_unit_ || plsql_generation_ != session.generation) {
-    plsql_unit_.reset();
-    try {
-      plsql_unit_ = plsql::compile_block(text, db, session.context);
-    } catch (const sql::OracleException& e) {
-      parse_error_offset = static_cast<uint16_t>(e.error.parse_offset);
-      throw;
-    }
-    plsql_generation_ = session.generation;
-  }
+  compile_block(session);
   StatementHost host(*this, session, db);
   for (auto& bound : binds_) bound->rows_returned = 0;
   const uint32_t runs = std::max<uint32_t>(iters, 1);

@@ -373,9 +373,15 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
   if (session.write_transaction) session.lobs.flush(*session.connection);
   session.lobs.discard();
   if (adopted_) return iters == 0 || (mode & OCI_DESCRIBE_ONLY) ? OCI_SUCCESS : fetch(errors, iters, OCI_FETCH_NEXT, 0);
+  if (mode & OCI_PARSE_ONLY) {
+    parse_only(session);
+    return OCI_SUCCESS;
+  }
   ensure_translated(session);
   rowid_text.clear();
   dml_row_offset = 0;
+  row_errors.clear();
+  if (errors) errors->row_errors.clear();
   sword result = OCI_SUCCESS;
   if (is_query(translation_.kind)) {
     result = execute_query(session, errors, iters, mode);
@@ -389,12 +395,24 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
     result = execute_create_program(session, errors);
   } else if (is_dml(translation_.kind)) {
     if (translation_.sqlite_sql.empty()) fail(3001);
-    result = execute_dml(session, iters, row_offset);
+    result = execute_dml(session, iters, row_offset, (mode & OCI_BATCH_ERRORS) != 0);
   } else {
     execute_other(session);
   }
+  if (!row_errors.empty()) {
+    // Some rows failed: the client reads their errors and decides; nothing is committed for it.
+    if (errors) errors->row_errors = row_errors;
+    record_error(errors, 24381, message_text(24381));
+    return OCI_SUCCESS_WITH_INFO;
+  }
   if ((mode & OCI_COMMIT_ON_SUCCESS) || session.autocommit) session.commit();
   return result;
+}
+
+void Statement::parse_only(Session& session) {
+  ensure_translated(session);
+  if (translation_.kind != sql::StatementKind::PlsqlBlock || translation_.sql_function_code != kPlsqlBlockCode) return;
+  compile_block(session);
 }
 
 void Statement::describe(bool may_peek) {
@@ -526,12 +544,12 @@ void Statement::lock_selected_rows(Session& session) {
   session.lock_rows(translation_.locked_table, rowids, translation_.nowait);
 }
 
-sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offset) {
+sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offset, bool batch_errors) {
   if (iters == 0) fail(24333);
   // A row locked by another session's FOR UPDATE: undo, wait for its release, run again.
   for (;;) {
     bool transaction_was_empty = !session.write_transaction;
-    if (!try_dml(session, iters, row_offset)) break;
+    if (!try_dml(session, iters, row_offset, batch_errors)) break;
     if (!session.wait_for_conflicting_lock(transaction_was_empty)) fail(54);
   }
   if (!session.last_table.empty()) {
@@ -541,7 +559,7 @@ sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offs
 }
 
 // Runs the iterations once; true when they touched a row another session has locked (and were undone).
-bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
+bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset, bool batch_errors) {
   session.start_write();
   bool watch = !session.database->locks.empty();
   if (watch) {
@@ -558,28 +576,12 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
     if (undo) connection_->exec("ROLLBACK TO ociemu_statement");
     connection_->exec("RELEASE ociemu_statement");
   };
+  row_errors.clear();
   uint32_t total_returned = 0;
   try {
     map_parameters(true);
     for (uint32_t i = 0; i < iters && !(watch && session.lock_conflict); ++i) {
-      uint32_t row = row_offset + i;
-      run_statements(translation_.sqlite_sql.size() - 1);
-      sqlite3_reset(main_);
-      bind_row(row, i);
-      int rc;
-      // RETURNING rows are all read before any is written out: the first out-bind
-      // callback of the iteration already sees how many there are.
-      std::vector<std::vector<StoredCell>> returned;
-      while ((rc = sqlite3_step(main_)) == SQLITE_ROW) returned.push_back(returned_cells());
-      if (rc != SQLITE_DONE) {
-        dml_row_offset = row;
-        sqlite3_reset(main_);
-        fail_sqlite(rc);
-      }
-      if (!translation_.returning_into.empty()) place_returning(row, returned);
-      total_returned += static_cast<uint32_t>(returned.size());
-      row_count += static_cast<uint64_t>(sqlite3_changes(connection_->db()));
-      sqlite3_reset(main_);
+      total_returned += batch_errors ? run_dml_row_keeping_errors(row_offset + i, i) : run_dml_row(row_offset + i, i);
     }
   } catch (...) {
     finish_watch(false);
@@ -593,6 +595,41 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset) {
   finish_watch(conflict);
   if (conflict) row_count = 0;
   return conflict;
+}
+
+uint32_t Statement::run_dml_row(uint32_t row, uint32_t iteration) {
+  run_statements(translation_.sqlite_sql.size() - 1);
+  sqlite3_reset(main_);
+  bind_row(row, iteration);
+  int rc;
+  // RETURNING rows are all read before any is written out: the first out-bind
+  // callback of the iteration already sees how many there are.
+  std::vector<std::vector<StoredCell>> returned;
+  while ((rc = sqlite3_step(main_)) == SQLITE_ROW) returned.push_back(returned_cells());
+  if (rc != SQLITE_DONE) {
+    dml_row_offset = row;
+    sqlite3_reset(main_);
+    fail_sqlite(rc);
+  }
+  if (!translation_.returning_into.empty()) place_returning(row, returned);
+  row_count += static_cast<uint64_t>(sqlite3_changes(connection_->db()));
+  sqlite3_reset(main_);
+  return static_cast<uint32_t>(returned.size());
+}
+
+uint32_t Statement::run_dml_row_keeping_errors(uint32_t row, uint32_t iteration) {
+  connection_->exec("SAVEPOINT ociemu_row");
+  try {
+    uint32_t returned = run_dml_row(row, iteration);
+    connection_->exec("RELEASE ociemu_row");
+    return returned;
+  } catch (const OracleException& e) {
+    sqlite3_reset(main_);
+    connection_->exec("ROLLBACK TO ociemu_row");
+    connection_->exec("RELEASE ociemu_row");
+    row_errors.push_back(RowError{ErrorRecord{e.error.code, full_message(e.error.code, e.error.message)}, row});
+    return 0;
+  }
 }
 
 // RETURNING ... INTO closes the statement, so its targets are the last placeholders.

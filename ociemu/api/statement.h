@@ -204,6 +204,7 @@ class Statement : public Handle {
   uint32_t rows_fetched = 0;
   uint16_t parse_error_offset = 0;
   uint32_t dml_row_offset = 0;
+  std::vector<RowError> row_errors;  // OCI_BATCH_ERRORS: the rows of the last execute that failed
   std::string rowid_text;
   int64_t current_position = 0;  // scrollable cursors: 1-based current row
   std::string cache_key;         // set while handed out by OCIStmtPrepare2
@@ -224,10 +225,17 @@ class Statement : public Handle {
   void bind_row(uint32_t row, uint32_t iteration);
   void describe(bool may_peek);
   sword execute_query(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t mode);
-  sword execute_dml(Session& session, uint32_t iters, uint32_t row_offset);
-  bool try_dml(Session& session, uint32_t iters, uint32_t row_offset);
+  sword execute_dml(Session& session, uint32_t iters, uint32_t row_offset, bool batch_errors);
+  bool try_dml(Session& session, uint32_t iters, uint32_t row_offset, bool batch_errors);
+  // One iteration of DML for bind row `row`; returns the rows its RETURNING clause gave.
+  uint32_t run_dml_row(uint32_t row, uint32_t iteration);
+  // The same, and a failing row is undone and recorded instead of ending the execute.
+  uint32_t run_dml_row_keeping_errors(uint32_t row, uint32_t iteration);
+  // OCI_PARSE_ONLY: translates (and compiles a block) without running anything.
+  void parse_only(Session& session);
   void execute_other(Session& session);
   sword execute_plsql(Session& session, uint32_t iters, uint32_t row_offset);
+  void compile_block(Session& session);  // once per schema generation
   sword execute_create_program(Session& session, ErrorHandle* errors);
   void lock_selected_rows(Session& session);
   void materialize();

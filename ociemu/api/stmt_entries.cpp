@@ -26,6 +26,20 @@ ElementArrays element_arrays(void* valuep, sb4 value_sz, ub2 dty, void* indp, ub
   return arrays;
 }
 
+// OCIParamGet on an error handle: the error of the pos-th failed row (0-based) of the last
+// batch-errors execute, copied into the error handle the client passes in *target
+// (or into one made here when it passes none).
+sword get_row_error(const ErrorHandle& source, void** target, ub4 pos) {
+  if (pos >= source.row_errors.size()) fail(24334);
+  const RowError& failed = source.row_errors[pos];
+  auto* into = live<ErrorHandle>(*target);
+  if (into == nullptr) into = source.env()->make<ErrorHandle>(source.env());
+  into->records.assign(1, failed.record);
+  into->dml_row_offset = failed.row;
+  *target = into;
+  return OCI_SUCCESS;
+}
+
 std::string cache_key_for(const OraText* stmt, ub4 stmt_len, const OraText* key, ub4 key_len) {
   return key && key_len ? "K:" + text_of(key, key_len) : "S:" + text_of(stmt, stmt_len);
 }
@@ -255,6 +269,11 @@ sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp,
     TypeParam* list = live_type_param(hndlp);
     if (list == nullptr || parmdpp == nullptr) return OCI_INVALID_HANDLE;
     return guarded("OCIParamGet", errors, [&] { return get_type_param(*list, parmdpp, pos); });
+  }
+  if (htype == OCI_HTYPE_ERROR) {
+    auto* source = live<ErrorHandle>(hndlp);
+    if (!source || !parmdpp) return OCI_INVALID_HANDLE;
+    return guarded("OCIParamGet", errors, [&] { return get_row_error(*source, parmdpp, pos); });
   }
   if (htype != OCI_HTYPE_STMT) return unimplemented("OCIParamGet", errhp);
   auto* statement = live<Statement>(hndlp);

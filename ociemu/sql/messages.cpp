@@ -209,6 +209,7 @@ constexpr Message kMessages[] = {
     {24344, "success with compilation error"},
     {24345, "A Truncation or null fetch error occurred"},
     {24374, "define not done before fetch or execute and fetch"},
+    {24381, "error(s) in array DML"},
     {24391, "invalid fetch operation"},
     {24411, "Session pool already exists."},
     {24413, "Invalid number of sessions specified"},
