@@ -4,8 +4,6 @@
 
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
-#include "oracle/filter/column_expression.h"
-#include "oracle/filter/parser.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
@@ -239,12 +237,6 @@ void TOracleDataSet::compute_layout() {
 void TOracleDataSet::create_store() {
   store_ = std::make_unique<TRecordDataList>(record_size_, ReadBuffer(), unidirectional_,
                                              [this](int number) { report_below_offset(number); });
-}
-
-void TOracleDataSet::parse_filter() {
-  filter_expression_.reset();
-  if (Filter().empty()) return;
-  filter_expression_ = ParseFilterExpression(Filter(), FilterOptions(), ColumnResolver(*this));
 }
 
 // ---- executing ----

@@ -248,6 +248,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
 
  private:
   class FilterScope;
+  class ColumnNode;
 
   // Field definitions (dataset_open.cpp).
   void choose_fetch_query(bool executing);

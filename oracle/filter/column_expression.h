@@ -30,8 +30,11 @@ class TColumnExpression : public TExpression {
   TDataSet* DataSet;      // not owned
   std::string FieldName;  // upper-cased, or a bracketed name as written
 
- private:
-  TField* field() const { return DataSet->FieldByName(FieldName); }
+ protected:
+  // The field read; looked up by name on every reading, since the dataset's
+  // fields may change while a tree lives. A dataset that drops its trees
+  // whenever its fields change may answer from a cache.
+  virtual TField* field() const { return DataSet->FieldByName(FieldName); }
 };
 
 // Answers every name with a column node of dataset; argument lists are dropped.
