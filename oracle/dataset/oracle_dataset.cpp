@@ -89,10 +89,7 @@ void TOracleDataSet::SetSession(TOracleSession* session) {
   main_query_->SetSession(session);
   if (cursor_query_) cursor_query_->SetSession(session);
   if (Detached()) DataEvent(deDataSetChange, 0);
-  if (remembered_active_ && session_ && !HasState(csLoading)) {
-    remembered_active_ = false;
-    SetActive(true);
-  }
+  if (remembered_active_ && session_ && !HasState(csLoading)) SetActive(true);
 }
 
 void TOracleDataSet::SetActive(bool value) {
