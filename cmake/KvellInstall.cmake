@@ -22,6 +22,9 @@ include(CMakePackageConfigHelpers)
 set(KVELL_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/kvell)
 set(KVELL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Kvell)
 set(KVELL_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+set(KVELL_DEV_PACKAGE_NAME libkvell-dev)
+# Documentation lies where the development package's own does.
+set(KVELL_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${KVELL_DEV_PACKAGE_NAME})
 # The ociemu Oracle home: ORACLE_HOME=<prefix>/lib/ociemu finds lib/libclntsh.so.
 set(KVELL_INSTALL_ORACLE_HOME ${CMAKE_INSTALL_LIBDIR}/ociemu)
 

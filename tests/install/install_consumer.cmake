@@ -1,0 +1,29 @@
+# Installs the build tree into a staging prefix, builds examples/installed
+# against it as a consumer's own project (the CMake package for one program,
+# pkg-config for the other) and runs both on the installed ociemu home.
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
+
+set(stage ${WORK_DIR}/stage)
+set(consumer ${WORK_DIR}/build)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+kvell_run_step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${stage})
+kvell_run_step(${CMAKE_COMMAND} -G ${GENERATOR} -S ${SOURCE_DIR}/examples/installed -B ${consumer}
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${stage})
+# The staged package, not one installed elsewhere on the machine.
+file(STRINGS ${consumer}/CMakeCache.txt kvell_dir REGEX "^Kvell_DIR:")
+kvell_expect_match("=${stage}/" "${kvell_dir}" "Kvell package found")
+kvell_run_step(${CMAKE_COMMAND} --build ${consumer})
+
+set(home ${stage}/lib/ociemu)
+kvell_run_step(${CMAKE_COMMAND} -E env ORACLE_HOME=${home}
+  ${consumer}/query_with_binds ${WORK_DIR}/query.db)
+kvell_expect_match("ALLEN .*6 employees in department 30" "${step_output}" "query_with_binds")
+kvell_run_step(${CMAKE_COMMAND} -E env ORACLE_HOME=${home} OCIEMU_HOME=${WORK_DIR}
+  ${consumer}/session_audsid)
+kvell_expect_match("Logged on through OCI8; AUDSID [0-9]+" "${step_output}" "session_audsid")
+
+# The installed tool round-trips a value through the stored blob form.
+kvell_run_step(${CMAKE_COMMAND} -E echo_append "hello, hello, hello"
+  COMMAND ${stage}/bin/kvell-blob pack COMMAND ${stage}/bin/kvell-blob unpack)
+kvell_expect_match("^hello, hello, hello$" "${step_output}" "kvell-blob pack | unpack")
