@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/qt_user_interface.h"
 #include "app/unit1.h"
 #include "oracle/kvell_init.h"
+#include "qt/qt_user_interface.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ int main(int argc, char* argv[]) {
   QApplication qt_application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestra"));
   kestra::Application application;
-  kvell::ScopedUserInterface oracle_hooks(std::make_unique<kestra::QtUserInterface>(&application));
+  auto oracle_hooks =
+      kvell::InstallQtUserInterface([&application](const std::exception& error) { application.HandleException(error); });
   const ViewerOptions options = parse_options(QApplication::arguments());
   kestra::StderrMessageBox unattended_messages;
   if (options.exit_when_shown) application.SetMessageBox(&unattended_messages);

@@ -4,14 +4,11 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "qt/qt_user_interface.h"
+
 namespace kestra {
 
-QString DisplayText(const std::string& text) {
-  QString display = QString::fromStdString(text);
-  display.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  display.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return display;
-}
+QString DisplayText(const std::string& text) { return kvell::MessageBoxText(text); }
 
 void QtMessageBox::Show(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text),

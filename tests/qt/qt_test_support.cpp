@@ -1,0 +1,33 @@
+#include "tests/qt/qt_test_support.h"
+
+#include <QAbstractButton>
+#include <QTimer>
+
+namespace kvell::qt_test {
+
+void EnsureApplication() {
+  static int argc = 1;
+  static char name[] = "kvell_qt_tests";
+  static char* argv[] = {name, nullptr};
+  if (qApp == nullptr) new QApplication(argc, argv);  // lives for the process
+}
+
+void AnswerNextBox(const QString& button, AnsweredBox& seen) {
+  QTimer::singleShot(0, [button, &seen] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return AnswerNextBox(button, seen);
+    seen.title = box->windowTitle();
+    seen.text = box->text();
+    seen.buttons.clear();
+    QAbstractButton* clicked = nullptr;
+    for (QAbstractButton* shown : box->buttons()) {
+      seen.buttons << shown->text().remove('&');
+      if (shown->text().remove('&') == button) clicked = shown;
+    }
+    seen.answered = true;
+    if (clicked) clicked->click();
+    else box->reject();
+  });
+}
+
+}  // namespace kvell::qt_test
