@@ -820,6 +820,38 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
   DoAfterScroll();
 }
 
+int TDataSet::VisitRecords(const TBookmark& from, int count, const std::function<bool()>& visit) {
+  CheckActive();
+  if (state_ != dsBrowse) DatabaseError(db_messages::NotBrowsing);
+  if (record_count_ == 0 || count <= 0) return 0;
+  // The ring's free buffer stands in for the active one while visiting, so
+  // the fields read the visited record and the ring itself stays untouched.
+  struct Swap {
+    TDataSet& dataset;
+    explicit Swap(TDataSet& owner) : dataset(owner) { swap(); }
+    ~Swap() {
+      swap();
+      dataset.CursorPosChanged();
+    }
+    void swap() { std::swap(dataset.buffers_[dataset.active_record_], dataset.buffers_[dataset.record_count_]); }
+  } swap(*this);
+  CursorPosChanged();
+  TGetMode mode = gmNext;
+  if (from.empty()) {
+    InternalFirst();
+  } else {
+    InternalGotoBookmark(from.data());
+    mode = gmCurrent;
+  }
+  int visited = 0;
+  while (visited < count && GetRecord(ActiveBuffer(), mode, false) == grOK) {
+    mode = gmNext;
+    ++visited;
+    if (!visit()) break;
+  }
+  return visited;
+}
+
 int TDataSet::CompareBookmarks(const TBookmark&, const TBookmark&) const { return 0; }
 
 bool TDataSet::Locate(const std::string&, const Variant&, TLocateOptions) { return false; }

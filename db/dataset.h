@@ -77,6 +77,13 @@ class TDataSet : public TComponent, public IProviderSupport {
   bool CanModify() const { return GetCanModify(); }
   virtual TUpdateStatus UpdateStatus() const;
 
+  // Reads records in order without moving the active record: from the one
+  // `from` marks (empty: the first record), up to `count` of them, each
+  // readable through the fields while `visit` runs; `visit` returns false to
+  // stop. Sends no data or scroll events, so views can read rows they show.
+  // Browse state only. Returns how many records were visited.
+  int VisitRecords(const TBookmark& from, int count, const std::function<bool()>& visit);
+
   // Bookmarks.
   TBookmark GetBookmark() const;
   void GotoBookmark(const TBookmark& bookmark);

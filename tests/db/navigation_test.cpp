@@ -166,5 +166,43 @@ TEST(OpenCloseTest, events_bracket_the_cursor_and_streamed_activation_waits_for_
   EXPECT_THROW(ds.First(), EDatabaseError);
 }
 
+TEST(NavigationTest, visiting_records_reads_them_in_order_without_moving_or_notifying) {
+  auto ds = make_people(10);
+  testing::RecordingLink link(3);
+  TDataSource source(nullptr);
+  source.SetDataSet(ds.get());
+  link.SetDataSource(&source);
+  ds->OnFilterRecord = [](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() != 4; };
+  ds->SetFiltered(true);
+  ds->SetRecNo(2);
+  int scrolls = 0;
+  ds->AfterScroll = [&](TDataSet*) { ++scrolls; };
+  link.log.clear();
+
+  std::vector<int> ids;
+  TBookmark third;
+  EXPECT_EQ(5, ds->VisitRecords({}, 5, [&] {
+    ids.push_back(ds->FieldByName("ID")->AsInteger());
+    if (ids.size() == 3) third = ds->GetBookmark();
+    return true;
+  }));
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 5, 6}), ids) << "the filter holds";
+  ids.clear();
+  EXPECT_EQ(2, ds->VisitRecords(third, 100, [&] {
+    ids.push_back(ds->FieldByName("ID")->AsInteger());
+    return ids.size() < 2;  // stops early
+  }));
+  EXPECT_EQ((std::vector<int>{3, 5}), ids);
+  EXPECT_EQ(7, ds->VisitRecords(third, 100, [] { return true; })) << "up to the last record";
+
+  EXPECT_EQ(2, ds->FieldByName("ID")->AsInteger());
+  EXPECT_EQ(0, scrolls);
+  EXPECT_TRUE(link.log.empty());
+  ds->Next();
+  EXPECT_EQ(3, ds->FieldByName("ID")->AsInteger()) << "the cursor comes back to the active record";
+  ds->Edit();
+  EXPECT_THROW(ds->VisitRecords({}, 1, [] { return true; }), EDatabaseError);
+}
+
 }  // namespace
 }  // namespace kvell

@@ -1,0 +1,25 @@
+// How a field's value looks to Qt's item roles: the display text (a null is
+// an empty cell, a blob a short marker), the value as QVariant for editors,
+// the alignment by field type, and writing an editor's value back.
+// Thread-safe: no; fields belong to their dataset's thread.
+#pragma once
+
+#include <QVariant>
+
+#include "db/field.h"
+
+namespace kvell {
+
+// The field's display text; an invalid QVariant for a null value.
+QVariant DisplayValue(const TField& field);
+// The field's value as an editor takes it; an invalid QVariant for null.
+QVariant EditValue(const TField& field);
+Qt::Alignment AlignmentOf(TFieldType type);
+// Text goes through the field's text conversion, other values through its
+// variant conversion; an invalid or null value clears the field.
+void AssignEditValue(TField& field, const QVariant& value);
+
+QDateTime ToQDateTime(TDateTime value);
+TDateTime FromQDateTime(const QDateTime& value);
+
+}  // namespace kvell

@@ -1,0 +1,137 @@
+#include "qt/record_window.h"
+
+#include <algorithm>
+
+#include "qt/field_values.h"
+
+namespace kvell {
+
+void RecordWindow::Forget() {
+  rows_.clear();
+  first_ = 0;
+  anchors_.clear();
+  tail_.clear();
+}
+
+const RecordWindow::Row* RecordWindow::Find(int row) const {
+  int index = row - first_;
+  if (index < 0 || index >= static_cast<int>(rows_.size())) return nullptr;
+  return &rows_[static_cast<size_t>(index)];
+}
+
+std::pair<int, TBookmark> RecordWindow::anchor_before(int row) const {
+  auto after = anchors_.upper_bound(row);
+  if (after == anchors_.begin()) return {-1, {}};
+  --after;
+  return *after;
+}
+
+void RecordWindow::read_cells(Row& row) const {
+  row.cells.resize(columns_.size());
+  for (size_t i = 0; i < columns_.size(); ++i) row.cells[i] = DisplayValue(*columns_[i]);
+}
+
+const RecordWindow::Row* RecordWindow::Load(TDataSet& dataset, int row, int known_rows) {
+  const int first = std::max(0, row - kCapacity / 4);
+  load_range(dataset, first, std::min(known_rows, first + kCapacity));
+  return Find(row);
+}
+
+void RecordWindow::load_range(TDataSet& dataset, int first, int end) {
+  auto [anchor_row, from] = anchor_before(first);
+  int index = std::max(anchor_row, 0);
+  const int start = index;
+  rows_.resize(static_cast<size_t>(std::max(0, end - first)));
+  first_ = first;
+  int visited = dataset.VisitRecords(from, end - start, [&] {
+    if (index % kAnchorSpacing == 0) anchors_.try_emplace(index, dataset.GetBookmark());
+    if (index >= first) {
+      Row& target = rows_[static_cast<size_t>(index - first)];
+      target.bookmark = dataset.GetBookmark();
+      read_cells(target);
+    }
+    ++index;
+    return true;
+  });
+  if (start + visited < end) rows_.resize(static_cast<size_t>(std::max(0, start + visited - first)));
+}
+
+std::vector<int> RecordWindow::Reload(TDataSet& dataset, int known_rows) {
+  std::vector<int> changed;
+  if (rows_.empty()) return changed;
+  std::vector<Row> old = std::move(rows_);
+  const int first = first_;
+  load_range(dataset, first, std::min(known_rows, first + static_cast<int>(old.size())));
+  for (size_t i = 0; i < old.size(); ++i) {
+    const Row* now = Find(first + static_cast<int>(i));
+    if (!now || now->cells != old[i].cells || now->bookmark != old[i].bookmark) changed.push_back(first + static_cast<int>(i));
+  }
+  return changed;
+}
+
+int RecordWindow::Extend(TDataSet& dataset, int known_rows, int more) {
+  // Start at the last counted row when its bookmark is known, else at the
+  // nearest anchor (or the first record) and walk over what was counted.
+  int start = 0;
+  TBookmark from;
+  if (known_rows > 0 && !tail_.empty()) {
+    start = known_rows - 1;
+    from = tail_;
+  } else if (known_rows > 0) {
+    auto [anchor_row, bookmark] = anchor_before(known_rows - 1);
+    start = std::max(anchor_row, 0);
+    from = std::move(bookmark);
+  }
+  int index = start;
+  int visited = dataset.VisitRecords(from, known_rows - start + more, [&] {
+    if (index % kAnchorSpacing == 0) anchors_.try_emplace(index, dataset.GetBookmark());
+    if (index >= known_rows - 1) tail_ = dataset.GetBookmark();
+    ++index;
+    return true;
+  });
+  return std::max(0, start + visited - known_rows);
+}
+
+RecordWindow::Row RecordWindow::ReadActive(const TDataSet& dataset) const {
+  Row row;
+  row.bookmark = dataset.GetBookmark();
+  read_cells(row);
+  return row;
+}
+
+void RecordWindow::shift_anchors(int from_row, int by) {
+  std::map<int, TBookmark> shifted;
+  for (auto& [row, bookmark] : anchors_) {
+    if (by < 0 && row == from_row) continue;  // its record is gone
+    shifted.emplace(row >= from_row ? row + by : row, std::move(bookmark));
+  }
+  anchors_ = std::move(shifted);
+}
+
+void RecordWindow::InsertRow(int row, Row values) {
+  shift_anchors(row, 1);
+  int index = row - first_;
+  if (index < 0) {
+    ++first_;
+  } else if (index <= static_cast<int>(rows_.size())) {
+    rows_.insert(rows_.begin() + index, std::move(values));
+    if (static_cast<int>(rows_.size()) > kCapacity) rows_.pop_back();
+  }
+}
+
+void RecordWindow::RemoveRow(int row, bool was_last) {
+  shift_anchors(row, -1);
+  if (was_last) tail_.clear();
+  int index = row - first_;
+  if (index < 0)
+    --first_;
+  else if (index < static_cast<int>(rows_.size()))
+    rows_.erase(rows_.begin() + index);
+}
+
+void RecordWindow::UpdateRow(int row, Row values) {
+  int index = row - first_;
+  if (index >= 0 && index < static_cast<int>(rows_.size())) rows_[static_cast<size_t>(index)] = std::move(values);
+}
+
+}  // namespace kvell
