@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "oracle/dataset/dataset_messages.h"
+#include "oracle/dataset/dataset_writer.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_session.h"
@@ -46,6 +47,7 @@ void TOracleDataSet::InternalOpen() {
       throw Exception(dataset_messages::CachedUpdatesRequireRowId);
     compute_layout();
     create_store();
+    writer_->Opened();
     parse_filter();
     ExecuteQuery();
   } catch (...) {
@@ -280,6 +282,7 @@ void TOracleDataSet::fetch_all_under_wait_cursor() {
 
 void TOracleDataSet::InternalClose() {
   cached_updating_table_.clear();
+  writer_->Closing();
   store_.reset();
   if (DefaultFields()) DestroyFields();
   BindFields(false);

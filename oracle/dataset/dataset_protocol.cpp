@@ -205,7 +205,7 @@ bool TOracleDataSet::GetFieldData(TField* field, void* buffer) {
   const TOracleFieldInfo& info = field_infos_[field->FieldNo()];
   if (field->IsBlob()) {
     // A field without an entry holds no bytes, so it is null.
-    const TOracleBlob* blob = BlobOf(record, info);
+    const TOracleBlob* blob = BlobForState(record, field, info);
     return blob != nullptr && blob->Size > 0;
   }
   const uint8_t* slot = DataArea(record) + info.DataOffset;
@@ -236,17 +236,6 @@ void TOracleDataSet::SetFieldData(TField* field, const void* buffer) {
   }
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
-}
-
-std::unique_ptr<TStream> TOracleDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
-  if (mode != bmRead) NotAvailableYet("Writing blob fields");
-  auto stream = std::make_unique<TMemoryStream>();
-  uint8_t* record = RecordForState(field);
-  if (!record || field->FieldNo() <= 0 || !GetFieldData(field, nullptr)) return stream;
-  const TOracleBlob* blob = BlobOf(record, field_infos_[field->FieldNo()]);
-  stream->WriteBuffer(blob->Data.get(), blob->Size);
-  stream->SetPosition(0);
-  return stream;
 }
 
 }  // namespace kvell

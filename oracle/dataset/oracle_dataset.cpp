@@ -3,12 +3,14 @@
 #include "oracle/dataset/oracle_dataset.h"
 
 #include "oracle/dataset/dataset_messages.h"
+#include "oracle/dataset/dataset_writer.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
 
 namespace kvell {
 
 TOracleDataSet::TOracleDataSet(TComponent* owner) : TDataSet(owner) {
+  writer_ = std::make_unique<TDataSetWriter>(*this);
   main_query_ = CreateMainQuery();
   main_query_->SetName("MainQuery");
   internal_source_.SetDataSet(this);
@@ -27,6 +29,7 @@ std::unique_ptr<TOracleQuery> TOracleDataSet::CreateMainQuery() { return std::ma
 void TOracleDataSet::SetSQL(const TStringList& lines) {
   main_query_->SetSQL(lines);
   cached_updating_table_.clear();
+  writer_->ForgetTableNames();
   DataEvent(dePropertyChange, 0);
   if (Active()) {
     Close();
@@ -58,6 +61,7 @@ void TOracleDataSet::SetUnidirectional(bool value) {
 void TOracleDataSet::SetUpdatingTable(const std::string& value) {
   updating_table_ = value;
   cached_updating_table_.clear();
+  writer_->ForgetTableNames();
 }
 
 void TOracleDataSet::SetMaster(TOracleDataSet* master) {
@@ -152,17 +156,6 @@ bool TOracleDataSet::GetCanModify() const {
   return master_ == nullptr || (master_->Active() && !master_->IsEmpty() && !master_->QBEMode());
 }
 
-void TOracleDataSet::DoBeforeInsert() { NotAvailableYet("Insert"); }
-void TOracleDataSet::InternalEdit() { NotAvailableYet("Edit"); }
-void TOracleDataSet::InternalPost() { NotAvailableYet("Post"); }
-void TOracleDataSet::InternalDelete() { NotAvailableYet("Delete"); }
-
-void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
-  (void)append;
-  if (buffer != ActiveBuffer()) throw Exception(dataset_messages::ForeignAddBuffer);
-  NotAvailableYet("InternalAddRecord");
-}
-
 void TOracleDataSet::Post() {
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
   TDataSet::Post();
@@ -184,8 +177,6 @@ bool TOracleDataSet::FireApplyRecord(char action, std::string& rowid) {
   return applied;
 }
 
-std::string TOracleDataSet::GetSelectTableName() { NotAvailableYet("GetSelectTableName"); }
-std::string TOracleDataSet::GetUpdatingTableName() { NotAvailableYet("GetUpdatingTableName"); }
 
 TUpdateStatus TOracleDataSet::UpdateStatus() const {
   if (IsEmpty()) return usUnmodified;

@@ -35,6 +35,7 @@ namespace kvell {
 
 class TOracleSession;
 class TOracleDataSet;
+class TDataSetWriter;
 
 using TOracleDataSetEvent = std::function<void(TOracleDataSet* Sender)>;
 using TTranslateMessageEvent = std::function<void(TOracleDataSet* Sender, int ErrorCode,
@@ -139,6 +140,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool GetFieldData(TField* field, void* buffer) override;
   void SetFieldData(TField* field, const void* buffer) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  void CloseBlob(TField* field) override;
   bool BookmarkValid(const TBookmark& bookmark) const override;
   int CompareBookmarks(const TBookmark& first, const TBookmark& second) const override;
   TUpdateStatus UpdateStatus() const override;
@@ -156,6 +158,11 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   virtual bool FireApplyRecord(char action, std::string& rowid);
   virtual std::string GetSelectTableName();
   virtual std::string GetUpdatingTableName();
+
+  // Whether rows come from a cursor variable through "CursorQuery".
+  bool FetchesFromCursor() const;
+  // The statement query of generated statements ("DMLQuery"), null before its first use.
+  TOracleQuery* DMLQuery() const;
 
   // Running totals of compressed binary values since the last open.
   const TBlobCompressionTotals& CompressionTotals() const { return compression_totals_; }
@@ -194,13 +201,14 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void InternalAddRecord(TRecordBuffer buffer, bool append) override;
   void InternalEdit() override;
   void InternalPost() override;
-  void InternalCancel() override {}
+  void InternalCancel() override;
   void InternalDelete() override;
   void InternalRefresh() override;
   bool GetCanModify() const override;
   void ClearCalcFields(TRecordBuffer buffer) override;
   void CalculateFields(TRecordBuffer buffer) override;
   void DoBeforeInsert() override;
+  void DoOnNewRecord() override;
 
   // ---- state for the dataset's later parts ----
   // The query rows are fetched from: the main query, "CursorQuery" for a
@@ -249,6 +257,19 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
  private:
   class FilterScope;
   class ColumnNode;
+  friend class TDataSetWriter;  // writing back is this dataset's own work, kept in its own files
+
+  // Write-back hooks (dataset_write_back.cpp).
+  TDataSetWriter& writer() const { return *writer_; }
+  bool HasLogEntry(const uint8_t* record) const;
+  // Logs a change while cached updates or a provider transaction log them;
+  // `old_values` is the record as it was before an update or delete.
+  void LogChange(char action, uint8_t* record, const uint8_t* old_values);
+  // Enters a posted new record at the place of the insert `buffer` stands for.
+  void InsertStoredRecord(uint8_t* record, TRecordBuffer buffer);
+  void RemoveStoredRecord(uint8_t* record);
+  // The blob value a field reads in the current state.
+  const TOracleBlob* BlobForState(const uint8_t* record, TField* field, const TOracleFieldInfo& info) const;
 
   // Field definitions (dataset_open.cpp).
   void choose_fetch_query(bool executing);
@@ -302,6 +323,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool fetch_exhausted_ = true;        // no further row will be fetched
   bool first_fetched_row_pending_ = false;  // the execution's own row is not taken yet
   std::string cursor_variable_;       // the main query's variable bound to "CursorQuery"
+  std::unique_ptr<TDataSetWriter> writer_;
+  bool provider_logging_ = false;     // a provider transaction logs changes
 };
 
 }  // namespace kvell

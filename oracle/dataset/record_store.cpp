@@ -58,6 +58,15 @@ void TRecordDataList::Append(uint8_t* record) {
   records_.push_back(record);
 }
 
+void TRecordDataList::Insert(uint8_t* record, int before, int before_filtered) {
+  ++reinterpret_cast<PageHeader*>(pages_.back())->Used;
+  const auto at = static_cast<size_t>(std::clamp(before - offset_, 0, Count()));
+  records_.insert(records_.begin() + static_cast<std::ptrdiff_t>(at), record);
+  if (before_filtered < 0) return;
+  const auto filtered_at = static_cast<size_t>(std::clamp(before_filtered - filtered_offset_, 0, FilteredCount()));
+  filtered_.insert(filtered_.begin() + static_cast<std::ptrdiff_t>(filtered_at), record);
+}
+
 void TRecordDataList::below_offset(int number) const {
   if (below_offset_) below_offset_(number);
   throw Exception(dataset_messages::NotInUnidirectionalMode("", number));

@@ -35,6 +35,11 @@ class TRecordDataList {
   uint8_t* FreeSlot();
   // Appends the record in the slot FreeSlot returned last.
   void Append(uint8_t* record);
+  // Takes the slot FreeSlot returned last for a record placed before record
+  // number `before` (appended when `before` lies past the end); with
+  // `before_filtered` >= 0 it also enters the filtered list before that
+  // filtered number.
+  void Insert(uint8_t* record, int before, int before_filtered);
 
   // Records in the record list, and the numbers discarded before them.
   int Count() const { return static_cast<int>(records_.size()); }

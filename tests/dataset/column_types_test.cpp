@@ -77,7 +77,8 @@ TEST_P(ColumnTypesTest, long_raw_values_are_held_in_the_records_blob_list_and_re
   EXPECT_TRUE(r->IsNull());
   EXPECT_EQ(r->AsString(), "");
   EXPECT_EQ(MessageOf([&] { static_cast<TBlobField*>(r)->LoadFromStream(*std::make_unique<TMemoryStream>()); }),
-            dataset_messages::NotAvailableYet("Writing blob fields"));
+            db_messages::NotEditing)
+      << "writing a blob field needs an edit";
 }
 
 TEST_P(ColumnTypesTest, required_follows_nullability_when_the_dictionary_asks_for_it) {

@@ -1,0 +1,266 @@
+// TDataSetWriter: the framework's edit, post, delete and cancel steps - when
+// rows are locked and compared, which statement runs, how the rowid of a
+// new row is found, and how the record store takes the result.
+#include <cstring>
+
+#include "oracle/dataset/dataset_messages.h"
+#include "oracle/dataset/dataset_writer.h"
+#include "oracle/dataset/dml_messages.h"
+#include "oracle/dataset/oracle_dataset.h"
+#include "oracle/dataset/record_values.h"
+#include "oracle/dataset/value_compare.h"
+#include "oracle/session/lob_locator.h"
+#include "oracle/session/oracle_error.h"
+#include "oracle/session/oracle_session.h"
+
+namespace kvell {
+
+namespace {
+
+bool is_blank(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) > ' ') return false;
+  return true;
+}
+
+}  // namespace
+
+// ---- edit ----
+
+void TDataSetWriter::Edit() {
+  const TLockingModeOptions mode = dataset_.LockingMode;
+  const bool before_edit = (dataset_.RefreshOptions & roBeforeEdit) != 0;
+  const bool compares = mode == lmLockImmediate || mode == lmCheckImmediate;
+  uint8_t* stored = dataset_.StoredRecordOf(dataset_.ActiveBuffer());
+  if (!stored || !((compares && !dataset_.HasLogEntry(stored)) || before_edit)) return;
+  const bool all_fields = (dataset_.RefreshOptions & roAllFields) != 0;
+  LockCheckRefresh(mode == lmLockImmediate, compares && !before_edit, before_edit, all_fields, stored);
+  if (before_edit) {
+    // The edit starts from what the server holds now.
+    std::memcpy(DataArea(dataset_.ActiveBuffer()), DataArea(stored), static_cast<size_t>(dataset_.data_size_));
+  }
+}
+
+// ---- post ----
+
+void TDataSetWriter::Post(bool inserting) {
+  uint8_t* stored = inserting ? nullptr : dataset_.StoredRecordOf(dataset_.ActiveBuffer());
+  if (!inserting && !stored) DatabaseError(dataset_messages::NoRecords);
+  const TSequenceField& sequence = dataset_.SequenceField;
+  if (inserting && sequence.InUse() && sequence.ApplyMoment == amOnPost) ApplySequence();
+  std::vector<PostedColumn> columns = posted_columns(inserting, stored);
+  std::string rowid = stored ? std::string(RecordRowId(stored)) : std::string();
+  bool sent = false;
+  if (columns.empty() || dataset_.CachedUpdates) {
+    if (columns.empty() && !inserting && dataset_.LockingMode == lmLockImmediate && !dataset_.CachedUpdates)
+      commit();
+  } else {
+    rowid = execute_post(inserting, stored, columns);
+    sent = true;
+  }
+  RecordCopy old_values;
+  if (!inserting && logging()) old_values = CopyRecord(stored, dataset_.record_size_);
+  uint8_t* record = inserting ? store_insert(rowid) : stored;
+  if (!inserting) store_update(stored, rowid);
+  dataset_.LogChange(inserting ? 'I' : 'U', record, old_values.get());
+  if (sent && needs_refresh_after(inserting))
+    LockCheckRefresh(false, false, true, (dataset_.RefreshOptions & roAllFields) != 0, record);
+}
+
+bool TDataSetWriter::needs_refresh_after(bool inserting) const {
+  if (!inserting) return (dataset_.RefreshOptions & roAfterUpdate) != 0;
+  if (dataset_.RefreshOptions & roAfterInsert) return true;
+  const TSequenceField& sequence = dataset_.SequenceField;
+  if (sequence.InUse() && sequence.ApplyMoment == amOnServer) return true;
+  for (TField* field : dataset_.Fields())
+    if (!field->DefaultExpression.empty()) return true;
+  return false;
+}
+
+// Runs the statement of a post inside the savepoint; the rowid of the row.
+std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns) {
+  const char action = inserting ? 'I' : 'U';
+  const TLockingModeOptions mode = dataset_.LockingMode;
+  std::string rowid = stored ? std::string(RecordRowId(stored)) : std::string();
+  try {
+    if (!inserting && (mode == lmCheckImmediate || mode == lmLockDelayed)) {
+      LockCheckRefresh(true, true, false, (dataset_.RefreshOptions & roAllFields) != 0,
+                       const_cast<uint8_t*>(stored));
+    } else {
+      set_savepoint();
+    }
+    std::string new_rowid = rowid;
+    if (dataset_.FireApplyRecord(action, new_rowid)) {
+      if (inserting) rowid = new_rowid;
+      commit();
+      return rowid;
+    }
+    TOracleQuery& query = prepare_query(false);
+    const std::string table = UpdatingTableName();
+    const bool alias = has_object_columns();
+    ReturningPart returning;
+    bind_columns(query, columns, returning);
+    const bool returns_rowid = dataset_.Session()->OCI8Mode() && is_blank(dataset_.UniqueFields);
+    if (returns_rowid) {
+      if (query.VariableIndex(dml_text::RowIdVariable) < 0) query.DeclareVariable(dml_text::RowIdVariable, 5);
+      returning.Add("rowid", dml_text::RowIdVariable);
+    }
+    std::vector<Assignment> assignments;
+    for (const PostedColumn& column : columns)
+      assignments.push_back({ColumnReference(column.Info->Kind == fiAttribute ? column.Info->FieldName
+                                                                              : column.Info->ColumnName,
+                                             alias),
+                             column.Expression.Expression});
+    std::string text;
+    if (inserting) {
+      text = InsertStatement(TableReference(table, alias), assignments, returning);
+    } else {
+      const std::string where = where_clause(query, stored);
+      text = UpdateStatement(TableReference(table, alias), assignments, where, returning);
+    }
+    bind_table_variables(query, table);
+    query.SQL().SetText(text);
+    run(query);
+    if (!inserting && query.RowsProcessed() == 0)
+      raise_translated(0, dml_messages::RecordDeleted, action);
+    if (inserting && (dataset_.Session()->ODBCBridge() || !is_blank(dataset_.UniqueFields)))
+      rowid = lookup_rowid(dataset_.ActiveBuffer());
+    else if (returns_rowid)
+      rowid = query.GetVariable(dml_text::RowIdVariable).AsString();
+    else if (inserting)
+      rowid = query.RowId();
+    write_returned_lobs();
+    free_locators();
+    close_query_by_rule();
+    commit();
+  } catch (const EOracleError& error) {
+    rollback_to_savepoint_quietly();
+    free_locators();
+    raise_translated(error, action);
+  } catch (...) {
+    rollback_to_savepoint_quietly();
+    free_locators();
+    throw;
+  }
+  return rowid;
+}
+
+std::string TDataSetWriter::lookup_rowid(const uint8_t* record) {
+  const std::vector<KeyTerm> terms = key_terms(record, true);
+  TOracleQuery& query = prepare_query(false);
+  for (const KeyTerm& term : terms) {
+    if (term.IsNull) continue;
+    const TOracleFieldInfo& info = *dataset_.field_infos_.Find(term.FieldName);
+    query.DeclareVariable(term.FieldName, info.OracleType == 4 ? 4 : info.OracleType == 3 ? 3 : 5);
+    query.SetVariable(term.FieldName, record_value(record, info));
+  }
+  query.SQL().SetText(RowIdLookupStatement(UpdatingTableName(), terms));
+  run(query);
+  if (query.Eof()) DatabaseError(dml_messages::RowIdNotFound);
+  const std::string rowid = query.FieldText(0);
+  query.Next();
+  if (!query.Eof()) DatabaseError(dml_messages::RowIdNotUnique);
+  close_query_by_rule();
+  return rowid;
+}
+
+void TDataSetWriter::ApplySequence() {
+  const TSequenceField& sequence = dataset_.SequenceField;
+  if (!sequence.InUse()) return;
+  TField* field = dataset_.FindField(sequence.Field);
+  if (!field || !field->IsNull()) return;
+  TOracleQuery& query = prepare_query(false);
+  query.SQL().SetText(SequenceStatement(sequence.Sequence));
+  run(query);
+  const Variant value = query.FieldValue(0);
+  close_query_by_rule();
+  field->SetAsVariant(value);
+}
+
+// ---- storing the result ----
+
+void TDataSetWriter::copy_modified_blobs(uint8_t* record) {
+  const TOracleFieldInfoList& infos = dataset_.field_infos_;
+  for (int i = 1; i < infos.Count(); ++i) {
+    const TOracleFieldInfo& info = infos[i];
+    if (!info.Field || !info.Field->IsBlob() || !static_cast<TBlobField*>(info.Field)->Modified) continue;
+    RecordHeader& header = Header(record);
+    const TOracleBlob* edited = edit_blobs_ ? edit_blobs_->Find(info.BlobIndex) : nullptr;
+    if (!edited || edited->Size == 0) {
+      if (header.Blobs) header.Blobs->Clear(info.BlobIndex);
+      continue;
+    }
+    if (!header.Blobs) header.Blobs = new TBlobList(dataset_.blob_count_);
+    header.Blobs->Get(info.BlobIndex).Assign(edited->Bytes());
+  }
+}
+
+void TDataSetWriter::store_update(uint8_t* stored, const std::string& rowid) {
+  std::memcpy(DataArea(stored), DataArea(dataset_.ActiveBuffer()), static_cast<size_t>(dataset_.data_size_));
+  copy_modified_blobs(stored);
+  if (rowid != RecordRowId(stored)) StoreRowId(stored, rowid);
+}
+
+uint8_t* TDataSetWriter::store_insert(const std::string& rowid) {
+  TRecordBuffer buffer = dataset_.ActiveBuffer();
+  uint8_t* record = dataset_.store_->FreeSlot();
+  std::memcpy(record, buffer, static_cast<size_t>(dataset_.record_size_));
+  ClearRecordReferences(record);
+  RecordHeader& header = Header(record);
+  header.RecordId = ++dataset_.last_record_id_;
+  header.BookmarkFlag = bfCurrent;
+  StoreRowId(record, rowid);
+  copy_modified_blobs(record);
+  dataset_.InsertStoredRecord(record, buffer);
+  return record;
+}
+
+// ---- delete ----
+
+void TDataSetWriter::Delete() {
+  uint8_t* stored = dataset_.StoredRecordOf(dataset_.ActiveBuffer());
+  if (!stored) DatabaseError(dataset_messages::NoRecords);
+  const TLockingModeOptions mode = dataset_.LockingMode;
+  const bool all_fields = (dataset_.RefreshOptions & roAllFields) != 0;
+  if (!dataset_.CachedUpdates) {
+    try {
+      if (mode != lmNone) LockCheckRefresh(true, true, false, all_fields, stored);
+      std::string rowid(RecordRowId(stored));
+      if (!dataset_.FireApplyRecord('D', rowid)) {
+        if (rowid.empty()) raise_without_rowid(dml_messages::DeleteAction);
+        TOracleQuery& query = prepare_query(false);
+        const std::string table = UpdatingTableName();
+        const std::string where = where_clause(query, stored);
+        bind_table_variables(query, table);
+        query.SQL().SetText(DeleteStatement(table, where));
+        run(query);
+        if (query.RowsProcessed() == 0) raise_translated(0, dml_messages::RecordDeleted, 'D');
+        close_query_by_rule();
+      }
+      commit();
+    } catch (const EOracleError& error) {
+      if (mode != lmNone) rollback_to_savepoint_quietly();
+      raise_translated(error, 'D');
+    } catch (...) {
+      if (mode != lmNone) rollback_to_savepoint_quietly();
+      throw;
+    }
+  } else if ((mode == lmLockImmediate || mode == lmCheckImmediate) && !dataset_.HasLogEntry(stored)) {
+    LockCheckRefresh(mode == lmLockImmediate, true, false, all_fields, stored);
+  }
+  dataset_.LogChange('D', stored, stored);
+  dataset_.RemoveStoredRecord(stored);
+}
+
+// ---- cancel ----
+
+void TDataSetWriter::Cancel(bool cancelling_edit) {
+  if (dataset_.LockingMode != lmLockImmediate || dataset_.CachedUpdates || !cancelling_edit) return;
+  try {
+    rollback_for_cancel();
+  } catch (const Exception& error) {
+    DatabaseError(error.Message);
+  }
+}
+
+}  // namespace kvell

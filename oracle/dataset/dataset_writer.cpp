@@ -1,0 +1,411 @@
+// TDataSetWriter: the statement query and its rules, savepoints and commits,
+// error translation, the table names, and the values and texts of the
+// generated statements.
+#include "oracle/dataset/dataset_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "oracle/binding/entry_tables.h"
+#include "oracle/dataset/dml_messages.h"
+#include "oracle/dataset/message_translation.h"
+#include "oracle/dataset/oracle_dataset.h"
+#include "oracle/dataset/record_values.h"
+#include "oracle/dataset/table_name_scan.h"
+#include "oracle/dataset/value_compare.h"
+#include "oracle/session/lob_locator.h"
+#include "oracle/session/oracle_error.h"
+#include "oracle/session/oracle_session.h"
+#include "oracle/session/sql_scan.h"
+#include "runtime/ansi_case.h"
+
+namespace kvell {
+
+namespace {
+
+bool is_blank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
+// The type a column's new value is bound with.
+int bind_type(const TOracleFieldInfo& info) {
+  switch (info.OracleType) {
+    case 3:
+    case 4:
+    case 8:
+    case 24:
+    case 112:
+    case 113:
+    case 114: return info.IsXML ? 5 : info.OracleType;
+    case 12:
+    case 187:
+    case 188:
+    case 232: return 12;
+    default: return 5;
+  }
+}
+
+std::vector<std::string> split_names(const std::string& names) {
+  std::vector<std::string> result;
+  size_t start = 0;
+  while (start <= names.size()) {
+    size_t end = names.find(';', start);
+    if (end == std::string::npos) end = names.size();
+    std::string name = names.substr(start, end - start);
+    name.erase(0, name.find_first_not_of(' '));
+    name.erase(name.find_last_not_of(' ') + 1);
+    if (!name.empty()) result.push_back(name);
+    start = end + 1;
+  }
+  return result;
+}
+
+}  // namespace
+
+TDataSetWriter::TDataSetWriter(TOracleDataSet& dataset) : dataset_(dataset) {}
+
+TDataSetWriter::~TDataSetWriter() = default;
+
+// ---- the statement query ----
+
+TOracleQuery& TDataSetWriter::prepare_query(bool string_fields_only) {
+  if (!dml_query_) {
+    dml_query_ = std::make_unique<TOracleQuery>();
+    dml_query_->SetName("DMLQuery");
+  }
+  TOracleQuery& query = *dml_query_;
+  query.SetSession(dataset_.Session());
+  query.Cursor = dataset_.Cursor();
+  query.Optimize = dataset_.Optimize();
+  query.Debug = dataset_.Debug();
+  query.SetReadBuffer(2);
+  query.SetStringFieldsOnly(string_fields_only);
+  query.DeleteVariables();
+  return query;
+}
+
+void TDataSetWriter::run(TOracleQuery& query) {
+  ++statements_sent_;
+  query.Execute();
+}
+
+void TDataSetWriter::close_query_by_rule() {
+  if (!dml_query_) return;
+  TOracleSession* session = dataset_.Session();
+  if (!dml_query_->Optimize || !session || session->StatementCacheInUse()) dml_query_->CloseCursor();
+}
+
+void TDataSetWriter::execute_internal(const char* statement) {
+  ++statements_sent_;
+  dataset_.Session()->ExecuteInternal(statement, false);
+}
+
+// ---- savepoint and commit ----
+
+bool TDataSetWriter::logging() const { return dataset_.CachedUpdates || dataset_.provider_logging_; }
+
+bool TDataSetWriter::savepoints_allowed() const {
+  TOracleSession* session = dataset_.Session();
+  return session && !session->ODBCBridge() && !session->AutoCommitMode();
+}
+
+void TDataSetWriter::set_savepoint() {
+  if (logging() || !savepoints_allowed()) return;
+  execute_internal(dml_text::Savepoint);
+}
+
+void TDataSetWriter::rollback_to_savepoint() {
+  if (logging()) return;
+  if (savepoints_allowed()) {
+    execute_internal(dml_text::RollbackToSavepoint);
+  } else if (dataset_.CommitOnPost && dataset_.Session()) {
+    dataset_.Session()->Rollback();
+  }
+}
+
+void TDataSetWriter::rollback_to_savepoint_quietly() {
+  try {
+    rollback_to_savepoint();
+  } catch (...) {
+    // the failure being reported matters more than this one
+  }
+}
+
+void TDataSetWriter::commit() {
+  TOracleSession* session = dataset_.Session();
+  if (!session || logging() || !dataset_.CommitOnPost || session->InMTSTransaction() || session->AutoCommitMode())
+    return;
+  ++statements_sent_;
+  session->Commit();
+}
+
+void TDataSetWriter::rollback_for_cancel() {
+  TOracleSession* session = dataset_.Session();
+  if (!session || logging() || !dataset_.CommitOnPost || session->InMTSTransaction()) return;
+  ++statements_sent_;
+  session->Rollback();
+}
+
+// ---- errors ----
+
+void TDataSetWriter::raise_translated(int code, const std::string& text, char action) const {
+  std::string message = TrimmedErrorText(code, text);
+  if (dataset_.OnTranslateMessage)
+    dataset_.OnTranslateMessage(&dataset_, code, ConstraintNameOf(code, text), action, message);
+  DatabaseError(message);
+}
+
+void TDataSetWriter::raise_translated(const EOracleError& error, char action) const {
+  raise_translated(error.ErrorCode, error.Message, action);
+}
+
+void TDataSetWriter::raise_without_rowid(const char* action_name) const {
+  throw Exception(std::string(action_name) + dml_messages::NoRowIdTail);
+}
+
+// ---- table names ----
+
+std::string TDataSetWriter::UpdatingTableName() {
+  if (!table_names_known_) {
+    if (!is_blank(dataset_.UpdatingTable())) {
+      updating_table_ = NormalizeTableName(dataset_.UpdatingTable());
+    } else if (dataset_.FetchesFromCursor()) {
+      throw Exception(dml_messages::CursorDataSetNeedsTable);
+    } else {
+      updating_table_ = ScanUpdatingTableName(dataset_.SQL().Text());
+    }
+    select_table_ = ScanSelectTableName(dataset_.SQL().Text(), updating_table_);
+    table_names_known_ = true;
+  }
+  return updating_table_;
+}
+
+std::string TDataSetWriter::SelectTableName() {
+  UpdatingTableName();
+  return select_table_;
+}
+
+void TDataSetWriter::ForgetTableNames() { table_names_known_ = false; }
+
+// ---- values ----
+
+Variant TDataSetWriter::record_value(const uint8_t* record, const TOracleFieldInfo& info) const {
+  if (!info.Field) return Null();
+  if (!info.Field->IsBlob()) return SlotValue(record, info);
+  const TBlobList* blobs = Header(record).Blobs;
+  return BlobValue(blobs ? blobs->Find(info.BlobIndex) : nullptr, info);
+}
+
+// The value being posted: the edit buffer's, or a blob's working copy when
+// the field was written in this edit.
+Variant TDataSetWriter::edit_value(const TOracleFieldInfo& info) const {
+  TRecordBuffer buffer = dataset_.ActiveBuffer();
+  if (!info.Field->IsBlob()) return SlotValue(buffer, info);
+  if (static_cast<TBlobField*>(info.Field)->Modified)
+    return BlobValue(edit_blobs_ ? edit_blobs_->Find(info.BlobIndex) : nullptr, info);
+  const uint8_t* stored = dataset_.StoredRecordOf(buffer);
+  return stored ? record_value(stored, info) : Null();
+}
+
+bool TDataSetWriter::is_posted_column(const TOracleFieldInfo& info) const {
+  return info.Field && info.DataOffset >= 0 && info.Field->FieldKind() == fkData && !info.ReadOnly &&
+         (info.Kind == fiColumn || info.Kind == fiAttribute);
+}
+
+bool TDataSetWriter::column_changed(const uint8_t* stored, const TOracleFieldInfo& info) const {
+  if (info.Field->IsBlob()) return static_cast<TBlobField*>(info.Field)->Modified;
+  TOracleSession* session = dataset_.Session();
+  const bool trim = session && session->Preferences().TrimStringFields;
+  return FieldValueChanged(info.Field->DataType(), record_value(stored, info), edit_value(info), trim);
+}
+
+bool TDataSetWriter::has_object_columns() const {
+  const TOracleFieldInfoList& infos = dataset_.field_infos_;
+  for (int i = 1; i < infos.Count(); ++i)
+    if (infos[i].OracleType == 108 && infos[i].Kind != fiAttribute) return true;
+  return false;
+}
+
+// ---- statements ----
+
+ColumnValue TDataSetWriter::column_expression(const TOracleFieldInfo& info, const Variant& value,
+                                              bool inserting) const {
+  const TOracleSession* session = dataset_.Session();
+  ColumnValueInput input;
+  input.TypeCode = info.OracleType;
+  input.Xml = info.IsXML;
+  input.IsNull = FieldValueIsNull(info.Field->DataType(), value);
+  input.Insert = inserting;
+  input.Variable = ValueVariableName(info.Field->FieldNo());
+  input.DefaultExpression = info.Field->DefaultExpression;
+  const TSequenceField& sequence = dataset_.SequenceField;
+  if (sequence.InUse() && sequence.ApplyMoment == amOnServer && AnsiSameText(sequence.Field, info.FieldName))
+    input.ServerSequence = sequence.Sequence;
+  if (session) {
+    input.NullLOBIsEmpty = session->Preferences().NullLOBIsEmpty;
+    input.NullObjectIsEmpty = session->Preferences().NullObjectIsEmpty;
+    input.TemporaryLOBs = session->Preferences().TemporaryLOB != tlNone && session->OCI8Mode() && OCI81Available;
+  }
+  return ColumnValueExpression(input);
+}
+
+std::vector<TDataSetWriter::PostedColumn> TDataSetWriter::posted_columns(bool inserting,
+                                                                         const uint8_t* stored) const {
+  std::vector<PostedColumn> columns;
+  const TOracleFieldInfoList& infos = dataset_.field_infos_;
+  for (int i = 1; i < infos.Count(); ++i) {
+    const TOracleFieldInfo& info = infos[i];
+    if (!is_posted_column(info)) continue;
+    if (!inserting && !column_changed(stored, info)) continue;
+    Variant value = edit_value(info);
+    ColumnValue expression = column_expression(info, value, inserting);
+    const bool is_null = FieldValueIsNull(info.Field->DataType(), value);
+    if (inserting && is_null && !expression.ServerSide) continue;
+    columns.push_back({&info, std::move(value), std::move(expression)});
+  }
+  return columns;
+}
+
+std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_lookup) const {
+  std::vector<KeyTerm> terms;
+  for (const std::string& name : split_names(dataset_.UniqueFields)) {
+    const TOracleFieldInfo* info = const_cast<TOracleFieldInfoList&>(dataset_.field_infos_).Find(name);
+    if (!info || !info->Field) {
+      if (for_lookup) break;
+      continue;
+    }
+    terms.push_back({info->FieldName, FieldValueIsNull(info->Field->DataType(), record_value(record, *info))});
+  }
+  return terms;
+}
+
+std::string TDataSetWriter::where_clause(TOracleQuery& query, const uint8_t* record) {
+  if (is_blank(dataset_.UniqueFields)) {
+    query.DeclareVariable(dml_text::RowIdVariable, 5);
+    query.SetVariable(dml_text::RowIdVariable, std::string(RecordRowId(record)));
+    return dml_text::RowIdWhereClause;
+  }
+  const std::vector<KeyTerm> terms = key_terms(record, false);
+  if (terms.empty()) DatabaseError(dml_messages::NoUniqueFields);
+  int number = 0;
+  for (const KeyTerm& term : terms) {
+    if (term.IsNull) continue;
+    const TOracleFieldInfo& info = *dataset_.field_infos_.Find(term.FieldName);
+    const std::string variable = KeyVariableName(++number);
+    query.DeclareVariable(variable, bind_type(info));
+    query.SetVariable(variable, record_value(record, info));
+  }
+  return KeyWhereClause(terms);
+}
+
+// Variables of the dataset that the statement text names (a table
+// expression's own binds).
+void TDataSetWriter::bind_table_variables(TOracleQuery& query, const std::string& text) const {
+  const TOracleQuery& main = dataset_.MainQuery();
+  for (const ScannedVariable& scanned : ScanVariables(text, false)) {
+    const int index = main.VariableIndex(scanned.Name);
+    if (index < 0 || query.VariableIndex(scanned.Name) >= 0) continue;
+    query.DeclareVariable(scanned.Name, main.VariableType(index));
+    query.SetVariable(scanned.Name, main.GetVariable(index));
+  }
+}
+
+void TDataSetWriter::bind_columns(TOracleQuery& query, std::vector<PostedColumn>& columns,
+                                  ReturningPart& returning) {
+  TOracleSession* session = dataset_.Session();
+  for (PostedColumn& column : columns) {
+    const TOracleFieldInfo& info = *column.Info;
+    const std::string name = ValueVariableName(info.Field->FieldNo());
+    switch (column.Expression.Binding) {
+      case ValueBinding::None: break;
+      case ValueBinding::Value: {
+        query.DeclareVariable(name, bind_type(info));
+        Variant value = column.Value;
+        if (info.OracleType == 24 && dataset_.CompressBLOBs) {
+          const std::vector<uint8_t> bytes = value.AsBytes();
+          const std::string stored =
+              dataset_.CompressedValue(info.Field, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+          value = Variant::FromBytes(std::vector<uint8_t>(stored.begin(), stored.end()));
+        }
+        query.SetVariable(name, value);
+        break;
+      }
+      case ValueBinding::TemporaryLOB: {
+        auto locator = std::unique_ptr<TLOBLocator>(
+            TLOBLocator::CreateTemporary(session, info.OracleType, session->Preferences().TemporaryLOB == tlCache));
+        const std::string bytes = lob_bytes(column);
+        if (!bytes.empty()) locator->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+        query.DeclareVariable(name, info.OracleType);
+        query.SetComplexVariable(name, locator.get());
+        locators_.push_back(std::move(locator));
+        break;
+      }
+      case ValueBinding::ReturnedLOB: {
+        auto locator = std::make_unique<TLOBLocator>(session, info.OracleType);
+        query.DeclareVariable(name, info.OracleType);
+        query.SetComplexVariable(name, locator.get());
+        returning.Add(ColumnReference(info.ColumnName, has_object_columns()), name);
+        returned_lobs_.push_back({locator.get(), lob_bytes(column)});
+        locators_.push_back(std::move(locator));
+        break;
+      }
+    }
+  }
+}
+
+// The bytes a LOB column receives: a binary value's stored form.
+std::string TDataSetWriter::lob_bytes(const PostedColumn& column) {
+  if (column.Value.IsNull() || column.Value.IsEmpty()) return "";
+  if (column.Value.IsString()) return column.Value.AsString();
+  const std::vector<uint8_t> bytes = column.Value.AsBytes();
+  std::string value(bytes.begin(), bytes.end());
+  if (dataset_.CompressBLOBs && column.Info->OracleType == 113) return dataset_.CompressedValue(column.Info->Field, value);
+  return value;
+}
+
+void TDataSetWriter::write_returned_lobs() {
+  for (auto& [locator, bytes] : returned_lobs_)
+    if (!bytes.empty()) locator->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+void TDataSetWriter::free_locators() {
+  if (dml_query_) {
+    for (int i = 0; i < dml_query_->VariableCount(); ++i) {
+      const int type = dml_query_->VariableType(i);
+      if (type == 112 || type == 113 || type == 114) dml_query_->SetComplexVariable(dml_query_->VariableName(i), nullptr);
+    }
+  }
+  returned_lobs_.clear();
+  locators_.clear();
+}
+
+// ---- blob working copies ----
+
+TOracleBlob* TDataSetWriter::EditBlob(int blob_index) {
+  if (!edit_blobs_ || blob_index < 0 || blob_index >= edit_blobs_->Count()) return nullptr;
+  return &edit_blobs_->Get(blob_index);
+}
+
+void TDataSetWriter::ResetEditBlob(int blob_index) {
+  if (edit_blobs_) edit_blobs_->Clear(blob_index);
+}
+
+// ---- opening and closing ----
+
+void TDataSetWriter::Opened() {
+  edit_blobs_ = std::make_unique<TBlobList>(dataset_.blob_count_);
+  statements_sent_ = 0;
+}
+
+void TDataSetWriter::Closing() {
+  ForgetTableNames();
+  free_locators();
+  try {
+    dml_query_.reset();
+  } catch (...) {
+    // freeing what the dataset owns never fails the close
+  }
+  edit_blobs_.reset();
+}
+
+}  // namespace kvell

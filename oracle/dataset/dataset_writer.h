@@ -1,0 +1,135 @@
+// TDataSetWriter: how a TOracleDataSet writes its changes back. It builds and
+// runs the generated insert, update and delete statements through the
+// dataset's "DMLQuery", locks, compares and re-reads rows, keeps the
+// savepoint and commit rules, translates server errors into the dataset's
+// messages, and holds the working copies of blob values being edited.
+// It is part of the dataset: it reads the dataset's records and descriptors
+// directly, and the dataset's framework steps call it.
+// Thread-safe: no; as its dataset.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "oracle/dataset/dml_statements.h"
+#include "oracle/dataset/field_info.h"
+#include "oracle/dataset/record_buffer.h"
+#include "runtime/variant.h"
+
+namespace kvell {
+
+class EOracleError;
+class TField;
+class TLOBLocator;
+class TOracleDataSet;
+class TOracleQuery;
+
+class TDataSetWriter {
+ public:
+  explicit TDataSetWriter(TOracleDataSet& dataset);
+  ~TDataSetWriter();
+  TDataSetWriter(const TDataSetWriter&) = delete;
+  TDataSetWriter& operator=(const TDataSetWriter&) = delete;
+
+  // ---- the framework's steps ----
+  void Edit();
+  // Posts the active buffer: an insert when `inserting`, else an update.
+  void Post(bool inserting);
+  void Delete();
+  void Cancel(bool cancelling_edit);
+  // After the dataset opened / before it closes.
+  void Opened();
+  void Closing();
+
+  // ---- table names (cached until SQL or UpdatingTable changes, or close) ----
+  std::string UpdatingTableName();
+  std::string SelectTableName();
+  void ForgetTableNames();
+
+  // ---- rows on the server ----
+  // Locks, compares and re-reads `record` (the current record when null).
+  void LockCheckRefresh(bool lock, bool check, bool refresh, bool all_fields, uint8_t* record);
+  void ApplySequence();
+
+  // ---- blob values being edited: one entry per blob field ----
+  TOracleBlob* EditBlob(int blob_index);
+  void ResetEditBlob(int blob_index);
+
+  // The statement query, made on first use; null before.
+  TOracleQuery* DMLQuery() const { return dml_query_.get(); }
+  // Statements sent to the server since the dataset opened.
+  int64_t StatementsSent() const { return statements_sent_; }
+
+ private:
+  // What one posted column contributes.
+  struct PostedColumn {
+    const TOracleFieldInfo* Info;
+    Variant Value;
+    ColumnValue Expression;
+  };
+
+  TOracleQuery& prepare_query(bool string_fields_only);
+  void run(TOracleQuery& query);
+  void close_query_by_rule();
+  void execute_internal(const char* statement);
+
+  bool logging() const;
+  bool savepoints_allowed() const;
+  void set_savepoint();
+  void rollback_to_savepoint();
+  void rollback_to_savepoint_quietly();
+  void commit();
+  void rollback_for_cancel();
+
+  [[noreturn]] void raise_translated(int code, const std::string& text, char action) const;
+  [[noreturn]] void raise_translated(const EOracleError& error, char action) const;
+  [[noreturn]] void raise_without_rowid(const char* action_name) const;
+
+  // Values.
+  Variant edit_value(const TOracleFieldInfo& info) const;
+  Variant record_value(const uint8_t* record, const TOracleFieldInfo& info) const;
+  bool is_posted_column(const TOracleFieldInfo& info) const;
+  bool column_changed(const uint8_t* stored, const TOracleFieldInfo& info) const;
+  bool has_object_columns() const;
+
+  // Statements.
+  std::vector<PostedColumn> posted_columns(bool inserting, const uint8_t* stored) const;
+  ColumnValue column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting) const;
+  std::string where_clause(TOracleQuery& query, const uint8_t* record);
+  std::vector<KeyTerm> key_terms(const uint8_t* record, bool for_lookup) const;
+  void bind_columns(TOracleQuery& query, std::vector<PostedColumn>& columns, ReturningPart& returning);
+  void bind_table_variables(TOracleQuery& query, const std::string& text) const;
+  std::string lob_bytes(const PostedColumn& column);
+  void write_returned_lobs();
+  void free_locators();
+  std::string execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns);
+  std::string lookup_rowid(const uint8_t* record);
+  bool needs_refresh_after(bool inserting) const;
+
+  // Storing what was posted.
+  uint8_t* store_insert(const std::string& rowid);
+  void store_update(uint8_t* stored, const std::string& rowid);
+  void copy_modified_blobs(uint8_t* record);
+
+  // Lock, check and refresh.
+  std::string lock_statement(bool lock, bool all_fields);
+  void refresh_from(TOracleQuery& query, uint8_t* record);
+  bool differs_from(TOracleQuery& query, const uint8_t* record);
+  Variant server_value(TOracleQuery& query, int column, const TOracleFieldInfo& info) const;
+  void write_stored_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
+
+  TOracleDataSet& dataset_;
+  std::unique_ptr<TOracleQuery> dml_query_;
+  std::unique_ptr<TBlobList> edit_blobs_;
+  std::vector<std::unique_ptr<TLOBLocator>> locators_;  // bound for one statement
+  // Locators the statement returns, with the bytes to write into each after it ran.
+  std::vector<std::pair<TLOBLocator*, std::string>> returned_lobs_;
+  std::string updating_table_;
+  std::string select_table_;
+  bool table_names_known_ = false;
+  int64_t statements_sent_ = 0;
+};
+
+}  // namespace kvell

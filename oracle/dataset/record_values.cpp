@@ -1,0 +1,68 @@
+#include "oracle/dataset/record_values.h"
+
+#include <cstring>
+#include <string>
+
+#include "db/field.h"
+
+namespace kvell {
+
+namespace {
+
+template <class T>
+T read(const uint8_t* slot) {
+  T value;
+  std::memcpy(&value, slot + 1, sizeof value);
+  return value;
+}
+
+}  // namespace
+
+Variant SlotValue(const uint8_t* record, const TOracleFieldInfo& info) {
+  if (!info.Field || info.DataOffset < 0) return Null();
+  const uint8_t* slot = DataArea(record) + info.DataOffset;
+  if (slot[0] != 0) return Null();
+  switch (info.Field->DataType()) {
+    case ftSmallint: return Variant(static_cast<int32_t>(read<int16_t>(slot)));
+    case ftInteger: return Variant(read<int32_t>(slot));
+    case ftFloat: return Variant(read<double>(slot));
+    case ftDateTime: return Variant::FromDateTime(NativeToDateTime(ftDateTime, read<double>(slot)));
+    default: break;
+  }
+  const auto* text = reinterpret_cast<const char*>(slot + 1);
+  return Variant(std::string(text, strnlen(text, static_cast<size_t>(info.Field->DataSize()))));
+}
+
+bool IsTextBlob(const TOracleFieldInfo& info) {
+  return info.Field && (info.Field->DataType() == ftMemo || info.Field->DataType() == ftOraClob);
+}
+
+Variant BlobValue(const TOracleBlob* blob, const TOracleFieldInfo& info) {
+  if (!blob || blob->Size == 0) return Null();
+  const std::string_view bytes = blob->Bytes();
+  if (IsTextBlob(info)) return Variant(std::string(bytes));
+  return Variant::FromBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+std::unique_ptr<TBlobList> CopyBlobList(const TBlobList& blobs) {
+  auto copy = std::make_unique<TBlobList>(blobs.Count());
+  for (int i = 0; i < blobs.Count(); ++i)
+    if (const TOracleBlob* blob = blobs.Find(i)) copy->Get(i).Assign(blob->Bytes());
+  return copy;
+}
+
+void RecordCopyDeleter::operator()(uint8_t* record) const {
+  ReleaseRecordData(record);
+  delete[] record;
+}
+
+RecordCopy CopyRecord(const uint8_t* source, int record_size) {
+  RecordCopy copy(new uint8_t[static_cast<size_t>(record_size)]);
+  std::memcpy(copy.get(), source, static_cast<size_t>(record_size));
+  ClearRecordReferences(copy.get());
+  StoreRowId(copy.get(), RecordRowId(source));
+  if (const TBlobList* blobs = Header(source).Blobs) Header(copy.get()).Blobs = CopyBlobList(*blobs).release();
+  return copy;
+}
+
+}  // namespace kvell

@@ -1,0 +1,37 @@
+// Values of a record in the dataset's native layout read back as variants:
+// the slot of a non-blob field (null byte, then the framework's native
+// value) and a blob field's bytes, as text for character columns and as a
+// byte array for binary ones. Also the deep copies of records that the
+// change log keeps.
+// Thread-safe: yes for distinct records.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "oracle/dataset/field_info.h"
+#include "oracle/dataset/record_buffer.h"
+#include "runtime/variant.h"
+
+namespace kvell {
+
+// The value in a non-blob field's slot; Null when the null byte is set.
+Variant SlotValue(const uint8_t* record, const TOracleFieldInfo& info);
+
+// A blob field's value: Null for no entry or no bytes.
+Variant BlobValue(const TOracleBlob* blob, const TOracleFieldInfo& info);
+bool IsTextBlob(const TOracleFieldInfo& info);
+
+// A copy of `blobs` whose entries own their bytes.
+std::unique_ptr<TBlobList> CopyBlobList(const TBlobList& blobs);
+
+// A record of `record_size` bytes copied from `source`, with its own blob
+// list and long rowid; released by ReleaseRecordCopy.
+struct RecordCopyDeleter {
+  void operator()(uint8_t* record) const;
+};
+using RecordCopy = std::unique_ptr<uint8_t[], RecordCopyDeleter>;
+RecordCopy CopyRecord(const uint8_t* source, int record_size);
+
+}  // namespace kvell

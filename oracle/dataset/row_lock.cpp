@@ -1,0 +1,139 @@
+// TDataSetWriter: locking, comparing and re-reading one row by its rowid,
+// through a select of the updating table or of the dataset's own query.
+#include "oracle/dataset/dataset_writer.h"
+#include "oracle/dataset/dml_messages.h"
+#include "oracle/dataset/oracle_dataset.h"
+#include "oracle/dataset/record_values.h"
+#include "oracle/dataset/value_compare.h"
+#include "oracle/session/oracle_error.h"
+#include "oracle/session/oracle_session.h"
+
+namespace kvell {
+
+namespace {
+
+bool is_binary_column(int type) { return type == 24 || type == 113; }
+
+}  // namespace
+
+std::string TDataSetWriter::lock_statement(bool lock, bool all_fields) {
+  if (!all_fields) return SimpleRefreshStatement(UpdatingTableName(), lock);
+  std::string lock_field;
+  if (lock) {
+    for (TField* field : dataset_.Fields())
+      if (field->FieldKind() == fkData) {
+        const TOracleFieldInfo* info = dataset_.field_infos_.FindByField(field);
+        lock_field = info ? info->ColumnName : field->FieldName();
+        break;
+      }
+    if (lock_field.empty()) throw Exception(dataset_.Name() + dml_messages::NoDataFields);
+  }
+  return AllFieldsRefreshStatement(dataset_.SQL().Text(), SelectTableName(), lock_field);
+}
+
+void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool all_fields, uint8_t* record) {
+  if (!record) record = dataset_.StoredRecordOf(dataset_.ActiveBuffer());
+  std::string rowid = record ? std::string(RecordRowId(record)) : std::string();
+  bool savepoint = false;
+  try {
+    if (lock) {
+      set_savepoint();
+      savepoint = true;
+    }
+    if (refresh && dataset_.FireApplyRecord('R', rowid)) refresh = false;
+    if (lock && dataset_.FireApplyRecord('L', rowid)) lock = check = false;
+    if (check && dataset_.FireApplyRecord('C', rowid)) check = false;
+    if (!lock && !check && !refresh) return;
+    if (rowid.empty() || !record) raise_without_rowid(dml_messages::LockRefreshOrCheckAction);
+    TOracleQuery& query = prepare_query(dataset_.StringFieldsOnly());
+    const std::string text = lock_statement(lock, all_fields);
+    query.DeclareVariable(dml_text::RowIdVariable, 5);
+    query.SetVariable(dml_text::RowIdVariable, rowid);
+    bind_table_variables(query, text);
+    query.SQL().SetText(text);
+    run(query);
+    if ((lock || check) && query.Eof()) raise_translated(0, dml_messages::RecordDeleted, 'L');
+    if (refresh && !query.Eof()) refresh_from(query, record);
+    if (check && differs_from(query, record)) {
+      if (lock) rollback_to_savepoint_quietly();
+      raise_translated(0, dml_messages::RecordChanged, 'L');
+    }
+    close_query_by_rule();
+  } catch (const EOracleError& error) {
+    if (savepoint) rollback_to_savepoint_quietly();
+    if (error.ErrorCode == dml_messages::ResourceBusyError)
+      raise_translated(error.ErrorCode, dml_messages::RecordLocked, 'L');
+    raise_translated(error, 'L');
+  } catch (...) {
+    if (savepoint) rollback_to_savepoint_quietly();
+    throw;
+  }
+}
+
+Variant TDataSetWriter::server_value(TOracleQuery& query, int column, const TOracleFieldInfo& info) const {
+  if (query.FieldIsNull(column)) return Null();
+  switch (info.OracleType) {
+    case 12:
+    case 187:
+    case 188:
+    case 232: return Variant::FromDateTime(query.FieldDate(column));
+    default: return query.FieldValue(column);
+  }
+}
+
+// The result column of the descriptor's column when it has the same type; -1 otherwise.
+static int result_column(TOracleQuery& query, const TOracleFieldInfo& info) {
+  if (info.Kind == fiAttribute || !info.Field) return -1;
+  const int column = query.FieldIndex(info.ColumnName);
+  if (column < 0 || query.FieldType(column) != info.OracleType) return -1;
+  return column;
+}
+
+void TDataSetWriter::refresh_from(TOracleQuery& query, uint8_t* record) {
+  TOracleFieldInfoList& infos = dataset_.field_infos_;
+  for (int i = 1; i < infos.Count(); ++i) {
+    const TOracleFieldInfo& info = infos[i];
+    if (info.DataOffset < 0 || (info.Field->FieldKind() != fkData && info.Field->FieldKind() != fkInternalCalc))
+      continue;
+    const int column = result_column(query, info);
+    if (column < 0) continue;
+    const Variant server = server_value(query, column, info);
+    const ComparedField compared{info.Field->DataType(), info.OracleType, info.Field->DataSize()};
+    if (ServerValueDiffers(compared, record_value(record, info), server)) write_stored_value(record, info, server);
+  }
+  if (dataset_.AfterRefreshRecord) dataset_.AfterRefreshRecord(&dataset_);
+}
+
+bool TDataSetWriter::differs_from(TOracleQuery& query, const uint8_t* record) {
+  const TOracleFieldInfoList& infos = dataset_.field_infos_;
+  for (int i = 1; i < infos.Count(); ++i) {
+    const TOracleFieldInfo& info = infos[i];
+    if (info.DataOffset < 0 || info.Field->FieldKind() != fkData) continue;
+    const int column = result_column(query, info);
+    if (column < 0) continue;
+    const ComparedField compared{info.Field->DataType(), info.OracleType, info.Field->DataSize()};
+    StoredBytesReader reader;
+    if (is_binary_column(info.OracleType)) {
+      reader = [this, &info](const std::vector<uint8_t>& stored) {
+        const std::string value = dataset_.DecompressedValue(
+            info.Field, std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()));
+        return std::vector<uint8_t>(value.begin(), value.end());
+      };
+    }
+    if (ServerValueDiffers(compared, record_value(record, info), server_value(query, column, info), reader)) return true;
+  }
+  return false;
+}
+
+void TDataSetWriter::write_stored_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value) {
+  if (info.Field->IsBlob() && (value.IsNull() || value.IsEmpty()) && Header(record).Blobs)
+    Header(record).Blobs->Clear(info.BlobIndex);
+  Variant stored = value;
+  if (value.IsBytes() && !info.Field->IsBlob()) {
+    const std::vector<uint8_t> bytes = value.AsBytes();
+    stored = Variant(std::string(bytes.begin(), bytes.end()));
+  }
+  dataset_.store_value(record, info, stored);
+}
+
+}  // namespace kvell

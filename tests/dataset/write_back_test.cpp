@@ -1,0 +1,259 @@
+// Writing a dataset's changes back on ociemu: the generated update, insert
+// and delete, the row locked, compared and re-read as LockingMode and
+// RefreshOptions say, against a second session that locks, changes or
+// deletes the row, and a failed post that leaves everything as it was.
+#include <string>
+#include <vector>
+
+#include "oracle/dataset/dml_messages.h"
+#include "oracle/dataset/dml_statements.h"
+#include "tests/dataset/dataset_fixture.h"
+
+namespace kvell::testing {
+namespace {
+
+constexpr const char* kEmpSql = "select rowid, empno, ename, sal, comm from emp order by empno";
+
+class WriteBackTest : public DataSetTest {
+ protected:
+  void SetUp() override {
+    DataSetTest::SetUp();
+    other = MakeSession();
+    other->LogOn();
+  }
+  void TearDown() override {
+    other.reset();
+    DataSetTest::TearDown();
+  }
+  // The dataset over EMP positioned on `empno`.
+  std::unique_ptr<InspectableDataSet> EmpAt(int empno, TLockingModeOptions mode = lmCheckImmediate) {
+    auto emp = MakeDataSet(kEmpSql);
+    emp->LockingMode = mode;
+    emp->Open();
+    while (!emp->Eof() && emp->FieldByName("EMPNO")->AsInteger() != empno) emp->Next();
+    return emp;
+  }
+  std::string OtherSees(const std::string& sql) { return QueryValue(*other, sql); }
+  // Locks the row of `empno` from the other session.
+  void OtherLocks(int empno) {
+    Run(*other, "select * from emp where empno = " + std::to_string(empno) + " for update nowait");
+  }
+  std::string DmlText(InspectableDataSet& dataset) { return dataset.DMLQuery()->SQL().Text(); }
+
+  std::unique_ptr<TOracleSession> other;
+};
+KVELL_DATASET_INTERFACES(WriteBackTest);
+
+TEST_P(WriteBackTest, an_edit_posts_only_the_changed_column_by_rowid_and_commits) {
+  auto emp = EmpAt(7369);
+  emp->Edit();
+  emp->FieldByName("SAL")->SetAsFloat(1234.5);
+  emp->Post();
+  EXPECT_EQ(OtherSees("select sal from emp where empno = 7369"), "1234.5");
+  const std::string returning = OCI7() ? "" : "\r\nreturning rowid into :kvell__rowid";
+  EXPECT_EQ(DmlText(*emp), "update EMP\r\nset SAL = :v3\r\nwhere rowid = :kvell__rowid" + returning + "\r\n");
+  EXPECT_EQ(emp->FieldByName("SAL")->AsFloat(), 1234.5);
+  EXPECT_EQ(emp->FieldByName("ENAME")->AsString(), "SMITH");
+  emp->Refresh();
+  EXPECT_EQ(emp->FieldByName("SAL")->AsFloat(), 1234.5) << "the row on the server";
+}
+
+TEST_P(WriteBackTest, a_post_that_changes_nothing_sends_nothing) {
+  auto emp = EmpAt(7499);
+  emp->Edit();
+  emp->FieldByName("ENAME")->SetAsString("ALLEN  ");
+  TOracleQuery* before = emp->DMLQuery();
+  emp->Post();
+  EXPECT_EQ(emp->DMLQuery(), before) << "no statement query was needed";
+  EXPECT_EQ(emp->FieldByName("ENAME")->AsString(), "ALLEN  ");
+}
+
+TEST_P(WriteBackTest, an_insert_lists_its_non_null_columns_and_takes_the_rowid_of_the_new_row) {
+  auto dept = OpenDataSet("select rowid, deptno, dname, loc from dept order by deptno");
+  dept->Append();
+  dept->FieldByName("DEPTNO")->SetAsInteger(50);
+  dept->FieldByName("DNAME")->SetAsString("RESEARCH2");
+  dept->Post();
+  EXPECT_EQ(OtherSees("select dname from dept where deptno = 50"), "RESEARCH2");
+  const std::string returning = OCI7() ? "" : "\r\nreturning rowid into :kvell__rowid";
+  EXPECT_EQ(DmlText(*dept), "insert into DEPT\r\n  (DEPTNO, DNAME)\r\nvalues\r\n  (:v1, :v2)" + returning + "\r\n");
+  EXPECT_EQ(dept->FieldByName("DEPTNO")->AsInteger(), 50);
+  dept->Last();
+  EXPECT_EQ(dept->FieldByName("DEPTNO")->AsInteger(), 50);
+  dept->Edit();
+  dept->FieldByName("LOC")->SetAsString("KRANJ");
+  dept->Post();
+  EXPECT_EQ(OtherSees("select loc from dept where deptno = 50"), "KRANJ") << "the new row's rowid was kept";
+}
+
+TEST_P(WriteBackTest, an_insert_goes_before_the_current_record_and_an_all_null_one_sends_nothing) {
+  Exec("create table places (deptno number(4), name varchar2(20))");
+  for (int deptno : {10, 20, 30, 40}) Exec("insert into places values (" + std::to_string(deptno) + ", 'x')");
+  session->Commit();
+  auto dept = OpenDataSet("select rowid, deptno, name from places order by deptno");
+  dept->Next();  // 20
+  dept->Insert();
+  dept->FieldByName("DEPTNO")->SetAsInteger(15);
+  dept->Post();
+  EXPECT_EQ(Column(*dept, "DEPTNO"), (std::vector<std::string>{"10", "15", "20", "30", "40"}));
+  dept->First();
+  dept->Insert();
+  dept->Post();
+  EXPECT_EQ(Column(*dept, "DEPTNO"), (std::vector<std::string>{"", "10", "15", "20", "30", "40"}));
+  EXPECT_EQ(OtherSees("select count(*) from places"), "5");
+}
+
+TEST_P(WriteBackTest, a_delete_removes_the_row_and_the_record) {
+  auto emp = EmpAt(7900);
+  emp->Delete();
+  EXPECT_EQ(OtherSees("select count(*) from emp where empno = 7900"), "0");
+  EXPECT_EQ(DmlText(*emp), "delete from EMP\r\nwhere rowid = :kvell__rowid\r\n");
+  EXPECT_EQ(emp->VisibleCount(), 13);
+  EXPECT_EQ(emp->FieldByName("EMPNO")->AsInteger(), 7902) << "the next record becomes current";
+}
+
+TEST_P(WriteBackTest, a_row_locked_by_another_session_is_reported_when_the_mode_locks) {
+  OtherLocks(7566);
+  for (TLockingModeOptions mode : {lmLockImmediate, lmCheckImmediate, lmLockDelayed}) {
+    auto emp = EmpAt(7566, mode);
+    std::string message;
+    if (mode == lmLockImmediate) {
+      message = MessageOf([&] { emp->Edit(); });
+      EXPECT_EQ(emp->State(), dsBrowse);
+    } else {
+      emp->Edit();
+      emp->FieldByName("COMM")->SetAsFloat(1);
+      message = MessageOf([&] { emp->Post(); });
+      EXPECT_EQ(emp->State(), dsEdit) << "the failed post leaves the edit open";
+      emp->Cancel();
+      EXPECT_TRUE(emp->FieldByName("COMM")->IsNull());
+    }
+    EXPECT_EQ(message, dml_messages::RecordLocked) << "mode " << mode;
+  }
+  other->Rollback();
+  EXPECT_EQ(OtherSees("select nvl(comm, -1) from emp where empno = 7566"), "-1");
+}
+
+TEST_P(WriteBackTest, a_row_changed_by_another_session_is_found_by_every_comparing_mode) {
+  for (TLockingModeOptions mode : {lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone}) {
+    auto emp = EmpAt(7788, mode);
+    Run(*other, "update emp set ename = ename || 'X' where empno = 7788");
+    other->Commit();
+    std::string message;
+    if (mode == lmLockImmediate || mode == lmCheckImmediate) {
+      message = MessageOf([&] { emp->Edit(); });
+    } else {
+      emp->Edit();
+      emp->FieldByName("SAL")->SetAsFloat(100 + mode);
+      message = MessageOf([&] { emp->Post(); });
+    }
+    if (mode == lmNone) {
+      EXPECT_EQ(message, "<no exception>") << "lmNone overwrites";
+      EXPECT_EQ(OtherSees("select sal from emp where empno = 7788"), std::to_string(100 + mode));
+    } else {
+      EXPECT_EQ(message, dml_messages::RecordChanged) << "mode " << mode;
+    }
+    if (emp->State() == dsEdit) emp->Cancel();
+    // ociemu: the savepoint opened the file's one write transaction; Oracle would hold nothing here.
+    session->Rollback();
+  }
+}
+
+TEST_P(WriteBackTest, a_row_deleted_by_another_session_is_found_by_every_mode) {
+  for (TLockingModeOptions mode : {lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone}) {
+    Exec("insert into dept values (" + std::to_string(60 + mode) + ", 'GONE', 'X')");
+    session->Commit();
+    auto dept = OpenDataSet("select rowid, deptno, dname from dept where deptno = " + std::to_string(60 + mode));
+    dept->LockingMode = mode;
+    Run(*other, "delete from dept where deptno = " + std::to_string(60 + mode));
+    other->Commit();
+    std::string message;
+    if (mode == lmLockImmediate || mode == lmCheckImmediate) {
+      message = MessageOf([&] { dept->Edit(); });
+    } else {
+      dept->Edit();
+      dept->FieldByName("DNAME")->SetAsString("BACK");
+      message = MessageOf([&] { dept->Post(); });
+    }
+    EXPECT_EQ(message, dml_messages::RecordDeleted) << "mode " << mode;
+    EXPECT_EQ(MessageOf([&] { dept->Cancel(); dept->Delete(); }), dml_messages::RecordDeleted) << "mode " << mode;
+    session->Rollback();  // ociemu: see above
+  }
+}
+
+TEST_P(WriteBackTest, lock_immediate_holds_the_lock_from_edit_until_post_or_cancel) {
+  auto emp = EmpAt(7844, lmLockImmediate);
+  emp->Edit();
+  EXPECT_NE(OracleErrorCodeOf([&] { OtherLocks(7844); }), 0) << "locked at edit";
+  emp->Cancel();
+  EXPECT_EQ(OracleErrorCodeOf([&] { OtherLocks(7844); }), 0) << "cancel released the lock";
+  other->Rollback();
+  emp->Edit();
+  emp->Post();  // nothing changed: still commits
+  EXPECT_EQ(OracleErrorCodeOf([&] { OtherLocks(7844); }), 0) << "the post's commit released the lock";
+  other->Rollback();
+}
+
+TEST_P(WriteBackTest, a_failed_post_leaves_row_record_and_transaction_as_they_were) {
+  Exec("alter table emp add constraint sal_positive check (sal > 0)");
+  auto emp = EmpAt(7876);
+  emp->CommitOnPost = false;
+  emp->Edit();
+  emp->FieldByName("ENAME")->SetAsString("ADAMS2");
+  emp->Post();  // kept in the transaction
+  emp->Edit();
+  emp->FieldByName("SAL")->SetAsFloat(-1);
+  const std::string message = MessageOf([&] { emp->Post(); });
+  EXPECT_NE(message.find("ORA-02290"), std::string::npos) << message;
+  EXPECT_EQ(emp->State(), dsEdit);
+  emp->Cancel();
+  EXPECT_EQ(emp->FieldByName("SAL")->AsFloat(), 1100);
+  EXPECT_EQ(emp->FieldByName("ENAME")->AsString(), "ADAMS2");
+  EXPECT_EQ(QueryValue(*session, "select ename || ' ' || sal from emp where empno = 7876"), "ADAMS2 1100")
+      << "the earlier post survived the rollback to the savepoint";
+  session->Commit();
+  EXPECT_EQ(OtherSees("select ename from emp where empno = 7876"), "ADAMS2");
+}
+
+TEST_P(WriteBackTest, errors_pass_through_OnTranslateMessage_with_the_action) {
+  Exec("alter table dept add constraint dname_upper check (dname = upper(dname))");
+  auto dept = OpenDataSet("select rowid, deptno, dname from dept order by deptno");
+  std::vector<std::string> seen;
+  dept->OnTranslateMessage = [&](TOracleDataSet*, int code, const std::string& constraint, char action,
+                                 std::string& msg) {
+    seen.push_back(std::to_string(code) + " " + constraint + " " + action);
+    msg = "translated";
+  };
+  dept->Edit();
+  dept->FieldByName("DNAME")->SetAsString("lower");
+  EXPECT_EQ(MessageOf([&] { dept->Post(); }), "translated");
+  dept->Cancel();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], "2290 DNAME_UPPER U");
+}
+
+TEST_P(WriteBackTest, OnApplyRecord_takes_over_and_an_applied_insert_keeps_its_rowid) {
+  auto dept = OpenDataSet("select rowid, deptno, dname from dept order by deptno");
+  std::string actions;
+  dept->OnApplyRecord = [&](TOracleDataSet*, char action, bool& applied, std::string& rowid) {
+    actions += action;
+    applied = true;
+    if (action == 'I') rowid = "AAAAAAAAAAAAAAAAAA";
+  };
+  dept->Edit();
+  dept->FieldByName("DNAME")->SetAsString("APPLIED");
+  dept->Post();
+  dept->Append();
+  dept->FieldByName("DEPTNO")->SetAsInteger(70);
+  dept->Post();
+  dept->First();
+  dept->Delete();
+  // The edit checks; the post's lock, once applied, needs no check; the delete locks.
+  EXPECT_EQ(actions, "CLUILD");
+  EXPECT_EQ(OtherSees("select count(*) from dept"), "4");
+  EXPECT_EQ(OtherSees("select dname from dept where deptno = 10"), "ACCOUNTING");
+  EXPECT_EQ(Column(*dept, "DEPTNO"), (std::vector<std::string>{"20", "30", "40", "70"}));
+}
+
+}  // namespace
+}  // namespace kvell::testing
