@@ -15,6 +15,12 @@ inline constexpr const char* RefreshWithCachedDetails =
     "Refresh not allowed: detail records have cached updates.\r\nYou have to apply the updates first";
 inline constexpr const char* NotInQBEMode = "Operation not allowed in QBE mode";
 inline constexpr const char* SessionUndefined = "Session undefined";
+inline constexpr const char* RowIdNotSelected = "You cannot search a rowid if it is not included in the select list";
+// Follow the dataset's Name.
+inline constexpr const char* SearchOptionsInvalid = ".SearchRecord options invalid";
+inline constexpr const char* SearchValueCountMismatch = ".SearchRecord: number of fields and values do not match";
+inline constexpr const char* CannotCountCursor = "Cannot count query hits for cursor dataset";
+inline constexpr const char* CircularMasterDetail = "Circular master/detail dependency not allowed";
 inline constexpr const char* RowIdAllocationsAssertion = "Assertion failed: RowIdAllocations = 0";
 
 // "Bookmark not found (<id>)"

@@ -58,7 +58,8 @@ void TOracleDataSet::InternalOpen() {
 
 void TOracleDataSet::InternalInitFieldDefs() {
   FieldDefs().Clear();
-  const bool executing = opening_ && !QBEMode();
+  set_detail_variables();
+  const bool executing = opening_ && !QBEMode() && !waits_for_master();
   if (executing) fire_before_query();
   choose_fetch_query(executing);
   find_rowid_column();
@@ -253,6 +254,13 @@ void TOracleDataSet::ExecuteQuery() {
   // A detached dataset cannot read its rows again, so it keeps them.
   if (Detached() && !opening_) return;
   ReleaseRecords();
+  forget_server_count();
+  if (waits_for_master()) {
+    stay_empty_for_master();
+    return;
+  }
+  mark_details_stale();
+  set_detail_variables();
   if (!opening_) fire_before_query();
   try {
     if (!opening_) {
@@ -262,6 +270,7 @@ void TOracleDataSet::ExecuteQuery() {
       fetch_query_->Execute();
     }
     executed_for_describe_ = false;
+    master_record_seen_ = master_record_id();
     fetch_exhausted_ = fetch_query_->Eof();
     first_fetched_row_pending_ = true;
     if (QueryAllRecords && !unidirectional_) fetch_all_under_wait_cursor();
@@ -291,6 +300,8 @@ void TOracleDataSet::InternalClose() {
   current_ = -1;
   filter_expression_.reset();
   free_secondary_queries();
+  master_record_seen_.reset();
+  for (TOracleDataSet* detail : details_) detail->follow_master();
 }
 
 void TOracleDataSet::free_secondary_queries() {
@@ -309,6 +320,7 @@ void TOracleDataSet::free_secondary_queries() {
 
 void TOracleDataSet::InternalRefresh() {
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
+  post_editing_details();
   ExecuteQuery();
   current_ = -1;
 }

@@ -236,6 +236,7 @@ void TOracleDataSet::SetFieldData(TField* field, const void* buffer) {
   }
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+  if (!Detached()) update_detail_variables();
 }
 
 }  // namespace kvell

@@ -18,6 +18,7 @@ TOracleDataSet::TOracleDataSet(TComponent* owner) : TDataSet(owner) {
 
 TOracleDataSet::~TOracleDataSet() {
   BeforeDestruction();
+  release_master_links();
   internal_source_.SetDataSet(nullptr);
   if (session_) session_->DetachClient(skDataSet, this);
 }
@@ -62,11 +63,6 @@ void TOracleDataSet::SetUpdatingTable(const std::string& value) {
   updating_table_ = value;
   cached_updating_table_.clear();
   writer_->ForgetTableNames();
-}
-
-void TOracleDataSet::SetMaster(TOracleDataSet* master) {
-  if (master) NotAvailableYet("Master");
-  master_ = nullptr;
 }
 
 void TOracleDataSet::SetQBEMode(bool value) {
@@ -156,19 +152,20 @@ bool TOracleDataSet::GetCanModify() const {
   return master_ == nullptr || (master_->Active() && !master_->IsEmpty() && !master_->QBEMode());
 }
 
+// A detail's edit waits while its master posts an insert: the master's row
+// must exist first.
 void TOracleDataSet::Post() {
+  if (master_ && master_->posting_ && master_->State() == dsInsert) return;
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
-  TDataSet::Post();
-}
-
-int TOracleDataSet::RecordCount() { NotAvailableYet("RecordCount"); }
-int TOracleDataSet::RecNo() { NotAvailableYet("RecNo"); }
-void TOracleDataSet::SetRecNo(int) { NotAvailableYet("RecNo"); }
-
-bool TOracleDataSet::Locate(const std::string&, const Variant&, TLocateOptions) { NotAvailableYet("Locate"); }
-
-Variant TOracleDataSet::Lookup(const std::string&, const Variant&, const std::string&) {
-  NotAvailableYet("Lookup");
+  const bool was_posting = posting_;
+  posting_ = true;
+  try {
+    TDataSet::Post();
+  } catch (...) {
+    posting_ = was_posting;
+    throw;
+  }
+  posting_ = was_posting;
 }
 
 bool TOracleDataSet::FireApplyRecord(char action, std::string& rowid) {

@@ -5,9 +5,10 @@
 // server cursor has passed, filters records with filter expressions and
 // OnFilterRecord, and decompresses binary values stored compressed.
 //
-// Writing changes back (post, edit, delete, cancel, InternalAddRecord),
-// record counts and numbers, master/detail and query by example come with the
-// dataset's later parts; until then those steps raise EDatabaseError
+// Searching, counting, record numbers and master/detail are here too.
+// Writing changes back (post, edit, delete, cancel, InternalAddRecord) and
+// query by example come with the dataset's later parts; until then those
+// steps raise EDatabaseError
 // (dataset_messages::NotAvailableYet) instead of doing part of the work.
 // State they need is reachable through the protected section below.
 // Thread-safe: no; a dataset is used from one thread.
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@
 #include "oracle/dataset/dataset_options.h"
 #include "oracle/dataset/field_info.h"
 #include "oracle/dataset/record_buffer.h"
+#include "oracle/dataset/record_search.h"
 #include "oracle/dataset/record_store.h"
 #include "oracle/filter/expression.h"
 #include "oracle/session/oracle_query.h"
@@ -94,8 +97,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   TOracleProviderOptions ProviderOptions = 0;
 
   TOracleDataSet* Master() const { return master_; }
-  // Master/detail linking comes with the searching and master/detail part;
-  // a master is refused until then.
+  // Closes the dataset and links it to `master` (or unlinks it); a chain of
+  // masters that leads back to this dataset is refused.
   void SetMaster(TOracleDataSet* master);
   bool Unidirectional() const { return unidirectional_; }
   // Only while closed.
@@ -137,6 +140,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void SetFiltered(bool value) override;
   void SetFilterOptions(TFilterOptions options) override;
   void SetBlockReadSize(int value) override;
+  void DataEvent(TDataEvent event, intptr_t info) override;
   bool GetFieldData(TField* field, void* buffer) override;
   void SetFieldData(TField* field, const void* buffer) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
@@ -151,6 +155,12 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool Locate(const std::string& key_fields, const Variant& key_values, TLocateOptions options) override;
   Variant Lookup(const std::string& key_fields, const Variant& key_values,
                  const std::string& result_fields) override;
+
+  // Finds the next record whose fields (';'-separated; "ROWID" for the row's
+  // rowid) hold the values (a variant array for several) as the option bits
+  // say, fetching rows not yet held when stepping forward past them; goes to
+  // it unless srDontMove.
+  bool SearchRecord(const std::string& field_names, const Variant& values, TSearchRecordOptions options);
 
   // Whether the record being filtered passes OnFilterRecord and the filter text.
   virtual bool EvaluateFilter();
@@ -209,6 +219,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void CalculateFields(TRecordBuffer buffer) override;
   void DoBeforeInsert() override;
   void DoOnNewRecord() override;
+  void DoAfterInsert() override;
+  void DoBeforeScroll() override;
 
   // ---- state for the dataset's later parts ----
   // The query rows are fetched from: the main query, "CursorQuery" for a
@@ -253,6 +265,9 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::string CompressedValue(TField* field, std::string_view value);
   std::string DecompressedValue(TField* field, std::string_view stored) const;
   [[noreturn]] void NotAvailableYet(const std::string& operation) const;
+  // After a master's insert is posted: its details keep what they hold,
+  // which now belongs to the new record.
+  void StoreMasterRecordIdInDetails();
 
  private:
   class FilterScope;
@@ -286,6 +301,17 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void fetch_all_under_wait_cursor();
   void free_secondary_queries();
   void parse_filter();
+  // Searching (dataset_search.cpp).
+  struct SearchTerm;
+  class SearchScope;
+  std::vector<SearchTerm> search_terms(const std::string& field_names, const Variant& values,
+                                       TSearchRecordOptions options);
+  // Visible number of the record found, -1 when none is.
+  int find_record(const std::string& field_names, const Variant& values, TSearchRecordOptions options);
+  int search_start(TSearchRecordOptions options);
+  bool search_matches(uint8_t* record, const std::vector<SearchTerm>& terms, bool calculate);
+  bool term_matches(const uint8_t* record, const SearchTerm& term) const;
+  void go_to_record(int number);
   // Fetching (dataset_fetch.cpp).
   void fill_record(uint8_t* record);
   void fill_field(uint8_t* record, const TOracleFieldInfo& info);
@@ -295,7 +321,29 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   Variant attribute_value(const TOracleFieldInfo& info) const;
   void report_below_offset(int number) const;
   uint8_t* calc_area(TRecordBuffer buffer) const { return buffer + kRecordHeaderSize + data_size_; }
-  int32_t master_record_id() const { return -1; }
+  // Counting (record_count.cpp).
+  void forget_server_count();
+  int cached_change_balance() const;
+  int query_server_count();
+  // Master/detail (master_detail.cpp).
+  void unregister_detail(TOracleDataSet* detail);
+  void release_master_links();
+  // The RecordId of the current record while browsing or editing, else -1.
+  int32_t current_record_id() const;
+  // The master's current RecordId, -1 without a master.
+  int32_t master_record_id() const;
+  // A detail whose master has no current record: closed, empty, inserting
+  // or in query-by-example mode.
+  bool waits_for_master() const;
+  void set_detail_variables();
+  Variant detail_value(const std::string& field_name, int variable_type) const;
+  void stay_empty_for_master();
+  void follow_master();
+  void mark_details_stale();
+  void refresh_details();
+  void update_detail_variables();
+  void post_editing_details();
+  void notify_details();
 
   std::unique_ptr<TOracleQuery> main_query_;
   std::unique_ptr<TOracleQuery> cursor_query_;  // "CursorQuery"
@@ -325,6 +373,16 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::string cursor_variable_;       // the main query's variable bound to "CursorQuery"
   std::unique_ptr<TDataSetWriter> writer_;
   bool provider_logging_ = false;     // a provider transaction logs changes
+  // Counting: the server's count of this execution, and posted changes since.
+  std::optional<int> server_count_;
+  int posted_inserts_ = 0;
+  int posted_deletes_ = 0;
+  // Master/detail.
+  std::vector<TOracleDataSet*> details_;
+  TMasterDataLink master_link_{this};
+  std::optional<int32_t> master_record_seen_;  // the master's RecordId the rows were read for
+  bool details_stale_ = false;                 // some detail must re-query
+  bool posting_ = false;
 };
 
 }  // namespace kvell

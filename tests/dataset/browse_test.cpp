@@ -131,13 +131,6 @@ TEST_P(BrowseTest, a_select_without_rowid_is_read_only) {
   EXPECT_FALSE(with_rowid->CanModify());
 }
 
-TEST_P(BrowseTest, counting_is_refused_until_it_exists) {
-  auto dept = OpenDataSet("select rowid, deptno, dname from dept order by deptno");
-  EXPECT_EQ(MessageOf([&] { dept->RecordCount(); }), dataset_messages::NotAvailableYet("RecordCount"));
-  EXPECT_EQ(dept->State(), dsBrowse);
-  EXPECT_EQ(Column(*dept, "DEPTNO"), (std::vector<std::string>{"10", "20", "30", "40"}));
-}
-
 TEST_P(BrowseTest, cached_updates_need_a_rowid_to_open) {
   auto plain = MakeDataSet("select deptno from dept");
   plain->CachedUpdates = true;
