@@ -77,14 +77,20 @@ bool LockTable::conflicts(uint64_t owner, const std::string& table, const std::v
   auto found = tables_.find(table);
   if (found == tables_.end()) return false;
   const TableLocks& locks = found->second;
-  if (locks.table_owner != 0 && locks.table_owner != owner) return true;
+  auto held_by_other = [owner](const Holder& holder) { return holder.owner != 0 && holder.owner != owner; };
+  if (held_by_other(locks.table)) return true;
   if (rowids.empty()) {
-    return std::any_of(locks.rows.begin(), locks.rows.end(), [&](auto& row) { return row.second != owner; });
+    return std::any_of(locks.rows.begin(), locks.rows.end(), [&](auto& row) { return held_by_other(row.second); });
   }
   return std::any_of(rowids.begin(), rowids.end(), [&](int64_t rowid) {
     auto row = locks.rows.find(rowid);
-    return row != locks.rows.end() && row->second != owner;
+    return row != locks.rows.end() && held_by_other(row->second);
   });
+}
+
+void LockTable::take(Holder& holder, uint64_t owner) {
+  if (holder.owner == owner) return;
+  holder = {owner, next_sequence_++};
 }
 
 void LockTable::acquire(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids,
@@ -97,8 +103,8 @@ void LockTable::acquire(uint64_t owner, const std::string& table, const std::vec
     }
   }
   TableLocks& locks = tables_[table];
-  if (rowids.empty()) locks.table_owner = owner;
-  for (int64_t rowid : rowids) locks.rows[rowid] = owner;
+  if (rowids.empty()) take(locks.table, owner);
+  for (int64_t rowid : rowids) take(locks.rows[rowid], owner);
 }
 
 bool LockTable::held_by_other(uint64_t owner, const std::string& table, int64_t rowid) const {
@@ -109,17 +115,18 @@ bool LockTable::held_by_other(uint64_t owner, const std::string& table, int64_t 
 void LockTable::mark_changed(uint64_t owner, const std::string& table, int64_t rowid) {
   std::lock_guard lock(mutex_);
   TableLocks& locks = tables_[table];
-  if (locks.table_owner != 0 && locks.table_owner != owner) return;
-  locks.rows.try_emplace(rowid, owner);
+  if (locks.table.owner != 0 && locks.table.owner != owner) return;
+  Holder& row = locks.rows[rowid];
+  if (row.owner == 0) take(row, owner);
 }
 
 bool LockTable::held_by(uint64_t owner, const std::string& table, int64_t rowid) const {
   std::lock_guard lock(mutex_);
   auto found = tables_.find(table);
   if (found == tables_.end()) return false;
-  if (found->second.table_owner == owner) return true;
+  if (found->second.table.owner == owner) return true;
   auto row = found->second.rows.find(rowid);
-  return row != found->second.rows.end() && row->second == owner;
+  return row != found->second.rows.end() && row->second.owner == owner;
 }
 
 bool LockTable::wait_until_free(uint64_t owner, const std::string& table, int64_t rowid) {
@@ -127,14 +134,22 @@ bool LockTable::wait_until_free(uint64_t owner, const std::string& table, int64_
   return released_.wait_for(lock, lock_wait_limit(), [&] { return !conflicts(owner, table, {rowid}); });
 }
 
-void LockTable::release_all(uint64_t owner) {
+void LockTable::release_all(uint64_t owner) { release_since(owner, 0); }
+
+uint64_t LockTable::checkpoint() const {
+  std::lock_guard lock(mutex_);
+  return next_sequence_;
+}
+
+void LockTable::release_since(uint64_t owner, uint64_t checkpoint) {
+  auto released = [&](const Holder& holder) { return holder.owner == owner && holder.since >= checkpoint; };
   {
     std::lock_guard lock(mutex_);
     for (auto it = tables_.begin(); it != tables_.end();) {
       TableLocks& locks = it->second;
-      if (locks.table_owner == owner) locks.table_owner = 0;
-      std::erase_if(locks.rows, [owner](auto& row) { return row.second == owner; });
-      it = (locks.table_owner == 0 && locks.rows.empty()) ? tables_.erase(it) : std::next(it);
+      if (released(locks.table)) locks.table = {};
+      std::erase_if(locks.rows, [&](auto& row) { return released(row.second); });
+      it = (locks.table.owner == 0 && locks.rows.empty()) ? tables_.erase(it) : std::next(it);
     }
   }
   released_.notify_all();

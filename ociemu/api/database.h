@@ -43,18 +43,29 @@ class LockTable {
   // Waits until no other owner holds the row; false after lock_wait_limit().
   bool wait_until_free(uint64_t owner, const std::string& table, int64_t rowid);
   void release_all(uint64_t owner);
+  // A mark to pass to release_since(): locks taken from now on are newer than it.
+  uint64_t checkpoint() const;
+  // Releases owner's locks taken at or after the checkpoint (ROLLBACK TO SAVEPOINT).
+  void release_since(uint64_t owner, uint64_t checkpoint);
   bool empty() const;
 
  private:
-  struct TableLocks {
-    uint64_t table_owner = 0;
-    std::unordered_map<int64_t, uint64_t> rows;  // rowid -> owner
+  struct Holder {
+    uint64_t owner = 0;  // 0: nobody
+    uint64_t since = 0;  // when owner took it, in checkpoint() numbers
   };
+  struct TableLocks {
+    Holder table;
+    std::unordered_map<int64_t, Holder> rows;  // by rowid
+  };
+  // Gives owner the lock unless it holds it already, keeping the time it first took it.
+  void take(Holder& holder, uint64_t owner);
   bool conflicts(uint64_t owner, const std::string& table, const std::vector<int64_t>& rowids) const;
 
   mutable std::mutex mutex_;
   std::condition_variable released_;
   std::map<std::string, TableLocks> tables_;
+  uint64_t next_sequence_ = 1;  // numbers the locks in the order they are taken
 };
 
 // One database file, shared by every session attached to it in this process.

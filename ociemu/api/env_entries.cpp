@@ -32,6 +32,32 @@ sword put_text(void* attributep, ub4* sizep, const std::string& text) {
 
 [[noreturn]] void unknown_attribute() { fail(24315); }
 
+constexpr ub4 kMaxOpenCursors = 300;  // Oracle's default OPEN_CURSORS
+// The session's texts an application sets and reads back; nullptr for other attributes.
+std::string* session_text(Session& session, ub4 attribute) {
+  switch (attribute) {
+    case OCI_ATTR_MODULE: return &session.context.module;
+    case OCI_ATTR_ACTION: return &session.context.action;
+    case OCI_ATTR_CLIENT_INFO: return &session.context.client_info;
+    case OCI_ATTR_CLIENT_IDENTIFIER: return &session.context.client_identifier;
+    case OCI_ATTR_CURRENT_SCHEMA: return &session.context.current_schema;
+    default: return nullptr;
+  }
+}
+
+// The database's names a server handle reports.
+const std::string* server_text(ub4 attribute) {
+  static const std::string kDatabaseName = "OCIEMU";
+  static const std::string kNoDomain;
+  switch (attribute) {
+    case OCI_ATTR_DBNAME:
+    case OCI_ATTR_INSTNAME:
+    case OCI_ATTR_SERVICENAME: return &kDatabaseName;
+    case OCI_ATTR_DBDOMAIN: return &kNoDomain;
+    default: return nullptr;
+  }
+}
+
 bool is_named_column(const sql::OracleType& t) {
   return (t.type_code == sql::kObjectColumnType || t.type_code == sql::kRefColumnType) &&
          t.type_name.find('.') != std::string::npos;
@@ -210,6 +236,7 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
         case OCI_ATTR_TRANS: return put<void*>(attributep, sizep, svc->trans);
         case OCI_ATTR_STMTCACHESIZE: return put<ub4>(attributep, sizep, svc->stmt_cache_size);
         case OCI_ATTR_ENV: return put<void*>(attributep, sizep, svc->env());
+        case OCI_ATTR_CALL_TIMEOUT: return put<ub4>(attributep, sizep, svc->call_timeout_ms);
         default: unknown_attribute();
       }
     }
@@ -222,6 +249,7 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
       if (attribute == OCI_ATTR_ENV) return put<void*>(attributep, sizep, server->env());
       if (attribute == OCI_ATTR_CHARSET_ID) return put<ub2>(attributep, sizep, kDatabaseCharsetId);
       if (attribute == OCI_ATTR_NCHARSET_ID) return put<ub2>(attributep, sizep, kNationalCharsetId);
+      if (const std::string* text = server_text(attribute)) return put_text(attributep, sizep, *text);
       unknown_attribute();
     }
     case OCI_HTYPE_SESSION: {
@@ -230,6 +258,11 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
       if (attribute == OCI_ATTR_USERNAME) return put_text(attributep, sizep, session->username);
       if (attribute == OCI_ATTR_TRANSACTION_IN_PROGRESS) return put<ub1>(attributep, sizep, session->in_transaction);
       if (attribute == OCI_ATTR_PASSWORD) return put_text(attributep, sizep, session->password);
+      if (attribute == OCI_ATTR_MAX_OPEN_CURSORS) return put<ub4>(attributep, sizep, kMaxOpenCursors);
+      if (attribute == OCI_ATTR_CURRENT_SCHEMA && session->context.current_schema.empty()) {
+        return put_text(attributep, sizep, session->context.user);
+      }
+      if (std::string* text = session_text(*session, attribute)) return put_text(attributep, sizep, *text);
       unknown_attribute();
     }
     case OCI_HTYPE_STMT: {
@@ -295,6 +328,10 @@ sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attr
             session->cache_capacity = svc->stmt_cache_size;
           }
           break;
+        case OCI_ATTR_CALL_TIMEOUT:
+          if (!attributep) fail(24315);
+          std::memcpy(&svc->call_timeout_ms, attributep, sizeof(ub4));
+          break;
         default: break;
       }
       return OCI_SUCCESS;
@@ -304,6 +341,14 @@ sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attr
       if (!session) return OCI_INVALID_HANDLE;
       if (attribute == OCI_ATTR_USERNAME) session->username = text_of(attributep, size);
       if (attribute == OCI_ATTR_PASSWORD) session->password = text_of(attributep, size);
+      if (std::string* text = session_text(*session, attribute)) {
+        *text = text_of(attributep, size);
+        if (attribute == OCI_ATTR_CURRENT_SCHEMA) {
+          // Names resolve in the new schema from the next statement on.
+          for (char& c : *text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+          ++session->generation;
+        }
+      }
       return OCI_SUCCESS;
     }
     case OCI_HTYPE_STMT: {

@@ -130,8 +130,7 @@ void Session::end() {
     // Ending a session rolls its open transaction back; committing is the application's call.
     connection->exec("ROLLBACK");
   }
-  write_transaction = in_transaction = false;
-  database->locks.release_all(id);
+  end_transaction();
   sqlite3_update_hook(connection->db(), nullptr, nullptr);
   triggers.reset();
   if (plsql_calls) plsql_calls->forget();
@@ -150,8 +149,7 @@ void Session::check_alive() {
   if (kill_state.compare_exchange_strong(killed, 2)) {
     // The server side of a killed session is gone: its work is lost.
     if (write_transaction) connection->exec("ROLLBACK");
-    write_transaction = in_transaction = false;
-    database->locks.release_all(id);
+    end_transaction();
     lobs.end();
     fail(3113);
   }
@@ -174,8 +172,7 @@ void Session::commit() {
   }
   lobs.discard();
   lobs.end_transaction();
-  write_transaction = in_transaction = false;
-  database->locks.release_all(id);
+  end_transaction();
 }
 
 void Session::rollback() {
@@ -183,22 +180,37 @@ void Session::rollback() {
   if (write_transaction) connection->exec("ROLLBACK");
   lobs.discard();
   lobs.end_transaction();
+  end_transaction();
+}
+
+void Session::end_transaction() {
   write_transaction = in_transaction = false;
+  savepoints_.clear();
   database->locks.release_all(id);
 }
 
 void Session::savepoint(const std::string& name) {
   start_write();
   lobs.flush(*connection);
-  connection->exec(("SAVEPOINT \"" + upper(name) + "\"").c_str());
+  const std::string key = upper(name);
+  connection->exec(("SAVEPOINT \"" + key + "\"").c_str());
+  // A name set again moves the savepoint: the older one is gone.
+  std::erase_if(savepoints_, [&](const Savepoint& older) { return older.name == key; });
+  savepoints_.push_back({key, database->locks.checkpoint()});
 }
 
 void Session::rollback_to(const std::string& name) {
   lobs.discard();
-  std::string text = "ROLLBACK TO SAVEPOINT \"" + upper(name) + "\"";
+  const std::string key = upper(name);
+  std::string text = "ROLLBACK TO SAVEPOINT \"" + key + "\"";
   if (!write_transaction || sqlite3_exec(connection->db(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-    fail(1086, {upper(name)});
+    fail(1086, {key});
   }
+  // The savepoint stays; later ones go, and so do the row and table locks taken after it.
+  auto found = std::find_if(savepoints_.begin(), savepoints_.end(), [&](const Savepoint& s) { return s.name == key; });
+  if (found == savepoints_.end()) return;
+  database->locks.release_since(id, found->locks_checkpoint);
+  savepoints_.erase(std::next(found), savepoints_.end());
 }
 
 void Session::lock_rows(const std::string& table, const std::vector<int64_t>& rowids, bool nowait) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,13 @@ struct Session : Handle {
   std::recursive_mutex call_mutex;
 
  private:
+  struct Savepoint {
+    std::string name;
+    uint64_t locks_checkpoint;  // the lock table's checkpoint when it was set
+  };
+  void end_transaction();  // forgets savepoints and releases every lock
+
+  std::vector<Savepoint> savepoints_;  // oldest first
   struct CachedStatement {
     std::string key;
     Statement* statement;
@@ -128,6 +136,7 @@ struct ServiceContext : Handle {
   Session* session = nullptr;  // OCI_ATTR_SESSION
   void* trans = nullptr;
   uint32_t stmt_cache_size = 20;
+  uint32_t call_timeout_ms = 0;  // kept for the application to read back; calls here never run long
   bool made_by_logon = false;  // OCILogon created the server and session: OCILogoff frees them
 };
 

@@ -53,6 +53,7 @@ sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 s
   auto* statement = live<Statement>(stmtp);
   if (!statement) return OCI_INVALID_HANDLE;
   return guarded("OCIStmtPrepare", errors, [&] {
+    if (stmt == nullptr || stmt_len == 0) fail(24373);
     statement->prepare(text_of(stmt, stmt_len));
     return OCI_SUCCESS;
   });

@@ -23,6 +23,9 @@ void install(sqlite3* db, SessionContext* session) {
   register_dictionary_functions(db);
   // ON DELETE CASCADE triggers of self-referencing keys must cascade further.
   execute(db, "PRAGMA recursive_triggers = ON");
+  // Oracle's LIKE tells cases apart. The pragma, unlike a replaced like(), keeps
+  // SQLite's use of an index for a pattern with a fixed prefix.
+  execute(db, "PRAGMA case_sensitive_like = ON");
   Query exists(db, "SELECT 1 FROM sqlite_schema WHERE name = 'OCIEMU$OBJECTS'");
   if (!exists.step()) {
     execute(db, "BEGIN IMMEDIATE");
@@ -142,12 +145,19 @@ TypeText split_type(std::string_view declared) {
   std::string_view head = declared.substr(0, open);
   while (!head.empty() && head.back() == ' ') head.remove_suffix(1);
   text.name = upper(std::string(head));
+  // "VARCHAR2 CHAR(n)" is how a column of n characters is declared to SQLite.
+  constexpr std::string_view kInCharacters = " CHAR";
+  if (text.name.size() > kInCharacters.size() &&
+      std::string_view(text.name).substr(text.name.size() - kInCharacters.size()) == kInCharacters) {
+    text.name.resize(text.name.size() - kInCharacters.size());
+    text.char_semantics = true;
+  }
   if (open == std::string_view::npos) return text;
   size_t close = declared.find(')', open);
   std::string inside(declared.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1));
   inside = upper(inside);
   text.star = inside.find('*') != std::string::npos;
-  text.char_semantics = inside.find("CHAR") != std::string::npos;
+  text.char_semantics = text.char_semantics || inside.find("CHAR") != std::string::npos;
   const char* p = inside.c_str();
   char* end = nullptr;
   long value = std::strtol(p, &end, 10);

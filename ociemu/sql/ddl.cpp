@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdio>
 
@@ -11,6 +12,7 @@
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/object_refs.h"
+#include "ociemu/sql/schema_text.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 #include "ociemu/sql/triggers.h"
@@ -35,10 +37,16 @@ std::string size_suffix(const Translator& t, int& i, const char* name, bool requ
   int close = t.matching(i);
   if (t.token(i + 1).kind != TokenKind::Number) t.fail(910, i + 1);
   std::string size = t.token(i + 1).text;
-  std::string semantics;
-  if (t.word_at(i + 2, "CHAR")) semantics = " CHAR";
+  if (t.word_at(i + 2, "CHAR") || t.word_at(i + 2, "BYTE")) {
+    if (i + 3 != close) t.fail(907, i + 3);
+  } else if (i + 2 != close) {
+    t.fail(907, i + 2);
+  }
+  // SQLite takes only numbers between a type's parentheses: length semantics in
+  // characters are spelled as a word of the type's name.
+  const bool characters = t.word_at(i + 2, "CHAR");
   i = close + 1;
-  return std::string(name) + "(" + size + semantics + ")";
+  return std::string(name) + (characters ? " CHAR" : "") + "(" + size + ")";
 }
 
 std::string number_suffix(const Translator& t, int& i, const char* name) {
@@ -214,6 +222,24 @@ int read_constraint(const Translator& t, int i, int end, const std::string& colu
   return skip_constraint_state(t, i, end);
 }
 
+// The DEFAULT expression at i (after the word): the column's default_sql and default_text.
+int read_default(Translator& t, int i, int end, ColumnDefinition& column) {
+  Expression value;
+  Scope none;
+  int next = t.expression(i, end, none, value);
+  column.default_sql = "(" + value.text + ")";
+  const size_t begin = static_cast<size_t>(t.token(i).offset);
+  const size_t end_offset = static_cast<size_t>(t.token(next - 1).offset + t.token(next - 1).length);
+  column.default_text = std::string(t.sql_.substr(begin, end_offset - begin));
+  return next;
+}
+
+// A column's default as SQLite stores it: blank-padded for CHAR columns.
+std::string stored_default(const ColumnDefinition& column) {
+  auto padding = blank_padding(column.declared_type);
+  return padding ? "(" + blank_padded(column.default_sql, *padding) + ")" : column.default_sql;
+}
+
 std::string sql_list(const std::vector<std::string>& columns) {
   std::string sql;
   for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + quote_name(columns[i]);
@@ -269,15 +295,7 @@ class TableBuilder {
       } else if (t_.word_at(i, "SCOPE")) {
         i = read_scope(i + 1);
       } else if (t_.word_at(i, "DEFAULT")) {
-        Expression value;
-        Scope none;
-        int next = t_.expression(i + 1, end, none, value);
-        column.default_sql = "(" + value.text + ")";
-        column.default_text = std::string(t_.sql_.substr(static_cast<size_t>(t_.token(i + 1).offset),
-                                                        static_cast<size_t>(t_.token(next - 1).offset +
-                                                                            t_.token(next - 1).length -
-                                                                            t_.token(i + 1).offset)));
-        i = next;
+        i = read_default(t_, i + 1, end, column);
       } else if (t_.word_at(i, "NULL")) {
         ++i;
       } else {
@@ -356,11 +374,8 @@ class TableBuilder {
 
   std::string column_sql(const ColumnDefinition& column) const {
     std::string sql = quote_name(column.name) + " " + column.declared_type;
-    auto padding = blank_padding(column.declared_type);
-    if (padding) sql += std::string(" COLLATE ") + kBlankPaddedCollation;
-    if (!column.default_sql.empty()) {
-      sql += " DEFAULT " + (padding ? "(" + blank_padded(column.default_sql, *padding) + ")" : column.default_sql);
-    }
+    if (blank_padding(column.declared_type)) sql += std::string(" COLLATE ") + kBlankPaddedCollation;
+    if (!column.default_sql.empty()) sql += " DEFAULT " + stored_default(column);
     if (is_not_null(column.name)) sql += " NOT NULL";
     return sql + column_checks(column, owner_, table_);
   }
@@ -383,6 +398,7 @@ class TableBuilder {
       Constraint& c = pending.constraint;
       if (c.type == 'R') resolve_reference(pending, out);
       if (c.type == 'C' && pending.condition_begin >= 0) {
+        c.columns = condition_columns(pending, existing_table);
         Scope none;
         t_.column_prefix_ = "NEW.";
         std::string condition = t_.rewrite(pending.condition_begin, pending.condition_end, none);
@@ -409,6 +425,21 @@ class TableBuilder {
 
   std::string sqlite_name() const { return owner_ + "." + table_; }
   const std::vector<ColumnDefinition>& columns() const { return columns_; }
+
+  // The table's columns a CHECK condition names, in the order of their first mention.
+  std::vector<std::string> condition_columns(const PendingConstraint& pending, bool existing_table) const {
+    std::vector<std::string> known = existing_table ? table_columns(t_.db_, sqlite_name()) : std::vector<std::string>{};
+    for (const auto& column : columns_) known.push_back(column.name);
+    std::vector<std::string> named;
+    for (int k = pending.condition_begin; k < pending.condition_end; ++k) {
+      const Token& token = t_.token(k);
+      const bool name = token.kind == TokenKind::Word || token.kind == TokenKind::QuotedName;
+      if (!name || t_.token(k + 1).is_op("(") || t_.token(k - 1).is_op(".")) continue;
+      if (std::find(known.begin(), known.end(), token.text) == known.end()) continue;
+      if (std::find(named.begin(), named.end(), token.text) == named.end()) named.push_back(token.text);
+    }
+    return named;
+  }
   bool existing_primary_key_ = false;
 
  private:
@@ -992,6 +1023,19 @@ int session_zone(const Translator& t, const Token& value, int index) {
   return zone.minutes;
 }
 
+// The languages Oracle's NLS data knows; another name fails with ORA-12705.
+bool is_nls_language(std::string name) {
+  static constexpr std::string_view kLanguages[] = {
+      "AMERICAN", "ARABIC", "BENGALI", "BRAZILIAN PORTUGUESE", "BULGARIAN", "CANADIAN FRENCH", "CATALAN", "CROATIAN",
+      "CZECH", "DANISH", "DUTCH", "EGYPTIAN", "ENGLISH", "ESTONIAN", "FINNISH", "FRENCH", "GERMAN", "GERMAN DIN",
+      "GREEK", "HEBREW", "HUNGARIAN", "ICELANDIC", "INDONESIAN", "ITALIAN", "JAPANESE", "KOREAN",
+      "LATIN AMERICAN SPANISH", "LATVIAN", "LITHUANIAN", "MALAY", "MEXICAN SPANISH", "NORWEGIAN", "POLISH",
+      "PORTUGUESE", "ROMANIAN", "RUSSIAN", "SIMPLIFIED CHINESE", "SLOVAK", "SLOVENIAN", "SPANISH", "SWEDISH", "THAI",
+      "TRADITIONAL CHINESE", "TURKISH", "UKRAINIAN", "VIETNAMESE"};
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return std::find(std::begin(kLanguages), std::end(kLanguages), name) != std::end(kLanguages);
+}
+
 void alter_session(Translator& t) {
   int i = 2;
   if (!t.word_at(i, "SET")) {
@@ -1015,6 +1059,8 @@ void alter_session(Translator& t) {
       t.session_.nls_timestamp_tz_format = value.text;
     } else if (parameter == "TIME_ZONE") {
       t.session_.time_zone_minutes = session_zone(t, value, i + 2);
+    } else if (parameter == "NLS_LANGUAGE") {
+      if (!is_nls_language(value.text)) t.fail(12705, i + 2);
     } else if (parameter == "CURRENT_SCHEMA") {
       if (!user_exists(t.db_, value.text)) t.fail(1435, i + 2);
       t.session_.current_schema = value.text;
@@ -1109,6 +1155,54 @@ void Translator::translate_alter() {
   alter_table();
 }
 
+namespace {
+
+std::optional<std::string> declared_column_type(sqlite3* db, const SchemaObject& table, const std::string& column) {
+  Query info(db, "SELECT type FROM pragma_table_info(?1) WHERE name = ?2");
+  info.bind(1, table.sqlite_name()).bind(2, column);
+  if (!info.step()) return std::nullopt;
+  return info.text(0);
+}
+
+// MODIFY (column DEFAULT expr, ...) or MODIFY column DEFAULT expr. SQLite has no ALTER COLUMN: the
+// CREATE TABLE text in its schema takes the new default, and a DDL after it has every connection
+// read the schema again.
+void modify_columns(Translator& t, const SchemaObject& table, int i, std::vector<std::string>& out) {
+  const bool listed = t.token(i).is_op("(");
+  const int end = listed ? t.matching(i) : t.end_index();
+  if (listed && end + 1 != t.end_index()) t.fail_not_ended(end + 1);
+  std::vector<ColumnDefinition> changed;
+  for (int k = listed ? i + 1 : i; k < end;) {
+    ColumnDefinition column;
+    const int name_index = k;
+    column.name = t.identifier(k++);
+    std::optional<std::string> declared = declared_column_type(t.db_, table, column.name);
+    if (!declared) t.fail(904, {in_quotes(column.name)}, name_index);
+    column.declared_type = *declared;
+    if (!t.word_at(k, "DEFAULT")) t.fail(3001, k);  // types and nullability are not changed
+    k = read_default(t, k + 1, end, column);
+    if (k < end && !t.token(k).is_op(",")) t.fail(907, k);
+    if (k < end) ++k;
+    changed.push_back(std::move(column));
+  }
+  out.push_back("PRAGMA writable_schema = ON");
+  for (const auto& column : changed) {
+    out.push_back(std::string("UPDATE sqlite_schema SET sql = ") + kWithColumnDefaultFunction + "(sql, " +
+                  quote_literal(column.name) + ", " + quote_literal(stored_default(column)) +
+                  ") WHERE type = 'table' AND name = " + quote_literal(table.sqlite_name()));
+  }
+  out.push_back("PRAGMA writable_schema = RESET");
+  out.push_back("CREATE TABLE \"OCIEMU$SCHEMA_CHANGE\"(X)");
+  out.push_back("DROP TABLE \"OCIEMU$SCHEMA_CHANGE\"");
+  for (const auto& column : changed) {
+    out.push_back("INSERT OR REPLACE INTO \"OCIEMU$COLUMNS\" VALUES (" + quote_literal(table.owner) + ", " +
+                  quote_literal(table.name) + ", " + quote_literal(column.name) + ", " +
+                  quote_literal(column.default_text) + ")");
+  }
+}
+
+}  // namespace
+
 void Translator::alter_table() {
   out_.sql_function_code = 26;
   std::string owner, name;
@@ -1189,6 +1283,10 @@ void Translator::alter_table() {
     if (hooked) {
       for (std::string& hook : rebuild_hooks_sql(table.sqlite_name(), after)) out_.sqlite_sql.push_back(std::move(hook));
     }
+    return;
+  }
+  if (word_at(i, "MODIFY")) {
+    modify_columns(*this, table, i + 1, out_.sqlite_sql);
     return;
   }
   if (word_at(i, "RENAME") && word_at(i + 1, "COLUMN")) {

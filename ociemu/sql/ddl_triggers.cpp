@@ -45,8 +45,8 @@ std::string column_list(const std::vector<std::string>& columns) {
   return sql;
 }
 
-bool counts_characters(const std::string& declared_type, const OracleType& type) {
-  return declared_type.find(" CHAR)") != std::string::npos || type.charset_form == 2;
+bool counts_characters(const OracleType& type) {
+  return type.data_size > type.char_size || type.charset_form == 2;
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ bool counts_characters(const std::string& declared_type, const OracleType& type)
 std::optional<BlankPadding> blank_padding(const std::string& declared_type) {
   auto type = parse_declared_type(declared_type.c_str());
   if (!type || type->type_code != 96 || type->char_size <= 0) return std::nullopt;
-  return BlankPadding{type->char_size, counts_characters(declared_type, *type)};
+  return BlankPadding{type->char_size, counts_characters(*type)};
 }
 
 std::string blank_padded(const std::string& value_sql, const BlankPadding& padding) {
@@ -134,7 +134,7 @@ std::string column_checks(const ColumnDefinition& column, const std::string& own
   }
   bool sized = type->type_code == 1 || type->type_code == 96 || type->type_code == 23;
   if (sized && type->char_size > 0) {
-    bool in_characters = counts_characters(column.declared_type, *type);
+    bool in_characters = counts_characters(*type);
     sql += " CHECK (OCIEMU_CHECK_LENGTH(" + name + ", " + std::to_string(type->type_code == 23 ? type->data_size : type->char_size) +
            ", " + (in_characters ? "1" : "0") + ", " + quote_literal(owner) + ", " + quote_literal(table) + ", " +
            quote_literal(column.name) + "))";

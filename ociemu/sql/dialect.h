@@ -51,6 +51,8 @@ struct SessionContext {
   std::string current_schema;                // ALTER SESSION SET CURRENT_SCHEMA; empty = user
   int time_zone_minutes = 0;                 // session time zone east of UTC; the logon sets the client's zone
   std::map<std::string, int64_t> sequence_values;  // CURRVAL per "OWNER.SEQUENCE"
+  // What the application says of itself (session attributes), for SYS_CONTEXT('USERENV', ...).
+  std::string module, action, client_info, client_identifier;
 };
 
 enum class StatementKind {

@@ -10,6 +10,7 @@
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/functions.h"
+#include "ociemu/sql/package_functions.h"
 #include "ociemu/sql/interval_value.h"
 #include "ociemu/sql/programs.h"
 #include "ociemu/sql/sqlite_query.h"
@@ -539,6 +540,7 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
     std::string name;
     for (size_t k = 0; k < parts.size(); ++k) name += (k ? "." : "") + parts[k];
     if (std::string_view lob = lob_function(name); !lob.empty()) name = lob;
+    if (auto builtin = builtin_package_function(name)) name = *builtin;
     std::optional<std::string> key = resolver_ ? resolver_->function_being_compiled(parts) : std::nullopt;
     if (!key) key = stored_function(db_, session_, parts);
     if (key) {
@@ -638,12 +640,16 @@ ValueType Translator::function_type(const std::string& name, const std::vector<E
   if (in_list(name, {"SYSTIMESTAMP", "TO_TIMESTAMP_TZ", "FROM_TZ"})) return ValueType::TimestampTz;
   if (name == "SYS_EXTRACT_UTC") return ValueType::Timestamp;
   if (name == "BFILENAME") return ValueType::Bfile;
+  if (in_list(name, {"TO_YMINTERVAL", "NUMTOYMINTERVAL"})) return ValueType::IntervalYM;
+  if (in_list(name, {"TO_DSINTERVAL", "NUMTODSINTERVAL"})) return ValueType::IntervalDS;
+  if (name == "CHARTOROWID") return ValueType::Rowid;
   if (in_list(name, {"TRUNC", "ROUND"})) {
     ValueType type = argument_type(0);
     return is_dateish(type) ? ValueType::Date : type == ValueType::Number ? ValueType::Number : ValueType::Unknown;
   }
   if (in_list(name, {"TO_CHAR", "TO_NCHAR", "SUBSTR", "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "LPAD",
-                     "RPAD", "REPLACE", "TRANSLATE", "CHR", "CONCAT", "SOUNDEX", "RAWTOHEX", "SYS_CONTEXT"}))
+                     "RPAD", "REPLACE", "TRANSLATE", "CHR", "CONCAT", "SOUNDEX", "RAWTOHEX", "SYS_CONTEXT",
+                     "ROWIDTOCHAR"}))
     return ValueType::Text;
   if (in_list(name, {"TO_NUMBER", "LENGTH", "LENGTHB", "INSTR", "OCIEMU_LOB_GETLENGTH", "OCIEMU_LOB_INSTR", "MOD", "ABS", "CEIL", "FLOOR", "POWER", "SQRT",
                      "SIGN", "COUNT", "SUM", "AVG", "MONTHS_BETWEEN", "ASCII", "BITAND", "LN", "LOG", "EXP",

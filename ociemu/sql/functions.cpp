@@ -15,7 +15,10 @@
 #include "ociemu/sql/cursor_rows.h"
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/interval_functions.h"
 #include "ociemu/sql/number_format.h"
+#include "ociemu/sql/package_functions.h"
+#include "ociemu/sql/schema_text.h"
 #include "ociemu/sql/sql_value.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/zone_functions.h"
@@ -671,6 +674,16 @@ std::string userenv_value(SessionContext& session, std::string parameter) {
   if (parameter == "ISDBA") return "FALSE";
   if (parameter == "DB_NAME" || parameter == "INSTANCE_NAME") return "OCIEMU";
   if (parameter == "NLS_DATE_FORMAT") return session.nls_date_format;
+  if (parameter == "MODULE") return session.module;
+  if (parameter == "ACTION") return session.action;
+  if (parameter == "CLIENT_INFO") return session.client_info;
+  if (parameter == "CLIENT_IDENTIFIER") return session.client_identifier;
+  if (parameter == "SERVICE_NAME" || parameter == "DB_UNIQUE_NAME" || parameter == "CON_NAME") return "OCIEMU";
+  if (parameter == "INSTANCE") return "1";
+  if (parameter == "AUTHENTICATION_METHOD") return "PASSWORD";
+  if (parameter == "AUTHENTICATED_IDENTITY") return session.user;
+  // No proxy, domain or cloud: Oracle answers NULL, which the empty text becomes.
+  if (parameter == "PROXY_USER" || parameter == "DB_DOMAIN" || parameter == "CLOUD_SERVICE") return "";
   throw_oracle(2003);
 }
 
@@ -899,6 +912,10 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_AT_ZONE", 2, 2, at_time_zone, false),
     OCIEMU_FN("OCIEMU_AT_LOCAL", 1, 1, at_time_zone, false),
     OCIEMU_FN("OCIEMU_ADD_YM", 2, 2, add_year_month, true),
+    OCIEMU_FN("TO_YMINTERVAL", 1, 1, to_yminterval, true),
+    OCIEMU_FN("TO_DSINTERVAL", 1, 2, to_dsinterval, true),
+    OCIEMU_FN("NUMTOYMINTERVAL", 2, 2, numtoyminterval, true),
+    OCIEMU_FN("NUMTODSINTERVAL", 2, 2, numtodsinterval, true),
     OCIEMU_FN("TO_NUMBER", 1, 3, to_number, true),
     OCIEMU_FN("TO_CLOB", 1, 1, to_text, true),
     OCIEMU_FN("TO_NCLOB", 1, 1, to_text, true),
@@ -940,6 +957,18 @@ const Registration kFunctions[] = {
     OCIEMU_FN("HEXTORAW", 1, 1, hextoraw, true),
     OCIEMU_FN("BFILENAME", 2, 2, bfilename, true),
     OCIEMU_FN("RAWTOHEX", 1, 1, rawtohex, true),
+    OCIEMU_FN("CHARTOROWID", 1, 1, chartorowid, true),
+    OCIEMU_FN("ROWIDTOCHAR", 1, 1, rowidtochar, true),
+    OCIEMU_FN("OCIEMU_DBMS_ROWID_ROWID_TYPE", 1, 1, rowid_type, true),
+    OCIEMU_FN("OCIEMU_DBMS_ROWID_ROWID_OBJECT", 1, 1, rowid_object, true),
+    OCIEMU_FN("OCIEMU_DBMS_ROWID_ROWID_RELATIVE_FNO", 1, 1, rowid_file, true),
+    OCIEMU_FN("OCIEMU_DBMS_ROWID_ROWID_BLOCK_NUMBER", 1, 1, rowid_block, true),
+    OCIEMU_FN("OCIEMU_DBMS_ROWID_ROWID_ROW_NUMBER", 1, 1, rowid_row_number, true),
+    OCIEMU_FN("OCIEMU_UTL_RAW_CAST_TO_RAW", 1, 1, raw_cast_to_raw, true),
+    OCIEMU_FN("OCIEMU_UTL_RAW_CAST_TO_VARCHAR2", 1, 1, raw_cast_to_varchar2, true),
+    OCIEMU_FN("OCIEMU_UTL_RAW_LENGTH", 1, 1, raw_length, true),
+    OCIEMU_FN("OCIEMU_UTL_RAW_CONCAT", 1, 12, raw_concat, true),
+    OCIEMU_FN("OCIEMU_UTL_RAW_SUBSTR", 2, 3, raw_substr, true),
 };
 
 #undef OCIEMU_FN
@@ -950,6 +979,7 @@ void register_functions(sqlite3* db, SessionContext* session) {
   register_lob_functions(db);
   register_blank_padding(db);
   register_cursor_rows(db);
+  register_schema_text_functions(db);
   for (const Registration& registration : kFunctions) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (registration.deterministic ? SQLITE_DETERMINISTIC : 0);
     if (registration.max_args == kAny) {

@@ -356,6 +356,21 @@ void Translator::add_cursor_columns(CursorShape& shape, int begin, int end, cons
   shape.columns.push_back({name, type, nullptr});
 }
 
+namespace {
+int find_top_level(const Translator& t, int begin, int end, std::initializer_list<std::string_view> words) {
+  for (int i = begin; i < end; ++i) {
+    if (t.token(i).is_op("(")) {
+      i = t.matching(i);
+      continue;
+    }
+    for (std::string_view word : words) {
+      if (t.word_at(i, word)) return i;
+    }
+  }
+  return end;
+}
+}  // namespace
+
 std::string Translator::select_part(int begin, int end, const Scope* parent, bool top_level) {
   CursorShape* sink = std::exchange(cursor_sink_, nullptr);
   int i = begin;
@@ -488,6 +503,9 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       sql += value.text;
       if (!alias.empty()) {
         sql += " AS " + quote_name(alias);
+      } else if (value.type == ValueType::Rowid && expression_end - item_start <= 3 &&
+                 word_at(expression_end - 1, "ROWID")) {
+        sql += " AS \"ROWID\"";  // alias.ROWID is headed ROWID, as a qualified column is by its name
       } else if (!value.plain_column) {
         sql += " AS " + quote_name(original_text(item_start, expression_end));
       }
@@ -537,16 +555,56 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
   if (word_at(clause, "WHERE")) {
     int where_end = clause + 1;
     while (where_end < end && !word_at(where_end, "GROUP") && !word_at(where_end, "HAVING") &&
-           !word_at(where_end, "ORDER") && !word_at(where_end, "CONNECT") && !word_at(where_end, "START")) {
+           !word_at(where_end, "ORDER") && !word_at(where_end, "CONNECT") && !word_at(where_end, "START") &&
+           !word_at(where_end, "OFFSET") && !word_at(where_end, "FETCH")) {
       where_end = token(where_end).is_op("(") ? matching(where_end) + 1 : where_end + 1;
     }
     std::string condition = where_condition(clause + 1, where_end, scope, limit);
     if (!condition.empty()) sql += " WHERE " + condition;
     clause = where_end;
   }
-  if (clause < end) sql += " " + rewrite(clause, end, scope);
+  const int row_limit = find_top_level(*this, clause, end, {"OFFSET", "FETCH"});
+  if (clause < row_limit) sql += " " + rewrite(clause, row_limit, scope);
+  if (row_limit < end) return sql + " " + row_limiting_clause(row_limit, end, scope, limit);
   if (!limit.empty()) sql += " LIMIT " + limit;
   return sql;
+}
+
+// [OFFSET n ROW[S]] [FETCH FIRST|NEXT [n] ROW[S] ONLY] as SQLite's LIMIT and OFFSET; a ROWNUM
+// limit of the WHERE clause, counted before the offset, caps the rows as well.
+std::string Translator::row_limiting_clause(int begin, int end, const Scope& scope, const std::string& rownum_limit) {
+  std::string offset = "0", count = "-1";
+  auto read_count = [&](int at, int stop, std::string& into) {
+    Expression value;
+    int next = expression(at, stop, scope, value);
+    into = "CAST(" + value.text + " AS INTEGER)";  // Oracle drops a fraction
+    return next;
+  };
+  auto expect_rows = [&](int at) {
+    if (!word_at(at, "ROW") && !word_at(at, "ROWS")) fail_not_ended(at);
+    return at + 1;
+  };
+  int i = begin;
+  if (word_at(i, "OFFSET")) i = expect_rows(read_count(i + 1, end, offset));
+  if (word_at(i, "FETCH")) {
+    if (!word_at(i + 1, "FIRST") && !word_at(i + 1, "NEXT")) fail_not_ended(i + 1);
+    i += 2;
+    count = "1";
+    if (!word_at(i, "ROW") && !word_at(i, "ROWS")) i = read_count(i, end, count);
+    if (word_at(i, "PERCENT")) fail(3001, i);
+    i = expect_rows(i);
+    if (word_at(i, "WITH") && word_at(i + 1, "TIES")) fail(3001, i);
+    expect_word(i, "ONLY");
+  }
+  if (i != end) fail_not_ended(i);
+  // Oracle returns no rows for a negative count or offset; SQLite would take them as "no limit".
+  std::string rows = "max(" + count + ", 0)";
+  if (count == "-1") rows = "-1";
+  if (!rownum_limit.empty()) {
+    std::string left = "max((" + rownum_limit + ") - max(" + offset + ", 0), 0)";
+    rows = count == "-1" ? left : "min(" + rows + ", " + left + ")";
+  }
+  return "LIMIT " + rows + " OFFSET max(" + offset + ", 0)";
 }
 
 std::string Translator::where_condition(int begin, int end, const Scope& scope, std::string& limit) {
@@ -691,18 +749,6 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
 // ---- DML ----------------------------------------------------------------------------------
 
 namespace {
-int find_top_level(const Translator& t, int begin, int end, std::initializer_list<std::string_view> words) {
-  for (int i = begin; i < end; ++i) {
-    if (t.token(i).is_op("(")) {
-      i = t.matching(i);
-      continue;
-    }
-    for (std::string_view word : words) {
-      if (t.word_at(i, word)) return i;
-    }
-  }
-  return end;
-}
 }  // namespace
 
 void Translator::returning_clause(int begin, int end, const Scope& scope, std::string& sql) {
@@ -953,6 +999,12 @@ void Translator::translate_update() {
       equals = token(equals).is_op("(") ? matching(equals) + 1 : equals + 1;
     }
     if (equals >= j) fail(927, j);
+    if (auto attribute = attribute_assignment(start, equals, j, scope)) {
+      sql += (start != i ? ", " : "") + quote_name(attribute->first) + " = " + attribute->second;
+      sets.push_back(std::move(*attribute));
+      start = j + 1;
+      continue;
+    }
     std::string targets;
     for (int k = start; k < equals; ++k) {
       const Token& t = token(k);

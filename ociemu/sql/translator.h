@@ -136,6 +136,19 @@ class Translator {
   std::string named_declaration(const Scope& scope, const std::string& qualifier, const std::string& column) const;
   // alias.column.attribute[.attribute...] of an object column; nullopt when parts name none.
   std::optional<Expression> attribute_reference(const std::vector<std::string>& parts, const Scope& scope) const;
+  struct AttributePath {
+    const TableRef* table;
+    std::string column;        // the object column
+    std::string path;          // JSON path of the attribute in the stored value ("$[1][0]")
+    TypeAttribute attribute;   // the attribute the path ends at
+    bool through_ref = false;  // the column is a REF: the attributes are its target's
+    std::string type_owner, type_name;  // the column's type
+  };
+  std::optional<AttributePath> attribute_path(const std::vector<std::string>& parts, const Scope& scope) const;
+  // SET alias.column.attribute = value (tokens begin..end, '=' at equals): the column and its new value,
+  // nullopt when the target is no object attribute.
+  std::optional<std::pair<std::string, std::string>> attribute_assignment(int begin, int equals, int end,
+                                                                          const Scope& scope);
   void translate_alter();
   void alter_table();
   void translate_truncate();
@@ -200,6 +213,7 @@ class Translator {
   std::optional<TypeInfo> subquery_type(int begin, int end) const;
   std::function<std::optional<std::string>(const TableRef&, const std::string&)> declared_of() const;
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
+  std::string row_limiting_clause(int begin, int end, const Scope& scope, const std::string& rownum_limit);
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
   std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
   // The SQLite declared type of a column, loaded once per table and call.

@@ -392,38 +392,71 @@ bool Translator::object_call(const std::vector<std::string>& parts, int open, co
   return true;
 }
 
-std::optional<Expression> Translator::attribute_reference(const std::vector<std::string>& parts,
-                                                          const Scope& scope) const {
+std::optional<Translator::AttributePath> Translator::attribute_path(const std::vector<std::string>& parts,
+                                                                    const Scope& scope) const {
   const TableRef* table = scope.find_alias(parts[0]);
   if (table == nullptr) return std::nullopt;
   std::optional<std::string> declared = declared_type(*table, parts[1]);
   std::optional<NamedColumnType> named = declared ? parse_object_column_declaration(*declared) : std::nullopt;
   if (!named) return std::nullopt;
   std::optional<TypeInfo> type = find_type(db_, named->owner, named->name);
-  std::string path = "$";
-  ValueType value_type = ValueType::Unknown;
+  AttributePath found{table, parts[1], "$", {}, named->is_ref, named->owner, named->name};
   for (size_t k = 2; k < parts.size(); ++k) {
     if (!type || type->kind != TypeKind::Object) fail(904, {in_quotes(parts[k])}, 0);
     size_t index = 0;
     while (index < type->attributes.size() && type->attributes[index].name != parts[k]) ++index;
     if (index == type->attributes.size()) fail(904, {in_quotes(parts[k])}, 0);
-    const TypeAttribute& attribute = type->attributes[index];
-    path += "[" + std::to_string(index) + "]";
-    value_type = value_type_of(attribute);
-    type = attribute.is_named() && !attribute.is_ref ? find_type(db_, attribute.type_owner, attribute.type_name)
-                                                     : std::nullopt;
+    found.attribute = type->attributes[index];
+    found.path += "[" + std::to_string(index) + "]";
+    type = found.attribute.is_named() && !found.attribute.is_ref
+               ? find_type(db_, found.attribute.type_owner, found.attribute.type_name)
+               : std::nullopt;
   }
+  return found;
+}
+
+std::optional<Expression> Translator::attribute_reference(const std::vector<std::string>& parts,
+                                                          const Scope& scope) const {
+  std::optional<AttributePath> found = attribute_path(parts, scope);
+  if (!found) return std::nullopt;
+  const ValueType value_type = value_type_of(found->attribute);
   // Through a REF the attributes are those of the row it names.
-  std::string column = quote_name(table->alias) + "." + quote_name(parts[1]);
-  if (named->is_ref) column = deref_sql(named->owner, named->name, column);
-  Expression result{"json_extract(" + column + ", " + quote_literal(path) + ")", value_type, false};
+  std::string column = quote_name(found->table->alias) + "." + quote_name(found->column);
+  if (found->through_ref) column = deref_sql(found->type_owner, found->type_name, column);
+  Expression result{"json_extract(" + column + ", " + quote_literal(found->path) + ")", value_type, false};
   if (value_type == ValueType::Blob) {
     result.text = "(CASE WHEN " + result.text + " = '' THEN x'' ELSE HEXTORAW(" + result.text + ") END)";
   }
-  if (!named->is_ref && (value_type == ValueType::Clob || value_type == ValueType::Blob)) {
-    last_lob_attribute_.emplace(result.text, Translation::LobAttribute{0, table->object.sqlite_name(), parts[1], path});
+  if (!found->through_ref && (value_type == ValueType::Clob || value_type == ValueType::Blob)) {
+    last_lob_attribute_.emplace(result.text,
+                                Translation::LobAttribute{0, found->table->object.sqlite_name(), found->column, found->path});
   }
   return result;
+}
+
+std::optional<std::pair<std::string, std::string>> Translator::attribute_assignment(int begin, int equals, int end,
+                                                                                      const Scope& scope) {
+  std::vector<std::string> parts;
+  for (int k = begin; k < equals; k += 2) {
+    const TokenKind kind = token(k).kind;
+    if (kind != TokenKind::Word && kind != TokenKind::QuotedName) return std::nullopt;
+    if (k + 1 < equals && !token(k + 1).is_op(".")) return std::nullopt;
+    parts.push_back(token(k).text);
+  }
+  if (parts.size() < 3) return std::nullopt;
+  std::optional<AttributePath> found = attribute_path(parts, scope);
+  if (!found) return std::nullopt;
+  if (found->through_ref) fail(904, {in_quotes(parts.back())}, begin);  // a REF's target is not updated through it
+  std::string value = rewrite(equals + 1, end, scope);
+  // Stored as the constructor stores attributes: bytes as hex text, embedded objects as JSON.
+  if (is_raw(found->attribute)) {
+    value = "(CASE WHEN typeof(" + value + ") = 'blob' THEN hex(" + value + ") ELSE " + value + " END)";
+  } else if (found->attribute.is_named() && !found->attribute.is_ref &&
+             !(found->attribute.type_owner == kXmlTypeOwner && found->attribute.type_name == kXmlTypeName)) {
+    value = "json(" + value + ")";
+  }
+  const std::string column = quote_name(found->column);
+  return std::make_pair(found->column, "json_set(" + column + ", " + quote_literal(found->path) + ", " + value + ")");
 }
 
 }  // namespace ociemu::sql

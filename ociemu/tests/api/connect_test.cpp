@@ -63,6 +63,55 @@ TEST_F(ConnectTest, the_handle_by_handle_logon_path_reads_credentials_from_the_s
   EXPECT_EQ(OCI_SUCCESS, OCIServerDetach(server, err, OCI_DEFAULT));
 }
 
+TEST_F(ConnectTest, what_the_application_says_of_itself_reaches_sys_context_and_reads_back) {
+  OCISession* session = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(svc, OCI_HTYPE_SVCCTX, &session, nullptr, OCI_ATTR_SESSION, err));
+  auto user_env = [&](const std::string& item) {
+    return single_text("SELECT sys_context('USERENV', '" + item + "') FROM dual");
+  };
+  for (const char* item : {"MODULE", "ACTION", "CLIENT_INFO", "CLIENT_IDENTIFIER", "PROXY_USER", "CLOUD_SERVICE"})
+    EXPECT_EQ("<null>", user_env(item)) << item;
+  const std::pair<ub4, std::string> settings[] = {{OCI_ATTR_MODULE, "billing"}, {OCI_ATTR_ACTION, "month end"},
+                                                  {OCI_ATTR_CLIENT_INFO, "desk 4"},
+                                                  {OCI_ATTR_CLIENT_IDENTIFIER, "alice"}};
+  for (const auto& [attribute, value] : settings) {
+    ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(value.c_str()), len(value),
+                                      attribute, err));
+  }
+  EXPECT_EQ("billing/month end/desk 4/alice",
+            single_text("SELECT sys_context('USERENV', 'MODULE') || '/' || sys_context('userenv', 'action') || '/' || "
+                        "sys_context('USERENV', 'CLIENT_INFO') || '/' || sys_context('USERENV', 'CLIENT_IDENTIFIER') "
+                        "FROM dual"));
+  OraText* read = nullptr;
+  ub4 size = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(session, OCI_HTYPE_SESSION, &read, &size, OCI_ATTR_MODULE, err));
+  EXPECT_EQ("billing", std::string(reinterpret_cast<char*>(read), size));
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(session, OCI_HTYPE_SESSION, &read, &size, OCI_ATTR_CURRENT_SCHEMA, err));
+  EXPECT_EQ("SCOTT", std::string(reinterpret_cast<char*>(read), size));
+  std::string schema = "sys";
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(schema.c_str()), len(schema),
+                                    OCI_ATTR_CURRENT_SCHEMA, err));
+  EXPECT_EQ(OCI_ERROR, run("SELECT * FROM emp")) << "names resolve in the new schema";
+  EXPECT_EQ(942, last_code());
+  EXPECT_EQ("SYS", user_env("CURRENT_SCHEMA"));
+  ub4 cursors = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(session, OCI_HTYPE_SESSION, &cursors, nullptr, OCI_ATTR_MAX_OPEN_CURSORS, err));
+  EXPECT_GT(cursors, 0u);
+  ub4 timeout = 2500, timeout_read = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(svc, OCI_HTYPE_SVCCTX, &timeout, 0, OCI_ATTR_CALL_TIMEOUT, err));
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(svc, OCI_HTYPE_SVCCTX, &timeout_read, nullptr, OCI_ATTR_CALL_TIMEOUT, err));
+  EXPECT_EQ(2500u, timeout_read);
+  OCIServer* server = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(svc, OCI_HTYPE_SVCCTX, &server, nullptr, OCI_ATTR_SERVER, err));
+  for (ub4 attribute : {OCI_ATTR_DBNAME, OCI_ATTR_INSTNAME, OCI_ATTR_SERVICENAME}) {
+    ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(server, OCI_HTYPE_SERVER, &read, &size, attribute, err)) << attribute;
+    EXPECT_EQ(user_env("DB_NAME"), std::string(reinterpret_cast<char*>(read), size)) << attribute;
+  }
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(server, OCI_HTYPE_SERVER, &read, &size, OCI_ATTR_DBDOMAIN, err));
+  EXPECT_EQ(0u, size);
+  EXPECT_EQ("<null>", user_env("DB_DOMAIN"));
+}
+
 TEST_F(ConnectTest, freed_and_foreign_handles_are_reported_as_invalid) {
   OCIStmt* stmt = prepare("SELECT 1 FROM DEPT");
   ASSERT_EQ(OCI_SUCCESS, OCIHandleFree(stmt, OCI_HTYPE_STMT));

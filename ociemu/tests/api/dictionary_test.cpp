@@ -115,6 +115,27 @@ TEST_F(DictionaryTest, key_and_constraint_lookups_give_names_columns_and_positio
   EXPECT_EQ(all[2][0].size(), 11u);
 }
 
+TEST_F(DictionaryTest, check_constraints_list_the_columns_their_conditions_name) {
+  create_master_detail();
+  must_run("create table span (lo number, hi number, note varchar2(5), \"Mixed\" number check (\"Mixed\" > 0), "
+           "constraint span_order check (hi >= lo and lo >= 0), constraint note_upper check (note = upper(note)))");
+  must_run("alter table span add constraint span_note check (length(note) > 1 or hi is null)");
+  EXPECT_EQ(rows("select constraint_name, column_name, position from user_cons_columns where table_name = 'SPAN' "
+                 "and constraint_name not like 'SYS_C%' order by constraint_name, column_name"),
+            (std::vector<Row>{{"NOTE_UPPER", "NOTE", "<null>"},
+                              {"SPAN_NOTE", "HI", "<null>"},
+                              {"SPAN_NOTE", "NOTE", "<null>"},
+                              {"SPAN_ORDER", "HI", "<null>"},
+                              {"SPAN_ORDER", "LO", "<null>"}}));
+  EXPECT_EQ(rows("select c.column_name from all_cons_columns c join all_constraints k on k.owner = c.owner and "
+                 "k.constraint_name = c.constraint_name where k.table_name = 'SPAN' and k.constraint_type = 'C' and "
+                 "k.constraint_name like 'SYS_C%'"),
+            (std::vector<Row>{{"Mixed"}}));
+  EXPECT_EQ(rows("select column_name from user_cons_columns c join user_constraints k using (constraint_name) "
+                 "where k.table_name = 'MASTER' and k.search_condition = 'amount >= 0'"),
+            (std::vector<Row>{{"AMOUNT"}}));
+}
+
 TEST_F(DictionaryTest, constraint_details_and_master_detail_foreign_keys) {
   create_master_detail();
   EXPECT_EQ(rows("select constraint_type, r_constraint_name, r_owner, search_condition\n  from sys.all_constraints\n"

@@ -179,6 +179,23 @@ TEST_F(ObjectColumnTest, nested_objects_dates_and_collections_round_trip) {
   EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
 }
 
+TEST_F(ObjectColumnTest, an_update_sets_one_attribute_through_the_alias_and_keeps_the_others) {
+  must_run("INSERT INTO places VALUES (1, address_t('Oslo', 1234))");
+  must_run("INSERT INTO places VALUES (2, address_t('Rome', 100))");
+  must_run("UPDATE places p SET p.addr.city = 'Bergen', id = 10 WHERE p.addr.zip = 1234");
+  must_run("UPDATE places p SET p.addr.zip = p.addr.zip + 1");
+  must_run("UPDATE places x SET x.addr.city = NULL WHERE x.id = 2");
+  EXPECT_EQ((std::vector<std::string>{"2:/101", "10:Bergen/1235"}),
+            column_texts("SELECT p.id || ':' || p.addr.city || '/' || p.addr.zip FROM places p ORDER BY p.id"));
+  must_run("CREATE TYPE box_t AS OBJECT (id NUMBER, home address_t)");
+  must_run("CREATE TABLE boxes (b box_t)");
+  must_run("INSERT INTO boxes VALUES (box_t(7, address_t('Turin', 5)))");
+  must_run("UPDATE boxes x SET x.b.home.city = upper(x.b.home.city) || '!'");
+  EXPECT_EQ("7 TURIN! 5", single_text("SELECT x.b.id || ' ' || x.b.home.city || ' ' || x.b.home.zip FROM boxes x"));
+  EXPECT_EQ(OCI_ERROR, run("UPDATE places p SET p.addr.street = 'x'"));
+  EXPECT_EQ(904, last_code());
+}
+
 TEST_F(ObjectColumnTest, an_object_table_has_its_attributes_as_columns_and_can_be_pinned) {
   must_run("CREATE TABLE addresses OF address_t");
   must_run("INSERT INTO addresses VALUES ('Lima', 15001)");

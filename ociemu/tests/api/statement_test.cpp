@@ -55,6 +55,16 @@ TEST_F(StatementTest, statement_type_is_known_after_prepare_and_the_function_cod
   }
 }
 
+TEST_F(StatementTest, an_empty_statement_text_is_refused_at_prepare) {
+  OCIStmt* stmt = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr));
+  EXPECT_EQ(OCI_ERROR, OCIStmtPrepare(stmt, err, text(""), 0, OCI_NTV_SYNTAX, OCI_DEFAULT));
+  EXPECT_EQ("ORA-24373: invalid length specified for statement\n", last_error());
+  EXPECT_EQ(OCI_ERROR, OCIStmtPrepare(stmt, err, nullptr, 5, OCI_NTV_SYNTAX, OCI_DEFAULT));
+  EXPECT_EQ(24373, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(StatementTest, ten_thousand_rows_go_in_with_one_execute_and_come_back_in_arrays_of_100) {
   std::vector<sb2> name_indicators(10000, 0);
   for (size_t i = 0; i < name_indicators.size(); i += 7) name_indicators[i] = -1;
@@ -233,6 +243,34 @@ TEST_F(StatementTest, describe_only_reports_the_declared_columns_without_fetchin
   OCIParam* beyond = nullptr;
   EXPECT_EQ(OCI_ERROR, OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&beyond), 11));
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(StatementTest, a_rowid_describes_as_rowid_with_or_without_its_table_alias) {
+  auto described = [&](const std::string& sql) {
+    std::vector<std::string> columns;
+    OCIStmt* stmt = prepare(sql);
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
+    ub4 count = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
+    for (ub4 i = 1; i <= count; ++i) {
+      OCIParam* param = nullptr;
+      OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&param), i);
+      OraText* name = nullptr;
+      ub4 name_length = 0;
+      ub2 type = 0, size = 0;
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &name_length, OCI_ATTR_NAME, err);
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err);
+      columns.push_back(std::string(reinterpret_cast<char*>(name), name_length) + ":" + std::to_string(type) + ":" +
+                        std::to_string(size));
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return columns;
+  };
+  EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ENAME:1:10"}), described("SELECT rowid, ename FROM emp"));
+  EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ENAME:1:10"}), described("SELECT e.rowid, e.ename FROM emp e"));
+  EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ROWID:104:18", "R:104:18"}),
+            described("SELECT e.ROWID, d.rowid, e.rowid r FROM emp e JOIN dept d ON d.deptno = e.deptno"));
 }
 
 TEST_F(StatementTest, numbers_convert_to_and_from_oracle_number_bytes) {

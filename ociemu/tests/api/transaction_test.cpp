@@ -66,6 +66,38 @@ TEST_F(TransactionTest, rollback_to_a_savepoint_keeps_the_work_before_it) {
   EXPECT_EQ(1086, last_code());
 }
 
+TEST_F(TransactionTest, rollback_to_a_savepoint_releases_the_row_locks_taken_after_it) {
+  for (const char* row : {"1", "2", "3", "4"}) must_run(std::string("INSERT INTO A VALUES (") + row + ")");
+  must_run("COMMIT");
+  must_run("SELECT N FROM A WHERE N = 1 FOR UPDATE");
+  must_run("SAVEPOINT S");
+  must_run("SELECT N FROM A WHERE N IN (1, 2) FOR UPDATE");  // 1 was locked before S and stays so
+  must_run("UPDATE A SET N = 30 WHERE N = 3");
+  must_run("SAVEPOINT T");
+  must_run("SELECT N FROM A WHERE N = 4 FOR UPDATE");
+  must_run("ROLLBACK TO SAVEPOINT S");
+  auto other_locks = [&](const std::string& row) {
+    sword rc = run("SELECT N FROM A WHERE N = " + row + " FOR UPDATE NOWAIT", other);
+    OCITransRollback(other, err, OCI_DEFAULT);
+    return rc == OCI_SUCCESS;
+  };
+  EXPECT_FALSE(other_locks("1")) << "locked before the savepoint";
+  EXPECT_TRUE(other_locks("2")) << "locked after the savepoint";
+  EXPECT_TRUE(other_locks("3")) << "changed after the savepoint, and the change undone";
+  EXPECT_TRUE(other_locks("4")) << "locked after a later savepoint";
+  EXPECT_EQ(OCI_ERROR, run("ROLLBACK TO SAVEPOINT T")) << "a later savepoint goes with the rollback";
+  EXPECT_EQ(1086, last_code());
+  // Setting a name again moves it; rolling back to it again keeps what came before it.
+  must_run("SELECT N FROM A WHERE N = 2 FOR UPDATE");
+  must_run("SAVEPOINT S");
+  must_run("SELECT N FROM A WHERE N = 4 FOR UPDATE");
+  must_run("ROLLBACK TO SAVEPOINT S");
+  EXPECT_FALSE(other_locks("2"));
+  EXPECT_TRUE(other_locks("4"));
+  must_run("ROLLBACK");
+  EXPECT_TRUE(other_locks("1"));
+}
+
 TEST_F(TransactionTest, ending_a_session_rolls_its_open_transaction_back) {
   must_run("INSERT INTO A VALUES (1)");
   ASSERT_EQ(OCI_SUCCESS, OCILogoff(svc, err));

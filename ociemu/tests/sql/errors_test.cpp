@@ -56,6 +56,14 @@ TEST(ErrorMapping, two_digit_years_follow_the_rr_window) {
   }
 }
 
+TEST(ErrorMapping, an_unknown_nls_language_is_refused_and_a_known_one_taken) {
+  Database database;
+  EXPECT_EQ(database.error("alter session set nls_language = 'KLINGON'").code, 12705);
+  EXPECT_EQ(database.error("alter session set nls_language = klingon nls_territory = 'AMERICA'").code, 12705);
+  EXPECT_EQ(database.error("alter session set nls_language = 'Latin American Spanish'").code, 0);
+  EXPECT_EQ(database.error("alter session set nls_language = german").code, 0);
+}
+
 TEST(ErrorMapping, dropping_a_child_table_releases_its_parent) {
   Database database;
   database.execute("create table child (d number(2) constraint fk_child references dept)");

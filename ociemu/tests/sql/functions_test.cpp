@@ -94,6 +94,41 @@ TEST_F(Functions, work_on_dates) {
   EXPECT_EQ(eval("length(to_char(systimestamp, 'YYYY-MM-DD HH24:MI:SS.FF6'))"), "26");
 }
 
+TEST_F(Functions, convert_text_and_numbers_to_intervals) {
+  EXPECT_EQ(eval("date '2020-01-15' + to_yminterval('01-01')"), "2021-02-15 00:00:00");
+  EXPECT_EQ(eval("date '2020-01-15' + to_yminterval('P1Y1M')"), "2021-02-15 00:00:00");
+  EXPECT_EQ(eval("date '2020-01-15' - to_yminterval('-0-2')"), "2020-03-15 00:00:00");
+  EXPECT_EQ(eval("date '2020-01-15' + to_dsinterval('1 12:30:00')"), "2020-01-16 12:30:00");
+  EXPECT_EQ(eval("date '2020-01-15' + to_dsinterval('-PT90M')"), "2020-01-14 22:30:00");
+  EXPECT_EQ(eval("date '2020-01-15' + to_dsinterval('P1DT2H3M4S')"), "2020-01-16 02:03:04");
+  EXPECT_EQ(eval("date '2020-01-15' + numtodsinterval(36, 'hour')"), "2020-01-16 12:00:00");
+  EXPECT_EQ(eval("date '2020-01-15' - numtoyminterval(1.5, 'YEAR')"), "2018-07-15 00:00:00");
+  EXPECT_EQ(eval("to_dsinterval(null)"), "<null>");
+  EXPECT_EQ(database.error("select to_dsinterval('P1Y') from dual").code, 1867);
+  EXPECT_EQ(database.error("select to_yminterval('abc') from dual").code, 1867);
+  EXPECT_EQ(database.error("select numtodsinterval(1, 'WEEK') from dual").code, 1760);
+}
+
+TEST_F(Functions, convert_rowids_and_raws_through_the_builtin_packages) {
+  const std::string rowid = database.value("select rowid from dept where deptno = 10");
+  EXPECT_EQ(database.value("select dname from dept where rowid = chartorowid(:1)", {rowid}), "ACCOUNTING");
+  EXPECT_EQ(database.value("select rowidtochar(rowid) from dept where deptno = 10"), rowid);
+  EXPECT_EQ(database.error("select chartorowid('nonsense') from dual").code, 1410);
+  EXPECT_EQ(database.value("select count(*) from dept where dbms_rowid.rowid_object(rowid) = (select object_id from "
+                           "user_objects where object_name = 'DEPT')"),
+            "4");
+  EXPECT_EQ(database.value("select dbms_rowid.rowid_relative_fno(rowid) || '/' || dbms_rowid.rowid_block_number(rowid) "
+                           "|| '/' || sys.dbms_rowid.rowid_row_number(rowid) from dept where deptno = 20"),
+            "1/0/2");
+  EXPECT_EQ(eval("utl_raw.cast_to_varchar2(utl_raw.concat(utl_raw.cast_to_raw('ab'), hextoraw('6364')))"), "abcd");
+  EXPECT_EQ(eval("utl_raw.length(utl_raw.cast_to_raw('h\xc3\xa9'))"), "3");
+  EXPECT_EQ(eval("rawtohex(utl_raw.substr(hextoraw('0A0B0C0D'), 2, 2))"), "0B0C");
+  EXPECT_EQ(eval("rawtohex(utl_raw.substr('0A0B0C0D', -1))"), "0D");
+  EXPECT_EQ(eval("utl_raw.cast_to_raw('')"), "<null>");
+  EXPECT_EQ(database.error("select utl_raw.substr(hextoraw('0A'), 3) from dual").code, 6502);
+  EXPECT_EQ(database.error("select utl_raw.substr(hextoraw('0A0B'), 1, 3) from dual").code, 6502);
+}
+
 TEST_F(Functions, report_the_session) {
   EXPECT_EQ(eval("user"), "SCOTT");
   EXPECT_EQ(eval("userenv('SESSIONID')"), "4711");

@@ -84,6 +84,38 @@ TEST_F(Queries, fold_unquoted_names_and_keep_quoted_ones) {
   EXPECT_EQ(database.error("select * from mixed").code, 942);
 }
 
+TEST_F(Queries, match_like_patterns_case_sensitively_with_escapes) {
+  EXPECT_EQ(database.value("select count(*) from emp where ename like 'sm%'"), "0");
+  EXPECT_EQ(column("select ename from emp where ename like 'SM%'"), (std::vector<std::string>{"SMITH"}));
+  EXPECT_EQ(database.value("select count(*) from emp where ename like :1", {"s%"}), "0");
+  EXPECT_EQ(database.value("select count(*) from emp where lower(ename) like 's%'"), "2");
+  EXPECT_EQ(database.value("select count(*) from emp where ename not like '%a%'"), "14");
+  EXPECT_EQ(database.value("select count(*) from dual where '\xc3\x84rger' like '\xc3\xa4%'"), "0");
+  EXPECT_EQ(database.value("select count(*) from dual where '\xc3\x84rger' like '_rger'"), "1");
+  EXPECT_EQ(database.value("select count(*) from dual where 'a_b' like 'a\\_b' escape '\\'"), "1");
+  EXPECT_EQ(database.value("select count(*) from dual where 'axb' like 'a\\_b' escape '\\'"), "0");
+  EXPECT_EQ(database.value("select count(*) from dual where '10%' like '10#%' escape '#'"), "1");
+}
+
+TEST_F(Queries, limit_rows_with_offset_and_fetch_clauses) {
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(column("select ename from emp order by sal desc, ename fetch first 3 rows only"),
+            (Names{"KING", "FORD", "SCOTT"}));
+  EXPECT_EQ(column("select ename from emp order by sal desc, ename offset 1 row fetch next 2 rows only"),
+            (Names{"FORD", "SCOTT"}));
+  EXPECT_EQ(column("select ename from emp order by sal desc, ename offset 12 rows"), (Names{"JAMES", "SMITH"}));
+  EXPECT_EQ(column("select ename from emp order by sal fetch first row only"), (Names{"SMITH"}));
+  EXPECT_EQ(database.query("select ename from emp where deptno = 10 order by ename fetch first :n rows only", {"2.7"}),
+            (std::vector<Row>{{"CLARK"}, {"KING"}}));
+  EXPECT_EQ(column("select ename from emp fetch first -1 rows only"), Names{});
+  EXPECT_EQ(database.value("select count(*) from (select 1 from emp offset 10 rows)"), "4");
+  EXPECT_EQ(database.value("select count(*) from (select 1 from emp where rownum <= 5 offset 2 rows)"), "3");
+  EXPECT_EQ(column("select ename from emp where deptno = 10 union all select dname from dept order by 1 "
+                   "fetch first 2 rows only"),
+            (Names{"ACCOUNTING", "CLARK"}));
+  EXPECT_EQ(database.error("select ename from emp fetch first 2 rows").code, 905);
+}
+
 TEST_F(Queries, modify_rows_with_oracle_dml_forms) {
   database.execute("delete emp where deptno = 30");
   EXPECT_EQ(database.value("select count(*) from scott.emp"), "8");
