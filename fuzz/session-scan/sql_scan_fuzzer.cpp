@@ -1,6 +1,7 @@
 // Scans arbitrary text for bind references and strips its comments. Every
-// reference must point at a ':' followed by its name, and the stripped text
-// must not grow.
+// reference must point at a ':' followed by its name, the stripped text must
+// not grow, the spans must cover the text without gaps, blanking must keep
+// its length, and a found word must lie in the text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (bool hints : {false, true}) {
     if (StripComments(text, hints).size() > text.size()) std::abort();
   }
+  size_t next = 0;
+  for (const SqlSpan& span : SplitSql(text)) {
+    if (span.Begin != next || span.End <= span.Begin) std::abort();
+    next = span.End;
+  }
+  if (next != text.size()) std::abort();
+  if (BlankQuotesAndComments(text).size() != text.size()) std::abort();
+  const size_t where = FindSqlWord(text, "where");
+  if (where != std::string::npos && where + 5 > text.size()) std::abort();
   NormalizeLineBreaks(text);
   return 0;
 }

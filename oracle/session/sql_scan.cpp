@@ -8,8 +8,6 @@ namespace kvell {
 
 namespace {
 
-enum class ScanState { Plain, Quote, Comment, Name };
-
 bool is_name_character(char c) {
   const auto u = static_cast<unsigned char>(c);
   return c == '#' || c == '$' || c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
@@ -30,99 +28,116 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first);
 }
 
+char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Offset after the terminator that closes what opens at `at`; the opener's
+// own characters never take part in closing it ("/*/" stays open).
+size_t end_of_comment(std::string_view sql, size_t at) {
+  const std::string_view terminator = sql[at] == '/' ? "*/" : "\r\n";
+  const size_t found = sql.find(terminator, at + 2);
+  return found == std::string_view::npos ? sql.size() : found + terminator.size();
+}
+
+size_t end_of_quote(std::string_view sql, size_t at) {
+  const size_t found = sql.find('\'', at + 1);
+  return found == std::string_view::npos ? sql.size() : found + 1;
+}
+
+bool opens_comment(std::string_view sql, size_t at) {
+  return at + 1 < sql.size() && ((sql[at] == '/' && sql[at + 1] == '*') || (sql[at] == '-' && sql[at + 1] == '-'));
+}
+
+// Names in one stretch of code. A name ends at the first other character;
+// a ':' there is passed over, so ":a:b" names only A.
+void scan_code(std::string_view sql, size_t begin, size_t end, bool allow_duplicates,
+               std::vector<ScannedVariable>& found) {
+  for (size_t i = begin; i < end; ++i) {
+    if (sql[i] != ':') continue;
+    const size_t colon = i;
+    size_t after = colon + 1;
+    while (after < end && is_name_character(sql[after])) ++after;
+    if (after > colon + 1) {
+      std::string upper = AnsiUpperCase(std::string(sql.substr(colon + 1, after - colon - 1)));
+      if (allow_duplicates || !listed(found, upper)) {
+        found.push_back({std::move(upper), static_cast<int>(colon) + 1, static_cast<int>(after - colon - 1)});
+      }
+    }
+    i = after < end && sql[after] == ':' ? after : after - 1;
+  }
+}
+
+bool whole_word_at(std::string_view sql, size_t at, std::string_view word) {
+  if (at + word.size() > sql.size()) return false;
+  for (size_t k = 0; k < word.size(); ++k)
+    if (ascii_upper(sql[at + k]) != ascii_upper(word[k])) return false;
+  const bool starts = at == 0 || !is_name_character(sql[at - 1]);
+  const bool ends = at + word.size() == sql.size() || !is_name_character(sql[at + word.size()]);
+  return starts && ends;
+}
+
 }  // namespace
 
-std::vector<ScannedVariable> ScanVariables(std::string_view sql, bool allow_duplicates) {
-  // The appended line break closes a trailing -- comment and a trailing name.
-  std::string text(sql);
-  text += "\r\n";
-  std::vector<ScannedVariable> found;
-  ScanState state = ScanState::Plain;
-  std::string name;
-  int name_position = 0;
-  char end_first = 0, end_second = 0;  // terminator of the open comment
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-    switch (state) {
-      case ScanState::Plain:
-        if (c == ':') {
-          state = ScanState::Name;
-          name.clear();
-          name_position = static_cast<int>(i) + 1;
-        } else if (c == '\'') {
-          state = ScanState::Quote;
-        } else if ((c == '/' && next == '*') || (c == '-' && next == '-')) {
-          state = ScanState::Comment;
-          end_first = c == '/' ? '*' : '\r';
-          end_second = c == '/' ? '/' : '\n';
-          ++i;  // the opener's second character cannot close the comment
-        }
-        break;
-      case ScanState::Quote:
-        if (c == '\'') state = ScanState::Plain;
-        break;
-      case ScanState::Comment:
-        if (c == end_first && next == end_second) state = ScanState::Plain;
-        break;
-      case ScanState::Name:
-        if (is_name_character(c)) {
-          name += c;
-          break;
-        }
-        if (!name.empty()) {
-          std::string upper = AnsiUpperCase(name);
-          if (allow_duplicates || !listed(found, upper)) {
-            found.push_back({std::move(upper), name_position, static_cast<int>(name.size())});
-          }
-        }
-        state = ScanState::Plain;
-        break;
+std::vector<SqlSpan> SplitSql(std::string_view sql) {
+  std::vector<SqlSpan> spans;
+  size_t code_begin = 0;
+  auto close_code = [&](size_t at) {
+    if (at > code_begin) spans.push_back({SqlSpanKind::Code, code_begin, at});
+  };
+  for (size_t i = 0; i < sql.size();) {
+    if (sql[i] == '\'') {
+      close_code(i);
+      const size_t end = end_of_quote(sql, i);
+      spans.push_back({SqlSpanKind::Quoted, i, end});
+      i = code_begin = end;
+    } else if (opens_comment(sql, i)) {
+      close_code(i);
+      const size_t end = end_of_comment(sql, i);
+      const bool hint = i + 2 < sql.size() && sql[i + 2] == '+';
+      spans.push_back({SqlSpanKind::Comment, i, end, hint});
+      i = code_begin = end;
+    } else {
+      ++i;
     }
+  }
+  close_code(sql.size());
+  return spans;
+}
+
+std::vector<ScannedVariable> ScanVariables(std::string_view sql, bool allow_duplicates) {
+  std::vector<ScannedVariable> found;
+  for (const SqlSpan& span : SplitSql(sql)) {
+    if (span.Kind == SqlSpanKind::Code) scan_code(sql, span.Begin, span.End, allow_duplicates, found);
   }
   return found;
 }
 
 std::string StripComments(std::string_view sql, bool keep_hints) {
-  enum class StripState { Normal, Quote, Block, Line };
   std::string result;
   result.reserve(sql.size());
-  StripState state = StripState::Normal;
-  for (size_t i = 0; i < sql.size(); ++i) {
-    const char c = sql[i];
-    const char next = i + 1 < sql.size() ? sql[i + 1] : '\0';
-    switch (state) {
-      case StripState::Normal:
-        if ((c == '/' && next == '*') || (c == '-' && next == '-')) {
-          const bool hint = keep_hints && i + 2 < sql.size() && sql[i + 2] == '+';
-          if (!hint) {
-            state = c == '/' ? StripState::Block : StripState::Line;
-            ++i;
-            break;
-          }
-        }
-        if (c == '\'') state = StripState::Quote;
-        result += c;
-        break;
-      case StripState::Quote:
-        if (c == '\'') state = StripState::Normal;
-        result += c;
-        break;
-      case StripState::Block:
-        if (c == '*' && next == '/') {
-          state = StripState::Normal;
-          ++i;
-        }
-        break;
-      case StripState::Line:
-        if (c == '\r' && next == '\n') {
-          state = StripState::Normal;
-          ++i;
-        }
-        break;
-    }
+  for (const SqlSpan& span : SplitSql(sql)) {
+    if (span.Kind != SqlSpanKind::Comment || (keep_hints && span.Hint))
+      result.append(sql.substr(span.Begin, span.End - span.Begin));
   }
   return trimmed(result);
+}
+
+std::string BlankQuotesAndComments(std::string_view sql) {
+  std::string result(sql);
+  for (const SqlSpan& span : SplitSql(sql)) {
+    if (span.Kind != SqlSpanKind::Code) result.replace(span.Begin, span.End - span.Begin, span.End - span.Begin, ' ');
+  }
+  return result;
+}
+
+size_t FindSqlWord(std::string_view sql, std::string_view word, size_t from) {
+  if (word.empty()) return std::string_view::npos;
+  for (const SqlSpan& span : SplitSql(sql)) {
+    if (span.Kind != SqlSpanKind::Code || span.End <= from) continue;
+    for (size_t at = std::max(span.Begin, from); at + word.size() <= span.End; ++at) {
+      if (whole_word_at(sql, at, word)) return at;
+    }
+  }
+  return std::string_view::npos;
 }
 
 std::string RemoveCarriageReturns(std::string_view text) {

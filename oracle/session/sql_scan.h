@@ -1,13 +1,29 @@
-// Reading SQL text on the client: finding :name bind references, removing
-// comments, and the line-break rules for text crossing to and from the server.
-// Thread-safe: yes (pure functions).
+// Reading SQL text on the client: cutting it into code, quoted literals and
+// comments, finding :name bind references and whole words in the code,
+// removing comments, and the line-break rules for text crossing to and from
+// the server. Thread-safe: yes (pure functions).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kvell {
+
+enum class SqlSpanKind { Code, Quoted, Comment };
+
+// One stretch of SQL text. A '...' literal includes its quotes; a comment its
+// opener and terminator ("*/", or CR LF for "--"). One left open runs to the end.
+struct SqlSpan {
+  SqlSpanKind Kind;
+  size_t Begin;       // offset of the first byte
+  size_t End;         // offset after the last byte
+  bool Hint = false;  // a comment opened by "/*+" or "--+"
+};
+
+// The whole text as consecutive spans, in order. Double quotes mean nothing.
+std::vector<SqlSpan> SplitSql(std::string_view sql);
 
 struct ScannedVariable {
   std::string Name;  // upper-cased, without the ':'
@@ -22,6 +38,15 @@ std::vector<ScannedVariable> ScanVariables(std::string_view sql, bool allow_dupl
 // The text without /* */ and -- comments (quoted text kept), trimmed; with
 // keep_hints a comment opened by "/*+" or "--+" stays.
 std::string StripComments(std::string_view sql, bool keep_hints);
+
+// The text with every quoted literal and comment replaced by blanks, so that
+// offsets found in it are offsets in the original.
+std::string BlankQuotesAndComments(std::string_view sql);
+
+// Offset of the first whole-word occurrence of `word` (compared without
+// regard to ASCII case) in the code of the text at or after `from`, or npos.
+// Words are made of letters, digits, "_", "$", "#" and bytes above 127.
+size_t FindSqlWord(std::string_view sql, std::string_view word, size_t from = 0);
 
 // Text going to the server: every carriage return removed.
 std::string RemoveCarriageReturns(std::string_view text);

@@ -32,6 +32,21 @@ TEST(ScanVariables, block_comments_end_at_star_slash_and_line_comments_at_crlf) 
   EXPECT_EQ(names_of(ScanVariables("\"a:b\" :c", false)), "B@3 C@7 ");  // double quotes mean nothing
 }
 
+// "*/*" closes one comment and multiplies; it must not open another.
+TEST(ScanVariables, the_text_after_a_block_comment_is_read_from_the_character_after_its_terminator) {
+  EXPECT_EQ(names_of(ScanVariables("select /*+ rule */* from :tab", false)), "TAB@26 ");
+  EXPECT_EQ(names_of(ScanVariables("/* x */* :c", false)), "C@10 ");
+  EXPECT_EQ(names_of(ScanVariables("/**/:a", false)), "A@5 ");
+  EXPECT_EQ(names_of(ScanVariables("-- x\r\n-- y\r\n:a", false)), "A@13 ");
+}
+
+// A quote or comment right after a name still opens; only a ':' there is passed over.
+TEST(ScanVariables, a_quote_or_comment_that_ends_a_name_is_still_opened) {
+  EXPECT_EQ(names_of(ScanVariables("where a = :a-- it's\r\nand b = :b", true)), "A@11 B@30 ");
+  EXPECT_EQ(names_of(ScanVariables("where a = :a/* :x */and b = :b", true)), "A@11 B@29 ");
+  EXPECT_EQ(names_of(ScanVariables("values (:a':x')", true)), "A@9 ");
+}
+
 TEST(ScanVariables, bytes_above_127_belong_to_names) {
   const auto found = ScanVariables("select :šifra from t", false);
   ASSERT_EQ(found.size(), 1u);
@@ -46,6 +61,35 @@ TEST(StripComments, comments_go_quoted_text_stays_and_hints_may_stay) {
   EXPECT_EQ(StripComments("select /*+ index(t) */ a from t", false), "select  a from t");
   EXPECT_EQ(StripComments("select a /* open", false), "select a");
   EXPECT_EQ(StripComments("/*/ x */y", false), "y");
+  EXPECT_EQ(StripComments("select /* c */* from t", false), "select * from t");
+  EXPECT_EQ(StripComments("select /*+ rule */* from t", true), "select /*+ rule */* from t");
+  EXPECT_EQ(StripComments("a -- x\r\n-- y\r\nb", false), "a b");
+}
+
+TEST(SplitSql, cuts_the_text_into_code_literals_and_comments_without_gaps) {
+  const std::string sql = "a 'b' /*+ c */* -- d\r\ne '";
+  std::string kinds;
+  for (const SqlSpan& span : SplitSql(sql)) {
+    kinds += span.Kind == SqlSpanKind::Code ? "C" : span.Kind == SqlSpanKind::Quoted ? "Q" : span.Hint ? "H" : "R";
+    kinds += "[" + sql.substr(span.Begin, span.End - span.Begin) + "]";
+  }
+  EXPECT_EQ(kinds, "C[a ]Q['b']C[ ]H[/*+ c */]C[* ]R[-- d\r\n]C[e ]Q[']");
+  EXPECT_TRUE(SplitSql("").empty());
+}
+
+TEST(BlankQuotesAndComments, keeps_offsets_and_hides_what_the_server_does_not_read_as_code) {
+  EXPECT_EQ(BlankQuotesAndComments("select 'where' /* where */* from t"), "select                    * from t");
+}
+
+// The record count and query by example split a select at its keywords.
+TEST(FindSqlWord, finds_whole_words_in_code_only_without_regard_to_case) {
+  const std::string sql = "select a_where, 'x where' /* where */ from t -- where\r\nWhere b = 1 order by 1";
+  EXPECT_EQ(FindSqlWord(sql, "where"), sql.find("Where"));
+  EXPECT_EQ(FindSqlWord(sql, "ORDER"), sql.find("order"));
+  EXPECT_EQ(FindSqlWord(sql, "where", sql.find("Where") + 1), std::string::npos);
+  EXPECT_EQ(FindSqlWord(sql, "group"), std::string::npos);
+  EXPECT_EQ(FindSqlWord("x=1'a'where", "where"), 6u);
+  EXPECT_EQ(FindSqlWord("where", ""), std::string::npos);
 }
 
 TEST(LineBreaks, text_out_gets_crlf_and_text_in_loses_its_crs) {

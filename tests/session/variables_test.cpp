@@ -320,6 +320,8 @@ TEST_F(VariablesTest, substitution_variables_are_pasted_from_last_to_first) {
             "select a, b from employees where id = :id and x = ':tab' -- :tab");
   vars.SetVariable("tab", Null());
   EXPECT_EQ(vars.SubstituteVariables("select * from :tab"), "select * from ");
+  vars.SetVariable("tab", "emp");
+  EXPECT_EQ(vars.SubstituteVariables("select /*+ rule */* from :tab"), "select /*+ rule */* from emp");
   TVariables plain;
   plain.DeclareVariable("x", 3);
   EXPECT_EQ(plain.SubstituteVariables("select :x from dual"), "select :x from dual");
