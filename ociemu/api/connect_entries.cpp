@@ -65,7 +65,7 @@ sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4) {
   if (!session) return OCI_INVALID_HANDLE;
   return guarded("OCISessionEnd", errors, [&] {
     SessionCallLock call(session);
-    session->end();
+    session->end_reporting_loss();
     return OCI_SUCCESS;
   });
 }

@@ -89,12 +89,14 @@ void remember_error(const Cda_Def* area, const OracleError& error) {
 }
 
 // Runs body for an area: the result is the Oracle error number, also left in rc.
+// A failure injected for the entry fails the call before the body does any work.
 template <class Body>
-sword on_area(Cda_Def* area, ub1 function, Body&& body) noexcept {
+sword on_area(const char* entry_name, Cda_Def* area, ub1 function, Body&& body) noexcept {
   if (area == nullptr) return -1;
   area->fc = function;
   int code = 0;
   try {
+    if (int injected = take_injected_failure(entry_name)) fail(injected);
     code = body();
   } catch (const OracleException& e) {
     code = e.error.code;
@@ -190,8 +192,7 @@ sword logon(const char* entry_name, Lda_Def* lda, const std::string& user, const
     std::lock_guard lock(areas().mutex);
     areas().logons[lda] = std::move(state);
   }
-  sword result = on_area(lda, 0, [&] {
-    if (int code = take_injected_failure(entry_name)) fail(code);
+  sword result = on_area(entry_name, lda, 0, [&] {
     auto* server = raw->env->make<Server>(raw->env);
     auto* session = raw->env->make<Session>(raw->env);
     raw->svc = raw->env->make<ServiceContext>(raw->env);
@@ -211,19 +212,27 @@ sword logon(const char* entry_name, Lda_Def* lda, const std::string& user, const
   return 0;
 }
 
-// "user/password@database" as orlon's uid may carry it.
-void split_user(std::string text, std::string& user, std::string& password, std::string& database) {
+struct Credentials {
+  std::string user, password, database;
+};
+
+// "user/password@database" as the uid may carry it; a separate password wins.
+Credentials credentials_of(const OraText* uid, sword uidl, const OraText* pswd, sword pswdl) {
+  Credentials result;
+  std::string text = text_arg(uid, uidl);
   size_t at = text.find('@');
   if (at != std::string::npos) {
-    database = text.substr(at + 1);
+    result.database = text.substr(at + 1);
     text.resize(at);
   }
   size_t slash = text.find('/');
   if (slash != std::string::npos) {
-    password = text.substr(slash + 1);
+    result.password = text.substr(slash + 1);
     text.resize(slash);
   }
-  user = text;
+  result.user = text;
+  if (pswd) result.password = text_arg(pswd, pswdl);
+  return result;
 }
 
 }  // namespace
@@ -239,34 +248,41 @@ Session* oci7_session(Lda_Def* lda) {
 
 extern "C" {
 
-sword opinit(ub4) { return 0; }
+sword opinit(ub4) { return take_injected_failure("opinit"); }
 
-sword olog(Lda_Def* lda, ub1* hda, OraText* uid, sword uidl, OraText* pswd, sword pswdl, OraText* conn, sword connl, ub4) {
-  std::string user, password, database;
-  split_user(text_arg(uid, uidl), user, password, database);
-  if (pswd) password = text_arg(pswd, pswdl);
-  if (conn) database = text_arg(conn, connl);
-  (void)hda;
-  return logon("olog", lda, user, password, database);
+sword olog(Lda_Def* lda, ub1*, OraText* uid, sword uidl, OraText* pswd, sword pswdl, OraText* conn, sword connl, ub4) {
+  Credentials given = credentials_of(uid, uidl, pswd, pswdl);
+  if (conn) given.database = text_arg(conn, connl);
+  return logon("olog", lda, given.user, given.password, given.database);
 }
 
-sword orlon(Lda_Def* lda, ub1* hda, OraText* uid, sword uidl, OraText* pswd, sword pswdl, sword) {
-  return olog(lda, hda, uid, uidl, pswd, pswdl, nullptr, -1, 0);
+sword orlon(Lda_Def* lda, ub1*, OraText* uid, sword uidl, OraText* pswd, sword pswdl, sword) {
+  const Credentials given = credentials_of(uid, uidl, pswd, pswdl);
+  return logon("orlon", lda, given.user, given.password, given.database);
 }
 
+// A killed session is gone on the server: the logoff reports the lost
+// connection and still frees the area. An injected failure keeps the logon.
 sword ologof(Lda_Def* lda) {
   if (find_logon(lda) == nullptr) return -1;
-  sword result = on_area(lda, 0, [&] {
+  bool ran = false;
+  sword result = on_area("ologof", lda, 0, [&] {
+    ran = true;
     Logon* logon = find_logon(lda);
-    if (auto* session = live<Session>(logon->svc->session)) session->end();
+    if (auto* session = live<Session>(logon->svc->session)) session->end_reporting_loss();
     return 0;
   });
-  release_logon(lda);
+  if (ran) release_logon(lda);
   return result;
 }
 
+// A failure injected here leaves the buffer empty: there is no other way to report one.
 sword oerhms(Lda_Def* lda, sb2 rcode, OraText* buf, sword bufsiz) {
   if (buf == nullptr || bufsiz <= 0) return 0;
+  if (take_injected_failure("oerhms")) {
+    buf[0] = 0;
+    return 0;
+  }
   const Logon* logon = find_logon(lda);
   std::string text = logon && logon->last_code == rcode ? logon->last_text : full_message(rcode, message_text(rcode));
   size_t n = std::min<size_t>(text.size(), size_t(bufsiz) - 1);
@@ -278,7 +294,7 @@ sword oerhms(Lda_Def* lda, sb2 rcode, OraText* buf, sword bufsiz) {
 sword oopen(Cda_Def* cursor, Lda_Def* lda, OraText*, sword, sword, OraText*, sword) {
   if (cursor == nullptr) return -1;
   std::memset(cursor, 0, sizeof(Cda_Def));
-  return on_area(cursor, kOpen, [&] {
+  return on_area("oopen", cursor, kOpen, [&] {
     Logon* logon = find_logon(lda);
     if (logon == nullptr) fail(1012);
     logon->svc->live_session();
@@ -288,7 +304,7 @@ sword oopen(Cda_Def* cursor, Lda_Def* lda, OraText*, sword, sword, OraText*, swo
 }
 
 sword oclose(Cda_Def* cursor) {
-  return on_area(cursor, kClose, [&] {
+  return on_area("oclose", cursor, kClose, [&] {
     std::unique_ptr<Cursor> state;
     {
       std::lock_guard lock(areas().mutex);
@@ -303,7 +319,7 @@ sword oclose(Cda_Def* cursor) {
 }
 
 sword oparse(Cda_Def* cursor, OraText* sqlstm, sb4 sqllen, sword defflg, ub4) {
-  return on_area(cursor, kParse, [&] {
+  return on_area("oparse", cursor, kParse, [&] {
     Cursor& state = cursor_of(cursor);
     cursor->peo = 0;
     state.statement->prepare(text_arg(sqlstm, sqllen));
@@ -324,7 +340,7 @@ sword oparse(Cda_Def* cursor, OraText* sqlstm, sb4 sqllen, sword defflg, ub4) {
 
 sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype, sword, sb2* indp,
              ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz, OraText*, sword, sword) {
-  return on_area(cursor, kBind, [&] {
+  return on_area("obndra", cursor, kBind, [&] {
     Cursor& state = cursor_of(cursor);
     ElementArrays arrays;
     arrays.values = progv;
@@ -343,7 +359,7 @@ sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* progv, sword pr
 
 sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, sword ftype, sword, sb2* indp, OraText*, sword, sword,
              ub2* rlen, ub2* rcode) {
-  return on_area(cursor, kDefine, [&] {
+  return on_area("odefin", cursor, kDefine, [&] {
     Cursor& state = cursor_of(cursor);
     ElementArrays arrays;
     arrays.values = buf;
@@ -370,8 +386,9 @@ static void set_row_id(Cda_Def& cursor, const std::string& rowid_text) {
   cursor.rid.rcs8 = parts.row;
 }
 
-static sword execute_cursor(Cda_Def* cursor, ub1 function, ub4 iters, ub4 rowoff, bool fetch_too, bool cancel) {
-  return on_area(cursor, function, [&] {
+static sword execute_cursor(const char* entry_name, Cda_Def* cursor, ub1 function, ub4 iters, ub4 rowoff,
+                            bool fetch_too, bool cancel) {
+  return on_area(entry_name, cursor, function, [&] {
     Cursor& state = cursor_of(cursor);
     Session& session = session_of(state);
     Statement& statement = *state.statement;
@@ -393,19 +410,19 @@ static sword execute_cursor(Cda_Def* cursor, ub1 function, ub4 iters, ub4 rowoff
   });
 }
 
-sword oexec(Cda_Def* cursor) { return execute_cursor(cursor, kExec, 1, 0, false, false); }
+sword oexec(Cda_Def* cursor) { return execute_cursor("oexec", cursor, kExec, 1, 0, false, false); }
 
 sword oexn(Cda_Def* cursor, sword iters, sword rowoff) {
   if (iters <= 0 || rowoff < 0) return -1;
-  return execute_cursor(cursor, kExec, static_cast<ub4>(iters), static_cast<ub4>(rowoff), false, false);
+  return execute_cursor("oexn", cursor, kExec, static_cast<ub4>(iters), static_cast<ub4>(rowoff), false, false);
 }
 
 sword oexfet(Cda_Def* cursor, ub4 nrows, sword cancel, sword) {
-  return execute_cursor(cursor, kExecFetch, nrows, 0, true, cancel != 0);
+  return execute_cursor("oexfet", cursor, kExecFetch, nrows, 0, true, cancel != 0);
 }
 
 sword ofen(Cda_Def* cursor, sword nrows) {
-  return on_area(cursor, kFetch, [&] {
+  return on_area("ofen", cursor, kFetch, [&] {
     Cursor& state = cursor_of(cursor);
     session_of(state);
     if (nrows <= 0) fail(1002);
@@ -422,7 +439,7 @@ sword ofen(Cda_Def* cursor, sword nrows) {
 }
 
 sword oflng(Cda_Def* cursor, sword pos, ub1* buf, sb4 bufl, sword, ub4* retl, sb4 offset) {
-  return on_area(cursor, kFetchLong, [&] {
+  return on_area("oflng", cursor, kFetchLong, [&] {
     Cursor& state = cursor_of(cursor);
     std::string bytes = state.statement->current_value_bytes(static_cast<uint32_t>(pos));
     size_t start = offset < 0 ? 0 : std::min(bytes.size(), size_t(offset));
@@ -435,7 +452,7 @@ sword oflng(Cda_Def* cursor, sword pos, ub1* buf, sb4 bufl, sword, ub4* retl, sb
 
 sword odescr(Cda_Def* cursor, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* cbufl, sb4* dsize, sb2* prec,
              sb2* scale, sb2* nullok) {
-  return on_area(cursor, kDescribe, [&] {
+  return on_area("odescr", cursor, kDescribe, [&] {
     Cursor& state = cursor_of(cursor);
     Statement& statement = *state.statement;
     if (statement.column_count() == 0 && statement.statement_type == OCI_STMT_SELECT) {
@@ -461,22 +478,27 @@ sword odescr(Cda_Def* cursor, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb
 sword odessp(Cda_Def* cursor, OraText*, size_t, ub1*, size_t, ub1*, size_t, ub2*, ub2*, ub2*, OraText**, ub2*, ub2*,
              ub1*, ub1*, ub4*, sb2*, sb2*, ub1*, ub4*, ub4* arrsiz) {
   if (arrsiz) *arrsiz = 0;
-  return on_area(cursor, 0, [] { return 3001; });
+  return on_area("odessp", cursor, 0, [] { return 3001; });
 }
 
-static sword on_logon(Lda_Def* lda, void (*action)(Session&)) {
+static sword on_logon(const char* entry_name, Lda_Def* lda, void (*action)(Session&)) {
   if (find_logon(lda) == nullptr) return lda ? (lda->rc = 1012, 1012) : -1;
-  return on_area(lda, 0, [&] {
+  return on_area(entry_name, lda, 0, [&] {
     action(find_logon(lda)->svc->live_session());
     return 0;
   });
 }
 
-sword ocom(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.commit(); }); }
-sword orol(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.rollback(); }); }
-sword ocon(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.autocommit = true; }); }
-sword ocof(Lda_Def* lda) { return on_logon(lda, [](Session& s) { s.autocommit = false; }); }
-sword obreak(Lda_Def* lda) { return find_logon(lda) ? 0 : -1; }
+sword ocom(Lda_Def* lda) { return on_logon("ocom", lda, [](Session& s) { s.commit(); }); }
+sword orol(Lda_Def* lda) { return on_logon("orol", lda, [](Session& s) { s.rollback(); }); }
+sword ocon(Lda_Def* lda) { return on_logon("ocon", lda, [](Session& s) { s.autocommit = true; }); }
+sword ocof(Lda_Def* lda) { return on_logon("ocof", lda, [](Session& s) { s.autocommit = false; }); }
+
+// Nothing runs asynchronously here, so there is never anything to interrupt.
+sword obreak(Lda_Def* lda) {
+  if (find_logon(lda) == nullptr) return -1;
+  return on_area("obreak", lda, 0, [] { return 0; });
+}
 
 sword OCISvcCtxToLda(OCISvcCtx* svchp, OCIError* errhp, Lda_Def* ldap) {
   bool bad = false;

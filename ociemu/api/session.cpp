@@ -138,6 +138,18 @@ void Session::end() {
   database.reset();
 }
 
+void Session::end_reporting_loss() {
+  if (begun && kill_state != 0) {
+    try {
+      check_alive();
+    } catch (...) {
+      end();
+      throw;
+    }
+  }
+  end();
+}
+
 void Session::change_password(const std::string& user, const std::string& old_password,
                               const std::string& new_password) {
   if (sql::authenticate(connection->db(), upper(user), old_password) == sql::LogonResult::BadPassword) fail(1017);

@@ -50,6 +50,9 @@ struct Session : Handle {
   // The text of the warning begin() returned (the grace period names its days).
   std::string warning_text(int warning) const;
   void end();
+  // end(), but a killed session, whose server side is already gone, reports
+  // the lost connection (ORA-03113, then ORA-03114) after ending.
+  void end_reporting_loss();
   void change_password(const std::string& user, const std::string& old_password, const std::string& new_password);
 
   // Throws ORA-03113 once after a kill, then ORA-03114; ORA-01012 when not logged on.

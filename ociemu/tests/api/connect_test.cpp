@@ -4,7 +4,25 @@
 namespace ociemu::testing {
 namespace {
 
-using ConnectTest = OciTest;
+class ConnectTest : public OciTest {
+ protected:
+  // The handles of a logon made handle by handle, the server attached to this test's database.
+  struct SessionHandles {
+    OCIServer* server = nullptr;
+    OCISvcCtx* context = nullptr;
+    OCISession* session = nullptr;
+  };
+
+  SessionHandles attach_handles() {
+    SessionHandles made;
+    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&made.server), OCI_HTYPE_SERVER, 0, nullptr));
+    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&made.context), OCI_HTYPE_SVCCTX, 0, nullptr));
+    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&made.session), OCI_HTYPE_SESSION, 0, nullptr));
+    EXPECT_EQ(OCI_SUCCESS,
+              OCIServerAttach(made.server, err, text(database), static_cast<sb4>(database.size()), OCI_DEFAULT));
+    return made;
+  }
+};
 
 TEST_F(ConnectTest, a_wrong_password_is_refused_with_ora_01017_and_no_service_context) {
   EXPECT_EQ(nullptr, logon("SCOTT", "LION"));
@@ -36,13 +54,7 @@ TEST_F(ConnectTest, an_alias_file_names_the_database) {
 }
 
 TEST_F(ConnectTest, the_handle_by_handle_logon_path_reads_credentials_from_the_session_attributes) {
-  OCIServer* server = nullptr;
-  OCISvcCtx* context = nullptr;
-  OCISession* session = nullptr;
-  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&server), OCI_HTYPE_SERVER, 0, nullptr));
-  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&context), OCI_HTYPE_SVCCTX, 0, nullptr));
-  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&session), OCI_HTYPE_SESSION, 0, nullptr));
-  ASSERT_EQ(OCI_SUCCESS, OCIServerAttach(server, err, text(database), static_cast<sb4>(database.size()), OCI_DEFAULT));
+  auto [server, context, session] = attach_handles();
   ub4 status = 99;
   ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(server, OCI_HTYPE_SERVER, &status, nullptr, OCI_ATTR_SERVER_STATUS, err));
   EXPECT_EQ(OCI_SERVER_NORMAL, status);
@@ -158,6 +170,28 @@ TEST_F(ConnectTest, a_killed_session_fails_with_03113_then_03114_and_loses_its_w
   EXPECT_EQ(3114, last_code());
   EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM DEPT WHERE DEPTNO = 50", other));
   EXPECT_EQ(-1, ociemu_kill_session(err));
+}
+
+TEST_F(ConnectTest, ending_a_killed_session_reports_the_lost_connection_and_a_new_session_can_begin) {
+  auto [server, context, session] = attach_handles();
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(context, OCI_HTYPE_SVCCTX, server, 0, OCI_ATTR_SERVER, err));
+  std::string user = "SCOTT", password = "tiger";
+  OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()), len(user), OCI_ATTR_USERNAME, err);
+  OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()), len(password), OCI_ATTR_PASSWORD, err);
+  ASSERT_EQ(OCI_SUCCESS, OCISessionBegin(context, err, session, OCI_CRED_RDBMS, OCI_DEFAULT)) << last_error();
+  must_run("INSERT INTO DEPT VALUES (60, 'LOST', 'NOWHERE')", context);
+  ASSERT_EQ(0, ociemu_kill_session(context));
+  EXPECT_EQ(OCI_ERROR, OCISessionEnd(context, err, session, OCI_DEFAULT));
+  EXPECT_EQ(3113, last_code());
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM DEPT WHERE DEPTNO = 60"));
+  ASSERT_EQ(OCI_SUCCESS, OCISessionBegin(context, err, session, OCI_CRED_RDBMS, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ("10", single_text("SELECT MIN(DEPTNO) FROM DEPT", context));
+  EXPECT_EQ(OCI_SUCCESS, OCISessionEnd(context, err, session, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, OCIServerDetach(server, err, OCI_DEFAULT));
+  for (auto [handle, type] : {std::pair<void*, ub4>{session, OCI_HTYPE_SESSION}, {context, OCI_HTYPE_SVCCTX},
+                              {server, OCI_HTYPE_SERVER}}) {
+    EXPECT_EQ(OCI_SUCCESS, OCIHandleFree(handle, type));
+  }
 }
 
 TEST_F(ConnectTest, an_injected_failure_hits_the_next_call_of_that_entry_only) {

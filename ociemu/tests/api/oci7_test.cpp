@@ -1,5 +1,7 @@
 // The version 7 interface end to end: logon, parse, bind, define, execute,
 // array fetch, describe, LONG slices, transactions and mixing with OCI8.
+#include <functional>
+
 #include "oci_test_support.h"
 
 namespace ociemu::testing {
@@ -183,6 +185,148 @@ TEST_F(Oci7Test, a_killed_logon_reports_03113_then_03114) {
   ASSERT_EQ(0, ociemu_kill_session(&lda));
   EXPECT_EQ(3113, ocom(&lda));
   EXPECT_EQ(3114, ocom(&lda));
+}
+
+// A logoff of a killed session reports the loss, and the area is free for a new logon.
+TEST_F(Oci7Test, logging_off_a_killed_logon_reports_the_lost_connection_and_frees_the_area) {
+  ASSERT_EQ(0, ociemu_kill_session(&lda));
+  EXPECT_EQ(3113, ologof(&lda));
+  EXPECT_EQ(3113, lda.rc);
+  EXPECT_EQ(-1, ologof(&lda)) << "the area no longer holds a logon";
+  std::string uid = "scott/tiger@" + database;
+  ASSERT_EQ(0, orlon(&lda, hda, reinterpret_cast<OraText*>(uid.data()), -1, nullptr, -1, 0)) << lda.rc;
+  EXPECT_EQ(0, ocom(&lda));
+}
+
+// One call of every version 7 entry; each returns what the entry returns.
+struct Oci7Call {
+  const char* entry;
+  std::function<sword()> call;
+};
+
+TEST_F(Oci7Test, an_injected_failure_reaches_every_version_7_entry_once) {
+  must_run("CREATE TABLE F7 (N NUMBER, L LONG)");
+  for (const char* n : {"1", "2", "3"}) must_run(std::string("INSERT INTO F7 VALUES (") + n + ", 'long text')");
+  must_run("COMMIT");
+  constexpr int kInjected = 3135;
+  int number = 0;
+  char text[16] = {};
+  ub4 long_length = 0;
+  sb4 size = 0, name_length = 8, display = 0;
+  sb2 type = 0, precision = 0, scale = 0, nullable = 0;
+  sb1 name[8];
+  Cda_Def other{};
+  Lda_Def second{};
+  ub1 second_hda[512] = {};
+  std::string uid = "scott/tiger@" + database;
+  auto as_text = [](const char* s) { return reinterpret_cast<OraText*>(const_cast<char*>(s)); };
+  const std::vector<Oci7Call> calls = {
+      {"orlon", [&] { return orlon(&second, second_hda, as_text(uid.c_str()), -1, nullptr, -1, 0); }},
+      {"olog", [&] { return olog(&second, second_hda, as_text(uid.c_str()), -1, nullptr, -1, nullptr, -1, 0); }},
+      {"oopen", [&] { return oopen(&other, &lda, nullptr, -1, -1, nullptr, -1); }},
+      {"oparse", [&] { return parse("SELECT N, L FROM F7 WHERE N >= :N ORDER BY N"); }},
+      {"obndra", [&] {
+         return obndra(&cursor, as_text(":N"), -1, reinterpret_cast<ub1*>(&number), sizeof number, SQLT_INT, -1,
+                       nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1);
+       }},
+      {"odefin", [&] {
+         return odefin(&cursor, 1, reinterpret_cast<ub1*>(&number), sizeof number, SQLT_INT, -1, nullptr, nullptr,
+                       -1, -1, nullptr, nullptr);
+       }},
+      {"odescr", [&] {
+         name_length = 8;
+         return odescr(&cursor, 1, &size, &type, name, &name_length, &display, &precision, &scale, &nullable);
+       }},
+      {"oexec", [&] { return oexec(&cursor); }},
+      {"oexfet", [&] {
+         number = 1;
+         return oexfet(&cursor, 1, 0, 0);
+       }},
+      {"ofen", [&] { return ofen(&cursor, 1); }},
+      {"oflng", [&] {
+         return oflng(&cursor, 2, reinterpret_cast<ub1*>(text), sizeof text - 1, SQLT_LNG, &long_length, 0);
+       }},
+      {"oexn", [&] {
+         parse("UPDATE F7 SET N = N WHERE N = :N");
+         obndra(&cursor, as_text(":N"), -1, reinterpret_cast<ub1*>(&number), sizeof number, SQLT_INT, -1, nullptr,
+                nullptr, nullptr, 0, nullptr, nullptr, -1, -1);
+         return oexn(&cursor, 1, 0);
+       }},
+      {"ocom", [&] { return ocom(&lda); }},
+      {"orol", [&] { return orol(&lda); }},
+      {"ocon", [&] { return ocon(&lda); }},
+      {"ocof", [&] { return ocof(&lda); }},
+      {"obreak", [&] { return obreak(&lda); }},
+      {"odessp", [&] {
+         ub4 count = 0;
+         return odessp(&cursor, as_text("P"), 1, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count);
+       }},
+      {"oclose", [&] { return oclose(&other); }},
+      {"ologof", [&] { return ologof(&second); }},
+      {"opinit", [&] { return opinit(0); }},
+  };
+  for (const Oci7Call& c : calls) {
+    SCOPED_TRACE(c.entry);
+    ociemu_fail_next(c.entry, kInjected);
+    EXPECT_EQ(kInjected, c.call());
+    if (std::string(c.entry) != "opinit") {
+      OraText message[128];
+      EXPECT_GT(oerhms(&lda, kInjected, message, sizeof message), 0);
+      EXPECT_EQ(0, std::strncmp("ORA-03135", reinterpret_cast<char*>(message), 9)) << message;
+    }
+    const sword again = c.call();
+    EXPECT_NE(kInjected, again) << "the failure is consumed by the one call";
+    if (std::string(c.entry) != "odessp") {
+      EXPECT_EQ(0, again) << c.entry;
+    }
+  }
+  EXPECT_EQ(9u, long_length) << "the long read after the injected failure";
+  EXPECT_STREQ("long text", text);
+
+  ociemu_fail_next("oerhms", kInjected);
+  OraText message[128] = {'x'};
+  EXPECT_EQ(0, oerhms(&lda, 942, message, sizeof message));
+  EXPECT_EQ(0, message[0]);
+  EXPECT_GT(oerhms(&lda, 942, message, sizeof message), 0);
+}
+
+TEST_F(Oci7Test, an_injected_commit_failure_commits_nothing_and_leaves_the_transaction_open) {
+  must_run("CREATE TABLE C7 (N NUMBER)");
+  ASSERT_EQ(0, parse("INSERT INTO C7 VALUES (1)"));
+  ASSERT_EQ(0, oexec(&cursor));
+  ociemu_fail_next("ocom", 3113);
+  EXPECT_EQ(3113, ocom(&lda));
+  EXPECT_EQ(3113, lda.rc);
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM C7"));
+  ASSERT_EQ(0, orol(&lda));
+  ASSERT_EQ(0, ocom(&lda));
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM C7"));
+}
+
+TEST_F(Oci7Test, an_injected_fetch_failure_leaves_the_fetched_rows_and_the_row_count_alone) {
+  ASSERT_EQ(0, parse("SELECT EMPNO FROM EMP ORDER BY EMPNO"));
+  int numbers[2] = {};
+  ASSERT_EQ(0, odefin(&cursor, 1, reinterpret_cast<ub1*>(numbers), sizeof(int), SQLT_INT, -1, nullptr, nullptr, -1,
+                      -1, nullptr, nullptr));
+  ASSERT_EQ(0, oexfet(&cursor, 2, 0, 0));
+  const int first[2] = {numbers[0], numbers[1]};
+  ociemu_fail_next("ofen", 1013);
+  EXPECT_EQ(1013, ofen(&cursor, 2));
+  EXPECT_EQ(2u, cursor.rpc);
+  EXPECT_EQ(first[0], numbers[0]);
+  EXPECT_EQ(first[1], numbers[1]);
+  EXPECT_EQ(0, ofen(&cursor, 2));
+  EXPECT_EQ(4u, cursor.rpc);
+  EXPECT_GT(numbers[0], first[1]);
+}
+
+TEST_F(Oci7Test, an_injected_logoff_failure_keeps_the_logon_usable) {
+  ociemu_fail_next("ologof", 3113);
+  EXPECT_EQ(3113, ologof(&lda));
+  EXPECT_EQ(0, ocom(&lda));
+  EXPECT_EQ(0, ologof(&lda));
+  EXPECT_EQ(-1, ologof(&lda));
 }
 
 }  // namespace
