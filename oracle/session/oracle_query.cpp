@@ -184,10 +184,11 @@ void TOracleQuery::Next() {
   executing_ = 2;
   ++current_row_;
   if (current_row_ >= rows_in_array_) {
-    if (rows_in_array_ < row_array_size_) {
+    if (rows_in_array_ < row_array_size_ && !pending_fetch_error_) {
       eof_ = true;
     } else {
       try {
+        if (pending_fetch_error_) raise_pending_fetch_error();
         fetch_rows();
       } catch (...) {
         executing_ = 0;

@@ -7,6 +7,7 @@
 // may run on a background thread while the foreground leaves the query alone.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -193,6 +194,10 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void bind_one(TVariableData& v);
   void execute_select(bool describe_only);
   void first_fetch();
+  // Runs a fetch call and sets the rows in the array from `rows_came`. Rows
+  // that came with a failing call are kept; its error waits for them to be read.
+  void fetch_keeping_rows(const std::function<void()>& call, const std::function<int()>& rows_came);
+  [[noreturn]] void raise_pending_fetch_error();
   ub4 row_count8();
   int failed_element8(int first, int end);
   void execute_other(bool describe_only, int row_offset, int iterations);
@@ -243,6 +248,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   int rows_in_array_ = 0;
   int current_row_ = 0;
   int total_fetched_ = 0;  // rows the statement reported so far
+  std::exception_ptr pending_fetch_error_;  // raised by Next once the array is read
 
   int rows_processed_ = 0;
   int rows_processed_total_ = 0;  // of the last array execution

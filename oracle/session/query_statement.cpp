@@ -314,6 +314,7 @@ void TOracleQuery::bind_one(TVariableData& v) {
 void TOracleQuery::RunExecution(bool describe_only, int row_offset, int iterations) {
   if (!session_) throw Exception(kSessionUndefined);
   eof_ = true;
+  pending_fetch_error_ = nullptr;
   if (!OCILoaded()) InitOCI();
   require_session();
   if (Debug && !describe_only && !received_cursor_) show_debug();
@@ -344,19 +345,21 @@ void TOracleQuery::execute_select(bool describe_only) {
     ub4 mode = describe_only ? OCI_DESCRIBE_ONLY : OCI_DEFAULT;
     if (Scrollable && OCI9Available) mode |= OCI_STMT_SCROLLABLE_READONLY;
     if (iterations > 0) clear_long_pieces();
-    sword status;
-    {
-      SessionCall call(*session_);
-      status = OCIStmtExecute(session_->ServiceContext(), statement_, error_, iterations, 0, nullptr, nullptr, mode);
-      try {
+    SessionCall call(*session_);
+    const sword status =
+        OCIStmtExecute(session_->ServiceContext(), statement_, error_, iterations, 0, nullptr, nullptr, mode);
+    try {
+      if (iterations > 0) {
+        fetch_keeping_rows([&] { check_fetch8(status); }, [&] { return static_cast<int>(row_count8()); });
+        fetched_by_execute = true;
+        total_fetched_ = rows_in_array_;
+      } else {
         check_fetch8(status);
-      } catch (const EOracleError&) {
-        locate_parse_error();
-        throw;
       }
+    } catch (const EOracleError&) {
+      locate_parse_error();
+      throw;
     }
-    fetched_by_execute = iterations > 0;
-    total_fetched_ = 0;
   }
   if (!described_) describe_and_define();
   if (describe_only) {
@@ -365,12 +368,7 @@ void TOracleQuery::execute_select(bool describe_only) {
     eof_ = true;
     return;
   }
-  if (fetched_by_execute) {
-    rows_in_array_ = static_cast<int>(row_count8()) ;
-    total_fetched_ = rows_in_array_;
-  } else {
-    first_fetch();
-  }
+  if (!fetched_by_execute) first_fetch();
   current_row_ = 0;
   eof_ = rows_in_array_ == 0;
   if (!eof_) load_current_row();
@@ -383,15 +381,38 @@ void TOracleQuery::first_fetch() {
     return;
   }
   SessionCall call(*session_);
-  const ub4 before = cda_.rpc;
-  if (received_cursor_) {
-    ofen(&cda_, row_array_size_);
-  } else {
-    oexfet(&cda_, static_cast<ub4>(row_array_size_), 0, 0);
-  }
-  check7(true);
-  rows_in_array_ = static_cast<int>(cda_.rpc - (received_cursor_ ? before : 0));
+  // A received cursor counts on from the rows its opener fetched; oexfet starts afresh.
+  const ub4 before = received_cursor_ ? cda_.rpc : 0;
+  fetch_keeping_rows(
+      [&] {
+        if (received_cursor_) {
+          ofen(&cda_, row_array_size_);
+        } else {
+          oexfet(&cda_, static_cast<ub4>(row_array_size_), 0, 0);
+        }
+        check7(true);
+      },
+      [&] { return static_cast<int>(cda_.rpc - before); });
   total_fetched_ = static_cast<int>(cda_.rpc);
+}
+
+void TOracleQuery::fetch_keeping_rows(const std::function<void()>& call, const std::function<int()>& rows_came) {
+  pending_fetch_error_ = nullptr;
+  try {
+    call();
+  } catch (const EOracleError&) {
+    rows_in_array_ = rows_came();
+    if (rows_in_array_ <= 0) throw;
+    pending_fetch_error_ = std::current_exception();
+    return;
+  }
+  rows_in_array_ = rows_came();
+}
+
+void TOracleQuery::raise_pending_fetch_error() {
+  std::exception_ptr error = pending_fetch_error_;
+  pending_fetch_error_ = nullptr;
+  std::rethrow_exception(error);
 }
 
 ub4 TOracleQuery::row_count8() {
@@ -405,19 +426,22 @@ void TOracleQuery::fetch_rows() {
   if (session_->OCI8Mode()) {
     prepare_next_array();
     const ub4 rows = static_cast<ub4>(row_array_size_);
-    const sword status = OCI9Available ? OCIStmtFetch2(statement_, error_, rows, OCI_FETCH_NEXT, 0, OCI_DEFAULT)
-                                       : OCIStmtFetch(statement_, error_, rows, OCI_FETCH_NEXT, OCI_DEFAULT);
-    check_fetch8(status);
-    const int now = static_cast<int>(row_count8());
-    rows_in_array_ = now - total_fetched_;
-    total_fetched_ = now;
+    fetch_keeping_rows(
+        [&] {
+          check_fetch8(OCI9Available ? OCIStmtFetch2(statement_, error_, rows, OCI_FETCH_NEXT, 0, OCI_DEFAULT)
+                                     : OCIStmtFetch(statement_, error_, rows, OCI_FETCH_NEXT, OCI_DEFAULT));
+        },
+        [&] { return static_cast<int>(row_count8()) - total_fetched_; });
   } else {
     const ub4 before = cda_.rpc;
-    ofen(&cda_, row_array_size_);
-    check7(true);
-    rows_in_array_ = static_cast<int>(cda_.rpc - before);
-    total_fetched_ = static_cast<int>(cda_.rpc);
+    fetch_keeping_rows(
+        [&] {
+          ofen(&cda_, row_array_size_);
+          check7(true);
+        },
+        [&] { return static_cast<int>(cda_.rpc - before); });
   }
+  total_fetched_ += rows_in_array_;
 }
 
 void TOracleQuery::execute_other(bool describe_only, int row_offset, int iterations) {

@@ -232,6 +232,8 @@ TEST_P(QueryTest, substitution_variables_are_pasted_before_parsing) {
   query->SetVariable("min", 2);
   Exec("select count(*) from :tab where n > :min");
   EXPECT_EQ(query->FieldInteger(0), 2);
+  Exec("select /*+ rule */* from :tab where n > :min");
+  EXPECT_EQ(query->FieldInteger(0), 3);
 }
 
 TEST_P(QueryTest, column_values_convert_and_refuse_beyond_eof) {
@@ -458,6 +460,49 @@ TEST_P(QueryTest, a_killed_session_fails_the_fetch_and_the_query_works_after_rec
   EXPECT_EQ(session->VerifyConnection(true), 2);
   Exec("select count(*) from numbers");
   EXPECT_EQ(query->FieldInteger(0), 30);
+}
+
+// The server stops at the row it cannot compute; the rows before it came with the failing call.
+// (No order by: a sort would compute every row before the first one comes.)
+TEST_P(QueryTest, a_fetch_that_fails_part_way_gives_the_rows_that_came_then_raises_its_error) {
+  FillNumbers(10);
+  bool after_query = false;
+  query->AfterQuery = [&](TOracleQuery*) { after_query = true; };
+  for (int read_buffer : {5, 2}) {
+    SCOPED_TRACE(read_buffer);
+    after_query = false;
+    query->SetReadBuffer(read_buffer);
+    Exec("select n, 12 / (4 - n) from numbers");
+    std::vector<int> seen;
+    const EOracleError error = OracleErrorOf([&] {
+      for (; !query->Eof(); query->Next()) {
+        seen.push_back(query->FieldInteger(0));
+        EXPECT_EQ(12 / (4 - seen.back()), query->FieldInteger(1));
+      }
+    });
+    EXPECT_EQ(error.ErrorCode, 1476);
+    EXPECT_EQ(0u, error.Message.find("ORA-01476")) << error.Message;
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), seen);
+    EXPECT_TRUE(query->Eof());
+    EXPECT_TRUE(after_query);
+  }
+}
+
+TEST_P(QueryTest, a_failing_further_fetch_raises_its_oracle_error_after_the_rows_before_it) {
+  FillNumbers(6);
+  query->SetReadBuffer(2);
+  Exec("select n from numbers order by n");
+  EXPECT_EQ(query->FieldInteger(0), 1);
+  query->Next();
+  EXPECT_EQ(query->FieldInteger(0), 2);
+  EmulatorHooks::FailNext(Oci8() ? "OCIStmtFetch2" : "ofen", 1013);
+  const EOracleError error = OracleErrorOf([&] { query->Next(); });
+  EXPECT_EQ(error.ErrorCode, 1013);
+  EXPECT_EQ(0u, error.Message.find("ORA-01013")) << error.Message;
+  EXPECT_EQ(error.Sender, query.get());
+  EXPECT_TRUE(query->Eof());
+  Exec("select count(*) from numbers");
+  EXPECT_EQ(query->FieldInteger(0), 6) << "the session goes on";
 }
 
 TEST_P(QueryTest, the_row_id_of_a_dml_statement_is_the_rowid_the_server_shows_for_that_row) {

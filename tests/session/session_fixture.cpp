@@ -40,13 +40,15 @@ std::string MessageOf(const std::function<void()>& action) {
   return "<no exception>";
 }
 
-int OracleErrorCodeOf(const std::function<void()>& action) {
+int OracleErrorCodeOf(const std::function<void()>& action) { return OracleErrorOf(action).ErrorCode; }
+
+EOracleError OracleErrorOf(const std::function<void()>& action) {
   try {
     action();
   } catch (const EOracleError& e) {
-    return e.ErrorCode;
+    return e;
   }
-  return 0;
+  return EOracleError("<no exception>", 0, nullptr, nullptr);
 }
 
 std::string InterfaceName(const ::testing::TestParamInfo<Interface>& info) {

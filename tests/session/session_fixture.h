@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 #include "oracle/session/oracle_session.h"
 
@@ -22,6 +23,8 @@ std::string InterfaceName(const ::testing::TestParamInfo<Interface>& info);
 std::string MessageOf(const std::function<void()>& action);
 // The Oracle error code `action` raises, or 0 when it raises none.
 int OracleErrorCodeOf(const std::function<void()>& action);
+// The Oracle error `action` raises, or one with code 0 and "<no exception>".
+EOracleError OracleErrorOf(const std::function<void()>& action);
 
 constexpr const char* kDemoUser = "SCOTT";
 constexpr const char* kDemoPassword = "tiger";

@@ -99,6 +99,66 @@ TEST_P(SessionInterfaceTest, rollback_on_disconnect_drops_the_open_transaction) 
   EXPECT_EQ("4", QueryValue(*reader, "select to_char(count(*)) from dept"));
 }
 
+// The client entry that a session call reaches through the interface under test.
+const char* EntryFor(const TOracleSession& session, const char* oci8, const char* oci7) {
+  return session.OCI8Mode() ? oci8 : oci7;
+}
+
+TEST_P(SessionInterfaceTest, a_failing_commit_raises_and_leaves_the_whole_transaction_to_roll_back) {
+  auto writer = MakeSession();
+  writer->LogOn();
+  Run(*writer, "insert into dept values (50, 'X', 'Y')");
+  Run(*writer, "update dept set loc = 'MOVED' where deptno = 10");
+  EmulatorHooks::FailNext(EntryFor(*writer, "OCITransCommit", "ocom"), 3113);
+  const EOracleError error = OracleErrorOf([&] { writer->Commit(); });
+  EXPECT_EQ(3113, error.ErrorCode);
+  EXPECT_EQ(0u, error.Message.find("ORA-03113")) << error.Message;
+  EXPECT_EQ(writer.get(), error.Session);
+  EXPECT_TRUE(writer->Connected());
+  auto reader = MakeSession();
+  reader->LogOn();
+  const std::string changed_rows = "select to_char(count(*)) from dept where deptno = 50 or loc = 'MOVED'";
+  EXPECT_EQ("0", QueryValue(*reader, changed_rows)) << "nothing of the transaction is committed";
+  EXPECT_EQ("2", QueryValue(*writer, changed_rows)) << "the transaction is still open";
+  writer->Rollback();
+  writer->Commit();
+  EXPECT_EQ("0", QueryValue(*reader, changed_rows));
+  Run(*writer, "insert into dept values (60, 'X', 'Y')");
+  writer->Commit();
+  EXPECT_EQ("1", QueryValue(*reader, "select to_char(count(*)) from dept where deptno = 60"));
+}
+
+TEST_P(SessionInterfaceTest, a_failing_logoff_raises_and_a_new_logon_works_without_the_old_transaction) {
+  auto session = MakeSession();
+  session->LogOn();
+  Run(*session, "insert into dept values (50, 'X', 'Y')");
+  EmulatorHooks::FailNext(EntryFor(*session, "OCISessionEnd", "ologof"), 3113);
+  EXPECT_EQ(3113, OracleErrorCodeOf([&] { session->LogOff(); }));
+  EXPECT_FALSE(session->Connected());
+  session->LogOn();
+  ASSERT_TRUE(session->Connected());
+  EXPECT_EQ("4", QueryValue(*session, "select to_char(count(*)) from dept"));
+  Run(*session, "insert into dept values (60, 'X', 'Y')");
+  session->Commit();
+  session->LogOff();
+  auto reader = MakeSession();
+  reader->LogOn();
+  EXPECT_EQ("60", QueryValue(*reader, "select to_char(max(deptno)) from dept"));
+}
+
+TEST_P(SessionInterfaceTest, logging_off_a_killed_session_reports_the_lost_connection_and_a_new_logon_works) {
+  auto session = MakeSession();
+  session->LogOn();
+  Run(*session, "insert into dept values (50, 'X', 'Y')");
+  void* handle = session->OCI8Mode() ? static_cast<void*>(session->ServiceContext()) : session->LogonDataArea();
+  ASSERT_EQ(0, EmulatorHooks::KillSession(handle));
+  EXPECT_EQ(3113, OracleErrorCodeOf([&] { session->LogOff(); }));
+  EXPECT_FALSE(session->Connected());
+  session->LogOn();
+  EXPECT_EQ("4", QueryValue(*session, "select to_char(count(*)) from dept"));
+  session->LogOff();
+}
+
 TEST_P(SessionInterfaceTest, commit_and_rollback_do_nothing_when_disconnected) {
   auto session = MakeSession();
   EXPECT_NO_THROW(session->Commit());
