@@ -164,7 +164,7 @@ void TDataSetTableModel::fetchMore(const QModelIndex& parent) {
     row_count_ += more;
     endInsertRows();
   }
-  held_ = DataSet() ? DataSet()->RecordCount() : 0;
+  held_ = held_records();
 }
 
 // ---- editing ----
@@ -175,7 +175,7 @@ void TDataSetTableModel::MoveToRow(int row) {
   moving_ = true;
   try {
     dataset->CheckBrowseMode();
-    if (dataset->RecNo() > 0) {
+    if (record_number() > 0) {
       dataset->SetRecNo(row + 1);
     } else if (const RecordWindow::Row* values = row_values(row)) {
       dataset->GotoBookmark(values->bookmark);
@@ -257,11 +257,38 @@ void TDataSetTableModel::revert() {
 
 // ---- data events ----
 
+int TDataSetTableModel::held_records() const {
+  TDataSet* dataset = DataSet();
+  if (!dataset) return 0;
+  try {
+    return dataset->RecordCount();
+  } catch (const EDatabaseError&) {
+    return -1;  // a dataset that cannot count yet
+  }
+}
+
+int TDataSetTableModel::record_number() const {
+  try {
+    return DataSet()->RecNo();
+  } catch (const EDatabaseError&) {
+    return -1;
+  }
+}
+
+TDataSetTableModel::FilterState TDataSetTableModel::filter_of(TDataSet* dataset) {
+  if (!dataset) return {};
+  return {dataset->Filter(), dataset->Filtered(), dataset->FilterOptions()};
+}
+
 int TDataSetTableModel::active_row_of_dataset() const {
   TDataSet* dataset = DataSet();
   if (!dataset || dataset->IsEmpty()) return -1;
-  if (int number = dataset->RecNo(); number > 0) return number - 1;
-  return -1;
+  if (int number = record_number(); number > 0) return number - 1;
+  // Without record numbers: where the window holds the active record.
+  TBookmark active = dataset->GetBookmark();
+  if (active.empty()) return -1;
+  if (const RecordWindow::Row* row = window_.Find(active_row_); row && row->bookmark == active) return active_row_;
+  return window_.RowOf(active);
 }
 
 void TDataSetTableModel::emit_row_changed(int row) {
@@ -281,15 +308,17 @@ void TDataSetTableModel::rebuild() {
   exhausted_ = !dataset;
   pending_ = Pending::None;
   state_ = dataset ? dataset->State() : dsInactive;
+  filter_ = filter_of(dataset);
   active_row_ = -1;
   held_ = 0;
   if (browsing()) {
     // The rows the dataset already holds, and one more to learn whether
     // there are others.
-    int held = std::max(dataset->RecordCount(), 0);
-    guarded([&] { row_count_ = window_.Extend(*dataset, 0, held + 1); });
-    exhausted_ = row_count_ <= held;
-    held_ = dataset->RecordCount();
+    int held = held_records();
+    int first = held >= 0 ? held : kFetchRows;
+    guarded([&] { row_count_ = window_.Extend(*dataset, 0, first + 1); });
+    exhausted_ = row_count_ <= first;
+    held_ = held;
   }
   endResetModel();
   scrolled();
@@ -388,7 +417,14 @@ void TDataSetTableModel::remove_row(int row) {
 
 bool TDataSetTableModel::looks_deleted(int row) const {
   TDataSet* dataset = DataSet();
-  return row >= 0 && row < row_count_ && !active_bookmark_.empty() && !dataset->BookmarkValid(active_bookmark_);
+  if (row < 0 || row >= row_count_ || active_bookmark_.empty() || dataset->BookmarkValid(active_bookmark_))
+    return false;
+  // A delete leaves the dataset on the record after the deleted one, or
+  // before it when the last went; a requery leaves it anywhere.
+  TBookmark now = dataset->GetBookmark();
+  const RecordWindow::Row* after = window_.Find(row + 1);
+  const RecordWindow::Row* before = window_.Find(row - 1);
+  return now.empty() || (after && after->bookmark == now) || (before && before->bookmark == now);
 }
 
 void TDataSetTableModel::dataset_changed() {
@@ -399,7 +435,7 @@ void TDataSetTableModel::dataset_changed() {
     return;
   }
   Pending pending = std::exchange(pending_, Pending::None);
-  int held = dataset->RecordCount();
+  int held = held_records();
   switch (pending) {
     case Pending::Edit:
       reread_row(pending_row_);
@@ -411,11 +447,16 @@ void TDataSetTableModel::dataset_changed() {
       remove_row(pending_row_);
       break;
     case Pending::None:
-      if (moving_ || held == held_) {
-        // Navigation, or values changed in place (a refresh): the same rows.
-        if (!moving_ && !reload_window()) return;
-      } else if (held == held_ - 1 && looks_deleted(active_row_)) {
+      if (moving_) break;
+      if (filter_of(dataset) != filter_) {
+        rebuild();
+        return;
+      }
+      if ((held < 0 || held == held_ - 1) && looks_deleted(active_row_)) {
         remove_row(active_row_);
+      } else if (held == held_) {
+        // Navigation, or values changed in place (a refresh): the same rows.
+        if (!reload_window()) return;
       } else if (!(held > held_ && !exhausted_)) {  // more fetched rows are found by fetchMore
         rebuild();
         return;
@@ -431,7 +472,10 @@ bool TDataSetTableModel::reload_window() {
   try {
     changed = window_.Reload(*DataSet(), row_count_);
   } catch (...) {
-    rebuild();  // the held rows are gone (a requery): nothing to report
+    changed = {-1};
+  }
+  if (!changed.empty() && changed.front() < 0) {
+    rebuild();  // other records than before (a requery): nothing to report
     return false;
   }
   for (int row : changed) emit_row_changed(row);

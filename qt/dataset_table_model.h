@@ -58,6 +58,17 @@ class TDataSetTableModel : public QAbstractTableModel {
   const RecordWindow::Row* row_values(int row) const;
   QVariant edit_value(int row, int column) const;
   int active_row_of_dataset() const;
+  // The dataset's record count, -1 when it cannot tell.
+  int held_records() const;
+  // The active record's number, -1 when the dataset has none.
+  int record_number() const;
+  struct FilterState {
+    std::string text;
+    bool on = false;
+    TFilterOptions options;
+    bool operator==(const FilterState&) const = default;
+  };
+  static FilterState filter_of(TDataSet* dataset);
   void emit_row_changed(int row);
   // Runs a dataset operation; an error is reported through the hooks.
   template <class Operation>
@@ -95,6 +106,7 @@ class TDataSetTableModel : public QAbstractTableModel {
   int append_row_hint_ = -1; // row our own insertRows asked for
   TBookmark active_bookmark_;
   int held_ = 0;              // the dataset's record count when last in step
+  FilterState filter_;        // the filter the rows were counted with
   bool moving_ = false;       // MoveToRow is navigating
   bool fetching_ = false;     // fetchMore is announcing rows
   // Rows from `from` on are `by` away in the window (while a row comes or goes).

@@ -19,6 +19,12 @@ const RecordWindow::Row* RecordWindow::Find(int row) const {
   return &rows_[static_cast<size_t>(index)];
 }
 
+int RecordWindow::RowOf(const TBookmark& bookmark) const {
+  for (size_t i = 0; i < rows_.size(); ++i)
+    if (rows_[i].bookmark == bookmark) return first_ + static_cast<int>(i);
+  return -1;
+}
+
 std::pair<int, TBookmark> RecordWindow::anchor_before(int row) const {
   auto after = anchors_.upper_bound(row);
   if (after == anchors_.begin()) return {-1, {}};
@@ -64,7 +70,8 @@ std::vector<int> RecordWindow::Reload(TDataSet& dataset, int known_rows) {
   load_range(dataset, first, std::min(known_rows, first + static_cast<int>(old.size())));
   for (size_t i = 0; i < old.size(); ++i) {
     const Row* now = Find(first + static_cast<int>(i));
-    if (!now || now->cells != old[i].cells || now->bookmark != old[i].bookmark) changed.push_back(first + static_cast<int>(i));
+    if (!now || now->bookmark != old[i].bookmark) return {-1};
+    if (now->cells != old[i].cells) changed.push_back(first + static_cast<int>(i));
   }
   return changed;
 }

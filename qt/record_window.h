@@ -30,10 +30,12 @@ class RecordWindow {
   // Forgets rows and anchors (the dataset's rows changed in unknown ways).
   void Forget();
   // Reads the held rows again (the same records; values may differ) and
-  // returns the rows whose values changed.
+  // returns the rows whose values changed; {-1} when other records came.
   std::vector<int> Reload(TDataSet& dataset, int known_rows);
 
   const Row* Find(int row) const;
+  // The held row with this bookmark, or -1.
+  int RowOf(const TBookmark& bookmark) const;
   // Reads a window holding `row` (< known_rows) from the dataset, which must
   // be browsing; nullptr when the dataset has fewer rows than expected.
   const Row* Load(TDataSet& dataset, int row, int known_rows);

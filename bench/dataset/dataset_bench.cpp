@@ -25,6 +25,7 @@
 #include "tests/filter/record_columns.h"
 
 #include "../session/bench_session.h"
+#include "../session/bench_table.h"
 
 namespace {
 
@@ -32,7 +33,6 @@ using namespace kvell;
 
 constexpr int kRows = 1000000;
 constexpr int kWalkRows = 5000000;
-constexpr int kBatch = 1000;
 constexpr int kReadBuffer = 100;
 constexpr const char* kSelect = "select id, amount, name, day, note from bench";
 constexpr const char* kFilter = "(ID > 1000) AND (AMOUNT < 200000) AND (NAME <> 'name 7*')";
@@ -49,41 +49,7 @@ class DataSetFixture {
   }
 
  private:
-  void fill(const std::string& table, int rows) {
-    run("create table " + table +
-        " (id number(9), amount number, name varchar2(30), day date, note varchar2(100))");
-    TOracleQuery insert;
-    insert.SetSession(session_.get());
-    insert.SQL().SetText("insert into " + table + " values (:id, :amount, :name, :day, :note)");
-    insert.DeclareVariable("id", 3);
-    insert.DeclareVariable("amount", 4);
-    insert.DeclareVariable("name", 5);
-    insert.DeclareVariable("day", 12);
-    insert.DeclareVariable("note", 5);
-    for (int first = 0; first < rows; first += kBatch) {
-      std::vector<Variant> ids, amounts, names, days, notes;
-      for (int id = first; id < first + kBatch; ++id) {
-        ids.emplace_back(id);
-        amounts.emplace_back(id * 0.25);
-        names.emplace_back("name " + std::to_string(id));
-        days.push_back(Variant::FromDateTime(45000.0 + id % 3650));
-        notes.emplace_back("a somewhat longer note for row " + std::to_string(id % 1000));
-      }
-      insert.SetVariable("id", Variant::FromArray(std::move(ids)));
-      insert.SetVariable("amount", Variant::FromArray(std::move(amounts)));
-      insert.SetVariable("name", Variant::FromArray(std::move(names)));
-      insert.SetVariable("day", Variant::FromArray(std::move(days)));
-      insert.SetVariable("note", Variant::FromArray(std::move(notes)));
-      insert.ExecuteArray(0, kBatch);
-    }
-    session_->Commit();
-  }
-  void run(const std::string& sql) {
-    TOracleQuery query;
-    query.SetSession(session_.get());
-    query.SQL().SetText(sql);
-    query.Execute();
-  }
+  void fill(const std::string& table, int rows) { bench::CreateAndFillTable(*session_, table, rows); }
 
   std::unique_ptr<TOracleSession> session_;
   bool walk_filled_ = false;

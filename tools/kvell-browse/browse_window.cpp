@@ -1,0 +1,209 @@
+#include "browse_window.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "oracle/kvell_init.h"
+#include "oracle/ui/ui_hooks.h"
+#include "qt/data_controls.h"
+
+namespace kvell {
+namespace {
+
+// Rows between two repaints of the progress while fetching.
+constexpr int kProgressEvery = 200;
+
+void remember_logon(const BrowseLogon& logon) {
+  TLogonHistory& history = LogonHistory();
+  std::lock_guard lock(history.Lock);
+  for (const TLogonHistoryItem& item : history.Items)
+    if (item.Username == logon.username && item.Database == logon.database) return;
+  history.Items.push_back({logon.username, logon.database});
+}
+
+}  // namespace
+
+BrowseWindow::BrowseWindow(QWidget* parent) : QMainWindow(parent), model_(&source_) {
+  setObjectName(QStringLiteral("BrowseWindow"));
+  setWindowTitle(QStringLiteral("kvell-browse"));
+  dataset_.SetName("Browse");
+  dataset_.SetSession(&session_);
+  source_.SetDataSet(&dataset_);
+  dataset_.AfterFetchRecord = [this](TOracleDataSet*, bool, TAfterFetchRecordAction& action) {
+    fetch_progress(action);
+  };
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  controls_ = new QWidget(central);
+  auto* controls = new QVBoxLayout(controls_);
+  controls->setContentsMargins(0, 0, 0, 0);
+  build_logon_bar(controls_);
+
+  sql_ = new QPlainTextEdit(controls_);
+  sql_->setObjectName(QStringLiteral("SQL"));
+  sql_->setMaximumHeight(80);
+  auto* open = new QPushButton(QStringLiteral("&Open"), controls_);
+  open->setObjectName(QStringLiteral("OpenButton"));
+  connect(open, &QPushButton::clicked, this, [this] { OpenQuery(); });
+  auto* sql_row = new QHBoxLayout;
+  sql_row->addWidget(sql_);
+  sql_row->addWidget(open, 0, Qt::AlignTop);
+  controls->addLayout(sql_row);
+
+  filter_ = new QLineEdit(controls_);
+  filter_->setObjectName(QStringLiteral("Filter"));
+  filter_->setPlaceholderText(QStringLiteral("Filter, e.g. (JOB = 'SALES*') AND (SAL >= 1250)"));
+  connect(filter_, &QLineEdit::returnPressed, this, [this] { ApplyFilter(filter_->text().toStdString()); });
+  controls->addWidget(filter_);
+
+  navigator_ = new TDataSetNavigator(&source_, controls_);
+  controls->addWidget(navigator_);
+  layout->addWidget(controls_);
+
+  grid_ = new QTableView(central);
+  grid_->setObjectName(QStringLiteral("Grid"));
+  grid_->setModel(&model_);
+  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+  RegisterDataControl(grid_, &source_);
+  layout->addWidget(grid_, 1);
+  setCentralWidget(central);
+
+  progress_ = new QLabel(this);
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setObjectName(QStringLiteral("CancelFetch"));
+  connect(cancel_, &QPushButton::clicked, this, [this] { cancel_requested_ = true; });
+  statusBar()->addPermanentWidget(progress_);
+  statusBar()->addPermanentWidget(cancel_);
+  set_fetching(false);
+  resize(760, 560);
+}
+
+BrowseWindow::~BrowseWindow() {
+  dataset_.AfterFetchRecord = nullptr;
+  dataset_.Close();
+}
+
+void BrowseWindow::build_logon_bar(QWidget* parent) {
+  auto* row = new QHBoxLayout;
+  username_ = new QComboBox(parent);
+  username_->setObjectName(QStringLiteral("Username"));
+  username_->setEditable(true);
+  password_ = new QLineEdit(parent);
+  password_->setObjectName(QStringLiteral("Password"));
+  password_->setEchoMode(QLineEdit::Password);
+  database_ = new QLineEdit(parent);
+  database_->setObjectName(QStringLiteral("Database"));
+  database_->setPlaceholderText(QStringLiteral("default database"));
+  auto* logon = new QPushButton(QStringLiteral("&Log on"), parent);
+  logon->setObjectName(QStringLiteral("LogonButton"));
+  connect(logon, &QPushButton::clicked, this, [this] { LogOn(); });
+  // An earlier logon fills in its database.
+  connect(username_, &QComboBox::activated, this, [this](int index) {
+    database_->setText(username_->itemData(index).toString());
+  });
+  row->addWidget(new QLabel(QStringLiteral("Username"), parent));
+  row->addWidget(username_, 1);
+  row->addWidget(new QLabel(QStringLiteral("Password"), parent));
+  row->addWidget(password_, 1);
+  row->addWidget(new QLabel(QStringLiteral("Database"), parent));
+  row->addWidget(database_, 2);
+  row->addWidget(logon);
+  static_cast<QVBoxLayout*>(parent->layout())->addLayout(row);
+}
+
+void BrowseWindow::SetLogon(const BrowseLogon& logon) {
+  username_->setEditText(QString::fromStdString(logon.username));
+  password_->setText(QString::fromStdString(logon.password));
+  database_->setText(QString::fromStdString(logon.database));
+}
+
+void BrowseWindow::SetSQL(const std::string& sql) { sql_->setPlainText(QString::fromStdString(sql)); }
+
+bool BrowseWindow::LogOn() {
+  BrowseLogon logon{username_->currentText().toStdString(), password_->text().toStdString(),
+                    database_->text().toStdString()};
+  try {
+    dataset_.Close();
+    session_.LogOff();
+    session_.SetLogonUsername(logon.username);
+    session_.SetLogonPassword(logon.password);
+    session_.SetLogonDatabase(logon.database);
+    session_.LogOn();
+  } catch (...) {
+    HandleApplicationException(this);
+    return false;
+  }
+  remember_logon(logon);
+  username_->clear();
+  TLogonHistory& history = LogonHistory();
+  std::lock_guard lock(history.Lock);
+  for (const TLogonHistoryItem& item : history.Items)
+    username_->addItem(QString::fromStdString(item.Username), QString::fromStdString(item.Database));
+  username_->setEditText(QString::fromStdString(logon.username));
+  statusBar()->showMessage(QStringLiteral("Logged on as %1").arg(QString::fromStdString(logon.username)));
+  return true;
+}
+
+bool BrowseWindow::OpenQuery() {
+  bool opened = true;
+  set_fetching(true);
+  try {
+    dataset_.Close();
+    dataset_.SetSQLText(sql_->toPlainText().toStdString());
+    dataset_.Open();
+  } catch (...) {
+    opened = false;
+    HandleApplicationException(this);
+  }
+  set_fetching(false);
+  if (opened) statusBar()->showMessage(QStringLiteral("%1 rows fetched").arg(fetched_));
+  return opened;
+}
+
+bool BrowseWindow::ApplyFilter(const std::string& text) {
+  try {
+    dataset_.SetFilterText(text);
+    dataset_.SetFiltered(!text.empty());
+  } catch (const std::exception& error) {
+    statusBar()->showMessage(QString::fromStdString(error.what()));
+    return false;
+  }
+  statusBar()->clearMessage();
+  return true;
+}
+
+void BrowseWindow::set_fetching(bool fetching) {
+  if (fetching) {
+    fetched_ = 0;
+    cancel_requested_ = false;
+  }
+  fetching_ = fetching;
+  // Only Cancel answers while rows arrive.
+  controls_->setEnabled(!fetching);
+  cancel_->setVisible(fetching);
+  progress_->setVisible(fetching);
+}
+
+void BrowseWindow::fetch_progress(TAfterFetchRecordAction& action) {
+  ++fetched_;
+  // Rows the grid asks for later arrive inside its painting: no event loop there.
+  if (!fetching_) return;
+  if (fetched_ % kProgressEvery == 0) {
+    progress_->setText(QStringLiteral("%1 rows").arg(fetched_));
+    QCoreApplication::processEvents();
+  }
+  if (cancel_requested_) action = afCancel;
+}
+
+}  // namespace kvell

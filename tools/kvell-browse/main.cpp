@@ -1,0 +1,84 @@
+// kvell-browse: a desktop browser for query results over the Kvell layer.
+// Runs on the embedded ociemu database unless ORACLE_HOME or OCIDLL names a
+// client. Options:
+//   --username U --password P --database D   logon (default scott/tiger, default database)
+//   --sql TEXT        the query (default: EMP)
+//   --filter TEXT     a client-side filter applied after opening
+//   --screenshot FILE log on, open, save a PNG of the window and exit
+#include <QApplication>
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
+
+#include "browse_window.h"
+#include "oracle/kvell_init.h"
+#include "qt/qt_user_interface.h"
+
+namespace {
+
+struct BrowseOptions {
+  kvell::BrowseLogon logon;
+  std::string sql = "select * from emp order by empno";
+  std::string filter;
+  QString screenshot;
+};
+
+BrowseOptions parse_options(const QStringList& arguments) {
+  BrowseOptions options;
+  for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+    const QString& name = arguments[i];
+    std::string value = arguments[i + 1].toStdString();
+    if (name == QLatin1String("--username")) options.logon.username = value;
+    else if (name == QLatin1String("--password")) options.logon.password = value;
+    else if (name == QLatin1String("--database")) options.logon.database = value;
+    else if (name == QLatin1String("--sql")) options.sql = value;
+    else if (name == QLatin1String("--filter")) options.filter = value;
+    else if (name == QLatin1String("--screenshot")) options.screenshot = arguments[i + 1];
+    else continue;
+    ++i;
+  }
+  return options;
+}
+
+// Without a client named, the embedded emulator is the Oracle home.
+void default_to_embedded_client() {
+  if (std::getenv("ORACLE_HOME") == nullptr && std::getenv("OCIDLL") == nullptr)
+    setenv("ORACLE_HOME", KVELL_BROWSE_ORACLE_HOME, 0);
+}
+
+int save_screenshot(kvell::BrowseWindow& window, const QString& path) {
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+  QApplication::processEvents();
+  if (!window.grab().save(path, "PNG")) {
+    std::fprintf(stderr, "cannot write %s\n", path.toLocal8Bit().constData());
+    return 1;
+  }
+  std::printf("%s\n%d rows\n", path.toLocal8Bit().constData(), window.Model().rowCount());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  kvell::KvellStartUp();
+  default_to_embedded_client();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("kvell-browse"));
+  const BrowseOptions options = parse_options(QApplication::arguments());
+  const bool unattended = !options.screenshot.isEmpty();
+  // Nobody answers a message box in an unattended run.
+  auto hooks = kvell::InstallQtUserInterface(
+      unattended ? kvell::QtUserInterface::ErrorReport([](const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+      })
+                 : kvell::QtUserInterface::ErrorReport());
+
+  kvell::BrowseWindow window;
+  window.SetLogon(options.logon);
+  window.SetSQL(options.sql);
+  window.show();
+  bool ready = window.LogOn() && window.OpenQuery();
+  if (ready && !options.filter.empty()) ready = window.ApplyFilter(options.filter);
+  if (unattended) return ready ? save_screenshot(window, options.screenshot) : 1;
+  return QApplication::exec();
+}
