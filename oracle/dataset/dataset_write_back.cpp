@@ -12,19 +12,14 @@ namespace kvell {
 
 // ---- the framework's steps ----
 
-void TOracleDataSet::DoBeforeInsert() { TDataSet::DoBeforeInsert(); }
-
-void TOracleDataSet::DoOnNewRecord() {
-  if (SequenceField.ApplyMoment == amOnNewRecord) writer_->ApplySequence();
-  TDataSet::DoOnNewRecord();
-}
-
 void TOracleDataSet::InternalEdit() { writer_->Edit(); }
 
 void TOracleDataSet::InternalPost() {
   TDataSet::InternalPost();
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
-  writer_->Post(State() == dsInsert);
+  const bool inserting = State() == dsInsert;
+  writer_->Post(inserting);
+  if (inserting) posted_insert();
 }
 
 void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
@@ -35,11 +30,13 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
   }
   TDataSet::InternalPost();
   writer_->Post(true);
+  posted_insert();
 }
 
 void TOracleDataSet::InternalDelete() {
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
   writer_->Delete();
+  if (!CachedUpdates) ++posted_deletes_;
 }
 
 void TOracleDataSet::InternalCancel() { writer_->Cancel(State() == dsEdit); }

@@ -136,9 +136,11 @@ void TOracleDataSet::notify_details() {
   refresh_details();
 }
 
-void TOracleDataSet::StoreMasterRecordIdInDetails() {
-  const int32_t id = current_record_id();
-  for (TOracleDataSet* detail : details_) detail->master_record_seen_ = id;
+// A posted insert is counted, and the details keep what they hold: it belongs
+// to the new record (the last RecordId given).
+void TOracleDataSet::posted_insert() {
+  if (!CachedUpdates) ++posted_inserts_;
+  for (TOracleDataSet* detail : details_) detail->master_record_seen_ = last_record_id_;
 }
 
 void TOracleDataSet::DataEvent(TDataEvent event, intptr_t info) {
@@ -151,6 +153,12 @@ void TOracleDataSet::DataEvent(TDataEvent event, intptr_t info) {
 void TOracleDataSet::DoBeforeScroll() {
   post_editing_details();
   TDataSet::DoBeforeScroll();
+}
+
+void TOracleDataSet::DoBeforeInsert() {
+  if (QBEMode()) return;
+  TDataSet::DoBeforeInsert();
+  notify_details();
 }
 
 void TOracleDataSet::DoAfterInsert() {

@@ -265,9 +265,6 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::string CompressedValue(TField* field, std::string_view value);
   std::string DecompressedValue(TField* field, std::string_view stored) const;
   [[noreturn]] void NotAvailableYet(const std::string& operation) const;
-  // After a master's insert is posted: its details keep what they hold,
-  // which now belongs to the new record.
-  void StoreMasterRecordIdInDetails();
 
  private:
   class FilterScope;
@@ -344,6 +341,10 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void update_detail_variables();
   void post_editing_details();
   void notify_details();
+  void posted_insert();
+  // New records (new_record.cpp).
+  void check_master_fields();
+  void copy_master_values();
 
   std::unique_ptr<TOracleQuery> main_query_;
   std::unique_ptr<TOracleQuery> cursor_query_;  // "CursorQuery"
@@ -383,6 +384,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::optional<int32_t> master_record_seen_;  // the master's RecordId the rows were read for
   bool details_stale_ = false;                 // some detail must re-query
   bool posting_ = false;
+  bool filling_new_record_ = false;  // the dataset fills a new record itself
 };
 
 }  // namespace kvell

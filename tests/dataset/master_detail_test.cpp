@@ -1,6 +1,7 @@
 // Master/detail over DEPT -> EMP -> SKILL: linking and its refusals, detail
 // variables from the master, re-querying on master moves (and not when the
-// master stays on its record), details of details, a closing master.
+// master stays on its record), details of details, a closing master, new
+// detail records taking the master's key, and the order of posting.
 #include <string>
 #include <vector>
 
@@ -20,11 +21,11 @@ class MasterDetailTest : public DataSetTest {
     Exec("insert into skill values (7839, 'SPEECHES')");
     Exec("insert into skill values (7369, 'FILING')");
     dept = OpenDataSet("select rowid, deptno, dname from dept order by deptno");
-    emp = MakeDataSet("select rowid, empno, ename, deptno from emp where deptno = :dno order by empno");
+    emp = MakeDataSet("select rowid, empno, ename, deptno from emp where deptno = :deptno order by empno");
     emp->SetName("Emp");
-    emp->DeclareVariable("dno", 3);
+    emp->DeclareVariable("deptno", 3);
     emp->MasterFields = "DEPTNO";
-    emp->DetailFields = "DNO";
+    emp->DetailFields = "DEPTNO";
     emp->BeforeQuery = [this](TOracleDataSet*) { ++emp_queries; };
     emp->SetMaster(dept.get());
   }
@@ -51,7 +52,7 @@ KVELL_DATASET_INTERFACES(MasterDetailTest);
 TEST_P(MasterDetailTest, scrolling_the_master_requeries_the_detail_for_each_record) {
   emp->Open();
   EXPECT_EQ(Column(*emp, "ENAME"), (std::vector<std::string>{"CLARK", "KING", "MILLER"}));
-  EXPECT_EQ(emp->GetVariable("dno").AsInteger(), 10);
+  EXPECT_EQ(emp->GetVariable("deptno").AsInteger(), 10);
   dept->Next();
   EXPECT_EQ(Column(*emp, "ENAME"), (std::vector<std::string>{"SMITH", "JONES", "SCOTT", "ADAMS", "FORD"}));
   dept->Last();
@@ -150,6 +151,86 @@ TEST_P(MasterDetailTest, an_undeclared_detail_variable_is_reported) {
   emp->DetailFields = "NODEPT";
   EXPECT_NE(MessageOf([&] { emp->Open(); }), "<no exception>");
   EXPECT_FALSE(emp->Active());
+}
+
+TEST_P(MasterDetailTest, a_new_detail_record_takes_the_masters_key) {
+  emp->Open();
+  dept->Locate("DEPTNO", 20, 0);
+  emp->FieldByName("DEPTNO")->ReadOnly = true;  // the user's control may not change it; the dataset does
+  emp->Append();
+  EXPECT_EQ(emp->FieldByName("DEPTNO")->AsInteger(), 20);
+  emp->FieldByName("EMPNO")->SetAsInteger(9100);
+  emp->FieldByName("ENAME")->SetAsString("NEWBIE");
+  emp->Post();
+  EXPECT_EQ(QueryValue(*session, "select deptno from emp where empno = 9100"), "20");
+  EXPECT_EQ(Column(*emp, "ENAME").size(), 6u);
+}
+
+TEST_P(MasterDetailTest, a_new_detail_record_needs_a_master_key) {
+  emp->Open();
+  dept->Append();
+  EXPECT_EQ(MessageOf([&] { emp->Append(); }), "Field 'DEPTNO' must have a value");
+  EXPECT_EQ(emp->State(), dsBrowse);
+  dept->FieldByName("DEPTNO")->SetAsInteger(60);
+  emp->Append();
+  EXPECT_EQ(emp->FieldByName("DEPTNO")->AsInteger(), 60);
+  emp->Cancel();
+  dept->Cancel();
+}
+
+TEST_P(MasterDetailTest, a_master_insert_is_posted_before_the_detail_inserts_made_under_it) {
+  emp->Open();
+  dept->Append();
+  EXPECT_TRUE(emp->IsEmpty()) << "a master on an unposted insert has no details yet";
+  dept->FieldByName("DEPTNO")->SetAsInteger(50);
+  dept->FieldByName("DNAME")->SetAsString("TRAINING");
+  emp->Append();
+  emp->FieldByName("EMPNO")->SetAsInteger(9200);
+  emp->FieldByName("ENAME")->SetAsString("TUTOR");
+  dept->Post();  // the detail's pending insert waits for the master's row
+  EXPECT_EQ(QueryValue(*session, "select dname from dept where deptno = 50"), "TRAINING");
+  EXPECT_EQ(QueryValue(*session, "select count(*) from emp where empno = 9200"), "0");
+  EXPECT_EQ(emp->State(), dsInsert) << "the master's new record keeps the detail it has";
+  emp->Post();
+  EXPECT_EQ(QueryValue(*session, "select deptno from emp where empno = 9200"), "50");
+  emp->Append();
+  emp->FieldByName("EMPNO")->SetAsInteger(9201);
+  dept->First();  // scrolling the master posts the detail first
+  EXPECT_EQ(QueryValue(*session, "select deptno from emp where empno = 9201"), "50");
+  dept->Last();
+  EXPECT_EQ(dept->FieldByName("DEPTNO")->AsInteger(), 50);
+  EXPECT_EQ(Column(*emp, "EMPNO"), (std::vector<std::string>{"9200", "9201"}));
+}
+
+TEST_P(MasterDetailTest, a_detail_being_edited_is_posted_before_the_master_scrolls) {
+  emp->Open();
+  MakeSkill();
+  skill->Edit();
+  skill->FieldByName("SKILL")->SetAsString("AUDITS");
+  dept->Next();  // two levels down
+  EXPECT_EQ(skill->State(), dsBrowse);
+  EXPECT_EQ(QueryValue(*session, "select skill from skill where empno = 7782"), "AUDITS");
+  emp->Edit();
+  emp->FieldByName("ENAME")->SetAsString("SMYTHE");
+  dept->Refresh();  // refreshing posts details too
+  EXPECT_EQ(QueryValue(*session, "select ename from emp where empno = 7369"), "SMYTHE");
+}
+
+TEST_P(MasterDetailTest, counts_follow_posted_inserts_and_deletes) {
+  emp->CountAllRecords = true;
+  emp->Open();
+  EXPECT_EQ(emp->RecordCount(), 3);
+  emp->Append();
+  emp->FieldByName("EMPNO")->SetAsInteger(9300);
+  emp->Post();
+  EXPECT_EQ(emp->RecordCount(), 4);
+  emp->Locate("EMPNO", 7934, 0);
+  emp->Delete();
+  emp->Locate("EMPNO", 9300, 0);
+  emp->Delete();
+  EXPECT_EQ(emp->RecordCount(), 2);
+  dept->Next();
+  EXPECT_EQ(emp->RecordCount(), 5) << "a new execution counts again";
 }
 
 }  // namespace
