@@ -134,12 +134,13 @@ int64_t resident_bytes() {
 void BM_UnidirectionalWalk(benchmark::State& state) {
   fixture->ensure_walk_table();
   int64_t growth = 0;
+  int64_t start = 0;
   int record_size = 0;
   for (auto _ : state) {
     auto dataset = make_dataset("select id, amount, name, day, note from walk");
     dataset->SetUnidirectional(true);
     dataset->Open();
-    const int64_t start = resident_bytes();
+    start = resident_bytes();
     int rows = 0;
     for (dataset->First(); !dataset->Eof(); dataset->Next()) {
       if (++rows % 10000 == 0) growth = std::max(growth, resident_bytes() - start);
@@ -148,6 +149,7 @@ void BM_UnidirectionalWalk(benchmark::State& state) {
     if (rows != kWalkRows) state.SkipWithError("row count");
   }
   state.SetItemsProcessed(state.iterations() * kWalkRows);
+  state.counters["rss_start_bytes"] = static_cast<double>(start);
   state.counters["rss_growth_bytes"] = static_cast<double>(growth);
   state.counters["two_pages_bytes"] = 2.0 * (kReadBuffer + 1) * record_size;
 }

@@ -255,6 +255,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void ExecuteQuery();
   // Fetches until a visible record is added; false when none is.
   bool FetchRecord();
+  // No further row will be fetched (the query is exhausted, or stopped).
+  bool FetchExhausted() const { return fetch_exhausted_; }
   void FetchAll();
   // Runs the filter on a stored record.
   bool RecordPassesFilter(uint8_t* record);

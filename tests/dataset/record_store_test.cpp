@@ -102,6 +102,20 @@ TEST(RecordStore, deleting_removes_a_record_from_both_lists_and_frees_its_rowid_
   EXPECT_EQ(store.Count(), 0);
 }
 
+TEST(RecordStore, an_inserted_record_takes_its_place_in_the_list_and_its_slot_in_the_last_page) {
+  TRecordDataList store(kRecordSize, 10, false, nullptr);
+  int32_t id = 0;
+  std::vector<uint8_t*> records = append(store, 3, id);
+  uint8_t* inserted = store.FreeSlot();
+  Header(inserted).RecordId = 99;
+  store.Insert(inserted, 1, -1);
+  EXPECT_EQ(store.Count(), 4);
+  EXPECT_EQ(store.Record(1), inserted);
+  EXPECT_EQ(store.Record(2), records[1]);
+  EXPECT_EQ(store.NumberOfId(99), 1);
+  EXPECT_NE(store.FreeSlot(), inserted);
+}
+
 TEST(RecordStore, adding_the_last_filtered_record_again_is_reported_as_a_bug) {
   TRecordDataList store(kRecordSize, 10, false, nullptr);
   int32_t id = 0;
