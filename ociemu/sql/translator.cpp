@@ -1008,6 +1008,7 @@ void Translator::translate_update() {
     std::string targets;
     for (int k = start; k < equals; ++k) {
       const Token& t = token(k);
+      if (t.is_word("ROWID")) fail(1747, k);  // a pseudocolumn is never assigned
       if (t.is_op("(") || t.is_op(")") || t.is_op(",")) {
         targets += t.text;
       } else if (!t.is_op(".") && !token(k + 1).is_op(".")) {
