@@ -12,6 +12,7 @@
 #include "ociemu/api/errors.h"
 #include "ociemu/api/handles.h"
 #include "ociemu/sql/datetime_value.h"
+#include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/interval_value.h"
 
 namespace ociemu {
@@ -62,17 +63,28 @@ double text_to_double(const Cell& cell) {
   return value;
 }
 
+bool is_exact_number(const Cell& cell) {
+  return cell.kind == Cell::Blob && sql::is_exact_number(cell.data, cell.size);
+}
+
 double cell_as_double(const Cell& cell) {
   switch (cell.kind) {
     case Cell::Integer: return static_cast<double>(cell.integer);
     case Cell::Real: return cell.real;
     case Cell::Text: return text_to_double(cell);
-    default: fail(932, {"NUMBER", "BINARY"});
+    default:
+      if (!is_exact_number(cell)) fail(932, {"NUMBER", "BINARY"});
+      return std::strtod(std::string(sql::exact_number_text(cell.data, cell.size)).c_str(), nullptr);
   }
 }
 
 int64_t cell_as_integer(const Cell& cell) {
   if (cell.kind == Cell::Integer) return cell.integer;
+  if (is_exact_number(cell)) {
+    auto value = sql::Decimal::parse(sql::exact_number_text(cell.data, cell.size));
+    if (auto whole = value ? value->rounded(0).to_int64() : std::nullopt) return *whole;
+    fail(1455);
+  }
   double value = std::round(cell_as_double(cell));
   if (!(value >= -9.2e18 && value <= 9.2e18)) fail(1455);
   return static_cast<int64_t>(value);
@@ -83,7 +95,9 @@ std::string number_text(const Cell& cell) {
     case Cell::Integer: return std::to_string(cell.integer);
     case Cell::Real: return real_text(cell.real);
     case Cell::Text: return std::string(cell.data, cell.size);
-    default: fail(932, {"NUMBER", "BINARY"});
+    default:
+      if (!is_exact_number(cell)) fail(932, {"NUMBER", "BINARY"});
+      return std::string(sql::exact_number_text(cell.data, cell.size));
   }
 }
 
@@ -283,7 +297,9 @@ std::string render_text(const Cell& cell, const sql::OracleType& column, const s
   switch (cell.kind) {
     case Cell::Integer: return sql::format_number(cell.integer);
     case Cell::Real: return sql::format_number(cell.real);
-    case Cell::Blob: return hex_text(cell.data, cell.size);
+    case Cell::Blob:
+      if (is_exact_number(cell)) return std::string(sql::exact_number_text(cell.data, cell.size));
+      return hex_text(cell.data, cell.size);
     case Cell::Text: {
       std::string_view text(cell.data, cell.size);
       if (column.type_code == kTypeDate) return sql::format_datetime(text, session.nls_date_format);
@@ -465,13 +481,9 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
     case SQLT_VNU: {
       const auto* number = reinterpret_cast<const ub1*>(bytes);
       std::string text = dty == SQLT_VNU ? decode_number(number + 1, number[0]) : decode_number(number, length);
-      char* end = nullptr;
-      long long integral = std::strtoll(text.c_str(), &end, 10);
-      if (end && *end == 0 && text.size() < 19) {
-        sqlite3_bind_int64(stmt, index, integral);
-      } else {
-        sqlite3_bind_double(stmt, index, std::strtod(text.c_str(), nullptr));
-      }
+      auto value = sql::Decimal::parse(text);
+      if (!value) fail(1722);
+      sql::bind_number(stmt, index, *value);
       return;
     }
     case SQLT_DAT: {

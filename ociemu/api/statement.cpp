@@ -5,6 +5,7 @@
 #include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_refs.h"
 #include "ociemu/plsql/ast.h"
+#include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/types.h"
 
 #include <algorithm>
@@ -74,7 +75,8 @@ void set_code(ub2* slot, int code) {
 
 sql::OracleType inferred_type(const Cell& cell) {
   sql::OracleType type;
-  switch (cell.kind) {
+  const bool exact_number = cell.kind == Cell::Blob && sql::is_exact_number(cell.data, cell.size);
+  switch (exact_number ? Cell::Real : cell.kind) {
     case Cell::Integer:
     case Cell::Real:
       type.type_code = kTypeNumber;

@@ -3,6 +3,7 @@
 
 #include "ociemu/sql/ddl.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/sqlite_query.h"
 
@@ -123,13 +124,17 @@ std::string column_checks(const ColumnDefinition& column, const std::string& own
   std::string sql;
   if (type->type_code == 2 || type->type_code == 100 || type->type_code == 101) {
     // Not "IN (...)": SQLite builds an ephemeral table for an IN list on every row a CHECK tests.
-    sql += " CONSTRAINT \"#01722\" CHECK (typeof(" + name + ") <> 'text' AND typeof(" + name + ") <> 'blob')";
+    // NUMBER also takes the exact form of values a REAL would change.
+    const std::string exact = type->type_code == 2 ? " OR " + std::string(kIsExactNumberFunction) + "(" + name + ")" : "";
+    sql += " CONSTRAINT \"#01722\" CHECK (typeof(" + name + ") <> 'text' AND (typeof(" + name + ") <> 'blob'" + exact +
+           "))";
     if (type->precision > 0 && type->type_code == 2 && type->scale != -127) {
       // Values that round to 10^(p-s) or more do not fit.
       char limit[64];
       std::snprintf(limit, sizeof limit, "1e%d", type->precision - type->scale);
-      sql += " CONSTRAINT \"#01438\" CHECK (abs(" + name + ") < " + limit + " - 0.5 * 1e" +
-             std::to_string(-type->scale) + ")";
+      sql += " CONSTRAINT \"#01438\" CHECK (CASE WHEN typeof(" + name + ") = 'blob' THEN " + kExactFitsFunction + "(" +
+             name + ", " + std::to_string(type->precision - type->scale) + ") ELSE abs(" + name + ") < " + limit +
+             " - 0.5 * 1e" + std::to_string(-type->scale) + " END)";
     }
   }
   bool sized = type->type_code == 1 || type->type_code == 96 || type->type_code == 23;

@@ -9,6 +9,7 @@
 
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/package_functions.h"
 #include "ociemu/sql/interval_value.h"
@@ -310,7 +311,7 @@ int Translator::primary(int index, int end, const Scope& scope, Expression& resu
   const Token& t = token(index);
   switch (t.kind) {
     case TokenKind::Number:
-      result = {t.text, ValueType::Number};
+      result = {number_literal(t.text), ValueType::Number};
       return index + 1;
     case TokenKind::String:
     case TokenKind::NationalString:
@@ -563,7 +564,8 @@ std::string Translator::function_call(const std::string& name, int open, const S
                                       const ArgumentWrap& wrap) {
   int close = matching(open);
   std::vector<Expression> arguments;
-  std::string text = name + "(";
+  // SUM stays exact where SQLite's would overflow 64 bits.
+  std::string text = (name == "SUM" ? std::string(kExactSumFunction) : name) + "(";
   int start = open + 1;
   bool simple = true;
   for (int j = open + 1; j <= close && start < close; ++j) {

@@ -15,6 +15,7 @@
 #include "ociemu/sql/cursor_rows.h"
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/interval_functions.h"
 #include "ociemu/sql/number_format.h"
 #include "ociemu/sql/package_functions.h"
@@ -817,13 +818,20 @@ void currval(sqlite3_context* context, int, Args args) {
   sqlite3_result_int64(context, found->second);
 }
 
-// OCIEMU_NUMBER(value, scale): a value stored into NUMBER(p,s), rounded to the scale.
+// OCIEMU_NUMBER(value, scale): a value stored into NUMBER(p,s), rounded to the scale
+// (-127: NUMBER without one); text and exact values keep all their digits.
 void stored_number(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
-  Number number = *number_argument(args[0]);
-  int scale = sqlite3_value_int(args[1]);
-  if (number.is_integer && scale >= 0) return set_result(context, number);
-  set_result(context, Number::of(round_decimal(number.as_double(), scale, false)));
+  const int scale = sqlite3_value_int(args[1]);
+  const int kind = sqlite3_value_type(args[0]);
+  if (kind == SQLITE_INTEGER && scale >= 0) return sqlite3_result_int64(context, sqlite3_value_int64(args[0]));
+  if (kind == SQLITE_FLOAT || kind == SQLITE_INTEGER) {
+    if (scale == kUnscaled) return sqlite3_result_value(context, args[0]);
+    return set_result(context, Number::of(round_decimal(sqlite3_value_double(args[0]), scale, false)));
+  }
+  auto exact = exact_argument(args[0]);
+  if (!exact) throw_oracle(1722);
+  set_number_result(context, scale == kUnscaled ? *exact : exact->rounded(scale));
 }
 
 // ---- column checks that CREATE TABLE attaches -----------------------------------------------
@@ -976,6 +984,7 @@ const Registration kFunctions[] = {
 }  // namespace
 
 void register_functions(sqlite3* db, SessionContext* session) {
+  register_exact_numbers(db);
   register_lob_functions(db);
   register_blank_padding(db);
   register_cursor_rows(db);

@@ -804,7 +804,8 @@ std::string Translator::stored_as(const TableRef& table, const std::string& colu
     case 24:
       return "OCIEMU_RAW(" + value.text + ")";
     case 2:
-      if (type->scale == -127) return value.text;
+      // Binds and text pass OCIEMU_NUMBER, which keeps all the digits SQLite's affinity would lose.
+      if (type->scale == -127 && value.type == ValueType::Number) return value.text;
       return "OCIEMU_NUMBER(" + value.text + ", " + std::to_string(type->scale) + ")";
     default:
       return value.text;

@@ -1,0 +1,68 @@
+// NUMBER values kept exactly to 38 significant digits over SQLite. A value is
+// stored as an INTEGER when it fits 64 bits, as a REAL when the double shows back
+// the same value, and otherwise as a BLOB holding its Oracle text and a trailing
+// mark byte, so each value has one stored form and equality stays exact in plain
+// SQLite; SQLite's own arithmetic reads the text as an approximate number.
+//
+// Thread-safe: yes (no shared state).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_stmt;
+struct sqlite3_value;
+
+namespace ociemu::sql {
+
+// ±coefficient × 10^exponent with at most 38 significant digits (rounded half away from zero).
+struct Decimal {
+  bool negative = false;
+  unsigned __int128 coefficient = 0;
+  int exponent = 0;
+
+  // Oracle number text (" -1.5e3 ", ".25"); nullopt when it is not one or overflows NUMBER.
+  static std::optional<Decimal> parse(std::string_view text);
+  static Decimal of(int64_t value);
+  // The text Oracle shows for the value ("-1.5", ".25", "1.2E+45").
+  std::string text() const;
+  // Rounded to `places` digits after the point (negative: before it).
+  Decimal rounded(int places) const;
+  Decimal plus(const Decimal& other) const;
+  int compare(const Decimal& other) const;  // <0, 0, >0
+  std::optional<int64_t> to_int64() const;
+  double to_double() const;
+  bool is_zero() const { return coefficient == 0; }
+};
+
+inline constexpr char kExactNumberMark = '\0';
+inline constexpr int kUnscaled = -127;  // OracleType::scale of NUMBER without a scale
+
+// Whether a BLOB is an exact NUMBER, and its text.
+bool is_exact_number(const void* blob, size_t size);
+std::string_view exact_number_text(const void* blob, size_t size);
+std::string exact_number_blob(const Decimal& value);
+
+// The value in its stored form: as a function's result, and as a statement parameter.
+void set_number_result(sqlite3_context* context, const Decimal& value);
+void bind_number(sqlite3_stmt* stmt, int index, const Decimal& value);
+// A value as an exact number: INTEGER, REAL (as it shows), exact BLOB or number text; nullopt otherwise.
+std::optional<Decimal> exact_argument(sqlite3_value* value);
+
+// The SQLite text of an Oracle number literal: itself, or a BLOB literal of its
+// exact form when SQLite would read it as a REAL that loses digits.
+std::string number_literal(std::string_view literal);
+
+// OCIEMU_SUM: SUM that stays exact past 64 bits (also as a window function).
+void register_exact_numbers(sqlite3* db);
+inline constexpr const char* kExactSumFunction = "OCIEMU_SUM";
+// Column checks of NUMBER: OCIEMU_IS_EXACT(value), and OCIEMU_EXACT_FITS(value, digits
+// before the point) for NUMBER(p,s).
+inline constexpr const char* kIsExactNumberFunction = "OCIEMU_IS_EXACT";
+inline constexpr const char* kExactFitsFunction = "OCIEMU_EXACT_FITS";
+
+}  // namespace ociemu::sql

@@ -1,0 +1,97 @@
+// NUMBER keeps 38 significant digits through the C entries: stored from literals,
+// text binds and OCINumber binds, found by equality, summed past 64 bits, and
+// fetched as text and as OCINumber without losing a digit.
+#include "ociemu/tests/api/oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+class ExactNumberTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TABLE n (id NUMBER, v NUMBER, w NUMBER(38))");
+  }
+
+  void insert_text(int id, const std::string& value) {
+    OCIStmt* stmt = prepare("INSERT INTO n (id, v, w) VALUES (:id, :v, :v)");
+    OCIBind* binds[2] = {};
+    ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &binds[0], err, text(":id"), 3, &id, sizeof id, SQLT_INT, nullptr,
+                                         nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &binds[1], err, text(":v"), 2, const_cast<char*>(value.c_str()),
+                                         static_cast<sb4>(value.size() + 1), SQLT_STR, nullptr, nullptr, nullptr, 0,
+                                         nullptr, OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+
+  // The first row's first column fetched as an OCINumber (SQLT_VNU: length byte, then the bytes).
+  std::vector<int> fetched_number(const std::string& sql) {
+    OCIStmt* stmt = prepare(sql);
+    OCINumber number{};
+    OCIDefine* define = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 1, &number, sizeof number, SQLT_VNU, nullptr, nullptr,
+                                          nullptr, OCI_DEFAULT));
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return std::vector<int>(number.OCINumberPart, number.OCINumberPart + 1 + number.OCINumberPart[0]);
+  }
+};
+
+TEST_F(ExactNumberTest, literals_and_text_binds_keep_every_digit) {
+  must_run("INSERT INTO n VALUES (1, 12345678901234567890123, 12345678901234567890123)");
+  insert_text(2, "-98765432109876543210.123456789");
+  insert_text(3, "99999999999999999999999999999999999999");
+  insert_text(4, "0.1");
+  EXPECT_EQ((std::vector<std::string>{"12345678901234567890123", "-98765432109876543210.123456789",
+                                      "99999999999999999999999999999999999999", ".1"}),
+            column_texts("SELECT v FROM n ORDER BY id"));
+  // NUMBER(38) rounds to its scale and keeps the integer digits.
+  EXPECT_EQ("-98765432109876543210", single_text("SELECT w FROM n WHERE id = 2"));
+  EXPECT_EQ("12345678901234567890123", single_text("SELECT 12345678901234567890123 FROM dual"));
+}
+
+TEST_F(ExactNumberTest, fetches_and_binds_as_ocinumber_are_exact) {
+  must_run("INSERT INTO n VALUES (1, 12345678901234567890123, NULL)");
+  // 12345678901234567890123: exponent byte 0xCC, then the base-100 digits 01 23 45 ... 23, each plus one.
+  EXPECT_EQ((std::vector<int>{13, 0xCC, 2, 24, 46, 68, 90, 2, 24, 46, 68, 90, 2, 24}),
+            fetched_number("SELECT v FROM n WHERE id = 1"));
+
+  // The same bytes bound back find the row and store the value again unchanged.
+  std::vector<int> parts = fetched_number("SELECT v FROM n WHERE id = 1");
+  OCINumber number{};
+  for (size_t i = 0; i < parts.size(); ++i) number.OCINumberPart[i] = static_cast<ub1>(parts[i]);
+  OCIStmt* stmt = prepare("INSERT INTO n (id, v) SELECT 2, :num FROM n WHERE v = :num");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":num"), 4, &number, sizeof number, SQLT_VNU, nullptr,
+                                       nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ("12345678901234567890123", single_text("SELECT v FROM n WHERE id = 2"));
+}
+
+TEST_F(ExactNumberTest, equality_tells_apart_values_that_differ_in_the_last_digit) {
+  must_run("INSERT INTO n VALUES (1, 12345678901234567890123, NULL)");
+  insert_text(2, "12345678901234567890124");
+  EXPECT_EQ("1", single_text("SELECT id FROM n WHERE v = 12345678901234567890123"));
+  EXPECT_EQ("2", single_text("SELECT id FROM n WHERE v = 12345678901234567890124"));
+  EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM n WHERE v <> 12345678901234567890123"));
+  EXPECT_EQ("2", single_text("SELECT COUNT(DISTINCT v) FROM n"));
+}
+
+TEST_F(ExactNumberTest, sum_of_integers_goes_past_sixty_four_bits_exactly) {
+  must_run("INSERT INTO n VALUES (1, 9223372036854775807, NULL)");
+  must_run("INSERT INTO n VALUES (2, 9223372036854775807, NULL)");
+  must_run("INSERT INTO n VALUES (3, NULL, NULL)");
+  EXPECT_EQ("18446744073709551614", single_text("SELECT SUM(v) FROM n"));
+  must_run("INSERT INTO n VALUES (4, 12345678901234567890123, NULL)");
+  EXPECT_EQ("12364125645308277441737", single_text("SELECT SUM(v) FROM n"));
+  EXPECT_EQ("9223372036854775807", single_text("SELECT SUM(DISTINCT v) FROM n WHERE id < 3"));
+  EXPECT_EQ("<null>", single_text("SELECT SUM(v) FROM n WHERE id = 3"));
+  EXPECT_EQ((std::vector<std::string>{"9223372036854775807", "18446744073709551614"}),
+            column_texts("SELECT SUM(v) OVER (ORDER BY id) FROM n WHERE id < 3 ORDER BY id"));
+  EXPECT_EQ("3.5", single_text("SELECT SUM(x) FROM (SELECT 1.5 x FROM dual UNION ALL SELECT 2 FROM dual)"));
+}
+
+}  // namespace
+}  // namespace ociemu::testing
