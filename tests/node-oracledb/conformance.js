@@ -100,6 +100,58 @@ async function main() {
     await conn.rollback();
   });
 
+  await check('a cached statement bound by name, then by position, writes only into the current binds', async () => {
+    const block = 'begin :a := :b * 2; end;';
+    const dml = 'update node_t set name = :name where id = :id returning id, name into :rid, :rname';
+    for (let i = 0; i < 25; i++) {
+      const named = await conn.execute(block, { a: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER }, b: i });
+      assert.strictEqual(named.outBinds.a, 2 * i);
+      const positional = await conn.execute(block, [{ dir: oracledb.BIND_OUT, type: oracledb.NUMBER }, i + 1]);
+      assert.deepStrictEqual(positional.outBinds, [2 * (i + 1)]);
+      const rows = await conn.execute(dml, { name: `v${i}`, id: 11,
+        rid: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER }, rname: { dir: oracledb.BIND_OUT, type: oracledb.STRING } });
+      assert.deepStrictEqual([rows.outBinds.rid, rows.outBinds.rname], [[11], [`v${i}`]]);
+      const byPosition = await conn.execute(dml, [`p${i}`, 12, { dir: oracledb.BIND_OUT, type: oracledb.NUMBER },
+        { dir: oracledb.BIND_OUT, type: oracledb.STRING }]);
+      assert.deepStrictEqual(byPosition.outBinds, [[12], [`p${i}`]]);
+    }
+    await conn.rollback();
+  });
+
+  await check('executeMany with batchErrors keeps going and reports each failing row', async () => {
+    const rows = [[200, 'a'], [10, 'duplicate'], [201, 'b'], [11, 'duplicate too'], [202, 'c']];
+    const r = await conn.executeMany('insert into node_t (id, name) values (:1, :2)', rows,
+      { batchErrors: true, bindDefs: [{ type: oracledb.NUMBER }, { type: oracledb.STRING, maxSize: 20 }] });
+    assert.strictEqual(r.rowsAffected, 3);
+    assert.deepStrictEqual(r.batchErrors.map((e) => [e.offset, e.errorNum]), [[1, 1], [3, 1]]);
+    const count = await conn.execute('select count(*) from node_t where id between 200 and 202');
+    assert.strictEqual(count.rows[0][0], 3);
+    await conn.rollback();
+  });
+
+  await check('statement information parses without running the statement', async () => {
+    const info = await conn.getStatementInfo('insert into node_t (id, name) values (:id, :name)');
+    assert.strictEqual(info.statementType, oracledb.STMT_TYPE_INSERT);
+    assert.deepStrictEqual(info.bindNames, ['ID', 'NAME']);
+    const count = await conn.execute('select count(*) from node_t where id is null');
+    assert.strictEqual(count.rows[0][0], 0);
+  });
+
+  await check('NUMBER keeps 38 digits through binds, storage, SUM and fetches', async () => {
+    await conn.execute('create table node_big (id number, v number)');
+    const big = '12345678901234567890123', nines = '99999999999999999999999999999999999999';
+    await conn.executeMany('insert into node_big values (:1, :2)', [[1, big], [2, nines], [3, '-0.000000000000000000012345']],
+      { bindDefs: [{ type: oracledb.NUMBER }, { type: oracledb.STRING, maxSize: 50 }] });
+    const r = await conn.execute('select v from node_big order by id', [], { fetchInfo: { V: { type: oracledb.STRING } } });
+    assert.deepStrictEqual(r.rows.map((row) => row[0]), [big, nines, '-.000000000000000000012345']);
+    const found = await conn.execute(`select id from node_big where v = ${big}`);
+    assert.deepStrictEqual(found.rows, [[1]]);
+    const sum = await conn.execute('select sum(v) as s from (select v from node_big where id = 1 ' +
+      'union all select v from node_big where id = 1)', [], { fetchInfo: { S: { type: oracledb.STRING } } });
+    assert.strictEqual(sum.rows[0][0], '24691357802469135780246');
+    await conn.execute('drop table node_big');
+  });
+
   await check('PL/SQL OUT binds', async () => {
     let r;
     try {
@@ -166,6 +218,18 @@ async function main() {
     await conn.commit();
   });
 
+  await check('DML RETURNING of LOBs: locators with their values, and empty LOBs not null', async () => {
+    const r = await conn.execute('insert into node_lob values (10, \'returned text\', empty_blob()) returning c, b into :c, :b',
+      { c: { dir: oracledb.BIND_OUT, type: oracledb.CLOB }, b: { dir: oracledb.BIND_OUT, type: oracledb.BLOB } });
+    assert.strictEqual(r.outBinds.c.length, 1);
+    assert.strictEqual(await r.outBinds.c[0].getData(), 'returned text');
+    assert.notStrictEqual(r.outBinds.b[0], null);
+    assert.strictEqual(r.outBinds.b[0].length, 0);
+    r.outBinds.c[0].destroy();
+    r.outBinds.b[0].destroy();
+    await conn.rollback();
+  });
+
   await check('TIMESTAMP WITH TIME ZONE round trip', async () => {
     const instant = new Date(Date.UTC(2024, 5, 1, 10, 30, 15, 250));
     await conn.execute('create table node_tz (t timestamp(3) with time zone)');
@@ -198,6 +262,10 @@ async function main() {
     assert.deepStrictEqual(nums.getValues(), [3, 1, 2]);
     assert.strictEqual(r.rows[1][0].QTY, null);
     assert.strictEqual(r.rows[1][1].length, 0);
+    const out = await conn.execute('begin select part into :p from node_kit where id = 1; end;',
+      { p: { dir: oracledb.BIND_OUT, type: Part } });
+    assert.strictEqual(out.outBinds.p.NAME, 'bolt');
+    assert.strictEqual(out.outBinds.p.QTY, 10);
     await conn.execute('drop table node_kit');
   });
 
