@@ -12,9 +12,19 @@ namespace kvell {
 
 // ---- the framework's steps ----
 
-void TOracleDataSet::InternalEdit() { writer_->Edit(); }
+// Until the change log exists, a cached change would be kept nowhere and never
+// applied: refuse it rather than lose it.
+void TOracleDataSet::refuse_cached_change() const {
+  if (CachedUpdates) NotAvailableYet("Editing with CachedUpdates");
+}
+
+void TOracleDataSet::InternalEdit() {
+  refuse_cached_change();
+  writer_->Edit();
+}
 
 void TOracleDataSet::InternalPost() {
+  refuse_cached_change();
   TDataSet::InternalPost();
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
   const bool inserting = State() == dsInsert;
@@ -24,6 +34,7 @@ void TOracleDataSet::InternalPost() {
 
 void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
   if (buffer != ActiveBuffer()) throw Exception(dataset_messages::ForeignAddBuffer);
+  refuse_cached_change();
   if (append) {
     InternalLast();
     SetBookmarkFlag(buffer, bfEOF);
@@ -35,6 +46,7 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
 
 void TOracleDataSet::InternalDelete() {
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
+  refuse_cached_change();
   writer_->Delete();
   if (!CachedUpdates) ++posted_deletes_;
 }

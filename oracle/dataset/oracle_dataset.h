@@ -267,6 +267,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::string CompressedValue(TField* field, std::string_view value);
   std::string DecompressedValue(TField* field, std::string_view stored) const;
   [[noreturn]] void NotAvailableYet(const std::string& operation) const;
+  void refuse_cached_change() const;
 
  private:
   class FilterScope;

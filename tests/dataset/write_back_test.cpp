@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dml_messages.h"
 #include "oracle/dataset/dml_statements.h"
 #include "tests/dataset/dataset_fixture.h"
@@ -56,6 +57,21 @@ TEST_P(WriteBackTest, an_edit_posts_only_the_changed_column_by_rowid_and_commits
   EXPECT_EQ(emp->FieldByName("ENAME")->AsString(), "SMITH");
   emp->Refresh();
   EXPECT_EQ(emp->FieldByName("SAL")->AsFloat(), 1234.5) << "the row on the server";
+}
+
+TEST_P(WriteBackTest, cached_changes_are_refused_until_they_can_be_kept) {
+  auto emp = MakeDataSet(kEmpSql);
+  emp->CachedUpdates = true;
+  emp->Open();
+  const std::string refused = dataset_messages::NotAvailableYet("Editing with CachedUpdates");
+  EXPECT_EQ(MessageOf([&] { emp->Edit(); }), refused);
+  EXPECT_EQ(MessageOf([&] { emp->Delete(); }), refused);
+  emp->Insert();
+  emp->FieldByName("EMPNO")->SetAsInteger(9001);
+  EXPECT_EQ(MessageOf([&] { emp->Post(); }), refused);
+  emp->Cancel();
+  EXPECT_EQ(emp->VisibleCount(), 14);
+  EXPECT_EQ(OtherSees("select count(*) from emp"), "14") << "nothing was written or lost";
 }
 
 TEST_P(WriteBackTest, a_post_that_changes_nothing_sends_nothing) {
