@@ -417,6 +417,15 @@ void Statement::parse_only(Session& session) {
   compile_block(session);
 }
 
+bool Statement::column_types_declared() const {
+  const int count = sqlite3_column_count(main_);
+  for (int i = 0; i < count; ++i) {
+    if (static_cast<size_t>(i) < translation_.select_types.size() && translation_.select_types[i]) continue;
+    if (!sql::parse_declared_type(sqlite3_column_decltype(main_, i))) return false;
+  }
+  return true;
+}
+
 void Statement::describe(bool may_peek) {
   columns_.clear();
   params_.clear();
@@ -491,6 +500,12 @@ sword Statement::execute_query(Session& session, ErrorHandle* errors, uint32_t i
   map_parameters((mode & OCI_DESCRIBE_ONLY) == 0);
   bind_row(0, 0);
   if (mode & OCI_DESCRIBE_ONLY) {
+    // Stepping runs the query (a sequence's NEXTVAL draws a number), so a row
+    // is peeked at only for a column whose type nothing else tells.
+    if (column_types_declared()) {
+      describe(false);
+      return OCI_SUCCESS;
+    }
     int rc = sqlite3_step(main_);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail_sqlite(rc);
     describe(rc == SQLITE_ROW);

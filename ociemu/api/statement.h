@@ -224,6 +224,8 @@ class Statement : public Handle {
   void map_parameters(bool require_all);
   void bind_row(uint32_t row, uint32_t iteration);
   void describe(bool may_peek);
+  // Whether every column's type is known without reading a row.
+  bool column_types_declared() const;
   sword execute_query(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t mode);
   sword execute_dml(Session& session, uint32_t iters, uint32_t row_offset, bool batch_errors);
   bool try_dml(Session& session, uint32_t iters, uint32_t row_offset, bool batch_errors);

@@ -78,6 +78,17 @@ TEST_F(ExecuteModeTest, parse_and_describe_only_run_no_dml_and_need_no_binds) {
   EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM t"));
 }
 
+TEST_F(ExecuteModeTest, describing_a_select_draws_no_sequence_number) {
+  must_run("CREATE SEQUENCE s");
+  OCIStmt* stmt = prepare("SELECT s.NEXTVAL, s.NEXTVAL + 0 n FROM DUAL");
+  ASSERT_EQ(OCI_SUCCESS, execute(stmt, 1, OCI_DESCRIBE_ONLY)) << last_error();
+  ub4 columns = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &columns, nullptr, OCI_ATTR_PARAM_COUNT, err));
+  EXPECT_EQ(2u, columns);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ("1", single_text("SELECT s.NEXTVAL FROM DUAL"));
+}
+
 TEST_F(ExecuteModeTest, parse_only_reports_what_parsing_finds) {
   OCIStmt* stmt = prepare("INSERT INTO no_such_table VALUES (1)");
   EXPECT_EQ(OCI_ERROR, execute(stmt, 1, OCI_PARSE_ONLY));
