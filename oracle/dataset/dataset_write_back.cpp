@@ -66,6 +66,8 @@ bool TOracleDataSet::FetchesFromCursor() const {
 
 TOracleQuery* TOracleDataSet::DMLQuery() const { return writer_->DMLQuery(); }
 
+int64_t TOracleDataSet::StatementsSent() const { return writer_->StatementsSent(); }
+
 // ---- the record store ----
 
 void TOracleDataSet::InsertStoredRecord(uint8_t* record, TRecordBuffer buffer) {

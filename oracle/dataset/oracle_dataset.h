@@ -173,6 +173,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool FetchesFromCursor() const;
   // The statement query of generated statements ("DMLQuery"), null before its first use.
   TOracleQuery* DMLQuery() const;
+  // Statements the dataset sent to write back, lock and re-read since it opened.
+  int64_t StatementsSent() const;
 
   // Running totals of compressed binary values since the last open.
   const TBlobCompressionTotals& CompressionTotals() const { return compression_totals_; }

@@ -1,0 +1,130 @@
+// Single-row edits posted through TOracleDataSet (lmCheckImmediate,
+// CommitOnPost) against the statements it sends issued by hand through
+// TOracleQuery (the lock-and-check select, the update, the commit), side by
+// side in one run on one ociemu session. Each run edits every one of 10,000
+// rows once; the counters give the rate of posts and the statements a post sent.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "oracle/dataset/dataset_writer.h"
+#include "oracle/dataset/oracle_dataset.h"
+
+#include "../session/bench_session.h"
+
+namespace {
+
+using namespace kvell;
+
+constexpr int kRows = 10000;
+
+class EditFixture {
+ public:
+  EditFixture() : session_(bench::LogOnFresh("kvell_dataset_edit_bench.db")) {
+    run("create table edits (id number(9), amount number, name varchar2(30))");
+    TOracleQuery insert;
+    insert.SetSession(session_.get());
+    insert.SQL().SetText("insert into edits values (:id, :amount, :name)");
+    insert.DeclareVariable("id", 3);
+    insert.DeclareVariable("amount", 4);
+    insert.DeclareVariable("name", 5);
+    for (int i = 0; i < kRows; ++i) {
+      insert.SetVariable("id", i);
+      insert.SetVariable("amount", i * 1.5);
+      insert.SetVariable("name", "name " + std::to_string(i));
+      insert.Execute();
+    }
+    session_->Commit();
+  }
+  TOracleSession& session() { return *session_; }
+  // A second session on the same database that prepares through the client's statement cache.
+  TOracleSession& cached_session() {
+    if (!cached_session_) {
+      cached_session_ = std::make_unique<TOracleSession>();
+      cached_session_->SetLogonUsername("SCOTT");
+      cached_session_->SetLogonPassword("tiger");
+      cached_session_->SetLogonDatabase(session_->LogonDatabase());
+      cached_session_->SetStatementCache(true);
+      cached_session_->LogOn();
+    }
+    return *cached_session_;
+  }
+
+ private:
+  void run(const std::string& sql) { session_->ExecuteInternal(sql, false); }
+  std::unique_ptr<TOracleSession> session_;
+  std::unique_ptr<TOracleSession> cached_session_;
+};
+
+EditFixture* fixture = nullptr;
+
+// Exposes the statement count of the dataset's writer.
+class CountingDataSet : public TOracleDataSet {
+ public:
+  using TOracleDataSet::TOracleDataSet;
+  ~CountingDataSet() override { BeforeDestruction(); }
+};
+
+void BM_DataSetEdits(benchmark::State& state) {
+  CountingDataSet dataset;
+  dataset.SetSession(state.range(0) ? &fixture->cached_session() : &fixture->session());
+  dataset.SetSQLText("select rowid, id, amount, name from edits order by id");
+  dataset.LockingMode = lmCheckImmediate;
+  dataset.CommitOnPost = true;
+  dataset.Open();
+  TField* amount = dataset.FieldByName("AMOUNT");
+  int64_t posts = 0;
+  double bump = 1;
+  for (auto _ : state) {
+    for (dataset.First(); !dataset.Eof(); dataset.Next()) {
+      dataset.Edit();
+      amount->SetAsFloat(amount->AsFloat() + bump);
+      dataset.Post();
+      ++posts;
+    }
+    bump += 1;
+  }
+  state.counters["posts_per_s"] = benchmark::Counter(static_cast<double>(posts), benchmark::Counter::kIsRate);
+  state.counters["statements_per_post"] =
+      static_cast<double>(dataset.StatementsSent()) / static_cast<double>(posts);
+}
+// Argument 1: the session prepares through the client's statement cache.
+BENCHMARK(BM_DataSetEdits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The same rows changed by hand: lock and compare the row, update it, commit.
+void BM_HandWrittenEdits(benchmark::State& state) {
+  TOracleSession& session = fixture->session();
+  TOracleQuery rows, lock, update;
+  for (TOracleQuery* query : {&rows, &lock, &update}) query->SetSession(&session);
+  rows.SQL().SetText("select rowid, id, amount, name from edits order by id");
+  lock.SQL().SetText("select * from EDITS where rowid = :kvell__rowid\r\nfor update nowait");
+  lock.DeclareVariable("kvell__rowid", 5);
+  update.SQL().SetText("update EDITS\r\nset AMOUNT = :v2\r\nwhere rowid = :kvell__rowid");
+  update.DeclareVariable("v2", 4);
+  update.DeclareVariable("kvell__rowid", 5);
+  int64_t posts = 0;
+  double bump = 1;
+  for (auto _ : state) {
+    for (rows.Execute(); !rows.Eof(); rows.Next()) {
+      const std::string rowid = rows.FieldText(0);
+      const double old_amount = rows.FieldFloat(2);
+      lock.SetVariable("kvell__rowid", rowid);
+      lock.Execute();
+      if (lock.Eof() || lock.FieldFloat(1) != old_amount || lock.FieldText(2) != rows.FieldText(3)) std::abort();
+      update.SetVariable("v2", old_amount + bump);
+      update.SetVariable("kvell__rowid", rowid);
+      update.Execute();
+      session.Commit();
+      ++posts;
+    }
+    bump += 1;
+  }
+  state.counters["posts_per_s"] = benchmark::Counter(static_cast<double>(posts), benchmark::Counter::kIsRate);
+  state.counters["statements_per_post"] = 3;
+}
+BENCHMARK(BM_HandWrittenEdits)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) { return kvell::bench::RunWithFixture(argc, argv, fixture); }
