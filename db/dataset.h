@@ -26,6 +26,7 @@ namespace kvell {
 class TDataSource;
 class TDataLink;
 
+// The dataset base (see the file comment); TOracleDataSet derives from it.
 class TDataSet : public TComponent, public IProviderSupport {
  public:
   using TDataSetNotifyEvent = std::function<void(TDataSet*)>;

@@ -20,6 +20,7 @@ namespace kvell {
 
 class TDataSet;
 
+// One column of a dataset's current record, read and written through the As* accessors.
 class TField : public TComponent {
  public:
   TField(TComponent* owner, TFieldType type);

@@ -21,6 +21,7 @@ enum TComponentStateFlag : unsigned {
 
 enum TOperation { opInsert, opRemove };
 
+// The base of sessions, queries, pools and datasets: name, owner and removal notifications.
 class TComponent {
  public:
   explicit TComponent(TComponent* owner);

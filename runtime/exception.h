@@ -8,6 +8,7 @@
 
 namespace kvell {
 
+// The base of every exception the layer raises; Message is the text for the user.
 class Exception : public std::exception {
  public:
   explicit Exception(std::string message) : Message(std::move(message)) {}
@@ -16,10 +17,12 @@ class Exception : public std::exception {
   std::string Message;
 };
 
+// A text that does not convert to the number or date asked for.
 class EConvertError : public Exception {
   using Exception::Exception;
 };
 
+// A Variant that cannot be converted to the type asked for.
 class EVariantError : public Exception {
   using Exception::Exception;
 };
@@ -37,16 +40,19 @@ class EMathError : public Exception {
   using Exception::Exception;
 };
 
+// Integer division by zero.
 class EDivByZero : public EMathError {
  public:
   EDivByZero() : EMathError("Division by zero") {}
 };
 
+// Floating-point division by zero.
 class EZeroDivide : public EMathError {
  public:
   EZeroDivide() : EMathError("Floating point division by zero") {}
 };
 
+// A floating-point operation without a defined result.
 class EInvalidOp : public EMathError {
  public:
   EInvalidOp() : EMathError("Invalid floating point operation") {}

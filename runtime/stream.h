@@ -11,12 +11,14 @@
 
 namespace kvell {
 
+// A read or write that moved fewer bytes than asked.
 class EStreamError : public Exception {
   using Exception::Exception;
 };
 
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 
+// A byte stream with a position and a size.
 class TStream {
  public:
   virtual ~TStream() = default;
@@ -41,6 +43,7 @@ class TStream {
   int64_t CopyFrom(TStream& source, int64_t count);
 };
 
+// A stream over one growable buffer in memory.
 class TMemoryStream : public TStream {
  public:
   TMemoryStream() = default;

@@ -10,6 +10,7 @@
 
 namespace kvell {
 
+// Ordered lines of text with CR LF joined Text and name=value access.
 class TStringList {
  public:
   int Count() const { return static_cast<int>(items_.size()); }

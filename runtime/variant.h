@@ -49,6 +49,7 @@ template <typename T>
 concept WideWholeNumber = WholeNumber<T> && !SmallWholeNumber<T> && (sizeof(T) == 4 || std::is_signed_v<T>);
 }  // namespace variant_detail
 
+// One value of any kind the layer passes around: see the file comment for the kinds.
 class Variant {
  public:
   Variant() = default;  // unassigned

@@ -43,6 +43,7 @@ class TAttributeOwner {
   virtual bool OwnsLOBSlots() const { return true; }
 };
 
+// One CLOB, NCLOB, BLOB or BFILE, read and written as a stream.
 class TLOBLocator : public TStream, public TComplexValue, public TSessionClient {
  public:
   TLOBLocator(TOracleSession* session, int lob_type);

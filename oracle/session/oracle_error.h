@@ -16,6 +16,7 @@ class Registry;
 class TComponent;
 class TOracleSession;
 
+// A failed client call: the server's message and Oracle error number.
 class EOracleError : public Exception {
  public:
   EOracleError(std::string message, int error_code, TComponent* sender, TOracleSession* session)
@@ -26,10 +27,12 @@ class EOracleError : public Exception {
   TOracleSession* Session;  // may be null
 };
 
+// An error number the application listed as a warning.
 class EOracleWarning : public EOracleError {
   using EOracleError::EOracleError;
 };
 
+// A failed call of the transaction-server library (liboramts.so).
 class EOracleMTSError : public Exception {
  public:
   // "MTS error <n>: <text>\r\nin function <name>", or the function name alone for 0.

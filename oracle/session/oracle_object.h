@@ -65,6 +65,7 @@ PinnedType PinTypeByName(TOracleSession& session, OCIError* error, const std::st
 // A copy of `type_ref` and the descriptor pinned through it.
 PinnedType PinTypeByRef(TOracleSession& session, OCIError* error, const OCIRef* type_ref, const StatusCheck& check);
 
+// The description of one attribute of an object type: name, type, size and where its value lies in an instance.
 class TObjectAttribute {
  public:
   explicit TObjectAttribute(TOracleObject* owner) : owner_(owner) {}
@@ -105,6 +106,7 @@ class TObjectAttribute {
   TOracleObject* owner_;  // not owned
 };
 
+// An instance of an Oracle object type, with its attributes by name or index.
 class TOracleObject : public TComplexValue, public TSessionClient, public TAttributeOwner {
  public:
   TOracleObject(TOracleSession* session, const std::string& object_type, const std::string& table = {});

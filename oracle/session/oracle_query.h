@@ -42,6 +42,7 @@ constexpr int skDelete = 9;
 constexpr int skPLSQL = 34;
 constexpr int skOther = -1;
 
+// One SQL statement or PL/SQL block with its variables and its rows (see the file comment).
 class TOracleQuery : public TComponent, public TSessionClient, public TComplexValue, private TVariablesHost {
  public:
   explicit TOracleQuery(TComponent* owner = nullptr);

@@ -17,6 +17,7 @@ namespace kvell {
 
 class TOracleSession;
 
+// One REF value of a named object type (see the file comment).
 class TOracleReference : public TComplexValue, public TSessionClient {
  public:
   // The type is pinned through `type_ref` when given, else described by
