@@ -32,6 +32,9 @@ set(CPACK_COMPONENT_VIEWER_DESCRIPTION "Token card status viewer
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${KVELL_DEV_PACKAGE_NAME})
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_SUGGESTS ociemu)
+if(TARGET kvell_qt)
+  string(APPEND CPACK_DEBIAN_DEV_PACKAGE_SUGGESTS ", qt6-base-dev")  # for Kvell::qt
+endif()
 set(CPACK_COMPONENT_DEV_DESCRIPTION "Kvell Oracle access layer (development files)
  Static libraries and headers of Kvell, a C++20 layer that loads Oracle's
  client library at run time: sessions, queries, bind variables, LOBs, object

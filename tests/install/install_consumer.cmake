@@ -1,6 +1,7 @@
 # Installs the build tree into a staging prefix, builds examples/installed
 # against it as a consumer's own project (the CMake package for one program,
-# pkg-config for the other) and runs both on the installed ociemu home.
+# pkg-config for the other) and runs both on the installed ociemu home; with
+# WITH_QT also a program on the installed Qt binding.
 include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 set(stage ${WORK_DIR}/stage)
@@ -9,7 +10,8 @@ file(REMOVE_RECURSE ${WORK_DIR})
 
 kvell_run_step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${stage})
 kvell_run_step(${CMAKE_COMMAND} -G ${GENERATOR} -S ${SOURCE_DIR}/examples/installed -B ${consumer}
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${stage})
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${stage}
+  -DWITH_QT=${WITH_QT})
 # The staged package, not one installed elsewhere on the machine.
 file(STRINGS ${consumer}/CMakeCache.txt kvell_dir REGEX "^Kvell_DIR:")
 kvell_expect_match("=${stage}/" "${kvell_dir}" "Kvell package found")
@@ -27,3 +29,8 @@ kvell_expect_match("Logged on through OCI8; AUDSID [0-9]+" "${step_output}" "ses
 kvell_run_step(${CMAKE_COMMAND} -E echo_append "hello, hello, hello"
   COMMAND ${stage}/bin/kvell-blob pack COMMAND ${stage}/bin/kvell-blob unpack)
 kvell_expect_match("^hello, hello, hello$" "${step_output}" "kvell-blob pack | unpack")
+
+if(WITH_QT)
+  kvell_run_step(${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${consumer}/qt_hooks)
+  kvell_expect_match("cursor while waiting -11\ncursor after 0" "${step_output}" "qt_hooks")
+endif()
