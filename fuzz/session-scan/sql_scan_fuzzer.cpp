@@ -1,7 +1,6 @@
 // Scans arbitrary text for bind references and strips its comments. Every
 // reference must point at a ':' followed by its name, the stripped text must
-// not grow, the spans must cover the text without gaps, blanking must keep
-// its length, and a found word must lie in the text.
+// not grow, and the spans must cover the text without gaps.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -30,9 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     next = span.End;
   }
   if (next != text.size()) std::abort();
-  if (BlankQuotesAndComments(text).size() != text.size()) std::abort();
-  const size_t where = FindSqlWord(text, "where");
-  if (where != std::string::npos && where + 5 > text.size()) std::abort();
   NormalizeLineBreaks(text);
   return 0;
 }

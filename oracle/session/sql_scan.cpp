@@ -28,8 +28,6 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first);
 }
 
-char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Offset after the terminator that closes what opens at `at`; the opener's
 // own characters never take part in closing it ("/*/" stays open).
 size_t end_of_comment(std::string_view sql, size_t at) {
@@ -64,15 +62,6 @@ void scan_code(std::string_view sql, size_t begin, size_t end, bool allow_duplic
     }
     i = after < end && sql[after] == ':' ? after : after - 1;
   }
-}
-
-bool whole_word_at(std::string_view sql, size_t at, std::string_view word) {
-  if (at + word.size() > sql.size()) return false;
-  for (size_t k = 0; k < word.size(); ++k)
-    if (ascii_upper(sql[at + k]) != ascii_upper(word[k])) return false;
-  const bool starts = at == 0 || !is_name_character(sql[at - 1]);
-  const bool ends = at + word.size() == sql.size() || !is_name_character(sql[at + word.size()]);
-  return starts && ends;
 }
 
 }  // namespace
@@ -119,25 +108,6 @@ std::string StripComments(std::string_view sql, bool keep_hints) {
       result.append(sql.substr(span.Begin, span.End - span.Begin));
   }
   return trimmed(result);
-}
-
-std::string BlankQuotesAndComments(std::string_view sql) {
-  std::string result(sql);
-  for (const SqlSpan& span : SplitSql(sql)) {
-    if (span.Kind != SqlSpanKind::Code) result.replace(span.Begin, span.End - span.Begin, span.End - span.Begin, ' ');
-  }
-  return result;
-}
-
-size_t FindSqlWord(std::string_view sql, std::string_view word, size_t from) {
-  if (word.empty()) return std::string_view::npos;
-  for (const SqlSpan& span : SplitSql(sql)) {
-    if (span.Kind != SqlSpanKind::Code || span.End <= from) continue;
-    for (size_t at = std::max(span.Begin, from); at + word.size() <= span.End; ++at) {
-      if (whole_word_at(sql, at, word)) return at;
-    }
-  }
-  return std::string_view::npos;
 }
 
 std::string RemoveCarriageReturns(std::string_view text) {

@@ -1,7 +1,7 @@
 // Reading SQL text on the client: cutting it into code, quoted literals and
-// comments, finding :name bind references and whole words in the code,
-// removing comments, and the line-break rules for text crossing to and from
-// the server. Thread-safe: yes (pure functions).
+// comments, finding :name bind references in the code, removing comments, and
+// the line-break rules for text crossing to and from the server.
+// Thread-safe: yes (pure functions).
 #pragma once
 
 #include <cstddef>
@@ -38,15 +38,6 @@ std::vector<ScannedVariable> ScanVariables(std::string_view sql, bool allow_dupl
 // The text without /* */ and -- comments (quoted text kept), trimmed; with
 // keep_hints a comment opened by "/*+" or "--+" stays.
 std::string StripComments(std::string_view sql, bool keep_hints);
-
-// The text with every quoted literal and comment replaced by blanks, so that
-// offsets found in it are offsets in the original.
-std::string BlankQuotesAndComments(std::string_view sql);
-
-// Offset of the first whole-word occurrence of `word` (compared without
-// regard to ASCII case) in the code of the text at or after `from`, or npos.
-// Words are made of letters, digits, "_", "$", "#" and bytes above 127.
-size_t FindSqlWord(std::string_view sql, std::string_view word, size_t from = 0);
 
 // Text going to the server: every carriage return removed.
 std::string RemoveCarriageReturns(std::string_view text);

@@ -77,21 +77,6 @@ TEST(SplitSql, cuts_the_text_into_code_literals_and_comments_without_gaps) {
   EXPECT_TRUE(SplitSql("").empty());
 }
 
-TEST(BlankQuotesAndComments, keeps_offsets_and_hides_what_the_server_does_not_read_as_code) {
-  EXPECT_EQ(BlankQuotesAndComments("select 'where' /* where */* from t"), "select                    * from t");
-}
-
-// The record count and query by example split a select at its keywords.
-TEST(FindSqlWord, finds_whole_words_in_code_only_without_regard_to_case) {
-  const std::string sql = "select a_where, 'x where' /* where */ from t -- where\r\nWhere b = 1 order by 1";
-  EXPECT_EQ(FindSqlWord(sql, "where"), sql.find("Where"));
-  EXPECT_EQ(FindSqlWord(sql, "ORDER"), sql.find("order"));
-  EXPECT_EQ(FindSqlWord(sql, "where", sql.find("Where") + 1), std::string::npos);
-  EXPECT_EQ(FindSqlWord(sql, "group"), std::string::npos);
-  EXPECT_EQ(FindSqlWord("x=1'a'where", "where"), 6u);
-  EXPECT_EQ(FindSqlWord("where", ""), std::string::npos);
-}
-
 TEST(LineBreaks, text_out_gets_crlf_and_text_in_loses_its_crs) {
   EXPECT_EQ(NormalizeLineBreaks("a\nb\r\nc\rd"), "a\r\nb\r\nc\r\nd");
   EXPECT_EQ(NormalizeLineBreaks("plain"), "plain");
