@@ -42,6 +42,12 @@ auto counted(const char* call, int64_t count) {
 
 bool valid_type(int type) { return type == otCLOB || type == otBLOB || type == otBFile; }
 
+// The most bytes a client character set (AL32UTF8, GB18030) spends on one
+// character: the smallest buffer in which any character fits.
+constexpr int64_t kWidestCharacter = 4;
+// The scratch buffer for the pieces of a polled read that nobody will keep.
+constexpr int64_t kDiscardPiece = 8192;
+
 // LOB offsets and amounts are 32-bit on the client interface.
 ub4 as_ub4(int64_t value) {
   return static_cast<ub4>(std::clamp<int64_t>(value, 0, std::numeric_limits<ub4>::max()));
@@ -174,25 +180,98 @@ void TLOBLocator::SetOwner(TAttributeOwner* owner, std::string attribute_name) {
 int64_t TLOBLocator::Read(void* buffer, int64_t count) {
   if (count < 1 || IsNull()) return 0;
   OpenFile();
-  ub4 amount = as_ub4(count);
-  Monitored(monitor_, counted("LOB.Read", count), [&] {
-    check(OCILobRead(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), buffer, as_ub4(count), nullptr,
-                     nullptr, 0, charset_form_));
+  return Monitored(monitor_, counted("LOB.Read", count), [&] {
+    return lob_type_ == otCLOB ? read_characters_into(buffer, count) : read_bytes(buffer, count);
   });
-  position_ += amount;
-  return amount;
+}
+
+sword TLOBLocator::read_call(int64_t amount, void* buffer, int64_t size, int64_t& bytes) {
+  ub4 amount_read = as_ub4(amount);
+  const sword status = OCILobRead(service(), error_, *locator_ref_, &amount_read, as_ub4(position_ + 1), buffer,
+                                  as_ub4(size), nullptr, nullptr, 0, charset_form_);
+  check(status);
+  // Bytes for a BLOB, a BFILE and any CLOB read by a client whose character
+  // set is single-byte or of varying width, as Oracle documents it.
+  bytes = amount_read;
+  return status;
+}
+
+// Continuation calls repeat the first call's offset and amount, which the
+// client ignores while the poll runs.
+void TLOBLocator::finish_polling(int64_t amount, const std::function<void(const char*, int64_t)>& take) {
+  std::string piece(static_cast<size_t>(kDiscardPiece), '\0');
+  sword status = OCI_NEED_DATA;
+  while (status == OCI_NEED_DATA) {
+    int64_t bytes = 0;
+    status = read_call(amount, piece.data(), kDiscardPiece, bytes);
+    take(piece.data(), bytes);
+    if (bytes == 0) break;  // nothing more comes
+  }
+}
+
+int64_t TLOBLocator::read_bytes(void* buffer, int64_t count) {
+  int64_t bytes = 0;
+  if (read_call(count, buffer, count, bytes) == OCI_NEED_DATA) finish_polling(count, [](const char*, int64_t) {});
+  position_ += bytes;
+  return bytes;
+}
+
+// Asks `count` characters into `count` bytes. When they need more bytes, the
+// poll is run out and fewer are asked, in proportion to the bytes they took,
+// until the characters asked fit.
+int64_t TLOBLocator::read_characters_into(void* buffer, int64_t count) {
+  int64_t requested = count;
+  int64_t bytes = 0;
+  while (read_call(requested, buffer, count, bytes) == OCI_NEED_DATA) {
+    int64_t needed = bytes;
+    finish_polling(requested, [&](const char*, int64_t more) { needed += more; });
+    requested = std::min(requested - 1, requested * count / std::max<int64_t>(needed, 1));
+    if (requested < 1) throw Exception(kLOBCharacterDoesNotFit);
+  }
+  advance_by_characters(requested, bytes);
+  return bytes;
+}
+
+// A whole read of `requested` characters took them all or ran to the end of
+// the LOB; the server's length says which, in its own count of characters.
+void TLOBLocator::advance_by_characters(int64_t requested, int64_t bytes_read) {
+  if (read_length_ < 0) read_length_ = LOBLength();
+  const int64_t left = std::max<int64_t>(read_length_ - position_, 0);
+  if (bytes_read == 0 && left > 0) throw Exception(kLOBCharacterDoesNotFit);
+  position_ += std::min(requested, left);
+}
+
+std::string TLOBLocator::read_characters(int64_t count) {
+  if (count < 1 || IsNull()) return {};
+  const int64_t per_character = session_ ? session_->ResolvedBytesPerCharacter() : 1;
+  const int64_t budget = count * per_character;
+  std::string text;
+  Monitored(monitor_, counted("LOB.Read", budget), [&] {
+    std::string piece(static_cast<size_t>(std::max(budget, kWidestCharacter)), '\0');
+    int64_t bytes = 0;
+    const sword status = read_call(count, piece.data(), static_cast<int64_t>(piece.size()), bytes);
+    text.assign(piece.data(), static_cast<size_t>(bytes));
+    if (status == OCI_NEED_DATA) {
+      finish_polling(count, [&](const char* more, int64_t size) { text.append(more, static_cast<size_t>(size)); });
+    }
+    advance_by_characters(count, static_cast<int64_t>(text.size()));
+  });
+  return text;
 }
 
 int64_t TLOBLocator::Write(const void* buffer, int64_t count) {
   if (count <= 0) return count;
   require_session();
+  read_length_ = -1;
   ub4 amount = as_ub4(count);
   Monitored(monitor_, counted("LOB.Write", count), [&] {
     check(OCILobWrite(service(), error_, *locator_ref_, &amount, as_ub4(position_ + 1), const_cast<void*>(buffer),
                       as_ub4(count), kOnePiece, nullptr, nullptr, 0, charset_form_));
   });
+  // The client answers with the characters it wrote to a CLOB; the caller's
+  // stream counts the bytes it handed over, all of which one piece takes.
   position_ += amount;
-  return amount;
+  return lob_type_ == otCLOB ? count : static_cast<int64_t>(amount);
 }
 
 int64_t TLOBLocator::Seek(int64_t offset, int origin) {
@@ -209,6 +288,7 @@ void TLOBLocator::SetSize(int64_t new_size) {
   const int64_t current = Size();
   if (new_size < current) {
     require_session();
+    read_length_ = -1;
     Monitored(monitor_, fixed(kReportTrim),
               [&] { check(OCILobTrim(service(), error_, *locator_ref_, as_ub4(new_size))); });
   } else if (new_size > current) {
@@ -244,12 +324,14 @@ void TLOBLocator::Clear() {
 }
 
 std::string TLOBLocator::ReadAsString(int64_t count) {
-  const int64_t budget = lob_type_ == otCLOB && session_ ? count * session_->ResolvedBytesPerCharacter() : count;
   Seek(0, soBeginning);
-  std::string text(static_cast<size_t>(std::max<int64_t>(budget, 0)), '\0');
-  const int64_t got = Read(text.data(), budget);
-  text.resize(static_cast<size_t>(got));
-  if (lob_type_ == otCLOB && (!session_ || session_->Preferences().ConvertCRLF)) return NormalizeLineBreaks(text);
+  if (lob_type_ != otCLOB) {
+    std::string bytes(static_cast<size_t>(std::max<int64_t>(count, 0)), '\0');
+    bytes.resize(static_cast<size_t>(Read(bytes.data(), count)));
+    return bytes;
+  }
+  const std::string text = read_characters(count);
+  if (!session_ || session_->Preferences().ConvertCRLF) return NormalizeLineBreaks(text);
   return text;
 }
 

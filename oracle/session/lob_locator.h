@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "oracle/binding/oci_types.h"
@@ -33,6 +34,7 @@ constexpr const char* kLOBBadType = "Type must be otCLOB, otBLOB or otBFile";
 constexpr const char* kLOBNoTemporary = "A Temporary TLOBLocator requires Net8 8.1 or later";
 constexpr const char* kLOBInvalidHandle = "TLOBLocator: Invalid handle";
 constexpr const char* kLOBNCLOBOnlyForCLOB = "NCLOB property only applicable for CLOB";
+constexpr const char* kLOBCharacterDoesNotFit = "TLOBLocator: the buffer cannot hold one character";
 
 // What an object instance tells its LOB attributes' locators; implemented
 // by TOracleObject.
@@ -52,8 +54,12 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
   TLOBLocator(const TLOBLocator&) = delete;
   TLOBLocator& operator=(const TLOBLocator&) = delete;
 
-  // TStream. Position is 0-based; seeking is not bounds-checked.
+  // TStream. Position is 0-based; seeking is not bounds-checked. Reading a
+  // CLOB delivers whole characters only, as many as fit in `count` bytes (at
+  // most `count`), and moves the position by the characters delivered.
   int64_t Read(void* buffer, int64_t count) override;
+  // Writes `count` bytes in one piece; a CLOB's position moves by the
+  // characters they hold.
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, int origin) override;
   void SetSize(int64_t new_size) override;
@@ -62,6 +68,8 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
   int64_t LOBLength();
   bool IsNull();
   void Clear();
+  // The first `count` characters (CLOB) or bytes, whole, however many bytes
+  // the client needs for them.
   std::string ReadAsString(int64_t count);
   std::string AsString() { return ReadAsString(Size()); }
   bool NCLOB() const { return charset_form_ == SQLCS_NCHAR; }
@@ -99,9 +107,23 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
 
  private:
   void check(sword status);
+  // One OCILobRead at the position into `size` bytes; `bytes` is what the
+  // client put there. The status tells whether a polled read is under way.
+  sword read_call(int64_t amount, void* buffer, int64_t size, int64_t& bytes);
+  // Reads the pieces of the polled read under way to its end, so that no
+  // later read continues it; each piece goes to `take`.
+  void finish_polling(int64_t amount, const std::function<void(const char*, int64_t)>& take);
+  int64_t read_bytes(void* buffer, int64_t count);
+  int64_t read_characters_into(void* buffer, int64_t count);
+  std::string read_characters(int64_t count);
+  void advance_by_characters(int64_t requested, int64_t bytes_read);
   void require_session() const;
   bool initialised() const;
-  void forget_initialised() const { init_slot_ = nullptr; init_locator_ = nullptr; }
+  void forget_initialised() const {
+    init_slot_ = nullptr;
+    init_locator_ = nullptr;
+    read_length_ = -1;
+  }
   void ensure_slot();
   void destroy();
   OCISvcCtx* service() const;
@@ -120,6 +142,10 @@ class TLOBLocator : public TStream, public TComplexValue, public TSessionClient 
   // until it is replaced, so a stream of reads asks the client only once.
   mutable OCILobLocator** init_slot_ = nullptr;
   mutable OCILobLocator* init_locator_ = nullptr;
+  // The length that CLOB reads measured, kept until this locator writes,
+  // trims or moves to another LOB; -1 when not known. (An Oracle locator
+  // reads the value as of its own snapshot, which only it changes.)
+  mutable int64_t read_length_ = -1;
   int lob_type_;                      // 112, 113 or 114
   ub1 charset_form_ = SQLCS_IMPLICIT;
   TMonitorData monitor_;
