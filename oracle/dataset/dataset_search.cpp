@@ -3,6 +3,7 @@
 // straight from the stored records where the field allows it.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
@@ -139,15 +140,17 @@ int TOracleDataSet::find_record(const std::string& field_names, const Variant& v
   int number = search_start(options);
   const int step = SearchesBackward(options) ? -1 : 1;
   const int first = UseFilteredList() ? store_->FilteredOffset() : store_->Offset();
-  SearchScope scope(*this);
+  std::optional<SearchScope> scope;
   for (;;) {
     number += step;
     if (number < first) return -1;
     if (number >= VisibleCount()) {
       if (step < 0) return -1;
+      scope.reset();  // AfterFetchRecord reads the fetched record, not the last candidate
       FetchRecord();
       if (number >= VisibleCount()) return -1;
     }
+    if (!scope) scope.emplace(*this);
     if (search_matches(VisibleRecord(number), terms, calculate)) return number;
   }
 }

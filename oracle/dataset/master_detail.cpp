@@ -95,6 +95,7 @@ void TOracleDataSet::stay_empty_for_master() {
 // Re-queries when the master stands on another record than the rows were
 // read for; an empty detail is emptied again only when that changed too.
 void TOracleDataSet::follow_master() {
+  if (!Active()) fetch_exhausted_ = true;
   if (!Active() || !master_) return;
   if (master_record_seen_ && *master_record_seen_ == master_record_id()) return;
   ExecuteQuery();

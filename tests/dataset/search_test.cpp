@@ -124,6 +124,15 @@ TEST_P(SearchTest, stepping_forward_fetches_rows_not_yet_held) {
   EXPECT_EQ(emp->HeldRecords(), 14);
   EXPECT_EQ(emp->FieldByName("ENAME")->AsString(), "TURNER");
 
+  auto watched = Emp(false);
+  std::vector<int> fetched;
+  watched->AfterFetchRecord = [&](TOracleDataSet* d, bool, TAfterFetchRecordAction&) {
+    fetched.push_back(EmpNo(*d));
+  };
+  ASSERT_TRUE(watched->SearchRecord("ENAME", "JONES", srFromBeginning));
+  ASSERT_FALSE(fetched.empty());
+  EXPECT_EQ(fetched.back(), 7566) << "AfterFetchRecord reads the record it is told of";
+
   auto backwards = Emp(false);
   EXPECT_FALSE(backwards->SearchRecord("ENAME", "MILLER", srBackward)) << "backward never fetches";
   ASSERT_TRUE(backwards->SearchRecord("ENAME", "ADAMS", srFromEnd));
