@@ -2,6 +2,7 @@
 // parsed into expression trees whose column nodes read this dataset.
 #include <cstring>
 
+#include "oracle/dataset/filter_scope.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/filter/column_expression.h"
 #include "oracle/filter/parser.h"
@@ -75,27 +76,6 @@ class TOracleDataSet::ColumnNode : public TColumnExpression {
   TOracleDataSet& owner_;
   bool null_name_;
   mutable TField* field_ = nullptr;
-};
-
-// Puts the dataset in the filter state on one stored record for as long as
-// it lives, so that fields (and the filter's column nodes) read that record.
-class TOracleDataSet::FilterScope {
- public:
-  FilterScope(TOracleDataSet& dataset, uint8_t* record)
-      : dataset_(dataset), saved_state_(dataset.SetTempState(dsFilter)), saved_record_(dataset.filter_record_) {
-    dataset_.filter_record_ = record;
-  }
-  ~FilterScope() {
-    dataset_.filter_record_ = saved_record_;
-    dataset_.RestoreState(saved_state_);
-  }
-  FilterScope(const FilterScope&) = delete;
-  FilterScope& operator=(const FilterScope&) = delete;
-
- private:
-  TOracleDataSet& dataset_;
-  TDataSetState saved_state_;
-  uint8_t* saved_record_;
 };
 
 void TOracleDataSet::parse_filter() {

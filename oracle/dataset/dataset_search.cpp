@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "oracle/dataset/dataset_messages.h"
+#include "oracle/dataset/filter_scope.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
@@ -50,25 +51,6 @@ struct TOracleDataSet::SearchTerm {
   int Slot;       // data offset of a slot read natively, else -1
 };
 
-// Puts the dataset in the filter state for a whole search; the record under
-// comparison is the filter record.
-class TOracleDataSet::SearchScope {
- public:
-  explicit SearchScope(TOracleDataSet& dataset)
-      : dataset_(dataset), saved_state_(dataset.SetTempState(dsFilter)), saved_record_(dataset.filter_record_) {}
-  ~SearchScope() {
-    dataset_.filter_record_ = saved_record_;
-    dataset_.RestoreState(saved_state_);
-  }
-  SearchScope(const SearchScope&) = delete;
-  SearchScope& operator=(const SearchScope&) = delete;
-
- private:
-  TOracleDataSet& dataset_;
-  TDataSetState saved_state_;
-  uint8_t* saved_record_;
-};
-
 // ---- the public operations ----
 
 bool TOracleDataSet::SearchRecord(const std::string& field_names, const Variant& values,
@@ -92,8 +74,7 @@ Variant TOracleDataSet::Lookup(const std::string& key_fields, const Variant& key
   if (found < 0) return Null();
   uint8_t* record = VisibleRecord(found);
   const std::vector<TField*> results = GetFieldList(result_fields);
-  SearchScope scope(*this);
-  filter_record_ = record;
+  FilterScope scope(*this, record);
   if (std::any_of(results.begin(), results.end(), is_calculated)) GetCalcFields(record);
   return FieldValues(result_fields);
 }
@@ -140,7 +121,7 @@ int TOracleDataSet::find_record(const std::string& field_names, const Variant& v
   int number = search_start(options);
   const int step = SearchesBackward(options) ? -1 : 1;
   const int first = UseFilteredList() ? store_->FilteredOffset() : store_->Offset();
-  std::optional<SearchScope> scope;
+  std::optional<FilterScope> scope;
   for (;;) {
     number += step;
     if (number < first) return -1;
@@ -150,7 +131,7 @@ int TOracleDataSet::find_record(const std::string& field_names, const Variant& v
       FetchRecord();
       if (number >= VisibleCount()) return -1;
     }
-    if (!scope) scope.emplace(*this);
+    if (!scope) scope.emplace(*this, nullptr);
     if (search_matches(VisibleRecord(number), terms, calculate)) return number;
   }
 }

@@ -3,18 +3,13 @@
 // its field; then OnNewRecord.
 #include "oracle/dataset/dataset_writer.h"
 #include "oracle/dataset/oracle_dataset.h"
+#include "runtime/text_trim.h"
 
 namespace kvell {
 namespace {
 
 bool holds_text(TFieldType type) {
   return type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo || type == ftFmtMemo;
-}
-
-bool is_blank(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) > ' ') return false;
-  return true;
 }
 
 }  // namespace
@@ -40,7 +35,7 @@ void TOracleDataSet::check_master_fields() {
   if (!master_) return;
   for (const std::string& name : SplitFieldNames(MasterFields)) {
     TField* field = master_->FieldByName(name);
-    if (!field->IsNull() && !(holds_text(field->DataType()) && is_blank(field->AsString()))) continue;
+    if (!field->IsNull() && !(holds_text(field->DataType()) && IsBlank(field->AsString()))) continue;
     field->FocusControl();
     DatabaseErrorFmt(db_messages::FieldRequired, {field->DisplayName()});
   }

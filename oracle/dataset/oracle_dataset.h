@@ -305,7 +305,6 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void parse_filter();
   // Searching (dataset_search.cpp).
   struct SearchTerm;
-  class SearchScope;
   std::vector<SearchTerm> search_terms(const std::string& field_names, const Variant& values,
                                        TSearchRecordOptions options);
   // Visible number of the record found, -1 when none is.

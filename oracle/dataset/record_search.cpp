@@ -7,16 +7,12 @@
 #include "oracle/filter/operators.h"
 #include "runtime/ansi_case.h"
 #include "runtime/date_text.h"
+#include "runtime/text_trim.h"
 
 namespace kvell {
 namespace {
 
 constexpr TSearchRecordOptions kStartingPoints = srFromCurrent | srFromBeginning | srFromEnd;
-
-std::string_view trim_right(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
-}
 
 }  // namespace
 
@@ -59,7 +55,7 @@ TSearchKey::TSearchKey(SearchClass search_class, const Variant& value, TSearchRe
       break;
     case SearchClass::Text: {
       std::string text = value.AsString();
-      if (trim_) text.resize(trim_right(text).size());
+      if (trim_) text.resize(TrimRight(text).size());
       text_ = (options_ & srIgnoreCase) ? AnsiUpperCase(text) : std::move(text);
       if ((options_ & srWildcards) && (options_ & srPartialMatch)) text_ += '*';
       break;
@@ -79,7 +75,7 @@ bool TSearchKey::MatchesNativeDate(double native) const {
 }
 
 bool TSearchKey::MatchesText(std::string_view text) const {
-  if (trim_) text = trim_right(text);
+  if (trim_) text = TrimRight(text);
   if (seeks_null_) return text.empty();
   std::string upper;
   if (options_ & srIgnoreCase) {
