@@ -9,14 +9,10 @@
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
+#include "runtime/text_trim.h"
 
 namespace kvell {
 namespace {
-
-std::string_view trim_right(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
-}
 
 std::string blob_bytes(const Variant& value) {
   if (value.IsBytes()) {
@@ -169,7 +165,7 @@ void TOracleDataSet::store_value(uint8_t* record, const TOracleFieldInfo& info, 
   }
   std::string text = value.AsString();
   std::string_view view = text;
-  if (session_ && session_->Preferences().TrimStringFields) view = trim_right(view);
+  if (session_ && session_->Preferences().TrimStringFields) view = TrimRight(view);
   if (view.empty()) {
     set_null(slot);
     return;

@@ -12,18 +12,10 @@
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_session.h"
+#include "runtime/text_trim.h"
 
 namespace kvell {
 
-namespace {
-
-bool is_blank(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) > ' ') return false;
-  return true;
-}
-
-}  // namespace
 
 // ---- edit ----
 
@@ -100,7 +92,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     const bool alias = has_object_columns();
     ReturningPart returning;
     bind_columns(query, columns, returning);
-    const bool returns_rowid = dataset_.Session()->OCI8Mode() && is_blank(dataset_.UniqueFields);
+    const bool returns_rowid = dataset_.Session()->OCI8Mode() && IsBlank(dataset_.UniqueFields);
     if (returns_rowid) {
       if (query.VariableIndex(dml_text::RowIdVariable) < 0) query.DeclareVariable(dml_text::RowIdVariable, 5);
       returning.Add("rowid", dml_text::RowIdVariable);
@@ -123,7 +115,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     run(query);
     if (!inserting && query.RowsProcessed() == 0)
       raise_translated(0, dml_messages::RecordDeleted, action);
-    if (inserting && (dataset_.Session()->ODBCBridge() || !is_blank(dataset_.UniqueFields)))
+    if (inserting && (dataset_.Session()->ODBCBridge() || !IsBlank(dataset_.UniqueFields)))
       rowid = lookup_rowid(dataset_.ActiveBuffer());
     else if (returns_rowid)
       rowid = query.GetVariable(dml_text::RowIdVariable).AsString();

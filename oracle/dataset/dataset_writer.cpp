@@ -18,14 +18,11 @@
 #include "oracle/session/oracle_session.h"
 #include "oracle/session/sql_scan.h"
 #include "runtime/ansi_case.h"
+#include "runtime/text_trim.h"
 
 namespace kvell {
 
 namespace {
-
-bool is_blank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
-}
 
 // The type a column's new value is bound with.
 int bind_type(const TOracleFieldInfo& info) {
@@ -167,7 +164,7 @@ void TDataSetWriter::raise_without_rowid(const char* action_name) const {
 
 std::string TDataSetWriter::UpdatingTableName() {
   if (!table_names_known_) {
-    if (!is_blank(dataset_.UpdatingTable())) {
+    if (!IsBlank(dataset_.UpdatingTable())) {
       updating_table_ = NormalizeTableName(dataset_.UpdatingTable());
     } else if (dataset_.FetchesFromCursor()) {
       throw Exception(dml_messages::CursorDataSetNeedsTable);
@@ -280,7 +277,7 @@ std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_l
 }
 
 std::string TDataSetWriter::where_clause(TOracleQuery& query, const uint8_t* record) {
-  if (is_blank(dataset_.UniqueFields)) {
+  if (IsBlank(dataset_.UniqueFields)) {
     query.DeclareVariable(dml_text::RowIdVariable, 5);
     query.SetVariable(dml_text::RowIdVariable, std::string(RecordRowId(record)));
     return dml_text::RowIdWhereClause;

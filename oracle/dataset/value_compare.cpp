@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include "runtime/text_trim.h"
 
 namespace kvell {
 
@@ -19,14 +20,8 @@ bool is_binary_field(TFieldType type) {
   return type == ftBlob || type == ftGraphic || type == ftOraBlob || type == ftTypedBinary;
 }
 
-std::string right_trimmed(std::string text) {
-  size_t end = text.size();
-  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  text.resize(end);
-  return text;
-}
 
-bool is_blank_text(const Variant& value) { return value.IsString() && right_trimmed(value.AsString()).empty(); }
+bool is_blank_text(const Variant& value) { return value.IsString() && IsBlank(value.AsString()); }
 
 bool floats_equal(double field, double server) {
   if (field == 0) return std::fabs(server) < kFloatTolerance;
@@ -39,7 +34,7 @@ bool texts_equal(const ComparedField& field, const Variant& field_value, const V
   std::string server = server_value.AsString();
   const size_t limit = field.DataSize > 0 ? static_cast<size_t>(field.DataSize - 1) : server.size();
   if (server.size() > limit) server.resize(limit);
-  return right_trimmed(server) == right_trimmed(field_value.AsString());
+  return TrimRight(server) == TrimRight(field_value.AsString());
 }
 
 bool bytes_equal(const Variant& field_value, const Variant& server_value, const StoredBytesReader& stored_bytes) {
@@ -83,7 +78,7 @@ bool FieldValueChanged(TFieldType type, const Variant& old_value, const Variant&
   if (is_text_field(type)) {
     const std::string old_text = old_value.AsString();
     const std::string new_text = new_value.AsString();
-    return trim_strings ? right_trimmed(old_text) != right_trimmed(new_text) : old_text != new_text;
+    return trim_strings ? TrimRight(old_text) != TrimRight(new_text) : old_text != new_text;
   }
   return !(old_value == new_value);
 }
