@@ -38,15 +38,25 @@ void RecordWindow::read_cells(Row& row) const {
 }
 
 const RecordWindow::Row* RecordWindow::Load(TDataSet& dataset, int row, int known_rows) {
-  const int first = std::max(0, row - kCapacity / 4);
-  load_range(dataset, first, std::min(known_rows, first + kCapacity));
+  const int end_of_window = first_ + static_cast<int>(rows_.size());
+  if (row == end_of_window && row > 0 && !rows_.back().bookmark.empty()) {
+    // Reading on past the window (a view scrolling down): start at its last row.
+    TBookmark last = rows_.back().bookmark;
+    load_range(dataset, row, std::min(known_rows, row + kCapacity), row - 1, last);
+  } else {
+    const int first = std::max(0, row - kCapacity / 4);
+    load_from_anchor(dataset, first, std::min(known_rows, first + kCapacity));
+  }
   return Find(row);
 }
 
-void RecordWindow::load_range(TDataSet& dataset, int first, int end) {
+void RecordWindow::load_from_anchor(TDataSet& dataset, int first, int end) {
   auto [anchor_row, from] = anchor_before(first);
-  int index = std::max(anchor_row, 0);
-  const int start = index;
+  load_range(dataset, first, end, std::max(anchor_row, 0), from);
+}
+
+void RecordWindow::load_range(TDataSet& dataset, int first, int end, int start, const TBookmark& from) {
+  int index = start;
   rows_.resize(static_cast<size_t>(std::max(0, end - first)));
   first_ = first;
   int visited = dataset.VisitRecords(from, end - start, [&] {
@@ -67,7 +77,7 @@ std::vector<int> RecordWindow::Reload(TDataSet& dataset, int known_rows) {
   if (rows_.empty()) return changed;
   std::vector<Row> old = std::move(rows_);
   const int first = first_;
-  load_range(dataset, first, std::min(known_rows, first + static_cast<int>(old.size())));
+  load_from_anchor(dataset, first, std::min(known_rows, first + static_cast<int>(old.size())));
   for (size_t i = 0; i < old.size(); ++i) {
     const Row* now = Find(first + static_cast<int>(i));
     if (!now || now->bookmark != old[i].bookmark) return {-1};
@@ -90,12 +100,19 @@ int RecordWindow::Extend(TDataSet& dataset, int known_rows, int more) {
     from = std::move(bookmark);
   }
   int index = start;
-  int visited = dataset.VisitRecords(from, known_rows - start + more, [&] {
+  const int last = known_rows + more - 1;
+  bool reached_last = false;
+  int visited = dataset.VisitRecords(from, last + 1 - start, [&] {
     if (index % kAnchorSpacing == 0) anchors_.try_emplace(index, dataset.GetBookmark());
-    if (index >= known_rows - 1) tail_ = dataset.GetBookmark();
+    if (index == last) {
+      tail_ = dataset.GetBookmark();
+      reached_last = true;
+    }
     ++index;
     return true;
   });
+  // Past the last record nothing follows to count; a later count starts at an anchor.
+  if (!reached_last) tail_.clear();
   return std::max(0, start + visited - known_rows);
 }
 

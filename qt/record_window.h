@@ -53,8 +53,10 @@ class RecordWindow {
 
  private:
   void read_cells(Row& row) const;
-  // Reads rows [first, end) into the window.
-  void load_range(TDataSet& dataset, int first, int end);
+  // Reads rows [first, end) into the window, walking from row start (whose
+  // bookmark is from; empty: the first record).
+  void load_range(TDataSet& dataset, int first, int end, int start, const TBookmark& from);
+  void load_from_anchor(TDataSet& dataset, int first, int end);
   void shift_anchors(int from_row, int by);
   // The nearest anchor at or before row: its row (-1: before the first record) and bookmark.
   std::pair<int, TBookmark> anchor_before(int row) const;

@@ -2,8 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "runtime/exception.h"
 #include "runtime/format_settings.h"
@@ -19,13 +17,16 @@ struct DecimalDigits {
 };
 
 DecimalDigits to_decimal_digits(double magnitude) {
+  // The same correctly rounded digits as printf's "%.14e", without stdio.
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.*e", GeneralPrecision - 1, magnitude);
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific,
+                                    GeneralPrecision - 1);
+  (void)error;  // 40 characters hold any double in this form
   DecimalDigits result;
   const char* p = buffer;
-  for (; *p != 'e'; ++p)
+  for (; p != end && *p != 'e'; ++p)
     if (*p != '.') result.digits += *p;
-  result.exponent = std::atoi(p + 1);
+  std::from_chars(p + 1 + (p[1] == '+'), end, result.exponent);
   while (result.digits.size() > 1 && result.digits.back() == '0') result.digits.pop_back();
   return result;
 }
