@@ -51,8 +51,9 @@ void TForm1::AppActivate(QObject*) {
 
 void TForm1::ReadCardStatus() {
   state_.ProgramDir = ProgramDirOf(application_.ExeName());
-  state_.TokenFilePath = state_.ProgramDir + kTokenFileName;
-  state_.CardFilePath = state_.ProgramDir + kCardFileName;
+  const std::string data_dir = DataFileDirOf(state_.ProgramDir, UserCacheDir());
+  state_.TokenFilePath = data_dir + kTokenFileName;
+  state_.CardFilePath = data_dir + kCardFileName;
 
   if (!FileExists(kCardTool)) {
     application_.ShowMessage(MissingToolMessage(kCardTool));

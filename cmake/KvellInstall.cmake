@@ -10,7 +10,7 @@
 #     Widgets) is loaded only as a named component: find_package(Kvell
 #     COMPONENTS <name>); PKG_CONFIG_REQUIRES names that package's modules.
 #
-#   kvell_install_program(<target> COMPONENT viewer|dev|ociemu [DESTINATION <dir>])
+#   kvell_install_program(<target> COMPONENT viewer|browse|dev|ociemu [DESTINATION <dir>])
 #     An executable, in bin/ unless DESTINATION says otherwise.
 #
 # kvell_finish_install(), called once every target exists (after
@@ -27,6 +27,9 @@ set(KVELL_DEV_PACKAGE_NAME libkvell-dev)
 set(KVELL_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${KVELL_DEV_PACKAGE_NAME})
 # The ociemu Oracle home: ORACLE_HOME=<prefix>/lib/ociemu finds lib/libclntsh.so.
 set(KVELL_INSTALL_ORACLE_HOME ${CMAKE_INSTALL_LIBDIR}/ociemu)
+# The viewer's simulated reader tools; the viewer also knows its installed
+# layout by them.
+set(KESTRA_INSTALL_TOOLS_DIR ${CMAKE_INSTALL_LIBDIR}/kestra/reader-sim)
 
 function(kvell_install_library target)
   cmake_parse_arguments(ARG "" "" "FIND_DEPENDENCY;PKG_CONFIG_REQUIRES" ${ARGN})

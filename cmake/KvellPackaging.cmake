@@ -1,5 +1,6 @@
 # Debian packages of the install components (cpack -G DEB in the build tree):
 #   kestra        the viewer and its simulated reader tools (component viewer)
+#   kvell-browse  the query browser on the Qt binding (component browse)
 #   libkvell-dev  the layer's static libraries, headers, CMake and pkg-config
 #                 files, API reference and kvell-blob (component dev)
 #   ociemu        the stand-in client library as an Oracle home (component ociemu)
@@ -17,6 +18,9 @@ set(CPACK_COMPONENTS_ALL dev ociemu)
 if(TARGET kestra)
   list(APPEND CPACK_COMPONENTS_ALL viewer)
 endif()
+if(TARGET kvell-browse)
+  list(APPEND CPACK_COMPONENTS_ALL browse)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # liboramts.so links libociemu.so from its own package.
@@ -28,6 +32,15 @@ set(CPACK_COMPONENT_VIEWER_DESCRIPTION "Token card status viewer
  Shows the state of a token card (card number, tokens left, validity and
  holder) read by the reader tools READACC.EXE and READZET.EXE. Simulated
  tools for demonstrations lie in /usr/lib/kestra/reader-sim.")
+
+set(CPACK_DEBIAN_BROWSE_PACKAGE_NAME kvell-browse)
+set(CPACK_DEBIAN_BROWSE_PACKAGE_SECTION database)
+# It runs on the embedded database unless ORACLE_HOME names another client.
+set(CPACK_DEBIAN_BROWSE_PACKAGE_RECOMMENDS ociemu)
+set(CPACK_COMPONENT_BROWSE_DESCRIPTION "Desktop browser for Oracle query results
+ Logs on, opens a SQL text as a dataset and shows its rows in a grid with a
+ navigator, a filter box and a master/detail pair. Runs on the embedded
+ database of the ociemu package unless ORACLE_HOME names a client.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${KVELL_DEV_PACKAGE_NAME})
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)

@@ -84,6 +84,37 @@ TEST(ProgramFiles, program_dir_is_the_executable_path_up_to_its_last_separator) 
   EXPECT_EQ(ProgramDirOf(ExecutablePath()).back(), '/');
 }
 
+// An installed program's folder is not the users' to write: the data files
+// go to their cache folder there, and beside the program everywhere else.
+TEST(ProgramFiles, data_files_go_to_the_user_cache_only_in_the_installed_layout) {
+  testing::TempDir dir;
+  const std::string program_dir = (dir / "bin") + "/";
+  const std::string cache_dir = (dir / "cache") + "/";
+  std::filesystem::create_directories(program_dir);
+  EXPECT_EQ(DataFileDirOf(program_dir, cache_dir), program_dir);
+  EXPECT_FALSE(std::filesystem::exists(cache_dir));
+
+  std::filesystem::create_directories(std::filesystem::path(program_dir) / kInstalledToolsDir);
+  EXPECT_EQ(DataFileDirOf(program_dir, cache_dir), cache_dir + "kestra/");
+  EXPECT_TRUE(std::filesystem::is_directory(cache_dir + "kestra"));
+  EXPECT_EQ(DataFileDirOf(program_dir, ""), program_dir);
+  // A cache that cannot be made leaves the tool to report the unwritable folder.
+  testing::WriteFile(dir / "not-a-folder", "");
+  EXPECT_EQ(DataFileDirOf(program_dir, (dir / "not-a-folder") + "/"), program_dir);
+}
+
+TEST(ProgramFiles, user_cache_dir_follows_xdg_cache_home_then_home) {
+  testing::EnvironmentScope cache("XDG_CACHE_HOME", "/x/cache");
+  testing::EnvironmentScope home("HOME", "/home/u");
+  EXPECT_EQ(UserCacheDir(), "/x/cache/");
+  setenv("XDG_CACHE_HOME", "relative", 1);
+  EXPECT_EQ(UserCacheDir(), "/home/u/.cache/");
+  unsetenv("XDG_CACHE_HOME");
+  EXPECT_EQ(UserCacheDir(), "/home/u/.cache/");
+  unsetenv("HOME");
+  EXPECT_EQ(UserCacheDir(), "");
+}
+
 TEST(ProgramFiles, file_exists_only_for_files_and_blank_text_is_blanks_and_control_characters) {
   testing::TempDir dir;
   testing::WriteFile(dir / "file", "");

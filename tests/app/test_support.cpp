@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace kestra::testing {
 
@@ -28,6 +30,18 @@ CurrentDirectoryScope::CurrentDirectoryScope(const std::filesystem::path& direct
 CurrentDirectoryScope::~CurrentDirectoryScope() {
   std::error_code ignored;
   std::filesystem::current_path(previous_, ignored);
+}
+
+EnvironmentScope::EnvironmentScope(std::string name, const std::string& value) : name_(std::move(name)) {
+  if (const char* previous = std::getenv(name_.c_str())) previous_ = previous;
+  ::setenv(name_.c_str(), value.c_str(), 1);
+}
+
+EnvironmentScope::~EnvironmentScope() {
+  if (previous_)
+    ::setenv(name_.c_str(), previous_->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

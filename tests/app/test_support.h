@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace kestra::testing {
@@ -33,6 +34,19 @@ class CurrentDirectoryScope {
 
  private:
   std::filesystem::path previous_;
+};
+
+// Sets an environment variable for the life of the scope, then restores it.
+class EnvironmentScope {
+ public:
+  EnvironmentScope(std::string name, const std::string& value);
+  ~EnvironmentScope();
+  EnvironmentScope(const EnvironmentScope&) = delete;
+  EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);

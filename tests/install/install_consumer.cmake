@@ -1,7 +1,10 @@
 # Installs the build tree into a staging prefix, builds examples/installed
 # against it as a consumer's own project (the CMake package for one program,
 # pkg-config for the other) and runs both on the installed ociemu home; with
-# WITH_QT also a program on the installed Qt binding.
+# WITH_QT also a program on the installed Qt binding; with WITH_BROWSE the
+# installed kvell-browse, which finds the installed ociemu home by itself;
+# with WITH_VIEWER the installed viewer, whose data files go to the user's
+# cache folder.
 include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 set(stage ${WORK_DIR}/stage)
@@ -33,4 +36,21 @@ kvell_expect_match("^hello, hello, hello$" "${step_output}" "kvell-blob pack | u
 if(WITH_QT)
   kvell_run_step(${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${consumer}/qt_hooks)
   kvell_expect_match("cursor while waiting -11\ncursor after 0" "${step_output}" "qt_hooks")
+endif()
+
+if(WITH_BROWSE)
+  kvell_run_step(${CMAKE_COMMAND} -E env --unset=ORACLE_HOME --unset=OCIDLL QT_QPA_PLATFORM=offscreen
+    OCIEMU_HOME=${WORK_DIR} ${stage}/bin/kvell-browse --screenshot ${WORK_DIR}/browse.png)
+  kvell_expect_match("14 rows\nORACLE_HOME=${stage}/lib/ociemu\n" "${step_output}" "installed kvell-browse")
+endif()
+
+if(WITH_VIEWER)
+  set(tools ${stage}/lib/kestra/reader-sim)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_CACHE_HOME=${WORK_DIR}/cache QT_QPA_PLATFORM=offscreen
+    ${stage}/bin/kestra --exit-when-shown WORKING_DIRECTORY ${tools} RESULT_VARIABLE result)
+  foreach(data_file KARTICE.DAT ZETONI.DAT)
+    if(NOT result EQUAL 0 OR NOT EXISTS ${WORK_DIR}/cache/kestra/${data_file} OR EXISTS ${stage}/bin/${data_file})
+      message(FATAL_ERROR "installed kestra (exit ${result}) did not write ${data_file} into the user's cache")
+    endif()
+  endforeach()
 endif()

@@ -1,7 +1,8 @@
 # Builds the Debian packages from the build tree and checks what a user
 # installs: each package's files (exactly, for the viewer and ociemu; the
 # development package's headers against the public headers the build staged)
-# and its dependencies (the viewer: Qt 6 and the C and C++ runtime only).
+# and its dependencies (the viewer and kvell-browse: Qt 6 and the C and C++
+# runtime only).
 include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -74,6 +75,15 @@ if(EXPECT_VIEWER)
   expect_same_list("kestra's files" "${files}"
     "usr/bin/kestra;usr/lib/kestra/reader-sim/READACC.EXE;usr/lib/kestra/reader-sim/READZET.EXE")
   expect_depends_only_on(${viewer} "^(${cxx_runtime}|libqt6[a-z]+6)$" libqt6widgets6)
+endif()
+
+if(EXPECT_BROWSE)
+  package_file(kvell-browse browse)
+  package_files(${browse} files)
+  expect_same_list("kvell-browse's files" "${files}" "usr/bin/kvell-browse")
+  expect_depends_only_on(${browse} "^(${cxx_runtime}|libqt6[a-z]+6)$" libqt6widgets6)
+  kvell_run_step(dpkg-deb --field ${browse} Recommends)
+  kvell_expect_match("^ociemu\n?$" "${step_output}" "kvell-browse recommends")
 endif()
 
 package_file(ociemu ociemu)

@@ -1,6 +1,7 @@
 // kvell-browse: a desktop browser for query results over the Kvell layer.
 // Runs on the embedded ociemu database unless ORACLE_HOME or OCIDLL names a
-// client. Options:
+// client: the installed ociemu home beside an installed program, else the
+// build tree's. Options:
 //   --username U --password P --database D   logon (default scott/tiger, default database)
 //   --sql TEXT        the query (default: EMP)
 //   --filter TEXT     a client-side filter applied after opening
@@ -9,6 +10,8 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "browse_window.h"
 #include "oracle/kvell_init.h"
@@ -40,10 +43,24 @@ BrowseOptions parse_options(const QStringList& arguments) {
   return options;
 }
 
-// Without a client named, the embedded emulator is the Oracle home.
+// The ociemu home that an installation puts beside this program, or the one
+// of the build tree it was built in.
+std::string embedded_oracle_home() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const fs::path installed = program.parent_path() / KVELL_BROWSE_INSTALLED_ORACLE_HOME;
+    if (fs::exists(installed / "lib" / "libclntsh.so", error)) return installed.lexically_normal().string();
+  }
+  return KVELL_BROWSE_ORACLE_HOME;
+}
+
+// Without a client named, the embedded emulator is the Oracle home. Set before
+// Qt starts any thread that could read the environment.
 void default_to_embedded_client() {
   if (std::getenv("ORACLE_HOME") == nullptr && std::getenv("OCIDLL") == nullptr)
-    setenv("ORACLE_HOME", KVELL_BROWSE_ORACLE_HOME, 0);
+    setenv("ORACLE_HOME", embedded_oracle_home().c_str(), 0);
 }
 
 int save_screenshot(kvell::BrowseWindow& window, const QString& path) {
@@ -54,6 +71,8 @@ int save_screenshot(kvell::BrowseWindow& window, const QString& path) {
     return 1;
   }
   std::printf("%s\n%d rows\n", path.toLocal8Bit().constData(), window.Model().rowCount());
+  // Says which client an unattended run used.
+  if (const char* home = std::getenv("ORACLE_HOME")) std::printf("ORACLE_HOME=%s\n", home);
   return 0;
 }
 
