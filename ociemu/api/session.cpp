@@ -125,6 +125,7 @@ void Session::end() {
   if (!begun) return;
   begun = false;
   drop_cache();
+  drop_parsed();
   lobs.end();
   if (kill_state == 0 && write_transaction) {
     // Ending a session rolls its open transaction back; committing is the application's call.
@@ -266,6 +267,64 @@ void Session::drop_cache() {
   for (auto& entry : entries) {
     if (Statement* statement = live<Statement>(entry.statement)) statement->env()->destroy(statement);
   }
+}
+
+namespace {
+
+constexpr size_t kParsedKept = 16;  // distinct texts a session keeps parsed
+
+}  // namespace
+
+std::optional<ParsedStatement> Session::take_parsed(const std::string& text) {
+  std::unique_lock lock(parsed_mutex_);
+  auto found = std::find_if(parsed_.rbegin(), parsed_.rend(), [&](const ParsedStatement& p) { return p.text == text; });
+  if (found == parsed_.rend()) return std::nullopt;
+  ParsedStatement parsed = std::move(*found);
+  parsed_.erase(std::next(found).base());
+  lock.unlock();
+  if (parsed.generation == generation && parsed.schema_version == schema_version()) return parsed;
+  sqlite3_finalize(parsed.main);
+  return std::nullopt;
+}
+
+void Session::keep_parsed(ParsedStatement parsed) {
+  sqlite3_reset(parsed.main);
+  sqlite3_clear_bindings(parsed.main);
+  std::vector<ParsedStatement> evicted;
+  {
+    std::lock_guard lock(parsed_mutex_);
+    if (!begun || kill_state != 0) {
+      evicted.push_back(std::move(parsed));
+    } else {
+      parsed_.push_back(std::move(parsed));
+      while (parsed_.size() > kParsedKept) {
+        evicted.push_back(std::move(parsed_.front()));
+        parsed_.erase(parsed_.begin());
+      }
+    }
+  }
+  for (ParsedStatement& gone : evicted) sqlite3_finalize(gone.main);
+}
+
+void Session::drop_parsed() {
+  std::vector<ParsedStatement> gone;
+  {
+    std::lock_guard lock(parsed_mutex_);
+    gone.swap(parsed_);
+  }
+  for (ParsedStatement& parsed : gone) sqlite3_finalize(parsed.main);
+  sqlite3_finalize(schema_version_query_);
+  schema_version_query_ = nullptr;
+}
+
+int64_t Session::schema_version() {
+  if (schema_version_query_ == nullptr &&
+      sqlite3_prepare_v2(connection->db(), "PRAGMA schema_version", -1, &schema_version_query_, nullptr) != SQLITE_OK) {
+    return -1;
+  }
+  int64_t version = sqlite3_step(schema_version_query_) == SQLITE_ROW ? sqlite3_column_int64(schema_version_query_, 0) : -1;
+  sqlite3_reset(schema_version_query_);
+  return version;
 }
 
 ServiceContext::~ServiceContext() {

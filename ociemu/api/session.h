@@ -25,9 +25,21 @@
 #include "ociemu/plsql/host.h"
 #include "ociemu/sql/dialect.h"
 
+struct sqlite3_stmt;
+
 namespace ociemu {
 
 class Statement;
+
+// A query's or DML statement's translation and SQLite statement, kept once its handle let go of
+// them, so that the next prepare of the same text on the session skips both (Oracle's soft parse).
+struct ParsedStatement {
+  std::string text;
+  uint64_t generation = 0;       // the session's generation when translated
+  int64_t schema_version = 0;    // SQLite's schema cookie when translated
+  sql::Translation translation;
+  sqlite3_stmt* main = nullptr;  // reset, without bindings; owned while kept
+};
 
 struct Server : Handle {
   static constexpr uint32_t kType = OCI_HTYPE_SERVER;
@@ -74,6 +86,13 @@ struct Session : Handle {
   void keep_cached(Statement* statement, const std::string& key, uint32_t capacity);
   void drop_cache();
 
+  // The kept parse of a text, when the session's settings and the schema are those it was made under.
+  std::optional<ParsedStatement> take_parsed(const std::string& text);
+  // Keeps a parse for the next prepare of its text (the statement is finalized when that cannot be).
+  void keep_parsed(ParsedStatement parsed);
+  // SQLite's schema cookie; any DDL on the file, from any connection, changes it.
+  int64_t schema_version();
+
   std::string username;  // OCI_ATTR_USERNAME / PASSWORD as set by the application
   std::string password;
 
@@ -117,6 +136,11 @@ struct Session : Handle {
     uint64_t locks_checkpoint;  // the lock table's checkpoint when it was set
   };
   void end_transaction();  // forgets savepoints and releases every lock
+  void drop_parsed();
+
+  std::mutex parsed_mutex_;              // statement handles may be freed from any thread
+  std::vector<ParsedStatement> parsed_;  // least recently kept first
+  sqlite3_stmt* schema_version_query_ = nullptr;
 
   std::vector<Savepoint> savepoints_;  // oldest first
   struct CachedStatement {

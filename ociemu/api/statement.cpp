@@ -165,7 +165,14 @@ Statement::~Statement() { finalize(); }
 
 void Statement::finalize() {
   plsql_unit_.reset();  // its statements belong to the connection about to be released
-  if (main_) sqlite3_finalize(main_);
+  Session* session = live<Session>(session_);
+  const bool reusable = main_ && translated_ && !adopted_ && session && session->connection == connection_ &&
+                        generation_ == session->generation;
+  if (reusable) {
+    session->keep_parsed({text, generation_, schema_version_, std::move(translation_), main_});
+  } else if (main_) {
+    sqlite3_finalize(main_);
+  }
   main_ = nullptr;
   translated_ = false;
   cursor_ = Cursor::Closed;
@@ -279,15 +286,22 @@ void Statement::ensure_translated(Session& session) {
   connection_ = session.connection;
   generation_ = session.generation;
   parse_error_offset = 0;
-  try {
-    translation_ = sql::translate(text, connection_->db(), session.context);
-  } catch (const sql::OracleException& e) {
-    parse_error_offset = static_cast<uint16_t>(e.error.parse_offset);
-    throw;
+  if (std::optional<ParsedStatement> parsed = session.take_parsed(text)) {
+    translation_ = std::move(parsed->translation);
+    main_ = parsed->main;
+    schema_version_ = parsed->schema_version;
+  } else {
+    schema_version_ = session.schema_version();
+    try {
+      translation_ = sql::translate(text, connection_->db(), session.context);
+    } catch (const sql::OracleException& e) {
+      parse_error_offset = static_cast<uint16_t>(e.error.parse_offset);
+      throw;
+    }
   }
   if (translation_.statement_type != 0) statement_type = static_cast<uint16_t>(translation_.statement_type);
   sql_function_code = static_cast<uint16_t>(translation_.sql_function_code);
-  if ((is_query(translation_.kind) || is_dml(translation_.kind)) && !translation_.sqlite_sql.empty()) {
+  if (main_ == nullptr && (is_query(translation_.kind) || is_dml(translation_.kind)) && !translation_.sqlite_sql.empty()) {
     const std::string& main_sql = translation_.sqlite_sql.back();
     int rc = sqlite3_prepare_v2(connection_->db(), main_sql.c_str(), static_cast<int>(main_sql.size()), &main_, nullptr);
     if (rc != SQLITE_OK) fail_sqlite(rc, /*at_prepare=*/true);

@@ -172,7 +172,8 @@ bool Translator::starts_operand(int index) const {
     case TokenKind::Operator:
       return t.text == "(" || t.text == "-" || t.text == "+";
     case TokenKind::Word:
-      if (t.text == "NULL" || t.text == "CASE") return true;
+      if (t.text == "NULL" || t.text == "CASE" || t.text == "LEVEL") return true;
+      if (t.text == "PRIOR") return !prior_alias_.empty();
       if (t.text == "DATE" || t.text == "TIMESTAMP" || t.text == "INTERVAL")
         return token(index + 1).kind == TokenKind::String;
       return !is_clause_keyword(t.text);
@@ -425,7 +426,18 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     result = {"ROW_NUMBER() OVER ()", ValueType::Number};
     return index + 1;
   }
-  if (!call && word == "LEVEL") fail(3001, index);
+  if (!call && word == "LEVEL") {
+    if (level_sql_.empty()) fail(1788, index);
+    result = {level_sql_, ValueType::Number};
+    return index + 1;
+  }
+  if (word == "PRIOR" && !prior_alias_.empty()) {
+    // PRIOR [alias.]column: the column of the parent row.
+    int last = index + 1;
+    while (token(last + 1).is_op(".") && last + 2 < end) last += 2;
+    result = {prior_alias_ + "." + quote_name(identifier(last)), ValueType::Unknown};
+    return last + 1;
+  }
   if (call && word == "EXTRACT") {
     int close = matching(index + 1);
     if (token(index + 2).kind != TokenKind::Word || !word_at(index + 3, "FROM")) fail(907, index + 2);

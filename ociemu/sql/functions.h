@@ -27,4 +27,8 @@ void register_blank_padding(sqlite3* db);
 std::string_view lob_function(std::string_view qualified);
 void register_lob_functions(sqlite3* db);
 
+// OCIEMU_NOT_ANCESTOR(path, rowid, nocycle): 1 when the row is not on the '/'-joined path of its
+// ancestors; else 0 under NOCYCLE, ORA-01436 otherwise (connect_by.cpp).
+void register_hierarchy_functions(sqlite3* db);
+
 }  // namespace ociemu::sql

@@ -416,6 +416,12 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
   Scope scope;
   scope.parent = parent;
   std::string from_sql = from_clause(from + 1, clause, scope);
+  const int hierarchy_at = find_top_level(*this, clause, end, {"START", "CONNECT"});
+  const std::optional<Hierarchy> hierarchy = hierarchy_clauses(hierarchy_at, end);
+  if (hierarchy && (scope.tables.size() != 1 || scope.tables.front().collection || out_.for_update))
+    fail(3001, hierarchy_at);
+  const std::string outer_level = std::exchange(
+      level_sql_, hierarchy ? quote_name(scope.tables.front().alias) + ".\"OCIEMU$LEVEL\"" : std::string());
 
   // The select list, item by item, so that expressions get Oracle's column headings.
   int item_start = i;
@@ -453,7 +459,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
                            : std::nullopt) {
       sql += *spelled;
     } else if (is_star_item(tokens_, item_start, expression_end)) {
-      std::string star = rewrite(item_start, expression_end, scope);
+      std::string star = hierarchy ? hierarchy_star(scope) : rewrite(item_start, expression_end, scope);
       sql += star;
       if (top_level) {
         size_t columns = 0;
@@ -542,7 +548,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       }
     }
   }
-  if (top_level && out_.kind == StatementKind::Select && !distinct && !grouped) {
+  if (top_level && out_.kind == StatementKind::Select && !distinct && !grouped && !hierarchy) {
     int next = static_cast<int>(out_.select_types.size()) + (out_.lock_rowid_column > 0 ? 2 : 1);
     for (const TableRef& table : scope.tables) {
       if (!table.resolved || table.object.type != "TABLE" || !has_lob_column(table)) continue;
@@ -550,7 +556,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       out_.lob_rowids.push_back({table.object.sqlite_name(), next++});
     }
   }
-  sql += " FROM " + from_sql;
+  sql += " FROM " + (hierarchy ? hierarchical_source(*hierarchy, from_sql, scope) : from_sql);
   std::string limit;
   if (word_at(clause, "WHERE")) {
     int where_end = clause + 1;
@@ -563,10 +569,12 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
     if (!condition.empty()) sql += " WHERE " + condition;
     clause = where_end;
   }
+  if (hierarchy) clause = hierarchy->end;
   const int row_limit = find_top_level(*this, clause, end, {"OFFSET", "FETCH"});
   if (clause < row_limit) sql += " " + rewrite(clause, row_limit, scope);
-  if (row_limit < end) return sql + " " + row_limiting_clause(row_limit, end, scope, limit);
-  if (!limit.empty()) sql += " LIMIT " + limit;
+  if (row_limit < end) sql += " " + row_limiting_clause(row_limit, end, scope, limit);
+  if (row_limit == end && !limit.empty()) sql += " LIMIT " + limit;
+  level_sql_ = outer_level;
   return sql;
 }
 

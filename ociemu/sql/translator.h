@@ -178,6 +178,10 @@ class Translator {
   // exactly that text names the LOB's place in its row.
   mutable std::optional<std::pair<std::string, Translation::LobAttribute>> last_lob_attribute_;
   CursorShape* cursor_sink_ = nullptr;  // takes the select list of the next query part (a CURSOR's)
+  // While a hierarchical query part is translated: what LEVEL reads, and the alias PRIOR columns
+  // come from (the parent row, in the CONNECT BY condition only).
+  std::string level_sql_;
+  std::string prior_alias_;
 
  private:
   int primary(int index, int end, const Scope& scope, Expression& result);
@@ -214,6 +218,21 @@ class Translator {
   std::function<std::optional<std::string>(const TableRef&, const std::string&)> declared_of() const;
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   std::string row_limiting_clause(int begin, int end, const Scope& scope, const std::string& rownum_limit);
+  // START WITH / CONNECT BY [NOCYCLE] / ORDER SIBLINGS BY of a query part (connect_by.cpp).
+  struct Hierarchy {
+    int start_begin = -1, start_end = -1;      // START WITH condition tokens, if any
+    int connect_begin = -1, connect_end = -1;  // CONNECT BY condition tokens
+    int siblings_begin = -1, siblings_end = -1;  // ORDER SIBLINGS BY terms, if any
+    bool nocycle = false;
+    int end = 0;  // the token after the clauses
+  };
+  // The clauses from `at` (START or CONNECT) on; nullopt when there are none.
+  std::optional<Hierarchy> hierarchy_clauses(int at, int end) const;
+  // The FROM source made hierarchical: the rows of the tree in depth-first order, each with its
+  // LEVEL, under the table's alias.
+  std::string hierarchical_source(const Hierarchy& hierarchy, const std::string& from_sql, const Scope& scope);
+  // The table's columns spelled out under its alias, for '*' over a hierarchical source.
+  std::string hierarchy_star(const Scope& scope) const;
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
   std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
   // The SQLite declared type of a column, loaded once per table and call.

@@ -273,6 +273,33 @@ TEST_F(StatementTest, a_rowid_describes_as_rowid_with_or_without_its_table_alias
             described("SELECT e.ROWID, d.rowid, e.rowid r FROM emp e JOIN dept d ON d.deptno = e.deptno"));
 }
 
+TEST_F(StatementTest, a_text_prepared_again_is_parsed_for_the_schema_and_settings_of_now) {
+  auto column_count = [&](const std::string& sql, OCISvcCtx* on) {
+    OCIStmt* stmt = prepare(sql);
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(on, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
+    ub4 count = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return count;
+  };
+  must_run("CREATE TABLE SHAPE (A NUMBER)");
+  EXPECT_EQ(1u, column_count("SELECT * FROM SHAPE", svc));
+  OCISvcCtx* other = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, other) << last_error();
+  must_run("DROP TABLE SHAPE", other);
+  must_run("CREATE TABLE SHAPE (A NUMBER, B DATE)", other);
+  EXPECT_EQ(2u, column_count("SELECT * FROM SHAPE", svc)) << "another session's DDL";
+  must_run("ALTER TABLE SHAPE ADD (C NUMBER)");
+  EXPECT_EQ(3u, column_count("SELECT * FROM SHAPE", svc)) << "the session's own DDL";
+  must_run("INSERT INTO SHAPE VALUES (1, DATE '2024-05-17', 3)");
+  const std::string query = "SELECT TO_CHAR(B) FROM SHAPE";
+  EXPECT_EQ("17-MAY-24", single_text(query));
+  must_run("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY/MM/DD'");
+  EXPECT_EQ("2024/05/17", single_text(query)) << "the session's settings";
+  for (int round = 0; round < 3; ++round) EXPECT_EQ("2024/05/17", single_text(query)) << round;
+  OCILogoff(other, err);
+}
+
 TEST_F(StatementTest, numbers_convert_to_and_from_oracle_number_bytes) {
   // Byte forms as Oracle's client lays them out.
   struct Case { const char* text; std::vector<ub1> bytes; };

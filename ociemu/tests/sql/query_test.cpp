@@ -116,6 +116,25 @@ TEST_F(Queries, limit_rows_with_offset_and_fetch_clauses) {
   EXPECT_EQ(database.error("select ename from emp fetch first 2 rows").code, 905);
 }
 
+TEST_F(Queries, walk_hierarchies_depth_first_with_connect_by) {
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(column("select level from dual connect by level <= 4"), (Names{"1", "2", "3", "4"}));
+  EXPECT_EQ(column("select lpad(' ', level - 1) || ename from emp start with mgr is null "
+                   "connect by prior empno = mgr order siblings by ename"),
+            (Names{"KING", " BLAKE", "  ALLEN", "  JAMES", "  MARTIN", "  TURNER", "  WARD", " CLARK", "  MILLER",
+                   " JONES", "  FORD", "   SMITH", "  SCOTT", "   ADAMS"}));
+  EXPECT_EQ(column("select e.ename from emp e where level = 3 start with e.ename = 'JONES' "
+                   "connect by mgr = prior e.empno order by 1"),
+            (Names{"ADAMS", "SMITH"}));
+  EXPECT_EQ(database.value("select count(*) from emp connect by prior empno = mgr start with ename = 'BLAKE'"), "6");
+  EXPECT_EQ(database.value("select max(level) from emp start with mgr is null connect by prior empno = mgr"), "4");
+  database.execute("update emp set mgr = 7369 where ename = 'KING'");  // KING under SMITH, under FORD, under JONES
+  EXPECT_EQ(database.error("select ename from emp start with ename = 'KING' connect by prior empno = mgr").code, 1436);
+  EXPECT_EQ(database.value("select count(*) from emp start with ename = 'KING' connect by nocycle prior empno = mgr"),
+            "14");
+  EXPECT_EQ(database.error("select level from dual").code, 1788);
+}
+
 TEST_F(Queries, modify_rows_with_oracle_dml_forms) {
   database.execute("delete emp where deptno = 30");
   EXPECT_EQ(database.value("select count(*) from scott.emp"), "8");
