@@ -282,7 +282,7 @@ std::optional<ParsedStatement> Session::take_parsed(const std::string& text) {
   ParsedStatement parsed = std::move(*found);
   parsed_.erase(std::next(found).base());
   lock.unlock();
-  if (parsed.generation == generation && parsed.schema_version == schema_version()) return parsed;
+  if (parsed.generation == generation && parsed.data_version == data_version()) return parsed;
   sqlite3_finalize(parsed.main);
   return std::nullopt;
 }
@@ -313,17 +313,17 @@ void Session::drop_parsed() {
     gone.swap(parsed_);
   }
   for (ParsedStatement& parsed : gone) sqlite3_finalize(parsed.main);
-  sqlite3_finalize(schema_version_query_);
-  schema_version_query_ = nullptr;
+  sqlite3_finalize(data_version_query_);
+  data_version_query_ = nullptr;
 }
 
-int64_t Session::schema_version() {
-  if (schema_version_query_ == nullptr &&
-      sqlite3_prepare_v2(connection->db(), "PRAGMA schema_version", -1, &schema_version_query_, nullptr) != SQLITE_OK) {
+int64_t Session::data_version() {
+  if (data_version_query_ == nullptr &&
+      sqlite3_prepare_v2(connection->db(), "PRAGMA data_version", -1, &data_version_query_, nullptr) != SQLITE_OK) {
     return -1;
   }
-  int64_t version = sqlite3_step(schema_version_query_) == SQLITE_ROW ? sqlite3_column_int64(schema_version_query_, 0) : -1;
-  sqlite3_reset(schema_version_query_);
+  int64_t version = sqlite3_step(data_version_query_) == SQLITE_ROW ? sqlite3_column_int64(data_version_query_, 0) : -1;
+  sqlite3_reset(data_version_query_);
   return version;
 }
 

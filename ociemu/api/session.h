@@ -36,7 +36,7 @@ class Statement;
 struct ParsedStatement {
   std::string text;
   uint64_t generation = 0;       // the session's generation when translated
-  int64_t schema_version = 0;    // SQLite's schema cookie when translated
+  int64_t data_version = 0;      // the connection's data version when translated
   sql::Translation translation;
   sqlite3_stmt* main = nullptr;  // reset, without bindings; owned while kept
 };
@@ -86,12 +86,14 @@ struct Session : Handle {
   void keep_cached(Statement* statement, const std::string& key, uint32_t capacity);
   void drop_cache();
 
-  // The kept parse of a text, when the session's settings and the schema are those it was made under.
+  // The kept parse of a text, when the session's settings are those it was made under and no other
+  // connection has committed since. Other sessions' DDL may change only dictionary rows (synonyms,
+  // stored programs), which the schema cookie misses, so any commit elsewhere forces a fresh parse.
   std::optional<ParsedStatement> take_parsed(const std::string& text);
   // Keeps a parse for the next prepare of its text (the statement is finalized when that cannot be).
   void keep_parsed(ParsedStatement parsed);
-  // SQLite's schema cookie; any DDL on the file, from any connection, changes it.
-  int64_t schema_version();
+  // Changes whenever another connection commits to the file; the session's own DDL moves `generation`.
+  int64_t data_version();
 
   std::string username;  // OCI_ATTR_USERNAME / PASSWORD as set by the application
   std::string password;
@@ -140,7 +142,7 @@ struct Session : Handle {
 
   std::mutex parsed_mutex_;              // statement handles may be freed from any thread
   std::vector<ParsedStatement> parsed_;  // least recently kept first
-  sqlite3_stmt* schema_version_query_ = nullptr;
+  sqlite3_stmt* data_version_query_ = nullptr;
 
   std::vector<Savepoint> savepoints_;  // oldest first
   struct CachedStatement {

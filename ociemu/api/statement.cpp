@@ -169,7 +169,7 @@ void Statement::finalize() {
   const bool reusable = main_ && translated_ && !adopted_ && session && session->connection == connection_ &&
                         generation_ == session->generation;
   if (reusable) {
-    session->keep_parsed({text, generation_, schema_version_, std::move(translation_), main_});
+    session->keep_parsed({text, generation_, data_version_, std::move(translation_), main_});
   } else if (main_) {
     sqlite3_finalize(main_);
   }
@@ -289,9 +289,9 @@ void Statement::ensure_translated(Session& session) {
   if (std::optional<ParsedStatement> parsed = session.take_parsed(text)) {
     translation_ = std::move(parsed->translation);
     main_ = parsed->main;
-    schema_version_ = parsed->schema_version;
+    data_version_ = parsed->data_version;
   } else {
-    schema_version_ = session.schema_version();
+    data_version_ = session.data_version();
     try {
       translation_ = sql::translate(text, connection_->db(), session.context);
     } catch (const sql::OracleException& e) {

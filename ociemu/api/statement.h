@@ -269,7 +269,7 @@ class Statement : public Handle {
 
   Session* session_ = nullptr;
   uint64_t generation_ = 0;
-  int64_t schema_version_ = 0;  // SQLite's schema cookie when translated
+  int64_t data_version_ = 0;  // the session's data version when translated
   std::shared_ptr<Connection> connection_;
   bool translated_ = false;
   sql::Translation translation_;

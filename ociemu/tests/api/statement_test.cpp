@@ -37,6 +37,30 @@ class StatementTest : public OciTest {
     return rc;
   }
 
+  // NAME:TYPE:SIZE of each select-list column, described without executing.
+  std::vector<std::string> described(const std::string& sql, OCISvcCtx* on = nullptr) {
+    std::vector<std::string> columns;
+    OCIStmt* stmt = prepare(sql);
+    sword rc = OCIStmtExecute(on ? on : svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY);
+    if (rc != OCI_SUCCESS) columns.push_back(last_error());
+    ub4 count = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
+    for (ub4 i = 1; rc == OCI_SUCCESS && i <= count; ++i) {
+      OCIParam* param = nullptr;
+      OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&param), i);
+      OraText* name = nullptr;
+      ub4 name_length = 0;
+      ub2 type = 0, size = 0;
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &name_length, OCI_ATTR_NAME, err);
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err);
+      columns.push_back(std::string(reinterpret_cast<char*>(name), name_length) + ":" + std::to_string(type) + ":" +
+                        std::to_string(size));
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return columns;
+  }
+
   ub4 last_processed = 0;
 };
 
@@ -246,27 +270,6 @@ TEST_F(StatementTest, describe_only_reports_the_declared_columns_without_fetchin
 }
 
 TEST_F(StatementTest, a_rowid_describes_as_rowid_with_or_without_its_table_alias) {
-  auto described = [&](const std::string& sql) {
-    std::vector<std::string> columns;
-    OCIStmt* stmt = prepare(sql);
-    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
-    ub4 count = 0;
-    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
-    for (ub4 i = 1; i <= count; ++i) {
-      OCIParam* param = nullptr;
-      OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&param), i);
-      OraText* name = nullptr;
-      ub4 name_length = 0;
-      ub2 type = 0, size = 0;
-      OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &name_length, OCI_ATTR_NAME, err);
-      OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
-      OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err);
-      columns.push_back(std::string(reinterpret_cast<char*>(name), name_length) + ":" + std::to_string(type) + ":" +
-                        std::to_string(size));
-    }
-    OCIHandleFree(stmt, OCI_HTYPE_STMT);
-    return columns;
-  };
   EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ENAME:1:10"}), described("SELECT rowid, ename FROM emp"));
   EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ENAME:1:10"}), described("SELECT e.rowid, e.ename FROM emp e"));
   EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ROWID:104:18", "R:104:18"}),
@@ -274,29 +277,45 @@ TEST_F(StatementTest, a_rowid_describes_as_rowid_with_or_without_its_table_alias
 }
 
 TEST_F(StatementTest, a_text_prepared_again_is_parsed_for_the_schema_and_settings_of_now) {
-  auto column_count = [&](const std::string& sql, OCISvcCtx* on) {
-    OCIStmt* stmt = prepare(sql);
-    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(on, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
-    ub4 count = 0;
-    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
-    OCIHandleFree(stmt, OCI_HTYPE_STMT);
-    return count;
-  };
+  using Columns = std::vector<std::string>;
   must_run("CREATE TABLE SHAPE (A NUMBER)");
-  EXPECT_EQ(1u, column_count("SELECT * FROM SHAPE", svc));
+  EXPECT_EQ(Columns{"A:2:22"}, described("SELECT * FROM SHAPE"));
   OCISvcCtx* other = logon("SCOTT", "tiger");
   ASSERT_NE(nullptr, other) << last_error();
   must_run("DROP TABLE SHAPE", other);
   must_run("CREATE TABLE SHAPE (A NUMBER, B DATE)", other);
-  EXPECT_EQ(2u, column_count("SELECT * FROM SHAPE", svc)) << "another session's DDL";
+  EXPECT_EQ((Columns{"A:2:22", "B:12:7"}), described("SELECT * FROM SHAPE")) << "another session's DDL";
   must_run("ALTER TABLE SHAPE ADD (C NUMBER)");
-  EXPECT_EQ(3u, column_count("SELECT * FROM SHAPE", svc)) << "the session's own DDL";
+  EXPECT_EQ((Columns{"A:2:22", "B:12:7", "C:2:22"}), described("SELECT * FROM SHAPE")) << "the session's own DDL";
   must_run("INSERT INTO SHAPE VALUES (1, DATE '2024-05-17', 3)");
+  must_run("COMMIT");
   const std::string query = "SELECT TO_CHAR(B) FROM SHAPE";
   EXPECT_EQ("17-MAY-24", single_text(query));
   must_run("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY/MM/DD'");
   EXPECT_EQ("2024/05/17", single_text(query)) << "the session's settings";
   for (int round = 0; round < 3; ++round) EXPECT_EQ("2024/05/17", single_text(query)) << round;
+
+  // Dictionary-only changes by another session: a synonym moved, a view and a function replaced.
+  must_run("CREATE TABLE WIDE (X VARCHAR2(5), Y VARCHAR2(7))");
+  must_run("CREATE SYNONYM S FOR SHAPE");
+  EXPECT_EQ(3u, described("SELECT * FROM S").size());
+  must_run("CREATE OR REPLACE SYNONYM S FOR WIDE", other);
+  EXPECT_EQ((Columns{"X:1:5", "Y:1:7"}), described("SELECT * FROM S")) << "synonym moved";
+  must_run("CREATE VIEW V AS SELECT A FROM SHAPE");
+  EXPECT_EQ(Columns{"A:2:22"}, described("SELECT * FROM V"));
+  must_run("CREATE OR REPLACE VIEW V AS SELECT Y FROM WIDE", other);
+  EXPECT_EQ(Columns{"Y:1:7"}, described("SELECT * FROM V")) << "view replaced";
+  must_run("CREATE FUNCTION F RETURN NUMBER IS BEGIN RETURN 1; END;");
+  EXPECT_EQ("1", single_text("SELECT F() FROM DUAL"));
+  must_run("CREATE OR REPLACE FUNCTION F RETURN VARCHAR2 IS BEGIN RETURN 'two'; END;", other);
+  EXPECT_EQ("two", single_text("SELECT F() FROM DUAL")) << "function replaced";
+
+  // A text whose table went away fails afresh, and parses again once the table is back.
+  must_run("DROP TABLE SHAPE", other);
+  EXPECT_EQ(Columns{"ORA-00942: table or view does not exist\n"}, described("SELECT * FROM SHAPE"));
+  EXPECT_EQ(Columns{"ORA-00942: table or view does not exist\n"}, described("SELECT * FROM SHAPE")) << "twice";
+  must_run("CREATE TABLE SHAPE (Z DATE)", other);
+  EXPECT_EQ(Columns{"Z:12:7"}, described("SELECT * FROM SHAPE"));
   OCILogoff(other, err);
 }
 
