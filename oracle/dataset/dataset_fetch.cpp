@@ -6,6 +6,7 @@
 
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
+#include "oracle/dataset/record_values.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
@@ -40,6 +41,15 @@ bool TOracleDataSet::FetchRecord() {
   if (QBEMode() || !store_ || !fetch_query_) return false;
   for (;;) {
     if (fetch_exhausted_) return false;
+    if (uint8_t* placed = place_cached_insert()) {
+      const FetchOutcome outcome = settle_fetched_record(placed);
+      if (outcome == FetchOutcome::Hidden) continue;
+      return outcome == FetchOutcome::Visible;
+    }
+    if (rows_exhausted_) {
+      fetch_exhausted_ = true;
+      return false;
+    }
     // The row comes before the slot: in unidirectional mode a new slot may
     // release the records held, which must not happen when no row follows.
     if (first_fetched_row_pending_)
@@ -47,14 +57,24 @@ bool TOracleDataSet::FetchRecord() {
     else
       fetch_query_->Next();
     if (fetch_query_->Eof()) {
-      fetch_exhausted_ = true;
-      return false;
+      rows_exhausted_ = true;
+      continue;
+    }
+    TChangeLogItem* logged = logged_change_of_row();
+    if (logged && logged->Action == 'D') {
+      // The row stays deleted; it still takes its RecordId.
+      change_log_.Place(*logged, ++last_record_id_, store_->RecordLimit());
+      continue;
     }
     uint8_t* record = store_->FreeSlot();
     Header(record).DataAreaSize = record_size_ - kRecordHeaderSize;
     try {
-      fill_record(record);
-      if (rowid_column_ >= 0) StoreRowId(record, fetch_query_->FieldText(rowid_column_));
+      if (logged) {
+        CopyRecordInto(record, logged->NewValues.get(), record_size_);
+      } else {
+        fill_record(record);
+        if (rowid_column_ >= 0) StoreRowId(record, fetch_query_->FieldText(rowid_column_));
+      }
     } catch (...) {
       ReleaseRecordData(record);
       std::memset(record, 0, static_cast<size_t>(record_size_));
@@ -62,11 +82,18 @@ bool TOracleDataSet::FetchRecord() {
     }
     store_->Append(record);
     Header(record).RecordId = ++last_record_id_;
-    const bool visible = !Filtered() || RecordPassesFilter(record);
-    if (visible && Filtered()) store_->AddFiltered(record);
-    if (AfterFetchRecord && !after_fetch_record(record, visible)) return false;
-    if (visible) return true;
+    if (logged) change_log_.Place(*logged, last_record_id_, store_->NumberOfId(last_record_id_));
+    const FetchOutcome outcome = settle_fetched_record(record);
+    if (outcome != FetchOutcome::Hidden) return outcome == FetchOutcome::Visible;
   }
+}
+
+// Runs the filter and AfterFetchRecord on a record just added.
+TOracleDataSet::FetchOutcome TOracleDataSet::settle_fetched_record(uint8_t* record) {
+  const bool visible = !Filtered() || RecordPassesFilter(record);
+  if (visible && Filtered()) store_->AddFiltered(record);
+  if (AfterFetchRecord && !after_fetch_record(record, visible)) return FetchOutcome::Stopped;
+  return visible ? FetchOutcome::Visible : FetchOutcome::Hidden;
 }
 
 void TOracleDataSet::FetchAll() {

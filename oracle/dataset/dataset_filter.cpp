@@ -101,14 +101,17 @@ bool TOracleDataSet::EvaluateFilter() {
 
 void TOracleDataSet::RebuildFilteredList() {
   if (!store_) return;
-  store_->ClearFiltered();
-  if (Filtered()) {
-    for (int number = store_->Offset(); number < store_->RecordLimit(); ++number) {
-      uint8_t* record = store_->Record(number);
-      if (RecordPassesFilter(record)) store_->AddFiltered(record);
-    }
-  }
+  refilter_records();
   First();
+}
+
+void TOracleDataSet::refilter_records() {
+  store_->ClearFiltered();
+  if (!Filtered()) return;
+  for (int number = store_->Offset(); number < store_->RecordLimit(); ++number) {
+    uint8_t* record = store_->Record(number);
+    if (RecordPassesFilter(record)) store_->AddFiltered(record);
+  }
 }
 
 void TOracleDataSet::SetFilterText(const std::string& text) {

@@ -254,6 +254,7 @@ void TOracleDataSet::ExecuteQuery() {
   // A detached dataset cannot read its rows again, so it keeps them.
   if (Detached() && !opening_) return;
   ReleaseRecords();
+  change_log_.ResetPlaced();
   forget_server_count();
   if (waits_for_master()) {
     stay_empty_for_master();
@@ -271,7 +272,8 @@ void TOracleDataSet::ExecuteQuery() {
     }
     executed_for_describe_ = false;
     master_record_seen_ = master_record_id();
-    fetch_exhausted_ = fetch_query_->Eof();
+    rows_exhausted_ = fetch_query_->Eof();
+    fetch_exhausted_ = rows_exhausted_ && !(CachedUpdates && change_log_.HasUnplacedInserts());
     first_fetched_row_pending_ = true;
     if (QueryAllRecords && !unidirectional_) fetch_all_under_wait_cursor();
   } catch (...) {
@@ -300,6 +302,7 @@ void TOracleDataSet::InternalClose() {
   current_ = -1;
   filter_expression_.reset();
   free_secondary_queries();
+  change_log_.Clear();
   master_record_seen_.reset();
   for (TOracleDataSet* detail : details_) detail->follow_master();
 }
@@ -319,6 +322,7 @@ void TOracleDataSet::free_secondary_queries() {
 }
 
 void TOracleDataSet::InternalRefresh() {
+  refuse_refresh_over_cached_details();
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
   post_editing_details();
   ExecuteQuery();

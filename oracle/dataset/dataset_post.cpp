@@ -116,7 +116,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     if (!inserting && query.RowsProcessed() == 0)
       raise_translated(0, dml_messages::RecordDeleted, action);
     if (inserting && (dataset_.Session()->ODBCBridge() || !IsBlank(dataset_.UniqueFields)))
-      rowid = lookup_rowid(dataset_.ActiveBuffer());
+      rowid = lookup_rowid(post_source_ ? post_source_ : dataset_.ActiveBuffer());
     else if (returns_rowid)
       rowid = query.GetVariable(dml_text::RowIdVariable).AsString();
     else if (inserting)
@@ -215,33 +215,40 @@ void TDataSetWriter::Delete() {
   const TLockingModeOptions mode = dataset_.LockingMode;
   const bool all_fields = (dataset_.RefreshOptions & roAllFields) != 0;
   if (!dataset_.CachedUpdates) {
-    try {
-      if (mode != lmNone) LockCheckRefresh(true, true, false, all_fields, stored);
-      std::string rowid(RecordRowId(stored));
-      if (!dataset_.FireApplyRecord('D', rowid)) {
-        if (rowid.empty()) raise_without_rowid(dml_messages::DeleteAction);
-        TOracleQuery& query = prepare_query(false);
-        const std::string table = UpdatingTableName();
-        const std::string where = where_clause(query, stored);
-        bind_table_variables(query, table);
-        query.SQL().SetText(DeleteStatement(table, where));
-        run(query);
-        if (query.RowsProcessed() == 0) raise_translated(0, dml_messages::RecordDeleted, 'D');
-        close_query_by_rule();
-      }
-      commit();
-    } catch (const EOracleError& error) {
-      if (mode != lmNone) rollback_to_savepoint_quietly();
-      raise_translated(error, 'D');
-    } catch (...) {
-      if (mode != lmNone) rollback_to_savepoint_quietly();
-      throw;
-    }
+    send_delete(stored);
   } else if ((mode == lmLockImmediate || mode == lmCheckImmediate) && !dataset_.HasLogEntry(stored)) {
     LockCheckRefresh(mode == lmLockImmediate, true, false, all_fields, stored);
   }
   dataset_.LogChange('D', stored, stored);
   dataset_.RemoveStoredRecord(stored);
+}
+
+// Deletes the row of `record` on the server, locked and compared first unless
+// LockingMode is lmNone.
+void TDataSetWriter::send_delete(uint8_t* record) {
+  const TLockingModeOptions mode = dataset_.LockingMode;
+  try {
+    if (mode != lmNone) LockCheckRefresh(true, true, false, (dataset_.RefreshOptions & roAllFields) != 0, record);
+    std::string rowid(RecordRowId(record));
+    if (!dataset_.FireApplyRecord('D', rowid)) {
+      if (rowid.empty()) raise_without_rowid(dml_messages::DeleteAction);
+      TOracleQuery& query = prepare_query(false);
+      const std::string table = UpdatingTableName();
+      const std::string where = where_clause(query, record);
+      bind_table_variables(query, table);
+      query.SQL().SetText(DeleteStatement(table, where));
+      run(query);
+      if (query.RowsProcessed() == 0) raise_translated(0, dml_messages::RecordDeleted, 'D');
+      close_query_by_rule();
+    }
+    commit();
+  } catch (const EOracleError& error) {
+    if (mode != lmNone) rollback_to_savepoint_quietly();
+    raise_translated(error, 'D');
+  } catch (...) {
+    if (mode != lmNone) rollback_to_savepoint_quietly();
+    throw;
+  }
 }
 
 // ---- cancel ----

@@ -183,13 +183,23 @@ uint8_t* TOracleDataSet::RecordForState(const TField* field) const {
   switch (State()) {
     case dsFilter: return filter_record_;
     case dsCalcFields: return CalcBuffer();
-    case dsOldValue: return StoredRecordOf(ActiveBuffer());
+    case dsOldValue: return OldValuesRecord();
     case dsEdit:
     case dsInsert: return ActiveBuffer();
     default:
+      if (applying_record_) return const_cast<uint8_t*>(applying_record_);
       if (event_record_) return event_record_;
       return IsEmpty() ? nullptr : ActiveBuffer();
   }
+}
+
+// With a change logged, a record's old values are those before the change.
+uint8_t* TOracleDataSet::OldValuesRecord() const {
+  if (applying_old_values_) return const_cast<uint8_t*>(applying_old_values_);
+  uint8_t* stored = StoredRecordOf(ActiveBuffer());
+  if (!stored || !CachedUpdates) return stored;
+  const TChangeLogItem* entry = change_log_.FindPlaced(Header(stored).RecordId);
+  return entry && entry->OldValues ? entry->OldValues.get() : stored;
 }
 
 bool TOracleDataSet::GetFieldData(TField* field, void* buffer) {

@@ -12,19 +12,11 @@ namespace kvell {
 
 // ---- the framework's steps ----
 
-// Until the change log exists, a cached change would be kept nowhere and never
-// applied: refuse it rather than lose it.
-void TOracleDataSet::refuse_cached_change() const {
-  if (CachedUpdates) NotAvailableYet("Editing with CachedUpdates");
-}
-
 void TOracleDataSet::InternalEdit() {
-  refuse_cached_change();
   writer_->Edit();
 }
 
 void TOracleDataSet::InternalPost() {
-  refuse_cached_change();
   TDataSet::InternalPost();
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
   const bool inserting = State() == dsInsert;
@@ -34,7 +26,6 @@ void TOracleDataSet::InternalPost() {
 
 void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
   if (buffer != ActiveBuffer()) throw Exception(dataset_messages::ForeignAddBuffer);
-  refuse_cached_change();
   if (append) {
     InternalLast();
     SetBookmarkFlag(buffer, bfEOF);
@@ -46,7 +37,6 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
 
 void TOracleDataSet::InternalDelete() {
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
-  refuse_cached_change();
   writer_->Delete();
   if (!CachedUpdates) ++posted_deletes_;
 }
@@ -94,24 +84,16 @@ void TOracleDataSet::RemoveStoredRecord(uint8_t* record) {
   if (fetch_exhausted_ && current_ >= VisibleCount()) current_ = VisibleCount() - 1;
 }
 
-// ---- the change log ----
-
-bool TOracleDataSet::HasLogEntry(const uint8_t* record) const {
-  (void)record;
-  return false;
-}
-
-void TOracleDataSet::LogChange(char action, uint8_t* record, const uint8_t* old_values) {
-  (void)action;
-  (void)record;
-  (void)old_values;
-}
-
 // ---- blob values ----
 
 const TOracleBlob* TOracleDataSet::BlobForState(const uint8_t* record, TField* field,
                                                 const TOracleFieldInfo& info) const {
   if (IsEditState(State()) && static_cast<TBlobField*>(field)->Modified) return writer_->EditBlob(info.BlobIndex);
+  // Old values and a logged change being applied hold their own blob lists.
+  if (State() == dsOldValue || (record && record == applying_record_)) {
+    const TBlobList* blobs = Header(record).Blobs;
+    return blobs ? blobs->Find(info.BlobIndex) : nullptr;
+  }
   return BlobOf(record, info);
 }
 
@@ -135,7 +117,7 @@ std::unique_ptr<TStream> TOracleDataSet::CreateBlobStream(TField* field, TBlobSt
     }
     return std::make_unique<TOracleBlobStream>(*this, field, mode, edited, true, IsEditState(state));
   }
-  auto* own = const_cast<TOracleBlob*>(BlobOf(record, info));
+  auto* own = const_cast<TOracleBlob*>(BlobForState(record, field, info));
   return std::make_unique<TOracleBlobStream>(*this, field, mode, own, true, false);
 }
 

@@ -99,7 +99,7 @@ void TDataSetWriter::execute_internal(const char* statement) {
 
 // ---- savepoint and commit ----
 
-bool TDataSetWriter::logging() const { return dataset_.CachedUpdates || dataset_.provider_logging_; }
+bool TDataSetWriter::logging() const { return applying_ || dataset_.LogsChanges(); }
 
 bool TDataSetWriter::savepoints_allowed() const {
   TOracleSession* session = dataset_.Session();
@@ -107,12 +107,18 @@ bool TDataSetWriter::savepoints_allowed() const {
 }
 
 void TDataSetWriter::set_savepoint() {
-  if (logging() || !savepoints_allowed()) return;
-  execute_internal(dml_text::Savepoint);
+  if (!logging()) set_savepoint_now();
+}
+
+void TDataSetWriter::set_savepoint_now() {
+  if (savepoints_allowed()) execute_internal(dml_text::Savepoint);
 }
 
 void TDataSetWriter::rollback_to_savepoint() {
-  if (logging()) return;
+  if (!logging()) rollback_to_savepoint_now();
+}
+
+void TDataSetWriter::rollback_to_savepoint_now() {
   if (savepoints_allowed()) {
     execute_internal(dml_text::RollbackToSavepoint);
   } else if (dataset_.CommitOnPost && dataset_.Session()) {
@@ -129,9 +135,12 @@ void TDataSetWriter::rollback_to_savepoint_quietly() {
 }
 
 void TDataSetWriter::commit() {
+  if (!logging()) commit_now();
+}
+
+void TDataSetWriter::commit_now() {
   TOracleSession* session = dataset_.Session();
-  if (!session || logging() || !dataset_.CommitOnPost || session->InMTSTransaction() || session->AutoCommitMode())
-    return;
+  if (!session || !dataset_.CommitOnPost || session->InMTSTransaction() || session->AutoCommitMode()) return;
   ++statements_sent_;
   session->Commit();
 }
@@ -196,6 +205,7 @@ Variant TDataSetWriter::record_value(const uint8_t* record, const TOracleFieldIn
 // The value being posted: the edit buffer's, or a blob's working copy when
 // the field was written in this edit.
 Variant TDataSetWriter::edit_value(const TOracleFieldInfo& info) const {
+  if (post_source_) return record_value(post_source_, info);
   TRecordBuffer buffer = dataset_.ActiveBuffer();
   if (!info.Field->IsBlob()) return SlotValue(buffer, info);
   if (static_cast<TBlobField*>(info.Field)->Modified)
@@ -210,7 +220,8 @@ bool TDataSetWriter::is_posted_column(const TOracleFieldInfo& info) const {
 }
 
 bool TDataSetWriter::column_changed(const uint8_t* stored, const TOracleFieldInfo& info) const {
-  if (info.Field->IsBlob()) return static_cast<TBlobField*>(info.Field)->Modified;
+  if (info.Field->IsBlob())
+    return post_source_ ? blob_changed(stored, info) : static_cast<TBlobField*>(info.Field)->Modified;
   TOracleSession* session = dataset_.Session();
   const bool trim = session && session->Preferences().TrimStringFields;
   return FieldValueChanged(info.Field->DataType(), record_value(stored, info), edit_value(info), trim);

@@ -21,6 +21,8 @@
 namespace kvell {
 
 class EOracleError;
+class TChangeLog;
+struct TChangeLogItem;
 class TField;
 class TLOBLocator;
 class TOracleDataSet;
@@ -53,6 +55,15 @@ class TDataSetWriter {
   void LockCheckRefresh(bool lock, bool check, bool refresh, bool all_fields, uint8_t* record);
   void ApplySequence();
 
+  // ---- cached updates ----
+  // Sends the cached entries of the log, oldest first, inside one savepoint;
+  // on a failure the server goes back to it and the error is raised. Then
+  // commits as after a post and gives applied inserts their rowids. Returns
+  // the RecordIds of the records to re-read once the log is forgotten.
+  std::vector<int32_t> ApplyLog(TChangeLog& log);
+  // Re-reads a record after its logged change was applied.
+  void RefreshApplied(int32_t record_id);
+
   // ---- blob values being edited: one entry per blob field ----
   TOracleBlob* EditBlob(int blob_index);
   void ResetEditBlob(int blob_index);
@@ -82,6 +93,10 @@ class TDataSetWriter {
   void rollback_to_savepoint_quietly();
   void commit();
   void rollback_for_cancel();
+  // The same, while the change log is on: for applying it.
+  void set_savepoint_now();
+  void rollback_to_savepoint_now();
+  void commit_now();
 
   [[noreturn]] void raise_translated(int code, const std::string& text, char action) const;
   [[noreturn]] void raise_translated(const EOracleError& error, char action) const;
@@ -107,6 +122,17 @@ class TDataSetWriter {
   std::string execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns);
   std::string lookup_rowid(const uint8_t* record);
   bool needs_refresh_after(bool inserting) const;
+  void send_delete(uint8_t* record);
+
+  // Cached updates.
+  struct AppliedChange {
+    TChangeLogItem* Entry;
+    std::string RowId;
+    bool Sent;
+  };
+  AppliedChange apply_change(TChangeLogItem& entry);
+  void finish_applied(TChangeLog& log, const std::vector<AppliedChange>& applied);
+  bool blob_changed(const uint8_t* stored, const TOracleFieldInfo& info) const;
 
   // Storing what was posted.
   uint8_t* store_insert(const std::string& rowid);
@@ -126,6 +152,9 @@ class TDataSetWriter {
   std::vector<std::unique_ptr<TLOBLocator>> locators_;  // bound for one statement
   // Locators the statement returns, with the bytes to write into each after it ran.
   std::vector<std::pair<TLOBLocator*, std::string>> returned_lobs_;
+  // The record a logged change posts from, instead of the edit buffer.
+  const uint8_t* post_source_ = nullptr;
+  bool applying_ = false;  // the change log is being applied
   std::string updating_table_;
   std::string select_table_;
   bool table_names_known_ = false;

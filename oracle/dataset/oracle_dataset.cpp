@@ -178,6 +178,12 @@ bool TOracleDataSet::FireApplyRecord(char action, std::string& rowid) {
 TUpdateStatus TOracleDataSet::UpdateStatus() const {
   if (IsEmpty()) return usUnmodified;
   if (State() == dsInsert) return usInserted;
+  if (CachedUpdates) {
+    const uint8_t* stored = StoredRecordOf(ActiveBuffer());
+    const TChangeLogItem* entry = stored ? change_log_.FindPlaced(Header(stored).RecordId) : nullptr;
+    if (!entry) return usUnmodified;
+    return entry->Action == 'I' ? usInserted : entry->Action == 'D' ? usDeleted : usModified;
+  }
   return State() == dsEdit ? usModified : usUnmodified;
 }
 

@@ -24,6 +24,7 @@
 #include "db/data_source.h"
 #include "db/dataset.h"
 #include "oracle/dataset/blob_compression.h"
+#include "oracle/dataset/change_log.h"
 #include "oracle/dataset/dataset_options.h"
 #include "oracle/dataset/field_info.h"
 #include "oracle/dataset/record_buffer.h"
@@ -162,6 +163,22 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   // it unless srDontMove.
   bool SearchRecord(const std::string& field_names, const Variant& values, TSearchRecordOptions options);
 
+  // ---- cached updates ----
+  // Sends the logged changes in the order they were made, inside one
+  // savepoint: when one fails the server is rolled back to it, the records
+  // and the log stay as they were, and the error is raised. Then the session
+  // commits as after a post (CommitOnPost, no MTS transaction, no
+  // AutoCommitMode), the log is forgotten and rows are re-read as posts
+  // would re-read them.
+  void ApplyUpdates();
+  // Undoes every logged change in the records, newest first, and forgets
+  // the log; ends a provider transaction's logging.
+  void CancelUpdates();
+  // Forgets the log; its inserts and deletes count as posted.
+  void CommitUpdates();
+  bool UpdatesPending() const;
+  const TChangeLog& ChangeLog() const { return change_log_; }
+
   // Whether the record being filtered passes OnFilterRecord and the filter text.
   virtual bool EvaluateFilter();
   // OnApplyRecord's Applied; false without a handler.
@@ -265,11 +282,11 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void RebuildFilteredList();
   // The record the fields read and write in the current state, or nullptr.
   uint8_t* RecordForState(const TField* field) const;
+  uint8_t* OldValuesRecord() const;
   // Binary values: the stored form to write, and the value of stored bytes.
   std::string CompressedValue(TField* field, std::string_view value);
   std::string DecompressedValue(TField* field, std::string_view stored) const;
   [[noreturn]] void NotAvailableYet(const std::string& operation) const;
-  void refuse_cached_change() const;
 
  private:
   class FilterScope;
@@ -278,10 +295,18 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
 
   // Write-back hooks (dataset_write_back.cpp).
   TDataSetWriter& writer() const { return *writer_; }
+  // The change log (cached_updates.cpp).
+  bool LogsChanges() const { return CachedUpdates || provider_logging_; }
   bool HasLogEntry(const uint8_t* record) const;
   // Logs a change while cached updates or a provider transaction log them;
   // `old_values` is the record as it was before an update or delete.
   void LogChange(char action, uint8_t* record, const uint8_t* old_values);
+  uint8_t* place_cached_insert();
+  TChangeLogItem* logged_change_of_row() const;
+  void undo_change(TChangeLogItem& entry);
+  // Gives a stored record the values of a copy, keeping its identity.
+  void restore_record(uint8_t* record, const uint8_t* values);
+  void refuse_refresh_over_cached_details() const;
   // Enters a posted new record at the place of the insert `buffer` stands for.
   void InsertStoredRecord(uint8_t* record, TRecordBuffer buffer);
   void RemoveStoredRecord(uint8_t* record);
@@ -303,6 +328,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void fetch_all_under_wait_cursor();
   void free_secondary_queries();
   void parse_filter();
+  // The filtered list made again from the records held, without moving.
+  void refilter_records();
   // Searching (dataset_search.cpp).
   struct SearchTerm;
   std::vector<SearchTerm> search_terms(const std::string& field_names, const Variant& values,
@@ -319,6 +346,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void store_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
   void store_blob(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
   bool after_fetch_record(uint8_t* record, bool visible);
+  enum class FetchOutcome { Visible, Hidden, Stopped };
+  FetchOutcome settle_fetched_record(uint8_t* record);
   Variant attribute_value(const TOracleFieldInfo& info) const;
   void report_below_offset(int number) const;
   uint8_t* calc_area(TRecordBuffer buffer) const { return buffer + kRecordHeaderSize + data_size_; }
@@ -373,11 +402,16 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool remembered_active_ = false;  // Active streamed in or set without a session at design time
   bool before_query_fired_ = false;
   bool executed_for_describe_ = false;  // the field-definition pass executed the query
-  bool fetch_exhausted_ = true;        // no further row will be fetched
+  bool fetch_exhausted_ = true;        // no further record will be added by fetching
+  bool rows_exhausted_ = true;         // the fetching query has no further row
   bool first_fetched_row_pending_ = false;  // the execution's own row is not taken yet
   std::string cursor_variable_;       // the main query's variable bound to "CursorQuery"
   std::unique_ptr<TDataSetWriter> writer_;
   bool provider_logging_ = false;     // a provider transaction logs changes
+  TChangeLog change_log_;
+  // While a logged change is applied, fields read the entry's values.
+  const uint8_t* applying_record_ = nullptr;
+  const uint8_t* applying_old_values_ = nullptr;
   // Counting: the server's count of this execution, and posted changes since.
   std::optional<int> server_count_;
   int posted_inserts_ = 0;

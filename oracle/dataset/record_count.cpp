@@ -29,7 +29,7 @@ void TOracleDataSet::forget_server_count() {
   posted_deletes_ = 0;
 }
 
-int TOracleDataSet::cached_change_balance() const { return 0; }
+int TOracleDataSet::cached_change_balance() const { return change_log_.CachedBalance(); }
 
 int TOracleDataSet::query_server_count() {
   if (cursor_query_ && fetch_query_ == cursor_query_.get()) throw Exception(dataset_messages::CannotCountCursor);

@@ -56,12 +56,17 @@ void RecordCopyDeleter::operator()(uint8_t* record) const {
   delete[] record;
 }
 
+void CopyRecordInto(uint8_t* target, const uint8_t* source, int record_size) {
+  ReleaseRecordData(target);
+  std::memcpy(target, source, static_cast<size_t>(record_size));
+  ClearRecordReferences(target);
+  StoreRowId(target, RecordRowId(source));
+  if (const TBlobList* blobs = Header(source).Blobs) Header(target).Blobs = CopyBlobList(*blobs).release();
+}
+
 RecordCopy CopyRecord(const uint8_t* source, int record_size) {
-  RecordCopy copy(new uint8_t[static_cast<size_t>(record_size)]);
-  std::memcpy(copy.get(), source, static_cast<size_t>(record_size));
-  ClearRecordReferences(copy.get());
-  StoreRowId(copy.get(), RecordRowId(source));
-  if (const TBlobList* blobs = Header(source).Blobs) Header(copy.get()).Blobs = CopyBlobList(*blobs).release();
+  RecordCopy copy(new uint8_t[static_cast<size_t>(record_size)]());
+  CopyRecordInto(copy.get(), source, record_size);
   return copy;
 }
 

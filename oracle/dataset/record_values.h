@@ -27,11 +27,14 @@ bool IsTextBlob(const TOracleFieldInfo& info);
 std::unique_ptr<TBlobList> CopyBlobList(const TBlobList& blobs);
 
 // A record of `record_size` bytes copied from `source`, with its own blob
-// list and long rowid; released by ReleaseRecordCopy.
+// list and long rowid, released with it.
 struct RecordCopyDeleter {
   void operator()(uint8_t* record) const;
 };
 using RecordCopy = std::unique_ptr<uint8_t[], RecordCopyDeleter>;
 RecordCopy CopyRecord(const uint8_t* source, int record_size);
+// Makes `target` (a stored record, or a zero-filled slot) a copy of `source`
+// with its own blob list and long rowid, releasing what it owned before.
+void CopyRecordInto(uint8_t* target, const uint8_t* source, int record_size);
 
 }  // namespace kvell
