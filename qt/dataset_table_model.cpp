@@ -174,7 +174,11 @@ void TDataSetTableModel::MoveToRow(int row) {
   if (!dataset || row == active_row_ || row < 0 || row >= row_count_) return;
   moving_ = true;
   try {
+    const int rows_before = row_count_;
+    const int inserted_at = pending_ == Pending::Insert ? pending_row_ : -1;
     dataset->CheckBrowseMode();
+    // A blank new record above the target was cancelled and its row is gone.
+    if (row_count_ < rows_before && inserted_at >= 0 && inserted_at < row) --row;
     if (record_number() > 0) {
       dataset->SetRecNo(row + 1);
     } else if (const RecordWindow::Row* values = row_values(row)) {
@@ -247,6 +251,9 @@ bool TDataSetTableModel::removeRows(int row, int count, const QModelIndex& paren
 bool TDataSetTableModel::submit() {
   TDataSet* dataset = DataSet();
   if (!dataset || !IsEditState(dataset->State())) return true;
+  // Views submit whenever the current row changes, also when it moves onto
+  // a record just inserted: one with nothing entered yet stays open.
+  if (dataset->State() == dsInsert && !dataset->Modified()) return true;
   return guarded([&] { dataset->Post(); });
 }
 

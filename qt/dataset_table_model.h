@@ -43,7 +43,8 @@ class TDataSetTableModel : public QAbstractTableModel {
   bool removeRows(int row, int count, const QModelIndex& parent = {}) override;
   bool canFetchMore(const QModelIndex& parent = {}) const override;
   void fetchMore(const QModelIndex& parent = {}) override;
-  // Posts the dataset's pending edit; revert() cancels it.
+  // Posts the dataset's pending edit (a new record only once something was
+  // entered into it); revert() cancels it.
   bool submit() override;
   void revert() override;
 

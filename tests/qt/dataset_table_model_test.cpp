@@ -148,6 +148,22 @@ TEST(DataSetTableModelTest, insert_rows_and_remove_rows_go_through_insert_and_de
   EXPECT_EQ(0, reset.count());
 }
 
+// A view submits as its current row changes, also onto a new record; and an
+// edit elsewhere drops a blank new record before the rows below it move up.
+TEST(DataSetTableModelTest, a_blank_new_record_is_not_submitted_and_gives_way_to_an_edit_below_it) {
+  ModelFixture f(5);
+  ASSERT_TRUE(f.model->insertRows(1, 1));
+  EXPECT_TRUE(f.model->submit());
+  EXPECT_EQ(dsInsert, f.ds->State()) << "nothing entered: nothing posted";
+  EXPECT_EQ(6, f.model->rowCount());
+
+  EXPECT_TRUE(f.model->setData(f.model->index(3, f.Column("NAME")), QString("Edited")));
+  EXPECT_EQ(dsBrowse, f.ds->State());
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5}), testing::ids_forward(*f.ds));
+  EXPECT_EQ((std::vector<std::string>{"N1", "N2", "Edited", "N4", "N5"}), f.Names());
+  EXPECT_TRUE(f.reported.empty());
+}
+
 TEST(DataSetTableModelTest, the_datasets_own_changes_become_the_narrowest_signals) {
   ModelFixture f(5);
   QSignalSpy changed(f.model.get(), &QAbstractItemModel::dataChanged);

@@ -1,12 +1,17 @@
 // The table model over TOracleDataSet on ociemu, under Qt's model tester:
 // EMP browsed, its rows fetched on demand, filtered, and refreshed after
-// another session changed them.
+// another session changed them; edited through QTableView and
+// QDataWidgetMapper into the database, seen from a second session, and a
+// cell edit of a row another session has locked.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QDataWidgetMapper>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 
+#include "oracle/dataset/dml_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "qt/dataset_table_model.h"
 #include "qt/qt_user_interface.h"
@@ -32,6 +37,7 @@ class OracleModelTest : public testing::SessionTest {
     tester.reset();
     model.reset();
     emp.Close();
+    other.reset();
     session.reset();
     hooks.reset();
     SessionTest::TearDown();
@@ -42,6 +48,37 @@ class OracleModelTest : public testing::SessionTest {
     tester = std::make_unique<QAbstractItemModelTester>(model.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
   }
   void Exec(const std::string& sql) { Run(*session, sql); }
+  // EMP with its rowids, so that the dataset writes back.
+  void OpenEditable() {
+    emp.SetSQLText("select rowid, empno, ename, job, sal, comm from emp order by empno");
+    emp.Open();
+    Watch();
+    other = MakeSession();
+    other->LogOn();
+  }
+  std::string OtherSees(const std::string& sql) { return QueryValue(*other, sql); }
+  int RowOf(int empno) const {
+    for (int row = 0; row < model->rowCount(); ++row)
+      if (model->index(row, Column("EMPNO")).data(Qt::EditRole).toInt() == empno) return row;
+    return -1;
+  }
+  // Opens the view's editor on a cell and types text into it; the key ends the edit.
+  static void TypeInto(QTableView& view, const QModelIndex& cell, const QString& text, Qt::Key key) {
+    view.activateWindow();  // back from a message box
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.setCurrentIndex(cell);
+    view.edit(cell);
+    TypeIntoFocus(text, key);
+  }
+  // The delegate's own editor: a line edit for text, a spin box for numbers.
+  static void TypeIntoFocus(const QString& text, Qt::Key key) {
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(nullptr, editor);
+    ASSERT_TRUE(QMetaObject::invokeMethod(editor, "selectAll"));
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, key);
+    QCoreApplication::processEvents();  // the delegate commits through a queued call
+  }
   int Column(const char* name) const {
     for (int column = 0; column < model->columnCount(); ++column)
       if (model->Field(column)->FieldName() == name) return column;
@@ -57,6 +94,7 @@ class OracleModelTest : public testing::SessionTest {
   std::unique_ptr<ScopedUserInterface> hooks;
   std::vector<std::string> reported;
   std::unique_ptr<TOracleSession> session;
+  std::unique_ptr<TOracleSession> other;
   TOracleDataSet emp;
   TDataSource source{nullptr};
   std::unique_ptr<TDataSetTableModel> model;
@@ -115,6 +153,87 @@ TEST_F(OracleModelTest, a_filter_narrows_the_rows_and_a_refresh_shows_another_se
   EXPECT_EQ(QStringList({"ALLEN", "WARD", "MARTIN", "TURNER"}), Names());
   EXPECT_EQ("1999", Cell(1, "SAL"));
   EXPECT_TRUE(reported.empty());
+}
+
+class OracleEditingTest : public OracleModelTest {
+ protected:
+  void SetUp() override {
+    OracleModelTest::SetUp();
+    OpenEditable();
+    view_ = std::make_unique<QTableView>();
+    view_->setModel(model.get());
+    view_->resize(600, 400);
+    view_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view_.get()));
+  }
+  void TearDown() override {
+    view_.reset();
+    OracleModelTest::TearDown();
+  }
+  QTableView& view() { return *view_; }
+
+ private:
+  std::unique_ptr<QTableView> view_;
+};
+
+TEST_F(OracleEditingTest, a_table_view_edits_and_inserts_rows_that_another_session_then_reads) {
+  const int scott = RowOf(7788);
+  TypeInto(view(), model->index(scott, Column("SAL")), "3456", Qt::Key_Return);
+  EXPECT_EQ(dsBrowse, emp.State());
+  EXPECT_EQ("3456", OtherSees("select sal from emp where empno = 7788"));
+  EXPECT_EQ("3456", Cell(scott, "SAL"));
+
+  // A new row at the end: one cell after another, Return posts the record.
+  ASSERT_TRUE(model->insertRows(model->rowCount(), 1));
+  const int added = model->rowCount() - 1;
+  TypeInto(view(), model->index(added, Column("EMPNO")), "8000", Qt::Key_Tab);
+  EXPECT_EQ(dsInsert, emp.State()) << "moving to the next cell keeps the record open";
+  TypeIntoFocus("NEWMAN", Qt::Key_Return);
+  EXPECT_EQ(dsBrowse, emp.State());
+  EXPECT_EQ("NEWMAN", OtherSees("select ename from emp where empno = 8000"));
+  EXPECT_EQ("15", OtherSees("select count(*) from emp"));
+  EXPECT_EQ("NEWMAN", Cell(added, "ENAME"));
+  EXPECT_TRUE(reported.empty()) << reported.front();
+}
+
+TEST_F(OracleEditingTest, a_data_widget_mapper_submits_its_widgets_into_the_row) {
+  QDataWidgetMapper mapper;
+  mapper.setModel(model.get());
+  mapper.setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
+  QLineEdit name;
+  QLineEdit commission;
+  mapper.addMapping(&name, Column("ENAME"));
+  mapper.addMapping(&commission, Column("COMM"));
+  mapper.setCurrentIndex(RowOf(7499));
+  EXPECT_EQ("ALLEN", name.text());
+  EXPECT_EQ("300", commission.text());
+  name.setText("ALLAN");
+  commission.setText("");  // an emptied widget stores null
+  ASSERT_TRUE(mapper.submit());
+  EXPECT_EQ("ALLAN|null", OtherSees("select ename || '|' || nvl(to_char(comm), 'null') from emp where empno = 7499"));
+  EXPECT_EQ("ALLAN", Cell(RowOf(7499), "ENAME"));
+  EXPECT_TRUE(reported.empty()) << reported.front();
+}
+
+TEST_F(OracleEditingTest, a_cell_edit_of_a_row_locked_elsewhere_shows_the_message_and_keeps_the_old_value) {
+  Run(*other, "select * from emp where empno = 7566 for update nowait");
+  hooks.reset();
+  hooks = InstallQtUserInterface();  // errors in a real message box
+  qt_test::AnsweredBox box;
+  qt_test::AnswerNextBox("OK", box);
+  const int jones = RowOf(7566);
+  TypeInto(view(), model->index(jones, Column("SAL")), "9999", Qt::Key_Return);
+  EXPECT_TRUE(box.answered);
+  EXPECT_EQ(dml_messages::RecordLocked, box.text.toStdString());
+  EXPECT_EQ(dsBrowse, emp.State()) << "the failed edit is cancelled";
+  EXPECT_EQ("2975", Cell(jones, "SAL"));
+  EXPECT_EQ(2975, model->index(jones, Column("SAL")).data(Qt::EditRole).toInt());
+  other->Rollback();
+  EXPECT_EQ("2975", OtherSees("select sal from emp where empno = 7566"));
+
+  // Once the lock is gone the same edit goes through.
+  TypeInto(view(), model->index(jones, Column("SAL")), "3000", Qt::Key_Return);
+  EXPECT_EQ("3000", OtherSees("select sal from emp where empno = 7566"));
 }
 
 }  // namespace
