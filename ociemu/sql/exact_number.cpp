@@ -52,7 +52,7 @@ Decimal normalized(Decimal value) {
   return value;
 }
 
-int magnitude(const Decimal& value) { return value.exponent + digit_count(value.coefficient) - 1; }
+int leading_power(const Decimal& value) { return value.exponent + digit_count(value.coefficient) - 1; }
 
 }  // namespace
 
@@ -96,8 +96,8 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
   value.exponent += dropped;
   value = normalized(value);
   if (value.is_zero()) return Decimal{};
-  if (magnitude(value) > kMaxMagnitude) return std::nullopt;
-  if (magnitude(value) < kMinMagnitude) return Decimal{};
+  if (leading_power(value) > kMaxMagnitude) return std::nullopt;
+  if (leading_power(value) < kMinMagnitude) return Decimal{};
   return value;
 }
 
@@ -138,6 +138,63 @@ Decimal Decimal::rounded(int places) const {
   return normalized(value);
 }
 
+Decimal Decimal::truncated(int places) const {
+  if (is_zero() || -exponent <= places) return *this;
+  const int drop = -exponent - places;
+  if (drop > kMaxDigits) return Decimal{};
+  Decimal value = *this;
+  value.coefficient = coefficient / power_of_ten(drop);
+  value.exponent += drop;
+  return normalized(value);
+}
+
+Decimal Decimal::negated() const {
+  Decimal value = *this;
+  value.negative = !negative && !is_zero();
+  return value;
+}
+
+int Decimal::magnitude() const { return leading_power(*this); }
+
+std::optional<Decimal> Decimal::times(const Decimal& other) const {
+  if (is_zero() || other.is_zero()) return Decimal{};
+  // The full 256-bit product in 64-bit limbs (low first), then divided down to 38 digits.
+  using u64 = unsigned long long;
+  const u64 a[2] = {static_cast<u64>(coefficient), static_cast<u64>(coefficient >> 64)};
+  const u64 b[2] = {static_cast<u64>(other.coefficient), static_cast<u64>(other.coefficient >> 64)};
+  u64 limbs[4] = {0, 0, 0, 0};
+  for (int i = 0; i < 2; ++i) {
+    u128 carry = 0;
+    for (int j = 0; j < 2; ++j) {
+      const u128 cell = u128(a[i]) * b[j] + limbs[i + j] + carry;
+      limbs[i + j] = static_cast<u64>(cell);
+      carry = cell >> 64;
+    }
+    limbs[i + 2] = static_cast<u64>(carry);
+  }
+  const u128 limit = power_of_ten(kMaxDigits);
+  int dropped = 0;
+  unsigned last_digit = 0;
+  while (limbs[3] != 0 || limbs[2] != 0 || ((u128(limbs[1]) << 64) | limbs[0]) >= limit) {
+    u128 remainder = 0;
+    for (int k = 3; k >= 0; --k) {
+      const u128 current = (remainder << 64) | limbs[k];
+      limbs[k] = static_cast<u64>(current / 10);
+      remainder = current % 10;
+    }
+    last_digit = static_cast<unsigned>(remainder);
+    ++dropped;
+  }
+  Decimal product;
+  product.negative = negative != other.negative;
+  product.coefficient = ((u128(limbs[1]) << 64) | limbs[0]) + (last_digit >= 5 ? 1 : 0);
+  product.exponent = exponent + other.exponent + dropped;
+  product = normalized(product);
+  if (leading_power(product) > kMaxMagnitude) return std::nullopt;
+  if (leading_power(product) < kMinMagnitude) return Decimal{};
+  return product;
+}
+
 Decimal Decimal::plus(const Decimal& other) const {
   if (is_zero()) return other;
   if (other.is_zero()) return *this;
@@ -168,8 +225,8 @@ int Decimal::compare(const Decimal& other) const {
     return left - right;
   }
   int order = 0;
-  if (magnitude(*this) != magnitude(other)) {
-    order = magnitude(*this) < magnitude(other) ? -1 : 1;
+  if (leading_power(*this) != leading_power(other)) {
+    order = leading_power(*this) < leading_power(other) ? -1 : 1;
   } else {
     const int target = std::min(exponent, other.exponent);
     const u128 a = coefficient * power_of_ten(exponent - target);
@@ -180,7 +237,7 @@ int Decimal::compare(const Decimal& other) const {
 }
 
 std::optional<int64_t> Decimal::to_int64() const {
-  if (exponent < 0 || magnitude(*this) > 18) return std::nullopt;
+  if (exponent < 0 || leading_power(*this) > 18) return std::nullopt;
   const u128 value = coefficient * power_of_ten(exponent);
   const u128 limit = u128(std::numeric_limits<int64_t>::max()) + (negative ? 1 : 0);
   if (value > limit) return std::nullopt;
@@ -376,7 +433,7 @@ void is_exact(sqlite3_context* context, int, sqlite3_value** arguments) {
 void exact_fits(sqlite3_context* context, int, sqlite3_value** arguments) {
   auto value = exact_argument(arguments[0]);
   const int digits = sqlite3_value_int(arguments[1]);
-  sqlite3_result_int(context, value && (value->is_zero() || magnitude(*value) < digits) ? 1 : 0);
+  sqlite3_result_int(context, value && (value->is_zero() || leading_power(*value) < digits) ? 1 : 0);
 }
 
 }  // namespace

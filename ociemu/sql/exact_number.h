@@ -32,8 +32,15 @@ struct Decimal {
   std::string text() const;
   // Rounded to `places` digits after the point (negative: before it).
   Decimal rounded(int places) const;
+  // Cut to `places` digits after the point (negative: before it), toward zero.
+  Decimal truncated(int places) const;
   Decimal plus(const Decimal& other) const;
+  // The product rounded to 38 digits; nullopt when it overflows NUMBER.
+  std::optional<Decimal> times(const Decimal& other) const;
+  Decimal negated() const;
   int compare(const Decimal& other) const;  // <0, 0, >0
+  // The power of ten of the leading digit (2 for 345, -1 for .5).
+  int magnitude() const;
   std::optional<int64_t> to_int64() const;
   double to_double() const;
   bool is_zero() const { return coefficient == 0; }
@@ -59,6 +66,22 @@ std::string number_literal(std::string_view literal);
 
 // OCIEMU_SUM: SUM that stays exact past 64 bits (also as a window function).
 void register_exact_numbers(sqlite3* db);
+
+// Functions that keep exact values in order and in arithmetic: OCIEMU_NUMBER_KEY(x), a text
+// whose byte order is the numeric order (for ORDER BY and ordering comparisons; other values pass
+// through); OCIEMU_MIN / OCIEMU_MAX; OCIEMU_PLUS, OCIEMU_MINUS and OCIEMU_TIMES.
+void register_exact_order(sqlite3* db);
+inline constexpr const char* kNumberKeyFunction = "OCIEMU_NUMBER_KEY";
+inline constexpr const char* kExactMinFunction = "OCIEMU_MIN";
+inline constexpr const char* kExactMaxFunction = "OCIEMU_MAX";
+inline constexpr const char* kExactPlusFunction = "OCIEMU_PLUS";
+inline constexpr const char* kExactMinusFunction = "OCIEMU_MINUS";
+inline constexpr const char* kExactTimesFunction = "OCIEMU_TIMES";
+// A number as that ordering key.
+std::string number_order_key(const Decimal& value);
+// a + b and a - b of numbers (number text included), exact past 64 bits; ORA-01722 for non-numbers.
+void exact_plus(sqlite3_context* context, int count, sqlite3_value** arguments);
+void exact_minus(sqlite3_context* context, int count, sqlite3_value** arguments);
 inline constexpr const char* kExactSumFunction = "OCIEMU_SUM";
 // Column checks of NUMBER: OCIEMU_IS_EXACT(value), and OCIEMU_EXACT_FITS(value, digits
 // before the point) for NUMBER(p,s).

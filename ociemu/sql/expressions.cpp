@@ -88,6 +88,32 @@ ValueType type_of_declaration(const std::string& declared) {
   }
 }
 
+// A number literal short enough that a REAL or INTEGER holds it exactly.
+bool is_short_number_literal(const std::string& text) {
+  int digits = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c != '.' && c != '-' && c != '(' && c != ')' && c != ' ') {
+      return false;
+    }
+  }
+  return digits > 0 && digits <= 15;
+}
+
+}  // namespace
+
+bool may_hold_exact(const Expression& value) {
+  if (value.type != ValueType::Number) return false;
+  if (!value.plain_column) return !is_short_number_literal(value.text);
+  auto type = parse_declared_type(value.column_declaration.c_str());
+  if (!type || type->type_code != 2) return true;
+  // NUMBER(p<=15,s) fits a REAL and NUMBER(p<=18) an INTEGER, so neither stores the exact form.
+  return !(type->precision > 0 && (type->precision <= 15 || (type->scale == 0 && type->precision <= 18)));
+}
+
+namespace {
+
 bool is_dateish(ValueType type) {
   return type == ValueType::Date || type == ValueType::Timestamp || type == ValueType::TimestampTz;
 }
@@ -101,9 +127,14 @@ std::string number_literal(double value) {
 Expression combine(const std::string& op, const Expression& left, const Expression& right) {
   Expression result;
   const bool numbers = left.type == ValueType::Number && right.type == ValueType::Number;
+  const bool exact = (op == "*" || numbers) && (may_hold_exact(left) || may_hold_exact(right));
   if (op == "||") {
     result.text = "OCIEMU_CONCAT(" + left.text + ", " + right.text + ")";
     result.type = ValueType::Text;
+  } else if (exact && (op == "*" || op == "+" || op == "-")) {
+    const char* function = op == "*" ? kExactTimesFunction : op == "+" ? kExactPlusFunction : kExactMinusFunction;
+    result.text = std::string(function) + "(" + left.text + ", " + right.text + ")";
+    result.type = ValueType::Number;
   } else if (op == "*") {
     result.text = "(" + left.text + " * " + right.text + ")";
     result.type = ValueType::Number;
@@ -248,6 +279,26 @@ void convert_for_date(const Expression& date, Expression& other) {
   other.text = (date.type == ValueType::Date ? "TO_DATE(" : "TO_TIMESTAMP(") + other.text + ")";
 }
 
+// A NUMBER compared with number text compares with that number, every digit kept.
+void convert_for_number(const Expression& number, Expression& other) {
+  if (number.type != ValueType::Number || other.type != ValueType::Text || other.text.size() < 2 ||
+      other.text.front() != '\'') {
+    return;
+  }
+  const std::string_view inner = std::string_view(other.text).substr(1, other.text.size() - 2);
+  if (inner.find('\'') != std::string_view::npos || !Decimal::parse(inner)) return;
+  other.text = sql::number_literal(inner);
+  other.type = ValueType::Number;
+}
+
+// Ordering comparisons of values that may be exact compare their order keys.
+bool compares_exactly(const Expression& left, const Expression& right) {
+  return (left.type == ValueType::Number || right.type == ValueType::Number) &&
+         (may_hold_exact(left) || may_hold_exact(right));
+}
+
+std::string order_key(const std::string& sql) { return std::string(kNumberKeyFunction) + "(" + sql + ")"; }
+
 }  // namespace
 
 int Translator::comparison(int index, int end, const Scope& scope, Expression& left) {
@@ -258,8 +309,15 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
     int next = expression(index + 1, end, scope, right);
     convert_for_date(left, right);
     convert_for_date(right, left);
+    convert_for_number(left, right);
+    convert_for_number(right, left);
     std::string symbol = op.is_op("^=") || op.is_op("~=") ? "!=" : op.text;
-    left.text += " " + symbol + " " + right.text;
+    const bool ordering = symbol == "<" || symbol == ">" || symbol == "<=" || symbol == ">=";
+    if (ordering && compares_exactly(left, right)) {
+      left.text = order_key(left.text) + " " + symbol + " " + order_key(right.text);
+    } else {
+      left.text += " " + symbol + " " + right.text;
+    }
     left.type = ValueType::Unknown;
     left.plain_column = false;
     return next;
@@ -268,13 +326,21 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
   int at = index;
   bool negated = word_at(at, "NOT");
   if (negated) ++at;
-  if (!word_at(at, "BETWEEN") || !is_dateish(left.type) || !starts_operand(at + 1)) return index;
+  const bool exact = may_hold_exact(left);
+  if (!word_at(at, "BETWEEN") || !(is_dateish(left.type) || exact) || !starts_operand(at + 1)) return index;
   Expression low, high;
   int and_index = expression(at + 1, end, scope, low);
   if (!word_at(and_index, "AND") || !starts_operand(and_index + 1)) return index;
   int next = expression(and_index + 1, end, scope, high);
   convert_for_date(left, low);
   convert_for_date(left, high);
+  if (exact) {
+    convert_for_number(left, low);
+    convert_for_number(left, high);
+    left.text = order_key(left.text);
+    low.text = order_key(low.text);
+    high.text = order_key(high.text);
+  }
   left.text += std::string(negated ? " NOT" : "") + " BETWEEN " + low.text + " AND " + high.text;
   left.type = ValueType::Unknown;
   left.plain_column = false;
@@ -290,7 +356,15 @@ int Translator::expression(int index, int end, const Scope& scope, Expression& r
     if (index + 1 >= end || !starts_operand(index + 1)) fail(936, index + 1);
     Expression operand;
     i = expression(index + 1, end, scope, operand, 3);
-    left.text = first.is_op("-") ? "(- " + operand.text + ")" : operand.text;
+    if (first.is_op("+")) {
+      left.text = operand.text;
+    } else if (i == index + 2 && token(index + 1).kind == TokenKind::Number) {
+      left.text = "(" + sql::number_literal("-" + token(index + 1).text) + ")";  // a long literal stays exact
+    } else if (may_hold_exact(operand)) {
+      left.text = std::string(kExactMinusFunction) + "(0, " + operand.text + ")";
+    } else {
+      left.text = "(- " + operand.text + ")";
+    }
     left.type = operand.type == ValueType::Unknown ? ValueType::Unknown : ValueType::Number;
   } else {
     i = at_time_zone(primary(index, end, scope, left), end, scope, left);
@@ -593,6 +667,11 @@ std::string Translator::function_call(const std::string& name, int open, const S
     }
     arguments.push_back(argument);
     start = j + 1;
+  }
+  const bool analytic = word_at(close + 1, "OVER");
+  if (simple && arguments.size() == 1 && !analytic && (name == "MIN" || name == "MAX") && may_hold_exact(arguments[0])) {
+    // SQLite's MIN and MAX would put exact values above every other number.
+    text = std::string(name == "MIN" ? kExactMinFunction : kExactMaxFunction) + "(";
   }
   if (simple) {
     for (size_t k = 0; k < arguments.size(); ++k) {

@@ -84,17 +84,6 @@ DateTimeValue date_plus_days(const DateTimeValue& date, double days) {
   return result;
 }
 
-Number add(const Number& a, const Number& b) {
-  int64_t sum = 0;
-  if (a.is_integer && b.is_integer && !__builtin_add_overflow(a.integer, b.integer, &sum)) return Number{true, sum, 0};
-  return Number::of(a.as_double() + b.as_double());
-}
-
-Number negate(const Number& a) {
-  if (a.is_integer && a.integer != std::numeric_limits<int64_t>::min()) return Number{true, -a.integer, 0};
-  return Number::of(-a.as_double());
-}
-
 void oracle_add(sqlite3_context* context, int, Args args) {
   if (any_null(2, args)) return sqlite3_result_null(context);
   if (auto date = date_argument(args[0])) {
@@ -103,7 +92,7 @@ void oracle_add(sqlite3_context* context, int, Args args) {
   if (auto date = date_argument(args[1])) {
     return set_date(context, date_plus_days(*date, number_argument(args[0])->as_double()));
   }
-  set_result(context, add(*number_argument(args[0]), *number_argument(args[1])));
+  exact_plus(context, 2, args);
 }
 
 void oracle_subtract(sqlite3_context* context, int, Args args) {
@@ -116,7 +105,7 @@ void oracle_subtract(sqlite3_context* context, int, Args args) {
     }
     return set_date(context, date_plus_days(*date, -number_argument(args[1])->as_double()));
   }
-  set_result(context, add(*number_argument(args[0]), negate(*number_argument(args[1]))));
+  exact_minus(context, 2, args);
 }
 
 void oracle_divide(sqlite3_context* context, int, Args args) {
@@ -499,8 +488,13 @@ void round_or_truncate(sqlite3_context* context, int count, Args args) {
     std::string model = count >= 2 ? text_argument(args[1]) : "DD";
     return set_date(context, truncate_date(*date, model, !Truncate));
   }
-  Number number = *number_argument(args[0]);
   int places = count >= 2 ? int_argument(args[1]) : 0;
+  if (sqlite3_value_type(args[0]) == SQLITE_BLOB) {
+    auto exact = exact_argument(args[0]);
+    if (!exact) throw_oracle(1722);
+    return set_number_result(context, Truncate ? exact->truncated(places) : exact->rounded(places));
+  }
+  Number number = *number_argument(args[0]);
   if (number.is_integer && places >= 0) return set_result(context, number);
   set_result(context, Number::of(round_decimal(number.as_double(), places, Truncate)));
 }
@@ -985,6 +979,7 @@ const Registration kFunctions[] = {
 
 void register_functions(sqlite3* db, SessionContext* session) {
   register_exact_numbers(db);
+  register_exact_order(db);
   register_lob_functions(db);
   register_blank_padding(db);
   register_cursor_rows(db);

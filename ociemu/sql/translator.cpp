@@ -7,6 +7,7 @@
 #include "ociemu/sql/cursor_rows.h"
 #include "ociemu/sql/ddl.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/functions.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/triggers.h"
@@ -261,6 +262,11 @@ std::string Translator::query(int begin, int end, const Scope* parent) {
   }
   auto part = [&](int b, int e, bool only_part) {
     if (b >= e) fail(928, b);
+    struct Restore {
+      bool& flag;
+      bool saved;
+      ~Restore() { flag = saved; }
+    } restore{in_compound_, std::exchange(in_compound_, !only_part)};
     cursor_sink_ = std::exchange(sink, nullptr);  // the first part names a CURSOR's columns
     if (token(b).is_op("(")) {
       int close = matching(b);
@@ -571,10 +577,32 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
   }
   if (hierarchy) clause = hierarchy->end;
   const int row_limit = find_top_level(*this, clause, end, {"OFFSET", "FETCH"});
-  if (clause < row_limit) sql += " " + rewrite(clause, row_limit, scope);
+  if (clause < row_limit) sql += " " + closing_clauses(clause, row_limit, scope);
   if (row_limit < end) sql += " " + row_limiting_clause(row_limit, end, scope, limit);
   if (row_limit == end && !limit.empty()) sql += " LIMIT " + limit;
   level_sql_ = outer_level;
+  return sql;
+}
+
+std::string Translator::closing_clauses(int begin, int end, const Scope& scope) {
+  const int order = find_top_level(*this, begin, end, {"ORDER"});
+  if (order == end || in_compound_ || !word_at(order + 1, "BY")) return rewrite(begin, end, scope);
+  std::string sql = order > begin ? rewrite(begin, order, scope) + " ORDER BY" : "ORDER BY";
+  for (int item = order + 2; item < end;) {
+    int item_end = item;
+    while (item_end < end && !token(item_end).is_op(",")) {
+      item_end = token(item_end).is_op("(") ? matching(item_end) + 1 : item_end + 1;
+    }
+    int rest = item;
+    if (starts_operand(item)) {
+      Expression value;
+      rest = expression(item, item_end, scope, value);
+      sql += " " + (may_hold_exact(value) ? std::string(kNumberKeyFunction) + "(" + value.text + ")" : value.text);
+    }
+    if (rest < item_end) sql += " " + rewrite(rest, item_end, scope);
+    if (item_end < end) sql += ",";
+    item = item_end + 1;
+  }
   return sql;
 }
 

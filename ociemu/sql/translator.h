@@ -35,6 +35,10 @@ struct Expression {
   std::string column_declaration{};  // a plain column's declaration ("NUMBER(7,2)"), when known
 };
 
+// Whether a NUMBER value may be in the exact form, so that SQLite's own order and arithmetic
+// would misread it: not for a literal or a column narrow enough for a REAL or INTEGER.
+bool may_hold_exact(const Expression& value);
+
 // The rows of TABLE(collection) in a FROM clause: one per element.
 struct CollectionSource {
   std::optional<TypeAttribute> element;  // unknown for an untyped bound collection
@@ -171,6 +175,7 @@ class Translator {
   std::vector<std::string> placeholder_names_;  // distinct names by SQLite index - 1
   std::string lock_alias_;     // FOR UPDATE OF alias.column
   bool in_returning_ = false;  // SQLite's RETURNING takes no table qualifiers
+  bool in_compound_ = false;   // a part of UNION/INTERSECT/MINUS, whose ORDER BY names result columns
   std::string column_prefix_;  // "NEW." while writing trigger conditions
   int top_query_begin_ = 0;    // where the statement's outermost query starts
   NameResolver* resolver_ = nullptr;  // PL/SQL's names, when translating for a block
@@ -218,6 +223,8 @@ class Translator {
   std::function<std::optional<std::string>(const TableRef&, const std::string&)> declared_of() const;
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   std::string row_limiting_clause(int begin, int end, const Scope& scope, const std::string& rownum_limit);
+  // GROUP BY, HAVING and ORDER BY; items of ORDER BY that may be exact numbers sort by their order key.
+  std::string closing_clauses(int begin, int end, const Scope& scope);
   // START WITH / CONNECT BY [NOCYCLE] / ORDER SIBLINGS BY of a query part (connect_by.cpp).
   struct Hierarchy {
     int start_begin = -1, start_end = -1;      // START WITH condition tokens, if any

@@ -93,5 +93,52 @@ TEST_F(ExactNumberTest, sum_of_integers_goes_past_sixty_four_bits_exactly) {
   EXPECT_EQ("3.5", single_text("SELECT SUM(x) FROM (SELECT 1.5 x FROM dual UNION ALL SELECT 2 FROM dual)"));
 }
 
+TEST_F(ExactNumberTest, order_extremes_and_ranges_compare_every_digit) {
+  for (const char* row : {"1, 12345678901234567890124", "2, 12345678901234567890123", "3, -98765432109876543210987",
+                          "4, 5", "6, 12345678901234567890123.5", "7, 1.5"}) {
+    must_run(std::string("INSERT INTO n (id, v) VALUES (") + row + ")");
+  }
+  using Ids = std::vector<std::string>;
+  EXPECT_EQ((Ids{"3", "7", "4", "2", "6", "1"}), column_texts("SELECT id FROM n ORDER BY v"));
+  EXPECT_EQ((Ids{"1", "6", "2", "4", "7", "3"}), column_texts("SELECT id FROM n ORDER BY v DESC, id"));
+  EXPECT_EQ((Ids{"3", "7"}), column_texts("SELECT id FROM n ORDER BY v + 0 FETCH FIRST 2 ROWS ONLY"));
+  EXPECT_EQ("-98765432109876543210987", single_text("SELECT MIN(v) FROM n"));
+  EXPECT_EQ("98765432109876543210987", single_text("SELECT -MIN(v) FROM n"));
+  EXPECT_EQ("12345678901234567890124", single_text("SELECT MAX(v) FROM n"));
+  EXPECT_EQ("12345678901234567890123.5", single_text("SELECT MAX(v) FROM n WHERE id <> 1"));
+  EXPECT_EQ((Ids{"1", "6"}), column_texts("SELECT id FROM n WHERE v > 12345678901234567890123 ORDER BY id"));
+  EXPECT_EQ((Ids{"3"}), column_texts("SELECT id FROM n WHERE v < 0"));
+  EXPECT_EQ((Ids{"2", "4", "6", "7"}),
+            column_texts("SELECT id FROM n WHERE v BETWEEN 0 AND 12345678901234567890123.5 ORDER BY id"));
+  EXPECT_EQ((Ids{"1", "3"}), column_texts("SELECT id FROM n WHERE v NOT BETWEEN 0 AND '12345678901234567890123.5' "
+                                           "ORDER BY id"));
+  // Number text compared with a NUMBER is read as the number it spells, not as a REAL.
+  EXPECT_EQ((Ids{"1"}), column_texts("SELECT id FROM n WHERE v = '12345678901234567890124'"));
+  EXPECT_EQ((Ids{"2", "6", "1"}), column_texts("SELECT id FROM n WHERE v >= '12345678901234567890123' ORDER BY v"));
+}
+
+TEST_F(ExactNumberTest, arithmetic_and_rounding_keep_thirty_eight_digits) {
+  must_run("INSERT INTO n (id, v) VALUES (1, 12345678901234567890123)");
+  must_run("INSERT INTO n (id, v) VALUES (2, 9223372036854775807)");
+  must_run("INSERT INTO n (id, v) VALUES (3, 12345678901234567890123.5)");
+  EXPECT_EQ("12345678901234567890124", single_text("SELECT v + 1 FROM n WHERE id = 1"));
+  EXPECT_EQ("12345678901234567890122", single_text("SELECT v - 1 FROM n WHERE id = 1"));
+  EXPECT_EQ("123456789012345678901230", single_text("SELECT v * 10 FROM n WHERE id = 1"));
+  EXPECT_EQ("1.524157875323883675049422368847227558E+44", single_text("SELECT v * v FROM n WHERE id = 1"));
+  EXPECT_EQ(".5", single_text("SELECT a.v - b.v FROM n a, n b WHERE a.id = 3 AND b.id = 1"));
+  // Past 64 bits in SQLite's own integer arithmetic, which would turn REAL.
+  EXPECT_EQ("9223372036854775808", single_text("SELECT v + 1 FROM n WHERE id = 2"));
+  EXPECT_EQ("18446744073709551614", single_text("SELECT v * 2 FROM n WHERE id = 2"));
+  EXPECT_EQ("9223372036854775808", single_text("SELECT v + '1' FROM n WHERE id = 2"));
+  EXPECT_EQ("12345678901234567890124", single_text("SELECT ROUND(v) FROM n WHERE id = 3"));
+  EXPECT_EQ("12345678901234567890123", single_text("SELECT TRUNC(v) FROM n WHERE id = 3"));
+  EXPECT_EQ("12345678901234567890100", single_text("SELECT ROUND(v, -2) FROM n WHERE id = 3"));
+  EXPECT_EQ("12345678901234567890000", single_text("SELECT TRUNC(v, -4) FROM n WHERE id = 3"));
+  OCIStmt* overflowing = prepare("SELECT v * v * v * v * v * v FROM n WHERE id = 1");
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, overflowing, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(1426, last_code());
+  OCIHandleFree(overflowing, OCI_HTYPE_STMT);
+}
+
 }  // namespace
 }  // namespace ociemu::testing

@@ -1,0 +1,152 @@
+// Order and arithmetic of NUMBER values that may be in the exact form: SQLite sorts
+// BLOBs above every number and reads them approximately in its own arithmetic.
+#include <sqlite3.h>
+
+#include <cstring>
+#include <string>
+
+#include "ociemu/sql/errors.h"
+#include "ociemu/sql/exact_number.h"
+#include "ociemu/sql/messages.h"
+
+namespace ociemu::sql {
+
+std::string number_order_key(const Decimal& value) {
+  if (value.is_zero()) return "1";
+  std::string digits;
+  for (auto rest = value.coefficient; rest > 0; rest /= 10) digits.insert(digits.begin(), static_cast<char>('0' + rest % 10));
+  // The leading digit's power, biased to three digits (NUMBER spans -130 to 125).
+  const std::string power = std::to_string(value.magnitude() + 500);
+  if (!value.negative) return "2" + power + digits;
+  // Negative: powers and digits reversed, and a mark above every digit so that a longer
+  // value (further from zero) sorts before its own prefix.
+  std::string key = "0" + std::to_string(999 - (value.magnitude() + 500));
+  for (char c : digits) key.push_back(static_cast<char>('9' - (c - '0')));
+  return key + "~";
+}
+
+namespace {
+
+void fail_in(sqlite3_context* context, int code) {
+  const std::string text = full_message(code, message_text(code));
+  sqlite3_result_error(context, text.c_str(), static_cast<int>(text.size()));
+}
+
+void number_key(sqlite3_context* context, int, sqlite3_value** arguments) {
+  sqlite3_value* value = arguments[0];
+  if (sqlite3_value_type(value) == SQLITE_NULL) return sqlite3_result_null(context);
+  auto exact = exact_argument(value);
+  if (!exact) return sqlite3_result_value(context, value);
+  const std::string key = number_order_key(*exact);
+  sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
+// SQLite's order of storage classes, with numbers (exact ones included) compared by value.
+int compare_values(sqlite3_value* a, sqlite3_value* b) {
+  const int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
+  if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+    const int64_t x = sqlite3_value_int64(a), y = sqlite3_value_int64(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  if (ta == SQLITE_FLOAT && tb == SQLITE_FLOAT) {
+    const double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  auto numeric = [](sqlite3_value* v, int type) {
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT ||
+           (type == SQLITE_BLOB && is_exact_number(sqlite3_value_blob(v), static_cast<size_t>(sqlite3_value_bytes(v))));
+  };
+  const bool na = numeric(a, ta), nb = numeric(b, tb);
+  if (na && nb) return exact_argument(a)->compare(*exact_argument(b));
+  auto rank = [](bool number, int type) { return number ? 0 : type == SQLITE_TEXT ? 1 : 2; };
+  if (rank(na, ta) != rank(nb, tb)) return rank(na, ta) - rank(nb, tb);
+  const auto la = static_cast<size_t>(sqlite3_value_bytes(a)), lb = static_cast<size_t>(sqlite3_value_bytes(b));
+  const void* pa = ta == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(a)) : sqlite3_value_blob(a);
+  const void* pb = tb == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(b)) : sqlite3_value_blob(b);
+  const size_t common = std::min(la, lb);
+  if (int order = common ? std::memcmp(pa, pb, common) : 0) return order;
+  return la < lb ? -1 : la > lb ? 1 : 0;
+}
+
+// The extreme value so far, owned (sqlite3_value_dup) until the final call.
+struct ExtremeState {
+  sqlite3_value* best;
+};
+
+template <int Sign>
+void extreme_step(sqlite3_context* context, int, sqlite3_value** arguments) {
+  sqlite3_value* value = arguments[0];
+  if (sqlite3_value_type(value) == SQLITE_NULL) return;
+  auto* state = static_cast<ExtremeState*>(sqlite3_aggregate_context(context, sizeof(ExtremeState)));
+  if (state == nullptr) return sqlite3_result_error_nomem(context);
+  if (state->best != nullptr && compare_values(value, state->best) * Sign <= 0) return;
+  sqlite3_value* copy = sqlite3_value_dup(value);
+  if (copy == nullptr) return sqlite3_result_error_nomem(context);
+  sqlite3_value_free(state->best);
+  state->best = copy;
+}
+
+void extreme_final(sqlite3_context* context) {
+  auto* state = static_cast<ExtremeState*>(sqlite3_aggregate_context(context, 0));
+  if (state == nullptr || state->best == nullptr) return sqlite3_result_null(context);
+  sqlite3_result_value(context, state->best);
+  sqlite3_value_free(state->best);
+  state->best = nullptr;
+}
+
+enum class Operation { Plus, Minus, Times };
+
+// SQLite's own integer arithmetic while it is exact; decimals otherwise.
+template <Operation Op>
+void arithmetic(sqlite3_context* context, int, sqlite3_value** arguments) {
+  sqlite3_value* a = arguments[0];
+  sqlite3_value* b = arguments[1];
+  if (sqlite3_value_type(a) == SQLITE_NULL || sqlite3_value_type(b) == SQLITE_NULL) return sqlite3_result_null(context);
+  if (sqlite3_value_type(a) == SQLITE_INTEGER && sqlite3_value_type(b) == SQLITE_INTEGER) {
+    const int64_t x = sqlite3_value_int64(a), y = sqlite3_value_int64(b);
+    int64_t result = 0;
+    const bool overflow = Op == Operation::Plus    ? __builtin_add_overflow(x, y, &result)
+                          : Op == Operation::Minus ? __builtin_sub_overflow(x, y, &result)
+                                                   : __builtin_mul_overflow(x, y, &result);
+    if (!overflow) return sqlite3_result_int64(context, result);
+  } else if (sqlite3_value_type(a) == SQLITE_FLOAT && sqlite3_value_type(b) == SQLITE_FLOAT) {
+    const double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
+    return sqlite3_result_double(context, Op == Operation::Plus ? x + y : Op == Operation::Minus ? x - y : x * y);
+  }
+  auto x = exact_argument(a);
+  auto y = exact_argument(b);
+  if (!x || !y) return fail_in(context, 1722);
+  if (Op == Operation::Times) {
+    auto product = x->times(*y);
+    if (!product) return fail_in(context, 1426);
+    return set_number_result(context, *product);
+  }
+  Decimal sum = x->plus(Op == Operation::Plus ? *y : y->negated());
+  if (sum.magnitude() > 125) return fail_in(context, 1426);
+  set_number_result(context, sum);
+}
+
+}  // namespace
+
+void exact_plus(sqlite3_context* context, int count, sqlite3_value** arguments) {
+  arithmetic<Operation::Plus>(context, count, arguments);
+}
+
+void exact_minus(sqlite3_context* context, int count, sqlite3_value** arguments) {
+  arithmetic<Operation::Minus>(context, count, arguments);
+}
+
+void register_exact_order(sqlite3* db) {
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  sqlite3_create_function_v2(db, kNumberKeyFunction, 1, kFlags, nullptr, number_key, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, kExactMinFunction, 1, kFlags, nullptr, nullptr, extreme_step<-1>, extreme_final,
+                             nullptr);
+  sqlite3_create_function_v2(db, kExactMaxFunction, 1, kFlags, nullptr, nullptr, extreme_step<1>, extreme_final,
+                             nullptr);
+  sqlite3_create_function_v2(db, kExactPlusFunction, 2, kFlags, nullptr, exact_plus, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, kExactMinusFunction, 2, kFlags, nullptr, exact_minus, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, kExactTimesFunction, 2, kFlags, nullptr, arithmetic<Operation::Times>, nullptr,
+                             nullptr, nullptr);
+}
+
+}  // namespace ociemu::sql
