@@ -1,5 +1,6 @@
 #include "runtime/ansi_case.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "runtime/utf8.h"
@@ -58,6 +59,27 @@ char32_t to_lower(char32_t c) {
   return c;
 }
 
+bool is_ascii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+unsigned char ascii_upper(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 32) : byte;
+}
+
+// Names and keywords are mostly ASCII: fold them without decoding or copying.
+int compare_ascii(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const unsigned char x = ascii_upper(a[i]), y = ascii_upper(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 template <typename Map>
 std::string map_case(std::string_view text, Map map) {
   std::string out;
@@ -81,6 +103,7 @@ std::string AnsiUpperCase(std::string_view text) { return map_case(text, to_uppe
 std::string AnsiLowerCase(std::string_view text) { return map_case(text, to_lower); }
 
 int AnsiCompareText(std::string_view a, std::string_view b) {
+  if (is_ascii(a) && is_ascii(b)) return compare_ascii(a, b);
   return AnsiUpperCase(a).compare(AnsiUpperCase(b));
 }
 

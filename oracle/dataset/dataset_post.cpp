@@ -87,14 +87,14 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
       commit();
       return rowid;
     }
-    TOracleQuery& query = prepare_query(false);
     const std::string table = UpdatingTableName();
     const bool alias = has_object_columns();
+    StatementBinds binds;
     ReturningPart returning;
-    bind_columns(query, columns, returning);
+    bind_columns(binds, columns, returning);
     const bool returns_rowid = dataset_.Session()->OCI8Mode() && IsBlank(dataset_.UniqueFields);
     if (returns_rowid) {
-      if (query.VariableIndex(dml_text::RowIdVariable) < 0) query.DeclareVariable(dml_text::RowIdVariable, 5);
+      binds.Declare(dml_text::RowIdVariable, 5);
       returning.Add("rowid", dml_text::RowIdVariable);
     }
     std::vector<Assignment> assignments;
@@ -107,12 +107,11 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     if (inserting) {
       text = InsertStatement(TableReference(table, alias), assignments, returning);
     } else {
-      const std::string where = where_clause(query, stored);
+      const std::string where = where_clause(binds, stored);
       text = UpdateStatement(TableReference(table, alias), assignments, where, returning);
     }
-    bind_table_variables(query, table);
-    query.SQL().SetText(text);
-    run(query);
+    bind_table_variables(binds, table);
+    TOracleQuery& query = run(text, binds);
     if (!inserting && query.RowsProcessed() == 0)
       raise_translated(0, dml_messages::RecordDeleted, action);
     if (inserting && (dataset_.Session()->ODBCBridge() || !IsBlank(dataset_.UniqueFields)))
@@ -139,15 +138,14 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
 
 std::string TDataSetWriter::lookup_rowid(const uint8_t* record) {
   const std::vector<KeyTerm> terms = key_terms(record, true);
-  TOracleQuery& query = prepare_query(false);
+  StatementBinds binds;
   for (const KeyTerm& term : terms) {
     if (term.IsNull) continue;
     const TOracleFieldInfo& info = *dataset_.field_infos_.Find(term.FieldName);
-    query.DeclareVariable(term.FieldName, info.OracleType == 4 ? 4 : info.OracleType == 3 ? 3 : 5);
-    query.SetVariable(term.FieldName, record_value(record, info));
+    binds.Declare(term.FieldName, info.OracleType == 4 ? 4 : info.OracleType == 3 ? 3 : 5);
+    binds.Set(term.FieldName, record_value(record, info));
   }
-  query.SQL().SetText(RowIdLookupStatement(UpdatingTableName(), terms));
-  run(query);
+  TOracleQuery& query = run(RowIdLookupStatement(UpdatingTableName(), terms), binds);
   if (query.Eof()) DatabaseError(dml_messages::RowIdNotFound);
   const std::string rowid = query.FieldText(0);
   query.Next();
@@ -161,9 +159,7 @@ void TDataSetWriter::ApplySequence() {
   if (!sequence.InUse()) return;
   TField* field = dataset_.FindField(sequence.Field);
   if (!field || !field->IsNull()) return;
-  TOracleQuery& query = prepare_query(false);
-  query.SQL().SetText(SequenceStatement(sequence.Sequence));
-  run(query);
+  TOracleQuery& query = run(SequenceStatement(sequence.Sequence), StatementBinds());
   const Variant value = query.FieldValue(0);
   close_query_by_rule();
   field->SetAsVariant(value);
@@ -232,12 +228,11 @@ void TDataSetWriter::send_delete(uint8_t* record) {
     std::string rowid(RecordRowId(record));
     if (!dataset_.FireApplyRecord('D', rowid)) {
       if (rowid.empty()) raise_without_rowid(dml_messages::DeleteAction);
-      TOracleQuery& query = prepare_query(false);
       const std::string table = UpdatingTableName();
-      const std::string where = where_clause(query, record);
-      bind_table_variables(query, table);
-      query.SQL().SetText(DeleteStatement(table, where));
-      run(query);
+      StatementBinds binds;
+      const std::string where = where_clause(binds, record);
+      bind_table_variables(binds, table);
+      TOracleQuery& query = run(DeleteStatement(table, where), binds);
       if (query.RowsProcessed() == 0) raise_translated(0, dml_messages::RecordDeleted, 'D');
       close_query_by_rule();
     }

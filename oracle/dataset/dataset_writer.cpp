@@ -65,36 +65,46 @@ TDataSetWriter::~TDataSetWriter() = default;
 
 // ---- the statement query ----
 
-TOracleQuery& TDataSetWriter::prepare_query(bool string_fields_only) {
-  if (!dml_query_) {
-    dml_query_ = std::make_unique<TOracleQuery>();
-    dml_query_->SetName("DMLQuery");
-  }
-  TOracleQuery& query = *dml_query_;
+void TDataSetWriter::configure(TOracleQuery& query, bool string_fields_only) const {
   query.SetSession(dataset_.Session());
   query.Cursor = dataset_.Cursor();
   query.Optimize = dataset_.Optimize();
   query.Debug = dataset_.Debug();
   query.SetReadBuffer(2);
   query.SetStringFieldsOnly(string_fields_only);
-  query.DeleteVariables();
+}
+
+TOracleQuery& TDataSetWriter::execute(const std::string& text, const StatementBinds& binds, bool string_fields_only,
+                                      bool remember) {
+  TOracleQuery& query = statement_queries_.Bind(text, binds, remember);
+  configure(query, string_fields_only);
+  ++statements_sent_;
+  try {
+    query.Execute();
+  } catch (...) {
+    TStatementQueries::Reparse(query);
+    throw;
+  }
   return query;
 }
 
-void TDataSetWriter::run(TOracleQuery& query) {
-  ++statements_sent_;
-  query.Execute();
+TOracleQuery& TDataSetWriter::run(const std::string& text, const StatementBinds& binds, bool string_fields_only) {
+  return execute(text, binds, string_fields_only, true);
+}
+
+void TDataSetWriter::close_by_rule(TOracleQuery& query) const {
+  TOracleSession* session = dataset_.Session();
+  if (!query.Optimize || !session || session->StatementCacheInUse()) query.CloseCursor();
 }
 
 void TDataSetWriter::close_query_by_rule() {
-  if (!dml_query_) return;
-  TOracleSession* session = dataset_.Session();
-  if (!dml_query_->Optimize || !session || session->StatementCacheInUse()) dml_query_->CloseCursor();
+  if (TOracleQuery* query = statement_queries_.Last()) close_by_rule(*query);
 }
 
+// The savepoint statements are kept prepared like the generated ones but do
+// not count as the last generated statement.
 void TDataSetWriter::execute_internal(const char* statement) {
-  ++statements_sent_;
-  dataset_.Session()->ExecuteInternal(statement, false);
+  close_by_rule(execute(statement, StatementBinds(), false, false));
 }
 
 // ---- savepoint and commit ----
@@ -287,10 +297,10 @@ std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_l
   return terms;
 }
 
-std::string TDataSetWriter::where_clause(TOracleQuery& query, const uint8_t* record) {
+std::string TDataSetWriter::where_clause(StatementBinds& binds, const uint8_t* record) {
   if (IsBlank(dataset_.UniqueFields)) {
-    query.DeclareVariable(dml_text::RowIdVariable, 5);
-    query.SetVariable(dml_text::RowIdVariable, std::string(RecordRowId(record)));
+    binds.Declare(dml_text::RowIdVariable, 5);
+    binds.Set(dml_text::RowIdVariable, std::string(RecordRowId(record)));
     return dml_text::RowIdWhereClause;
   }
   const std::vector<KeyTerm> terms = key_terms(record, false);
@@ -300,25 +310,26 @@ std::string TDataSetWriter::where_clause(TOracleQuery& query, const uint8_t* rec
     if (term.IsNull) continue;
     const TOracleFieldInfo& info = *dataset_.field_infos_.Find(term.FieldName);
     const std::string variable = KeyVariableName(++number);
-    query.DeclareVariable(variable, bind_type(info));
-    query.SetVariable(variable, record_value(record, info));
+    binds.Declare(variable, bind_type(info));
+    binds.Set(variable, record_value(record, info));
   }
   return KeyWhereClause(terms);
 }
 
 // Variables of the dataset that the statement text names (a table
 // expression's own binds).
-void TDataSetWriter::bind_table_variables(TOracleQuery& query, const std::string& text) const {
+void TDataSetWriter::bind_table_variables(StatementBinds& binds, const std::string& text) const {
   const TOracleQuery& main = dataset_.MainQuery();
+  if (main.VariableCount() == 0) return;
   for (const ScannedVariable& scanned : ScanVariables(text, false)) {
     const int index = main.VariableIndex(scanned.Name);
-    if (index < 0 || query.VariableIndex(scanned.Name) >= 0) continue;
-    query.DeclareVariable(scanned.Name, main.VariableType(index));
-    query.SetVariable(scanned.Name, main.GetVariable(index));
+    if (index < 0 || binds.Has(scanned.Name)) continue;
+    binds.Declare(scanned.Name, main.VariableType(index));
+    binds.Set(scanned.Name, main.GetVariable(index));
   }
 }
 
-void TDataSetWriter::bind_columns(TOracleQuery& query, std::vector<PostedColumn>& columns,
+void TDataSetWriter::bind_columns(StatementBinds& binds, std::vector<PostedColumn>& columns,
                                   ReturningPart& returning) {
   TOracleSession* session = dataset_.Session();
   for (PostedColumn& column : columns) {
@@ -327,7 +338,7 @@ void TDataSetWriter::bind_columns(TOracleQuery& query, std::vector<PostedColumn>
     switch (column.Expression.Binding) {
       case ValueBinding::None: break;
       case ValueBinding::Value: {
-        query.DeclareVariable(name, bind_type(info));
+        binds.Declare(name, bind_type(info));
         Variant value = column.Value;
         if (info.OracleType == 24 && dataset_.CompressBLOBs) {
           const std::vector<uint8_t> bytes = value.AsBytes();
@@ -335,7 +346,7 @@ void TDataSetWriter::bind_columns(TOracleQuery& query, std::vector<PostedColumn>
               dataset_.CompressedValue(info.Field, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
           value = Variant::FromBytes(std::vector<uint8_t>(stored.begin(), stored.end()));
         }
-        query.SetVariable(name, value);
+        binds.Set(name, std::move(value));
         break;
       }
       case ValueBinding::TemporaryLOB: {
@@ -343,15 +354,15 @@ void TDataSetWriter::bind_columns(TOracleQuery& query, std::vector<PostedColumn>
             TLOBLocator::CreateTemporary(session, info.OracleType, session->Preferences().TemporaryLOB == tlCache));
         const std::string bytes = lob_bytes(column);
         if (!bytes.empty()) locator->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
-        query.DeclareVariable(name, info.OracleType);
-        query.SetComplexVariable(name, locator.get());
+        binds.Declare(name, info.OracleType);
+        binds.SetObject(name, locator.get());
         locators_.push_back(std::move(locator));
         break;
       }
       case ValueBinding::ReturnedLOB: {
         auto locator = std::make_unique<TLOBLocator>(session, info.OracleType);
-        query.DeclareVariable(name, info.OracleType);
-        query.SetComplexVariable(name, locator.get());
+        binds.Declare(name, info.OracleType);
+        binds.SetObject(name, locator.get());
         returning.Add(ColumnReference(info.ColumnName, has_object_columns()), name);
         returned_lobs_.push_back({locator.get(), lob_bytes(column)});
         locators_.push_back(std::move(locator));
@@ -377,12 +388,7 @@ void TDataSetWriter::write_returned_lobs() {
 }
 
 void TDataSetWriter::free_locators() {
-  if (dml_query_) {
-    for (int i = 0; i < dml_query_->VariableCount(); ++i) {
-      const int type = dml_query_->VariableType(i);
-      if (type == 112 || type == 113 || type == 114) dml_query_->SetComplexVariable(dml_query_->VariableName(i), nullptr);
-    }
-  }
+  statement_queries_.DetachObjects();
   returned_lobs_.clear();
   locators_.clear();
 }
@@ -409,7 +415,7 @@ void TDataSetWriter::Closing() {
   ForgetTableNames();
   free_locators();
   try {
-    dml_query_.reset();
+    statement_queries_.Clear();
   } catch (...) {
     // freeing what the dataset owns never fails the close
   }

@@ -16,6 +16,7 @@
 #include "oracle/dataset/dml_statements.h"
 #include "oracle/dataset/field_info.h"
 #include "oracle/dataset/record_buffer.h"
+#include "oracle/dataset/statement_queries.h"
 #include "runtime/variant.h"
 
 namespace kvell {
@@ -68,8 +69,8 @@ class TDataSetWriter {
   TOracleBlob* EditBlob(int blob_index);
   void ResetEditBlob(int blob_index);
 
-  // The statement query, made on first use; null before.
-  TOracleQuery* DMLQuery() const { return dml_query_.get(); }
+  // The statement query of the last generated statement; null before the first.
+  TOracleQuery* DMLQuery() const { return statement_queries_.Last(); }
   // Statements sent to the server since the dataset opened.
   int64_t StatementsSent() const { return statements_sent_; }
 
@@ -81,8 +82,12 @@ class TDataSetWriter {
     ColumnValue Expression;
   };
 
-  TOracleQuery& prepare_query(bool string_fields_only);
-  void run(TOracleQuery& query);
+  // Runs `text` with `binds` in its statement query; the query, for its results.
+  TOracleQuery& run(const std::string& text, const StatementBinds& binds, bool string_fields_only = false);
+  TOracleQuery& execute(const std::string& text, const StatementBinds& binds, bool string_fields_only,
+                        bool remember);
+  void configure(TOracleQuery& query, bool string_fields_only) const;
+  void close_by_rule(TOracleQuery& query) const;
   void close_query_by_rule();
   void execute_internal(const char* statement);
 
@@ -112,10 +117,10 @@ class TDataSetWriter {
   // Statements.
   std::vector<PostedColumn> posted_columns(bool inserting, const uint8_t* stored) const;
   ColumnValue column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting) const;
-  std::string where_clause(TOracleQuery& query, const uint8_t* record);
+  std::string where_clause(StatementBinds& binds, const uint8_t* record);
   std::vector<KeyTerm> key_terms(const uint8_t* record, bool for_lookup) const;
-  void bind_columns(TOracleQuery& query, std::vector<PostedColumn>& columns, ReturningPart& returning);
-  void bind_table_variables(TOracleQuery& query, const std::string& text) const;
+  void bind_columns(StatementBinds& binds, std::vector<PostedColumn>& columns, ReturningPart& returning);
+  void bind_table_variables(StatementBinds& binds, const std::string& text) const;
   std::string lob_bytes(const PostedColumn& column);
   void write_returned_lobs();
   void free_locators();
@@ -147,7 +152,7 @@ class TDataSetWriter {
   void write_stored_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
 
   TOracleDataSet& dataset_;
-  std::unique_ptr<TOracleQuery> dml_query_;
+  TStatementQueries statement_queries_;
   std::unique_ptr<TBlobList> edit_blobs_;
   std::vector<std::unique_ptr<TLOBLocator>> locators_;  // bound for one statement
   // Locators the statement returns, with the bytes to write into each after it ran.

@@ -45,13 +45,12 @@ void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool 
     if (check && dataset_.FireApplyRecord('C', rowid)) check = false;
     if (!lock && !check && !refresh) return;
     if (rowid.empty() || !record) raise_without_rowid(dml_messages::LockRefreshOrCheckAction);
-    TOracleQuery& query = prepare_query(dataset_.StringFieldsOnly());
     const std::string text = lock_statement(lock, all_fields);
-    query.DeclareVariable(dml_text::RowIdVariable, 5);
-    query.SetVariable(dml_text::RowIdVariable, rowid);
-    bind_table_variables(query, text);
-    query.SQL().SetText(text);
-    run(query);
+    StatementBinds binds;
+    binds.Declare(dml_text::RowIdVariable, 5);
+    binds.Set(dml_text::RowIdVariable, rowid);
+    bind_table_variables(binds, text);
+    TOracleQuery& query = run(text, binds, dataset_.StringFieldsOnly());
     if ((lock || check) && query.Eof()) raise_translated(0, dml_messages::RecordDeleted, 'L');
     if (refresh && !query.Eof()) refresh_from(query, record);
     if (check && differs_from(query, record)) {

@@ -33,5 +33,19 @@ TEST(AnsiCase, compares_without_case) {
   EXPECT_GT(AnsiCompareText("b", "A"), 0);
 }
 
+TEST(AnsiCase, orders_plain_ascii_as_the_folded_texts_do) {
+  const char* texts[] = {"", "a", "A", "ab", "AB", "a_b", "A_B", "aZ", "Az", "a b", "b", "_", "[", "`", "{", "a\x01"};
+  for (const char* a : texts) {
+    for (const char* b : texts) {
+      const int expected = AnsiUpperCase(a).compare(AnsiUpperCase(b));
+      const int got = AnsiCompareText(a, b);
+      EXPECT_EQ(got < 0, expected < 0) << a << " against " << b;
+      EXPECT_EQ(got == 0, expected == 0) << a << " against " << b;
+    }
+  }
+  EXPECT_LT(AnsiCompareText("z", "Ž"), 0) << "one side beyond ASCII folds both";
+  EXPECT_TRUE(AnsiSameText("ı", "I"));
+}
+
 }  // namespace
 }  // namespace kvell

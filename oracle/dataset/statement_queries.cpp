@@ -1,0 +1,113 @@
+#include "oracle/dataset/statement_queries.h"
+
+#include <algorithm>
+
+#include "oracle/session/oracle_query.h"
+#include "runtime/ansi_case.h"
+#include "runtime/exception.h"
+
+namespace kvell {
+
+// ---- StatementBinds ----
+
+const StatementBinds::Entry* StatementBinds::find(const std::string& name) const {
+  // Generated names come spelled alike; folding case is only the fallback.
+  for (const Entry& entry : entries_)
+    if (entry.Name == name) return &entry;
+  for (const Entry& entry : entries_)
+    if (AnsiSameText(entry.Name, name)) return &entry;
+  return nullptr;
+}
+
+StatementBinds::Entry& StatementBinds::entry(const std::string& name) {
+  const Entry* found = find(name);
+  if (!found) throw Exception("Variable " + name + " is not declared");
+  return const_cast<Entry&>(*found);
+}
+
+void StatementBinds::Declare(const std::string& name, int type) {
+  if (!find(name)) entries_.push_back({name, type, Variant(), nullptr, false});
+}
+
+void StatementBinds::Set(const std::string& name, Variant value) { entry(name).Value = std::move(value); }
+
+void StatementBinds::SetObject(const std::string& name, TComplexValue* object) {
+  Entry& target = entry(name);
+  target.Object = object;
+  target.IsObject = true;
+}
+
+bool StatementBinds::Has(const std::string& name) const { return find(name) != nullptr; }
+
+// ---- TStatementQueries ----
+
+TStatementQueries::~TStatementQueries() = default;
+
+std::string TStatementQueries::declarations(const StatementBinds& binds) {
+  std::string text;
+  for (const StatementBinds::Entry& entry : binds.entries_) {
+    text += entry.Name;
+    text += ':';
+    text += std::to_string(entry.Type);
+    text += ';';
+  }
+  return text;
+}
+
+TStatementQueries::Entry& TStatementQueries::entry_for(const std::string& text) {
+  for (Entry& entry : entries_)
+    if (entry.Text == text) return entry;
+  if (entries_.size() >= kLimit) {
+    auto oldest = std::min_element(entries_.begin(), entries_.end(),
+                                   [](const Entry& a, const Entry& b) { return a.LastUse < b.LastUse; });
+    if (oldest->Query.get() == last_) last_ = nullptr;
+    entries_.erase(oldest);
+  }
+  Entry& made = entries_.emplace_back();
+  made.Text = text;
+  made.Query = std::make_unique<TOracleQuery>();
+  made.Query->SetName("DMLQuery");
+  made.Query->SQL().SetText(text);
+  return made;
+}
+
+TOracleQuery& TStatementQueries::Bind(const std::string& text, const StatementBinds& binds, bool remember) {
+  Entry& entry = entry_for(text);
+  entry.LastUse = ++uses_;
+  TOracleQuery& query = *entry.Query;
+  std::string declared = declarations(binds);
+  if (declared != entry.Declared) {
+    query.DeleteVariables();
+    for (const StatementBinds::Entry& bind : binds.entries_) query.DeclareVariable(bind.Name, bind.Type);
+    entry.Declared = std::move(declared);
+  }
+  for (size_t i = 0; i < binds.entries_.size(); ++i) {
+    const StatementBinds::Entry& bind = binds.entries_[i];
+    if (bind.IsObject) {
+      query.SetComplexVariable(bind.Name, bind.Object);
+    } else {
+      query.SetVariable(static_cast<int>(i), bind.Value);
+    }
+  }
+  if (remember) last_ = &query;
+  return query;
+}
+
+void TStatementQueries::Reparse(TOracleQuery& query) { query.SQL().SetText(query.SQL().Text()); }
+
+void TStatementQueries::DetachObjects() {
+  for (Entry& entry : entries_) {
+    TOracleQuery& query = *entry.Query;
+    for (int i = 0; i < query.VariableCount(); ++i) {
+      const int type = query.VariableType(i);
+      if (type == 112 || type == 113 || type == 114) query.SetComplexVariable(query.VariableName(i), nullptr);
+    }
+  }
+}
+
+void TStatementQueries::Clear() {
+  last_ = nullptr;
+  entries_.clear();
+}
+
+}  // namespace kvell

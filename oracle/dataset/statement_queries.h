@@ -1,0 +1,82 @@
+// The statement queries of a dataset's generated statements: one prepared
+// TOracleQuery per statement text, so that statements a post alternates
+// between (compare at edit, lock, update) are parsed and described once
+// instead of at every use. A statement's variables are gathered first
+// (StatementBinds) and declared on its query only when they differ from what
+// the query holds, so re-declaring does not force a new parse either.
+// Thread-safe: no; as its dataset.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/variant.h"
+
+namespace kvell {
+
+class TComplexValue;
+class TOracleQuery;
+
+// The variables of one generated statement, in declaration order.
+class StatementBinds {
+ public:
+  // Declares `name` with `type` unless a variable of that name (any case) exists.
+  void Declare(const std::string& name, int type);
+  void Set(const std::string& name, Variant value);
+  void SetObject(const std::string& name, TComplexValue* object);
+  bool Has(const std::string& name) const;
+
+ private:
+  friend class TStatementQueries;
+  struct Entry {
+    std::string Name;
+    int Type = 0;
+    Variant Value;
+    TComplexValue* Object = nullptr;  // bound instead of Value for LOB and object types
+    bool IsObject = false;
+  };
+  Entry& entry(const std::string& name);
+  const Entry* find(const std::string& name) const;
+  std::vector<Entry> entries_;
+};
+
+class TStatementQueries {
+ public:
+  // Queries kept prepared at once; the least recently used goes first.
+  static constexpr size_t kLimit = 8;
+
+  TStatementQueries() = default;
+  ~TStatementQueries();
+  TStatementQueries(const TStatementQueries&) = delete;
+  TStatementQueries& operator=(const TStatementQueries&) = delete;
+
+  // The query holding `text` with `binds` declared and set, made on first use.
+  // `remember` makes it the one Last() answers.
+  TOracleQuery& Bind(const std::string& text, const StatementBinds& binds, bool remember);
+  // The query of the last remembered statement; null before the first.
+  TOracleQuery* Last() const { return last_; }
+  // After a failed execution: the query parses its text again at its next use.
+  static void Reparse(TOracleQuery& query);
+  // Unbinds every LOB and object variable, before the values bound go away.
+  void DetachObjects();
+  // Frees every query.
+  void Clear();
+
+ private:
+  struct Entry {
+    std::string Text;
+    std::string Declared;  // names and types of the variables the query holds
+    uint64_t LastUse = 0;
+    std::unique_ptr<TOracleQuery> Query;
+  };
+  Entry& entry_for(const std::string& text);
+  static std::string declarations(const StatementBinds& binds);
+
+  std::vector<Entry> entries_;
+  TOracleQuery* last_ = nullptr;
+  uint64_t uses_ = 0;
+};
+
+}  // namespace kvell
