@@ -58,6 +58,52 @@ TEST_P(WriteBackTest, an_edit_posts_only_the_changed_column_by_rowid_and_commits
   EXPECT_EQ(emp->FieldByName("SAL")->AsFloat(), 1234.5) << "the row on the server";
 }
 
+TEST_P(WriteBackTest, statement_queries_stay_prepared_with_Optimize_and_are_closed_without_it) {
+  auto emp = EmpAt(7369);
+  for (double sal : {1001.0, 1002.0}) {
+    emp->Edit();
+    emp->FieldByName("SAL")->SetAsFloat(sal);
+    emp->Post();
+  }
+  TOracleQuery* update = emp->DMLQuery();
+  ASSERT_NE(update, nullptr);
+  EXPECT_EQ(update->Name(), "DMLQuery");
+  EXPECT_TRUE(update->CursorOpen()) << "kept prepared for the next post";
+  EXPECT_EQ(emp->StatementsSent(), 10) << "compare at edit, savepoint, lock and compare, update, commit";
+  emp->SetOptimize(false);
+  emp->Edit();
+  emp->FieldByName("SAL")->SetAsFloat(1003);
+  emp->Post();
+  EXPECT_EQ(emp->DMLQuery(), update) << "the same text runs in the same query";
+  EXPECT_FALSE(update->CursorOpen()) << "closed after the statement without Optimize";
+  EXPECT_EQ(OtherSees("select sal from emp where empno = 7369"), "1003");
+  emp->Close();
+  EXPECT_EQ(emp->DMLQuery(), nullptr) << "freed at close";
+}
+
+TEST_P(WriteBackTest, more_statement_texts_than_stay_prepared_all_reach_the_server) {
+  auto emp = EmpAt(7499);
+  const char* columns[][2] = {{"ENAME", nullptr}, {"SAL", nullptr}, {"COMM", nullptr}, {"ENAME", "SAL"},
+                              {"ENAME", "COMM"},  {"SAL", "COMM"},  {"ENAME", nullptr}, {"SAL", "COMM"}};
+  int round = 0;
+  for (auto& pair : columns) {
+    ++round;
+    emp->Edit();
+    for (const char* column : pair) {
+      if (!column) continue;
+      TField* field = emp->FieldByName(column);
+      if (field->DataType() == ftString) {
+        field->SetAsString("N" + std::to_string(round));
+      } else {
+        field->SetAsFloat(100 + round);
+      }
+    }
+    emp->Post();
+  }
+  EXPECT_EQ(OtherSees("select ename || ' ' || sal || ' ' || comm from emp where empno = 7499"), "N7 108 108");
+  EXPECT_EQ(DmlText(*emp).rfind("update EMP\r\nset SAL = :v3, COMM = :v4\r\n", 0), 0u) << DmlText(*emp);
+}
+
 TEST_P(WriteBackTest, cached_changes_send_nothing_until_applied) {
   auto emp = MakeDataSet(kEmpSql);
   emp->CachedUpdates = true;
@@ -233,6 +279,11 @@ TEST_P(WriteBackTest, a_failed_post_leaves_row_record_and_transaction_as_they_we
       << "the earlier post survived the rollback to the savepoint";
   session->Commit();
   EXPECT_EQ(OtherSees("select ename from emp where empno = 7876"), "ADAMS2");
+  emp->Edit();
+  emp->FieldByName("SAL")->SetAsFloat(1200);
+  emp->Post();  // the text that failed runs again
+  session->Commit();
+  EXPECT_EQ(OtherSees("select sal from emp where empno = 7876"), "1200");
 }
 
 TEST_P(WriteBackTest, errors_pass_through_OnTranslateMessage_with_the_action) {
