@@ -1,12 +1,14 @@
-// Reads the updating and select table names, the where/order split and the
-// one-row re-read from arbitrary SQL text. The masked copy keeps the text's
-// length, the split parts come from the text, and every scan ends.
+// Reads the updating and select table names, the where/order split, the
+// ORDER BY list and the one-row re-read from arbitrary SQL text. The masked
+// copy keeps the text's length, the split parts come from the text, and every
+// scan ends.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "oracle/dataset/dml_statements.h"
+#include "oracle/dataset/order_by_scan.h"
 #include "oracle/dataset/query_text_split.h"
 #include "oracle/dataset/sql_text_mask.h"
 #include "oracle/dataset/table_name_scan.h"
@@ -32,5 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   require(text.find(parts.Condition) != std::string::npos && text.find(parts.Tail) != std::string::npos);
   require(CutAtEndRefresh(text).size() <= text.size());
   AllFieldsRefreshStatement(text, select_table, "F");
+  for (const OrderByItem& item : ScanOrderBy(text)) require(!item.Column.empty() && item.Column.size() <= text.size());
   return 0;
 }

@@ -121,6 +121,10 @@ void TOracleDataSet::CancelUpdates() {
 // Undoes one change in the record list and forgets its entry; the filtered
 // list is rebuilt once afterwards.
 void TOracleDataSet::undo_change(TChangeLogItem& entry) {
+  if (entry.NotCached) {  // a provider transaction's post, counted when it was sent
+    if (entry.Action == 'I') --posted_inserts_;
+    if (entry.Action == 'D') --posted_deletes_;
+  }
   const int number = store_->NumberOfId(entry.RecordId);
   if (entry.Action == 'I') {
     change_log_.Remove(entry);

@@ -14,6 +14,7 @@ inline constexpr const char* CachedUpdatesRequireRowId = "CachedUpdates requires
 inline constexpr const char* RefreshWithCachedDetails =
     "Refresh not allowed: detail records have cached updates.\r\nYou have to apply the updates first";
 inline constexpr const char* NotInQBEMode = "Operation not allowed in QBE mode";
+inline constexpr const char* NoVariableForParameter = "No variable for parameter ";
 inline constexpr const char* SessionUndefined = "Session undefined";
 inline constexpr const char* RowIdNotSelected = "You cannot search a rowid if it is not included in the select list";
 // Follow the dataset's Name.

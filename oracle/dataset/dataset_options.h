@@ -18,7 +18,9 @@ enum TRefreshOption : unsigned { roBeforeEdit = 1u << 0, roAfterInsert = 1u << 1
                                  roAllFields = 1u << 3 };
 using TRefreshOptions = unsigned;
 
-// Provider interface switches; the members come with the provider interface.
+// What the provider-support interface leaves out.
+enum TOracleProviderOption : unsigned { opNoKeyFields = 1u << 0, opNoIndexDefs = 1u << 1,
+                                        opNoDefaultOrder = 1u << 2, opNoCommit = 1u << 3 };
 using TOracleProviderOptions = unsigned;
 
 enum TAfterFetchRecordAction { afContinue, afPause, afStop, afCancel };

@@ -123,13 +123,19 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   TCompressionEvent OnCompressBLOB, OnDecompressBLOB;
 
   // ---- variables of the main query ----
-  void DeclareVariable(const std::string& name, int type) { main_query_->DeclareVariable(name, type); }
+  void DeclareVariable(const std::string& name, int type) {
+    main_query_->DeclareVariable(name, type);
+    provider_params_.reset();
+  }
   void SetVariable(const std::string& name, const Variant& value) { main_query_->SetVariable(name, value); }
   Variant GetVariable(const std::string& name) const { return main_query_->GetVariable(name); }
   void SetComplexVariable(const std::string& name, TComplexValue* object) {
     main_query_->SetComplexVariable(name, object);
   }
-  void DeleteVariables() { main_query_->DeleteVariables(); }
+  void DeleteVariables() {
+    main_query_->DeleteVariables();
+    provider_params_.reset();
+  }
   int VariableCount() const { return main_query_->VariableCount(); }
   std::string VariableName(int index) const { return main_query_->VariableName(index); }
   int VariableType(int index) const { return main_query_->VariableType(index); }
@@ -178,6 +184,36 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void CommitUpdates();
   bool UpdatesPending() const;
   const TChangeLog& ChangeLog() const { return change_log_; }
+
+  // ---- the provider-support interface ----
+  // A provider transaction logs changes (CommitOnPost goes off) until it
+  // ends: committed, the session commits and the log is forgotten; rolled
+  // back, the session rolls back and the changes are undone in the records.
+  // With opNoCommit the session is left alone and the log is forgotten.
+  void PSStartTransaction() override;
+  void PSEndTransaction(bool commit) override;
+  bool PSInTransaction() override;
+  void PSReset() override;
+  void PSSetCommandText(const std::string& command_text) override;
+  void PSExecute() override;
+  // The variables as parameters.
+  TParams* PSGetParams() override;
+  // Sets the variables of the parameters' names; a parameter without a
+  // variable is refused before any is set.
+  void PSSetParams(const TParams& params) override;
+  std::string PSGetQuoteChar() override;
+  std::string PSGetTableName() override;
+  // Fields flagged pfInKey, else the UniqueFields.
+  std::string PSGetKeyFields() override;
+  // The key (ixPrimary, ixUnique) and the SQL's ORDER BY ("DEFAULT_ORDER").
+  TIndexDefs PSGetIndexDefs(TIndexOptions options) override;
+  std::optional<TIndexDef> PSGetDefaultOrder() override;
+  bool PSIsSQLBased() override;
+  bool PSIsSQLSupported() override;
+  // Runs `sql` on the session, each "?" standing for the next parameter;
+  // returns the rows processed. For a query, `result_set` receives an open
+  // dataset over it, owned by the caller.
+  int PSExecuteStatement(const std::string& sql, TParams* params, TDataSet** result_set) override;
 
   // Whether the record being filtered passes OnFilterRecord and the filter text.
   virtual bool EvaluateFilter();
@@ -307,6 +343,10 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   // Gives a stored record the values of a copy, keeping its identity.
   void restore_record(uint8_t* record, const uint8_t* values);
   void refuse_refresh_over_cached_details() const;
+  // Provider support (dataset_provider.cpp).
+  std::vector<std::string> key_field_names() const;
+  std::optional<TIndexDef> default_order();
+  const TField* order_field(const std::string& column) const;
   // Enters a posted new record at the place of the insert `buffer` stands for.
   void InsertStoredRecord(uint8_t* record, TRecordBuffer buffer);
   void RemoveStoredRecord(uint8_t* record);
@@ -409,6 +449,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::unique_ptr<TDataSetWriter> writer_;
   bool provider_logging_ = false;     // a provider transaction logs changes
   TChangeLog change_log_;
+  std::unique_ptr<TParams> provider_params_;  // the variables as a provider's parameters
   // While a logged change is applied, fields read the entry's values.
   const uint8_t* applying_record_ = nullptr;
   const uint8_t* applying_old_values_ = nullptr;
