@@ -459,11 +459,18 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     return index + 2;
   }
   if (word == "TIMESTAMP" && token(index + 1).kind == TokenKind::String) {
-    const std::string& text = token(index + 1).text;
+    // 'date time[.fraction] [zone]': a zone makes it a TIMESTAMP WITH TIME ZONE.
+    std::string text = token(index + 1).text;
+    const size_t time_start = text.find_first_not_of(' ', text.find(' ', text.find_first_not_of(' ')));
+    const size_t zone_start = time_start == std::string::npos ? std::string::npos : text.find(' ', time_start);
+    std::string zone = zone_start == std::string::npos ? "" : text.substr(zone_start + 1);
+    zone.erase(0, std::min(zone.size(), zone.find_first_not_of(' ')));
+    if (zone_start != std::string::npos) text.resize(zone_start);
     std::string stored = parse_datetime(text, text.find('.') != std::string::npos ? "YYYY-MM-DD HH24:MI:SS.FF"
                                                                                   : "YYYY-MM-DD HH24:MI:SS");
     auto value = parse_storage(stored);
     result = {quote_literal(to_storage(*value, true)), ValueType::Timestamp};
+    if (!zone.empty()) result = {"FROM_TZ(" + result.text + ", " + quote_literal(zone) + ")", ValueType::TimestampTz};
     return index + 2;
   }
   if (word == "INTERVAL" && token(index + 1).kind == TokenKind::String) return interval_literal(index, result);
@@ -806,7 +813,9 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
                 : in_returning_ || qualifier.empty() ? ""
                                                      : quote_name(qualifier) + ".";
   result.text += quote_name(last);
-  result.column_declaration = column_declaration(scope, qualifier, last).value_or("");
+  const TableRef* table = column_table(scope, qualifier, last);
+  result.column_declaration = table ? declared_type(*table, last).value_or("") : "";
+  result.not_null = table && column_not_null(*table, last);
   result.type = result.column_declaration.empty() ? ValueType::Unknown : type_of_declaration(result.column_declaration);
   result.plain_column = true;
   result.declared = named_declaration(scope, qualifier, last);
@@ -869,18 +878,31 @@ bool Translator::names_column(const Scope& scope, const std::string& qualifier, 
   return false;
 }
 
-std::optional<std::string> Translator::column_declaration(const Scope& scope, const std::string& qualifier,
-                                                          const std::string& column) const {
+const TableRef* Translator::column_table(const Scope& scope, const std::string& qualifier,
+                                         const std::string& column) const {
   if (!qualifier.empty()) {
     const TableRef* table = scope.find_alias(qualifier);
-    return table ? declared_type(*table, column) : std::nullopt;
+    return table && declared_type(*table, column) ? table : nullptr;
   }
   for (const Scope* level = &scope; level; level = level->parent) {
     for (const TableRef& table : level->tables) {
-      if (auto declared = declared_type(table, column)) return declared;
+      if (declared_type(table, column)) return &table;
     }
   }
-  return std::nullopt;
+  return nullptr;
+}
+
+std::optional<std::string> Translator::column_declaration(const Scope& scope, const std::string& qualifier,
+                                                          const std::string& column) const {
+  const TableRef* table = column_table(scope, qualifier, column);
+  return table ? declared_type(*table, column) : std::nullopt;
+}
+
+bool Translator::column_not_null(const TableRef& table, const std::string& column) const {
+  int not_null = 0, primary_key = 0;
+  return sqlite3_table_column_metadata(db_, "main", table.object.sqlite_name().c_str(), column.c_str(), nullptr,
+                                       nullptr, &not_null, &primary_key, nullptr) == SQLITE_OK &&
+         (not_null || primary_key);
 }
 
 bool Translator::rowid_comparison(int& index, int end, const Scope& scope, std::string& sql) {

@@ -594,12 +594,16 @@ std::string Translator::closing_clauses(int begin, int end, const Scope& scope) 
       item_end = token(item_end).is_op("(") ? matching(item_end) + 1 : item_end + 1;
     }
     int rest = item;
+    Expression value;
     if (starts_operand(item)) {
-      Expression value;
       rest = expression(item, item_end, scope, value);
       sql += " " + (may_hold_exact(value) ? std::string(kNumberKeyFunction) + "(" + value.text + ")" : value.text);
     }
     if (rest < item_end) sql += " " + rewrite(rest, item_end, scope);
+    // Oracle sorts NULL above every value; a column without NULLs keeps its index order.
+    if (!value.not_null && find_top_level(*this, rest, item_end, {"NULLS"}) == item_end) {
+      sql += find_top_level(*this, rest, item_end, {"DESC"}) == item_end ? " NULLS LAST" : " NULLS FIRST";
+    }
     if (item_end < end) sql += ",";
     item = item_end + 1;
   }

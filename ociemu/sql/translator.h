@@ -33,6 +33,7 @@ struct Expression {
   bool plain_column = false;  // a column reference SQLite names by itself
   std::string declared = {};  // a value of a named type: its column declaration (object_column_declaration)
   std::string column_declaration{};  // a plain column's declaration ("NUMBER(7,2)"), when known
+  bool not_null = false;             // a plain column that can hold no NULL (NOT NULL or primary key)
 };
 
 // Whether a NUMBER value may be in the exact form, so that SQLite's own order and arithmetic
@@ -198,6 +199,9 @@ class Translator {
   Expression column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted, int index,
                               const Scope& scope);
   ValueType function_type(const std::string& name, const std::vector<Expression>& arguments) const;
+  // The table of the scope a column reference names, when known.
+  const TableRef* column_table(const Scope& scope, const std::string& qualifier, const std::string& column) const;
+  bool column_not_null(const TableRef& table, const std::string& column) const;
   std::optional<std::string> column_declaration(const Scope& scope, const std::string& qualifier,
                                                 const std::string& column) const;
   // One select-list item of a CURSOR's query, or the columns of its star item.

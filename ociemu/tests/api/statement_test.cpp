@@ -319,6 +319,20 @@ TEST_F(StatementTest, a_text_prepared_again_is_parsed_for_the_schema_and_setting
   OCILogoff(other, err);
 }
 
+TEST_F(StatementTest, nulls_sort_above_every_value_unless_the_query_says_otherwise) {
+  must_run("INSERT INTO T (ID, NAME) VALUES (1, 'b')");
+  must_run("INSERT INTO T (ID, NAME) VALUES (2, NULL)");
+  must_run("INSERT INTO T (ID, NAME) VALUES (3, 'a')");
+  using Ids = std::vector<std::string>;
+  EXPECT_EQ((Ids{"3", "1", "2"}), column_texts("SELECT ID FROM T ORDER BY NAME"));
+  EXPECT_EQ((Ids{"3", "1", "2"}), column_texts("SELECT ID FROM T ORDER BY NAME ASC, ID"));
+  EXPECT_EQ((Ids{"2", "1", "3"}), column_texts("SELECT ID FROM T ORDER BY NAME DESC"));
+  EXPECT_EQ((Ids{"2", "3", "1"}), column_texts("SELECT ID FROM T ORDER BY NAME NULLS FIRST"));
+  EXPECT_EQ((Ids{"1", "3", "2"}), column_texts("SELECT ID FROM T ORDER BY NAME DESC NULLS LAST"));
+  EXPECT_EQ((Ids{"3", "1", "2"}), column_texts("SELECT ID, NAME FROM T ORDER BY 2"));
+  EXPECT_EQ((Ids{"1", "2", "3"}), column_texts("SELECT ID FROM T ORDER BY ID"));
+}
+
 TEST_F(StatementTest, numbers_convert_to_and_from_oracle_number_bytes) {
   // Byte forms as Oracle's client lays them out.
   struct Case { const char* text; std::vector<ub1> bytes; };

@@ -52,6 +52,14 @@ TEST_F(ZoneIntervalSqlTest, interval_literals_describe_read_and_refuse_what_does
   EXPECT_EQ(1873, failure("SELECT INTERVAL '999999999 00:00:00' DAY TO SECOND FROM dual"));
 }
 
+TEST_F(ZoneIntervalSqlTest, a_timestamp_literal_with_a_zone_keeps_its_fraction_and_zone) {
+  EXPECT_EQ(188, described_type("SELECT TIMESTAMP '2024-06-01 12:00:00.125 -05:00' FROM dual"));
+  EXPECT_EQ("2024-06-01 12:00:00.125 -05:00", single_text("SELECT TIMESTAMP '2024-06-01 12:00:00.125 -05:00' FROM dual"));
+  EXPECT_EQ("2024-06-01 17:00:00.000",
+            single_text("SELECT SYS_EXTRACT_UTC(TIMESTAMP '2024-06-01 12:00:00 -05:00') FROM dual"));
+  EXPECT_EQ(187, described_type("SELECT TIMESTAMP '2024-06-01 12:00:00.5' FROM dual"));
+}
+
 TEST_F(ZoneIntervalSqlTest, datetimes_add_year_to_month_intervals_as_months) {
   EXPECT_EQ("2025-02-15 00:00:00", single_text("SELECT DATE '2024-01-15' + INTERVAL '1-1' YEAR TO MONTH FROM dual"));
   EXPECT_EQ("2022-03-10 10:00:00.250",
