@@ -49,10 +49,12 @@ void TOracleDataSet::LogChange(char action, uint8_t* record, const uint8_t* old_
 // ---- placing logged changes at fetch ----
 
 // A logged insert that belongs here: at the current end of the records while
-// rows remain, or after the last row.
+// rows remain, or after the last row. A detail's inserts belong to the master
+// record they were made under.
 uint8_t* TOracleDataSet::place_cached_insert() {
   if (!CachedUpdates || !change_log_.HasUnplacedInserts()) return nullptr;
-  TChangeLogItem* entry = change_log_.NextUnplacedInsert(rows_exhausted_ ? -1 : store_->RecordLimit());
+  TChangeLogItem* entry =
+      change_log_.NextUnplacedInsert(master_record_id(), rows_exhausted_ ? -1 : store_->RecordLimit());
   if (!entry) return nullptr;
   uint8_t* record = store_->FreeSlot();
   CopyRecordInto(record, entry->NewValues.get(), record_size_);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dml_messages.h"
 #include "tests/dataset/dataset_fixture.h"
 
@@ -289,6 +290,47 @@ TEST_P(CachedUpdatesTest, OnApplyRecord_sees_each_change_as_it_is_applied) {
   EXPECT_EQ(seen, (std::vector<std::string>{"U SMITH 900", "D ALLEN 1600", "I NEWBIE 100"}));
   EXPECT_EQ(OtherSees("select count(*) from emp where empno in (7499, 9001)"), "2") << "the handler kept 7499";
   EXPECT_EQ(OtherSees("select sal from emp where empno = 7369"), "900");
+}
+
+TEST_P(CachedUpdatesTest, the_server_count_takes_cached_inserts_and_deletes_into_account) {
+  auto emp = MakeDataSet(kEmpSql);
+  emp->CachedUpdates = true;
+  emp->CountAllRecords = true;
+  emp->Open();
+  AddEmp(*emp, 9001, "ONE", true);
+  AddEmp(*emp, 9002, "TWO", true);
+  GoTo(*emp, 7369);
+  emp->Delete();
+  EXPECT_EQ(emp->RecordCount(), 15);
+  emp->CancelUpdates();
+  EXPECT_EQ(emp->RecordCount(), 14);
+  AddEmp(*emp, 9001, "ONE", true);
+  emp->ApplyUpdates();
+  EXPECT_EQ(emp->RecordCount(), 15) << "applied changes count as posted";
+  emp->Refresh();
+  EXPECT_EQ(emp->RecordCount(), 15);
+}
+
+TEST_P(CachedUpdatesTest, a_details_cached_inserts_stay_with_their_master_record) {
+  auto dept = OpenDataSet("select rowid, deptno, dname from dept order by deptno");
+  auto emp = MakeDataSet("select rowid, empno, ename, sal, deptno from emp where deptno = :deptno order by empno");
+  emp->DeclareVariable("deptno", 3);
+  emp->MasterFields = "DEPTNO";  // the variable is named as the master field
+  emp->CachedUpdates = true;
+  emp->SetMaster(dept.get());
+  emp->Open();
+  AddEmp(*emp, 9001, "NEWBIE", true);
+  const std::vector<std::string> accounting{"CLARK", "KING", "MILLER", "NEWBIE"};
+  EXPECT_EQ(Column(*emp, "ENAME"), accounting);
+  EXPECT_EQ(MessageOf([&] { dept->Refresh(); }), dataset_messages::RefreshWithCachedDetails);
+  dept->Next();
+  EXPECT_EQ(Column(*emp, "ENAME"), (std::vector<std::string>{"SMITH", "JONES", "SCOTT", "ADAMS", "FORD"}));
+  dept->Prior();
+  EXPECT_EQ(Column(*emp, "ENAME"), accounting);
+  emp->ApplyUpdates();
+  EXPECT_EQ(OtherSees("select deptno from emp where empno = 9001"), "10");
+  dept->Refresh();
+  EXPECT_EQ(Column(*emp, "ENAME"), accounting);
 }
 
 }  // namespace
