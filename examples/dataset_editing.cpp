@@ -1,6 +1,8 @@
 // Editing through a dataset over DEPT: a new department inserted, its
 // location updated, a row that another session holds locked reported and
 // then edited once the lock is gone, and the new department deleted again.
+// Then cached updates over EMP: raises and a new employee kept in the
+// dataset, unseen by the other session, until they are applied together.
 // Usage: dataset_editing [database]
 #include <cstdio>
 #include <string>
@@ -11,6 +13,14 @@
 #include "oracle/session/oracle_session.h"
 
 namespace {
+
+std::string ask(kvell::TOracleSession& session, const std::string& sql) {
+  kvell::TOracleQuery query;
+  query.SetSession(&session);
+  query.SQL().SetText(sql);
+  query.Execute();
+  return query.FieldText(0);
+}
 
 kvell::TOracleSession& log_on(kvell::TOracleSession& session, int argc, char** argv) {
   session.SetLogonUsername("scott");
@@ -63,13 +73,32 @@ int main(int argc, char** argv) {
 
     dept.Last();
     dept.Delete();  // the new department goes again
-    TOracleQuery count;
-    count.SetSession(&colleague);
-    count.SQL().SetText("select count(*), max(loc) from dept where deptno in (10, 50)");
-    count.Execute();
-    std::printf("departments 10 and 50 now: %s, location of 10: %s\n", count.FieldText(0).c_str(),
-                count.FieldText(1).c_str());
-    return count.FieldText(0) == "1" ? 0 : 1;
+    const std::string departments = ask(colleague, "select count(*) from dept where deptno in (10, 50)");
+    std::printf("departments 10 and 50 now: %s, location of 10: %s\n", departments.c_str(),
+                ask(colleague, "select loc from dept where deptno = 10").c_str());
+
+    TOracleDataSet emp;
+    emp.SetSession(&session);
+    emp.SetSQLText("select rowid, empno, ename, sal from emp where deptno = 10 order by empno");
+    emp.CachedUpdates = true;  // changes stay in the dataset until applied
+    emp.Open();
+    for (emp.First(); !emp.Eof(); emp.Next()) {
+      emp.Edit();
+      emp.FieldByName("SAL")->SetAsFloat(emp.FieldByName("SAL")->AsFloat() + 100);
+      emp.Post();
+    }
+    emp.Append();
+    emp.FieldByName("EMPNO")->SetAsInteger(7999);
+    emp.FieldByName("ENAME")->SetAsString("NOVAK");
+    emp.FieldByName("SAL")->SetAsFloat(2000);
+    emp.Post();
+    const std::string payroll = "select count(*) || ' earn ' || sum(sal) from emp where deptno = 10 or empno = 7999";
+    std::printf("%d changes pending; the other session still sees %s\n", emp.ChangeLog().Count(),
+                ask(colleague, payroll).c_str());
+    emp.ApplyUpdates();  // one savepoint for all, then committed (CommitOnPost)
+    const std::string applied = ask(colleague, payroll);
+    std::printf("cached updates applied: %s\n", applied.c_str());
+    return departments == "1" && applied == "4 earn 11050" ? 0 : 1;
   } catch (const EOracleError& e) {
     std::fprintf(stderr, "Oracle error %d: %s\n", e.ErrorCode, e.Message.c_str());
   } catch (const Exception& e) {
