@@ -343,6 +343,7 @@ void TDataSetTableModel::begin_insert(int row) {
   ++row_count_;
   endInsertRows();
   active_row_ = pending_row_;
+  emit activeRowChanged(active_row_);
 }
 
 void TDataSetTableModel::state_changed() {
@@ -490,6 +491,12 @@ bool TDataSetTableModel::reload_window() {
 }
 
 void TDataSetTableModel::scrolled() {
+  const int was = active_row_;
+  locate_active_record();
+  if (active_row_ != was) emit activeRowChanged(active_row_);
+}
+
+void TDataSetTableModel::locate_active_record() {
   TDataSet* dataset = DataSet();
   if (!dataset) {
     active_row_ = -1;

@@ -48,6 +48,10 @@ class TDataSetTableModel : public QAbstractTableModel {
   bool submit() override;
   void revert() override;
 
+ signals:
+  // The dataset's active record is now at row (-1: none).
+  void activeRowChanged(int row);
+
  private:
   class Link;
   friend class Link;
@@ -87,6 +91,8 @@ class TDataSetTableModel : public QAbstractTableModel {
   void signal_changed_cells(int row, const Cells* before, const Cells& now);
   void dataset_changed();
   void scrolled();
+  // Finds the active record among the rows, counting rows up to it.
+  void locate_active_record();
   // Re-reads the rows held and signals those that changed; false when the
   // rows were no longer there and the model was rebuilt.
   bool reload_window();

@@ -1,5 +1,6 @@
 // kvell-browse started as a program, offscreen, on a fresh default database:
-// its screenshot shows the grid with EMP's fourteen rows.
+// its screenshot shows the grid with EMP's fourteen rows, or the DEPT/EMP
+// master/detail pair.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -24,10 +25,17 @@ int TextBands(const QImage& image, int first, int last) {
   return bands;
 }
 
-TEST(BrowseProgramTest, a_headless_run_saves_a_screenshot_of_emp_in_the_grid) {
+// kvell-browse run headless on a fresh default database: what it printed and
+// the screenshot it saved.
+struct BrowseRun {
+  QString output;
+  QImage image;
+};
+
+BrowseRun RunHeadless(QStringList arguments) {
   qt_test::EnsureApplication();
   QTemporaryDir home;
-  ASSERT_TRUE(home.isValid());
+  EXPECT_TRUE(home.isValid());
   const QString screenshot = home.filePath("browse.png");
   QProcess browse;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -36,16 +44,27 @@ TEST(BrowseProgramTest, a_headless_run_saves_a_screenshot_of_emp_in_the_grid) {
   environment.remove("ORACLE_HOME");
   environment.remove("OCIDLL");
   browse.setProcessEnvironment(environment);
-  browse.start(KVELL_BROWSE_PROGRAM, {"--screenshot", screenshot});
-  ASSERT_TRUE(browse.waitForFinished(120000));
-  const QString output = QString::fromLocal8Bit(browse.readAllStandardOutput());
-  ASSERT_EQ(0, browse.exitCode()) << browse.readAllStandardError().toStdString();
-  EXPECT_TRUE(output.contains("14 rows")) << output.toStdString();
+  browse.start(KVELL_BROWSE_PROGRAM, arguments << "--screenshot" << screenshot);
+  EXPECT_TRUE(browse.waitForFinished(120000));
+  EXPECT_EQ(0, browse.exitCode()) << browse.readAllStandardError().toStdString();
+  return {QString::fromLocal8Bit(browse.readAllStandardOutput()), QImage(screenshot)};
+}
 
-  QImage image(screenshot);
-  ASSERT_FALSE(image.isNull());
+TEST(BrowseProgramTest, a_headless_run_saves_a_screenshot_of_emp_in_the_grid) {
+  const BrowseRun run = RunHeadless({});
+  EXPECT_TRUE(run.output.contains("\n14 rows\n")) << run.output.toStdString();
+  ASSERT_FALSE(run.image.isNull());
   // The grid fills the lower part of the window: a header and fourteen rows of text.
-  EXPECT_GE(TextBands(image, image.height() * 2 / 5, image.height()), 15);
+  EXPECT_GE(TextBands(run.image, run.image.height() * 2 / 5, run.image.height()), 15);
+}
+
+TEST(BrowseProgramTest, the_master_detail_tab_shows_dept_and_the_employees_of_its_first_department) {
+  const BrowseRun run = RunHeadless({"--master-detail"});
+  EXPECT_TRUE(run.output.contains("\n4 rows\n3 detail rows\n")) << run.output.toStdString();
+  ASSERT_FALSE(run.image.isNull());
+  // A label and a navigator over each grid, each grid's header and rows (DEPT's
+  // four, department 10's three), the status line.
+  EXPECT_GE(TextBands(run.image, run.image.height() / 5, run.image.height()), 2 + 5 + 2 + 4 + 1);
 }
 
 }  // namespace

@@ -4,18 +4,20 @@
 #include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <utility>
 
+#include "data_grid.h"
+#include "master_detail_pane.h"
 #include "oracle/kvell_init.h"
 #include "oracle/ui/ui_hooks.h"
-#include "qt/data_controls.h"
 
 namespace kvell {
 namespace {
@@ -45,10 +47,44 @@ BrowseWindow::BrowseWindow(QWidget* parent) : QMainWindow(parent), model_(&sourc
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
-  controls_ = new QWidget(central);
+  logon_bar_ = new QWidget(central);
+  (new QVBoxLayout(logon_bar_))->setContentsMargins(0, 0, 0, 0);
+  build_logon_bar(logon_bar_);
+  layout->addWidget(logon_bar_);
+  tabs_ = new QTabWidget(central);
+  layout->addWidget(tabs_, 1);
+  tabs_->addTab(build_query_tab(tabs_), QStringLiteral("&Query"));
+  master_detail_ = new MasterDetailPane(session_, tabs_);
+  tabs_->addTab(master_detail_, QStringLiteral("&DEPT / EMP"));
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (tabs_->widget(index) == master_detail_ && session_.Connected() && !master_detail_->IsOpen())
+      master_detail_->Open();
+  });
+  setCentralWidget(central);
+
+  progress_ = new QLabel(this);
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setObjectName(QStringLiteral("CancelFetch"));
+  connect(cancel_, &QPushButton::clicked, this, [this] { cancel_requested_ = true; });
+  statusBar()->addPermanentWidget(progress_);
+  statusBar()->addPermanentWidget(cancel_);
+  set_fetching(false);
+  resize(760, 560);
+}
+
+BrowseWindow::~BrowseWindow() {
+  // Its datasets use the session, which goes before the child widgets do.
+  delete std::exchange(master_detail_, nullptr);
+  dataset_.AfterFetchRecord = nullptr;
+  dataset_.Close();
+}
+
+QWidget* BrowseWindow::build_query_tab(QWidget* parent) {
+  auto* tab = new QWidget(parent);
+  auto* layout = new QVBoxLayout(tab);
+  controls_ = new QWidget(tab);
   auto* controls = new QVBoxLayout(controls_);
   controls->setContentsMargins(0, 0, 0, 0);
-  build_logon_bar(controls_);
 
   sql_ = new QPlainTextEdit(controls_);
   sql_->setObjectName(QStringLiteral("SQL"));
@@ -71,27 +107,9 @@ BrowseWindow::BrowseWindow(QWidget* parent) : QMainWindow(parent), model_(&sourc
   controls->addWidget(navigator_);
   layout->addWidget(controls_);
 
-  grid_ = new QTableView(central);
-  grid_->setObjectName(QStringLiteral("Grid"));
-  grid_->setModel(&model_);
-  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
-  RegisterDataControl(grid_, &source_);
+  grid_ = MakeDataGrid(model_, source_, QStringLiteral("Grid"), tab);
   layout->addWidget(grid_, 1);
-  setCentralWidget(central);
-
-  progress_ = new QLabel(this);
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel_->setObjectName(QStringLiteral("CancelFetch"));
-  connect(cancel_, &QPushButton::clicked, this, [this] { cancel_requested_ = true; });
-  statusBar()->addPermanentWidget(progress_);
-  statusBar()->addPermanentWidget(cancel_);
-  set_fetching(false);
-  resize(760, 560);
-}
-
-BrowseWindow::~BrowseWindow() {
-  dataset_.AfterFetchRecord = nullptr;
-  dataset_.Close();
+  return tab;
 }
 
 void BrowseWindow::build_logon_bar(QWidget* parent) {
@@ -135,6 +153,7 @@ bool BrowseWindow::LogOn() {
                     database_->text().toStdString()};
   try {
     dataset_.Close();
+    master_detail_->Close();
     session_.LogOff();
     session_.SetLogonUsername(logon.username);
     session_.SetLogonPassword(logon.password);
@@ -171,6 +190,11 @@ bool BrowseWindow::OpenQuery() {
   return opened;
 }
 
+bool BrowseWindow::ShowMasterDetail() {
+  tabs_->setCurrentWidget(master_detail_);  // opens it when the session is there
+  return master_detail_->IsOpen() || master_detail_->Open();
+}
+
 bool BrowseWindow::ApplyFilter(const std::string& text) {
   try {
     dataset_.SetFilterText(text);
@@ -191,6 +215,7 @@ void BrowseWindow::set_fetching(bool fetching) {
   fetching_ = fetching;
   // Only Cancel answers while rows arrive.
   controls_->setEnabled(!fetching);
+  logon_bar_->setEnabled(!fetching);
   cancel_->setVisible(fetching);
   progress_->setVisible(fetching);
 }

@@ -1,6 +1,7 @@
 // kvell-browse's window: log on, open a SQL text as a TOracleDataSet in a
 // grid with the navigator, filter it on the client (errors in the status
-// bar), and watch the fetch with a Cancel button.
+// bar), and watch the fetch with a Cancel button; a second tab holds the
+// DEPT/EMP master/detail pair of the demo database.
 // Thread-safe: no; window-system thread only.
 #pragma once
 
@@ -20,8 +21,11 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
+class QTabWidget;
 
 namespace kvell {
+
+class MasterDetailPane;
 
 struct BrowseLogon {
   std::string username = "scott";
@@ -43,15 +47,19 @@ class BrowseWindow : public QMainWindow {
   bool OpenQuery();
   // Applies a filter text (empty: none); a bad text is shown in the status bar.
   bool ApplyFilter(const std::string& text);
+  // Shows the master/detail tab, opening its queries when they are not open.
+  bool ShowMasterDetail();
 
   TOracleDataSet& DataSet() { return dataset_; }
   TDataSetTableModel& Model() { return model_; }
   QTableView& Grid() { return *grid_; }
+  MasterDetailPane& MasterDetail() { return *master_detail_; }
 
  private:
   void build_logon_bar(QWidget* parent);
   void fetch_progress(TAfterFetchRecordAction& action);
   void set_fetching(bool fetching);
+  QWidget* build_query_tab(QWidget* parent);
 
   TOracleSession session_;
   TOracleDataSet dataset_;
@@ -67,6 +75,9 @@ class BrowseWindow : public QMainWindow {
   QLabel* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QWidget* controls_ = nullptr;
+  QWidget* logon_bar_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  MasterDetailPane* master_detail_ = nullptr;
   int fetched_ = 0;
   bool cancel_requested_ = false;
   bool fetching_ = false;  // OpenQuery is fetching

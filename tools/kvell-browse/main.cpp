@@ -5,6 +5,7 @@
 //   --username U --password P --database D   logon (default scott/tiger, default database)
 //   --sql TEXT        the query (default: EMP)
 //   --filter TEXT     a client-side filter applied after opening
+//   --master-detail   show the DEPT/EMP master/detail tab
 //   --screenshot FILE log on, open, save a PNG of the window and exit
 #include <QApplication>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include <system_error>
 
 #include "browse_window.h"
+#include "master_detail_pane.h"
 #include "oracle/kvell_init.h"
 #include "qt/qt_user_interface.h"
 
@@ -24,12 +26,18 @@ struct BrowseOptions {
   std::string sql = "select * from emp order by empno";
   std::string filter;
   QString screenshot;
+  bool master_detail = false;
 };
 
 BrowseOptions parse_options(const QStringList& arguments) {
   BrowseOptions options;
-  for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& name = arguments[i];
+    if (name == QLatin1String("--master-detail")) {
+      options.master_detail = true;
+      continue;
+    }
+    if (i + 1 == arguments.size()) break;
     std::string value = arguments[i + 1].toStdString();
     if (name == QLatin1String("--username")) options.logon.username = value;
     else if (name == QLatin1String("--password")) options.logon.password = value;
@@ -63,14 +71,19 @@ void default_to_embedded_client() {
     setenv("ORACLE_HOME", embedded_oracle_home().c_str(), 0);
 }
 
-int save_screenshot(kvell::BrowseWindow& window, const QString& path) {
+int save_screenshot(kvell::BrowseWindow& window, const QString& path, bool master_detail) {
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
   QApplication::processEvents();
   if (!window.grab().save(path, "PNG")) {
     std::fprintf(stderr, "cannot write %s\n", path.toLocal8Bit().constData());
     return 1;
   }
-  std::printf("%s\n%d rows\n", path.toLocal8Bit().constData(), window.Model().rowCount());
+  if (master_detail) {
+    std::printf("%s\n%d rows\n%d detail rows\n", path.toLocal8Bit().constData(),
+                window.MasterDetail().MasterModel().rowCount(), window.MasterDetail().DetailModel().rowCount());
+  } else {
+    std::printf("%s\n%d rows\n", path.toLocal8Bit().constData(), window.Model().rowCount());
+  }
   // Says which client an unattended run used.
   if (const char* home = std::getenv("ORACLE_HOME")) std::printf("ORACLE_HOME=%s\n", home);
   return 0;
@@ -96,8 +109,8 @@ int main(int argc, char* argv[]) {
   window.SetLogon(options.logon);
   window.SetSQL(options.sql);
   window.show();
-  bool ready = window.LogOn() && window.OpenQuery();
+  bool ready = window.LogOn() && (options.master_detail ? window.ShowMasterDetail() : window.OpenQuery());
   if (ready && !options.filter.empty()) ready = window.ApplyFilter(options.filter);
-  if (unattended) return ready ? save_screenshot(window, options.screenshot) : 1;
+  if (unattended) return ready ? save_screenshot(window, options.screenshot, options.master_detail) : 1;
   return QApplication::exec();
 }
