@@ -2,6 +2,7 @@
 // the record layout, executing the query - and closing and refreshing.
 #include <algorithm>
 
+#include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
 #include "oracle/dataset/oracle_dataset.h"
@@ -42,6 +43,7 @@ void TOracleDataSet::InternalOpen() {
     InternalInitFieldDefs();
     if (DefaultFields()) CreateFields();
     BindFields(true);
+    if (DefaultFields()) dictionary_->ApplyFieldSettings();
     bind_descriptors();
     if (CachedUpdates && !HasState(csDesigning) && rowid_column_ < 0)
       throw Exception(dataset_messages::CachedUpdatesRequireRowId);
@@ -193,7 +195,7 @@ void TOracleDataSet::add_field_definitions() {
     const TFieldType type =
         FieldTypeOfColumn(info, preferences.SmallIntPrecision(), preferences.MaxStringFieldSize(), size);
     if (type == ftUnknown) continue;
-    TFieldDef& def = FieldDefs().Add(info.FieldName, type, size, OracleDictionary.RequiredFields && info.NotNull);
+    TFieldDef& def = FieldDefs().Add(info.FieldName, type, size, OracleDictionary.RequiredFields() && info.NotNull);
     def.FieldNo = i;
   }
 }

@@ -1,7 +1,7 @@
 // The dataset's option types and its published sub-objects. The sub-objects
 // carry their published properties and defaults; what they drive (sequences
-// and generated statements, dictionary lookups, query by example) belongs
-// to the dataset's write-back, dictionary and query-by-example code.
+// and generated statements, query by example) belongs to the dataset's
+// write-back and query-by-example code.
 // Thread-safe: plain values.
 #pragma once
 
@@ -34,20 +34,6 @@ class TSequenceField {
   TSequenceApplyMoment ApplyMoment = amOnPost;
   // In use when both names are set.
   bool InUse() const { return !Field.empty() && !Sequence.empty(); }
-};
-
-class TOracleDictionary {
- public:
-  bool EnforceConstraints = false;
-  TStringList DisabledConstraints;
-  bool UseMessageTable = false;
-  bool DefaultValues = false;
-  bool DynamicDefaults = false;
-  bool FieldKinds = false;
-  bool DisplayFormats = false;
-  bool RangeValues = false;
-  bool RequiredFields = true;
-  bool CharacterSize = false;
 };
 
 class TQBEField;

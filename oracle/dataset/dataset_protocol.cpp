@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/ui/ui_hooks.h"
@@ -245,6 +246,7 @@ void TOracleDataSet::SetFieldData(TField* field, const void* buffer) {
     slot[0] = 0;
     std::memcpy(slot + 1, buffer, static_cast<size_t>(field->DataSize()));
   }
+  if (IsEditState(state) && !filling_new_record_ && !QBEMode()) dictionary_->CheckField(field);
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
   if (!Detached()) update_detail_variables();

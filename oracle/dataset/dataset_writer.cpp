@@ -8,7 +8,6 @@
 
 #include "oracle/binding/entry_tables.h"
 #include "oracle/dataset/dml_messages.h"
-#include "oracle/dataset/message_translation.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/dataset/record_values.h"
 #include "oracle/dataset/table_name_scan.h"
@@ -97,6 +96,19 @@ void TDataSetWriter::close_by_rule(TOracleQuery& query) const {
   if (!query.Optimize || !session || session->StatementCacheInUse()) query.CloseCursor();
 }
 
+TOracleQuery& TDataSetWriter::RunDictionary(const std::string& text, const StatementBinds& binds, bool debug) {
+  TOracleQuery& query = statement_queries_.Bind(text, binds, false);
+  configure(query, false);
+  query.Debug = debug;
+  try {
+    query.Execute();
+  } catch (...) {
+    TStatementQueries::Reparse(query);
+    throw;
+  }
+  return query;
+}
+
 void TDataSetWriter::close_query_by_rule() {
   if (TOracleQuery* query = statement_queries_.Last()) close_by_rule(*query);
 }
@@ -165,10 +177,7 @@ void TDataSetWriter::rollback_for_cancel() {
 // ---- errors ----
 
 void TDataSetWriter::raise_translated(int code, const std::string& text, char action) const {
-  std::string message = TrimmedErrorText(code, text);
-  if (dataset_.OnTranslateMessage)
-    dataset_.OnTranslateMessage(&dataset_, code, ConstraintNameOf(code, text), action, message);
-  DatabaseError(message);
+  DatabaseError(dataset_.TranslateMessage(action, code, text));
 }
 
 void TDataSetWriter::raise_translated(const EOracleError& error, char action) const {

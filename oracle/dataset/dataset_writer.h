@@ -69,6 +69,11 @@ class TDataSetWriter {
   TOracleBlob* EditBlob(int blob_index);
   void ResetEditBlob(int blob_index);
 
+  // Runs a dictionary statement in its statement query (Debug as given) without
+  // making it the last generated statement; the query, for its results.
+  TOracleQuery& RunDictionary(const std::string& text, const StatementBinds& binds, bool debug = false);
+  void CloseByRule(TOracleQuery& query) const { close_by_rule(query); }
+
   // The statement query of the last generated statement; null before the first.
   TOracleQuery* DMLQuery() const { return statement_queries_.Last(); }
   // Statements sent to the server since the dataset opened.

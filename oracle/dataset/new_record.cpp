@@ -1,6 +1,7 @@
 // TOracleDataSet: the new-record notification. A detail's new record needs
-// its master's key and takes it; a sequence applied at amOnNewRecord fills
-// its field; then OnNewRecord.
+// its master's key and takes it; a sequence applied at amOnNewRecord and the
+// dictionary's column defaults fill their fields; then OnNewRecord.
+#include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_writer.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "runtime/text_trim.h"
@@ -22,6 +23,7 @@ void TOracleDataSet::DoOnNewRecord() {
     try {
       copy_master_values();
       if (SequenceField.ApplyMoment == amOnNewRecord) writer_->ApplySequence();
+      dictionary_->ApplyDefaults();
     } catch (...) {
       filling_new_record_ = was_filling;
       throw;

@@ -2,6 +2,7 @@
 // the steps that later parts of the dataset provide.
 #include "oracle/dataset/oracle_dataset.h"
 
+#include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
 #include "oracle/session/oracle_session.h"
@@ -11,6 +12,7 @@ namespace kvell {
 
 TOracleDataSet::TOracleDataSet(TComponent* owner) : TDataSet(owner) {
   writer_ = std::make_unique<TDataSetWriter>(*this);
+  dictionary_ = std::make_unique<TDataSetDictionary>(*this);
   main_query_ = CreateMainQuery();
   main_query_->SetName("MainQuery");
   internal_source_.SetDataSet(this);
@@ -174,6 +176,16 @@ bool TOracleDataSet::FireApplyRecord(char action, std::string& rowid) {
   return applied;
 }
 
+
+std::string TOracleDataSet::TranslateMessage(char action, int code, const std::string& text) {
+  return dictionary_->TranslateMessage(action, code, text);
+}
+
+TOracleTableInfo& TOracleDataSet::TableInfo() { return dictionary_->TableInfo(); }
+
+std::vector<std::string> TOracleDataSet::DictionaryKeyColumns(bool require_fields) {
+  return dictionary_->KeyColumns(require_fields);
+}
 
 TUpdateStatus TOracleDataSet::UpdateStatus() const {
   if (IsEmpty()) return usUnmodified;

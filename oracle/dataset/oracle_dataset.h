@@ -27,6 +27,7 @@
 #include "oracle/dataset/change_log.h"
 #include "oracle/dataset/dataset_options.h"
 #include "oracle/dataset/field_info.h"
+#include "oracle/dataset/oracle_dictionary.h"
 #include "oracle/dataset/record_buffer.h"
 #include "oracle/dataset/record_search.h"
 #include "oracle/dataset/record_store.h"
@@ -40,6 +41,8 @@ namespace kvell {
 class TOracleSession;
 class TOracleDataSet;
 class TDataSetWriter;
+class TDataSetDictionary;
+class TOracleTableInfo;
 
 using TOracleDataSetEvent = std::function<void(TOracleDataSet* Sender)>;
 using TTranslateMessageEvent = std::function<void(TOracleDataSet* Sender, int ErrorCode,
@@ -80,7 +83,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
 
   // ---- published sub-objects and plain properties ----
   TSequenceField SequenceField;
-  TOracleDictionary OracleDictionary;
+  TOracleDictionary OracleDictionary{this};
   TQBEDefinition QBEDefinition;
   std::string UniqueFields;
   std::string MasterFields;
@@ -222,6 +225,17 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   virtual std::string GetSelectTableName();
   virtual std::string GetUpdatingTableName();
 
+  // The message an error of a generated statement is raised with: cut before
+  // an application error's back-trace, replaced from the session's message
+  // table, then handed to OnTranslateMessage. `action` is I, U, D, L, C or R.
+  std::string TranslateMessage(char action, int code, const std::string& text);
+  // The session's dictionary entry for the updating table ("Session undefined" without a session).
+  TOracleTableInfo& TableInfo();
+  // The columns of the updating table's first primary or unique key from the
+  // dictionary; empty when there is none or, with `require_fields`, when one
+  // of them is not a field of this dataset.
+  std::vector<std::string> DictionaryKeyColumns(bool require_fields);
+
   // Whether rows come from a cursor variable through "CursorQuery".
   bool FetchesFromCursor() const;
   // The statement query of generated statements ("DMLQuery"), null before its first use.
@@ -328,6 +342,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   class FilterScope;
   class ColumnNode;
   friend class TDataSetWriter;  // writing back is this dataset's own work, kept in its own files
+  friend class TDataSetDictionary;
 
   // Write-back hooks (dataset_write_back.cpp).
   TDataSetWriter& writer() const { return *writer_; }
@@ -447,6 +462,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool first_fetched_row_pending_ = false;  // the execution's own row is not taken yet
   std::string cursor_variable_;       // the main query's variable bound to "CursorQuery"
   std::unique_ptr<TDataSetWriter> writer_;
+  std::unique_ptr<TDataSetDictionary> dictionary_;
   bool provider_logging_ = false;     // a provider transaction logs changes
   TChangeLog change_log_;
   std::unique_ptr<TParams> provider_params_;  // the variables as a provider's parameters

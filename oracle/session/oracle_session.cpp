@@ -51,6 +51,7 @@ TOracleSession::TOracleSession(TComponent* owner)
 
 TOracleSession::~TOracleSession() {
   BeforeDestruction();
+  table_info_cache_.reset();
   internal_query_.reset();
   free_handles();
   auto& list = process_sessions();

@@ -55,6 +55,13 @@ class TSessionPoolConnector {
 // The process-wide default pool (made on first use); null once the process is shutting down.
 TSessionPoolConnector* DefaultSessionPoolConnector();
 
+// What the dataset layer keeps per session (its table-info cache); the
+// session owns it and frees it before its handles.
+class TSessionCache {
+ public:
+  virtual ~TSessionCache() = default;
+};
+
 // Result of TOracleSession::MapNumberColumn.
 struct NumberColumnMapping {
   int ExternalType;  // 3 integer, 4 floating point, 5 string
@@ -188,6 +195,9 @@ class TOracleSession : public TComponent {
   // The pool that lent this session its connection (set by the pool); not owned.
   TSessionPoolConnector* LendingPool = nullptr;
 
+  // The dataset layer's per-session cache; empty until it makes one.
+  std::unique_ptr<TSessionCache>& TableInfoCacheSlot() { return table_info_cache_; }
+
   // At design time and not while streaming: every dataset re-opened, errors reported.
   void ReopenDataSetsForPreferences();
 
@@ -263,6 +273,7 @@ class TOracleSession : public TComponent {
   std::map<std::thread::id, OCIError*> thread_errors_; // owned; freed with the handles
   std::array<TSessionClientList, kSessionClientKinds> clients_;
   std::unique_ptr<TOracleQuery> internal_query_;
+  std::unique_ptr<TSessionCache> table_info_cache_;
 };
 
 // Holds a session's call lock for one client call; released as an error

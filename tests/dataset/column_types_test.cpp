@@ -87,7 +87,7 @@ TEST_P(ColumnTypesTest, required_follows_nullability_when_the_dictionary_asks_fo
   EXPECT_TRUE(req->FieldByName("A")->Required);
   EXPECT_FALSE(req->FieldByName("B")->Required);
   req->Close();
-  req->OracleDictionary.RequiredFields = false;
+  req->OracleDictionary.SetRequiredFields(false);
   req->Open();
   EXPECT_FALSE(req->FieldByName("A")->Required);
 }
