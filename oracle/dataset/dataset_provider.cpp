@@ -146,6 +146,7 @@ std::string TOracleDataSet::PSGetKeyFields() {
   if (!keys.empty()) return keys;
   if (IsBlank(UniqueFields) && IsBlank(UpdatingTable()) && FetchesFromCursor()) return "";
   if (opening_) return "";
+  if (IsBlank(UniqueFields)) return join_names(DictionaryKeyColumns(true));
   return join_names(key_field_names());
 }
 

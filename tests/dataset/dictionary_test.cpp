@@ -90,6 +90,11 @@ TEST_P(DictionaryTest, key_columns_come_from_the_primary_key_else_a_unique_key) 
   EXPECT_EQ(unique->DictionaryKeyColumns(true), (std::vector<std::string>{"A", "B"}));
   auto none = MakeDataSet("select * from no_key");
   EXPECT_TRUE(none->DictionaryKeyColumns(false).empty());
+
+  auto provided = OpenDataSet("select rowid, empno, ename from emp_d");
+  EXPECT_EQ(provided->PSGetKeyFields(), "EMPNO") << "the provider's keys without UniqueFields";
+  provided->UniqueFields = "ENAME";
+  EXPECT_EQ(provided->PSGetKeyFields(), "ENAME");
 }
 
 TEST_P(DictionaryTest, named_constraints_load_with_their_columns_and_system_named_ones_do_not) {
