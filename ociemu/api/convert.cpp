@@ -199,35 +199,6 @@ void parse_storage(std::string_view storage, int& year, int& month, int& day, in
 
 }  // namespace
 
-Cell cell_at(sqlite3_stmt* stmt, int column) {
-  Cell cell;
-  switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER:
-      cell.kind = Cell::Integer;
-      cell.integer = sqlite3_column_int64(stmt, column);
-      break;
-    case SQLITE_FLOAT:
-      cell.kind = Cell::Real;
-      cell.real = sqlite3_column_double(stmt, column);
-      break;
-    case SQLITE_TEXT:
-      cell.kind = Cell::Text;
-      cell.data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-      cell.size = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
-      if (cell.size == 0) cell.kind = Cell::Null, cell.empty = true;  // '' is NULL
-      break;
-    case SQLITE_BLOB:
-      cell.kind = Cell::Blob;
-      cell.data = static_cast<const char*>(sqlite3_column_blob(stmt, column));
-      cell.size = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
-      if (cell.size == 0) cell.kind = Cell::Null, cell.empty = true;
-      break;
-    default:
-      break;
-  }
-  return cell;
-}
-
 StoredCell StoredCell::from(const Cell& cell) {
   StoredCell stored;
   stored.kind = cell.kind;

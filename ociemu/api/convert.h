@@ -3,6 +3,8 @@
 // directions, plus the DATE and NUMBER byte formats.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,8 +12,6 @@
 
 #include "ociemu/api/oci.h"
 #include "ociemu/sql/dialect.h"
-
-struct sqlite3_stmt;
 
 namespace ociemu {
 
@@ -28,7 +28,38 @@ struct Cell {
   bool empty = false;  // a zero-length TEXT or BLOB: NULL to Oracle, except as a LOB (EMPTY_CLOB())
 };
 
-Cell cell_at(sqlite3_stmt* stmt, int column);
+// The current row's value of a column. Inline and read through one sqlite3_value: this runs for
+// every column of every fetched row, and each sqlite3_column_* call looks the column up again.
+// The value is read with no other thread on the connection (Connection is single-threaded).
+inline Cell cell_at(sqlite3_stmt* stmt, int column) {
+  Cell cell;
+  sqlite3_value* value = sqlite3_column_value(stmt, column);
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+      cell.kind = Cell::Integer;
+      cell.integer = sqlite3_value_int64(value);
+      break;
+    case SQLITE_FLOAT:
+      cell.kind = Cell::Real;
+      cell.real = sqlite3_value_double(value);
+      break;
+    case SQLITE_TEXT:
+      cell.kind = Cell::Text;
+      cell.data = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      cell.size = static_cast<size_t>(sqlite3_value_bytes(value));
+      if (cell.size == 0) cell.kind = Cell::Null, cell.empty = true;  // '' is NULL
+      break;
+    case SQLITE_BLOB:
+      cell.kind = Cell::Blob;
+      cell.data = static_cast<const char*>(sqlite3_value_blob(value));
+      cell.size = static_cast<size_t>(sqlite3_value_bytes(value));
+      if (cell.size == 0) cell.kind = Cell::Null, cell.empty = true;
+      break;
+    default:
+      break;
+  }
+  return cell;
+}
 
 // A value kept beyond the statement step (scrollable and locking cursors).
 struct StoredCell {
