@@ -77,7 +77,7 @@ bool TOracleDataSet::UpdatesPending() const { return CachedUpdates && !change_lo
 void TOracleDataSet::ApplyUpdates() {
   CheckActive();
   CheckBrowseMode();
-  if (change_log_.Empty()) return;
+  if (!UpdatesPending()) return;
   const std::vector<int32_t> reread = writer_->ApplyLog(change_log_);
   CommitUpdates();
   for (const int32_t id : reread) writer_->RefreshApplied(id);

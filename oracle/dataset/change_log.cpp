@@ -64,8 +64,10 @@ void TChangeLog::forget_index_entries(const TChangeLogItem& item) {
 }
 
 void TChangeLog::Remove(TChangeLogItem& item) {
+  const auto held = std::find_if(items_.begin(), items_.end(), [&](const auto& entry) { return entry.get() == &item; });
+  if (held == items_.end()) return;
   forget_index_entries(item);
-  items_.erase(std::find_if(items_.begin(), items_.end(), [&](const auto& held) { return held.get() == &item; }));
+  items_.erase(held);
 }
 
 void TChangeLog::ResetPlaced() {

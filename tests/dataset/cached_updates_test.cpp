@@ -112,6 +112,9 @@ TEST_P(CachedUpdatesTest, a_cancel_undoes_every_change_newest_first) {
   emp->Delete();
   EXPECT_EQ(emp->ChangeLog().Count(), 5);
   EXPECT_EQ(emp->VisibleCount(), 12);
+  const auto changed = Column(*emp, "ENAME");
+  emp->Refresh();  // deleted rows are skipped again and remember where they stood
+  EXPECT_EQ(Column(*emp, "ENAME"), changed);
   emp->CancelUpdates();
   EXPECT_FALSE(emp->UpdatesPending());
   EXPECT_EQ(Column(*emp, "ENAME"), names);
