@@ -305,6 +305,7 @@ void TOracleDataSet::InternalClose() {
   filter_expression_.reset();
   free_secondary_queries();
   change_log_.Clear();
+  free_provider_lobs();
   master_record_seen_.reset();
   for (TOracleDataSet* detail : details_) detail->follow_master();
 }

@@ -8,6 +8,7 @@
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/dataset/order_by_scan.h"
+#include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/session/sql_scan.h"
 #include "runtime/text_trim.h"
@@ -51,6 +52,15 @@ void refuse_unbound_params(const TParams& params, const std::string& sql) {
   }
 }
 
+std::string lob_param_bytes(const TParam& param) {
+  const Variant& value = param.Value();
+  if (value.IsBytes()) {
+    const std::vector<uint8_t> bytes = value.AsBytes();
+    return std::string(bytes.begin(), bytes.end());
+  }
+  return param.AsString();
+}
+
 }  // namespace
 
 // ---- transactions ----
@@ -87,6 +97,25 @@ void TOracleDataSet::PSSetCommandText(const std::string& command_text) {
 void TOracleDataSet::PSExecute() {
   Close();
   Open();
+  write_provider_lobs();
+}
+
+// The bytes of LOB parameters go into the locators the statement returned.
+void TOracleDataSet::write_provider_lobs() {
+  for (ProviderLob& lob : provider_lobs_)
+    if (!lob.Bytes.empty()) lob.Locator->Write(lob.Bytes.data(), static_cast<int64_t>(lob.Bytes.size()));
+  free_provider_lobs();
+}
+
+void TOracleDataSet::free_provider_lobs() {
+  for (ProviderLob& lob : provider_lobs_) {
+    try {
+      if (VariableIndex(lob.Variable) >= 0) SetComplexVariable(lob.Variable, nullptr);
+    } catch (...) {
+      // releasing a parameter's locator never fails the caller
+    }
+  }
+  provider_lobs_.clear();
 }
 
 TParams* TOracleDataSet::PSGetParams() {
@@ -98,7 +127,18 @@ TParams* TOracleDataSet::PSGetParams() {
 void TOracleDataSet::PSSetParams(const TParams& params) {
   for (int i = 0; i < params.Count(); ++i)
     if (VariableIndex(params[i].Name) < 0) DatabaseError(dataset_messages::NoVariableForParameter + params[i].Name);
-  for (int i = 0; i < params.Count(); ++i) SetVariable(params[i].Name, params[i].Value());
+  free_provider_lobs();
+  for (int i = 0; i < params.Count(); ++i) {
+    const int type = VariableType(VariableIndex(params[i].Name));
+    if (type != 112 && type != 113) {
+      SetVariable(params[i].Name, params[i].Value());
+      continue;
+    }
+    // A LOB is written once the statement has returned a locator for it.
+    ProviderLob lob{params[i].Name, std::make_unique<TLOBLocator>(session_, type), lob_param_bytes(params[i])};
+    SetComplexVariable(lob.Variable, lob.Locator.get());
+    provider_lobs_.push_back(std::move(lob));
+  }
   provider_params_.reset();
 }
 

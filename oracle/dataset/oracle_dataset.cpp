@@ -5,6 +5,7 @@
 #include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
+#include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
 

@@ -43,6 +43,7 @@ class TOracleDataSet;
 class TDataSetWriter;
 class TDataSetDictionary;
 class TOracleTableInfo;
+class TLOBLocator;
 
 using TOracleDataSetEvent = std::function<void(TOracleDataSet* Sender)>;
 using TTranslateMessageEvent = std::function<void(TOracleDataSet* Sender, int ErrorCode,
@@ -362,6 +363,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::vector<std::string> key_field_names() const;
   std::optional<TIndexDef> default_order();
   const TField* order_field(const std::string& column) const;
+  void write_provider_lobs();
+  void free_provider_lobs();
   // Enters a posted new record at the place of the insert `buffer` stands for.
   void InsertStoredRecord(uint8_t* record, TRecordBuffer buffer);
   void RemoveStoredRecord(uint8_t* record);
@@ -466,6 +469,13 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool provider_logging_ = false;     // a provider transaction logs changes
   TChangeLog change_log_;
   std::unique_ptr<TParams> provider_params_;  // the variables as a provider's parameters
+  // LOB parameters: a locator bound to the variable, and the bytes it receives after execution.
+  struct ProviderLob {
+    std::string Variable;
+    std::unique_ptr<TLOBLocator> Locator;
+    std::string Bytes;
+  };
+  std::vector<ProviderLob> provider_lobs_;
   // While a logged change is applied, fields read the entry's values.
   const uint8_t* applying_record_ = nullptr;
   const uint8_t* applying_old_values_ = nullptr;

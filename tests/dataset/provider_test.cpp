@@ -106,6 +106,20 @@ TEST_P(ProviderTest, parameters_are_the_variables) {
   EXPECT_FALSE(emp->Active());
 }
 
+TEST_P(ProviderTest, a_lob_parameter_is_written_into_the_locator_its_command_returns) {
+  if (OCI7()) GTEST_SKIP() << "LOB variables need the OCI8 interface";
+  Exec("create table docs (id number(4), body clob)");
+  auto docs = MakeDataSet("insert into docs (id, body) values (:id, empty_clob()) returning body into :body");
+  docs->DeclareVariable("id", 3);
+  docs->DeclareVariable("body", 112);
+  TParams params;
+  params.CreateParam(ftInteger, "id", ptInput).SetAsInteger(7);
+  params.CreateParam(ftOraClob, "body", ptInput).SetAsString("the text of seven");
+  docs->PSSetParams(params);
+  docs->PSExecute();
+  EXPECT_EQ(QueryValue(*session, "select body from docs where id = 7"), "the text of seven");
+}
+
 TEST_P(ProviderTest, statements_take_their_parameters_for_question_marks) {
   auto emp = OpenDataSet(kEmpSql);
   TParams params;
