@@ -3,6 +3,7 @@
 // new row is found, and how the record store takes the result.
 #include <cstring>
 
+#include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
 #include "oracle/dataset/dml_messages.h"
@@ -40,6 +41,8 @@ void TDataSetWriter::Post(bool inserting) {
   if (!inserting && !stored) DatabaseError(dataset_messages::NoRecords);
   const TSequenceField& sequence = dataset_.SequenceField;
   if (inserting && sequence.InUse() && sequence.ApplyMoment == amOnPost) ApplySequence();
+  // Nothing reaches the server until the apply: constraints are checked now, while the record is at hand.
+  if (dataset_.CachedUpdates) dataset_.dictionary_->CheckRecord();
   std::vector<PostedColumn> columns = posted_columns(inserting, stored);
   std::string rowid = stored ? std::string(RecordRowId(stored)) : std::string();
   bool sent = false;

@@ -295,6 +295,27 @@ TEST_P(CachedUpdatesTest, OnApplyRecord_sees_each_change_as_it_is_applied) {
   EXPECT_EQ(OtherSees("select sal from emp where empno = 7369"), "900");
 }
 
+TEST_P(CachedUpdatesTest, a_cached_post_checks_the_records_constraints_at_once) {
+  Exec("create table pairs (a number(4), b number(4), constraint pairs_uk unique (a, b))");
+  Exec("insert into pairs values (1, 1)");
+  session->Commit();
+  auto pairs = MakeDataSet("select rowid, a, b from pairs");
+  pairs->CachedUpdates = true;
+  pairs->OracleDictionary.EnforceConstraints = true;
+  pairs->Open();
+  pairs->Append();
+  pairs->FieldByName("A")->SetAsInteger(1);
+  pairs->FieldByName("B")->SetAsInteger(1);
+  const std::string message = MessageOf([&] { pairs->Post(); });
+  EXPECT_NE(message.find("ORA-00001"), std::string::npos) << message;
+  EXPECT_NE(message.find("PAIRS_UK"), std::string::npos) << message;
+  EXPECT_EQ(pairs->State(), dsInsert);
+  EXPECT_EQ(pairs->ChangeLog().Count(), 0);
+  pairs->FieldByName("B")->SetAsInteger(2);
+  pairs->Post();
+  EXPECT_EQ(pairs->ChangeLog().Count(), 1);
+}
+
 TEST_P(CachedUpdatesTest, the_server_count_takes_cached_inserts_and_deletes_into_account) {
   auto emp = MakeDataSet(kEmpSql);
   emp->CachedUpdates = true;
