@@ -1,5 +1,6 @@
 #include "db/field.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <strings.h>
@@ -187,9 +188,17 @@ void TField::SetAsBoolean(bool) { AccessError("Boolean"); }
 TStringField::TStringField(TComponent* owner, TFieldType type) : TField(owner, type) { SetSize(20); }
 
 std::string TStringField::AsString() const {
-  std::vector<char> buffer(DataSize() + 1, '\0');
-  if (!GetData(buffer.data())) return "";
-  return std::string(buffer.data());
+  // Grids read every cell through here: short values need no heap buffer.
+  const auto size = static_cast<size_t>(DataSize());
+  std::array<char, 256> small{};
+  std::vector<char> large;
+  char* buffer = small.data();
+  if (size > small.size()) {
+    large.assign(size, '\0');
+    buffer = large.data();
+  }
+  if (!GetData(buffer)) return "";
+  return std::string(buffer, ::strnlen(buffer, size));
 }
 
 void TStringField::SetAsString(const std::string& value) {

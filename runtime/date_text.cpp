@@ -1,7 +1,8 @@
 #include "runtime/date_text.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "runtime/exception.h"
 #include "runtime/format_settings.h"
@@ -24,10 +25,14 @@ bool starts_with_nocase(std::string_view text, size_t pos, std::string_view pref
   return true;
 }
 
+// Every date shown goes through here several times: no printf.
 std::string padded(int value, int width) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-  return buffer;
+  char digits[16];
+  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value < 0 ? -static_cast<long long>(value) : value);
+  const auto length = static_cast<int>(end - digits);
+  std::string text(value < 0 ? "-" : "");
+  text.append(static_cast<size_t>(std::max(0, width - length - (value < 0 ? 1 : 0))), '0');
+  return text.append(digits, end);
 }
 
 class DateFormatter {

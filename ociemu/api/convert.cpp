@@ -526,7 +526,14 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
 bool storage_to_oracle_date(std::string_view storage, ub1 out[7]) {
   int year, month, day, hour, minute, second, tz;
   uint32_t nanos;
-  parse_storage(storage, year, month, day, hour, minute, second, nanos, tz);
+  // Every fetched date comes here: the stored form is read without sscanf,
+  // and any other text as leniently as before.
+  if (auto value = sql::parse_storage(storage)) {
+    year = value->year, month = value->month, day = value->day;
+    hour = value->hour, minute = value->minute, second = value->second;
+  } else {
+    parse_storage(storage, year, month, day, hour, minute, second, nanos, tz);
+  }
   if (year == 0 || year < -4712 || year > 9999) return false;
   out[0] = static_cast<ub1>(year / 100 + 100);
   out[1] = static_cast<ub1>(year % 100 + 100);
