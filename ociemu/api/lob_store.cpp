@@ -306,12 +306,22 @@ void LobState::note_changed(const char* table, int64_t rowid) {
     last_changed_table_ = table;
     last_changed_ = &changed_[last_changed_table_];
   }
-  last_changed_->insert(rowid);
+  std::vector<int64_t>& rowids = last_changed_->rowids;
+  // Rows usually arrive in ascending order, which keeps the vector sorted as it grows.
+  if (last_changed_->sorted == rowids.size() && (rowids.empty() || rowids.back() < rowid)) ++last_changed_->sorted;
+  rowids.push_back(rowid);
 }
 
 bool LobState::changed(const std::string& table, int64_t rowid) const {
   auto found = changed_.find(table);
-  return found != changed_.end() && found->second.count(rowid) != 0;
+  if (found == changed_.end()) return false;
+  ChangedRows& rows = found->second;
+  if (rows.sorted != rows.rowids.size()) {
+    std::sort(rows.rowids.begin(), rows.rowids.end());
+    rows.rowids.erase(std::unique(rows.rowids.begin(), rows.rowids.end()), rows.rowids.end());
+    rows.sorted = rows.rowids.size();
+  }
+  return std::binary_search(rows.rowids.begin(), rows.rowids.end(), rowid);
 }
 
 std::string bfile_storage(std::string_view directory, std::string_view file_name) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 #include "ociemu/api/handles.h"
 #include "ociemu/sql/lob_content.h"
@@ -144,8 +144,14 @@ class LobState {
   std::unordered_map<std::string, std::shared_ptr<LobContent>> cache_;
   size_t seeded_bytes_ = 0;
   std::unordered_map<const LobContent*, std::shared_ptr<LobContent>> temporaries_;
-  std::unordered_map<std::string, std::unordered_set<int64_t>> changed_;
-  std::unordered_set<int64_t>* last_changed_ = nullptr;  // the set note_changed used last
+  // Row ids per table, appended as DML reports them (one hook call per row, so no node per row)
+  // and sorted when asked; `sorted` tells how far the vector is in order.
+  struct ChangedRows {
+    std::vector<int64_t> rowids;
+    size_t sorted = 0;
+  };
+  mutable std::unordered_map<std::string, ChangedRows> changed_;
+  ChangedRows* last_changed_ = nullptr;  // the rows note_changed used last
   std::string last_changed_table_;
 };
 

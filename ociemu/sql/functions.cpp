@@ -834,6 +834,12 @@ void stored_number(sqlite3_context* context, int, Args args) {
 void check_length(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_int(context, 1);
   int64_t maximum = sqlite3_value_int64(args[1]);
+  if (sqlite3_value_type(args[0]) == SQLITE_BLOB) {
+    if (sqlite3_value_bytes(args[0]) <= maximum) return sqlite3_result_int(context, 1);
+  } else if (sqlite3_value_type(args[0]) == SQLITE_TEXT && sqlite3_value_bytes(args[0]) <= maximum) {
+    // No more bytes than allowed is no more characters either: nothing to copy or count.
+    return sqlite3_result_int(context, 1);
+  }
   int64_t actual = sqlite3_value_type(args[0]) == SQLITE_BLOB ? sqlite3_value_bytes(args[0])
                    : sqlite3_value_int(args[2])                ? static_cast<int64_t>(char_count(text_argument(args[0])))
                                                                : static_cast<int64_t>(text_argument(args[0]).size());

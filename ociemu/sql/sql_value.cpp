@@ -117,9 +117,24 @@ void set_result(sqlite3_context* context, std::string_view text) {
   }
 }
 
+namespace {
+
+// A value with no more decimals than `places`, which rounding and truncation keep as it is: the
+// nearest double to whole / 10^places. Up to 15 digits, where the text path would read it back alike.
+bool has_at_most_decimals(double value, int places) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (places < 0 || places > 22) return false;
+  const double scale = kPowers[places];
+  const double whole = std::nearbyint(value * scale);
+  return std::fabs(whole) < 1e15 && whole / scale == value;
+}
+
+}  // namespace
+
 double round_decimal(double value, int places, bool truncate) {
   if (!std::isfinite(value) || value == 0) return value;
-  if (places > 300) return value;
+  if (places > 300 || has_at_most_decimals(value, places)) return value;
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.15e", std::fabs(value));
   std::string text(buffer);

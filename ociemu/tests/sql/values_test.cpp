@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ociemu/sql/dialect.h"
+#include "ociemu/sql/sql_value.h"
 
 namespace ociemu::sql {
 namespace {
@@ -40,6 +41,18 @@ TEST(NumberText, follows_oracles_text_form) {
   EXPECT_EQ(format_number(1e-130).substr(0, 1), "1");
   EXPECT_NE(format_number(1e-130).find("E-130"), std::string::npos);
   EXPECT_NE(format_number(1.5e125).find("E+125"), std::string::npos);
+}
+
+TEST(NumberRounding, rounds_half_away_from_zero_on_the_decimal_a_double_shows) {
+  EXPECT_EQ(0.25, round_decimal(0.25, 2, false));      // no more decimals than kept
+  EXPECT_EQ(-1234.5, round_decimal(-1234.5, 3, true));
+  EXPECT_EQ(1.01, round_decimal(1.005, 2, false));      // 1.005 is 1.00499999... as a double
+  EXPECT_EQ(2.68, round_decimal(2.675, 2, false));
+  EXPECT_EQ(13.0, round_decimal(12.5, 0, false));       // not to even
+  EXPECT_EQ(-13.0, round_decimal(-12.5, 0, false));
+  EXPECT_EQ(-1.23, round_decimal(-1.239, 2, true));
+  EXPECT_EQ(0.3, round_decimal(0.1 * 3, 2, false));
+  EXPECT_EQ(1200.0, round_decimal(1249.9, -2, false));
 }
 
 TEST(DateFormat, writes_the_common_elements) {
