@@ -55,6 +55,24 @@ class Prepared {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// A large BLOB goes in as SQLite's zero-filled placeholder and is then written into its pages,
+// so that the value is not copied whole into a record first.
+constexpr size_t kIncrementalFlushBytes = size_t{1} << 20;
+
+void write_blob_in_place(sqlite3* db, const std::string& table, const std::string& column, int64_t rowid,
+                         const std::string& bytes) {
+  Prepared update(db, "UPDATE " + quoted_name(table) + " SET " + quoted_name(column) + " = zeroblob(?1) WHERE rowid = ?2");
+  sqlite3_bind_int64(update.get(), 1, static_cast<sqlite3_int64>(bytes.size()));
+  sqlite3_bind_int64(update.get(), 2, rowid);
+  if (int rc = update.step(); rc != SQLITE_DONE) update.fail_step(rc);
+  sqlite3_blob* blob = nullptr;
+  int rc = sqlite3_blob_open(db, "main", table.c_str(), column.c_str(), rowid, 1, &blob);
+  if (rc == SQLITE_OK) rc = sqlite3_blob_write(blob, bytes.data(), static_cast<int>(bytes.size()), 0);
+  const int closed = sqlite3_blob_close(blob);
+  if (rc == SQLITE_OK) rc = closed;
+  if (rc != SQLITE_OK) throw OracleException{sql::map_sqlite_error(db, rc)};
+}
+
 }  // namespace
 
 int read_row_value(sqlite3* db, const std::string& table, const std::string& column, const std::string& path,
@@ -265,6 +283,12 @@ void LobState::flush(Connection& connection) {
       if (!value->character) hex = sql::hex_of(value->bytes);
     }
     int size = static_cast<int>(value->bytes.size());
+    const int64_t rowid = std::stoll(name.substr(second + 1, third - second - 1));
+    if (path.empty() && !value->character && value->bytes.size() >= kIncrementalFlushBytes) {
+      write_blob_in_place(connection.db(), table, column, rowid, value->bytes);
+      value->dirty = false;
+      continue;
+    }
     if (!path.empty() && !value->character) {
       sqlite3_bind_text(update.get(), 1, hex.data(), static_cast<int>(hex.size()), SQLITE_STATIC);
     } else if (value->character) {
@@ -272,7 +296,7 @@ void LobState::flush(Connection& connection) {
     } else {
       sqlite3_bind_blob(update.get(), 1, value->bytes.data(), size, SQLITE_STATIC);
     }
-    sqlite3_bind_int64(update.get(), 2, std::stoll(name.substr(second + 1, third - second - 1)));
+    sqlite3_bind_int64(update.get(), 2, rowid);
     int rc = update.step();
     if (rc != SQLITE_DONE) update.fail_step(rc);
     value->dirty = false;

@@ -238,6 +238,30 @@ TEST_F(LobTest, LocatorReadsInPlaceSeeOnlyCommittedChangesOfOthers) {
 }
 
 // Fetching LOB columns as plain values still gives every row's value.
+// A BLOB of megabytes reaches the table whole at commit, as a smaller one does, and a
+// rollback of a later change leaves it as committed.
+TEST_F(LobTest, LargeBlobWrittenInChunksReadsBackWholeAfterCommit) {
+  must_run("INSERT INTO docs (id, data) VALUES (1, EMPTY_BLOB())");
+  OCILobLocator* locator = select_locator("SELECT data FROM docs WHERE id = 1 FOR UPDATE", SQLT_BLOB);
+  std::string bytes(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + i / 4096) & 0xFF);
+  for (size_t offset = 0; offset < bytes.size(); offset += 65536) {
+    oraub8 amount = std::min<size_t>(65536, bytes.size() - offset), chars = 0;
+    ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, locator, &amount, &chars, offset + 1, bytes.data() + offset, amount,
+                                        OCI_ONE_PIECE, nullptr, nullptr, 0, 0))
+        << last_error();
+  }
+  must_run("COMMIT");
+  EXPECT_EQ(std::to_string(bytes.size()), single_text("SELECT DBMS_LOB.GETLENGTH(data) FROM docs WHERE id = 1"));
+  EXPECT_TRUE(read_all(select_locator("SELECT data FROM docs WHERE id = 1", SQLT_BLOB)) == bytes);
+  OCILobLocator* again = select_locator("SELECT data FROM docs WHERE id = 1 FOR UPDATE", SQLT_BLOB);
+  oraub8 amount = 4, chars = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, again, &amount, &chars, 1, const_cast<char*>("ABCD"), 4, OCI_ONE_PIECE,
+                                      nullptr, nullptr, 0, 0));
+  must_run("ROLLBACK");
+  EXPECT_TRUE(read_all(select_locator("SELECT data FROM docs WHERE id = 1", SQLT_BLOB)) == bytes);
+}
+
 TEST_F(LobTest, LobColumnsFetchAsValuesRowByRow) {
   must_run("INSERT INTO docs VALUES (1, 'first \xC3\xA9', HEXTORAW('0A0B'))");
   must_run("INSERT INTO docs VALUES (2, NULL, HEXTORAW('0C'))");
