@@ -5,12 +5,11 @@
 // server cursor has passed, filters records with filter expressions and
 // OnFilterRecord, and decompresses binary values stored compressed.
 //
-// Searching, counting, record numbers and master/detail are here too.
-// Writing changes back (post, edit, delete, cancel, InternalAddRecord) and
-// query by example come with the dataset's later parts; until then those
-// steps raise EDatabaseError
-// (dataset_messages::NotAvailableYet) instead of doing part of the work.
-// State they need is reachable through the protected section below.
+// Searching, counting, record numbers and master/detail are here too, and
+// writing changes back: at once, or kept in a change log (CachedUpdates, a
+// provider transaction) until applied or cancelled. Query by example comes
+// with a later part; until then QBEMode is refused (EDatabaseError,
+// dataset_messages::NotAvailableYet).
 // Thread-safe: no; a dataset is used from one thread.
 #pragma once
 
