@@ -10,21 +10,15 @@
 #include "oracle/dataset/oracle_dataset.h"
 #include "qt/active_record_link.h"
 #include "qt/dataset_table_model.h"
-#include "qt/qt_user_interface.h"
-#include "tests/qt/qt_test_support.h"
-#include "tests/session/session_fixture.h"
+#include "tests/qt/oracle_qt_fixture.h"
 
 namespace kvell {
 namespace {
 
-class ActiveRecordLinkTest : public testing::SessionTest {
+class ActiveRecordLinkTest : public qt_test::OracleQtTest {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
-    qt_test::EnsureApplication();
-    hooks = InstallQtUserInterface([this](const std::exception& error) { reported.emplace_back(error.what()); });
-    session = MakeSession();
-    session->LogOn();
+    OracleQtTest::SetUp();
     dept.SetSession(session.get());
     dept.SetSQLText("select rowid, deptno, dname from dept order by deptno");
     emp.SetSession(session.get());
@@ -51,9 +45,7 @@ class ActiveRecordLinkTest : public testing::SessionTest {
     dept_model.reset();
     emp.Close();
     dept.Close();
-    session.reset();
-    hooks.reset();
-    SessionTest::TearDown();
+    OracleQtTest::TearDown();
   }
   QStringList EmployeeNames() const {
     QStringList names;
@@ -61,9 +53,6 @@ class ActiveRecordLinkTest : public testing::SessionTest {
     return names;
   }
 
-  std::unique_ptr<ScopedUserInterface> hooks;
-  std::vector<std::string> reported;
-  std::unique_ptr<TOracleSession> session;
   TOracleDataSet dept;
   TOracleDataSet emp;
   TDataSource dept_source{nullptr};

@@ -15,20 +15,15 @@
 #include "oracle/dataset/oracle_dataset.h"
 #include "qt/dataset_table_model.h"
 #include "qt/qt_user_interface.h"
-#include "tests/qt/qt_test_support.h"
-#include "tests/session/session_fixture.h"
+#include "tests/qt/oracle_qt_fixture.h"
 
 namespace kvell {
 namespace {
 
-class OracleModelTest : public testing::SessionTest {
+class OracleModelTest : public qt_test::OracleQtTest {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
-    qt_test::EnsureApplication();
-    hooks = InstallQtUserInterface([this](const std::exception& error) { reported.emplace_back(error.what()); });
-    session = MakeSession();
-    session->LogOn();
+    OracleQtTest::SetUp();
     emp.SetSession(session.get());
     emp.SetSQLText("select empno, ename, job, sal, comm from emp order by empno");
     source.SetDataSet(&emp);
@@ -38,9 +33,7 @@ class OracleModelTest : public testing::SessionTest {
     model.reset();
     emp.Close();
     other.reset();
-    session.reset();
-    hooks.reset();
-    SessionTest::TearDown();
+    OracleQtTest::TearDown();
   }
 
   void Watch() {
@@ -91,9 +84,6 @@ class OracleModelTest : public testing::SessionTest {
     return names;
   }
 
-  std::unique_ptr<ScopedUserInterface> hooks;
-  std::vector<std::string> reported;
-  std::unique_ptr<TOracleSession> session;
   std::unique_ptr<TOracleSession> other;
   TOracleDataSet emp;
   TDataSource source{nullptr};
