@@ -23,8 +23,9 @@ namespace kvell {
 
 namespace {
 
-// The type a column's new value is bound with.
-int bind_type(const TOracleFieldInfo& info) {
+// The type a column's new value is bound with. Timestamps keep their
+// fractions where the session can bind them; a DATE would drop them.
+int bind_type(const TOracleFieldInfo& info, bool timestamps) {
   switch (info.OracleType) {
     case 3:
     case 4:
@@ -33,10 +34,10 @@ int bind_type(const TOracleFieldInfo& info) {
     case 112:
     case 113:
     case 114: return info.IsXML ? 5 : info.OracleType;
-    case 12:
     case 187:
     case 188:
-    case 232: return 12;
+    case 232: return timestamps ? info.OracleType : 12;
+    case 12: return 12;
     default: return 5;
   }
 }
@@ -246,6 +247,11 @@ bool TDataSetWriter::column_changed(const uint8_t* stored, const TOracleFieldInf
   return FieldValueChanged(info.Field->DataType(), record_value(stored, info), edit_value(info), trim);
 }
 
+bool TDataSetWriter::timestamps_bindable() const {
+  const TOracleSession* session = dataset_.Session();
+  return session && session->OCI8Mode() && OCI9Available;
+}
+
 bool TDataSetWriter::has_object_columns() const {
   const TOracleFieldInfoList& infos = dataset_.field_infos_;
   for (int i = 1; i < infos.Count(); ++i)
@@ -319,7 +325,7 @@ std::string TDataSetWriter::where_clause(StatementBinds& binds, const uint8_t* r
     if (term.IsNull) continue;
     const TOracleFieldInfo& info = *dataset_.field_infos_.Find(term.FieldName);
     const std::string variable = KeyVariableName(++number);
-    binds.Declare(variable, bind_type(info));
+    binds.Declare(variable, bind_type(info, timestamps_bindable()));
     binds.Set(variable, record_value(record, info));
   }
   return KeyWhereClause(terms);
@@ -347,7 +353,7 @@ void TDataSetWriter::bind_columns(StatementBinds& binds, std::vector<PostedColum
     switch (column.Expression.Binding) {
       case ValueBinding::None: break;
       case ValueBinding::Value: {
-        binds.Declare(name, bind_type(info));
+        binds.Declare(name, bind_type(info, timestamps_bindable()));
         Variant value = column.Value;
         if (info.OracleType == 24 && dataset_.CompressBLOBs) {
           const std::vector<uint8_t> bytes = value.AsBytes();

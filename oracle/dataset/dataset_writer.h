@@ -118,6 +118,7 @@ class TDataSetWriter {
   bool is_posted_column(const TOracleFieldInfo& info) const;
   bool column_changed(const uint8_t* stored, const TOracleFieldInfo& info) const;
   bool has_object_columns() const;
+  bool timestamps_bindable() const;
 
   // Statements.
   std::vector<PostedColumn> posted_columns(bool inserting, const uint8_t* stored) const;

@@ -7,6 +7,7 @@
 
 #include "oracle/dataset/dml_messages.h"
 #include "oracle/dataset/dml_statements.h"
+#include "runtime/datetime.h"
 #include "tests/dataset/dataset_fixture.h"
 
 namespace kvell::testing {
@@ -324,6 +325,33 @@ TEST_P(WriteBackTest, OnApplyRecord_takes_over_and_an_applied_insert_keeps_its_r
   EXPECT_EQ(OtherSees("select count(*) from dept"), "4");
   EXPECT_EQ(OtherSees("select dname from dept where deptno = 10"), "ACCOUNTING");
   EXPECT_EQ(Column(*dept, "DEPTNO"), (std::vector<std::string>{"20", "30", "40", "70"}));
+}
+
+TEST_P(WriteBackTest, timestamps_keep_their_fractions_of_a_second_on_update_and_insert) {
+  if (OCI7()) GTEST_SKIP() << "the version 7 interface binds no timestamps";
+  Exec("create table stamps (id number(4), t timestamp(3))");
+  Exec("insert into stamps values (1, timestamp '2020-05-06 07:08:09')");
+  const double millisecond = 1.0 / 86400000;
+  const TDateTime updated = EncodeDate(2021, 1, 2) + EncodeTime(3, 4, 5, 678);
+  const TDateTime inserted = EncodeDate(2022, 7, 8) + EncodeTime(9, 10, 11, 12);
+  auto stamps = OpenDataSet("select rowid, id, t from stamps order by id");
+  stamps->Edit();
+  stamps->FieldByName("T")->SetAsDateTime(updated);
+  stamps->Post();
+  stamps->Append();
+  stamps->FieldByName("ID")->SetAsInteger(2);
+  stamps->FieldByName("T")->SetAsDateTime(inserted);
+  stamps->Post();
+  stamps->First();
+  stamps->Edit();  // compares with the server to the millisecond
+  stamps->FieldByName("ID")->SetAsInteger(3);
+  stamps->Post();
+  auto again = OpenDataSet("select id, t from stamps order by id");
+  EXPECT_EQ(again->FieldByName("ID")->AsInteger(), 2);
+  EXPECT_NEAR(again->FieldByName("T")->AsDateTime(), inserted, millisecond / 2);
+  again->Next();
+  EXPECT_EQ(again->FieldByName("ID")->AsInteger(), 3);
+  EXPECT_NEAR(again->FieldByName("T")->AsDateTime(), updated, millisecond / 2);
 }
 
 }  // namespace
