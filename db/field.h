@@ -94,6 +94,8 @@ class TField : public TComponent {
   virtual bool AsBoolean() const;
   virtual void SetAsBoolean(bool value);
 
+  // The text GetText gives, whatever OnGetText says.
+  std::string OwnText(bool display_text) const { return GetText(display_text); }
   // Text for editing and for display; OnGetText/OnSetText take over.
   std::string Text() const;
   std::string DisplayText() const;

@@ -5,6 +5,7 @@
 #include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
+#include "oracle/dataset/qbe_mode.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_session.h"
@@ -44,6 +45,7 @@ void TOracleDataSet::InternalOpen() {
     if (DefaultFields()) CreateFields();
     BindFields(true);
     if (DefaultFields()) dictionary_->ApplyFieldSettings();
+    QBEDefinition.Refresh(FieldDefs());
     bind_descriptors();
     if (CachedUpdates && !HasState(csDesigning) && rowid_column_ < 0)
       throw Exception(dataset_messages::CachedUpdatesRequireRowId);
@@ -51,7 +53,7 @@ void TOracleDataSet::InternalOpen() {
     create_store();
     writer_->Opened();
     parse_filter();
-    ExecuteQuery();
+    if (!QBEMode()) ExecuteQuery();
   } catch (...) {
     fire_after_query();
     throw;
@@ -69,6 +71,7 @@ void TOracleDataSet::InternalInitFieldDefs() {
   add_field_definitions();
   field_infos_.LinkObjectAttributes();
   if (Active()) compute_layout();
+  else QBEDefinition.Refresh(FieldDefs());
 }
 
 void TOracleDataSet::fire_before_query() {
@@ -294,6 +297,7 @@ void TOracleDataSet::fetch_all_under_wait_cursor() {
 // ---- closing and refreshing ----
 
 void TOracleDataSet::InternalClose() {
+  qbe_->Closing();
   cached_updating_table_.clear();
   writer_->Closing();
   store_.reset();

@@ -1,7 +1,6 @@
 // The dataset's option types and its published sub-objects. The sub-objects
 // carry their published properties and defaults; what they drive (sequences
-// and generated statements, query by example) belongs to the dataset's
-// write-back and query-by-example code.
+// and generated statements) belongs to the dataset's write-back code.
 // Thread-safe: plain values.
 #pragma once
 
@@ -34,18 +33,6 @@ class TSequenceField {
   TSequenceApplyMoment ApplyMoment = amOnPost;
   // In use when both names are set.
   bool InUse() const { return !Field.empty() && !Sequence.empty(); }
-};
-
-class TQBEField;
-
-class TQBEDefinition {
- public:
-  static constexpr int kDefaultColor = 536870911;  // the framework's "default colour"
-  bool SaveQBEValues = true;
-  bool AllowFileWildCards = true;
-  bool AllowOperators = false;
-  int QBEFontColor = kDefaultColor;
-  int QBEBackgroundColor = kDefaultColor;
 };
 
 }  // namespace kvell

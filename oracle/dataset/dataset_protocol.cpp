@@ -234,7 +234,7 @@ void TOracleDataSet::SetFieldData(TField* field, const void* buffer) {
   // The dataset's own filling of a new record (master key, sequence) is not the user's edit.
   if (field->ReadOnly && !calculated && state != dsSetKey && !filling_new_record_)
     DatabaseErrorFmt(db_messages::FieldReadOnly, {field->DisplayName()});
-  if (IsEditState(state) && !filling_new_record_) field->Validate(buffer);
+  if (IsEditState(state) && !filling_new_record_ && !QBEMode()) field->Validate(buffer);
   uint8_t* record = state == dsCalcFields ? CalcBuffer() : state == dsFilter ? filter_record_ : ActiveBuffer();
   if (!record) DatabaseError(db_messages::NotEditing);
   uint8_t* slot = calculated ? calc_area(record) + field->Offset()

@@ -2,6 +2,7 @@
 // its master's key and takes it; a sequence applied at amOnNewRecord and the
 // dictionary's column defaults fill their fields; then OnNewRecord.
 #include "oracle/dataset/dataset_dictionary.h"
+#include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "runtime/text_trim.h"
@@ -16,6 +17,11 @@ bool holds_text(TFieldType type) {
 }  // namespace
 
 void TOracleDataSet::DoOnNewRecord() {
+  // In query-by-example mode the one new record is the search form.
+  if (QBEMode()) {
+    if (store_ && store_->Count() > 0) DatabaseError(dataset_messages::NotInQBEMode);
+    return;
+  }
   check_master_fields();
   {
     const bool was_filling = filling_new_record_;

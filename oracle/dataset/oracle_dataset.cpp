@@ -5,6 +5,7 @@
 #include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
+#include "oracle/dataset/qbe_mode.h"
 #include "oracle/session/lob_locator.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
@@ -14,6 +15,7 @@ namespace kvell {
 TOracleDataSet::TOracleDataSet(TComponent* owner) : TDataSet(owner) {
   writer_ = std::make_unique<TDataSetWriter>(*this);
   dictionary_ = std::make_unique<TDataSetDictionary>(*this);
+  qbe_ = std::make_unique<TDataSetQBE>(*this);
   main_query_ = CreateMainQuery();
   main_query_->SetName("MainQuery");
   internal_source_.SetDataSet(this);
@@ -69,7 +71,23 @@ void TOracleDataSet::SetUpdatingTable(const std::string& value) {
 }
 
 void TOracleDataSet::SetQBEMode(bool value) {
-  if (value) NotAvailableYet("QBEMode");
+  if (value == qbe_mode_) return;
+  if (!Active()) {
+    qbe_mode_ = value;
+  } else if (value) {
+    qbe_->Enter();
+  } else {
+    qbe_->Cancel(false);
+  }
+}
+
+void TOracleDataSet::ApplyQBE() {
+  if (!qbe_mode_) return;
+  qbe_->StoreValues();
+  qbe_->BuildWhereClause();
+  qbe_->Leave(false);
+  Refresh();
+  if (AfterQBE) AfterQBE(this);
 }
 
 bool TOracleDataSet::Detached() const {
@@ -109,6 +127,10 @@ void TOracleDataSet::SetActive(bool value) {
   if (value && remembered_active_ && !HasState(csDesigning) && (!session_ || !session_->Connected())) return;
   remembered_active_ = false;
   TDataSet::SetActive(value);
+  if (value && qbe_mode_ && Active() && State() == dsBrowse) {
+    qbe_mode_ = false;
+    qbe_->Enter();
+  }
 }
 
 void TOracleDataSet::Loaded() {

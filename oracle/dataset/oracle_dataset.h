@@ -27,6 +27,7 @@
 #include "oracle/dataset/dataset_options.h"
 #include "oracle/dataset/field_info.h"
 #include "oracle/dataset/oracle_dictionary.h"
+#include "oracle/dataset/qbe_definition.h"
 #include "oracle/dataset/record_buffer.h"
 #include "oracle/dataset/record_search.h"
 #include "oracle/dataset/record_store.h"
@@ -41,6 +42,7 @@ class TOracleSession;
 class TOracleDataSet;
 class TDataSetWriter;
 class TDataSetDictionary;
+class TDataSetQBE;
 class TOracleTableInfo;
 class TLOBLocator;
 
@@ -109,9 +111,13 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void SetUnidirectional(bool value);
   const std::string& UpdatingTable() const { return updating_table_; }
   void SetUpdatingTable(const std::string& value);
-  bool QBEMode() const { return false; }
-  // Query-by-example mode comes with its own part; switching it on is refused.
+  bool QBEMode() const { return qbe_mode_; }
+  // Closed: only remembered, and opening enters the mode. Open: true enters
+  // the mode (its current record becomes the search form), false cancels it.
   void SetQBEMode(bool value);
+  // Stores the example values, adds their conditions to the SQL, leaves the
+  // mode and executes the query; then AfterQBE.
+  void ApplyQBE();
   // Active with no session, or a session that is not connected.
   bool Detached() const;
 
@@ -343,6 +349,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   class ColumnNode;
   friend class TDataSetWriter;  // writing back is this dataset's own work, kept in its own files
   friend class TDataSetDictionary;
+  friend class TDataSetQBE;
 
   // Write-back hooks (dataset_write_back.cpp).
   TDataSetWriter& writer() const { return *writer_; }
@@ -412,6 +419,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void forget_server_count();
   int cached_change_balance() const;
   int query_server_count();
+  // The server's count of rows the example being entered selects.
+  int query_by_example_count();
   // Master/detail (master_detail.cpp).
   void unregister_detail(TOracleDataSet* detail);
   void release_master_links();
@@ -465,6 +474,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::string cursor_variable_;       // the main query's variable bound to "CursorQuery"
   std::unique_ptr<TDataSetWriter> writer_;
   std::unique_ptr<TDataSetDictionary> dictionary_;
+  std::unique_ptr<TDataSetQBE> qbe_;
+  bool qbe_mode_ = false;
   bool provider_logging_ = false;     // a provider transaction logs changes
   TChangeLog change_log_;
   std::unique_ptr<TParams> provider_params_;  // the variables as a provider's parameters

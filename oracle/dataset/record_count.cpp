@@ -3,6 +3,7 @@
 // inserts and deletes since) and reading and setting the record number.
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
+#include "oracle/dataset/qbe_mode.h"
 #include "oracle/dataset/query_text_split.h"
 #include "oracle/dataset/record_count.h"
 #include "oracle/session/sql_scan.h"
@@ -18,9 +19,16 @@ std::string RecordCountQueryText(std::string_view sql) {
 
 int TOracleDataSet::RecordCount() {
   CheckActive();
+  if (QBEMode()) return query_by_example_count();
   if (!CountAllRecords || Filtered()) return VisibleCount();
   if (!server_count_) server_count_ = query_server_count();
   return *server_count_ + cached_change_balance() + posted_inserts_ - posted_deletes_;
+}
+
+int TOracleDataSet::query_by_example_count() {
+  qbe_->StoreValues();
+  qbe_->BuildWhereClause();
+  return query_server_count();
 }
 
 void TOracleDataSet::forget_server_count() {
