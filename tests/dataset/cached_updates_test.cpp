@@ -15,17 +15,8 @@ namespace {
 
 constexpr const char* kEmpSql = "select rowid, empno, ename, sal from emp order by empno";
 
-class CachedUpdatesTest : public DataSetTest {
+class CachedUpdatesTest : public TwoSessionDataSetTest {
  protected:
-  void SetUp() override {
-    DataSetTest::SetUp();
-    other = MakeSession();
-    other->LogOn();
-  }
-  void TearDown() override {
-    other.reset();
-    DataSetTest::TearDown();
-  }
   std::unique_ptr<InspectableDataSet> CachedEmp(TLockingModeOptions mode = lmCheckImmediate) {
     auto emp = MakeDataSet(kEmpSql);
     emp->CachedUpdates = true;
@@ -53,9 +44,7 @@ class CachedUpdatesTest : public DataSetTest {
   }
   // What this session's transaction holds, committed or not.
   std::string Server(const std::string& sql) { return QueryValue(*session, sql); }
-  std::string OtherSees(const std::string& sql) { return QueryValue(*other, sql); }
 
-  std::unique_ptr<TOracleSession> other;
 };
 KVELL_DATASET_INTERFACES(CachedUpdatesTest);
 

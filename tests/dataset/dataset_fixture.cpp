@@ -22,6 +22,17 @@ void DataSetTest::TearDown() {
   SessionInterfaceTest::TearDown();
 }
 
+void TwoSessionDataSetTest::SetUp() {
+  DataSetTest::SetUp();
+  other = MakeSession();
+  other->LogOn();
+}
+
+void TwoSessionDataSetTest::TearDown() {
+  other.reset();
+  DataSetTest::TearDown();
+}
+
 std::unique_ptr<InspectableDataSet> DataSetTest::MakeDataSet(const std::string& sql) {
   auto dataset = std::make_unique<InspectableDataSet>();
   dataset->SetName("TestData");

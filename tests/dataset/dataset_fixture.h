@@ -45,6 +45,16 @@ class DataSetTest : public SessionInterfaceTest {
   std::unique_ptr<TOracleSession> session;
 };
 
+// A dataset test with a second session logged on, for what other users see and hold.
+class TwoSessionDataSetTest : public DataSetTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string OtherSees(const std::string& sql) { return QueryValue(*other, sql); }
+
+  std::unique_ptr<TOracleSession> other;
+};
+
 // The same tests through OCI8 and the version 7 interface.
 #define KVELL_DATASET_INTERFACES(suite)                                                        \
   INSTANTIATE_TEST_SUITE_P(Interfaces, suite, ::testing::Values(Interface::OCI8, Interface::ForceOCI7), \

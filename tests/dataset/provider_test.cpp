@@ -14,17 +14,8 @@ namespace {
 
 constexpr const char* kEmpSql = "select rowid, empno, ename, sal from emp order by empno";
 
-class ProviderTest : public DataSetTest {
+class ProviderTest : public TwoSessionDataSetTest {
  protected:
-  void SetUp() override {
-    DataSetTest::SetUp();
-    other = MakeSession();
-    other->LogOn();
-  }
-  void TearDown() override {
-    other.reset();
-    DataSetTest::TearDown();
-  }
   // Posts a new salary for the first employee, deletes the second and appends one.
   static void ChangeThree(TDataSet& emp) {
     emp.First();
@@ -38,9 +29,7 @@ class ProviderTest : public DataSetTest {
     emp.FieldByName("ENAME")->SetAsString("NEWBIE");
     emp.Post();
   }
-  std::string OtherSees(const std::string& sql) { return QueryValue(*other, sql); }
 
-  std::unique_ptr<TOracleSession> other;
 };
 KVELL_DATASET_INTERFACES(ProviderTest);
 

@@ -15,17 +15,8 @@ namespace {
 
 constexpr const char* kEmpSql = "select rowid, empno, ename, sal, comm from emp order by empno";
 
-class WriteBackTest : public DataSetTest {
+class WriteBackTest : public TwoSessionDataSetTest {
  protected:
-  void SetUp() override {
-    DataSetTest::SetUp();
-    other = MakeSession();
-    other->LogOn();
-  }
-  void TearDown() override {
-    other.reset();
-    DataSetTest::TearDown();
-  }
   // The dataset over EMP positioned on `empno`.
   std::unique_ptr<InspectableDataSet> EmpAt(int empno, TLockingModeOptions mode = lmCheckImmediate) {
     auto emp = MakeDataSet(kEmpSql);
@@ -34,14 +25,12 @@ class WriteBackTest : public DataSetTest {
     while (!emp->Eof() && emp->FieldByName("EMPNO")->AsInteger() != empno) emp->Next();
     return emp;
   }
-  std::string OtherSees(const std::string& sql) { return QueryValue(*other, sql); }
   // Locks the row of `empno` from the other session.
   void OtherLocks(int empno) {
     Run(*other, "select * from emp where empno = " + std::to_string(empno) + " for update nowait");
   }
   std::string DmlText(InspectableDataSet& dataset) { return dataset.DMLQuery()->SQL().Text(); }
 
-  std::unique_ptr<TOracleSession> other;
 };
 KVELL_DATASET_INTERFACES(WriteBackTest);
 
