@@ -282,19 +282,88 @@ ColumnValue TDataSetWriter::column_expression(const TOracleFieldInfo& info, cons
   return ColumnValueExpression(input);
 }
 
+namespace {
+
+// An object column whose attributes are fields of their own.
+bool is_attribute_object(const TOracleFieldInfo& info) {
+  return info.OracleType == 108 && !info.IsXML && !info.ObjectIsCollection &&
+         (info.Kind == fiColumn || info.Kind == fiColumnWithoutField) && !info.Children.empty();
+}
+
+}  // namespace
+
+// Attributes cannot be assigned one by one into a null object, nor listed in
+// an insert: such an object is written through its constructor.
+bool TDataSetWriter::written_whole(const TOracleFieldInfo& object, bool inserting, const uint8_t* stored) const {
+  if (inserting) return true;
+  for (const TOracleFieldInfo* attribute : object.Children) {
+    if (!attribute->Field || attribute->DataOffset < 0) continue;
+    if (!FieldValueIsNull(attribute->Field->DataType(), record_value(stored, *attribute))) return false;
+  }
+  return true;
+}
+
+std::optional<TDataSetWriter::PostedColumn> TDataSetWriter::object_column(const TOracleFieldInfo& object,
+                                                                          bool inserting,
+                                                                          const uint8_t* stored) const {
+  if (!written_whole(object, inserting, stored)) return std::nullopt;
+  const TOracleSession* session = dataset_.Session();
+  ColumnValueInput input;
+  input.TypeCode = 108;
+  input.Insert = inserting;
+  input.ObjectTypeName = object.TypeName;
+  if (session) {
+    input.NullLOBIsEmpty = session->Preferences().NullLOBIsEmpty;
+    input.NullObjectIsEmpty = session->Preferences().NullObjectIsEmpty;
+  }
+  PostedColumn column{&object, Null(), {}, {}};
+  bool changed = inserting, any_value = false;
+  for (const TOracleFieldInfo* attribute : object.Children) {
+    ColumnValueInput empty;
+    empty.TypeCode = attribute->OracleType;
+    empty.Xml = attribute->IsXML;
+    empty.NullLOBIsEmpty = input.NullLOBIsEmpty;
+    const std::string null_value = ColumnValueExpression(empty).Expression;
+    input.AttributeNullValues.push_back(null_value);
+    if (!attribute->Field || attribute->DataOffset < 0 || attribute->Field->FieldKind() != fkData) {
+      input.AttributeValues.push_back(null_value);
+      continue;
+    }
+    Variant value = edit_value(*attribute);
+    if (!inserting && column_changed(stored, *attribute)) changed = true;
+    if (!FieldValueIsNull(attribute->Field->DataType(), value)) any_value = true;
+    ColumnValue expression = column_expression(*attribute, value, false);
+    input.AttributeValues.push_back(expression.Expression);
+    column.Attributes.push_back({attribute, std::move(value), std::move(expression), {}});
+  }
+  if (!changed) return std::nullopt;
+  input.IsNull = !any_value;
+  column.Expression = ColumnValueExpression(input);
+  if (!any_value) column.Attributes.clear();
+  if (inserting && !any_value && !column.Expression.ServerSide) return std::nullopt;
+  return column;
+}
+
 std::vector<TDataSetWriter::PostedColumn> TDataSetWriter::posted_columns(bool inserting,
                                                                          const uint8_t* stored) const {
   std::vector<PostedColumn> columns;
   const TOracleFieldInfoList& infos = dataset_.field_infos_;
   for (int i = 1; i < infos.Count(); ++i) {
     const TOracleFieldInfo& info = infos[i];
+    if (is_attribute_object(info)) {
+      if (std::optional<PostedColumn> object = object_column(info, inserting, stored)) columns.push_back(std::move(*object));
+      continue;
+    }
     if (!is_posted_column(info)) continue;
+    if (info.Kind == fiAttribute && info.Parent && is_attribute_object(*info.Parent) &&
+        written_whole(*info.Parent, inserting, stored))
+      continue;
     if (!inserting && !column_changed(stored, info)) continue;
     Variant value = edit_value(info);
     ColumnValue expression = column_expression(info, value, inserting);
     const bool is_null = FieldValueIsNull(info.Field->DataType(), value);
     if (inserting && is_null && !expression.ServerSide) continue;
-    columns.push_back({&info, std::move(value), std::move(expression)});
+    columns.push_back({&info, std::move(value), std::move(expression), {}});
   }
   return columns;
 }
@@ -348,6 +417,8 @@ void TDataSetWriter::bind_columns(StatementBinds& binds, std::vector<PostedColum
                                   ReturningPart& returning) {
   TOracleSession* session = dataset_.Session();
   for (PostedColumn& column : columns) {
+    if (!column.Attributes.empty()) bind_columns(binds, column.Attributes, returning);
+    if (column.Expression.Binding == ValueBinding::None) continue;
     const TOracleFieldInfo& info = *column.Info;
     const std::string name = ValueVariableName(info.Field->FieldNo());
     switch (column.Expression.Binding) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,7 @@ class TDataSetWriter {
     const TOracleFieldInfo* Info;
     Variant Value;
     ColumnValue Expression;
+    std::vector<PostedColumn> Attributes;  // an object written whole: its attributes' values
   };
 
   // Runs `text` with `binds` in its statement query; the query, for its results.
@@ -122,6 +124,9 @@ class TDataSetWriter {
 
   // Statements.
   std::vector<PostedColumn> posted_columns(bool inserting, const uint8_t* stored) const;
+  bool written_whole(const TOracleFieldInfo& object, bool inserting, const uint8_t* stored) const;
+  std::optional<PostedColumn> object_column(const TOracleFieldInfo& object, bool inserting,
+                                            const uint8_t* stored) const;
   ColumnValue column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting) const;
   std::string where_clause(StatementBinds& binds, const uint8_t* record);
   std::vector<KeyTerm> key_terms(const uint8_t* record, bool for_lookup) const;

@@ -45,9 +45,6 @@ bool is_lob(int type_code) { return type_code == 112 || type_code == 113; }
 
 std::string empty_lob(int type_code) { return type_code == 112 ? "empty_clob()" : "empty_blob()"; }
 
-std::string empty_object(const ColumnValueInput& input) {
-  return input.ObjectTypeName + "(" + joined(input.AttributeNullValues, ", ") + ")";
-}
 
 // The value of a null column: what the server fills in, or "null".
 ColumnValue null_value(const ColumnValueInput& input) {
@@ -57,7 +54,7 @@ ColumnValue null_value(const ColumnValueInput& input) {
   if (input.NullLOBIsEmpty && is_lob(input.TypeCode) && !input.Xml)
     return {empty_lob(input.TypeCode), ValueBinding::None, input.Insert};
   if (input.NullObjectIsEmpty && input.TypeCode == 108)
-    return {empty_object(input), ValueBinding::None, input.Insert};
+    return {ObjectConstructor(input.ObjectTypeName, input.AttributeNullValues), ValueBinding::None, input.Insert};
   return {"null", ValueBinding::None, false};
 }
 
@@ -131,10 +128,16 @@ std::string RowIdLookupStatement(const std::string& table, const std::vector<Key
 
 std::string SequenceStatement(const std::string& sequence) { return "select " + sequence + ".nextval from dual"; }
 
+std::string ObjectConstructor(const std::string& type_name, const std::vector<std::string>& arguments) {
+  return type_name + "(" + joined(arguments, ", ") + ")";
+}
+
 ColumnValue ColumnValueExpression(const ColumnValueInput& input) {
   if (input.IsNull) return null_value(input);
   const std::string variable = ":" + input.Variable;
   if (input.Xml) return {"sys.xmltype.createxml(" + variable + ")", ValueBinding::Value, false};
+  // The attributes bind their own variables.
+  if (input.TypeCode == 108) return {ObjectConstructor(input.ObjectTypeName, input.AttributeValues), ValueBinding::None, false};
   if (is_lob(input.TypeCode)) {
     if (input.TemporaryLOBs) return {variable, ValueBinding::TemporaryLOB, false};
     return {empty_lob(input.TypeCode), ValueBinding::ReturnedLOB, false};

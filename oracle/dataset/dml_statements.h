@@ -74,6 +74,9 @@ std::string RowIdLookupStatement(const std::string& table, const std::vector<Key
 
 std::string SequenceStatement(const std::string& sequence);
 
+// "<type>(<arguments joined by ", ">)": an object written whole.
+std::string ObjectConstructor(const std::string& type_name, const std::vector<std::string>& arguments);
+
 // What a column contributes to an insert or update.
 struct ColumnValueInput {
   int TypeCode = 0;                 // the descriptor's Oracle type code
@@ -87,6 +90,7 @@ struct ColumnValueInput {
   bool NullObjectIsEmpty = false;
   bool TemporaryLOBs = false;       // the session may use temporary LOBs
   std::string ObjectTypeName;       // for object columns (108)
+  std::vector<std::string> AttributeValues;      // constructor arguments of the new object
   std::vector<std::string> AttributeNullValues;  // constructor arguments of an empty object
 };
 

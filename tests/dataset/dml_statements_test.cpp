@@ -107,6 +107,12 @@ TEST(ColumnValue, writes_empty_lobs_and_objects_only_when_the_session_asks) {
   EXPECT_EQ(ColumnValueExpression(object).Expression, "null");
   object.NullObjectIsEmpty = true;
   EXPECT_EQ(ColumnValueExpression(object).Expression, "ADDRESS_T(null, null)");
+  EXPECT_TRUE(ColumnValueExpression(object).ServerSide) << "takes part in the insert";
+  object.IsNull = false;
+  object.AttributeValues = {":v3", "null"};
+  const ColumnValue whole = ColumnValueExpression(object);
+  EXPECT_EQ(whole.Expression, "ADDRESS_T(:v3, null)");
+  EXPECT_EQ(whole.Binding, ValueBinding::None) << "the attributes bind their own variables";
 }
 
 TEST(ColumnValue, binds_values_lobs_and_xml) {

@@ -343,5 +343,46 @@ TEST_P(WriteBackTest, timestamps_keep_their_fractions_of_a_second_on_update_and_
   EXPECT_NEAR(again->FieldByName("T")->AsDateTime(), updated, millisecond / 2);
 }
 
+TEST_P(WriteBackTest, object_columns_are_written_by_attribute_or_whole_through_their_constructor) {
+  if (OCI7()) GTEST_SKIP() << "objects need the version 8 interface";
+  Exec("create type t_address as object (city varchar2(20), zip number(5))");
+  Exec("create table homes (id number(4), addr t_address)");
+  Exec("insert into homes values (1, t_address('LJUBLJANA', 1000))");
+  Exec("insert into homes values (2, null)");
+  auto homes = OpenDataSet("select rowid, id, addr from homes order by id");
+  const std::string returning = "\r\nreturning rowid into :kvell__rowid\r\n";
+  homes->Edit();
+  homes->FieldByName("ADDR.CITY")->SetAsString("MARIBOR");
+  homes->Post();
+  EXPECT_EQ(DmlText(*homes), "update HOMES t\r\nset t.ADDR.CITY = :v3\r\nwhere rowid = :kvell__rowid" + returning);
+  homes->Next();
+  homes->Edit();
+  homes->FieldByName("ADDR.CITY")->SetAsString("KRANJ");
+  homes->Post();
+  EXPECT_EQ(DmlText(*homes),
+            "update HOMES t\r\nset t.ADDR = SCOTT.T_ADDRESS(:v3, null)\r\nwhere rowid = :kvell__rowid" + returning)
+      << "attributes of a null object cannot be assigned";
+  homes->Append();
+  homes->FieldByName("ID")->SetAsInteger(3);
+  homes->FieldByName("ADDR.ZIP")->SetAsInteger(4000);
+  homes->Post();
+  EXPECT_EQ(DmlText(*homes), "insert into HOMES t\r\n  (t.ID, t.ADDR)\r\nvalues\r\n  (:v1, SCOTT.T_ADDRESS(null, :v4))" +
+                                 returning);
+  session->Preferences().NullObjectIsEmpty = true;
+  homes->Append();
+  homes->FieldByName("ID")->SetAsInteger(4);
+  homes->Post();
+  EXPECT_EQ(DmlText(*homes), "insert into HOMES t\r\n  (t.ID, t.ADDR)\r\nvalues\r\n  (:v1, SCOTT.T_ADDRESS(null, null))" +
+                                 returning);
+  EXPECT_EQ(OtherSees("select h.id || ' ' || h.addr.city || ' ' || h.addr.zip from homes h where h.id = 1"),
+            "1 MARIBOR 1000");
+  EXPECT_EQ(OtherSees("select h.id || ' ' || h.addr.city || ' ' || h.addr.zip from homes h where h.id = 2"),
+            "2 KRANJ ");
+  EXPECT_EQ(OtherSees("select h.id || ' ' || h.addr.city || ' ' || h.addr.zip from homes h where h.id = 3"),
+            "3  4000");
+  EXPECT_EQ(OtherSees("select count(*) from homes h where h.addr is not null"), "4")
+      << "an empty object, not a null one, under NullObjectIsEmpty";
+}
+
 }  // namespace
 }  // namespace kvell::testing
