@@ -67,6 +67,28 @@ void SessionPool::create(PoolSettings settings) {
   r.pools.push_back(this);
 }
 
+void SessionPool::reinitialize(uint32_t min, uint32_t max, uint32_t increment) {
+  if (max == 0 || min > max) fail(24413);
+  std::vector<std::unique_ptr<Member>> closing;
+  Lock lock(mutex_);
+  if (!open_) fail(24416);
+  settings_.min = min;
+  settings_.max = max;
+  settings_.increment = std::max<uint32_t>(increment, 1);
+  for (auto it = members_.begin(); it != members_.end() && members_.size() > max;) {
+    if ((*it)->busy) {
+      ++it;
+    } else {
+      closing.push_back(std::move(*it));
+      it = members_.erase(it);
+    }
+  }
+  const uint32_t open = open_count_locked();
+  if (settings_.homogeneous && open < min) open_locked(lock, settings_.owner, 0, min - open)->busy = false;
+  changed_.notify_all();
+  lock.unlock();
+}
+
 void SessionPool::destroy(bool force) {
   std::vector<std::unique_ptr<Member>> closing;
   {

@@ -55,6 +55,9 @@ class SessionPool : public Handle {
 
   // Opens the pool (min sessions for a homogeneous one) and gives it its name.
   void create(PoolSettings settings);
+  // OCI_SPC_REINITIALIZE: new sizes for an open pool; a homogeneous pool opens up to its new
+  // minimum, and idle sessions above the new maximum close.
+  void reinitialize(uint32_t min, uint32_t max, uint32_t increment);
   // Closes every session; busy ones only when forced (else ORA-24422).
   void destroy(bool force);
   bool created() const;

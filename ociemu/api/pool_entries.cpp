@@ -51,6 +51,13 @@ sword OCISessionPoolCreate(OCIEnv* envhp, OCIError* errhp, OCISPool* spoolhp, Or
   auto* pool = live<SessionPool>(spoolhp);
   if (!live<Environment>(envhp) || !pool) return OCI_INVALID_HANDLE;
   return guarded("OCISessionPoolCreate", errors, [&] {
+    if (mode & OCI_SPC_REINITIALIZE) {
+      // Only the sizes count; the pool keeps its name, account and connect string.
+      pool->reinitialize(sessMin, sessMax, sessIncr);
+      if (poolName) *poolName = reinterpret_cast<OraText*>(const_cast<char*>(pool->name().c_str()));
+      if (poolNameLen) *poolNameLen = static_cast<ub4>(pool->name().size());
+      return OCI_SUCCESS;
+    }
     PoolSettings settings;
     settings.connect_string = text_of(connStr, connStrLen);
     settings.owner = Credentials{text_of(userid, useridLen), text_of(password, passwordLen)};

@@ -167,6 +167,37 @@ TEST_F(PoolTest, get_modes_on_an_exhausted_pool) {
   EXPECT_EQ(first.svc, again.svc);
 }
 
+TEST_F(PoolTest, reinitialize_resizes_an_open_pool_and_keeps_its_name) {
+  create_pool(1, 1, 1);
+  const std::string name = pool_name;
+  set_get_mode(OCI_SPOOL_ATTRVAL_NOWAIT);
+  Got first = get();
+  ASSERT_EQ(OCI_SUCCESS, first.rc) << last_error();
+  EXPECT_EQ(OCI_ERROR, get().rc);
+  EXPECT_EQ(24496, last_code());
+  auto reinitialize = [&](ub4 min, ub4 max, ub4 incr) {
+    OraText* new_name = nullptr;
+    ub4 new_name_len = 0;
+    sword rc = OCISessionPoolCreate(env, err, pool, &new_name, &new_name_len, nullptr, 0, min, max, incr, nullptr, 0,
+                                    nullptr, 0, OCI_SPC_REINITIALIZE);
+    if (rc == OCI_SUCCESS) {
+      EXPECT_EQ(name, std::string(reinterpret_cast<char*>(new_name), new_name_len));
+    }
+    return rc;
+  };
+  ASSERT_EQ(OCI_SUCCESS, reinitialize(3, 4, 2)) << last_error();
+  EXPECT_EQ(4u, pool_attribute(OCI_ATTR_SPOOL_MAX));
+  EXPECT_EQ(3u, pool_attribute(OCI_ATTR_SPOOL_OPEN_COUNT)) << "opened up to the new minimum";
+  Got second = get();
+  EXPECT_EQ(OCI_SUCCESS, second.rc) << last_error();
+  EXPECT_EQ(OCI_SUCCESS, release(second.svc));
+  ASSERT_EQ(OCI_SUCCESS, reinitialize(1, 1, 1)) << last_error();
+  EXPECT_EQ(1u, pool_attribute(OCI_ATTR_SPOOL_OPEN_COUNT)) << "idle sessions above the maximum close";
+  EXPECT_EQ(OCI_ERROR, reinitialize(2, 1, 1));
+  EXPECT_EQ(24413, last_code());
+  EXPECT_EQ(OCI_SUCCESS, release(first.svc));
+}
+
 TEST_F(PoolTest, tags_find_the_session_they_were_released_with) {
   create_pool(0, 3, 1);
   Got a = get();

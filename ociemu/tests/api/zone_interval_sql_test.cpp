@@ -60,6 +60,17 @@ TEST_F(ZoneIntervalSqlTest, a_timestamp_literal_with_a_zone_keeps_its_fraction_a
   EXPECT_EQ(187, described_type("SELECT TIMESTAMP '2024-06-01 12:00:00.5' FROM dual"));
 }
 
+TEST_F(ZoneIntervalSqlTest, to_date_reads_elements_in_the_models_order_and_fractions_to_nine_digits) {
+  EXPECT_EQ("2024-05-17", single_text("SELECT TO_CHAR(TO_DATE('2024-17-05', 'YYYY-DD-MM'), 'YYYY-MM-DD') FROM dual"));
+  EXPECT_EQ("2024-05-17 13:45:00",
+            single_text("SELECT TO_DATE('45 13 17.05.2024', 'MI HH24 DD.MM.YYYY') FROM dual"));
+  EXPECT_EQ("123456789", single_text("SELECT TO_CHAR(TO_TIMESTAMP('2024-05-17 10:11:12.123456789', "
+                                     "'YYYY-MM-DD HH24:MI:SS.FF9'), 'FF9') FROM dual"));
+  EXPECT_EQ("10:11:12.5", single_text("SELECT TO_CHAR(TO_TIMESTAMP('2024-05-17 10:11:12.5', "
+                                      "'YYYY-MM-DD HH24:MI:SS.FF1'), 'HH24:MI:SS.FF1') FROM dual"));
+  EXPECT_EQ("12.12", single_text("SELECT TO_CHAR(TO_TIMESTAMP('10:11:12.123', 'HH24:MI:SS.FF3'), 'SS.FF2') FROM dual"));
+}
+
 TEST_F(ZoneIntervalSqlTest, datetimes_add_year_to_month_intervals_as_months) {
   EXPECT_EQ("2025-02-15 00:00:00", single_text("SELECT DATE '2024-01-15' + INTERVAL '1-1' YEAR TO MONTH FROM dual"));
   EXPECT_EQ("2022-03-10 10:00:00.250",
