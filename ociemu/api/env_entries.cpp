@@ -144,6 +144,11 @@ sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 at
   switch (attribute) {
     case OCI_ATTR_ROW_COUNT: return put<ub4>(attributep, sizep, static_cast<ub4>(s.row_count));
     case OCI_ATTR_UB8_ROW_COUNT: return put<ub8>(attributep, sizep, s.row_count);
+    case OCI_ATTR_DML_ROW_COUNT_ARRAY:
+      // The client's pointer is set to the statement's array; the size is the number of iterations.
+      *static_cast<ub8**>(attributep) = s.row_counts.data();
+      if (sizep) *sizep = static_cast<ub4>(s.row_counts.size());
+      return OCI_SUCCESS;
     case OCI_ATTR_SQLFNCODE: return put<ub2>(attributep, sizep, s.sql_function_code);
     case OCI_ATTR_PREFETCH_ROWS: return put<ub4>(attributep, sizep, s.prefetch_rows);
     case OCI_ATTR_PREFETCH_MEMORY: return put<ub4>(attributep, sizep, 0);

@@ -165,6 +165,7 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_DESCRIBE_ONLY 0x10
 #define OCI_COMMIT_ON_SUCCESS 0x20
 #define OCI_BATCH_ERRORS 0x80
+#define OCI_RETURN_ROW_COUNT_ARRAY 0x00100000
 #define OCI_PARSE_ONLY 0x100
 #define OCI_DATA_AT_EXEC 0x2
 #define OCI_DYNAMIC_FETCH 0x2

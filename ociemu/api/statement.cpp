@@ -600,6 +600,7 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset, b
   }
   session.last_table.clear();
   row_count = 0;
+  row_counts.clear();
   for (auto& bound : binds_) bound->rows_returned = 0;
   auto finish_watch = [&](bool undo) {
     if (!watch) return;
@@ -624,7 +625,7 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset, b
   }
   bool conflict = watch && session.lock_conflict;
   finish_watch(conflict);
-  if (conflict) row_count = 0;
+  if (conflict) row_count = 0, row_counts.clear();
   return conflict;
 }
 
@@ -643,7 +644,8 @@ uint32_t Statement::run_dml_row(uint32_t row, uint32_t iteration) {
     fail_sqlite(rc);
   }
   if (!translation_.returning_into.empty()) place_returning(row, returned);
-  row_count += static_cast<uint64_t>(sqlite3_changes(connection_->db()));
+  row_counts.push_back(static_cast<ub8>(sqlite3_changes(connection_->db())));
+  row_count += row_counts.back();
   sqlite3_reset(main_);
   return static_cast<uint32_t>(returned.size());
 }
@@ -659,6 +661,7 @@ uint32_t Statement::run_dml_row_keeping_errors(uint32_t row, uint32_t iteration)
     connection_->exec("ROLLBACK TO ociemu_row");
     connection_->exec("RELEASE ociemu_row");
     row_errors.push_back(RowError{ErrorRecord{e.error.code, full_message(e.error.code, e.error.message)}, row});
+    row_counts.push_back(0);
     return 0;
   }
 }

@@ -201,6 +201,7 @@ class Statement : public Handle {
   uint16_t statement_type = 0;
   uint16_t sql_function_code = 0;
   uint64_t row_count = 0;
+  std::vector<ub8> row_counts;  // rows each iteration of the last array DML changed (OCI_ATTR_DML_ROW_COUNT_ARRAY)
   uint32_t rows_fetched = 0;
   uint16_t parse_error_offset = 0;
   uint32_t dml_row_offset = 0;

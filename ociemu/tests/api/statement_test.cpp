@@ -89,6 +89,25 @@ TEST_F(StatementTest, an_empty_statement_text_is_refused_at_prepare) {
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+TEST_F(StatementTest, array_dml_reports_the_rows_of_each_iteration) {
+  ASSERT_EQ(OCI_SUCCESS, insert_rows(1, 5)) << last_error();
+  OCIStmt* stmt = prepare("UPDATE T SET NAME = 'x' WHERE ID <= :N");
+  int limits[3] = {0, 2, 5};
+  OCIBind* bind = nullptr;
+  OCIBindByName(stmt, &bind, err, text(":N"), 2, limits, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 3, 0, nullptr, nullptr, OCI_RETURN_ROW_COUNT_ARRAY))
+      << last_error();
+  ub8* counts = nullptr;
+  ub4 count_size = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &counts, &count_size, OCI_ATTR_DML_ROW_COUNT_ARRAY, err));
+  ASSERT_EQ(3u, count_size);
+  EXPECT_EQ((std::vector<ub8>{0, 2, 5}), std::vector<ub8>(counts, counts + count_size));
+  ub4 total = 0;
+  OCIAttrGet(stmt, OCI_HTYPE_STMT, &total, nullptr, OCI_ATTR_ROW_COUNT, err);
+  EXPECT_EQ(7u, total);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(StatementTest, ten_thousand_rows_go_in_with_one_execute_and_come_back_in_arrays_of_100) {
   std::vector<sb2> name_indicators(10000, 0);
   for (size_t i = 0; i < name_indicators.size(); i += 7) name_indicators[i] = -1;
