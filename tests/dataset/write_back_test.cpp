@@ -384,5 +384,28 @@ TEST_P(WriteBackTest, object_columns_are_written_by_attribute_or_whole_through_t
       << "an empty object, not a null one, under NullObjectIsEmpty";
 }
 
+TEST_P(WriteBackTest, xml_columns_are_written_through_createxml) {
+  if (OCI7()) GTEST_SKIP() << "XML documents need the version 8 interface";
+  Exec("create table docs (id number(4), x sys.xmltype)");
+  Exec("insert into docs values (1, xmltype('<r><a>1</a></r>'))");
+  auto docs = OpenDataSet("select rowid, id, x from docs order by id");
+  const std::string returning = "\r\nreturning rowid into :kvell__rowid\r\n";
+  docs->Edit();
+  docs->FieldByName("X")->SetAsString("<r><a>2</a></r>");
+  docs->Post();
+  EXPECT_EQ(DmlText(*docs), "update DOCS t\r\nset t.X = sys.xmltype.createxml(:v2)\r\nwhere rowid = :kvell__rowid" +
+                                returning);
+  docs->Append();
+  docs->FieldByName("ID")->SetAsInteger(2);
+  docs->FieldByName("X")->SetAsString("<r><b>3</b></r>");
+  docs->Post();
+  EXPECT_EQ(DmlText(*docs),
+            "insert into DOCS t\r\n  (t.ID, t.X)\r\nvalues\r\n  (:v1, sys.xmltype.createxml(:v2))" + returning);
+  auto again = OpenDataSet("select id, x from docs order by id");
+  EXPECT_EQ(again->FieldByName("X")->AsString(), "<r><a>2</a></r>");
+  again->Next();
+  EXPECT_EQ(again->FieldByName("X")->AsString(), "<r><b>3</b></r>");
+}
+
 }  // namespace
 }  // namespace kvell::testing
