@@ -58,9 +58,11 @@ TStatementQueries::Entry& TStatementQueries::entry_for(const std::string& text) 
   for (Entry& entry : entries_)
     if (entry.Text == text) return entry;
   if (entries_.size() >= kLimit) {
-    auto oldest = std::min_element(entries_.begin(), entries_.end(),
-                                   [](const Entry& a, const Entry& b) { return a.LastUse < b.LastUse; });
-    if (oldest->Query.get() == last_) last_ = nullptr;
+    // The last generated statement's query stays: DMLQuery() answers it.
+    auto oldest = std::min_element(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+      const bool a_kept = a.Query.get() == last_, b_kept = b.Query.get() == last_;
+      return a_kept != b_kept ? b_kept : a.LastUse < b.LastUse;
+    });
     entries_.erase(oldest);
   }
   Entry& made = entries_.emplace_back();
