@@ -20,19 +20,6 @@ constexpr const char* kParent = "\"OCIEMU$P\"";
 constexpr const char* kLevel = "\"OCIEMU$LEVEL\"";
 constexpr const char* kPath = "\"OCIEMU$PATH\"";
 
-int next_clause(const Translator& t, int at, int end, std::initializer_list<std::string_view> words) {
-  for (int i = at; i < end; ++i) {
-    if (t.token(i).is_op("(")) {
-      i = t.matching(i);
-      continue;
-    }
-    for (std::string_view word : words) {
-      if (t.word_at(i, word)) return i;
-    }
-  }
-  return end;
-}
-
 bool names_prior(const Translator& t, int begin, int end) {
   for (int i = begin; i < end; ++i) {
     if (t.word_at(i, "PRIOR")) return true;
@@ -51,7 +38,7 @@ std::optional<Translator::Hierarchy> Translator::hierarchy_clauses(int at, int e
       int k = i + 1;
       expect_word(k, "WITH");
       h.start_begin = k;
-      i = h.start_end = next_clause(*this, k, end, {"CONNECT", "ORDER", "GROUP", "HAVING", "OFFSET", "FETCH"});
+      i = h.start_end = find_top_level(*this, k, end, {"CONNECT", "ORDER", "GROUP", "HAVING", "OFFSET", "FETCH"});
       if (h.start_begin >= h.start_end) fail(936, h.start_end);
     } else {
       int k = i + 1;
@@ -61,7 +48,7 @@ std::optional<Translator::Hierarchy> Translator::hierarchy_clauses(int at, int e
         ++k;
       }
       h.connect_begin = k;
-      i = h.connect_end = next_clause(*this, k, end, {"START", "ORDER", "GROUP", "HAVING", "OFFSET", "FETCH"});
+      i = h.connect_end = find_top_level(*this, k, end, {"START", "ORDER", "GROUP", "HAVING", "OFFSET", "FETCH"});
       if (h.connect_begin >= h.connect_end) fail(936, h.connect_end);
     }
   }
@@ -70,7 +57,7 @@ std::optional<Translator::Hierarchy> Translator::hierarchy_clauses(int at, int e
     int k = i + 2;
     expect_word(k, "BY");
     h.siblings_begin = k;
-    i = h.siblings_end = next_clause(*this, k, end, {"OFFSET", "FETCH"});
+    i = h.siblings_end = find_top_level(*this, k, end, {"OFFSET", "FETCH"});
   }
   h.end = i;
   return h;

@@ -362,7 +362,6 @@ void Translator::add_cursor_columns(CursorShape& shape, int begin, int end, cons
   shape.columns.push_back({name, type, nullptr});
 }
 
-namespace {
 int find_top_level(const Translator& t, int begin, int end, std::initializer_list<std::string_view> words) {
   for (int i = begin; i < end; ++i) {
     if (t.token(i).is_op("(")) {
@@ -375,7 +374,6 @@ int find_top_level(const Translator& t, int begin, int end, std::initializer_lis
   }
   return end;
 }
-}  // namespace
 
 std::string Translator::select_part(int begin, int end, const Scope* parent, bool top_level) {
   CursorShape* sink = std::exchange(cursor_sink_, nullptr);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <initializer_list>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -264,5 +265,8 @@ bool is_clause_keyword(std::string_view word);
 std::optional<OracleType> hint_for(ValueType type);
 // What an attribute's stored values are, for describe hints (types.cpp).
 ValueType value_type_of(const TypeAttribute& attribute);
+
+// The first of `words` in [begin, end) outside parentheses, or `end`.
+int find_top_level(const Translator& t, int begin, int end, std::initializer_list<std::string_view> words);
 
 }  // namespace ociemu::sql
