@@ -43,11 +43,15 @@ std::string placeholders_to_variables(const std::string& sql, const TParams* par
   return text;
 }
 
+// `name` as variables are kept: upper-case, with the leading ':'.
+bool uses_variable(const std::vector<ScannedVariable>& used, const std::string& name) {
+  return std::any_of(used.begin(), used.end(), [&](const ScannedVariable& v) { return ":" + v.Name == name; });
+}
+
 void refuse_unbound_params(const TParams& params, const std::string& sql) {
   const std::vector<ScannedVariable> used = ScanVariables(sql, false);
   for (int i = 0; i < params.Count(); ++i) {
-    const std::string name = NormalizeVariableName(params[i].Name).substr(1);
-    if (std::none_of(used.begin(), used.end(), [&](const ScannedVariable& v) { return v.Name == name; }))
+    if (!uses_variable(used, NormalizeVariableName(params[i].Name)))
       DatabaseError(dataset_messages::NoVariableForParameter + params[i].Name);
   }
 }
@@ -89,9 +93,15 @@ bool TOracleDataSet::PSInTransaction() { return provider_logging_; }
 
 void TOracleDataSet::PSReset() { Close(); }
 
+// A variable the new text does not use would still be bound to it and fail
+// the execution (ORA-01036); those it uses keep their types and values.
 void TOracleDataSet::PSSetCommandText(const std::string& command_text) {
   Close();
   SetSQLText(command_text);
+  const std::vector<ScannedVariable> used = ScanVariables(command_text, false);
+  for (int i = VariableCount() - 1; i >= 0; --i)
+    if (!uses_variable(used, VariableName(i))) main_query_->DeleteVariable(VariableName(i));
+  provider_params_.reset();
 }
 
 void TOracleDataSet::PSExecute() {

@@ -91,6 +91,12 @@ TEST_P(ProviderTest, parameters_are_the_variables) {
   EXPECT_FALSE(emp->Active());
   emp->PSExecute();
   EXPECT_EQ(Column(*emp, "DNAME"), (std::vector<std::string>{"RESEARCH", "SALES", "OPERATIONS"}));
+
+  // A text without the variable no longer binds it (ORA-01036 before).
+  emp->PSSetCommandText("select rowid, dname from dept where deptno < 30 order by deptno");
+  emp->PSExecute();
+  EXPECT_EQ(Column(*emp, "DNAME"), (std::vector<std::string>{"ACCOUNTING", "RESEARCH"}));
+  EXPECT_EQ(emp->VariableCount(), 0);
   emp->PSReset();
   EXPECT_FALSE(emp->Active());
 }
