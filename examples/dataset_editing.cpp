@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     TOracleDataSet emp;
     emp.SetSession(&session);
     emp.SetSQLText("select rowid, empno, ename, sal from emp where deptno = 10 order by empno");
-    emp.CachedUpdates = true;  // changes stay in the dataset until applied
+    emp.SetCachedUpdates(true);  // changes stay in the dataset until applied
     emp.Open();
     for (emp.First(); !emp.Eof(); emp.Next()) {
       emp.Edit();

@@ -49,7 +49,7 @@ void BM_CachedEditsApplied(benchmark::State& state) {
   TOracleDataSet dataset;
   dataset.SetSession(&fixture->session());
   dataset.SetSQLText(kSelect);
-  dataset.CachedUpdates = true;
+  dataset.SetCachedUpdates(true);
   dataset.LockingMode = lmNone;
   dataset.Open();
   TField* amount = dataset.FieldByName("AMOUNT");

@@ -26,7 +26,7 @@ void TOracleDataSet::LogChange(char action, uint8_t* record, const uint8_t* old_
     if (action == 'I') change_log_.RecordEntered(position);
     if (action == 'D') change_log_.RecordRemoved(position);
     TChangeLogItem& added = change_log_.Add(action, id, position);
-    added.NotCached = !CachedUpdates;
+    added.NotCached = !CachedUpdates();
     if (action != 'I') added.OldValues = CopyRecord(old_values, record_size_);
     if (action != 'D') added.NewValues = CopyRecord(record, record_size_);
     return;
@@ -52,9 +52,10 @@ void TOracleDataSet::LogChange(char action, uint8_t* record, const uint8_t* old_
 // rows remain, or after the last row. A detail's inserts belong to the master
 // record they were made under.
 uint8_t* TOracleDataSet::place_cached_insert() {
-  if (!CachedUpdates || !change_log_.HasUnplacedInserts()) return nullptr;
-  TChangeLogItem* entry =
-      change_log_.NextUnplacedInsert(master_record_id(), rows_exhausted_ ? -1 : store_->RecordLimit());
+  if (!CachedUpdates() || !change_log_.HasUnplacedInserts()) return nullptr;
+  TChangeLogItem* entry = change_log_.NextUnplacedInsert(
+      [this](const uint8_t* values) { return belongs_to_master_record(values); },
+      rows_exhausted_ ? -1 : store_->RecordLimit());
   if (!entry) return nullptr;
   uint8_t* record = store_->FreeSlot();
   CopyRecordInto(record, entry->NewValues.get(), record_size_);
@@ -65,14 +66,38 @@ uint8_t* TOracleDataSet::place_cached_insert() {
   return record;
 }
 
+// With DetailFields a record carries its master's key, which outlives the
+// master's RecordIds: a refresh of the master numbers its records anew.
+bool TOracleDataSet::belongs_to_master_record(const uint8_t* values) const {
+  if (!master_) return true;
+  if (DetailFields.empty()) return Header(values).MasterRecordId == master_record_id();
+  if (master_record_id() < 0) return false;
+  const std::vector<std::string> master_names = SplitFieldNames(MasterFields);
+  const std::vector<std::string> detail_names = SplitFieldNames(DetailFields);
+  for (size_t i = 0; i < master_names.size() && i < detail_names.size(); ++i) {
+    const TField* field = FindField(detail_names[i]);
+    if (!field || field->FieldNo() <= 0 || field->IsBlob()) continue;
+    const Variant own = SlotValue(values, field_infos_[field->FieldNo()]);
+    const Variant key = master_->FieldByName(master_names[i])->AsVariant();
+    if (own.IsNull() != key.IsNull()) return false;
+    if (!own.IsNull() && !(own == key) && own.AsString() != key.AsString()) return false;
+  }
+  return true;
+}
+
 TChangeLogItem* TOracleDataSet::logged_change_of_row() const {
-  if (!CachedUpdates || rowid_column_ < 0 || change_log_.Empty()) return nullptr;
+  if (!CachedUpdates() || rowid_column_ < 0 || change_log_.Empty()) return nullptr;
   return change_log_.FindUnplacedByRowId(fetch_query_->FieldText(rowid_column_));
 }
 
 // ---- the operations ----
 
-bool TOracleDataSet::UpdatesPending() const { return CachedUpdates && !change_log_.Empty(); }
+void TOracleDataSet::SetCachedUpdates(bool value) {
+  if (!value && UpdatesPending()) throw Exception(dataset_messages::CachedUpdatesPending);
+  cached_updates_ = value;
+}
+
+bool TOracleDataSet::UpdatesPending() const { return CachedUpdates() && !change_log_.Empty(); }
 
 void TOracleDataSet::ApplyUpdates() {
   CheckActive();
@@ -117,6 +142,7 @@ void TOracleDataSet::CancelUpdates() {
   refilter_records();
   current_ = std::min(current_, VisibleCount() - 1);
   if (current_ < 0 && VisibleCount() > 0) current_ = 0;
+  notify_details();
   Resync(0);
 }
 
@@ -164,7 +190,7 @@ void TOracleDataSet::restore_record(uint8_t* record, const uint8_t* values) {
 // Refreshing re-queries the details, whose cached changes must be applied first.
 void TOracleDataSet::refuse_refresh_over_cached_details() const {
   for (const TOracleDataSet* detail : details_)
-    if (detail->CachedUpdates && detail->DetailFields.empty() && !detail->change_log_.Empty())
+    if (detail->CachedUpdates() && detail->DetailFields.empty() && !detail->change_log_.Empty())
       throw Exception(dataset_messages::RefreshWithCachedDetails);
 }
 

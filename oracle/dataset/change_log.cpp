@@ -19,11 +19,11 @@ TChangeLogItem* TChangeLog::FindUnplacedByRowId(std::string_view rowid) const {
   return found == unplaced_by_rowid_.end() ? nullptr : found->second;
 }
 
-TChangeLogItem* TChangeLog::NextUnplacedInsert(int32_t master_record_id, int position) const {
+TChangeLogItem* TChangeLog::NextUnplacedInsert(const std::function<bool(const uint8_t*)>& belongs,
+                                               int position) const {
   if (unplaced_inserts_ == 0) return nullptr;
   for (const auto& item : items_) {
-    if (item->Action != 'I' || item->Placed || Header(item->NewValues.get()).MasterRecordId != master_record_id)
-      continue;
+    if (item->Action != 'I' || item->Placed || !belongs(item->NewValues.get())) continue;
     if (position < 0 || item->Position == position) return item.get();
   }
   return nullptr;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,10 +50,9 @@ class TChangeLog {
   TChangeLogItem* FindPlaced(int32_t record_id) const;
   // An update or delete not yet matched in this execution whose row has `rowid`.
   TChangeLogItem* FindUnplacedByRowId(std::string_view rowid) const;
-  // The oldest insert not yet placed that was made under the master record
-  // `master_record_id` (-1 without a master); with `position` >= 0 only one
-  // that stands at that record number.
-  TChangeLogItem* NextUnplacedInsert(int32_t master_record_id, int position) const;
+  // The oldest insert not yet placed whose new values `belongs` accepts;
+  // with `position` >= 0 only one that stands at that record number.
+  TChangeLogItem* NextUnplacedInsert(const std::function<bool(const uint8_t*)>& belongs, int position) const;
   bool HasUnplacedInserts() const { return unplaced_inserts_ > 0; }
 
   // Appends an entry for a record of the current execution.

@@ -11,6 +11,8 @@ inline constexpr const char* NoRecords = "No Records";
 inline constexpr const char* UnexpectedDatatype = "Unexpected datatype: ";
 inline constexpr const char* ForeignAddBuffer = "InternalAddRecord: b <> buffer";
 inline constexpr const char* CachedUpdatesRequireRowId = "CachedUpdates requires a rowid!";
+inline constexpr const char* CachedUpdatesPending =
+    "CachedUpdates cannot be turned off while updates are pending: apply or cancel them first";
 inline constexpr const char* RefreshWithCachedDetails =
     "Refresh not allowed: detail records have cached updates.\r\nYou have to apply the updates first";
 inline constexpr const char* NotInQBEMode = "Operation not allowed in QBE mode";

@@ -47,7 +47,7 @@ void TOracleDataSet::InternalOpen() {
     if (DefaultFields()) dictionary_->ApplyFieldSettings();
     QBEDefinition.Refresh(FieldDefs());
     bind_descriptors();
-    if (CachedUpdates && !HasState(csDesigning) && rowid_column_ < 0)
+    if (CachedUpdates() && !HasState(csDesigning) && rowid_column_ < 0)
       throw Exception(dataset_messages::CachedUpdatesRequireRowId);
     compute_layout();
     create_store();
@@ -278,7 +278,7 @@ void TOracleDataSet::ExecuteQuery() {
     executed_for_describe_ = false;
     master_record_seen_ = master_record_id();
     rows_exhausted_ = fetch_query_->Eof();
-    fetch_exhausted_ = rows_exhausted_ && !(CachedUpdates && change_log_.HasUnplacedInserts());
+    fetch_exhausted_ = rows_exhausted_ && !(CachedUpdates() && change_log_.HasUnplacedInserts());
     first_fetched_row_pending_ = true;
     if (QueryAllRecords && !unidirectional_) fetch_all_under_wait_cursor();
   } catch (...) {

@@ -42,12 +42,12 @@ void TDataSetWriter::Post(bool inserting) {
   const TSequenceField& sequence = dataset_.SequenceField;
   if (inserting && sequence.InUse() && sequence.ApplyMoment == amOnPost) ApplySequence();
   // Nothing reaches the server until the apply: constraints are checked now, while the record is at hand.
-  if (dataset_.CachedUpdates) dataset_.dictionary_->CheckRecord();
+  if (dataset_.CachedUpdates()) dataset_.dictionary_->CheckRecord();
   std::vector<PostedColumn> columns = posted_columns(inserting, stored);
   std::string rowid = stored ? std::string(RecordRowId(stored)) : std::string();
   bool sent = false;
-  if (columns.empty() || dataset_.CachedUpdates) {
-    if (columns.empty() && !inserting && dataset_.LockingMode == lmLockImmediate && !dataset_.CachedUpdates)
+  if (columns.empty() || dataset_.CachedUpdates()) {
+    if (columns.empty() && !inserting && dataset_.LockingMode == lmLockImmediate && !dataset_.CachedUpdates())
       commit();
   } else {
     rowid = execute_post(inserting, stored, columns);
@@ -213,7 +213,7 @@ void TDataSetWriter::Delete() {
   if (!stored) DatabaseError(dataset_messages::NoRecords);
   const TLockingModeOptions mode = dataset_.LockingMode;
   const bool all_fields = (dataset_.RefreshOptions & roAllFields) != 0;
-  if (!dataset_.CachedUpdates) {
+  if (!dataset_.CachedUpdates()) {
     send_delete(stored);
   } else if ((mode == lmLockImmediate || mode == lmCheckImmediate) && !dataset_.HasLogEntry(stored)) {
     LockCheckRefresh(mode == lmLockImmediate, true, false, all_fields, stored);
@@ -252,7 +252,7 @@ void TDataSetWriter::send_delete(uint8_t* record) {
 // ---- cancel ----
 
 void TDataSetWriter::Cancel(bool cancelling_edit) {
-  if (dataset_.LockingMode != lmLockImmediate || dataset_.CachedUpdates || !cancelling_edit) return;
+  if (dataset_.LockingMode != lmLockImmediate || dataset_.CachedUpdates() || !cancelling_edit) return;
   try {
     rollback_for_cancel();
   } catch (const Exception& error) {

@@ -198,7 +198,7 @@ uint8_t* TOracleDataSet::RecordForState(const TField* field) const {
 uint8_t* TOracleDataSet::OldValuesRecord() const {
   if (applying_old_values_) return const_cast<uint8_t*>(applying_old_values_);
   uint8_t* stored = StoredRecordOf(ActiveBuffer());
-  if (!stored || !CachedUpdates) return stored;
+  if (!stored || !CachedUpdates()) return stored;
   const TChangeLogItem* entry = change_log_.FindPlaced(Header(stored).RecordId);
   return entry && entry->OldValues ? entry->OldValues.get() : stored;
 }

@@ -38,7 +38,7 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
 void TOracleDataSet::InternalDelete() {
   if (QBEMode()) DatabaseError(dataset_messages::NotInQBEMode);
   writer_->Delete();
-  if (!CachedUpdates) ++posted_deletes_;
+  if (!CachedUpdates()) ++posted_deletes_;
 }
 
 void TOracleDataSet::InternalCancel() { writer_->Cancel(State() == dsEdit); }

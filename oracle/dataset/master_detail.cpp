@@ -140,7 +140,7 @@ void TOracleDataSet::notify_details() {
 // A posted insert is counted, and the details keep what they hold: it belongs
 // to the new record (the last RecordId given).
 void TOracleDataSet::posted_insert() {
-  if (!CachedUpdates) ++posted_inserts_;
+  if (!CachedUpdates()) ++posted_inserts_;
   for (TOracleDataSet* detail : details_) detail->master_record_seen_ = last_record_id_;
 }
 

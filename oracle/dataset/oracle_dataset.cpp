@@ -213,7 +213,7 @@ std::vector<std::string> TOracleDataSet::DictionaryKeyColumns(bool require_field
 TUpdateStatus TOracleDataSet::UpdateStatus() const {
   if (IsEmpty()) return usUnmodified;
   if (State() == dsInsert) return usInserted;
-  if (CachedUpdates) {
+  if (CachedUpdates()) {
     const uint8_t* stored = StoredRecordOf(ActiveBuffer());
     const TChangeLogItem* entry = stored ? change_log_.FindPlaced(Header(stored).RecordId) : nullptr;
     if (!entry) return usUnmodified;

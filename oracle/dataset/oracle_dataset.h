@@ -96,12 +96,15 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   bool CountAllRecords = false;
   TRefreshOptions RefreshOptions = 0;
   bool CommitOnPost = true;
-  bool CachedUpdates = false;
   bool DesignActivation = false;
   bool Detachable = false;
   bool CompressBLOBs = false;
   TOracleProviderOptions ProviderOptions = 0;
 
+  bool CachedUpdates() const { return cached_updates_; }
+  // Turning it off while changes are pending is refused: they would never
+  // reach the server.
+  void SetCachedUpdates(bool value);
   TOracleDataSet* Master() const { return master_; }
   // Closes the dataset and links it to `master` (or unlinks it); a chain of
   // masters that leads back to this dataset is refused.
@@ -354,12 +357,14 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   // Write-back hooks (dataset_write_back.cpp).
   TDataSetWriter& writer() const { return *writer_; }
   // The change log (cached_updates.cpp).
-  bool LogsChanges() const { return CachedUpdates || provider_logging_; }
+  bool LogsChanges() const { return cached_updates_ || provider_logging_; }
   bool HasLogEntry(const uint8_t* record) const;
   // Logs a change while cached updates or a provider transaction log them;
   // `old_values` is the record as it was before an update or delete.
   void LogChange(char action, uint8_t* record, const uint8_t* old_values);
   uint8_t* place_cached_insert();
+  // Whether a logged insert with `values` belongs under the master's current record.
+  bool belongs_to_master_record(const uint8_t* values) const;
   TChangeLogItem* logged_change_of_row() const;
   void undo_change(TChangeLogItem& entry);
   // Gives a stored record the values of a copy, keeping its identity.
@@ -476,6 +481,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   std::unique_ptr<TDataSetDictionary> dictionary_;
   std::unique_ptr<TDataSetQBE> qbe_;
   bool qbe_mode_ = false;
+  bool cached_updates_ = false;
   bool provider_logging_ = false;     // a provider transaction logs changes
   TChangeLog change_log_;
   std::unique_ptr<TParams> provider_params_;  // the variables as a provider's parameters

@@ -34,7 +34,7 @@ std::string trimmed(std::string_view text) {
 
 void TDataSetQBE::refuse_to_enter() const {
   if (dataset_.FetchesFromCursor()) throw Exception(qbe_messages::NotForCursors);
-  if (dataset_.UpdatesPending() || (dataset_.CachedUpdates && IsEditState(dataset_.State())))
+  if (dataset_.UpdatesPending() || (dataset_.CachedUpdates() && IsEditState(dataset_.State())))
     throw Exception(qbe_messages::PendingUpdates);
   TOracleDataSet* master = dataset_.Master();
   if (master && (!master->Active() || master->IsEmpty() || master->QBEMode()))

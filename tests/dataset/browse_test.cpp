@@ -133,11 +133,11 @@ TEST_P(BrowseTest, a_select_without_rowid_is_read_only) {
 
 TEST_P(BrowseTest, cached_updates_need_a_rowid_to_open) {
   auto plain = MakeDataSet("select deptno from dept");
-  plain->CachedUpdates = true;
+  plain->SetCachedUpdates(true);
   EXPECT_EQ(MessageOf([&] { plain->Open(); }), dataset_messages::CachedUpdatesRequireRowId);
   EXPECT_FALSE(plain->Active());
   auto with_rowid = MakeDataSet("select rowid, deptno from dept");
-  with_rowid->CachedUpdates = true;
+  with_rowid->SetCachedUpdates(true);
   with_rowid->Open();
   EXPECT_EQ(with_rowid->VisibleCount(), 4);
 }

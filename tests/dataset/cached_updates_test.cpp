@@ -19,7 +19,7 @@ class CachedUpdatesTest : public TwoSessionDataSetTest {
  protected:
   std::unique_ptr<InspectableDataSet> CachedEmp(TLockingModeOptions mode = lmCheckImmediate) {
     auto emp = MakeDataSet(kEmpSql);
-    emp->CachedUpdates = true;
+    emp->SetCachedUpdates(true);
     emp->LockingMode = mode;
     emp->Open();
     return emp;
@@ -215,7 +215,7 @@ TEST_P(CachedUpdatesTest, blob_values_are_kept_cancelled_and_applied_with_their_
     seed->Post();
   }
   auto docs = MakeDataSet(sql);
-  docs->CachedUpdates = true;
+  docs->SetCachedUpdates(true);
   docs->Open();
   docs->Edit();
   docs->FieldByName("BODY")->SetAsString("second");
@@ -289,7 +289,7 @@ TEST_P(CachedUpdatesTest, a_cached_post_checks_the_records_constraints_at_once) 
   Exec("insert into pairs values (1, 1)");
   session->Commit();
   auto pairs = MakeDataSet("select rowid, a, b from pairs");
-  pairs->CachedUpdates = true;
+  pairs->SetCachedUpdates(true);
   pairs->OracleDictionary.EnforceConstraints = true;
   pairs->Open();
   pairs->Append();
@@ -307,7 +307,7 @@ TEST_P(CachedUpdatesTest, a_cached_post_checks_the_records_constraints_at_once) 
 
 TEST_P(CachedUpdatesTest, the_server_count_takes_cached_inserts_and_deletes_into_account) {
   auto emp = MakeDataSet(kEmpSql);
-  emp->CachedUpdates = true;
+  emp->SetCachedUpdates(true);
   emp->CountAllRecords = true;
   emp->Open();
   AddEmp(*emp, 9001, "ONE", true);
@@ -329,7 +329,7 @@ TEST_P(CachedUpdatesTest, a_details_cached_inserts_stay_with_their_master_record
   auto emp = MakeDataSet("select rowid, empno, ename, sal, deptno from emp where deptno = :deptno order by empno");
   emp->DeclareVariable("deptno", 3);
   emp->MasterFields = "DEPTNO";  // the variable is named as the master field
-  emp->CachedUpdates = true;
+  emp->SetCachedUpdates(true);
   emp->SetMaster(dept.get());
   emp->Open();
   AddEmp(*emp, 9001, "NEWBIE", true);
@@ -344,6 +344,69 @@ TEST_P(CachedUpdatesTest, a_details_cached_inserts_stay_with_their_master_record
   EXPECT_EQ(OtherSees("select deptno from emp where empno = 9001"), "10");
   dept->Refresh();
   EXPECT_EQ(Column(*emp, "ENAME"), accounting);
+}
+
+TEST_P(CachedUpdatesTest, pending_changes_keep_cached_updates_on_until_applied_or_cancelled) {
+  auto emp = CachedEmp();
+  SetSal(*emp, 7369, 900);
+  EXPECT_EQ(MessageOf([&] { emp->SetCachedUpdates(false); }), dataset_messages::CachedUpdatesPending);
+  EXPECT_TRUE(emp->UpdatesPending()) << "the change is still there to apply";
+  emp->ApplyUpdates();
+  emp->SetCachedUpdates(false);
+  SetSal(*emp, 7499, 1700);  // now posted at once
+  EXPECT_EQ(OtherSees("select sal from emp where empno in (7369, 7499) order by empno"), "900");
+  EXPECT_EQ(OtherSees("select sal from emp where empno = 7499"), "1700");
+}
+
+class CachedDetailTest : public CachedUpdatesTest {
+ protected:
+  void OpenPair(bool cached_master) {
+    dept = MakeDataSet("select rowid, deptno, dname from dept order by deptno");
+    dept->SetCachedUpdates(cached_master);
+    dept->Open();
+    emp = MakeDataSet("select rowid, empno, ename, sal, deptno from emp where deptno = :deptno order by empno");
+    emp->DeclareVariable("deptno", 3);
+    emp->MasterFields = "DEPTNO";
+    emp->DetailFields = "DEPTNO";
+    emp->SetCachedUpdates(true);
+    emp->SetMaster(dept.get());
+    emp->Open();
+  }
+  void TearDown() override {
+    emp.reset();
+    dept.reset();
+    CachedUpdatesTest::TearDown();
+  }
+  std::unique_ptr<InspectableDataSet> dept, emp;
+};
+KVELL_DATASET_INTERFACES(CachedDetailTest);
+
+TEST_P(CachedDetailTest, a_cancel_in_the_master_moves_the_detail_to_the_record_it_lands_on) {
+  OpenPair(true);
+  dept->Insert();  // before ACCOUNTING
+  dept->FieldByName("DEPTNO")->SetAsInteger(5);
+  dept->FieldByName("DNAME")->SetAsString("NEW");
+  dept->Post();
+  EXPECT_TRUE(emp->IsEmpty());
+  dept->CancelUpdates();
+  EXPECT_EQ(dept->FieldByName("DNAME")->AsString(), "ACCOUNTING");
+  EXPECT_EQ(emp->GetVariable("deptno").AsInteger(), 10);
+  EXPECT_EQ(Column(*emp, "ENAME"), (std::vector<std::string>{"CLARK", "KING", "MILLER"}));
+}
+
+TEST_P(CachedDetailTest, a_details_cached_inserts_follow_the_master_key_across_a_master_refresh) {
+  OpenPair(false);
+  AddEmp(*emp, 9001, "NEWBIE", true);
+  // A new first department numbers the master's records anew at the refresh.
+  Run(*other, "insert into dept (deptno, dname) values (5, 'FIRST')");
+  other->Commit();
+  dept->Refresh();
+  EXPECT_EQ(dept->FieldByName("DNAME")->AsString(), "FIRST");
+  EXPECT_TRUE(emp->IsEmpty()) << "not under the record that took ACCOUNTING's place";
+  ASSERT_TRUE(dept->Locate("DEPTNO", Variant(10), 0));
+  EXPECT_EQ(Column(*emp, "ENAME"), (std::vector<std::string>{"CLARK", "KING", "MILLER", "NEWBIE"}));
+  emp->ApplyUpdates();
+  EXPECT_EQ(OtherSees("select deptno from emp where empno = 9001"), "10");
 }
 
 }  // namespace

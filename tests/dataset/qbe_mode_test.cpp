@@ -132,7 +132,7 @@ TEST_P(QBEModeTest, cancelling_restores_fields_and_requeries_unless_the_handler_
 
 TEST_P(QBEModeTest, entering_is_refused_for_cursors_pending_updates_and_details_without_a_master_record) {
   auto emp = MakeDataSet(kEmpSql);
-  emp->CachedUpdates = true;
+  emp->SetCachedUpdates(true);
   emp->Open();
   emp->Edit();
   emp->FieldByName("SAL")->SetAsFloat(1);

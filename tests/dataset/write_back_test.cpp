@@ -96,7 +96,7 @@ TEST_P(WriteBackTest, more_statement_texts_than_stay_prepared_all_reach_the_serv
 
 TEST_P(WriteBackTest, cached_changes_send_nothing_until_applied) {
   auto emp = MakeDataSet(kEmpSql);
-  emp->CachedUpdates = true;
+  emp->SetCachedUpdates(true);
   emp->LockingMode = lmNone;
   emp->Open();
   emp->Edit();
