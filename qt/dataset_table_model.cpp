@@ -92,14 +92,14 @@ const RecordWindow::Row* TDataSetTableModel::row_values(int row) const {
   }
 }
 
-QVariant TDataSetTableModel::edit_value(int row, int column) const {
+QVariant TDataSetTableModel::cell_value(int row, int column, QVariant (*value_of)(const TField&)) const {
   TField* field = Field(column);
-  if (row == active_row_) return EditValue(*field);
+  if (row == active_row_) return value_of(*field);
   const RecordWindow::Row* values = row_values(row);
   if (!values || !browsing()) return {};
   QVariant value;
   DataSet()->VisitRecords(values->bookmark, 1, [&] {
-    value = EditValue(*field);
+    value = value_of(*field);
     return false;
   });
   return value;
@@ -116,7 +116,9 @@ QVariant TDataSetTableModel::data(const QModelIndex& index, int role) const {
       return values ? values->cells[static_cast<size_t>(index.column())] : QVariant();
     }
     case Qt::EditRole:
-      return edit_value(index.row(), index.column());
+      return cell_value(index.row(), index.column(), EditValue);
+    case ValueRole:
+      return cell_value(index.row(), index.column(), TypedValue);
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(AlignmentOf(field->DataType()));
     default:
@@ -196,6 +198,8 @@ bool TDataSetTableModel::setData(const QModelIndex& index, const QVariant& value
   if (!index.isValid() || (role != Qt::EditRole && role != Qt::DisplayRole)) return false;
   TField* field = Field(index.column());
   if (!field || !editable(*field)) return false;
+  // Delegates write back editors nobody changed; that needs no edit and no lock.
+  if (value == cell_value(index.row(), index.column(), EditValue)) return true;
   TDataSet* dataset = DataSet();
   // A pending edit of this row (the navigator's) stays open; otherwise the
   // value is one whole edit.

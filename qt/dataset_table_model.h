@@ -20,6 +20,9 @@ class TDataSetTableModel : public QAbstractTableModel {
  public:
   // Rows counted per fetchMore().
   static constexpr int kFetchRows = 256;
+  // The cell's value typed (numbers, QDateTime) where EditRole holds the
+  // text that Qt's editors keep exactly; a sort role for number and date columns.
+  static constexpr int ValueRole = Qt::UserRole;
 
   explicit TDataSetTableModel(TDataSource* source = nullptr, QObject* parent = nullptr);
   ~TDataSetTableModel() override;
@@ -61,7 +64,8 @@ class TDataSetTableModel : public QAbstractTableModel {
   bool browsing() const;
   bool editable(const TField& field) const;
   const RecordWindow::Row* row_values(int row) const;
-  QVariant edit_value(int row, int column) const;
+  // The field of column read on row's record through value_of.
+  QVariant cell_value(int row, int column, QVariant (*value_of)(const TField&)) const;
   int active_row_of_dataset() const;
   // The dataset's record count, -1 when it cannot tell.
   int held_records() const;

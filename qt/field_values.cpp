@@ -1,10 +1,41 @@
 #include "qt/field_values.h"
 
 #include <QDateTime>
+#include <charconv>
 
+#include "runtime/date_text.h"
 #include "runtime/datetime.h"
+#include "runtime/format_settings.h"
 
 namespace kvell {
+namespace {
+
+// Qt's default date-time editor starts at its calendar change; earlier
+// dates would be moved to it.
+const QDate kFirstEditorDate(1752, 9, 14);
+
+// The shortest text that reads back as the same double, in the form the
+// field's own text conversion reads.
+QString exact_float_text(double value) {
+  char buffer[64];
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (error != std::errc()) return QString::number(value, 'g', 17);
+  QString text = QString::fromLatin1(buffer, static_cast<qsizetype>(end - buffer));
+  text.replace(QLatin1Char('e'), QLatin1Char('E'));
+  text.replace(QLatin1Char('.'), QLatin1Char(FormatSettings().DecimalSeparator));
+  return text;
+}
+
+// Date and time to the millisecond, in the field's text form.
+QString exact_date_text(TDateTime value) {
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+  DecodeTime(value, hour, minute, second, millisecond);
+  std::string text = FormatDateTime("ddddd hh:nn:ss", value);
+  if (millisecond != 0) text += FormatSettings().DecimalSeparator + FormatDateTime("zzz", value);
+  return QString::fromStdString(text);
+}
+
+}  // namespace
 
 QVariant DisplayValue(const TField& field) {
   if (field.IsNull()) return {};
@@ -26,7 +57,7 @@ TDateTime FromQDateTime(const QDateTime& value) {
   return day < 0 ? day - time_of_day : day + time_of_day;
 }
 
-QVariant EditValue(const TField& field) {
+QVariant TypedValue(const TField& field) {
   if (field.IsNull()) return {};
   Variant value = field.AsVariant();
   switch (value.VarType()) {
@@ -42,6 +73,26 @@ QVariant EditValue(const TField& field) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   }
   return QString::fromStdString(field.Text());
+}
+
+// Qt's default editors hold less than a field can: a double spin box two
+// decimals, a date-time edit no date before 1752. Such values are edited as
+// text that reads back exactly, since a delegate writes even an unchanged
+// editor back.
+QVariant EditValue(const TField& field) {
+  if (field.IsNull()) return {};
+  if (field.OnGetText) return QString::fromStdString(field.Text());
+  switch (field.DataType()) {
+    case ftFloat: case ftCurrency: case ftBCD:
+      return exact_float_text(field.AsFloat());
+    case ftDate: case ftTime: case ftDateTime: {
+      QVariant value = TypedValue(field);
+      if (value.toDateTime().date() >= kFirstEditorDate) return value;
+      return exact_date_text(field.AsDateTime());
+    }
+    default:
+      return TypedValue(field);
+  }
 }
 
 Qt::Alignment AlignmentOf(TFieldType type) {

@@ -12,7 +12,12 @@ namespace kvell {
 
 // The field's display text; an invalid QVariant for a null value.
 QVariant DisplayValue(const TField& field);
-// The field's value as an editor takes it; an invalid QVariant for null.
+// The field's value as a typed QVariant (numbers, QDateTime), for sorting and
+// computing; an invalid QVariant for null.
+QVariant TypedValue(const TField& field);
+// The field's value as Qt's default editor for its type holds it exactly: a
+// number with a fraction and a date before 1752 as text; an invalid QVariant
+// for null.
 QVariant EditValue(const TField& field);
 Qt::Alignment AlignmentOf(TFieldType type);
 // Text goes through the field's text conversion, other values through its

@@ -44,8 +44,9 @@ TEST(DataSetTableModelTest, columns_are_the_visible_fields_and_cells_their_displ
   EXPECT_EQ("(MEMO)", f.Display(1, 2));
   EXPECT_FALSE(f.model->data(f.model->index(0, 2)).isValid()) << "an empty memo shows nothing";
 
-  EXPECT_EQ(QMetaType::Double, f.model->data(f.model->index(2, 1), Qt::EditRole).typeId());
-  EXPECT_EQ(300.0, f.model->data(f.model->index(2, 1), Qt::EditRole).toDouble());
+  EXPECT_EQ(QMetaType::Double, f.model->data(f.model->index(2, 1), TDataSetTableModel::ValueRole).typeId());
+  EXPECT_EQ(300.0, f.model->data(f.model->index(2, 1), TDataSetTableModel::ValueRole).toDouble());
+  EXPECT_EQ("300", f.model->data(f.model->index(2, 1), Qt::EditRole).toString()) << "numbers are edited as text";
   EXPECT_EQ("long text", f.model->data(f.model->index(1, 2), Qt::EditRole).toString());
   auto alignment = [&](int column) {
     return f.model->data(f.model->index(0, column), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask;

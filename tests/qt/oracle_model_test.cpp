@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <map>
 
 #include "oracle/dataset/dml_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
@@ -149,7 +150,7 @@ class OracleEditingTest : public OracleModelTest {
  protected:
   void SetUp() override {
     OracleModelTest::SetUp();
-    OpenEditable();
+    OpenRows();
     view_ = std::make_unique<QTableView>();
     view_->setModel(model.get());
     view_->resize(600, 400);
@@ -161,6 +162,7 @@ class OracleEditingTest : public OracleModelTest {
     OracleModelTest::TearDown();
   }
   QTableView& view() { return *view_; }
+  virtual void OpenRows() { OpenEditable(); }
 
  private:
   std::unique_ptr<QTableView> view_;
@@ -224,6 +226,80 @@ TEST_F(OracleEditingTest, a_cell_edit_of_a_row_locked_elsewhere_shows_the_messag
   // Once the lock is gone the same edit goes through.
   TypeInto(view(), model->index(jones, Column("SAL")), "3000", Qt::Key_Return);
   EXPECT_EQ("3000", OtherSees("select sal from emp where empno = 7566"));
+}
+
+// Values that hold more than Qt's default editors for doubles and dates do.
+class EditorPrecisionTest : public OracleEditingTest {
+ protected:
+  void OpenRows() override {
+    Exec("create table measures (id number(4) primary key, amount number(12,4), big number(38), "
+         "stamp timestamp(3), old date)");
+    Exec("insert into measures values (1, 1234.5678, 12345678901234568, "
+         "timestamp '2026-12-10 14:37:52.123', to_date('1650-02-03 04:05:06', 'YYYY-MM-DD HH24:MI:SS'))");
+    session->Commit();
+    emp.SetSQLText("select rowid, id, amount, big, stamp, old from measures");
+    emp.Open();
+    Watch();
+    other = MakeSession();
+    other->LogOn();
+  }
+  static constexpr const char* kRowAsText =
+      "select to_char(amount) || '|' || to_char(big) || '|' || to_char(stamp, 'YYYY-MM-DD HH24:MI:SS.FF3') || '|' "
+      "|| to_char(old, 'YYYY-MM-DD HH24:MI:SS') from measures";
+  // Opens the view's editor on the cell and returns it (focused).
+  QWidget* OpenEditor(const char* field) {
+    view().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&view()));
+    QModelIndex cell = model->index(0, Column(field));
+    view().setCurrentIndex(cell);
+    view().edit(cell);
+    return QApplication::focusWidget();
+  }
+  static void Press(QWidget* editor, Qt::Key key) {
+    QTest::keyClick(editor, key);
+    QCoreApplication::processEvents();
+  }
+};
+
+TEST_F(EditorPrecisionTest, editors_opened_and_closed_unchanged_keep_every_digit_and_the_time) {
+  const std::string stored = "1234.5678|12345678901234568|2026-12-10 14:37:52.123|1650-02-03 04:05:06";
+  ASSERT_EQ(stored, OtherSees(kRowAsText));
+  const std::map<std::string, QString> editor_texts = {{"AMOUNT", "1234.5678"}, {"BIG", "12345678901234568"}};
+  for (const char* field : {"AMOUNT", "BIG", "STAMP", "OLD"}) {
+    SCOPED_TRACE(field);
+    QWidget* editor = OpenEditor(field);
+    ASSERT_NE(nullptr, editor);
+    if (auto text = editor_texts.find(field); text != editor_texts.end()) {
+      auto* line = qobject_cast<QLineEdit*>(editor);
+      EXPECT_NE(nullptr, line) << "numbers are edited as text";
+      if (line) {
+        EXPECT_EQ(text->second.toStdString(), line->text().toStdString());
+      }
+    }
+    Press(editor, Qt::Key_Return);
+    EXPECT_EQ(dsBrowse, emp.State());
+  }
+  EXPECT_EQ(stored, OtherSees(kRowAsText));
+  EXPECT_TRUE(reported.empty()) << reported.front();
+}
+
+TEST_F(EditorPrecisionTest, changed_values_reach_the_database_with_every_digit) {
+  TypeInto(view(), model->index(0, Column("AMOUNT")), "98765432.1234", Qt::Key_Return);
+  TypeInto(view(), model->index(0, Column("BIG")), "12345678901234566", Qt::Key_Return);
+  TypeInto(view(), model->index(0, Column("OLD")), "4.2.1650 23:59:58", Qt::Key_Return);
+  // The date-time editor steps its first section and keeps seconds and milliseconds.
+  Press(OpenEditor("STAMP"), Qt::Key_Up);
+  Press(QApplication::focusWidget(), Qt::Key_Return);
+
+  const QStringList row = QString::fromStdString(OtherSees(kRowAsText)).split('|');
+  ASSERT_EQ(4, row.size());
+  EXPECT_EQ("98765432.1234", row[0].toStdString());
+  EXPECT_EQ("12345678901234566", row[1].toStdString());
+  EXPECT_NE("2026-12-10 14:37:52.123", row[2].toStdString());
+  EXPECT_TRUE(row[2].endsWith("14:37:52.123")) << row[2].toStdString();
+  EXPECT_EQ("1650-02-04 23:59:58", row[3].toStdString());
+  EXPECT_EQ("98765432.1234", model->index(0, Column("AMOUNT")).data(Qt::EditRole).toString().toStdString());
+  EXPECT_TRUE(reported.empty()) << reported.front();
 }
 
 }  // namespace

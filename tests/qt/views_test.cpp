@@ -42,7 +42,7 @@ TEST(DataSetViewsTest, a_sort_filter_proxy_sorts_and_filters_the_rows) {
   QSortFilterProxyModel proxy;
   proxy.setSourceModel(f.model.get());
   proxy.sort(f.Column("SAL"), Qt::DescendingOrder);
-  proxy.setSortRole(Qt::EditRole);  // numbers, not texts
+  proxy.setSortRole(TDataSetTableModel::ValueRole);  // numbers, not texts
   EXPECT_EQ("N12", proxy.index(0, f.Column("NAME")).data().toString());
   EXPECT_EQ("N1", proxy.index(11, f.Column("NAME")).data().toString());
   proxy.setFilterKeyColumn(f.Column("NAME"));
