@@ -14,6 +14,7 @@
 #include "ociemu/sql/object_refs.h"
 #include "ociemu/sql/schema_text.h"
 #include "ociemu/sql/sqlite_query.h"
+#include "ociemu/sql/stored_names.h"
 #include "ociemu/sql/translator.h"
 #include "ociemu/sql/triggers.h"
 
@@ -288,6 +289,10 @@ class TableBuilder {
     for (const auto& other : columns_) {
       if (other.name == column.name) t_.fail(957, name_index);
     }
+    if (stored(column.name) != column.name || std::find(taken_.begin(), taken_.end(), column.name) != taken_.end())
+      t_.fail(1430, name_index);
+    column.stored_name = distinct_stored_name(column.name, taken_);
+    taken_.push_back(column.stored_name);
     column.declared_type = read_type(t_, i);
     while (i < end && !t_.token(i).is_op(",")) {
       if (t_.word_at(i, "SORT")) {
@@ -373,7 +378,7 @@ class TableBuilder {
   }
 
   std::string column_sql(const ColumnDefinition& column) const {
-    std::string sql = quote_name(column.name) + " " + column.declared_type;
+    std::string sql = quote_name(column.stored()) + " " + column.declared_type;
     if (blank_padding(column.declared_type)) sql += std::string(" COLLATE ") + kBlankPaddedCollation;
     if (!column.default_sql.empty()) sql += " DEFAULT " + stored_default(column);
     if (is_not_null(column.name)) sql += " NOT NULL";
@@ -387,7 +392,7 @@ class TableBuilder {
       const Constraint& c = pending.constraint;
       if (c.type != 'P' && c.type != 'U') continue;
       sql += ", CONSTRAINT " + quote_name(owner_ + "." + c.name) + (c.type == 'P' ? " PRIMARY KEY (" : " UNIQUE (") +
-             sql_list(c.columns) + ")";
+             stored_list(c.columns) + ")";
     }
     return sql + ")";
   }
@@ -401,13 +406,15 @@ class TableBuilder {
         c.columns = condition_columns(pending, existing_table);
         Scope none;
         t_.column_prefix_ = "NEW.";
+        t_.prefix_columns_ = &taken_;
         std::string condition = t_.rewrite(pending.condition_begin, pending.condition_end, none);
         t_.column_prefix_.clear();
+        t_.prefix_columns_ = nullptr;
         for (auto& trigger : check_triggers(c, sqlite_name(), condition)) out.push_back(std::move(trigger));
       }
       if (existing_table && (c.type == 'P' || c.type == 'U')) {
         out.push_back("CREATE UNIQUE INDEX " + quote_name(owner_ + "." + c.name) + " ON " + quote_name(sqlite_name()) +
-                      " (" + sql_list(c.columns) + ")");
+                      " (" + stored_list(c.columns) + ")");
         if (c.type == 'P') add_not_null_triggers(c, out);
       }
       out.push_back(register_constraint_sql(c));
@@ -425,10 +432,21 @@ class TableBuilder {
 
   std::string sqlite_name() const { return owner_ + "." + table_; }
   const std::vector<ColumnDefinition>& columns() const { return columns_; }
+  // ALTER TABLE ADD: the table's columns as SQLite names them.
+  void add_to_existing(std::vector<std::string> stored) { taken_ = std::move(stored); }
+  std::string stored(const std::string& column) const { return stored_column_name(taken_, column); }
+  std::string stored_list(const std::vector<std::string>& columns) const {
+    std::vector<std::string> stored_names;
+    for (const auto& column : columns) stored_names.push_back(stored(column));
+    return sql_list(stored_names);
+  }
 
   // The table's columns a CHECK condition names, in the order of their first mention.
   std::vector<std::string> condition_columns(const PendingConstraint& pending, bool existing_table) const {
-    std::vector<std::string> known = existing_table ? table_columns(t_.db_, sqlite_name()) : std::vector<std::string>{};
+    std::vector<std::string> known;
+    if (existing_table) {
+      for (const auto& column : table_columns(t_.db_, sqlite_name())) known.push_back(oracle_column_name(column));
+    }
     for (const auto& column : columns_) known.push_back(column.name);
     std::vector<std::string> named;
     for (int k = pending.condition_begin; k < pending.condition_end; ++k) {
@@ -482,9 +500,10 @@ class TableBuilder {
     for (const auto& column : key.columns) {
       std::string message = full_message(1400, message_text(1400, {in_quotes(owner_) + "." + in_quotes(table_) + "." + in_quotes(column)}));
       for (const char* event : {"INSERT", "UPDATE"}) {
-        out.push_back("CREATE TRIGGER " + quote_name(owner_ + "." + key.name + "#" + column + "#" + event) +
+        out.push_back("CREATE TRIGGER " + quote_name(owner_ + "." + key.name + "#" + stored(column) + "#" + event) +
                       " BEFORE " + event + " ON " + quote_name(sqlite_name()) + " FOR EACH ROW WHEN NEW." +
-                      quote_name(column) + " IS NULL BEGIN SELECT RAISE(ABORT, " + quote_literal(message) + "); END");
+                      quote_name(stored(column)) + " IS NULL BEGIN SELECT RAISE(ABORT, " + quote_literal(message) +
+                      "); END");
       }
     }
   }
@@ -493,6 +512,7 @@ class TableBuilder {
   std::string owner_, table_;
   std::vector<ColumnDefinition> columns_;
   std::vector<PendingConstraint> constraints_;
+  std::vector<std::string> taken_;  // SQLite's names of the table's columns, old and new
   int64_t next_system_number_ = 0;
 };
 
@@ -785,12 +805,14 @@ void Translator::create_table_as_select(int as, const std::string& owner, const 
   std::string definition = "CREATE TABLE " + quote_name(owner + "." + name) + " (";
   int count = sqlite3_column_count(statement);
   if (!column_names.empty() && static_cast<int>(column_names.size()) != count) fail(1730, as);
+  std::vector<std::string> names = column_names;
+  for (int c = 0; column_names.empty() && c < count; ++c) names.push_back(oracle_column_name(sqlite3_column_name(statement, c)));
+  const std::vector<std::string> stored = distinct_stored_names(names);
   for (int c = 0; c < count; ++c) {
     const char* declared = sqlite3_column_decltype(statement, c);
     std::optional<OracleType> hint = c < static_cast<int>(hints.size()) ? hints[static_cast<size_t>(c)] : std::nullopt;
     std::string type = declared && parse_declared_type(declared) ? declared : declaration_for(hint);
-    std::string column = column_names.empty() ? sqlite3_column_name(statement, c) : column_names[static_cast<size_t>(c)];
-    definition += (c ? ", " : "") + quote_name(column) + " " + type;
+    definition += (c ? ", " : "") + quote_name(stored[static_cast<size_t>(c)]) + " " + type;
   }
   out_.sqlite_sql.push_back(definition + ")");
   out_.sqlite_sql.push_back("INSERT INTO " + quote_name(owner + "." + name) + " " + select);
@@ -1159,7 +1181,7 @@ namespace {
 
 std::optional<std::string> declared_column_type(sqlite3* db, const SchemaObject& table, const std::string& column) {
   Query info(db, "SELECT type FROM pragma_table_info(?1) WHERE name = ?2");
-  info.bind(1, table.sqlite_name()).bind(2, column);
+  info.bind(1, table.sqlite_name()).bind(2, stored_column_name(table_columns(db, table.sqlite_name()), column));
   if (!info.step()) return std::nullopt;
   return info.text(0);
 }
@@ -1179,6 +1201,7 @@ void modify_columns(Translator& t, const SchemaObject& table, int i, std::vector
     std::optional<std::string> declared = declared_column_type(t.db_, table, column.name);
     if (!declared) t.fail(904, {in_quotes(column.name)}, name_index);
     column.declared_type = *declared;
+    column.stored_name = stored_column_name(table_columns(t.db_, table.sqlite_name()), column.name);
     if (!t.word_at(k, "DEFAULT")) t.fail(3001, k);  // types and nullability are not changed
     k = read_default(t, k + 1, end, column);
     if (k < end && !t.token(k).is_op(",")) t.fail(907, k);
@@ -1188,7 +1211,7 @@ void modify_columns(Translator& t, const SchemaObject& table, int i, std::vector
   out.push_back("PRAGMA writable_schema = ON");
   for (const auto& column : changed) {
     out.push_back(std::string("UPDATE sqlite_schema SET sql = ") + kWithColumnDefaultFunction + "(sql, " +
-                  quote_literal(column.name) + ", " + quote_literal(stored_default(column)) +
+                  quote_literal(column.stored()) + ", " + quote_literal(stored_default(column)) +
                   ") WHERE type = 'table' AND name = " + quote_literal(table.sqlite_name()));
   }
   out.push_back("PRAGMA writable_schema = RESET");
@@ -1213,6 +1236,7 @@ void Translator::alter_table() {
   const std::string key = " WHERE OWNER = " + quote_literal(table.owner) + " AND TABLE_NAME = " + quote_literal(table.name);
   if (word_at(i, "ADD")) {
     TableBuilder builder(*this, table.owner, table.name);
+    builder.add_to_existing(table_columns(db_, table.sqlite_name()));
     for (const auto& existing : table_constraints(db_, table.owner, table.name))
       builder.existing_primary_key_ = builder.existing_primary_key_ || existing.type == 'P';
     if (token(i + 1).is_op("(")) {
@@ -1223,7 +1247,7 @@ void Translator::alter_table() {
     std::vector<std::string> after = table_columns(db_, table.sqlite_name());
     for (const auto& column : builder.columns()) {
       out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " ADD COLUMN " + builder.column_sql(column));
-      after.push_back(column.name);
+      after.push_back(column.stored());
     }
     if (table_has_triggers(db_, table.owner, table.name)) {
       for (std::string& hook : rebuild_hooks_sql(table.sqlite_name(), after)) out_.sqlite_sql.push_back(std::move(hook));
@@ -1275,10 +1299,12 @@ void Translator::alter_table() {
     if (hooked) {
       for (std::string& hook : drop_hooks_sql(table.sqlite_name())) out_.sqlite_sql.push_back(std::move(hook));
     }
+    const std::vector<std::string> before = after;
     for (const auto& column : columns) {
-      out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " DROP COLUMN " + quote_name(column));
+      const std::string stored = stored_column_name(before, column);
+      out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " DROP COLUMN " + quote_name(stored));
       out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$COLUMNS\"" + key + " AND COLUMN_NAME = " + quote_literal(column));
-      std::erase(after, column);
+      std::erase(after, stored);
     }
     if (hooked) {
       for (std::string& hook : rebuild_hooks_sql(table.sqlite_name(), after)) out_.sqlite_sql.push_back(std::move(hook));
@@ -1293,7 +1319,13 @@ void Translator::alter_table() {
     std::string from = identifier(i + 2);
     if (!word_at(i + 3, "TO")) fail(946, i + 3);
     std::string to = identifier(i + 4);
-    out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " RENAME COLUMN " + quote_name(from) + " TO " + quote_name(to));
+    std::vector<std::string> others = table_columns(db_, table.sqlite_name());
+    const std::string stored_from = stored_column_name(others, from);
+    if (stored_column_name(others, to) != to || std::find(others.begin(), others.end(), to) != others.end())
+      fail(957, i + 4);
+    std::erase(others, stored_from);
+    out_.sqlite_sql.push_back("ALTER TABLE " + sqlite + " RENAME COLUMN " + quote_name(stored_from) + " TO " +
+                              quote_name(distinct_stored_name(to, others)));
     out_.sqlite_sql.push_back("UPDATE \"OCIEMU$COLUMNS\" SET COLUMN_NAME = " + quote_literal(to) + key +
                               " AND COLUMN_NAME = " + quote_literal(from));
     return;

@@ -17,10 +17,13 @@ class Translator;
 
 struct ColumnDefinition {
   std::string name;
+  std::string stored_name;     // SQLite's name when it differs (names that differ only by case)
   std::string declared_type;   // normalised Oracle type, the SQLite declared type
   std::string default_sql;     // translated DEFAULT expression, empty if none
   std::string default_text;    // DEFAULT as written, for the dictionary
   bool not_null = false;
+
+  const std::string& stored() const { return stored_name.empty() ? name : stored_name; }
 };
 
 // Triggers for a foreign key: child inserts and updates need a parent row,

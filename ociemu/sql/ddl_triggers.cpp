@@ -120,7 +120,7 @@ std::vector<std::string> check_triggers(const Constraint& check, const std::stri
 std::string column_checks(const ColumnDefinition& column, const std::string& owner, const std::string& table) {
   auto type = parse_declared_type(column.declared_type.c_str());
   if (!type) return "";
-  const std::string name = quote_name(column.name);
+  const std::string name = quote_name(column.stored());
   std::string sql;
   if (type->type_code == 2 || type->type_code == 100 || type->type_code == 101) {
     // Not "IN (...)": SQLite builds an ephemeral table for an IN list on every row a CHECK tests.

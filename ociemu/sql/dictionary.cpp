@@ -37,15 +37,18 @@ CREATE TABLE IF NOT EXISTS "OCIEMU$TRIGGERS"(
   "NULL AS NUM_ROWS, 'N' AS TEMPORARY, 'NO' AS PARTITIONED, 'NO' AS NESTED, NULL AS IOT_TYPE "                   \
   "FROM \"OCIEMU$OBJECTS\" o WHERE o.TYPE = 'TABLE'"
 
+// A stored column name as Oracle spells it (names that differ only by case are stored as name"k).
+#define OCIEMU_ORACLE_COLUMN_NAME "CASE WHEN instr(c.name, '\"') > 1 THEN substr(c.name, 1, instr(c.name, '\"') - 1) ELSE c.name END"
+
 #define OCIEMU_TAB_COLUMNS_COLUMNS                                                                                 \
-  "o.NAME AS TABLE_NAME, c.name AS COLUMN_NAME, OCIEMU_TYPE_INFO(c.type, 0) AS DATA_TYPE, "                        \
+  "o.NAME AS TABLE_NAME, " OCIEMU_ORACLE_COLUMN_NAME " AS COLUMN_NAME, OCIEMU_TYPE_INFO(c.type, 0) AS DATA_TYPE, " \
   "NULL AS DATA_TYPE_MOD, NULL AS DATA_TYPE_OWNER, OCIEMU_TYPE_INFO(c.type, 1) AS DATA_LENGTH, "                   \
   "OCIEMU_TYPE_INFO(c.type, 2) AS DATA_PRECISION, OCIEMU_TYPE_INFO(c.type, 3) AS DATA_SCALE, "                     \
   "CASE WHEN c.\"notnull\" THEN 'N' ELSE 'Y' END AS NULLABLE, c.cid + 1 AS COLUMN_ID, "                            \
   "length(d.DATA_DEFAULT) AS DEFAULT_LENGTH, d.DATA_DEFAULT AS DATA_DEFAULT, "                                     \
   "OCIEMU_TYPE_INFO(c.type, 4) AS CHAR_LENGTH, OCIEMU_TYPE_INFO(c.type, 5) AS CHAR_USED "                          \
   "FROM \"OCIEMU$OBJECTS\" o JOIN pragma_table_info(o.OWNER || '.' || o.NAME) c "                                  \
-  "LEFT JOIN \"OCIEMU$COLUMNS\" d ON d.OWNER = o.OWNER AND d.TABLE_NAME = o.NAME AND d.COLUMN_NAME = c.name "      \
+  "LEFT JOIN \"OCIEMU$COLUMNS\" d ON d.OWNER = o.OWNER AND d.TABLE_NAME = o.NAME AND d.COLUMN_NAME = " OCIEMU_ORACLE_COLUMN_NAME " " \
   "WHERE o.TYPE IN ('TABLE', 'VIEW')"
 
 #define OCIEMU_CONSTRAINTS_COLUMNS                                                                                   \

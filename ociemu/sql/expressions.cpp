@@ -15,6 +15,7 @@
 #include "ociemu/sql/interval_value.h"
 #include "ociemu/sql/programs.h"
 #include "ociemu/sql/sqlite_query.h"
+#include "ociemu/sql/stored_names.h"
 #include "ociemu/sql/translator.h"
 #include "ociemu/sql/types.h"
 
@@ -812,8 +813,10 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   result.text = !column_prefix_.empty()             ? column_prefix_
                 : in_returning_ || qualifier.empty() ? ""
                                                      : quote_name(qualifier) + ".";
-  result.text += quote_name(last);
   const TableRef* table = column_table(scope, qualifier, last);
+  result.text += quote_name(table              ? stored_column(*table, last)
+                            : prefix_columns_ ? stored_column_name(*prefix_columns_, last)
+                                              : last);
   result.column_declaration = table ? declared_type(*table, last).value_or("") : "";
   result.not_null = table && column_not_null(*table, last);
   result.type = result.column_declaration.empty() ? ValueType::Unknown : type_of_declaration(result.column_declaration);
@@ -833,7 +836,8 @@ bool Translator::has_lob_column(const TableRef& table) const {
   return false;
 }
 
-std::optional<OracleType> Translator::plain_lob_column(int begin, int end, const Scope& scope, std::string& table) const {
+std::optional<OracleType> Translator::plain_lob_column(int begin, int end, const Scope& scope, std::string& table,
+                                                       std::string& stored) const {
   const bool qualified = end - begin == 3 && token(begin + 1).is_op(".");
   if (end - begin != 1 && !qualified) return std::nullopt;
   const std::string column = identifier(end - 1);
@@ -848,6 +852,7 @@ std::optional<OracleType> Translator::plain_lob_column(int begin, int end, const
   auto type = declared ? parse_declared_type(declared->c_str()) : std::nullopt;
   if (!type || (type->type_code != 112 && type->type_code != 113)) return std::nullopt;
   table = found->object.sqlite_name();
+  stored = stored_column(*found, column);
   return type;
 }
 
@@ -858,13 +863,19 @@ std::optional<std::string> Translator::declared_type(const TableRef& table, cons
   if (found != table.column_types->end()) return found->second;
   // A schema lookup, no statement to prepare: this runs for every column the statement names.
   const char* declared = nullptr;
-  if (sqlite3_table_column_metadata(db_, "main", table.object.sqlite_name().c_str(), column.c_str(), &declared, nullptr,
-                                    nullptr, nullptr, nullptr) != SQLITE_OK) {
+  if (sqlite3_table_column_metadata(db_, "main", table.object.sqlite_name().c_str(), stored_column(table, column).c_str(),
+                                    &declared, nullptr, nullptr, nullptr, nullptr) != SQLITE_OK) {
     return std::nullopt;
   }
   std::string type = declared ? declared : "";
   (*table.column_types)[column] = type;
   return type;
+}
+
+std::string Translator::stored_column(const TableRef& table, const std::string& column) const {
+  if (!table.resolved) return column;
+  if (!table.stored_columns) table.stored_columns = table_columns(db_, table.object.sqlite_name());
+  return stored_column_name(*table.stored_columns, column);
 }
 
 // Columns win over PL/SQL names, as in Oracle; a sub-query's columns are unknown here.

@@ -73,6 +73,7 @@ constexpr Message kMessages[] = {
     {1422, "exact fetch returns more than requested number of rows"},
     {1426, "numeric overflow"},
     {1428, "argument '%s' is out of range"},
+    {1430, "column being added already exists in table"},
     {1432, "public synonym to be dropped does not exist"},
     {1434, "private synonym to be dropped does not exist"},
     {1435, "user does not exist"},

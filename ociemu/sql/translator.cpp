@@ -496,14 +496,14 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         value.type = ValueType::Unknown;
         value.plain_column = false;
       }
-      std::string lob_table;
+      std::string lob_table, lob_column;
       const bool may_defer = top_level && value.plain_column && out_.kind == StatementKind::Select && !distinct &&
                              !grouped && !out_.for_update && resolver_ == nullptr;
-      std::optional<OracleType> lob = may_defer ? plain_lob_column(item_start, expression_end, scope, lob_table)
+      std::optional<OracleType> lob = may_defer ? plain_lob_column(item_start, expression_end, scope, lob_table, lob_column)
                                                 : std::nullopt;
       if (lob) {
         const std::string name = identifier(expression_end - 1);
-        out_.deferred_lobs.push_back({static_cast<int>(out_.select_types.size()), lob_table, name});
+        out_.deferred_lobs.push_back({static_cast<int>(out_.select_types.size()), lob_table, lob_column});
         sql += "typeof(" + value.text + ") AS " + quote_name(alias.empty() ? name : alias);
         out_.select_types.push_back(lob);
         last_lob_attribute_.reset();
@@ -805,7 +805,9 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
     if (j < into && !token(j).is_op(",")) continue;
     bool plain = j - item_start == 1 && token(item_start).kind != TokenKind::Placeholder;
     bool qualified = j - item_start == 3 && token(item_start + 1).is_op(".");
-    out_.returning_columns.push_back(plain ? identifier(item_start) : qualified ? identifier(item_start + 2) : "");
+    const std::string column = plain ? identifier(item_start) : qualified ? identifier(item_start + 2) : "";
+    out_.returning_columns.push_back(column.empty() || scope.tables.empty() ? column
+                                                                            : stored_column(scope.tables[0], column));
     item_start = j + 1;
   }
   out_.dml_table = scope.tables.empty() ? std::string() : scope.tables[0].object.sqlite_name();
@@ -948,7 +950,7 @@ void Translator::translate_insert() {
       if (token(j).is_op(".")) continue;
       if (!columns.empty()) columns += ", ";
       targets.push_back(identifier(j));
-      columns += quote_name(targets.back());
+      columns += quote_name(stored_column(table, targets.back()));
     }
     if (!triggered) sql += " (" + columns + ")";
     i = close + 1;
@@ -1051,7 +1053,7 @@ void Translator::translate_update() {
       if (t.is_op("(") || t.is_op(")") || t.is_op(",")) {
         targets += t.text;
       } else if (!t.is_op(".") && !token(k + 1).is_op(".")) {
-        targets += quote_name(identifier(k));
+        targets += quote_name(stored_column(scope.tables[0], identifier(k)));
       }
     }
     if (start != i) sql += ", ";

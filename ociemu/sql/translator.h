@@ -55,6 +55,7 @@ struct TableRef {
   std::shared_ptr<const CollectionSource> collection;  // TABLE(...): the elements' columns
   // Column name -> declared type, loaded on first use.
   mutable std::optional<std::unordered_map<std::string, std::string>> column_types;
+  mutable std::optional<std::vector<std::string>> stored_columns;  // SQLite's names, loaded on first use
 };
 
 struct Scope {
@@ -179,6 +180,7 @@ class Translator {
   bool in_returning_ = false;  // SQLite's RETURNING takes no table qualifiers
   bool in_compound_ = false;   // a part of UNION/INTERSECT/MINUS, whose ORDER BY names result columns
   std::string column_prefix_;  // "NEW." while writing trigger conditions
+  const std::vector<std::string>* prefix_columns_ = nullptr;  // SQLite's names of the columns column_prefix_ reads
   int top_query_begin_ = 0;    // where the statement's outermost query starts
   NameResolver* resolver_ = nullptr;  // PL/SQL's names, when translating for a block
   // The last LOB attribute reference read (t.col.attr) and its text: a select item of
@@ -249,6 +251,8 @@ class Translator {
   std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
   // The SQLite declared type of a column, loaded once per table and call.
   std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
+  // The SQLite name of the column Oracle calls `column` (they differ where names differ only by case).
+  std::string stored_column(const TableRef& table, const std::string& column) const;
   std::string stored_as(const TableRef& table, const std::string& column, const Expression& value) const;
   // value_sql as a CHAR(n) column created blank-padded stores it (padded); otherwise unchanged.
   std::string padded_for(const TableRef& table, const std::string& column, const std::string& value_sql) const;
@@ -257,7 +261,8 @@ class Translator {
   std::vector<std::pair<std::string, std::string>> row_assignment(int begin, int equals, int end, const Scope& scope);
   bool has_lob_column(const TableRef& table) const;
   // The declared CLOB/BLOB type of a column reference [begin, end) to one of scope's own tables.
-  std::optional<OracleType> plain_lob_column(int begin, int end, const Scope& scope, std::string& table) const;
+  std::optional<OracleType> plain_lob_column(int begin, int end, const Scope& scope, std::string& table,
+                                             std::string& column) const;
   void dispatch();
 };
 
