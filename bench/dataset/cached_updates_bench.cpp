@@ -13,6 +13,7 @@
 #include "oracle/dataset/oracle_dataset.h"
 
 #include "../session/bench_session.h"
+#include "edit_rows.h"
 
 namespace {
 
@@ -24,18 +25,7 @@ constexpr const char* kSelect = "select rowid, id, amount from changes order by 
 class ChangesFixture {
  public:
   ChangesFixture() : session_(bench::LogOnFresh("kvell_cached_updates_bench.db")) {
-    session_->ExecuteInternal("create table changes (id number(9), amount number)", false);
-    TOracleQuery insert;
-    insert.SetSession(session_.get());
-    insert.SQL().SetText("insert into changes values (:id, :amount)");
-    insert.DeclareVariable("id", 3);
-    insert.DeclareVariable("amount", 4);
-    for (int i = 0; i < kRows; ++i) {
-      insert.SetVariable("id", i);
-      insert.SetVariable("amount", i * 1.5);
-      insert.Execute();
-    }
-    session_->Commit();
+    bench::CreateNumberedRows(*session_, "changes", kRows, false);
   }
   TOracleSession& session() { return *session_; }
 
@@ -52,16 +42,10 @@ void BM_CachedEditsApplied(benchmark::State& state) {
   dataset.SetCachedUpdates(true);
   dataset.LockingMode = lmNone;
   dataset.Open();
-  TField* amount = dataset.FieldByName("AMOUNT");
   int64_t rows = 0;
   double apply_seconds = 0;
   for (auto _ : state) {
-    for (dataset.First(); !dataset.Eof(); dataset.Next()) {
-      dataset.Edit();
-      amount->SetAsFloat(amount->AsFloat() + 1);
-      dataset.Post();
-      ++rows;
-    }
+    rows += bench::BumpEveryAmount(dataset, 1);
     const auto start = std::chrono::steady_clock::now();
     dataset.ApplyUpdates();
     apply_seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -12,6 +12,7 @@
 #include "oracle/dataset/oracle_dataset.h"
 
 #include "../session/bench_session.h"
+#include "edit_rows.h"
 
 namespace {
 
@@ -22,20 +23,7 @@ constexpr int kRows = 10000;
 class EditFixture {
  public:
   EditFixture() : session_(bench::LogOnFresh("kvell_dataset_edit_bench.db")) {
-    run("create table edits (id number(9), amount number, name varchar2(30))");
-    TOracleQuery insert;
-    insert.SetSession(session_.get());
-    insert.SQL().SetText("insert into edits values (:id, :amount, :name)");
-    insert.DeclareVariable("id", 3);
-    insert.DeclareVariable("amount", 4);
-    insert.DeclareVariable("name", 5);
-    for (int i = 0; i < kRows; ++i) {
-      insert.SetVariable("id", i);
-      insert.SetVariable("amount", i * 1.5);
-      insert.SetVariable("name", "name " + std::to_string(i));
-      insert.Execute();
-    }
-    session_->Commit();
+    bench::CreateNumberedRows(*session_, "edits", kRows, true);
   }
   TOracleSession& session() { return *session_; }
   // A second session on the same database that prepares through the client's statement cache.
@@ -52,7 +40,6 @@ class EditFixture {
   }
 
  private:
-  void run(const std::string& sql) { session_->ExecuteInternal(sql, false); }
   std::unique_ptr<TOracleSession> session_;
   std::unique_ptr<TOracleSession> cached_session_;
 };
@@ -73,16 +60,10 @@ void BM_DataSetEdits(benchmark::State& state) {
   dataset.LockingMode = lmCheckImmediate;
   dataset.CommitOnPost = true;
   dataset.Open();
-  TField* amount = dataset.FieldByName("AMOUNT");
   int64_t posts = 0;
   double bump = 1;
   for (auto _ : state) {
-    for (dataset.First(); !dataset.Eof(); dataset.Next()) {
-      dataset.Edit();
-      amount->SetAsFloat(amount->AsFloat() + bump);
-      dataset.Post();
-      ++posts;
-    }
+    posts += bench::BumpEveryAmount(dataset, bump);
     bump += 1;
   }
   state.counters["posts_per_s"] = benchmark::Counter(static_cast<double>(posts), benchmark::Counter::kIsRate);
