@@ -87,6 +87,10 @@ class SessionHost : public plsql::Host {
   void free_temporary_lob(const plsql::Value&) override { fail(kUnimplementedFeature); }
   bool is_temporary_lob(const plsql::Value&) override { return false; }
 
+  void lock_rows(const std::string& table, const std::vector<int64_t>& rowids, bool nowait) override {
+    session_.lock_rows(table, rowids, nowait);
+  }
+
   void start_write() override { session_.start_write(); }
   void commit() override { session_.commit(); }
   void rollback() override { session_.rollback(); }
@@ -164,6 +168,21 @@ class StatementHost final : public SessionHost {
     locator->charset_form = character ? 1 : 0;
     locator->session_id = session_.id;
     locator->temporary = session_.lobs.create_temporary(character);
+    lobs_.push_back(std::move(locator));
+    return plsql::Value::of_lob(static_cast<int64_t>(lobs_.size() - 1));
+  }
+
+  std::optional<plsql::Value> row_lob(const std::string& table, const std::string& column, int64_t rowid,
+                                      bool character, std::string_view bytes) override {
+    auto locator = std::make_unique<LobLocator>(OCI_DTYPE_LOB, statement_.env());
+    locator->kind = LobLocator::Kind::Persistent;
+    locator->lob_type = character ? kClobType : kBlobType;
+    locator->charset_form = character ? 1 : 0;
+    locator->session_id = session_.id;
+    locator->table = table;
+    locator->column = column;
+    locator->rowid = rowid;
+    session_.lobs.seed(*locator, bytes);
     lobs_.push_back(std::move(locator));
     return plsql::Value::of_lob(static_cast<int64_t>(lobs_.size() - 1));
   }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ociemu/plsql/value.h"
@@ -56,8 +57,17 @@ class Host {
   virtual sql::LobContent& lob_content(const Value& lob, bool write) = 0;
   virtual void lob_changed(const Value& lob) = 0;
   virtual Value create_temporary_lob(bool character) = 0;
+  // A LOB read from a table's row, as a locator naming that row; nullopt where the
+  // host hands out no locators (the value is then used as read).
+  virtual std::optional<Value> row_lob(const std::string& /*table*/, const std::string& /*column*/, int64_t /*rowid*/,
+                                       bool /*character*/, std::string_view /*bytes*/) {
+    return std::nullopt;
+  }
   virtual void free_temporary_lob(const Value& lob) = 0;
   virtual bool is_temporary_lob(const Value& lob) = 0;
+
+  // SELECT ... FOR UPDATE: locks the rows (all of the table when rowids is empty) for the transaction.
+  virtual void lock_rows(const std::string& /*table*/, const std::vector<int64_t>& /*rowids*/, bool /*nowait*/) {}
 
   // Transactions: DML begins one implicitly.
   virtual void start_write() = 0;

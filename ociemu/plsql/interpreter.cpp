@@ -634,6 +634,29 @@ class Runner final : public Activation {
     size_t columns = prepared.column_names.size();
     row.resize(columns);
     for (size_t i = 0; i < columns; ++i) row[i] = column_value(prepared.stmt, static_cast<int>(i), prepared.column_types[i]);
+    for (const auto& origin : prepared.lob_origins) locate_row_lob(prepared.stmt, origin, row);
+  }
+
+  static void note_locked_row(const SqlUse::Prepared& prepared, std::vector<int64_t>& rowids) {
+    if (prepared.locked_table.empty() || prepared.lock_rowid_column <= 0) return;
+    rowids.push_back(sqlite3_column_int64(prepared.stmt, prepared.lock_rowid_column - 1));
+  }
+  // Without a rowid column (a view, a join FOR UPDATE) the whole table is locked.
+  void lock_selected(const SqlUse::Prepared& prepared, const std::vector<int64_t>& rowids) {
+    if (prepared.locked_table.empty()) return;
+    host_.lock_rows(prepared.locked_table, rowids, prepared.nowait);
+  }
+
+  // An empty LOB is a locator too (its stored '' would read as NULL).
+  void locate_row_lob(sqlite3_stmt* stmt, const SqlUse::Prepared::LobOrigin& origin, std::vector<Value>& row) {
+    if (static_cast<size_t>(origin.column) >= row.size()) return;
+    if (sqlite3_column_type(stmt, origin.column) == SQLITE_NULL) return;
+    if (sqlite3_column_type(stmt, origin.rowid_column) != SQLITE_INTEGER) return;
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, origin.column));
+    std::string_view bytes(data ? data : "", static_cast<size_t>(sqlite3_column_bytes(stmt, origin.column)));
+    auto lob = host_.row_lob(origin.table, origin.name, sqlite3_column_int64(stmt, origin.rowid_column),
+                             origin.character, bytes);
+    if (lob) row[static_cast<size_t>(origin.column)] = std::move(*lob);
   }
 
   void bind(SqlUse::Prepared& prepared, const std::vector<Ref>& refs) {
@@ -673,11 +696,14 @@ class Runner final : public Activation {
     if (bulk) {
       for (const Target& target : targets) clear_table(target.ref);
       int64_t count = 0;
+      std::vector<int64_t> locked;
       while (step_row(prepared)) {
         read_row(prepared, row);
+        note_locked_row(prepared, locked);
         ++count;
         for (size_t i = 0; i < targets.size() && i < row.size(); ++i) assign_element(targets[i].ref, count, row[i]);
       }
+      if (count > 0) lock_selected(prepared, locked);
       sql_rowcount_ = count;
       sql_found_ = count > 0;
       return;
@@ -688,11 +714,14 @@ class Runner final : public Activation {
       throw raise_code(kNoDataFoundCode);
     }
     read_row(prepared, row);
+    std::vector<int64_t> locked;
+    note_locked_row(prepared, locked);
     if (step_row(prepared)) {
       sql_rowcount_ = 2;
       sql_found_ = true;
       throw raise_code(kTooManyRowsCode);
     }
+    lock_selected(prepared, locked);
     sql_rowcount_ = 1;
     sql_found_ = true;
     assign_row(targets, row);

@@ -10,10 +10,32 @@ namespace ociemu::plsql {
 namespace {
 
 constexpr int kResourceBusy = 54;
+constexpr int kClobTypeCode = 112;
+constexpr int kBlobTypeCode = 113;
 
 bool runs_on_prepared_statement(sql::StatementKind kind) {
   using K = sql::StatementKind;
   return kind == K::Select || kind == K::Insert || kind == K::Update || kind == K::Delete || kind == K::Merge;
+}
+
+bool is_internal_lob(const std::optional<sql::OracleType>& type) {
+  return type && (type->type_code == kClobTypeCode || type->type_code == kBlobTypeCode);
+}
+
+void find_lob_origins(SqlUse::Prepared& prepared, const sql::Translation& translation) {
+  for (size_t i = 0; i < prepared.column_types.size(); ++i) {
+    if (!is_internal_lob(prepared.column_types[i])) continue;
+    const int column = static_cast<int>(i);
+    const char* table = sqlite3_column_table_name(prepared.stmt, column);
+    const char* name = sqlite3_column_origin_name(prepared.stmt, column);
+    if (table == nullptr || name == nullptr) continue;
+    for (const auto& hidden : translation.lob_rowids) {
+      if (sqlite3_stricmp(hidden.table.c_str(), table) != 0) continue;
+      prepared.lob_origins.push_back(
+          {column, hidden.column - 1, prepared.column_types[i]->type_code == kClobTypeCode, table, name});
+      break;
+    }
+  }
 }
 
 }  // namespace
@@ -70,6 +92,10 @@ std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* 
     prepared->column_types.push_back(type);
   }
   prepared->returning = translation.returning_into.size();
+  if (translation.kind == sql::StatementKind::Select) find_lob_origins(*prepared, translation);
+  prepared->locked_table = translation.locked_table;
+  prepared->lock_rowid_column = translation.lock_rowid_column;
+  prepared->nowait = translation.nowait;
   return prepared;
 }
 
@@ -83,6 +109,10 @@ std::unique_ptr<SqlUse::Prepared> SqlUse::Prepared::copy(sqlite3* db) const {
   twin->column_types = column_types;
   twin->returning = returning;
   twin->savepoint = savepoint;
+  twin->lob_origins = lob_origins;
+  twin->locked_table = locked_table;
+  twin->lock_rowid_column = lock_rowid_column;
+  twin->nowait = nowait;
   if (stmt) {
     int rc = sqlite3_prepare_v2(db, sqlite3_sql(stmt), -1, &twin->stmt, nullptr);
     if (rc != SQLITE_OK) throw sql::OracleException{sql::map_sqlite_error(db, rc)};

@@ -41,6 +41,19 @@ struct SqlUse::Prepared {
   std::vector<std::string> column_names;
   std::vector<std::optional<sql::OracleType>> column_types;
   size_t returning = 0;  // RETURNING ... INTO columns
+  // Select-list CLOB/BLOB columns read straight from a table: a LOB read from
+  // them names its row (a locator), not a copy of its value.
+  struct LobOrigin {
+    int column = 0;        // 0-based select-list column
+    int rowid_column = 0;  // 0-based hidden column with the table's SQLite rowid
+    bool character = false;
+    std::string table, name;  // SQLite table and column names
+  };
+  std::vector<LobOrigin> lob_origins;
+  // SELECT ... FOR UPDATE: the table it locks and the hidden column with each row's SQLite rowid (1-based, 0 = none).
+  std::string locked_table;
+  int lock_rowid_column = 0;
+  bool nowait = false;
   std::string savepoint;
   bool busy = false;  // an activation is stepping stmt
   std::vector<std::unique_ptr<Prepared>> copies;  // for activations entered while stmt is busy

@@ -158,6 +158,73 @@ TEST_F(LobBlockTest, an_out_locator_names_the_lob_the_block_assigns) {
   EXPECT_EQ("Grüße aus Köln", read_all(row));
 }
 
+TEST_F(LobBlockTest, a_lob_selected_into_an_out_locator_names_its_row) {
+  OCILobLocator* body = new_locator();
+  OCILobLocator* data = new_locator();
+  EXPECT_EQ("", run_block("begin select body, data into :c, :b from docs where id = 1; end;",
+                          {{":c", body}, {":b", data, SQLT_BLOB}}));
+  EXPECT_EQ("Grüße aus Köln", read_all(body));
+  EXPECT_FALSE(is_temporary(body));
+  ub4 length = 0;
+  EXPECT_EQ(OCI_SUCCESS, OCILobGetLength(svc, err, data, &length)) << last_error();
+  EXPECT_EQ(3u, length);
+  EXPECT_FALSE(is_temporary(data));
+
+  // Unlocked, the row refuses a write; selected FOR UPDATE, the write reaches the row.
+  std::string tail = "!";
+  ub4 amount = 1;
+  EXPECT_EQ(OCI_ERROR, OCILobWrite(svc, err, body, &amount, 15, tail.data(), 1, OCI_ONE_PIECE, nullptr, nullptr, 0,
+                                   SQLCS_IMPLICIT));
+  EXPECT_NE(std::string::npos, last_error().find("ORA-22920"));
+  OCILobLocator* locked = new_locator();
+  EXPECT_EQ("", run_block("begin select body into :c from docs where id = 1 for update; end;", {{":c", locked}}));
+  amount = 1;
+  EXPECT_EQ(OCI_SUCCESS, OCILobWrite(svc, err, locked, &amount, 15, tail.data(), 1, OCI_ONE_PIECE, nullptr, nullptr, 0,
+                                     SQLCS_IMPLICIT))
+      << last_error();
+  EXPECT_EQ("Grüße aus Köln!", single_text("SELECT body FROM docs WHERE id = 1"));
+
+  // A NULL column leaves the locator null; an empty LOB is a locator of length 0.
+  must_run("INSERT INTO docs (id, body) VALUES (2, EMPTY_CLOB())");
+  OCILobLocator* empty = new_locator();
+  OCILobLocator* none = new_locator();
+  LobBind empty_bind{":c", empty}, null_bind{":b", none, SQLT_BLOB, 0};
+  OCIStmt* stmt = prepare("begin select body, data into :c, :b from docs where id = 2; end;");
+  OCIBind* bind = nullptr;
+  EXPECT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":c"), 2, &empty_bind.locator, sizeof(void*), SQLT_CLOB,
+                                       &empty_bind.indicator, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":b"), 2, &null_bind.locator, sizeof(void*), SQLT_BLOB,
+                                       &null_bind.indicator, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(0, empty_bind.indicator);
+  EXPECT_EQ(-1, null_bind.indicator);
+  EXPECT_EQ("", read_all(empty));
+  EXPECT_FALSE(is_temporary(empty));
+}
+
+TEST_F(LobBlockTest, a_procedures_out_lob_parameter_reaches_the_callers_locator) {
+  must_run("CREATE OR REPLACE PROCEDURE doc_of(p_id NUMBER, p_body OUT CLOB, p_data OUT BLOB) IS "
+           "BEGIN SELECT body, data INTO p_body, p_data FROM docs WHERE id = p_id; END;");
+  must_run("CREATE OR REPLACE PROCEDURE greeting(p_text IN OUT CLOB) IS "
+           "BEGIN p_text := p_text || ', hallo'; END;");
+  OCILobLocator* body = new_locator();
+  OCILobLocator* data = new_locator();
+  EXPECT_EQ("", run_block("begin doc_of(1, :c, :b); end;", {{":c", body}, {":b", data, SQLT_BLOB}}));
+  EXPECT_EQ("Grüße aus Köln", read_all(body));
+  EXPECT_FALSE(is_temporary(body));
+  ub4 length = 0;
+  EXPECT_EQ(OCI_SUCCESS, OCILobGetLength(svc, err, data, &length)) << last_error();
+  EXPECT_EQ(3u, length);
+  // Through a local variable too, and an IN OUT value computed from the caller's LOB.
+  OCILobLocator* local = new_locator();
+  EXPECT_EQ("", run_block("declare l clob; b blob; begin doc_of(1, l, b); :c := l; end;", {{":c", local}}));
+  EXPECT_EQ("Grüße aus Köln", read_all(local));
+  OCILobLocator* changed = temporary("Servus");
+  EXPECT_EQ("", run_block("begin greeting(:c); end;", {{":c", changed}}));
+  EXPECT_EQ("Servus, hallo", read_all(changed));
+}
+
 TEST_F(LobBlockTest, the_xml_block_replaces_a_bound_temporary_clobs_text) {
   OCILobLocator* xml = temporary("<old>stale content that is longer</old>");
   EXPECT_EQ("", run_block("declare xmldata clob := '<doc><a>1</a></doc>'; begin "

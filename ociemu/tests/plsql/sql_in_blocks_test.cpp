@@ -7,6 +7,12 @@ namespace {
 
 class SqlInBlocksTest : public PlsqlTest {
  protected:
+  sword execute_on(OCISvcCtx* on, const std::string& sql) {
+    OCIStmt* stmt = prepare(sql);
+    sword rc = OCIStmtExecute(on, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc;
+  }
   void SetUp() override {
     PlsqlTest::SetUp();
     must_run("CREATE TABLE T (ID NUMBER(10) PRIMARY KEY, NAME VARCHAR2(20), AMOUNT NUMBER(9,2))");
@@ -150,6 +156,23 @@ TEST_F(SqlInBlocksTest, transaction_control_inside_blocks_is_seen_by_other_sessi
   EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM T WHERE ID IN (20, 21)", other));
   EXPECT_EQ("", failure("begin delete from t where id = 20; rollback; end;"));
   EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM T WHERE ID = 20", other));
+  OCILogoff(other, err);
+}
+
+TEST_F(SqlInBlocksTest, select_into_for_update_locks_the_row_it_reads_until_the_transaction_ends) {
+  OCISvcCtx* other = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, other);
+  EXPECT_EQ("", failure("declare n varchar2(20); begin select name into n from t where id = 1 for update; end;"));
+  EXPECT_EQ(OCI_ERROR, execute_on(other, "SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT"));
+  EXPECT_EQ(54, last_code());
+  EXPECT_EQ(OCI_SUCCESS, execute_on(other, "SELECT ID FROM T WHERE ID = 2 FOR UPDATE NOWAIT")) << last_error();
+  EXPECT_EQ(OCI_SUCCESS, OCITransRollback(other, err, OCI_DEFAULT));
+  // BULK COLLECT locks every row it read; the lock holder's NOWAIT is refused nothing.
+  EXPECT_EQ("", failure("declare type names is table of varchar2(20) index by binary_integer; n names; "
+                        "begin select name bulk collect into n from t where id >= 2 for update nowait; end;"));
+  EXPECT_EQ(OCI_ERROR, execute_on(other, "SELECT ID FROM T WHERE ID = 3 FOR UPDATE NOWAIT"));
+  must_run("COMMIT");
+  EXPECT_EQ(OCI_SUCCESS, execute_on(other, "SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT")) << last_error();
   OCILogoff(other, err);
 }
 
