@@ -30,5 +30,7 @@ void register_lob_functions(sqlite3* db);
 // OCIEMU_NOT_ANCESTOR(path, rowid, nocycle): 1 when the row is not on the '/'-joined path of its
 // ancestors; else 0 under NOCYCLE, ORA-01436 otherwise (connect_by.cpp).
 void register_hierarchy_functions(sqlite3* db);
+// The helpers DML through TABLE(sub-query) runs on (collection_dml.cpp).
+void register_collection_dml_functions(sqlite3* db);
 
 }  // namespace ociemu::sql

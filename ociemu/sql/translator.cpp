@@ -143,6 +143,12 @@ void Translator::dispatch() {
     set({StatementKind::Select, 4, 1});
     return translate_select();
   }
+  if (first.is_word("INSERT") || first.is_word("UPDATE") || first.is_word("DELETE")) {
+    if (first.is_word("INSERT")) set({StatementKind::Insert, 3, 4});
+    if (first.is_word("UPDATE")) set({StatementKind::Update, 5, 2});
+    if (first.is_word("DELETE")) set({StatementKind::Delete, 9, 3});
+    if (auto restated = collection_dml_text()) return translate_collection_dml(*restated);
+  }
   if (first.is_word("INSERT")) return set({StatementKind::Insert, 3, 4}), translate_insert();
   if (first.is_word("UPDATE")) return set({StatementKind::Update, 5, 2}), translate_update();
   if (first.is_word("DELETE")) return set({StatementKind::Delete, 9, 3}), translate_delete();

@@ -103,6 +103,10 @@ class Translator {
   void translate_insert();
   void translate_update();
   void translate_delete();
+  // DML through TABLE(sub-query) (collection_dml.cpp): the statement restated as an
+  // UPDATE of the parent rows, or nullopt for any other DML; then its translation.
+  std::optional<std::string> collection_dml_text() const;
+  void translate_collection_dml(const std::string& text);
 
   // ---- expressions (expressions.cpp) ----
   // Rewrites a token range of expressions, keywords and sub-queries.

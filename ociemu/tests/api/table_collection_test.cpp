@@ -177,3 +177,91 @@ TEST_F(TableCollectionTest, attributes_are_set_and_read_by_name_and_tables_walke
 
 }  // namespace
 }  // namespace ociemu::testing
+
+namespace ociemu::testing {
+namespace {
+
+class CollectionDmlTest : public TableCollectionTest {
+ protected:
+  // Runs DML and gives the rows it reports.
+  ub4 changed(const std::string& sql) {
+    OCIStmt* stmt = prepare(sql);
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << sql << ": "
+                                                                                                 << last_error();
+    ub4 rows = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, err);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rows;
+  }
+  Rows nums(int id) {
+    return column_texts("SELECT column_value FROM TABLE(SELECT nums FROM kits WHERE id = " + std::to_string(id) + ")");
+  }
+  Rows parts(int id) {
+    return column_texts("SELECT p.name || ':' || NVL(TO_CHAR(p.qty), '-') || ':' || TO_CHAR(p.made, 'YYYY-MM-DD') "
+                        "FROM kits k, TABLE(k.parts) p WHERE k.id = " + std::to_string(id));
+  }
+};
+
+TEST_F(CollectionDmlTest, insert_appends_an_element_to_the_selected_collection) {
+  must_run("COMMIT");
+  EXPECT_EQ(1u, changed("INSERT INTO TABLE(SELECT k.nums FROM kits k WHERE k.id = 1) VALUES (7)"));
+  EXPECT_EQ((Rows{"3", "1", "2", "7"}), nums(1));
+  EXPECT_EQ(1u, changed("INSERT INTO THE(SELECT nums FROM kits WHERE id = 2) VALUES (5)"));
+  EXPECT_EQ((Rows{"5"}), nums(2));
+  // Object elements: by attribute values in order, by a column list, or as a whole constructed value.
+  must_run("INSERT INTO TABLE(SELECT parts FROM kits WHERE id = 2) VALUES ('washer', 5, DATE '2024-05-06')");
+  must_run("INSERT INTO TABLE(SELECT parts FROM kits WHERE id = 2) p (qty, name) VALUES (1, 'pin')");
+  must_run("INSERT INTO TABLE(SELECT parts FROM kits WHERE id = 2) VALUES (part_t('cog', 3, NULL))");
+  EXPECT_EQ((Rows{"gear:2:", "washer:5:2024-05-06", "pin:1:", "cog:3:"}), parts(2));
+  EXPECT_EQ((Rows{"bolt:10:2024-02-03", "nut:-:"}), parts(1));  // the other row is untouched
+  must_run("ROLLBACK");
+  EXPECT_EQ((Rows{"3", "1", "2"}), nums(1));
+}
+
+TEST_F(CollectionDmlTest, update_and_delete_change_only_the_matching_elements) {
+  EXPECT_EQ(1u, changed("UPDATE TABLE(SELECT parts FROM kits WHERE id = 1) p SET p.qty = p.qty + 1, made = NULL "
+                        "WHERE p.name = 'bolt'"));
+  EXPECT_EQ((Rows{"bolt:11:", "nut:-:"}), parts(1));
+  EXPECT_EQ(1u, changed("UPDATE TABLE(SELECT nums FROM kits WHERE id = 1) SET column_value = column_value * 10 "
+                        "WHERE column_value > 1"));
+  EXPECT_EQ((Rows{"30", "1", "20"}), nums(1));
+  EXPECT_EQ(0u, changed("UPDATE TABLE(SELECT nums FROM kits WHERE id = 1) n SET n.column_value = 0 "
+                        "WHERE n.column_value = 99"));
+  EXPECT_EQ(1u, changed("DELETE FROM TABLE(SELECT nums FROM kits WHERE id = 1) n WHERE n.column_value = 1"));
+  EXPECT_EQ((Rows{"30", "20"}), nums(1));
+  EXPECT_EQ(0u, changed("DELETE TABLE(SELECT parts FROM kits WHERE id = 1) WHERE name = 'none'"));
+  // Without a condition every element goes, but the collection stays (empty, not NULL).
+  EXPECT_EQ(1u, changed("DELETE TABLE(SELECT parts FROM kits WHERE id = 1)"));
+  EXPECT_EQ((Rows{}), parts(1));
+  EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM kits WHERE id = 1 AND parts IS NOT NULL"));
+}
+
+TEST_F(CollectionDmlTest, binds_keep_their_written_positions_and_oracles_refusals_stand) {
+  OCIStmt* stmt = prepare("INSERT INTO TABLE(SELECT nums FROM kits WHERE id = :k) VALUES (:v)");
+  int kit = 2, value = 9;
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 1, &kit, sizeof kit, SQLT_INT, nullptr, nullptr, nullptr, 0,
+                                      nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 2, &value, sizeof value, SQLT_INT, nullptr, nullptr, nullptr,
+                                      0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ((Rows{"9"}), nums(2));
+
+  must_run("INSERT INTO kits (id) VALUES (3)");
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO TABLE(SELECT nums FROM kits WHERE id = 3) VALUES (1)"));
+  EXPECT_EQ(22908, last_code());
+  EXPECT_EQ(OCI_ERROR, run("DELETE TABLE(SELECT nums FROM kits WHERE id = 3)"));
+  EXPECT_EQ(22908, last_code());
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO TABLE(SELECT words FROM kits WHERE id = 1) VALUES ('c')"));
+  EXPECT_EQ(25015, last_code());
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO TABLE(SELECT id FROM kits WHERE id = 1) VALUES (1)"));
+  EXPECT_EQ(22905, last_code());
+  EXPECT_EQ(OCI_ERROR, run("UPDATE TABLE(SELECT parts FROM kits WHERE id = 1) p SET p.weight = 1"));
+  EXPECT_EQ(904, last_code());
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO TABLE(SELECT parts FROM kits WHERE id = 1) VALUES ('x', 1)"));
+  EXPECT_EQ(947, last_code());
+}
+
+}  // namespace
+}  // namespace ociemu::testing

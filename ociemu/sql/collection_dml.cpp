@@ -1,0 +1,350 @@
+// INSERT, UPDATE and DELETE through TABLE(sub-query) or THE(sub-query): DML on
+// the elements of a nested table. Collections are stored as JSON arrays in the
+// parent's column, so each such statement is restated as an UPDATE of the parent
+// rows the sub-query selects, rebuilding their arrays, and that is translated.
+#include <sqlite3.h>
+
+#include <algorithm>
+
+#include "ociemu/sql/errors.h"
+#include "ociemu/sql/messages.h"
+#include "ociemu/sql/translator.h"
+#include "ociemu/sql/types.h"
+
+namespace ociemu::sql {
+namespace {
+
+constexpr int kNullTable = 22908;        // reference to NULL table value
+constexpr int kVarrayDml = 25015;        // cannot perform DML on this nested table view column
+constexpr int kNotSupported = 3001;
+constexpr std::string_view kElementAlias = "OCIEMU$E";
+
+// The parts of TABLE(SELECT item FROM table [alias] [WHERE condition]).
+struct CollectionTarget {
+  std::string item;        // the collection column as written (c.items)
+  std::string qualified;   // the same, qualified by the table's alias or name
+  std::string source;      // table [alias]
+  std::string condition;   // without WHERE; empty when none
+  TypeInfo collection;     // the collection's type
+  std::vector<TypeAttribute> attributes;  // an object element's attributes; empty for scalars
+};
+
+// Splits a top-level comma list spanning [begin, end) into token ranges.
+std::vector<std::pair<int, int>> comma_list(const Translator& t, int begin, int end) {
+  std::vector<std::pair<int, int>> items;
+  int start = begin;
+  for (int i = begin; i < end; ++i) {
+    if (t.token(i).is_op("(")) {
+      i = t.matching(i);
+    } else if (t.token(i).is_op(",")) {
+      items.emplace_back(start, i);
+      start = i + 1;
+    }
+  }
+  if (start < end) items.emplace_back(start, end);
+  return items;
+}
+
+// The statement's text of [begin, end), token by token.
+std::string text_of_tokens(const Translator& t, int begin, int end) {
+  std::string text;
+  for (int i = begin; i < end; ++i) text += (i > begin ? " " : "") + t.original_text(i, i + 1);
+  return text;
+}
+
+void sqlite_error(sqlite3_context* context, int code) {
+  const std::string text = full_message(code, message_text(code));
+  sqlite3_result_error(context, text.c_str(), static_cast<int>(text.size()));
+}
+
+// The elements of a stored array, without its brackets ("" for an empty one).
+std::string_view array_body(std::string_view json) {
+  const size_t open = json.find('['), close = json.rfind(']');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return {};
+  std::string_view body = json.substr(open + 1, close - open - 1);
+  while (!body.empty() && (body.front() == ' ' || body.front() == '\n')) body.remove_prefix(1);
+  return body;
+}
+
+void append_elements(std::string& out, std::string_view json) {
+  std::string_view body = array_body(json);
+  if (body.empty()) return;
+  if (out.size() > 1) out += ',';
+  out += body;
+}
+
+std::string_view text_of(sqlite3_value* value) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+  return text ? std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(value))) : std::string_view();
+}
+
+// OCIEMU_COLLECTION_CONCAT(collection, more): the elements of both, in order; a NULL collection is ORA-22908.
+void collection_concat(sqlite3_context* context, int, sqlite3_value** args) {
+  if (sqlite3_value_type(args[0]) == SQLITE_NULL) return sqlite_error(context, kNullTable);
+  std::string out = "[";
+  append_elements(out, text_of(args[0]));
+  if (sqlite3_value_type(args[1]) != SQLITE_NULL) append_elements(out, text_of(args[1]));
+  out += ']';
+  sqlite3_result_text(context, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// OCIEMU_COLLECTION_EMPTY(collection): an empty array in place of a collection that exists.
+void collection_empty(sqlite3_context* context, int, sqlite3_value** args) {
+  if (sqlite3_value_type(args[0]) == SQLITE_NULL) return sqlite_error(context, kNullTable);
+  sqlite3_result_text(context, "[]", 2, SQLITE_STATIC);
+}
+
+// OCIEMU_COLLECTION_AGG(array): the elements of every row's array, in row order.
+void collection_agg_step(sqlite3_context* context, int, sqlite3_value** args) {
+  auto** out = static_cast<std::string**>(sqlite3_aggregate_context(context, sizeof(std::string*)));
+  if (out == nullptr) return sqlite3_result_error_nomem(context);
+  try {
+    if (*out == nullptr) *out = new std::string("[");
+    if (sqlite3_value_type(args[0]) != SQLITE_NULL) append_elements(**out, text_of(args[0]));
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+void collection_agg_final(sqlite3_context* context) {
+  auto** out = static_cast<std::string**>(sqlite3_aggregate_context(context, 0));
+  if (out == nullptr || *out == nullptr) return sqlite3_result_text(context, "[]", 2, SQLITE_STATIC);
+  std::string* kept = *out;
+  *kept += ']';
+  sqlite3_result_text(context, kept->c_str(), static_cast<int>(kept->size()), SQLITE_TRANSIENT);
+  delete kept;
+  *out = nullptr;
+}
+
+}  // namespace
+
+void register_collection_dml_functions(sqlite3* db) {
+  constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  sqlite3_create_function_v2(db, "OCIEMU_COLLECTION_CONCAT", 2, flags, nullptr, collection_concat, nullptr, nullptr,
+                             nullptr);
+  sqlite3_create_function_v2(db, "OCIEMU_COLLECTION_EMPTY", 1, flags, nullptr, collection_empty, nullptr, nullptr,
+                             nullptr);
+  sqlite3_create_function_v2(db, "OCIEMU_COLLECTION_AGG", 1, flags, nullptr, nullptr, collection_agg_step,
+                             collection_agg_final, nullptr);
+}
+
+namespace {
+
+// Reads TABLE(SELECT ...) whose '(' is at open; nullopt when it is no such expression.
+std::optional<CollectionTarget> read_target(const Translator& t, int open) {
+  if (!t.token(open).is_op("(") || !t.word_at(open + 1, "SELECT")) return std::nullopt;
+  const int close = t.matching(open);
+  const int from = find_top_level(t, open + 2, close, {"FROM"});
+  if (from >= close) return std::nullopt;
+  CollectionTarget target;
+  target.item = text_of_tokens(t, open + 2, from);
+  std::string owner, name;
+  int next = t.read_object_name(from + 1, owner, name);
+  const int where = find_top_level(t, next, close, {"WHERE"});
+  std::string qualifier = name;
+  if (next < where) qualifier = t.identifier(next);
+  target.source = text_of_tokens(t, from + 1, where);
+  if (where < close) target.condition = text_of_tokens(t, where + 1, close);
+  target.qualified = from - (open + 2) == 1 ? qualifier + "." + target.item : target.item;
+  return target;
+}
+
+void take_collection_type(const Translator& t, CollectionTarget& target, const std::optional<TypeInfo>& type, int open,
+                          sqlite3* db) {
+  if (!type || !type->is_collection()) t.fail(22905, open);
+  if (type->kind == TypeKind::Varray) t.fail(kVarrayDml, open);
+  target.collection = *type;
+  const TypeAttribute& element = type->attributes.at(0);
+  if (element.is_named() && !element.is_ref) {
+    if (auto object = find_type(db, element.type_owner, element.type_name); object && object->kind == TypeKind::Object) {
+      target.attributes = object->attributes;
+    }
+  }
+}
+
+std::string element_type_name(const CollectionTarget& target) {
+  const TypeAttribute& element = target.collection.attributes.at(0);
+  return element.type_owner + "." + element.type_name;
+}
+
+// The element as a one-element collection, from each attribute's value (or the scalar's).
+std::string one_element(const CollectionTarget& target, const std::vector<std::string>& values) {
+  std::string element;
+  if (target.attributes.empty()) {
+    element = values.at(0);
+  } else {
+    element = element_type_name(target) + "(";
+    for (size_t k = 0; k < values.size(); ++k) element += (k ? ", " : "") + values[k];
+    element += ")";
+  }
+  return target.collection.qualified() + "(" + element + ")";
+}
+
+// The element's own values, read through the collection's alias.
+std::vector<std::string> current_values(const CollectionTarget& target) {
+  std::vector<std::string> values;
+  const std::string alias(kElementAlias);
+  if (target.attributes.empty()) values.push_back(alias + ".COLUMN_VALUE");
+  for (const TypeAttribute& attribute : target.attributes) values.push_back(alias + ".\"" + attribute.name + "\"");
+  return values;
+}
+
+// Index of the attribute an assignment target names (x.attr, attr, COLUMN_VALUE); -1 when none.
+int assigned_attribute(const Translator& t, const CollectionTarget& target, int begin, int end,
+                       const std::string& alias) {
+  if (end - begin == 3 && t.token(begin + 1).is_op(".") && t.identifier(begin) == alias) begin += 2;
+  if (end - begin != 1) return -1;
+  const std::string name = t.identifier(begin);
+  if (target.attributes.empty()) return name == "COLUMN_VALUE" ? 0 : -1;
+  for (size_t k = 0; k < target.attributes.size(); ++k) {
+    if (target.attributes[k].name == name) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+std::string parent_update(const CollectionTarget& target, const std::string& value, const std::string& extra) {
+  std::string text = "UPDATE " + target.source + " SET " + target.item + " = " + value;
+  std::string where = target.condition.empty() ? "" : "(" + target.condition + ")";
+  if (!extra.empty()) where += (where.empty() ? "" : " AND ") + extra;
+  return where.empty() ? text : text + " WHERE " + where;
+}
+
+// The rows matching the element condition, for the parents' rows processed (a NULL collection still fails).
+std::string having_elements(const CollectionTarget& target, const std::string& condition) {
+  if (condition.empty()) return "";
+  return "(" + target.item + " IS NULL OR EXISTS (SELECT 1 FROM TABLE(" + target.qualified + ") " +
+         std::string(kElementAlias) + " WHERE " + condition + "))";
+}
+
+std::string rebuilt(const CollectionTarget& target, const std::vector<std::string>& values, const std::string& filter) {
+  return "OCIEMU_COLLECTION_CONCAT(OCIEMU_COLLECTION_EMPTY(" + target.item + "), (SELECT OCIEMU_COLLECTION_AGG(" +
+         one_element(target, values) + ") FROM TABLE(" + target.qualified + ") " + std::string(kElementAlias) +
+         (filter.empty() ? "" : " WHERE " + filter) + "))";
+}
+
+// The alias after TABLE(...) at index; the element alias is used when none is written.
+std::string element_alias(const Translator& t, int& index) {
+  const Token& word = t.token(index);
+  if ((word.kind == TokenKind::Word && !is_clause_keyword(word.text) && word.text != "SET" && word.text != "WHERE" &&
+       word.text != "VALUES") ||
+      word.kind == TokenKind::QuotedName) {
+    ++index;
+    return word.text;
+  }
+  return std::string(kElementAlias);
+}
+
+// The text with the user's alias for the elements renamed to ours.
+std::string with_element_alias(const Translator& t, int begin, int end, const std::string& alias) {
+  std::string text;
+  for (int i = begin; i < end; ++i) {
+    const bool renamed = alias != kElementAlias && t.token(i).kind == TokenKind::Word && t.token(i).text == alias &&
+                         t.token(i + 1).is_op(".") && !t.token(i - 1).is_op(".");
+    text += renamed ? std::string(kElementAlias) : t.original_text(i, i + 1);
+    text += ' ';
+  }
+  return text;
+}
+
+// INSERT INTO TABLE(...) [(attributes)] VALUES (...): the element appended to each selected parent's collection.
+std::string collection_insert(const Translator& t, const CollectionTarget& target, int i) {
+  const int end = t.end_index();
+  if (!t.token(i).is_op("(") && !t.word_at(i, "VALUES")) ++i;  // the elements' alias
+  std::vector<std::string> columns;
+  if (t.token(i).is_op("(")) {
+    for (auto [begin, stop] : comma_list(t, i + 1, t.matching(i))) columns.push_back(t.identifier(begin));
+    i = t.matching(i) + 1;
+  }
+  if (!t.word_at(i, "VALUES") || !t.token(i + 1).is_op("(")) t.fail(kNotSupported, i);
+  const int close = t.matching(i + 1);
+  if (close + 1 != end) t.fail_not_ended(close + 1);
+  std::vector<std::string> given;
+  for (auto [begin, stop] : comma_list(t, i + 2, close)) given.push_back(text_of_tokens(t, begin, stop));
+  if (given.empty()) t.fail(936, close);
+  std::vector<std::string> values;
+  if (target.attributes.empty()) {
+    if (given.size() != 1 || columns.size() > 1) t.fail(913, close);
+    values = given;
+  } else if (!columns.empty()) {
+    if (columns.size() != given.size()) t.fail(columns.size() > given.size() ? 947 : 913, close);
+    values.assign(target.attributes.size(), "NULL");
+    for (size_t k = 0; k < columns.size(); ++k) {
+      auto named = std::find_if(target.attributes.begin(), target.attributes.end(),
+                                [&](const TypeAttribute& a) { return a.name == columns[k]; });
+      if (named == target.attributes.end()) t.fail(904, {columns[k]}, i);
+      values[static_cast<size_t>(named - target.attributes.begin())] = given[k];
+    }
+  } else if (given.size() == target.attributes.size() && given.size() > 1) {
+    values = given;
+  } else if (given.size() == 1) {
+    // The whole element (a constructor, a bind of the type): the collection's constructor takes it as it is.
+    return parent_update(target, "OCIEMU_COLLECTION_CONCAT(" + target.item + ", " + target.collection.qualified() +
+                                     "(" + given[0] + "))",
+                         "");
+  } else {
+    t.fail(given.size() > target.attributes.size() ? 913 : 947, close);
+  }
+  return parent_update(target, "OCIEMU_COLLECTION_CONCAT(" + target.item + ", " + one_element(target, values) + ")", "");
+}
+
+}  // namespace
+
+std::optional<std::string> Translator::collection_dml_text() const {
+  int open = 0;
+  if (word_at(0, "INSERT") && word_at(1, "INTO")) open = 3;
+  if (word_at(0, "UPDATE")) open = 2;
+  if (word_at(0, "DELETE")) open = word_at(1, "FROM") ? 3 : 2;
+  if (open == 0 || !(word_at(open - 1, "TABLE") || word_at(open - 1, "THE"))) return std::nullopt;
+  std::optional<CollectionTarget> target = read_target(*this, open);
+  if (!target) return std::nullopt;
+  take_collection_type(*this, *target, subquery_type(open + 1, matching(open)), open, db_);
+  int i = matching(open) + 1;
+  const int end = end_index();
+  if (find_top_level(*this, i, end, {"RETURNING", "RETURN"}) < end) fail(kNotSupported, i);
+  if (word_at(0, "INSERT")) return collection_insert(*this, *target, i);
+  const std::string alias = element_alias(*this, i);
+  if (word_at(0, "DELETE")) {
+    if (i < end && !word_at(i, "WHERE")) fail_not_ended(i);
+    const std::string condition = i < end ? with_element_alias(*this, i + 1, end, alias) : "";
+    if (condition.empty()) return parent_update(*target, "OCIEMU_COLLECTION_EMPTY(" + target->item + ")", "");
+    return parent_update(*target,
+                         rebuilt(*target, current_values(*target), "CASE WHEN " + condition + " THEN 0 ELSE 1 END = 1"),
+                         having_elements(*target, condition));
+  }
+  expect_word(i, "SET");
+  const int where = find_top_level(*this, i, end, {"WHERE"});
+  const std::string condition = where < end ? with_element_alias(*this, where + 1, end, alias) : "";
+  std::vector<std::string> values = current_values(*target);
+  for (auto [begin, stop] : comma_list(*this, i, where)) {
+    int equals = begin;
+    while (equals < stop && !token(equals).is_op("=")) ++equals;
+    const int attribute = assigned_attribute(*this, *target, begin, equals, alias);
+    if (equals >= stop) fail(927, equals);
+    if (attribute < 0) fail(904, {text_of_tokens(*this, begin, equals)}, begin);
+    const std::string value = with_element_alias(*this, equals + 1, stop, alias);
+    values[static_cast<size_t>(attribute)] =
+        condition.empty() ? value
+                          : "CASE WHEN " + condition + " THEN " + value + " ELSE " + values[static_cast<size_t>(attribute)] +
+                                " END";
+  }
+  return parent_update(*target, rebuilt(*target, values, ""), having_elements(*target, condition));
+}
+
+void Translator::translate_collection_dml(const std::string& text) {
+  Translation restated = Translator(text, db_, session_, resolver_).run();
+  // Binds keep the positions they have in the statement as written.
+  std::vector<Placeholder> placeholders;
+  for (const Token& t : tokens_) {
+    if (t.kind != TokenKind::Placeholder) continue;
+    auto same = std::find_if(restated.placeholders.begin(), restated.placeholders.end(),
+                             [&](const Placeholder& p) { return p.name == t.text; });
+    placeholders.push_back(Placeholder{t.text, same == restated.placeholders.end() ? 0 : same->sqlite_index});
+  }
+  restated.placeholders = std::move(placeholders);
+  restated.kind = out_.kind;
+  restated.sql_function_code = out_.sql_function_code;
+  restated.statement_type = out_.statement_type;
+  out_ = std::move(restated);
+}
+
+}  // namespace ociemu::sql
