@@ -46,19 +46,6 @@ int variable_type_of(const TField* field) {
   }
 }
 
-// The bind type of a table column's value.
-int variable_type_of(const TOracleColumnInfo& column) {
-  switch (column.TypeCode) {
-    case 3:
-    case 4:
-    case 12: return column.TypeCode;
-    case 187:
-    case 188:
-    case 232: return 12;
-    default: return 5;
-  }
-}
-
 void bind_field(StatementBinds& binds, const std::string& name, const TField* field) {
   binds.Declare(name, variable_type_of(field));
   binds.Set(name, field->IsNull() ? Null() : field->AsVariant());
@@ -304,7 +291,7 @@ int TDataSetDictionary::check_condition(const TOracleConstraintInfo& constraint)
     constraint.TableInfo->Columns();
     const TOracleColumnInfo* table_column = constraint.TableInfo->FindColumn(column);
     if (!table_column) return 0;
-    binds.Declare(column, variable_type_of(*table_column));
+    binds.Declare(column, VariableTypeOfColumn(*table_column));
     selected += (selected.empty() ? "" : ", ") + column;
     targets += (targets.empty() ? ":" : ", :") + column;
   }

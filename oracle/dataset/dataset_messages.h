@@ -24,6 +24,22 @@ inline constexpr const char* SearchOptionsInvalid = ".SearchRecord options inval
 inline constexpr const char* SearchValueCountMismatch = ".SearchRecord: number of fields and values do not match";
 inline constexpr const char* CannotCountCursor = "Cannot count query hits for cursor dataset";
 inline constexpr const char* CircularMasterDetail = "Circular master/detail dependency not allowed";
+// Automatic master/detail configuration at design time.
+inline constexpr const char* AutoMasterDetailNeedsSession =
+    "Automatic Master/Detail configuration is only\r\npossible if the Session is connected.";
+inline constexpr const char* AutoMasterDetailNeedsMasterSQL =
+    "Automatic Master/Detail configuration is only\r\npossible if the Master SQL text is set correctly.";
+inline constexpr const char* AutoMasterDetailNeedsDetailSQL =
+    "Automatic Master/Detail configuraion is only\r\npossible if the Detail SQL text is set correctly,\r\n"
+    "or if the Master dataset contains one or more collection fields.";
+inline constexpr const char* AutoMasterDetailNoForeignKey =
+    "Automatic Master/Detail configuration is only\r\npossible if a foreign key constraint exists\r\n"
+    "between the Master and Detail table.";
+inline constexpr const char* AutoMasterDetailSeveralForeignKeys =
+    "Automatic Master/Detail configuration is only\r\npossible if just one foreign key constraint\r\n"
+    "exists between the Master and Detail table.";
+inline constexpr const char* AutoMasterDetailConfirm =
+    "Modify query to add variables to WHERE clause?\r\nNOTE: This will remove any existing WHERE clause and variables!";
 inline constexpr const char* RowIdAllocationsAssertion = "Assertion failed: RowIdAllocations = 0";
 
 // "Bookmark not found (<id>)"

@@ -24,6 +24,7 @@ void TOracleDataSet::SetMaster(TOracleDataSet* master) {
   master_ = master;
   if (master_) master_->details_.push_back(this);
   master_link_.SetDataSource(master_ ? &master_->internal_source_ : nullptr);
+  if (master_ && HasState(csDesigning) && !HasState(csLoading)) configure_master_detail();
 }
 
 void TOracleDataSet::unregister_detail(TOracleDataSet* detail) {

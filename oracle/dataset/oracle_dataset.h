@@ -107,7 +107,11 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void SetCachedUpdates(bool value);
   TOracleDataSet* Master() const { return master_; }
   // Closes the dataset and links it to `master` (or unlinks it); a chain of
-  // masters that leads back to this dataset is refused.
+  // masters that leads back to this dataset is refused. At design time the
+  // link is then configured from the dictionary: the foreign key from this
+  // dataset's table to the master's, or a query over a collection column
+  // of the master chosen by the user (EDatabaseError when neither can be
+  // found; the master stays set).
   void SetMaster(TOracleDataSet* master);
   bool Unidirectional() const { return unidirectional_; }
   // Only while closed.
@@ -446,6 +450,12 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void post_editing_details();
   void notify_details();
   void posted_insert();
+  // Automatic configuration at design time (master_detail_setup.cpp).
+  void configure_master_detail();
+  std::vector<std::string> collection_columns();
+  void link_by_foreign_key();
+  void link_to_collection(const std::vector<std::string>& collections);
+  std::vector<std::string> constraint_columns(const std::string& owner, const std::string& constraint);
   // New records (new_record.cpp).
   void check_master_fields();
   void copy_master_values();

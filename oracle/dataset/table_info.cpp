@@ -257,4 +257,16 @@ TTableInfoCache& TableInfoCache(TOracleSession& session) {
   return static_cast<TTableInfoCache&>(*slot);
 }
 
+int VariableTypeOfColumn(const TOracleColumnInfo& column) {
+  switch (column.TypeCode) {
+    case 3:
+    case 4:
+    case 12: return column.TypeCode;
+    case 187:
+    case 188:
+    case 232: return 12;
+    default: return 5;
+  }
+}
+
 }  // namespace kvell

@@ -117,4 +117,8 @@ bool SplitOwnerAndTable(const std::string& name, std::string& owner, std::string
 // upper-case, quoted or not) made a bind variable: SAL > 0 gives :SAL > 0.
 std::string BindConstraintColumns(const std::string& condition, const std::vector<std::string>& columns);
 
+// The bind type a value of `column` is declared with: integer, float and date
+// as described, timestamps as dates, everything else as a string.
+int VariableTypeOfColumn(const TOracleColumnInfo& column);
+
 }  // namespace kvell

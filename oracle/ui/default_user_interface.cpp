@@ -50,6 +50,20 @@ void DefaultUserInterface::SetConfirmPolicy(ConfirmPolicy policy) {
   policy_ = std::move(policy);
 }
 
+TCollectionColumnChoice DefaultUserInterface::SelectCollectionColumn(const std::vector<std::string>& columns) {
+  CollectionColumnPolicy policy;
+  {
+    std::lock_guard lock(mutex_);
+    policy = column_policy_;
+  }
+  return policy ? policy(columns) : UserInterface::SelectCollectionColumn(columns);
+}
+
+void DefaultUserInterface::SetCollectionColumnPolicy(CollectionColumnPolicy policy) {
+  std::lock_guard lock(mutex_);
+  column_policy_ = std::move(policy);
+}
+
 void DefaultUserInterface::SetApplication(TComponent* application) {
   std::lock_guard lock(mutex_);
   application_ = application;

@@ -1,7 +1,8 @@
 // The hooks as they answer without a GUI: a process-wide cursor value that
 // reads back what was set, confirmations answered by a settable policy
 // (default: the box's first button), exceptions written to standard error,
-// and the components of an optional application root.
+// the components of an optional application root, and a collection column
+// chosen by a settable policy (default: the first).
 #pragma once
 
 #include <atomic>
@@ -16,6 +17,7 @@ namespace kvell {
 class DefaultUserInterface final : public UserInterface {
  public:
   using ConfirmPolicy = std::function<int(const std::string& message, TConfirmButtons buttons)>;
+  using CollectionColumnPolicy = std::function<TCollectionColumnChoice(const std::vector<std::string>& columns)>;
 
   int Confirm(const std::string& message, TConfirmButtons buttons) override;
   TCursor ScreenCursor() override { return cursor_.load(); }
@@ -23,16 +25,20 @@ class DefaultUserInterface final : public UserInterface {
   void HandleException(const void* sender) override;
   int ComponentCount() override;
   TComponent* Component(int index) override;
+  TCollectionColumnChoice SelectCollectionColumn(const std::vector<std::string>& columns) override;
 
   // Empty policy: answer with the first button shown.
   void SetConfirmPolicy(ConfirmPolicy policy);
+  // Empty policy: take the first column.
+  void SetCollectionColumnPolicy(CollectionColumnPolicy policy);
   // The component whose owned components the enumeration lists; not owned.
   void SetApplication(TComponent* application);
 
  private:
   std::atomic<TCursor> cursor_{crDefault};
-  std::mutex mutex_;  // guards the two members below
+  std::mutex mutex_;  // guards the three members below
   ConfirmPolicy policy_;
+  CollectionColumnPolicy column_policy_;
   TComponent* application_ = nullptr;
 };
 

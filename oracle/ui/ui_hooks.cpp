@@ -67,6 +67,17 @@ void HandleApplicationException(const void* sender) { CurrentUserInterface().Han
 int ApplicationComponentCount() { return CurrentUserInterface().ComponentCount(); }
 TComponent* ApplicationComponent(int index) { return CurrentUserInterface().Component(index); }
 
+TCollectionColumnChoice SelectMasterCollectionColumn(const std::vector<std::string>& columns) {
+  return CurrentUserInterface().SelectCollectionColumn(columns);
+}
+
+TCollectionColumnChoice UserInterface::SelectCollectionColumn(const std::vector<std::string>& columns) {
+  TCollectionColumnChoice choice;
+  choice.Ok = !columns.empty();
+  choice.Index = columns.empty() ? -1 : 0;
+  return choice;
+}
+
 WaitCursor::WaitCursor(TCursor cursor) : cursor_(cursor) {
   if (cursor_ == crDefault) return;
   saved_ = GetScreenCursor();

@@ -1,6 +1,7 @@
 // The only way the Oracle layer reaches the user interface: a confirmation
-// box, the screen cursor, the application's exception report and its
-// components. A UserInterface implementation is installed once at start-up
+// box, the screen cursor, the application's exception report, its
+// components, and the form that picks a master's collection column for a
+// detail dataset. A UserInterface implementation is installed once at start-up
 // (the viewer installs a Qt-backed one); without one, the default set of
 // default_user_interface.h answers.
 #pragma once
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kvell {
 
@@ -44,6 +46,14 @@ using TConfirmButtons = unsigned;
 TConfirmButtons ConfirmButtonsFromLetters(const std::string& letters);
 TModalResult ModalResultOf(TConfirmButton button);
 
+// The answer of the form that picks the master's collection column a detail
+// dataset is generated over.
+struct TCollectionColumnChoice {
+  bool Ok = false;
+  int Index = -1;        // into the columns offered; -1 for none
+  bool ReadOnly = true;  // "Create ReadOnly DataSet"
+};
+
 // What a host provides. Implementations must allow the cursor hooks to be
 // called from any thread (threaded queries show their wait cursor too); the
 // rest run on the main thread.
@@ -58,6 +68,9 @@ class UserInterface {
   virtual void HandleException(const void* sender) = 0;
   virtual int ComponentCount() = 0;
   virtual TComponent* Component(int index) = 0;
+  // Lets the user pick one of `columns` for a detail over a collection; a
+  // host without a form of its own takes the first.
+  virtual TCollectionColumnChoice SelectCollectionColumn(const std::vector<std::string>& columns);
 };
 
 // Replaces the process's hooks; nullptr goes back to the default set.
@@ -86,6 +99,8 @@ void SetScreenCursor(TCursor cursor);
 void HandleApplicationException(const void* sender);
 int ApplicationComponentCount();
 TComponent* ApplicationComponent(int index);
+// The modal "Select Master Collection Column for Detail Dataset" form.
+TCollectionColumnChoice SelectMasterCollectionColumn(const std::vector<std::string>& columns);
 
 // Shows `cursor` for one scope and puts the previous screen cursor back;
 // crDefault leaves the screen alone.

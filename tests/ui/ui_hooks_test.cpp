@@ -85,5 +85,15 @@ TEST_F(UiHooksTest, the_application_components_are_those_of_the_application_root
   ui().SetApplication(nullptr);
 }
 
+TEST_F(UiHooksTest, without_a_form_the_first_collection_column_is_taken_read_only) {
+  const TCollectionColumnChoice choice = SelectMasterCollectionColumn({"ITEMS", "TAGS"});
+  EXPECT_TRUE(choice.Ok);
+  EXPECT_EQ(0, choice.Index);
+  EXPECT_TRUE(choice.ReadOnly);
+  const TCollectionColumnChoice none = SelectMasterCollectionColumn({});
+  EXPECT_FALSE(none.Ok);
+  EXPECT_EQ(-1, none.Index);
+}
+
 }  // namespace
 }  // namespace kvell
