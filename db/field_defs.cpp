@@ -73,11 +73,20 @@ void TFields::Clear() {
   }
 }
 
-void TFields::add(TField* field) { list_.push_back(field); }
+void TFields::add(TField* field) {
+  list_.push_back(field);
+  changed();
+}
 
 void TFields::remove(TField* field) {
   int index = IndexOf(field);
   if (index >= 0) list_.erase(list_.begin() + index);
+  changed();
+}
+
+// Lets a dataset follow fields added or removed while it is being designed.
+void TFields::changed() {
+  if (dataset_ && !dataset_->HasState(csDestroying)) dataset_->DataEvent(deFieldListChange, 0);
 }
 
 std::vector<std::string> SplitFieldNames(const std::string& names) {

@@ -71,6 +71,7 @@ class TFields {
   friend class TField;
   void add(TField* field);
   void remove(TField* field);
+  void changed();
 
   TDataSet* dataset_;
   std::vector<TField*> list_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/db_types.h"
+#include "qt/collection_column_form.h"
 #include "qt/data_controls.h"
 #include "runtime/component.h"
 #include "runtime/exception.h"
@@ -141,6 +142,10 @@ void ShowErrorMessage(const std::string& text) {
                   QApplication::activeWindow());
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
+}
+
+TCollectionColumnChoice QtUserInterface::SelectCollectionColumn(const std::vector<std::string>& columns) {
+  return RunCollectionColumnForm(columns);
 }
 
 }  // namespace kvell

@@ -1,7 +1,8 @@
 // The layer's user-interface hooks on Qt: a real QMessageBox with the
 // buttons of the letters, the application's override cursor, errors shown
 // in a message box (or handed to the program's own report), and the
-// application's components followed by the registered data-aware widgets.
+// application's components followed by the registered data-aware widgets,
+// and the form that picks a master's collection column.
 // InstallQtUserInterface() sets them up for a Qt program in one call.
 #pragma once
 
@@ -33,6 +34,8 @@ class QtUserInterface final : public UserInterface {
   void HandleException(const void* sender) override;
   int ComponentCount() override;
   TComponent* Component(int index) override;
+  // The modal form of collection_column_form.h.
+  TCollectionColumnChoice SelectCollectionColumn(const std::vector<std::string>& columns) override;
 
  private:
   void show_cursor(TCursor cursor);

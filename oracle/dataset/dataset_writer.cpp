@@ -370,7 +370,7 @@ std::vector<TDataSetWriter::PostedColumn> TDataSetWriter::posted_columns(bool in
 
 std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_lookup) const {
   std::vector<KeyTerm> terms;
-  for (const std::string& name : split_names(dataset_.UniqueFields)) {
+  for (const std::string& name : for_lookup ? key_fields_ : split_names(dataset_.UniqueFields)) {
     const TOracleFieldInfo* info = const_cast<TOracleFieldInfoList&>(dataset_.field_infos_).Find(name);
     if (!info || !info->Field) {
       if (for_lookup) break;
@@ -495,6 +495,21 @@ void TDataSetWriter::ResetEditBlob(int blob_index) {
 void TDataSetWriter::Opened() {
   edit_blobs_ = std::make_unique<TBlobList>(dataset_.blob_count_);
   statements_sent_ = 0;
+  find_key_fields();
+}
+
+// An insert's rowid is found again by these when the server cannot return
+// it (an ODBC bridge) or the dataset identifies rows by UniqueFields.
+void TDataSetWriter::find_key_fields() {
+  key_fields_.clear();
+  const TOracleSession* session = dataset_.Session();
+  const bool bridge = session && session->ODBCBridge();
+  if ((!bridge && IsBlank(dataset_.UniqueFields)) || dataset_.rowid_column_ < 0) return;
+  key_fields_ = split_names(dataset_.UniqueFields);
+  const bool any_field = std::any_of(key_fields_.begin(), key_fields_.end(),
+                                     [this](const std::string& name) { return dataset_.FindField(name) != nullptr; });
+  if (!any_field) key_fields_ = dataset_.DictionaryKeyColumns(true);
+  if (key_fields_.empty()) DatabaseError(dml_messages::NoKeyColumns);
 }
 
 void TDataSetWriter::Closing() {

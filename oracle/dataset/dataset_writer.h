@@ -129,7 +129,9 @@ class TDataSetWriter {
                                             const uint8_t* stored) const;
   ColumnValue column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting) const;
   std::string where_clause(StatementBinds& binds, const uint8_t* record);
+  // The UniqueFields for a where clause; the key fields for a rowid lookup.
   std::vector<KeyTerm> key_terms(const uint8_t* record, bool for_lookup) const;
+  void find_key_fields();
   void bind_columns(StatementBinds& binds, std::vector<PostedColumn>& columns, ReturningPart& returning);
   void bind_table_variables(StatementBinds& binds, const std::string& text) const;
   std::string lob_bytes(const PostedColumn& column);
@@ -173,6 +175,7 @@ class TDataSetWriter {
   bool applying_ = false;  // the change log is being applied
   std::string updating_table_;
   std::string select_table_;
+  std::vector<std::string> key_fields_;  // found at open; see find_key_fields()
   bool table_names_known_ = false;
   int64_t statements_sent_ = 0;
 };

@@ -10,21 +10,6 @@
 #include "runtime/text_trim.h"
 
 namespace kvell {
-namespace {
-
-int default_variable_type(const TOracleColumnInfo& column) {
-  switch (column.TypeCode) {
-    case 3:
-    case 4:
-    case 12: return column.TypeCode;
-    case 187:
-    case 188:
-    case 232: return 12;
-    default: return 5;
-  }
-}
-
-}  // namespace
 
 // ---- defaults ----
 
@@ -46,7 +31,7 @@ void TDataSetDictionary::evaluate_defaults(TOracleTableInfo& info) {
   for (const TOracleColumnInfo& column : info.Columns()) {
     if (column.DefaultText.empty()) continue;
     text += "  :" + column.Name + " := " + column.DefaultText + ";\r\n";
-    binds.Declare(column.Name, default_variable_type(column));
+    binds.Declare(column.Name, VariableTypeOfColumn(column));
   }
   text += "end;";
   TOracleQuery& query = dataset_.writer().RunDictionary(text, binds, dataset_.Debug());

@@ -4,6 +4,7 @@
 // before it scrolls.
 #include <algorithm>
 
+#include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
 
@@ -146,6 +147,8 @@ void TOracleDataSet::posted_insert() {
 }
 
 void TOracleDataSet::DataEvent(TDataEvent event, intptr_t info) {
+  if (event == deFieldListChange && HasState(csDesigning) && !HasState(csLoading) && State() == dsInactive)
+    dictionary_->ApplyFieldSettings();
   if (!details_.empty() &&
       (event == deDataSetChange || event == deDataSetScroll || (event == deUpdateState && details_stale_)))
     refresh_details();

@@ -113,6 +113,31 @@ TEST_P(DictionaryFieldsTest, numeric_fields_get_ranges_and_formats_from_precisio
   orders->Cancel();
 }
 
+TEST_P(DictionaryFieldsTest, fields_added_while_designing_take_the_settings_at_once) {
+  auto orders = MakeDataSet("select rowid, id, amount, 'x' extra from orders");
+  orders->SetDesigning(true);
+  orders->OracleDictionary.SetDisplayFormats(true);
+  orders->OracleDictionary.FieldKinds = true;
+  orders->InitFieldDefs();
+  TFieldDefs& defs = orders->FieldDefs();
+  auto* amount = dynamic_cast<TFloatField*>(defs[defs.IndexOf("AMOUNT")].CreateField(orders.get(), orders.get()));
+  ASSERT_NE(amount, nullptr);
+  EXPECT_EQ(amount->DisplayFormat, "##,###,##0.00");
+  EXPECT_EQ(amount->EditFormat, "#######0.00");
+  TField* extra = defs[defs.IndexOf("EXTRA")].CreateField(orders.get(), orders.get());
+  EXPECT_EQ(extra->FieldKind(), fkInternalCalc);
+  EXPECT_TRUE(extra->ReadOnly);
+
+  // At run time a persistent field keeps what the program gave it.
+  auto running = MakeDataSet("select rowid, id, amount from orders");
+  running->OracleDictionary.SetDisplayFormats(true);
+  running->InitFieldDefs();
+  TFieldDefs& running_defs = running->FieldDefs();
+  auto* plain = dynamic_cast<TFloatField*>(
+      running_defs[running_defs.IndexOf("AMOUNT")].CreateField(running.get(), running.get()));
+  EXPECT_EQ(plain->DisplayFormat, "");
+}
+
 TEST_P(DictionaryFieldsTest, switching_display_formats_reopens_and_required_fields_follow_the_switch) {
   Exec("create table strict (a number(3) not null, b number(3))");
   auto dataset = OpenDataSet("select rowid, a, b from strict");

@@ -4,8 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "db/data_aware_control.h"
+#include "db/data_source.h"
 #include "oracle/dataset/qbe_mode.h"
 #include "oracle/dataset/qbe_where.h"
+#include "oracle/ui/default_user_interface.h"
 #include "runtime/datetime.h"
 #include "tests/dataset/dataset_fixture.h"
 
@@ -152,6 +155,64 @@ TEST_P(QBEModeTest, entering_is_refused_for_cursors_pending_updates_and_details_
   detail->SetMaster(dept.get());
   detail->Open();
   EXPECT_EQ(MessageOf([&] { detail->SetQBEMode(true); }), qbe_messages::NoMasterRecord);
+}
+
+// A control as a host registers it: the colours and length it was given.
+class RecordingControl final : public TDataAwareControl {
+ public:
+  RecordingControl(TComponent* owner, TDataSource* source) : TDataAwareControl(owner), source_(source) {}
+  TDataSource* DataSource() const override { return source_; }
+  void SetFontColor(TColor color) override { font = color; }
+  void SetBackgroundColor(TColor color) override { background = color; }
+  int MaxLength() const override { return max_length; }
+  void SetMaxLength(int length) override { max_length = length; }
+
+  TColor font = clNone;
+  TColor background = clNone;
+  int max_length = 10;
+
+ private:
+  TDataSource* source_;
+};
+
+TEST_P(QBEModeTest, the_controls_of_the_dataset_are_coloured_in_the_mode_and_restored_after) {
+  auto emp = OpenDataSet(kEmpSql);
+  auto dept = OpenDataSet("select * from dept");
+  TComponent application(nullptr);
+  TDataSource emp_source(nullptr), dept_source(nullptr);
+  emp_source.SetDataSet(emp.get());
+  dept_source.SetDataSet(dept.get());
+  auto* own = new RecordingControl(&application, &emp_source);
+  auto* other = new RecordingControl(&application, &dept_source);
+  InstalledDefaultUserInterface()->SetApplication(&application);
+  emp->QBEDefinition.QBEFontColor = 0x0000FF;
+  emp->QBEDefinition.QBEBackgroundColor = 0x00FFFF;
+  emp->QBEDefinition.AllowOperators = true;
+
+  emp->SetQBEMode(true);
+  EXPECT_EQ(own->font, 0x0000FF);
+  EXPECT_EQ(own->background, 0x00FFFF);
+  EXPECT_EQ(own->max_length, 0) << "operators need room";
+  EXPECT_EQ(other->font, clNone) << "another dataset's control is left alone";
+  EXPECT_EQ(other->max_length, 10);
+  emp->SetQBEMode(false);
+  EXPECT_EQ(own->font, clWindowText);
+  EXPECT_EQ(own->background, clWindow);
+  EXPECT_EQ(own->max_length, 10);
+
+  // Only a background given: the font is not touched; designing colours nothing.
+  emp->QBEDefinition.QBEFontColor = TQBEDefinition::kDefaultColor;
+  own->font = clNone;
+  emp->SetQBEMode(true);
+  EXPECT_EQ(own->font, clNone);
+  EXPECT_EQ(own->background, 0x00FFFF);
+  emp->SetQBEMode(false);
+  own->background = clNone;
+  emp->SetDesigning(true);
+  emp->SetQBEMode(true);
+  EXPECT_EQ(own->background, clNone);
+  emp->SetQBEMode(false);
+  InstalledDefaultUserInterface()->SetApplication(nullptr);
 }
 
 }  // namespace
