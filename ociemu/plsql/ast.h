@@ -115,6 +115,8 @@ struct Stmt {
   // is found by `name` ("OWNER.NAME") when it runs; a local one by `local`.
   std::shared_ptr<const Signature> callee;
   int local = -1;  // into Unit::subprograms
+  // target := f(...) for a function with OUT or IN OUT parameters: a call whose value goes here.
+  std::optional<Target> result;
 };
 
 // A declared exception: an Oracle code (predefined or PRAGMA EXCEPTION_INIT),

@@ -1,4 +1,7 @@
 // Statements of a PL/SQL unit: control flow, embedded SQL, cursors, calls.
+#include <algorithm>
+#include <cctype>
+
 #include "ociemu/plsql/compiler_internal.h"
 #include "ociemu/plsql/dbms_lob.h"
 #include "ociemu/plsql/stored.h"
@@ -74,6 +77,7 @@ StmtPtr Compiler::parse_assignment(int at) {
   }
   stmt->targets.push_back(parse_target(pos_, assign));
   int end = statement_end(assign + 1);
+  if (StmtPtr call = function_call_with_outs(at, stmt->targets[0], assign + 1, end)) return call;
   bool boolean = false;
   if (stmt->targets[0].ref.kind == Ref::Slot) {
     boolean = unit_->slot_types[static_cast<size_t>(stmt->targets[0].ref.slot)].base == BaseType::Boolean;
@@ -520,10 +524,50 @@ StmtPtr Compiler::parse_call(int at) {
   return stmt;
 }
 
+// Only a call that is the whole value can hand back OUT values; elsewhere in an
+// expression such a function stays a SQL call (ORA-06572).
+StmtPtr Compiler::function_call_with_outs(int at, Target& target, int begin, int end) {
+  int open = begin + 1;
+  while (op(open, ".") && tok(open + 1).kind == TokenKind::Word) open += 2;
+  if (tok(begin).kind != TokenKind::Word || !op(open, "(")) return nullptr;
+  if (find_top(open + 1, end, [&](int i) { return op(i, ")"); }) != end - 1) return nullptr;
+  std::string name = source(begin, open);
+  name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  auto stmt = make(Stmt::Call, at);
+  stmt->name = name;
+  if (const Symbol* local = lookup(name); local && local->kind == Symbol::Subprogram) {
+    stmt->local = local->subprogram;
+    stmt->callee = std::make_shared<const Signature>(unit_->subprograms[static_cast<size_t>(stmt->local)].signature);
+  } else if (local == nullptr && name.find('.') == name.rfind('.')) {
+    stmt->callee = stored_signature(begin, name);
+  }
+  const auto writes_back = [](const Parameter& p) { return p.mode != Parameter::In; };
+  if (!stmt->callee || !stmt->callee->function ||
+      std::none_of(stmt->callee->parameters.begin(), stmt->callee->parameters.end(), writes_back)) {
+    return nullptr;
+  }
+  pos_ = open;
+  parse_call_arguments(*stmt, at, end);
+  stmt->result = std::move(target);
+  pos_ = end + 1;
+  return stmt;
+}
+
 // The program's own signature while it (or one calling it back) compiles; else
 // its stored header. One stored with errors is compiled again, as it may compile
 // now that the programs it calls exist.
 std::shared_ptr<const Signature> Compiler::load_signature(int at, const std::string& name) {
+  std::shared_ptr<const Signature> signature = stored_signature(at, name);
+  if (!signature) undeclared(at, name);
+  if (signature->function) {
+    size_t dot = name.find('.');
+    error_at(at, format(kPlsNotProcedure, dot == std::string::npos ? name : name.substr(dot + 1)), kStatementIgnored);
+  }
+  return signature;
+}
+
+std::shared_ptr<const Signature> Compiler::stored_signature(int at, const std::string& name) {
   size_t dot = name.find('.');
   std::string owner = dot == std::string::npos ? sql::session_schema(session_) : name.substr(0, dot);
   std::string object = dot == std::string::npos ? name : name.substr(dot + 1);
@@ -533,7 +577,7 @@ std::shared_ptr<const Signature> Compiler::load_signature(int at, const std::str
     signature = found->second;
   } else {
     std::optional<StoredProgram> stored = find_stored_program(db_, owner, object);
-    if (!stored) undeclared(at, name);
+    if (!stored) return nullptr;
     Compiler inner(stored->text, db_, session_);
     inner.compiling = compiling;
     try {
@@ -548,7 +592,6 @@ std::shared_ptr<const Signature> Compiler::load_signature(int at, const std::str
       error_at(at, format(kPlsInvalidObject, key), kStatementIgnored);
     }
   }
-  if (signature->function) error_at(at, format(kPlsNotProcedure, object), kStatementIgnored);
   return signature;
 }
 

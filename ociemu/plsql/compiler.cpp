@@ -122,7 +122,7 @@ Signature Compiler::parse_program_header() {
   if (accept_op("(")) signature.parameters = parse_parameters();
   if (signature.function) {
     expect_word("RETURN");
-    signature.return_type = parse_type();
+    signature.return_type = parse_formal_type();
   }
   return signature;
 }
@@ -152,7 +152,7 @@ void Compiler::parse_subprogram() {
   if (accept_op("(")) signature.parameters = parse_parameters();
   if (signature.function) {
     expect_word("RETURN");
-    signature.return_type = parse_type();
+    signature.return_type = parse_formal_type();
   }
   auto& subprogram = unit_->subprograms[static_cast<size_t>(index)];
   subprogram.signature = std::move(signature);
@@ -173,6 +173,14 @@ void Compiler::parse_subprogram() {
   defined.end_slot = static_cast<int>(unit_->slot_types.size());
 }
 
+// Parameters and return values take their length from the value passed: a bare
+// CHAR there is not CHAR(1).
+TypeSpec Compiler::parse_formal_type() {
+  TypeSpec type = parse_type();
+  if (type.base == BaseType::Char) type.length = 0;
+  return type;
+}
+
 std::vector<Parameter> Compiler::parse_parameters() {
   std::vector<Parameter> parameters;
   int close = find_top(pos_, static_cast<int>(tokens_.size()), [&](int i) { return op(i, ")"); });
@@ -186,7 +194,7 @@ std::vector<Parameter> Compiler::parse_parameters() {
       parameter.mode = Parameter::Out;
     }
     accept_word("NOCOPY");
-    TypeSpec type = parse_type();
+    TypeSpec type = parse_formal_type();
     int next = find_top(pos_, close, [&](int i) { return op(i, ","); });
     if (accept_op(":=") || accept_word("DEFAULT")) {
       parameter.has_default = true;

@@ -222,6 +222,7 @@ class Compiler : public sql::NameResolver {
 
   // ---- types ----
   TypeSpec parse_type();
+  TypeSpec parse_formal_type();  // of a parameter or return value: unconstrained
   std::string parenthesized_text();
   TypeSpec builtin_type(const std::string& name, int at);
   // t.column%TYPE, owner.t.column%TYPE, variable%TYPE, record.field%TYPE
@@ -271,6 +272,10 @@ class Compiler : public sql::NameResolver {
   StmtPtr parse_call(int at);
   // What a call of the stored program `name` is checked against.
   std::shared_ptr<const Signature> load_signature(int at, const std::string& name);
+  // The stored program's signature, or null when there is none by that name.
+  std::shared_ptr<const Signature> stored_signature(int at, const std::string& name);
+  // target := f(...) where f has OUT or IN OUT parameters: a call statement; null for any other value.
+  StmtPtr function_call_with_outs(int at, Target& target, int begin, int end);
   // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.
   void parse_call_arguments(Stmt& stmt, int at, int end);
   // DBMS_LOB.procedure(...): the arguments as expressions, and those it writes as targets too.

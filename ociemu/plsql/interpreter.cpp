@@ -433,8 +433,10 @@ class Runner final : public Activation {
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (passes_cursor(i) && parameters[i].mode != Parameter::Out) cursors[i] = std::move(cursor_argument(s.values[i]));
     }
-    std::vector<Value> results = stored ? Runner(*stored, host_).call(arguments, nullptr, &cursors)
-                                        : call_local(s.local, arguments, nullptr, &cursors);
+    Value result;
+    Value* wanted = s.result ? &result : nullptr;
+    std::vector<Value> results = stored ? Runner(*stored, host_).call(arguments, wanted, &cursors)
+                                        : call_local(s.local, arguments, wanted, &cursors);
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (passes_cursor(i)) {
         if (stored) cursors[i].owner = stored;
@@ -447,6 +449,7 @@ class Runner final : public Activation {
         assign(s.targets[i].ref, results[i]);
       }
     }
+    if (s.result) assign(s.result->ref, result);
     return Flow::Normal;
   }
 

@@ -96,3 +96,43 @@ TEST_F(StoredProgramTest, calls_with_wrong_arguments_fail_to_compile) {
 
 }  // namespace
 }  // namespace ociemu::testing
+
+namespace ociemu::testing {
+namespace {
+
+class OutParameterFunctionTest : public PlsqlTest {
+ protected:
+  void SetUp() override {
+    PlsqlTest::SetUp();
+    must_run("create or replace function split_twice(a number, doubled out number, tag in out varchar2) return number is "
+             "begin doubled := a * 2; tag := tag || '!'; return a + 1; end;");
+  }
+};
+
+TEST_F(OutParameterFunctionTest, plsql_gets_the_out_values_and_the_result_sql_refuses_the_call) {
+  EXPECT_EQ("4|6|hi!", result_text("declare x number; s varchar2(10) := 'hi'; y number; "
+                                   "begin y := split_twice(3, x, s); :r := y || '|' || x || '|' || s; end;"));
+  // Named arguments, a bind as the result, and a local function with an OUT parameter.
+  EXPECT_EQ("3", result_text("declare x number; s varchar2(10); begin :r := split_twice(tag => s, a => 2, doubled => x); end;"));
+  EXPECT_EQ("5|10", result_text("declare n number; m number; "
+                                "function halve(v number, rest out number) return number is "
+                                "begin rest := mod(v, 2) * 10; return trunc(v / 2); end; "
+                                "begin m := halve(11, n); :r := m || '|' || n; end;"));
+  std::string error = result_text("begin :r := split_twice(1, 2, 3); end;");
+  EXPECT_NE(std::string::npos, error.find("PLS-00363: expression '2' cannot be used as an assignment target")) << error;
+  EXPECT_EQ(OCI_ERROR, run("SELECT split_twice(1, 2, 'a') FROM dual"));
+  EXPECT_EQ("ORA-06572: Function SCOTT.SPLIT_TWICE has out arguments\n", last_error());
+}
+
+TEST_F(OutParameterFunctionTest, char_parameters_and_results_take_the_length_of_the_value) {
+  must_run("create or replace procedure joined(c char, n nchar, o out char) is begin o := c || '-' || n; end;");
+  must_run("create or replace function initials(c in char) return char is begin return substr(c, 1, 3); end;");
+  EXPECT_EQ("abc-Grüße|7", result_text("declare o varchar2(20); begin joined('abc', 'Grüße', o); "
+                                       ":r := o || '|' || length(initials('abcdefg') || 'defg'); end;"));
+  // A declared CHAR variable keeps its length rule.
+  std::string error = failure("declare c char; begin c := 'ab'; end;");
+  EXPECT_NE(std::string::npos, error.find("ORA-06502")) << error;
+}
+
+}  // namespace
+}  // namespace ociemu::testing
