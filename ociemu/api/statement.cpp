@@ -448,7 +448,7 @@ void Statement::describe(bool may_peek) {
   if (translation_.lock_rowid_column > 0) count = std::min(count, translation_.lock_rowid_column - 1);
   for (int i = 0; i < count; ++i) {
     ColumnInfo column;
-    column.name = sql::oracle_column_name(sqlite3_column_name(main_, i));
+    column.name = sql::oracle_name(sqlite3_column_name(main_, i));
     std::optional<sql::OracleType> type;
     if (static_cast<size_t>(i) < translation_.select_types.size()) type = translation_.select_types[i];
     if (!type) type = sql::parse_declared_type(sqlite3_column_decltype(main_, i));

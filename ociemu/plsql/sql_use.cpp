@@ -85,7 +85,7 @@ std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* 
     columns -= static_cast<int>(translation.lob_rowids.size()) + (translation.lock_rowid_column > 0 ? 1 : 0);
   }
   for (int i = 0; i < columns; ++i) {
-    prepared->column_names.emplace_back(sql::oracle_column_name(sqlite3_column_name(prepared->stmt, i)));
+    prepared->column_names.emplace_back(sql::oracle_name(sqlite3_column_name(prepared->stmt, i)));
     std::optional<sql::OracleType> type;
     if (static_cast<size_t>(i) < translation.select_types.size()) type = translation.select_types[static_cast<size_t>(i)];
     if (!type) type = sql::parse_declared_type(sqlite3_column_decltype(prepared->stmt, i));

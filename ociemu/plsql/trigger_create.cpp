@@ -193,7 +193,7 @@ std::string action_text(std::string_view text, const std::vector<Token>& tokens,
 TriggerShape shape_of(sqlite3* db, const sql::TriggerRecord& record) {
   TriggerShape shape;
   shape.name = record.owner + "." + record.name;
-  for (const auto& column : sql::declared_columns(db, record.table_owner + "." + record.table_name))
+  for (const auto& column : sql::declared_columns(db, sql::table_sqlite_name(db, record.table_owner, record.table_name)))
     shape.columns.emplace_back(column.first, type_of_declaration(column.second));
   shape.new_assignable = record.timing == "BEFORE" && record.events != "DELETE";
   return shape;

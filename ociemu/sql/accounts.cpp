@@ -36,6 +36,8 @@ void install(sqlite3* db, SessionContext* session) {
       sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
       throw;
     }
+  } else {
+    upgrade_catalogue(db);
   }
   install_object_identifiers(db);
   install_dictionary(db);

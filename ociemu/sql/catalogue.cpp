@@ -5,6 +5,7 @@
 
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/sqlite_query.h"
+#include "ociemu/sql/stored_names.h"
 
 namespace ociemu::sql {
 namespace {
@@ -19,7 +20,7 @@ CREATE TABLE IF NOT EXISTS "OCIEMU$USERS"(
   GRACE_DAYS INTEGER NOT NULL DEFAULT 7, CREATED TEXT);
 CREATE TABLE IF NOT EXISTS "OCIEMU$OBJECTS"(
   OWNER TEXT NOT NULL, NAME TEXT NOT NULL, TYPE TEXT NOT NULL,
-  OBJECT_ID INTEGER NOT NULL UNIQUE, CREATED TEXT, PRIMARY KEY(OWNER, NAME));
+  OBJECT_ID INTEGER NOT NULL UNIQUE, CREATED TEXT, STORAGE TEXT, PRIMARY KEY(OWNER, NAME));
 CREATE TABLE IF NOT EXISTS "OCIEMU$CONSTRAINTS"(
   OWNER TEXT NOT NULL, NAME TEXT NOT NULL, TYPE TEXT NOT NULL, TABLE_NAME TEXT NOT NULL,
   COLUMNS TEXT NOT NULL, SEARCH_CONDITION TEXT, R_OWNER TEXT, R_CONSTRAINT_NAME TEXT,
@@ -74,6 +75,19 @@ constexpr const char* kConstraintColumns =
 
 }  // namespace
 
+void upgrade_catalogue(sqlite3* db) {
+  auto has_storage = [db] {
+    return Query(db, "SELECT 1 FROM pragma_table_info('OCIEMU$OBJECTS') WHERE name = 'STORAGE'").step();
+  };
+  if (!has_storage()) {
+    try {
+      execute(db, "ALTER TABLE \"OCIEMU$OBJECTS\" ADD COLUMN STORAGE TEXT");
+    } catch (const OracleException&) {
+      if (!has_storage()) throw;  // else another connection added it first
+    }
+  }
+}
+
 void install_catalogue(sqlite3* db) {
   execute(db, kCatalogueSql);
   install_type_catalogue(db);
@@ -85,10 +99,21 @@ void install_catalogue(sqlite3* db) {
   }
 }
 
-std::string register_object_sql(std::string_view owner, std::string_view name, std::string_view type) {
-  return "INSERT INTO \"OCIEMU$OBJECTS\"(OWNER, NAME, TYPE, OBJECT_ID, CREATED) SELECT " + quote_literal(owner) +
-         ", " + quote_literal(name) + ", " + quote_literal(type) + ", max(" + std::to_string(kFirstObjectId) +
-         ", coalesce(max(OBJECT_ID), 0) + 1), datetime('now') FROM \"OCIEMU$OBJECTS\"";
+std::string register_object_sql(std::string_view owner, std::string_view name, std::string_view type,
+                                std::string_view storage) {
+  const std::string plain = std::string(owner) + "." + std::string(name);
+  return "INSERT INTO \"OCIEMU$OBJECTS\"(OWNER, NAME, TYPE, OBJECT_ID, CREATED, STORAGE) SELECT " +
+         quote_literal(owner) + ", " + quote_literal(name) + ", " + quote_literal(type) + ", max(" +
+         std::to_string(kFirstObjectId) + ", coalesce(max(OBJECT_ID), 0) + 1), datetime('now'), " +
+         (storage.empty() || storage == plain ? std::string("NULL") : quote_literal(storage)) +
+         " FROM \"OCIEMU$OBJECTS\"";
+}
+
+std::string new_sqlite_name(sqlite3* db, const std::string& owner, const std::string& name) {
+  std::vector<std::string> taken;
+  Query query(db, "SELECT name FROM sqlite_schema");
+  while (query.step()) taken.push_back(query.text(0));
+  return distinct_stored_name(owner + "." + name, taken);
 }
 
 std::string join_columns(const std::vector<std::string>& columns) {
@@ -112,10 +137,10 @@ std::string register_constraint_sql(const Constraint& c) {
 }
 
 std::optional<SchemaObject> find_object(sqlite3* db, std::string_view owner, std::string_view name) {
-  Query query(db, "SELECT TYPE, OBJECT_ID FROM \"OCIEMU$OBJECTS\" WHERE OWNER = ?1 AND NAME = ?2");
+  Query query(db, "SELECT TYPE, OBJECT_ID, STORAGE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = ?1 AND NAME = ?2");
   query.bind(1, owner).bind(2, name);
   if (!query.step()) return std::nullopt;
-  return SchemaObject{std::string(owner), std::string(name), query.text(0), query.integer(1)};
+  return SchemaObject{std::string(owner), std::string(name), query.text(0), query.integer(1), query.text(2)};
 }
 
 namespace {

@@ -24,9 +24,11 @@ struct SchemaObject {
   std::string name;
   std::string type;  // TABLE, VIEW, SEQUENCE, SYNONYM
   int64_t object_id = 0;
+  // SQLite's name where "OWNER.NAME" would be taken by a name that differs only in case.
+  std::string storage = {};
 
-  // The SQLite table or view holding it: "OWNER.NAME".
-  std::string sqlite_name() const { return owner + "." + name; }
+  // The SQLite table or view holding it: "OWNER.NAME" unless stored under another name.
+  std::string sqlite_name() const { return storage.empty() ? owner + "." + name : storage; }
 };
 
 struct Constraint {
@@ -43,6 +45,8 @@ struct Constraint {
 
 // Creates the catalogue tables, SYS.DUAL and the SYS/SYSTEM accounts when missing.
 void install_catalogue(sqlite3* db);
+// Brings the catalogue of a file made by an earlier version up to date.
+void upgrade_catalogue(sqlite3* db);
 
 std::optional<SchemaObject> find_object(sqlite3* db, std::string_view owner, std::string_view name);
 
@@ -67,8 +71,11 @@ std::vector<std::string> table_columns(sqlite3* db, std::string_view sqlite_name
 // Default schema of a session: CURRENT_SCHEMA if set, else the user.
 std::string default_schema(const SessionContext& session);
 
-// SQL that registers a new object with the next free object number.
-std::string register_object_sql(std::string_view owner, std::string_view name, std::string_view type);
+// SQL that registers a new object with the next free object number; storage as new_sqlite_name gave it.
+std::string register_object_sql(std::string_view owner, std::string_view name, std::string_view type,
+                                 std::string_view storage = {});
+// The SQLite name for a new table or view OWNER.NAME: that text, unless SQLite (blind to case) holds it already.
+std::string new_sqlite_name(sqlite3* db, const std::string& owner, const std::string& name);
 std::string register_constraint_sql(const Constraint& constraint);
 std::string join_columns(const std::vector<std::string>& columns);
 

@@ -255,8 +255,8 @@ namespace {
 
 class TableBuilder {
  public:
-  TableBuilder(Translator& t, std::string owner, std::string table)
-      : t_(t), owner_(std::move(owner)), table_(std::move(table)) {
+  TableBuilder(Translator& t, std::string owner, std::string table, std::string storage)
+      : t_(t), owner_(std::move(owner)), table_(std::move(table)), storage_(std::move(storage)) {
     Query query(t.db_,
                 "SELECT coalesce(max(CAST(substr(NAME, 6) AS INTEGER)), 7000) FROM \"OCIEMU$CONSTRAINTS\" WHERE "
                 "NAME GLOB 'SYS_C[0-9]*'");
@@ -430,7 +430,7 @@ class TableBuilder {
     }
   }
 
-  std::string sqlite_name() const { return owner_ + "." + table_; }
+  const std::string& sqlite_name() const { return storage_; }
   const std::vector<ColumnDefinition>& columns() const { return columns_; }
   // ALTER TABLE ADD: the table's columns as SQLite names them.
   void add_to_existing(std::vector<std::string> stored) { taken_ = std::move(stored); }
@@ -445,7 +445,7 @@ class TableBuilder {
   std::vector<std::string> condition_columns(const PendingConstraint& pending, bool existing_table) const {
     std::vector<std::string> known;
     if (existing_table) {
-      for (const auto& column : table_columns(t_.db_, sqlite_name())) known.push_back(oracle_column_name(column));
+      for (const auto& column : table_columns(t_.db_, sqlite_name())) known.push_back(oracle_name(column));
     }
     for (const auto& column : columns_) known.push_back(column.name);
     std::vector<std::string> named;
@@ -463,7 +463,7 @@ class TableBuilder {
  private:
   void resolve_reference(PendingConstraint& pending, std::vector<std::string>& out) {
     Constraint& c = pending.constraint;
-    std::string parent_owner, parent_table;
+    std::string parent_owner, parent_table, parent_storage = sqlite_name();
     std::vector<std::string> parent_columns = pending.referenced_columns;
     const bool self = (pending.referenced_owner.empty() || pending.referenced_owner == owner_) &&
                       pending.referenced_table == table_;
@@ -478,6 +478,7 @@ class TableBuilder {
       if (parent.type != "TABLE") t_.fail(942, pending.reference_index);
       parent_owner = parent.owner;
       parent_table = parent.name;
+      parent_storage = parent.sqlite_name();
       keys = table_constraints(t_.db_, parent_owner, parent_table);
     }
     const Constraint* key = nullptr;
@@ -492,7 +493,7 @@ class TableBuilder {
       t_.fail(2270, pending.reference_index);
     c.referenced_owner = key->owner;
     c.referenced_name = key->name;
-    for (auto& trigger : foreign_key_triggers(c, sqlite_name(), parent_owner + "." + parent_table, key->columns))
+    for (auto& trigger : foreign_key_triggers(c, sqlite_name(), parent_storage, key->columns))
       out.push_back(std::move(trigger));
   }
 
@@ -509,7 +510,7 @@ class TableBuilder {
   }
 
   Translator& t_;
-  std::string owner_, table_;
+  std::string owner_, table_, storage_;
   std::vector<ColumnDefinition> columns_;
   std::vector<PendingConstraint> constraints_;
   std::vector<std::string> taken_;  // SQLite's names of the table's columns, old and new
@@ -556,13 +557,17 @@ std::string password_text(const Translator& t, int index) {
   return std::string(t.sql_.substr(static_cast<size_t>(password.offset), static_cast<size_t>(password.length)));
 }
 
-void rename_table_sql(const SchemaObject& table, const std::string& new_name, std::vector<std::string>& out) {
-  out.push_back("ALTER TABLE " + quote_name(table.sqlite_name()) + " RENAME TO " + quote_name(table.owner + "." + new_name));
+void rename_table_sql(sqlite3* db, const SchemaObject& table, const std::string& new_name,
+                      std::vector<std::string>& out) {
+  const std::string storage = new_sqlite_name(db, table.owner, new_name);
+  out.push_back("ALTER TABLE " + quote_name(table.sqlite_name()) + " RENAME TO " + quote_name(storage));
   const std::string key = " WHERE OWNER = " + quote_literal(table.owner) + " AND TABLE_NAME = " + quote_literal(table.name);
   for (const char* catalogue : {"OCIEMU$CONSTRAINTS", "OCIEMU$INDEXES", "OCIEMU$COLUMNS"}) {
     out.push_back("UPDATE \"" + std::string(catalogue) + "\" SET TABLE_NAME = " + quote_literal(new_name) + key);
   }
-  out.push_back("UPDATE \"OCIEMU$OBJECTS\" SET NAME = " + quote_literal(new_name) + " WHERE OWNER = " +
+  const bool plain = storage == table.owner + "." + new_name;
+  out.push_back("UPDATE \"OCIEMU$OBJECTS\" SET NAME = " + quote_literal(new_name) +
+                ", STORAGE = " + (plain ? std::string("NULL") : quote_literal(storage)) + " WHERE OWNER = " +
                 quote_literal(table.owner) + " AND NAME = " + quote_literal(table.name));
 }
 
@@ -579,7 +584,7 @@ void Translator::translate_other_ddl(int function_code) {
     if (!word_at(i, "TO")) fail(946, i);
     std::string new_name = identifier(i + 1);
     require_new_name(*this, object.owner, new_name, i + 1);
-    rename_table_sql(object, new_name, out_.sqlite_sql);
+    rename_table_sql(db_, object, new_name, out_.sqlite_sql);
   }
 }
 
@@ -692,8 +697,10 @@ void Translator::create_view(int i, bool or_replace) {
   int name_index = i;
   i = read_object_name(i, owner, name);
   owner = new_object_owner(*this, owner, name_index);
-  std::string sqlite = quote_name(owner + "." + name);
-  if (auto existing = find_object(db_, owner, name)) {
+  auto existing = find_object(db_, owner, name);
+  const std::string storage = existing ? existing->sqlite_name() : new_sqlite_name(db_, owner, name);
+  std::string sqlite = quote_name(storage);
+  if (existing) {
     if (!or_replace || existing->type != "VIEW") fail(955, name_index);
     out_.sqlite_sql.push_back("DROP VIEW " + sqlite);
     out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$OBJECTS\" WHERE OWNER = " + quote_literal(owner) + " AND NAME = " +
@@ -717,7 +724,7 @@ void Translator::create_view(int i, bool or_replace) {
   std::string select = query(i, end, nullptr);
   out_.select_types.clear();
   out_.sqlite_sql.push_back("CREATE VIEW " + sqlite + columns + " AS " + select);
-  out_.sqlite_sql.push_back(register_object_sql(owner, name, "VIEW"));
+  out_.sqlite_sql.push_back(register_object_sql(owner, name, "VIEW", storage));
   const auto text_begin = static_cast<size_t>(token(i).offset);
   out_.sqlite_sql.push_back("INSERT OR REPLACE INTO \"OCIEMU$SOURCE\" VALUES (" + quote_literal(owner) + ", " +
                             quote_literal(name) + ", 'VIEW', 1, " +
@@ -770,7 +777,8 @@ void Translator::create_table(int i) {
   owner = new_object_owner(*this, owner, name_index);
   require_new_name(*this, owner, name, name_index);
   if (word_at(i, "OF")) return create_object_table(i + 1, owner, name);
-  TableBuilder builder(*this, owner, name);
+  const std::string storage = new_sqlite_name(db_, owner, name);
+  TableBuilder builder(*this, owner, name, storage);
   std::vector<std::string> column_names;
   int as = word_at(i, "AS") ? i : -1;
   if (token(i).is_op("(")) {
@@ -787,7 +795,7 @@ void Translator::create_table(int i) {
   }
   if (as >= 0) return create_table_as_select(as, owner, name, column_names);
   // Storage clauses and ON COMMIT after the column list change nothing here.
-  std::vector<std::string> statements{builder.create_table_sql(), register_object_sql(owner, name, "TABLE")};
+  std::vector<std::string> statements{builder.create_table_sql(), register_object_sql(owner, name, "TABLE", storage)};
   builder.constraint_sql(statements, false);
   builder.column_catalogue_sql(statements);
   out_.sqlite_sql = std::move(statements);
@@ -802,11 +810,12 @@ void Translator::create_table_as_select(int as, const std::string& owner, const 
   out_.select_types.clear();
   Query described(db_, select);
   sqlite3_stmt* statement = described.handle();
-  std::string definition = "CREATE TABLE " + quote_name(owner + "." + name) + " (";
+  const std::string storage = new_sqlite_name(db_, owner, name);
+  std::string definition = "CREATE TABLE " + quote_name(storage) + " (";
   int count = sqlite3_column_count(statement);
   if (!column_names.empty() && static_cast<int>(column_names.size()) != count) fail(1730, as);
   std::vector<std::string> names = column_names;
-  for (int c = 0; column_names.empty() && c < count; ++c) names.push_back(oracle_column_name(sqlite3_column_name(statement, c)));
+  for (int c = 0; column_names.empty() && c < count; ++c) names.push_back(oracle_name(sqlite3_column_name(statement, c)));
   const std::vector<std::string> stored = distinct_stored_names(names);
   for (int c = 0; c < count; ++c) {
     const char* declared = sqlite3_column_decltype(statement, c);
@@ -815,8 +824,8 @@ void Translator::create_table_as_select(int as, const std::string& owner, const 
     definition += (c ? ", " : "") + quote_name(stored[static_cast<size_t>(c)]) + " " + type;
   }
   out_.sqlite_sql.push_back(definition + ")");
-  out_.sqlite_sql.push_back("INSERT INTO " + quote_name(owner + "." + name) + " " + select);
-  out_.sqlite_sql.push_back(register_object_sql(owner, name, "TABLE"));
+  out_.sqlite_sql.push_back("INSERT INTO " + quote_name(storage) + " " + select);
+  out_.sqlite_sql.push_back(register_object_sql(owner, name, "TABLE", storage));
 }
 
 void Translator::translate_create() {
@@ -1235,7 +1244,7 @@ void Translator::alter_table() {
   const std::string sqlite = quote_name(table.sqlite_name());
   const std::string key = " WHERE OWNER = " + quote_literal(table.owner) + " AND TABLE_NAME = " + quote_literal(table.name);
   if (word_at(i, "ADD")) {
-    TableBuilder builder(*this, table.owner, table.name);
+    TableBuilder builder(*this, table.owner, table.name, table.sqlite_name());
     builder.add_to_existing(table_columns(db_, table.sqlite_name()));
     for (const auto& existing : table_constraints(db_, table.owner, table.name))
       builder.existing_primary_key_ = builder.existing_primary_key_ || existing.type == 'P';
@@ -1333,7 +1342,7 @@ void Translator::alter_table() {
   if (word_at(i, "RENAME") && word_at(i + 1, "TO")) {
     std::string new_name = identifier(i + 2);
     require_new_name(*this, table.owner, new_name, i + 2);
-    rename_table_sql(table, new_name, out_.sqlite_sql);
+    rename_table_sql(db_, table, new_name, out_.sqlite_sql);
     return;
   }
   if (word_at(i, "ENABLE") || word_at(i, "DISABLE") || word_at(i, "MOVE") || word_at(i, "LOGGING") ||

@@ -47,7 +47,7 @@ CREATE TABLE IF NOT EXISTS "OCIEMU$TRIGGERS"(
   "CASE WHEN c.\"notnull\" THEN 'N' ELSE 'Y' END AS NULLABLE, c.cid + 1 AS COLUMN_ID, "                            \
   "length(d.DATA_DEFAULT) AS DEFAULT_LENGTH, d.DATA_DEFAULT AS DATA_DEFAULT, "                                     \
   "OCIEMU_TYPE_INFO(c.type, 4) AS CHAR_LENGTH, OCIEMU_TYPE_INFO(c.type, 5) AS CHAR_USED "                          \
-  "FROM \"OCIEMU$OBJECTS\" o JOIN pragma_table_info(o.OWNER || '.' || o.NAME) c "                                  \
+  "FROM \"OCIEMU$OBJECTS\" o JOIN pragma_table_info(coalesce(o.STORAGE, o.OWNER || '.' || o.NAME)) c "            \
   "LEFT JOIN \"OCIEMU$COLUMNS\" d ON d.OWNER = o.OWNER AND d.TABLE_NAME = o.NAME AND d.COLUMN_NAME = " OCIEMU_ORACLE_COLUMN_NAME " " \
   "WHERE o.TYPE IN ('TABLE', 'VIEW')"
 

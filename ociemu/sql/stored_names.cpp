@@ -6,7 +6,7 @@
 
 namespace ociemu::sql {
 
-std::string oracle_column_name(std::string_view stored) {
+std::string oracle_name(std::string_view stored) {
   const size_t mark = stored.find('"');
   if (mark == std::string_view::npos || mark == 0 || mark + 1 == stored.size()) return std::string(stored);
   const bool digits = std::all_of(stored.begin() + static_cast<long>(mark) + 1, stored.end(),
@@ -35,7 +35,7 @@ std::string stored_column_name(const std::vector<std::string>& stored, const std
   }
   for (const std::string& candidate : stored) {
     if (candidate.size() > name.size() && candidate.compare(0, name.size(), name) == 0 &&
-        oracle_column_name(candidate) == name)
+        oracle_name(candidate) == name)
       return candidate;
   }
   return name;

@@ -1,7 +1,7 @@
-// Column names that Oracle keeps apart by case ("c" and "C") but SQLite does
-// not: a quoted name that collides, ignoring case, with one the table already
-// holds is stored as name"k. Oracle names never contain '"', so the stored form
-// reads back unambiguously.
+// Names that Oracle keeps apart by case ("c" and "C") but SQLite does not: a
+// quoted column or table name that collides, ignoring case, with one SQLite
+// already holds is stored as name"k. Oracle names never contain '"', so the
+// stored form reads back unambiguously.
 //
 // Thread-safe: yes (pure functions).
 #pragma once
@@ -12,10 +12,10 @@
 
 namespace ociemu::sql {
 
-// The Oracle name of a stored column name (unchanged when it was stored as is).
-std::string oracle_column_name(std::string_view stored);
+// The Oracle name of a stored name (unchanged when it was stored as is).
+std::string oracle_name(std::string_view stored);
 
-// The stored name for a new column `name` beside the stored names `existing`.
+// The stored name for a new `name` beside the stored names `existing`.
 std::string distinct_stored_name(const std::string& name, const std::vector<std::string>& existing);
 
 // The stored name among `stored` of the column Oracle calls `name`; `name` itself when none is

@@ -74,13 +74,23 @@ std::vector<std::string> store_trigger_sql(sqlite3* db, const TriggerRecord& t) 
                 ", " + quote_literal(t.referencing) + ", 'ENABLED', " + quote_literal(t.body) + ", " +
                 quote_literal(t.description) + ", " + quote_literal(t.action) +
                 ", (SELECT coalesce(max(VERSION), 0) + 1 FROM \"OCIEMU$TRIGGERS\"))");
-  const std::string table = t.table_owner + "." + t.table_name;
+  const std::string table = table_sqlite_name(db, t.table_owner, t.table_name);
   for (std::string& hook : create_hooks_sql(table, table_columns(db, table))) sql.push_back(std::move(hook));
   return sql;
 }
 
+// The SQLite name of a trigger's table (of trigger row t).
+#define OCIEMU_TRIGGER_TABLE                                                                                   \
+  "coalesce((SELECT o.STORAGE FROM \"OCIEMU$OBJECTS\" o WHERE o.OWNER = t.TABLE_OWNER AND o.NAME = t.TABLE_NAME), " \
+  "t.TABLE_OWNER || '.' || t.TABLE_NAME)"
+
+std::string table_sqlite_name(sqlite3* db, const std::string& owner, const std::string& name) {
+  const auto object = find_object(db, owner, name);
+  return object ? object->sqlite_name() : owner + "." + name;
+}
+
 std::string trigger_table(sqlite3* db, std::string_view owner, std::string_view name) {
-  Query query(db, "SELECT TABLE_OWNER || '.' || TABLE_NAME FROM \"OCIEMU$TRIGGERS\" WHERE OWNER = ?1 AND NAME = ?2");
+  Query query(db, "SELECT " OCIEMU_TRIGGER_TABLE " FROM \"OCIEMU$TRIGGERS\" t WHERE OWNER = ?1 AND NAME = ?2");
   query.bind(1, owner).bind(2, name);
   return query.step() ? query.text(0) : std::string();
 }
@@ -89,8 +99,8 @@ std::vector<std::string> drop_trigger_sql(sqlite3* db, std::string_view owner, s
   std::vector<std::string> sql = forget_object_sql(owner, name);
   const std::string table = trigger_table(db, owner, name);
   if (table.empty()) return sql;
-  Query others(db, "SELECT 1 FROM \"OCIEMU$TRIGGERS\" WHERE TABLE_OWNER || '.' || TABLE_NAME = ?1 AND NOT "
-                   "(OWNER = ?2 AND NAME = ?3)");
+  Query others(db, "SELECT 1 FROM \"OCIEMU$TRIGGERS\" t WHERE " OCIEMU_TRIGGER_TABLE " = ?1 AND NOT "
+                   "(t.OWNER = ?2 AND t.NAME = ?3)");
   others.bind(1, table).bind(2, owner).bind(3, name);
   if (!others.step()) {
     for (std::string& hook : drop_hooks_sql(table)) sql.push_back(std::move(hook));
@@ -117,7 +127,7 @@ std::vector<FiringTrigger> row_triggers(sqlite3* db, std::string_view table, cha
   Query query(db,
               "SELECT t.OWNER || '.' || t.NAME, t.ACTION, t.VERSION, t.COLUMNS, EXISTS (SELECT 1 FROM "
               "\"OCIEMU$ERRORS\" e WHERE e.OWNER = t.OWNER AND e.NAME = t.NAME) FROM \"OCIEMU$TRIGGERS\" t "
-              "WHERE t.TABLE_OWNER || '.' || t.TABLE_NAME = ?1 AND t.TIMING = ?2 AND t.ROW_LEVEL = 1 AND "
+              "WHERE " OCIEMU_TRIGGER_TABLE " = ?1 AND t.TIMING = ?2 AND t.ROW_LEVEL = 1 AND "
               "t.STATUS = 'ENABLED' AND t.EVENTS LIKE ?3 ORDER BY t.rowid");
   query.bind(1, table).bind(2, timing == 'B' ? "BEFORE" : "AFTER").bind(3, word);
   std::vector<FiringTrigger> found;
@@ -129,7 +139,7 @@ std::vector<FiringTrigger> row_triggers(sqlite3* db, std::string_view table, cha
 }
 
 TriggerTable trigger_table_columns(sqlite3* db, std::string_view trigger) {
-  Query query(db, "SELECT TIMING, EVENTS, TABLE_OWNER || '.' || TABLE_NAME FROM \"OCIEMU$TRIGGERS\" "
+  Query query(db, "SELECT TIMING, EVENTS, " OCIEMU_TRIGGER_TABLE " FROM \"OCIEMU$TRIGGERS\" t "
                   "WHERE OWNER || '.' || NAME = ?1");
   query.bind(1, trigger);
   TriggerTable found;

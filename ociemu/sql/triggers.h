@@ -69,6 +69,8 @@ struct TriggerTable {
 TriggerTable trigger_table_columns(sqlite3* db, std::string_view trigger);
 // Column names and declared types of a table ("OWNER.TABLE").
 std::vector<std::pair<std::string, std::string>> declared_columns(sqlite3* db, std::string_view table);
+// The SQLite name of the table OWNER.NAME.
+std::string table_sqlite_name(sqlite3* db, const std::string& owner, const std::string& name);
 // Moves on with every schema change on the file.
 int64_t schema_version(sqlite3* db);
 

@@ -98,7 +98,7 @@ bool has_dependents(sqlite3* db, const std::string& owner, const std::string& na
              "SELECT 1 FROM \"OCIEMU$TYPE_ATTRS\" WHERE DECLARED IN (?1, ?2) AND NOT (OWNER = ?3 AND TYPE_NAME = ?4) "
              "UNION ALL SELECT 1 FROM \"OCIEMU$TYPES\" WHERE SUPERTYPE_OWNER = ?3 AND SUPERTYPE_NAME = ?4 "
              "UNION ALL SELECT 1 FROM \"OCIEMU$OBJECT_TABLES\" WHERE TYPE_OWNER = ?3 AND TYPE_NAME = ?4 "
-             "UNION ALL SELECT 1 FROM \"OCIEMU$OBJECTS\" o JOIN pragma_table_info(o.OWNER || '.' || o.NAME) c "
+             "UNION ALL SELECT 1 FROM \"OCIEMU$OBJECTS\" o JOIN pragma_table_info(coalesce(o.STORAGE, o.OWNER || '.' || o.NAME)) c "
              "WHERE o.TYPE = 'TABLE' AND c.type IN (?1, ?2)");
   uses.bind(1, object).bind(2, ref).bind(3, owner).bind(4, name);
   return uses.step();
@@ -323,6 +323,8 @@ void Translator::create_object_table(int i, const std::string& owner, const std:
   read_object_name(i, type_owner, type_name);
   std::optional<TypeInfo> type = resolve_type(db_, session_, type_owner, type_name);
   if (!type || type->kind != TypeKind::Object) fail(kInvalidDatatype, type_index);
+  // Object identifiers name their table by its plain SQLite name, so object tables keep it.
+  if (new_sqlite_name(db_, owner, name) != owner + "." + name) fail(955, type_index - 1);
   std::string sql = "CREATE TABLE " + quote_name(owner + "." + name) + " (";
   for (size_t a = 0; a < type->attributes.size(); ++a) {
     const TypeAttribute& attribute = type->attributes[a];

@@ -7,6 +7,7 @@
 #include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/dialect.h"
 #include "ociemu/sql/sqlite_query.h"
+#include "ociemu/sql/stored_names.h"
 
 namespace ociemu::sql {
 namespace {
@@ -84,7 +85,7 @@ bool rowid_parts(std::string_view text, RowidParts& parts) {
 int64_t table_object_id(sqlite3* db, std::string_view sqlite_table) {
   size_t dot = sqlite_table.find('.');
   if (dot == std::string_view::npos) return 0;
-  auto object = find_object(db, sqlite_table.substr(0, dot), sqlite_table.substr(dot + 1));
+  auto object = find_object(db, sqlite_table.substr(0, dot), oracle_name(sqlite_table.substr(dot + 1)));
   return object ? object->object_id : 0;
 }
 

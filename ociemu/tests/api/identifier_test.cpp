@@ -1,4 +1,6 @@
 // Names as Oracle resolves them: quoted names are case-sensitive, pseudocolumns are not assignable.
+#include <sqlite3.h>
+
 #include "ociemu/tests/api/oci_test_support.h"
 
 namespace ociemu::testing {
@@ -82,6 +84,55 @@ TEST_F(IdentifierTest, constraints_apply_to_the_column_of_their_exact_name) {
   must_run("CREATE TABLE copy AS SELECT * FROM q");
   EXPECT_EQ("k,K", headings("SELECT * FROM copy"));
   EXPECT_EQ("2", single_text("SELECT \"K\" FROM copy WHERE \"k\" = 1 AND \"K\" > 1"));
+}
+
+TEST_F(IdentifierTest, tables_and_views_that_differ_only_in_case_are_distinct_objects) {
+  must_run("CREATE TABLE \"t\" (a NUMBER PRIMARY KEY)");
+  must_run("CREATE TABLE \"T\" (b NUMBER, a NUMBER REFERENCES \"t\" (a))");
+  must_run("INSERT INTO \"t\" VALUES (1)");
+  must_run("INSERT INTO t (b, a) VALUES (2, 1)");
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO \"T\" VALUES (3, 9)"));
+  EXPECT_EQ(2291, last_code());
+  EXPECT_EQ("A", headings("SELECT * FROM \"t\""));
+  EXPECT_EQ("B,A", headings("SELECT * FROM t"));
+  const std::string rowid = single_text("SELECT rowid FROM \"T\"");
+  EXPECT_EQ("2", single_text("SELECT b FROM \"T\" WHERE rowid = '" + rowid + "'"));
+  EXPECT_EQ((std::vector<std::string>{"T.A", "T.B", "t.A"}),
+            column_texts("SELECT table_name || '.' || column_name FROM user_tab_columns WHERE upper(table_name) = 'T' "
+                         "ORDER BY 1"));
+  must_run("CREATE VIEW \"v\" AS SELECT a FROM \"t\"");
+  must_run("CREATE VIEW \"V\" AS SELECT b FROM \"T\"");
+  must_run("CREATE OR REPLACE VIEW \"V\" AS SELECT b * 10 AS b10 FROM \"T\"");
+  EXPECT_EQ("1", single_text("SELECT * FROM \"v\""));
+  EXPECT_EQ("20", single_text("SELECT * FROM v"));
+  must_run("RENAME \"t\" TO \"Tt\"");
+  must_run("CREATE TABLE \"tT\" (x NUMBER)");
+  must_run("ALTER TABLE \"T\" RENAME TO \"TT\"");
+  must_run("DROP TABLE tt");
+  EXPECT_EQ((std::vector<std::string>{"Tt", "tT"}),
+            column_texts("SELECT table_name FROM user_tables WHERE upper(table_name) = 'TT' ORDER BY 1"));
+  EXPECT_EQ("1", single_text("SELECT a FROM \"Tt\""));
+}
+
+// A file whose catalogue predates stored names: the logon adds what is missing.
+TEST_F(IdentifierTest, a_file_made_before_stored_names_takes_names_that_differ_only_in_case) {
+  must_run("CREATE TABLE kept (a NUMBER)");
+  must_run("INSERT INTO kept VALUES (1)");
+  must_run("COMMIT");
+  ASSERT_EQ(OCI_SUCCESS, OCILogoff(svc, err));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(database.c_str(), &db));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db,
+                                    "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, "
+                                    "', STORAGE TEXT', '') WHERE name = 'OCIEMU$OBJECTS'",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+  svc = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, svc) << last_error();
+  must_run("CREATE TABLE \"Kept\" (b NUMBER)");
+  must_run("INSERT INTO \"Kept\" VALUES (2)");
+  EXPECT_EQ("1", single_text("SELECT a FROM kept"));
+  EXPECT_EQ("2", single_text("SELECT b FROM \"Kept\""));
 }
 
 }  // namespace
