@@ -700,7 +700,7 @@ std::string Translator::stored_function_call(const std::string& key, int open, c
   constexpr std::string_view kCall = "OCIEMU_CALL";
   // Who calls: PL/SQL (0), a query (1, which the function may not change data for) or DML (2).
   int caller = resolver_ && resolver_->in_plsql_expression() ? 0 : out_.kind == StatementKind::Select ? 1 : 2;
-  int close = matching(open);
+  int close = open < 0 ? open : matching(open);
   std::vector<std::pair<int, int>> arguments;  // token ranges
   for (int start = open + 1, j = open + 1; j <= close && start < close; ++j) {
     if (j < close && token(j).is_op("(")) {
@@ -722,6 +722,8 @@ std::string Translator::stored_function_call(const std::string& key, int open, c
               rewrite(value, end, scope);
     }
     text += ")";
+  } else if (open < 0) {
+    text = std::string(kCall) + "(" + quote_literal(key) + ", " + std::to_string(caller) + ")";
   } else {
     text = function_call(std::string(kCall), open, scope, result);
     bool no_arguments = text.size() == kCall.size() + 2;
@@ -803,6 +805,14 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
       return {placeholder(Token{TokenKind::Placeholder, *name, token(index).offset, 0}), ValueType::Unknown};
     }
   }
+  if (n <= 2 && column_prefix_.empty() && !names_column(scope, qualifier, last) && only_known_tables(scope)) {
+    // A stored function called without parentheses.
+    if (auto key = stored_function(db_, session_, parts)) {
+      Expression call;
+      call.text = stored_function_call(*key, -1, scope, call);
+      return call;
+    }
+  }
   // OWNER.TABLE.COLUMN: the table is known under its alias.
   if (n == 3) {
     const TableRef* table = scope.find_alias(parts[1]);
@@ -876,6 +886,16 @@ std::string Translator::stored_column(const TableRef& table, const std::string& 
   if (!table.resolved) return column;
   if (!table.stored_columns) table.stored_columns = table_columns(db_, table.object.sqlite_name());
   return stored_column_name(*table.stored_columns, column);
+}
+
+// No table of the scope is a sub-query, whose columns the translator cannot list.
+bool Translator::only_known_tables(const Scope& scope) const {
+  for (const Scope* level = &scope; level; level = level->parent) {
+    for (const TableRef& table : level->tables) {
+      if (!table.resolved) return false;
+    }
+  }
+  return true;
 }
 
 // Columns win over PL/SQL names, as in Oracle; a sub-query's columns are unknown here.

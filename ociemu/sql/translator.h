@@ -215,6 +215,7 @@ class Translator {
   void add_cursor_columns(CursorShape& shape, int begin, int end, const std::string& alias, const Expression& value,
                           const Scope& scope) const;
   bool names_column(const Scope& scope, const std::string& qualifier, const std::string& column) const;
+  bool only_known_tables(const Scope& scope) const;
   bool rowid_comparison(int& index, int end, const Scope& scope, std::string& sql);
   const TableRef* rowid_table(const Scope& scope, const std::string& qualifier, int index) const;
   // wrap, when given, rewrites the text of argument k (simple argument lists only).

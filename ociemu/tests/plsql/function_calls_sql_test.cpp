@@ -105,5 +105,17 @@ TEST_F(FunctionCallSqlTest, wrong_names_and_orders_fail_as_oracle_does) {
   EXPECT_EQ("21100", result_text("declare p_a number := 2; begin :r := span(p_b => p_a - 1, p_a => p_a); end;"));
 }
 
+TEST_F(FunctionCallSqlTest, a_function_without_arguments_is_called_without_parentheses_unless_a_column_has_its_name) {
+  create("create function answer return number is begin return 42; end;");
+  create("create table shadowing (answer number)");
+  create("insert into shadowing values (7)");
+  EXPECT_EQ("43", single_text("select answer + 1 from dual where answer = 42"));
+  EXPECT_EQ("42", single_text("select scott.answer from dual"));
+  EXPECT_EQ("7", single_text("select answer from shadowing"));
+  EXPECT_EQ("7", single_text("select answer from (select answer from shadowing)"));
+  EXPECT_EQ(OCI_ERROR, run("select answers from dual"));
+  EXPECT_EQ(904, last_code());
+}
+
 }  // namespace
 }  // namespace ociemu::testing
