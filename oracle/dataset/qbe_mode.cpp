@@ -55,6 +55,7 @@ void TDataSetQBE::Enter() {
   if (!dataset_.HasState(csDesigning)) prepare_fields();
   ignoring_errors([&] { dataset_.Insert(); });
   if (dataset_.QBEDefinition.SaveQBEValues) restore_values();
+  entered_ = true;
   if (dataset_.BeforeQBE) dataset_.BeforeQBE(&dataset_);
   colour_controls();
 }
@@ -131,6 +132,8 @@ void TDataSetQBE::colour_controls() {
   }
 }
 
+bool TDataSetQBE::HoldsExamples() const { return entered_ && dataset_.State() == dsInsert; }
+
 // ---- leaving ----
 
 void TDataSetQBE::Cancel(bool remove_clause) {
@@ -141,6 +144,7 @@ void TDataSetQBE::Cancel(bool remove_clause) {
 }
 
 void TDataSetQBE::Leave(bool remove_clause) {
+  entered_ = false;
   restore_fields();
   ignoring_errors([&] {
     if (dataset_.State() == dsInsert) dataset_.Cancel();
@@ -152,6 +156,7 @@ void TDataSetQBE::Leave(bool remove_clause) {
 }
 
 void TDataSetQBE::Closing() {
+  entered_ = false;
   restore_fields();
   restore_controls();
   RemoveWhereClause();

@@ -41,6 +41,9 @@ class TDataSetQBE {
   void RemoveWhereClause();
   // Before the dataset closes: fields and controls as they were, the SQL without conditions.
   void Closing();
+  // The search record is in place with its examples: the mode is entered,
+  // not being entered or left, and the record not cancelled.
+  bool HoldsExamples() const;
 
  private:
   // A field's properties and handlers from before the mode.
@@ -74,6 +77,7 @@ class TDataSetQBE {
   std::vector<ColouredControl> coloured_;
   std::string saved_sql_;      // the SQL before its conditions were added
   bool setting_text_ = false;  // a field change comes from the set-text handler
+  bool entered_ = false;       // entering has finished and leaving not begun
 };
 
 }  // namespace kvell

@@ -26,8 +26,13 @@ int TOracleDataSet::RecordCount() {
 }
 
 int TOracleDataSet::query_by_example_count() {
-  qbe_->StoreValues();
-  qbe_->BuildWhereClause();
+  // Data-aware controls count on every event, also while the mode is entered
+  // or left; the empty record then must not replace the stored examples and
+  // the clause built from them.
+  if (qbe_->HoldsExamples()) {
+    qbe_->StoreValues();
+    qbe_->BuildWhereClause();
+  }
   return query_server_count();
 }
 

@@ -133,6 +133,44 @@ TEST_P(QBEModeTest, cancelling_restores_fields_and_requeries_unless_the_handler_
   emp->Cancel();
 }
 
+// Counts on every data event, as a grid does.
+class CountingLink : public TDataLink {
+ public:
+  int Count = -1;
+
+ protected:
+  void ActiveChanged() override { count(); }
+  void DataSetChanged() override { count(); }
+  void EditingChanged() override { count(); }
+  void RecordChanged(TField*) override { count(); }
+
+ private:
+  void count() {
+    if (Active()) Count = DataSet()->RecordCount();
+  }
+};
+
+TEST_P(QBEModeTest, a_control_counting_while_the_mode_is_entered_and_left_keeps_the_examples) {
+  auto emp = OpenDataSet(kEmpSql);
+  emp->QBEDefinition.SaveQBEValues = true;
+  TDataSource source(nullptr);
+  source.SetDataSet(emp.get());
+  CountingLink grid;
+  grid.SetDataSource(&source);
+  emp->SetQBEMode(true);
+  emp->FieldByName("ENAME")->SetText("*A*");
+  emp->FieldByName("SAL")->SetText("1250");
+  EXPECT_EQ(grid.Count, 2) << "the count of the examples typed so far";
+  emp->ApplyQBE();
+  EXPECT_EQ(Column(*emp, "ENAME"), (std::vector<std::string>{"WARD", "MARTIN"}));
+  EXPECT_EQ(grid.Count, 2);
+
+  emp->SetQBEMode(true);
+  EXPECT_EQ(emp->FieldByName("ENAME")->Text(), "*A*") << "the saved examples come back";
+  EXPECT_EQ(emp->FieldByName("SAL")->Text(), "1250");
+  grid.SetDataSource(nullptr);
+}
+
 TEST_P(QBEModeTest, entering_is_refused_for_cursors_pending_updates_and_details_without_a_master_record) {
   auto emp = MakeDataSet(kEmpSql);
   emp->SetCachedUpdates(true);
