@@ -68,6 +68,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   virtual void Post();
   virtual void Cancel();
   void Delete();
+  // True while the current record is a search form whose values are applied
+  // to a query rather than posted; controls then leave it open.
+  virtual bool EditsSearchForm() const { return false; }
   void CheckBrowseMode();
   void Refresh();
   // Asks data links to write their pending edits into the fields.

@@ -258,6 +258,7 @@ bool TDataSetTableModel::submit() {
   // Views submit whenever the current row changes, also when it moves onto
   // a record just inserted: one with nothing entered yet stays open.
   if (dataset->State() == dsInsert && !dataset->Modified()) return true;
+  if (dataset->EditsSearchForm()) return true;  // examples are applied, never posted
   return guarded([&] { dataset->Post(); });
 }
 

@@ -47,7 +47,7 @@ class TDataSetTableModel : public QAbstractTableModel {
   bool canFetchMore(const QModelIndex& parent = {}) const override;
   void fetchMore(const QModelIndex& parent = {}) override;
   // Posts the dataset's pending edit (a new record only once something was
-  // entered into it); revert() cancels it.
+  // entered into it, a search form never); revert() cancels it.
   bool submit() override;
   void revert() override;
 

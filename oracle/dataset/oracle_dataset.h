@@ -7,9 +7,8 @@
 //
 // Searching, counting, record numbers and master/detail are here too, and
 // writing changes back: at once, or kept in a change log (CachedUpdates, a
-// provider transaction) until applied or cancelled. Query by example comes
-// with a later part; until then QBEMode is refused (EDatabaseError,
-// dataset_messages::NotAvailableYet).
+// provider transaction) until applied or cancelled. In query-by-example mode
+// the current record is a search form whose values become conditions.
 // Thread-safe: no; a dataset is used from one thread.
 #pragma once
 
@@ -119,6 +118,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   const std::string& UpdatingTable() const { return updating_table_; }
   void SetUpdatingTable(const std::string& value);
   bool QBEMode() const { return qbe_mode_; }
+  bool EditsSearchForm() const override { return qbe_mode_; }
   // Closed: only remembered, and opening enters the mode. Open: true enters
   // the mode (its current record becomes the search form), false cancels it.
   void SetQBEMode(bool value);

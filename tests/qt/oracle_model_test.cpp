@@ -56,23 +56,6 @@ class OracleModelTest : public qt_test::OracleQtTest {
       if (model->index(row, Column("EMPNO")).data(Qt::EditRole).toInt() == empno) return row;
     return -1;
   }
-  // Opens the view's editor on a cell and types text into it; the key ends the edit.
-  static void TypeInto(QTableView& view, const QModelIndex& cell, const QString& text, Qt::Key key) {
-    view.activateWindow();  // back from a message box
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
-    view.setCurrentIndex(cell);
-    view.edit(cell);
-    TypeIntoFocus(text, key);
-  }
-  // The delegate's own editor: a line edit for text, a spin box for numbers.
-  static void TypeIntoFocus(const QString& text, Qt::Key key) {
-    QWidget* editor = QApplication::focusWidget();
-    ASSERT_NE(nullptr, editor);
-    ASSERT_TRUE(QMetaObject::invokeMethod(editor, "selectAll"));
-    QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, key);
-    QCoreApplication::processEvents();  // the delegate commits through a queued call
-  }
   int Column(const char* name) const {
     for (int column = 0; column < model->columnCount(); ++column)
       if (model->Field(column)->FieldName() == name) return column;
@@ -170,7 +153,7 @@ class OracleEditingTest : public OracleModelTest {
 
 TEST_F(OracleEditingTest, a_table_view_edits_and_inserts_rows_that_another_session_then_reads) {
   const int scott = RowOf(7788);
-  TypeInto(view(), model->index(scott, Column("SAL")), "3456", Qt::Key_Return);
+  qt_test::TypeInto(view(), model->index(scott, Column("SAL")), "3456", Qt::Key_Return);
   EXPECT_EQ(dsBrowse, emp.State());
   EXPECT_EQ("3456", OtherSees("select sal from emp where empno = 7788"));
   EXPECT_EQ("3456", Cell(scott, "SAL"));
@@ -178,9 +161,9 @@ TEST_F(OracleEditingTest, a_table_view_edits_and_inserts_rows_that_another_sessi
   // A new row at the end: one cell after another, Return posts the record.
   ASSERT_TRUE(model->insertRows(model->rowCount(), 1));
   const int added = model->rowCount() - 1;
-  TypeInto(view(), model->index(added, Column("EMPNO")), "8000", Qt::Key_Tab);
+  qt_test::TypeInto(view(), model->index(added, Column("EMPNO")), "8000", Qt::Key_Tab);
   EXPECT_EQ(dsInsert, emp.State()) << "moving to the next cell keeps the record open";
-  TypeIntoFocus("NEWMAN", Qt::Key_Return);
+  qt_test::TypeIntoFocus("NEWMAN", Qt::Key_Return);
   EXPECT_EQ(dsBrowse, emp.State());
   EXPECT_EQ("NEWMAN", OtherSees("select ename from emp where empno = 8000"));
   EXPECT_EQ("15", OtherSees("select count(*) from emp"));
@@ -214,7 +197,7 @@ TEST_F(OracleEditingTest, a_cell_edit_of_a_row_locked_elsewhere_shows_the_messag
   qt_test::AnsweredBox box;
   qt_test::AnswerNextBox("OK", box);
   const int jones = RowOf(7566);
-  TypeInto(view(), model->index(jones, Column("SAL")), "9999", Qt::Key_Return);
+  qt_test::TypeInto(view(), model->index(jones, Column("SAL")), "9999", Qt::Key_Return);
   EXPECT_TRUE(box.answered);
   EXPECT_EQ(dml_messages::RecordLocked, box.text.toStdString());
   EXPECT_EQ(dsBrowse, emp.State()) << "the failed edit is cancelled";
@@ -224,7 +207,7 @@ TEST_F(OracleEditingTest, a_cell_edit_of_a_row_locked_elsewhere_shows_the_messag
   EXPECT_EQ("2975", OtherSees("select sal from emp where empno = 7566"));
 
   // Once the lock is gone the same edit goes through.
-  TypeInto(view(), model->index(jones, Column("SAL")), "3000", Qt::Key_Return);
+  qt_test::TypeInto(view(), model->index(jones, Column("SAL")), "3000", Qt::Key_Return);
   EXPECT_EQ("3000", OtherSees("select sal from emp where empno = 7566"));
 }
 
@@ -284,9 +267,9 @@ TEST_F(EditorPrecisionTest, editors_opened_and_closed_unchanged_keep_every_digit
 }
 
 TEST_F(EditorPrecisionTest, changed_values_reach_the_database_with_every_digit) {
-  TypeInto(view(), model->index(0, Column("AMOUNT")), "98765432.1234", Qt::Key_Return);
-  TypeInto(view(), model->index(0, Column("BIG")), "12345678901234566", Qt::Key_Return);
-  TypeInto(view(), model->index(0, Column("OLD")), "4.2.1650 23:59:58", Qt::Key_Return);
+  qt_test::TypeInto(view(), model->index(0, Column("AMOUNT")), "98765432.1234", Qt::Key_Return);
+  qt_test::TypeInto(view(), model->index(0, Column("BIG")), "12345678901234566", Qt::Key_Return);
+  qt_test::TypeInto(view(), model->index(0, Column("OLD")), "4.2.1650 23:59:58", Qt::Key_Return);
   // The date-time editor steps its first section and keeps seconds and milliseconds.
   Press(OpenEditor("STAMP"), Qt::Key_Up);
   Press(QApplication::focusWidget(), Qt::Key_Return);

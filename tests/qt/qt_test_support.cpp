@@ -1,7 +1,10 @@
 #include "tests/qt/qt_test_support.h"
 
 #include <QAbstractButton>
+#include <QTableView>
+#include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 namespace kvell::qt_test {
 
@@ -28,6 +31,23 @@ void AnswerNextBox(const QString& button, AnsweredBox& seen) {
     if (clicked) clicked->click();
     else box->reject();
   });
+}
+
+void TypeInto(QTableView& view, const QModelIndex& cell, const QString& text, Qt::Key key) {
+  view.activateWindow();  // back from a message box
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+  view.setCurrentIndex(cell);
+  view.edit(cell);
+  TypeIntoFocus(text, key);
+}
+
+void TypeIntoFocus(const QString& text, Qt::Key key) {
+  QWidget* editor = QApplication::focusWidget();
+  ASSERT_NE(nullptr, editor);
+  ASSERT_TRUE(QMetaObject::invokeMethod(editor, "selectAll"));
+  QTest::keyClicks(editor, text);
+  QTest::keyClick(editor, key);
+  QCoreApplication::processEvents();  // the delegate commits through a queued call
 }
 
 }  // namespace kvell::qt_test

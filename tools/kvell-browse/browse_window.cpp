@@ -101,7 +101,19 @@ QWidget* BrowseWindow::build_query_tab(QWidget* parent) {
   filter_->setObjectName(QStringLiteral("Filter"));
   filter_->setPlaceholderText(QStringLiteral("Filter, e.g. (JOB = 'SALES*') AND (SAL >= 1250)"));
   connect(filter_, &QLineEdit::returnPressed, this, [this] { ApplyFilter(filter_->text().toStdString()); });
-  controls->addWidget(filter_);
+  qbe_ = new QPushButton(QStringLiteral("Query by e&xample"), controls_);
+  qbe_->setObjectName(QStringLiteral("QBEButton"));
+  qbe_->setCheckable(true);
+  connect(qbe_, &QPushButton::clicked, this, [this](bool on) { SetQueryByExample(on); });
+  apply_qbe_ = new QPushButton(QStringLiteral("&Apply"), controls_);
+  apply_qbe_->setObjectName(QStringLiteral("ApplyQBE"));
+  apply_qbe_->setEnabled(false);
+  connect(apply_qbe_, &QPushButton::clicked, this, [this] { ApplyQueryByExample(); });
+  auto* filter_row = new QHBoxLayout;
+  filter_row->addWidget(filter_, 1);
+  filter_row->addWidget(qbe_);
+  filter_row->addWidget(apply_qbe_);
+  controls->addLayout(filter_row);
 
   navigator_ = new TDataSetNavigator(&source_, controls_);
   controls->addWidget(navigator_);
@@ -188,6 +200,36 @@ bool BrowseWindow::OpenQuery() {
   set_fetching(false);
   if (opened) statusBar()->showMessage(QStringLiteral("%1 rows fetched").arg(fetched_));
   return opened;
+}
+
+bool BrowseWindow::SetQueryByExample(bool on) {
+  bool done = true;
+  try {
+    dataset_.SetQBEMode(on);
+  } catch (...) {
+    done = false;
+    HandleApplicationException(this);
+  }
+  show_qbe_mode();
+  return done;
+}
+
+bool BrowseWindow::ApplyQueryByExample() {
+  bool done = true;
+  try {
+    dataset_.ApplyQBE();
+  } catch (...) {
+    done = false;
+    HandleApplicationException(this);
+  }
+  show_qbe_mode();
+  if (done) statusBar()->showMessage(QStringLiteral("%1 rows").arg(model_.rowCount()));
+  return done;
+}
+
+void BrowseWindow::show_qbe_mode() {
+  qbe_->setChecked(dataset_.QBEMode());
+  apply_qbe_->setEnabled(dataset_.QBEMode());
 }
 
 bool BrowseWindow::ShowMasterDetail() {

@@ -1,7 +1,7 @@
 // kvell-browse's window: log on, open a SQL text as a TOracleDataSet in a
 // grid with the navigator, filter it on the client (errors in the status
-// bar), and watch the fetch with a Cancel button; a second tab holds the
-// DEPT/EMP master/detail pair of the demo database.
+// bar) or query it by example, and watch the fetch with a Cancel button; a
+// second tab holds the DEPT/EMP master/detail pair of the demo database.
 // Thread-safe: no; window-system thread only.
 #pragma once
 
@@ -47,6 +47,10 @@ class BrowseWindow : public QMainWindow {
   bool OpenQuery();
   // Applies a filter text (empty: none); a bad text is shown in the status bar.
   bool ApplyFilter(const std::string& text);
+  // Query by example: on, the grid's new row takes the examples; applying
+  // requeries with them. A refusal is reported through the hooks; false then.
+  bool SetQueryByExample(bool on);
+  bool ApplyQueryByExample();
   // Shows the master/detail tab, opening its queries when they are not open.
   bool ShowMasterDetail();
 
@@ -60,6 +64,7 @@ class BrowseWindow : public QMainWindow {
   void fetch_progress(TAfterFetchRecordAction& action);
   void set_fetching(bool fetching);
   QWidget* build_query_tab(QWidget* parent);
+  void show_qbe_mode();
 
   TOracleSession session_;
   TOracleDataSet dataset_;
@@ -70,6 +75,8 @@ class BrowseWindow : public QMainWindow {
   QLineEdit* database_ = nullptr;
   QPlainTextEdit* sql_ = nullptr;
   QLineEdit* filter_ = nullptr;
+  QPushButton* qbe_ = nullptr;
+  QPushButton* apply_qbe_ = nullptr;
   QTableView* grid_ = nullptr;
   TDataSetNavigator* navigator_ = nullptr;
   QLabel* progress_ = nullptr;

@@ -5,6 +5,7 @@
 //   --username U --password P --database D   logon (default scott/tiger, default database)
 //   --sql TEXT        the query (default: EMP)
 //   --filter TEXT     a client-side filter applied after opening
+//   --example F=TEXT  query by example: TEXT as field F's example (repeatable)
 //   --master-detail   show the DEPT/EMP master/detail tab
 //   --screenshot FILE log on, open, save a PNG of the window and exit
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "browse_window.h"
 #include "master_detail_pane.h"
@@ -25,6 +28,7 @@ struct BrowseOptions {
   kvell::BrowseLogon logon;
   std::string sql = "select * from emp order by empno";
   std::string filter;
+  std::vector<std::pair<std::string, std::string>> examples;
   QString screenshot;
   bool master_detail = false;
 };
@@ -44,6 +48,8 @@ BrowseOptions parse_options(const QStringList& arguments) {
     else if (name == QLatin1String("--database")) options.logon.database = value;
     else if (name == QLatin1String("--sql")) options.sql = value;
     else if (name == QLatin1String("--filter")) options.filter = value;
+    else if (name == QLatin1String("--example") && value.find('=') != std::string::npos)
+      options.examples.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
     else if (name == QLatin1String("--screenshot")) options.screenshot = arguments[i + 1];
     else continue;
     ++i;
@@ -69,6 +75,17 @@ std::string embedded_oracle_home() {
 void default_to_embedded_client() {
   if (std::getenv("ORACLE_HOME") == nullptr && std::getenv("OCIDLL") == nullptr)
     setenv("ORACLE_HOME", embedded_oracle_home().c_str(), 0);
+}
+
+bool query_by_example(kvell::BrowseWindow& window, const std::vector<std::pair<std::string, std::string>>& examples) {
+  if (!window.SetQueryByExample(true)) return false;
+  try {
+    for (const auto& [field, text] : examples) window.DataSet().FieldByName(field)->SetText(text);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return false;
+  }
+  return window.ApplyQueryByExample();
 }
 
 int save_screenshot(kvell::BrowseWindow& window, const QString& path, bool master_detail) {
@@ -111,6 +128,7 @@ int main(int argc, char* argv[]) {
   window.show();
   bool ready = window.LogOn() && (options.master_detail ? window.ShowMasterDetail() : window.OpenQuery());
   if (ready && !options.filter.empty()) ready = window.ApplyFilter(options.filter);
+  if (ready && !options.examples.empty()) ready = query_by_example(window, options.examples);
   if (unattended) return ready ? save_screenshot(window, options.screenshot, options.master_detail) : 1;
   return QApplication::exec();
 }
