@@ -9,6 +9,7 @@
 
 #include "ociemu/api/statement.h"
 #include "ociemu/sql/datetime_value.h"
+#include "ociemu/sql/dialect.h"
 
 namespace ociemu {
 namespace {
@@ -325,6 +326,17 @@ int64_t Session::data_version() {
   int64_t version = sqlite3_step(data_version_query_) == SQLITE_ROW ? sqlite3_column_int64(data_version_query_, 0) : -1;
   sqlite3_reset(data_version_query_);
   return version;
+}
+
+// Every DML reports the rowid it touched; looking the table's object up
+// prepares a catalogue query, which cost DML a fifth of its time.
+int64_t Session::rowid_object_id(const std::string& table) {
+  const int64_t version = data_version();
+  if (!rowid_object_ || rowid_object_->table != table || rowid_object_->generation != generation ||
+      rowid_object_->data_version != version) {
+    rowid_object_ = RowidObject{table, sql::table_object_id(connection->db(), table), generation, version};
+  }
+  return rowid_object_->object_id;
 }
 
 ServiceContext::~ServiceContext() {

@@ -94,6 +94,8 @@ struct Session : Handle {
   void keep_parsed(ParsedStatement parsed);
   // Changes whenever another connection commits to the file; the session's own DDL moves `generation`.
   int64_t data_version();
+  // The object id that rowids of the SQLite table `table` ("OWNER.NAME") carry.
+  int64_t rowid_object_id(const std::string& table);
 
   std::string username;  // OCI_ATTR_USERNAME / PASSWORD as set by the application
   std::string password;
@@ -143,6 +145,15 @@ struct Session : Handle {
   std::mutex parsed_mutex_;              // statement handles may be freed from any thread
   std::vector<ParsedStatement> parsed_;  // least recently kept first
   sqlite3_stmt* data_version_query_ = nullptr;
+  // The last table rowid_object_id looked up, kept while no DDL here and no
+  // commit elsewhere may have dropped and created it again.
+  struct RowidObject {
+    std::string table;
+    int64_t object_id = 0;
+    uint64_t generation = 0;
+    int64_t data_version = -1;
+  };
+  std::optional<RowidObject> rowid_object_;
 
   std::vector<Savepoint> savepoints_;  // oldest first
   struct CachedStatement {

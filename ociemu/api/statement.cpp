@@ -585,7 +585,7 @@ sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offs
     if (!session.wait_for_conflicting_lock(transaction_was_empty)) fail(54);
   }
   if (!session.last_table.empty()) {
-    rowid_text = sql::encode_rowid(sql::table_object_id(connection_->db(), session.last_table), session.last_rowid);
+    rowid_text = sql::encode_rowid(session.rowid_object_id(session.last_table), session.last_rowid);
   }
   return OCI_SUCCESS;
 }

@@ -465,6 +465,40 @@ TEST_F(StatementTest, the_rowid_descriptor_lays_out_the_row_touched_last_and_a_s
   OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
 }
 
+// The rowid after DML names the table as it is now, also when it was dropped
+// and created again here or by another session since the last DML on it.
+TEST_F(StatementTest, the_rowid_after_dml_follows_a_table_created_again) {
+  auto rowid_after = [this](const std::string& sql) {
+    OCIStmt* stmt = prepare(sql);
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    OCIRowid* rowid = nullptr;
+    OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr);
+    ub4 size = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, rowid, &size, OCI_ATTR_ROWID, err));
+    std::string text = rowid_to_char(rowid, err);
+    OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return text;
+  };
+  rowid_after("INSERT INTO T (ID) VALUES (1)");
+  must_run("DROP TABLE T");
+  must_run("CREATE TABLE T_FIRST (ID NUMBER(10))");  // T takes another object id
+  must_run("CREATE TABLE T (ID NUMBER(10))");
+  const std::string here = rowid_after("INSERT INTO T (ID) VALUES (2)");
+  EXPECT_EQ(here, single_text("SELECT ROWID FROM T WHERE ID = 2"));
+
+  OCISvcCtx* other = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, other);
+  must_run("COMMIT");
+  must_run("DROP TABLE T", other);
+  must_run("CREATE TABLE T_SECOND (ID NUMBER(10))", other);
+  must_run("CREATE TABLE T (ID NUMBER(10))", other);
+  const std::string elsewhere = rowid_after("INSERT INTO T (ID) VALUES (3)");
+  EXPECT_EQ(elsewhere, single_text("SELECT ROWID FROM T WHERE ID = 3"));
+  must_run("COMMIT");
+  OCILogoff(other, err);
+}
+
 TEST_F(StatementTest, a_released_statement_comes_back_from_the_cache_by_text_and_by_key) {
   ub4 size = 5;
   ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(svc, OCI_HTYPE_SVCCTX, &size, 0, OCI_ATTR_STMTCACHESIZE, err));
