@@ -21,6 +21,7 @@ constexpr int kTypeNumber = 2;
 constexpr int kTypeRaw = 23;
 constexpr int kPlsqlBlockCode = 34;  // SQL function code of BEGIN/DECLARE blocks
 constexpr int kCreateProcedureCode = 24, kCreateFunctionCode = 91, kCreateTriggerCode = 59;
+constexpr int kCreatePackageCode = 94, kCreatePackageBodyCode = 97;
 
 std::string upper(std::string_view text) {
   std::string out(text);
@@ -408,7 +409,8 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
     result = execute_plsql(session, iters, row_offset);
   } else if (translation_.kind == sql::StatementKind::PlsqlBlock &&
              (translation_.sql_function_code == kCreateProcedureCode || translation_.sql_function_code == kCreateFunctionCode ||
-              translation_.sql_function_code == kCreateTriggerCode)) {
+              translation_.sql_function_code == kCreateTriggerCode || translation_.sql_function_code == kCreatePackageCode ||
+              translation_.sql_function_code == kCreatePackageBodyCode)) {
     result = execute_create_program(session, errors);
   } else if (is_dml(translation_.kind)) {
     if (translation_.sqlite_sql.empty()) fail(3001);

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,7 @@ struct Ref {
     Constant,      // `value`
     TriggerFlag,   // INSERTING/UPDATING/DELETING (`name`)
     LobIsTemporary,  // DBMS_LOB.ISTEMPORARY(`index`)
+    PackageVariable,  // variable `slot` of package `name` ("OWNER.PACKAGE"), in the session's instance
   };
   Kind kind = Slot;
   int slot = -1;
@@ -197,6 +199,12 @@ struct Unit {
   std::vector<CursorDecl> cursors;
   // Triggers: the record slots of the row's new and old values (-1 elsewhere).
   int trigger_new_slot = -1, trigger_old_slot = -1;
+  // Packages: what the specification declares, by name (a subprogram or a variable's slot).
+  struct PackageMember {
+    int subprogram = -1;
+    int slot = -1;
+  };
+  std::map<std::string, PackageMember> package_members;
 };
 
 }  // namespace ociemu::plsql

@@ -107,14 +107,40 @@ CallState::Depth::Depth(CallState& calls) : calls_(calls) {
   ++calls.depth_;
 }
 
-std::shared_ptr<Unit> CallState::unit(const std::string& key, sqlite3* db, sql::SessionContext& session,
-                                      uint64_t generation) {
+void CallState::refresh(sqlite3* db, uint64_t generation) {
   uint64_t version = data_version(db);
   if (generation != generation_ || version != data_version_) {
     units_.clear();
+    ++refreshes_;
     generation_ = generation;
     data_version_ = version;
   }
+}
+
+std::shared_ptr<Unit> CallState::package_unit(const std::string& key, sqlite3* db, sql::SessionContext& session,
+                                              uint64_t generation) {
+  refresh(db, generation);
+  CompiledPackage& compiled = packages_[key];
+  if (compiled.unit && compiled.checked == refreshes_) return compiled.unit;
+  const size_t dot = key.find('.');
+  std::optional<std::string> specification = sql::program_source(db, key.substr(0, dot), key.substr(dot + 1), "PACKAGE");
+  if (!specification) {
+    packages_.erase(key);
+    sql::throw_oracle(kProgramNotFound);
+  }
+  std::string source = *specification;
+  if (auto body = sql::program_source(db, key.substr(0, dot), key.substr(dot + 1), "PACKAGE BODY")) source += "\n" + *body;
+  if (!compiled.unit || compiled.source != source) {
+    compiled.unit = compile_package(source, db, session);
+    compiled.source = std::move(source);
+  }
+  compiled.checked = refreshes_;
+  return compiled.unit;
+}
+
+std::shared_ptr<Unit> CallState::unit(const std::string& key, sqlite3* db, sql::SessionContext& session,
+                                      uint64_t generation) {
+  refresh(db, generation);
   auto found = units_.find(key);
   if (found != units_.end()) return found->second;
   size_t dot = key.find('.');
@@ -161,6 +187,7 @@ Value call_stored_function(Host& host, const std::string& key, const std::vector
                            const std::vector<std::string>& names) {
   CallState* calls = host.calls();
   if (calls == nullptr) sql::throw_oracle(kProgramNotFound);
+  if (names_package_member(key)) return run_package_function(host, *calls, key, arguments, names);
   std::shared_ptr<Unit> unit = calls->unit(key, host.db(), host.context(), host.schema_generation());
   if (!unit->function) sql::throw_oracle(kProgramNotFound);
   Signature signature{key, unit->parameters, true, unit->return_type};

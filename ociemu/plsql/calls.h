@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <memory>
@@ -23,6 +24,10 @@
 namespace ociemu::plsql {
 
 class Host;
+struct PackageInstance;  // interpreter.cpp
+
+// "OWNER.PACKAGE.MEMBER" names a package's member; "OWNER.NAME" a stored program.
+inline bool names_package_member(std::string_view key) { return std::count(key.begin(), key.end(), '.') == 2; }
 
 // The SQL function statements call stored and local PL/SQL functions through:
 // OCIEMU_CALL(key, mode, arguments...), key "OWNER.NAME" or "#n" for local
@@ -51,8 +56,19 @@ class CallState {
   // the schema changed (`generation` moved, or another session committed);
   // raises ORA-06508 when there is no such program and its compile error when it does not compile.
   std::shared_ptr<Unit> unit(const std::string& key, sqlite3* db, sql::SessionContext& session, uint64_t generation);
-  // Drops the compiled units (before their connection closes).
-  void forget() { units_.clear(); }
+  // The unit of package "OWNER.PACKAGE" (specification and body). It is compiled
+  // again only when their text changed, so that the session's instance of the
+  // package keeps its state while it stays the same; ORA-06508 when there is no such package.
+  std::shared_ptr<Unit> package_unit(const std::string& key, sqlite3* db, sql::SessionContext& session,
+                                     uint64_t generation);
+  // Drops the compiled units and the packages' state (before their connection closes).
+  void forget() {
+    units_.clear();
+    packages_.clear();
+    instances.clear();
+  }
+  // The session's instance of each package it used, by "OWNER.PACKAGE".
+  std::map<std::string, std::shared_ptr<PackageInstance>> instances;
 
   // A call running: counts towards the depth limit.
   class Depth {
@@ -73,7 +89,17 @@ class CallState {
   Host* sql_host = nullptr;  // serves calls made by plain SQL, when no unit is running
 
  private:
+  // Drops the compiled units once the schema may have changed.
+  void refresh(sqlite3* db, uint64_t generation);
+
+  struct CompiledPackage {
+    std::string source;  // specification and body
+    std::shared_ptr<Unit> unit;
+    uint64_t checked = 0;  // the refresh count when source was last compared with the catalogue
+  };
   std::map<std::string, std::shared_ptr<Unit>> units_;
+  std::map<std::string, CompiledPackage> packages_;
+  uint64_t refreshes_ = 1;
   uint64_t generation_ = 0;
   uint64_t data_version_ = 0;
   int depth_ = 0;

@@ -90,6 +90,7 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
     if (int member = after_lob_package(i); member > 0 && member < end && !lookup(w)) return lob_ref(member, end, next);
   }
   const Symbol* symbol = lookup(w);
+  if (symbol == nullptr && t.kind == TokenKind::Word && op(i + 1, ".")) return package_variable_ref(i, end, next);
   if (symbol == nullptr || symbol->kind == Symbol::Exception || symbol->kind == Symbol::Type ||
       symbol->kind == Symbol::Subprogram) {
     return std::nullopt;

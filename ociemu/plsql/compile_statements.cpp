@@ -95,7 +95,7 @@ Target Compiler::parse_target(int begin, int end) {
     error_at(begin, format(kPlsNotAssignable, source(begin, end)), kStatementIgnored);
   }
   bool assignable = ref->kind == Ref::Slot || ref->kind == Ref::Field || ref->kind == Ref::Element ||
-                    ref->kind == Ref::Bind || ref->kind == Ref::BindElement;
+                    ref->kind == Ref::Bind || ref->kind == Ref::BindElement || ref->kind == Ref::PackageVariable;
   if (ref->kind == Ref::Slot || ref->kind == Ref::Field || ref->kind == Ref::Element) {
     const Symbol* symbol = lookup(tok(begin).text);
     if (symbol && symbol->kind == Symbol::Constant) assignable = false;
@@ -577,7 +577,7 @@ std::shared_ptr<const Signature> Compiler::stored_signature(int at, const std::s
     signature = found->second;
   } else {
     std::optional<StoredProgram> stored = find_stored_program(db_, owner, object);
-    if (!stored) return nullptr;
+    if (!stored) return package_signature(name);
     Compiler inner(stored->text, db_, session_);
     inner.compiling = compiling;
     try {

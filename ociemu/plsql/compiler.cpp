@@ -262,20 +262,26 @@ void Compiler::parse_handlers(Block& block) {
 }
 
 void Compiler::parse_declarations(Block& block) {
-  while (!word(pos_, "BEGIN")) {
-    if (tok(pos_).kind == TokenKind::End) unexpected(pos_, "begin");
-    if (accept_word("PRAGMA")) {
-      parse_pragma();
-    } else if (accept_word("CURSOR")) {
-      parse_cursor();
-    } else if (accept_word("TYPE") || accept_word("SUBTYPE")) {
-      parse_type_declaration();
-    } else if (word(pos_, "PROCEDURE") || word(pos_, "FUNCTION")) {
-      parse_subprogram();
-    } else {
-      parse_variable(block);
-    }
+  while (!word(pos_, "BEGIN")) parse_declaration(block);
+  require_bodies();
+}
+
+void Compiler::parse_declaration(Block& block) {
+  if (tok(pos_).kind == TokenKind::End) unexpected(pos_, "begin");
+  if (accept_word("PRAGMA")) {
+    parse_pragma();
+  } else if (accept_word("CURSOR")) {
+    parse_cursor();
+  } else if (accept_word("TYPE") || accept_word("SUBTYPE")) {
+    parse_type_declaration();
+  } else if (word(pos_, "PROCEDURE") || word(pos_, "FUNCTION")) {
+    parse_subprogram();
+  } else {
+    parse_variable(block);
   }
+}
+
+void Compiler::require_bodies() {
   for (const auto& [name, symbol] : scopes_.back()) {
     if (symbol.kind == Symbol::Subprogram && !unit_->subprograms[static_cast<size_t>(symbol.subprogram)].block) {
       error_at(pos_, format(kPlsNoBody, name));

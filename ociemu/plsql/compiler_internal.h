@@ -73,6 +73,7 @@ class Compiler : public sql::NameResolver {
   }
 
   std::unique_ptr<Unit> run_program();
+  std::unique_ptr<Unit> run_package();
   // A stored program's parameters and result, read from its header alone.
   Signature run_signature();
 
@@ -89,7 +90,11 @@ class Compiler : public sql::NameResolver {
   std::optional<std::string> resolve(const std::vector<std::string>& parts) override {
     if (current_refs_ == nullptr || parts.empty()) return std::nullopt;
     const Symbol* symbol = lookup(parts[0]);
-    if (symbol == nullptr || (symbol->kind != Symbol::Variable && symbol->kind != Symbol::Constant)) return std::nullopt;
+    if (symbol == nullptr) {
+      std::optional<Ref> variable = package_variable(parts);
+      return variable ? std::optional<std::string>(add_ref(*current_refs_, std::move(*variable))) : std::nullopt;
+    }
+    if (symbol->kind != Symbol::Variable && symbol->kind != Symbol::Constant) return std::nullopt;
     Ref ref;
     ref.slot = symbol->slot;
     if (parts.size() == 1 && symbol->type.is_scalar()) {
@@ -215,6 +220,8 @@ class Compiler : public sql::NameResolver {
   void parse_block_body(Block& block);
   void parse_handlers(Block& block);
   void parse_declarations(Block& block);
+  void parse_declaration(Block& block);  // one item of a declare section
+  void require_bodies();  // every subprogram declared ahead in the scope has its body (PLS-00328)
   void parse_pragma();
   void parse_cursor();
   void parse_type_declaration();
@@ -274,6 +281,16 @@ class Compiler : public sql::NameResolver {
   std::shared_ptr<const Signature> load_signature(int at, const std::string& name);
   // The stored program's signature, or null when there is none by that name.
   std::shared_ptr<const Signature> stored_signature(int at, const std::string& name);
+  // [owner.]package.member: the package's specification, compiled once per compiler (null when there is none).
+  const Unit* package_spec(const std::string& owner, const std::string& package);
+  // The signature of package member `name` ("[OWNER.]PACKAGE.MEMBER"), keyed "OWNER.PACKAGE.MEMBER"; null when none.
+  std::shared_ptr<const Signature> package_signature(const std::string& name);
+  // A package's variable read or written from outside it (pkg.var); nullopt when the words name none.
+  std::optional<Ref> package_variable_ref(int i, int end, int& next);
+  std::optional<Ref> package_variable(const std::vector<std::string>& parts);
+  // Declarations of a package part, up to its END (the specification) or BEGIN/END (the body).
+  void parse_package_part(bool body);
+  std::map<std::string, std::shared_ptr<const Unit>> package_specs_;
   // target := f(...) where f has OUT or IN OUT parameters: a call statement; null for any other value.
   StmtPtr function_call_with_outs(int at, Target& target, int begin, int end);
   // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.

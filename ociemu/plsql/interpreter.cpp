@@ -50,6 +50,21 @@ struct Slot {
   CursorState cursor;
 };
 
+}  // namespace
+
+// The session's state of one package: its variables and cursors, kept between calls.
+struct PackageInstance {
+  std::shared_ptr<Unit> unit;
+  std::vector<Slot> frame;
+  Activation* running = nullptr;  // the runner holding `frame` while the package's code runs
+};
+
+namespace {
+
+std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, const std::string& key);
+std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key,
+                                      const std::vector<std::optional<Value>>& arguments, Value* result);
+
 enum class Flow { Normal, Exit, Continue, Return };
 
 // Rewinds a statement when a scope ends, however it ends.
@@ -72,6 +87,27 @@ class Runner final : public Activation {
   }
 
   Host& host() override { return host_; }
+
+  // A package's code runs on its instance's frame, moved into the runner meanwhile.
+  void adopt(PackageInstance& instance) {
+    frame_.swap(instance.frame);
+    instance.running = this;
+  }
+  void give_back(PackageInstance& instance) {
+    frame_.swap(instance.frame);
+    instance.running = nullptr;
+  }
+  std::vector<Slot>& frame() { return frame_; }
+
+  // Runs subprogram `index` of the unit (a package's member) for a caller outside it.
+  std::vector<Value> call_member(int index, const std::vector<std::optional<Value>>& arguments, Value* result) {
+    Running running(*this);
+    try {
+      return call_local(index, arguments, result);
+    } catch (const Raised& e) {
+      throw sql::OracleException{leaving(e)};
+    }
+  }
 
   void run() {
     Running running(*this);
@@ -416,6 +452,7 @@ class Runner final : public Activation {
     const std::vector<Parameter>& parameters = s.callee->parameters;
     std::vector<std::optional<Value>> arguments(parameters.size());
     std::shared_ptr<Unit> stored;
+    if (s.local < 0 && names_package_member(s.callee->name)) return call_package_member(s);
     if (s.local < 0) {
       stored = calls_->unit(s.callee->name, db_, session_, host_.schema_generation());
       if (!same_parameters(stored->parameters, parameters)) throw raise_code(kProgramNotFound);
@@ -451,6 +488,34 @@ class Runner final : public Activation {
     }
     if (s.result) assign(s.result->ref, result);
     return Flow::Normal;
+  }
+
+  // pkg.member(...): cursor variables are not passed to packages.
+  Flow call_package_member(const Stmt& s) {
+    const std::vector<Parameter>& parameters = s.callee->parameters;
+    std::vector<std::optional<Value>> arguments(parameters.size());
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      if (s.values[i]) {
+        arguments[i] = eval(*s.values[i]);
+      } else if (parameters[i].mode == Parameter::Out) {
+        arguments[i] = Value{};
+      }
+    }
+    Value result;
+    std::vector<Value> results = run_package_member(host_, *calls_, s.callee->name, arguments, s.result ? &result : nullptr);
+    for (size_t i = 0; i < parameters.size() && i < results.size(); ++i) {
+      if (parameters[i].mode != Parameter::In) assign(s.targets[i].ref, results[i]);
+    }
+    if (s.result) assign(s.result->ref, result);
+    return Flow::Normal;
+  }
+
+  // A package variable in the session's instance of its package.
+  Slot& package_slot(const Ref& ref) {
+    std::shared_ptr<PackageInstance> instance = package_instance(host_, *calls_, ref.name);
+    std::vector<Slot>& frame = instance->running ? static_cast<Runner*>(instance->running)->frame() : instance->frame;
+    if (ref.slot < 0 || static_cast<size_t>(ref.slot) >= frame.size()) throw raise_code(kProgramNotFound);
+    return frame[static_cast<size_t>(ref.slot)];  // the session's instances keep it
   }
 
   // The cursor variable an argument names; a scratch one for anything else.
@@ -999,6 +1064,7 @@ class Runner final : public Activation {
       case Ref::Constant: return ref.value;
       case Ref::TriggerFlag: return Value::of_boolean(trigger_flag(ref));
       case Ref::LobIsTemporary: return lob_is_temporary(eval(*ref.index), host_);
+      case Ref::PackageVariable: return package_slot(ref).value;
       case Ref::Bind:
       case Ref::BindElement: break;
     }
@@ -1085,6 +1151,11 @@ class Runner final : public Activation {
       case Ref::Bind:
         host_.write_bind(target.name, value, oracle_type_of(TypeSpec{}, value), -1);
         return;
+      case Ref::PackageVariable: {
+        std::shared_ptr<PackageInstance> instance = package_instance(host_, *calls_, target.name);
+        package_slot(target).value = fit(value, instance->unit->slot_types[static_cast<size_t>(target.slot)]);
+        return;
+      }
       default:
         throw raise_code(kValueErrorCode);
     }
@@ -1144,7 +1215,68 @@ class Runner final : public Activation {
   CursorState scratch_cursor_;           // for a cursor parameter given no cursor variable
 };
 
+// The package's frame in a runner for as long as its code runs.
+struct Entered {
+  Entered(PackageInstance& entered, Host& host) : runner(*entered.unit, host), instance(entered) { runner.adopt(instance); }
+  ~Entered() { runner.give_back(instance); }
+  Entered(const Entered&) = delete;
+  Entered& operator=(const Entered&) = delete;
+  Runner runner;
+  PackageInstance& instance;
+};
+
+// The session's instance of package "OWNER.PACKAGE": made, and its declarations and
+// initialisation run, on first use, and again when the package was replaced.
+std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, const std::string& key) {
+  std::shared_ptr<Unit> unit = calls.package_unit(key, host.db(), host.context(), host.schema_generation());
+  std::shared_ptr<PackageInstance>& entry = calls.instances[key];
+  if (entry && (entry->unit == unit || entry->running)) return entry;
+  auto fresh = std::make_shared<PackageInstance>();
+  fresh->unit = unit;
+  fresh->frame.resize(unit->slot_types.size());
+  entry = fresh;  // the initialisation may name the package's own members
+  try {
+    Entered entered(*fresh, host);
+    entered.runner.run();
+  } catch (...) {
+    calls.instances.erase(key);
+    throw;
+  }
+  return fresh;
+}
+
+int package_subprogram(const Unit& unit, const std::string& member) {
+  auto found = unit.package_members.find(member);
+  if (found == unit.package_members.end() || found->second.subprogram < 0) sql::throw_oracle(kProgramNotFound);
+  const int index = found->second.subprogram;
+  if (!unit.subprograms[static_cast<size_t>(index)].block) sql::throw_oracle(kProgramNotFound);  // no body
+  return index;
+}
+
+std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key,
+                                      const std::vector<std::optional<Value>>& arguments, Value* result) {
+  const size_t dot = key.rfind('.');
+  std::shared_ptr<PackageInstance> instance = package_instance(host, calls, key.substr(0, dot));
+  const int index = package_subprogram(*instance->unit, key.substr(dot + 1));
+  if (instance->running) return static_cast<Runner*>(instance->running)->call_member(index, arguments, result);
+  Entered entered(*instance, host);
+  return entered.runner.call_member(index, arguments, result);
+}
+
 }  // namespace
+
+Value run_package_function(Host& host, CallState& calls, const std::string& key, const std::vector<Value>& arguments,
+                           const std::vector<std::string>& names) {
+  const size_t dot = key.rfind('.');
+  std::shared_ptr<PackageInstance> instance = package_instance(host, calls, key.substr(0, dot));
+  const Unit& unit = *instance->unit;
+  Signature signature = unit.subprograms[static_cast<size_t>(package_subprogram(unit, key.substr(dot + 1)))].signature;
+  if (!signature.function) sql::throw_oracle(kProgramNotFound);
+  signature.name = key;
+  Value result;
+  run_package_member(host, calls, key, sql_arguments(signature, arguments, names), &result);
+  return result;
+}
 
 void run_unit(Unit& unit, Host& host) { Runner(unit, host).run(); }
 

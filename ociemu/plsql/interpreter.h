@@ -19,6 +19,11 @@ void run_unit(Unit& unit, Host& host);
 // Runs a stored function (nullopt arguments take their defaults) and returns its value.
 Value run_function(Unit& unit, Host& host, const std::vector<std::optional<Value>>& arguments);
 
+class CallState;
+// Runs function "OWNER.PACKAGE.MEMBER" of the session's instance of the package, as SQL calls it.
+Value run_package_function(Host& host, CallState& calls, const std::string& key, const std::vector<Value>& arguments,
+                           const std::vector<std::string>& names);
+
 // One row a trigger fires for: the event, the columns an UPDATE sets, and the
 // new and old values by column (new ones written back as the trigger leaves them).
 struct TriggerRow {

@@ -14,6 +14,7 @@ namespace ociemu::plsql {
 namespace {
 
 constexpr int kNameInUse = 955;
+constexpr int kNoSuchObject = 4043;
 
 struct Header {
   std::string owner, name, type;
@@ -32,6 +33,10 @@ Header read_header(std::string_view text, const sql::SessionContext& session) {
   if (i + 1 >= tokens.size()) sql::throw_oracle(900);
   header.type = tokens[i].text;
   header.source_offset = static_cast<size_t>(tokens[i].offset);
+  if (header.type == "PACKAGE" && i + 2 < tokens.size() && tokens[i + 1].is_word("BODY")) {
+    header.type = "PACKAGE BODY";
+    ++i;
+  }
   header.name = tokens[i + 1].text;
   if (i + 3 < tokens.size() && tokens[i + 2].is_op(".")) {
     header.owner = header.name;
@@ -58,10 +63,24 @@ bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& ses
   while (!source.empty() && std::isspace(static_cast<unsigned char>(source.back()))) source.pop_back();
   if (!source.empty() && source.back() != ';' && source.back() != '/') source += ';';  // the client's statement end
   std::optional<std::string> existing = sql::object_type(db, header.owner, header.name);
-  if (existing && (!header.or_replace || *existing != header.type)) sql::throw_oracle(kNameInUse);
+  std::optional<std::string> specification;
+  if (header.type == "PACKAGE BODY") {
+    // The body belongs to its specification's object.
+    if (existing != std::optional<std::string>("PACKAGE")) sql::throw_oracle(kNoSuchObject, {header.name});
+    specification = sql::program_source(db, header.owner, header.name, "PACKAGE");
+    if (!header.or_replace && sql::program_source(db, header.owner, header.name, header.type)) {
+      sql::throw_oracle(kNameInUse);
+    }
+  } else if (existing && (!header.or_replace || *existing != header.type)) {
+    sql::throw_oracle(kNameInUse);
+  }
   std::optional<sql::ProgramError> error;
   try {
-    compile_program(source, db, session);
+    if (header.type == "PACKAGE" || specification) {
+      compile_package(specification ? *specification + "\n" + source : source, db, session);
+    } else {
+      compile_program(source, db, session);
+    }
   } catch (const sql::OracleException& e) {
     error = program_error(e.error);
   }

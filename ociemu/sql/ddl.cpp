@@ -856,7 +856,8 @@ void Translator::translate_create() {
   if (kind == "TYPE" && !word_at(i, "BODY")) return create_type(i, or_replace);
   if (kind == "PROCEDURE" || kind == "FUNCTION" || kind == "PACKAGE" || kind == "TRIGGER" || kind == "TYPE") {
     out_.kind = StatementKind::PlsqlBlock;
-    out_.sql_function_code = kind == "TYPE" ? 77 : kind == "PROCEDURE" ? 24 : kind == "FUNCTION" ? 91 : kind == "TRIGGER" ? 59 : 94;
+    out_.sql_function_code = kind == "TYPE" ? 77 : kind == "PROCEDURE" ? 24 : kind == "FUNCTION" ? 91 : kind == "TRIGGER" ? 59
+                             : word_at(i, "BODY") ? 97 : 94;
     return;
   }
   if (kind == "ROLE" || kind == "TABLESPACE" || kind == "PROFILE") {
@@ -1002,14 +1003,19 @@ void Translator::translate_drop() {
     return;
   }
   if (kind == "TRIGGER") return drop_trigger(i);
-  if (kind == "PROCEDURE" || kind == "FUNCTION") {
-    out_.sql_function_code = kind == "PROCEDURE" ? 25 : 92;
+  if (kind == "PROCEDURE" || kind == "FUNCTION" || kind == "PACKAGE") {
+    // DROP PACKAGE BODY keeps the specification.
+    const bool body_only = kind == "PACKAGE" && word_at(i, "BODY");
+    if (body_only) ++i;
+    out_.sql_function_code = kind == "PROCEDURE" ? 25 : kind == "FUNCTION" ? 92 : body_only ? 98 : 95;
     i = read_object_name(i, owner, name);
     if (owner.empty()) owner = default_schema(session_);
     auto object = find_object(db_, owner, name);
     if (!object || object->type != kind) fail(4043, {name}, name_index);
     std::string key = " WHERE OWNER = " + quote_literal(owner) + " AND NAME = " + quote_literal(name);
+    if (body_only) key += " AND TYPE = 'PACKAGE BODY'";
     for (const char* table : {"\"OCIEMU$OBJECTS\"", "\"OCIEMU$SOURCE\"", "\"OCIEMU$ERRORS\""}) {
+      if (body_only && std::string_view(table) == "\"OCIEMU$OBJECTS\"") continue;
       out_.sqlite_sql.push_back(std::string("DELETE FROM ") + table + key);
     }
     return;

@@ -27,7 +27,15 @@ std::optional<std::string> object_type(sqlite3* db, std::string_view owner, std:
 
 std::optional<std::string> stored_function(sqlite3* db, const SessionContext& session,
                                            const std::vector<std::string>& parts) {
-  if (parts.empty() || parts.size() > 2) return std::nullopt;
+  if (parts.empty() || parts.size() > 3) return std::nullopt;
+  // [owner.]package.function: the package's member, found when called.
+  const std::optional<std::string> package("PACKAGE");
+  if (parts.size() == 3 && object_type(db, parts[0], parts[1]) == package) return parts[0] + "." + parts[1] + "." + parts[2];
+  if (parts.size() == 2 && object_type(db, parts[0], parts[1]) != std::optional<std::string>("FUNCTION") &&
+      object_type(db, session_schema(session), parts[0]) == package) {
+    return session_schema(session) + "." + parts[0] + "." + parts[1];
+  }
+  if (parts.size() == 3) return std::nullopt;
   std::string owner = parts.size() == 2 ? parts[0] : session_schema(session);
   const std::string& name = parts.back();
   if (object_type(db, owner, name) != std::optional<std::string>("FUNCTION")) return std::nullopt;
@@ -80,13 +88,20 @@ std::optional<StoredProgramText> stored_program(sqlite3* db, std::string_view ow
   if (!type || (*type != "PROCEDURE" && *type != "FUNCTION")) return std::nullopt;
   StoredProgramText program;
   program.type = *type;
-  Query lines(db, "SELECT TEXT FROM \"OCIEMU$SOURCE\" WHERE OWNER = ?1 AND NAME = ?2 AND TYPE = ?3 ORDER BY LINE");
-  lines.bind(1, owner).bind(2, name).bind(3, *type);
-  while (lines.step()) program.text += lines.text(0);
+  program.text = program_source(db, owner, name, *type).value_or("");
   Query errors(db, "SELECT 1 FROM \"OCIEMU$ERRORS\" WHERE OWNER = ?1 AND NAME = ?2");
   errors.bind(1, owner).bind(2, name);
   program.invalid = errors.step();
   return program;
+}
+
+std::optional<std::string> program_source(sqlite3* db, std::string_view owner, std::string_view name,
+                                          std::string_view type) {
+  Query lines(db, "SELECT TEXT FROM \"OCIEMU$SOURCE\" WHERE OWNER = ?1 AND NAME = ?2 AND TYPE = ?3 ORDER BY LINE");
+  lines.bind(1, owner).bind(2, name).bind(3, type);
+  std::optional<std::string> text;
+  while (lines.step()) text = text.value_or("") + lines.text(0);
+  return text;
 }
 
 void store_program(sqlite3* db, const ProgramKey& key, std::string_view source, const std::optional<ProgramError>& error) {

@@ -48,6 +48,9 @@ std::optional<std::string> function_return_type(sqlite3* db, std::string_view ke
 inline constexpr int kCallWithNames = 4;
 
 std::optional<StoredProgramText> stored_program(sqlite3* db, std::string_view owner, std::string_view name);
+// The stored text of OWNER.NAME's part `type` (PACKAGE, PACKAGE BODY...), if there is one.
+std::optional<std::string> program_source(sqlite3* db, std::string_view owner, std::string_view name,
+                                          std::string_view type);
 // Registers (when new) or replaces the program's text and error, all or nothing.
 void store_program(sqlite3* db, const ProgramKey& key, std::string_view source, const std::optional<ProgramError>& error);
 

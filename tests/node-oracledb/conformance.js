@@ -164,6 +164,38 @@ async function main() {
     assert.strictEqual(r.outBinds.out, 42);
   });
 
+  await check('DML RETURNING INTO OUT binds given by position', async () => {
+    const r = await conn.execute('update node_t set name = :1 where id = :2 returning id, name into :3, :4',
+      ['pos', 10, { dir: oracledb.BIND_OUT, type: oracledb.NUMBER },
+       { dir: oracledb.BIND_OUT, type: oracledb.STRING, maxSize: 20 }]);
+    assert.deepStrictEqual(r.outBinds, [[10], ['pos']]);
+    await conn.rollback();
+  });
+
+  await check('a package keeps its state for the session; its members are called from PL/SQL and SQL', async () => {
+    await conn.execute(`create or replace package node_pkg is
+      hits number := 0;
+      procedure hit(n in out number);
+      function twice(n number) return number;
+    end node_pkg;`);
+    await conn.execute(`create or replace package body node_pkg is
+      procedure hit(n in out number) is begin hits := hits + 1; n := n + hits; end;
+      function twice(n number) return number is begin return 2 * n + hits; end;
+    begin hits := 100; end node_pkg;`);
+    const r = await conn.execute('begin node_pkg.hit(:n); node_pkg.hit(:n); end;',
+      { n: { dir: oracledb.BIND_INOUT, type: oracledb.NUMBER, val: 1 } });
+    assert.strictEqual(r.outBinds.n, 1 + 101 + 102);
+    const q = await conn.execute('select node_pkg.twice(5) from dual');
+    assert.deepStrictEqual(q.rows, [[112]]);
+    const other = await oracledb.getConnection(account);
+    try {
+      const fresh = await other.execute('select node_pkg.twice(5) from dual');
+      assert.deepStrictEqual(fresh.rows, [[110]]);
+    } finally {
+      await other.close();
+    }
+  });
+
   const longText = 'Grüße ' + 'x'.repeat(70000) + ' Köln';
   const bytes = Buffer.from(Array.from({ length: 40000 }, (_, i) => i % 256));
 

@@ -1,0 +1,141 @@
+// Packages: a specification and its body compiled as one unit whose block holds
+// the package's variables and subprograms and whose statements are the body's
+// initialisation; and what other units see of a package (pkg.name).
+#include <array>
+
+#include "ociemu/plsql/compiler_internal.h"
+#include "ociemu/plsql/stored.h"
+#include "ociemu/sql/programs.h"
+
+namespace ociemu::plsql {
+
+std::unique_ptr<Unit> Compiler::run_package() {
+  begin_unit();
+  parse_package_part(false);
+  if (word(pos_, "PACKAGE") || (word(pos_, "CREATE") && word(pos_ + 4, "BODY"))) parse_package_part(true);
+  return end_unit();
+}
+
+void Compiler::parse_package_part(bool body) {
+  if (accept_word("CREATE") && accept_word("OR")) expect_word("REPLACE");
+  expect_word("PACKAGE");
+  if (body) expect_word("BODY");
+  std::string owner, name = take_name();
+  if (accept_op(".")) {
+    owner = name;
+    name = take_name();
+  }
+  unit_->name = (owner.empty() ? sql::session_schema(session_) : owner) + "." + name;
+  while (!word(pos_, "IS") && !word(pos_, "AS")) {  // AUTHID and the like
+    if (tok(pos_).kind == TokenKind::End) unexpected(pos_, "is");
+    ++pos_;
+  }
+  ++pos_;
+  while (!word(pos_, "END") && !(body && word(pos_, "BEGIN"))) parse_declaration(unit_->block);
+  if (body) require_bodies();
+  if (!body) {
+    for (const auto& [member, symbol] : scopes_.back()) {
+      if (symbol.kind == Symbol::Subprogram) unit_->package_members[member].subprogram = symbol.subprogram;
+      if (symbol.kind == Symbol::Variable || symbol.kind == Symbol::Constant) unit_->package_members[member].slot = symbol.slot;
+    }
+  }
+  if (body && word(pos_, "BEGIN")) {
+    push_scope();  // closed by the body's END
+    parse_block_body(unit_->block);
+  } else {
+    expect_word("END");
+    if (tok(pos_).kind == TokenKind::Word) ++pos_;  // END name
+    expect_op(";");
+  }
+  if (op(pos_, "/")) ++pos_;
+}
+
+const Unit* Compiler::package_spec(const std::string& owner, const std::string& package) {
+  const std::string key = owner + "." + package;
+  if (auto found = package_specs_.find(key); found != package_specs_.end()) return found->second.get();
+  std::shared_ptr<const Unit> spec;
+  if (std::optional<std::string> text = sql::program_source(db_, owner, package, "PACKAGE")) {
+    try {
+      spec = Compiler(*text, db_, session_).run_package();
+    } catch (const sql::OracleException&) {
+      spec = nullptr;  // an invalid specification names nothing
+    }
+  }
+  package_specs_[key] = spec;
+  return spec.get();
+}
+
+namespace {
+
+// OWNER, PACKAGE and MEMBER of [owner.]package.member.
+std::optional<std::array<std::string, 3>> member_parts(const std::vector<std::string>& parts,
+                                                       const sql::SessionContext& session) {
+  if (parts.size() == 2) return std::array<std::string, 3>{sql::session_schema(session), parts[0], parts[1]};
+  if (parts.size() == 3) return std::array<std::string, 3>{parts[0], parts[1], parts[2]};
+  return std::nullopt;
+}
+
+std::vector<std::string> split_name(const std::string& name) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t dot = name.find('.'); dot != std::string::npos; dot = name.find('.', start)) {
+    parts.push_back(name.substr(start, dot - start));
+    start = dot + 1;
+  }
+  parts.push_back(name.substr(start));
+  return parts;
+}
+
+}  // namespace
+
+std::shared_ptr<const Signature> Compiler::package_signature(const std::string& name) {
+  auto parts = member_parts(split_name(name), session_);
+  if (!parts) return nullptr;
+  const auto& [owner, package, member] = *parts;
+  const Unit* spec = package_spec(owner, package);
+  if (spec == nullptr) return nullptr;
+  auto found = spec->package_members.find(member);
+  if (found == spec->package_members.end() || found->second.subprogram < 0) return nullptr;
+  Signature signature = spec->subprograms[static_cast<size_t>(found->second.subprogram)].signature;
+  signature.name = owner + "." + package + "." + member;
+  return std::make_shared<const Signature>(std::move(signature));
+}
+
+std::optional<Ref> Compiler::package_variable(const std::vector<std::string>& parts) {
+  auto names = member_parts(parts, session_);
+  if (!names) return std::nullopt;
+  const auto& [owner, package, member] = *names;
+  const Unit* spec = package_spec(owner, package);
+  if (spec == nullptr) return std::nullopt;
+  auto found = spec->package_members.find(member);
+  if (found == spec->package_members.end() || found->second.slot < 0) return std::nullopt;
+  Ref ref;
+  ref.kind = Ref::PackageVariable;
+  ref.name = owner + "." + package;
+  ref.slot = found->second.slot;
+  return ref;
+}
+
+std::optional<Ref> Compiler::package_variable_ref(int i, int end, int& next) {
+  std::vector<std::string> parts{tok(i).text};
+  int k = i + 1;
+  while (k + 1 < end && op(k, ".") && tok(k + 1).kind == TokenKind::Word && parts.size() < 3) {
+    parts.push_back(tok(k + 1).text);
+    k += 2;
+  }
+  // owner.package.variable before package.variable
+  for (size_t count = parts.size(); count >= 2; --count) {
+    std::vector<std::string> chain(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(count));
+    if (auto ref = package_variable(chain)) {
+      next = i + 2 * static_cast<int>(count) - 1;
+      return ref;
+    }
+  }
+  return std::nullopt;
+}
+
+std::unique_ptr<Unit> compile_package(std::string_view text, sqlite3* db, sql::SessionContext& session) {
+  return Compiler(text, db, session).run_package();
+}
+
+}  // namespace ociemu::plsql

@@ -1,0 +1,83 @@
+// Packages: a specification and its body, their variables kept per session and
+// set up by the body's initialisation, and pkg.member from blocks and from SQL.
+#include "plsql_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+constexpr const char* kSpecification = R"(create or replace package counter is
+  step number := 1;
+  calls number;
+  procedure bump(amount in out number);
+  function next_value(base number) return number;
+end counter;)";
+
+constexpr const char* kBody = R"(create or replace package body counter is
+  total number := 0;
+  procedure bump(amount in out number) is
+  begin
+    total := total + step;
+    calls := nvl(calls, 0) + 1;
+    amount := amount + total;
+  end;
+  function next_value(base number) return number is
+    v number := base;
+  begin
+    bump(v);
+    return v + step;
+  end next_value;
+begin
+  step := 10;
+end counter;)";
+
+class PackageTest : public PlsqlTest {
+ protected:
+  void SetUp() override {
+    PlsqlTest::SetUp();
+    must_run(kSpecification);
+    must_run(kBody);
+  }
+};
+
+TEST_F(PackageTest, members_are_called_from_blocks_and_the_state_lasts_for_the_session) {
+  // The initialisation ran before the first use; the variables keep their values between calls.
+  EXPECT_EQ("15|10|1", result_text("declare a number := 5; begin counter.bump(a); "
+                                   ":r := a || '|' || counter.step || '|' || counter.calls; end;"));
+  EXPECT_EQ("25|2", result_text("declare a number := 5; begin counter.bump(a); :r := a || '|' || counter.calls; end;"));
+  EXPECT_EQ("", failure("begin counter.step := 100; end;"));
+  EXPECT_EQ("221", result_text("begin :r := counter.next_value(1); end;"));  // 1 + 120 + 100
+  // Another session has its own instance.
+  OCISvcCtx* other = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, other);
+  std::vector<Var> vars{string(":r")};
+  ASSERT_EQ(OCI_SUCCESS, execute("begin :r := counter.step || '|' || nvl(to_char(counter.calls), 'null'); end;", vars, other))
+      << last_error();
+  EXPECT_EQ("10|null", vars[0].text);
+  OCILogoff(other, err);
+}
+
+TEST_F(PackageTest, sql_calls_package_functions_and_replacing_the_body_starts_afresh) {
+  EXPECT_EQ("21", single_text("SELECT counter.next_value(1) FROM dual"));  // 1 + 10 + 10
+  EXPECT_EQ("31", single_text("SELECT SCOTT.counter.next_value(1) FROM dual"));  // total is 20 now
+  must_run("create or replace package body counter is procedure bump(amount in out number) is begin amount := -1; end; "
+           "function next_value(base number) return number is begin return base * step; end; end;");
+  EXPECT_EQ("7|", result_text("begin :r := counter.next_value(7) || '|' || counter.calls; end;"));
+}
+
+TEST_F(PackageTest, missing_members_and_bodies_fail_as_oracle_does) {
+  std::string error = failure("begin counter.nothing(1); end;");
+  EXPECT_NE(std::string::npos, error.find("PLS-00201")) << error;
+  must_run("create or replace package bare is procedure p; end;");
+  error = failure("begin bare.p; end;");
+  EXPECT_NE(std::string::npos, error.find("ORA-06508")) << error;
+  EXPECT_EQ(OCI_ERROR, run("create package body missing_spec is end;"));
+  EXPECT_EQ(4043, last_code());
+  // A body whose subprogram the specification declares but the body lacks does not compile.
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, run("create or replace package body bare is procedure q is begin null; end; end;"));
+  must_run("drop package bare");
+  error = failure("begin bare.p; end;");
+  EXPECT_NE(std::string::npos, error.find("PLS-00201")) << error;
+}
+
+}  // namespace
+}  // namespace ociemu::testing
