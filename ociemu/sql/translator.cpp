@@ -153,8 +153,7 @@ void Translator::dispatch() {
   if (first.is_word("UPDATE")) return set({StatementKind::Update, 5, 2}), translate_update();
   if (first.is_word("DELETE")) return set({StatementKind::Delete, 9, 3}), translate_delete();
   if (first.is_word("MERGE")) {
-    set({StatementKind::Merge, 189, 16});
-    fail(3001, 0);
+    return set({StatementKind::Merge, 189, 16}), translate_merge();
   }
   if (first.is_word("CREATE")) return translate_create();
   if (first.is_word("DROP")) return translate_drop();
@@ -899,7 +898,7 @@ std::vector<std::pair<std::string, std::string>> Translator::row_assignment(int 
 }
 
 std::vector<std::string> Translator::insert_values(int begin, int end, const Scope& scope,
-                                                  const std::vector<std::string>& targets) {
+                                                  const std::vector<std::string>& targets, const Scope* values_scope) {
   std::vector<std::string> values;
   size_t index = 0;
   int start = begin;
@@ -912,9 +911,10 @@ std::vector<std::string> Translator::insert_values(int begin, int end, const Sco
     if (index >= targets.size()) fail(913, start);
     // The target's columns are not in scope here: a name in VALUES is the program's variable.
     const Scope no_columns;
+    const Scope& names = values_scope ? *values_scope : no_columns;
     Expression value;
-    if (!starts_operand(start) || expression(start, j, no_columns, value) != j) {
-      value.text = rewrite(start, j, no_columns);
+    if (!starts_operand(start) || expression(start, j, names, value) != j) {
+      value.text = rewrite(start, j, names);
       value.type = ValueType::Unknown;
     }
     values.push_back(stored_as(scope.tables[0], targets[index], value));

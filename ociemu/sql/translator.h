@@ -103,6 +103,8 @@ class Translator {
   void translate_insert();
   void translate_update();
   void translate_delete();
+  void translate_merge();  // merge.cpp
+  std::string merge_key(int begin, int end, const TableRef& target);
   // DML through TABLE(sub-query) (collection_dml.cpp): the statement restated as an
   // UPDATE of the parent rows, or nullopt for any other DML; then its translation.
   std::optional<std::string> collection_dml_text() const;
@@ -253,7 +255,9 @@ class Translator {
   // The table's columns spelled out under its alias, for '*' over a hierarchical source.
   std::string hierarchy_star(const Scope& scope) const;
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
-  std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets);
+  // values_scope: what names in the values may read (nothing: a name is the program's variable).
+  std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets,
+                                         const Scope* values_scope = nullptr);
   // The SQLite declared type of a column, loaded once per table and call.
   std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
   // The SQLite name of the column Oracle calls `column` (they differ where names differ only by case).
