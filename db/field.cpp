@@ -22,6 +22,8 @@ double parse_float(const std::string& text) { return StrToFloat(text); }
 TDateTime parse_date_time(const std::string& text) { return StrToDateTime(text); }
 std::string float_text(double value) { return FloatToStr(value); }
 
+constexpr const char* kValueTooLong = "Value too long for field '%s' (length %s, size %s)";
+
 }  // namespace
 
 // ---- TField ----
@@ -202,8 +204,15 @@ std::string TStringField::AsString() const {
 }
 
 void TStringField::SetAsString(const std::string& value) {
+  // Cutting the text would store something else than was given; only the
+  // blanks a fixed-length field pads with anyway may go.
+  size_t length = value.size();
+  if (FixedChar()) length = std::max<size_t>(value.find_last_not_of(' ') + 1, std::min<size_t>(length, Size()));
+  if (length > static_cast<size_t>(Size()))
+    DatabaseErrorFmt(kValueTooLong,
+                     {FieldName(), std::to_string(value.size()), std::to_string(Size())});
   std::vector<char> buffer(DataSize(), '\0');
-  std::memcpy(buffer.data(), value.data(), std::min<size_t>(value.size(), Size()));
+  std::memcpy(buffer.data(), value.data(), length);
   SetData(buffer.data());
 }
 

@@ -129,11 +129,20 @@ TEST_F(FieldsTest, date_kinds_round_trip_through_their_native_forms) {
   EXPECT_EQ(dt->Text(), "8.12.2026 17:30:05") << "editing ignores the display format";
 }
 
-TEST_F(FieldsTest, strings_are_cut_to_size_and_empty_text_is_null) {
+TEST_F(FieldsTest, strings_longer_than_the_field_are_refused_and_empty_text_is_null) {
   auto ds = make_typed();
   TField* c = ds->FieldByName("C");
-  c->SetAsString("abcdef");
-  EXPECT_EQ(c->AsString(), "abc");
+  c->SetAsString("abc");
+  try {
+    c->SetAsString("abcdef");
+    ADD_FAILURE() << "a longer text was cut to size";
+  } catch (const EDatabaseError& error) {
+    EXPECT_STREQ("Value too long for field 'C' (length 6, size 3)", error.what());
+  }
+  EXPECT_EQ(c->AsString(), "abc") << "the value before stays";
+  c->SetAsString("ab      ");
+  EXPECT_EQ(c->AsString(), "ab ") << "a fixed-length field drops only the blanks it pads with";
+  EXPECT_THROW(c->SetAsString("abcd  "), EDatabaseError);
   c->SetAsString("");
   EXPECT_TRUE(c->IsNull());
   EXPECT_TRUE(c->AsVariant().IsNull());
