@@ -219,14 +219,16 @@ sword OCIDefineByPos2(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp, ub4 po
   return rc;
 }
 
-// Implicit results of PL/SQL blocks are not produced here, so there is never a next one.
+// The implicit results of the block the statement ran, in the order it returned them.
 sword OCIStmtGetNextResult(OCIStmt* stmthp, OCIError* errhp, void** result, ub4* rtype, ub4) {
   OCIEMU_ERRORS(errhp);
-  if (!live<Statement>(stmthp)) return OCI_INVALID_HANDLE;
+  auto* statement = live<Statement>(stmthp);
+  if (!statement) return OCI_INVALID_HANDLE;
   (void)errors;
-  if (result) *result = nullptr;
-  if (rtype) *rtype = 0;
-  return OCI_NO_DATA;
+  Statement* next = statement->next_implicit_result();
+  if (result) *result = next;
+  if (rtype) *rtype = next ? OCI_RESULT_TYPE_SELECT : 0;
+  return next ? OCI_SUCCESS : OCI_NO_DATA;
 }
 
 }  // extern "C"

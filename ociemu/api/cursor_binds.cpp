@@ -61,6 +61,27 @@ void Statement::open_cursor_bind(Bind& bound, uint32_t row, sqlite3_stmt* stmt, 
   if (sb2* indicator = arrays.indicator_at(row)) *indicator = 0;
 }
 
+void Statement::add_implicit_result(Session& session, sqlite3_stmt* stmt, const std::vector<std::string>& names,
+                                    const std::vector<std::optional<sql::OracleType>>& types) {
+  Statement* result = env()->make<Statement>(env());
+  implicit_results_.push_back(result);
+  result->adopt_result(session, connection_, stmt, names, types);
+}
+
+Statement* Statement::next_implicit_result() {
+  while (next_implicit_ < implicit_results_.size()) {
+    Statement* result = live<Statement>(implicit_results_[next_implicit_++]);
+    if (result) return result;  // unless the client freed it
+  }
+  return nullptr;
+}
+
+void Statement::free_implicit_results() {
+  for (Statement* result : implicit_results_) env()->destroy(result);
+  implicit_results_.clear();
+  next_implicit_ = 0;
+}
+
 void Statement::adopt_result(Session& session, std::shared_ptr<Connection> connection, sqlite3_stmt* stmt,
                              const std::vector<std::string>& names,
                              const std::vector<std::optional<sql::OracleType>>& types) {

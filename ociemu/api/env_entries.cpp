@@ -143,6 +143,7 @@ bool is_returning(const Statement& s) {
 sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 attribute) {
   switch (attribute) {
     case OCI_ATTR_ROW_COUNT: return put<ub4>(attributep, sizep, static_cast<ub4>(s.row_count));
+    case OCI_ATTR_IMPLICIT_RESULT_COUNT: return put<ub4>(attributep, sizep, s.implicit_result_count());
     case OCI_ATTR_UB8_ROW_COUNT: return put<ub8>(attributep, sizep, s.row_count);
     case OCI_ATTR_DML_ROW_COUNT_ARRAY:
       // The client's pointer is set to the statement's array; the size is the number of iterations.

@@ -274,6 +274,8 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_ATTR_TRANS 8
 #define OCI_ATTR_SCHEMA_NAME 9
 #define OCI_ATTR_ROW_COUNT 9
+#define OCI_ATTR_IMPLICIT_RESULT_COUNT 463
+#define OCI_RESULT_TYPE_SELECT 1
 #define OCI_ATTR_SQLFNCODE 10
 #define OCI_ATTR_PREFETCH_ROWS 11
 #define OCI_ATTR_PREFETCH_MEMORY 13

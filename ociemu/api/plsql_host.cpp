@@ -207,6 +207,11 @@ class StatementHost final : public SessionHost {
     statement_.open_cursor_bind(bind(name), row, stmt, column_names, column_types);
   }
 
+  void return_result(sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
+                     const std::vector<std::optional<sql::OracleType>>& column_types) override {
+    statement_.add_implicit_result(session_, stmt, column_names, column_types);
+  }
+
   // The block's first write marks where an unhandled error rolls back to.
   void start_write() override {
     session_.start_write();
@@ -323,6 +328,7 @@ void Statement::compile_block(Session& session) {
 sword Statement::execute_plsql(Session& session, uint32_t iters, uint32_t row_offset) {
   sqlite3* db = connection_->db();
   compile_block(session);
+  free_implicit_results();
   StatementHost host(*this, session, db);
   for (auto& bound : binds_) bound->rows_returned = 0;
   const uint32_t runs = std::max<uint32_t>(iters, 1);

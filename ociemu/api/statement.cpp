@@ -163,7 +163,10 @@ std::vector<std::string> scan_placeholders(std::string_view text) {
 
 Statement::Statement(Environment* env) : Handle(kType, env) {}
 
-Statement::~Statement() { finalize(); }
+Statement::~Statement() {
+  free_implicit_results();
+  finalize();
+}
 
 void Statement::finalize() {
   plsql_unit_.reset();  // its statements belong to the connection about to be released

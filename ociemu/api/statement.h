@@ -185,6 +185,14 @@ class Statement : public Handle {
   // if it had executed it; OCIStmtExecute on it then only fetches.
   void adopt_result(Session& session, std::shared_ptr<Connection> connection, sqlite3_stmt* stmt,
                     const std::vector<std::string>& names, const std::vector<std::optional<sql::OracleType>>& types);
+  // DBMS_SQL.RETURN_RESULT in a block run by this statement: a new statement
+  // handle takes the rows of stmt, handed out in turn by next_implicit_result().
+  void add_implicit_result(Session& session, sqlite3_stmt* stmt, const std::vector<std::string>& names,
+                           const std::vector<std::optional<sql::OracleType>>& types);
+  Statement* next_implicit_result();
+  ub4 implicit_result_count() const { return static_cast<ub4>(implicit_results_.size()); }
+  // Frees the results of the last execution (the library owns them, as Oracle's does).
+  void free_implicit_results();
   // The same over rows already read: `columns` name and type them (an unknown
   // type code 0 is inferred from the first row).
   void adopt_rows(Session& session, std::shared_ptr<Connection> connection, std::vector<ColumnInfo> columns,
@@ -296,6 +304,8 @@ class Statement : public Handle {
   std::unique_ptr<plsql::Unit> plsql_unit_;  // the compiled block, for plsql_generation_
   uint64_t plsql_generation_ = 0;
   bool adopted_ = false;  // rows handed over by a block's OPEN :c FOR, not a query of its own
+  std::vector<Statement*> implicit_results_;  // children of the environment, in return order
+  size_t next_implicit_ = 0;  // the next one OCIStmtGetNextResult hands out
 };
 
 // Where a fetched object's stored text lives, so that its LOB attributes name their row

@@ -87,6 +87,9 @@ struct Branch {
   StmtList body;
 };
 
+// The one DBMS_SQL procedure blocks may call: implicit results for the client.
+inline constexpr std::string_view kReturnResult = "DBMS_SQL.RETURN_RESULT";
+
 struct Stmt {
   enum Kind : uint8_t {
     Null, Assign, If, Case, Loop, While, ForRange, ForQuery, Exit, Continue, Return, Nested,

@@ -514,6 +514,14 @@ StmtPtr Compiler::parse_call(int at) {
     stmt->callee = std::make_shared<const Signature>(unit_->subprograms[static_cast<size_t>(stmt->local)].signature);
     if (stmt->callee->function) error_at(at, format(kPlsNotProcedure, name), kStatementIgnored);
     parse_call_arguments(*stmt, at, end);
+  } else if (name == kReturnResult || name == "SYS." + std::string(kReturnResult)) {
+    // (cursor [, to_client]): the cursor variable is handed to the client.
+    stmt->name = kReturnResult;
+    expect_op("(");
+    int close = find_top(pos_, end, [&](int i) { return op(i, ")"); });
+    int comma = find_top(pos_, close, [&](int i) { return op(i, ","); });
+    stmt->values.push_back(compile_expr(pos_, comma));
+    pos_ = close + 1;
   } else if (name.rfind(kLobPackage, 0) != 0) {
     stmt->callee = load_signature(at, name);
     parse_call_arguments(*stmt, at, end);

@@ -17,6 +17,7 @@
 #include "ociemu/plsql/value.h"
 #include "ociemu/sql/lob_content.h"
 #include "ociemu/sql/dialect.h"
+#include "ociemu/sql/errors.h"
 
 namespace ociemu::plsql {
 
@@ -47,6 +48,12 @@ class Host {
   // first row (the host reads them all before returning).
   virtual void open_bind_cursor(const std::string& name, sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
                                 const std::vector<std::optional<sql::OracleType>>& column_types) = 0;
+
+  // DBMS_SQL.RETURN_RESULT: the rows of stmt, from its next one, go to the client as an implicit result.
+  virtual void return_result(sqlite3_stmt* /*stmt*/, const std::vector<std::string>& /*column_names*/,
+                             const std::vector<std::optional<sql::OracleType>>& /*column_types*/) {
+    sql::throw_oracle(3001);
+  }
 
   // LOBs. A Value::Lob names one by a handle valid while this host runs the block.
   // The LOB a locator bind names (NULL for a null or empty locator); nullopt when the bind holds no locator.

@@ -443,6 +443,7 @@ class Runner final : public Activation {
       case Stmt::Call:
         if (s.callee) return call_program(s);
         if (s.name.rfind(kLobPackage, 0) == 0) return call_lob_procedure(s);
+        if (s.name == kReturnResult) return return_result(s);
         throw raise_code(kUnimplemented);
     }
     return Flow::Normal;
@@ -516,6 +517,20 @@ class Runner final : public Activation {
     std::vector<Slot>& frame = instance->running ? static_cast<Runner*>(instance->running)->frame() : instance->frame;
     if (ref.slot < 0 || static_cast<size_t>(ref.slot) >= frame.size()) throw raise_code(kProgramNotFound);
     return frame[static_cast<size_t>(ref.slot)];  // the session's instances keep it
+  }
+
+  // The cursor's remaining rows go to the client; the variable is closed.
+  Flow return_result(const Stmt& s) {
+    CursorState& cursor = cursor_argument(s.values.at(0));
+    if (!cursor.open || !cursor.prepared) throw raise_code(kInvalidCursorCode);
+    const SqlUse::Prepared& prepared = *cursor.prepared;
+    try {
+      host_.return_result(prepared.stmt, prepared.column_names, prepared.column_types);
+    } catch (const sql::OracleException& e) {
+      throw raised_by_sql(e);
+    }
+    cursor = CursorState{};
+    return Flow::Normal;
   }
 
   // The cursor variable an argument names; a scratch one for anything else.

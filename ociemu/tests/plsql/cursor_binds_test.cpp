@@ -215,3 +215,45 @@ end;)")) << last_error();
 
 }  // namespace
 }  // namespace ociemu::testing
+
+namespace ociemu::testing {
+namespace {
+
+class ImplicitResultTest : public CursorBindTest {};
+
+TEST_F(ImplicitResultTest, returned_cursors_come_back_in_order_from_get_next_result) {
+  OCIStmt* stmt = prepare(R"(
+declare
+  c1 sys_refcursor;
+  c2 sys_refcursor;
+begin
+  open c1 for select name, pay from staff where dept = 20;
+  dbms_sql.return_result(c1);
+  open c2 for select name, pay from staff where dept = 10 order by id;
+  dbms_sql.return_result(c2, true);
+end;)");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  ub4 count = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_IMPLICIT_RESULT_COUNT, err));
+  EXPECT_EQ(2u, count);
+  std::vector<std::vector<std::string>> results;
+  void* result = nullptr;
+  ub4 type = 0;
+  while (OCIStmtGetNextResult(stmt, err, &result, &type, OCI_DEFAULT) == OCI_SUCCESS) {
+    EXPECT_EQ(static_cast<ub4>(OCI_RESULT_TYPE_SELECT), type);
+    results.push_back(rows_of(static_cast<OCIStmt*>(result)));
+  }
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"BLAKE:2850"}, {"ADAMS:1100", "CLARK:2450.5", "DAVIS:<null>"}}),
+            results);
+  EXPECT_EQ(OCI_NO_DATA, OCIStmtGetNextResult(stmt, err, &result, &type, OCI_DEFAULT));
+  // A new execution replaces the results; a closed cursor cannot be returned.
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtGetNextResult(stmt, err, &result, &type, OCI_DEFAULT));
+  EXPECT_EQ((std::vector<std::string>{"BLAKE:2850"}), rows_of(static_cast<OCIStmt*>(result)));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_NE(std::string::npos,
+            failure("declare c sys_refcursor; begin dbms_sql.return_result(c); end;").find("ORA-01001"));
+}
+
+}  // namespace
+}  // namespace ociemu::testing
