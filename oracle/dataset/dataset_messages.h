@@ -40,6 +40,7 @@ inline constexpr const char* AutoMasterDetailSeveralForeignKeys =
     "exists between the Master and Detail table.";
 inline constexpr const char* AutoMasterDetailConfirm =
     "Modify query to add variables to WHERE clause?\r\nNOTE: This will remove any existing WHERE clause and variables!";
+inline constexpr const char* ConfirmCaption = "Confirm";
 inline constexpr const char* RowIdAllocationsAssertion = "Assertion failed: RowIdAllocations = 0";
 
 // "Bookmark not found (<id>)"

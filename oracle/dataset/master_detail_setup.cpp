@@ -109,7 +109,7 @@ void TOracleDataSet::link_by_foreign_key() {
   writer().CloseByRule(keys);
   if (several) DatabaseError(dataset_messages::AutoMasterDetailSeveralForeignKeys);
 
-  const bool consent = ConfirmDialog(dataset_messages::AutoMasterDetailConfirm, "Confirm", "YN") == mrYes;
+  const bool consent = ConfirmDialog(dataset_messages::AutoMasterDetailConfirm, dataset_messages::ConfirmCaption, "YN") == mrYes;
   const std::vector<std::string> detail_columns = constraint_columns(detail.Owner(), foreign_key);
   DetailFields = joined_names(detail_columns);
   MasterFields = joined_names(constraint_columns(master.Owner(), primary_key));
@@ -140,8 +140,8 @@ void TOracleDataSet::link_to_collection(const std::vector<std::string>& collecti
   MasterFields = joined_names(keys);
   DetailFields = MasterFields;
   DeleteVariables();
-  SetSQLText(CollectionDetailQuery(master_->GetUpdatingTableName(), collections[static_cast<size_t>(choice.Index)], keys,
-                                   choice.ReadOnly));
+  const std::string& column = collections[static_cast<size_t>(choice.Index)];
+  SetSQLText(CollectionDetailQuery(master_->GetUpdatingTableName(), column, keys, choice.ReadOnly));
   TOracleTableInfo& master = master_->TableInfo();
   for (const std::string& key : keys) DeclareVariable(AnsiLowerCase(key), key_variable_type(master, key));
   ReadOnly = choice.ReadOnly;

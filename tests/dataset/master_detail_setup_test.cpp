@@ -165,8 +165,9 @@ TEST_P(CollectionDetailTest, the_chosen_collection_column_becomes_the_detail_que
   EXPECT_FALSE(detail->ReadOnly);
 }
 
-TEST_P(CollectionDetailTest, a_read_only_detail_runs_without_rowids_the_default_takes_the_first_column_and_cancel_changes_nothing) {
-  ui().SetCollectionColumnPolicy([](const std::vector<std::string>&) { return TCollectionColumnChoice{true, 1, true}; });
+TEST_P(CollectionDetailTest, a_read_only_detail_runs_and_the_default_takes_the_first_column_and_cancel_nothing) {
+  ui().SetCollectionColumnPolicy(
+      [](const std::vector<std::string>&) { return TCollectionColumnChoice{true, 1, true}; });
   Design("");
   EXPECT_EQ(detail->SQL().Text(), CollectionDetailQuery("MDS_KIT", "PARTS", {"ID"}, true));
   EXPECT_EQ(detail->SQL().Text(),
