@@ -113,6 +113,18 @@ TEST_P(ProviderTest, a_lob_parameter_is_written_into_the_locator_its_command_ret
   docs->PSSetParams(params);
   docs->PSExecute();
   EXPECT_EQ(QueryValue(*session, "select body from docs where id = 7"), "the text of seven");
+
+  // The same through a PL/SQL block whose OUT locator names the new row.
+  docs->PSSetCommandText(
+      "begin\r\n"
+      "  insert into docs (id, body) values (:id, empty_clob());\r\n"
+      "  select body into :body from docs where id = :id for update;\r\n"
+      "end;");
+  params[0].SetAsInteger(8);
+  params[1].SetAsString("the text of eight");
+  docs->PSSetParams(params);
+  docs->PSExecute();
+  EXPECT_EQ(QueryValue(*session, "select body from docs where id = 8"), "the text of eight");
 }
 
 TEST_P(ProviderTest, statements_take_their_parameters_for_question_marks) {
