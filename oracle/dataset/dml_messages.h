@@ -23,8 +23,6 @@ inline constexpr const char* NoKeyColumns = "Primary or Unique key columns must 
 inline constexpr const char* RowIdNotFound = "Error determining ROWID: no record found";
 inline constexpr const char* RowIdNotUnique = "Error determining ROWID: more than one record found";
 inline constexpr const char* NoDataFields = ": No data fields";  // after the dataset's Name
-inline constexpr const char* CachedUpdatesNeedRowId = "CachedUpdates requires a rowid!";
-inline constexpr const char* NoVariableForParameter = "No variable for parameter ";
 
 // Server error of a row locked by another session (resource busy, NOWAIT).
 inline constexpr int ResourceBusyError = 54;
