@@ -202,7 +202,7 @@ struct Unit {
   std::vector<CursorDecl> cursors;
   // Triggers: the record slots of the row's new and old values (-1 elsewhere).
   int trigger_new_slot = -1, trigger_old_slot = -1;
-  // Packages: what the specification declares, by name (a subprogram or a variable's slot).
+  // Packages: what the package head declares, by name (a subprogram or a variable's slot).
   struct PackageMember {
     int subprogram = -1;
     int slot = -1;

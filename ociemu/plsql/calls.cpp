@@ -123,12 +123,12 @@ std::shared_ptr<Unit> CallState::package_unit(const std::string& key, sqlite3* d
   CompiledPackage& compiled = packages_[key];
   if (compiled.unit && compiled.checked == refreshes_) return compiled.unit;
   const size_t dot = key.find('.');
-  std::optional<std::string> specification = sql::program_source(db, key.substr(0, dot), key.substr(dot + 1), "PACKAGE");
-  if (!specification) {
+  std::optional<std::string> declaration = sql::program_source(db, key.substr(0, dot), key.substr(dot + 1), "PACKAGE");
+  if (!declaration) {
     packages_.erase(key);
     sql::throw_oracle(kProgramNotFound);
   }
-  std::string source = *specification;
+  std::string source = *declaration;
   if (auto body = sql::program_source(db, key.substr(0, dot), key.substr(dot + 1), "PACKAGE BODY")) source += "\n" + *body;
   if (!compiled.unit || compiled.source != source) {
     compiled.unit = compile_package(source, db, session);

@@ -56,7 +56,7 @@ class CallState {
   // the schema changed (`generation` moved, or another session committed);
   // raises ORA-06508 when there is no such program and its compile error when it does not compile.
   std::shared_ptr<Unit> unit(const std::string& key, sqlite3* db, sql::SessionContext& session, uint64_t generation);
-  // The unit of package "OWNER.PACKAGE" (specification and body). It is compiled
+  // The unit of package "OWNER.PACKAGE" (declaration and body). It is compiled
   // again only when their text changed, so that the session's instance of the
   // package keeps its state while it stays the same; ORA-06508 when there is no such package.
   std::shared_ptr<Unit> package_unit(const std::string& key, sqlite3* db, sql::SessionContext& session,
@@ -93,7 +93,7 @@ class CallState {
   void refresh(sqlite3* db, uint64_t generation);
 
   struct CompiledPackage {
-    std::string source;  // specification and body
+    std::string source;  // declaration and body
     std::shared_ptr<Unit> unit;
     uint64_t checked = 0;  // the refresh count when source was last compared with the catalogue
   };

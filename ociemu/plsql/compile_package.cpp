@@ -1,4 +1,4 @@
-// Packages: a specification and its body compiled as one unit whose block holds
+// Packages: a declaration and its body compiled as one unit whose block holds
 // the package's variables and subprograms and whose statements are the body's
 // initialisation; and what other units see of a package (pkg.name).
 #include <array>
@@ -50,19 +50,19 @@ void Compiler::parse_package_part(bool body) {
   if (op(pos_, "/")) ++pos_;
 }
 
-const Unit* Compiler::package_spec(const std::string& owner, const std::string& package) {
+const Unit* Compiler::package_declaration(const std::string& owner, const std::string& package) {
   const std::string key = owner + "." + package;
-  if (auto found = package_specs_.find(key); found != package_specs_.end()) return found->second.get();
-  std::shared_ptr<const Unit> spec;
+  if (auto found = package_declarations_.find(key); found != package_declarations_.end()) return found->second.get();
+  std::shared_ptr<const Unit> declared;
   if (std::optional<std::string> text = sql::program_source(db_, owner, package, "PACKAGE")) {
     try {
-      spec = Compiler(*text, db_, session_).run_package();
+      declared = Compiler(*text, db_, session_).run_package();
     } catch (const sql::OracleException&) {
-      spec = nullptr;  // an invalid specification names nothing
+      declared = nullptr;  // an invalid declaration names nothing
     }
   }
-  package_specs_[key] = spec;
-  return spec.get();
+  package_declarations_[key] = declared;
+  return declared.get();
 }
 
 namespace {
@@ -92,11 +92,11 @@ std::shared_ptr<const Signature> Compiler::package_signature(const std::string& 
   auto parts = member_parts(split_name(name), session_);
   if (!parts) return nullptr;
   const auto& [owner, package, member] = *parts;
-  const Unit* spec = package_spec(owner, package);
-  if (spec == nullptr) return nullptr;
-  auto found = spec->package_members.find(member);
-  if (found == spec->package_members.end() || found->second.subprogram < 0) return nullptr;
-  Signature signature = spec->subprograms[static_cast<size_t>(found->second.subprogram)].signature;
+  const Unit* declared = package_declaration(owner, package);
+  if (declared == nullptr) return nullptr;
+  auto found = declared->package_members.find(member);
+  if (found == declared->package_members.end() || found->second.subprogram < 0) return nullptr;
+  Signature signature = declared->subprograms[static_cast<size_t>(found->second.subprogram)].signature;
   signature.name = owner + "." + package + "." + member;
   return std::make_shared<const Signature>(std::move(signature));
 }
@@ -105,10 +105,10 @@ std::optional<Ref> Compiler::package_variable(const std::vector<std::string>& pa
   auto names = member_parts(parts, session_);
   if (!names) return std::nullopt;
   const auto& [owner, package, member] = *names;
-  const Unit* spec = package_spec(owner, package);
-  if (spec == nullptr) return std::nullopt;
-  auto found = spec->package_members.find(member);
-  if (found == spec->package_members.end() || found->second.slot < 0) return std::nullopt;
+  const Unit* declared = package_declaration(owner, package);
+  if (declared == nullptr) return std::nullopt;
+  auto found = declared->package_members.find(member);
+  if (found == declared->package_members.end() || found->second.slot < 0) return std::nullopt;
   Ref ref;
   ref.kind = Ref::PackageVariable;
   ref.name = owner + "." + package;

@@ -24,9 +24,9 @@ std::unique_ptr<Unit> compile_block(std::string_view text, sqlite3* db, sql::Ses
 // a leading CREATE [OR REPLACE] is accepted too.
 std::unique_ptr<Unit> compile_program(std::string_view text, sqlite3* db, sql::SessionContext& session);
 
-// A package: its specification's text (from PACKAGE on), followed by its body's
+// A package: its declaration's text (from PACKAGE on), followed by its body's
 // when it has one. Variables, subprograms and the body's initialisation are the
-// unit's block; Unit::package_members lists what the specification declares.
+// unit's block; Unit::package_members lists what the package head declares.
 std::unique_ptr<Unit> compile_package(std::string_view text, sqlite3* db, sql::SessionContext& session);
 
 // Names a trigger body's text uses for :NEW and :OLD (REFERENCING names included).

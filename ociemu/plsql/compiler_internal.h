@@ -281,16 +281,16 @@ class Compiler : public sql::NameResolver {
   std::shared_ptr<const Signature> load_signature(int at, const std::string& name);
   // The stored program's signature, or null when there is none by that name.
   std::shared_ptr<const Signature> stored_signature(int at, const std::string& name);
-  // [owner.]package.member: the package's specification, compiled once per compiler (null when there is none).
-  const Unit* package_spec(const std::string& owner, const std::string& package);
+  // [owner.]package.member: the package's declaration, compiled once per compiler (null when there is none).
+  const Unit* package_declaration(const std::string& owner, const std::string& package);
   // The signature of package member `name` ("[OWNER.]PACKAGE.MEMBER"), keyed "OWNER.PACKAGE.MEMBER"; null when none.
   std::shared_ptr<const Signature> package_signature(const std::string& name);
   // A package's variable read or written from outside it (pkg.var); nullopt when the words name none.
   std::optional<Ref> package_variable_ref(int i, int end, int& next);
   std::optional<Ref> package_variable(const std::vector<std::string>& parts);
-  // Declarations of a package part, up to its END (the specification) or BEGIN/END (the body).
+  // Declarations of a package part, up to its END (the declaration) or BEGIN/END (the body).
   void parse_package_part(bool body);
-  std::map<std::string, std::shared_ptr<const Unit>> package_specs_;
+  std::map<std::string, std::shared_ptr<const Unit>> package_declarations_;
   // target := f(...) where f has OUT or IN OUT parameters: a call statement; null for any other value.
   StmtPtr function_call_with_outs(int at, Target& target, int begin, int end);
   // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.

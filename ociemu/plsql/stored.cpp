@@ -63,11 +63,11 @@ bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& ses
   while (!source.empty() && std::isspace(static_cast<unsigned char>(source.back()))) source.pop_back();
   if (!source.empty() && source.back() != ';' && source.back() != '/') source += ';';  // the client's statement end
   std::optional<std::string> existing = sql::object_type(db, header.owner, header.name);
-  std::optional<std::string> specification;
+  std::optional<std::string> declaration;
   if (header.type == "PACKAGE BODY") {
-    // The body belongs to its specification's object.
+    // The body belongs to its declaration's object.
     if (existing != std::optional<std::string>("PACKAGE")) sql::throw_oracle(kNoSuchObject, {header.name});
-    specification = sql::program_source(db, header.owner, header.name, "PACKAGE");
+    declaration = sql::program_source(db, header.owner, header.name, "PACKAGE");
     if (!header.or_replace && sql::program_source(db, header.owner, header.name, header.type)) {
       sql::throw_oracle(kNameInUse);
     }
@@ -76,8 +76,8 @@ bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& ses
   }
   std::optional<sql::ProgramError> error;
   try {
-    if (header.type == "PACKAGE" || specification) {
-      compile_package(specification ? *specification + "\n" + source : source, db, session);
+    if (header.type == "PACKAGE" || declaration) {
+      compile_package(declaration ? *declaration + "\n" + source : source, db, session);
     } else {
       compile_program(source, db, session);
     }

@@ -1004,7 +1004,7 @@ void Translator::translate_drop() {
   }
   if (kind == "TRIGGER") return drop_trigger(i);
   if (kind == "PROCEDURE" || kind == "FUNCTION" || kind == "PACKAGE") {
-    // DROP PACKAGE BODY keeps the specification.
+    // DROP PACKAGE BODY keeps the declaration.
     const bool body_only = kind == "PACKAGE" && word_at(i, "BODY");
     if (body_only) ++i;
     out_.sql_function_code = kind == "PROCEDURE" ? 25 : kind == "FUNCTION" ? 92 : body_only ? 98 : 95;

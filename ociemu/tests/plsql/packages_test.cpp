@@ -1,11 +1,11 @@
-// Packages: a specification and its body, their variables kept per session and
+// Packages: a declaration and its body, their variables kept per session and
 // set up by the body's initialisation, and pkg.member from blocks and from SQL.
 #include "plsql_test_support.h"
 
 namespace ociemu::testing {
 namespace {
 
-constexpr const char* kSpecification = R"(create or replace package counter is
+constexpr const char* kDeclaration = R"(create or replace package counter is
   step number := 1;
   calls number;
   procedure bump(amount in out number);
@@ -34,7 +34,7 @@ class PackageTest : public PlsqlTest {
  protected:
   void SetUp() override {
     PlsqlTest::SetUp();
-    must_run(kSpecification);
+    must_run(kDeclaration);
     must_run(kBody);
   }
 };
@@ -72,7 +72,7 @@ TEST_F(PackageTest, missing_members_and_bodies_fail_as_oracle_does) {
   EXPECT_NE(std::string::npos, error.find("ORA-06508")) << error;
   EXPECT_EQ(OCI_ERROR, run("create package body missing_spec is end;"));
   EXPECT_EQ(4043, last_code());
-  // A body whose subprogram the specification declares but the body lacks does not compile.
+  // A body whose subprogram the package head declares but the body lacks does not compile.
   EXPECT_EQ(OCI_SUCCESS_WITH_INFO, run("create or replace package body bare is procedure q is begin null; end; end;"));
   must_run("drop package bare");
   error = failure("begin bare.p; end;");
