@@ -14,7 +14,7 @@ namespace ociemu::plsql {
 namespace {
 
 constexpr int kNameInUse = 955, kNoTable = 942, kNoColumn = 904, kUnimplemented = 3001, kMissingKeyword = 905;
-constexpr int kBadTriggerSpecification = 4079;
+constexpr int kInvalidTriggerClause = 4079;
 
 using sql::Token;
 
@@ -45,7 +45,7 @@ class HeaderReader {
     int description_begin = i_;
     name(h.record.owner, h.record.name);
     if (word("INSTEAD")) sql::throw_oracle(kUnimplemented);
-    if (!word("BEFORE") && !word("AFTER")) sql::throw_oracle(kBadTriggerSpecification);
+    if (!word("BEFORE") && !word("AFTER")) sql::throw_oracle(kInvalidTriggerClause);
     h.record.timing = tok().text;
     ++i_;
     events(h.record);
@@ -81,12 +81,12 @@ class HeaderReader {
   }
   bool word(std::string_view w) const { return tok().is_word(w); }
   void expect(std::string_view w) {
-    if (!word(w)) sql::throw_oracle(kBadTriggerSpecification);
+    if (!word(w)) sql::throw_oracle(kInvalidTriggerClause);
     ++i_;
   }
   std::string identifier() {
     const Token& t = tok();
-    if (t.kind != sql::TokenKind::Word && t.kind != sql::TokenKind::QuotedName) sql::throw_oracle(kBadTriggerSpecification);
+    if (t.kind != sql::TokenKind::Word && t.kind != sql::TokenKind::QuotedName) sql::throw_oracle(kInvalidTriggerClause);
     ++i_;
     return t.text;
   }
@@ -115,7 +115,7 @@ class HeaderReader {
           } while (tok().is_op(","));
         }
       } else {
-        sql::throw_oracle(kBadTriggerSpecification);
+        sql::throw_oracle(kInvalidTriggerClause);
       }
       if (!word("OR")) return;
       ++i_;
