@@ -61,6 +61,39 @@ void Statement::open_cursor_bind(Bind& bound, uint32_t row, sqlite3_stmt* stmt, 
   if (sb2* indicator = arrays.indicator_at(row)) *indicator = 0;
 }
 
+bool Statement::query_open() const {
+  return cursor_ != Cursor::Closed && translation_.kind == sql::StatementKind::Select;
+}
+
+bool Statement::next_cells(std::vector<Cell>& row) {
+  if (!query_open()) fail(kInvalidCursor);
+  if (cursor_ == Cursor::Exhausted || !advance()) {
+    cursor_ = Cursor::Exhausted;
+    return false;
+  }
+  ++row_count;
+  row.resize(columns_.size());
+  for (uint32_t i = 0; i < columns_.size(); ++i) row[i] = cell(i);
+  return true;
+}
+
+void Statement::hand_rows_to(Statement& target) {
+  Session* owner = session();
+  if (owner == nullptr || &target == this) fail(kInvalidCursor);
+  std::vector<std::vector<StoredCell>> rows;
+  std::vector<Cell> row;
+  while (next_cells(row)) {
+    std::vector<StoredCell>& stored = rows.emplace_back();
+    for (const Cell& value : row) stored.push_back(StoredCell::from(value));
+  }
+  std::vector<ColumnInfo> columns = columns_;
+  for (ColumnInfo& column : columns) {
+    column.deferred = false;  // the values were read out of their rows above
+    column.rowid_column = -1;
+  }
+  target.adopt_rows(*owner, connection_, std::move(columns), std::move(rows));
+}
+
 void Statement::add_implicit_result(Session& session, sqlite3_stmt* stmt, const std::vector<std::string>& names,
                                     const std::vector<std::optional<sql::OracleType>>& types) {
   Statement* result = env()->make<Statement>(env());

@@ -22,6 +22,8 @@ constexpr int kNotAllBound = 1008;
 constexpr int kUnimplementedFeature = 3001;
 constexpr int kCompiledWithErrors = 24344;
 constexpr int kInvalidLocator = 22275;
+constexpr int kInvalidCursor = 1001;
+constexpr int kInconsistentTypes = 932;
 
 // A bind whose elements are locators of internal LOBs (BFILEs pass as their names).
 bool binds_lob(const Bind& bound) { return bound.arrays.dty == SQLT_CLOB || bound.arrays.dty == SQLT_BLOB; }
@@ -53,6 +55,39 @@ Cell cell_of(const plsql::Value& value) {
   }
   return cell;
 }
+
+plsql::Value value_of_cell(const Cell& cell, const sql::OracleType& type) {
+  static constexpr int kSqliteTypes[] = {SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB};
+  return plsql::stored_value(kSqliteTypes[cell.kind], cell.integer, cell.real,
+                             std::string_view(cell.data ? cell.data : "", cell.data ? cell.size : 0), type);
+}
+
+// A statement handle the client executed as a query and bound as a cursor
+// variable. It is found afresh on each use: the client may free it meanwhile.
+class PassedCursor final : public plsql::BoundCursor {
+ public:
+  explicit PassedCursor(Statement* statement) : statement_(statement) {}
+
+  bool is_open() override { return live<Statement>(statement_) && statement_->query_open(); }
+  bool next(std::vector<plsql::Value>& row) override {
+    Statement& statement = held();
+    if (!statement.next_cells(cells_)) return false;
+    row.resize(cells_.size());
+    for (size_t i = 0; i < cells_.size(); ++i) row[i] = value_of_cell(cells_[i], statement.columns()[i].type);
+    return true;
+  }
+  void close() override { held().close_cursor(); }
+  int64_t rows_fetched() override { return is_open() ? static_cast<int64_t>(statement_->row_count) : 0; }
+  const void* handle() const override { return statement_; }
+  Statement& held() {
+    if (!is_open()) fail(kInvalidCursor);
+    return *statement_;
+  }
+
+ private:
+  Statement* statement_;
+  std::vector<Cell> cells_;
+};
 
 // What the engine needs of a session outside any statement's binds: functions
 // that plain SQL calls run on it. It has no bind variables.
@@ -207,6 +242,17 @@ class StatementHost final : public SessionHost {
     statement_.open_cursor_bind(bind(name), row, stmt, column_names, column_types);
   }
 
+  std::shared_ptr<plsql::BoundCursor> bind_cursor(const std::string& name) override {
+    return std::make_shared<PassedCursor>(cursor_handle(bind(name)));
+  }
+
+  void pass_bind_cursor(const std::string& name, plsql::BoundCursor& cursor) override {
+    Statement* target = cursor_handle(bind(name));
+    if (target == nullptr) fail(kInvalidCursor);
+    static_cast<PassedCursor&>(cursor).held().hand_rows_to(*target);
+    if (sb2* indicator = bind(name).arrays.indicator_at(row)) *indicator = 0;
+  }
+
   void return_result(sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
                      const std::vector<std::optional<sql::OracleType>>& column_types) override {
     statement_.add_implicit_result(session_, stmt, column_names, column_types);
@@ -239,6 +285,13 @@ class StatementHost final : public SessionHost {
     Bind* bound = statement_.bind_for_name(name);
     if (bound == nullptr) fail(kNotAllBound);
     return *bound;
+  }
+  // The statement handle a cursor bind (SQLT_RSET, or an OCI7 area as SQLT_CUR) holds for this run; null when it holds none.
+  Statement* cursor_handle(const Bind& bound) const {
+    if (bound.arrays.values == nullptr) return nullptr;
+    if (bound.arrays.dty == SQLT_CUR) return cursor_area_statement(bound.arrays.value_at(row));
+    if (bound.arrays.dty != SQLT_RSET) fail(kInconsistentTypes, {"CURSER", "CHAR"});
+    return live<Statement>(*static_cast<void**>(bound.arrays.value_at(row)));
   }
   static LobLocator& bound_locator(const Bind& bound, uint32_t slot) {
     void* element = bound.arrays.values ? bound.arrays.value_at(slot) : nullptr;

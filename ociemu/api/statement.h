@@ -198,6 +198,13 @@ class Statement : public Handle {
   void adopt_rows(Session& session, std::shared_ptr<Connection> connection, std::vector<ColumnInfo> columns,
                   std::vector<std::vector<StoredCell>> rows);
 
+  // A block reading this handle as a cursor the client passed in: whether its
+  // query is open, its next row (false at the end; the cells last until the next
+  // call), closing it, and its remaining rows handed to another handle.
+  bool query_open() const;
+  bool next_cells(std::vector<Cell>& row);
+  void hand_rows_to(Statement& target);
+
   Param* param(uint32_t position);
   uint32_t column_count() const { return static_cast<uint32_t>(columns_.size()); }
   const std::vector<ColumnInfo>& columns() const { return columns_; }

@@ -30,7 +30,7 @@ struct Ref {
     Bind,          // host variable `name`
     BindElement,   // element `index` of host table `name`
     SqlAttribute,  // SQL%ROWCOUNT/FOUND/NOTFOUND/ISOPEN (`name`)
-    CursorAttribute,  // cursor slot's %FOUND/%NOTFOUND/%ROWCOUNT/%ISOPEN (`name`)
+    CursorAttribute,  // cursor slot's %FOUND/%NOTFOUND/%ROWCOUNT/%ISOPEN (`name`); of cursor bind `bind` when slot < 0
     SqlCode,
     SqlErrm,
     Constant,      // `value`
@@ -42,6 +42,7 @@ struct Ref {
   int slot = -1;
   int field = -1;
   std::string name;
+  std::string bind;  // CursorAttribute of a cursor the client passed in
   std::shared_ptr<Expr> index;
   Value value;
 };
@@ -107,7 +108,7 @@ struct Stmt {
   StmtList body;                 // loops
   std::unique_ptr<Block> block;  // Nested
   std::optional<SqlUse> sql;     // SelectInto, Dml, ForQuery (inline), OpenFor
-  int slot = -1;                 // ForRange/ForQuery loop variable; cursor slot for Open/Fetch/Close
+  int slot = -1;                 // ForRange/ForQuery loop variable; cursor slot for Open/Fetch/Close (-1: bind `name`)
   int cursor = -1;               // explicit cursor (Unit::cursors) for Open/Fetch/Close/ForQuery
   bool reverse = false;
   bool bulk = false;             // BULK COLLECT INTO

@@ -40,6 +40,13 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
   Ref ref;
   next = i + 1;
   if (t.kind == TokenKind::Placeholder) {
+    if (op(i + 1, "%") && i + 2 < end) {  // :c%NOTFOUND of a cursor the client passed in
+      ref.kind = Ref::CursorAttribute;
+      ref.bind = t.text;
+      ref.name = name_at(i + 2);
+      next = i + 3;
+      return ref;
+    }
     ref.name = t.text;
     ref.kind = Ref::Bind;
     if (i + 1 < end && op(i + 1, "(")) {

@@ -380,6 +380,16 @@ int Compiler::cursor_slot(int at, const std::string& name, int& cursor) {
   undeclared(at, name);
 }
 
+// The cursor FETCH or CLOSE names: one of the unit's, or a bind the client passed a cursor in.
+void Compiler::parse_cursor_name(Stmt& stmt) {
+  if (tok(pos_).kind == TokenKind::Placeholder) {
+    stmt.name = tok(pos_++).text;
+    return;
+  }
+  int name_at = pos_;
+  stmt.slot = cursor_slot(name_at, take_name(), stmt.cursor);
+}
+
 StmtPtr Compiler::parse_open(int at) {
   ++pos_;
   int end = statement_end(pos_);
@@ -428,8 +438,7 @@ StmtPtr Compiler::parse_fetch(int at) {
   auto stmt = make(Stmt::Fetch, at);
   ++pos_;
   int end = statement_end(pos_);
-  int name_at = pos_;
-  stmt->slot = cursor_slot(name_at, take_name(), stmt->cursor);
+  parse_cursor_name(*stmt);
   if (accept_word("BULK")) {
     expect_word("COLLECT");
     stmt->bulk = true;
@@ -445,8 +454,7 @@ StmtPtr Compiler::parse_fetch(int at) {
 StmtPtr Compiler::parse_close(int at) {
   auto stmt = make(Stmt::Close, at);
   ++pos_;
-  int name_at = pos_;
-  stmt->slot = cursor_slot(name_at, take_name(), stmt->cursor);
+  parse_cursor_name(*stmt);
   expect_op(";");
   return stmt;
 }

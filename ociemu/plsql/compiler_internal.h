@@ -270,6 +270,7 @@ class Compiler : public sql::NameResolver {
   StmtPtr parse_raise(int at);
   StmtPtr parse_application_error(int at);
   int cursor_slot(int at, const std::string& name, int& cursor);
+  void parse_cursor_name(Stmt& stmt);
   StmtPtr parse_open(int at);
   std::vector<ExprPtr> parse_using(int end);
   StmtPtr parse_fetch(int at);

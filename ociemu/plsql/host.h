@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,19 @@
 namespace ociemu::plsql {
 
 class CallState;
+
+// A cursor the client passed in: a statement handle it executed as a query,
+// bound as a cursor variable. The rows a block reads are gone for the client too.
+class BoundCursor {
+ public:
+  virtual ~BoundCursor() = default;
+  virtual bool is_open() = 0;
+  // The next row's values; false once there are no more (the cursor stays open).
+  virtual bool next(std::vector<Value>& row) = 0;
+  virtual void close() = 0;
+  virtual int64_t rows_fetched() = 0;  // by the client and the block together
+  virtual const void* handle() const = 0;  // the client's statement, telling cursors apart
+};
 
 class Host {
  public:
@@ -48,6 +62,11 @@ class Host {
   // first row (the host reads them all before returning).
   virtual void open_bind_cursor(const std::string& name, sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
                                 const std::vector<std::optional<sql::OracleType>>& column_types) = 0;
+
+  // The cursor bind `name` as a cursor to fetch from; null when the bind is not a cursor variable.
+  virtual std::shared_ptr<BoundCursor> bind_cursor(const std::string& /*name*/) { return nullptr; }
+  // A cursor the client passed in, handed on to cursor bind `name`: that handle takes its remaining rows.
+  virtual void pass_bind_cursor(const std::string& /*name*/, BoundCursor& /*cursor*/) { sql::throw_oracle(3001); }
 
   // DBMS_SQL.RETURN_RESULT: the rows of stmt, from its next one, go to the client as an implicit result.
   virtual void return_result(sqlite3_stmt* /*stmt*/, const std::vector<std::string>& /*column_names*/,

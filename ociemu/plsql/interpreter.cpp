@@ -36,6 +36,7 @@ struct Raised {
 
 struct CursorState {
   std::shared_ptr<const Unit> owner;        // the stored unit whose statement it steps, when passed out of it
+  std::shared_ptr<BoundCursor> bound;       // a cursor the client passed in, read instead of `prepared`
   std::shared_ptr<SqlUse::Prepared> owned;  // a dynamic query's statement
   PreparedUse prepared;                     // the statement stepped (after `owned`: released first)
   bool open = false;
@@ -62,8 +63,10 @@ struct PackageInstance {
 namespace {
 
 std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, const std::string& key);
+int package_subprogram(const Unit& unit, const std::string& member);
 std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key,
-                                      const std::vector<std::optional<Value>>& arguments, Value* result);
+                                      const std::vector<std::optional<Value>>& arguments, Value* result,
+                                      std::vector<CursorState>* cursors = nullptr);
 
 enum class Flow { Normal, Exit, Continue, Return };
 
@@ -100,10 +103,11 @@ class Runner final : public Activation {
   std::vector<Slot>& frame() { return frame_; }
 
   // Runs subprogram `index` of the unit (a package's member) for a caller outside it.
-  std::vector<Value> call_member(int index, const std::vector<std::optional<Value>>& arguments, Value* result) {
+  std::vector<Value> call_member(int index, const std::vector<std::optional<Value>>& arguments, Value* result,
+                                 std::vector<CursorState>* cursors) {
     Running running(*this);
     try {
-      return call_local(index, arguments, result);
+      return call_local(index, arguments, result, cursors);
     } catch (const Raised& e) {
       throw sql::OracleException{leaving(e)};
     }
@@ -213,10 +217,41 @@ class Runner final : public Activation {
       return;
     }
     if (target.kind != Ref::Bind) throw raise_code(kValueErrorCode);
-    if (!state.open || !state.prepared) throw raise_code(kInvalidCursorCode);
+    if (!state.open || !(state.prepared || state.bound)) throw raise_code(kInvalidCursorCode);
     if (!host_.has_bind(target.name)) throw raise_code(kNotAllBound);
-    host_.open_bind_cursor(target.name, state.prepared->stmt, state.prepared->column_names,
-                           state.prepared->column_types);
+    if (state.bound) {
+      std::shared_ptr<BoundCursor> there = host_.bind_cursor(target.name);
+      if (there && there->handle() == state.bound->handle()) {
+        passed_cursors_[target.name] = std::move(state);  // back where it came from, rows read stay read
+        return;
+      }
+      host_.pass_bind_cursor(target.name, *state.bound);
+    } else {
+      host_.open_bind_cursor(target.name, state.prepared->stmt, state.prepared->column_names,
+                             state.prepared->column_types);
+    }
+    passed_cursors_.erase(target.name);  // the handle holds other rows now
+  }
+
+  // The cursor the client passed in bind `name`, as this block has read it so far.
+  CursorState& passed_cursor(const std::string& name) {
+    CursorState& state = passed_cursors_[name];
+    if (state.bound) return state;
+    if (!host_.has_bind(name)) throw raise_code(kNotAllBound);
+    state.bound = host_.bind_cursor(name);
+    if (!state.bound) throw raise_code(kInvalidCursorCode);
+    state.open = state.bound->is_open();
+    state.rowcount = state.bound->rows_fetched();
+    state.found.reset();
+    return state;
+  }
+
+  // c := :c, a local cursor variable taking over the cursor the client passed in.
+  bool took_passed_cursor(int slot, const Expr& value) {
+    if (!is_cursor_slot(slot) || value.ref.kind != Ref::Bind || value.ref.name.empty()) return false;
+    frame_[static_cast<size_t>(slot)].cursor = std::move(passed_cursor(value.ref.name));
+    passed_cursors_.erase(value.ref.name);
+    return true;
   }
 
   void bind_parameters(const std::vector<Parameter>& parameters, const std::vector<std::optional<Value>>& arguments) {
@@ -360,6 +395,7 @@ class Runner final : public Activation {
       if (decl.initial) {
         line_ = decl.line;
         try {
+          if (took_passed_cursor(decl.slot, *decl.initial)) continue;
           slot.value = fit(eval(*decl.initial), decl.type);
         } catch (const sql::OracleException& e) {
           throw raised_by_sql(e);
@@ -449,35 +485,59 @@ class Runner final : public Activation {
     return Flow::Normal;
   }
 
+  // The program a call runs, as that program numbers its parameters' slots.
+  struct Callee {
+    const Unit* unit = nullptr;
+    const std::vector<Parameter>* parameters = nullptr;
+    std::shared_ptr<Unit> stored;                 // a stored procedure or function
+    std::shared_ptr<PackageInstance> package;     // a package's member
+    bool passes_cursor(size_t i) const {
+      return unit->slot_types[static_cast<size_t>((*parameters)[i].slot)].base == BaseType::RefCursor;
+    }
+  };
+
+  Callee callee_of(const Stmt& s) {
+    Callee callee{&unit_, &s.callee->parameters, nullptr, nullptr};
+    if (s.local >= 0) return callee;
+    if (names_package_member(s.callee->name)) {
+      const std::string& key = s.callee->name;
+      callee.package = package_instance(host_, *calls_, key.substr(0, key.rfind('.')));
+      callee.unit = callee.package->unit.get();
+      const int index = package_subprogram(*callee.unit, key.substr(key.rfind('.') + 1));
+      callee.parameters = &callee.unit->subprograms[static_cast<size_t>(index)].signature.parameters;
+    } else {
+      callee.stored = calls_->unit(s.callee->name, db_, session_, host_.schema_generation());
+      callee.unit = callee.stored.get();
+      callee.parameters = &callee.stored->parameters;
+    }
+    if (!same_parameters(*callee.parameters, s.callee->parameters)) throw raise_code(kProgramNotFound);
+    return callee;
+  }
+
   Flow call_program(const Stmt& s) {
     const std::vector<Parameter>& parameters = s.callee->parameters;
+    Callee callee = callee_of(s);
     std::vector<std::optional<Value>> arguments(parameters.size());
-    std::shared_ptr<Unit> stored;
-    if (s.local < 0 && names_package_member(s.callee->name)) return call_package_member(s);
-    if (s.local < 0) {
-      stored = calls_->unit(s.callee->name, db_, session_, host_.schema_generation());
-      if (!same_parameters(stored->parameters, parameters)) throw raise_code(kProgramNotFound);
-    }
+    std::vector<CursorState> cursors(parameters.size());
     for (size_t i = 0; i < parameters.size(); ++i) {
-      if (s.values[i]) {
+      if (callee.passes_cursor(i)) {
+        if (parameters[i].mode != Parameter::Out) cursors[i] = std::move(cursor_argument(s.values[i]));
+      } else if (s.values[i]) {
         arguments[i] = eval(*s.values[i]);
       } else if (parameters[i].mode == Parameter::Out) {
         arguments[i] = Value{};
       }
     }
-    const Unit& callee = stored ? *stored : unit_;
-    auto passes_cursor = [&](size_t i) { return callee.slot_types[static_cast<size_t>(parameters[i].slot)].base == BaseType::RefCursor; };
-    std::vector<CursorState> cursors(parameters.size());
-    for (size_t i = 0; i < parameters.size(); ++i) {
-      if (passes_cursor(i) && parameters[i].mode != Parameter::Out) cursors[i] = std::move(cursor_argument(s.values[i]));
-    }
     Value result;
     Value* wanted = s.result ? &result : nullptr;
-    std::vector<Value> results = stored ? Runner(*stored, host_).call(arguments, wanted, &cursors)
-                                        : call_local(s.local, arguments, wanted, &cursors);
+    std::vector<Value> results =
+        callee.package  ? run_package_member(host_, *calls_, s.callee->name, arguments, wanted, &cursors)
+        : callee.stored ? Runner(*callee.stored, host_).call(arguments, wanted, &cursors)
+                        : call_local(s.local, arguments, wanted, &cursors);
     for (size_t i = 0; i < parameters.size(); ++i) {
-      if (passes_cursor(i)) {
-        if (stored) cursors[i].owner = stored;
+      if (callee.passes_cursor(i)) {
+        if (callee.stored) cursors[i].owner = callee.stored;
+        if (callee.package) cursors[i].owner = callee.package->unit;
         if (parameters[i].mode == Parameter::In) {
           cursor_argument(s.values[i]) = std::move(cursors[i]);
         } else {
@@ -486,26 +546,6 @@ class Runner final : public Activation {
       } else if (parameters[i].mode != Parameter::In) {
         assign(s.targets[i].ref, results[i]);
       }
-    }
-    if (s.result) assign(s.result->ref, result);
-    return Flow::Normal;
-  }
-
-  // pkg.member(...): cursor variables are not passed to packages.
-  Flow call_package_member(const Stmt& s) {
-    const std::vector<Parameter>& parameters = s.callee->parameters;
-    std::vector<std::optional<Value>> arguments(parameters.size());
-    for (size_t i = 0; i < parameters.size(); ++i) {
-      if (s.values[i]) {
-        arguments[i] = eval(*s.values[i]);
-      } else if (parameters[i].mode == Parameter::Out) {
-        arguments[i] = Value{};
-      }
-    }
-    Value result;
-    std::vector<Value> results = run_package_member(host_, *calls_, s.callee->name, arguments, s.result ? &result : nullptr);
-    for (size_t i = 0; i < parameters.size() && i < results.size(); ++i) {
-      if (parameters[i].mode != Parameter::In) assign(s.targets[i].ref, results[i]);
     }
     if (s.result) assign(s.result->ref, result);
     return Flow::Normal;
@@ -538,6 +578,7 @@ class Runner final : public Activation {
     if (value && value->form == Expr::Reference && value->ref.kind == Ref::Slot && is_cursor_slot(value->ref.slot)) {
       return frame_[static_cast<size_t>(value->ref.slot)].cursor;
     }
+    if (value && value->ref.kind == Ref::Bind && !value->ref.name.empty()) return passed_cursor(value->ref.name);
     scratch_cursor_ = CursorState{};
     return scratch_cursor_;
   }
@@ -583,6 +624,7 @@ class Runner final : public Activation {
       frame_[static_cast<size_t>(value.ref.slot)].cursor = CursorState{};
       return Flow::Normal;
     }
+    if (target.kind == Ref::Slot && took_passed_cursor(target.slot, value)) return Flow::Normal;
     if (target.kind == Ref::Slot && unit_.slot_types[static_cast<size_t>(target.slot)].base == BaseType::Record) {
       if (value.form != Expr::Reference || value.ref.kind != Ref::Slot) {
         throw raise_code(kValueErrorCode);
@@ -877,7 +919,9 @@ class Runner final : public Activation {
   }
 
   // ---- cursors ----
-  CursorState& cursor_of(const Stmt& s) { return frame_[static_cast<size_t>(s.slot)].cursor; }
+  CursorState& cursor_of(const Stmt& s) {
+    return s.slot < 0 ? passed_cursor(s.name) : frame_[static_cast<size_t>(s.slot)].cursor;
+  }
 
   void open_explicit(const CursorDecl& cursor, const std::vector<ExprPtr>& arguments) {
     CursorState& state = frame_[static_cast<size_t>(cursor.slot)].cursor;
@@ -904,6 +948,7 @@ class Runner final : public Activation {
     if (s.slot < 0) return open_bind_cursor(s);
     CursorState& state = cursor_of(s);
     state.prepared.release();
+    state.bound.reset();
     opened_query(s, state);
     state.open = true;
     state.found.reset();
@@ -935,6 +980,15 @@ class Runner final : public Activation {
     CursorState query;
     opened_query(s, query);
     host_.open_bind_cursor(s.name, query.prepared->stmt, query.prepared->column_names, query.prepared->column_types);
+    passed_cursors_.erase(s.name);
+  }
+
+  // The cursor's next row into `row`; false at its end.
+  bool next_row(CursorState& state, std::vector<Value>& row) {
+    if (state.bound) return state.bound->next(row);
+    if (!step_row(*state.prepared)) return false;
+    read_row(*state.prepared, row);
+    return true;
   }
 
   void fetch(const Stmt& s) {
@@ -945,8 +999,7 @@ class Runner final : public Activation {
       int64_t limit = s.values.empty() ? INT64_MAX : integer_of(*s.values[0]);
       for (const Target& target : s.targets) clear_table(target.ref);
       int64_t count = 0;
-      while (count < limit && step_row(*state.prepared)) {
-        read_row(*state.prepared, row);
+      while (count < limit && next_row(state, row)) {
         ++count;
         ++state.rowcount;
         for (size_t i = 0; i < s.targets.size() && i < row.size(); ++i) assign_element(s.targets[i].ref, count, row[i]);
@@ -954,18 +1007,18 @@ class Runner final : public Activation {
       state.found = count > 0;
       return;
     }
-    if (!step_row(*state.prepared)) {
+    if (!next_row(state, row)) {
       state.found = false;
       return;
     }
     state.found = true;
     ++state.rowcount;
-    read_row(*state.prepared, row);
     assign_row(s.targets, row);
   }
 
   void close_cursor(CursorState& state) {
     if (!state.open) throw raise_code(kInvalidCursorCode);
+    if (state.bound) state.bound->close();
     state.prepared.release();
     state.open = false;
   }
@@ -1072,7 +1125,9 @@ class Runner final : public Activation {
       }
       case Ref::TableMethod: return table_method(ref);
       case Ref::SqlAttribute: return sql_attribute(ref.name);
-      case Ref::CursorAttribute: return cursor_attribute(frame_[static_cast<size_t>(ref.slot)].cursor, ref.name);
+      case Ref::CursorAttribute:
+        return cursor_attribute(ref.slot < 0 ? passed_cursor(ref.bind) : frame_[static_cast<size_t>(ref.slot)].cursor,
+                                ref.name);
       case Ref::SqlCode: return Value::of_integer(sqlcode());
       case Ref::SqlErrm:
         return Value::of_text(sqlerrm(ref.index ? std::optional<int64_t>(integer_of(*ref.index)) : std::nullopt));
@@ -1228,6 +1283,7 @@ class Runner final : public Activation {
   std::unique_ptr<CallState> own_calls_;  // for a host that keeps no call state
   std::optional<Raised> raised_in_sql_;  // by a local function a statement called
   CursorState scratch_cursor_;           // for a cursor parameter given no cursor variable
+  std::map<std::string, CursorState> passed_cursors_;  // by bind name: cursors the client passed in
 };
 
 // The package's frame in a runner for as long as its code runs.
@@ -1269,13 +1325,14 @@ int package_subprogram(const Unit& unit, const std::string& member) {
 }
 
 std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key,
-                                      const std::vector<std::optional<Value>>& arguments, Value* result) {
+                                      const std::vector<std::optional<Value>>& arguments, Value* result,
+                                      std::vector<CursorState>* cursors) {
   const size_t dot = key.rfind('.');
   std::shared_ptr<PackageInstance> instance = package_instance(host, calls, key.substr(0, dot));
   const int index = package_subprogram(*instance->unit, key.substr(dot + 1));
-  if (instance->running) return static_cast<Runner*>(instance->running)->call_member(index, arguments, result);
+  if (instance->running) return static_cast<Runner*>(instance->running)->call_member(index, arguments, result, cursors);
   Entered entered(*instance, host);
-  return entered.runner.call_member(index, arguments, result);
+  return entered.runner.call_member(index, arguments, result, cursors);
 }
 
 }  // namespace

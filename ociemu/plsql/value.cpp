@@ -190,25 +190,35 @@ void bind_value(sqlite3_stmt* stmt, int index, const Value& value) {
   }
 }
 
-Value column_value(sqlite3_stmt* stmt, int column, const std::optional<sql::OracleType>& declared) {
-  switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER:
-      return Value::of_integer(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT:
-      return Value::of_real(sqlite3_column_double(stmt, column));
-    case SQLITE_BLOB: {
-      const void* data = sqlite3_column_blob(stmt, column);
-      int size = sqlite3_column_bytes(stmt, column);
-      return Value{Value::Blob, 0, 0, std::string(static_cast<const char*>(data), static_cast<size_t>(size))};
-    }
+Value stored_value(int sqlite_type, int64_t integer, double real, std::string_view bytes,
+                   const std::optional<sql::OracleType>& declared) {
+  switch (sqlite_type) {
+    case SQLITE_INTEGER: return Value::of_integer(integer);
+    case SQLITE_FLOAT: return Value::of_real(real);
+    case SQLITE_BLOB: return Value{Value::Blob, 0, 0, std::string(bytes)};
     case SQLITE_TEXT: {
-      const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-      Value text = Value::of_text(std::string(data, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+      Value text = Value::of_text(std::string(bytes));
       if (declared && is_storage_datetime(text.bytes)) {
         if (declared->type_code == 12) text.kind = Value::Date;
         if (declared->type_code == 180 || declared->type_code == 181 || declared->type_code == 231) text.kind = Value::Timestamp;
       }
       return text;
+    }
+    default:
+      return Value{};
+  }
+}
+
+Value column_value(sqlite3_stmt* stmt, int column, const std::optional<sql::OracleType>& declared) {
+  const int type = sqlite3_column_type(stmt, column);
+  switch (type) {
+    case SQLITE_INTEGER: return Value::of_integer(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT: return Value::of_real(sqlite3_column_double(stmt, column));
+    case SQLITE_BLOB:
+    case SQLITE_TEXT: {
+      const void* data = type == SQLITE_BLOB ? sqlite3_column_blob(stmt, column) : sqlite3_column_text(stmt, column);
+      auto size = static_cast<size_t>(sqlite3_column_bytes(stmt, column));
+      return stored_value(type, 0, 0, std::string_view(static_cast<const char*>(data), data ? size : 0), declared);
     }
     default:
       return Value{};

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ociemu/sql/dialect.h"
@@ -85,6 +86,9 @@ Value coerce(const Value& value, const TypeSpec& type, const sql::SessionContext
 std::optional<bool> truth(const Value& value);
 
 void bind_value(sqlite3_stmt* stmt, int index, const Value& value);
+// A value as SQLite holds it (of type SQLITE_INTEGER...); `declared` tags dates and timestamps.
+Value stored_value(int sqlite_type, int64_t integer, double real, std::string_view bytes,
+                   const std::optional<sql::OracleType>& declared);
 // A result column; `declared` (sqlite3_column_decltype or a hint) tags dates and timestamps.
 Value column_value(sqlite3_stmt* stmt, int column, const std::optional<sql::OracleType>& declared);
 
