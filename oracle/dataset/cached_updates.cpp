@@ -36,6 +36,7 @@ void TOracleDataSet::LogChange(char action, uint8_t* record, const uint8_t* old_
     entry->NewValues = CopyRecord(record, record_size_);
   } else if (action == 'D' && entry->Action == 'I') {
     // The record never reached the server: forgetting the insert is the delete.
+    drop_detail_inserts_under(record);
     change_log_.Remove(*entry);
     change_log_.RecordRemoved(position);
   } else if (action == 'D') {
@@ -70,19 +71,32 @@ uint8_t* TOracleDataSet::place_cached_insert() {
 // master's RecordIds: a refresh of the master numbers its records anew.
 bool TOracleDataSet::belongs_to_master_record(const uint8_t* values) const {
   if (!master_) return true;
-  if (DetailFields.empty()) return Header(values).MasterRecordId == master_record_id();
-  if (master_record_id() < 0) return false;
+  if (master_record_id() < 0) return DetailFields.empty() && Header(values).MasterRecordId == -1;
+  return made_under(values, master_->ActiveBuffer());
+}
+
+// Whether the record `values` was made under the master record `master_values`.
+bool TOracleDataSet::made_under(const uint8_t* values, const uint8_t* master_values) const {
+  if (DetailFields.empty()) return Header(values).MasterRecordId == Header(master_values).RecordId;
   const std::vector<std::string> master_names = SplitFieldNames(MasterFields);
   const std::vector<std::string> detail_names = SplitFieldNames(DetailFields);
   for (size_t i = 0; i < master_names.size() && i < detail_names.size(); ++i) {
     const TField* field = FindField(detail_names[i]);
     if (!field || field->FieldNo() <= 0 || field->IsBlob()) continue;
     const Variant own = SlotValue(values, field_infos_[field->FieldNo()]);
-    const Variant key = master_->FieldByName(master_names[i])->AsVariant();
+    const Variant key = master_->key_value(master_names[i], master_values);
     if (own.IsNull() != key.IsNull()) return false;
     if (!own.IsNull() && !(own == key) && own.AsString() != key.AsString()) return false;
   }
   return true;
+}
+
+// A master field's value in one of the master's records; a field that is no
+// column reads the current record.
+Variant TOracleDataSet::key_value(const std::string& field_name, const uint8_t* values) const {
+  TField* field = FieldByName(field_name);
+  if (field->FieldNo() <= 0 || field->IsBlob()) return field->AsVariant();
+  return SlotValue(values, field_infos_[field->FieldNo()]);
 }
 
 TChangeLogItem* TOracleDataSet::logged_change_of_row() const {
@@ -136,6 +150,7 @@ void TOracleDataSet::CancelUpdates() {
     if (entry.Placed) {
       undo_change(entry);
     } else {
+      if (entry.Action == 'I') drop_detail_inserts_under(entry.NewValues.get());
       change_log_.Remove(entry);  // its row has not been read again: nothing to undo here
     }
   }
@@ -155,6 +170,7 @@ void TOracleDataSet::undo_change(TChangeLogItem& entry) {
   }
   const int number = store_->NumberOfId(entry.RecordId);
   if (entry.Action == 'I') {
+    drop_detail_inserts_under(number >= 0 ? store_->Record(number) : entry.NewValues.get());
     change_log_.Remove(entry);
     if (number < 0) return;
     store_->Delete(number);
@@ -176,6 +192,35 @@ void TOracleDataSet::undo_change(TChangeLogItem& entry) {
   Header(record).BookmarkFlag = 0;
   store_->Insert(record, position, -1);
   change_log_.RecordEntered(position);
+}
+
+// A master's insert that never reaches the server takes the details' cached
+// inserts made under it along: alone they would be sent as orphan rows.
+void TOracleDataSet::drop_detail_inserts_under(const uint8_t* master_values) {
+  for (TOracleDataSet* detail : details_) detail->drop_inserts_under(master_values);
+}
+
+void TOracleDataSet::drop_inserts_under(const uint8_t* master_values) {
+  if (!Active() || !CachedUpdates() || change_log_.Empty()) return;
+  const bool showing = master_record_seen_ && *master_record_seen_ == Header(master_values).RecordId;
+  if (showing && IsEditState(State())) Cancel();
+  bool dropped = false;
+  for (int i = change_log_.Count() - 1; i >= 0; --i) {
+    TChangeLogItem& entry = change_log_[i];
+    if (entry.Action != 'I' || !made_under(entry.NewValues.get(), master_values)) continue;
+    if (entry.Placed) {
+      undo_change(entry);
+    } else {
+      drop_detail_inserts_under(entry.NewValues.get());
+      change_log_.Remove(entry);
+    }
+    dropped = true;
+  }
+  if (!dropped) return;
+  refilter_records();
+  current_ = std::min(current_, VisibleCount() - 1);
+  if (current_ < 0 && VisibleCount() > 0) current_ = 0;
+  Resync(0);
 }
 
 void TOracleDataSet::restore_record(uint8_t* record, const uint8_t* values) {

@@ -369,6 +369,10 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   uint8_t* place_cached_insert();
   // Whether a logged insert with `values` belongs under the master's current record.
   bool belongs_to_master_record(const uint8_t* values) const;
+  bool made_under(const uint8_t* values, const uint8_t* master_values) const;
+  Variant key_value(const std::string& field_name, const uint8_t* values) const;
+  void drop_detail_inserts_under(const uint8_t* master_values);
+  void drop_inserts_under(const uint8_t* master_values);
   TChangeLogItem* logged_change_of_row() const;
   void undo_change(TChangeLogItem& entry);
   // Gives a stored record the values of a copy, keeping its identity.

@@ -360,17 +360,23 @@ TEST_P(CachedUpdatesTest, pending_changes_keep_cached_updates_on_until_applied_o
 
 class CachedDetailTest : public CachedUpdatesTest {
  protected:
-  void OpenPair(bool cached_master) {
+  void OpenPair(bool cached_master, bool detail_fields = true) {
     dept = MakeDataSet("select rowid, deptno, dname from dept order by deptno");
     dept->SetCachedUpdates(cached_master);
     dept->Open();
     emp = MakeDataSet("select rowid, empno, ename, sal, deptno from emp where deptno = :deptno order by empno");
     emp->DeclareVariable("deptno", 3);
     emp->MasterFields = "DEPTNO";
-    emp->DetailFields = "DEPTNO";
+    if (detail_fields) emp->DetailFields = "DEPTNO";
     emp->SetCachedUpdates(true);
     emp->SetMaster(dept.get());
     emp->Open();
+  }
+  void AddDept(int deptno) {
+    dept->Insert();
+    dept->FieldByName("DEPTNO")->SetAsInteger(deptno);
+    dept->FieldByName("DNAME")->SetAsString("NEW");
+    dept->Post();
   }
   void TearDown() override {
     emp.reset();
@@ -407,6 +413,40 @@ TEST_P(CachedDetailTest, a_details_cached_inserts_follow_the_master_key_across_a
   EXPECT_EQ(Column(*emp, "ENAME"), (std::vector<std::string>{"CLARK", "KING", "MILLER", "NEWBIE"}));
   emp->ApplyUpdates();
   EXPECT_EQ(OtherSees("select deptno from emp where empno = 9001"), "10");
+}
+
+// Alone, a detail's inserts under a master insert that never reaches the
+// server would be sent as orphan rows (or fail the whole apply under a
+// foreign key); inserts under other master records must stay.
+TEST_P(CachedDetailTest, a_details_inserts_go_with_the_master_insert_they_were_made_under) {
+  const auto sent = [&](int empno) { return OtherSees("select count(*) from emp where empno = " + std::to_string(empno)); };
+  for (const bool detail_fields : {true, false}) {
+    SCOPED_TRACE(detail_fields ? "DetailFields" : "record identity");
+    const int base = detail_fields ? 9000 : 9100;
+    OpenPair(true, detail_fields);
+    AddEmp(*emp, base + 1, "KEPT", true);  // under ACCOUNTING
+    AddDept(5);
+    AddEmp(*emp, base + 2, "CANCELLED", true);
+    dept->CancelUpdates();
+    EXPECT_EQ(emp->ChangeLog().Count(), 1);
+
+    AddDept(6);
+    AddEmp(*emp, base + 3, "DELETED", true);
+    AddEmp(*emp, base + 4, "DELETED", true);
+    dept->Delete();  // forgets the cached insert
+    EXPECT_EQ(emp->ChangeLog().Count(), 1);
+    EXPECT_FALSE(dept->UpdatesPending());
+
+    AddDept(7);
+    emp->Append();
+    emp->FieldByName("EMPNO")->SetAsInteger(base + 5);
+    dept->CancelUpdates();  // with the detail's insert still being edited
+    EXPECT_EQ(emp->State(), dsBrowse);
+
+    emp->ApplyUpdates();
+    EXPECT_EQ(sent(base + 1), "1");
+    for (int empno = base + 2; empno <= base + 5; ++empno) EXPECT_EQ(sent(empno), "0") << empno;
+  }
 }
 
 }  // namespace
