@@ -76,16 +76,20 @@ void TDataSetNavigator::update_buttons() {
   const bool active = dataset != nullptr;
   const bool editing = active && IsEditState(dataset->State());
   const bool can_modify = active && dataset->CanModify();
-  const bool up = active && !dataset->Bof();
-  const bool down = active && !dataset->Eof();
+  // A search form is applied and left through the dataset's own commands:
+  // here it can only be cleared (Cancel) and, once cleared, started again.
+  const bool search_form = active && dataset->EditsSearchForm();
+  const bool up = active && !search_form && !dataset->Bof();
+  const bool down = active && !search_form && !dataset->Eof();
+  const bool rows = can_modify && !search_form && !dataset->IsEmpty();
   const bool enabled[kButtonCount] = {
       up, up, down, down,
-      can_modify,
-      can_modify && !dataset->IsEmpty(),
-      can_modify && !editing && !dataset->IsEmpty(),
+      can_modify && (search_form ? !editing : true),
+      rows,
+      rows && !editing,
+      can_modify && editing && !search_form,
       can_modify && editing,
-      can_modify && editing,
-      active && !editing,
+      active && !editing && !search_form,
   };
   for (int i = 0; i < kButtonCount; ++i) actions_[static_cast<size_t>(i)]->setEnabled(enabled[i]);
 }
