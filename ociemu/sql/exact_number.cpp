@@ -108,10 +108,8 @@ Decimal Decimal::of(int64_t number) {
   return normalized(value);
 }
 
-std::string Decimal::text() const {
-  if (is_zero()) return "0";
-  std::string digits;
-  for (u128 rest = coefficient; rest > 0; rest /= 10) digits.insert(digits.begin(), static_cast<char>('0' + rest % 10));
+std::string decimal_text(bool negative, const std::string& digits, int exponent) {
+  if (digits.empty()) return "0";
   const int count = static_cast<int>(digits.size());
   const int point = count + exponent;  // digits before the decimal point
   std::string result;
@@ -127,6 +125,13 @@ std::string Decimal::text() const {
     result = "." + std::string(static_cast<size_t>(-point), '0') + digits;
   }
   return negative ? "-" + result : result;
+}
+
+std::string Decimal::text() const {
+  if (is_zero()) return "0";
+  std::string digits;
+  for (u128 rest = coefficient; rest > 0; rest /= 10) digits.insert(digits.begin(), static_cast<char>('0' + rest % 10));
+  return decimal_text(negative, digits, exponent);
 }
 
 Decimal Decimal::rounded(int places) const {

@@ -49,6 +49,9 @@ struct Decimal {
 inline constexpr char kExactNumberMark = '\0';
 inline constexpr int kUnscaled = -127;  // OracleType::scale of NUMBER without a scale
 
+// Oracle's text of ±digits × 10^exponent, digits without leading zeros ("0" when empty).
+std::string decimal_text(bool negative, const std::string& digits, int exponent);
+
 // Whether a BLOB is an exact NUMBER, and its text.
 bool is_exact_number(const void* blob, size_t size);
 std::string_view exact_number_text(const void* blob, size_t size);
@@ -82,6 +85,16 @@ std::string number_order_key(const Decimal& value);
 // a + b and a - b of numbers (number text included), exact past 64 bits; ORA-01722 for non-numbers.
 void exact_plus(sqlite3_context* context, int count, sqlite3_value** arguments);
 void exact_minus(sqlite3_context* context, int count, sqlite3_value** arguments);
+// a / b kept to Oracle's precision of twenty base-100 digits (up to forty decimal digits,
+// more than a Decimal holds); ORA-01476 for a zero divisor.
+void exact_divide(sqlite3_context* context, int count, sqlite3_value** arguments);
+// OCIEMU_STORED_NUMBER_KEY(x): the order key of a value stored as a number (INTEGER, REAL or
+// exact), other values unchanged, for columns whose type the translator cannot see.
+inline constexpr const char* kStoredNumberKeyFunction = "OCIEMU_STORED_NUMBER_KEY";
+// OCIEMU_NUMBER_FROM_KEY(key): the number an order key stands for, so that SQLite's own MIN and
+// MAX over keys (which it computes incrementally over window frames) give exact extremes.
+inline constexpr const char* kNumberFromKeyFunction = "OCIEMU_NUMBER_FROM_KEY";
+std::optional<Decimal> number_from_order_key(std::string_view key);
 inline constexpr const char* kExactSumFunction = "OCIEMU_SUM";
 // Column checks of NUMBER: OCIEMU_IS_EXACT(value), and OCIEMU_EXACT_FITS(value, digits
 // before the point) for NUMBER(p,s).

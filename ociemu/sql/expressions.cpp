@@ -298,9 +298,9 @@ bool compares_exactly(const Expression& left, const Expression& right) {
          (may_hold_exact(left) || may_hold_exact(right));
 }
 
-std::string order_key(const std::string& sql) { return std::string(kNumberKeyFunction) + "(" + sql + ")"; }
-
 }  // namespace
+
+std::string order_key(const std::string& sql) { return std::string(kNumberKeyFunction) + "(" + sql + ")"; }
 
 int Translator::comparison(int index, int end, const Scope& scope, Expression& left) {
   if (index >= end) return index;
@@ -644,6 +644,7 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
       result.text = function_call(name, i, scope, result);
     }
     result.plain_column = false;
+    if (const int after_window = std::exchange(analytic_end_, 0)) return after_window;
     return matching(i) + 1;
   }
   if (auto attribute = parts.size() >= 3 ? attribute_reference(parts, scope) : std::nullopt) {
@@ -677,9 +678,18 @@ std::string Translator::function_call(const std::string& name, int open, const S
     start = j + 1;
   }
   const bool analytic = word_at(close + 1, "OVER");
-  if (simple && arguments.size() == 1 && !analytic && (name == "MIN" || name == "MAX") && may_hold_exact(arguments[0])) {
-    // SQLite's MIN and MAX would put exact values above every other number.
-    text = std::string(name == "MIN" ? kExactMinFunction : kExactMaxFunction) + "(";
+  if (simple && arguments.size() == 1 && (name == "MIN" || name == "MAX") && may_hold_exact(arguments[0])) {
+    // SQLite's MIN and MAX would put exact values above every other number. Over a window its own
+    // run over the keys, as it moves frames faster than an aggregate of ours could.
+    if (analytic && token(close + 2).is_op("(")) {
+      const int over_close = matching(close + 2);
+      const std::string window = rewrite(close + 3, over_close, scope);
+      analytic_end_ = over_close + 1;  // set after the window's own calls are read
+      result.type = ValueType::Number;
+      return std::string(kNumberFromKeyFunction) + "(" + name + "(" + order_key(arguments[0].text) + ") OVER (" +
+             window + "))";
+    }
+    if (!analytic) text = std::string(name == "MIN" ? kExactMinFunction : kExactMaxFunction) + "(";
   }
   if (simple) {
     for (size_t k = 0; k < arguments.size(); ++k) {

@@ -108,15 +108,6 @@ void oracle_subtract(sqlite3_context* context, int, Args args) {
   exact_minus(context, 2, args);
 }
 
-void oracle_divide(sqlite3_context* context, int, Args args) {
-  if (any_null(2, args)) return sqlite3_result_null(context);
-  Number a = *number_argument(args[0]), b = *number_argument(args[1]);
-  if (b.as_double() == 0) throw_oracle(1476);
-  if (a.is_integer && b.is_integer && b.integer != -1 && a.integer % b.integer == 0)
-    return set_result(context, Number{true, a.integer / b.integer, 0});
-  set_result(context, Number::of(a.as_double() / b.as_double()));
-}
-
 void oracle_concat(sqlite3_context* context, int count, Args args) {
   std::string text;
   for (int i = 0; i < count; ++i) text += text_argument(args[i]);
@@ -883,7 +874,7 @@ constexpr int kAny = -1;
 const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_ADD", 2, 2, oracle_add, true),
     OCIEMU_FN("OCIEMU_SUB", 2, 2, oracle_subtract, true),
-    OCIEMU_FN("OCIEMU_DIV", 2, 2, oracle_divide, true),
+    OCIEMU_FN("OCIEMU_DIV", 2, 2, exact_divide, true),
     OCIEMU_FN("OCIEMU_CONCAT", 1, kAny, oracle_concat, true),
     OCIEMU_FN("CONCAT", 2, 2, oracle_concat, true),
     OCIEMU_FN("OCIEMU_ROWID", 2, 2, rowid_text, true),

@@ -9,6 +9,7 @@
 
 #include "ociemu/sql/dialect.h"
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/exact_number.h"
 
 namespace ociemu::sql {
 
@@ -71,9 +72,10 @@ std::string text_argument(sqlite3_value* value) {
     case SQLITE_FLOAT:
       return format_number(sqlite3_value_double(value));
     case SQLITE_BLOB: {
-      // RAW converts to hex text.
+      // RAW converts to hex text; a NUMBER in the exact form to its digits.
       const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(value));
       int size = sqlite3_value_bytes(value);
+      if (is_exact_number(bytes, static_cast<size_t>(size))) return std::string(exact_number_text(bytes, static_cast<size_t>(size)));
       std::string hex;
       hex.reserve(static_cast<size_t>(size) * 2);
       static constexpr char kHex[] = "0123456789ABCDEF";

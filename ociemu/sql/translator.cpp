@@ -280,6 +280,7 @@ std::string Translator::query(int begin, int end, const Scope* parent) {
     }
     return select_part(b, e, with_scope.get(), top_level && only_part);
   };
+  const std::string with_sql = std::exchange(sql, std::string());
   int part_start = i;
   bool compound = false;
   for (int j = i; j < end; ++j) {
@@ -299,7 +300,59 @@ std::string Translator::query(int begin, int end, const Scope* parent) {
     }
     part_start = j + 1;
   }
+  const int order = compound ? find_top_level(*this, part_start, end, {"ORDER"}) : end;
+  if (order < end && word_at(order + 1, "BY") && find_top_level(*this, order, end, {"OFFSET", "FETCH"}) == end) {
+    const std::string combined = sql + part(part_start, order, false);
+    if (auto ordered = compound_order(with_sql, combined, order, end, *with_scope)) return *ordered;
+  }
   sql += part(part_start, end, !compound);
+  return with_sql + sql;
+}
+
+std::optional<std::string> Translator::compound_order(const std::string& with_sql, const std::string& compound,
+                                                      int order, int end, const Scope& scope) {
+  const std::string rows = with_sql + "SELECT * FROM (" + compound + ")";
+  std::vector<std::string> names;
+  {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, rows.c_str(), static_cast<int>(rows.size()), &stmt, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return std::nullopt;
+    }
+    for (int c = 0; c < sqlite3_column_count(stmt); ++c) names.emplace_back(sqlite3_column_name(stmt, c));
+    sqlite3_finalize(stmt);
+  }
+  // SQLite renames a repeated heading in a sub-query ("A:1"), which would change what the client sees.
+  for (const std::string& name : names) {
+    if (name.find(':') != std::string::npos) return std::nullopt;
+  }
+  std::string sql = rows + " ORDER BY";
+  for (int item = order + 2; item < end;) {
+    int item_end = item;
+    while (item_end < end && !token(item_end).is_op(",")) {
+      item_end = token(item_end).is_op("(") ? matching(item_end) + 1 : item_end + 1;
+    }
+    std::string name;
+    const Token& first = token(item);
+    if (first.kind == TokenKind::Number) {
+      const long position = std::strtol(first.text.c_str(), nullptr, 10);
+      if (position < 1 || position > static_cast<long>(names.size())) fail(1785, item);
+      name = names[static_cast<size_t>(position - 1)];
+    } else if (first.kind == TokenKind::Word || first.kind == TokenKind::QuotedName) {
+      name = identifier(item);
+    } else {
+      fail(1785, item);
+    }
+    if (item + 1 < item_end && !word_at(item + 1, "ASC") && !word_at(item + 1, "DESC") && !word_at(item + 1, "NULLS"))
+      fail(1785, item);
+    sql += std::string(" ") + kStoredNumberKeyFunction + "(" + quote_name(name) + ")";
+    if (item + 1 < item_end) sql += " " + rewrite(item + 1, item_end, scope);
+    if (find_top_level(*this, item + 1, item_end, {"NULLS"}) == item_end) {
+      sql += find_top_level(*this, item + 1, item_end, {"DESC"}) == item_end ? " NULLS LAST" : " NULLS FIRST";
+    }
+    if (item_end < end) sql += ",";
+    item = item_end + 1;
+  }
   return sql;
 }
 
@@ -433,6 +486,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       level_sql_, hierarchy ? quote_name(scope.tables.front().alias) + ".\"OCIEMU$LEVEL\"" : std::string());
 
   // The select list, item by item, so that expressions get Oracle's column headings.
+  std::map<std::string, std::string> exact_aliases;
   int item_start = i;
   bool first_item = true;
   for (int j = i; j <= from; ++j) {
@@ -516,6 +570,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         continue;
       }
       sql += value.text;
+      if (!alias.empty() && may_hold_exact(value)) exact_aliases.emplace(alias, value.text);
       if (!alias.empty()) {
         sql += " AS " + quote_name(alias);
       } else if (value.type == ValueType::Rowid && expression_end - item_start <= 3 &&
@@ -580,14 +635,15 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
   }
   if (hierarchy) clause = hierarchy->end;
   const int row_limit = find_top_level(*this, clause, end, {"OFFSET", "FETCH"});
-  if (clause < row_limit) sql += " " + closing_clauses(clause, row_limit, scope);
+  if (clause < row_limit) sql += " " + closing_clauses(clause, row_limit, scope, exact_aliases);
   if (row_limit < end) sql += " " + row_limiting_clause(row_limit, end, scope, limit);
   if (row_limit == end && !limit.empty()) sql += " LIMIT " + limit;
   level_sql_ = outer_level;
   return sql;
 }
 
-std::string Translator::closing_clauses(int begin, int end, const Scope& scope) {
+std::string Translator::closing_clauses(int begin, int end, const Scope& scope,
+                                       const std::map<std::string, std::string>& exact_aliases) {
   const int order = find_top_level(*this, begin, end, {"ORDER"});
   if (order == end || in_compound_ || !word_at(order + 1, "BY")) return rewrite(begin, end, scope);
   std::string sql = order > begin ? rewrite(begin, order, scope) + " ORDER BY" : "ORDER BY";
@@ -598,9 +654,17 @@ std::string Translator::closing_clauses(int begin, int end, const Scope& scope) 
     }
     int rest = item;
     Expression value;
-    if (starts_operand(item)) {
+    const bool bare_name = (token(item).kind == TokenKind::Word || token(item).kind == TokenKind::QuotedName) &&
+                           (item + 1 == item_end || word_at(item + 1, "ASC") || word_at(item + 1, "DESC") ||
+                            word_at(item + 1, "NULLS"));
+    // A bare name is the alias before it is a column, as in Oracle.
+    if (auto aliased = bare_name ? exact_aliases.find(token(item).text) : exact_aliases.end();
+        aliased != exact_aliases.end()) {
+      sql += " " + order_key(aliased->second);
+      rest = item + 1;
+    } else if (starts_operand(item)) {
       rest = expression(item, item_end, scope, value);
-      sql += " " + (may_hold_exact(value) ? std::string(kNumberKeyFunction) + "(" + value.text + ")" : value.text);
+      sql += " " + (may_hold_exact(value) ? order_key(value.text) : value.text);
     }
     if (rest < item_end) sql += " " + rewrite(rest, item_end, scope);
     // Oracle sorts NULL above every value; a column without NULLs keeps its index order.

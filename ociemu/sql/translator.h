@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <map>
 #include <optional>
 #include <string>
 #include <initializer_list>
@@ -40,6 +41,8 @@ struct Expression {
 // Whether a NUMBER value may be in the exact form, so that SQLite's own order and arithmetic
 // would misread it: not for a literal or a column narrow enough for a REAL or INTEGER.
 bool may_hold_exact(const Expression& value);
+// OCIEMU_NUMBER_KEY(sql): a text whose byte order is the numbers' order.
+std::string order_key(const std::string& sql);
 
 // The rows of TABLE(collection) in a FROM clause: one per element.
 struct CollectionSource {
@@ -196,6 +199,7 @@ class Translator {
   // While a hierarchical query part is translated: what LEVEL reads, and the alias PRIOR columns
   // come from (the parent row, in the CONNECT BY condition only).
   std::string level_sql_;
+  int analytic_end_ = 0;  // after a window function read with its OVER clause: the token after it
   std::string prior_alias_;
 
  private:
@@ -238,7 +242,14 @@ class Translator {
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   std::string row_limiting_clause(int begin, int end, const Scope& scope, const std::string& rownum_limit);
   // GROUP BY, HAVING and ORDER BY; items of ORDER BY that may be exact numbers sort by their order key.
-  std::string closing_clauses(int begin, int end, const Scope& scope);
+  // GROUP BY ... ORDER BY ...; exact_aliases maps select-list aliases of values that may be
+  // exact numbers to their expressions, which an ORDER BY naming the alias sorts by key.
+  std::string closing_clauses(int begin, int end, const Scope& scope,
+                              const std::map<std::string, std::string>& exact_aliases);
+  // The ORDER BY (at order) of a compound query: over the combined rows, by number keys and with
+  // Oracle's NULL placement; nullopt where the result columns cannot be named.
+  std::optional<std::string> compound_order(const std::string& with_sql, const std::string& compound, int order,
+                                            int end, const Scope& scope);
   // START WITH / CONNECT BY [NOCYCLE] / ORDER SIBLINGS BY of a query part (connect_by.cpp).
   struct Hierarchy {
     int start_begin = -1, start_end = -1;      // START WITH condition tokens, if any
