@@ -209,6 +209,7 @@ struct Unit {
     int slot = -1;
   };
   std::map<std::string, PackageMember> package_members;
+  std::string package_declaration;  // its text, telling a replaced declaration from a replaced body
 };
 
 }  // namespace ociemu::plsql

@@ -11,7 +11,9 @@ namespace ociemu::plsql {
 
 std::unique_ptr<Unit> Compiler::run_package() {
   begin_unit();
+  const int start = pos_;
   parse_package_part(false);
+  unit_->package_declaration = source(start, pos_);
   if (word(pos_, "PACKAGE") || (word(pos_, "CREATE") && word(pos_ + 4, "BODY"))) parse_package_part(true);
   return end_unit();
 }

@@ -16,6 +16,9 @@ namespace ociemu::plsql {
 namespace {
 
 constexpr int kUnimplemented = 3001;
+constexpr int kStateDiscardedCode = 4068;
+constexpr int kStateInvalidatedCode = 4061;
+constexpr int kAlteredCode = 4065;
 constexpr int kCursorAlreadyOpenCode = 6511;
 constexpr int kInvalidCursorCode = 1001;
 constexpr int kCaseNotFoundCode = 6592;
@@ -1296,12 +1299,41 @@ struct Entered {
   PackageInstance& instance;
 };
 
+// Whether a package keeps state between calls: variables or cursors of its own.
+bool keeps_state(const Unit& package) {
+  if (std::any_of(package.block.variables.begin(), package.block.variables.end(),
+                  [](const VarDecl& declared) { return !declared.constant; })) {
+    return true;
+  }
+  return std::any_of(package.cursors.begin(), package.cursors.end(), [&](const CursorDecl& cursor) {
+    return std::none_of(package.subprograms.begin(), package.subprograms.end(), [&](const Subprogram& subprogram) {
+      return cursor.slot >= subprogram.first_slot && cursor.slot < subprogram.end_slot;
+    });
+  });
+}
+
+// ORA-04068 and the lines Oracle gives with it, for package "OWNER.PACKAGE" replaced under a session that used it.
+[[noreturn]] void discard_state(const std::string& key, bool declaration_replaced) {
+  const std::string part = std::string(declaration_replaced ? "package" : "package body") + " \"" + key + "\"";
+  std::string message = sql::message_text(kStateDiscardedCode);
+  message += "\n" + sql::full_message(kStateInvalidatedCode, sql::message_text(kStateInvalidatedCode, {part}));
+  message += "\n" + sql::full_message(kAlteredCode, sql::message_text(kAlteredCode, {part}));
+  message += "\n" + sql::full_message(kProgramNotFound, sql::message_text(kProgramNotFound) + ": \"" + key + "\"");
+  throw sql::OracleException{sql::OracleError{kStateDiscardedCode, message}};
+}
+
 // The session's instance of package "OWNER.PACKAGE": made, and its declarations and
-// initialisation run, on first use, and again when the package was replaced.
+// initialisation run, on first use, and again when the package was replaced. A
+// replaced package whose state the session held fails the call once (ORA-04068).
 std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, const std::string& key) {
   std::shared_ptr<Unit> unit = calls.package_unit(key, host.db(), host.context(), host.schema_generation());
   std::shared_ptr<PackageInstance>& entry = calls.instances[key];
   if (entry && (entry->unit == unit || entry->running)) return entry;
+  if (entry && keeps_state(*entry->unit)) {
+    const bool declaration_replaced = entry->unit->package_declaration != unit->package_declaration;
+    calls.instances.erase(key);
+    discard_state(key, declaration_replaced);
+  }
   auto fresh = std::make_shared<PackageInstance>();
   fresh->unit = unit;
   fresh->frame.resize(unit->slot_types.size());

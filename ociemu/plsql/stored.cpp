@@ -1,5 +1,6 @@
 #include "ociemu/plsql/stored.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <vector>
@@ -46,6 +47,8 @@ Header read_header(std::string_view text, const sql::SessionContext& session) {
   return header;
 }
 
+int line_count(std::string_view text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1; }
+
 }  // namespace
 
 sql::ProgramError program_error(const sql::OracleError& error) {
@@ -83,6 +86,8 @@ bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& ses
     }
   } catch (const sql::OracleException& e) {
     error = program_error(e.error);
+    // The body compiles after its declaration; its errors count lines from its own start.
+    if (declaration) error->line = std::max(1, error->line - line_count(*declaration));
   }
   sql::store_program(db, sql::ProgramKey{header.owner, header.name, header.type}, source, error);
   return !error;

@@ -12,7 +12,7 @@ namespace ociemu::sql {
 namespace {
 
 // Raised whenever a view or dictionary table changes, so older files are upgraded on open.
-constexpr int kDictionaryVersion = 3;
+constexpr int kDictionaryVersion = 4;
 
 constexpr const char* kTablesSql = R"sql(
 CREATE TABLE IF NOT EXISTS "OCIEMU$SOURCE"(
@@ -73,13 +73,19 @@ CREATE TABLE IF NOT EXISTS "OCIEMU$TRIGGERS"(
   "NAME AS CONSTRAINT_NAME, TABLE_NAME AS TABLE_NAME, COLUMN_NAME AS COLUMN_NAME, "                   \
   "CASE WHEN TYPE = 'C' THEN NULL ELSE POSITION END AS POSITION FROM split WHERE POSITION > 0"
 
+// A package's body is an object of its own, under its package's number; it is
+// invalid when its declaration is.
 #define OCIEMU_OBJECTS_COLUMNS                                                                                     \
   "o.NAME AS OBJECT_NAME, NULL AS SUBOBJECT_NAME, o.OBJECT_ID AS OBJECT_ID, "                                       \
   "CASE WHEN o.TYPE = 'TABLE' THEN o.OBJECT_ID END AS DATA_OBJECT_ID, o.TYPE AS OBJECT_TYPE, o.CREATED AS CREATED, " \
   "o.CREATED AS LAST_DDL_TIME, o.CREATED AS TIMESTAMP, "                                                            \
-  "CASE WHEN EXISTS (SELECT 1 FROM \"OCIEMU$ERRORS\" e WHERE e.OWNER = o.OWNER AND e.NAME = o.NAME) "               \
+  "CASE WHEN EXISTS (SELECT 1 FROM \"OCIEMU$ERRORS\" e WHERE e.OWNER = o.OWNER AND e.NAME = o.NAME "                \
+  "AND (e.TYPE = o.TYPE OR (o.TYPE = 'PACKAGE BODY' AND e.TYPE = 'PACKAGE'))) "                                     \
   "THEN 'INVALID' ELSE 'VALID' END AS STATUS, 'N' AS TEMPORARY, 'N' AS GENERATED, 'N' AS SECONDARY "                \
-  "FROM \"OCIEMU$OBJECTS\" o"
+  "FROM (SELECT OWNER, NAME, TYPE, OBJECT_ID, CREATED FROM \"OCIEMU$OBJECTS\" UNION ALL "                           \
+  "SELECT p.OWNER, p.NAME, 'PACKAGE BODY', p.OBJECT_ID, p.CREATED FROM \"OCIEMU$OBJECTS\" p WHERE p.TYPE = 'PACKAGE' " \
+  "AND EXISTS (SELECT 1 FROM \"OCIEMU$SOURCE\" s WHERE s.OWNER = p.OWNER AND s.NAME = p.NAME "                       \
+  "AND s.TYPE = 'PACKAGE BODY')) o"
 
 #define OCIEMU_SEQUENCES_COLUMNS                                                                               \
   "NAME AS SEQUENCE_NAME, MIN_VALUE, MAX_VALUE, INCREMENT_BY, CYCLE_FLAG, 'N' AS ORDER_FLAG, CACHE_SIZE, " \

@@ -108,7 +108,8 @@ void store_program(sqlite3* db, const ProgramKey& key, std::string_view source, 
   std::vector<std::string> statements;
   if (!object_type(db, key.owner, key.name)) statements.push_back(register_object_sql(key.owner, key.name, key.type));
   for (std::string& line : store_source_sql(key.owner, key.name, key.type, source)) statements.push_back(std::move(line));
-  statements.push_back("DELETE FROM \"OCIEMU$ERRORS\"" + key_sql(key));
+  // A package's declaration and body keep their own errors.
+  statements.push_back("DELETE FROM \"OCIEMU$ERRORS\"" + key_sql(key) + " AND TYPE = " + quote_literal(key.type));
   if (error) {
     statements.push_back("INSERT INTO \"OCIEMU$ERRORS\" VALUES (" + quote_literal(key.owner) + ", " +
                          quote_literal(key.name) + ", " + quote_literal(key.type) + ", 1, " +

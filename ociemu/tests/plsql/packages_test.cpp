@@ -61,7 +61,64 @@ TEST_F(PackageTest, sql_calls_package_functions_and_replacing_the_body_starts_af
   EXPECT_EQ("31", single_text("SELECT SCOTT.counter.next_value(1) FROM dual"));  // total is 20 now
   must_run("create or replace package body counter is procedure bump(amount in out number) is begin amount := -1; end; "
            "function next_value(base number) return number is begin return base * step; end; end;");
+  // The session held the package's state: the first call after the change says it is gone.
+  std::string error = failure("begin counter.step := 2; end;");
+  EXPECT_NE(std::string::npos, error.find("ORA-04068: existing state of packages has been discarded")) << error;
+  EXPECT_NE(std::string::npos, error.find("ORA-04061: existing state of package body \"SCOTT.COUNTER\" has been "
+                                          "invalidated")) << error;
   EXPECT_EQ("7|", result_text("begin :r := counter.next_value(7) || '|' || counter.calls; end;"));
+}
+
+TEST_F(PackageTest, only_a_session_that_held_the_replaced_state_gets_ora_04068_and_only_once) {
+  EXPECT_EQ("10", result_text("begin :r := counter.step; end;"));
+  OCISvcCtx* other = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, other);
+  must_run(std::string(kDeclaration).replace(std::string(kDeclaration).find("step number := 1"), 16, "step number := 2"),
+           other);
+  must_run(kBody, other);
+  std::string error = failure("begin :r := counter.step; end;");
+  EXPECT_NE(std::string::npos, error.find("ORA-04068")) << error;
+  EXPECT_NE(std::string::npos, error.find("package \"SCOTT.COUNTER\"")) << error;  // the declaration changed
+  std::vector<Var> vars{string(":r")};
+  ASSERT_EQ(OCI_SUCCESS, execute("begin :r := counter.step; end;", vars, other)) << last_error();
+  EXPECT_EQ("10", vars[0].text);
+  EXPECT_EQ("10", result_text("begin :r := counter.step; end;"));
+  OCILogoff(other, err);
+  // A package without variables or cursors keeps no state to lose.
+  must_run("create or replace package texts is limit constant number := 3; function shout(t varchar2) return varchar2; end;");
+  must_run("create or replace package body texts is function shout(t varchar2) return varchar2 is "
+           "begin return upper(t); end; end;");
+  EXPECT_EQ("A", result_text("begin :r := texts.shout('a'); end;"));
+  must_run("create or replace package body texts is function shout(t varchar2) return varchar2 is "
+           "begin return upper(t) || '!'; end; end;");
+  EXPECT_EQ("A!", result_text("begin :r := texts.shout('a'); end;"));
+}
+
+TEST_F(PackageTest, the_body_is_an_object_of_its_own_with_its_status_and_errors) {
+  const std::string objects =
+      "SELECT OBJECT_TYPE || ' ' || STATUS FROM USER_OBJECTS WHERE OBJECT_NAME = 'COUNTER' ORDER BY OBJECT_TYPE";
+  using Rows = std::vector<std::string>;
+  EXPECT_EQ((Rows{"PACKAGE VALID", "PACKAGE BODY VALID"}), column_texts(objects));
+  EXPECT_EQ("2", single_text("SELECT COUNT(*) FROM ALL_OBJECTS WHERE OWNER = 'SCOTT' AND OBJECT_NAME = 'COUNTER'"));
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, run(R"(create or replace package body counter is
+  procedure bump(amount in out number) is
+  begin
+    amount := no_such_thing;
+  end;
+  function next_value(base number) return number is begin return base; end;
+end;)"));
+  EXPECT_EQ((Rows{"PACKAGE VALID", "PACKAGE BODY INVALID"}), column_texts(objects));
+  // Lines count from the body's own first line.
+  const std::string error = single_text("SELECT TYPE || ' ' || LINE || ' ' || TEXT FROM USER_ERRORS WHERE NAME = 'COUNTER'");
+  EXPECT_EQ(0u, error.rfind("PACKAGE BODY 4 PLS-00201: identifier 'NO_SUCH_THING' must be declared", 0)) << error;
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, run("create or replace package counter is procedure bump(amount in out nothing); end;"));
+  EXPECT_EQ((Rows{"PACKAGE INVALID", "PACKAGE BODY INVALID"}), column_texts(objects));
+  EXPECT_EQ((Rows{"PACKAGE", "PACKAGE BODY"}), column_texts("SELECT TYPE FROM USER_ERRORS WHERE NAME = 'COUNTER' ORDER BY TYPE"));
+  must_run(kDeclaration);
+  must_run(kBody);
+  EXPECT_EQ((Rows{"PACKAGE VALID", "PACKAGE BODY VALID"}), column_texts(objects));
+  must_run("drop package body counter");
+  EXPECT_EQ((Rows{"PACKAGE VALID"}), column_texts(objects));
 }
 
 TEST_F(PackageTest, missing_members_and_bodies_fail_as_oracle_does) {
