@@ -640,6 +640,8 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
     if (!key) key = stored_function(db_, session_, parts);
     if (key) {
       result.text = stored_function_call(*key, i, scope, result);
+    } else if (name == "DUMP") {
+      result.text = dump_call(i, scope, result);
     } else {
       result.text = function_call(name, i, scope, result);
     }
@@ -653,6 +655,44 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
   }
   result = column_reference(parts, quoted, index, scope);
   return i;
+}
+
+namespace {
+// The internal type DUMP shows: a column's own, else that of the expression's kind; 0 leaves
+// it to the value's storage.
+int dump_type_code(const Expression& value, bool string_literal) {
+  if (value.plain_column) {
+    auto type = parse_declared_type(value.column_declaration.c_str());
+    const int code = type ? type->type_code : 0;
+    return code == 1 || code == 2 || code == 8 || code == 12 || code == 23 || code == 96 || code == 180 ? code : 0;
+  }
+  switch (value.type) {
+    case ValueType::Number: return 2;
+    case ValueType::Text: return string_literal ? 96 : 1;
+    case ValueType::Date: return 13;
+    case ValueType::Timestamp: return 180;
+    default: return 0;
+  }
+}
+}  // namespace
+
+std::string Translator::dump_call(int open, const Scope& scope, Expression& result) {
+  const int close = matching(open);
+  std::string text = std::string(kDumpFunction) + "(";
+  int start = open + 1;
+  for (int argument = 0; start < close; ++argument) {
+    if (argument == 4) fail(939, start);
+    Expression value;
+    const int next = expression(start, close, scope, value);
+    if (next < close && !token(next).is_op(",")) fail_not_ended(next);
+    text += argument == 0 ? value.text + ", " +
+                                std::to_string(dump_type_code(value, next == start + 1 && token(start).kind == TokenKind::String))
+                          : ", " + value.text;
+    start = next + 1;
+  }
+  if (start == open + 1 || start > close + 1) fail(938, close);
+  result.type = ValueType::Text;
+  return text + ")";
 }
 
 std::string Translator::function_call(const std::string& name, int open, const Scope& scope, Expression& result,

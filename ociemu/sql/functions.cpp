@@ -978,6 +978,7 @@ void register_functions(sqlite3* db, SessionContext* session) {
   register_exact_numbers(db);
   register_exact_order(db);
   register_lob_functions(db);
+  register_dump_function(db);
   register_blank_padding(db);
   register_cursor_rows(db);
   register_schema_text_functions(db);

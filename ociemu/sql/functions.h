@@ -27,6 +27,10 @@ void register_blank_padding(sqlite3* db);
 std::string_view lob_function(std::string_view qualified);
 void register_lob_functions(sqlite3* db);
 
+// DUMP as OCIEMU_DUMP(value, Oracle type code or 0 for untyped, fmt, start, length) (dump_function.cpp).
+inline constexpr const char* kDumpFunction = "OCIEMU_DUMP";
+void register_dump_function(sqlite3* db);
+
 // OCIEMU_NOT_ANCESTOR(path, rowid, nocycle): 1 when the row is not on the '/'-joined path of its
 // ancestors; else 0 under NOCYCLE, ORA-01436 otherwise (connect_by.cpp).
 void register_hierarchy_functions(sqlite3* db);

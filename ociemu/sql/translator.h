@@ -244,6 +244,8 @@ class Translator {
   // GROUP BY, HAVING and ORDER BY; items of ORDER BY that may be exact numbers sort by their order key.
   // GROUP BY ... ORDER BY ...; exact_aliases maps select-list aliases of values that may be
   // exact numbers to their expressions, which an ORDER BY naming the alias sorts by key.
+  // DUMP(expr[, fmt[, start[, length]]]) with the internal type of expr (dump_function.cpp).
+  std::string dump_call(int open, const Scope& scope, Expression& result);
   std::string closing_clauses(int begin, int end, const Scope& scope,
                               const std::map<std::string, std::string>& exact_aliases);
   // The ORDER BY (at order) of a compound query: over the combined rows, by number keys and with
