@@ -19,6 +19,7 @@
 namespace ociemu::plsql {
 
 struct Expr;
+struct Stmt;
 
 // Where a name inside an expression or statement leads.
 struct Ref {
@@ -67,6 +68,9 @@ struct Expr {
   SqlUse sql;  // SELECT <expression> FROM DUAL
   bool condition = false;  // the SQL form yields 1/0/NULL standing for TRUE/FALSE/NULL
   int line = 0, column = 0;
+  // Calls of functions with OUT or IN OUT parameters inside the SQL form, run
+  // before it in order, each leaving its value in the slot the form reads.
+  std::vector<std::shared_ptr<const Stmt>> calls;
 };
 using ExprPtr = std::shared_ptr<Expr>;
 

@@ -1,5 +1,7 @@
 // References and expressions of a PL/SQL unit, and its embedded SQL: names
 // become slots or placeholders, expressions become SELECT ... FROM DUAL.
+#include <utility>
+
 #include "ociemu/plsql/calls.h"
 #include "ociemu/plsql/compiler_internal.h"
 #include "ociemu/sql/sql_value.h"
@@ -177,6 +179,11 @@ ExprPtr Compiler::compile_expr(int begin, int end, bool condition) {
   // A lone bind reads through SQL but keeps its name: a LOB locator bind reads as the LOB.
   if (ref && next == end && ref->kind == Ref::Bind) expr->ref = std::move(*ref);
   expr->form = Expr::Sql;
+  struct Restore {
+    std::vector<std::shared_ptr<const Stmt>>*& hoisted;
+    std::vector<std::shared_ptr<const Stmt>>* outer;
+    ~Restore() { hoisted = outer; }
+  } restore{hoisted_, std::exchange(hoisted_, &expr->calls)};
   std::string text = rewrite(begin, end, expr->sql.refs);
   expr->condition = condition || has_boolean_operator(begin, end);
   if (expr->condition) text = "CASE WHEN " + text + " THEN 1 WHEN NOT (" + text + ") THEN 0 END";
@@ -219,6 +226,13 @@ std::string Compiler::rewrite(int begin, int end, std::vector<Ref>& refs) {
         (t.kind == TokenKind::Word || t.kind == TokenKind::QuotedName || t.kind == TokenKind::Placeholder)) {
       if (auto ref = parse_ref(i, end, next)) {
         append(ref->kind == Ref::Bind ? ":" + ref->name : ":" + add_ref(refs, std::move(*ref)));
+        i = next;
+        continue;
+      }
+      if (auto slot = hoist_call_with_outs(i, end, next)) {
+        Ref value;
+        value.slot = *slot;
+        append(":" + add_ref(refs, std::move(value)));
         i = next;
         continue;
       }

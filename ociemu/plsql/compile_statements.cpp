@@ -540,34 +540,59 @@ StmtPtr Compiler::parse_call(int at) {
   return stmt;
 }
 
-// Only a call that is the whole value can hand back OUT values; elsewhere in an
-// expression such a function stays a SQL call (ORA-06572).
+// A call that is the whole value hands its result straight to the target.
 StmtPtr Compiler::function_call_with_outs(int at, Target& target, int begin, int end) {
   int open = begin + 1;
   while (op(open, ".") && tok(open + 1).kind == TokenKind::Word) open += 2;
-  if (tok(begin).kind != TokenKind::Word || !op(open, "(")) return nullptr;
-  if (find_top(open + 1, end, [&](int i) { return op(i, ")"); }) != end - 1) return nullptr;
-  std::string name = source(begin, open);
-  name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  if (!op(open, "(") || find_top(open + 1, end, [&](int i) { return op(i, ")"); }) != end - 1) return nullptr;
   auto stmt = make(Stmt::Call, at);
-  stmt->name = name;
-  if (const Symbol* local = lookup(name); local && local->kind == Symbol::Subprogram) {
-    stmt->local = local->subprogram;
-    stmt->callee = std::make_shared<const Signature>(unit_->subprograms[static_cast<size_t>(stmt->local)].signature);
-  } else if (local == nullptr && name.find('.') == name.rfind('.')) {
-    stmt->callee = stored_signature(begin, name);
-  }
-  const auto writes_back = [](const Parameter& p) { return p.mode != Parameter::In; };
-  if (!stmt->callee || !stmt->callee->function ||
-      std::none_of(stmt->callee->parameters.begin(), stmt->callee->parameters.end(), writes_back)) {
-    return nullptr;
-  }
+  if (!resolve_function_with_outs(*stmt, begin, open)) return nullptr;
   pos_ = open;
   parse_call_arguments(*stmt, at, end);
   stmt->result = std::move(target);
   pos_ = end + 1;
   return stmt;
+}
+
+bool Compiler::resolve_function_with_outs(Stmt& call, int begin, int open) {
+  if (tok(begin).kind != TokenKind::Word) return false;
+  std::string name = source(begin, open);
+  name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  call.name = name;
+  if (const Symbol* local = lookup(name); local && local->kind == Symbol::Subprogram) {
+    call.local = local->subprogram;
+    call.callee = std::make_shared<const Signature>(unit_->subprograms[static_cast<size_t>(call.local)].signature);
+  } else if (local == nullptr && name.find('.') == name.rfind('.')) {
+    call.callee = stored_signature(begin, name);
+  }
+  const auto writes_back = [](const Parameter& p) { return p.mode != Parameter::In; };
+  return call.callee && call.callee->function &&
+         std::any_of(call.callee->parameters.begin(), call.callee->parameters.end(), writes_back);
+}
+
+std::optional<int> Compiler::hoist_call_with_outs(int i, int end, int& next) {
+  if (hoisted_ == nullptr || signature_only_ || tok(i).kind != TokenKind::Word || (i > 0 && op(i - 1, "."))) {
+    return std::nullopt;
+  }
+  int open = i + 1;
+  while (op(open, ".") && tok(open + 1).kind == TokenKind::Word) open += 2;
+  if (open >= end || !op(open, "(")) return std::nullopt;
+  const int close = find_top(open + 1, end, [&](int k) { return op(k, ")"); });
+  if (close >= end) return std::nullopt;
+  auto call = make(Stmt::Call, i);
+  if (!resolve_function_with_outs(*call, i, open)) return std::nullopt;
+  const int resume = pos_;
+  pos_ = open;
+  parse_call_arguments(*call, i, close + 1);
+  pos_ = resume;
+  Target result;
+  result.ref.slot = new_slot(std::string(), call->callee->return_type);
+  result.text = source(i, close + 1);
+  call->result = std::move(result);
+  hoisted_->push_back(std::shared_ptr<const Stmt>(std::move(call)));
+  next = close + 1;
+  return hoisted_->back()->result->ref.slot;
 }
 
 // The program's own signature while it (or one calling it back) compiles; else

@@ -294,6 +294,12 @@ class Compiler : public sql::NameResolver {
   std::map<std::string, std::shared_ptr<const Unit>> package_declarations_;
   // target := f(...) where f has OUT or IN OUT parameters: a call statement; null for any other value.
   StmtPtr function_call_with_outs(int at, Target& target, int begin, int end);
+  // Whether [begin, open) names a function with OUT or IN OUT parameters; if so `call` calls it.
+  bool resolve_function_with_outs(Stmt& call, int begin, int open);
+  // Such a call at token i inside an expression: compiled to run ahead of it, into
+  // a slot the expression reads instead (returned); `next` past its ")".
+  std::optional<int> hoist_call_with_outs(int i, int end, int& next);
+  std::vector<std::shared_ptr<const Stmt>>* hoisted_ = nullptr;  // of the expression being rewritten
   // Arguments by position or by name (p => value); OUT and IN OUT ones must be assignable.
   void parse_call_arguments(Stmt& stmt, int at, int end);
   // DBMS_LOB.procedure(...): the arguments as expressions, and those it writes as targets too.

@@ -1101,6 +1101,7 @@ class Runner final : public Activation {
     if (expr.ref.kind == Ref::Bind && !expr.ref.name.empty()) {
       if (auto lob = host_.bind_lob(expr.ref.name, -1)) return *lob;
     }
+    for (const auto& call : expr.calls) call_program(*call);
     PreparedUse statement = use(*expr.sql.prepared);
     SqlUse::Prepared& prepared = *statement;
     bind(prepared, expr.sql.refs);

@@ -124,6 +124,31 @@ TEST_F(OutParameterFunctionTest, plsql_gets_the_out_values_and_the_result_sql_re
   EXPECT_EQ("ORA-06572: Function SCOTT.SPLIT_TWICE has out arguments\n", last_error());
 }
 
+TEST_F(OutParameterFunctionTest, calls_inside_expressions_conditions_and_arguments_hand_back_their_out_values) {
+  // In a condition, as an argument of another function and of a procedure, and nested in its own arguments.
+  EXPECT_EQ("yes|6|a!", result_text("declare x number; s varchar2(10) := 'a'; begin "
+                                    "if split_twice(3, x, s) > 3 then :r := 'yes|' || x || '|' || s; end if; end;"));
+  EXPECT_EQ("5|b!!", result_text("declare x number; s varchar2(10) := 'b'; begin "
+                                 ":r := to_char(split_twice(split_twice(1, x, s) + 1, x, s) + 1) || '|' || s; end;"));
+  must_run("create or replace procedure show(v varchar2, o out varchar2) is begin o := '[' || v || ']'; end;");
+  EXPECT_EQ("[4-8]", result_text("declare x number; s varchar2(10); o varchar2(20); begin "
+                                 "show(split_twice(3, x, s) || '-' || (x + 2), o); :r := o; end;"));
+  // A loop condition calls it on every test; so does a package's function, and a local one.
+  must_run("create or replace package tally is function up(n in out number) return number; end;");
+  must_run("create or replace package body tally is function up(n in out number) return number is "
+           "begin n := n + 1; return n; end; end;");
+  EXPECT_EQ("4|5", result_text("declare n number := 0; turns number := 0; begin "
+                               "while tally.up(n) < 5 loop turns := turns + 1; end loop; :r := turns || '|' || n; end;"));
+  EXPECT_EQ("11|1", result_text("declare r number; "
+                                "function halve(v number, rest out number) return number is "
+                                "begin rest := mod(v, 2); return trunc(v / 2); end; "
+                                "begin :r := (halve(11, r) * 2 + 1) || '|' || r; end;"));
+  // Inside SQL the call is SQL's, which refuses OUT arguments.
+  std::string error = failure("declare x number; s varchar2(10); n number; begin "
+                              "select split_twice(1, x, s) into n from dual; end;");
+  EXPECT_NE(std::string::npos, error.find("ORA-06572")) << error;
+}
+
 TEST_F(OutParameterFunctionTest, char_parameters_and_results_take_the_length_of_the_value) {
   must_run("create or replace procedure joined(c char, n nchar, o out char) is begin o := c || '-' || n; end;");
   must_run("create or replace function initials(c in char) return char is begin return substr(c, 1, 3); end;");
