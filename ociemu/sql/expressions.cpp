@@ -843,6 +843,7 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   }
   if (!quoted.back() && last == "ROWID") {
     const TableRef* table = rowid_table(scope, n >= 2 ? parts[n - 2] : "", index);
+    if (auto element = collection_rowid(*table)) return *element;
     if (!table->resolved || table->object.type != "TABLE")
       fail(1445, index);
     std::string row = in_returning_ ? "rowid" : quote_name(table->alias) + ".rowid";

@@ -762,6 +762,21 @@ void rowid_row(sqlite3_context* context, int, Args args) {
   sqlite3_result_int64(context, row);
 }
 
+// ociemu_element_rowid(object_id, key, value): a nested table element's rowid
+// text, from its parent table, its place (counted from 1, so that it names no
+// parent row) and a hash of its stored value.
+void element_rowid(sqlite3_context* context, int, Args args) {
+  if (any_null(2, args)) return sqlite3_result_null(context);
+  uint32_t hash = 2166136261u;
+  auto mix = [&hash](unsigned char byte) { hash = (hash ^ byte) * 16777619u; };
+  mix(static_cast<unsigned char>(sqlite3_value_type(args[2])));
+  const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(args[2]));
+  for (int i = 0; bytes && i < sqlite3_value_bytes(args[2]); ++i) mix(bytes[i]);
+  const auto place = static_cast<uint64_t>(sqlite3_value_int64(args[1]) + 1) & 0xFFFF;
+  const std::string text = encode_rowid(sqlite3_value_int64(args[0]), static_cast<int64_t>(place << 32 | hash));
+  sqlite3_result_text(context, text.data(), 18, SQLITE_TRANSIENT);
+}
+
 struct SequenceState {
   int64_t next = 0, increment = 1, minimum = 1, maximum = 0;
   bool cycle = false;
@@ -879,6 +894,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("CONCAT", 2, 2, oracle_concat, true),
     OCIEMU_FN("OCIEMU_ROWID", 2, 2, rowid_text, true),
     OCIEMU_FN("OCIEMU_ROWID_ROW", 2, 2, rowid_row, true),
+    OCIEMU_FN("OCIEMU_ELEMENT_ROWID", 3, 3, element_rowid, true),
     OCIEMU_FN("OCIEMU_NEXTVAL", 1, 1, nextval, false),
     OCIEMU_FN("OCIEMU_CURRVAL", 1, 1, currval, false),
     OCIEMU_FN("OCIEMU_TRIM", 3, 3, trim_from, true),

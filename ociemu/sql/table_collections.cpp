@@ -90,6 +90,7 @@ int Translator::collection_source(int open, const Scope& scope, TableRef& table,
   if (close == open + 1) fail(936, close);
   int begin = open + 1, end = close;
   std::optional<TypeInfo> type;
+  int64_t parent_object_id = 0;
   // TABLE(CAST(expression AS type)) names the type of an untyped value such as a bind.
   if (word_at(begin, "CAST") && token(begin + 1).is_op("(") && matching(begin + 1) == close - 1) {
     int as = begin + 2;
@@ -102,15 +103,19 @@ int Translator::collection_source(int open, const Scope& scope, TableRef& table,
     begin += 2;
     end = as;
   } else if (word_at(begin, "SELECT")) {
-    type = subquery_type(begin, end);
+    type = subquery_type(begin, end, &parent_object_id);
   } else {
     const std::vector<std::string> parts = chain_parts(*this, begin, end);
     type = chain_type(db_, parts, scope, declared_of());
     const TableRef* named = parts.size() >= 2 ? scope.find_alias(parts[0]) : nullptr;
     if (!type && named && declared_type(*named, parts[1])) fail(22905, open);  // a column, but no collection
+    if (parts.size() == 2 && named && named->resolved && named->object.type == "TABLE")
+      parent_object_id = named->object.object_id;
   }
   if (type && !type->is_collection()) fail(22905, open);  // cannot access rows from a non-nested table item
   auto source = std::make_shared<CollectionSource>();
+  // Only a nested table's elements are rows of a storage table; a VARRAY's are not.
+  if (type && type->kind != TypeKind::Varray) source->parent_object_id = parent_object_id;
   if (type) {
     source->element = type->attributes.at(0);
     if (source->element->is_named() && !source->element->is_ref) {
@@ -131,7 +136,7 @@ std::function<std::optional<std::string>(const TableRef&, const std::string&)> T
 }
 
 // TABLE(SELECT [alias.]column FROM table [alias] ...): the column's collection type.
-std::optional<TypeInfo> Translator::subquery_type(int begin, int end) const {
+std::optional<TypeInfo> Translator::subquery_type(int begin, int end, int64_t* parent_object_id) const {
   int from = begin + 1;
   while (from < end && !word_at(from, "FROM")) from = token(from).is_op("(") ? matching(from) + 1 : from + 1;
   std::vector<std::string> item = chain_parts(*this, begin + 1, from);
@@ -148,7 +153,19 @@ std::optional<TypeInfo> Translator::subquery_type(int begin, int end) const {
                     ? alias.text
                     : name;
   if (item.size() == 1) item.insert(item.begin(), table.alias);
+  if (parent_object_id && item.size() == 2 && table.object.type == "TABLE") *parent_object_id = table.object.object_id;
   return chain_type(db_, item, inner, declared_of());
+}
+
+// A nested table element's rowid names its parent's table, its place and its
+// value: a rowid kept from before another element was deleted, or before the
+// element itself changed, names no element instead of a wrong one.
+std::optional<Expression> Translator::collection_rowid(const TableRef& table) const {
+  if (!table.collection || table.collection->parent_object_id == 0) return std::nullopt;
+  const std::string element = quote_name(table.alias);
+  return Expression{"OCIEMU_ELEMENT_ROWID(" + std::to_string(table.collection->parent_object_id) + ", " + element +
+                        ".key, " + element + ".value)",
+                    ValueType::Rowid, false};
 }
 
 std::optional<Expression> Translator::collection_column(const std::vector<std::string>& parts,

@@ -48,6 +48,7 @@ std::string order_key(const std::string& sql);
 struct CollectionSource {
   std::optional<TypeAttribute> element;  // unknown for an untyped bound collection
   std::vector<TypeAttribute> attributes;  // object elements: their attributes, the columns
+  int64_t parent_object_id = 0;  // the table holding a nested table column; 0 when no stored one
 };
 
 // A table or view named in a FROM clause (or the target of DML).
@@ -235,9 +236,11 @@ class Translator {
   int collection_source(int open, const Scope& scope, TableRef& table, std::string& text);
   // A column of a TABLE() source that parts name (COLUMN_VALUE or an element attribute), if any.
   std::optional<Expression> collection_column(const std::vector<std::string>& parts, const Scope& scope) const;
+  // ROWID of a TABLE() source over a stored nested table; nullopt for any other.
+  std::optional<Expression> collection_rowid(const TableRef& table) const;
   // A select-list * or alias.* over a FROM clause with TABLE() sources, spelled out; nullopt when there is none.
   std::optional<std::string> collection_star(int begin, int end, const Scope& scope, bool top_level);
-  std::optional<TypeInfo> subquery_type(int begin, int end) const;
+  std::optional<TypeInfo> subquery_type(int begin, int end, int64_t* parent_object_id = nullptr) const;
   std::function<std::optional<std::string>(const TableRef&, const std::string&)> declared_of() const;
   std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
   std::string row_limiting_clause(int begin, int end, const Scope& scope, const std::string& rownum_limit);

@@ -263,5 +263,38 @@ TEST_F(CollectionDmlTest, binds_keep_their_written_positions_and_oracles_refusal
   EXPECT_EQ(947, last_code());
 }
 
+// A nested table's elements have rowids, as the rows of its storage table do
+// in Oracle. Here an element's rowid also carries its place and value, so one
+// kept from before an earlier element went or the element changed names no
+// element (Oracle's would still name it) rather than the wrong one.
+TEST_F(CollectionDmlTest, nested_table_elements_have_rowids_that_dml_can_name) {
+  const std::string parts_of_1 = "TABLE(SELECT k.parts FROM kits k WHERE k.id = 1) p";
+  const Rows rowids = column_texts("SELECT p.rowid FROM " + parts_of_1);
+  ASSERT_EQ(2u, rowids.size());
+  EXPECT_EQ(18u, rowids[0].size());
+  EXPECT_NE(rowids[0], rowids[1]);
+  EXPECT_EQ(rowids, column_texts("SELECT p.rowid FROM kits k, TABLE(k.parts) p WHERE k.id = 1"));
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM kits WHERE rowid IN ('" + rowids[0] + "', '" + rowids[1] + "')"))
+      << "no parent row answers to an element's rowid";
+  EXPECT_EQ("nut", single_text("SELECT p.name FROM " + parts_of_1 + " WHERE p.rowid = '" + rowids[1] + "'"));
+
+  EXPECT_EQ(1u, changed("UPDATE " + parts_of_1 + " SET p.qty = 5 WHERE p.rowid = '" + rowids[1] + "'"));
+  EXPECT_EQ((Rows{"bolt:10:2024-02-03", "nut:5:"}), parts(1));
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM " + parts_of_1 + " WHERE p.rowid = '" + rowids[1] + "'"))
+      << "a changed element has a new rowid";
+  EXPECT_EQ(1u, changed("DELETE " + parts_of_1 + " WHERE rowid = '" + rowids[0] + "'"));
+  EXPECT_EQ((Rows{"nut:5:"}), parts(1));
+
+  // Equal elements are told apart by their place.
+  must_run("INSERT INTO TABLE(SELECT nums FROM kits WHERE id = 2) VALUES (4)");
+  must_run("INSERT INTO TABLE(SELECT nums FROM kits WHERE id = 2) VALUES (4)");
+  const Rows twins = column_texts("SELECT n.rowid FROM TABLE(SELECT nums FROM kits WHERE id = 2) n");
+  ASSERT_EQ(2u, twins.size());
+  EXPECT_NE(twins[0], twins[1]);
+
+  EXPECT_EQ(OCI_ERROR, run("SELECT w.rowid FROM TABLE(SELECT words FROM kits WHERE id = 1) w"));
+  EXPECT_EQ(1445, last_code()) << "a VARRAY's elements are no rows";
+}
+
 }  // namespace
 }  // namespace ociemu::testing
