@@ -3,6 +3,7 @@
 // new row is found, and how the record store takes the result.
 #include <cstring>
 
+#include "oracle/dataset/collection_insert.h"
 #include "oracle/dataset/dataset_dictionary.h"
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/dataset_writer.h"
@@ -108,6 +109,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
                              column.Expression.Expression});
     std::string text;
     if (inserting) {
+      create_empty_collections(table);
       text = InsertStatement(TableReference(table, alias), assignments, returning);
     } else {
       const std::string where = where_clause(binds, stored);
@@ -139,6 +141,44 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
   return rowid;
 }
 
+// An element can only go into a collection that exists: Oracle raises
+// ORA-22908 for a null one, so the selected rows' null collections are given
+// their empty value first.
+void TDataSetWriter::create_empty_collections(const std::string& table) {
+  if (!collection_block_) collection_block_ = collection_insert_block(table);
+  if (collection_block_->empty()) return;
+  StatementBinds binds;
+  bind_table_variables(binds, *collection_block_);
+  run(*collection_block_, binds);
+}
+
+// The block for a collection expression, each column's empty value named by
+// the type the inner select describes; empty for any other table. A column
+// of no named type is left to the insert, which the server then refuses.
+std::string TDataSetWriter::collection_insert_block(const std::string& table) {
+  const CollectionTarget target = SplitCollectionExpression(table);
+  if (target.Columns.empty()) return "";
+  std::string select = "select ";
+  for (size_t i = 0; i < target.Columns.size(); ++i) select += (i ? ", " : "") + target.Columns[i];
+  select += " from " + target.Table;
+  if (!target.Condition.empty()) select += " where " + target.Condition;
+  StatementBinds binds;
+  bind_table_variables(binds, select);
+  TOracleQuery& query = statement_queries_.Bind(select, binds, false);
+  configure(query, false);
+  query.Describe();
+  CollectionTarget typed = target;
+  typed.Columns.clear();
+  std::vector<std::string> empty_values;
+  for (int i = 0; i < query.ColumnCount() && i < static_cast<int>(target.Columns.size()); ++i) {
+    const std::string& type = query.Column(i).TypeName;
+    if (type.empty()) continue;
+    typed.Columns.push_back(target.Columns[static_cast<size_t>(i)]);
+    empty_values.push_back(type + "()");
+  }
+  return typed.Columns.empty() ? "" : CollectionInsertBlock(typed, empty_values);
+}
+
 std::string TDataSetWriter::lookup_rowid(const uint8_t* record) {
   const std::vector<KeyTerm> terms = key_terms(record, true);
   StatementBinds binds;
@@ -148,7 +188,9 @@ std::string TDataSetWriter::lookup_rowid(const uint8_t* record) {
     binds.Declare(term.FieldName, info.OracleType == 4 ? 4 : info.OracleType == 3 ? 3 : 5);
     binds.Set(term.FieldName, record_value(record, info));
   }
-  TOracleQuery& query = run(RowIdLookupStatement(UpdatingTableName(), terms), binds);
+  const std::string table = UpdatingTableName();
+  bind_table_variables(binds, table);
+  TOracleQuery& query = run(RowIdLookupStatement(table, terms), binds);
   if (query.Eof()) DatabaseError(dml_messages::RowIdNotFound);
   const std::string rowid = query.FieldText(0);
   query.Next();

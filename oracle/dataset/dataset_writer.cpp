@@ -211,7 +211,10 @@ std::string TDataSetWriter::SelectTableName() {
   return select_table_;
 }
 
-void TDataSetWriter::ForgetTableNames() { table_names_known_ = false; }
+void TDataSetWriter::ForgetTableNames() {
+  table_names_known_ = false;
+  collection_block_.reset();
+}
 
 // ---- values ----
 

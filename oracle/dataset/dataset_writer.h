@@ -124,6 +124,8 @@ class TDataSetWriter {
 
   // Statements.
   std::vector<PostedColumn> posted_columns(bool inserting, const uint8_t* stored) const;
+  void create_empty_collections(const std::string& table);
+  std::string collection_insert_block(const std::string& table);
   bool written_whole(const TOracleFieldInfo& object, bool inserting, const uint8_t* stored) const;
   std::optional<PostedColumn> object_column(const TOracleFieldInfo& object, bool inserting,
                                             const uint8_t* stored) const;
@@ -177,6 +179,7 @@ class TDataSetWriter {
   std::string select_table_;
   std::vector<std::string> key_fields_;  // found at open; see find_key_fields()
   bool table_names_known_ = false;
+  std::optional<std::string> collection_block_;  // empty when the table is no collection expression
   int64_t statements_sent_ = 0;
 };
 
