@@ -25,19 +25,19 @@ bool starts_with_nocase(std::string_view text, size_t pos, std::string_view pref
   return true;
 }
 
-// Every date shown goes through here several times: no printf.
-std::string padded(int value, int width) {
+// Every date shown goes through here several times: no printf, no temporaries.
+void append_padded(std::string& out, int value, int width) {
   char digits[16];
   const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value < 0 ? -static_cast<long long>(value) : value);
   const auto length = static_cast<int>(end - digits);
-  std::string text(value < 0 ? "-" : "");
-  text.append(static_cast<size_t>(std::max(0, width - length - (value < 0 ? 1 : 0))), '0');
-  return text.append(digits, end);
+  if (value < 0) out += '-';
+  out.append(static_cast<size_t>(std::max(0, width - length - (value < 0 ? 1 : 0))), '0');
+  out.append(digits, end);
 }
 
 class DateFormatter {
  public:
-  explicit DateFormatter(TDateTime value) : value_(value) {
+  DateFormatter(TDateTime value, std::string& out) : value_(value), out_(out) {
     DecodeDate(value, year_, month_, day_);
     DecodeTime(value, hour_, minute_, second_, msec_);
   }
@@ -74,8 +74,6 @@ class DateFormatter {
     }
   }
 
-  std::string take() { return std::move(out_); }
-
  private:
   // Writes the field for a run of count token letters; false for a literal.
   bool format_token(char token, size_t count, std::string_view pattern, size_t pos, int depth) {
@@ -83,20 +81,20 @@ class DateFormatter {
     int width = count >= 2 ? 2 : 1;
     switch (token) {
       case 'D':
-        if (count <= 2) out_ += padded(day_, width);
+        if (count <= 2) append_padded(out_, day_, width);
         else if (count == 3) out_ += fs.ShortDayNames[static_cast<size_t>(DayOfWeek(value_) - 1)];
         else if (count == 4) out_ += fs.LongDayNames[static_cast<size_t>(DayOfWeek(value_) - 1)];
         else format(count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, depth + 1);
         return true;
       case 'M':
-        if (count <= 2) out_ += padded(month_, width);
+        if (count <= 2) append_padded(out_, month_, width);
         else out_ += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[static_cast<size_t>(month_ - 1)];
         return true;
-      case 'Y': out_ += count <= 2 ? padded(year_ % 100, 2) : padded(year_, 4); return true;
-      case 'H': out_ += padded(twelve_hour_clock(pattern, pos) ? (hour_ + 11) % 12 + 1 : hour_, width); return true;
-      case 'N': out_ += padded(minute_, width); return true;
-      case 'S': out_ += padded(second_, width); return true;
-      case 'Z': out_ += padded(msec_, count >= 2 ? 3 : 1); return true;
+      case 'Y': append_padded(out_, count <= 2 ? year_ % 100 : year_, count <= 2 ? 2 : 4); return true;
+      case 'H': append_padded(out_, twelve_hour_clock(pattern, pos) ? (hour_ + 11) % 12 + 1 : hour_, width); return true;
+      case 'N': append_padded(out_, minute_, width); return true;
+      case 'S': append_padded(out_, second_, width); return true;
+      case 'Z': append_padded(out_, msec_, count >= 2 ? 3 : 1); return true;
       case 'T': format(count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, depth + 1); return true;
       case 'C':
         format(fs.ShortDateFormat, depth + 1);
@@ -142,7 +140,7 @@ class DateFormatter {
 
   TDateTime value_;
   int year_, month_, day_, hour_, minute_, second_, msec_;
-  std::string out_;
+  std::string& out_;
 };
 
 // Reads dates and times with the locale's separators; a single read position.
@@ -279,12 +277,16 @@ class DateTimeScanner {
 
 }  // namespace
 
-std::string FormatDateTime(std::string_view pattern, TDateTime value) {
+void AppendDateTime(std::string& out, std::string_view pattern, TDateTime value) {
   if (!(value >= FirstDay && value < EndDay))  // also rejects NaN
     throw EConvertError("Invalid argument to date encode");
-  DateFormatter formatter(value);
-  formatter.format(pattern, 0);
-  return formatter.take();
+  DateFormatter(value, out).format(pattern, 0);
+}
+
+std::string FormatDateTime(std::string_view pattern, TDateTime value) {
+  std::string text;
+  AppendDateTime(text, pattern, value);
+  return text;
 }
 
 std::string DateTimeToStr(TDateTime value) {

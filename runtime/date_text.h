@@ -18,6 +18,8 @@ namespace kvell {
 // "/" and ":" (locale separators), text in '' or "" as is.
 // Raises EConvertError for a value outside the years 1 to 9999.
 std::string FormatDateTime(std::string_view pattern, TDateTime value);
+// FormatDateTime's text appended to out.
+void AppendDateTime(std::string& out, std::string_view pattern, TDateTime value);
 
 // The short date, followed by a blank and the long time when value has a time of day.
 std::string DateTimeToStr(TDateTime value);

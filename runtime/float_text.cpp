@@ -1,7 +1,9 @@
 #include "runtime/float_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "runtime/exception.h"
 #include "runtime/format_settings.h"
@@ -11,39 +13,58 @@ namespace {
 
 constexpr int GeneralPrecision = 15;
 
+// Significant digits (no trailing zeros, at least one) and the decimal
+// exponent of value = d.ddd x 10^exponent.
 struct DecimalDigits {
-  std::string digits;  // significant digits, no trailing zeros, at least one
-  int exponent = 0;    // value = d.ddd x 10^exponent
+  char digits[GeneralPrecision + 2];
+  size_t count = 0;
+  int exponent = 0;
 };
 
 DecimalDigits to_decimal_digits(double magnitude) {
   // The same correctly rounded digits as printf's "%.14e", without stdio.
+  // For a normal number the shortest exact digits are those whenever there
+  // are no more than 15 of them, and are far cheaper to find.
   char buffer[40];
-  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific,
-                                    GeneralPrecision - 1);
-  (void)error;  // 40 characters hold any double in this form
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
+  if (error != std::errc() || magnitude < std::numeric_limits<double>::min() ||
+      std::find(buffer, end, 'e') - buffer > GeneralPrecision + 1)
+    end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific,
+                        GeneralPrecision - 1).ptr;
   DecimalDigits result;
   const char* p = buffer;
   for (; p != end && *p != 'e'; ++p)
-    if (*p != '.') result.digits += *p;
+    if (*p != '.') result.digits[result.count++] = *p;
   std::from_chars(p + 1 + (p[1] == '+'), end, result.exponent);
-  while (result.digits.size() > 1 && result.digits.back() == '0') result.digits.pop_back();
+  while (result.count > 1 && result.digits[result.count - 1] == '0') --result.count;
   return result;
 }
 
-std::string fixed_text(const DecimalDigits& d, char separator) {
-  if (d.exponent < 0) return "0" + std::string(1, separator) +
-                             std::string(static_cast<size_t>(-d.exponent - 1), '0') + d.digits;
-  size_t integer_digits = static_cast<size_t>(d.exponent) + 1;
-  if (d.digits.size() <= integer_digits)
-    return d.digits + std::string(integer_digits - d.digits.size(), '0');
-  return d.digits.substr(0, integer_digits) + separator + d.digits.substr(integer_digits);
+char* put_zeros(char* out, size_t count) { return std::fill_n(out, count, '0'); }
+char* put_digits(char* out, const char* digits, size_t count) { return std::copy_n(digits, count, out); }
+
+char* fixed_text(const DecimalDigits& d, char separator, char* out) {
+  if (d.exponent < 0) {
+    *out++ = '0';
+    *out++ = separator;
+    out = put_zeros(out, static_cast<size_t>(-d.exponent - 1));
+    return put_digits(out, d.digits, d.count);
+  }
+  const size_t integer_digits = static_cast<size_t>(d.exponent) + 1;
+  if (d.count <= integer_digits) return put_zeros(put_digits(out, d.digits, d.count), integer_digits - d.count);
+  out = put_digits(out, d.digits, integer_digits);
+  *out++ = separator;
+  return put_digits(out, d.digits + integer_digits, d.count - integer_digits);
 }
 
-std::string scientific_text(const DecimalDigits& d, char separator) {
-  std::string text = d.digits.substr(0, 1);
-  if (d.digits.size() > 1) text += separator + d.digits.substr(1);
-  return text + "E" + std::to_string(d.exponent);
+char* scientific_text(const DecimalDigits& d, char separator, char* out) {
+  *out++ = d.digits[0];
+  if (d.count > 1) {
+    *out++ = separator;
+    out = put_digits(out, d.digits + 1, d.count - 1);
+  }
+  *out++ = 'E';
+  return std::to_chars(out, out + 8, d.exponent).ptr;
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -86,15 +107,22 @@ bool normalise_number(std::string_view text, std::string& out, bool& negative_ex
 
 }  // namespace
 
-std::string FloatToStr(double value) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  if (value == 0) return "0";
+size_t FloatToChars(double value, char* out) {
+  auto literal = [out](std::string_view text) { return static_cast<size_t>(std::copy(text.begin(), text.end(), out) - out); };
+  if (std::isnan(value)) return literal("NAN");
+  if (std::isinf(value)) return literal(value < 0 ? "-INF" : "INF");
+  if (value == 0) return literal("0");
   const char separator = FormatSettings().DecimalSeparator;
-  DecimalDigits d = to_decimal_digits(std::fabs(value));
-  std::string text = d.exponent > -5 && d.exponent < GeneralPrecision ? fixed_text(d, separator)
-                                                                      : scientific_text(d, separator);
-  return value < 0 ? "-" + text : text;
+  const DecimalDigits d = to_decimal_digits(std::fabs(value));
+  char* at = out;
+  if (value < 0) *at++ = '-';
+  at = d.exponent > -5 && d.exponent < GeneralPrecision ? fixed_text(d, separator, at) : scientific_text(d, separator, at);
+  return static_cast<size_t>(at - out);
+}
+
+std::string FloatToStr(double value) {
+  char text[kFloatTextSize];
+  return std::string(text, FloatToChars(value, text));
 }
 
 std::optional<double> TryStrToFloat(std::string_view text) {

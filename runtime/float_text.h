@@ -3,6 +3,7 @@
 // Thread-safe: as FormatSettings (read only here).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ namespace kvell {
 // decimal exponents -5 < e < 15 ("0.0001", "123.5"), else "1.5E20", "1E-5";
 // no trailing zeros; "NAN", "INF", "-INF" for the non-finite values.
 std::string FloatToStr(double value);
+// Room for any text FloatToStr gives.
+inline constexpr size_t kFloatTextSize = 32;
+// FloatToStr's text written to out (kFloatTextSize characters); its length.
+size_t FloatToChars(double value, char* out);
 
 // Blanks around, one sign, digits with at most one locale decimal separator
 // and an optional exponent ("E", optional sign, digits). Nothing on failure or

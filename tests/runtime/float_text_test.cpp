@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
 #include <limits>
 
 #include "runtime/exception.h"
@@ -39,6 +43,44 @@ TEST_F(FloatText, switches_to_exponent_form_outside_fixed_range) {
   EXPECT_EQ(FloatToStr(1.25e-300), "1.25E-300");
   EXPECT_EQ(FloatToStr(std::numeric_limits<double>::quiet_NaN()), "NAN");
   EXPECT_EQ(FloatToStr(-std::numeric_limits<double>::infinity()), "-INF");
+}
+
+// The text from printf's rounding to 15 digits, in FloatToStr's layout: the
+// shortest digits FloatToStr starts from must never round differently.
+std::string printf_general_text(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+  std::string digits;
+  const char* p = buffer;
+  for (; *p != 'e'; ++p)
+    if (*p != '.') digits += *p;
+  const int exponent = std::atoi(p + 1);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  std::string text;
+  if (exponent <= -5 || exponent >= 15) {
+    text = digits.substr(0, 1) + (digits.size() > 1 ? "." + digits.substr(1) : "") + "E" + std::to_string(exponent);
+  } else if (exponent < 0) {
+    text = "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+  } else {
+    const size_t integer = static_cast<size_t>(exponent) + 1;
+    digits.resize(std::max(digits.size(), integer), '0');
+    text = digits.size() > integer ? digits.substr(0, integer) + "." + digits.substr(integer) : digits;
+  }
+  return value < 0 ? "-" + text : text;
+}
+
+TEST_F(FloatText, rounds_as_printf_does_at_15_digits_across_the_range) {
+  std::mt19937_64 random(29);
+  std::uniform_int_distribution<int> exponents(-320, 308);
+  std::uniform_real_distribution<double> mantissas(-10, 10);
+  for (int i = 0; i < 200000; ++i) {
+    double value = mantissas(random) * std::pow(10.0, exponents(random));
+    if (i % 4 == 0) value = std::round(value * 1e4) / 1e4;  // short values, as money and measures are
+    if (value == 0 || !std::isfinite(value)) continue;
+    ASSERT_EQ(FloatToStr(value), printf_general_text(value)) << std::hexfloat << value;
+  }
+  for (double value : {0.1, 1e15 - 1, 9.999999999999995e14, 5e-324, 1.7976931348623157e308, 123456789012345.6})
+    EXPECT_EQ(FloatToStr(value), printf_general_text(value)) << value;
 }
 
 TEST_F(FloatText, uses_the_locale_decimal_separator_both_ways) {
