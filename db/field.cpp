@@ -1,6 +1,7 @@
 #include "db/field.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <strings.h>
@@ -146,15 +147,33 @@ void TField::SetNewValue(const Variant& value) {
 std::string TField::Text() const {
   std::string text;
   if (OnGetText) OnGetText(const_cast<TField*>(this), text, false);
-  else text = GetText(false);
+  else WriteText(text, false);
   return text;
 }
 
 std::string TField::DisplayText() const {
   std::string text;
-  if (OnGetText) OnGetText(const_cast<TField*>(this), text, true);
-  else text = GetText(true);
+  ReadDisplayText(text);
   return text;
+}
+
+bool TField::ReadDisplayText(std::string& out) const {
+  if (!OnGetText) return WriteText(out, true);
+  out.clear();
+  OnGetText(const_cast<TField*>(this), out, true);
+  return !IsNull();
+}
+
+std::string TField::GetText(bool display_text) const {
+  std::string text;
+  WriteText(text, display_text);
+  return text;
+}
+
+bool TField::WriteText(std::string& out, bool display_text) const {
+  (void)display_text;
+  out = AsString();
+  return !IsNull();
 }
 
 void TField::SetText(const std::string& text) {
@@ -201,6 +220,18 @@ std::string TStringField::AsString() const {
   }
   if (!GetData(buffer)) return "";
   return std::string(buffer, ::strnlen(buffer, size));
+}
+
+bool TStringField::WriteText(std::string& out, bool display_text) const {
+  (void)display_text;
+  const auto size = static_cast<size_t>(DataSize());
+  out.resize(size);
+  if (!GetData(out.data())) {
+    out.clear();
+    return false;
+  }
+  out.resize(::strnlen(out.data(), size));
+  return true;
 }
 
 void TStringField::SetAsString(const std::string& value) {
@@ -339,11 +370,18 @@ void TIntegerField::SetAsVariant(const Variant& value) {
   else set_large(value.AsInt64());
 }
 
-std::string TIntegerField::GetText(bool display_text) const {
+bool TIntegerField::WriteText(std::string& out, bool display_text) const {
   int64_t value;
-  if (!read(value)) return "";
-  std::string text = format_number(static_cast<double>(value), display_text);
-  return text.empty() ? IntToStr(value) : text;
+  out.clear();
+  if (!read(value)) return false;
+  if (DisplayFormat.empty() && EditFormat.empty()) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    return true;
+  }
+  out = format_number(static_cast<double>(value), display_text);
+  if (out.empty()) out = IntToStr(value);
+  return true;
 }
 
 TFloatField::TFloatField(TComponent* owner, TFieldType type) : TNumericField(owner, type) {}
@@ -387,11 +425,18 @@ void TFloatField::SetAsVariant(const Variant& value) {
   else SetAsFloat(value.AsDouble());
 }
 
-std::string TFloatField::GetText(bool display_text) const {
+bool TFloatField::WriteText(std::string& out, bool display_text) const {
   double value;
-  if (!GetData(&value)) return "";
-  std::string text = format_number(value, display_text);
-  return text.empty() ? float_text(value) : text;
+  out.clear();
+  if (!GetData(&value)) return false;
+  if (DisplayFormat.empty() && EditFormat.empty()) {
+    char text[kFloatTextSize];
+    out.append(text, FloatToChars(value, text));
+    return true;
+  }
+  out = format_number(value, display_text);
+  if (out.empty()) out = float_text(value);
+  return true;
 }
 
 // ---- TBooleanField ----
@@ -515,11 +560,13 @@ void TDateTimeField::SetAsVariant(const Variant& value) {
   else SetAsDateTime(value.AsDateTime());
 }
 
-std::string TDateTimeField::GetText(bool display_text) const {
-  if (IsNull()) return "";
-  std::string pattern = display_text ? DisplayFormat : std::string();
+bool TDateTimeField::WriteText(std::string& out, bool display_text) const {
+  out.clear();
+  if (IsNull()) return false;
+  std::string_view pattern = display_text ? std::string_view(DisplayFormat) : std::string_view();
   if (pattern.empty()) pattern = DataType() == ftDate ? "ddddd" : DataType() == ftTime ? "tt" : "c";
-  return FormatDateTime(pattern, AsDateTime());
+  AppendDateTime(out, pattern, AsDateTime());
+  return true;
 }
 
 // ---- blob fields ----
@@ -577,12 +624,16 @@ void TBlobField::SetAsVariant(const Variant& value) {
   }
 }
 
-std::string TBlobField::GetText(bool display_text) const {
-  if (!display_text) return AsString();
-  std::string name = std::string("(") + FieldTypeName(DataType()) + ")";
-  if (!IsNull())
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name;
+bool TBlobField::WriteText(std::string& out, bool display_text) const {
+  const bool has_value = !IsNull();
+  if (!display_text) {
+    out = AsString();
+    return has_value;
+  }
+  out = std::string("(") + FieldTypeName(DataType()) + ")";
+  if (has_value)
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return has_value;
 }
 
 Variant TMemoField::AsVariant() const {

@@ -99,6 +99,9 @@ class TField : public TComponent {
   // Text for editing and for display; OnGetText/OnSetText take over.
   std::string Text() const;
   std::string DisplayText() const;
+  // DisplayText into out, whose buffer is reused (grids read every cell so);
+  // false when the value is null.
+  bool ReadDisplayText(std::string& out) const;
   void SetText(const std::string& text);
 
   // The value in the old-, new- and current-value states of the dataset.
@@ -126,7 +129,9 @@ class TField : public TComponent {
 
  protected:
   virtual int DefaultDisplayWidth() const { return 10; }
-  virtual std::string GetText(bool display_text) const { (void)display_text; return AsString(); }
+  std::string GetText(bool display_text) const;
+  // Replaces out with the field's own text; false when the value is null.
+  virtual bool WriteText(std::string& out, bool display_text) const;
 
   [[noreturn]] void AccessError(const char* type_name) const;
   [[noreturn]] void RangeError(const std::string& value, const std::string& min,
@@ -172,6 +177,7 @@ class TStringField : public TField {
   bool AsBoolean() const override;
   void SetAsBoolean(bool value) override;
   void SetAsVariant(const Variant& value) override;
+  bool WriteText(std::string& out, bool display_text) const override;
 };
 
 // Numbers; DisplayFormat and EditFormat are float patterns ("#,##0.00").
@@ -206,7 +212,7 @@ class TIntegerField : public TNumericField {
   double AsFloat() const override { return static_cast<double>(AsLargeInt()); }
   void SetAsFloat(double value) override;
   void SetAsVariant(const Variant& value) override;
-  std::string GetText(bool display_text) const override;
+  bool WriteText(std::string& out, bool display_text) const override;
 
  protected:
   void set_large(int64_t value);
@@ -253,7 +259,7 @@ class TFloatField : public TNumericField {
   double AsFloat() const override;
   void SetAsFloat(double value) override;
   void SetAsVariant(const Variant& value) override;
-  std::string GetText(bool display_text) const override;
+  bool WriteText(std::string& out, bool display_text) const override;
 };
 
 class TCurrencyField : public TFloatField {
@@ -301,14 +307,14 @@ class TDateTimeField : public TField {
 
   int DefaultDisplayWidth() const override { return 18; }
   Variant AsVariant() const override;
-  std::string AsString() const override { return GetText(false); }
+  std::string AsString() const override { return OwnText(false); }
   void SetAsString(const std::string& value) override;
   double AsFloat() const override { return AsDateTime(); }
   void SetAsFloat(double value) override { SetAsDateTime(value); }
   TDateTime AsDateTime() const override;
   void SetAsDateTime(TDateTime value) override;
   void SetAsVariant(const Variant& value) override;
-  std::string GetText(bool display_text) const override;
+  bool WriteText(std::string& out, bool display_text) const override;
 };
 
 class TDateField : public TDateTimeField {
@@ -342,7 +348,7 @@ class TBlobField : public TField {
   void SetAsVariant(const Variant& value) override;
   std::string AsString() const override;
   void SetAsString(const std::string& value) override;
-  std::string GetText(bool display_text) const override;
+  bool WriteText(std::string& out, bool display_text) const override;
 };
 
 // Text held as a blob (memos and character LOBs).

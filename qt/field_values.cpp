@@ -38,8 +38,13 @@ QString exact_date_text(TDateTime value) {
 }  // namespace
 
 QVariant DisplayValue(const TField& field) {
-  if (field.IsNull()) return {};
-  return QString::fromStdString(field.DisplayText());
+  std::string text;
+  return DisplayValue(field, text);
+}
+
+QVariant DisplayValue(const TField& field, std::string& scratch) {
+  if (!field.ReadDisplayText(scratch)) return {};
+  return QString::fromUtf8(scratch.data(), static_cast<qsizetype>(scratch.size()));
 }
 
 QDateTime ToQDateTime(TDateTime value) {

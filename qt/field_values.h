@@ -12,6 +12,8 @@ namespace kvell {
 
 // The field's display text; an invalid QVariant for a null value.
 QVariant DisplayValue(const TField& field);
+// The same, reading the text through scratch (kept for the next cell).
+QVariant DisplayValue(const TField& field, std::string& scratch);
 // The field's value as a typed QVariant (numbers, QDateTime), for sorting and
 // computing; an invalid QVariant for null.
 QVariant TypedValue(const TField& field);

@@ -34,7 +34,7 @@ std::pair<int, TBookmark> RecordWindow::anchor_before(int row) const {
 
 void RecordWindow::read_cells(Row& row) const {
   row.cells.resize(columns_.size());
-  for (size_t i = 0; i < columns_.size(); ++i) row.cells[i] = DisplayValue(*columns_[i]);
+  for (size_t i = 0; i < columns_.size(); ++i) row.cells[i] = DisplayValue(*columns_[i], text_);
 }
 
 const RecordWindow::Row* RecordWindow::Load(TDataSet& dataset, int row, int known_rows) {

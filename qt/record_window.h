@@ -7,6 +7,7 @@
 
 #include <QVariant>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "db/dataset.h"
@@ -66,6 +67,7 @@ class RecordWindow {
   int first_ = 0;  // row number of rows_[0]
   std::map<int, TBookmark> anchors_;
   TBookmark tail_;  // the last counted row's bookmark
+  mutable std::string text_;  // a cell's text on its way to the window
 };
 
 }  // namespace kvell
