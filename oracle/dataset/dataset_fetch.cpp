@@ -159,6 +159,13 @@ void TOracleDataSet::fill_field(uint8_t* record, const TOracleFieldInfo& info) {
     case 12: put(slot, DateTimeToNative(ftDateTime, query.FieldDate(column))); return;
     default: break;
   }
+  // Most columns are text: straight from the fetch buffer, not through a Variant.
+  std::string_view text;
+  const TFieldType type = info.Field->DataType();
+  if ((type == ftString || type == ftFixedChar) && query.FieldPlainText(column, text)) {
+    store_text(slot, *info.Field, text);
+    return;
+  }
   store_value(record, info, query.FieldValue(column));
 }
 
@@ -190,16 +197,18 @@ void TOracleDataSet::store_value(uint8_t* record, const TOracleFieldInfo& info, 
     case ftFixedChar: break;
     default: DatabaseError(dataset_messages::UnexpectedDatatype + field.FieldName());
   }
-  std::string text = value.AsString();
-  std::string_view view = text;
-  if (session_ && session_->Preferences().TrimStringFields) view = TrimRight(view);
-  if (view.empty()) {
+  store_text(slot, field, value.AsString());
+}
+
+void TOracleDataSet::store_text(uint8_t* slot, const TField& field, std::string_view text) {
+  if (session_ && session_->Preferences().TrimStringFields) text = TrimRight(text);
+  if (text.empty()) {
     set_null(slot);
     return;
   }
-  const size_t length = std::min(view.size(), static_cast<size_t>(field.Size()));
+  const size_t length = std::min(text.size(), static_cast<size_t>(field.Size()));
   slot[0] = 0;
-  std::memcpy(slot + 1, view.data(), length);
+  std::memcpy(slot + 1, text.data(), length);
   slot[1 + length] = '\0';
 }
 

@@ -422,6 +422,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void fill_field(uint8_t* record, const TOracleFieldInfo& info);
   void store_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
   void store_blob(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
+  void store_text(uint8_t* slot, const TField& field, std::string_view text);
   bool after_fetch_record(uint8_t* record, bool visible);
   enum class FetchOutcome { Visible, Hidden, Stopped };
   FetchOutcome settle_fetched_record(uint8_t* record);

@@ -132,6 +132,9 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   Variant FieldValue(int index) const;
   Variant FieldValue(const std::string& name) const;
   std::string FieldText(int index) const;
+  // A string column's text on the current row as FieldValue would give it,
+  // without copying; false when that needs a conversion (or is null).
+  bool FieldPlainText(int index, std::string_view& text) const;
   int32_t FieldInteger(int index) const;
   double FieldFloat(int index) const;
   TDateTime FieldDate(int index) const;

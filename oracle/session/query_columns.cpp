@@ -378,6 +378,17 @@ Variant TOracleQuery::text_value(std::string_view text, bool line_break) const {
   return Variant::FromText(text);
 }
 
+bool TOracleQuery::FieldPlainText(int index, std::string_view& text) const {
+  if (eof_ || index < 0 || index >= ColumnCount()) return false;
+  const TFieldData& column = *columns_[static_cast<size_t>(index)];
+  if (column.Complex || column.DefineType != 5 || column.Indicators[static_cast<size_t>(current_row_)] == -1)
+    return false;
+  const TRowText row = ScanRowText(column.Row(current_row_), static_cast<size_t>(column.DefineSize));
+  if (row.LineBreak && (!session_ || session_->Preferences().ConvertCRLF)) return false;
+  text = row.Text;
+  return true;
+}
+
 std::string TOracleQuery::FieldText(int index) const {
   const TFieldData& column = current_column(index);
   if (FieldIsNull(index)) return {};
