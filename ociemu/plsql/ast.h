@@ -171,6 +171,7 @@ struct Parameter {
   std::string name;
   int slot = -1;
   Mode mode = In;
+  BaseType type = BaseType::Unknown;  // its declared type's, telling overloads of one name apart
   ExprPtr default_value;  // compiled in the program's own unit
   bool has_default = false;
 };
@@ -181,6 +182,7 @@ struct Signature {
   std::vector<Parameter> parameters;
   bool function = false;
   TypeSpec return_type;
+  int overload = 0;  // a package member's: which of the declarations of its name, in their order
 };
 
 // A PROCEDURE or FUNCTION declared inside a block: it runs on its unit's frame,
@@ -207,9 +209,10 @@ struct Unit {
   std::vector<CursorDecl> cursors;
   // Triggers: the record slots of the row's new and old values (-1 elsewhere).
   int trigger_new_slot = -1, trigger_old_slot = -1;
-  // Packages: what the package head declares, by name (a subprogram or a variable's slot).
+  // Packages: what the package head declares, by name (the subprograms of that name, in
+  // declaration order, or a variable's slot).
   struct PackageMember {
-    int subprogram = -1;
+    std::vector<int> subprograms;
     int slot = -1;
   };
   std::map<std::string, PackageMember> package_members;

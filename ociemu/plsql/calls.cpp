@@ -183,6 +183,92 @@ std::vector<std::optional<Value>> sql_arguments(const Signature& signature, cons
   return given;
 }
 
+TypeFamily family_of(BaseType type) {
+  switch (type) {
+    case BaseType::Varchar2:
+    case BaseType::Char:
+    case BaseType::Clob:
+    case BaseType::Rowid: return TypeFamily::Character;
+    case BaseType::Number:
+    case BaseType::Integer:
+    case BaseType::PlsInteger: return TypeFamily::Number;
+    case BaseType::Date:
+    case BaseType::Timestamp: return TypeFamily::Datetime;
+    case BaseType::Boolean: return TypeFamily::Boolean;
+    case BaseType::Raw:
+    case BaseType::Blob: return TypeFamily::Binary;
+    case BaseType::RefCursor: return TypeFamily::Cursor;
+    case BaseType::Record:
+    case BaseType::IndexTable: return TypeFamily::Composite;
+    case BaseType::Unknown: break;
+  }
+  return TypeFamily::Unknown;
+}
+
+TypeFamily family_of(const Value& value) {
+  switch (value.kind) {
+    case Value::Integer:
+    case Value::Real: return TypeFamily::Number;
+    case Value::Text: return TypeFamily::Character;
+    case Value::Blob: return TypeFamily::Binary;
+    case Value::Date:
+    case Value::Timestamp: return TypeFamily::Datetime;
+    case Value::Boolean: return TypeFamily::Boolean;
+    case Value::Null:
+    case Value::Lob: break;
+  }
+  return TypeFamily::Unknown;
+}
+
+namespace {
+
+// How well a call's arguments fit a signature: matching types counted, -1 when it cannot take them.
+int overload_fit(const Signature& signature, const std::vector<TypeFamily>& arguments,
+                 const std::vector<std::string>& names) {
+  const std::vector<Parameter>& parameters = signature.parameters;
+  std::vector<bool> given(parameters.size());
+  int fit = 0;
+  for (size_t k = 0; k < arguments.size(); ++k) {
+    size_t index = k;
+    if (k < names.size() && !names[k].empty()) {
+      auto same = [&](const Parameter& p) { return p.name == names[k]; };
+      index = static_cast<size_t>(std::find_if(parameters.begin(), parameters.end(), same) - parameters.begin());
+    }
+    if (index >= parameters.size() || given[index]) return -1;
+    given[index] = true;
+    const TypeFamily wanted = family_of(parameters[index].type);
+    if (arguments[k] == TypeFamily::Unknown || wanted == TypeFamily::Unknown) continue;
+    if (arguments[k] == wanted) {
+      ++fit;
+      continue;
+    }
+    // Scalars convert implicitly; a BOOLEAN, a cursor or a record does not.
+    auto convertible = [](TypeFamily f) {
+      return f != TypeFamily::Boolean && f != TypeFamily::Cursor && f != TypeFamily::Composite;
+    };
+    if (!convertible(arguments[k]) || !convertible(wanted)) return -1;
+  }
+  for (size_t i = 0; i < parameters.size(); ++i) {
+    if (!given[i] && (parameters[i].mode != Parameter::In || !parameters[i].has_default)) return -1;
+  }
+  return fit;
+}
+
+}  // namespace
+
+int choose_overload(const std::vector<const Signature*>& candidates, const std::vector<TypeFamily>& arguments,
+                    const std::vector<std::string>& names) {
+  int chosen = -1, best = -1;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const int fit = candidates[i] ? overload_fit(*candidates[i], arguments, names) : -1;
+    if (fit > best) {
+      best = fit;
+      chosen = static_cast<int>(i);
+    }
+  }
+  return chosen;
+}
+
 Value call_stored_function(Host& host, const std::string& key, const std::vector<Value>& arguments,
                            const std::vector<std::string>& names) {
   CallState* calls = host.calls();

@@ -105,6 +105,18 @@ class CallState {
   int depth_ = 0;
 };
 
+// What overloads of one name are told apart by: the family of a parameter's type.
+enum class TypeFamily : uint8_t { Unknown, Character, Number, Datetime, Boolean, Binary, Cursor, Composite };
+TypeFamily family_of(BaseType type);
+TypeFamily family_of(const Value& value);
+
+// Which of the signatures sharing a name a call resolves to (its position), from
+// its arguments' families and names (empty for a positional one): the one taking
+// them whose parameter types match the most, the first on a tie; -1 when none takes them.
+// A null candidate is passed over.
+int choose_overload(const std::vector<const Signature*>& candidates, const std::vector<TypeFamily>& arguments,
+                    const std::vector<std::string>& names);
+
 // Registers OCIEMU_CALL on the connection; calls reach the session through `calls`.
 void register_sql_calls(sqlite3* db, CallState* calls);
 

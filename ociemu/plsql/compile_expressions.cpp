@@ -262,9 +262,10 @@ std::optional<std::string> Compiler::function_call_at(int i, int end, int& next)
   std::string key;
   const Symbol* symbol = lookup(t.text);
   if (symbol && symbol->kind == Symbol::Subprogram) {
-    const Subprogram& callee = unit_->subprograms[static_cast<size_t>(symbol->subprogram)];
+    const int index = symbol->overloads[resolve_overload(*unit_, symbol->overloads, i + 1, true)];
+    const Subprogram& callee = unit_->subprograms[static_cast<size_t>(index)];
     if (!callee.signature.function) error_at(i, format(kPlsNotFunction, t.text), kStatementIgnored);
-    key = std::string(1, kLocalCallPrefix) + std::to_string(symbol->subprogram);
+    key = std::string(1, kLocalCallPrefix) + std::to_string(index);
   } else if (symbol == nullptr && t.kind == TokenKind::Word && !op(i + 1, "(") && !is_sql_word(t.text) &&
              sql::object_type(db_, sql::session_schema(session_), t.text) == std::optional<std::string>("FUNCTION")) {
     key = sql::session_schema(session_) + "." + t.text;

@@ -37,7 +37,7 @@ void Compiler::parse_package_part(bool body) {
   if (body) require_bodies();
   if (!body) {
     for (const auto& [member, symbol] : scopes_.back()) {
-      if (symbol.kind == Symbol::Subprogram) unit_->package_members[member].subprogram = symbol.subprogram;
+      if (symbol.kind == Symbol::Subprogram) unit_->package_members[member].subprograms = symbol.overloads;
       if (symbol.kind == Symbol::Variable || symbol.kind == Symbol::Constant) unit_->package_members[member].slot = symbol.slot;
     }
   }
@@ -90,16 +90,20 @@ std::vector<std::string> split_name(const std::string& name) {
 
 }  // namespace
 
-std::shared_ptr<const Signature> Compiler::package_signature(const std::string& name) {
+std::shared_ptr<const Signature> Compiler::package_signature(const std::string& name, int open,
+                                                             std::optional<bool> function) {
   auto parts = member_parts(split_name(name), session_);
   if (!parts) return nullptr;
   const auto& [owner, package, member] = *parts;
   const Unit* declared = package_declaration(owner, package);
   if (declared == nullptr) return nullptr;
   auto found = declared->package_members.find(member);
-  if (found == declared->package_members.end() || found->second.subprogram < 0) return nullptr;
-  Signature signature = declared->subprograms[static_cast<size_t>(found->second.subprogram)].signature;
+  if (found == declared->package_members.end() || found->second.subprograms.empty()) return nullptr;
+  const std::vector<int>& overloads = found->second.subprograms;
+  const size_t overload = resolve_overload(*declared, overloads, open, function);
+  Signature signature = declared->subprograms[static_cast<size_t>(overloads[overload])].signature;
   signature.name = owner + "." + package + "." + member;
+  signature.overload = static_cast<int>(overload);
   return std::make_shared<const Signature>(std::move(signature));
 }
 

@@ -518,7 +518,7 @@ StmtPtr Compiler::parse_call(int at) {
   stmt->name = name;
   const Symbol* local = lookup(name);
   if (local && local->kind == Symbol::Subprogram) {
-    stmt->local = local->subprogram;
+    stmt->local = local->overloads[resolve_overload(*unit_, local->overloads, pos_, false)];
     stmt->callee = std::make_shared<const Signature>(unit_->subprograms[static_cast<size_t>(stmt->local)].signature);
     if (stmt->callee->function) error_at(at, format(kPlsNotProcedure, name), kStatementIgnored);
     parse_call_arguments(*stmt, at, end);
@@ -531,7 +531,7 @@ StmtPtr Compiler::parse_call(int at) {
     stmt->values.push_back(compile_expr(pos_, comma));
     pos_ = close + 1;
   } else if (name.rfind(kLobPackage, 0) != 0) {
-    stmt->callee = load_signature(at, name);
+    stmt->callee = load_signature(at, name, pos_);
     parse_call_arguments(*stmt, at, end);
   } else {
     parse_lob_arguments(*stmt, at, end);
@@ -561,10 +561,10 @@ bool Compiler::resolve_function_with_outs(Stmt& call, int begin, int open) {
   std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   call.name = name;
   if (const Symbol* local = lookup(name); local && local->kind == Symbol::Subprogram) {
-    call.local = local->subprogram;
+    call.local = local->overloads[resolve_overload(*unit_, local->overloads, open, true)];
     call.callee = std::make_shared<const Signature>(unit_->subprograms[static_cast<size_t>(call.local)].signature);
   } else if (local == nullptr && name.find('.') == name.rfind('.')) {
-    call.callee = stored_signature(begin, name);
+    call.callee = stored_signature(begin, name, open, true);
   }
   const auto writes_back = [](const Parameter& p) { return p.mode != Parameter::In; };
   return call.callee && call.callee->function &&
@@ -598,8 +598,8 @@ std::optional<int> Compiler::hoist_call_with_outs(int i, int end, int& next) {
 // The program's own signature while it (or one calling it back) compiles; else
 // its stored header. One stored with errors is compiled again, as it may compile
 // now that the programs it calls exist.
-std::shared_ptr<const Signature> Compiler::load_signature(int at, const std::string& name) {
-  std::shared_ptr<const Signature> signature = stored_signature(at, name);
+std::shared_ptr<const Signature> Compiler::load_signature(int at, const std::string& name, int open) {
+  std::shared_ptr<const Signature> signature = stored_signature(at, name, open, false);
   if (!signature) undeclared(at, name);
   if (signature->function) {
     size_t dot = name.find('.');
@@ -608,7 +608,8 @@ std::shared_ptr<const Signature> Compiler::load_signature(int at, const std::str
   return signature;
 }
 
-std::shared_ptr<const Signature> Compiler::stored_signature(int at, const std::string& name) {
+std::shared_ptr<const Signature> Compiler::stored_signature(int at, const std::string& name, int open,
+                                                            std::optional<bool> function) {
   size_t dot = name.find('.');
   std::string owner = dot == std::string::npos ? sql::session_schema(session_) : name.substr(0, dot);
   std::string object = dot == std::string::npos ? name : name.substr(dot + 1);
@@ -618,7 +619,7 @@ std::shared_ptr<const Signature> Compiler::stored_signature(int at, const std::s
     signature = found->second;
   } else {
     std::optional<StoredProgram> stored = find_stored_program(db_, owner, object);
-    if (!stored) return package_signature(name);
+    if (!stored) return package_signature(name, open, function);
     Compiler inner(stored->text, db_, session_);
     inner.compiling = compiling;
     try {

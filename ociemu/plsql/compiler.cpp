@@ -134,19 +134,6 @@ void Compiler::parse_subprogram() {
   signature.function = accept_word("FUNCTION");
   if (!signature.function) expect_word("PROCEDURE");
   signature.name = take_name();
-  auto& outer = scopes_.back();
-  auto declared = outer.find(signature.name);
-  int index = -1;
-  if (declared != outer.end()) {
-    bool ahead = declared->second.kind == Symbol::Subprogram &&
-                 !unit_->subprograms[static_cast<size_t>(declared->second.subprogram)].block;
-    if (!ahead) error_at(at, format(kPlsDuplicate, signature.name), kStatementIgnored);
-    index = declared->second.subprogram;
-  } else {
-    index = static_cast<int>(unit_->subprograms.size());
-    unit_->subprograms.emplace_back();
-    outer[signature.name] = Symbol{Symbol::Subprogram, -1, -1, -1, {}, index};
-  }
   int first_slot = static_cast<int>(unit_->slot_types.size());
   push_scope();
   if (accept_op("(")) signature.parameters = parse_parameters();
@@ -154,6 +141,7 @@ void Compiler::parse_subprogram() {
     expect_word("RETURN");
     signature.return_type = parse_formal_type();
   }
+  const int index = declare_subprogram(signature, at);
   auto& subprogram = unit_->subprograms[static_cast<size_t>(index)];
   subprogram.signature = std::move(signature);
   subprogram.line = position_of(at).first;
@@ -171,6 +159,106 @@ void Compiler::parse_subprogram() {
   defined.block = std::move(block);
   defined.first_slot = first_slot;
   defined.end_slot = static_cast<int>(unit_->slot_types.size());
+}
+
+namespace {
+
+bool same_parameters(const Signature& a, const Signature& b) {
+  auto same = [](const Parameter& x, const Parameter& y) { return x.mode == y.mode && x.type == y.type; };
+  return a.function == b.function &&
+         std::equal(a.parameters.begin(), a.parameters.end(), b.parameters.begin(), b.parameters.end(), same);
+}
+
+// The family of what a built-in SQL function returns, for the common ones.
+TypeFamily function_family(const std::string& name) {
+  static const std::map<std::string_view, TypeFamily> kFunctions = {
+      {"TO_CHAR", TypeFamily::Character},  {"SUBSTR", TypeFamily::Character},  {"UPPER", TypeFamily::Character},
+      {"LOWER", TypeFamily::Character},    {"TRIM", TypeFamily::Character},    {"LTRIM", TypeFamily::Character},
+      {"RTRIM", TypeFamily::Character},    {"LPAD", TypeFamily::Character},    {"RPAD", TypeFamily::Character},
+      {"REPLACE", TypeFamily::Character},  {"CONCAT", TypeFamily::Character},  {"INITCAP", TypeFamily::Character},
+      {"CHR", TypeFamily::Character},      {"TO_NUMBER", TypeFamily::Number},  {"LENGTH", TypeFamily::Number},
+      {"INSTR", TypeFamily::Number},       {"ABS", TypeFamily::Number},        {"MOD", TypeFamily::Number},
+      {"ROUND", TypeFamily::Number},       {"FLOOR", TypeFamily::Number},      {"CEIL", TypeFamily::Number},
+      {"TO_DATE", TypeFamily::Datetime},   {"ADD_MONTHS", TypeFamily::Datetime}, {"LAST_DAY", TypeFamily::Datetime},
+      {"TO_TIMESTAMP", TypeFamily::Datetime}, {"HEXTORAW", TypeFamily::Binary},
+  };
+  auto found = kFunctions.find(name);
+  return found == kFunctions.end() ? TypeFamily::Unknown : found->second;
+}
+
+}  // namespace
+
+int Compiler::declare_subprogram(const Signature& signature, int at) {
+  auto& outer = scopes_[scopes_.size() - 2];  // the parameters' scope is open
+  auto declared = outer.find(signature.name);
+  const int added = static_cast<int>(unit_->subprograms.size());
+  if (declared == outer.end()) {
+    unit_->subprograms.emplace_back();
+    outer[signature.name] = Symbol{Symbol::Subprogram, -1, -1, -1, {}, added, {added}};
+    return added;
+  }
+  if (declared->second.kind != Symbol::Subprogram) error_at(at, format(kPlsDuplicate, signature.name), kStatementIgnored);
+  for (int index : declared->second.overloads) {
+    const Subprogram& existing = unit_->subprograms[static_cast<size_t>(index)];
+    if (!same_parameters(existing.signature, signature)) continue;
+    if (existing.block) error_at(at, format(kPlsDuplicate, signature.name), kStatementIgnored);
+    return index;
+  }
+  unit_->subprograms.emplace_back();
+  declared->second.overloads.push_back(added);
+  return added;
+}
+
+TypeFamily Compiler::argument_family(int begin, int end) const {
+  if (auto literal = literal_at(begin, end)) return family_of(*literal);
+  if (find_top(begin, end, [&](int i) { return op(i, "||"); }) < end) return TypeFamily::Character;
+  const int operation = find_top(begin + 1, end, [&](int i) { return op(i, "+") || op(i, "-") || op(i, "*") || op(i, "/"); });
+  if (operation < end) {
+    // Arithmetic on a number is a number; on a date it may be either.
+    return argument_family(begin, operation) == TypeFamily::Number ? TypeFamily::Number : TypeFamily::Unknown;
+  }
+  if (tok(begin).kind != TokenKind::Word) return TypeFamily::Unknown;
+  const std::string& word = tok(begin).text;
+  if (op(begin + 1, "(") && find_top(begin + 2, end, [&](int i) { return op(i, ")"); }) == end - 1 && !lookup(word)) {
+    return function_family(word);
+  }
+  if (end - begin == 1 && (word == "TRUE" || word == "FALSE")) return TypeFamily::Boolean;
+  if (end - begin == 1 && (word == "SYSDATE" || word == "SYSTIMESTAMP")) return TypeFamily::Datetime;
+  const Symbol* symbol = lookup(word);
+  if (symbol == nullptr) return TypeFamily::Unknown;
+  if (end - begin == 1 && symbol->kind == Symbol::Cursor) return TypeFamily::Cursor;
+  if (symbol->kind != Symbol::Variable && symbol->kind != Symbol::Constant) return TypeFamily::Unknown;
+  if (end - begin == 1) return family_of(symbol->type.base);
+  if (end - begin == 3 && op(begin + 1, ".") && symbol->type.base == BaseType::Record) {
+    const int field = field_index(symbol->type, tok(begin + 2).text);
+    if (field >= 0) return family_of(symbol->type.fields[static_cast<size_t>(field)].second.base);
+  }
+  return TypeFamily::Unknown;
+}
+
+size_t Compiler::resolve_overload(const Unit& unit, const std::vector<int>& indices, int open,
+                                  std::optional<bool> function) const {
+  if (indices.size() < 2) return 0;
+  std::vector<TypeFamily> families;
+  std::vector<std::string> names;
+  if (op(open, "(")) {
+    const int close = find_top(open + 1, static_cast<int>(tokens_.size()), [&](int i) { return op(i, ")"); });
+    for (int i = open + 1; i < close;) {
+      const int comma = find_top(i, close, [&](int k) { return op(k, ","); });
+      const bool named = op(i + 1, "=>");
+      names.push_back(named ? tok(i).text : std::string());
+      families.push_back(argument_family(named ? i + 2 : i, comma));
+      i = comma + 1;
+    }
+  }
+  std::vector<const Signature*> candidates;
+  for (int index : indices) {
+    const Signature& signature = unit.subprograms[static_cast<size_t>(index)].signature;
+    candidates.push_back(function && signature.function != *function ? nullptr : &signature);
+  }
+  const int chosen = choose_overload(candidates, families, names);
+  if (chosen < 0) error_at(open - 1, format(kPlsWrongArguments, tok(open - 1).text), kStatementIgnored);
+  return static_cast<size_t>(chosen);
 }
 
 // Parameters and return values take their length from the value passed: a bare
@@ -201,6 +289,7 @@ std::vector<Parameter> Compiler::parse_parameters() {
       if (!signature_only_) parameter.default_value = compile_expr(pos_, next);
     }
     parameter.slot = new_slot(parameter.name, type);
+    parameter.type = type.base;
     Symbol symbol{parameter.mode == Parameter::In ? Symbol::Constant : Symbol::Variable, parameter.slot, -1, -1, type};
     declare(parameter.name, std::move(symbol), at);
     parameters.push_back(std::move(parameter));
@@ -283,8 +372,9 @@ void Compiler::parse_declaration(Block& block) {
 
 void Compiler::require_bodies() {
   for (const auto& [name, symbol] : scopes_.back()) {
-    if (symbol.kind == Symbol::Subprogram && !unit_->subprograms[static_cast<size_t>(symbol.subprogram)].block) {
-      error_at(pos_, format(kPlsNoBody, name));
+    if (symbol.kind != Symbol::Subprogram) continue;
+    for (int index : symbol.overloads) {
+      if (!unit_->subprograms[static_cast<size_t>(index)].block) error_at(pos_, format(kPlsNoBody, name));
     }
   }
 }

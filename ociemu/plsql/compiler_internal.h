@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ociemu/plsql/ast.h"
+#include "ociemu/plsql/calls.h"
 #include "ociemu/plsql/compiler.h"
 #include "ociemu/plsql/messages.h"
 #include "ociemu/plsql/sql_use.h"
@@ -54,6 +55,7 @@ struct Symbol {
   int cursor = -1;
   TypeSpec type;
   int subprogram = -1;  // into Unit::subprograms
+  std::vector<int> overloads = {};  // Subprogram: every subprogram of the name, in declaration order
 };
 
 class Compiler : public sql::NameResolver {
@@ -212,6 +214,16 @@ class Compiler : public sql::NameResolver {
   // [CREATE [OR REPLACE]] PROCEDURE|FUNCTION [owner.]name [(parameters)] [RETURN type]
   Signature parse_program_header();
   void parse_subprogram();
+  // The subprogram a declaration names: the forward declaration of the same
+  // parameters it completes, else a new one (another overload of a known name).
+  int declare_subprogram(const Signature& signature, int at);
+  // The family of an argument's type where its tokens tell it (a literal, a variable), else Unknown.
+  TypeFamily argument_family(int begin, int end) const;
+  // Of subprograms `indices` of `unit` (those of one name), the position of the one a call
+  // with the arguments at token `open` resolves to, among functions or procedures only
+  // when `function` says which; PLS-00306 when several are declared and none fits.
+  size_t resolve_overload(const Unit& unit, const std::vector<int>& indices, int open,
+                          std::optional<bool> function = std::nullopt) const;
 
   // ---- blocks and declarations ----
   std::string parse_label();
@@ -279,13 +291,15 @@ class Compiler : public sql::NameResolver {
   StmtPtr parse_output(int at);
   StmtPtr parse_call(int at);
   // What a call of the stored program `name` is checked against.
-  std::shared_ptr<const Signature> load_signature(int at, const std::string& name);
-  // The stored program's signature, or null when there is none by that name.
-  std::shared_ptr<const Signature> stored_signature(int at, const std::string& name);
+  std::shared_ptr<const Signature> load_signature(int at, const std::string& name, int open);
+  // The stored program's signature, or null when there is none by that name; a package's
+  // member is resolved among its overloads by the arguments at token `open`.
+  std::shared_ptr<const Signature> stored_signature(int at, const std::string& name, int open,
+                                                    std::optional<bool> function = std::nullopt);
   // [owner.]package.member: the package's declaration, compiled once per compiler (null when there is none).
   const Unit* package_declaration(const std::string& owner, const std::string& package);
   // The signature of package member `name` ("[OWNER.]PACKAGE.MEMBER"), keyed "OWNER.PACKAGE.MEMBER"; null when none.
-  std::shared_ptr<const Signature> package_signature(const std::string& name);
+  std::shared_ptr<const Signature> package_signature(const std::string& name, int open, std::optional<bool> function);
   // A package's variable read or written from outside it (pkg.var); nullopt when the words name none.
   std::optional<Ref> package_variable_ref(int i, int end, int& next);
   std::optional<Ref> package_variable(const std::vector<std::string>& parts);

@@ -66,8 +66,8 @@ struct PackageInstance {
 namespace {
 
 std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, const std::string& key);
-int package_subprogram(const Unit& unit, const std::string& member);
-std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key,
+int package_subprogram(const Unit& unit, const std::string& member, int overload);
+std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key, int overload,
                                       const std::vector<std::optional<Value>>& arguments, Value* result,
                                       std::vector<CursorState>* cursors = nullptr);
 
@@ -506,7 +506,7 @@ class Runner final : public Activation {
       const std::string& key = s.callee->name;
       callee.package = package_instance(host_, *calls_, key.substr(0, key.rfind('.')));
       callee.unit = callee.package->unit.get();
-      const int index = package_subprogram(*callee.unit, key.substr(key.rfind('.') + 1));
+      const int index = package_subprogram(*callee.unit, key.substr(key.rfind('.') + 1), s.callee->overload);
       callee.parameters = &callee.unit->subprograms[static_cast<size_t>(index)].signature.parameters;
     } else {
       callee.stored = calls_->unit(s.callee->name, db_, session_, host_.schema_generation());
@@ -534,7 +534,7 @@ class Runner final : public Activation {
     Value result;
     Value* wanted = s.result ? &result : nullptr;
     std::vector<Value> results =
-        callee.package  ? run_package_member(host_, *calls_, s.callee->name, arguments, wanted, &cursors)
+        callee.package  ? run_package_member(host_, *calls_, s.callee->name, s.callee->overload, arguments, wanted, &cursors)
         : callee.stored ? Runner(*callee.stored, host_).call(arguments, wanted, &cursors)
                         : call_local(s.local, arguments, wanted, &cursors);
     for (size_t i = 0; i < parameters.size(); ++i) {
@@ -1349,23 +1349,44 @@ std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, 
   return fresh;
 }
 
-int package_subprogram(const Unit& unit, const std::string& member) {
+int package_subprogram(const Unit& unit, const std::string& member, int overload) {
   auto found = unit.package_members.find(member);
-  if (found == unit.package_members.end() || found->second.subprogram < 0) sql::throw_oracle(kProgramNotFound);
-  const int index = found->second.subprogram;
+  if (found == unit.package_members.end() || overload < 0 ||
+      static_cast<size_t>(overload) >= found->second.subprograms.size()) {
+    sql::throw_oracle(kProgramNotFound);
+  }
+  const int index = found->second.subprograms[static_cast<size_t>(overload)];
   if (!unit.subprograms[static_cast<size_t>(index)].block) sql::throw_oracle(kProgramNotFound);  // no body
   return index;
 }
 
-std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key,
+std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key, int overload,
                                       const std::vector<std::optional<Value>>& arguments, Value* result,
                                       std::vector<CursorState>* cursors) {
   const size_t dot = key.rfind('.');
   std::shared_ptr<PackageInstance> instance = package_instance(host, calls, key.substr(0, dot));
-  const int index = package_subprogram(*instance->unit, key.substr(dot + 1));
+  const int index = package_subprogram(*instance->unit, key.substr(dot + 1), overload);
   if (instance->running) return static_cast<Runner*>(instance->running)->call_member(index, arguments, result, cursors);
   Entered entered(*instance, host);
   return entered.runner.call_member(index, arguments, result, cursors);
+}
+
+// Which of a package's functions of one name SQL calls: told apart by its arguments' values.
+int sql_overload(const Unit& unit, const std::string& member, const std::vector<Value>& arguments,
+                 const std::vector<std::string>& names) {
+  auto found = unit.package_members.find(member);
+  if (found == unit.package_members.end()) sql::throw_oracle(kProgramNotFound);
+  const std::vector<int>& overloads = found->second.subprograms;
+  if (overloads.size() < 2) return 0;
+  std::vector<const Signature*> functions;
+  for (int index : overloads) {
+    const Signature& signature = unit.subprograms[static_cast<size_t>(index)].signature;
+    functions.push_back(signature.function ? &signature : nullptr);
+  }
+  std::vector<TypeFamily> families;
+  for (const Value& argument : arguments) families.push_back(family_of(argument));
+  const int chosen = choose_overload(functions, families, names);
+  return chosen < 0 ? 0 : chosen;
 }
 
 }  // namespace
@@ -1375,11 +1396,13 @@ Value run_package_function(Host& host, CallState& calls, const std::string& key,
   const size_t dot = key.rfind('.');
   std::shared_ptr<PackageInstance> instance = package_instance(host, calls, key.substr(0, dot));
   const Unit& unit = *instance->unit;
-  Signature signature = unit.subprograms[static_cast<size_t>(package_subprogram(unit, key.substr(dot + 1)))].signature;
+  const std::string member = key.substr(dot + 1);
+  const int overload = sql_overload(unit, member, arguments, names);
+  Signature signature = unit.subprograms[static_cast<size_t>(package_subprogram(unit, member, overload))].signature;
   if (!signature.function) sql::throw_oracle(kProgramNotFound);
   signature.name = key;
   Value result;
-  run_package_member(host, calls, key, sql_arguments(signature, arguments, names), &result);
+  run_package_member(host, calls, key, overload, sql_arguments(signature, arguments, names), &result);
   return result;
 }
 

@@ -138,3 +138,79 @@ TEST_F(PackageTest, missing_members_and_bodies_fail_as_oracle_does) {
 
 }  // namespace
 }  // namespace ociemu::testing
+
+namespace ociemu::testing {
+namespace {
+
+constexpr const char* kShapesDeclaration = R"(create or replace package shapes is
+  procedure describe(n number, o out varchar2);
+  procedure describe(s varchar2, o out varchar2);
+  procedure describe(d date, o out varchar2);
+  procedure describe(a number, b number, o out varchar2);
+  function area(r number) return number;
+  function area(w number, h number) return number;
+  function area(name varchar2) return number;
+end;)";
+
+constexpr const char* kShapesBody = R"(create or replace package body shapes is
+  procedure describe(n number, o out varchar2) is begin o := 'number ' || n; end;
+  procedure describe(s varchar2, o out varchar2) is begin o := 'text ' || s; end;
+  procedure describe(d date, o out varchar2) is begin o := 'date ' || to_char(d, 'YYYY'); end;
+  procedure describe(a number, b number, o out varchar2) is begin o := 'pair ' || (a + b); end;
+  function area(r number) return number is begin return 3 * r * r; end;
+  function area(w number, h number) return number is begin return w * h; end;
+  function area(name varchar2) return number is begin return length(name); end;
+end;)";
+
+class OverloadTest : public PlsqlTest {
+ protected:
+  void SetUp() override {
+    PlsqlTest::SetUp();
+    must_run(kShapesDeclaration);
+    must_run(kShapesBody);
+  }
+};
+
+TEST_F(OverloadTest, a_call_takes_the_declaration_its_argument_count_and_types_fit) {
+  EXPECT_EQ("number 7|text seven|date 2024|pair 5|text 8", result_text(R"(declare
+  o1 varchar2(30); o2 varchar2(30); o3 varchar2(30); o4 varchar2(30); o5 varchar2(30);
+  d date := date '2024-05-06';
+  s varchar2(5) := '8';
+begin
+  shapes.describe(7, o1);
+  shapes.describe('seven', o2);
+  shapes.describe(d, o3);
+  shapes.describe(2, 3, o4);
+  shapes.describe(s, o => o5);
+  :r := o1 || '|' || o2 || '|' || o3 || '|' || o4 || '|' || o5;
+end;)"));
+  EXPECT_EQ("12|6|5", result_text("begin :r := shapes.area(2) || '|' || shapes.area(2, 3) || '|' || "
+                                  "shapes.area('shape'); end;"));
+  std::string error = failure("declare o varchar2(10); begin shapes.describe(1, 2, 3, o); end;");
+  EXPECT_NE(std::string::npos, error.find("PLS-00306")) << error;
+}
+
+TEST_F(OverloadTest, sql_and_local_subprograms_resolve_overloads_too) {
+  EXPECT_EQ("6", single_text("SELECT shapes.area(2, 3) FROM dual"));
+  EXPECT_EQ("12", single_text("SELECT shapes.area(2) FROM dual"));
+  EXPECT_EQ("4", single_text("SELECT shapes.area('abcd') FROM dual"));
+  EXPECT_EQ("n1|t1|n2", result_text(R"(declare
+  function kind(v number) return varchar2 is begin return 'n1'; end;
+  function kind(v varchar2) return varchar2 is begin return 't1'; end;
+  function kind(v number, w number) return varchar2 is begin return 'n2'; end;
+begin
+  :r := kind(1) || '|' || kind('x') || '|' || kind(1, 2);
+end;)"));
+  // A forward declaration is completed by the body of the same parameters, whatever the order.
+  EXPECT_EQ("b:2", result_text(R"(declare
+  procedure show(a number, o out varchar2);
+  procedure show(a varchar2, o out varchar2);
+  procedure show(a varchar2, o out varchar2) is begin o := 'b:' || a; end;
+  procedure show(a number, o out varchar2) is begin show(to_char(a + 1), o); end;
+begin
+  show(1, :r);
+end;)"));
+}
+
+}  // namespace
+}  // namespace ociemu::testing
