@@ -206,6 +206,7 @@ void Statement::prepare(std::string_view sql_text) {
   defines_.clear();
   columns_.clear();
   params_.clear();
+  kept_description_.reset();
   rows_.clear();
   row_count = rows_fetched = 0;
   parse_error_offset = 0;
@@ -446,9 +447,21 @@ bool Statement::column_types_declared() const {
   return true;
 }
 
+void Statement::describe_execution(Session& session, bool may_peek) {
+  const int64_t version = session.data_version();
+  if (kept_description_ && kept_description_->generation == session.generation &&
+      kept_description_->data_version == version) {
+    return;
+  }
+  describe(may_peek);
+  if (!types_guessed_) kept_description_ = KeptDescription{session.generation, version};
+}
+
 void Statement::describe(bool may_peek) {
   columns_.clear();
   params_.clear();
+  kept_description_.reset();
+  types_guessed_ = false;
   int count = sqlite3_column_count(main_) - static_cast<int>(translation_.lob_rowids.size());
   if (translation_.lock_rowid_column > 0) count = std::min(count, translation_.lock_rowid_column - 1);
   for (int i = 0; i < count; ++i) {
@@ -457,7 +470,10 @@ void Statement::describe(bool may_peek) {
     std::optional<sql::OracleType> type;
     if (static_cast<size_t>(i) < translation_.select_types.size()) type = translation_.select_types[i];
     if (!type) type = sql::parse_declared_type(sqlite3_column_decltype(main_, i));
-    if (!type) type = inferred_type(may_peek ? cell_at(main_, i) : Cell{});
+    if (!type) {
+      type = inferred_type(may_peek ? cell_at(main_, i) : Cell{});
+      types_guessed_ = true;
+    }
     column.type = *type;
     if (static_cast<size_t>(i) < translation_.cursor_columns.size()) column.cursor = translation_.cursor_columns[i];
 #ifdef SQLITE_ENABLE_COLUMN_METADATA
@@ -538,7 +554,7 @@ sword Statement::execute_query(Session& session, ErrorHandle* errors, uint32_t i
     fail_sqlite(rc);
   }
   pending_row_ = rc == SQLITE_ROW;
-  describe(pending_row_);
+  describe_execution(session, pending_row_);
   cursor_ = pending_row_ ? Cursor::Open : Cursor::Open;
   row_count = 0;
   rows_fetched = 0;

@@ -240,6 +240,8 @@ class Statement : public Handle {
   void map_parameters(bool require_all);
   void bind_row(uint32_t row, uint32_t iteration);
   void describe(bool may_peek);
+  // describe() unless the kept description still holds.
+  void describe_execution(Session& session, bool may_peek);
   // Whether every column's type is known without reading a row.
   bool column_types_declared() const;
   sword execute_query(Session& session, ErrorHandle* errors, uint32_t iters, uint32_t mode);
@@ -299,6 +301,15 @@ class Statement : public Handle {
   std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
   std::vector<ColumnInfo> columns_;
   std::vector<std::unique_ptr<Param>> params_;
+  // The columns described at an execution, kept for the next ones while they
+  // cannot differ: no type was guessed from a row's value, and neither this
+  // session's DDL nor another connection's commit came in between.
+  struct KeptDescription {
+    uint64_t generation = 0;
+    int64_t data_version = 0;
+  };
+  std::optional<KeptDescription> kept_description_;
+  bool types_guessed_ = false;
   Cursor cursor_ = Cursor::Closed;
   bool pending_row_ = false;  // the query's first row was stepped at execute and not delivered yet
   bool materialized_ = false;

@@ -288,6 +288,55 @@ TEST_F(StatementTest, describe_only_reports_the_declared_columns_without_fetchin
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+// A handle executed again keeps its description only while nothing can have
+// changed it: DDL of this or another session, or a type guessed from a value.
+TEST_F(StatementTest, a_query_executed_again_describes_its_columns_as_they_are_now) {
+  using Columns = std::vector<std::string>;
+  must_run("CREATE TABLE SHAPE (A VARCHAR2(5), B NUMBER)");
+  must_run("INSERT INTO SHAPE VALUES ('x', 1)");
+  must_run("COMMIT");
+  OCIStmt* stmt = prepare("SELECT A, DECODE(B, 1, :v, NULL) G FROM SHAPE");
+  char value[8] = "12";
+  sb4 value_size = 3;
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":v"), 2, value, value_size, SQLT_STR, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  auto executed = [&](OCISvcCtx* on) {
+    Columns columns;
+    if (OCIStmtExecute(on, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT) != OCI_SUCCESS) return Columns{last_error()};
+    ub4 count = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
+    for (ub4 i = 1; i <= count; ++i) {
+      OCIParam* param = nullptr;
+      OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&param), i);
+      ub2 type = 0, size = 0;
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
+      OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err);
+      columns.push_back(std::to_string(type) + ":" + std::to_string(size));
+    }
+    return columns;
+  };
+  const Columns first = executed(svc);
+  ASSERT_EQ(2u, first.size()) << (first.empty() ? "" : first[0]);
+  EXPECT_EQ("1:5", first[0]);
+  EXPECT_EQ(first, executed(svc));
+  EXPECT_EQ("1:4000", first[1]) << "typed by the text bound";
+  int number = 12;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":v"), 2, &number, sizeof number, SQLT_INT, nullptr,
+                                       nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ("2:22", executed(svc).at(1)) << "typed by the number bound now";
+  OCISvcCtx* other = logon("SCOTT", "tiger");
+  ASSERT_NE(nullptr, other) << last_error();
+  must_run("DROP TABLE SHAPE", other);
+  must_run("CREATE TABLE SHAPE (A VARCHAR2(9), B NUMBER)", other);
+  EXPECT_EQ("1:9", executed(svc).at(0)) << "another session's DDL";
+  must_run("DROP TABLE SHAPE");
+  must_run("CREATE TABLE SHAPE (A DATE, B NUMBER)");
+  EXPECT_EQ("12:7", executed(svc).at(0)) << "the session's own DDL";
+  OCILogoff(other, err);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(StatementTest, a_rowid_describes_as_rowid_with_or_without_its_table_alias) {
   EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ENAME:1:10"}), described("SELECT rowid, ename FROM emp"));
   EXPECT_EQ((std::vector<std::string>{"ROWID:104:18", "ENAME:1:10"}), described("SELECT e.rowid, e.ename FROM emp e"));
