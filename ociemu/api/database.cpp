@@ -224,10 +224,37 @@ Connection::Connection(const std::string& path) {
   exec("PRAGMA foreign_keys=ON");
 }
 
-Connection::~Connection() { sqlite3_close_v2(db_); }
+Connection::~Connection() {
+  for (auto& [text, statement] : kept_) sqlite3_finalize(statement);
+  sqlite3_close_v2(db_);
+}
 
-void Connection::exec(const char* sql) {
-  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+int Connection::run_kept(const std::string& sql) {
+  auto found = std::find_if(kept_.begin(), kept_.end(), [&](const auto& entry) { return entry.first == sql; });
+  if (found == kept_.end()) {
+    sqlite3_stmt* statement = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    if (kept_.size() == kKeptLimit) {
+      sqlite3_finalize(kept_.front().second);
+      kept_.erase(kept_.begin());
+    }
+    found = kept_.insert(kept_.end(), {sql, statement});
+  } else if (found != kept_.end() - 1) {
+    std::rotate(found, found + 1, kept_.end());
+    found = kept_.end() - 1;
+  }
+  sqlite3_stmt* statement = found->second;
+  const int stepped = sqlite3_step(statement);
+  const int rc = sqlite3_reset(statement);
+  return stepped == SQLITE_DONE || stepped == SQLITE_ROW ? SQLITE_OK : rc;
+}
+
+void Connection::exec(const char* sql) { check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)); }
+
+void Connection::exec_kept(const std::string& sql) { check(run_kept(sql)); }
+
+void Connection::check(int rc) {
   if (rc == SQLITE_OK) return;
   if ((rc & 0xff) == SQLITE_BUSY) fail(54);
   throw OracleException{sql::map_sqlite_error(db_, rc)};

@@ -15,6 +15,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace ociemu {
 
@@ -89,9 +90,17 @@ class Connection {
   sqlite3* db() const { return db_; }
   // Runs SQL without results; throws the mapped Oracle error.
   void exec(const char* sql);
+  // The same for a text run again and again (savepoints by name): its
+  // statement is prepared once. Returns SQLite's result code instead of throwing.
+  int run_kept(const std::string& sql);
+  void exec_kept(const std::string& sql);
 
  private:
+  // Throws the Oracle error of a SQLite result code other than SQLITE_OK.
+  void check(int rc);
+  static constexpr size_t kKeptLimit = 8;
   sqlite3* db_ = nullptr;
+  std::vector<std::pair<std::string, sqlite3_stmt*>> kept_;  // most recently used last
 };
 
 }  // namespace ociemu

@@ -207,7 +207,7 @@ void Session::savepoint(const std::string& name) {
   start_write();
   lobs.flush(*connection);
   const std::string key = upper(name);
-  connection->exec(("SAVEPOINT \"" + key + "\"").c_str());
+  connection->exec_kept("SAVEPOINT \"" + key + "\"");
   // A name set again moves the savepoint: the older one is gone.
   std::erase_if(savepoints_, [&](const Savepoint& older) { return older.name == key; });
   savepoints_.push_back({key, database->locks.checkpoint()});
@@ -217,7 +217,7 @@ void Session::rollback_to(const std::string& name) {
   lobs.discard();
   const std::string key = upper(name);
   std::string text = "ROLLBACK TO SAVEPOINT \"" + key + "\"";
-  if (!write_transaction || sqlite3_exec(connection->db(), text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+  if (!write_transaction || connection->run_kept(text) != SQLITE_OK) {
     fail(1086, {key});
   }
   // The savepoint stays; later ones go, and so do the row and table locks taken after it.

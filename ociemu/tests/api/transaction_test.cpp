@@ -66,6 +66,31 @@ TEST_F(TransactionTest, rollback_to_a_savepoint_keeps_the_work_before_it) {
   EXPECT_EQ(1086, last_code());
 }
 
+// Savepoint statements are kept prepared by name: reused across transactions
+// and past the number kept, they still mark and undo the right work.
+TEST_F(TransactionTest, savepoints_set_again_and_again_undo_what_came_after_them) {
+  for (int round = 0; round < 3; ++round) {
+    must_run("SAVEPOINT S");
+    must_run("INSERT INTO A VALUES (1)");
+    must_run("ROLLBACK TO SAVEPOINT S");
+    must_run("COMMIT");
+    EXPECT_EQ(OCI_ERROR, run("ROLLBACK TO SAVEPOINT S")) << "ended with its transaction";
+    EXPECT_EQ(1086, last_code());
+  }
+  EXPECT_EQ("0", count(svc));
+  for (int n = 1; n <= 12; ++n) {
+    must_run("SAVEPOINT P" + std::to_string(n));
+    must_run("INSERT INTO A VALUES (" + std::to_string(n) + ")");
+  }
+  must_run("ROLLBACK TO SAVEPOINT P11");
+  EXPECT_EQ("10", count(svc));
+  must_run("ROLLBACK TO SAVEPOINT P2");
+  EXPECT_EQ("1", count(svc));
+  must_run("ROLLBACK TO SAVEPOINT P1");
+  EXPECT_EQ("0", count(svc));
+  must_run("COMMIT");
+}
+
 TEST_F(TransactionTest, rollback_to_a_savepoint_releases_the_row_locks_taken_after_it) {
   for (const char* row : {"1", "2", "3", "4"}) must_run(std::string("INSERT INTO A VALUES (") + row + ")");
   must_run("COMMIT");
