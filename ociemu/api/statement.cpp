@@ -322,8 +322,33 @@ void Statement::run_statements(size_t count) {
   }
 }
 
+uint64_t Statement::run_bound_statements(uint32_t row, uint32_t iteration) {
+  uint64_t changes = 0;
+  sqlite3* db = connection_->db();
+  for (size_t i = 0; i + 1 < translation_.sqlite_sql.size(); ++i) {
+    const std::string& sql = translation_.sqlite_sql[i];
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    if (rc != SQLITE_OK) fail_sqlite(rc);
+    for (int index = 1; index <= sqlite3_bind_parameter_count(raw); ++index) {
+      if (static_cast<size_t>(index) < parameter_binds_.size() && parameter_binds_[static_cast<size_t>(index)])
+        bind_element(*parameter_binds_[static_cast<size_t>(index)], raw, index, row, iteration);
+    }
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) fail_sqlite(rc);
+    changes += static_cast<uint64_t>(sqlite3_changes(db));
+  }
+  return changes;
+}
+
 void Statement::map_parameters(bool require_all) {
   int count = sqlite3_bind_parameter_count(main_);
+  // INSERT ALL's earlier statements may use placeholders the last one does not.
+  if (is_dml(translation_.kind) && translation_.sqlite_sql.size() > 1) {
+    for (const sql::Placeholder& placeholder : translation_.placeholders) count = std::max(count, placeholder.sqlite_index);
+  }
   parameter_binds_.assign(static_cast<size_t>(count) + 1, nullptr);
   for (size_t i = 0; i < translation_.placeholders.size(); ++i) {
     const sql::Placeholder& placeholder = translation_.placeholders[i];
@@ -336,7 +361,8 @@ void Statement::map_parameters(bool require_all) {
 }
 
 void Statement::bind_row(uint32_t row, uint32_t iteration) {
-  for (size_t index = 1; index < parameter_binds_.size(); ++index) {
+  const auto used = std::min(parameter_binds_.size(), static_cast<size_t>(sqlite3_bind_parameter_count(main_)) + 1);
+  for (size_t index = 1; index < used; ++index) {
     if (parameter_binds_[index] == nullptr) continue;  // describe without binds: NULL
     bind_element(*parameter_binds_[index], main_, static_cast<int>(index), row, iteration);
   }
@@ -652,7 +678,7 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset, b
 }
 
 uint32_t Statement::run_dml_row(uint32_t row, uint32_t iteration) {
-  run_statements(translation_.sqlite_sql.size() - 1);
+  const uint64_t earlier_changes = run_bound_statements(row, iteration);
   sqlite3_reset(main_);
   bind_row(row, iteration);
   int rc;
@@ -666,7 +692,7 @@ uint32_t Statement::run_dml_row(uint32_t row, uint32_t iteration) {
     fail_sqlite(rc);
   }
   if (!translation_.returning_into.empty()) place_returning(row, returned);
-  row_counts.push_back(static_cast<ub8>(sqlite3_changes(connection_->db())));
+  row_counts.push_back(static_cast<ub8>(sqlite3_changes(connection_->db())) + earlier_changes);
   row_count += row_counts.back();
   sqlite3_reset(main_);
   return static_cast<uint32_t>(returned.size());

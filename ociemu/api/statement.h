@@ -233,6 +233,9 @@ class Statement : public Handle {
   void ensure_translated(Session& session);
   void finalize();
   void run_statements(size_t count);
+  // The statements ahead of the main DML statement (INSERT ALL's other tables), with the row's
+  // binds; returns the rows they changed.
+  uint64_t run_bound_statements(uint32_t row, uint32_t iteration);
   // Whether a bind covers an occurrence: by name, or by position (a block counts each name once).
   bool covers(const Bind& bound, size_t occurrence) const;
   // Frees the binds that newer binds replaced at every placeholder they covered.

@@ -61,6 +61,8 @@ std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* 
     prepared->all = std::move(translation.sqlite_sql);
     return prepared;
   }
+  // The block's values reach the main statement only: INSERT ALL with them would store NULLs.
+  if (translation.sqlite_sql.size() > 1 && !translation.placeholders.empty()) sql::throw_oracle(3001);
   const std::string& main_sql = translation.sqlite_sql.back();
   int rc = sqlite3_prepare_v2(db, main_sql.c_str(), static_cast<int>(main_sql.size()), &prepared->stmt, nullptr);
   if (rc != SQLITE_OK) throw sql::OracleException{sql::map_sqlite_error(db, rc, text)};

@@ -989,28 +989,23 @@ std::vector<std::string> Translator::insert_values(int begin, int end, const Sco
   return values;
 }
 
-void Translator::translate_insert() {
-  int i = 1;
-  expect_word(i, "INTO");
+Translator::InsertTarget Translator::insert_target(int& i) {
+  InsertTarget target;
   std::string owner, name;
   int name_index = i;
   i = read_object_name(i, owner, name);
-  TableRef table;
-  table.object = resolve_table(name_index, owner, name);
-  table.resolved = true;
-  table.alias = name;
-  std::string sql = "INSERT INTO " + quote_name(table.object.sqlite_name());
-  const bool triggered = table_has_triggers(db_, table.object.owner, table.object.name);
+  target.table.object = resolve_table(name_index, owner, name);
+  target.table.resolved = true;
+  target.table.alias = name;
+  target.head = "INSERT INTO " + quote_name(target.table.object.sqlite_name());
+  target.triggered = table_has_triggers(db_, target.table.object.owner, target.table.object.name);
   const Token& maybe_alias = token(i);
   if ((maybe_alias.kind == TokenKind::Word && !is_clause_keyword(maybe_alias.text) && maybe_alias.text != "VALUES") ||
       maybe_alias.kind == TokenKind::QuotedName) {
-    table.alias = maybe_alias.text;
-    sql += " AS " + quote_name(table.alias);
+    target.table.alias = maybe_alias.text;
+    target.head += " AS " + quote_name(target.table.alias);
     ++i;
   }
-  Scope scope;
-  scope.tables.push_back(table);
-  std::vector<std::string> targets;
   if (token(i).is_op("(") && !word_at(i + 1, "SELECT") && !word_at(i + 1, "WITH")) {
     int close = matching(i);
     std::string columns;
@@ -1019,46 +1014,70 @@ void Translator::translate_insert() {
       if (token(j + 1).is_op(".")) continue;  // alias.column: keep the column
       if (token(j).is_op(".")) continue;
       if (!columns.empty()) columns += ", ";
-      targets.push_back(identifier(j));
-      columns += quote_name(stored_column(table, targets.back()));
+      target.columns.push_back(identifier(j));
+      columns += quote_name(stored_column(target.table, target.columns.back()));
     }
-    if (!triggered) sql += " (" + columns + ")";
+    if (!target.triggered) target.head += " (" + columns + ")";
     i = close + 1;
   } else {
-    targets = table_columns(db_, table.object.sqlite_name());
+    target.columns = table_columns(db_, target.table.object.sqlite_name());
   }
+  return target;
+}
+
+std::string Translator::insert_row_values(const InsertTarget& target, const std::vector<std::string>& values) const {
+  std::string row;
+  for (size_t k = 0; k < values.size(); ++k) {
+    row += (k ? ", " : "") + values[k] + (target.triggered ? " AS " + quote_name(std::to_string(k + 1)) : "");
+  }
+  return row;
+}
+
+std::string Translator::insert_rows(const InsertTarget& target, std::string source, int at) const {
+  const TableRef& table = target.table;
+  const std::vector<std::string>& targets = target.columns;
+  if (target.triggered) {
+    std::string names;
+    for (size_t k = 0; k < targets.size(); ++k) names += (k ? ", " : "") + quote_name(std::to_string(k + 1));
+    source = "WITH \"OCIEMU$Q\"(" + names + ") AS (" + source + ") SELECT * FROM \"OCIEMU$Q\"";
+    return triggered_insert(target.head, table, targets, source, at);
+  }
+  if (any_blank_padded(table, targets)) {
+    // The query's row through a named CTE, so that each CHAR value can be padded.
+    std::string names, padded;
+    for (size_t k = 0; k < targets.size(); ++k) {
+      const std::string item = quote_name(std::to_string(k + 1));
+      names += (k ? ", " : "") + item;
+      padded += (k ? ", " : "") + padded_for(table, targets[k], item);
+    }
+    source = "WITH \"OCIEMU$Q\"(" + names + ") AS (" + source + ") SELECT " + padded + " FROM \"OCIEMU$Q\"";
+  }
+  return target.head + " " + source;
+}
+
+void Translator::translate_insert() {
+  if (word_at(1, "ALL") || word_at(1, "FIRST")) return translate_multitable_insert();
+  int i = 1;
+  expect_word(i, "INTO");
+  const InsertTarget target = insert_target(i);
+  const TableRef& table = target.table;
+  Scope scope;
+  scope.tables.push_back(table);
+  std::string sql;
   int returning = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
   if (word_at(i, "VALUES")) {
     if (!token(i + 1).is_op("(")) fail(906, i + 1);
     int close = matching(i + 1);
     // Into an object table, VALUES (type(a, b)) gives the attribute columns a and b.
     const int constructor = object_row_constructor(table, i + 2, close);
-    std::vector<std::string> values = constructor < 0 ? insert_values(i + 2, close, scope, targets)
-                                                       : insert_values(constructor + 1, close - 1, scope, targets);
+    std::vector<std::string> values = constructor < 0 ? insert_values(i + 2, close, scope, target.columns)
+                                                       : insert_values(constructor + 1, close - 1, scope, target.columns);
     if (close + 1 != returning) fail_not_ended(close + 1);
-    std::string row;
-    for (size_t k = 0; k < values.size(); ++k) {
-      row += (k ? ", " : "") + values[k] + (triggered ? " AS " + quote_name(std::to_string(k + 1)) : "");
-    }
-    sql = triggered ? triggered_insert(sql, table, targets, "SELECT " + row, i) : sql + " VALUES (" + row + ")";
+    const std::string row = insert_row_values(target, values);
+    sql = target.triggered ? triggered_insert(target.head, table, target.columns, "SELECT " + row, i)
+                           : target.head + " VALUES (" + row + ")";
   } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
-    std::string source = query(i, returning, nullptr);
-    if (triggered) {
-      std::string names;
-      for (size_t k = 0; k < targets.size(); ++k) names += (k ? ", " : "") + quote_name(std::to_string(k + 1));
-      source = "WITH \"OCIEMU$Q\"(" + names + ") AS (" + source + ") SELECT * FROM \"OCIEMU$Q\"";
-    }
-    if (!triggered && any_blank_padded(table, targets)) {
-      // The query's row through a named CTE, so that each CHAR value can be padded.
-      std::string names, padded;
-      for (size_t k = 0; k < targets.size(); ++k) {
-        const std::string item = quote_name(std::to_string(k + 1));
-        names += (k ? ", " : "") + item;
-        padded += (k ? ", " : "") + padded_for(table, targets[k], item);
-      }
-      source = "WITH \"OCIEMU$Q\"(" + names + ") AS (" + source + ") SELECT " + padded + " FROM \"OCIEMU$Q\"";
-    }
-    sql = triggered ? triggered_insert(sql, table, targets, source, i) : sql + " " + source;
+    sql = insert_rows(target, query(i, returning, nullptr), i);
   } else {
     fail(926, i);
   }

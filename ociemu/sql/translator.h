@@ -105,6 +105,21 @@ class Translator {
   std::string cursor_expression(int open, const Scope& scope, CursorShape& shape);
   void translate_select();
   void translate_insert();
+  // INSERT ALL and INSERT FIRST: one SQLite INSERT per INTO clause over the source query, each
+  // taking the rows its WHEN conditions let through (insert_all.cpp).
+  void translate_multitable_insert();
+  // The table of INSERT INTO table [alias] [(columns)], read from i (left after it).
+  struct InsertTarget {
+    TableRef table;
+    std::vector<std::string> columns;  // the named columns, else all
+    std::string head;                  // "INSERT INTO t [AS a] [(columns)]" (no columns when triggered)
+    bool triggered = false;            // the table has triggers: rows go through triggered_insert
+  };
+  InsertTarget insert_target(int& i);
+  // A VALUES row's items (named for triggered_insert when the table has triggers).
+  std::string insert_row_values(const InsertTarget& target, const std::vector<std::string>& values) const;
+  // INSERT of the rows a SQLite query yields, columns in target order.
+  std::string insert_rows(const InsertTarget& target, std::string source, int at) const;
   void translate_update();
   void translate_delete();
   void translate_merge();  // merge.cpp

@@ -75,6 +75,15 @@ end;)"));
   EXPECT_EQ("0", single_text("SELECT TO_CHAR(AMOUNT) FROM T WHERE ID = 1"));
 }
 
+TEST_F(SqlInBlocksTest, insert_all_runs_without_the_blocks_values_and_is_refused_with_them) {
+  EXPECT_EQ("", failure("begin insert all into t (id) values (21) into t (id, name) values (22, 'b') select * from dual; end;"));
+  EXPECT_EQ("2", single_text("SELECT COUNT(*) FROM T WHERE ID IN (21, 22)"));
+  // Only the last INTO clause would see the variable; the rest would store NULL.
+  EXPECT_NE(std::string::npos, failure("declare n number := 23; begin insert all into t (id) values (n) into t (id) values (n + 1) "
+                        "select * from dual; end;").find("ORA-03001"));
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM T WHERE ID IS NULL OR ID > 22"));
+}
+
 TEST_F(SqlInBlocksTest, rows_from_a_loop_variable_go_into_a_table) {
   EXPECT_EQ("", failure("begin for i in 10..14 loop insert into t (id, name) values (i, 'n' || i); end loop; end;"));
   EXPECT_EQ("5", single_text("SELECT COUNT(*) FROM T WHERE ID BETWEEN 10 AND 14"));
