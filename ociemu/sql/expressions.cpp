@@ -856,8 +856,8 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
       return {placeholder(Token{TokenKind::Placeholder, *name, token(index).offset, 0}), ValueType::Unknown};
     }
   }
-  if (n <= 2 && column_prefix_.empty() && !names_column(scope, qualifier, last) && only_known_tables(scope)) {
-    // A stored function called without parentheses.
+  if (n <= 3 && column_prefix_.empty() && !names_column(scope, qualifier, last) && only_known_tables(scope)) {
+    // A stored function called without parentheses ([owner.]function, [owner.]package.function).
     if (auto key = stored_function(db_, session_, parts)) {
       Expression call;
       call.text = stored_function_call(*key, -1, scope, call);

@@ -121,6 +121,18 @@ end;)"));
   EXPECT_EQ((Rows{"PACKAGE VALID"}), column_texts(objects));
 }
 
+TEST_F(PackageTest, functions_without_arguments_are_called_without_parentheses) {
+  must_run("create or replace package clock is function ticks return number; "
+           "function label(p varchar2 := 'x') return varchar2; end;");
+  must_run("create or replace package body clock is n number := 0; "
+           "function ticks return number is begin n := n + 1; return n; end; "
+           "function label(p varchar2 := 'x') return varchar2 is begin return p; end; end;");
+  EXPECT_EQ("1", single_text("SELECT clock.ticks FROM dual"));
+  EXPECT_EQ("2x", single_text("SELECT scott.clock.ticks || clock.label FROM dual"));
+  EXPECT_EQ("3x|4|yes", result_text("declare t number := scott.clock.ticks; begin :r := t || clock.label || '|' || "
+                                    "clock.ticks; if clock.ticks > 4 then :r := :r || '|yes'; end if; end;"));
+}
+
 TEST_F(PackageTest, missing_members_and_bodies_fail_as_oracle_does) {
   std::string error = failure("begin counter.nothing(1); end;");
   EXPECT_NE(std::string::npos, error.find("PLS-00201")) << error;
