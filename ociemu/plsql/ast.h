@@ -43,7 +43,8 @@ struct Ref {
   int slot = -1;
   int field = -1;
   std::string name;
-  std::string bind;  // CursorAttribute of a cursor the client passed in
+  std::string bind;     // CursorAttribute of a cursor the client passed in
+  std::string package;  // CursorAttribute of a package's cursor (slot is the package's): "OWNER.PACKAGE"
   std::shared_ptr<Expr> index;
   Value value;
 };
@@ -118,6 +119,7 @@ struct Stmt {
   bool bulk = false;             // BULK COLLECT INTO
   int exception = 0;             // Raise: exception id (0 = re-raise)
   std::string name;              // Savepoint name; Call: procedure
+  std::string package;           // Open/Fetch/Close/ForQuery of a package's cursor: "OWNER.PACKAGE" (slot, cursor its own)
   ExprPtr low, high;             // ForRange bounds
   ExprPtr dynamic;               // ExecuteImmediate text; OpenFor on a string
   // Call of a procedure: `values` (IN, IN OUT) and `targets` (OUT, IN OUT) are
@@ -214,8 +216,10 @@ struct Unit {
   struct PackageMember {
     std::vector<int> subprograms;
     int slot = -1;
+    int cursor = -1;  // into cursors
   };
   std::map<std::string, PackageMember> package_members;
+  std::map<std::string, TypeSpec> package_types;  // the types its head declares
   std::string package_declaration;  // its text, telling a replaced declaration from a replaced body
 };
 

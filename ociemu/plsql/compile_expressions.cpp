@@ -99,7 +99,19 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
     if (int member = after_lob_package(i); member > 0 && member < end && !lookup(w)) return lob_ref(member, end, next);
   }
   const Symbol* symbol = lookup(w);
-  if (symbol == nullptr && t.kind == TokenKind::Word && op(i + 1, ".")) return package_variable_ref(i, end, next);
+  if (symbol == nullptr && t.kind == TokenKind::Word && op(i + 1, ".")) {
+    if (auto variable = package_variable_ref(i, end, next)) return variable;
+    // pkg.cursor%ISOPEN and the other attributes of a package's cursor
+    int after = i;
+    auto cursor = package_cursor_at(i, after);
+    if (!cursor || !op(after, "%") || after + 1 >= end) return std::nullopt;
+    ref.kind = Ref::CursorAttribute;
+    ref.package = cursor->package;
+    ref.slot = cursor->slot;
+    ref.name = name_at(after + 1);
+    next = after + 2;
+    return ref;
+  }
   if (symbol == nullptr || symbol->kind == Symbol::Exception || symbol->kind == Symbol::Type ||
       symbol->kind == Symbol::Subprogram) {
     return std::nullopt;

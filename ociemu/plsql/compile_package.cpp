@@ -39,6 +39,8 @@ void Compiler::parse_package_part(bool body) {
     for (const auto& [member, symbol] : scopes_.back()) {
       if (symbol.kind == Symbol::Subprogram) unit_->package_members[member].subprograms = symbol.overloads;
       if (symbol.kind == Symbol::Variable || symbol.kind == Symbol::Constant) unit_->package_members[member].slot = symbol.slot;
+      if (symbol.kind == Symbol::Cursor) unit_->package_members[member].cursor = symbol.cursor;
+      if (symbol.kind == Symbol::Type) unit_->package_types[member] = symbol.type;
     }
   }
   if (body && word(pos_, "BEGIN")) {
@@ -136,6 +138,48 @@ std::optional<Ref> Compiler::package_variable_ref(int i, int end, int& next) {
       next = i + 2 * static_cast<int>(count) - 1;
       return ref;
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<Compiler::PackageCursor> Compiler::package_cursor(const std::vector<std::string>& parts) {
+  auto names = member_parts(parts, session_);
+  if (!names) return std::nullopt;
+  const auto& [owner, package, member] = *names;
+  const Unit* declared = package_declaration(owner, package);
+  if (declared == nullptr) return std::nullopt;
+  auto found = declared->package_members.find(member);
+  if (found == declared->package_members.end() || found->second.cursor < 0) return std::nullopt;
+  const CursorDecl& cursor = declared->cursors[static_cast<size_t>(found->second.cursor)];
+  return PackageCursor{owner + "." + package, found->second.cursor, cursor.slot, &cursor};
+}
+
+std::optional<Compiler::PackageCursor> Compiler::package_cursor_at(int i, int& next) {
+  if (tok(i).kind != TokenKind::Word || lookup(tok(i).text)) return std::nullopt;
+  std::vector<std::string> parts{tok(i).text};
+  for (int k = i + 1; op(k, ".") && tok(k + 1).kind == TokenKind::Word && parts.size() < 3; k += 2) {
+    parts.push_back(tok(k + 1).text);
+  }
+  for (size_t count = parts.size(); count >= 2; --count) {
+    std::vector<std::string> chain(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(count));
+    if (auto cursor = package_cursor(chain)) {
+      next = i + 2 * static_cast<int>(count) - 1;
+      return cursor;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<TypeSpec> Compiler::package_type(const std::vector<std::string>& parts) {
+  auto names = member_parts(parts, session_);
+  if (!names) return std::nullopt;
+  const auto& [owner, package, member] = *names;
+  const Unit* declared = package_declaration(owner, package);
+  if (declared == nullptr) return std::nullopt;
+  if (auto found = declared->package_types.find(member); found != declared->package_types.end()) return found->second;
+  // pkg.variable%TYPE
+  if (auto found = declared->package_members.find(member); found != declared->package_members.end() && found->second.slot >= 0) {
+    return declared->slot_types[static_cast<size_t>(found->second.slot)];
   }
   return std::nullopt;
 }

@@ -200,12 +200,21 @@ StmtPtr Compiler::parse_loop(int at, const std::string& label) {
         record = record_of(*stmt->sql->prepared);
       } else {
         int cursor_at = pos_;
-        std::string cursor = take_name();
-        const Symbol* symbol = lookup(cursor);
-        if (symbol == nullptr || symbol->kind != Symbol::Cursor) undeclared(cursor_at, cursor);
-        stmt->cursor = symbol->cursor;
-        stmt->values = parse_arguments(loop);
-        record = record_of(*unit_->cursors[static_cast<size_t>(stmt->cursor)].query.prepared);
+        int next = pos_;
+        if (auto outside = package_cursor_at(pos_, next)) {
+          stmt->package = outside->package;
+          stmt->cursor = outside->cursor;
+          pos_ = next;
+          stmt->values = parse_arguments(loop);
+          record = record_of(*outside->declared->query.prepared);
+        } else {
+          std::string cursor = take_name();
+          const Symbol* symbol = lookup(cursor);
+          if (symbol == nullptr || symbol->kind != Symbol::Cursor) undeclared(cursor_at, cursor);
+          stmt->cursor = symbol->cursor;
+          stmt->values = parse_arguments(loop);
+          record = record_of(*unit_->cursors[static_cast<size_t>(stmt->cursor)].query.prepared);
+        }
       }
       stmt->slot = new_slot(name, record);
       declare(name, Symbol{Symbol::Variable, stmt->slot, -1, -1, record}, name_at);
@@ -386,6 +395,13 @@ void Compiler::parse_cursor_name(Stmt& stmt) {
     stmt.name = tok(pos_++).text;
     return;
   }
+  if (int next = pos_; auto cursor = package_cursor_at(pos_, next)) {
+    stmt.package = cursor->package;
+    stmt.cursor = cursor->cursor;
+    stmt.slot = cursor->slot;
+    pos_ = next;
+    return;
+  }
   int name_at = pos_;
   stmt.slot = cursor_slot(name_at, take_name(), stmt.cursor);
 }
@@ -400,10 +416,9 @@ StmtPtr Compiler::parse_open(int at) {
     ++pos_;
     if (!word(pos_, "FOR")) unexpected(pos_, "FOR");
   } else {
-    int name_at = pos_;
-    std::string name = take_name();
-    stmt->slot = cursor_slot(name_at, name, stmt->cursor);
+    parse_cursor_name(*stmt);
   }
+  if (!stmt->package.empty() && word(pos_, "FOR")) unexpected(pos_, ";");
   if (accept_word("FOR")) {
     stmt->kind = Stmt::OpenFor;
     if (word(pos_, "SELECT") || word(pos_, "WITH") || op(pos_, "(")) {

@@ -519,7 +519,10 @@ TypeSpec Compiler::parse_type() {
     unexpected(pos_ - 1, "TYPE or ROWTYPE");
   }
   if (chain.size() == 2 && chain[0] == "SYS") chain.erase(chain.begin());
-  if (chain.size() > 1) undeclared(at, chain.back());
+  if (chain.size() > 1) {
+    if (auto type = package_type(chain)) return *type;
+    undeclared(at, chain.back());
+  }
   if (const Symbol* symbol = lookup(chain[0]); symbol && symbol->kind == Symbol::Type) return symbol->type;
   return builtin_type(chain[0], at);
 }
@@ -605,6 +608,9 @@ TypeSpec Compiler::anchored_type(const std::vector<std::string>& chain, int at) 
     }
   }
   if (chain.size() < 2) undeclared(at, chain[0]);
+  if (!lookup(chain[0])) {
+    if (auto type = package_type(chain)) return *type;
+  }
   std::vector<std::string> table(chain.begin(), chain.end() - 1);
   TypeSpec row = table_row(table, at);
   int field = field_index(row, chain.back());
@@ -615,6 +621,9 @@ TypeSpec Compiler::anchored_type(const std::vector<std::string>& chain, int at) 
 TypeSpec Compiler::row_type(const std::vector<std::string>& chain, int at) {
   if (const Symbol* symbol = lookup(chain[0]); symbol && chain.size() == 1 && symbol->kind == Symbol::Cursor) {
     return record_of(*unit_->cursors[static_cast<size_t>(symbol->cursor)].query.prepared);
+  }
+  if (chain.size() > 1 && !lookup(chain[0])) {
+    if (auto cursor = package_cursor(chain)) return record_of(*cursor->declared->query.prepared);
   }
   return table_row(chain, at);
 }

@@ -305,6 +305,17 @@ class Compiler : public sql::NameResolver {
   std::optional<Ref> package_variable(const std::vector<std::string>& parts);
   // Declarations of a package part, up to its END (the declaration) or BEGIN/END (the body).
   void parse_package_part(bool body);
+  // A package's cursor named from outside it: its package ("OWNER.PACKAGE"), index and slot there.
+  struct PackageCursor {
+    std::string package;
+    int cursor = -1, slot = -1;
+    const CursorDecl* declared = nullptr;  // in the package's compiled declaration
+  };
+  std::optional<PackageCursor> package_cursor(const std::vector<std::string>& parts);
+  // [owner.]package.cursor at token i; `next` past it.
+  std::optional<PackageCursor> package_cursor_at(int i, int& next);
+  // A type ([owner.]package.type) or a variable's type (for %TYPE) that a package's head declares.
+  std::optional<TypeSpec> package_type(const std::vector<std::string>& parts);
   std::map<std::string, std::shared_ptr<const Unit>> package_declarations_;
   // target := f(...) where f has OUT or IN OUT parameters: a call statement; null for any other value.
   StmtPtr function_call_with_outs(int at, Target& target, int begin, int end);

@@ -714,7 +714,10 @@ class Runner final : public Activation {
     CursorState* state = nullptr;
     SqlUse::Prepared* prepared = nullptr;
     PreparedUse inline_query;
-    if (s.cursor >= 0) {
+    if (s.cursor >= 0 && !s.package.empty()) {
+      state = &open_package_cursor(s.package, s.cursor, s.values);
+      prepared = state->prepared.get();
+    } else if (s.cursor >= 0) {
       const CursorDecl& cursor = unit_.cursors[static_cast<size_t>(s.cursor)];
       open_explicit(cursor, s.values);
       state = &frame_[static_cast<size_t>(cursor.slot)].cursor;
@@ -923,15 +926,35 @@ class Runner final : public Activation {
 
   // ---- cursors ----
   CursorState& cursor_of(const Stmt& s) {
+    if (!s.package.empty()) return package_cursor(s.package, s.slot);
     return s.slot < 0 ? passed_cursor(s.name) : frame_[static_cast<size_t>(s.slot)].cursor;
   }
 
+  // A package's cursor, kept with the session's instance of the package.
+  CursorState& package_cursor(const std::string& package, int slot) {
+    Ref ref;
+    ref.kind = Ref::PackageVariable;
+    ref.name = package;
+    ref.slot = slot;
+    return package_slot(ref).cursor;
+  }
+
+  // OPEN of a package's cursor from outside: the caller's arguments, the query run in the package's instance.
+  CursorState& open_package_cursor(const std::string& package, int cursor, const std::vector<ExprPtr>& arguments);
+
   void open_explicit(const CursorDecl& cursor, const std::vector<ExprPtr>& arguments) {
+    std::vector<Value> values;
+    for (const ExprPtr& argument : arguments) values.push_back(eval(*argument));
+    open_with(cursor, values);
+  }
+
+  // Opens an explicit cursor of this unit with its parameters' values (the rest take their defaults).
+  void open_with(const CursorDecl& cursor, const std::vector<Value>& arguments) {
     CursorState& state = frame_[static_cast<size_t>(cursor.slot)].cursor;
     if (state.open) throw raise_code(kCursorAlreadyOpenCode);
     for (size_t i = 0; i < cursor.parameters.size(); ++i) {
       int slot = cursor.parameters[i];
-      Value value = i < arguments.size()                  ? eval(*arguments[i])
+      Value value = i < arguments.size()                  ? arguments[i]
                     : cursor.parameter_defaults[i] != nullptr ? eval(*cursor.parameter_defaults[i])
                                                               : Value{};
       frame_[static_cast<size_t>(slot)].value = fit(value, unit_.slot_types[static_cast<size_t>(slot)]);
@@ -945,7 +968,13 @@ class Runner final : public Activation {
     state.rowcount = 0;
   }
 
-  void open_cursor(const Stmt& s) { open_explicit(unit_.cursors[static_cast<size_t>(s.cursor)], s.values); }
+  void open_cursor(const Stmt& s) {
+    if (!s.package.empty()) {
+      open_package_cursor(s.package, s.cursor, s.values);
+      return;
+    }
+    open_explicit(unit_.cursors[static_cast<size_t>(s.cursor)], s.values);
+  }
 
   void open_for(const Stmt& s) {
     if (s.slot < 0) return open_bind_cursor(s);
@@ -1130,7 +1159,9 @@ class Runner final : public Activation {
       case Ref::TableMethod: return table_method(ref);
       case Ref::SqlAttribute: return sql_attribute(ref.name);
       case Ref::CursorAttribute:
-        return cursor_attribute(ref.slot < 0 ? passed_cursor(ref.bind) : frame_[static_cast<size_t>(ref.slot)].cursor,
+        return cursor_attribute(ref.slot < 0            ? passed_cursor(ref.bind)
+                                : !ref.package.empty() ? package_cursor(ref.package, ref.slot)
+                                                       : frame_[static_cast<size_t>(ref.slot)].cursor,
                                 ref.name);
       case Ref::SqlCode: return Value::of_integer(sqlcode());
       case Ref::SqlErrm:
@@ -1347,6 +1378,24 @@ std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, 
     throw;
   }
   return fresh;
+}
+
+CursorState& Runner::open_package_cursor(const std::string& package, int cursor, const std::vector<ExprPtr>& arguments) {
+  std::vector<Value> values;
+  for (const ExprPtr& argument : arguments) values.push_back(eval(*argument));
+  std::shared_ptr<PackageInstance> instance = package_instance(host_, *calls_, package);
+  const std::vector<CursorDecl>& cursors = instance->unit->cursors;
+  if (cursor < 0 || static_cast<size_t>(cursor) >= cursors.size()) throw raise_code(kProgramNotFound);
+  const CursorDecl& declared = cursors[static_cast<size_t>(cursor)];
+  if (instance->running) {
+    static_cast<Runner*>(instance->running)->open_with(declared, values);
+  } else {
+    Entered entered(*instance, host_);
+    entered.runner.open_with(declared, values);
+  }
+  CursorState& state = package_cursor(package, declared.slot);
+  state.owner = instance->unit;  // keeps the statement it steps
+  return state;
 }
 
 int package_subprogram(const Unit& unit, const std::string& member, int overload) {

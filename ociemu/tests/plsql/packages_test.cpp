@@ -133,6 +133,49 @@ TEST_F(PackageTest, functions_without_arguments_are_called_without_parentheses) 
                                     "clock.ticks; if clock.ticks > 4 then :r := :r || '|yes'; end if; end;"));
 }
 
+TEST_F(PackageTest, other_units_use_its_cursors_and_types_and_the_cursors_stay_open_between_calls) {
+  must_run("CREATE TABLE STAFF (ID NUMBER(4) PRIMARY KEY, NAME VARCHAR2(20), DEPT NUMBER(4))");
+  must_run("INSERT INTO STAFF VALUES (1, 'ADAMS', 10)");
+  must_run("INSERT INTO STAFF VALUES (2, 'BLAKE', 20)");
+  must_run("INSERT INTO STAFF VALUES (3, 'CLARK', 10)");
+  must_run(R"(create or replace package staff_pkg is
+  type t_rec is record (id number, name varchar2(20));
+  type t_names is table of varchar2(20) index by pls_integer;
+  cursor by_dept(p_dept number) is select id, name from staff where dept = p_dept order by id;
+  cursor everyone is select name from staff order by id;
+  floor_id number(4) := 1;
+end;)");
+  EXPECT_EQ("2:CLARK:2|ADAMS,BLAKE,CLARK|closed", result_text(R"(declare
+  r staff_pkg.t_rec;
+  names staff_pkg.t_names;
+  e staff_pkg.everyone%rowtype;
+  n staff_pkg.floor_id%type := 1;
+begin
+  open staff_pkg.by_dept(10);
+  loop
+    fetch staff_pkg.by_dept into r;
+    exit when staff_pkg.by_dept%notfound;
+    names(names.count + 1) := r.name;
+  end loop;
+  :r := names.count || ':' || names(2) || ':' || staff_pkg.by_dept%rowcount || '|';
+  close staff_pkg.by_dept;
+  for x in scott.staff_pkg.everyone loop
+    e := x;
+    :r := :r || case when x.name = 'ADAMS' then '' else ',' end || e.name;
+  end loop;
+  if not staff_pkg.by_dept%isopen then :r := :r || '|closed'; end if;
+end;)"));
+  // The cursor is the session's: opened by one call, read on by the next.
+  EXPECT_EQ("ADAMS", result_text("declare n varchar2(20); begin open staff_pkg.everyone; "
+                                 "fetch staff_pkg.everyone into n; :r := n; end;"));
+  EXPECT_EQ("BLAKE|2", result_text("declare n varchar2(20); begin fetch staff_pkg.everyone into n; "
+                                   ":r := n || '|' || staff_pkg.everyone%rowcount; end;"));
+  std::string error = failure("begin open staff_pkg.everyone; end;");
+  EXPECT_NE(std::string::npos, error.find("ORA-06511")) << error;
+  std::string undeclared = failure("declare r staff_pkg.no_such_type; begin null; end;");
+  EXPECT_NE(std::string::npos, undeclared.find("PLS-00201")) << undeclared;
+}
+
 TEST_F(PackageTest, missing_members_and_bodies_fail_as_oracle_does) {
   std::string error = failure("begin counter.nothing(1); end;");
   EXPECT_NE(std::string::npos, error.find("PLS-00201")) << error;
