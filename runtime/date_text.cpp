@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "runtime/exception.h"
 #include "runtime/format_settings.h"
@@ -25,14 +26,50 @@ bool starts_with_nocase(std::string_view text, size_t pos, std::string_view pref
   return true;
 }
 
+// Collects a date's many short pieces in a local buffer for one append.
+class TextSink {
+ public:
+  explicit TextSink(std::string& out) : out_(out) {}
+  TextSink& operator+=(char c) {
+    if (used_ == kSize) flush();
+    buffer_[used_++] = c;
+    return *this;
+  }
+  TextSink& operator+=(std::string_view text) {
+    if (text.size() > kSize - used_) {
+      flush();
+      if (text.size() > kSize) {
+        out_.append(text);
+        return *this;
+      }
+    }
+    std::memcpy(buffer_ + used_, text.data(), text.size());
+    used_ += text.size();
+    return *this;
+  }
+  void flush() {
+    out_.append(buffer_, used_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr size_t kSize = 64;
+  std::string& out_;
+  char buffer_[kSize];
+  size_t used_ = 0;
+};
+
 // Every date shown goes through here several times: no printf, no temporaries.
-void append_padded(std::string& out, int value, int width) {
-  char digits[16];
-  const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value < 0 ? -static_cast<long long>(value) : value);
-  const auto length = static_cast<int>(end - digits);
+void append_padded(TextSink& out, int value, int width) {
+  char digits[24];
+  char* start = digits + 8;  // room for the padding
+  const auto [end, error] = std::to_chars(start, digits + sizeof digits, value < 0 ? -static_cast<long long>(value) : value);
+  const int length = static_cast<int>(end - start);
+  const int zeros = std::clamp(width - length - (value < 0 ? 1 : 0), 0, 8);
+  start -= zeros;
+  std::fill_n(start, zeros, '0');
   if (value < 0) out += '-';
-  out.append(static_cast<size_t>(std::max(0, width - length - (value < 0 ? 1 : 0))), '0');
-  out.append(digits, end);
+  out += std::string_view(start, static_cast<size_t>(end - start));
 }
 
 class DateFormatter {
@@ -41,6 +78,8 @@ class DateFormatter {
     DecodeDate(value, year_, month_, day_);
     DecodeTime(value, hour_, minute_, second_, msec_);
   }
+
+  void finish() { out_.flush(); }
 
   void format(std::string_view pattern, int depth) {
     if (depth > MaxFormatDepth) return;
@@ -140,7 +179,7 @@ class DateFormatter {
 
   TDateTime value_;
   int year_, month_, day_, hour_, minute_, second_, msec_;
-  std::string& out_;
+  TextSink out_;
 };
 
 // Reads dates and times with the locale's separators; a single read position.
@@ -280,7 +319,9 @@ class DateTimeScanner {
 void AppendDateTime(std::string& out, std::string_view pattern, TDateTime value) {
   if (!(value >= FirstDay && value < EndDay))  // also rejects NaN
     throw EConvertError("Invalid argument to date encode");
-  DateFormatter(value, out).format(pattern, 0);
+  DateFormatter formatter(value, out);
+  formatter.format(pattern, 0);
+  formatter.finish();
 }
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {

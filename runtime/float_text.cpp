@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 
@@ -105,6 +106,39 @@ bool normalise_number(std::string_view text, std::string& out, bool& negative_ex
   return pos == end;
 }
 
+
+// Values with up to four decimals (amounts, measures) are a whole number n
+// over 10^k; with n below 10^15 their 15-digit text is exactly n's digits
+// with k decimals, so no digit search is needed. nullptr otherwise.
+char* short_decimal_text(double magnitude, char separator, char* out) {
+  constexpr double kScales[] = {1, 10, 100, 1000, 10000};
+  for (int decimals = 0; decimals < 5; ++decimals) {
+    const double scaled = magnitude * kScales[decimals];
+    if (scaled >= 1e15) return nullptr;
+    if (scaled != std::trunc(scaled)) continue;
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(scaled)).ptr;
+    auto length = static_cast<int>(end - digits);
+    while (decimals > 0 && end[-1] == '0') {
+      --end;
+      --decimals;
+      --length;
+    }
+    const int integer_digits = length - decimals;
+    if (integer_digits <= 0) {
+      *out++ = '0';
+      *out++ = separator;
+      out = put_zeros(out, static_cast<size_t>(-integer_digits));
+      return put_digits(out, digits, static_cast<size_t>(length));
+    }
+    out = put_digits(out, digits, static_cast<size_t>(integer_digits));
+    if (decimals == 0) return out;
+    *out++ = separator;
+    return put_digits(out, digits + integer_digits, static_cast<size_t>(decimals));
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 size_t FloatToChars(double value, char* out) {
@@ -113,9 +147,11 @@ size_t FloatToChars(double value, char* out) {
   if (std::isinf(value)) return literal(value < 0 ? "-INF" : "INF");
   if (value == 0) return literal("0");
   const char separator = FormatSettings().DecimalSeparator;
-  const DecimalDigits d = to_decimal_digits(std::fabs(value));
   char* at = out;
   if (value < 0) *at++ = '-';
+  if (char* end = std::fabs(value) >= std::numeric_limits<double>::min() ? short_decimal_text(std::fabs(value), separator, at) : nullptr)
+    return static_cast<size_t>(end - out);
+  const DecimalDigits d = to_decimal_digits(std::fabs(value));
   at = d.exponent > -5 && d.exponent < GeneralPrecision ? fixed_text(d, separator, at) : scientific_text(d, separator, at);
   return static_cast<size_t>(at - out);
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/record_buffer.h"
 #include "runtime/exception.h"
@@ -20,6 +22,10 @@ TRecordDataList::TRecordDataList(int record_size, int read_buffer, bool unidirec
       below_offset_(std::move(below_offset)) {}
 
 TRecordDataList::~TRecordDataList() { release_all(); }
+
+namespace {
+constexpr size_t kPopulatedPageBytes = size_t{1} << 20;
+}  // namespace
 
 uint8_t* TRecordDataList::slot(uint8_t* page, int index) const {
   return page + kPageHeaderSize + static_cast<size_t>(index) * static_cast<size_t>(stride_);
@@ -38,6 +44,14 @@ void TRecordDataList::add_page() {
   // calloc hands out fresh pages already zeroed instead of writing them twice.
   auto* page = static_cast<uint8_t*>(std::calloc(bytes, 1));
   if (!page) throw std::bad_alloc();
+#ifdef MADV_POPULATE_WRITE
+  // One call maps a large page's memory instead of one fault per 4 KiB as records arrive.
+  if (bytes >= kPopulatedPageBytes) {
+    const auto start = (reinterpret_cast<uintptr_t>(page) + 4095) & ~uintptr_t{4095};
+    const auto end = (reinterpret_cast<uintptr_t>(page) + bytes) & ~uintptr_t{4095};
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+  }
+#endif
   auto& header = *reinterpret_cast<PageHeader*>(page);
   header.Capacity = capacity;
   header.Used = 0;
