@@ -137,8 +137,8 @@ std::string column_checks(const ColumnDefinition& column, const std::string& own
              " - 0.5 * 1e" + std::to_string(-type->scale) + " END)";
     }
   }
-  bool sized = type->type_code == 1 || type->type_code == 96 || type->type_code == 23;
-  if (sized && type->char_size > 0) {
+  const bool sized = type->type_code == 1 || type->type_code == 96 || type->type_code == 23;
+  if (sized && (type->type_code == 23 ? type->data_size : type->char_size) > 0) {
     bool in_characters = counts_characters(*type);
     sql += " CHECK (OCIEMU_CHECK_LENGTH(" + name + ", " + std::to_string(type->type_code == 23 ? type->data_size : type->char_size) +
            ", " + (in_characters ? "1" : "0") + ", " + quote_literal(owner) + ", " + quote_literal(table) + ", " +

@@ -26,6 +26,24 @@ TEST_F(ColumnDefinitionTest, lengths_count_characters_or_bytes_as_declared) {
   must_run("CREATE TYPE label_t AS OBJECT (text VARCHAR2(3 CHAR), code VARCHAR2(2 BYTE))");
 }
 
+TEST_F(ColumnDefinitionTest, raw_values_longer_than_the_column_are_refused) {
+  must_run("CREATE TABLE r (x RAW(4))");
+  OCIStmt* stmt = prepare("INSERT INTO r (x) VALUES (:1)");
+  unsigned char bytes[5] = {1, 2, 3, 4, 5};
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 1, bytes, sizeof bytes, SQLT_BIN, nullptr, nullptr, nullptr, 0,
+                                      nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ("ORA-12899: value too large for column \"SCOTT\".\"R\".\"X\" (actual: 5, maximum: 4)\n", last_error());
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &bind, err, 1, bytes, 4, SQLT_BIN, nullptr, nullptr, nullptr, 0, nullptr,
+                                      OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_ERROR, run("UPDATE r SET x = hextoraw('0102030405')"));
+  EXPECT_EQ(12899, last_code());
+  EXPECT_EQ("01020304", single_text("SELECT rawtohex(x) FROM r"));
+}
+
 TEST_F(ColumnDefinitionTest, a_modified_default_fills_later_inserts_in_every_session) {
   must_run("CREATE TABLE items (id NUMBER PRIMARY KEY, status VARCHAR2(10) DEFAULT 'NEW', qty NUMBER, "
            "code CHAR(4) CHECK (code <> 'NONE'))");
