@@ -67,8 +67,9 @@ bool Statement::query_open() const {
 
 bool Statement::next_cells(std::vector<Cell>& row) {
   if (!query_open()) fail(kInvalidCursor);
-  if (cursor_ == Cursor::Exhausted || !advance()) {
-    cursor_ = Cursor::Exhausted;
+  if (cursor_ == Cursor::Exhausted || cursor_ == Cursor::Drained) return false;
+  if (!advance()) {
+    cursor_ = Cursor::Drained;
     return false;
   }
   ++row_count;

@@ -974,6 +974,12 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
   if (scrollable_) return scroll_fetch(errors, rows, orientation, offset);
   if (orientation != OCI_FETCH_NEXT && orientation != 0) fail(24391);
   if (cursor_ == Cursor::Exhausted) fail(1002);
+  if (cursor_ == Cursor::Drained) {
+    cursor_ = Cursor::Exhausted;
+    rows_fetched = 0;
+    record_error(errors, 1403, message_text(1403));
+    return OCI_NO_DATA;
+  }
   uint32_t fetched = 0;
   bool truncated = false;
   try {

@@ -228,7 +228,8 @@ class Statement : public Handle {
   uint32_t prefetch_rows = 1;
 
  private:
-  enum class Cursor { Closed, Open, Exhausted };
+  // Drained: a block read the last row; the client's next fetch is told there are no more.
+  enum class Cursor { Closed, Open, Drained, Exhausted };
 
   void ensure_translated(Session& session);
   void finalize();

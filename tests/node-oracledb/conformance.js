@@ -196,6 +196,54 @@ async function main() {
     }
   });
 
+  await check('a result set passed into PL/SQL as a REF CURSOR IN bind is read there, and its rows are gone', async () => {
+    await conn.execute('create table node_rc (id number(3), name varchar2(10))');
+    await conn.executeMany('insert into node_rc values (:1, :2)', [[1, 'one'], [2, 'two'], [3, 'three']]);
+    await conn.execute(`create or replace procedure node_read(c in sys_refcursor, total out number, names out varchar2) is
+      id number; name varchar2(10);
+    begin
+      total := 0;
+      loop
+        fetch c into id, name;
+        exit when c%notfound;
+        total := total + id;
+        names := names || name || ',';
+      end loop;
+    end;`);
+    // No prefetching, one row at a time: the client keeps only the row it read.
+    const options = { resultSet: true, prefetchRows: 0, fetchArraySize: 1 };
+    const rs = (await conn.execute('select id, name from node_rc order by id', [], options)).resultSet;
+    assert.deepStrictEqual(await rs.getRow(), [1, 'one']);
+    const r = await conn.execute('begin node_read(:c, :total, :names); end;', {
+      c: rs,
+      total: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER },
+      names: { dir: oracledb.BIND_OUT, type: oracledb.STRING, maxSize: 40 },
+    });
+    assert.deepStrictEqual(r.outBinds, { total: 5, names: 'two,three,' });
+    assert.strictEqual(await rs.getRow(), undefined);
+    await rs.close();
+    await conn.execute('drop table node_rc');
+  });
+
+  await check('an overloaded package function is chosen by its arguments from PL/SQL and SQL', async () => {
+    await conn.execute(`create or replace package node_over is
+      function f(n number) return varchar2;
+      function f(s varchar2) return varchar2;
+      function f(a number, b number) return varchar2;
+    end;`);
+    await conn.execute(`create or replace package body node_over is
+      function f(n number) return varchar2 is begin return 'number ' || n; end;
+      function f(s varchar2) return varchar2 is begin return 'text ' || s; end;
+      function f(a number, b number) return varchar2 is begin return 'sum ' || (a + b); end;
+    end;`);
+    const out = { dir: oracledb.BIND_OUT, type: oracledb.STRING, maxSize: 20 };
+    const r = await conn.execute("begin :a := node_over.f(7); :b := node_over.f('x'); :c := node_over.f(1, 2); end;",
+      { a: out, b: out, c: out });
+    assert.deepStrictEqual(r.outBinds, { a: 'number 7', b: 'text x', c: 'sum 3' });
+    const q = await conn.execute('select node_over.f(:n), node_over.f(:s) from dual', { n: 4, s: 'y' });
+    assert.deepStrictEqual(q.rows, [['number 4', 'text y']]);
+  });
+
   const longText = 'Grüße ' + 'x'.repeat(70000) + ' Köln';
   const bytes = Buffer.from(Array.from({ length: 40000 }, (_, i) => i % 256));
 
