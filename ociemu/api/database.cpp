@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <string_view>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -226,6 +228,7 @@ Connection::Connection(const std::string& path) {
 
 Connection::~Connection() {
   for (auto& [text, statement] : kept_) sqlite3_finalize(statement);
+  drop_recycled();
   sqlite3_close_v2(db_);
 }
 
@@ -248,6 +251,26 @@ int Connection::run_kept(const std::string& sql) {
   const int stepped = sqlite3_step(statement);
   const int rc = sqlite3_reset(statement);
   return stepped == SQLITE_DONE || stepped == SQLITE_ROW ? SQLITE_OK : rc;
+}
+
+void Connection::recycle_table(const std::string& quoted_name) {
+  // Another connection of the file may have recycled under the same number: take the next.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string recycled = "\"OCIEMU$RECYCLED$" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "$" +
+                                 std::to_string(++recycled_count_) + "\"";
+    const std::string rename = "ALTER TABLE " + quoted_name + " RENAME TO " + recycled;
+    const int rc = sqlite3_exec(db_, rename.c_str(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return recycled_.push_back(recycled);
+    if (sqlite3_get_autocommit(db_) == 0 || std::string_view(sqlite3_errmsg(db_)).find("already") == std::string_view::npos)
+      check(rc);
+  }
+  fail(54);
+}
+
+void Connection::drop_recycled() {
+  std::erase_if(recycled_, [this](const std::string& name) {
+    return sqlite3_exec(db_, ("DROP TABLE IF EXISTS " + name).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  });
 }
 
 void Connection::exec(const char* sql) { check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)); }

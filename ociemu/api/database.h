@@ -95,12 +95,20 @@ class Connection {
   int run_kept(const std::string& sql);
   void exec_kept(const std::string& sql);
 
+  // SQLite cannot drop a table while any statement of the connection is reading, where Oracle
+  // lets an open cursor on another table go on: such a table is renamed out of the way instead,
+  // and dropped by drop_recycled once no statement reads (the next DDL, or the close).
+  void recycle_table(const std::string& quoted_name);
+  void drop_recycled();
+
  private:
   // Throws the Oracle error of a SQLite result code other than SQLITE_OK.
   void check(int rc);
   static constexpr size_t kKeptLimit = 8;
   sqlite3* db_ = nullptr;
   std::vector<std::pair<std::string, sqlite3_stmt*>> kept_;  // most recently used last
+  std::vector<std::string> recycled_;  // quoted names of renamed tables still to drop
+  int recycled_count_ = 0;
 };
 
 }  // namespace ociemu

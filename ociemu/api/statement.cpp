@@ -315,6 +315,20 @@ void Statement::ensure_translated(Session& session) {
   translated_ = true;
 }
 
+void Statement::run_ddl_statements() {
+  constexpr std::string_view kDropTable = "DROP TABLE ";
+  for (const std::string& sql : translation_.sqlite_sql) {
+    const int rc = sqlite3_exec(connection_->db(), sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) continue;
+    // Locked by a cursor of this connection still reading (SQLite's rule, not Oracle's).
+    if ((rc & 0xff) == SQLITE_LOCKED && std::string_view(sql).substr(0, kDropTable.size()) == kDropTable) {
+      connection_->recycle_table(sql.substr(kDropTable.size()));
+      continue;
+    }
+    fail_sqlite(rc);
+  }
+}
+
 void Statement::run_statements(size_t count) {
   for (size_t i = 0; i < count && i < translation_.sqlite_sql.size(); ++i) {
     int rc = sqlite3_exec(connection_->db(), translation_.sqlite_sql[i].c_str(), nullptr, nullptr, nullptr);
@@ -817,7 +831,8 @@ void Statement::execute_other(Session& session) {
     case K::Alter:
     case K::OtherDdl:
       session.commit();  // DDL ends the open transaction
-      run_statements(translation_.sqlite_sql.size());
+      connection_->drop_recycled();
+      run_ddl_statements();
       ++session.generation;
       return;
     case K::Commit: session.commit(); return;

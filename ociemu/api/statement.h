@@ -234,6 +234,9 @@ class Statement : public Handle {
   void ensure_translated(Session& session);
   void finalize();
   void run_statements(size_t count);
+  // A DDL translation's statements; a table that cannot be dropped while a cursor of this
+  // connection reads is recycled (Connection::recycle_table).
+  void run_ddl_statements();
   // The statements ahead of the main DML statement (INSERT ALL's other tables), with the row's
   // binds; returns the rows they changed.
   uint64_t run_bound_statements(uint32_t row, uint32_t iteration);

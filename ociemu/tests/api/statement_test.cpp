@@ -79,6 +79,35 @@ TEST_F(StatementTest, statement_type_is_known_after_prepare_and_the_function_cod
   }
 }
 
+TEST_F(StatementTest, ddl_runs_while_a_cursor_of_the_session_is_open_and_the_cursor_reads_on) {
+  must_run("CREATE TABLE gone (a NUMBER)");
+  must_run("CREATE INDEX gone_a ON gone (a)");
+  OCIStmt* cursor = prepare("SELECT empno FROM emp ORDER BY empno");
+  int empno = 0;
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, cursor, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(cursor, &define, err, 1, &empno, sizeof empno, SQLT_INT, nullptr, nullptr,
+                                        nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT));
+  EXPECT_EQ(7369, empno);
+  must_run("CREATE TABLE other (a NUMBER)");
+  must_run("ALTER TABLE other ADD (b NUMBER)");
+  must_run("DROP TABLE other");
+  must_run("DROP TABLE gone");
+  // The names are free again at once, the index's included.
+  must_run("CREATE TABLE gone (b VARCHAR2(3))");
+  int rows = 1;
+  sword rc;
+  while ((rc = OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) == OCI_SUCCESS) ++rows;
+  EXPECT_EQ(OCI_NO_DATA, rc) << last_error();
+  EXPECT_EQ(14, rows);
+  OCIHandleFree(cursor, OCI_HTYPE_STMT);
+  must_run("CREATE INDEX gone_a ON gone (b)");
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM user_tables WHERE table_name LIKE 'OCIEMU%'"));
+  EXPECT_EQ(OCI_ERROR, run("SELECT * FROM other"));
+  EXPECT_EQ(942, last_code());
+}
+
 TEST_F(StatementTest, an_empty_statement_text_is_refused_at_prepare) {
   OCIStmt* stmt = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr));
