@@ -39,13 +39,18 @@ class StatementTest : public OciTest {
 
   // NAME:TYPE:SIZE of each select-list column, described without executing.
   std::vector<std::string> described(const std::string& sql, OCISvcCtx* on = nullptr) {
-    std::vector<std::string> columns;
     OCIStmt* stmt = prepare(sql);
-    sword rc = OCIStmtExecute(on ? on : svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY);
-    if (rc != OCI_SUCCESS) columns.push_back(last_error());
+    std::vector<std::string> columns = executed_columns(stmt, on, OCI_DESCRIBE_ONLY);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return columns;
+  }
+  // The same for a prepared statement executed in `mode`; the error text when it fails.
+  std::vector<std::string> executed_columns(OCIStmt* stmt, OCISvcCtx* on = nullptr, ub4 mode = OCI_DEFAULT) {
+    if (OCIStmtExecute(on ? on : svc, stmt, err, 0, 0, nullptr, nullptr, mode) != OCI_SUCCESS) return {last_error()};
+    std::vector<std::string> columns;
     ub4 count = 0;
     OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
-    for (ub4 i = 1; rc == OCI_SUCCESS && i <= count; ++i) {
+    for (ub4 i = 1; i <= count; ++i) {
       OCIParam* param = nullptr;
       OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&param), i);
       OraText* name = nullptr;
@@ -57,7 +62,6 @@ class StatementTest : public OciTest {
       columns.push_back(std::string(reinterpret_cast<char*>(name), name_length) + ":" + std::to_string(type) + ":" +
                         std::to_string(size));
     }
-    OCIHandleFree(stmt, OCI_HTYPE_STMT);
     return columns;
   }
 
@@ -330,38 +334,21 @@ TEST_F(StatementTest, a_query_executed_again_describes_its_columns_as_they_are_n
   OCIBind* bind = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":v"), 2, value, value_size, SQLT_STR, nullptr, nullptr,
                                        nullptr, 0, nullptr, OCI_DEFAULT));
-  auto executed = [&](OCISvcCtx* on) {
-    Columns columns;
-    if (OCIStmtExecute(on, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT) != OCI_SUCCESS) return Columns{last_error()};
-    ub4 count = 0;
-    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
-    for (ub4 i = 1; i <= count; ++i) {
-      OCIParam* param = nullptr;
-      OCIParamGet(stmt, OCI_HTYPE_STMT, err, reinterpret_cast<void**>(&param), i);
-      ub2 type = 0, size = 0;
-      OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
-      OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err);
-      columns.push_back(std::to_string(type) + ":" + std::to_string(size));
-    }
-    return columns;
-  };
-  const Columns first = executed(svc);
-  ASSERT_EQ(2u, first.size()) << (first.empty() ? "" : first[0]);
-  EXPECT_EQ("1:5", first[0]);
-  EXPECT_EQ(first, executed(svc));
-  EXPECT_EQ("1:4000", first[1]) << "typed by the text bound";
+  const Columns first = executed_columns(stmt);
+  EXPECT_EQ((Columns{"A:1:5", "G:1:4000"}), first) << "G typed by the text bound";
+  EXPECT_EQ(first, executed_columns(stmt));
   int number = 12;
   ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":v"), 2, &number, sizeof number, SQLT_INT, nullptr,
                                        nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
-  EXPECT_EQ("2:22", executed(svc).at(1)) << "typed by the number bound now";
+  EXPECT_EQ("G:2:22", executed_columns(stmt).at(1)) << "typed by the number bound now";
   OCISvcCtx* other = logon("SCOTT", "tiger");
   ASSERT_NE(nullptr, other) << last_error();
   must_run("DROP TABLE SHAPE", other);
   must_run("CREATE TABLE SHAPE (A VARCHAR2(9), B NUMBER)", other);
-  EXPECT_EQ("1:9", executed(svc).at(0)) << "another session's DDL";
+  EXPECT_EQ("A:1:9", executed_columns(stmt).at(0)) << "another session's DDL";
   must_run("DROP TABLE SHAPE");
   must_run("CREATE TABLE SHAPE (A DATE, B NUMBER)");
-  EXPECT_EQ("12:7", executed(svc).at(0)) << "the session's own DDL";
+  EXPECT_EQ("A:12:7", executed_columns(stmt).at(0)) << "the session's own DDL";
   OCILogoff(other, err);
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
