@@ -82,6 +82,7 @@ class TRecordDataList {
   static constexpr int kPageHeaderSize = 16;  // the 12 bytes above, padded to keep records aligned
 
   void add_page();
+  static void release_page(uint8_t* page);
   void release_all();
   uint8_t* slot(uint8_t* page, int index) const;
   [[noreturn]] void below_offset(int number) const;
