@@ -837,6 +837,12 @@ void stored_number(sqlite3_context* context, int, Args args) {
 // ---- column checks that CREATE TABLE attaches -----------------------------------------------
 
 // ociemu_check_length(value, maximum, in_characters, 'OWNER', 'TABLE', 'COLUMN'): ORA-12899.
+// MERGE's guard on a matched row: the count of source rows that meet it.
+void merge_once(sqlite3_context* context, int, Args args) {
+  if (sqlite3_value_int64(args[0]) > 1) throw_oracle(30926);
+  sqlite3_result_int(context, 1);
+}
+
 void check_length(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_int(context, 1);
   int64_t maximum = sqlite3_value_int64(args[1]);
@@ -902,6 +908,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_NUMBER", 2, 2, stored_number, true),
     OCIEMU_FN("OCIEMU_RAW", 1, 1, stored_raw, true),
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
+    OCIEMU_FN("OCIEMU_MERGE_ONCE", 1, 1, merge_once, true),
     OCIEMU_FN("SYSDATE", 0, 0, sysdate, false),
     OCIEMU_FN("SYSTIMESTAMP", 0, 0, systimestamp, false),
     OCIEMU_FN("OCIEMU_CURRENT_TIMESTAMP", 0, 0, current_timestamp, false),

@@ -147,20 +147,23 @@ void Translator::translate_merge() {
                    (not_matched ? "(SELECT " + value + " FROM " + source_sql + " WHERE " + on + ")" : value);
   }
   const std::string columns = insert_columns.empty() ? "" : " (" + insert_columns + ")";
+  // A target row that several source rows meet would be updated by whichever came last.
+  const std::string updated_once = "OCIEMU_MERGE_ONCE((SELECT count(*) FROM " + source_sql + " WHERE " + on + "))";
   std::string sql;
   if (!not_matched) {
     sql = "UPDATE " + table + " AS " + alias + " SET " + assignments + " FROM " + source_sql + " WHERE (" + on + ")" +
-          (update_where.empty() ? "" : " AND (" + update_where + ")");
+          (update_where.empty() ? "" : " AND (" + update_where + ")") + " AND " + updated_once;
   } else if (!matched) {
     sql = "INSERT INTO " + table + columns + " SELECT " + insert_values_sql + " FROM " + source_sql +
           " WHERE NOT EXISTS (SELECT 1 FROM " + table + " AS " + alias + " WHERE " + on + ")";
   } else {
     sql = "INSERT INTO " + table + " AS " + alias + columns + " SELECT " + insert_values_sql + " FROM " + source_sql +
           " WHERE true ON CONFLICT (" + merge_key(on_open + 1, matching(on_open), target) + ") DO UPDATE SET " +
-          assignments +
+          assignments + " WHERE " +
           (update_where.empty() ? ""
-                                : " WHERE EXISTS (SELECT 1 FROM " + source_sql + " WHERE (" + on + ") AND (" +
-                                      update_where + "))");
+                                : "EXISTS (SELECT 1 FROM " + source_sql + " WHERE (" + on + ") AND (" + update_where +
+                                      ")) AND ") +
+          updated_once;
   }
   out_.sqlite_sql.push_back(std::move(sql));
 }

@@ -239,6 +239,7 @@ constexpr Message kMessages[] = {
     {30001, "trim set should have only one character"},
     {30021, "Operation not allowed on undo tablespace"},
     {30076, "invalid extract field for extract source"},
+    {30926, "unable to get a stable set of rows in the source tables"},
 };
 
 constexpr bool sorted() {

@@ -55,6 +55,21 @@ TEST_F(MergeTest, binds_reach_every_use_of_the_source_and_the_row_count_counts_b
   EXPECT_EQ((std::vector<std::string>{"1:one:10", "5:five:"}), rows());
 }
 
+TEST_F(MergeTest, a_target_row_that_several_source_rows_meet_fails_with_ora_30926_and_changes_nothing) {
+  const std::string twice = "(SELECT 1 id, 'x' v FROM dual UNION ALL SELECT 1, 'y' FROM dual) s ON (t.id = s.id) ";
+  EXPECT_EQ(OCI_ERROR, run("MERGE INTO m t USING " + twice + "WHEN MATCHED THEN UPDATE SET t.v = s.v"));
+  EXPECT_EQ(30926, last_code());
+  EXPECT_EQ(OCI_ERROR, run("MERGE INTO m t USING " + twice + "WHEN MATCHED THEN UPDATE SET t.v = s.v "
+                           "WHEN NOT MATCHED THEN INSERT (id, v) VALUES (s.id, s.v)"));
+  EXPECT_EQ(30926, last_code());
+  EXPECT_EQ((std::vector<std::string>{"1:a:10"}), rows());
+  // Source rows that meet different target rows, or none that the update's condition lets through, are fine.
+  must_run("MERGE INTO m t USING " + twice + "WHEN MATCHED THEN UPDATE SET t.v = s.v WHERE s.v = 'z'");
+  must_run("MERGE INTO m t USING (SELECT 1 id FROM dual UNION ALL SELECT 2 FROM dual) s ON (t.id = s.id) "
+           "WHEN MATCHED THEN UPDATE SET n = n + 1 WHEN NOT MATCHED THEN INSERT (id, n) VALUES (s.id, 0)");
+  EXPECT_EQ((std::vector<std::string>{"1:a:11", "2::0"}), rows());
+}
+
 TEST_F(MergeTest, what_cannot_be_merged_is_refused_and_changes_nothing) {
   // Matching on no unique key with both clauses, and DELETE WHERE, are not served.
   EXPECT_EQ(OCI_ERROR, run("MERGE INTO m t USING dual ON (t.v = 'a') WHEN MATCHED THEN UPDATE SET n = 5 "
