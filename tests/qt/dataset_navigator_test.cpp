@@ -12,17 +12,8 @@ namespace {
 
 using qt_test::AnsweredBox;
 using qt_test::AnswerNextBox;
+using qt_test::EnabledButtons;
 using Nav = TDataSetNavigator;
-
-// The enabled buttons, by name, in toolbar order.
-QStringList EnabledButtons(const Nav& navigator) {
-  QStringList names;
-  for (int i = 0; i < Nav::kButtonCount; ++i) {
-    QAction* action = navigator.Button(static_cast<Nav::TNavigateBtn>(i));
-    if (action->isEnabled()) names << action->objectName();
-  }
-  return names;
-}
 
 TEST(DataSetNavigatorTest, buttons_follow_position_and_editing_state) {
   qt_test::ModelFixture f(3);

@@ -14,15 +14,6 @@ namespace {
 
 using Nav = TDataSetNavigator;
 
-QStringList EnabledButtons(const Nav& navigator) {
-  QStringList names;
-  for (int i = 0; i < Nav::kButtonCount; ++i) {
-    QAction* action = navigator.Button(static_cast<Nav::TNavigateBtn>(i));
-    if (action->isEnabled()) names << action->objectName();
-  }
-  return names;
-}
-
 class NavigatorQBETest : public OracleQtTest {
  protected:
   void SetUp() override {

@@ -1,10 +1,13 @@
 #include "tests/qt/qt_test_support.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include "qt/dataset_navigator.h"
 
 namespace kvell::qt_test {
 
@@ -48,6 +51,15 @@ void TypeIntoFocus(const QString& text, Qt::Key key) {
   QTest::keyClicks(editor, text);
   QTest::keyClick(editor, key);
   QCoreApplication::processEvents();  // the delegate commits through a queued call
+}
+
+QStringList EnabledButtons(const TDataSetNavigator& navigator) {
+  QStringList names;
+  for (int i = 0; i < TDataSetNavigator::kButtonCount; ++i) {
+    QAction* action = navigator.Button(static_cast<TDataSetNavigator::TNavigateBtn>(i));
+    if (action->isEnabled()) names << action->objectName();
+  }
+  return names;
 }
 
 }  // namespace kvell::qt_test

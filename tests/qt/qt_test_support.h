@@ -10,6 +10,10 @@
 
 class QTableView;
 
+namespace kvell {
+class TDataSetNavigator;
+}
+
 namespace kvell::qt_test {
 
 // Creates the process's QApplication once (offscreen under CTest).
@@ -32,5 +36,8 @@ void AnswerNextBox(const QString& button, AnsweredBox& seen);
 void TypeInto(QTableView& view, const QModelIndex& cell, const QString& text, Qt::Key key);
 // Types into the focused editor (the delegate's own: a line edit, a spin box...).
 void TypeIntoFocus(const QString& text, Qt::Key key);
+
+// The navigator's enabled buttons, by name, in toolbar order.
+QStringList EnabledButtons(const TDataSetNavigator& navigator);
 
 }  // namespace kvell::qt_test
