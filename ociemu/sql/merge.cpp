@@ -73,7 +73,7 @@ void Translator::translate_merge() {
   const std::string on = rewrite(on_open + 1, matching(on_open), both);
 
   std::vector<std::pair<std::string, std::string>> sets;  // stored column, value
-  std::string update_where, insert_columns, insert_values_sql;
+  std::string update_where, insert_where, insert_columns, insert_values_sql;
   bool matched = false, not_matched = false;
   while (word_at(i, "WHEN")) {
     const int end = clause_end(*this, i + 1);
@@ -130,7 +130,10 @@ void Translator::translate_merge() {
       const int close = matching(i);
       for (const std::string& value : insert_values(i + 1, close, target_only, targets, &source_only))
         insert_values_sql += (insert_values_sql.empty() ? "" : ", ") + value;
-      if (close + 1 != end) fail(3001, close + 1);  // WHERE on the insert
+      if (close + 1 != end) {
+        if (!word_at(close + 1, "WHERE")) fail_not_ended(close + 1);
+        insert_where = rewrite(close + 2, end, source_only);
+      }
     } else {
       fail(905, i);
     }
@@ -155,10 +158,15 @@ void Translator::translate_merge() {
           (update_where.empty() ? "" : " AND (" + update_where + ")") + " AND " + updated_once;
   } else if (!matched) {
     sql = "INSERT INTO " + table + columns + " SELECT " + insert_values_sql + " FROM " + source_sql +
-          " WHERE NOT EXISTS (SELECT 1 FROM " + table + " AS " + alias + " WHERE " + on + ")";
+          " WHERE NOT EXISTS (SELECT 1 FROM " + table + " AS " + alias + " WHERE " + on + ")" +
+          (insert_where.empty() ? "" : " AND (" + insert_where + ")");
   } else {
+    // The source rows feed the update too: the insert's condition holds back only those that match nothing.
+    const std::string kept = insert_where.empty() ? "true"
+                                                  : "(" + insert_where + ") IS TRUE OR EXISTS (SELECT 1 FROM " + table +
+                                                        " AS " + alias + " WHERE " + on + ")";
     sql = "INSERT INTO " + table + " AS " + alias + columns + " SELECT " + insert_values_sql + " FROM " + source_sql +
-          " WHERE true ON CONFLICT (" + merge_key(on_open + 1, matching(on_open), target) + ") DO UPDATE SET " +
+          " WHERE " + kept + " ON CONFLICT (" + merge_key(on_open + 1, matching(on_open), target) + ") DO UPDATE SET " +
           assignments + " WHERE " +
           (update_where.empty() ? ""
                                 : "EXISTS (SELECT 1 FROM " + source_sql + " WHERE (" + on + ") AND (" + update_where +

@@ -70,6 +70,16 @@ TEST_F(MergeTest, a_target_row_that_several_source_rows_meet_fails_with_ora_3092
   EXPECT_EQ((std::vector<std::string>{"1:a:11", "2::0"}), rows());
 }
 
+TEST_F(MergeTest, a_condition_on_the_insert_holds_back_only_new_rows) {
+  const std::string source = "MERGE INTO m t USING (SELECT deptno - 9 id, dname v FROM dept) s ON (t.id = s.id) ";
+  must_run(source + "WHEN MATCHED THEN UPDATE SET n = 99 "
+                    "WHEN NOT MATCHED THEN INSERT (id, v) VALUES (s.id, s.v) WHERE s.v LIKE '%CH%'");
+  // Id 1 (ACCOUNTING) is updated though the condition refuses it; of the new rows only RESEARCH goes in.
+  EXPECT_EQ((std::vector<std::string>{"1:a:99", "11:RESEARCH:"}), rows());
+  must_run(source + "WHEN NOT MATCHED THEN INSERT (id, v) VALUES (s.id, s.v) WHERE s.id > 21");
+  EXPECT_EQ((std::vector<std::string>{"1:a:99", "11:RESEARCH:", "31:OPERATIONS:"}), rows());
+}
+
 TEST_F(MergeTest, what_cannot_be_merged_is_refused_and_changes_nothing) {
   // Matching on no unique key with both clauses, and DELETE WHERE, are not served.
   EXPECT_EQ(OCI_ERROR, run("MERGE INTO m t USING dual ON (t.v = 'a') WHEN MATCHED THEN UPDATE SET n = 5 "
