@@ -5,8 +5,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "ociemu/sql/errors.h"
+#include "ociemu/sql/functions.h"
 #include "ociemu/sql/messages.h"
 #include "ociemu/sql/translator.h"
 #include "ociemu/sql/types.h"
@@ -116,6 +118,54 @@ void collection_agg_final(sqlite3_context* context) {
   *out = nullptr;
 }
 
+// The place of the first element an UPDATE through TABLE(...) changed in the
+// parent row being updated, for its RETURNING; one per connection.
+struct NotedElement {
+  int64_t place = -1;
+};
+
+NotedElement& noted(sqlite3_context* context) { return *static_cast<NotedElement*>(sqlite3_user_data(context)); }
+
+// OCIEMU_FORGET_ELEMENT(collection): the collection; each parent row's rebuild starts with it.
+void forget_element(sqlite3_context* context, int, sqlite3_value** args) {
+  noted(context).place = -1;
+  sqlite3_result_value(context, args[0]);
+}
+
+// OCIEMU_NOTE_ELEMENT(rowid): 1, noting the element's place if none is noted yet.
+void note_element(sqlite3_context* context, int, sqlite3_value** args) {
+  if (noted(context).place < 0 && sqlite3_value_type(args[0]) != SQLITE_NULL)
+    noted(context).place = element_rowid_place(text_of(args[0]));
+  sqlite3_result_int(context, 1);
+}
+
+// OCIEMU_NOTED_ELEMENT(): the noted place, NULL when none.
+void noted_element(sqlite3_context* context, int, sqlite3_value**) {
+  if (noted(context).place < 0) return sqlite3_result_null(context);
+  sqlite3_result_int64(context, noted(context).place);
+}
+
+// OCIEMU_ELEMENT_ROWID_AT(object_id, collection, place): the rowid of the
+// element at place (the last one when place is negative), as TABLE(...) reads
+// it: the value comes from json_each, exactly as there.
+void element_rowid_at(sqlite3_context* context, int, sqlite3_value** args) {
+  if (sqlite3_value_type(args[1]) == SQLITE_NULL || sqlite3_value_type(args[2]) == SQLITE_NULL)
+    return sqlite3_result_null(context);
+  const bool last = sqlite3_value_int64(args[2]) < 0;
+  const char* sql = last ? "SELECT key, value FROM json_each(?1) ORDER BY key DESC LIMIT 1"
+                         : "SELECT key, value FROM json_each(?1) WHERE key = ?2";
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(sqlite3_context_db_handle(context), sql, -1, &raw, nullptr) != SQLITE_OK)
+    return sqlite3_result_error(context, "element rowid", -1);
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  sqlite3_bind_value(raw, 1, args[1]);
+  if (!last) sqlite3_bind_value(raw, 2, args[2]);
+  if (sqlite3_step(raw) != SQLITE_ROW) return sqlite3_result_null(context);
+  const std::string text =
+      element_rowid_text(sqlite3_value_int64(args[0]), sqlite3_column_int64(raw, 0), sqlite3_column_value(raw, 1));
+  sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
 }  // namespace
 
 void register_collection_dml_functions(sqlite3* db) {
@@ -126,6 +176,16 @@ void register_collection_dml_functions(sqlite3* db) {
                              nullptr);
   sqlite3_create_function_v2(db, "OCIEMU_COLLECTION_AGG", 1, flags, nullptr, nullptr, collection_agg_step,
                              collection_agg_final, nullptr);
+  sqlite3_create_function_v2(db, "OCIEMU_ELEMENT_ROWID_AT", 3, SQLITE_UTF8, nullptr, element_rowid_at, nullptr,
+                             nullptr, nullptr);
+  // The noted place is state, so these are neither deterministic nor innocuous.
+  auto* note = new NotedElement;
+  sqlite3_create_function_v2(db, "OCIEMU_FORGET_ELEMENT", 1, SQLITE_UTF8, note, forget_element, nullptr, nullptr,
+                             nullptr);
+  sqlite3_create_function_v2(db, "OCIEMU_NOTED_ELEMENT", 0, SQLITE_UTF8, note, noted_element, nullptr, nullptr,
+                             nullptr);
+  sqlite3_create_function_v2(db, "OCIEMU_NOTE_ELEMENT", 1, SQLITE_UTF8, note, note_element, nullptr, nullptr,
+                             [](void* p) { delete static_cast<NotedElement*>(p); });
 }
 
 namespace {
@@ -216,8 +276,10 @@ std::string having_elements(const CollectionTarget& target, const std::string& c
          std::string(kElementAlias) + " WHERE " + condition + "))";
 }
 
-std::string rebuilt(const CollectionTarget& target, const std::vector<std::string>& values, const std::string& filter) {
-  return "OCIEMU_COLLECTION_CONCAT(OCIEMU_COLLECTION_EMPTY(" + target.item + "), (SELECT OCIEMU_COLLECTION_AGG(" +
+std::string rebuilt(const CollectionTarget& target, const std::vector<std::string>& values, const std::string& filter,
+                    bool noting = false) {
+  const std::string collection = noting ? "OCIEMU_FORGET_ELEMENT(" + target.item + ")" : target.item;
+  return "OCIEMU_COLLECTION_CONCAT(OCIEMU_COLLECTION_EMPTY(" + collection + "), (SELECT OCIEMU_COLLECTION_AGG(" +
          one_element(target, values) + ") FROM TABLE(" + target.qualified + ") " + std::string(kElementAlias) +
          (filter.empty() ? "" : " WHERE " + filter) + "))";
 }
@@ -247,8 +309,7 @@ std::string with_element_alias(const Translator& t, int begin, int end, const st
 }
 
 // INSERT INTO TABLE(...) [(attributes)] VALUES (...): the element appended to each selected parent's collection.
-std::string collection_insert(const Translator& t, const CollectionTarget& target, int i) {
-  const int end = t.end_index();
+std::string collection_insert(const Translator& t, const CollectionTarget& target, int i, int end) {
   if (!t.token(i).is_op("(") && !t.word_at(i, "VALUES")) ++i;  // the elements' alias
   std::vector<std::string> columns;
   if (t.token(i).is_op("(")) {
@@ -287,6 +348,21 @@ std::string collection_insert(const Translator& t, const CollectionTarget& targe
   return parent_update(target, "OCIEMU_COLLECTION_CONCAT(" + target.item + ", " + one_element(target, values) + ")", "");
 }
 
+// RETURNING [alias.]ROWID INTO :name from returning to the statement's end, or
+// nothing; the rowid is the changed element's (the first changed one of each
+// parent row), as TABLE(...) would read it. Other items are not supported.
+std::string returned_rowid(const Translator& t, int returning, int64_t parent_object_id, const std::string& place) {
+  const int end = t.end_index();
+  if (returning >= end) return "";
+  int item = returning + 1;
+  if (t.token(item + 1).is_op(".")) item += 2;
+  if (!t.word_at(item, "ROWID") || !t.word_at(item + 1, "INTO")) t.fail(kNotSupported, returning);
+  if (t.token(item + 2).kind != TokenKind::Placeholder || item + 3 != end) t.fail(kNotSupported, item + 2);
+  if (parent_object_id == 0) t.fail(1445, item);
+  return " RETURNING OCIEMU_ELEMENT_ROWID_AT(" + std::to_string(parent_object_id) + ", " + place + ") INTO " +
+         t.original_text(item + 2, item + 3);
+}
+
 }  // namespace
 
 std::optional<std::string> Translator::collection_dml_text() const {
@@ -297,13 +373,16 @@ std::optional<std::string> Translator::collection_dml_text() const {
   if (open == 0 || !(word_at(open - 1, "TABLE") || word_at(open - 1, "THE"))) return std::nullopt;
   std::optional<CollectionTarget> target = read_target(*this, open);
   if (!target) return std::nullopt;
-  take_collection_type(*this, *target, subquery_type(open + 1, matching(open)), open, db_);
+  int64_t parent_object_id = 0;
+  take_collection_type(*this, *target, subquery_type(open + 1, matching(open), &parent_object_id), open, db_);
   int i = matching(open) + 1;
-  const int end = end_index();
-  if (find_top_level(*this, i, end, {"RETURNING", "RETURN"}) < end) fail(kNotSupported, i);
-  if (word_at(0, "INSERT")) return collection_insert(*this, *target, i);
+  const int end = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
+  if (word_at(0, "INSERT"))
+    return collection_insert(*this, *target, i, end) +
+           returned_rowid(*this, end, parent_object_id, target->item + ", -1");
   const std::string alias = element_alias(*this, i);
   if (word_at(0, "DELETE")) {
+    if (end < end_index()) fail(kNotSupported, end);
     if (i < end && !word_at(i, "WHERE")) fail_not_ended(i);
     const std::string condition = i < end ? with_element_alias(*this, i + 1, end, alias) : "";
     if (condition.empty()) return parent_update(*target, "OCIEMU_COLLECTION_EMPTY(" + target->item + ")", "");
@@ -315,6 +394,12 @@ std::optional<std::string> Translator::collection_dml_text() const {
   const int where = find_top_level(*this, i, end, {"WHERE"});
   const std::string condition = where < end ? with_element_alias(*this, where + 1, end, alias) : "";
   std::vector<std::string> values = current_values(*target);
+  const bool noting = end < end_index();
+  // The first assignment notes which element changed, for RETURNING.
+  std::string noted_condition = condition;
+  if (noting)
+    noted_condition = (condition.empty() ? "" : "(" + condition + ") AND ") + "OCIEMU_NOTE_ELEMENT(" +
+                      std::string(kElementAlias) + ".ROWID) = 1";
   for (auto [begin, stop] : comma_list(*this, i, where)) {
     int equals = begin;
     while (equals < stop && !token(equals).is_op("=")) ++equals;
@@ -322,20 +407,28 @@ std::optional<std::string> Translator::collection_dml_text() const {
     if (equals >= stop) fail(927, equals);
     if (attribute < 0) fail(904, {text_of_tokens(*this, begin, equals)}, begin);
     const std::string value = with_element_alias(*this, equals + 1, stop, alias);
+    const std::string& guard = begin == i ? noted_condition : condition;
     values[static_cast<size_t>(attribute)] =
-        condition.empty() ? value
-                          : "CASE WHEN " + condition + " THEN " + value + " ELSE " + values[static_cast<size_t>(attribute)] +
-                                " END";
+        guard.empty() ? value
+                      : "CASE WHEN " + guard + " THEN " + value + " ELSE " + values[static_cast<size_t>(attribute)] +
+                            " END";
   }
-  return parent_update(*target, rebuilt(*target, values, ""), having_elements(*target, condition));
+  return parent_update(*target, rebuilt(*target, values, "", noting), having_elements(*target, condition)) +
+         returned_rowid(*this, end, parent_object_id, target->item + ", OCIEMU_NOTED_ELEMENT()");
 }
 
 void Translator::translate_collection_dml(const std::string& text) {
   Translation restated = Translator(text, db_, session_, resolver_).run();
   // Binds keep the positions they have in the statement as written.
   std::vector<Placeholder> placeholders;
+  // RETURNING's targets are out-only, even when the statement also reads the same name.
+  const int returning = find_top_level(*this, 0, end_index(), {"RETURNING", "RETURN"});
   for (const Token& t : tokens_) {
     if (t.kind != TokenKind::Placeholder) continue;
+    if (&t - tokens_.data() > returning) {
+      placeholders.push_back(Placeholder{t.text, 0});
+      continue;
+    }
     auto same = std::find_if(restated.placeholders.begin(), restated.placeholders.end(),
                              [&](const Placeholder& p) { return p.name == t.text; });
     placeholders.push_back(Placeholder{t.text, same == restated.placeholders.end() ? 0 : same->sqlite_index});

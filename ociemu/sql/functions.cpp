@@ -25,6 +25,25 @@
 #include "ociemu/sql/zone_functions.h"
 
 namespace ociemu::sql {
+
+// From its parent table, its place (counted from 1, so that it names no parent
+// row) and a hash of its stored value.
+std::string element_rowid_text(int64_t object_id, int64_t key, sqlite3_value* value) {
+  uint32_t hash = 2166136261u;
+  auto mix = [&hash](unsigned char byte) { hash = (hash ^ byte) * 16777619u; };
+  mix(static_cast<unsigned char>(sqlite3_value_type(value)));
+  const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(value));
+  for (int i = 0; bytes && i < sqlite3_value_bytes(value); ++i) mix(bytes[i]);
+  const auto place = static_cast<uint64_t>(key + 1) & 0xFFFF;
+  return encode_rowid(object_id, static_cast<int64_t>(place << 32 | hash));
+}
+
+int64_t element_rowid_place(std::string_view rowid) {
+  int64_t object = 0, row = 0;
+  if (!decode_rowid(rowid, object, row)) return -1;
+  return ((row >> 32) & 0xFFFF) - 1;
+}
+
 namespace {
 
 using Args = sqlite3_value**;
@@ -762,18 +781,10 @@ void rowid_row(sqlite3_context* context, int, Args args) {
   sqlite3_result_int64(context, row);
 }
 
-// ociemu_element_rowid(object_id, key, value): a nested table element's rowid
-// text, from its parent table, its place (counted from 1, so that it names no
-// parent row) and a hash of its stored value.
+// ociemu_element_rowid(object_id, key, value): a nested table element's rowid text.
 void element_rowid(sqlite3_context* context, int, Args args) {
   if (any_null(2, args)) return sqlite3_result_null(context);
-  uint32_t hash = 2166136261u;
-  auto mix = [&hash](unsigned char byte) { hash = (hash ^ byte) * 16777619u; };
-  mix(static_cast<unsigned char>(sqlite3_value_type(args[2])));
-  const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(args[2]));
-  for (int i = 0; bytes && i < sqlite3_value_bytes(args[2]); ++i) mix(bytes[i]);
-  const auto place = static_cast<uint64_t>(sqlite3_value_int64(args[1]) + 1) & 0xFFFF;
-  const std::string text = encode_rowid(sqlite3_value_int64(args[0]), static_cast<int64_t>(place << 32 | hash));
+  const std::string text = element_rowid_text(sqlite3_value_int64(args[0]), sqlite3_value_int64(args[1]), args[2]);
   sqlite3_result_text(context, text.data(), 18, SQLITE_TRANSIENT);
 }
 

@@ -5,11 +5,14 @@
 // Thread-safe: registration is; the functions run on the connection's thread.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "ociemu/sql/dialect.h"
 
 struct sqlite3;
+struct sqlite3_value;
 
 namespace ociemu::sql {
 
@@ -36,5 +39,10 @@ void register_dump_function(sqlite3* db);
 void register_hierarchy_functions(sqlite3* db);
 // The helpers DML through TABLE(sub-query) runs on (collection_dml.cpp).
 void register_collection_dml_functions(sqlite3* db);
+
+// A nested table element's rowid text (OCIEMU_ELEMENT_ROWID), and the place
+// (json_each's key) one names; -1 for a malformed rowid.
+std::string element_rowid_text(int64_t object_id, int64_t key, sqlite3_value* value);
+int64_t element_rowid_place(std::string_view rowid);
 
 }  // namespace ociemu::sql

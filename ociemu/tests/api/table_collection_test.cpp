@@ -1,5 +1,7 @@
 // TABLE(collection) in FROM through the C entries: nested tables and varrays of
 // scalars and of objects, correlated joins, sub-queries, and bound collections.
+#include <cstdio>
+
 #include "ociemu/tests/api/oci_test_support.h"
 
 namespace ociemu::testing {
@@ -294,6 +296,50 @@ TEST_F(CollectionDmlTest, nested_table_elements_have_rowids_that_dml_can_name) {
 
   EXPECT_EQ(OCI_ERROR, run("SELECT w.rowid FROM TABLE(SELECT words FROM kits WHERE id = 1) w"));
   EXPECT_EQ(1445, last_code()) << "a VARRAY's elements are no rows";
+}
+
+// RETURNING ROWID through the collection expression gives the changed element's
+// rowid as a query through TABLE(...) reads it afterwards, so it names the row
+// for the next statement.
+TEST_F(CollectionDmlTest, returning_rowid_names_the_inserted_or_updated_element) {
+  const std::string parts_of_1 = "TABLE(SELECT k.parts FROM kits k WHERE k.id = 1) p";
+  auto returned = [&](const std::string& sql, const char* in_rowid = nullptr) {
+    OCIStmt* stmt = prepare(sql);
+    char rowid[32] = {};
+    if (in_rowid) std::snprintf(rowid, sizeof rowid, "%s", in_rowid);
+    OCIBind* bind = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, reinterpret_cast<const OraText*>(":rid"), 4, rowid,
+                                         sizeof rowid, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT))
+        << last_error();
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return std::string(rowid);
+  };
+  const std::string inserted =
+      returned("INSERT INTO " + parts_of_1 + " VALUES ('pin', 4, NULL) RETURNING rowid INTO :rid");
+  EXPECT_EQ(column_texts("SELECT p.rowid FROM " + parts_of_1 + " WHERE p.name = 'pin'"), Rows{inserted});
+
+  const std::string updated =
+      returned("UPDATE " + parts_of_1 + " SET p.qty = 6 WHERE p.rowid = :rid RETURNING p.rowid INTO :rid",
+               inserted.c_str());
+  EXPECT_NE(inserted, updated) << "the element changed";
+  EXPECT_EQ("6", single_text("SELECT p.qty FROM " + parts_of_1 + " WHERE p.rowid = '" + updated + "'"));
+  EXPECT_EQ((Rows{"bolt:10:2024-02-03", "nut:-:", "pin:6:"}), parts(1));
+
+  // An element in the middle keeps its place; a scalar element appended is the last.
+  const std::string middle =
+      returned("UPDATE " + parts_of_1 + " SET qty = 1 WHERE name = 'nut' RETURNING rowid INTO :rid");
+  EXPECT_EQ("nut", single_text("SELECT p.name FROM " + parts_of_1 + " WHERE p.rowid = '" + middle + "'"));
+  const std::string nums_of_1 = "TABLE(SELECT nums FROM kits WHERE id = 1) n";
+  const std::string scalar = returned("INSERT INTO " + nums_of_1 + " VALUES (3) RETURNING rowid INTO :rid");
+  const Rows num_rowids = column_texts("SELECT n.rowid FROM " + nums_of_1);
+  ASSERT_EQ(4u, num_rowids.size());
+  EXPECT_EQ(num_rowids[3], scalar) << "equal to the first element, but not at its place";
+
+  EXPECT_EQ(OCI_ERROR, run("DELETE " + parts_of_1 + " WHERE p.name = 'pin' RETURNING p.rowid INTO :rid"));
+  EXPECT_EQ(3001, last_code());
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO " + parts_of_1 + " VALUES ('cog', 1, NULL) RETURNING p.qty INTO :q"));
+  EXPECT_EQ(3001, last_code()) << "only the rowid is returned";
 }
 
 }  // namespace
