@@ -1,7 +1,7 @@
 // A detail over the elements of a master row's nested table, written back
 // through the collection expression on ociemu: inserts (also into a null
 // collection, which the dataset first makes empty), updates and deletes of
-// elements identified by a key.
+// elements identified by a key or by their rowids.
 #include <string>
 #include <vector>
 
@@ -75,6 +75,30 @@ TEST_P(CollectionPostingTest, an_insert_into_a_null_collection_creates_it_first)
   EXPECT_EQ(Committed(1), "bolt=10,nut=4") << "the block touches only the selected row";
   AddPart("gear", 2);  // the collection exists now: the block leaves it alone
   EXPECT_EQ(Committed(2), "gear=2,spring=7");
+}
+
+// Without UniqueFields each element is known by the rowid the server returns
+// from the insert or update, so a second edit of the same record finds it.
+TEST_P(CollectionPostingTest, elements_known_by_rowid_are_inserted_and_edited_again) {
+  parts->Close();
+  parts->UniqueFields = "";
+  parts->Open();
+  AddPart("washer", 1);
+  EXPECT_EQ(Committed(1), "bolt=10,nut=4,washer=1");
+  // Each post finds the element by the rowid the one before returned; a stale
+  // one would name no element and fail as deleted by another user.
+  parts->Edit();
+  parts->FieldByName("QTY")->SetAsInteger(2);
+  parts->Post();
+  EXPECT_EQ(Committed(1), "bolt=10,nut=4,washer=2");
+  parts->Edit();
+  parts->FieldByName("QTY")->SetAsInteger(3);
+  parts->Post();
+  ASSERT_TRUE(parts->Locate("NAME", Variant("nut"), 0));
+  parts->Edit();
+  parts->FieldByName("QTY")->SetAsInteger(5);
+  parts->Post();
+  EXPECT_EQ(Committed(1), "bolt=10,nut=5,washer=3");
 }
 
 }  // namespace
