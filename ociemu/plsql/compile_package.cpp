@@ -92,50 +92,56 @@ std::vector<std::string> split_name(const std::string& name) {
 
 }  // namespace
 
-std::shared_ptr<const Signature> Compiler::package_signature(const std::string& name, int open,
-                                                             std::optional<bool> function) {
-  auto parts = member_parts(split_name(name), session_);
-  if (!parts) return nullptr;
-  const auto& [owner, package, member] = *parts;
-  const Unit* declared = package_declaration(owner, package);
-  if (declared == nullptr) return nullptr;
-  auto found = declared->package_members.find(member);
-  if (found == declared->package_members.end() || found->second.subprograms.empty()) return nullptr;
-  const std::vector<int>& overloads = found->second.subprograms;
-  const size_t overload = resolve_overload(*declared, overloads, open, function);
-  Signature signature = declared->subprograms[static_cast<size_t>(overloads[overload])].signature;
-  signature.name = owner + "." + package + "." + member;
-  signature.overload = static_cast<int>(overload);
-  return std::make_shared<const Signature>(std::move(signature));
-}
-
-std::optional<Ref> Compiler::package_variable(const std::vector<std::string>& parts) {
+std::optional<Compiler::NamedMember> Compiler::named_member(const std::vector<std::string>& parts) {
   auto names = member_parts(parts, session_);
   if (!names) return std::nullopt;
   const auto& [owner, package, member] = *names;
   const Unit* declared = package_declaration(owner, package);
   if (declared == nullptr) return std::nullopt;
   auto found = declared->package_members.find(member);
-  if (found == declared->package_members.end() || found->second.slot < 0) return std::nullopt;
+  const Unit::PackageMember* declared_member = found == declared->package_members.end() ? nullptr : &found->second;
+  return NamedMember{declared, owner + "." + package, member, declared_member};
+}
+
+std::vector<std::vector<std::string>> Compiler::member_chains(int i, int end) const {
+  std::vector<std::string> parts{tok(i).text};
+  for (int k = i + 1; k + 1 < end && op(k, ".") && tok(k + 1).kind == TokenKind::Word && parts.size() < 3; k += 2) {
+    parts.push_back(tok(k + 1).text);
+  }
+  std::vector<std::vector<std::string>> chains;
+  for (size_t count = parts.size(); count >= 2; --count) {
+    chains.emplace_back(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(count));
+  }
+  return chains;
+}
+
+std::shared_ptr<const Signature> Compiler::package_signature(const std::string& name, int open,
+                                                             std::optional<bool> function) {
+  auto named = named_member(split_name(name));
+  if (!named || !named->member || named->member->subprograms.empty()) return nullptr;
+  const std::vector<int>& overloads = named->member->subprograms;
+  const size_t overload = resolve_overload(*named->declared, overloads, open, function);
+  Signature signature = named->declared->subprograms[static_cast<size_t>(overloads[overload])].signature;
+  signature.name = named->package + "." + named->name;
+  signature.overload = static_cast<int>(overload);
+  return std::make_shared<const Signature>(std::move(signature));
+}
+
+std::optional<Ref> Compiler::package_variable(const std::vector<std::string>& parts) {
+  auto named = named_member(parts);
+  if (!named || !named->member || named->member->slot < 0) return std::nullopt;
   Ref ref;
   ref.kind = Ref::PackageVariable;
-  ref.name = owner + "." + package;
-  ref.slot = found->second.slot;
+  ref.name = named->package;
+  ref.slot = named->member->slot;
   return ref;
 }
 
+// owner.package.variable before package.variable
 std::optional<Ref> Compiler::package_variable_ref(int i, int end, int& next) {
-  std::vector<std::string> parts{tok(i).text};
-  int k = i + 1;
-  while (k + 1 < end && op(k, ".") && tok(k + 1).kind == TokenKind::Word && parts.size() < 3) {
-    parts.push_back(tok(k + 1).text);
-    k += 2;
-  }
-  // owner.package.variable before package.variable
-  for (size_t count = parts.size(); count >= 2; --count) {
-    std::vector<std::string> chain(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(count));
+  for (const auto& chain : member_chains(i, end)) {
     if (auto ref = package_variable(chain)) {
-      next = i + 2 * static_cast<int>(count) - 1;
+      next = i + 2 * static_cast<int>(chain.size()) - 1;
       return ref;
     }
   }
@@ -143,27 +149,17 @@ std::optional<Ref> Compiler::package_variable_ref(int i, int end, int& next) {
 }
 
 std::optional<Compiler::PackageCursor> Compiler::package_cursor(const std::vector<std::string>& parts) {
-  auto names = member_parts(parts, session_);
-  if (!names) return std::nullopt;
-  const auto& [owner, package, member] = *names;
-  const Unit* declared = package_declaration(owner, package);
-  if (declared == nullptr) return std::nullopt;
-  auto found = declared->package_members.find(member);
-  if (found == declared->package_members.end() || found->second.cursor < 0) return std::nullopt;
-  const CursorDecl& cursor = declared->cursors[static_cast<size_t>(found->second.cursor)];
-  return PackageCursor{owner + "." + package, found->second.cursor, cursor.slot, &cursor};
+  auto named = named_member(parts);
+  if (!named || !named->member || named->member->cursor < 0) return std::nullopt;
+  const CursorDecl& cursor = named->declared->cursors[static_cast<size_t>(named->member->cursor)];
+  return PackageCursor{named->package, named->member->cursor, cursor.slot, &cursor};
 }
 
 std::optional<Compiler::PackageCursor> Compiler::package_cursor_at(int i, int& next) {
   if (tok(i).kind != TokenKind::Word || lookup(tok(i).text)) return std::nullopt;
-  std::vector<std::string> parts{tok(i).text};
-  for (int k = i + 1; op(k, ".") && tok(k + 1).kind == TokenKind::Word && parts.size() < 3; k += 2) {
-    parts.push_back(tok(k + 1).text);
-  }
-  for (size_t count = parts.size(); count >= 2; --count) {
-    std::vector<std::string> chain(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(count));
+  for (const auto& chain : member_chains(i, static_cast<int>(tokens_.size()))) {
     if (auto cursor = package_cursor(chain)) {
-      next = i + 2 * static_cast<int>(count) - 1;
+      next = i + 2 * static_cast<int>(chain.size()) - 1;
       return cursor;
     }
   }
@@ -171,16 +167,12 @@ std::optional<Compiler::PackageCursor> Compiler::package_cursor_at(int i, int& n
 }
 
 std::optional<TypeSpec> Compiler::package_type(const std::vector<std::string>& parts) {
-  auto names = member_parts(parts, session_);
-  if (!names) return std::nullopt;
-  const auto& [owner, package, member] = *names;
-  const Unit* declared = package_declaration(owner, package);
-  if (declared == nullptr) return std::nullopt;
-  if (auto found = declared->package_types.find(member); found != declared->package_types.end()) return found->second;
+  auto named = named_member(parts);
+  if (!named) return std::nullopt;
+  const auto& types = named->declared->package_types;
+  if (auto found = types.find(named->name); found != types.end()) return found->second;
   // pkg.variable%TYPE
-  if (auto found = declared->package_members.find(member); found != declared->package_members.end() && found->second.slot >= 0) {
-    return declared->slot_types[static_cast<size_t>(found->second.slot)];
-  }
+  if (named->member && named->member->slot >= 0) return named->declared->slot_types[static_cast<size_t>(named->member->slot)];
   return std::nullopt;
 }
 

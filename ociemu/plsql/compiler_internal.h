@@ -305,6 +305,16 @@ class Compiler : public sql::NameResolver {
   std::optional<Ref> package_variable(const std::vector<std::string>& parts);
   // Declarations of a package part, up to its END (the declaration) or BEGIN/END (the body).
   void parse_package_part(bool body);
+  // What [owner.]package.member names: the package's compiled declaration, "OWNER.PACKAGE",
+  // the member's name and what the declaration declares by it (null: no subprogram, variable or cursor).
+  struct NamedMember {
+    const Unit* declared = nullptr;
+    std::string package, name;
+    const Unit::PackageMember* member = nullptr;
+  };
+  std::optional<NamedMember> named_member(const std::vector<std::string>& parts);
+  // The member names the words from token i (up to `end`) could be, the longest first.
+  std::vector<std::vector<std::string>> member_chains(int i, int end) const;
   // A package's cursor named from outside it: its package ("OWNER.PACKAGE"), index and slot there.
   struct PackageCursor {
     std::string package;
