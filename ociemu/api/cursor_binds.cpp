@@ -78,6 +78,11 @@ bool Statement::next_cells(std::vector<Cell>& row) {
   return true;
 }
 
+void Statement::close_for_block() {
+  close_cursor();
+  closed_by_block_ = true;
+}
+
 void Statement::hand_rows_to(Statement& target) {
   Session* owner = session();
   if (owner == nullptr || &target == this) fail(kInvalidCursor);

@@ -76,7 +76,7 @@ class PassedCursor final : public plsql::BoundCursor {
     for (size_t i = 0; i < cells_.size(); ++i) row[i] = value_of_cell(cells_[i], statement.columns()[i].type);
     return true;
   }
-  void close() override { held().close_cursor(); }
+  void close() override { held().close_for_block(); }
   int64_t rows_fetched() override { return is_open() ? static_cast<int64_t>(statement_->row_count) : 0; }
   const void* handle() const override { return statement_; }
   Statement& held() {

@@ -855,6 +855,7 @@ void Statement::execute_other(Session& session) {
 void Statement::close_cursor() {
   if (main_) sqlite3_reset(main_);
   cursor_ = Cursor::Closed;
+  closed_by_block_ = false;
   pending_row_ = false;
   materialized_ = false;
   rows_.clear();
@@ -980,6 +981,7 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
   Session* session = live<Session>(session_);
   if (session == nullptr) fail(1012);
   session->check_alive();
+  if (cursor_ == Cursor::Closed && closed_by_block_) fail(1001);
   if (cursor_ == Cursor::Closed || !is_query(translation_.kind)) fail(24338);
   if (rows == 0) {
     close_cursor();

@@ -203,6 +203,7 @@ class Statement : public Handle {
   // call), closing it, and its remaining rows handed to another handle.
   bool query_open() const;
   bool next_cells(std::vector<Cell>& row);
+  void close_for_block();  // the client's next fetch then finds the cursor invalid (ORA-01001)
   void hand_rows_to(Statement& target);
 
   Param* param(uint32_t position);
@@ -329,6 +330,7 @@ class Statement : public Handle {
   std::unique_ptr<plsql::Unit> plsql_unit_;  // the compiled block, for plsql_generation_
   uint64_t plsql_generation_ = 0;
   bool adopted_ = false;  // rows handed over by a block's OPEN :c FOR, not a query of its own
+  bool closed_by_block_ = false;  // a block closed the cursor the client passed in
   std::vector<Statement*> implicit_results_;  // children of the environment, in return order
   size_t next_implicit_ = 0;  // the next one OCIStmtGetNextResult hands out
 };

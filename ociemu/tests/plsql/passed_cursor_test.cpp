@@ -98,6 +98,7 @@ begin
   if :c%isopen then :r := :r || '|TRUE'; else :r := :r || '|FALSE'; end if;
 end;)"));
   EXPECT_EQ(OCI_ERROR, OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT));
+  EXPECT_EQ(1001, last_code()) << last_error();
 }
 
 TEST_F(PassedCursorTest, a_procedure_with_a_cursor_parameter_reads_it_and_the_client_keeps_what_is_left) {
@@ -127,6 +128,24 @@ TEST_F(PassedCursorTest, an_in_out_cursor_the_procedure_opens_anew_gives_the_cli
   OCIStmt* cursor = open_query();
   EXPECT_EQ("", run_with(cursor, "begin reopen(:c); end;"));
   EXPECT_EQ(std::vector<std::string>{"BLAKE"}, client_rows(cursor));
+}
+
+TEST_F(PassedCursorTest, a_passed_cursor_handed_to_another_cursor_bind_moves_its_remaining_rows_there) {
+  must_run("create or replace procedure hand_on(p_from in sys_refcursor, p_to out sys_refcursor) is "
+           "n varchar2(20); begin fetch p_from into n; p_to := p_from; end;");
+  OCIStmt* cursor = open_query();
+  OCIStmt* other = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&other), OCI_HTYPE_STMT, 0, nullptr));
+  OCIStmt* stmt = prepare("begin hand_on(:c, :d); end;");
+  OCIBind* binds[2] = {};
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &binds[0], err, text(":c"), 2, &cursor, 0, SQLT_RSET, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &binds[1], err, text(":d"), 2, &other, 0, SQLT_RSET, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ((std::vector<std::string>{"CLARK", "DAVIS"}), client_rows(other));
+  OCIHandleFree(other, OCI_HTYPE_STMT);
 }
 
 TEST_F(PassedCursorTest, packages_take_cursor_parameters_in_and_out) {
