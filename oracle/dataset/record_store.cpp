@@ -77,7 +77,7 @@ void TRecordDataList::add_page() {
   auto& header = *reinterpret_cast<PageHeader*>(page);
   header.Capacity = capacity;
   header.Used = 0;
-  header.Bytes = static_cast<int32_t>(bytes);
+  header.Bytes = static_cast<int64_t>(bytes);
   pages_.push_back(page);
 }
 

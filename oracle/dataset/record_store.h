@@ -77,9 +77,10 @@ class TRecordDataList {
   struct PageHeader {
     int32_t Capacity;
     int32_t Used;
-    int32_t Bytes;
+    int64_t Bytes;  // 64 bits: a page of a very large result can pass 2 GiB, and its release depends on this
   };
-  static constexpr int kPageHeaderSize = 16;  // the 12 bytes above, padded to keep records aligned
+  static constexpr int kPageHeaderSize = 16;  // keeps the records after it aligned
+  static_assert(sizeof(PageHeader) <= kPageHeaderSize);
 
   void add_page();
   static void release_page(uint8_t* page);
