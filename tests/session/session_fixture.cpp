@@ -93,11 +93,32 @@ void EmulatorHooks::FailNextMTS(const char* entry, unsigned mts_error) {
     fail(entry, mts_error);
 }
 
+namespace {
+
+// This process's folder of test databases. It goes, with every file in it, when
+// the process ends: a full run writes hundreds of databases, and a runner that
+// runs the suites again and again would otherwise fill the disk.
+const std::filesystem::path& ProcessDatabaseDirectory() {
+  struct Directory {
+    pid_t owner = ::getpid();
+    std::filesystem::path path = std::filesystem::temp_directory_path() / ("kvell_session_" + std::to_string(owner));
+    Directory() { std::filesystem::create_directories(path); }
+    ~Directory() {
+      if (::getpid() != owner) return;  // a forked child leaves its parent's files alone
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Directory directory;
+  return directory.path;
+}
+
+}  // namespace
+
 void SessionTest::SetUp() {
   LoadClient(DefaultClientPath());
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  auto dir = std::filesystem::temp_directory_path() / ("kvell_session_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const auto& dir = ProcessDatabaseDirectory();
   std::string name = std::string(info->test_suite_name()) + "_" + info->name();
   for (char& c : name)
     if (c == '/') c = '_';

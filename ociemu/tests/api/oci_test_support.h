@@ -4,20 +4,38 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "ociemu/api/oci.h"
 
 namespace ociemu::testing {
 
+// This process's folder of test databases. It goes, with every file in it, when
+// the process ends: a full run writes hundreds of databases, and a runner that
+// runs the suites again and again would otherwise fill the disk.
+inline const std::filesystem::path& process_database_directory() {
+  struct Directory {
+    pid_t owner = ::getpid();
+    std::filesystem::path path = std::filesystem::temp_directory_path() / ("ociemu_api_" + std::to_string(owner));
+    Directory() { std::filesystem::create_directories(path); }
+    ~Directory() {
+      if (::getpid() != owner) return;  // a forked child leaves its parent's files alone
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Directory directory;
+  return directory.path;
+}
+
 inline std::string fresh_database_path(const std::string& name) {
-  auto dir = std::filesystem::temp_directory_path() / ("ociemu_api_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  auto path = dir / (name + ".db");
+  auto path = process_database_directory() / (name + ".db");
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
   return path.string();
 }
