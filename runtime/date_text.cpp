@@ -1,9 +1,12 @@
 #include "runtime/date_text.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "runtime/exception.h"
 #include "runtime/format_settings.h"
@@ -72,16 +75,62 @@ void append_padded(TextSink& out, int value, int width) {
   out += std::string_view(start, static_cast<size_t>(end - start));
 }
 
-class DateFormatter {
+// A pattern read into steps once, then run for every value with the same
+// pattern: reading a pattern costs more than writing a date.
+class CompiledPattern {
  public:
-  DateFormatter(TDateTime value, std::string& out) : value_(value), out_(out) {
-    DecodeDate(value, year_, month_, day_);
-    DecodeTime(value, hour_, minute_, second_, msec_);
+  // Whether the steps still say what the pattern says under the current locale.
+  bool Current(std::string_view pattern) const {
+    if (!compiled_ || pattern != pattern_) return false;
+    for (const auto& [format, text] : locale_formats_)
+      if (FormatSettings().*format != text) return false;
+    return true;
+  }
+  void Compile(std::string_view pattern);
+  void Run(TextSink& out, TDateTime value) const;
+
+ private:
+  enum class Op : uint8_t { Text, Number, ShortDayName, LongDayName, ShortMonthName, LongMonthName,
+                            DateSeparator, TimeSeparator, AmPm, LocaleAmPm, IfTime };
+  enum class Part : uint8_t { Day, Month, ShortYear, Year, Hour, Hour12, Minute, Second, Millisecond };
+  struct Step {
+    Op op;
+    Part part = Part::Day;  // Number
+    int width = 0;          // Number
+    // Text: the range in text_; AmPm: the AM text's range; IfTime: steps to skip without a time.
+    size_t first = 0, length = 0;
+    size_t pm_first = 0, pm_length = 0;  // AmPm: the PM text's range
+  };
+  using LocaleFormat = std::string TFormatSettings::*;
+  friend class PatternReader;
+
+  void add(Step step) { steps_.push_back(step); }
+  void add_text(std::string_view text) { add({.op = Op::Text, .first = add_range(text), .length = text.size()}); }
+  size_t add_range(std::string_view text) {
+    const size_t first = text_.size();
+    text_ += text;
+    return first;
+  }
+  std::string_view range(size_t first, size_t length) const { return std::string_view(text_).substr(first, length); }
+  void take_locale_format(LocaleFormat format) {
+    for (const auto& taken : locale_formats_)
+      if (taken.first == format) return;
+    locale_formats_.emplace_back(format, FormatSettings().*format);
   }
 
-  void finish() { out_.flush(); }
+  std::string pattern_;
+  bool compiled_ = false;
+  std::vector<Step> steps_;
+  std::string text_;  // the literal texts the steps write
+  std::vector<std::pair<LocaleFormat, std::string>> locale_formats_;  // as read into the steps
+};
 
-  void format(std::string_view pattern, int depth) {
+// Reads a pattern into a CompiledPattern's steps, token by token.
+class PatternReader {
+ public:
+  explicit PatternReader(CompiledPattern& target) : target_(target) {}
+
+  void read(std::string_view pattern, int depth) {
     if (depth > MaxFormatDepth) return;
     char last_token = 0;
     size_t i = 0;
@@ -90,13 +139,13 @@ class DateFormatter {
       if (c == '\'' || c == '"') {
         size_t close = pattern.find(c, i + 1);
         if (close == std::string_view::npos) close = pattern.size();
-        out_ += pattern.substr(i + 1, close - i - 1);
+        target_.add_text(pattern.substr(i + 1, close - i - 1));
         i = close + 1;
         continue;
       }
       char token = upper_ascii(c);
       if (token == 'A') {
-        i += format_ampm(pattern, i);
+        i += read_ampm(pattern, i);
         continue;
       }
       size_t count = 1;
@@ -105,8 +154,8 @@ class DateFormatter {
         if (token == 'M' && last_token == 'H') token = 'N';
         last_token = token;
       }
-      if (!format_token(token, count, pattern, i, depth)) {
-        out_ += c;
+      if (!read_token(token, count, pattern, i, depth)) {
+        target_.add_text(std::string_view(&c, 1));
         count = 1;
       }
       i += count;
@@ -114,57 +163,73 @@ class DateFormatter {
   }
 
  private:
-  // Writes the field for a run of count token letters; false for a literal.
-  bool format_token(char token, size_t count, std::string_view pattern, size_t pos, int depth) {
-    const TFormatSettings& fs = FormatSettings();
+  using Op = CompiledPattern::Op;
+  using Part = CompiledPattern::Part;
+
+  void number(Part part, int width) { target_.add({.op = Op::Number, .part = part, .width = width}); }
+  void step(Op kind) { target_.add({.op = kind}); }
+  void nested(CompiledPattern::LocaleFormat format, int depth) {
+    target_.take_locale_format(format);
+    read(FormatSettings().*format, depth + 1);
+  }
+
+  // Reads a run of count token letters; false for a literal.
+  bool read_token(char token, size_t count, std::string_view pattern, size_t pos, int depth) {
     int width = count >= 2 ? 2 : 1;
     switch (token) {
       case 'D':
-        if (count <= 2) append_padded(out_, day_, width);
-        else if (count == 3) out_ += fs.ShortDayNames[static_cast<size_t>(DayOfWeek(value_) - 1)];
-        else if (count == 4) out_ += fs.LongDayNames[static_cast<size_t>(DayOfWeek(value_) - 1)];
-        else format(count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, depth + 1);
+        if (count <= 2) number(Part::Day, width);
+        else if (count == 3) step(Op::ShortDayName);
+        else if (count == 4) step(Op::LongDayName);
+        else nested(count == 5 ? &TFormatSettings::ShortDateFormat : &TFormatSettings::LongDateFormat, depth);
         return true;
       case 'M':
-        if (count <= 2) append_padded(out_, month_, width);
-        else out_ += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[static_cast<size_t>(month_ - 1)];
+        if (count <= 2) number(Part::Month, width);
+        else step(count == 3 ? Op::ShortMonthName : Op::LongMonthName);
         return true;
-      case 'Y': append_padded(out_, count <= 2 ? year_ % 100 : year_, count <= 2 ? 2 : 4); return true;
-      case 'H': append_padded(out_, twelve_hour_clock(pattern, pos) ? (hour_ + 11) % 12 + 1 : hour_, width); return true;
-      case 'N': append_padded(out_, minute_, width); return true;
-      case 'S': append_padded(out_, second_, width); return true;
-      case 'Z': append_padded(out_, msec_, count >= 2 ? 3 : 1); return true;
-      case 'T': format(count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, depth + 1); return true;
-      case 'C':
-        format(fs.ShortDateFormat, depth + 1);
-        if (has_time()) {
-          out_ += ' ';
-          format(fs.LongTimeFormat, depth + 1);
-        }
+      case 'Y': number(count <= 2 ? Part::ShortYear : Part::Year, count <= 2 ? 2 : 4); return true;
+      case 'H': number(twelve_hour_clock(pattern, pos) ? Part::Hour12 : Part::Hour, width); return true;
+      case 'N': number(Part::Minute, width); return true;
+      case 'S': number(Part::Second, width); return true;
+      case 'Z': number(Part::Millisecond, count >= 2 ? 3 : 1); return true;
+      case 'T': nested(count == 1 ? &TFormatSettings::ShortTimeFormat : &TFormatSettings::LongTimeFormat, depth); return true;
+      case 'C': {
+        nested(&TFormatSettings::ShortDateFormat, depth);
+        const size_t condition = target_.steps_.size();
+        step(Op::IfTime);
+        target_.add_text(" ");
+        nested(&TFormatSettings::LongTimeFormat, depth);
+        target_.steps_[condition].length = target_.steps_.size() - condition - 1;
         return true;
-      case '/': out_ += fs.DateSeparator; return true;
-      case ':': out_ += fs.TimeSeparator; return true;
+      }
+      case '/': step(Op::DateSeparator); return true;
+      case ':': step(Op::TimeSeparator); return true;
       default: return false;
     }
   }
 
-  // Writes an am/pm marker at pos (or a plain "a") and returns the length used.
-  size_t format_ampm(std::string_view pattern, size_t pos) {
-    bool pm = hour_ >= 12;
+  // Reads an am/pm marker at pos (or a plain "a") and returns the length used.
+  size_t read_ampm(std::string_view pattern, size_t pos) {
     if (starts_with_nocase(pattern, pos, "AM/PM")) {
-      out_ += pattern.substr(pos + (pm ? 3 : 0), 2);
+      ampm(pattern.substr(pos, 2), pattern.substr(pos + 3, 2));
       return 5;
     }
     if (starts_with_nocase(pattern, pos, "A/P")) {
-      out_ += pattern[pos + (pm ? 2 : 0)];
+      ampm(pattern.substr(pos, 1), pattern.substr(pos + 2, 1));
       return 3;
     }
     if (starts_with_nocase(pattern, pos, "AMPM")) {
-      out_ += pm ? FormatSettings().TimePMString : FormatSettings().TimeAMString;
+      step(Op::LocaleAmPm);
       return 4;
     }
-    out_ += pattern[pos];
+    target_.add_text(pattern.substr(pos, 1));
     return 1;
+  }
+
+  void ampm(std::string_view am, std::string_view pm) {
+    const size_t am_first = target_.add_range(am);
+    const size_t pm_first = target_.add_range(pm);
+    target_.add({.op = Op::AmPm, .first = am_first, .length = am.size(), .pm_first = pm_first, .pm_length = pm.size()});
   }
 
   static bool twelve_hour_clock(std::string_view pattern, size_t pos) {
@@ -175,12 +240,59 @@ class DateFormatter {
     return false;
   }
 
-  bool has_time() const { return hour_ != 0 || minute_ != 0 || second_ != 0 || msec_ != 0; }
-
-  TDateTime value_;
-  int year_, month_, day_, hour_, minute_, second_, msec_;
-  TextSink out_;
+  CompiledPattern& target_;
 };
+
+void CompiledPattern::Compile(std::string_view pattern) {
+  compiled_ = false;
+  pattern_.assign(pattern);
+  steps_.clear();
+  text_.clear();
+  locale_formats_.clear();
+  PatternReader(*this).read(pattern, 0);
+  compiled_ = true;
+}
+
+void CompiledPattern::Run(TextSink& out, TDateTime value) const {
+  int year, month, day, hour, minute, second, msec;
+  DecodeDate(value, year, month, day);
+  DecodeTime(value, hour, minute, second, msec);
+  const TFormatSettings& fs = FormatSettings();
+  const int parts[] = {day, month, year % 100, year, hour, (hour + 11) % 12 + 1, minute, second, msec};
+  for (size_t i = 0; i < steps_.size(); ++i) {
+    const Step& step = steps_[i];
+    switch (step.op) {
+      case Op::Text: out += range(step.first, step.length); break;
+      case Op::Number: append_padded(out, parts[static_cast<size_t>(step.part)], step.width); break;
+      case Op::ShortDayName: out += fs.ShortDayNames[static_cast<size_t>(DayOfWeek(value) - 1)]; break;
+      case Op::LongDayName: out += fs.LongDayNames[static_cast<size_t>(DayOfWeek(value) - 1)]; break;
+      case Op::ShortMonthName: out += fs.ShortMonthNames[static_cast<size_t>(month - 1)]; break;
+      case Op::LongMonthName: out += fs.LongMonthNames[static_cast<size_t>(month - 1)]; break;
+      case Op::DateSeparator: out += fs.DateSeparator; break;
+      case Op::TimeSeparator: out += fs.TimeSeparator; break;
+      case Op::AmPm:
+        out += hour >= 12 ? range(step.pm_first, step.pm_length) : range(step.first, step.length);
+        break;
+      case Op::LocaleAmPm: out += hour >= 12 ? fs.TimePMString : fs.TimeAMString; break;
+      case Op::IfTime:
+        if (hour == 0 && minute == 0 && second == 0 && msec == 0) i += step.length;
+        break;
+    }
+  }
+}
+
+// The patterns in use on this thread, each read once; a few, since views
+// show date, time and date-time fields side by side.
+const CompiledPattern& compiled(std::string_view pattern) {
+  thread_local std::array<CompiledPattern, 4> patterns;
+  thread_local size_t next = 0;
+  for (const CompiledPattern& entry : patterns)
+    if (entry.Current(pattern)) return entry;
+  CompiledPattern& entry = patterns[next];
+  next = (next + 1) % patterns.size();
+  entry.Compile(pattern);
+  return entry;
+}
 
 // Reads dates and times with the locale's separators; a single read position.
 class DateTimeScanner {
@@ -319,9 +431,9 @@ class DateTimeScanner {
 void AppendDateTime(std::string& out, std::string_view pattern, TDateTime value) {
   if (!(value >= FirstDay && value < EndDay))  // also rejects NaN
     throw EConvertError("Invalid argument to date encode");
-  DateFormatter formatter(value, out);
-  formatter.format(pattern, 0);
-  formatter.finish();
+  TextSink sink(out);
+  compiled(pattern).Run(sink, value);
+  sink.flush();
 }
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {

@@ -41,6 +41,34 @@ TEST_F(DateText, field_patterns_names_and_literals) {
   EXPECT_EQ(FormatDateTime("ddddd", afternoon), "2026/12/08");
 }
 
+TEST_F(DateText, text_after_a_date_without_time_is_still_written) {
+  EXPECT_EQ(FormatDateTime("c 'x'", EncodeDate(2026, 1, 2)), "2.1.2026 x");
+  EXPECT_EQ(FormatDateTime("c 'x'", afternoon), "8.12.2026 14:05:09 x");
+  EXPECT_EQ(FormatDateTime("[c]", afternoon), "[8.12.2026 14:05:09]");
+}
+
+// Patterns are read once and kept; what they were read under must not outlive a locale change.
+TEST_F(DateText, a_pattern_used_before_follows_later_locale_changes) {
+  ASSERT_EQ(FormatDateTime("c", afternoon), "8.12.2026 14:05:09");
+  FormatSettings().ShortDateFormat = "yyyy-mm-dd";
+  FormatSettings().LongTimeFormat = "hh.nn";
+  EXPECT_EQ(FormatDateTime("c", afternoon), "2026-12-08 14.05");
+  FormatSettings().LongDateFormat = "mmmm d";
+  FormatSettings().LongMonthNames[11] = "Dezember";
+  EXPECT_EQ(FormatDateTime("dddddd", afternoon), "Dezember 8");
+  FormatSettings().ShortTimeFormat = "h/n";
+  FormatSettings().DateSeparator = '-';
+  FormatSettings().TimeAMString = "vm";
+  EXPECT_EQ(FormatDateTime("t ampm", EncodeTime(9, 7, 0, 0)), "9-7 vm");
+}
+
+TEST_F(DateText, many_patterns_in_turn_keep_their_own_texts) {
+  const std::pair<const char*, const char*> expected[] = {
+      {"d", "8"}, {"dd", "08"}, {"m", "12"}, {"yy", "26"}, {"hh", "14"}, {"nn", "05"}, {"zzz", "123"}, {"h am/pm", "2 pm"}};
+  for (int round = 0; round < 3; ++round)
+    for (const auto& [pattern, text] : expected) EXPECT_EQ(FormatDateTime(pattern, afternoon), text) << pattern;
+}
+
 TEST_F(DateText, a_locale_format_naming_itself_does_not_recurse_forever) {
   FormatSettings().ShortDateFormat = "c";
   EXPECT_NO_THROW(FormatDateTime("c", afternoon));
