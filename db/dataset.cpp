@@ -805,10 +805,18 @@ bool TDataSet::BookmarkAvailable() const {
 }
 
 TBookmark TDataSet::GetBookmark() const {
-  if (!BookmarkAvailable()) return {};
-  TBookmark bookmark(bookmark_size_);
-  GetBookmarkData(ActiveBuffer(), bookmark.data());
+  TBookmark bookmark;
+  ReadBookmark(bookmark);
   return bookmark;
+}
+
+void TDataSet::ReadBookmark(TBookmark& out) const {
+  if (!BookmarkAvailable()) {
+    out.clear();
+    return;
+  }
+  out.resize(static_cast<size_t>(bookmark_size_));
+  GetBookmarkData(ActiveBuffer(), out.data());
 }
 
 void TDataSet::GotoBookmark(const TBookmark& bookmark) {

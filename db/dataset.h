@@ -90,6 +90,8 @@ class TDataSet : public TComponent, public IProviderSupport {
 
   // Bookmarks.
   TBookmark GetBookmark() const;
+  // GetBookmark into out, reusing its storage (empty when none is available).
+  void ReadBookmark(TBookmark& out) const;
   void GotoBookmark(const TBookmark& bookmark);
   void FreeBookmark(TBookmark& bookmark) { bookmark.clear(); }
   virtual bool BookmarkValid(const TBookmark& bookmark) const { (void)bookmark; return false; }

@@ -113,7 +113,7 @@ QVariant TDataSetTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: {
       if (live) return DisplayValue(*field);
       const RecordWindow::Row* values = row_values(index.row());
-      return values ? values->cells[static_cast<size_t>(index.column())] : QVariant();
+      return values ? values->cells[static_cast<size_t>(index.column())].Value() : QVariant();
     }
     case Qt::EditRole:
       return cell_value(index.row(), index.column(), EditValue);

@@ -89,7 +89,7 @@ class TDataSetTableModel : public QAbstractTableModel {
   void record_changed(TField* field);
   // Reads the active record into row and signals the cells that changed.
   void reread_row(int row);
-  using Cells = std::vector<QVariant>;
+  using Cells = std::vector<DisplayCell>;
   // Signals the cells of row that differ between before and now (all of
   // them without before).
   void signal_changed_cells(int row, const Cells* before, const Cells& now);

@@ -47,6 +47,36 @@ QVariant DisplayValue(const TField& field, std::string& scratch) {
   return QString::fromUtf8(scratch.data(), static_cast<qsizetype>(scratch.size()));
 }
 
+namespace {
+
+bool is_ascii(std::string_view text) {
+  unsigned char any = 0;
+  for (char c : text) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
+}
+
+// Most display texts are ASCII (numbers, dates, codes): they are widened
+// into the cell's own buffer instead of decoded into a new string.
+void assign_text(QString& target, std::string_view text) {
+  if (!is_ascii(text)) {
+    target = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return;
+  }
+  const auto size = static_cast<qsizetype>(text.size());
+  if (target.isDetached() && target.capacity() >= size) target.resize(size);
+  else target = QString(size, Qt::Uninitialized);
+  if (size == 0) return;  // data() would detach the shared empty string
+  char16_t* out = reinterpret_cast<char16_t*>(target.data());
+  for (char c : text) *out++ = static_cast<char16_t>(c);
+}
+
+}  // namespace
+
+void ReadDisplayCell(const TField& field, std::string& scratch, DisplayCell& cell) {
+  cell.null = !field.ReadDisplayText(scratch);
+  if (!cell.null) assign_text(cell.text, scratch);
+}
+
 QDateTime ToQDateTime(TDateTime value) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
   DecodeDate(value, year, month, day);

@@ -14,6 +14,20 @@ namespace kvell {
 QVariant DisplayValue(const TField& field);
 // The same, reading the text through scratch (kept for the next cell).
 QVariant DisplayValue(const TField& field, std::string& scratch);
+
+// A display text held for a view. Null stays apart from an empty text, and
+// the text's buffer is rewritten in place when nothing else shares it.
+struct DisplayCell {
+  QString text;
+  bool null = true;
+
+  QVariant Value() const { return null ? QVariant() : QVariant(text); }
+  bool operator==(const DisplayCell& other) const {
+    return null == other.null && (null || text == other.text);
+  }
+};
+// Reads the field's display text into cell through scratch.
+void ReadDisplayCell(const TField& field, std::string& scratch, DisplayCell& cell);
 // The field's value as a typed QVariant (numbers, QDateTime), for sorting and
 // computing; an invalid QVariant for null.
 QVariant TypedValue(const TField& field);

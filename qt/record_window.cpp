@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "qt/field_values.h"
-
 namespace kvell {
 
 void RecordWindow::Forget() {
@@ -34,7 +32,7 @@ std::pair<int, TBookmark> RecordWindow::anchor_before(int row) const {
 
 void RecordWindow::read_cells(Row& row) const {
   row.cells.resize(columns_.size());
-  for (size_t i = 0; i < columns_.size(); ++i) row.cells[i] = DisplayValue(*columns_[i], text_);
+  for (size_t i = 0; i < columns_.size(); ++i) ReadDisplayCell(*columns_[i], text_, row.cells[i]);
 }
 
 const RecordWindow::Row* RecordWindow::Load(TDataSet& dataset, int row, int known_rows) {
@@ -63,7 +61,7 @@ void RecordWindow::load_range(TDataSet& dataset, int first, int end, int start, 
     if (index % kAnchorSpacing == 0) anchors_.try_emplace(index, dataset.GetBookmark());
     if (index >= first) {
       Row& target = rows_[static_cast<size_t>(index - first)];
-      target.bookmark = dataset.GetBookmark();
+      dataset.ReadBookmark(target.bookmark);
       read_cells(target);
     }
     ++index;

@@ -5,12 +5,12 @@
 // Thread-safe: no; used on the dataset's thread.
 #pragma once
 
-#include <QVariant>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "db/dataset.h"
+#include "qt/field_values.h"
 
 namespace kvell {
 
@@ -18,7 +18,7 @@ class RecordWindow {
  public:
   struct Row {
     TBookmark bookmark;
-    std::vector<QVariant> cells;  // display value per column
+    std::vector<DisplayCell> cells;  // per column
   };
 
   // Rows between anchors; a read walks at most this far before its first row.
