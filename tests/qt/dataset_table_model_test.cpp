@@ -70,6 +70,30 @@ TEST(DataSetTableModelTest, reading_rows_neither_moves_the_dataset_nor_fires_its
   EXPECT_EQ(11, f.ds->FieldByName("ID")->AsInteger());
 }
 
+// The model rewrites its held texts in place as it reads other rows; a text
+// a view still holds must keep its value.
+TEST(DataSetTableModelTest, texts_handed_out_keep_their_value_while_other_rows_are_read) {
+  ModelFixture f(2000);
+  const int name = f.Column("NAME");
+  const QString accented = QString::fromUtf8("Zo\u00eb \u00dcnal");
+  f.ds->SetRecNo(3);
+  f.ds->Edit();
+  f.ds->FieldByName("NAME")->SetAsString(accented.toStdString());
+  f.ds->Post();
+  f.ds->SetRecNo(4);
+  f.ds->Edit();
+  f.ds->FieldByName("NAME")->Clear();
+  f.ds->Post();
+  const QVariant first = f.model->data(f.model->index(0, name));
+  const QString held = f.Display(1, name);
+  for (int row : {1999, 700, 1200, 0, 1999}) f.Display(row, name);
+  EXPECT_EQ("N1", first.toString());
+  EXPECT_EQ("N2", held);
+  EXPECT_EQ(accented, f.Display(2, name));
+  EXPECT_FALSE(f.model->data(f.model->index(3, name)).isValid()) << "a null is no text";
+  EXPECT_EQ("N5", f.Display(4, name));
+}
+
 TEST(DataSetTableModelTest, rows_of_an_uncounted_dataset_arrive_through_fetch_more) {
   ModelFixture f(1000, std::make_unique<UncountedDataSet>(nullptr));
   EXPECT_LT(f.model->rowCount(), 1000);
