@@ -287,6 +287,8 @@ std::string render_text(const Cell& cell, const sql::OracleType& column, const s
   }
 }
 
+bool shows_text_as_stored(int type_code) { return type_code != kTypeDate && !is_timestamp_type(type_code); }
+
 Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty, void* buf, int32_t size,
                    const sql::SessionContext& session) {
   if (cell.kind == Cell::Null) return Placed{true, false, 0, 0};
@@ -374,7 +376,7 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
       }
       return place_text(render_text(cell, column, session), dty, buf, size);
     default:
-      if (cell.kind == Cell::Text && column.type_code != kTypeDate && !is_timestamp_type(column.type_code)) {
+      if (cell.kind == Cell::Text && shows_text_as_stored(column.type_code)) {
         return place_text(std::string_view(cell.data, cell.size), dty, buf, size);
       }
       return place_text(render_text(cell, column, session), dty, buf, size);

@@ -85,6 +85,10 @@ struct Placed {
 Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty, void* buf, int32_t size,
                    const sql::SessionContext& session);
 
+// Whether a text value of a column of this type reaches the client as stored (dates and
+// timestamps are stored as text but shown in the session's formats).
+bool shows_text_as_stored(int type_code);
+
 // Binds element `buf` (external type dty, `length` bytes) as parameter `index`.
 void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, uint32_t length);
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "ociemu/api/direct_fetch.h"
 #include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_refs.h"
 #include "ociemu/plsql/ast.h"
@@ -922,59 +923,100 @@ void Statement::place_piecewise(Define& define, const Cell& value, const ColumnI
   } while (offset < bytes.size());
 }
 
-bool Statement::place_row(uint32_t slot) {
-  bool truncated = false;
+void Statement::plan_fetch() {
+  fetch_plan_.clear();
   for (auto& defined : defines_) {
     if (!defined) continue;
-    uint32_t column = defined->position - 1;
-    if (column >= columns_.size()) fail(1007);
-    const ColumnInfo& info = columns_[column];
-    const bool marker_only = info.deferred && is_locator_type(defined->arrays.dty) &&
-                             !((defined->mode & OCI_DYNAMIC_FETCH) && defined->callback);
-    Cell value = marker_only ? deferred_cell(column, materialized_ ? rows_[current_row_][column].view()
-                                                                   : cell_at(main_, static_cast<int>(column)), true)
-                             : cell(column);
-    if ((defined->mode & OCI_DYNAMIC_FETCH) && defined->callback) {
-      place_piecewise(*defined, value, info, slot);
+    const uint32_t column = defined->position - 1;
+    fetch_plan_.push_back(PlannedDefine{defined.get(), column, direct_placement(*defined, column)});
+  }
+}
+
+DirectPlacement Statement::direct_placement(const Define& define, uint32_t column) const {
+  if (materialized_ || column >= columns_.size()) return DirectPlacement::None;
+  const ColumnInfo& info = columns_[column];
+  if (info.deferred || info.cursor || (define.mode & OCI_DYNAMIC_FETCH)) return DirectPlacement::None;
+  const ElementArrays& a = define.arrays;
+  switch (a.dty) {
+    case SQLT_INT:
+    case SQLT_UIN:
+      if (a.value_size == 1 || a.value_size == 2 || a.value_size == 4 || a.value_size == 8) {
+        return DirectPlacement::Integer;
+      }
+      return DirectPlacement::None;
+    case SQLT_FLT:
+    case SQLT_BDOUBLE:
+    case SQLT_IBDOUBLE:
+      return a.value_size == 8 ? DirectPlacement::Real : DirectPlacement::None;
+    case SQLT_STR:
+      return shows_text_as_stored(info.type.type_code) ? DirectPlacement::TerminatedText : DirectPlacement::None;
+    case SQLT_CHR:
+      return shows_text_as_stored(info.type.type_code) ? DirectPlacement::Text : DirectPlacement::None;
+    default:
+      return DirectPlacement::None;
+  }
+}
+
+bool Statement::place_row(uint32_t slot) {
+  bool truncated = false;
+  for (const PlannedDefine& planned : fetch_plan_) {
+    if (planned.direct != DirectPlacement::None &&
+        place_direct(planned.direct, sqlite3_column_value(main_, static_cast<int>(planned.column)),
+                     planned.define->arrays, slot)) {
       continue;
     }
-    const ElementArrays& a = defined->arrays;
-    if (a.dty == SQLT_NTY) {
-      ObjectOrigin origin{session_, info.origin_table, info.origin_column, std::nullopt};
-      if (info.rowid_column >= 0) origin.rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
-      place_object(defined->objects, defined->env(), slot, value, origin);
-      continue;
-    }
-    if (a.dty == SQLT_REF) {
-      place_ref(*defined, slot, value);
-      continue;
-    }
-    if (info.cursor || a.dty == SQLT_RSET) {
-      place_cursor(a, slot, value, info);
-      continue;
-    }
-    if (is_locator_type(a.dty)) {
-      std::optional<int64_t> rowid;
-      if (info.rowid_column >= 0) rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
-      place_locator(a, slot, value, info, rowid);
-      continue;
-    }
-    sb2* indicator = a.indicator_at(slot);
-    ub2* code = a.code_at(slot);
-    Placed placed = place_value(value, info.type, a.dty, a.value_at(slot), a.value_size, session_->context);
-    if (placed.is_null) {
-      if (indicator == nullptr) fail(1405);
-      *indicator = -1;
-      a.set_length(slot, 0);
-      set_code(code, 1405);
-      continue;
-    }
-    if (indicator) *indicator = placed.truncated ? (placed.full_length > 32767 ? -2 : static_cast<sb2>(placed.full_length)) : 0;
-    a.set_length(slot, placed.written);
-    set_code(code, placed.truncated ? 1406 : 0);
-    truncated = truncated || placed.truncated;
+    truncated = place_column(*planned.define, planned.column, slot) || truncated;
   }
   return truncated;
+}
+
+bool Statement::place_column(Define& define, uint32_t column, uint32_t slot) {
+  if (column >= columns_.size()) fail(1007);
+  const ColumnInfo& info = columns_[column];
+  const bool marker_only = info.deferred && is_locator_type(define.arrays.dty) &&
+                           !((define.mode & OCI_DYNAMIC_FETCH) && define.callback);
+  Cell value = marker_only ? deferred_cell(column, materialized_ ? rows_[current_row_][column].view()
+                                                                 : cell_at(main_, static_cast<int>(column)), true)
+                           : cell(column);
+  if ((define.mode & OCI_DYNAMIC_FETCH) && define.callback) {
+    place_piecewise(define, value, info, slot);
+    return false;
+  }
+  const ElementArrays& a = define.arrays;
+  if (a.dty == SQLT_NTY) {
+    ObjectOrigin origin{session_, info.origin_table, info.origin_column, std::nullopt};
+    if (info.rowid_column >= 0) origin.rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
+    place_object(define.objects, define.env(), slot, value, origin);
+    return false;
+  }
+  if (a.dty == SQLT_REF) {
+    place_ref(define, slot, value);
+    return false;
+  }
+  if (info.cursor || a.dty == SQLT_RSET) {
+    place_cursor(a, slot, value, info);
+    return false;
+  }
+  if (is_locator_type(a.dty)) {
+    std::optional<int64_t> rowid;
+    if (info.rowid_column >= 0) rowid = cell(static_cast<uint32_t>(info.rowid_column)).integer;
+    place_locator(a, slot, value, info, rowid);
+    return false;
+  }
+  sb2* indicator = a.indicator_at(slot);
+  ub2* code = a.code_at(slot);
+  Placed placed = place_value(value, info.type, a.dty, a.value_at(slot), a.value_size, session_->context);
+  if (placed.is_null) {
+    if (indicator == nullptr) fail(1405);
+    *indicator = -1;
+    a.set_length(slot, 0);
+    set_code(code, 1405);
+    return false;
+  }
+  if (indicator) *indicator = placed.truncated ? (placed.full_length > 32767 ? -2 : static_cast<sb2>(placed.full_length)) : 0;
+  a.set_length(slot, placed.written);
+  set_code(code, placed.truncated ? 1406 : 0);
+  return placed.truncated;
 }
 
 sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation, int32_t offset) {
@@ -999,6 +1041,7 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
   }
   uint32_t fetched = 0;
   bool truncated = false;
+  plan_fetch();
   try {
     while (fetched < rows) {
       if (!advance()) {
@@ -1047,6 +1090,7 @@ sword Statement::scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orien
   }
   uint32_t fetched = 0;
   bool truncated = false;
+  plan_fetch();
   while (fetched < rows && target + fetched <= total) {
     current_row_ = static_cast<size_t>(target + fetched - 1);
     truncated = place_row(fetched) || truncated;

@@ -106,6 +106,16 @@ struct Define : Handle {
 
 struct ClientRef;
 
+// How a fetch moves a defined column's values when no conversion is needed: chosen once per
+// fetch call, so that each such cell costs a storage-class test and a copy into the client's buffer.
+enum class DirectPlacement : uint8_t { None, Integer, Real, TerminatedText, Text };
+
+struct PlannedDefine {
+  Define* define = nullptr;
+  uint32_t column = 0;  // 0-based; may lie beyond the columns, which the general path refuses
+  DirectPlacement direct = DirectPlacement::None;
+};
+
 // Where one OUT value of a bind goes: the element's own slots, or what its out-callback handed over.
 struct OutSlot {
   void* target = nullptr;  // the element; from a callback, a descriptor type's descriptor itself
@@ -271,7 +281,12 @@ class Statement : public Handle {
   Cell cell(uint32_t column) const;
   // A deferred LOB column: its value loaded from the row, or (marker_only) a value without bytes.
   Cell deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const;
+  // The defines of the coming fetch call and how each is placed.
+  void plan_fetch();
+  DirectPlacement direct_placement(const Define& define, uint32_t column) const;
   bool place_row(uint32_t slot);
+  // One column of the current row through the conversions; returns whether it was truncated.
+  bool place_column(Define& define, uint32_t column, uint32_t slot);
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
   // A CURSOR column: the define's statement handle (or OCI7 cursor area) of `slot` takes the packed rows.
   void place_cursor(const ElementArrays& arrays, uint32_t slot, const Cell& value, const ColumnInfo& column);
@@ -307,6 +322,7 @@ class Statement : public Handle {
   std::vector<Bind*> parameter_binds_;     // by SQLite parameter index
   std::vector<std::unique_ptr<Bind>> binds_;
   std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
+  std::vector<PlannedDefine> fetch_plan_;
   std::vector<ColumnInfo> columns_;
   std::vector<std::unique_ptr<Param>> params_;
   // The columns described at an execution, kept for the next ones while they

@@ -92,6 +92,69 @@ TEST_F(FetchTest, character_types_pad_terminate_or_prefix_as_declared) {
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+// Rows of one array fetch where some cells go straight into the buffers and others need
+// converting, rounding, truncating or a NULL indicator; each must keep its own slots.
+TEST_F(FetchTest, one_array_fetch_mixes_plain_copies_with_conversions_truncation_and_nulls) {
+  must_run("CREATE TABLE M (ORD NUMBER, N NUMBER, T VARCHAR2(20), D DATE)");
+  must_run("INSERT INTO M VALUES (1, 7, 'seven', DATE '2020-01-02')");
+  must_run("INSERT INTO M VALUES (2, 2.5, 'truncated text', NULL)");
+  must_run("INSERT INTO M VALUES (3, NULL, NULL, NULL)");
+  must_run("INSERT INTO M VALUES (4, 12345678901234567890123, 'x', NULL)");
+  must_run("INSERT INTO M VALUES (5, 42, 'y', NULL)");
+  OCIStmt* stmt = prepare("SELECT N, N, N, T, T, D FROM M ORDER BY ORD");
+  int whole[4] = {};
+  double real[4] = {};
+  char digits[4][40] = {}, terminated[4][6] = {}, chars[4][20] = {}, date[4][20] = {}, redefined[2][40] = {};
+  sb2 indicators[6][4] = {};
+  ub2 lengths[6][4] = {}, codes[6][4] = {};
+  OCIDefine* d[6] = {};
+  OCIDefineByPos(stmt, &d[0], err, 1, whole, sizeof(int), SQLT_INT, indicators[0], lengths[0], codes[0], 0);
+  OCIDefineByPos(stmt, &d[1], err, 2, real, sizeof(double), SQLT_FLT, indicators[1], lengths[1], codes[1], 0);
+  OCIDefineByPos(stmt, &d[2], err, 3, digits, 40, SQLT_STR, indicators[2], lengths[2], codes[2], 0);
+  OCIDefineByPos(stmt, &d[3], err, 4, terminated, 6, SQLT_STR, indicators[3], lengths[3], codes[3], 0);
+  OCIDefineByPos(stmt, &d[4], err, 5, chars, 20, SQLT_CHR, indicators[4], lengths[4], codes[4], 0);
+  OCIDefineByPos(stmt, &d[5], err, 6, date, 20, SQLT_STR, indicators[5], lengths[5], codes[5], 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  // The 23-digit number does not fit an int: take three rows first, then the rest without the int.
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, OCIStmtFetch2(stmt, err, 3, OCI_FETCH_NEXT, 0, OCI_DEFAULT));
+  EXPECT_EQ(1406, last_code());
+
+  EXPECT_EQ(7, whole[0]);
+  EXPECT_EQ(3, whole[1]) << "rounded";
+  EXPECT_DOUBLE_EQ(7.0, real[0]);
+  EXPECT_DOUBLE_EQ(2.5, real[1]);
+  EXPECT_STREQ("7", digits[0]);
+  EXPECT_STREQ("2.5", digits[1]);
+  EXPECT_EQ(1, lengths[2][0]);
+
+  EXPECT_STREQ("seven", terminated[0]);
+  EXPECT_EQ(0, indicators[3][0]);
+  EXPECT_EQ(5, lengths[3][0]);
+  EXPECT_EQ(0, codes[3][0]);
+  EXPECT_STREQ("trunc", terminated[1]);
+  EXPECT_EQ(14, indicators[3][1]) << "the full length";
+  EXPECT_EQ(1406, codes[3][1]);
+  EXPECT_EQ(0, std::memcmp(chars[1], "truncated text", 14));
+  EXPECT_EQ(14, lengths[4][1]);
+  EXPECT_EQ(0, codes[4][1]);
+
+  EXPECT_STREQ("02-JAN-20", date[0]) << "a date is shown in the session's format, not as stored";
+  EXPECT_EQ(-1, indicators[5][1]);
+  for (int column = 0; column < 6; ++column) {
+    EXPECT_EQ(-1, indicators[column][2]) << column;
+    EXPECT_EQ(1405, codes[column][2]) << column;
+  }
+
+  OCIDefineByPos(stmt, &d[0], err, 1, redefined, 40, SQLT_STR, indicators[0], lengths[0], codes[0], 0);
+  EXPECT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 2, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  EXPECT_STREQ("12345678901234567890123", redefined[0]) << "a define made between fetch calls applies to the next";
+  EXPECT_STREQ("42", redefined[1]);
+  EXPECT_STREQ("12345678901234567890123", digits[0]);
+  EXPECT_DOUBLE_EQ(1.2345678901234568e22, real[0]);
+  EXPECT_STREQ("x", terminated[0]);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 struct Pieces {
   std::string collected;
   char buffer[4096];
