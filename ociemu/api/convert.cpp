@@ -37,6 +37,15 @@ bool is_zoned_type(int code) { return code == 181 || code == 188; }
 bool is_local_zone_type(int code) { return code == 231 || code == 232; }
 bool is_timestamp_type(int code) { return code == 180 || code == 181 || code == 231 || (code >= 187 && code <= 188) || code == 232; }
 
+// Oracle converts no datetime or interval into a number, and only number text.
+void check_number_source(const Cell& cell, const sql::OracleType& column) {
+  const int code = column.type_code;
+  if (code == kTypeDate || is_timestamp_type(code) || code == 182 || code == 183 || code == 189 || code == 190) {
+    fail(932, {"NUMBER", column.type_name.empty() ? "DATE" : column.type_name});
+  }
+  if (cell.kind == Cell::Text && !sql::Decimal::parse(std::string(cell.data, cell.size))) fail(1722);
+}
+
 std::string hex_text(const char* data, size_t size) {
   static const char digits[] = "0123456789ABCDEF";
   std::string out(size * 2, '0');
@@ -292,6 +301,21 @@ bool shows_text_as_stored(int type_code) { return type_code != kTypeDate && !is_
 Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty, void* buf, int32_t size,
                    const sql::SessionContext& session) {
   if (cell.kind == Cell::Null) return Placed{true, false, 0, 0};
+  switch (dty) {
+    case SQLT_INT:
+    case SQLT_UIN:
+    case SQLT_FLT:
+    case SQLT_BDOUBLE:
+    case SQLT_BFLOAT:
+    case SQLT_IBDOUBLE:
+    case SQLT_IBFLOAT:
+    case SQLT_NUM:
+    case SQLT_VNU:
+      check_number_source(cell, column);
+      break;
+    default:
+      break;
+  }
   switch (dty) {
     case SQLT_INT:
     case SQLT_UIN: {

@@ -383,11 +383,33 @@ void Statement::bind_row(uint32_t row, uint32_t iteration) {
   }
 }
 
+InPiece Statement::in_piece(Bind& bound, uint32_t iteration) {
+  InPiece in;
+  ub1 piece = OCI_ONE_PIECE;
+  void* indicator = nullptr;
+  if (bound.in_callback(bound.in_context, reinterpret_cast<OCIBind*>(&bound), iteration, 0, &in.buffer, &in.length,
+                        &piece, &indicator) != OCI_CONTINUE) {
+    fail(24343);
+  }
+  in.indicator = static_cast<sb2*>(indicator);
+  return in;
+}
+
 void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_t row, uint32_t iteration) {
   const ElementArrays& a = bound.arrays;
+  const bool at_exec = (bound.mode & OCI_DATA_AT_EXEC) && bound.in_callback;
   if (is_locator_type(a.dty)) {
-    bind_locator(stmt, index, a, row);
-    return;
+    if (!at_exec) return bind_locator(stmt, index, a, row);
+    // A callback hands over the locator itself, where an element holds a pointer to one.
+    InPiece in = in_piece(bound, iteration);
+    void* locator = in.buffer;
+    ElementArrays given;
+    given.values = &locator;
+    given.value_size = sizeof locator;
+    given.dty = a.dty;
+    given.indicators = in.indicator;
+    if (locator == nullptr) return static_cast<void>(sqlite3_bind_null(stmt, index));
+    return bind_locator(stmt, index, given, 0);
   }
   if (a.dty == SQLT_REF) {
     std::optional<std::string> stored = bound_ref_text(bound, row);
@@ -402,18 +424,14 @@ void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_
   const sb2* indicator = a.indicator_at(row);
   uint32_t length = a.length(row);
   bool null = indicator && *indicator == -1;
-  if ((bound.mode & OCI_DATA_AT_EXEC) && bound.in_callback) {
-    void* buffer = nullptr;
-    ub4 piece_length = 0;
-    ub1 piece = OCI_ONE_PIECE;
-    void* callback_indicator = nullptr;
-    if (bound.in_callback(bound.in_context, reinterpret_cast<OCIBind*>(&bound), iteration, 0, &buffer, &piece_length,
-                          &piece, &callback_indicator) != OCI_CONTINUE) {
-      fail(24343);
-    }
-    value = buffer;
-    length = piece_length;
-    null = buffer == nullptr || (callback_indicator && *static_cast<sb2*>(callback_indicator) == -1);
+  void* descriptor = nullptr;
+  if (at_exec) {
+    InPiece in = in_piece(bound, iteration);
+    // Likewise a descriptor (datetime, interval, rowid) comes itself.
+    descriptor = in.buffer;
+    value = is_descriptor_type(a.dty) ? &descriptor : in.buffer;
+    length = in.length;
+    null = in.buffer == nullptr || (in.indicator && *in.indicator == -1);
   } else if (!a.has_length(row) && value) {
     length = implied_length(a.dty, value, a.value_size);
   }
@@ -693,6 +711,22 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset, b
 }
 
 uint32_t Statement::run_dml_row(uint32_t row, uint32_t iteration) {
+  if (translation_.returning_into.empty()) return run_dml_row_once(row, iteration);
+  // A returned value the client's bind cannot take fails the iteration, and undoes its change.
+  connection_->exec("SAVEPOINT ociemu_returning");
+  try {
+    const uint32_t returned = run_dml_row_once(row, iteration);
+    connection_->exec("RELEASE ociemu_returning");
+    return returned;
+  } catch (...) {
+    sqlite3_reset(main_);
+    connection_->exec("ROLLBACK TO ociemu_returning");
+    connection_->exec("RELEASE ociemu_returning");
+    throw;
+  }
+}
+
+uint32_t Statement::run_dml_row_once(uint32_t row, uint32_t iteration) {
   const uint64_t earlier_changes = run_bound_statements(row, iteration);
   sqlite3_reset(main_);
   bind_row(row, iteration);

@@ -126,6 +126,13 @@ struct OutSlot {
   bool from_callback = false;
 };
 
+// One IN value an in-callback handed over at execution.
+struct InPiece {
+  void* buffer = nullptr;  // for descriptor and locator types, the descriptor itself
+  ub4 length = 0;
+  sb2* indicator = nullptr;
+};
+
 struct ColumnInfo {
   std::string name;
   sql::OracleType type;
@@ -174,6 +181,7 @@ class Statement : public Handle {
   // Element `row` of a bind as parameter `index` of stmt (iteration for data-at-exec callbacks);
   // a LOB locator passes the value it names.
   void bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_t row, uint32_t iteration);
+  InPiece in_piece(Bind& bound, uint32_t iteration);
   void bind_locator(sqlite3_stmt* stmt, int index, const ElementArrays& arrays, uint32_t row);
   // Writes an out value into element `slot` of a bind (callbacks, indicator, length, return code).
   // Writes an OUT value into element `slot`; `index` is the row's place among the rows
@@ -267,6 +275,7 @@ class Statement : public Handle {
   bool try_dml(Session& session, uint32_t iters, uint32_t row_offset, bool batch_errors);
   // One iteration of DML for bind row `row`; returns the rows its RETURNING clause gave.
   uint32_t run_dml_row(uint32_t row, uint32_t iteration);
+  uint32_t run_dml_row_once(uint32_t row, uint32_t iteration);
   // The same, and a failing row is undone and recorded instead of ending the execute.
   uint32_t run_dml_row_keeping_errors(uint32_t row, uint32_t iteration);
   // OCI_PARSE_ONLY: translates (and compiles a block) without running anything.

@@ -126,6 +126,39 @@ TEST_F(OutBindTest, returning_by_position_counts_every_placeholder_before_the_ta
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+TEST_F(OutBindTest, a_returned_value_the_bind_cannot_take_fails_and_undoes_the_row) {
+  must_run("CREATE TABLE t (id NUMBER, at TIMESTAMP WITH TIME ZONE, note VARCHAR2(10))");
+  double number = 0;
+  OCIStmt* stmt = prepare("INSERT INTO t VALUES (1, SYSTIMESTAMP, 'x') RETURNING at INTO :n");
+  bind_name(stmt, ":n", &number, sizeof number, SQLT_BDOUBLE);
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(932, last_code());
+  EXPECT_NE(std::string::npos, last_error().find("expected NUMBER got TIMESTAMP WITH TIME ZONE")) << last_error();
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  stmt = prepare("INSERT INTO t VALUES (2, NULL, 'x') RETURNING note INTO :n");
+  bind_name(stmt, ":n", &number, sizeof number, SQLT_BDOUBLE);
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(1722, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  OCIDateTime* at = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&at), OCI_DTYPE_TIMESTAMP_TZ, 0, nullptr));
+  stmt = prepare("INSERT INTO t VALUES (3, NULL, 'x') RETURNING id INTO :at");
+  bind_name(stmt, ":at", &at, sizeof at, SQLT_TIMESTAMP_TZ);
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(932, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  OCIDescriptorFree(at, OCI_DTYPE_TIMESTAMP_TZ);
+
+  EXPECT_EQ("0", single_text("SELECT COUNT(*) FROM t"));
+  stmt = prepare("INSERT INTO t VALUES (4, NULL, ' 12.5 ') RETURNING note INTO :n");
+  bind_name(stmt, ":n", &number, sizeof number, SQLT_BDOUBLE);
+  execute(stmt);
+  EXPECT_EQ(12.5, number);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 // The RETURNING callbacks of a client that binds LOBs dynamically: no input,
 // and one client-made locator per returned row, handed over as the descriptor itself.
 struct ReturnedLobs {
@@ -218,6 +251,60 @@ TEST_F(OutBindTest, lob_returning_through_callbacks_names_the_row_for_writes) {
       << last_error();
   EXPECT_EQ("3", single_text("SELECT dbms_lob.getlength(body) FROM docs WHERE id = 5"));
   EXPECT_EQ(OCI_SUCCESS, OCIDescriptorFree(returned.locators[0], OCI_DTYPE_LOB));
+}
+
+// An IN value handed over by an in-callback: a descriptor or locator is given itself, not a pointer to it.
+struct GivenIn {
+  void* descriptor = nullptr;
+  sb2 indicator = 0;
+};
+
+sb4 descriptor_input(void* context, OCIBind*, ub4, ub4, void** buffer, ub4* length, ub1* piece, void** indicator) {
+  auto& in = *static_cast<GivenIn*>(context);
+  *buffer = in.descriptor;
+  *length = sizeof(void*);
+  *piece = OCI_ONE_PIECE;
+  *indicator = &in.indicator;
+  return OCI_CONTINUE;
+}
+
+TEST_F(OutBindTest, in_callbacks_hand_over_datetimes_and_locators_themselves) {
+  must_run("CREATE TABLE stamps (id NUMBER, at TIMESTAMP, body CLOB)");
+  OCIDateTime* at = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&at), OCI_DTYPE_TIMESTAMP, 0, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCIDateTimeConstruct(env, err, at, 2003, 10, 23, 11, 50, 30, 123000000, nullptr, 0));
+  OCILobLocator* body = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&body), OCI_DTYPE_LOB, 0, nullptr));
+  ASSERT_EQ(OCI_SUCCESS, OCILobCreateTemporary(svc, err, body, 0, SQLCS_IMPLICIT, OCI_TEMP_CLOB, 0,
+                                               OCI_DURATION_SESSION));
+  char note[] = "note";
+  ub4 amount = 4;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite(svc, err, body, &amount, 1, note, 4, OCI_ONE_PIECE, nullptr, nullptr, 0, 0));
+
+  // ODPI-C binds every value of a RETURNING statement this way.
+  OCIStmt* stmt = prepare("INSERT INTO stamps VALUES (:id, :at, :body) RETURNING id INTO :back");
+  int id = 1, back = 0;
+  bind_name(stmt, ":id", &id, sizeof id, SQLT_INT);
+  GivenIn at_in{at}, body_in{body};
+  OCIBind* at_bind = bind_name(stmt, ":at", nullptr, sizeof at, SQLT_TIMESTAMP, nullptr, OCI_DATA_AT_EXEC);
+  ASSERT_EQ(OCI_SUCCESS, OCIBindDynamic(at_bind, err, &at_in, descriptor_input, nullptr, nullptr));
+  OCIBind* body_bind = bind_name(stmt, ":body", nullptr, sizeof body, SQLT_CLOB, nullptr, OCI_DATA_AT_EXEC);
+  ASSERT_EQ(OCI_SUCCESS, OCIBindDynamic(body_bind, err, &body_in, descriptor_input, nullptr, nullptr));
+  bind_name(stmt, ":back", &back, sizeof back, SQLT_INT);
+  execute(stmt);
+  EXPECT_EQ(1, back);
+  id = 2;
+  at_in.indicator = -1;
+  body_in.indicator = -1;
+  execute(stmt);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+
+  EXPECT_EQ("2003-10-23 11:50:30.123", single_text("SELECT TO_CHAR(at, 'YYYY-MM-DD HH24:MI:SS.FF3') FROM stamps WHERE id = 1"));
+  EXPECT_EQ("note", single_text("SELECT TO_CHAR(body) FROM stamps WHERE id = 1"));
+  EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM stamps WHERE id = 2 AND at IS NULL AND body IS NULL"));
+  OCILobFreeTemporary(svc, err, body);
+  OCIDescriptorFree(body, OCI_DTYPE_LOB);
+  OCIDescriptorFree(at, OCI_DTYPE_TIMESTAMP);
 }
 
 // ADDRESS_T (CITY VARCHAR2, ZIP NUMBER) laid out with 8-byte pointers.
