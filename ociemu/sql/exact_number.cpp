@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "ociemu/sql/dialect.h"
 #include "ociemu/sql/errors.h"
@@ -63,7 +64,8 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
   Decimal value;
   if (i < end && (text[i] == '-' || text[i] == '+')) value.negative = text[i++] == '-';
   bool any_digit = false, seen_point = false;
-  int dropped = 0;  // integer digits beyond the 39 kept
+  int dropped = 0;            // integer digits beyond the 38 kept
+  std::optional<char> first_dropped;  // rounds the kept digits; a 39th digit kept could overflow 128 bits
   for (; i < end; ++i) {
     const char c = text[i];
     if (c == '.' && !seen_point) {
@@ -76,14 +78,16 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
       if (seen_point) --value.exponent;
       continue;
     }
-    if (digit_count(value.coefficient) <= kMaxDigits) {
+    if (value.coefficient == 0 || digit_count(value.coefficient) < kMaxDigits) {
       value.coefficient = value.coefficient * 10 + static_cast<unsigned>(c - '0');
       if (seen_point) --value.exponent;
-    } else if (!seen_point) {
-      ++dropped;
+      continue;
     }
+    if (!first_dropped) first_dropped = c;
+    if (!seen_point) ++dropped;
   }
   if (!any_digit) return std::nullopt;
+  if (first_dropped && *first_dropped >= '5') value.coefficient += 1;  // half away from zero
   if (i < end && (text[i] == 'e' || text[i] == 'E')) {
     char* stop = nullptr;
     const std::string exponent(text.substr(i + 1, end - i - 1));

@@ -223,6 +223,11 @@ void to_number(sqlite3_context* context, int count, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
   if (count >= 2 && !is_null(args[1]))
     return set_result(context, parse_number_model(text_argument(args[0]), text_argument(args[1])));
+  // Text and exact values keep all their digits; a double would keep about sixteen.
+  const int kind = sqlite3_value_type(args[0]);
+  if (kind == SQLITE_TEXT || kind == SQLITE_BLOB) {
+    if (auto exact = exact_argument(args[0])) return set_number_result(context, *exact);
+  }
   set_result(context, *number_argument(args[0]));
 }
 

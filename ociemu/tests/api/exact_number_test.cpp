@@ -51,6 +51,22 @@ TEST_F(ExactNumberTest, literals_and_text_binds_keep_every_digit) {
   EXPECT_EQ("12345678901234567890123", single_text("SELECT 12345678901234567890123 FROM dual"));
 }
 
+TEST_F(ExactNumberTest, thirty_nine_digits_round_to_thirty_eight_and_to_number_keeps_every_digit) {
+  // Past 2^128 at the 39th digit: before, the value wrapped around.
+  must_run("INSERT INTO n (id, v) VALUES (1, '999999999999999999999999999999999999999')");
+  must_run("INSERT INTO n (id, v) VALUES (2, '340282366920938463463374607431768211455')");
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO n (id, w) VALUES (3, '999999999999999999999999999999999999999')"));
+  EXPECT_EQ(1438, last_code()) << "NUMBER(38) holds no 39-digit integer";
+  EXPECT_EQ((std::vector<std::string>{"1000000000000000000000000000000000000000", "340282366920938463463374607431768211460"}),
+            column_texts("SELECT v FROM n ORDER BY id"));
+  EXPECT_EQ("340282366920938463463374607431768211460",
+            single_text("SELECT TO_NUMBER('340282366920938463463374607431768211455') FROM dual"));
+  EXPECT_EQ(".17249138680355831", single_text("SELECT TO_NUMBER(0.17249138680355831) FROM dual"));
+  EXPECT_EQ("-17249138680355831", single_text("SELECT TO_NUMBER(' -17249138680355831 ') FROM dual"));
+  EXPECT_EQ(OCI_ERROR, run("SELECT TO_NUMBER('12a') FROM dual"));
+  EXPECT_EQ(1722, last_code());
+}
+
 TEST_F(ExactNumberTest, fetches_and_binds_as_ocinumber_are_exact) {
   must_run("INSERT INTO n VALUES (1, 12345678901234567890123, NULL)");
   // 12345678901234567890123: exponent byte 0xCC, then the base-100 digits 01 23 45 ... 23, each plus one.
