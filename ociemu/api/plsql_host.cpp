@@ -232,6 +232,14 @@ class StatementHost final : public SessionHost {
   bool is_table_bind(const std::string& name) override { return bind(name).max_elements > 0; }
   int table_length(const std::string& name) override { return static_cast<int>(length_of(bind(name))); }
   int table_capacity(const std::string& name) override { return static_cast<int>(bind(name).max_elements); }
+  bool is_character_bind(const std::string& name) override {
+    switch (bind(name).arrays.dty) {
+      case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_VCS: case SQLT_LVC: case SQLT_LNG:
+        return true;
+      default:
+        return false;
+    }
+  }
   void set_table_length(const std::string& name, int length) override {
     Bind& bound = bind(name);
     if (bound.current_elements) *bound.current_elements = static_cast<ub4>(length);

@@ -57,6 +57,8 @@ class Host {
   virtual int table_length(const std::string& name) = 0;
   virtual int table_capacity(const std::string& name) = 0;
   virtual void set_table_length(const std::string& name, int length) = 0;
+  // Whether the client binds the variable as text (CHAR, VARCHAR2 and the like).
+  virtual bool is_character_bind(const std::string& /*name*/) { return false; }
 
   // OPEN :name FOR query: the cursor bind takes the rows of stmt, stepped from its
   // first row (the host reads them all before returning).

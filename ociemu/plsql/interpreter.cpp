@@ -54,6 +54,14 @@ struct Slot {
   CursorState cursor;
 };
 
+bool is_character_type(BaseType type) { return type == BaseType::Varchar2 || type == BaseType::Char; }
+
+// What a call hands its callee besides values, moved into the parameter's slot and back out at its end.
+struct Handed {
+  CursorState cursor;               // a cursor variable
+  std::map<int64_t, Value> table;   // an index-by table
+};
+
 }  // namespace
 
 // The session's state of one package: its variables and cursors, kept between calls.
@@ -69,7 +77,7 @@ std::shared_ptr<PackageInstance> package_instance(Host& host, CallState& calls, 
 int package_subprogram(const Unit& unit, const std::string& member, int overload);
 std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key, int overload,
                                       const std::vector<std::optional<Value>>& arguments, Value* result,
-                                      std::vector<CursorState>* cursors = nullptr);
+                                      std::vector<Handed>* cursors = nullptr);
 
 enum class Flow { Normal, Exit, Continue, Return };
 
@@ -107,7 +115,7 @@ class Runner final : public Activation {
 
   // Runs subprogram `index` of the unit (a package's member) for a caller outside it.
   std::vector<Value> call_member(int index, const std::vector<std::optional<Value>>& arguments, Value* result,
-                                 std::vector<CursorState>* cursors) {
+                                 std::vector<Handed>* cursors) {
     Running running(*this);
     try {
       return call_local(index, arguments, result, cursors);
@@ -146,7 +154,7 @@ class Runner final : public Activation {
   // returns the parameters' values at the end, for OUT and IN OUT ones, and a
   // function's value in `result`.
   std::vector<Value> call(const std::vector<std::optional<Value>>& arguments, Value* result,
-                          std::vector<CursorState>* cursors = nullptr) {
+                          std::vector<Handed>* cursors = nullptr) {
     CallState::Depth depth(*calls_);
     Running running(*this);
     try {
@@ -185,20 +193,22 @@ class Runner final : public Activation {
   };
 
   // ---- calls ----
-  // Cursor variables passed as parameters: the caller's go into the parameters'
-  // slots for the call, and whatever the parameters hold at its end comes back out.
+  // Cursor variables and index-by tables passed as parameters: the caller's go into the
+  // parameters' slots for the call, and whatever the parameters hold at its end comes back out.
   struct CursorExchange {
-    CursorExchange(Runner& on, const std::vector<Parameter>& of, std::vector<CursorState>* passed)
+    CursorExchange(Runner& on, const std::vector<Parameter>& of, std::vector<Handed>* passed)
         : runner(on), parameters(of), cursors(passed) {
       if (cursors == nullptr) return;
       for (size_t i = 0; i < parameters.size(); ++i) {
-        if (runner.is_cursor_slot(parameters[i].slot)) runner.frame_[slot_of(i)].cursor = std::move((*cursors)[i]);
+        if (runner.is_cursor_slot(parameters[i].slot)) runner.frame_[slot_of(i)].cursor = std::move((*cursors)[i].cursor);
+        if (runner.is_table_slot(parameters[i].slot)) runner.frame_[slot_of(i)].table = std::move((*cursors)[i].table);
       }
     }
     ~CursorExchange() {
       if (cursors == nullptr) return;
       for (size_t i = 0; i < parameters.size(); ++i) {
-        if (runner.is_cursor_slot(parameters[i].slot)) (*cursors)[i] = std::move(runner.frame_[slot_of(i)].cursor);
+        if (runner.is_cursor_slot(parameters[i].slot)) (*cursors)[i].cursor = std::move(runner.frame_[slot_of(i)].cursor);
+        if (runner.is_table_slot(parameters[i].slot)) (*cursors)[i].table = std::move(runner.frame_[slot_of(i)].table);
       }
     }
     CursorExchange(const CursorExchange&) = delete;
@@ -207,10 +217,11 @@ class Runner final : public Activation {
 
     Runner& runner;
     const std::vector<Parameter>& parameters;
-    std::vector<CursorState>* cursors;
+    std::vector<Handed>* cursors;
   };
 
   bool is_cursor_slot(int slot) const { return slot >= 0 && slot_type(slot).base == BaseType::RefCursor; }
+  bool is_table_slot(int slot) const { return slot >= 0 && slot_type(slot).base == BaseType::IndexTable; }
 
   // A cursor variable's state handed to an assignment target: a local cursor
   // variable takes it over; a bind cursor takes its remaining rows.
@@ -296,7 +307,7 @@ class Runner final : public Activation {
   // Runs local subprogram `index` on this frame: its own slots are set aside
   // for the call and put back after it, so that it may call itself.
   std::vector<Value> call_local(int index, const std::vector<std::optional<Value>>& arguments, Value* result,
-                                std::vector<CursorState>* cursors = nullptr) {
+                                std::vector<Handed>* cursors = nullptr) {
     const Subprogram& callee = unit_.subprograms[static_cast<size_t>(index)];
     CallState::Depth depth(*calls_);
     auto first = frame_.begin() + callee.first_slot, last = frame_.begin() + callee.end_slot;
@@ -497,6 +508,10 @@ class Runner final : public Activation {
     bool passes_cursor(size_t i) const {
       return unit->slot_types[static_cast<size_t>((*parameters)[i].slot)].base == BaseType::RefCursor;
     }
+    const TypeSpec* passed_table(size_t i) const {
+      const TypeSpec& type = unit->slot_types[static_cast<size_t>((*parameters)[i].slot)];
+      return type.base == BaseType::IndexTable ? &type : nullptr;
+    }
   };
 
   Callee callee_of(const Stmt& s) {
@@ -521,10 +536,12 @@ class Runner final : public Activation {
     const std::vector<Parameter>& parameters = s.callee->parameters;
     Callee callee = callee_of(s);
     std::vector<std::optional<Value>> arguments(parameters.size());
-    std::vector<CursorState> cursors(parameters.size());
+    std::vector<Handed> cursors(parameters.size());
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (callee.passes_cursor(i)) {
-        if (parameters[i].mode != Parameter::Out) cursors[i] = std::move(cursor_argument(s.values[i]));
+        if (parameters[i].mode != Parameter::Out) cursors[i].cursor = std::move(cursor_argument(s.values[i]));
+      } else if (const TypeSpec* table = callee.passed_table(i); table && s.values[i]) {
+        if (parameters[i].mode != Parameter::Out) cursors[i].table = table_argument(*s.values[i], *table);
       } else if (s.values[i]) {
         arguments[i] = eval(*s.values[i]);
       } else if (parameters[i].mode == Parameter::Out) {
@@ -539,13 +556,15 @@ class Runner final : public Activation {
                         : call_local(s.local, arguments, wanted, &cursors);
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (callee.passes_cursor(i)) {
-        if (callee.stored) cursors[i].owner = callee.stored;
-        if (callee.package) cursors[i].owner = callee.package->unit;
+        if (callee.stored) cursors[i].cursor.owner = callee.stored;
+        if (callee.package) cursors[i].cursor.owner = callee.package->unit;
         if (parameters[i].mode == Parameter::In) {
-          cursor_argument(s.values[i]) = std::move(cursors[i]);
+          cursor_argument(s.values[i]) = std::move(cursors[i].cursor);
         } else {
-          deliver_cursor(s.targets[i].ref, std::move(cursors[i]));
+          deliver_cursor(s.targets[i].ref, std::move(cursors[i].cursor));
         }
+      } else if (callee.passed_table(i)) {
+        if (parameters[i].mode != Parameter::In) deliver_table(s.targets[i].ref, cursors[i].table);
       } else if (parameters[i].mode != Parameter::In) {
         assign(s.targets[i].ref, results[i]);
       }
@@ -574,6 +593,44 @@ class Runner final : public Activation {
     }
     cursor = CursorState{};
     return Flow::Normal;
+  }
+
+  // The elements of an index-by table argument: a table variable's, or a host array's.
+  std::map<int64_t, Value> table_argument(const Expr& value, const TypeSpec& type) {
+    if (value.form == Expr::Reference && value.ref.kind == Ref::Slot && is_table_slot(value.ref.slot)) {
+      return frame_[static_cast<size_t>(value.ref.slot)].table;
+    }
+    const std::string& name = value.ref.name;
+    if (value.ref.kind != Ref::Bind || name.empty() || !host_.is_table_bind(name)) throw raise_code(kValueErrorCode);
+    if (host_.is_character_bind(name) != is_character_type(type.element->base)) {
+      throw raise_code(kCompileError, sql::message_text(kCompileError, {std::to_string(line_), "1", std::string(kPlsArrayBindType)}));
+    }
+    std::map<int64_t, Value> table;
+    const int length = host_.table_length(name);
+    for (int element = 0; element < length; ++element) table[element + 1] = fit(host_element(name, element), *type.element);
+    return table;
+  }
+
+  // Element `element` (0-based) of a host array, read as SQL reads a bind.
+  Value host_element(const std::string& name, int element) {
+    sqlite3_stmt* reader = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT ?1", -1, &reader, nullptr) != SQLITE_OK) throw raise_code(kUnimplemented);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> held(reader, sqlite3_finalize);
+    host_.bind_to(name, reader, 1, element);
+    if (sqlite3_step(reader) != SQLITE_ROW) return Value{};
+    return column_value(reader, 0, std::nullopt);
+  }
+
+  // An OUT or IN OUT index-by table back to its argument: a table variable, or a host array from its first element.
+  void deliver_table(const Ref& target, const std::map<int64_t, Value>& table) {
+    if (target.kind == Ref::Slot && is_table_slot(target.slot)) {
+      frame_[static_cast<size_t>(target.slot)].table = table;
+      return;
+    }
+    if (target.kind != Ref::Bind) throw raise_code(kValueErrorCode);
+    clear_table(target);
+    int64_t key = 1;
+    for (const auto& element : table) assign_element(target, key++, element.second);
   }
 
   // The cursor variable an argument names; a scratch one for anything else.
@@ -1411,7 +1468,7 @@ int package_subprogram(const Unit& unit, const std::string& member, int overload
 
 std::vector<Value> run_package_member(Host& host, CallState& calls, const std::string& key, int overload,
                                       const std::vector<std::optional<Value>>& arguments, Value* result,
-                                      std::vector<CursorState>* cursors) {
+                                      std::vector<Handed>* cursors) {
   const size_t dot = key.rfind('.');
   std::shared_ptr<PackageInstance> instance = package_instance(host, calls, key.substr(0, dot));
   const int index = package_subprogram(*instance->unit, key.substr(dot + 1), overload);

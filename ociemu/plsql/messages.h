@@ -48,6 +48,7 @@ inline constexpr std::string_view kPlsNeedsInit =
 inline constexpr std::string_view kPlsIntoExpected = "PLS-00428: an INTO clause is expected in this SELECT statement";
 inline constexpr std::string_view kPlsBareRaise =
     "PLS-00367: a RAISE statement with no exception name must be inside an exception handler";
+inline constexpr std::string_view kPlsArrayBindType = "PLS-00418: array bind type must match PL/SQL table row type";
 inline constexpr std::string_view kPlsWrongArguments = "PLS-00306: wrong number or types of arguments in call to '%s'";
 inline constexpr std::string_view kPlsWrongArgumentsShort = "306: wrong number or types of arguments in call to '%s'";
 inline constexpr std::string_view kPlsPositionalAfterNamedShort =

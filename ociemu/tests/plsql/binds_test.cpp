@@ -75,6 +75,99 @@ TEST_F(TableBindsTest, reading_past_the_count_or_writing_past_the_room_fails) {
   EXPECT_EQ(2u, used);
 }
 
+class TableParameterTest : public TableBindsTest {
+ protected:
+  void SetUp() override {
+    TableBindsTest::SetUp();
+    ASSERT_EQ("", failure(R"(create or replace package arrays as
+  type numbers_t is table of number index by binary_integer;
+  type names_t is table of varchar2(20) index by binary_integer;
+  procedure total(a numbers_t, s out number);
+  procedure joined(a names_t, s out varchar2);
+  procedure doubled(a in out numbers_t);
+end;)"));
+    ASSERT_EQ("", failure(R"(create or replace package body arrays as
+  procedure total(a numbers_t, s out number) is
+  begin
+    s := 0;
+    for i in 1 .. a.count loop s := s + a(i); end loop;
+  end;
+  procedure joined(a names_t, s out varchar2) is
+  begin
+    for i in 1 .. a.count loop s := s || a(i); end loop;
+  end;
+  procedure doubled(a in out numbers_t) is
+  begin
+    for i in 1 .. a.count loop a(i) := a(i) * 2; end loop;
+    a(a.count + 1) := -1;
+  end;
+end;)"));
+  }
+
+  // Runs `block` with :a bound as a host array of ints (or of strings) and :s as an OUT number or string.
+  std::string run_with_array(const std::string& block, ub2 dty, std::vector<int>& numbers, ub4& used, char* out,
+                             sb4 out_size, ub2 out_dty) {
+    OCIStmt* stmt = prepare(block);
+    OCIBind* binds[2] = {};
+    char names[4][8] = {"a", "b", "c", ""};
+    const bool text_array = dty == SQLT_STR;
+    OCIBindByName(stmt, &binds[0], err, text(":a"), 2, text_array ? static_cast<void*>(names) : numbers.data(),
+                  text_array ? 8 : sizeof(int), dty, nullptr, nullptr, nullptr, static_cast<ub4>(numbers.size()), &used,
+                  OCI_DEFAULT);
+    if (out) OCIBindByName(stmt, &binds[1], err, text(":s"), 2, out, out_size, out_dty, nullptr, nullptr, nullptr, 0,
+                           nullptr, OCI_DEFAULT);
+    sword rc = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc == OCI_SUCCESS ? std::string() : last_error();
+  }
+};
+
+TEST_F(TableParameterTest, host_arrays_pass_to_index_by_table_parameters_in_and_back) {
+  std::vector<int> numbers{1, 2, 3, 4, 0, 0};
+  ub4 used = 5;
+  numbers[4] = 5;
+  int sum = 0;
+  EXPECT_EQ("", run_with_array("begin arrays.total(:a, :s); end;", SQLT_INT, numbers, used,
+                               reinterpret_cast<char*>(&sum), sizeof sum, SQLT_INT));
+  EXPECT_EQ(15, sum);
+  used = 0;
+  EXPECT_EQ("", run_with_array("begin arrays.total(:a, :s); end;", SQLT_INT, numbers, used,
+                               reinterpret_cast<char*>(&sum), sizeof sum, SQLT_INT));
+  EXPECT_EQ(0, sum) << "an empty array is an empty table";
+
+  char joined[16] = {};
+  ub4 names_used = 3;
+  EXPECT_EQ("", run_with_array("begin arrays.joined(:a, :s); end;", SQLT_STR, numbers, names_used, joined,
+                               sizeof joined, SQLT_STR));
+  EXPECT_STREQ("abc", joined);
+
+  used = 3;
+  EXPECT_EQ("", run_with_array("begin arrays.doubled(:a); end;", SQLT_INT, numbers, used, nullptr, 0, 0));
+  EXPECT_EQ((std::vector<int>{2, 4, 6, -1, 5, 0}), numbers);
+  EXPECT_EQ(4u, used) << "the table's count comes back";
+}
+
+TEST_F(TableParameterTest, an_array_of_the_wrong_kind_is_refused_and_table_variables_pass_too) {
+  std::vector<int> numbers{1, 2, 3};
+  ub4 used = 3;
+  char out[16] = {};
+  EXPECT_NE(std::string::npos, run_with_array("begin arrays.total(:a, :s); end;", SQLT_STR, numbers, used, out,
+                                              sizeof out, SQLT_STR)
+                                   .find("PLS-00418: array bind type must match PL/SQL table row type"));
+  EXPECT_NE(std::string::npos, run_with_array("begin arrays.joined(:a, :s); end;", SQLT_INT, numbers, used, out,
+                                              sizeof out, SQLT_STR)
+                                   .find("PLS-00418"));
+  EXPECT_EQ("5", result_text(R"(declare
+  t arrays.numbers_t;
+  s number;
+begin
+  t(1) := 1; t(2) := 2;
+  arrays.doubled(t);
+  arrays.total(t, s);
+  :r := to_char(s);
+end;)")) << "2 + 4 and the -1 doubled appends";
+}
+
 TEST_F(TableBindsTest, version_7_obndra_binds_tables_by_maxsiz_and_cursiz) {
   Lda_Def lda{};
   ub1 hda[512] = {};
