@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <new>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -32,14 +35,51 @@ constexpr size_t kMappedPageBytes = 2 * kHugePage;
 
 size_t mapped_length(size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
 
-uint8_t* allocate_page(size_t bytes) {
-  if (bytes < kMappedPageBytes) {
-    // calloc hands out fresh pages already zeroed instead of writing them twice.
-    auto* page = static_cast<uint8_t*>(std::calloc(bytes, 1));
-    if (!page) throw std::bad_alloc();
-    return page;
+// Mapped record pages a store released, kept for the next store that needs
+// a page of the same size (a reopened or refreshed result has the same
+// page sizes): a fresh mapping costs a fault and the kernel's zeroing per
+// page, many times what reusing one costs. The kept pages are lazily freed,
+// so the system takes them back under memory pressure.
+class KeptPages {
+ public:
+  static KeptPages& Instance() {
+    static auto* kept = new KeptPages;  // never destroyed: stores may outlive static destruction
+    return *kept;
   }
-  const size_t length = mapped_length(bytes);
+
+  void* Take(size_t length) {
+    std::lock_guard lock(mutex_);
+    for (auto page = pages_.begin(); page != pages_.end(); ++page) {
+      if (page->second != length) continue;
+      void* start = page->first;
+      bytes_ -= length;
+      pages_.erase(page);
+      return start;
+    }
+    return nullptr;
+  }
+
+  void Keep(void* start, size_t length) {
+    madvise(start, length, MADV_FREE);
+    std::lock_guard lock(mutex_);
+    pages_.emplace_back(start, length);
+    bytes_ += length;
+    while (bytes_ > kMaxBytes) {  // the oldest go first
+      munmap(pages_.front().first, pages_.front().second);
+      bytes_ -= pages_.front().second;
+      pages_.pop_front();
+    }
+  }
+
+ private:
+  static constexpr size_t kMaxBytes = size_t{1} << 30;
+  std::mutex mutex_;
+  std::deque<std::pair<void*, size_t>> pages_;
+  size_t bytes_ = 0;
+};
+
+uint8_t* map_page(size_t length) {
+  if (void* kept = KeptPages::Instance().Take(length)) return static_cast<uint8_t*>(kept);
   void* mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
   const auto start = reinterpret_cast<uintptr_t>(mapped);
@@ -51,12 +91,20 @@ uint8_t* allocate_page(size_t bytes) {
   return reinterpret_cast<uint8_t*>(aligned);
 }
 
+// The page's records are not zero-filled: FreeSlot clears each slot it hands out.
+uint8_t* allocate_page(size_t bytes) {
+  if (bytes >= kMappedPageBytes) return map_page(mapped_length(bytes));
+  auto* page = static_cast<uint8_t*>(std::malloc(bytes));
+  if (!page) throw std::bad_alloc();
+  return page;
+}
+
 }  // namespace
 
 void TRecordDataList::release_page(uint8_t* page) {
   const auto bytes = static_cast<size_t>(reinterpret_cast<const PageHeader*>(page)->Bytes);
   if (bytes < kMappedPageBytes) std::free(page);
-  else munmap(page, mapped_length(bytes));
+  else KeptPages::Instance().Keep(page, mapped_length(bytes));
 }
 
 uint8_t* TRecordDataList::slot(uint8_t* page, int index) const {
@@ -88,7 +136,10 @@ uint8_t* TRecordDataList::FreeSlot() {
     add_page();
     header = reinterpret_cast<PageHeader*>(pages_.back());
   }
-  return slot(pages_.back(), header->Used);
+  uint8_t* free = slot(pages_.back(), header->Used);
+  // Cleared here, while the fill that follows finds it in the cache, rather than page by page.
+  std::memset(free, 0, static_cast<size_t>(record_size_));
+  return free;
 }
 
 void TRecordDataList::Append(uint8_t* record) {

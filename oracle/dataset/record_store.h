@@ -1,12 +1,14 @@
 // TRecordDataList: the open dataset's records in memory. Records live in
 // pages (one allocation each: a header of capacity, records used and size
-// in bytes, then capacity zero-filled records), so fetching does not
-// allocate per row; the record list orders them, the filtered list holds
-// those that pass the filter. A new page holds half the records held so
-// far, at least ReadBuffer + 1. In unidirectional mode the whole store is
-// released whenever a new page is needed and the offset grows by the
-// records released, so record numbers (list index + offset) keep counting.
-// Thread-safe: no; owned by one dataset.
+// in bytes, then capacity records), so fetching does not allocate per row;
+// the record list orders them, the filtered list holds those that pass the
+// filter. A new page holds half the records held so far, at least
+// ReadBuffer + 1. In unidirectional mode the whole store is released
+// whenever a new page is needed and the offset grows by the records
+// released, so record numbers (list index + offset) keep counting. Large
+// pages a store releases are kept for the next store's pages of the same
+// size (up to 1 GiB in the process, lazily freed).
+// Thread-safe: no; owned by one dataset (the kept pages are shared safely).
 #pragma once
 
 #include <cstdint>

@@ -57,6 +57,26 @@ TEST(RecordStore, a_free_slot_is_zero_filled_and_stays_free_until_appended) {
   EXPECT_EQ(reinterpret_cast<uintptr_t>(store.FreeSlot()) % alignof(RecordHeader), 0u);
 }
 
+// A size no other test uses, with a first page large enough to be mapped.
+TEST(RecordStore, a_released_large_page_serves_the_next_store_with_its_slots_cleared) {
+  constexpr int kWideRecord = kRecordHeaderSize + 4003;
+  constexpr int kReadBuffer = 1233;
+  uint8_t* first_slot = nullptr;
+  {
+    TRecordDataList store(kWideRecord, kReadBuffer, false, nullptr);
+    int32_t id = 0;
+    for (uint8_t* record : append(store, 3, id)) std::memset(DataArea(record), 0xAB, kWideRecord - kRecordHeaderSize);
+    first_slot = store.Record(0);
+  }
+  TRecordDataList store(kWideRecord, kReadBuffer, false, nullptr);
+  uint8_t* slot = store.FreeSlot();
+  ASSERT_EQ(slot, first_slot) << "the released page is used again";
+  const std::vector<uint8_t> zeros(kWideRecord, 0);
+  EXPECT_EQ(std::memcmp(slot, zeros.data(), zeros.size()), 0);
+  store.Append(slot);
+  EXPECT_EQ(std::memcmp(store.FreeSlot(), zeros.data(), zeros.size()), 0);
+}
+
 TEST(RecordStore, unidirectional_mode_releases_every_record_when_a_page_fills_and_keeps_counting) {
   std::vector<int> refused;
   TRecordDataList store(kRecordSize, 4, true, [&](int number) {
