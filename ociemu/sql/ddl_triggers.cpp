@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <string>
 
 #include "ociemu/sql/ddl.h"
@@ -125,16 +124,19 @@ std::string column_checks(const ColumnDefinition& column, const std::string& own
   if (type->type_code == 2 || type->type_code == 100 || type->type_code == 101) {
     // Not "IN (...)": SQLite builds an ephemeral table for an IN list on every row a CHECK tests.
     // NUMBER also takes the exact form of values a REAL would change.
+    // Each check opens with plain comparisons that only numbers in range pass, so the common row
+    // costs no function call; anything else falls through to the full test. A number sorts below
+    // any text or blob, '' included.
     const std::string exact = type->type_code == 2 ? " OR " + std::string(kIsExactNumberFunction) + "(" + name + ")" : "";
-    sql += " CONSTRAINT \"#01722\" CHECK (typeof(" + name + ") <> 'text' AND (typeof(" + name + ") <> 'blob'" + exact +
-           "))";
+    sql += " CONSTRAINT \"#01722\" CHECK (" + name + " < '' OR typeof(" + name + ") <> 'text' AND (typeof(" + name +
+           ") <> 'blob'" + exact + "))";
     if (type->precision > 0 && type->type_code == 2 && type->scale != -127) {
       // Values that round to 10^(p-s) or more do not fit.
-      char limit[64];
-      std::snprintf(limit, sizeof limit, "1e%d", type->precision - type->scale);
-      sql += " CONSTRAINT \"#01438\" CHECK (CASE WHEN typeof(" + name + ") = 'blob' THEN " + kExactFitsFunction + "(" +
-             name + ", " + std::to_string(type->precision - type->scale) + ") ELSE abs(" + name + ") < " + limit +
-             " - 0.5 * 1e" + std::to_string(-type->scale) + " END)";
+      const std::string limit = "(1e" + std::to_string(type->precision - type->scale) + " - 0.5 * 1e" +
+                                std::to_string(-type->scale) + ")";
+      sql += " CONSTRAINT \"#01438\" CHECK (" + name + " > -" + limit + " AND " + name + " < " + limit +
+             " OR CASE WHEN typeof(" + name + ") = 'blob' THEN " + kExactFitsFunction + "(" + name + ", " +
+             std::to_string(type->precision - type->scale) + ") ELSE abs(" + name + ") < " + limit + " END)";
     }
   }
   const bool sized = type->type_code == 1 || type->type_code == 96 || type->type_code == 23;

@@ -2,6 +2,9 @@
 // sequences, views, synonyms and accounts.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "ociemu/tests/sql/database_fixture.h"
 
 namespace ociemu::sql {
@@ -62,6 +65,50 @@ TEST_F(Schema, constraint_violations_name_owner_and_constraint) {
   OracleError child = database.error("delete from dept where deptno = 20");
   EXPECT_EQ(child.code, 2292);
   EXPECT_EQ(child.message, "integrity constraint (SCOTT.FK_DEPTNO) violated - child record found");
+}
+
+// The number checks as CREATE TABLE writes them and as earlier files keep them must refuse
+// the same values, whether a row comes through Oracle SQL or is stored without conversion.
+TEST_F(Schema, number_columns_refuse_text_and_values_beyond_their_precision_in_tables_of_either_form) {
+  database.execute("create table nums (n number(5,2), m number)");
+  database.execute("create table old_nums (n number(5,2), m number)");
+  ASSERT_EQ(SQLITE_OK,
+            sqlite3_exec(database.db,
+                         "PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE TABLE \"SCOTT.OLD_NUMS\" "
+                         "(\"N\" NUMBER(5,2) CONSTRAINT \"#01722\" CHECK (typeof(\"N\") <> ''text'' AND (typeof(\"N\") <> "
+                         "''blob'' OR OCIEMU_IS_EXACT(\"N\"))) CONSTRAINT \"#01438\" CHECK (CASE WHEN typeof(\"N\") = "
+                         "''blob'' THEN OCIEMU_EXACT_FITS(\"N\", 3) ELSE abs(\"N\") < 1e3 - 0.5 * 1e-2 END), \"M\" NUMBER "
+                         "CONSTRAINT \"#01722\" CHECK (typeof(\"M\") <> ''text'' AND (typeof(\"M\") <> ''blob'' OR "
+                         "OCIEMU_IS_EXACT(\"M\"))))' WHERE name = 'SCOTT.OLD_NUMS'; PRAGMA writable_schema = RESET;",
+                         nullptr, nullptr, nullptr));
+  EXPECT_EQ("1", database.value("select count(*) from sys.all_tables where table_name = 'OLD_NUMS'"));
+  struct Stored {
+    const char* values;
+    const char* failure;  // the check that refuses it, or ""
+  };
+  const Stored stored[] = {{"999.99, 1", ""},        {"999.994, 1", ""},       {"-999.994, -1", ""},
+                           {"999.996, 1", "#01438"}, {"-999.996, 1", "#01438"}, {"100000, 1", "#01438"},
+                           {"'abc', 1", "#01722"},   {"x'00', 1", "#01722"},    {"NULL, NULL", ""},
+                           {"1, 'abc'", "#01722"},   {"1, 9e999", ""}};
+  const Stored oracle[] = {{"999.995, 1", "1438"}, {"'12.5', 1", ""}, {"'abc', 1", "1722"},
+                           {"1, 12345678901234567890123", ""}, {"12345678901234567890123, 1", "1438"}};
+  for (const char* table : {"SCOTT.NUMS", "SCOTT.OLD_NUMS"}) {
+    for (const Stored& c : stored) {
+      const std::string sql = std::string("INSERT INTO \"") + table + "\" VALUES (" + c.values + ")";
+      char* message = nullptr;
+      sqlite3_exec(database.db, sql.c_str(), nullptr, nullptr, &message);
+      const std::string failure = message ? message : "";
+      sqlite3_free(message);
+      EXPECT_EQ(*c.failure ? "CHECK constraint failed: " + std::string(c.failure) : "", failure) << sql;
+    }
+    const std::string oracle_name = std::string(table).substr(6);
+    for (const Stored& c : oracle) {
+      const std::string sql = "insert into " + oracle_name + " values (" + c.values + ")";
+      EXPECT_EQ(*c.failure ? std::atoi(c.failure) : 0, database.error(sql).code) << sql;
+    }
+    EXPECT_EQ(1438, database.error("update " + oracle_name + " set n = n * 1000 where n = 12.5").code);
+    EXPECT_EQ("12345678901234567890123", database.value("select m from " + oracle_name + " where m > 1e20"));
+  }
 }
 
 TEST_F(Schema, stores_long_text_as_written_and_applies_defaults) {
