@@ -205,6 +205,14 @@ void configure_sqlite_once() {
   (void)configured;
 }
 
+// Runs a prepared statement to its end and leaves it ready to run again.
+int step_once(sqlite3_stmt* statement) {
+  int stepped = sqlite3_step(statement);
+  while (stepped == SQLITE_ROW) stepped = sqlite3_step(statement);
+  const int rc = sqlite3_reset(statement);
+  return stepped == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 }  // namespace
 
 Connection::Connection(const std::string& path) {
@@ -228,6 +236,7 @@ Connection::Connection(const std::string& path) {
 
 Connection::~Connection() {
   for (auto& [text, statement] : kept_) sqlite3_finalize(statement);
+  for (auto& [text, statement] : fixed_) sqlite3_finalize(statement);
   drop_recycled();
   sqlite3_close_v2(db_);
 }
@@ -247,10 +256,22 @@ int Connection::run_kept(const std::string& sql) {
     std::rotate(found, found + 1, kept_.end());
     found = kept_.end() - 1;
   }
-  sqlite3_stmt* statement = found->second;
-  const int stepped = sqlite3_step(statement);
-  const int rc = sqlite3_reset(statement);
-  return stepped == SQLITE_DONE || stepped == SQLITE_ROW ? SQLITE_OK : rc;
+  return step_once(found->second);
+}
+
+sqlite3_stmt* Connection::fixed_statement(const char* sql) {
+  for (const auto& [text, statement] : fixed_) {
+    if (text == sql) return statement;
+  }
+  if (fixed_.size() == kFixedLimit) return nullptr;
+  sqlite3_stmt* statement = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db_, sql, -1, &statement, &tail) != SQLITE_OK || statement == nullptr || *tail != '\0') {
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+  fixed_.emplace_back(sql, statement);
+  return statement;
 }
 
 void Connection::recycle_table(const std::string& quoted_name) {
@@ -273,7 +294,10 @@ void Connection::drop_recycled() {
   });
 }
 
-void Connection::exec(const char* sql) { check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr)); }
+void Connection::exec(const char* sql) {
+  sqlite3_stmt* statement = fixed_statement(sql);
+  check(statement ? step_once(statement) : sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
 
 void Connection::exec_kept(const std::string& sql) { check(run_kept(sql)); }
 

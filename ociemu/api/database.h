@@ -88,7 +88,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   sqlite3* db() const { return db_; }
-  // Runs SQL without results; throws the mapped Oracle error.
+  // Runs SQL without results; throws the mapped Oracle error. Meant for the fixed
+  // texts that frame every statement (BEGIN, COMMIT, internal savepoints): a single
+  // statement is prepared once and kept.
   void exec(const char* sql);
   // The same for a text run again and again (savepoints by name): its
   // statement is prepared once. Returns SQLite's result code instead of throwing.
@@ -104,9 +106,14 @@ class Connection {
  private:
   // Throws the Oracle error of a SQLite result code other than SQLITE_OK.
   void check(int rc);
+  // The kept statement of a fixed text, prepared at first use; null when the text is
+  // not a single statement or too many texts are kept already.
+  sqlite3_stmt* fixed_statement(const char* sql);
   static constexpr size_t kKeptLimit = 8;
+  static constexpr size_t kFixedLimit = 16;
   sqlite3* db_ = nullptr;
   std::vector<std::pair<std::string, sqlite3_stmt*>> kept_;  // most recently used last
+  std::vector<std::pair<std::string, sqlite3_stmt*>> fixed_;
   std::vector<std::string> recycled_;  // quoted names of renamed tables still to drop
   int recycled_count_ = 0;
 };

@@ -91,6 +91,32 @@ TEST_F(TransactionTest, savepoints_set_again_and_again_undo_what_came_after_them
   must_run("COMMIT");
 }
 
+// The texts that frame every statement (BEGIN, COMMIT, ROLLBACK, the statement's own
+// savepoint) are kept prepared: run again across DDL and after a refused statement,
+// each still ends or undoes exactly its own work.
+TEST_F(TransactionTest, transactions_framed_again_and_again_across_ddl_and_refusals_keep_their_work) {
+  ::setenv("OCIEMU_LOCK_TIMEOUT_MS", "0", 1);
+  for (int round = 1; round <= 3; ++round) {
+    const std::string value = std::to_string(round);
+    must_run("INSERT INTO A VALUES (-1)");
+    ASSERT_EQ(OCI_SUCCESS, OCITransRollback(svc, err, OCI_DEFAULT));
+    must_run("INSERT INTO A VALUES (" + value + ")");
+    ASSERT_EQ(OCI_SUCCESS, OCITransCommit(svc, err, OCI_DEFAULT));
+    must_run("CREATE TABLE T" + value + " (X NUMBER)");
+    must_run("DROP TABLE T" + value);
+    must_run("SELECT N FROM A WHERE N = 1 FOR UPDATE", other);
+    must_run("INSERT INTO A VALUES (100)");
+    EXPECT_EQ(OCI_ERROR, run("UPDATE A SET N = N + 10")) << "row 1 is locked by the other session";
+    EXPECT_EQ(54, last_code());
+    EXPECT_EQ("1", single_text("SELECT COUNT(*) FROM A WHERE N > 10")) << "the refused update is undone, the insert kept";
+    ASSERT_EQ(OCI_SUCCESS, OCITransRollback(other, err, OCI_DEFAULT));
+    ASSERT_EQ(OCI_SUCCESS, OCITransRollback(svc, err, OCI_DEFAULT));
+    EXPECT_EQ(value, count(other));
+    EXPECT_EQ(value, single_text("SELECT MAX(N) FROM A", other));
+  }
+  ::unsetenv("OCIEMU_LOCK_TIMEOUT_MS");
+}
+
 TEST_F(TransactionTest, rollback_to_a_savepoint_releases_the_row_locks_taken_after_it) {
   for (const char* row : {"1", "2", "3", "4"}) must_run(std::string("INSERT INTO A VALUES (") + row + ")");
   must_run("COMMIT");
