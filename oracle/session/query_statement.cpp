@@ -168,9 +168,13 @@ void TOracleQuery::parse() {
     kind_ = skSelect;
     return;
   }
-  const std::string text = statement_text();
   if (session_->OCI8Mode() && forces_parse()) text_cached_ = false;
-  if (Optimize && text_cached_ && text == parsed_text_ && cacheable_kind(kind_)) return;
+  const bool reusable = Optimize && text_cached_ && cacheable_kind(kind_);
+  // The SQL and the declarations forget the parsed text when they change; only
+  // substitution values change it unannounced, so only then is it built to compare.
+  if (reusable && !variables_.HasSubstitutions()) return;
+  const std::string text = statement_text();
+  if (reusable && text == parsed_text_) return;
   columns_.clear();
   described_ = false;
   parsed_text_ = text;

@@ -485,10 +485,12 @@ std::string TVariables::VariableDisplayText(int index) const {
   return VarToStr(read_element(v, 0));
 }
 
+bool TVariables::HasSubstitutions() const {
+  return std::any_of(items_.begin(), items_.end(), [](const auto& v) { return v->type_ == vartype::Substitution; });
+}
+
 std::string TVariables::SubstituteVariables(const std::string& sql) const {
-  const bool any = std::any_of(items_.begin(), items_.end(),
-                               [](const auto& v) { return v->type_ == vartype::Substitution; });
-  if (!any) return sql;
+  if (!HasSubstitutions()) return sql;
   std::string result = sql;
   const std::vector<ScannedVariable> found = ScanVariables(sql, true);
   for (auto it = found.rbegin(); it != found.rend(); ++it) {

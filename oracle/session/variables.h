@@ -162,6 +162,7 @@ class TVariables {
 
   // The text with every :name of a substitution variable replaced by its value.
   std::string SubstituteVariables(const std::string& sql) const;
+  bool HasSubstitutions() const;
 
   // The stored "Data" form.
   void ReadData(TStream& stream);
