@@ -43,15 +43,11 @@ bool StatementBinds::Has(const std::string& name) const { return find(name) != n
 
 TStatementQueries::~TStatementQueries() = default;
 
-std::string TStatementQueries::declarations(const StatementBinds& binds) {
-  std::string text;
-  for (const StatementBinds::Entry& entry : binds.entries_) {
-    text += entry.Name;
-    text += ':';
-    text += std::to_string(entry.Type);
-    text += ';';
-  }
-  return text;
+bool TStatementQueries::declared_alike(const Entry& entry, const StatementBinds& binds) {
+  return std::equal(entry.Declared.begin(), entry.Declared.end(), binds.entries_.begin(), binds.entries_.end(),
+                    [](const auto& held, const StatementBinds::Entry& wanted) {
+                      return held.first == wanted.Name && held.second == wanted.Type;
+                    });
 }
 
 TStatementQueries::Entry& TStatementQueries::entry_for(const std::string& text) {
@@ -77,11 +73,13 @@ TOracleQuery& TStatementQueries::Bind(const std::string& text, const StatementBi
   Entry& entry = entry_for(text);
   entry.LastUse = ++uses_;
   TOracleQuery& query = *entry.Query;
-  std::string declared = declarations(binds);
-  if (declared != entry.Declared) {
+  if (!declared_alike(entry, binds)) {
     query.DeleteVariables();
-    for (const StatementBinds::Entry& bind : binds.entries_) query.DeclareVariable(bind.Name, bind.Type);
-    entry.Declared = std::move(declared);
+    entry.Declared.clear();
+    for (const StatementBinds::Entry& bind : binds.entries_) {
+      query.DeclareVariable(bind.Name, bind.Type);
+      entry.Declared.emplace_back(bind.Name, bind.Type);
+    }
   }
   for (size_t i = 0; i < binds.entries_.size(); ++i) {
     const StatementBinds::Entry& bind = binds.entries_[i];

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/variant.h"
@@ -67,12 +68,12 @@ class TStatementQueries {
  private:
   struct Entry {
     std::string Text;
-    std::string Declared;  // names and types of the variables the query holds
+    std::vector<std::pair<std::string, int>> Declared;  // names and types of the variables the query holds
     uint64_t LastUse = 0;
     std::unique_ptr<TOracleQuery> Query;
   };
   Entry& entry_for(const std::string& text);
-  static std::string declarations(const StatementBinds& binds);
+  static bool declared_alike(const Entry& entry, const StatementBinds& binds);
 
   std::vector<Entry> entries_;
   TOracleQuery* last_ = nullptr;
