@@ -197,26 +197,33 @@ void to_char(sqlite3_context* context, int count, Args args) {
   set_result(context, text_argument(args[0]));
 }
 
+// TO_DATE and TO_TIMESTAMP: text read by the model given (a value already a date passes when
+// the model does not read it), else a date passes and text is read by the session's model.
+std::optional<DateTimeValue> datetime_from(int count, Args args, const std::string& session_model) {
+  const bool has_model = count >= 2 && !is_null(args[1]);
+  if (has_model) {
+    try {
+      return parse_storage(parse_datetime(text_argument(args[0]), text_argument(args[1])));
+    } catch (const OracleException&) {
+      if (auto date = date_argument(args[0])) return date;
+      throw;
+    }
+  }
+  if (auto date = date_argument(args[0])) return date;
+  return parse_storage(parse_datetime(text_argument(args[0]), session_model));
+}
+
 void to_date(sqlite3_context* context, int count, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
-  if (auto date = date_argument(args[0])) {
-    date->nanoseconds = 0;
-    date->has_fraction = false;
-    return set_date(context, *date);
-  }
-  std::string model = count >= 2 && !is_null(args[1]) ? text_argument(args[1]) : session_of(context).nls_date_format;
-  std::string stored = parse_datetime(text_argument(args[0]), model);
-  auto value = parse_storage(stored);
+  auto value = datetime_from(count, args, session_of(context).nls_date_format);
+  value->nanoseconds = 0;
   value->has_fraction = false;
   set_date(context, *value);
 }
 
 void to_timestamp(sqlite3_context* context, int count, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
-  if (auto date = date_argument(args[0])) return set_date(context, *date, true);
-  std::string model =
-      count >= 2 && !is_null(args[1]) ? text_argument(args[1]) : session_of(context).nls_timestamp_format;
-  set_date(context, *parse_storage(parse_datetime(text_argument(args[0]), model)), true);
+  set_date(context, *datetime_from(count, args, session_of(context).nls_timestamp_format), true);
 }
 
 void to_number(sqlite3_context* context, int count, Args args) {

@@ -62,6 +62,9 @@ TEST_F(ZoneIntervalSqlTest, a_timestamp_literal_with_a_zone_keeps_its_fraction_a
 
 TEST_F(ZoneIntervalSqlTest, to_date_reads_elements_in_the_models_order_and_fractions_to_nine_digits) {
   EXPECT_EQ("2024-05-17", single_text("SELECT TO_CHAR(TO_DATE('2024-17-05', 'YYYY-DD-MM'), 'YYYY-MM-DD') FROM dual"));
+  // Text that also reads as a date of the stored form still goes by the model.
+  EXPECT_EQ("2015-11-01", single_text("SELECT TO_CHAR(TO_DATE('2015-01-11', 'YYYY-DD-MM'), 'YYYY-MM-DD') FROM dual"));
+  EXPECT_EQ("2015-11-01", single_text("SELECT TO_CHAR(TO_TIMESTAMP('2015-01-11', 'YYYY-DD-MM'), 'YYYY-MM-DD') FROM dual"));
   EXPECT_EQ("2024-05-17 13:45:00",
             single_text("SELECT TO_DATE('45 13 17.05.2024', 'MI HH24 DD.MM.YYYY') FROM dual"));
   EXPECT_EQ("123456789", single_text("SELECT TO_CHAR(TO_TIMESTAMP('2024-05-17 10:11:12.123456789', "
