@@ -157,6 +157,7 @@ void Statement::adopt_rows(Session& session, std::shared_ptr<Connection> connect
   binds_.clear();
   params_.clear();
   defines_.clear();  // a reopened cursor's handle defines its new columns afresh
+  unopened_ = false;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].type.type_code != 0) continue;
     columns[i].type = rows.empty() ? inferred_type(Cell{}) : inferred_type(rows.front()[i].view());
@@ -202,6 +203,16 @@ void Statement::place_cursor(const ElementArrays& arrays, uint32_t slot, const C
   if (sb2* indicator = arrays.indicator_at(slot)) *indicator = 0;
   arrays.set_length(slot, 0);
   if (ub2* code = arrays.code_at(slot)) *code = 0;
+}
+
+// A cursor variable a block never opened, handed to this handle: a query that was never
+// executed, whose columns the client cannot ask for (ORA-24338, as Oracle's handle answers).
+void Statement::hand_over_unopened() {
+  close_cursor();
+  columns_.clear();
+  defines_.clear();
+  statement_type = OCI_STMT_SELECT;
+  unopened_ = true;
 }
 
 }  // namespace ociemu

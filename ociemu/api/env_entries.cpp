@@ -153,7 +153,9 @@ sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 at
     case OCI_ATTR_SQLFNCODE: return put<ub2>(attributep, sizep, s.sql_function_code);
     case OCI_ATTR_PREFETCH_ROWS: return put<ub4>(attributep, sizep, s.prefetch_rows);
     case OCI_ATTR_PREFETCH_MEMORY: return put<ub4>(attributep, sizep, 0);
-    case OCI_ATTR_PARAM_COUNT: return put<ub4>(attributep, sizep, s.column_count());
+    case OCI_ATTR_PARAM_COUNT:
+      if (s.unopened()) fail(24338);
+      return put<ub4>(attributep, sizep, s.column_count());
     case OCI_ATTR_STMT_TYPE: return put<ub2>(attributep, sizep, s.statement_type);
     case OCI_ATTR_PARSE_ERROR_OFFSET: return put<ub2>(attributep, sizep, s.parse_error_offset);
     case OCI_ATTR_STATEMENT: return put_text(attributep, sizep, s.text);

@@ -232,12 +232,21 @@ class StatementHost final : public SessionHost {
   bool is_table_bind(const std::string& name) override { return bind(name).max_elements > 0; }
   int table_length(const std::string& name) override { return static_cast<int>(length_of(bind(name))); }
   int table_capacity(const std::string& name) override { return static_cast<int>(bind(name).max_elements); }
-  bool is_character_bind(const std::string& name) override {
+  plsql::BindKind bind_kind(const std::string& name) override {
+    using K = plsql::BindKind;
     switch (bind(name).arrays.dty) {
       case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_VCS: case SQLT_LVC: case SQLT_LNG:
-        return true;
-      default:
-        return false;
+        return K::Character;
+      case SQLT_INT: case SQLT_UIN: case SQLT_FLT: case SQLT_NUM: case SQLT_VNU: case SQLT_BFLOAT: case SQLT_BDOUBLE:
+      case SQLT_IBFLOAT: case SQLT_IBDOUBLE:
+        return K::Number;
+      case SQLT_DAT: case SQLT_ODT: case SQLT_DATE: case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ:
+        return K::Datetime;
+      case SQLT_CLOB: return K::Clob;
+      case SQLT_BLOB: return K::Blob;
+      case SQLT_BIN: case SQLT_LBI: case SQLT_VBI: case SQLT_LVB: return K::Raw;
+      case SQLT_RSET: case SQLT_CUR: return K::Cursor;
+      default: return K::Other;
     }
   }
   void set_table_length(const std::string& name, int length) override {
@@ -252,6 +261,10 @@ class StatementHost final : public SessionHost {
 
   std::shared_ptr<plsql::BoundCursor> bind_cursor(const std::string& name) override {
     return std::make_shared<PassedCursor>(cursor_handle(bind(name)));
+  }
+
+  void clear_bind_cursor(const std::string& name) override {
+    if (Statement* target = cursor_handle(bind(name))) target->hand_over_unopened();
   }
 
   void pass_bind_cursor(const std::string& name, plsql::BoundCursor& cursor) override {

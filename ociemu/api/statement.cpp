@@ -187,6 +187,7 @@ void Statement::finalize() {
 void Statement::prepare(std::string_view sql_text) {
   finalize();
   adopted_ = false;
+  unopened_ = false;
   text.assign(sql_text);
   // Statements end without ';', PL/SQL blocks keep theirs.
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();

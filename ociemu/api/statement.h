@@ -226,6 +226,8 @@ class Statement : public Handle {
 
   Param* param(uint32_t position);
   uint32_t column_count() const { return static_cast<uint32_t>(columns_.size()); }
+  bool unopened() const { return unopened_; }
+  void hand_over_unopened();
   const std::vector<ColumnInfo>& columns() const { return columns_; }
   const std::vector<std::string>& placeholder_names() const { return placeholders_; }
   Session* session() const { return live<Session>(session_); }
@@ -356,6 +358,7 @@ class Statement : public Handle {
   uint64_t plsql_generation_ = 0;
   bool adopted_ = false;  // rows handed over by a block's OPEN :c FOR, not a query of its own
   bool closed_by_block_ = false;  // a block closed the cursor the client passed in
+  bool unopened_ = false;         // a block handed over a cursor variable it never opened
   std::vector<Statement*> implicit_results_;  // children of the environment, in return order
   size_t next_implicit_ = 0;  // the next one OCIStmtGetNextResult hands out
 };

@@ -37,6 +37,9 @@ class BoundCursor {
   virtual const void* handle() const = 0;  // the client's statement, telling cursors apart
 };
 
+// The families of a bind's external type that tell which parameter types it can stand for.
+enum class BindKind { Other, Character, Number, Datetime, Clob, Blob, Raw, Cursor };
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -57,8 +60,8 @@ class Host {
   virtual int table_length(const std::string& name) = 0;
   virtual int table_capacity(const std::string& name) = 0;
   virtual void set_table_length(const std::string& name, int length) = 0;
-  // Whether the client binds the variable as text (CHAR, VARCHAR2 and the like).
-  virtual bool is_character_bind(const std::string& /*name*/) { return false; }
+  // What the client binds the variable as, for the type checks of calls.
+  virtual BindKind bind_kind(const std::string& /*name*/) { return BindKind::Other; }
 
   // OPEN :name FOR query: the cursor bind takes the rows of stmt, stepped from its
   // first row (the host reads them all before returning).
@@ -67,6 +70,8 @@ class Host {
 
   // The cursor bind `name` as a cursor to fetch from; null when the bind is not a cursor variable.
   virtual std::shared_ptr<BoundCursor> bind_cursor(const std::string& /*name*/) { return nullptr; }
+  // A cursor variable never opened (or closed), handed to cursor bind `name`: that handle holds no open cursor.
+  virtual void clear_bind_cursor(const std::string& /*name*/) {}
   // A cursor the client passed in, handed on to cursor bind `name`: that handle takes its remaining rows.
   virtual void pass_bind_cursor(const std::string& /*name*/, BoundCursor& /*cursor*/) { sql::throw_oracle(3001); }
 

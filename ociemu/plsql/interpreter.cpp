@@ -56,6 +56,22 @@ struct Slot {
 
 bool is_character_type(BaseType type) { return type == BaseType::Varchar2 || type == BaseType::Char; }
 
+// Whether a client's bind of this kind can take what a parameter of this type gives back.
+bool bind_takes(BindKind bind, BaseType parameter) {
+  using B = BaseType;
+  if (parameter == B::Unknown || is_character_type(parameter)) return bind != BindKind::Cursor;
+  switch (bind) {
+    case BindKind::Other: case BindKind::Character: return parameter != B::RefCursor;
+    case BindKind::Number: return parameter == B::Number || parameter == B::Integer || parameter == B::PlsInteger ||
+                                  parameter == B::Boolean;
+    case BindKind::Datetime: return parameter == B::Date || parameter == B::Timestamp;
+    case BindKind::Clob: return parameter == B::Clob;
+    case BindKind::Blob: case BindKind::Raw: return parameter == B::Blob || parameter == B::Raw;
+    case BindKind::Cursor: return parameter == B::RefCursor;
+  }
+  return true;
+}
+
 // What a call hands its callee besides values, moved into the parameter's slot and back out at its end.
 struct Handed {
   CursorState cursor;               // a cursor variable
@@ -231,8 +247,10 @@ class Runner final : public Activation {
       return;
     }
     if (target.kind != Ref::Bind) throw raise_code(kValueErrorCode);
-    if (!state.open || !(state.prepared || state.bound)) throw raise_code(kInvalidCursorCode);
     if (!host_.has_bind(target.name)) throw raise_code(kNotAllBound);
+    // Never opened, or closed again: the client's handle gets no rows, and only fetching from it fails.
+    if (!state.open && !state.bound) return host_.clear_bind_cursor(target.name);
+    if (!state.open || !(state.prepared || state.bound)) throw raise_code(kInvalidCursorCode);
     if (state.bound) {
       std::shared_ptr<BoundCursor> there = host_.bind_cursor(target.name);
       if (there && there->handle() == state.bound->handle()) {
@@ -536,6 +554,7 @@ class Runner final : public Activation {
     const std::vector<Parameter>& parameters = s.callee->parameters;
     Callee callee = callee_of(s);
     std::vector<std::optional<Value>> arguments(parameters.size());
+    check_bound_results(s, callee);
     std::vector<Handed> cursors(parameters.size());
     for (size_t i = 0; i < parameters.size(); ++i) {
       if (callee.passes_cursor(i)) {
@@ -595,6 +614,23 @@ class Runner final : public Activation {
     return Flow::Normal;
   }
 
+  // OUT and IN OUT parameters given the client's binds: each bind must take the parameter's type (PLS-00306).
+  void check_bound_results(const Stmt& s, const Callee& callee) {
+    const std::vector<Parameter>& parameters = *callee.parameters;
+    for (size_t i = 0; i < parameters.size() && i < s.targets.size(); ++i) {
+      if (parameters[i].mode == Parameter::In || s.targets[i].ref.kind != Ref::Bind) continue;
+      const std::string& name = s.targets[i].ref.name;
+      if (name.empty() || !host_.has_bind(name)) continue;
+      const BaseType type = callee.unit->slot_types[static_cast<size_t>(parameters[i].slot)].base;
+      if (type == BaseType::IndexTable || type == BaseType::RefCursor) continue;  // checked as they pass
+      if (bind_takes(host_.bind_kind(name), type)) continue;
+      const std::string& called = s.callee->name;
+      std::string message(kPlsWrongArguments);
+      message.replace(message.find("%s"), 2, called.substr(called.rfind('.') + 1));
+      throw raise_code(kCompileError, sql::message_text(kCompileError, {std::to_string(line_), "1", message}));
+    }
+  }
+
   // The elements of an index-by table argument: a table variable's, or a host array's.
   std::map<int64_t, Value> table_argument(const Expr& value, const TypeSpec& type) {
     if (value.form == Expr::Reference && value.ref.kind == Ref::Slot && is_table_slot(value.ref.slot)) {
@@ -602,7 +638,7 @@ class Runner final : public Activation {
     }
     const std::string& name = value.ref.name;
     if (value.ref.kind != Ref::Bind || name.empty() || !host_.is_table_bind(name)) throw raise_code(kValueErrorCode);
-    if (host_.is_character_bind(name) != is_character_type(type.element->base)) {
+    if ((host_.bind_kind(name) == BindKind::Character) != is_character_type(type.element->base)) {
       throw raise_code(kCompileError, sql::message_text(kCompileError, {std::to_string(line_), "1", std::string(kPlsArrayBindType)}));
     }
     std::map<int64_t, Value> table;

@@ -168,6 +168,39 @@ begin
 end;)")) << "2 + 4 and the -1 doubled appends";
 }
 
+// A procedure's OUT parameter given a bind of a type that cannot take its value: PLS-00306, as Oracle
+// reports when it compiles the call; text binds take anything.
+TEST_F(TableBindsTest, out_parameters_refuse_binds_of_types_that_cannot_take_their_values) {
+  ASSERT_EQ("", failure("create or replace procedure stamp(at out timestamp with time zone, n out number) is "
+                        "begin at := systimestamp; n := 7; end;"));
+  auto call_with = [&](ub2 at_dty, void* at, sb4 at_size) {
+    OCIStmt* stmt = prepare("begin stamp(:at, :n); end;");
+    OCIBind* binds[2] = {};
+    int n = 0;
+    OCIBindByName(stmt, &binds[0], err, text(":at"), 3, at, at_size, at_dty, nullptr, nullptr, nullptr, 0, nullptr,
+                  OCI_DEFAULT);
+    OCIBindByName(stmt, &binds[1], err, text(":n"), 2, &n, sizeof n, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr,
+                  OCI_DEFAULT);
+    sword rc = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc == OCI_SUCCESS ? std::string() : last_error();
+  };
+  double number = 0;
+  EXPECT_NE(std::string::npos,
+            call_with(SQLT_BDOUBLE, &number, sizeof number).find("PLS-00306: wrong number or types of arguments in call to 'STAMP'"));
+  OCILobLocator* lob = nullptr;
+  OCIDescriptorAlloc(env, reinterpret_cast<void**>(&lob), OCI_DTYPE_LOB, 0, nullptr);
+  EXPECT_EQ(0u, call_with(SQLT_CLOB, &lob, sizeof lob).find("ORA-06550"));
+  OCIDescriptorFree(lob, OCI_DTYPE_LOB);
+  char text_value[64] = {};
+  EXPECT_EQ("", call_with(SQLT_STR, text_value, sizeof text_value));
+  EXPECT_NE('\0', text_value[0]);
+  OCIDateTime* at = nullptr;
+  OCIDescriptorAlloc(env, reinterpret_cast<void**>(&at), OCI_DTYPE_TIMESTAMP_TZ, 0, nullptr);
+  EXPECT_EQ("", call_with(SQLT_TIMESTAMP_TZ, &at, sizeof at));
+  OCIDescriptorFree(at, OCI_DTYPE_TIMESTAMP_TZ);
+}
+
 TEST_F(TableBindsTest, version_7_obndra_binds_tables_by_maxsiz_and_cursiz) {
   Lda_Def lda{};
   ub1 hda[512] = {};

@@ -208,9 +208,18 @@ end;)")) << last_error();
   std::vector<std::string> names;
   while (OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT) == OCI_SUCCESS) names.push_back(name);
   EXPECT_EQ(std::vector<std::string>({"CLARK", "DAVIS"}), names);
-  // A cursor variable that was never opened cannot be handed over.
-  EXPECT_EQ(OCI_ERROR, open_into(cursor, "declare c sys_refcursor; d number := :dept; begin :c := c; end;"));
-  EXPECT_EQ(1001, last_code());
+  // A cursor variable that was never opened is handed over as no open cursor: the block
+  // runs, and only fetching from the handle fails.
+  EXPECT_EQ(OCI_SUCCESS, open_into(cursor, "declare c sys_refcursor; d number := :dept; begin :c := c; end;"))
+      << last_error();
+  EXPECT_EQ(OCI_ERROR, OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT));
+  EXPECT_EQ(24338, last_code());
+  ub4 columns = 0;
+  EXPECT_EQ(OCI_ERROR, OCIAttrGet(cursor, OCI_HTYPE_STMT, &columns, nullptr, OCI_ATTR_PARAM_COUNT, err));
+  EXPECT_EQ(24338, last_code()) << "a query never executed has no columns to tell";
+  ASSERT_EQ(OCI_SUCCESS, open_into(cursor, R"(declare c sys_refcursor; d number := :dept;
+begin open c for select * from staff where dept = d; :c := c; end;)")) << last_error();
+  EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(cursor, OCI_HTYPE_STMT, &columns, nullptr, OCI_ATTR_PARAM_COUNT, err));
 }
 
 }  // namespace
