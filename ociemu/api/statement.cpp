@@ -508,13 +508,13 @@ bool Statement::column_types_declared() const {
 }
 
 void Statement::describe_execution(Session& session, bool may_peek) {
-  const int64_t version = session.data_version();
+  const int reprepares = sqlite3_stmt_status(main_, SQLITE_STMTSTATUS_REPREPARE, 0);
   if (kept_description_ && kept_description_->generation == session.generation &&
-      kept_description_->data_version == version) {
+      kept_description_->statement == main_ && kept_description_->reprepares == reprepares) {
     return;
   }
   describe(may_peek);
-  if (!types_guessed_) kept_description_ = KeptDescription{session.generation, version};
+  if (!types_guessed_) kept_description_ = KeptDescription{session.generation, main_, reprepares};
 }
 
 void Statement::describe(bool may_peek) {

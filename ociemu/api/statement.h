@@ -337,11 +337,13 @@ class Statement : public Handle {
   std::vector<ColumnInfo> columns_;
   std::vector<std::unique_ptr<Param>> params_;
   // The columns described at an execution, kept for the next ones while they
-  // cannot differ: no type was guessed from a row's value, and neither this
-  // session's DDL nor another connection's commit came in between.
+  // cannot differ: no type was guessed from a row's value, the session ran no
+  // DDL, and SQLite did not prepare the statement again for a schema that
+  // another connection changed.
   struct KeptDescription {
     uint64_t generation = 0;
-    int64_t data_version = 0;
+    const sqlite3_stmt* statement = nullptr;
+    int reprepares = 0;
   };
   std::optional<KeptDescription> kept_description_;
   bool types_guessed_ = false;
