@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
+#include <iterator>
 
 namespace ociemu::sql {
 namespace {
@@ -282,9 +284,18 @@ std::string message_text(int code, MessageArgs args) {
 }
 
 std::string full_message(int code, std::string_view text) {
-  char prefix[16];
-  std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
-  return prefix + std::string(text);
+  // Built by hand: the no-data error at the end of every fetch comes through here.
+  char digits[16];
+  const auto [end, failed] = std::to_chars(std::begin(digits), std::end(digits), code);
+  const size_t length = static_cast<size_t>(end - digits);
+  std::string message;
+  message.reserve(12 + text.size());
+  message.append("ORA-");
+  if (code >= 0 && length < 5) message.append(5 - length, '0');
+  message.append(digits, length);
+  message.append(": ");
+  message.append(text);
+  return message;
 }
 
 }  // namespace ociemu::sql
