@@ -260,8 +260,9 @@ int Connection::run_kept(const std::string& sql) {
 }
 
 sqlite3_stmt* Connection::fixed_statement(const char* sql) {
+  const std::string_view wanted(sql);
   for (const auto& [text, statement] : fixed_) {
-    if (text == sql) return statement;
+    if (text == wanted) return statement;
   }
   if (fixed_.size() == kFixedLimit) return nullptr;
   sqlite3_stmt* statement = nullptr;
