@@ -49,25 +49,21 @@ QVariant DisplayValue(const TField& field, std::string& scratch) {
 
 namespace {
 
-bool is_ascii(std::string_view text) {
-  unsigned char any = 0;
-  for (char c : text) any |= static_cast<unsigned char>(c);
-  return any < 0x80;
-}
-
 // Most display texts are ASCII (numbers, dates, codes): they are widened
-// into the cell's own buffer instead of decoded into a new string.
+// into the cell's own buffer, checked on the way, instead of decoded into a
+// new string.
 void assign_text(QString& target, std::string_view text) {
-  if (!is_ascii(text)) {
-    target = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return;
-  }
   const auto size = static_cast<qsizetype>(text.size());
   if (target.isDetached() && target.capacity() >= size) target.resize(size);
   else target = QString(size, Qt::Uninitialized);
   if (size == 0) return;  // data() would detach the shared empty string
   char16_t* out = reinterpret_cast<char16_t*>(target.data());
-  for (char c : text) *out++ = static_cast<char16_t>(c);
+  unsigned char seen = 0;
+  for (char c : text) {
+    seen |= static_cast<unsigned char>(c);
+    *out++ = static_cast<char16_t>(static_cast<unsigned char>(c));
+  }
+  if (seen >= 0x80) target = QString::fromUtf8(text.data(), size);
 }
 
 }  // namespace

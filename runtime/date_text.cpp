@@ -64,6 +64,18 @@ class TextSink {
 
 // Every date shown goes through here several times: no printf, no temporaries.
 void append_padded(TextSink& out, int value, int width) {
+  if (value >= 0 && value < 100 && width <= 2) {  // days, months, hours, minutes, seconds
+    if (value >= 10 || width == 2) out += static_cast<char>('0' + value / 10);
+    out += static_cast<char>('0' + value % 10);
+    return;
+  }
+  if (value >= 1000 && value < 10000) {  // years
+    out += static_cast<char>('0' + value / 1000);
+    out += static_cast<char>('0' + value / 100 % 10);
+    out += static_cast<char>('0' + value / 10 % 10);
+    out += static_cast<char>('0' + value % 10);
+    return;
+  }
   char digits[24];
   char* start = digits + 8;  // room for the padding
   const auto [end, error] = std::to_chars(start, digits + sizeof digits, value < 0 ? -static_cast<long long>(value) : value);
@@ -90,11 +102,12 @@ class CompiledPattern {
   void Run(TextSink& out, TDateTime value) const;
 
  private:
-  enum class Op : uint8_t { Text, Number, ShortDayName, LongDayName, ShortMonthName, LongMonthName,
+  enum class Op : uint8_t { Text, Char, Number, ShortDayName, LongDayName, ShortMonthName, LongMonthName,
                             DateSeparator, TimeSeparator, AmPm, LocaleAmPm, IfTime };
   enum class Part : uint8_t { Day, Month, ShortYear, Year, Hour, Hour12, Minute, Second, Millisecond };
   struct Step {
     Op op;
+    char ch = 0;            // Char
     Part part = Part::Day;  // Number
     int width = 0;          // Number
     // Text: the range in text_; AmPm: the AM text's range; IfTime: steps to skip without a time.
@@ -105,7 +118,10 @@ class CompiledPattern {
   friend class PatternReader;
 
   void add(Step step) { steps_.push_back(step); }
-  void add_text(std::string_view text) { add({.op = Op::Text, .first = add_range(text), .length = text.size()}); }
+  void add_text(std::string_view text) {
+    if (text.size() == 1) add({.op = Op::Char, .ch = text[0]});  // most literals are one separator
+    else add({.op = Op::Text, .first = add_range(text), .length = text.size()});
+  }
   size_t add_range(std::string_view text) {
     const size_t first = text_.size();
     text_ += text;
@@ -255,14 +271,14 @@ void CompiledPattern::Compile(std::string_view pattern) {
 
 void CompiledPattern::Run(TextSink& out, TDateTime value) const {
   int year, month, day, hour, minute, second, msec;
-  DecodeDate(value, year, month, day);
-  DecodeTime(value, hour, minute, second, msec);
+  DecodeDateTime(value, year, month, day, hour, minute, second, msec);
   const TFormatSettings& fs = FormatSettings();
   const int parts[] = {day, month, year % 100, year, hour, (hour + 11) % 12 + 1, minute, second, msec};
   for (size_t i = 0; i < steps_.size(); ++i) {
     const Step& step = steps_[i];
     switch (step.op) {
       case Op::Text: out += range(step.first, step.length); break;
+      case Op::Char: out += step.ch; break;
       case Op::Number: append_padded(out, parts[static_cast<size_t>(step.part)], step.width); break;
       case Op::ShortDayName: out += fs.ShortDayNames[static_cast<size_t>(DayOfWeek(value) - 1)]; break;
       case Op::LongDayName: out += fs.LongDayNames[static_cast<size_t>(DayOfWeek(value) - 1)]; break;

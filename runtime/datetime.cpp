@@ -68,9 +68,9 @@ TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
   return result;
 }
 
-void DecodeDate(TDateTime value, int& year, int& month, int& day) {
-  int64_t days, msecs;
-  split(value, days, msecs);
+namespace {
+
+void date_of_day(int64_t days, int& year, int& month, int& day) {
   // Civil-from-days (Howard Hinnant), shifted to the 1899-12-30 epoch.
   int64_t z = days - 25569 + 719468;  // 25569 = days from 1899-12-30 to 1970-01-01
   int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -83,13 +83,33 @@ void DecodeDate(TDateTime value, int& year, int& month, int& day) {
   year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
-void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& millisecond) {
-  int64_t days, msecs;
-  split(value, days, msecs);
+void time_of_day(int64_t msecs, int& hour, int& minute, int& second, int& millisecond) {
   hour = static_cast<int>(msecs / 3600000);
   minute = static_cast<int>(msecs / 60000 % 60);
   second = static_cast<int>(msecs / 1000 % 60);
   millisecond = static_cast<int>(msecs % 1000);
+}
+
+}  // namespace
+
+void DecodeDate(TDateTime value, int& year, int& month, int& day) {
+  int64_t days, msecs;
+  split(value, days, msecs);
+  date_of_day(days, year, month, day);
+}
+
+void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& millisecond) {
+  int64_t days, msecs;
+  split(value, days, msecs);
+  time_of_day(msecs, hour, minute, second, millisecond);
+}
+
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& minute, int& second,
+                    int& millisecond) {
+  int64_t days, msecs;
+  split(value, days, msecs);
+  date_of_day(days, year, month, day);
+  time_of_day(msecs, hour, minute, second, millisecond);
 }
 
 int DayOfWeek(TDateTime value) {

@@ -23,6 +23,9 @@ bool TryEncodeTime(int hour, int minute, int second, int millisecond, TDateTime&
 
 void DecodeDate(TDateTime value, int& year, int& month, int& day);
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& millisecond);
+// DecodeDate and DecodeTime at once.
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& minute, int& second,
+                    int& millisecond);
 // Day of week, 1 = Sunday ... 7 = Saturday.
 int DayOfWeek(TDateTime value);
 
