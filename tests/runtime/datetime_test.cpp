@@ -41,6 +41,12 @@ TEST(DateTime, time_of_day_is_the_fraction_rounded_to_milliseconds) {
   DecodeTime(-1.25, h, n, s, ms);  // before the epoch the fraction still counts forward in the day
   EXPECT_EQ(h, 6);
   EXPECT_EQ(DayOfWeek(EncodeDate(2024, 12, 8)), 1);  // a Sunday
+  // A time a hair before midnight rounds into the next day, in both parts at once.
+  int y, m, d;
+  DecodeDateTime(EncodeDate(2024, 2, 29) + 0.9999999999, y, m, d, h, n, s, ms);
+  EXPECT_EQ((std::vector<int>{y, m, d, h, n, s, ms}), (std::vector<int>{2024, 3, 1, 0, 0, 0, 0}));
+  DecodeDateTime(-1.25, y, m, d, h, n, s, ms);
+  EXPECT_EQ((std::vector<int>{y, m, d, h}), (std::vector<int>{1899, 12, 29, 6}));
 }
 
 }  // namespace
