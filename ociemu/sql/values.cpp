@@ -1,5 +1,7 @@
 // Rowid text and NUMBER text, the value conversions shared with the call interface.
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,19 +16,28 @@ namespace {
 
 constexpr std::string_view kRowidDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-void put_base64(std::string& text, uint64_t value, int width) {
+// Writes value as `width` digits into text from `at`.
+void put_base64(std::string& text, size_t at, uint64_t value, int width) {
   for (int i = width - 1; i >= 0; --i) {
-    text[text.size() - static_cast<size_t>(width) + static_cast<size_t>(i)] = kRowidDigits[value % 64];
+    text[at + static_cast<size_t>(i)] = kRowidDigits[value % 64];
     value /= 64;
   }
 }
 
+// Each byte's digit value, or -1: rowids are decoded in every statement that names one.
+constexpr std::array<int8_t, 256> kDigitValues = [] {
+  std::array<int8_t, 256> values{};
+  values.fill(-1);
+  for (size_t i = 0; i < kRowidDigits.size(); ++i) values[static_cast<unsigned char>(kRowidDigits[i])] = static_cast<int8_t>(i);
+  return values;
+}();
+
 bool read_base64(std::string_view group, uint64_t& value) {
   value = 0;
   for (char c : group) {
-    size_t digit = kRowidDigits.find(c);
-    if (digit == std::string_view::npos) return false;
-    value = value * 64 + digit;
+    const int digit = kDigitValues[static_cast<unsigned char>(c)];
+    if (digit < 0) return false;
+    value = value * 64 + static_cast<uint64_t>(digit);
   }
   return true;
 }
@@ -44,18 +55,10 @@ std::string encode_rowid(int64_t table_object_id, int64_t sqlite_rowid) {
   const uint64_t block = (row >> kSlotBits) & 0x3FFFFF;
   const uint64_t file = ((row >> (kSlotBits + kBlockBits)) & 0x3FF) + 1;
   std::string text(18, 'A');
-  std::string part(6, 'A');
-  put_base64(part, static_cast<uint64_t>(table_object_id) & 0xFFFFFFFF, 6);
-  text.replace(0, 6, part);
-  part.assign(3, 'A');
-  put_base64(part, file, 3);
-  text.replace(6, 3, part);
-  part.assign(6, 'A');
-  put_base64(part, block, 6);
-  text.replace(9, 6, part);
-  part.assign(3, 'A');
-  put_base64(part, slot, 3);
-  text.replace(15, 3, part);
+  put_base64(text, 0, static_cast<uint64_t>(table_object_id) & 0xFFFFFFFF, 6);
+  put_base64(text, 6, file, 3);
+  put_base64(text, 9, block, 6);
+  put_base64(text, 15, slot, 3);
   return text;
 }
 
