@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <system_error>
+#include <utility>
 #include <filesystem>
 
 #include "ociemu/api/database.h"
@@ -153,8 +154,7 @@ std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobL
   std::string name = key(locator);
   auto found = cache_.find(name);
   if (found != cache_.end()) return found->second;
-  auto value = std::make_shared<LobContent>();
-  value->character = locator.character();
+  auto value = fresh_value(locator.character());
   if (read_row_value(connection.db(), locator.table, locator.column, locator.path, locator.rowid, value->bytes) < 0) {
     fail(kNonexistentValue);
   }
@@ -162,6 +162,23 @@ std::shared_ptr<LobContent> LobState::content(Connection& connection, const LobL
   if (!locator.path.empty() && !value->character) value->bytes = sql::bytes_of_hex(value->bytes);
   cache_.emplace(std::move(name), value);
   return value;
+}
+
+std::shared_ptr<LobContent> LobState::fresh_value(bool character) {
+  auto value = std::make_shared<LobContent>();
+  value->bytes = std::exchange(spare_, std::string());
+  value->character = character;
+  return value;
+}
+
+void LobState::keep_spare(std::shared_ptr<LobContent>& written) {
+  // As much as a session may hold in seeded values; beyond that the memory goes back.
+  constexpr size_t kSpareBudget = size_t{256} << 20;
+  const size_t capacity = written->bytes.capacity();
+  if (written.use_count() == 1 && capacity > spare_.capacity() && capacity <= kSpareBudget) {
+    spare_ = std::move(written->bytes);
+    spare_.clear();
+  }
 }
 
 void LobState::close_reader() {
@@ -261,14 +278,14 @@ void LobState::seed(const LobLocator& locator, std::string_view bytes) {
   if (seeded_bytes_ + bytes.size() > kSeedBudget) return;
   auto [slot, fresh] = cache_.try_emplace(key(locator));
   if (!fresh) return;
-  slot->second = std::make_shared<LobContent>();
-  slot->second->character = locator.character();
+  slot->second = fresh_value(locator.character());
   slot->second->bytes.assign(bytes);
   seeded_bytes_ += bytes.size();
 }
 
 void LobState::flush(Connection& connection) {
   close_reader();
+  std::vector<std::shared_ptr<LobContent>*> written;
   for (auto& [name, value] : cache_) {
     if (!value->dirty) continue;
     size_t first = name.find('\x1f'), second = name.find('\x1f', first + 1), third = name.find('\x1f', second + 1);
@@ -287,6 +304,7 @@ void LobState::flush(Connection& connection) {
     if (path.empty() && !value->character && value->bytes.size() >= kIncrementalFlushBytes) {
       write_blob_in_place(connection.db(), table, column, rowid, value->bytes);
       value->dirty = false;
+      written.push_back(&value);
       continue;
     }
     if (!path.empty() && !value->character) {
@@ -300,7 +318,10 @@ void LobState::flush(Connection& connection) {
     int rc = update.step();
     if (rc != SQLITE_DONE) update.fail_step(rc);
     value->dirty = false;
+    written.push_back(&value);
   }
+  // After the loop, so that a flush failing part way leaves every cached value whole.
+  for (auto* value : written) keep_spare(*value);
   discard();
 }
 
@@ -320,6 +341,7 @@ void LobState::free_temporary(LobLocator& locator) {
 void LobState::end() {
   close_reader();
   cache_.clear();
+  spare_ = std::string();
   temporaries_.clear();
   changed_.clear();
   last_changed_ = nullptr;

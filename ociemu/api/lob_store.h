@@ -129,6 +129,10 @@ class LobState {
  private:
   static std::string key(const LobLocator& locator);
   bool open_reader(Connection& connection, const LobLocator& locator);
+  // An empty value for the cache, in the spare buffer when there is one.
+  std::shared_ptr<LobContent> fresh_value(bool character);
+  // A value just written into its row gives up its buffer as the spare when nothing else holds it.
+  void keep_spare(std::shared_ptr<LobContent>& written);
   uint64_t reader_byte_offset(uint64_t position);
 
   // The open incremental-blob handle, the value it reads, and for a CLOB the last
@@ -142,6 +146,10 @@ class LobState {
   };
   Reader reader_;
   std::unordered_map<std::string, std::shared_ptr<LobContent>> cache_;
+  // The largest buffer of a value the session wrote, for the next value it loads:
+  // rewriting a large LOB in each transaction then neither grows a buffer by copying nor
+  // faults in fresh memory every time.
+  std::string spare_;
   size_t seeded_bytes_ = 0;
   std::unordered_map<const LobContent*, std::shared_ptr<LobContent>> temporaries_;
   // Row ids per table, appended as DML reports them (one hook call per row, so no node per row)

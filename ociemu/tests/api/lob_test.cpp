@@ -262,6 +262,32 @@ TEST_F(LobTest, LargeBlobWrittenInChunksReadsBackWholeAfterCommit) {
   EXPECT_TRUE(read_all(select_locator("SELECT data FROM docs WHERE id = 1", SQLT_BLOB)) == bytes);
 }
 
+// Values loaded after a session wrote a large one reuse its buffer: each keeps only its own bytes.
+TEST_F(LobTest, ValuesWrittenAfterALargerOneHoldOnlyTheirOwnBytes) {
+  must_run("INSERT INTO docs (id, body, data) VALUES (1, 'short', EMPTY_BLOB())");
+  must_run("INSERT INTO docs (id, data) VALUES (2, EMPTY_BLOB())");
+  const std::string large(2 * 1024 * 1024 + 3, '\x5a');
+  OCILobLocator* big = select_locator("SELECT data FROM docs WHERE id = 1 FOR UPDATE", SQLT_BLOB);
+  oraub8 amount = large.size(), chars = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, big, &amount, &chars, 1, const_cast<char*>(large.data()), large.size(),
+                                      OCI_ONE_PIECE, nullptr, nullptr, 0, 0))
+      << last_error();
+  must_run("COMMIT");
+
+  OCILobLocator* small = select_locator("SELECT data FROM docs WHERE id = 2 FOR UPDATE", SQLT_BLOB);
+  amount = 2;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, small, &amount, &chars, 4, const_cast<char*>("AB"), 2, OCI_ONE_PIECE,
+                                      nullptr, nullptr, 0, 0))
+      << last_error();
+  OCILobLocator* body = select_locator("SELECT body FROM docs WHERE id = 1 FOR UPDATE", SQLT_CLOB);
+  ASSERT_EQ(OCI_SUCCESS, write(body, "x", 7)) << last_error();
+  must_run("COMMIT");
+
+  EXPECT_EQ(std::string("\0\0\0AB", 5), read_all(select_locator("SELECT data FROM docs WHERE id = 2", SQLT_BLOB)));
+  EXPECT_EQ("short x", single_text("SELECT body FROM docs WHERE id = 1"));
+  EXPECT_TRUE(read_all(select_locator("SELECT data FROM docs WHERE id = 1", SQLT_BLOB)) == large);
+}
+
 TEST_F(LobTest, LobColumnsFetchAsValuesRowByRow) {
   must_run("INSERT INTO docs VALUES (1, 'first \xC3\xA9', HEXTORAW('0A0B'))");
   must_run("INSERT INTO docs VALUES (2, NULL, HEXTORAW('0C'))");
