@@ -122,7 +122,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     if (inserting && (dataset_.Session()->ODBCBridge() || !IsBlank(dataset_.UniqueFields)))
       rowid = lookup_rowid(post_source_ ? post_source_ : dataset_.ActiveBuffer());
     else if (returns_rowid)
-      rowid = query.GetVariable(dml_text::RowIdVariable).AsString();
+      rowid = query.GetVariable(binds.Position(dml_text::RowIdVariable)).AsString();
     else if (inserting)
       rowid = query.RowId();
     write_returned_lobs();

@@ -8,6 +8,7 @@
 // Thread-safe: no; as its dataset.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -180,6 +181,12 @@ class TDataSetWriter {
   std::vector<std::string> key_fields_;  // found at open; see find_key_fields()
   bool table_names_known_ = false;
   std::optional<std::string> collection_block_;  // empty when the table is no collection expression
+  // The simple refresh statement without and with the lock, for the table it was made for.
+  struct KeptStatement {
+    std::string Table;
+    std::string Text;
+  };
+  std::array<KeptStatement, 2> simple_refresh_;
   int64_t statements_sent_ = 0;
 };
 

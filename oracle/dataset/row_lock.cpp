@@ -17,7 +17,13 @@ bool is_binary_column(int type) { return type == 24 || type == 113; }
 }  // namespace
 
 std::string TDataSetWriter::lock_statement(bool lock, bool all_fields) {
-  if (!all_fields) return SimpleRefreshStatement(UpdatingTableName(), lock);
+  if (!all_fields) {
+    // Sent twice a post under lmCheckImmediate: built once per table.
+    const std::string table = UpdatingTableName();
+    KeptStatement& kept = simple_refresh_[lock ? 1 : 0];
+    if (kept.Table != table || kept.Text.empty()) kept = {table, SimpleRefreshStatement(table, lock)};
+    return kept.Text;
+  }
   std::string lock_field;
   if (lock) {
     for (TField* field : dataset_.Fields())

@@ -39,6 +39,11 @@ void StatementBinds::SetObject(const std::string& name, TComplexValue* object) {
 
 bool StatementBinds::Has(const std::string& name) const { return find(name) != nullptr; }
 
+int StatementBinds::Position(const std::string& name) const {
+  const Entry* found = find(name);
+  return found ? static_cast<int>(found - entries_.data()) : -1;
+}
+
 // ---- TStatementQueries ----
 
 TStatementQueries::~TStatementQueries() = default;

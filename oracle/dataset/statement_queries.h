@@ -28,6 +28,8 @@ class StatementBinds {
   void Set(const std::string& name, Variant value);
   void SetObject(const std::string& name, TComplexValue* object);
   bool Has(const std::string& name) const;
+  // The variable's index on the query these binds are set on; -1 when not declared.
+  int Position(const std::string& name) const;
 
  private:
   friend class TStatementQueries;

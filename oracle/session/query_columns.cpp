@@ -274,8 +274,9 @@ int TOracleQuery::FieldSize(int index) const {
 }
 
 int TOracleQuery::FieldIndex(const std::string& name) const {
+  // Names usually come spelled as described: the exact test spares the case folding.
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (AnsiSameText(columns_[i]->Name, name)) return static_cast<int>(i);
+    if (columns_[i]->Name == name || AnsiSameText(columns_[i]->Name, name)) return static_cast<int>(i);
   }
   return -1;
 }
