@@ -235,7 +235,8 @@ void TOracleDataSet::compute_layout() {
     if (field->FieldNo() <= 0 || field->FieldNo() >= field_infos_.Count()) continue;
     TOracleFieldInfo& info = field_infos_[field->FieldNo()];
     info.DataOffset = offset;
-    offset += field->DataSize() + 1;
+    info.DataSize = field->DataSize();
+    offset += info.DataSize + 1;
     if (field->IsBlob()) info.BlobIndex = blob_count_++;
   }
   data_size_ = offset;

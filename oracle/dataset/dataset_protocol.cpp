@@ -214,14 +214,15 @@ bool TOracleDataSet::GetFieldData(TField* field, void* buffer) {
   }
   if (field->FieldNo() >= field_infos_.Count()) return false;
   const TOracleFieldInfo& info = field_infos_[field->FieldNo()];
-  if (field->IsBlob()) {
+  // Every cell a view shows comes through here: the layout's own sizes, not virtual calls.
+  if (info.BlobIndex >= 0) {
     // A field without an entry holds no bytes, so it is null.
     const TOracleBlob* blob = BlobForState(record, field, info);
     return blob != nullptr && blob->Size > 0;
   }
   const uint8_t* slot = DataArea(record) + info.DataOffset;
   if (slot[0] != 0) return false;
-  if (buffer) std::memcpy(buffer, slot + 1, static_cast<size_t>(field->DataSize()));
+  if (buffer) std::memcpy(buffer, slot + 1, static_cast<size_t>(info.DataSize));
   return true;
 }
 

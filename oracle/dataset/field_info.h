@@ -43,6 +43,7 @@ struct TOracleFieldInfo {
   TQBEField* QBEEntry = nullptr;  // not owned
   int DataOffset = -1;        // of the null byte in the data area; -1 without a slot
   int BlobIndex = -1;         // entry in the record's blob list; -1 for non-blob fields
+  int DataSize = 0;           // the field's DataSize at open: bytes after the null byte
   bool ReadOnly = false;
   bool Required = false;
   TOracleFieldInfo* Parent = nullptr;        // object column of an attribute
