@@ -349,6 +349,68 @@ async function main() {
     await conn.execute('drop table node_kit');
   });
 
+  await check('RETURNING statements take dates and LOBs bound in (the client binds them through callbacks)', async () => {
+    await conn.execute('create table node_ret (id number, at timestamp, note clob)');
+    const note = await conn.createLob(oracledb.CLOB);
+    await note.write('a note');
+    const at = new Date(2021, 6, 4, 5, 6, 7);
+    const r = await conn.execute('insert into node_ret values (:id, :at, :note) returning id, at into :rid, :rat',
+      { id: 1, at, note, rid: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER },
+        rat: { dir: oracledb.BIND_OUT, type: oracledb.DATE } });
+    assert.deepStrictEqual(r.outBinds.rid, [1]);
+    assert.strictEqual(r.outBinds.rat[0].getTime(), at.getTime());
+    const back = await conn.execute('select note from node_ret', [], { fetchInfo: { NOTE: { type: oracledb.STRING } } });
+    assert.deepStrictEqual(back.rows, [['a note']]);
+    note.destroy();
+  });
+
+  await check('a returned value the out bind cannot take fails the statement and leaves no row', async () => {
+    await assert.rejects(conn.execute('insert into node_ret values (2, systimestamp, null) returning at into :n',
+      { n: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } }), (e) => e.errorNum === 932);
+    const r = await conn.execute('select count(*) from node_ret where id = 2');
+    assert.deepStrictEqual(r.rows, [[0]]);
+    await conn.execute('drop table node_ret');
+  });
+
+  await check('arrays pass into index-by table parameters; a mismatched array or OUT bind is refused', async () => {
+    await conn.execute(`create or replace package node_arrays as
+      type nums_t is table of number index by binary_integer;
+      procedure total(a nums_t, s out number);
+      procedure stamp(t out timestamp);
+    end;`);
+    await conn.execute(`create or replace package body node_arrays as
+      procedure total(a nums_t, s out number) is
+      begin s := 0; for i in 1 .. a.count loop s := s + a(i); end loop; end;
+      procedure stamp(t out timestamp) is begin t := systimestamp; end;
+    end;`);
+    const r = await conn.execute('begin node_arrays.total(:a, :s); end;',
+      { a: { type: oracledb.NUMBER, val: [4, 5, 6] }, s: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } });
+    assert.strictEqual(r.outBinds.s, 15);
+    await assert.rejects(conn.execute('begin node_arrays.total(:a, :s); end;',
+      { a: ['4', '5'], s: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } }), /PLS-00418/);
+    await assert.rejects(conn.execute('begin node_arrays.stamp(:t); end;',
+      { t: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } }), /PLS-00306/);
+    await conn.execute('drop package node_arrays');
+  });
+
+  await check('a cursor a procedure never opens is an invalid cursor for the client, not a failed call', async () => {
+    await conn.execute('create or replace procedure node_no_cursor(c out sys_refcursor) as begin null; end;');
+    await assert.rejects(conn.execute('begin node_no_cursor(:c); end;', { c: { dir: oracledb.BIND_OUT, type: oracledb.CURSOR } }),
+      /NJS-107/);
+    await conn.execute('drop procedure node_no_cursor');
+  });
+
+  await check('numbers of 39 digits round to 38 and text goes by its date model', async () => {
+    const r = await conn.execute(`select to_char(to_number('340282366920938463463374607431768211455')),
+      to_char(to_date('2015-01-11', 'YYYY-DD-MM'), 'YYYY-MM-DD') from dual`);
+    assert.deepStrictEqual(r.rows, [['340282366920938463463374607431768211460', '2015-11-01']]);
+    await conn.execute('create table node_big (n number)');
+    await conn.execute('insert into node_big values (:n)', [999999999999999999999999999999999999999n]);
+    const big = await conn.execute('select to_char(n) from node_big');
+    assert.deepStrictEqual(big.rows, [['1000000000000000000000000000000000000000']]);
+    await conn.execute('drop table node_big');
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });
