@@ -107,6 +107,13 @@ void Statement::add_implicit_result(Session& session, sqlite3_stmt* stmt, const 
   result->adopt_result(session, connection_, stmt, names, types);
 }
 
+void Statement::add_implicit_result_from(Statement& passed) {
+  Statement* result = env()->make<Statement>(env());
+  implicit_results_.push_back(result);
+  passed.hand_rows_to(*result);
+  passed.close_for_block();  // the block gave the cursor away: the client's own handle is closed
+}
+
 Statement* Statement::next_implicit_result() {
   while (next_implicit_ < implicit_results_.size()) {
     Statement* result = live<Statement>(implicit_results_[next_implicit_++]);

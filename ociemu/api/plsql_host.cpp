@@ -274,6 +274,10 @@ class StatementHost final : public SessionHost {
     if (sb2* indicator = bind(name).arrays.indicator_at(row)) *indicator = 0;
   }
 
+  void return_bound_result(plsql::BoundCursor& cursor) override {
+    statement_.add_implicit_result_from(static_cast<PassedCursor&>(cursor).held());
+  }
+
   void return_result(sqlite3_stmt* stmt, const std::vector<std::string>& column_names,
                      const std::vector<std::optional<sql::OracleType>>& column_types) override {
     statement_.add_implicit_result(session_, stmt, column_names, column_types);

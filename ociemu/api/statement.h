@@ -207,6 +207,8 @@ class Statement : public Handle {
   // handle takes the rows of stmt, handed out in turn by next_implicit_result().
   void add_implicit_result(Session& session, sqlite3_stmt* stmt, const std::vector<std::string>& names,
                            const std::vector<std::optional<sql::OracleType>>& types);
+  // The same for a cursor the client passed into the block: its remaining rows.
+  void add_implicit_result_from(Statement& passed);
   Statement* next_implicit_result();
   ub4 implicit_result_count() const { return static_cast<ub4>(implicit_results_.size()); }
   // Frees the results of the last execution (the library owns them, as Oracle's does).

@@ -81,6 +81,9 @@ class Host {
     sql::throw_oracle(3001);
   }
 
+  // DBMS_SQL.RETURN_RESULT of a cursor the client passed in: its remaining rows go back as an implicit result.
+  virtual void return_bound_result(BoundCursor& /*cursor*/) { sql::throw_oracle(3001); }
+
   // LOBs. A Value::Lob names one by a handle valid while this host runs the block.
   // The LOB a locator bind names (NULL for a null or empty locator); nullopt when the bind holds no locator.
   virtual std::optional<Value> bind_lob(const std::string& name, int element) = 0;

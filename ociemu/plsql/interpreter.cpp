@@ -603,10 +603,14 @@ class Runner final : public Activation {
   // The cursor's remaining rows go to the client; the variable is closed.
   Flow return_result(const Stmt& s) {
     CursorState& cursor = cursor_argument(s.values.at(0));
-    if (!cursor.open || !cursor.prepared) throw raise_code(kInvalidCursorCode);
-    const SqlUse::Prepared& prepared = *cursor.prepared;
+    if (!cursor.open || !(cursor.prepared || cursor.bound)) throw raise_code(kInvalidCursorCode);
     try {
-      host_.return_result(prepared.stmt, prepared.column_names, prepared.column_types);
+      if (cursor.bound) {
+        host_.return_bound_result(*cursor.bound);
+      } else {
+        const SqlUse::Prepared& prepared = *cursor.prepared;
+        host_.return_result(prepared.stmt, prepared.column_names, prepared.column_types);
+      }
     } catch (const sql::OracleException& e) {
       throw raised_by_sql(e);
     }

@@ -171,6 +171,29 @@ end;)");
                                    "staff_cursors.names(c, :r); end;"));
 }
 
+TEST_F(PassedCursorTest, return_result_of_a_passed_cursor_gives_its_rows_left_as_an_implicit_result) {
+  OCIStmt* cursor = open_query();
+  OCIStmt* stmt = prepare("declare n varchar2(20); begin fetch :c into n; dbms_sql.return_result(:c); end;");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":c"), 2, &cursor, 0, SQLT_RSET, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  void* result = nullptr;
+  ub4 type = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtGetNextResult(stmt, err, &result, &type, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(static_cast<ub4>(OCI_RESULT_TYPE_SELECT), type);
+  char name[21] = {0};
+  OCIDefine* define = nullptr;
+  auto* rows = static_cast<OCIStmt*>(result);
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(rows, &define, err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr,
+                                        OCI_DEFAULT));
+  std::vector<std::string> names;
+  while (OCIStmtFetch2(rows, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT) == OCI_SUCCESS) names.push_back(name);
+  EXPECT_EQ((std::vector<std::string>{"CLARK", "DAVIS"}), names) << "the row the block read is gone";
+  EXPECT_EQ(OCI_NO_DATA, OCIStmtGetNextResult(stmt, err, &result, &type, OCI_DEFAULT));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(PassedCursorTest, a_handle_without_an_open_query_or_a_bind_of_another_type_fails) {
   OCIStmt* unexecuted = prepare("SELECT NAME FROM STAFF");
   std::string error = run_with(unexecuted, "declare n varchar2(20); begin fetch :c into n; end;");
