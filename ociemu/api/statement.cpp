@@ -7,6 +7,7 @@
 #include "ociemu/api/object_refs.h"
 #include "ociemu/plsql/ast.h"
 #include "ociemu/sql/exact_number.h"
+#include "ociemu/sql/lexer.h"
 #include "ociemu/sql/stored_names.h"
 #include "ociemu/sql/types.h"
 
@@ -31,7 +32,8 @@ std::string upper(std::string_view text) {
 }
 
 bool is_identifier_char(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
+  const auto byte = static_cast<unsigned char>(c);
+  return std::isalnum(byte) || c == '_' || c == '$' || c == '#' || byte >= 0x80;  // names may hold any UTF-8 letter
 }
 
 // Skips a literal, quoted identifier or comment starting at i; returns the index after it, or i.
@@ -153,7 +155,7 @@ std::vector<std::string> scan_placeholders(std::string_view text) {
     } else if (starts && is_identifier_char(text[i + 1])) {
       size_t end = i + 1;
       while (end < text.size() && is_identifier_char(text[end])) ++end;
-      names.push_back(upper(text.substr(i + 1, end - i - 1)));
+      names.push_back(sql::upper_bind_name(text.substr(i + 1, end - i - 1)));
       i = end;
     } else {
       ++i;
@@ -219,7 +221,7 @@ void Statement::prepare(std::string_view sql_text) {
 }
 
 Bind* Statement::bind(uint32_t position, std::string_view name, const ElementArrays& arrays, uint32_t mode) {
-  std::string key = upper(name);
+  std::string key = sql::upper_bind_name(name);
   if (!key.empty() && key.front() == ':') key.erase(0, 1);
   if (!key.empty() && key.front() == '"') key = std::string(name.substr(2, name.size() - 3));
   bool known = key.empty() ? position >= 1 && position <= placeholders_.size()

@@ -155,7 +155,7 @@ class Lexer {
     }
     while (pos_ < sql_.size() && is_name_char(static_cast<unsigned char>(sql_[pos_]))) ++pos_;
     if (pos_ == name_start) return make(TokenKind::Operator, ":", start);
-    return make(TokenKind::Placeholder, upper(sql_.substr(name_start, pos_ - name_start)), start);
+    return make(TokenKind::Placeholder, upper_bind_name(sql_.substr(name_start, pos_ - name_start)), start);
   }
 
   Token op(size_t start) {
@@ -181,6 +181,17 @@ class Lexer {
 }  // namespace
 
 std::vector<Token> tokenize(std::string_view sql) { return Lexer(sql).run(); }
+
+std::string upper_bind_name(std::string_view name) {
+  std::string result = upper(name);
+  // UTF-8 of U+00E0..U+00FE (but U+00F7, the division sign) is C3 A0..C3 BE; upper case is 0x20 lower.
+  for (size_t i = 0; i + 1 < result.size(); ++i) {
+    auto lead = static_cast<unsigned char>(result[i]), next = static_cast<unsigned char>(result[i + 1]);
+    if (lead == 0xC3 && next >= 0xA0 && next <= 0xBE && next != 0xB7) result[i + 1] = static_cast<char>(next - 0x20);
+    if (lead >= 0x80) ++i;
+  }
+  return result;
+}
 
 bool is_reserved_word(std::string_view word) {
   // Sorted: binary search keeps this cheap on every identifier.

@@ -37,6 +37,9 @@ struct Token {
 // and for characters Oracle rejects (ORA-00911).
 std::vector<Token> tokenize(std::string_view sql);
 
+// A bind variable's name as Oracle keys it: upper case, letters of Latin-1 included ("méil" is "MÉIL").
+std::string upper_bind_name(std::string_view name);
+
 // Whether a word is reserved in Oracle SQL (cannot be an alias or a plain name).
 bool is_reserved_word(std::string_view upper_word);
 

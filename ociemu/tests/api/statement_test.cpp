@@ -112,6 +112,37 @@ TEST_F(StatementTest, ddl_runs_while_a_cursor_of_the_session_is_open_and_the_cur
   EXPECT_EQ(942, last_code());
 }
 
+TEST_F(StatementTest, bind_names_may_hold_letters_beyond_ascii_and_are_upper_case_in_the_bind_info) {
+  must_run("CREATE TABLE mail (id NUMBER, \"MÉIL\" VARCHAR2(20))");
+  OCIStmt* stmt = prepare("INSERT INTO mail VALUES (:id, :méil) RETURNING id INTO :réf");
+  OraText* names[3] = {};
+  ub1 lengths[3] = {};
+  OraText* indicators[3] = {};
+  ub1 indicator_lengths[3] = {}, duplicates[3] = {};
+  OCIBind* handles[3] = {};
+  sb4 found = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtGetBindInfo(stmt, err, 3, 1, &found, names, lengths, indicators, indicator_lengths,
+                                            duplicates, handles)) << last_error();
+  ASSERT_EQ(3, found);
+  EXPECT_EQ("MÉIL", std::string(reinterpret_cast<char*>(names[1]), lengths[1]));
+  EXPECT_EQ("RÉF", std::string(reinterpret_cast<char*>(names[2]), lengths[2]));
+
+  int id = 5, back = 0;
+  char mail[] = "x@y";
+  OCIBind* binds[3] = {};
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &binds[0], err, text(":id"), 3, &id, sizeof id, SQLT_INT, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  // The client may spell the name in either case.
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &binds[1], err, text(":MéIL"), 6, mail, sizeof mail, SQLT_STR,
+                                       nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT)) << last_error();
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &binds[2], err, text(":réf"), 5, &back, sizeof back, SQLT_INT,
+                                       nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT)) << last_error();
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(5, back);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ("x@y", single_text("SELECT \"MÉIL\" FROM mail"));
+}
+
 TEST_F(StatementTest, an_empty_statement_text_is_refused_at_prepare) {
   OCIStmt* stmt = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr));
