@@ -10,6 +10,7 @@
 #include "oracle/binding/client_location.h"
 #include "oracle/binding/entry_tables.h"
 #include "ociemu/api/test_hooks.h"
+#include "ociemu/tests/process_directory.h"
 #include "oracle/session/oracle_error.h"
 #include "oracle/session/oracle_query.h"
 
@@ -95,22 +96,9 @@ void EmulatorHooks::FailNextMTS(const char* entry, unsigned mts_error) {
 
 namespace {
 
-// This process's folder of test databases. It goes, with every file in it, when
-// the process ends: a full run writes hundreds of databases, and a runner that
-// runs the suites again and again would otherwise fill the disk.
 const std::filesystem::path& ProcessDatabaseDirectory() {
-  struct Directory {
-    pid_t owner = ::getpid();
-    std::filesystem::path path = std::filesystem::temp_directory_path() / ("kvell_session_" + std::to_string(owner));
-    Directory() { std::filesystem::create_directories(path); }
-    ~Directory() {
-      if (::getpid() != owner) return;  // a forked child leaves its parent's files alone
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Directory directory;
-  return directory.path;
+  static const ociemu::testing::ProcessDirectory directory("kvell_session_");
+  return directory.path();
 }
 
 }  // namespace

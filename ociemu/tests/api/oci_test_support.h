@@ -4,34 +4,20 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "ociemu/api/oci.h"
+#include "ociemu/tests/process_directory.h"
 
 namespace ociemu::testing {
 
-// This process's folder of test databases. It goes, with every file in it, when
-// the process ends: a full run writes hundreds of databases, and a runner that
-// runs the suites again and again would otherwise fill the disk.
 inline const std::filesystem::path& process_database_directory() {
-  struct Directory {
-    pid_t owner = ::getpid();
-    std::filesystem::path path = std::filesystem::temp_directory_path() / ("ociemu_api_" + std::to_string(owner));
-    Directory() { std::filesystem::create_directories(path); }
-    ~Directory() {
-      if (::getpid() != owner) return;  // a forked child leaves its parent's files alone
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Directory directory;
-  return directory.path;
+  static const ProcessDirectory directory("ociemu_api_");
+  return directory.path();
 }
 
 inline std::string fresh_database_path(const std::string& name) {
