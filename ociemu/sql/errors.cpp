@@ -127,6 +127,9 @@ OracleError map_message(sqlite3* db, int extended, std::string_view message) {
   if (message.find("syntax error") != std::string_view::npos || message.find("incomplete input") != std::string_view::npos)
     return oracle_error(933);
   if (starts_with(message, "ambiguous column name")) return oracle_error(918);
+  // Views are SQLite's own, which take no DML: an honest refusal, never an internal error.
+  if (starts_with(message, "cannot modify ") && message.find(" because it is a view") != std::string_view::npos)
+    return oracle_error(1732);
   if (starts_with(message, "no such function")) return oracle_error(904, {in_quotes(message.substr(18))});
   switch (extended & 0xFF) {
     case SQLITE_BUSY:

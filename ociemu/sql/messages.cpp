@@ -91,6 +91,7 @@ constexpr Message kMessages[] = {
     {1653, "unable to extend table"},
     {1722, "invalid number"},
     {1730, "invalid number of column names specified"},
+    {1732, "data manipulation operation not legal on this view"},
     {1740, "missing double quote in identifier"},
     {1741, "illegal zero-length identifier"},
     {1744, "inappropriate INTO"},
