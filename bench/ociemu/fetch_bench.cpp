@@ -77,7 +77,7 @@ void BM_InsertStraightIntoSqlite(benchmark::State& state) {
   for (auto _ : state) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(bench_database("ociemu_bench_raw_insert.db").c_str(), &db,
-                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "CREATE TABLE BENCH (ID NUMBER(10), NAME VARCHAR2(30), AMOUNT NUMBER(12,2), CODE NUMBER(10), "
                      "NOTE VARCHAR2(30))", nullptr, nullptr, nullptr);
@@ -136,7 +136,7 @@ BENCHMARK(BM_FetchThroughEmulator)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_FetchStraightFromSqlite(benchmark::State& state) {
   sqlite3* db = nullptr;
-  sqlite3_open_v2(filled_database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_open_v2(filled_database().c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   int64_t rows = 0;
   for (auto _ : state) {
     sqlite3_stmt* stmt = nullptr;

@@ -3,7 +3,6 @@
 // through SQLite's own incremental blob I/O: the LOB layer's cost over its engine.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,18 +11,16 @@
 #include <vector>
 
 #include "ociemu/api/oci.h"
+#include "bench_support.h"
 
 namespace {
 
 constexpr size_t kLobBytes = size_t{64} << 20;
 constexpr size_t kChunk = size_t{32} << 10;
 
+// One file under a fixed name, started afresh by each run, so runs leave no trail of 64 MB files.
 std::string database_path() {
-  static const std::string path = [] {
-    auto file = std::filesystem::temp_directory_path() / ("ociemu_lob_bench_" + std::to_string(::getpid()) + ".db");
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file.string() + suffix);
-    return file.string();
-  }();
+  static const std::string path = ociemu::bench::bench_database("ociemu_lob_bench.db");
   return path;
 }
 
@@ -117,7 +114,7 @@ struct RawSqlite {
   sqlite3* db = nullptr;
   RawSqlite() {
     emulator();  // the table and its row
-    sqlite3_open(database_path().c_str(), &db);
+    sqlite3_open_v2(database_path().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite3_busy_timeout(db, 5000);
   }
   ~RawSqlite() { sqlite3_close(db); }

@@ -327,8 +327,12 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
     case SQLT_BFLOAT:
     case SQLT_IBDOUBLE:
     case SQLT_IBFLOAT: {
+      // A buffer too small for the float or double written into it is refused, never overrun.
+      const bool single = size == 4 || dty == SQLT_BFLOAT || dty == SQLT_IBFLOAT;
+      if (size < (single ? 4 : 8))
+        fail(932, {"a float of 4 or 8 bytes", "a buffer of " + std::to_string(size) + " bytes"});
       double value = cell_as_double(cell);
-      if (size == 4 || dty == SQLT_BFLOAT || dty == SQLT_IBFLOAT) {
+      if (single) {
         float f = static_cast<float>(value);
         std::memcpy(buf, &f, 4);
         return Placed{false, false, 4, 4};
@@ -468,8 +472,10 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
         float f;
         std::memcpy(&f, bytes, 4);
         value = f;
-      } else {
+      } else if (length >= 8) {
         std::memcpy(&value, bytes, sizeof value);
+      } else {
+        fail(932, {"a float of 4 or 8 bytes", "one of " + std::to_string(length) + " bytes"});
       }
       sqlite3_bind_double(stmt, index, value);
       return;

@@ -177,6 +177,30 @@ sb4 collect_piece(void* context, OCIDefine*, ub4, void** bufpp, ub4** alenpp, ub
   return OCI_CONTINUE;
 }
 
+// A float buffer smaller than the value written into it is refused, never overrun or over-read.
+TEST_F(FetchTest, float_buffers_too_small_for_their_value_are_refused) {
+  must_run("CREATE TABLE F (X NUMBER)");
+  OCIStmt* insert = prepare("INSERT INTO F VALUES (:X)");
+  OCIBind* bind = nullptr;
+  const double source[1] = {2.5};
+  OCIBindByPos(insert, &bind, err, 1, const_cast<double*>(source), 2, SQLT_FLT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, insert, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(932, last_code());
+  OCIHandleFree(insert, OCI_HTYPE_STMT);
+
+  must_run("INSERT INTO F VALUES (2.5)");
+  for (uint16_t dty : {SQLT_FLT, SQLT_BFLOAT}) {
+    OCIStmt* query = prepare("SELECT X FROM F");
+    unsigned char buffer[8] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    OCIDefine* define = nullptr;
+    OCIDefineByPos(query, &define, err, 1, buffer, dty == SQLT_FLT ? 6 : 2, dty, nullptr, nullptr, nullptr, 0);
+    EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << dty;
+    EXPECT_EQ(932, last_code()) << dty;
+    EXPECT_EQ(0xEE, buffer[dty == SQLT_FLT ? 6 : 2]) << "nothing written past the buffer";
+    OCIHandleFree(query, OCI_HTYPE_STMT);
+  }
+}
+
 TEST_F(FetchTest, a_100_kb_long_arrives_piece_by_piece_through_the_define_callback) {
   must_run("CREATE TABLE LONGS (ID NUMBER, L LONG)");
   std::string value;
