@@ -5,6 +5,9 @@
 #include "ociemu/sql/dialect.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <shared_mutex>
 #include <unordered_set>
 
@@ -19,7 +22,25 @@ struct LiveHandle {
 struct Registry {
   std::shared_mutex mutex;
   std::unordered_map<const void*, LiveHandle> live;  // application's pointer -> handle
+  // Moves on whenever a pointer stops naming a handle; a lookup remembered
+  // under an older value may be stale.
+  std::atomic<uint64_t> retirements{0};
 };
+
+// Every entry checks its handles, most calls the same few again: each thread
+// remembers its recent answers, valid until any handle is retired.
+struct RememberedLookup {
+  const void* pointer = nullptr;
+  Handle* handle = nullptr;
+  uint32_t type = 0;
+  uint64_t retirements = 0;
+};
+constexpr size_t kRemembered = 16;
+thread_local std::array<RememberedLookup, kRemembered> remembered;
+
+RememberedLookup& remembered_slot(const void* p) {
+  return remembered[(reinterpret_cast<uintptr_t>(p) >> 4) % kRemembered];
+}
 
 // Released after all other process state, whose release may still free handles.
 Registry& registry() { return process_state<Registry, ReleaseRank::kReleasedLast>(); }
@@ -36,12 +57,14 @@ Handle::~Handle() {
   auto& r = registry();
   std::unique_lock lock(r.mutex);
   r.live.erase(address_);
+  r.retirements.fetch_add(1, std::memory_order_release);
 }
 
 void Handle::publish_at(void* inner) {
   auto& r = registry();
   std::unique_lock lock(r.mutex);
   r.live.erase(address_);
+  r.retirements.fetch_add(1, std::memory_order_release);
   address_ = inner;
   r.live[inner] = LiveHandle{type_, this};
 }
@@ -64,9 +87,14 @@ void RowidDescriptor::assign(std::string rowid_text) {
 Handle* find_live(const void* p, uint32_t type) {
   if (p == nullptr) return nullptr;
   auto& r = registry();
+  // Read before the lookup: a retirement after it makes the remembered answer stale.
+  const uint64_t retirements = r.retirements.load(std::memory_order_acquire);
+  RememberedLookup& slot = remembered_slot(p);
+  if (slot.pointer == p && slot.type == type && slot.retirements == retirements) return slot.handle;
   std::shared_lock lock(r.mutex);
   auto found = r.live.find(p);
   if (found == r.live.end() || found->second.type != type) return nullptr;
+  slot = {p, found->second.handle, type, retirements};
   return found->second.handle;
 }
 

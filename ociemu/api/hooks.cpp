@@ -1,5 +1,6 @@
 // Test hooks exported next to the client entries, and the injected-failure
 // table the entry guard consults.
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@ namespace {
 struct InjectedFailures {
   std::mutex mutex;
   std::map<std::string, int> pending;  // entry name -> Oracle error
+  std::atomic<bool> any{false};        // pending is not empty: every entry asks, almost always in vain
 };
 
 InjectedFailures& injected() { return process_state<InjectedFailures>(); }
@@ -22,12 +24,13 @@ InjectedFailures& injected() { return process_state<InjectedFailures>(); }
 
 int take_injected_failure(const char* entry_name) {
   auto& failures = injected();
+  if (!failures.any.load(std::memory_order_acquire)) return 0;
   std::lock_guard lock(failures.mutex);
-  if (failures.pending.empty()) return 0;
   auto found = failures.pending.find(entry_name);
   if (found == failures.pending.end()) return 0;
   int code = found->second;
   failures.pending.erase(found);
+  failures.any.store(!failures.pending.empty(), std::memory_order_release);
   return code;
 }
 
@@ -51,9 +54,11 @@ void ociemu_fail_next(const char* entry_name, int oracle_error) {
   std::lock_guard lock(failures.mutex);
   if (entry_name == nullptr || *entry_name == 0 || oracle_error == 0) {
     failures.pending.clear();
+    failures.any.store(false, std::memory_order_release);
     return;
   }
   failures.pending[entry_name] = oracle_error;
+  failures.any.store(true, std::memory_order_release);
 }
 
 void ociemu_report_oracle7(int on) { set_oracle7_banner(on != 0); }

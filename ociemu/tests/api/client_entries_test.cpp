@@ -1,6 +1,7 @@
 // The entries general-purpose clients call beside the classic ones: version
 // numbers, thread keys, context values and memory, descriptor arrays, the *2
 // binds and defines with 4-byte lengths, and the attributes such clients read.
+#include <cstring>
 #include <thread>
 
 #include "oci_test_support.h"
@@ -64,6 +65,34 @@ TEST_F(ClientEntriesTest, context_values_and_memory_belong_to_a_handle) {
   EXPECT_EQ(0, static_cast<char*>(memory)[63]);
   EXPECT_EQ(OCI_SUCCESS, OCIMemoryFree(env, err, memory));
   EXPECT_EQ(OCI_INVALID_HANDLE, OCIMemoryAlloc(&value, err, &memory, 10, 8, 0));
+}
+
+// Entries remember the handles they recently checked; freeing one must still
+// be seen at once, by this thread and by another that used it before.
+TEST_F(ClientEntriesTest, a_freed_handle_is_refused_right_after_use) {
+  OCIStmt* stmt = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr));
+  const char* text = "select 1 from dual";
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtPrepare(stmt, err, reinterpret_cast<const OraText*>(text),
+                                        static_cast<ub4>(std::strlen(text)), OCI_NTV_SYNTAX, OCI_DEFAULT));
+  ub2 type = 0;
+  auto statement_type = [&] { return OCIAttrGet(stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, err); };
+  sword seen_by_other = OCI_ERROR;
+  std::thread other([&] { seen_by_other = statement_type(); });
+  other.join();
+  ASSERT_EQ(OCI_SUCCESS, seen_by_other);
+  ASSERT_EQ(OCI_SUCCESS, statement_type());
+  EXPECT_EQ(OCI_STMT_SELECT, type);
+  ASSERT_EQ(OCI_SUCCESS, OCIHandleFree(stmt, OCI_HTYPE_STMT));
+  EXPECT_EQ(OCI_INVALID_HANDLE, statement_type());
+  std::thread again([&] { seen_by_other = statement_type(); });
+  again.join();
+  EXPECT_EQ(OCI_INVALID_HANDLE, seen_by_other);
+  // The same address may come back as a handle of another type.
+  OCIError* other_error = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&other_error), OCI_HTYPE_ERROR, 0, nullptr));
+  EXPECT_EQ(OCI_INVALID_HANDLE, statement_type());
+  OCIHandleFree(other_error, OCI_HTYPE_ERROR);
 }
 
 TEST_F(ClientEntriesTest, descriptor_arrays_are_allocated_and_freed_whole) {
