@@ -80,19 +80,23 @@ class KeptPages {
   size_t bytes_ = 0;
 };
 
-uint8_t* map_page(size_t length) {
-  if (void* kept = KeptPages::Instance().Take(length)) return static_cast<uint8_t*>(kept);
+struct AllocatedPage {
+  uint8_t* start;
+  bool zeroed;  // a fresh mapping: the kernel has cleared it
+};
+
+AllocatedPage map_page(size_t length) {
+  if (void* kept = KeptPages::Instance().Take(length)) return {static_cast<uint8_t*>(kept), false};
   void* mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
-  return static_cast<uint8_t*>(mapped);
+  return {static_cast<uint8_t*>(mapped), true};
 }
 
-// The page's records are not zero-filled: FreeSlot clears each slot it hands out.
-uint8_t* allocate_page(size_t bytes) {
+AllocatedPage allocate_page(size_t bytes) {
   if (bytes >= kMappedPageBytes) return map_page(mapped_length(bytes));
   auto* page = static_cast<uint8_t*>(std::malloc(bytes));
   if (!page) throw std::bad_alloc();
-  return page;
+  return {page, false};
 }
 
 }  // namespace
@@ -117,7 +121,10 @@ void TRecordDataList::add_page() {
   }
   const int capacity = std::max(Count() / 2, read_buffer_ + 1);
   const size_t bytes = kPageHeaderSize + static_cast<size_t>(capacity) * static_cast<size_t>(stride_);
-  uint8_t* page = allocate_page(bytes);
+  const AllocatedPage allocated = allocate_page(bytes);
+  uint8_t* page = allocated.start;
+  // Slots of a fresh mapping are zero until first handed out; others are cleared then.
+  zeroed_from_ = allocated.zeroed ? slot(page, 0) : nullptr;
   auto& header = *reinterpret_cast<PageHeader*>(page);
   header.Capacity = capacity;
   header.Used = 0;
@@ -133,8 +140,13 @@ uint8_t* TRecordDataList::FreeSlot() {
     header = reinterpret_cast<PageHeader*>(pages_.back());
   }
   uint8_t* free = slot(pages_.back(), header->Used);
-  // Cleared here, while the fill that follows finds it in the cache, rather than page by page.
-  std::memset(free, 0, static_cast<size_t>(record_size_));
+  if (zeroed_from_ && free >= zeroed_from_) {
+    // Handed out again before it was taken, it may have been written to: cleared then.
+    zeroed_from_ = free + stride_;
+  } else {
+    // Cleared here, while the fill that follows finds it in the cache, rather than page by page.
+    std::memset(free, 0, static_cast<size_t>(record_size_));
+  }
   return free;
 }
 
@@ -212,6 +224,7 @@ void TRecordDataList::release_all() {
   filtered_.clear();
   for (uint8_t* page : pages_) release_page(page);
   pages_.clear();
+  zeroed_from_ = nullptr;
 }
 
 void TRecordDataList::Clear() {

@@ -101,6 +101,9 @@ class TRecordDataList {
   int offset_ = 0;
   int filtered_offset_ = 0;
   int32_t first_held_id_ = 0;
+  // In the last page, when it is a fresh mapping: the first slot never handed
+  // out (the kernel zeroed it, so FreeSlot need not); null otherwise.
+  uint8_t* zeroed_from_ = nullptr;
 };
 
 }  // namespace kvell

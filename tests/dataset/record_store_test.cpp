@@ -77,6 +77,21 @@ TEST(RecordStore, a_released_large_page_serves_the_next_store_with_its_slots_cle
   EXPECT_EQ(std::memcmp(store.FreeSlot(), zeros.data(), zeros.size()), 0);
 }
 
+// A fresh mapping is already zero, so its slots are not cleared when first
+// handed out; one written to and handed out again must still come back clear.
+TEST(RecordStore, a_slot_written_before_it_was_taken_comes_back_cleared_from_a_fresh_large_page) {
+  constexpr int kWideRecord = kRecordHeaderSize + 2000;
+  TRecordDataList store(kWideRecord, 5000, false, nullptr);
+  const std::vector<uint8_t> zeros(kWideRecord, 0);
+  for (int taken = 0; taken < 2; ++taken) {
+    uint8_t* slot = store.FreeSlot();
+    std::memset(slot, 0xCD, kWideRecord);  // a fill that failed half way
+    ASSERT_EQ(store.FreeSlot(), slot);
+    EXPECT_EQ(std::memcmp(slot, zeros.data(), zeros.size()), 0) << "slot " << taken;
+    store.Append(slot);
+  }
+}
+
 TEST(RecordStore, unidirectional_mode_releases_every_record_when_a_page_fills_and_keeps_counting) {
   std::vector<int> refused;
   TRecordDataList store(kRecordSize, 4, true, [&](int number) {
