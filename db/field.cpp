@@ -208,30 +208,34 @@ void TField::SetAsBoolean(bool) { AccessError("Boolean"); }
 
 TStringField::TStringField(TComponent* owner, TFieldType type) : TField(owner, type) { SetSize(20); }
 
-std::string TStringField::AsString() const {
-  // Grids read every cell through here: short values need no heap buffer.
+// Grids read every cell through here: the value passes through a stack
+// buffer (short values need no heap), and only its text is copied out.
+bool TStringField::read_text(std::string& out) const {
   const auto size = static_cast<size_t>(DataSize());
-  std::array<char, 256> small{};
+  std::array<char, 256> small;  // GetData writes the whole value
   std::vector<char> large;
   char* buffer = small.data();
   if (size > small.size()) {
     large.assign(size, '\0');
     buffer = large.data();
   }
-  if (!GetData(buffer)) return "";
-  return std::string(buffer, ::strnlen(buffer, size));
+  if (!GetData(buffer)) {
+    out.clear();
+    return false;
+  }
+  out.assign(buffer, ::strnlen(buffer, size));
+  return true;
+}
+
+std::string TStringField::AsString() const {
+  std::string text;
+  read_text(text);
+  return text;
 }
 
 bool TStringField::WriteText(std::string& out, bool display_text) const {
   (void)display_text;
-  const auto size = static_cast<size_t>(DataSize());
-  out.resize(size);
-  if (!GetData(out.data())) {
-    out.clear();
-    return false;
-  }
-  out.resize(::strnlen(out.data(), size));
-  return true;
+  return read_text(out);
 }
 
 void TStringField::SetAsString(const std::string& value) {

@@ -178,6 +178,10 @@ class TStringField : public TField {
   void SetAsBoolean(bool value) override;
   void SetAsVariant(const Variant& value) override;
   bool WriteText(std::string& out, bool display_text) const override;
+
+ private:
+  // The stored text into out; false (out cleared) for a null value.
+  bool read_text(std::string& out) const;
 };
 
 // Numbers; DisplayFormat and EditFormat are float patterns ("#,##0.00").
