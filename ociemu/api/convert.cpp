@@ -110,7 +110,17 @@ std::string number_text(const Cell& cell) {
   }
 }
 
+// A value the buffer cannot hold fails the row, as Oracle does, rather than keeping its low bytes.
+void check_integer_fits(int64_t value, int32_t size, bool is_unsigned) {
+  if (size <= 0 || size >= 8) return;
+  const int bits = size * 8;
+  const int64_t low = is_unsigned ? 0 : -(int64_t{1} << (bits - 1));
+  const int64_t high = is_unsigned ? (int64_t{1} << bits) - 1 : (int64_t{1} << (bits - 1)) - 1;
+  if (value < low || value > high) fail(1455);
+}
+
 void write_integer(int64_t value, void* buf, int32_t size, bool is_unsigned) {
+  check_integer_fits(value, size, is_unsigned);
   switch (size) {
     case 1: { int8_t v = static_cast<int8_t>(value); std::memcpy(buf, &v, 1); break; }
     case 2: { int16_t v = static_cast<int16_t>(value); std::memcpy(buf, &v, 2); break; }
@@ -118,7 +128,6 @@ void write_integer(int64_t value, void* buf, int32_t size, bool is_unsigned) {
     case 8: std::memcpy(buf, &value, 8); break;
     default: fail(932, {"an integer of 1, 2, 4 or 8 bytes", "a buffer of " + std::to_string(size) + " bytes"});
   }
-  (void)is_unsigned;
 }
 
 Placed place_bytes(const char* data, size_t length, void* buf, int32_t size) {
@@ -606,6 +615,29 @@ std::string datetime_to_storage(const DateTimeDescriptor& in) {
   return text;
 }
 
+namespace {
+
+// Keeps the 40 aligned digits (20 mantissa bytes) an OCINumber holds, rounding half away from zero.
+void round_to_mantissa(std::string& digits, int& point) {
+  constexpr size_t kDigits = 40;
+  if (digits.size() <= kDigits) return;
+  const bool up = digits[kDigits] >= '5';
+  digits.resize(kDigits);
+  if (!up) return;
+  size_t k = kDigits;
+  while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+  if (k > 0) {
+    ++digits[k - 1];
+  } else {
+    digits = "01";  // all nines carry into a new leading pair
+    point += 2;
+  }
+  digits.erase(digits.find_last_not_of('0') + 1);
+  if (digits.size() % 2) digits += '0';
+}
+
+}  // namespace
+
 std::vector<ub1> encode_number(std::string_view decimal) {
   // Normalise to sign, significant digits and the count of digits before the point.
   std::string text(decimal);
@@ -640,7 +672,7 @@ std::vector<ub1> encode_number(std::string_view decimal) {
     ++point;
   }
   if (digits.size() % 2) digits += '0';
-  if (digits.size() > 40) digits.resize(40);  // 20 mantissa bytes at most
+  round_to_mantissa(digits, point);
   int exponent = point / 2 - 1;
   std::vector<ub1> out;
   out.push_back(static_cast<ub1>(negative ? 62 - exponent : 193 + exponent));

@@ -1,5 +1,5 @@
 // Fetched cells placed straight into a define's element for the cases that need no
-// conversion (an integer into SQLT_INT, a number into SQLT_FLT, stored text into
+// conversion (an integer into a signed SQLT_INT, a number into SQLT_FLT, stored text into
 // SQLT_STR or SQLT_CHR). Anything else (NULL, another storage class, truncation)
 // is left to the general conversions, which own those rules.
 #pragma once
@@ -21,10 +21,11 @@ inline bool place_direct(DirectPlacement how, sqlite3_value* value, const Elemen
     case DirectPlacement::Integer: {
       if (sqlite3_value_type(value) != SQLITE_INTEGER) return false;
       const int64_t v = sqlite3_value_int64(value);
+      // A value the buffer cannot hold goes the general way, which fails its row (ORA-01455).
       switch (a.value_size) {
-        case 1: { auto n = static_cast<int8_t>(v); std::memcpy(out, &n, 1); break; }
-        case 2: { auto n = static_cast<int16_t>(v); std::memcpy(out, &n, 2); break; }
-        case 4: { auto n = static_cast<int32_t>(v); std::memcpy(out, &n, 4); break; }
+        case 1: { auto n = static_cast<int8_t>(v); if (n != v) return false; std::memcpy(out, &n, 1); break; }
+        case 2: { auto n = static_cast<int16_t>(v); if (n != v) return false; std::memcpy(out, &n, 2); break; }
+        case 4: { auto n = static_cast<int32_t>(v); if (n != v) return false; std::memcpy(out, &n, 4); break; }
         default: std::memcpy(out, &v, 8); break;
       }
       written = static_cast<uint32_t>(a.value_size);

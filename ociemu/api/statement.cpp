@@ -976,7 +976,6 @@ DirectPlacement Statement::direct_placement(const Define& define, uint32_t colum
   const ElementArrays& a = define.arrays;
   switch (a.dty) {
     case SQLT_INT:
-    case SQLT_UIN:
       if (a.value_size == 1 || a.value_size == 2 || a.value_size == 4 || a.value_size == 8) {
         return DirectPlacement::Integer;
       }

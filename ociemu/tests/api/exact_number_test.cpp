@@ -156,5 +156,29 @@ TEST_F(ExactNumberTest, arithmetic_and_rounding_keep_thirty_eight_digits) {
   OCIHandleFree(overflowing, OCI_HTYPE_STMT);
 }
 
+TEST_F(ExactNumberTest, text_longer_than_forty_digits_rounds_into_ocinumber) {
+  struct Case { std::string text, expected; };
+  // An OCINumber holds 20 base-100 digits: 40 decimal digits when the integer part has an even count.
+  const std::string forty = "1234567890123456789012345678901234567890";
+  const Case cases[] = {
+      {forty + "56", "1234567890123456789012345678901234567891" "00"},
+      {forty + "49", forty + "00"},
+      {"-0." + forty + "6", "-0.1234567890123456789012345678901234567891"},
+      {std::string(41, '9'), "1" + std::string(41, '0')},
+      {std::string(42, '9'), "1" + std::string(42, '0')},
+  };
+  for (const Case& c : cases) {
+    OCINumber number{};
+    ASSERT_EQ(OCI_SUCCESS, OCINumberFromText(err, text(c.text), len(c.text), nullptr, 0, nullptr, 0, &number));
+    char back[80] = {};
+    ub4 size = sizeof back;
+    const std::string format = "TM9";
+    ASSERT_EQ(OCI_SUCCESS, OCINumberToText(err, &number, text(format), len(format), nullptr, 0, &size,
+                                           reinterpret_cast<OraText*>(back)))
+        << last_error();
+    EXPECT_EQ(c.expected, std::string(back, size)) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace ociemu::testing

@@ -201,6 +201,29 @@ TEST_F(FetchTest, float_buffers_too_small_for_their_value_are_refused) {
   }
 }
 
+// A value too wide for a small integer buffer fails its row instead of arriving with its low bytes.
+TEST_F(FetchTest, integers_too_wide_for_their_buffer_fail_with_ora_01455) {
+  struct Case { const char* value; int size; uint16_t dty; bool fits; };
+  const Case cases[] = {{"127", 1, SQLT_INT, true},     {"128", 1, SQLT_INT, false},   {"-128", 1, SQLT_INT, true},
+                        {"255", 1, SQLT_UIN, true},     {"256", 1, SQLT_UIN, false},   {"-1", 2, SQLT_UIN, false},
+                        {"-32768", 2, SQLT_INT, true},  {"40000", 2, SQLT_INT, false}, {"65535", 2, SQLT_UIN, true},
+                        {"2147483648", 4, SQLT_INT, false}, {"4294967295", 4, SQLT_UIN, true}};
+  for (const Case& c : cases) {
+    OCIStmt* query = prepare(std::string("SELECT ") + c.value + " FROM dual");
+    unsigned char buffer[8] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    OCIDefine* define = nullptr;
+    OCIDefineByPos(query, &define, err, 1, buffer, c.size, c.dty, nullptr, nullptr, nullptr, 0);
+    const sword rc = OCIStmtExecute(svc, query, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIHandleFree(query, OCI_HTYPE_STMT);
+    if (c.fits) {
+      EXPECT_EQ(OCI_SUCCESS, rc) << c.value << ": " << last_error();
+      continue;
+    }
+    EXPECT_EQ(OCI_ERROR, rc) << c.value;
+    EXPECT_EQ(1455, last_code()) << c.value;
+  }
+}
+
 TEST_F(FetchTest, a_100_kb_long_arrives_piece_by_piece_through_the_define_callback) {
   must_run("CREATE TABLE LONGS (ID NUMBER, L LONG)");
   std::string value;
