@@ -11,6 +11,7 @@
 
 #include "ociemu/api/errors.h"
 #include "ociemu/api/process_state.h"
+#include "ociemu/api/text_case.h"
 #include "ociemu/sql/dialect.h"
 
 namespace ociemu {
@@ -21,11 +22,6 @@ std::string trim(std::string_view text) {
   if (begin == std::string_view::npos) return {};
   size_t end = text.find_last_not_of(" \t\r\n");
   return std::string(text.substr(begin, end - begin + 1));
-}
-
-std::string upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-  return text;
 }
 
 std::string default_database_path() {
@@ -235,43 +231,55 @@ Connection::Connection(const std::string& path) {
 }
 
 Connection::~Connection() {
-  for (auto& [text, statement] : kept_) sqlite3_finalize(statement);
-  for (auto& [text, statement] : fixed_) sqlite3_finalize(statement);
+  for (const KeptStatement& kept : kept_) sqlite3_finalize(kept.statement);
   drop_recycled();
   sqlite3_close_v2(db_);
 }
 
+sqlite3_stmt* Connection::find_kept(std::string_view sql) {
+  for (KeptStatement& kept : kept_) {
+    if (kept.text == sql) {
+      kept.last_use = ++uses_;
+      return kept.statement;
+    }
+  }
+  return nullptr;
+}
+
+void Connection::keep(std::string_view sql, sqlite3_stmt* statement, bool fixed) {
+  if (fixed) {
+    ++fixed_count_;
+  } else if (kept_.size() - fixed_count_ == kKeptLimit) {
+    auto oldest = kept_.end();
+    for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+      if (!it->fixed && (oldest == kept_.end() || it->last_use < oldest->last_use)) oldest = it;
+    }
+    sqlite3_finalize(oldest->statement);
+    kept_.erase(oldest);
+  }
+  kept_.push_back(KeptStatement{std::string(sql), statement, fixed, ++uses_});
+}
+
 int Connection::run_kept(const std::string& sql) {
-  auto found = std::find_if(kept_.begin(), kept_.end(), [&](const auto& entry) { return entry.first == sql; });
-  if (found == kept_.end()) {
-    sqlite3_stmt* statement = nullptr;
+  sqlite3_stmt* statement = find_kept(sql);
+  if (statement == nullptr) {
     const int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
     if (rc != SQLITE_OK) return rc;
-    if (kept_.size() == kKeptLimit) {
-      sqlite3_finalize(kept_.front().second);
-      kept_.erase(kept_.begin());
-    }
-    found = kept_.insert(kept_.end(), {sql, statement});
-  } else if (found != kept_.end() - 1) {
-    std::rotate(found, found + 1, kept_.end());
-    found = kept_.end() - 1;
+    keep(sql, statement, false);
   }
-  return step_once(found->second);
+  return step_once(statement);
 }
 
 sqlite3_stmt* Connection::fixed_statement(const char* sql) {
-  const std::string_view wanted(sql);
-  for (const auto& [text, statement] : fixed_) {
-    if (text == wanted) return statement;
-  }
-  if (fixed_.size() == kFixedLimit) return nullptr;
+  if (sqlite3_stmt* statement = find_kept(sql)) return statement;
+  if (fixed_count_ == kFixedLimit) return nullptr;
   sqlite3_stmt* statement = nullptr;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(db_, sql, -1, &statement, &tail) != SQLITE_OK || statement == nullptr || *tail != '\0') {
     sqlite3_finalize(statement);
     return nullptr;
   }
-  fixed_.emplace_back(sql, statement);
+  keep(sql, statement, true);
   return statement;
 }
 

@@ -104,16 +104,27 @@ class Connection {
   void drop_recycled();
 
  private:
+  // A statement prepared once for a text run again and again.
+  struct KeptStatement {
+    std::string text;
+    sqlite3_stmt* statement = nullptr;
+    bool fixed = false;     // a text of exec: kept for the connection's life
+    uint64_t last_use = 0;  // of the others, the least recently used goes first
+  };
   // Throws the Oracle error of a SQLite result code other than SQLITE_OK.
   void check(int rc);
+  // The kept statement of a text, marked used; null when none is kept.
+  sqlite3_stmt* find_kept(std::string_view sql);
   // The kept statement of a fixed text, prepared at first use; null when the text is
   // not a single statement or too many texts are kept already.
   sqlite3_stmt* fixed_statement(const char* sql);
-  static constexpr size_t kKeptLimit = 8;
-  static constexpr size_t kFixedLimit = 16;
+  void keep(std::string_view sql, sqlite3_stmt* statement, bool fixed);
+  static constexpr size_t kKeptLimit = 8;    // savepoints by name
+  static constexpr size_t kFixedLimit = 16;  // fixed texts
   sqlite3* db_ = nullptr;
-  std::vector<std::pair<std::string, sqlite3_stmt*>> kept_;  // most recently used last
-  std::vector<std::pair<std::string, sqlite3_stmt*>> fixed_;
+  std::vector<KeptStatement> kept_;
+  size_t fixed_count_ = 0;
+  uint64_t uses_ = 0;
   std::vector<std::string> recycled_;  // quoted names of renamed tables still to drop
   int recycled_count_ = 0;
 };

@@ -9,6 +9,7 @@
 #include "ociemu/api/object_codes.h"
 #include "ociemu/api/object_refs.h"
 #include "ociemu/api/session.h"
+#include "ociemu/api/text_case.h"
 #include "ociemu/sql/programs.h"
 
 using namespace ociemu;
@@ -22,11 +23,6 @@ constexpr int kObjectNotFound = 4043;
 
 std::string text_of(const oratext* text, ub4 length) {
   return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text), length);
-}
-
-std::string upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 ObjectCache& cache_of(const void* envhp) {

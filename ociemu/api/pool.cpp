@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "ociemu/api/process_state.h"
+#include "ociemu/api/text_case.h"
 
 namespace ociemu {
 namespace {
@@ -24,11 +25,6 @@ void unregister(SessionPool* pool) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
   std::erase(r.pools, pool);
-}
-
-std::string upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-  return text;
 }
 
 }  // namespace

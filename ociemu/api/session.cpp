@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "ociemu/api/statement.h"
+#include "ociemu/api/text_case.h"
 #include "ociemu/sql/datetime_value.h"
 #include "ociemu/sql/dialect.h"
 
@@ -29,11 +30,6 @@ constexpr std::string_view kAdministrator = "SYS";
 std::atomic<bool>& oracle7_banner() {
   static std::atomic<bool> on{false};
   return on;
-}
-
-std::string upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-  return text;
 }
 
 // Locks are keyed by the bare table name, the form both FOR UPDATE and the

@@ -5,6 +5,7 @@
 #include "ociemu/api/direct_fetch.h"
 #include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_refs.h"
+#include "ociemu/api/text_case.h"
 #include "ociemu/plsql/ast.h"
 #include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/lexer.h"
@@ -24,12 +25,6 @@ constexpr int kTypeRaw = 23;
 constexpr int kPlsqlBlockCode = 34;  // SQL function code of BEGIN/DECLARE blocks
 constexpr int kCreateProcedureCode = 24, kCreateFunctionCode = 91, kCreateTriggerCode = 59;
 constexpr int kCreatePackageCode = 94, kCreatePackageBodyCode = 97;
-
-std::string upper(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::toupper(c); });
-  return out;
-}
 
 bool is_identifier_char(char c) {
   const auto byte = static_cast<unsigned char>(c);
