@@ -709,17 +709,18 @@ bool Statement::try_dml(Session& session, uint32_t iters, uint32_t row_offset, b
 }
 
 uint32_t Statement::run_dml_row(uint32_t row, uint32_t iteration) {
-  if (translation_.returning_into.empty()) return run_dml_row_once(row, iteration);
-  // A returned value the client's bind cannot take fails the iteration, and undoes its change.
-  connection_->exec("SAVEPOINT ociemu_returning");
+  if (translation_.returning_into.empty() && translation_.sqlite_sql.size() == 1) return run_dml_row_once(row, iteration);
+  // A returned value the client's bind cannot take fails the iteration, and undoes its change;
+  // a statement run as several SQLite statements fails as a whole.
+  connection_->exec("SAVEPOINT ociemu_iteration");
   try {
     const uint32_t returned = run_dml_row_once(row, iteration);
-    connection_->exec("RELEASE ociemu_returning");
+    connection_->exec("RELEASE ociemu_iteration");
     return returned;
   } catch (...) {
     sqlite3_reset(main_);
-    connection_->exec("ROLLBACK TO ociemu_returning");
-    connection_->exec("RELEASE ociemu_returning");
+    connection_->exec("ROLLBACK TO ociemu_iteration");
+    connection_->exec("RELEASE ociemu_iteration");
     throw;
   }
 }
@@ -739,7 +740,8 @@ uint32_t Statement::run_dml_row_once(uint32_t row, uint32_t iteration) {
     fail_sqlite(rc);
   }
   if (!translation_.returning_into.empty()) place_returning(row, returned);
-  row_counts.push_back(static_cast<ub8>(sqlite3_changes(connection_->db())) + earlier_changes);
+  const auto last_changes = translation_.last_statement_uncounted ? 0 : sqlite3_changes(connection_->db());
+  row_counts.push_back(static_cast<ub8>(last_changes) + earlier_changes);
   row_count += row_counts.back();
   sqlite3_reset(main_);
   return static_cast<uint32_t>(returned.size());

@@ -17,6 +17,7 @@
 #include "ociemu/sql/stored_names.h"
 #include "ociemu/sql/translator.h"
 #include "ociemu/sql/triggers.h"
+#include "ociemu/sql/updatable_view.h"
 
 namespace ociemu::sql {
 namespace {
@@ -726,10 +727,16 @@ void Translator::create_view(int i, bool or_replace) {
   out_.sqlite_sql.push_back("CREATE VIEW " + sqlite + columns + " AS " + select);
   out_.sqlite_sql.push_back(register_object_sql(owner, name, "VIEW", storage));
   const auto text_begin = static_cast<size_t>(token(i).offset);
-  out_.sqlite_sql.push_back("INSERT OR REPLACE INTO \"OCIEMU$SOURCE\" VALUES (" + quote_literal(owner) + ", " +
-                            quote_literal(name) + ", 'VIEW', 1, " +
-                            quote_literal(sql_.substr(text_begin, static_cast<size_t>(token(end).offset) - text_begin)) +
-                            ")");
+  const auto text_end = static_cast<size_t>(token(end).offset);
+  const std::string key = quote_literal(owner) + ", " + quote_literal(name) + ", 'VIEW', ";
+  out_.sqlite_sql.push_back("DELETE FROM \"OCIEMU$SOURCE\" WHERE OWNER = " + quote_literal(owner) +
+                            " AND NAME = " + quote_literal(name) + " AND TYPE = 'VIEW'");
+  out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SOURCE\" VALUES (" + key + "1, " +
+                            quote_literal(sql_.substr(text_begin, text_end - text_begin)) + ")");
+  if (end != end_index()) {
+    out_.sqlite_sql.push_back("INSERT INTO \"OCIEMU$SOURCE\" VALUES (" + key + std::to_string(kViewRestrictionLine) +
+                              ", " + quote_literal(sql_.substr(text_end)) + ")");
+  }
 }
 
 void Translator::create_index(int i, bool unique) {

@@ -99,6 +99,7 @@ struct Translation {
   int sql_function_code = 0;          // OCI_ATTR_SQLFNCODE value
   int statement_type = 0;             // OCI_ATTR_STMT_TYPE value (OCI_STMT_SELECT 1 ...)
   std::vector<std::string> sqlite_sql;  // statements to run in order (most have one; DDL may have several)
+  bool last_statement_uncounted = false;  // DML whose last statement's rows are not the call's row count
   std::vector<Placeholder> placeholders;
   std::vector<std::string> returning_into;  // out placeholders of RETURNING ... INTO, upper case
   bool for_update = false;            // SELECT ... FOR UPDATE

@@ -844,6 +844,7 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
   if (!quoted.back() && last == "ROWID") {
     const TableRef* table = rowid_table(scope, n >= 2 ? parts[n - 2] : "", index);
     if (auto element = collection_rowid(*table)) return *element;
+    if (table->rowid_base) return {quote_name(table->alias) + "." + quote_name(kViewRowidColumn), ValueType::Rowid};
     if (!table->resolved || table->object.type != "TABLE")
       fail(1445, index);
     std::string row = in_returning_ ? "rowid" : quote_name(table->alias) + ".rowid";
@@ -875,6 +876,7 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
                 : in_returning_ || qualifier.empty() ? ""
                                                      : quote_name(qualifier) + ".";
   const TableRef* table = column_table(scope, qualifier, last);
+  if (!table && column_prefix_.empty()) table = view_target(scope, qualifier);
   result.text += quote_name(table              ? stored_column(*table, last)
                             : prefix_columns_ ? stored_column_name(*prefix_columns_, last)
                                               : last);
@@ -919,6 +921,10 @@ std::optional<OracleType> Translator::plain_lob_column(int begin, int end, const
 
 std::optional<std::string> Translator::declared_type(const TableRef& table, const std::string& column) const {
   if (!table.resolved) return std::nullopt;
+  if (table.view) {
+    auto base = table.view->base_column(column);
+    if (!base || base->empty()) return std::nullopt;
+  }
   if (!table.column_types) table.column_types.emplace();
   auto found = table.column_types->find(column);
   if (found != table.column_types->end()) return found->second;
@@ -936,7 +942,23 @@ std::optional<std::string> Translator::declared_type(const TableRef& table, cons
 std::string Translator::stored_column(const TableRef& table, const std::string& column) const {
   if (!table.resolved) return column;
   if (!table.stored_columns) table.stored_columns = table_columns(db_, table.object.sqlite_name());
-  return stored_column_name(*table.stored_columns, column);
+  return stored_column_name(*table.stored_columns, table.view ? view_base_column(table, column) : column);
+}
+
+// The view a DML statement writes through, when a column reference may be meant for it:
+// the base table's other columns must not show through.
+const TableRef* Translator::view_target(const Scope& scope, const std::string& qualifier) const {
+  if (!qualifier.empty()) {
+    const TableRef* table = scope.find_alias(qualifier);
+    return table && table->view ? table : nullptr;
+  }
+  if (!only_known_tables(scope)) return nullptr;
+  for (const Scope* level = &scope; level; level = level->parent) {
+    for (const TableRef& table : level->tables) {
+      if (table.view) return &table;
+    }
+  }
+  return nullptr;
 }
 
 // No table of the scope is a sub-query, whose columns the translator cannot list.

@@ -866,6 +866,12 @@ void merge_once(sqlite3_context* context, int, Args args) {
   sqlite3_result_int(context, 1);
 }
 
+// A value written through a WITH CHECK OPTION view, passed on only while its row stays in the view.
+void view_checked(sqlite3_context* context, int, Args args) {
+  if (sqlite3_value_int64(args[1]) == 0) throw_oracle(1402);
+  sqlite3_result_value(context, args[0]);
+}
+
 void check_length(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_int(context, 1);
   int64_t maximum = sqlite3_value_int64(args[1]);
@@ -932,6 +938,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_RAW", 1, 1, stored_raw, true),
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
     OCIEMU_FN("OCIEMU_MERGE_ONCE", 1, 1, merge_once, true),
+    OCIEMU_FN("OCIEMU_VIEW_CHECKED", 2, 2, view_checked, true),
     OCIEMU_FN("SYSDATE", 0, 0, sysdate, false),
     OCIEMU_FN("SYSTIMESTAMP", 0, 0, systimestamp, false),
     OCIEMU_FN("OCIEMU_CURRENT_TIMESTAMP", 0, 0, current_timestamp, false),

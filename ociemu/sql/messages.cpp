@@ -67,6 +67,7 @@ constexpr Message kMessages[] = {
     {1036, "illegal variable name/number"},
     {1086, "savepoint '%s' never established in this session or is invalid"},
     {1400, "cannot insert NULL into (%s)"},
+    {1402, "view WITH CHECK OPTION where-clause violation"},
     {1403, "no data found"},
     {1405, "fetched column value is NULL"},
     {1406, "fetched column value was truncated"},
@@ -92,6 +93,7 @@ constexpr Message kMessages[] = {
     {1722, "invalid number"},
     {1730, "invalid number of column names specified"},
     {1732, "data manipulation operation not legal on this view"},
+    {1733, "virtual column not allowed here"},
     {1740, "missing double quote in identifier"},
     {1741, "illegal zero-length identifier"},
     {1744, "inappropriate INTO"},
@@ -243,6 +245,7 @@ constexpr Message kMessages[] = {
     {30021, "Operation not allowed on undo tablespace"},
     {30076, "invalid extract field for extract source"},
     {30926, "unable to get a stable set of rows in the source tables"},
+    {42399, "cannot perform a DML operation on a read-only view"},
 };
 
 constexpr bool sorted() {

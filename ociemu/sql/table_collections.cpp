@@ -195,8 +195,9 @@ std::optional<Expression> Translator::collection_column(const std::vector<std::s
 
 std::optional<std::string> Translator::collection_star(int begin, int end, const Scope& scope, bool top_level) {
   const TableRef* only = end - begin == 1 ? nullptr : scope.find_alias(identifier(end - 3));
-  if (only ? !only->collection : std::none_of(scope.tables.begin(), scope.tables.end(),
-                                              [](const TableRef& t) { return t.collection != nullptr; })) {
+  // Sources with columns of their own beyond the table's are spelled out.
+  auto spelled = [](const TableRef& t) { return t.collection != nullptr || t.rowid_base.has_value(); };
+  if (only ? !spelled(*only) : std::none_of(scope.tables.begin(), scope.tables.end(), spelled)) {
     return std::nullopt;
   }
   std::string sql;

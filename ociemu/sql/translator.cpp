@@ -93,6 +93,12 @@ std::string Translator::placeholder(const Token& t) {
 // ---- driver -------------------------------------------------------------------------------
 
 Translation Translator::run() {
+  load_tokens();
+  dispatch();
+  return std::move(out_);
+}
+
+void Translator::load_tokens() {
   tokens_ = tokenize(sql_);
   match_.assign(tokens_.size(), -1);
   std::vector<int> open;
@@ -120,8 +126,6 @@ Translation Translator::run() {
       if (token(i).is_op(";")) fail(911, i);
     }
   }
-  dispatch();
-  return std::move(out_);
 }
 
 namespace {
@@ -604,7 +608,13 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         }
       }
     }
-    if (locked) {
+    if (locked && locked->rowid_base) {
+      // A row of a view is its base table's row.
+      out_.locked_table = locked->rowid_base->sqlite_name();
+      sql += ", OCIEMU_ROWID_ROW(" + quote_name(locked->alias) + "." + quote_name(kViewRowidColumn) + ", " +
+             std::to_string(locked->rowid_base->object_id) + ")";
+      out_.lock_rowid_column = static_cast<int>(out_.select_types.size()) + 1;
+    } else if (locked) {
       out_.locked_table = locked->object.sqlite_name();
       if (locked->object.type == "TABLE") {
         sql += ", " + quote_name(locked->alias) + ".rowid";
@@ -800,6 +810,7 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
         }
         i = next;
         table.alias = read_alias(i, name);
+        text = view_source_with_rowid(table, text);
       }
       if (!table.alias.empty()) text += " AS " + quote_name(table.alias);
       pieces.push_back({text});
@@ -927,8 +938,9 @@ std::string Translator::padded_for(const TableRef& table, const std::string& col
   if (!padding) return value_sql;
   // Columns of files made before padding existed keep their unpadded values and plain comparison.
   const char* collation = nullptr;
-  if (sqlite3_table_column_metadata(db_, "main", table.object.sqlite_name().c_str(), column.c_str(), nullptr,
-                                    &collation, nullptr, nullptr, nullptr) != SQLITE_OK ||
+  if (sqlite3_table_column_metadata(db_, "main", table.object.sqlite_name().c_str(),
+                                    stored_column(table, column).c_str(), nullptr, &collation, nullptr, nullptr,
+                                    nullptr) != SQLITE_OK ||
       collation == nullptr || std::string_view(collation) != kBlankPaddedCollation) {
     return value_sql;
   }
@@ -997,6 +1009,7 @@ Translator::InsertTarget Translator::insert_target(int& i) {
   target.table.object = resolve_table(name_index, owner, name);
   target.table.resolved = true;
   target.table.alias = name;
+  write_through_view(target.table, name_index);
   target.head = "INSERT INTO " + quote_name(target.table.object.sqlite_name());
   target.triggered = table_has_triggers(db_, target.table.object.owner, target.table.object.name);
   const Token& maybe_alias = token(i);
@@ -1019,10 +1032,27 @@ Translator::InsertTarget Translator::insert_target(int& i) {
     }
     if (!target.triggered) target.head += " (" + columns + ")";
     i = close + 1;
+  } else if (target.table.view) {
+    // The view's columns, not the table's: the others take their defaults.
+    std::string columns;
+    for (const auto& column : target.table.view->columns) {
+      target.columns.push_back(column.first);
+      columns += (columns.empty() ? "" : ", ") + quote_name(stored_column(target.table, column.first));
+    }
+    if (!target.triggered) target.head += " (" + columns + ")";
   } else {
     target.columns = table_columns(db_, target.table.object.sqlite_name());
   }
+  if (target.table.view) see_base_table(target);
   return target;
+}
+
+// From here on the rows go to the base table under its own column names.
+void Translator::see_base_table(InsertTarget& target) const {
+  for (std::string& column : target.columns) column = stored_column(target.table, column);
+  target.view = std::move(target.table.view);
+  target.table.view.reset();
+  target.table.column_types.reset();
 }
 
 std::string Translator::insert_row_values(const InsertTarget& target, const std::vector<std::string>& values) const {
@@ -1073,11 +1103,11 @@ void Translator::translate_insert() {
     std::vector<std::string> values = constructor < 0 ? insert_values(i + 2, close, scope, target.columns)
                                                        : insert_values(constructor + 1, close - 1, scope, target.columns);
     if (close + 1 != returning) fail_not_ended(close + 1);
-    const std::string row = insert_row_values(target, values);
+    const std::string row = view_checked_values(target, values);
     sql = target.triggered ? triggered_insert(target.head, table, target.columns, "SELECT " + row, i)
                            : target.head + " VALUES (" + row + ")";
   } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
-    sql = insert_rows(target, query(i, returning, nullptr), i);
+    sql = insert_rows(target, view_checked_rows(target, query(i, returning, nullptr)), i);
   } else {
     fail(926, i);
   }
@@ -1093,6 +1123,7 @@ void read_dml_target(Translator& t, int& i, TableRef& table, std::string& sql) {
   table.object = t.resolve_table(name_index, owner, name);
   table.resolved = true;
   table.alias = name;
+  t.write_through_view(table, name_index);
   const Token& maybe_alias = t.token(i);
   if (maybe_alias.kind == TokenKind::QuotedName ||
       (maybe_alias.kind == TokenKind::Word && !is_clause_keyword(maybe_alias.text))) {
@@ -1170,14 +1201,18 @@ void Translator::translate_update() {
     }
     sql += targets + " = " + value;
     if (equals - start == 1) {
-      sets.emplace_back(identifier(start), value);
+      sets.emplace_back(stored_column(scope.tables[0], identifier(start)), value);
     } else {
       single_columns = false;
     }
     start = j + 1;
   }
   int returning = find_top_level(*this, set_end, end_index(), {"RETURNING", "RETURN"});
-  std::string where = set_end < returning ? rewrite(set_end, returning, scope) : std::string();
+  std::string where = dml_where(set_end, returning, scope);
+  if (auto checked = view_checked_assignment(scope.tables[0], sets)) {
+    sql += ", " + quote_name(checked->first) + " = " + checked->second;
+    sets.back() = std::move(*checked);
+  }
   if (triggered) {
     if (!single_columns) fail(3001, i);
     sql = triggered_update(table, sets, where);
@@ -1186,6 +1221,14 @@ void Translator::translate_update() {
   }
   returning_clause(returning, end_index(), scope, sql);
   out_.sqlite_sql.push_back(std::move(sql));
+}
+
+// WHERE ... of UPDATE and DELETE (tokens begin..end, empty when there are none), limited to
+// the rows a view target shows.
+std::string Translator::dml_where(int begin, int end, const Scope& scope) {
+  const std::string shown = view_rows_condition(scope.tables[0]);
+  if (shown.empty()) return begin < end ? rewrite(begin, end, scope) : std::string();
+  return "WHERE " + shown + (begin < end ? " AND (" + rewrite(begin + 1, end, scope) + ")" : "");
 }
 
 void Translator::translate_delete() {
@@ -1197,10 +1240,9 @@ void Translator::translate_delete() {
   read_dml_target(*this, i, table, sql);
   scope.tables.push_back(table);
   int returning = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
-  if (i < returning) {
-    if (!word_at(i, "WHERE")) fail_not_ended(i);
-    sql += " " + rewrite(i, returning, scope);
-  }
+  if (i < returning && !word_at(i, "WHERE")) fail_not_ended(i);
+  const std::string where = dml_where(i, returning, scope);
+  if (!where.empty()) sql += " " + where;
   returning_clause(returning, end_index(), scope, sql);
   out_.sqlite_sql.push_back(std::move(sql));
 }

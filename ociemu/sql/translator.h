@@ -22,6 +22,7 @@
 #include "ociemu/sql/lexer.h"
 #include "ociemu/sql/messages.h"
 #include "ociemu/sql/types.h"
+#include "ociemu/sql/updatable_view.h"
 
 namespace ociemu::sql {
 
@@ -60,7 +61,14 @@ struct TableRef {
   // Column name -> declared type, loaded on first use.
   mutable std::optional<std::unordered_map<std::string, std::string>> column_types;
   mutable std::optional<std::vector<std::string>> stored_columns;  // SQLite's names, loaded on first use
+  // A DML target named through a view: object is the base table, column names are the view's.
+  std::shared_ptr<const UpdatableView> view;
+  // A view in FROM whose source carries its base table's ROWID (kViewRowidColumn): that table.
+  std::optional<SchemaObject> rowid_base;
 };
+
+// The column a view's source carries its rows' ROWID in, when the statement reads it.
+inline constexpr const char* kViewRowidColumn = "OCIEMU$ROWID";
 
 struct Scope {
   std::vector<TableRef> tables;
@@ -75,6 +83,8 @@ class Translator {
  public:
   Translator(std::string_view sql, sqlite3* db, SessionContext& session, NameResolver* resolver = nullptr);
   Translation run();
+  // Tokenizes the text and pairs its parentheses (run's first step).
+  void load_tokens();
 
   // ---- shared by the parts (translator.cpp) ----
   // Indexes past the end read the End token, so look-ahead never leaves the list.
@@ -114,16 +124,58 @@ class Translator {
     std::vector<std::string> columns;  // the named columns, else all
     std::string head;                  // "INSERT INTO t [AS a] [(columns)]" (no columns when triggered)
     bool triggered = false;            // the table has triggers: rows go through triggered_insert
+    std::shared_ptr<const UpdatableView> view;  // named through a view; columns are the base table's
   };
   InsertTarget insert_target(int& i);
+  void see_base_table(InsertTarget& target) const;
   // A VALUES row's items (named for triggered_insert when the table has triggers).
   std::string insert_row_values(const InsertTarget& target, const std::vector<std::string>& values) const;
   // INSERT of the rows a SQLite query yields, columns in target order.
   std::string insert_rows(const InsertTarget& target, std::string source, int at) const;
   void translate_update();
   void translate_delete();
-  void translate_merge();  // merge.cpp
-  std::string merge_key(int begin, int end, const TableRef& target);
+  // ---- DML through a view (view_dml.cpp) ----
+  // A DML target naming a view becomes its base table seen through the view's columns;
+  // ORA-01732 when rows cannot be written through it, ORA-42399 when it is read-only.
+  void write_through_view(TableRef& table, int name_index) const;
+  // The condition keeping UPDATE and DELETE to the rows the view shows; empty when it shows all.
+  std::string view_rows_condition(const TableRef& table) const;
+  // value, failing with ORA-01402 unless the changed row (new_row: "value AS column" for every base
+  // column) stays visible through a WITH CHECK OPTION view; value itself for any other target.
+  std::string checked_by_view(const UpdatableView* view, const std::string& value, const std::string& new_row) const;
+  // The last SET assignment with checked_by_view applied; nullopt when nothing is checked.
+  std::optional<std::pair<std::string, std::string>> view_checked_assignment(
+      const TableRef& table, const std::vector<std::pair<std::string, std::string>>& sets) const;
+  // An INSERT's VALUES row, and its rows from a query, with checked_by_view applied.
+  std::string view_checked_values(const InsertTarget& target, std::vector<std::string> values) const;
+  std::string view_checked_rows(const InsertTarget& target, const std::string& source) const;
+  // WHERE ... of UPDATE and DELETE from tokens begin..end, kept to the rows a view target shows.
+  std::string dml_where(int begin, int end, const Scope& scope);
+  // FROM naming a view whose ROWID the statement reads: a source that carries it, else `text` unchanged.
+  std::string view_source_with_rowid(TableRef& table, const std::string& text) const;
+  // A view column's base column name; ORA-00904 for none, ORA-01733 for an expression.
+  std::string view_base_column(const TableRef& table, const std::string& column) const;
+  // ---- MERGE (merge.cpp) ----
+  struct MergeParts {
+    InsertTarget target;     // columns: the insert's, as stored; triggered: the target has triggers
+    std::string source_sql;  // the source with its alias
+    int on_open = 0;         // the ON condition's '('
+    std::string on;
+    std::vector<std::pair<std::string, std::string>> sets;  // stored column, value
+    std::string update_where, delete_where, insert_where;
+    std::vector<std::string> insert_values;
+    bool matched = false, not_matched = false;
+  };
+  void translate_merge();
+  void merge_matched_clause(int& i, int end, const Scope& both, MergeParts& merge);
+  void merge_not_matched_clause(int& i, int end, const Scope& target_only, const Scope& source_only,
+                                MergeParts& merge);
+  // One statement: UPDATE ... FROM, INSERT ... SELECT, or both as INSERT ... ON CONFLICT over the key ON matches.
+  std::string merge_statement(const MergeParts& merge);
+  // Several statements, for what one cannot do: update, insert, then delete among the updated rows.
+  void merge_in_steps(const MergeParts& merge);
+  // The target's unique key that ON compares for equality, as an ON CONFLICT target; nullopt for none.
+  std::optional<std::string> merge_key(int begin, int end, const TableRef& target);
   // DML through TABLE(sub-query) (collection_dml.cpp): the statement restated as an
   // UPDATE of the parent rows, or nullopt for any other DML; then its translation.
   std::optional<std::string> collection_dml_text() const;
@@ -293,6 +345,7 @@ class Translator {
   std::optional<std::string> declared_type(const TableRef& table, const std::string& column) const;
   // The SQLite name of the column Oracle calls `column` (they differ where names differ only by case).
   std::string stored_column(const TableRef& table, const std::string& column) const;
+  const TableRef* view_target(const Scope& scope, const std::string& qualifier) const;
   std::string stored_as(const TableRef& table, const std::string& column, const Expression& value) const;
   // value_sql as a CHAR(n) column created blank-padded stores it (padded); otherwise unchanged.
   std::string padded_for(const TableRef& table, const std::string& column, const std::string& value_sql) const;
