@@ -131,7 +131,11 @@ std::shared_ptr<Unit> CallState::package_unit(const std::string& key, sqlite3* d
   std::string source = *declaration;
   if (auto body = sql::program_source(db, key.substr(0, dot), key.substr(dot + 1), "PACKAGE BODY")) source += "\n" + *body;
   if (!compiled.unit || compiled.source != source) {
-    compiled.unit = compile_package(source, db, session);
+    try {
+      compiled.unit = compile_package(source, db, session);
+    } catch (const sql::OracleException& e) {
+      throw sql::OracleException{counted_from_body(e.error, line_count(*declaration))};
+    }
     compiled.source = std::move(source);
   }
   compiled.checked = refreshes_;

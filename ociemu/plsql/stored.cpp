@@ -47,9 +47,17 @@ Header read_header(std::string_view text, const sql::SessionContext& session) {
   return header;
 }
 
+}  // namespace
+
 int line_count(std::string_view text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1; }
 
-}  // namespace
+sql::OracleError counted_from_body(sql::OracleError error, int declaration_lines) {
+  sql::ProgramError place = program_error(error);
+  if (error.code != kCompileError || place.line <= declaration_lines) return error;
+  error.message = sql::message_text(kCompileError, {std::to_string(place.line - declaration_lines),
+                                                    std::to_string(place.column), place.text});
+  return error;
+}
 
 sql::ProgramError program_error(const sql::OracleError& error) {
   sql::ProgramError out;
@@ -85,9 +93,7 @@ bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& ses
       compile_program(source, db, session);
     }
   } catch (const sql::OracleException& e) {
-    error = program_error(e.error);
-    // The body compiles after its declaration; its errors count lines from its own start.
-    if (declaration) error->line = std::max(1, error->line - line_count(*declaration));
+    error = program_error(declaration ? counted_from_body(e.error, line_count(*declaration)) : e.error);
   }
   sql::store_program(db, sql::ProgramKey{header.owner, header.name, header.type}, source, error);
   return !error;

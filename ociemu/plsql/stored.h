@@ -30,6 +30,12 @@ bool create_program(std::string_view text, sqlite3* db, sql::SessionContext& ses
 // The compile error of ORA-06550 ("line n, column m:\nPLS-..."), as USER_ERRORS keeps it.
 sql::ProgramError program_error(const sql::OracleError& error);
 
+// A package body compiles after its declaration (declaration_lines long): an error of the body,
+// counted from the body's own first line, as Oracle counts lines of a stored unit.
+sql::OracleError counted_from_body(sql::OracleError error, int declaration_lines);
+// Lines of a text: one more than its line breaks.
+int line_count(std::string_view text);
+
 std::optional<StoredProgram> find_stored_program(sqlite3* db, const std::string& owner, const std::string& name);
 
 }  // namespace ociemu::plsql

@@ -111,6 +111,9 @@ end;)"));
   // Lines count from the body's own first line.
   const std::string error = single_text("SELECT TYPE || ' ' || LINE || ' ' || TEXT FROM USER_ERRORS WHERE NAME = 'COUNTER'");
   EXPECT_EQ(0u, error.rfind("PACKAGE BODY 4 PLS-00201: identifier 'NO_SUCH_THING' must be declared", 0)) << error;
+  // Called, the body compiles again: its error counts lines the same way, not from the declaration's start.
+  const std::string called = failure("declare a number := 1; begin counter.bump(a); end;");
+  EXPECT_EQ(0u, called.find("ORA-06550: line 4, column ")) << called;
   EXPECT_EQ(OCI_SUCCESS_WITH_INFO, run("create or replace package counter is procedure bump(amount in out nothing); end;"));
   EXPECT_EQ((Rows{"PACKAGE INVALID", "PACKAGE BODY INVALID"}), column_texts(objects));
   EXPECT_EQ((Rows{"PACKAGE", "PACKAGE BODY"}), column_texts("SELECT TYPE FROM USER_ERRORS WHERE NAME = 'COUNTER' ORDER BY TYPE"));
