@@ -8,21 +8,35 @@ namespace {
 
 using dml_text::LineBreak;
 
-std::string joined(const std::vector<std::string>& items, const char* separator) {
-  std::string text;
+// Appended in place: every post builds its statement anew.
+void append_joined(std::string& text, const std::vector<std::string>& items, const char* separator,
+                   const char* prefix = "") {
   for (size_t i = 0; i < items.size(); ++i) {
     if (i > 0) text += separator;
+    text += prefix;
     text += items[i];
   }
+}
+
+std::string joined(const std::vector<std::string>& items, const char* separator) {
+  std::string text;
+  append_joined(text, items, separator);
   return text;
 }
 
+void append_returning_line(std::string& text, const ReturningPart& returning) {
+  if (returning.Empty()) return;
+  text += LineBreak;
+  text += "returning ";
+  append_joined(text, returning.Columns, ", ");
+  text += " into ";
+  append_joined(text, returning.Variables, ", ", ":");
+}
+
 std::string returning_line(const ReturningPart& returning) {
-  if (returning.Empty()) return "";
-  std::vector<std::string> variables;
-  for (const std::string& variable : returning.Variables) variables.push_back(":" + variable);
-  return std::string(LineBreak) + "returning " + joined(returning.Columns, ", ") + " into " +
-         joined(variables, ", ");
+  std::string text;
+  append_returning_line(text, returning);
+  return text;
 }
 
 // The terms of a key condition, each on its own line after the first.
@@ -81,10 +95,17 @@ void ReturningPart::Add(const std::string& column, const std::string& variable) 
 
 std::string UpdateStatement(const std::string& table_reference, const std::vector<Assignment>& assignments,
                             const std::string& where_clause, const ReturningPart& returning) {
-  std::vector<std::string> sets;
-  for (const Assignment& assignment : assignments) sets.push_back(assignment.Column + " = " + assignment.Value);
-  return "update " + table_reference + LineBreak + "set " + joined(sets, ", ") + LineBreak + where_clause +
-         returning_line(returning);
+  std::string text = "update " + table_reference + LineBreak + "set ";
+  for (size_t i = 0; i < assignments.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += assignments[i].Column;
+    text += " = ";
+    text += assignments[i].Value;
+  }
+  text += LineBreak;
+  text += where_clause;
+  append_returning_line(text, returning);
+  return text;
 }
 
 std::string InsertStatement(const std::string& table_reference, const std::vector<Assignment>& assignments,
