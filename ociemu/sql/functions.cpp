@@ -226,6 +226,25 @@ void to_timestamp(sqlite3_context* context, int count, Args args) {
   set_date(context, *datetime_from(count, args, session_of(context).nls_timestamp_format), true);
 }
 
+std::string datetime_type_name(int64_t type_code) {
+  switch (type_code) {
+    case 181: return "TIMESTAMP WITH TIME ZONE";
+    case 231: return "TIMESTAMP WITH LOCAL TIME ZONE";
+    case 180: return "TIMESTAMP";
+    default: return "DATE";
+  }
+}
+
+// OCIEMU_DATETIME(value, type code): a value stored into a DATE or TIMESTAMP column. Oracle reads
+// text there but converts no number (ORA-00932), where TO_DATE and TO_TIMESTAMP would read its digits.
+void stored_datetime(sqlite3_context* context, int, Args args) {
+  const int kind = sqlite3_value_type(args[0]);
+  const int64_t type_code = sqlite3_value_int64(args[1]);
+  if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) throw_oracle(932, {datetime_type_name(type_code), "NUMBER"});
+  if (type_code == 12) return to_date(context, 1, args);
+  to_timestamp(context, 1, args);
+}
+
 void to_number(sqlite3_context* context, int count, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
   if (count >= 2 && !is_null(args[1]))
@@ -936,6 +955,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_EXTRACT", 2, 2, extract, true),
     OCIEMU_FN("OCIEMU_NUMBER", 2, 2, stored_number, true),
     OCIEMU_FN("OCIEMU_RAW", 1, 1, stored_raw, true),
+    OCIEMU_FN("OCIEMU_DATETIME", 2, 2, stored_datetime, true),
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
     OCIEMU_FN("OCIEMU_MERGE_ONCE", 1, 1, merge_once, true),
     OCIEMU_FN("OCIEMU_VIEW_CHECKED", 2, 2, view_checked, true),

@@ -209,4 +209,14 @@ bool is_reserved_word(std::string_view word) {
   return std::binary_search(std::begin(reserved), std::end(reserved), word);
 }
 
+bool is_reserved_bind_name(std::string_view name) {
+  // Reserved too, though the translator lets them stand as names (pseudo-columns, functions).
+  static constexpr std::string_view also_reserved[] = {
+      "MAXEXTENTS", "MLSLABEL", "MODIFY",     "NOAUDIT",  "NOCOMPRESS", "OFFLINE",  "ONLINE",  "PCTFREE",
+      "PRIVILEGES", "ROWID",    "ROWNUM",     "SESSION",  "SMALLINT",   "SUCCESSFUL", "SYNONYM", "SYSDATE",
+      "TRIGGER",    "UID",      "USER",       "VALIDATE", "VARCHAR",    "VARCHAR2", "VIEW",    "WHENEVER", "WITH"};
+  static_assert(std::is_sorted(std::begin(also_reserved), std::end(also_reserved)));
+  return is_reserved_word(name) || std::binary_search(std::begin(also_reserved), std::end(also_reserved), name);
+}
+
 }  // namespace ociemu::sql

@@ -43,4 +43,8 @@ std::string upper_bind_name(std::string_view name);
 // Whether a word is reserved in Oracle SQL (cannot be an alias or a plain name).
 bool is_reserved_word(std::string_view upper_word);
 
+// Whether an unquoted bind name is refused in SQL (ORA-01745): the reserved words and the
+// pseudo-columns and other words Oracle reserves beyond them (ROWID, USER, SYSDATE...).
+bool is_reserved_bind_name(std::string_view upper_name);
+
 }  // namespace ociemu::sql

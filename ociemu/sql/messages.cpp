@@ -97,6 +97,7 @@ constexpr Message kMessages[] = {
     {1740, "missing double quote in identifier"},
     {1741, "illegal zero-length identifier"},
     {1744, "inappropriate INTO"},
+    {1745, "invalid host/bind variable name"},
     {1747, "invalid user.table.column, table.column, or column name"},
     {1756, "quoted string not properly terminated"},
     {1760, "illegal argument for function"},

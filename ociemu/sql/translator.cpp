@@ -46,6 +46,12 @@ void Translator::fail(int code, MessageArgs args, int token_index) const {
 
 void Translator::fail_not_ended(int token_index) const { fail(933, token_index); }
 
+bool Translator::is_reserved_placeholder(const Token& t) const {
+  const size_t after_colon = static_cast<size_t>(t.offset) + 1;
+  const bool quoted = after_colon < sql_.size() && sql_[after_colon] == '"';
+  return t.kind == TokenKind::Placeholder && !quoted && is_reserved_bind_name(t.text);
+}
+
 void Translator::expect_word(int& index, std::string_view word) const {
   if (!word_at(index, word)) {
     if (word == "INTO") fail(925, index);
@@ -124,6 +130,7 @@ void Translator::load_tokens() {
     if (!open.empty()) fail(907, end_index());
     for (int i = 0; i < end_index(); ++i) {
       if (token(i).is_op(";")) fail(911, i);
+      if (is_reserved_placeholder(token(i))) fail(1745, i);
     }
   }
 }
@@ -915,11 +922,12 @@ std::string Translator::stored_as(const TableRef& table, const std::string& colu
     case 96:
       return padded_for(table, column, value.text);
     case 12:
-      return value.type == ValueType::Date ? value.text : "TO_DATE(" + value.text + ")";
+      if (value.type == ValueType::Date) return value.text;
+      [[fallthrough]];
     case 180:
     case 181:
     case 231:
-      return "TO_TIMESTAMP(" + value.text + ")";
+      return "OCIEMU_DATETIME(" + value.text + ", " + std::to_string(type->type_code) + ")";
     case 23:
     case 24:
       return "OCIEMU_RAW(" + value.text + ")";

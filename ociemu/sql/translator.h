@@ -98,6 +98,7 @@ class Translator {
   [[noreturn]] void fail(int code, int token_index) const { fail(code, {}, token_index); }
   [[noreturn]] void fail(int code, MessageArgs args, int token_index) const;
   [[noreturn]] void fail_not_ended(int token_index) const;
+  bool is_reserved_placeholder(const Token& t) const;
   void disable_constraint_sql(const Constraint& c, int token_index, std::vector<std::string>& out) const;
   void enable_constraint_sql(const Constraint& c, std::vector<std::string>& out) const;
   void expect_word(int& index, std::string_view word) const;
