@@ -2,6 +2,7 @@
 
 #include "ociemu/plsql/compiler_internal.h"
 #include "ociemu/plsql/stored.h"
+#include "ociemu/sql/types.h"
 
 namespace ociemu::plsql {
 namespace {
@@ -521,6 +522,7 @@ TypeSpec Compiler::parse_type() {
   if (chain.size() == 2 && chain[0] == "SYS") chain.erase(chain.begin());
   if (chain.size() > 1) {
     if (auto type = package_type(chain)) return *type;
+    if (auto type = object_type(chain)) return *type;
     undeclared(at, chain.back());
   }
   if (const Symbol* symbol = lookup(chain[0]); symbol && symbol->kind == Symbol::Type) return symbol->type;
@@ -595,7 +597,18 @@ TypeSpec Compiler::builtin_type(const std::string& name, int at) {
     while (op(pos_, ".") && (tok(pos_ + 1).kind == TokenKind::Word || tok(pos_ + 1).kind == TokenKind::QuotedName)) pos_ += 2;
     return type_of_declaration("VARCHAR2(4000)");
   }
+  if (auto type = object_type({name})) return *type;
   undeclared(at, name);
+}
+
+// Such a variable holds the value's stored text, which binds of that type read and write, so that
+// values pass through a block whole; attributes, methods and constructors are beyond it.
+std::optional<TypeSpec> Compiler::object_type(const std::vector<std::string>& parts) const {
+  if (parts.empty() || parts.size() > 2) return std::nullopt;
+  const std::string owner = parts.size() == 2 ? parts[0] : std::string();
+  auto found = sql::resolve_type(db_, session_, owner, parts.back());
+  if (!found || found->kind == sql::TypeKind::Opaque) return std::nullopt;
+  return TypeSpec::of(BaseType::Varchar2);
 }
 
 // t.column%TYPE, owner.t.column%TYPE, variable%TYPE, record.field%TYPE

@@ -326,6 +326,8 @@ class Compiler : public sql::NameResolver {
   std::optional<PackageCursor> package_cursor_at(int i, int& next);
   // A type ([owner.]package.type) or a variable's type (for %TYPE) that a package's head declares.
   std::optional<TypeSpec> package_type(const std::vector<std::string>& parts);
+  // A variable of an SQL object or collection type ([owner.]type); nullopt when the catalogue has none.
+  std::optional<TypeSpec> object_type(const std::vector<std::string>& parts) const;
   std::map<std::string, std::shared_ptr<const Unit>> package_declarations_;
   // target := f(...) where f has OUT or IN OUT parameters: a call statement; null for any other value.
   StmtPtr function_call_with_outs(int at, Target& target, int begin, int end);

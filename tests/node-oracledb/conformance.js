@@ -349,6 +349,37 @@ async function main() {
     await conn.execute('drop table node_kit');
   });
 
+  await check('block variables of an object type and a collection type carry IN OUT values through', async () => {
+    const Part = await conn.getDbObjectClass('SCOTT.NODE_PART_T');
+    const Nums = await conn.getDbObjectClass('SCOTT.NODE_NUMS_T');
+    const r = await conn.execute(`declare p node_part_t := :p; n scott.node_nums_t := :n;
+      begin :p := p; :n := n; end;`,
+    { p: { dir: oracledb.BIND_INOUT, type: Part, val: new Part({ NAME: 'washer', QTY: 589508999999999999999n }) },
+      n: { dir: oracledb.BIND_INOUT, type: Nums, val: new Nums([7, 8]) } });
+    assert.strictEqual(r.outBinds.p.NAME, 'washer');
+    assert.strictEqual(r.outBinds.p.QTY, 589508999999999999999);
+    assert.deepStrictEqual(r.outBinds.n.getValues(), [7, 8]);
+    await assert.rejects(conn.execute('declare p node_no_such_t := :p; begin null; end;', { p: 1 }),
+      (e) => e.errorNum === 6550);
+  });
+
+  await check('a number bound into a DATE or TIMESTAMP WITH TIME ZONE column is refused and stores nothing', async () => {
+    await conn.execute('create table node_when (id number, d date, tz timestamp with time zone)');
+    await assert.rejects(conn.execute('insert into node_when values (:1, :2, :3)', [1, new Date(), 23]),
+      (e) => e.errorNum === 932 && /expected TIMESTAMP WITH TIME ZONE got NUMBER/.test(e.message));
+    await assert.rejects(conn.execute('insert into node_when (id, d) values (2, :d)', { d: 5 }), (e) => e.errorNum === 932);
+    const r = await conn.execute('select count(*) from node_when');
+    assert.deepStrictEqual(r.rows, [[0]]);
+    await conn.execute('drop table node_when');
+  });
+
+  await check('a reserved word as a bind name is refused with ORA-01745; quoted it binds', async () => {
+    await assert.rejects(conn.execute('select :ROWID from dual', { ROWID: 1 }), (e) => e.errorNum === 1745);
+    await assert.rejects(conn.execute('select :size from dual', { size: 1 }), (e) => e.errorNum === 1745);
+    const r = await conn.execute('select :"ROWID" from dual', { '"ROWID"': 1 });
+    assert.deepStrictEqual(r.rows, [[1]]);
+  });
+
   await check('RETURNING statements take dates and LOBs bound in (the client binds them through callbacks)', async () => {
     await conn.execute('create table node_ret (id number, at timestamp, note clob)');
     const note = await conn.createLob(oracledb.CLOB);

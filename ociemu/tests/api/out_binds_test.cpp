@@ -389,6 +389,37 @@ TEST_F(ObjectOutBindTest, an_in_out_object_is_refilled_in_place_and_a_null_resul
   EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
 }
 
+TEST_F(ObjectOutBindTest, block_variables_of_the_object_type_carry_values_between_binds_and_rows) {
+  void* instance = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &instance));
+  void* nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, &nulls));
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("Rome"), 4,
+                                             reinterpret_cast<OCIString**>(static_cast<char*>(instance) + kCity)));
+  int zip = 100;
+  ASSERT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &zip, sizeof zip, OCI_NUMBER_SIGNED,
+                                          reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + kZip)));
+  for (int i = 0; i < 3; ++i) static_cast<OCIInd*>(nulls)[i] = OCI_IND_NOTNULL;
+
+  OCIStmt* stmt = prepare(
+      "declare given address_t := :o; stored scott.address_t; "
+      "begin select addr into stored from places where id = 7; insert into places values (9, given); :o := stored; end;");
+  bind_object(stmt, ":o", &instance, &nulls);
+  execute(stmt);
+  EXPECT_EQ("Oslo", city_of(instance));
+  EXPECT_EQ(1234, zip_of(instance));
+  EXPECT_EQ("Rome", single_text("SELECT p.addr.city FROM places p WHERE id = 9"));
+  EXPECT_EQ("100", single_text("SELECT p.addr.zip FROM places p WHERE id = 9"));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectOutBindTest, a_block_variable_of_an_unknown_type_is_still_a_compile_error) {
+  EXPECT_EQ(OCI_ERROR, run("declare v no_such_type_t; begin null; end;"));
+  EXPECT_EQ(6550, last_code());
+}
+
 TEST_F(ObjectOutBindTest, dml_returning_an_object_column_delivers_an_instance) {
   OCIStmt* stmt = prepare("UPDATE places p SET id = 70 WHERE id = 7 RETURNING p.addr INTO :o");
   void* instance = nullptr;
