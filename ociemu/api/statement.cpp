@@ -19,6 +19,7 @@
 namespace ociemu {
 namespace {
 
+constexpr int kReservedBindName = 1745;  // ORA-01745: invalid host/bind variable name
 constexpr int kTypeVarchar = 1;
 constexpr int kTypeNumber = 2;
 constexpr int kTypeRaw = 23;
@@ -299,6 +300,7 @@ void Statement::ensure_translated(Session& session) {
     data_version_ = session.data_version();
     try {
       translation_ = sql::translate(text, connection_->db(), session.context);
+      if (translation_.reserved_bind_offset >= 0) sql::throw_oracle(kReservedBindName, {}, translation_.reserved_bind_offset);
     } catch (const sql::OracleException& e) {
       parse_error_offset = static_cast<uint16_t>(e.error.parse_offset);
       throw;

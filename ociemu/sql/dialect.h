@@ -106,6 +106,7 @@ struct Translation {
   bool nowait = false;                // ... NOWAIT
   std::string locked_table;           // the table FOR UPDATE locks (upper case, owner-qualified)
   std::string savepoint;              // for Savepoint / RollbackToSavepoint
+  int reserved_bind_offset = -1;      // first bind named by a reserved word: clients' SQL refuses it, PL/SQL's not
   // Type hints for select-list expressions whose declared type SQLite cannot
   // tell (SYSDATE, TO_DATE(...), TO_CHAR(...)); empty slot = no hint.
   std::vector<std::optional<OracleType>> select_types;

@@ -46,10 +46,16 @@ void Translator::fail(int code, MessageArgs args, int token_index) const {
 
 void Translator::fail_not_ended(int token_index) const { fail(933, token_index); }
 
-bool Translator::is_reserved_placeholder(const Token& t) const {
-  const size_t after_colon = static_cast<size_t>(t.offset) + 1;
-  const bool quoted = after_colon < sql_.size() && sql_[after_colon] == '"';
-  return t.kind == TokenKind::Placeholder && !quoted && is_reserved_bind_name(t.text);
+int Translator::first_reserved_placeholder_offset(bool plsql) const {
+  if (plsql) return -1;
+  for (int i = 0; i < end_index(); ++i) {
+    const Token& t = token(i);
+    if (t.kind != TokenKind::Placeholder || !is_reserved_bind_name(t.text)) continue;
+    const size_t after_colon = static_cast<size_t>(t.offset) + 1;
+    if (after_colon < sql_.size() && sql_[after_colon] == '"') continue;  // quoted names may be anything
+    return t.offset;
+  }
+  return -1;
 }
 
 void Translator::expect_word(int& index, std::string_view word) const {
@@ -101,6 +107,7 @@ std::string Translator::placeholder(const Token& t) {
 Translation Translator::run() {
   load_tokens();
   dispatch();
+  out_.reserved_bind_offset = reserved_bind_offset_;
   return std::move(out_);
 }
 
@@ -130,9 +137,9 @@ void Translator::load_tokens() {
     if (!open.empty()) fail(907, end_index());
     for (int i = 0; i < end_index(); ++i) {
       if (token(i).is_op(";")) fail(911, i);
-      if (is_reserved_placeholder(token(i))) fail(1745, i);
     }
   }
+  reserved_bind_offset_ = first_reserved_placeholder_offset(plsql);
 }
 
 namespace {

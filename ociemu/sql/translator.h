@@ -98,7 +98,8 @@ class Translator {
   [[noreturn]] void fail(int code, int token_index) const { fail(code, {}, token_index); }
   [[noreturn]] void fail(int code, MessageArgs args, int token_index) const;
   [[noreturn]] void fail_not_ended(int token_index) const;
-  bool is_reserved_placeholder(const Token& t) const;
+  // Where the first unquoted bind named by a reserved word starts; -1 when none (or in PL/SQL).
+  int first_reserved_placeholder_offset(bool plsql) const;
   void disable_constraint_sql(const Constraint& c, int token_index, std::vector<std::string>& out) const;
   void enable_constraint_sql(const Constraint& c, std::vector<std::string>& out) const;
   void expect_word(int& index, std::string_view word) const;
@@ -253,6 +254,7 @@ class Translator {
   std::vector<Token> tokens_;
   std::vector<int> match_;  // for each '(' its ')' and back
   Translation out_;
+  int reserved_bind_offset_ = -1;  // see first_reserved_placeholder_offset
   std::vector<std::string> placeholder_names_;  // distinct names by SQLite index - 1
   std::string lock_alias_;     // FOR UPDATE OF alias.column
   bool in_returning_ = false;  // SQLite's RETURNING takes no table qualifiers

@@ -44,6 +44,20 @@ TEST_F(BindValidationTest, names_that_only_contain_a_reserved_word_or_are_quoted
   EXPECT_EQ(OCI_SUCCESS, run_with_integer("select :\"ROWID\" from dual", ":\"ROWID\"", 1)) << last_error();
 }
 
+TEST_F(BindValidationTest, a_plsql_block_takes_reserved_words_as_bind_names_also_inside_its_sql) {
+  must_run("create or replace procedure twice (a in number, b out number) as begin b := a * 2; end;");
+  OCIStmt* stmt = prepare("begin twice(:in, :out); select :out + 1 into :out from dual; end;");
+  int in = 20, out = 0;
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":in"), 3, &in, sizeof in, SQLT_INT, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":out"), 4, &out, sizeof out, SQLT_INT, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(41, out);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(BindValidationTest, a_number_into_a_date_or_timestamp_column_fails_and_stores_nothing) {
   must_run("create table stamps (id number, d date, ts timestamp, tz timestamp with time zone)");
   for (const std::string column : {"d", "ts", "tz"}) {
