@@ -674,6 +674,9 @@ std::vector<ub1> encode_number(std::string_view decimal) {
   if (digits.size() % 2) digits += '0';
   round_to_mantissa(digits, point);
   int exponent = point / 2 - 1;
+  // NUMBER's base-100 exponent spans -65 (1e-130) to 62 (9.99...e125); its byte would wrap beyond.
+  if (exponent > 62) fail(1426);
+  if (exponent < -65) return {0x80};
   std::vector<ub1> out;
   out.push_back(static_cast<ub1>(negative ? 62 - exponent : 193 + exponent));
   for (size_t k = 0; k + 1 < digits.size(); k += 2) {

@@ -9,6 +9,7 @@
 #include "ociemu/api/object_codes.h"
 #include "ociemu/api/object_describe.h"
 #include "ociemu/api/pool.h"
+#include "ociemu/sql/lexer.h"
 #include "ociemu/sql/types.h"
 
 using namespace ociemu;
@@ -135,9 +136,14 @@ bool is_returning(const Statement& s) {
       s.statement_type != OCI_STMT_DELETE) {
     return false;
   }
-  std::string upper_text = s.text;
-  std::transform(upper_text.begin(), upper_text.end(), upper_text.begin(), [](unsigned char c) { return std::toupper(c); });
-  return upper_text.find("RETURNING") != std::string::npos;
+  // RETURN is Oracle's other spelling of RETURNING; a word, not part of a name such as RETURN_DATE.
+  try {
+    const std::vector<sql::Token> tokens = sql::tokenize(s.text);
+    return std::any_of(tokens.begin(), tokens.end(),
+                       [](const sql::Token& t) { return t.is_word("RETURNING") || t.is_word("RETURN"); });
+  } catch (const sql::OracleException&) {
+    return false;  // text that does not even split into tokens fails at execute instead
+  }
 }
 
 sword get_statement_attribute(Statement& s, void* attributep, ub4* sizep, ub4 attribute) {
@@ -385,6 +391,12 @@ sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attr
         }
         default: break;  // connection classes, the pool's auth handle...: nothing to do here
       }
+      return OCI_SUCCESS;
+    }
+    case OCI_HTYPE_BIND: {
+      auto* bind = live<Bind>(target);
+      if (!bind) return OCI_INVALID_HANDLE;
+      if (attribute == OCI_ATTR_MAXCHAR_SIZE && attributep) bind->max_chars = static_cast<uint32_t>(*static_cast<const sb4*>(attributep));
       return OCI_SUCCESS;
     }
     default:

@@ -291,6 +291,7 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_ATTR_ENV_UTF16 209
 #define OCI_ATTR_NCHARSET_ID 262
 #define OCI_ATTR_MAXDATA_SIZE 33
+#define OCI_ATTR_MAXCHAR_SIZE 163
 #define OCI_ATTR_ROWS_RETURNED 42
 #define OCI_ATTR_NUM_DML_ERRORS 73
 #define OCI_ATTR_DML_ROW_OFFSET 74

@@ -11,6 +11,7 @@
 #include "ociemu/plsql/compiler.h"
 #include "ociemu/plsql/host.h"
 #include "ociemu/plsql/interpreter.h"
+#include "ociemu/plsql/messages.h"
 #include "ociemu/plsql/stored.h"
 #include "ociemu/plsql/triggers.h"
 
@@ -27,6 +28,25 @@ constexpr int kInconsistentTypes = 932;
 
 // A bind whose elements are locators of internal LOBs (BFILEs pass as their names).
 bool binds_lob(const Bind& bound) { return bound.arrays.dty == SQLT_CLOB || bound.arrays.dty == SQLT_BLOB; }
+
+size_t characters_in(const std::string& utf8) {
+  return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// A block's text does not fit a character OUT bind: Oracle fails the assignment (ORA-06502)
+// where a fetch would truncate with ORA-01406.
+bool overflows_character_bind(const Bind& bound, const std::string& text) {
+  const auto size = static_cast<size_t>(std::max(bound.arrays.value_size, 0));
+  size_t capacity = 0;
+  switch (bound.arrays.dty) {
+    case SQLT_CHR: case SQLT_AFC: case SQLT_AVC: capacity = size; break;
+    case SQLT_STR: capacity = size > 0 ? size - 1 : 0; break;
+    case SQLT_VCS: capacity = size > 2 ? size - 2 : 0; break;
+    case SQLT_LVC: capacity = size > 4 ? size - 4 : 0; break;
+    default: return false;
+  }
+  return text.size() > capacity || (bound.max_chars > 0 && characters_in(text) > bound.max_chars);
+}
 constexpr int kCreateTriggerCode = 59;
 
 Cell cell_of(const plsql::Value& value) {
@@ -161,6 +181,9 @@ class StatementHost final : public SessionHost {
     Bind& bound = bind(name);
     uint32_t slot = element < 0 ? row : static_cast<uint32_t>(element);
     if (binds_lob(bound)) return place_lob(bound, value, slot);
+    if (value.kind == plsql::Value::Text && overflows_character_bind(bound, value.bytes)) {
+      fail(plsql::kValueErrorCode, {std::string(plsql::kBufferTooSmall)});
+    }
     sql::OracleType column = type.value_or(sql::OracleType{});
     if (value.kind == plsql::Value::Lob) {
       const sql::LobContent& content = lob_content(value, false);

@@ -142,7 +142,8 @@ std::vector<std::string> scan_placeholders(std::string_view text) {
       i = skipped;
       continue;
     }
-    bool starts = text[i] == ':' && i + 1 < text.size() && (i == 0 || !is_identifier_char(text[i - 1]));
+    // As Oracle reads "INTO:3", a colon after a name starts a placeholder too.
+    bool starts = text[i] == ':' && i + 1 < text.size();
     if (starts && text[i + 1] == '"') {
       size_t end = text.find('"', i + 2);
       if (end == std::string_view::npos) break;
@@ -158,6 +159,13 @@ std::vector<std::string> scan_placeholders(std::string_view text) {
     }
   }
   return names;
+}
+
+std::string bind_key(std::string_view name) {
+  if (!name.empty() && name.front() == ':') name.remove_prefix(1);
+  // A quoted name keeps its case; clients pass it with or without the colon.
+  if (name.size() >= 2 && name.front() == '"' && name.back() == '"') return std::string(name.substr(1, name.size() - 2));
+  return sql::upper_bind_name(name);
 }
 
 Statement::Statement(Environment* env) : Handle(kType, env) {}
@@ -193,7 +201,9 @@ void Statement::prepare(std::string_view sql_text) {
   if (!text.empty() && text.back() == ';' && statement_type != OCI_STMT_BEGIN && statement_type != OCI_STMT_DECLARE) {
     text.pop_back();
   }
-  placeholders_ = scan_placeholders(text);
+  // Oracle parses no binds in DDL: a trigger's :NEW is its own, and a client's bind there is refused.
+  const bool ddl = statement_type == OCI_STMT_CREATE || statement_type == OCI_STMT_DROP || statement_type == OCI_STMT_ALTER;
+  placeholders_ = ddl ? std::vector<std::string>{} : scan_placeholders(text);
   block_positions_ = statement_type == OCI_STMT_BEGIN || statement_type == OCI_STMT_DECLARE;
   distinct_positions_.clear();
   std::vector<std::string_view> distinct;
@@ -217,9 +227,7 @@ void Statement::prepare(std::string_view sql_text) {
 }
 
 Bind* Statement::bind(uint32_t position, std::string_view name, const ElementArrays& arrays, uint32_t mode) {
-  std::string key = sql::upper_bind_name(name);
-  if (!key.empty() && key.front() == ':') key.erase(0, 1);
-  if (!key.empty() && key.front() == '"') key = std::string(name.substr(2, name.size() - 3));
+  std::string key = bind_key(name);
   bool known = key.empty() ? position >= 1 && position <= placeholders_.size()
                            : std::find(placeholders_.begin(), placeholders_.end(), key) != placeholders_.end();
   if (!known) fail(1036);

@@ -88,6 +88,7 @@ struct Bind : Handle {
   // PL/SQL index-by table binds: room for elements (0 = a scalar bind) and
   // the application's count of elements in use, read on input and written back.
   uint32_t max_elements = 0;
+  uint32_t max_chars = 0;     // OCI_ATTR_MAXCHAR_SIZE: characters the client's buffer takes; 0 = its bytes decide
   ub4* current_elements = nullptr;
   ObjectArrays objects;  // SQLT_NTY binds (OCIBindObject)
 };
@@ -398,6 +399,8 @@ bool sql_name_equal(std::string_view a, std::string_view b);
 uint16_t classify_statement(std::string_view text);
 // Placeholder occurrences (":name", ":1") in text order, upper case, outside literals and comments.
 std::vector<std::string> scan_placeholders(std::string_view text);
+// The name a bind keys by: without its colon, upper case unless quoted (then without the quotes).
+std::string bind_key(std::string_view name);
 
 // Adds a diagnostic record (replacing earlier ones).
 void record_error(ErrorHandle* errors, int code, const std::string& message);

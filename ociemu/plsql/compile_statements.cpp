@@ -581,9 +581,10 @@ bool Compiler::resolve_function_with_outs(Stmt& call, int begin, int open) {
   } else if (local == nullptr && name.find('.') == name.rfind('.')) {
     call.callee = stored_signature(begin, name, open, true);
   }
-  const auto writes_back = [](const Parameter& p) { return p.mode != Parameter::In; };
+  // SQL, which evaluates other function calls, can neither write arguments back nor pass an index-by table.
+  const auto needs_a_call = [](const Parameter& p) { return p.mode != Parameter::In || p.type == BaseType::IndexTable; };
   return call.callee && call.callee->function &&
-         std::any_of(call.callee->parameters.begin(), call.callee->parameters.end(), writes_back);
+         std::any_of(call.callee->parameters.begin(), call.callee->parameters.end(), needs_a_call);
 }
 
 std::optional<int> Compiler::hoist_call_with_outs(int i, int end, int& next) {

@@ -1,6 +1,8 @@
 // Statements Oracle refuses for what is bound into them: reserved words as bind
 // names (ORA-01745) and numbers stored into DATE or TIMESTAMP columns (ORA-00932,
 // no row changed). Both reach the client only at execute, as Oracle parses there.
+#include <cstring>
+
 #include "ociemu/tests/api/oci_test_support.h"
 
 namespace ociemu::testing {
@@ -42,6 +44,66 @@ TEST_F(BindValidationTest, names_that_only_contain_a_reserved_word_or_are_quoted
   EXPECT_EQ(OCI_SUCCESS, run_with_integer("select :rowid_value from dual", ":rowid_value", 1)) << last_error();
   EXPECT_EQ(OCI_SUCCESS, run_with_integer("select :sizes from dual", ":sizes", 1)) << last_error();
   EXPECT_EQ(OCI_SUCCESS, run_with_integer("select :\"ROWID\" from dual", ":\"ROWID\"", 1)) << last_error();
+}
+
+TEST_F(BindValidationTest, a_quoted_name_keeps_its_case_whether_the_client_passes_the_colon_or_not) {
+  EXPECT_EQ(OCI_SUCCESS, run_with_integer("select :\"test\" from dual", "\"test\"", 1)) << last_error();
+  EXPECT_EQ(OCI_SUCCESS, run_with_integer("select :\"test\" from dual", ":\"test\"", 1)) << last_error();
+  OCIStmt* stmt = prepare("select :\"test\" from dual");
+  OCIBind* bind = nullptr;
+  int value = 1;
+  EXPECT_EQ(OCI_ERROR, OCIBindByName(stmt, &bind, err, text("\"TEST\""), 6, &value, sizeof value, SQLT_INT, nullptr,
+                                     nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(1036, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(BindValidationTest, ddl_has_no_binds_to_report_or_take) {
+  for (const std::string sql : {"create table nodb_foo (:b number)", "alter session set :b = 'UTC'",
+                                "create or replace trigger emp_stamp before insert on emp for each row "
+                                "begin :new.hiredate := sysdate; end;"}) {
+    OCIStmt* stmt = prepare(sql);
+    sb4 found = -1;
+    OraText* names[2] = {};
+    ub1 lengths[2] = {}, indicator_lengths[2] = {}, duplicates[2] = {};
+    OraText* indicators[2] = {};
+    OCIBind* handles[2] = {};
+    EXPECT_EQ(OCI_NO_DATA, OCIStmtGetBindInfo(stmt, err, 2, 1, &found, names, lengths, indicators, indicator_lengths,
+                                              duplicates, handles)) << sql;
+    EXPECT_EQ(0, found) << sql;
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+  OCIStmt* stmt = prepare("create table nodb_foo (:b number)");
+  OCIBind* bind = nullptr;
+  int value = 1;
+  EXPECT_EQ(OCI_ERROR, OCIBindByName(stmt, &bind, err, text(":b"), 2, &value, sizeof value, SQLT_INT, nullptr, nullptr,
+                                     nullptr, 0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(1036, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(BindValidationTest, a_block_text_longer_than_a_character_out_bind_fails_with_value_error) {
+  auto run_into = [&](const std::string& value, char* buffer, sb4 size, ub4 max_chars) {
+    OCIStmt* stmt = prepare("begin :o := '" + value + "'; end;");
+    OCIBind* bind = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":o"), 2, buffer, size, SQLT_CHR, nullptr, nullptr,
+                                         nullptr, 0, nullptr, OCI_DEFAULT));
+    if (max_chars) {
+      EXPECT_EQ(OCI_SUCCESS, OCIAttrSet(bind, OCI_HTYPE_BIND, &max_chars, sizeof max_chars, OCI_ATTR_MAXCHAR_SIZE, err));
+    }
+    sword rc = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc;
+  };
+  char buffer[16] = {};
+  EXPECT_EQ(OCI_SUCCESS, run_into("exactly8", buffer, 8, 0)) << last_error();
+  EXPECT_EQ(0, std::memcmp(buffer, "exactly8", 8));
+  EXPECT_EQ(OCI_ERROR, run_into("nine char", buffer, 8, 0));
+  EXPECT_EQ(6502, last_code());
+  EXPECT_EQ(0, last_error().find("ORA-06502: PL/SQL: numeric or value error: character string buffer too small"));
+  EXPECT_EQ(OCI_ERROR, run_into("abc", buffer, 16, 2)) << "the client allows two characters";
+  EXPECT_EQ(6502, last_code());
+  EXPECT_EQ(OCI_SUCCESS, run_into("\xC3\xA9\xC3\xA9", buffer, 16, 2)) << "two characters in four bytes fit";
 }
 
 TEST_F(BindValidationTest, a_plsql_block_takes_reserved_words_as_bind_names_also_inside_its_sql) {

@@ -67,6 +67,21 @@ TEST_F(ExactNumberTest, thirty_nine_digits_round_to_thirty_eight_and_to_number_k
   EXPECT_EQ(1722, last_code());
 }
 
+TEST_F(ExactNumberTest, magnitudes_beyond_number_fail_as_numeric_overflow_instead_of_wrapping) {
+  for (const char* value : {"1e126", "-1e126", "1.5e200"}) {
+    OCIStmt* stmt = prepare(std::string("SELECT ") + value + " FROM dual");
+    OCINumber number{};
+    OCIDefine* define = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 1, &number, sizeof number, SQLT_VNU, nullptr, nullptr,
+                                          nullptr, OCI_DEFAULT));
+    EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << value;
+    EXPECT_EQ(1426, last_code()) << value;
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+  EXPECT_EQ(255, fetched_number("SELECT 9.9e125 FROM dual")[1]) << "the largest exponent byte";
+  EXPECT_EQ((std::vector<int>{1, 0x80}), fetched_number("SELECT 1e-131 FROM dual")) << "too small reads as zero";
+}
+
 TEST_F(ExactNumberTest, fetches_and_binds_as_ocinumber_are_exact) {
   must_run("INSERT INTO n VALUES (1, 12345678901234567890123, NULL)");
   // 12345678901234567890123: exponent byte 0xCC, then the base-100 digits 01 23 45 ... 23, each plus one.

@@ -104,6 +104,31 @@ TEST_F(OutBindTest, dml_returning_bound_anew_by_position_fills_the_new_buffers) 
   EXPECT_EQ((std::vector<std::string>{"ann", "bob"}), column_texts("SELECT name FROM t ORDER BY id"));
 }
 
+TEST_F(OutBindTest, return_is_the_other_spelling_of_returning_and_into_may_touch_its_bind) {
+  must_run("CREATE TABLE t (id NUMBER, return_date DATE)");
+  auto is_returning = [&](const std::string& sql) {
+    OCIStmt* stmt = prepare(sql);
+    ub1 flag = 9;
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &flag, nullptr, OCI_ATTR_STMT_IS_RETURNING, err));
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return flag;
+  };
+  EXPECT_EQ(1, is_returning("INSERT INTO t (id) VALUES (1) RETURN id INTO :r"));
+  EXPECT_EQ(1, is_returning("INSERT INTO t (id) VALUES (1) returning(id)into:r"));
+  EXPECT_EQ(0, is_returning("INSERT INTO t (id, return_date) VALUES (1, sysdate)"));
+
+  for (const std::string sql : {"INSERT INTO t (id) VALUES (:v) RETURN id * 2 INTO :r",
+                                "INSERT INTO t (id) VALUES (:v) returning(id * 2)into:r"}) {
+    OCIStmt* stmt = prepare(sql);
+    int value = 21, returned = 0;
+    bind_name(stmt, ":v", &value, sizeof value, SQLT_INT);
+    bind_name(stmt, ":r", &returned, sizeof returned, SQLT_INT);
+    execute(stmt);
+    EXPECT_EQ(42, returned) << sql;
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+}
+
 TEST_F(OutBindTest, returning_by_position_counts_every_placeholder_before_the_targets) {
   must_run("CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
   must_run("INSERT INTO t VALUES (1, 'a')");

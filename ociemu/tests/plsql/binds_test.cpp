@@ -85,6 +85,7 @@ class TableParameterTest : public TableBindsTest {
   procedure total(a numbers_t, s out number);
   procedure joined(a names_t, s out varchar2);
   procedure doubled(a in out numbers_t);
+  function summed(a numbers_t) return number;
 end;)"));
     ASSERT_EQ("", failure(R"(create or replace package body arrays as
   procedure total(a numbers_t, s out number) is
@@ -100,6 +101,12 @@ end;)"));
   begin
     for i in 1 .. a.count loop a(i) := a(i) * 2; end loop;
     a(a.count + 1) := -1;
+  end;
+  function summed(a numbers_t) return number is
+    s number := 0;
+  begin
+    for i in 1 .. a.count loop s := s + a(i); end loop;
+    return s;
   end;
 end;)"));
   }
@@ -145,6 +152,18 @@ TEST_F(TableParameterTest, host_arrays_pass_to_index_by_table_parameters_in_and_
   EXPECT_EQ("", run_with_array("begin arrays.doubled(:a); end;", SQLT_INT, numbers, used, nullptr, 0, 0));
   EXPECT_EQ((std::vector<int>{2, 4, 6, -1, 5, 0}), numbers);
   EXPECT_EQ(4u, used) << "the table's count comes back";
+}
+
+TEST_F(TableParameterTest, host_arrays_pass_to_functions_called_in_expressions) {
+  std::vector<int> numbers{1, 2, 3};
+  ub4 used = 3;
+  int sum = 0;
+  EXPECT_EQ("", run_with_array("begin :s := arrays.summed(:a); end;", SQLT_INT, numbers, used,
+                               reinterpret_cast<char*>(&sum), sizeof sum, SQLT_INT));
+  EXPECT_EQ(6, sum);
+  EXPECT_EQ("", run_with_array("begin :s := 100 + arrays.summed(:a); end;", SQLT_INT, numbers, used,
+                               reinterpret_cast<char*>(&sum), sizeof sum, SQLT_INT));
+  EXPECT_EQ(106, sum);
 }
 
 TEST_F(TableParameterTest, an_array_of_the_wrong_kind_is_refused_and_table_variables_pass_too) {
