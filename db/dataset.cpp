@@ -685,7 +685,12 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
 }
 
 void TDataSet::notify_sources(TDataEvent event, intptr_t info) {
-  // A handler may detach a source; walk a copy.
+  // A handler may detach a source; walk a copy. A single source needs no
+  // list copied: a data event per edit step makes that copy show.
+  if (data_sources_.size() == 1) {
+    data_sources_.front()->data_event(event, info);
+    return;
+  }
   std::vector<TDataSource*> sources = data_sources_;
   for (TDataSource* source : sources) source->data_event(event, info);
 }

@@ -74,7 +74,7 @@ void TDataSetWriter::configure(TOracleQuery& query, bool string_fields_only) con
   query.SetStringFieldsOnly(string_fields_only);
 }
 
-TOracleQuery& TDataSetWriter::execute(const std::string& text, const StatementBinds& binds, bool string_fields_only,
+TOracleQuery& TDataSetWriter::execute(std::string_view text, const StatementBinds& binds, bool string_fields_only,
                                       bool remember) {
   TOracleQuery& query = statement_queries_.Bind(text, binds, remember);
   configure(query, string_fields_only);
@@ -477,7 +477,8 @@ void TDataSetWriter::write_returned_lobs() {
 }
 
 void TDataSetWriter::free_locators() {
-  statement_queries_.DetachObjects();
+  // Only locators are bound as objects: without any there is nothing to detach.
+  if (!locators_.empty()) statement_queries_.DetachObjects();
   returned_lobs_.clear();
   locators_.clear();
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "oracle/dataset/dml_statements.h"
@@ -92,8 +93,7 @@ class TDataSetWriter {
 
   // Runs `text` with `binds` in its statement query; the query, for its results.
   TOracleQuery& run(const std::string& text, const StatementBinds& binds, bool string_fields_only = false);
-  TOracleQuery& execute(const std::string& text, const StatementBinds& binds, bool string_fields_only,
-                        bool remember);
+  TOracleQuery& execute(std::string_view text, const StatementBinds& binds, bool string_fields_only, bool remember);
   void configure(TOracleQuery& query, bool string_fields_only) const;
   void close_by_rule(TOracleQuery& query) const;
   void close_query_by_rule();
@@ -161,7 +161,7 @@ class TDataSetWriter {
   void copy_modified_blobs(uint8_t* record);
 
   // Lock, check and refresh.
-  std::string lock_statement(bool lock, bool all_fields);
+  const std::string& lock_statement(bool lock, bool all_fields);
   void refresh_from(TOracleQuery& query, uint8_t* record);
   bool differs_from(TOracleQuery& query, const uint8_t* record);
   Variant server_value(TOracleQuery& query, int column, const TOracleFieldInfo& info) const;
@@ -187,6 +187,7 @@ class TDataSetWriter {
     std::string Text;
   };
   std::array<KeptStatement, 2> simple_refresh_;
+  std::string all_fields_refresh_;  // the last refresh statement of every field
   int64_t statements_sent_ = 0;
 };
 

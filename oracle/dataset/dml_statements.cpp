@@ -95,7 +95,13 @@ void ReturningPart::Add(const std::string& column, const std::string& variable) 
 
 std::string UpdateStatement(const std::string& table_reference, const std::vector<Assignment>& assignments,
                             const std::string& where_clause, const ReturningPart& returning) {
-  std::string text = "update " + table_reference + LineBreak + "set ";
+  // One allocation for the usual text instead of one per doubling.
+  std::string text;
+  text.reserve(96 + table_reference.size() + where_clause.size() + 24 * assignments.size());
+  text += "update ";
+  text += table_reference;
+  text += LineBreak;
+  text += "set ";
   for (size_t i = 0; i < assignments.size(); ++i) {
     if (i > 0) text += ", ";
     text += assignments[i].Column;

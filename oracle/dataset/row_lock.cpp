@@ -16,7 +16,7 @@ bool is_binary_column(int type) { return type == 24 || type == 113; }
 
 }  // namespace
 
-std::string TDataSetWriter::lock_statement(bool lock, bool all_fields) {
+const std::string& TDataSetWriter::lock_statement(bool lock, bool all_fields) {
   if (!all_fields) {
     // Sent twice a post under lmCheckImmediate: built once per table.
     const std::string table = UpdatingTableName();
@@ -34,7 +34,8 @@ std::string TDataSetWriter::lock_statement(bool lock, bool all_fields) {
       }
     if (lock_field.empty()) throw Exception(dataset_.Name() + dml_messages::NoDataFields);
   }
-  return AllFieldsRefreshStatement(dataset_.SQL().Text(), SelectTableName(), lock_field);
+  all_fields_refresh_ = AllFieldsRefreshStatement(dataset_.SQL().Text(), SelectTableName(), lock_field);
+  return all_fields_refresh_;
 }
 
 void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool all_fields, uint8_t* record) {
@@ -51,7 +52,7 @@ void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool 
     if (check && dataset_.FireApplyRecord('C', rowid)) check = false;
     if (!lock && !check && !refresh) return;
     if (rowid.empty() || !record) raise_without_rowid(dml_messages::LockRefreshOrCheckAction);
-    const std::string text = lock_statement(lock, all_fields);
+    const std::string& text = lock_statement(lock, all_fields);
     StatementBinds binds;
     binds.Declare(dml_text::RowIdVariable, 5);
     binds.Set(dml_text::RowIdVariable, rowid);

@@ -26,7 +26,10 @@ StatementBinds::Entry& StatementBinds::entry(const std::string& name) {
 }
 
 void StatementBinds::Declare(const std::string& name, int type) {
-  if (!find(name)) entries_.push_back({name, type, Variant(), nullptr, false});
+  if (find(name)) return;
+  // Generated statements declare a few variables: one allocation, not one per growth.
+  if (entries_.empty()) entries_.reserve(4);
+  entries_.push_back({name, type, Variant(), nullptr, false});
 }
 
 void StatementBinds::Set(const std::string& name, Variant value) { entry(name).Value = std::move(value); }
@@ -55,7 +58,7 @@ bool TStatementQueries::declared_alike(const Entry& entry, const StatementBinds&
                     });
 }
 
-TStatementQueries::Entry& TStatementQueries::entry_for(const std::string& text) {
+TStatementQueries::Entry& TStatementQueries::entry_for(std::string_view text) {
   for (Entry& entry : entries_)
     if (entry.Text == text) return entry;
   if (entries_.size() >= kLimit) {
@@ -67,14 +70,14 @@ TStatementQueries::Entry& TStatementQueries::entry_for(const std::string& text) 
     entries_.erase(oldest);
   }
   Entry& made = entries_.emplace_back();
-  made.Text = text;
+  made.Text = std::string(text);
   made.Query = std::make_unique<TOracleQuery>();
   made.Query->SetName("DMLQuery");
-  made.Query->SQL().SetText(text);
+  made.Query->SQL().SetText(made.Text);
   return made;
 }
 
-TOracleQuery& TStatementQueries::Bind(const std::string& text, const StatementBinds& binds, bool remember) {
+TOracleQuery& TStatementQueries::Bind(std::string_view text, const StatementBinds& binds, bool remember) {
   Entry& entry = entry_for(text);
   entry.LastUse = ++uses_;
   TOracleQuery& query = *entry.Query;

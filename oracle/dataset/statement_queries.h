@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -57,7 +58,7 @@ class TStatementQueries {
 
   // The query holding `text` with `binds` declared and set, made on first use.
   // `remember` makes it the one Last() answers.
-  TOracleQuery& Bind(const std::string& text, const StatementBinds& binds, bool remember);
+  TOracleQuery& Bind(std::string_view text, const StatementBinds& binds, bool remember);
   // The query of the last remembered statement; null before the first.
   TOracleQuery* Last() const { return last_; }
   // After a failed execution: the query parses its text again at its next use.
@@ -74,7 +75,7 @@ class TStatementQueries {
     uint64_t LastUse = 0;
     std::unique_ptr<TOracleQuery> Query;
   };
-  Entry& entry_for(const std::string& text);
+  Entry& entry_for(std::string_view text);
   static bool declared_alike(const Entry& entry, const StatementBinds& binds);
 
   std::vector<Entry> entries_;

@@ -21,8 +21,6 @@ bool is_binary_field(TFieldType type) {
 }
 
 
-bool is_blank_text(const Variant& value) { return value.IsString() && IsBlank(value.AsString()); }
-
 bool floats_equal(double field, double server) {
   if (field == 0) return std::fabs(server) < kFloatTolerance;
   return std::fabs((server - field) / field) < kFloatTolerance;
@@ -45,18 +43,28 @@ bool bytes_equal(const Variant& field_value, const Variant& server_value, const 
 
 }  // namespace
 
-bool FieldValueIsNull(TFieldType type, const Variant& value) {
+namespace {
+
+// Null as a field of `type` holds it; blank text counts as null in any field when `blank_is_null`.
+bool is_null_value(TFieldType type, const Variant& value, bool blank_is_null) {
   if (value.IsNull() || value.IsEmpty()) return true;
-  if (value.IsString() && value.AsString().empty()) return true;
-  if (is_text_field(type)) return is_blank_text(value);
+  if (value.IsString()) {
+    // One copy of the text for every test.
+    const std::string text = value.AsString();
+    return text.empty() || ((blank_is_null || is_text_field(type)) && IsBlank(text));
+  }
   if (is_binary_field(type)) return value.AsBytes().empty();
   return false;
 }
 
+}  // namespace
+
+bool FieldValueIsNull(TFieldType type, const Variant& value) { return is_null_value(type, value, false); }
+
 bool ServerValueDiffers(const ComparedField& field, const Variant& field_value, const Variant& server_value,
                         const StoredBytesReader& stored_bytes) {
   const bool field_null = FieldValueIsNull(field.FieldType, field_value);
-  const bool server_null = FieldValueIsNull(field.FieldType, server_value) || is_blank_text(server_value);
+  const bool server_null = is_null_value(field.FieldType, server_value, true);
   if (field_null || server_null) return field_null != server_null;
   switch (field.OracleType) {
     case 4: return !floats_equal(field_value.AsDouble(), server_value.AsDouble());

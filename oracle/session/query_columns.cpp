@@ -273,10 +273,24 @@ int TOracleQuery::FieldSize(int index) const {
   return column.DefineType == 5 ? column.DefineSize - 1 : 0;
 }
 
+namespace {
+
+// Two names that start with different ASCII letters, case aside, cannot fold
+// to the same text; this spares the case folding for most columns looked past.
+bool may_be_same_text(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return a.empty() == b.empty();
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  if ((a[0] & 0x80) || (b[0] & 0x80)) return true;
+  return upper(a[0]) == upper(b[0]);
+}
+
+}  // namespace
+
 int TOracleQuery::FieldIndex(const std::string& name) const {
   // Names usually come spelled as described: the exact test spares the case folding.
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (columns_[i]->Name == name || AnsiSameText(columns_[i]->Name, name)) return static_cast<int>(i);
+    const std::string& column = columns_[i]->Name;
+    if (column == name || (may_be_same_text(column, name) && AnsiSameText(column, name))) return static_cast<int>(i);
   }
   return -1;
 }
