@@ -274,6 +274,15 @@ TEST_P(QueryTest, column_values_convert_and_refuse_beyond_eof) {
   }
 }
 
+// Names are found case aside, also when only a letter outside ASCII folds to the one asked for.
+TEST_P(QueryTest, field_names_are_found_case_aside) {
+  Exec("select 1 as \"\xC4\xB1" "d\", 2 as \"Amount\", 3 as \"\xC3\xA9t\xC3\xA9\" from dual");
+  EXPECT_EQ(query->FieldIndex("ID"), 0);
+  EXPECT_EQ(query->FieldIndex("amount"), 1);
+  EXPECT_EQ(query->FieldIndex("\xC3\x89T\xC3\x89"), 2);
+  EXPECT_EQ(query->FieldIndex("mount"), -1);
+}
+
 TEST_P(QueryTest, text_fields_take_the_line_break_rule_wherever_the_break_falls) {
   Exec("create table notes (id number(5), t varchar2(30))");
   Exec("insert into notes values (1, 'abcdefghij' || chr(13) || 'k')");
