@@ -140,9 +140,12 @@ void TOracleQuery::run_array_loop(int index, int count, bool whole_array) {
   }
 }
 
-void TOracleQuery::CloseCursor() {
+void TOracleQuery::CloseCursor() { close_cursor(keeps_call_handles()); }
+
+void TOracleQuery::close_cursor(bool keep_call_handles) {
   if (!session_ || !session_->Connected() || !cursor_open_) {
     columns_.clear();
+    if (!keep_call_handles) free_call_handles();
     return;
   }
   cursor_open_ = false;
@@ -150,13 +153,13 @@ void TOracleQuery::CloseCursor() {
   parsed_text_.clear();
   described_ = false;
   eof_ = true;
-  release_statement();
+  release_statement(keep_call_handles);
   columns_.clear();
 }
 
 void TOracleQuery::release_quietly() {
   try {
-    CloseCursor();
+    close_cursor(false);
   } catch (const Exception&) {
   }
 }
@@ -175,7 +178,11 @@ void TOracleQuery::apply_release_rule() {
   const bool finished = kind_ != skSelect || (eof_ && !Scrollable);
   if (!finished || received_cursor_) return;
   const bool releasing_mode = !session_ || session_->StatementCacheInUse() || !Optimize;
-  if (releasing_mode) release_quietly();
+  if (!releasing_mode) return;
+  try {
+    close_cursor(keeps_call_handles());
+  } catch (const Exception&) {
+  }
 }
 
 void TOracleQuery::Next() {

@@ -175,7 +175,13 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void refuse_while_thread_runs() const;
   void run_array(int index, int count, bool whole_array);
   void run_array_loop(int index, int count, bool whole_array);
-  void release_statement();
+  // Frees the cursor; the call handles too unless `keep_call_handles`.
+  void close_cursor(bool keep_call_handles);
+  void release_statement(bool keep_call_handles);
+  // The statement cache makes every release and re-open cheap except for these:
+  // they are no cursor resources, so they stay until the session logs off.
+  bool keeps_call_handles() const;
+  void free_call_handles();
   void fetch_rows();
   void load_current_row();
 
@@ -216,6 +222,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void clear_long_pieces();
   void prepare_next_array();
   std::string long_text_oci7(int index) const;
+  // Frees the cursor and the call handles, reporting nothing.
   void release_quietly();
   void fire_after_query();
   void take_snapshot();

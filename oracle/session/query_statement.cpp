@@ -101,13 +101,16 @@ void TOracleQuery::open_cursor() {
   SessionCall call(*session_);
   if (session_->OCI8Mode()) {
     OCIEnv* env = session_->EnvironmentHandle();
-    session_->CheckWithoutErrorHandle(
-        OCIHandleAlloc(env, reinterpret_cast<void**>(&error_), OCI_HTYPE_ERROR, 0, nullptr), "OCIHandleAlloc");
-    session_->CheckWithoutErrorHandle(
-        OCIHandleAlloc(env, reinterpret_cast<void**>(&error2_), OCI_HTYPE_ERROR, 0, nullptr), "OCIHandleAlloc");
-    session_->CheckWithoutErrorHandle(
-        OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid_), OCI_DTYPE_ROWID, 0, nullptr),
-        "OCIDescriptorAlloc");
+    for (OCIError** handle : {&error_, &error2_}) {
+      if (*handle) continue;  // kept from the last release
+      session_->CheckWithoutErrorHandle(
+          OCIHandleAlloc(env, reinterpret_cast<void**>(handle), OCI_HTYPE_ERROR, 0, nullptr), "OCIHandleAlloc");
+    }
+    if (!rowid_) {
+      session_->CheckWithoutErrorHandle(
+          OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid_), OCI_DTYPE_ROWID, 0, nullptr),
+          "OCIDescriptorAlloc");
+    }
   } else if (!received_cursor_) {
     std::memset(&cda_, 0, sizeof cda_);
     oopen(&cda_, session_->LogonDataArea(), nullptr, -1, -1, nullptr, -1);
@@ -127,19 +130,31 @@ void TOracleQuery::free_statement_handle() {
   statement_ = nullptr;
 }
 
-void TOracleQuery::release_statement() {
+void TOracleQuery::release_statement(bool keep_call_handles) {
   SessionCall call(*session_);
   if (session_->OCI8Mode()) {
     free_statement_handle();
-    if (rowid_) OCIDescriptorFree(rowid_, OCI_DTYPE_ROWID);
-    if (error2_) OCIHandleFree(error2_, OCI_HTYPE_ERROR);
-    if (error_) OCIHandleFree(error_, OCI_HTYPE_ERROR);
-    rowid_ = nullptr;
-    error_ = error2_ = nullptr;
+    if (!keep_call_handles) free_call_handles();
   } else {
     if (!received_cursor_) oclose(&cda_);
     std::memset(&cda_, 0, sizeof cda_);
   }
+}
+
+bool TOracleQuery::keeps_call_handles() const { return session_ && session_->StatementCacheInUse(); }
+
+// The handles belong to the session's environment: a session that is not
+// connected has had them freed when it logged off.
+void TOracleQuery::free_call_handles() {
+  if (!error_ && !error2_ && !rowid_) return;
+  if (session_ && session_->Connected()) {
+    SessionCall call(*session_);
+    if (rowid_) OCIDescriptorFree(rowid_, OCI_DTYPE_ROWID);
+    if (error2_) OCIHandleFree(error2_, OCI_HTYPE_ERROR);
+    if (error_) OCIHandleFree(error_, OCI_HTYPE_ERROR);
+  }
+  rowid_ = nullptr;
+  error_ = error2_ = nullptr;
 }
 
 // ---- parse
