@@ -92,6 +92,9 @@ bool TOracleDataSet::FetchRecord() {
 TOracleDataSet::FetchOutcome TOracleDataSet::settle_fetched_record(uint8_t* record) {
   const bool visible = !Filtered() || RecordPassesFilter(record);
   if (visible && Filtered()) store_->AddFiltered(record);
+  // The details follow the first record once the fetch has made it current
+  // (at the next data event), not now, while another record is current.
+  if (visible && VisibleCount() == 1 && !details_.empty()) details_stale_ = true;
   if (AfterFetchRecord && !after_fetch_record(record, visible)) return FetchOutcome::Stopped;
   return visible ? FetchOutcome::Visible : FetchOutcome::Hidden;
 }

@@ -40,12 +40,14 @@ class MasterDetailTest : public DataSetTest {
     skill->SetName("Skill");
     skill->DeclareVariable("empno", 3);
     skill->MasterFields = "EMPNO";  // the variable is named as the master field
+    skill->BeforeQuery = [this](TOracleDataSet*) { skill_queries_for.push_back(skill->GetVariable("empno").AsString()); };
     skill->SetMaster(emp.get());
     skill->Open();
   }
 
   std::unique_ptr<InspectableDataSet> dept, emp, skill;
   int emp_queries = 0;
+  std::vector<std::string> skill_queries_for;  // the EMPNO each skill query was run for
 };
 KVELL_DATASET_INTERFACES(MasterDetailTest);
 
@@ -88,6 +90,41 @@ TEST_P(MasterDetailTest, details_of_details_follow_both_levels) {
   EXPECT_TRUE(emp->IsEmpty());
   EXPECT_TRUE(skill->IsEmpty()) << "no employee, no skills";
   EXPECT_TRUE(VarIsClear(skill->GetVariable("empno")));
+}
+
+// A middle level that re-queries tells its own details about its first record
+// once it stands on it: the third level queries once per move of the top, for
+// the first employee of the new department, never for a record not yet current.
+TEST_P(MasterDetailTest, the_third_level_queries_once_for_the_first_record_of_the_middle) {
+  for (const bool fetch_all : {true, false}) {
+    SCOPED_TRACE(fetch_all ? "all rows fetched at execution" : "rows fetched on demand");
+    dept->First();
+    emp->Close();
+    emp->QueryAllRecords = fetch_all;
+    emp->Open();
+    MakeSkill();
+    skill_queries_for.clear();
+    dept->Next();  // RESEARCH: SMITH first
+    EXPECT_EQ(skill_queries_for, std::vector<std::string>{"7369"});
+    EXPECT_EQ(Column(*skill, "SKILL"), std::vector<std::string>{"FILING"});
+    dept->Last();  // OPERATIONS: nobody, so the skills wait empty without a query
+    dept->Prior();  // SALES: ALLEN first
+    EXPECT_EQ(skill_queries_for, (std::vector<std::string>{"7369", "7499"}));
+    dept->Refresh();  // a new execution of every level, each once, back on ACCOUNTING
+    EXPECT_EQ(skill_queries_for, (std::vector<std::string>{"7369", "7499", "7782"}));
+    EXPECT_EQ(emp->FieldByName("ENAME")->AsString(), "CLARK");
+  }
+}
+
+TEST_P(MasterDetailTest, the_chain_opened_from_the_bottom_queries_each_level_once_when_the_top_opens) {
+  dept->Close();
+  emp->Open();
+  MakeSkill();
+  EXPECT_TRUE(skill_queries_for.empty());
+  dept->Open();
+  EXPECT_EQ(emp_queries, 1);
+  EXPECT_EQ(skill_queries_for, std::vector<std::string>{"7782"}) << "CLARK, first of ACCOUNTING";
+  EXPECT_EQ(Column(*skill, "SKILL"), std::vector<std::string>{"BUDGETS"});
 }
 
 TEST_P(MasterDetailTest, a_detail_opened_before_its_master_waits_empty_and_follows_the_master) {
