@@ -118,31 +118,51 @@ void collection_agg_final(sqlite3_context* context) {
   *out = nullptr;
 }
 
-// The place of the first element an UPDATE through TABLE(...) changed in the
-// parent row being updated, for its RETURNING; one per connection.
+// The element an UPDATE or DELETE through TABLE(...) changed in the parent row
+// being rebuilt, for its RETURNING; one per connection.
 struct NotedElement {
-  int64_t place = -1;
+  int64_t place = -1;      // of the first changed element
+  int count = 0;           // elements changed in this parent row
+  std::string collection;  // the parent row's collection before the change
 };
 
 NotedElement& noted(sqlite3_context* context) { return *static_cast<NotedElement*>(sqlite3_user_data(context)); }
 
 // OCIEMU_FORGET_ELEMENT(collection): the collection; each parent row's rebuild starts with it.
 void forget_element(sqlite3_context* context, int, sqlite3_value** args) {
-  noted(context).place = -1;
+  NotedElement& note = noted(context);
+  note.place = -1;
+  note.count = 0;
+  try {
+    note.collection.assign(text_of(args[0]));
+  } catch (const std::bad_alloc&) {
+    return sqlite3_result_error_nomem(context);
+  }
   sqlite3_result_value(context, args[0]);
 }
 
-// OCIEMU_NOTE_ELEMENT(rowid): 1, noting the element's place if none is noted yet.
+// OCIEMU_NOTE_ELEMENT(rowid): 1, counting the element and noting its place if none is noted yet.
 void note_element(sqlite3_context* context, int, sqlite3_value** args) {
-  if (noted(context).place < 0 && sqlite3_value_type(args[0]) != SQLITE_NULL)
-    noted(context).place = element_rowid_place(text_of(args[0]));
+  NotedElement& note = noted(context);
+  ++note.count;
+  if (note.place < 0 && sqlite3_value_type(args[0]) != SQLITE_NULL) note.place = element_rowid_place(text_of(args[0]));
   sqlite3_result_int(context, 1);
 }
 
-// OCIEMU_NOTED_ELEMENT(): the noted place, NULL when none.
+// OCIEMU_NOTED_ELEMENT(): the noted place, NULL when none. One RETURNING row
+// stands for one parent row, so a change of several of its elements, whose
+// values Oracle would all return, is refused rather than half answered.
 void noted_element(sqlite3_context* context, int, sqlite3_value**) {
-  if (noted(context).place < 0) return sqlite3_result_null(context);
-  sqlite3_result_int64(context, noted(context).place);
+  const NotedElement& note = noted(context);
+  if (note.count > 1) return sqlite_error(context, kNotSupported);
+  if (note.place < 0) return sqlite3_result_null(context);
+  sqlite3_result_int64(context, note.place);
+}
+
+// OCIEMU_NOTED_COLLECTION(): the parent row's collection before the change.
+void noted_collection(sqlite3_context* context, int, sqlite3_value**) {
+  const std::string& text = noted(context).collection;
+  sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 // OCIEMU_ELEMENT_ROWID_AT(object_id, collection, place): the rowid of the
@@ -166,6 +186,24 @@ void element_rowid_at(sqlite3_context* context, int, sqlite3_value** args) {
   sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
+// OCIEMU_ELEMENT_AT(collection, place): a collection of the one element at
+// place (the last one when place is negative), as stored; NULL when there is none.
+void element_at(sqlite3_context* context, int, sqlite3_value** args) {
+  if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL)
+    return sqlite3_result_null(context);
+  const bool last = sqlite3_value_int64(args[1]) < 0;
+  const char* sql = last ? "SELECT json_array(value) FROM json_each(?1) ORDER BY key DESC LIMIT 1"
+                         : "SELECT json_array(value) FROM json_each(?1) WHERE key = ?2";
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(sqlite3_context_db_handle(context), sql, -1, &raw, nullptr) != SQLITE_OK)
+    return sqlite3_result_error(context, "element at", -1);
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  sqlite3_bind_value(raw, 1, args[0]);
+  if (!last) sqlite3_bind_value(raw, 2, args[1]);
+  if (sqlite3_step(raw) != SQLITE_ROW) return sqlite3_result_null(context);
+  sqlite3_result_value(context, sqlite3_column_value(raw, 0));
+}
+
 }  // namespace
 
 void register_collection_dml_functions(sqlite3* db) {
@@ -178,11 +216,14 @@ void register_collection_dml_functions(sqlite3* db) {
                              collection_agg_final, nullptr);
   sqlite3_create_function_v2(db, "OCIEMU_ELEMENT_ROWID_AT", 3, SQLITE_UTF8, nullptr, element_rowid_at, nullptr,
                              nullptr, nullptr);
+  sqlite3_create_function_v2(db, "OCIEMU_ELEMENT_AT", 2, SQLITE_UTF8, nullptr, element_at, nullptr, nullptr, nullptr);
   // The noted place is state, so these are neither deterministic nor innocuous.
   auto* note = new NotedElement;
   sqlite3_create_function_v2(db, "OCIEMU_FORGET_ELEMENT", 1, SQLITE_UTF8, note, forget_element, nullptr, nullptr,
                              nullptr);
   sqlite3_create_function_v2(db, "OCIEMU_NOTED_ELEMENT", 0, SQLITE_UTF8, note, noted_element, nullptr, nullptr,
+                             nullptr);
+  sqlite3_create_function_v2(db, "OCIEMU_NOTED_COLLECTION", 0, SQLITE_UTF8, note, noted_collection, nullptr, nullptr,
                              nullptr);
   sqlite3_create_function_v2(db, "OCIEMU_NOTE_ELEMENT", 1, SQLITE_UTF8, note, note_element, nullptr, nullptr,
                              [](void* p) { delete static_cast<NotedElement*>(p); });
@@ -348,19 +389,58 @@ std::string collection_insert(const Translator& t, const CollectionTarget& targe
   return parent_update(target, "OCIEMU_COLLECTION_CONCAT(" + target.item + ", " + one_element(target, values) + ")", "");
 }
 
-// RETURNING [alias.]ROWID INTO :name from returning to the statement's end, or
-// nothing; the rowid is the changed element's (the first changed one of each
-// parent row), as TABLE(...) would read it. Other items are not supported.
-std::string returned_rowid(const Translator& t, int returning, int64_t parent_object_id, const std::string& place) {
+// Where RETURNING finds the changed element: a collection expression and the
+// element's place in it (negative: the last one).
+struct ReturnedElement {
+  std::string collection;
+  std::string place;
+};
+
+bool names_lob_attribute(const Translator& t, const CollectionTarget& target, int begin, int end,
+                         const std::string& alias) {
+  const int attribute = assigned_attribute(t, target, begin, end, alias);
+  if (attribute < 0 || target.attributes.empty()) return false;
+  const auto& builtin = target.attributes[static_cast<size_t>(attribute)].builtin;
+  return builtin && (builtin->type_code == 112 || builtin->type_code == 113 || builtin->type_code == 114);
+}
+
+// One RETURNING item, read from the changed element: its rowid as TABLE(...)
+// would read it, anything else evaluated over that one element.
+std::string returned_item(const Translator& t, const CollectionTarget& target, int begin, int end,
+                          const std::string& alias, int64_t parent_object_id, const ReturnedElement& element) {
+  int item = begin;
+  if (end - begin == 3 && t.token(begin + 1).is_op(".") && t.identifier(begin) == alias) item += 2;
+  if (item + 1 == end && t.word_at(item, "ROWID")) {
+    if (parent_object_id == 0) t.fail(1445, item);
+    return "OCIEMU_ELEMENT_ROWID_AT(" + std::to_string(parent_object_id) + ", " + element.collection + ", " +
+           element.place + ")";
+  }
+  // A locator returned here would name no stored element, so writes through it would be lost.
+  if (names_lob_attribute(t, target, begin, end, alias)) t.fail(kNotSupported, begin);
+  return "(SELECT " + with_element_alias(t, begin, end, alias) + "FROM TABLE(CAST(OCIEMU_ELEMENT_AT(" +
+         element.collection + ", " + element.place + ") AS " + target.collection.qualified() + ")) " +
+         std::string(kElementAlias) + ")";
+}
+
+// RETURNING items INTO targets from returning to the statement's end, or
+// nothing: the values of the changed element (the one of each parent row).
+std::string returned_items(const Translator& t, const CollectionTarget& target, int returning,
+                           const std::string& alias, int64_t parent_object_id, const ReturnedElement& element) {
   const int end = t.end_index();
   if (returning >= end) return "";
-  int item = returning + 1;
-  if (t.token(item + 1).is_op(".")) item += 2;
-  if (!t.word_at(item, "ROWID") || !t.word_at(item + 1, "INTO")) t.fail(kNotSupported, returning);
-  if (t.token(item + 2).kind != TokenKind::Placeholder || item + 3 != end) t.fail(kNotSupported, item + 2);
-  if (parent_object_id == 0) t.fail(1445, item);
-  return " RETURNING OCIEMU_ELEMENT_ROWID_AT(" + std::to_string(parent_object_id) + ", " + place + ") INTO " +
-         t.original_text(item + 2, item + 3);
+  const int into = find_top_level(t, returning + 1, end, {"INTO"});
+  if (into >= end) t.fail(925, end);
+  std::string items;
+  for (auto [begin, stop] : comma_list(t, returning + 1, into)) {
+    items += (items.empty() ? "" : ", ") + returned_item(t, target, begin, stop, alias, parent_object_id, element);
+  }
+  return " RETURNING " + items + " INTO " + t.original_text(into + 1, end);
+}
+
+// The alias an INSERT gives the elements (INSERT INTO TABLE(...) p ...).
+std::string inserted_alias(const Translator& t, int index) {
+  if (t.token(index).is_op("(") || t.word_at(index, "VALUES")) return std::string(kElementAlias);
+  return t.identifier(index);
 }
 
 }  // namespace
@@ -377,24 +457,35 @@ std::optional<std::string> Translator::collection_dml_text() const {
   take_collection_type(*this, *target, subquery_type(open + 1, matching(open), &parent_object_id), open, db_);
   int i = matching(open) + 1;
   const int end = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
-  if (word_at(0, "INSERT"))
+  const bool returns = end < end_index();
+  const ReturnedElement changed{target->item, "OCIEMU_NOTED_ELEMENT()"};
+  if (word_at(0, "INSERT")) {
     return collection_insert(*this, *target, i, end) +
-           returned_rowid(*this, end, parent_object_id, target->item + ", -1");
+           returned_items(*this, *target, end, inserted_alias(*this, i), parent_object_id, {target->item, "-1"});
+  }
   const std::string alias = element_alias(*this, i);
   if (word_at(0, "DELETE")) {
-    if (end < end_index()) fail(kNotSupported, end);
     if (i < end && !word_at(i, "WHERE")) fail_not_ended(i);
-    const std::string condition = i < end ? with_element_alias(*this, i + 1, end, alias) : "";
-    if (condition.empty()) return parent_update(*target, "OCIEMU_COLLECTION_EMPTY(" + target->item + ")", "");
+    std::string condition = i < end ? with_element_alias(*this, i + 1, end, alias) : "";
+    if (condition.empty() && !returns) return parent_update(*target, "OCIEMU_COLLECTION_EMPTY(" + target->item + ")", "");
+    if (condition.empty()) condition = "1 = 1";
+    // A deleted element is gone from the rebuilt collection: RETURNING reads the one noted before.
+    // (Parenthesised: a WHERE clause is split at its top-level ANDs, even inside CASE.)
+    const std::string deleted = returns ? "((" + condition + ") AND OCIEMU_NOTE_ELEMENT(" +
+                                              std::string(kElementAlias) + ".ROWID) = 1)"
+                                        : condition;
     return parent_update(*target,
-                         rebuilt(*target, current_values(*target), "CASE WHEN " + condition + " THEN 0 ELSE 1 END = 1"),
-                         having_elements(*target, condition));
+                         rebuilt(*target, current_values(*target), "CASE WHEN " + deleted + " THEN 0 ELSE 1 END = 1",
+                                 returns),
+                         having_elements(*target, condition)) +
+           returned_items(*this, *target, end, alias, parent_object_id,
+                          {"OCIEMU_NOTED_COLLECTION()", "OCIEMU_NOTED_ELEMENT()"});
   }
   expect_word(i, "SET");
   const int where = find_top_level(*this, i, end, {"WHERE"});
   const std::string condition = where < end ? with_element_alias(*this, where + 1, end, alias) : "";
   std::vector<std::string> values = current_values(*target);
-  const bool noting = end < end_index();
+  const bool noting = returns;
   // The first assignment notes which element changed, for RETURNING.
   std::string noted_condition = condition;
   if (noting)
@@ -414,7 +505,7 @@ std::optional<std::string> Translator::collection_dml_text() const {
                             " END";
   }
   return parent_update(*target, rebuilt(*target, values, "", noting), having_elements(*target, condition)) +
-         returned_rowid(*this, end, parent_object_id, target->item + ", OCIEMU_NOTED_ELEMENT()");
+         returned_items(*this, *target, end, alias, parent_object_id, changed);
 }
 
 void Translator::translate_collection_dml(const std::string& text) {

@@ -335,11 +335,70 @@ TEST_F(CollectionDmlTest, returning_rowid_names_the_inserted_or_updated_element)
   const Rows num_rowids = column_texts("SELECT n.rowid FROM " + nums_of_1);
   ASSERT_EQ(4u, num_rowids.size());
   EXPECT_EQ(num_rowids[3], scalar) << "equal to the first element, but not at its place";
+}
 
-  EXPECT_EQ(OCI_ERROR, run("DELETE " + parts_of_1 + " WHERE p.name = 'pin' RETURNING p.rowid INTO :rid"));
-  EXPECT_EQ(3001, last_code());
-  EXPECT_EQ(OCI_ERROR, run("INSERT INTO " + parts_of_1 + " VALUES ('cog', 1, NULL) RETURNING p.qty INTO :q"));
-  EXPECT_EQ(3001, last_code()) << "only the rowid is returned";
+// RETURNING through the collection expression reads the changed element: the
+// new values after an insert or update, the old ones of a deleted element.
+TEST_F(CollectionDmlTest, returning_gives_the_changed_elements_values) {
+  const std::string parts_of_1 = "TABLE(SELECT k.parts FROM kits k WHERE k.id = 1) p";
+  struct Returned {
+    std::string first, second, third;
+    ub4 rows = 0;
+  };
+  // Runs sql with :a, :b and :c bound as strings; the status, and what they hold.
+  auto execute = [&](const std::string& sql, Returned& out) {
+    OCIStmt* stmt = prepare(sql);
+    char values[3][32] = {};
+    sb2 nulls[3] = {};
+    const char* names[] = {":a", ":b", ":c"};
+    for (int k = 0; k < 3; ++k) {
+      OCIBind* bind = nullptr;
+      OCIBindByName(stmt, &bind, err, reinterpret_cast<const OraText*>(names[k]), 2, values[k], sizeof values[k],
+                    SQLT_STR, &nulls[k], nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+    }
+    const sword status = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &out.rows, nullptr, OCI_ATTR_ROW_COUNT, err);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    auto text = [&](int k) { return nulls[k] == -1 ? std::string("<null>") : std::string(values[k]); };
+    out.first = text(0), out.second = text(1), out.third = text(2);
+    return status;
+  };
+  auto returned = [&](const std::string& sql) {
+    Returned out;
+    EXPECT_EQ(OCI_SUCCESS, execute(sql, out)) << sql << ": " << last_error();
+    return out;
+  };
+  auto refused = [&](const std::string& sql) {
+    Returned out;
+    return execute(sql, out) == OCI_ERROR ? last_code() : 0;
+  };
+  Returned inserted = returned("INSERT INTO " + parts_of_1 +
+                               " VALUES ('pin', 4, DATE '2024-03-04') "
+                               "RETURNING p.name, p.qty * 2, TO_CHAR(made, 'YYYY-MM-DD') INTO :a, :b, :c");
+  EXPECT_EQ("pin|8|2024-03-04", inserted.first + "|" + inserted.second + "|" + inserted.third);
+
+  Returned updated =
+      returned("UPDATE " + parts_of_1 + " SET p.qty = 6 WHERE p.name = 'nut' RETURNING p.name, qty, p.rowid INTO :a, :b, :c");
+  EXPECT_EQ("nut|6", updated.first + "|" + updated.second);
+  EXPECT_EQ(updated.third, single_text("SELECT p.rowid FROM " + parts_of_1 + " WHERE p.name = 'nut'"));
+
+  const std::string pin_rowid = single_text("SELECT p.rowid FROM " + parts_of_1 + " WHERE p.name = 'pin'");
+  Returned deleted =
+      returned("DELETE " + parts_of_1 + " WHERE p.name = 'pin' RETURNING p.name, p.qty, p.rowid INTO :a, :b, :c");
+  EXPECT_EQ("pin|4|" + pin_rowid, deleted.first + "|" + deleted.second + "|" + deleted.third);
+  EXPECT_EQ((Rows{"bolt:10:2024-02-03", "nut:6:"}), parts(1));
+  EXPECT_EQ(0u, returned("DELETE " + parts_of_1 + " WHERE p.name = 'pin' RETURNING p.name INTO :a").rows);
+
+  Returned scalar = returned("DELETE FROM TABLE(SELECT nums FROM kits WHERE id = 1) n WHERE n.column_value = 1 "
+                             "RETURNING n.column_value, column_value + 1 INTO :a, :b");
+  EXPECT_EQ("1|2", scalar.first + "|" + scalar.second);
+  EXPECT_EQ((Rows{"3", "2"}), nums(1));
+
+  // One returned row stands for each parent row: more changed elements are refused, and nothing changes.
+  EXPECT_EQ(3001, refused("UPDATE " + parts_of_1 + " SET p.qty = 0 RETURNING p.name INTO :a"));
+  EXPECT_EQ(3001, refused("DELETE FROM TABLE(SELECT nums FROM kits WHERE id = 1) RETURNING column_value INTO :a"));
+  EXPECT_EQ((Rows{"bolt:10:2024-02-03", "nut:6:"}), parts(1));
+  EXPECT_EQ((Rows{"3", "2"}), nums(1));
 }
 
 }  // namespace
