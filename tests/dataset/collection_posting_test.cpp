@@ -2,9 +2,11 @@
 // through the collection expression on ociemu: inserts (also into a null
 // collection, which the dataset first makes empty), updates and deletes of
 // elements identified by a key or by their rowids.
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "oracle/ui/default_user_interface.h"
 #include "tests/dataset/dataset_fixture.h"
 
 namespace kvell::testing {
@@ -50,6 +52,27 @@ class CollectionPostingTest : public TwoSessionDataSetTest {
     std::string elements;
     for (; !query.Eof(); query.Next()) elements += (elements.empty() ? "" : ",") + query.FieldText(0);
     return elements;
+  }
+  // The statement texts (without their variables) the dataset sends while `action` runs.
+  std::vector<std::string> TextsSentBy(const std::function<void()>& action) {
+    std::vector<std::string> texts;
+    parts->SetDebug(true);
+    InstalledDefaultUserInterface()->SetConfirmPolicy([&](const std::string& shown, TConfirmButtons) {
+      std::string text = shown.substr(0, shown.find("\r:"));
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+      texts.push_back(std::move(text));
+      return mrOk;
+    });
+    try {
+      action();
+    } catch (...) {
+      InstalledDefaultUserInterface()->SetConfirmPolicy(nullptr);
+      parts->SetDebug(false);
+      throw;
+    }
+    InstalledDefaultUserInterface()->SetConfirmPolicy(nullptr);
+    parts->SetDebug(false);
+    return texts;
   }
   std::unique_ptr<InspectableDataSet> kit, parts;
 };
@@ -99,6 +122,76 @@ TEST_P(CollectionPostingTest, elements_known_by_rowid_are_inserted_and_edited_ag
   parts->FieldByName("QTY")->SetAsInteger(5);
   parts->Post();
   EXPECT_EQ(Committed(1), "bolt=10,nut=5,washer=3");
+}
+
+// What reaches the server for elements known by their rowids: every statement
+// names the expression as the dataset's SQL writes it, and the rowid each
+// insert or update returns is the one the next statement names.
+TEST_P(CollectionPostingTest, element_statements_name_the_expression_line_for_line) {
+  parts->Close();
+  parts->UniqueFields = "";
+  parts->Open();
+  const std::string table = "TABLE(select m.parts from cp_kit m where m.id = :id)";
+  const std::string savepoint = "savepoint KVELL__LOCKPOINT";
+  const std::string lock = "select * from " + table + " where rowid = :kvell__rowid\r\nfor update nowait";
+  EXPECT_EQ(TextsSentBy([&] { AddPart("washer", 1); }),
+            (std::vector<std::string>{savepoint,
+                                      "begin\r\n"
+                                      "  update cp_kit m\r\n"
+                                      "  set m.parts = SCOTT.CP_PARTS_T()\r\n"
+                                      "  where m.parts is null\r\n"
+                                      "  and (m.id = :id);\r\n"
+                                      "end;",
+                                      "insert into " + table + "\r\n"
+                                      "  (NAME, QTY)\r\n"
+                                      "values\r\n"
+                                      "  (:v1, :v2)\r\n"
+                                      "returning rowid into :kvell__rowid"}));
+  EXPECT_EQ(TextsSentBy([&] {
+              parts->Edit();
+              parts->FieldByName("QTY")->SetAsInteger(2);
+              parts->Post();
+            }),
+            (std::vector<std::string>{"select * from " + table + " where rowid = :kvell__rowid", savepoint, lock,
+                                      "update " + table + "\r\n"
+                                      "set QTY = :v2\r\n"
+                                      "where rowid = :kvell__rowid\r\n"
+                                      "returning rowid into :kvell__rowid"}));
+  EXPECT_EQ(TextsSentBy([&] { parts->Delete(); }),
+            (std::vector<std::string>{savepoint, lock,
+                                      "delete from " + table + "\r\n"
+                                      "where rowid = :kvell__rowid"}));
+  EXPECT_EQ(Committed(1), "bolt=10,nut=4") << "the washer came, changed and went";
+}
+
+// A LOB attribute of an element goes in a temporary LOB. Without temporary
+// LOBs it would come back through RETURNING into a locator, which the server
+// cannot give for an element: the post fails whole, and nothing is stored.
+TEST_P(CollectionPostingTest, a_lob_attribute_is_written_through_a_temporary_lob_or_refused_whole) {
+  Exec("create type cp_note_t as object (title varchar2(20), body clob)");
+  Exec("create type cp_notes_t as table of cp_note_t");
+  Exec("create table cp_book (id number(4), notes cp_notes_t) nested table notes store as cp_book_notes");
+  Exec("insert into cp_book values (1, cp_notes_t(cp_note_t('a', 'first body')))");
+  session->Commit();
+  auto notes = MakeDataSet("select t.*, t.rowid from table(select b.notes from cp_book b where b.id = 1) t");
+  notes->Open();
+  auto add_note = [&](const std::string& title) {
+    notes->Append();
+    notes->FieldByName("TITLE")->SetAsString(title);
+    notes->FieldByName("BODY")->SetAsString(title + " body");
+    notes->Post();
+  };
+  const std::string bodies = "select title || '=' || dbms_lob.substr(body, 100, 1) from table(select notes from "
+                             "cp_book where id = 1) where title <> 'a'";
+  add_note("cached");
+  notes->Edit();
+  notes->FieldByName("BODY")->SetAsString("changed body");
+  notes->Post();
+  EXPECT_EQ(OtherSees(bodies), "cached=changed body");
+  session->Preferences().TemporaryLOB = tlNone;
+  EXPECT_NE(MessageOf([&] { add_note("returned"); }).find("ORA-03001"), std::string::npos);
+  notes->Cancel();
+  EXPECT_EQ(OtherSees("select count(*) from table(select notes from cp_book where id = 1)"), "2");
 }
 
 }  // namespace
