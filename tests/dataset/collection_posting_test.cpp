@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle/dataset/dml_messages.h"
 #include "oracle/ui/default_user_interface.h"
 #include "tests/dataset/dataset_fixture.h"
 
@@ -192,6 +193,67 @@ TEST_P(CollectionPostingTest, a_lob_attribute_is_written_through_a_temporary_lob
   EXPECT_NE(MessageOf([&] { add_note("returned"); }).find("ORA-03001"), std::string::npos);
   notes->Cancel();
   EXPECT_EQ(OtherSees("select count(*) from table(select notes from cp_book where id = 1)"), "2");
+}
+
+// A VARRAY's elements are no rows of their own: TABLE(...) gives them no
+// rowid, and the server refuses DML on them, so an element dataset has no
+// key of the server's. It is read-only unless the application writes the
+// elements back itself in OnApplyRecord.
+class VarrayElementTest : public TwoSessionDataSetTest {
+ protected:
+  void SetUp() override {
+    TwoSessionDataSetTest::SetUp();
+    if (OCI7()) GTEST_SKIP() << "objects need OCI8";
+    Exec("create type cp_tags_t as varray(5) of varchar2(20)");
+    Exec("create table cp_item (id number(4), tags cp_tags_t)");
+    Exec("insert into cp_item values (1, cp_tags_t('red', 'blue'))");
+    session->Commit();
+    tags = MakeDataSet("select column_value tag from table(select tags from cp_item where id = 1)");
+    tags->LockingMode = lmNone;
+    tags->Open();
+  }
+  void TearDown() override {
+    tags.reset();
+    TwoSessionDataSetTest::TearDown();
+  }
+  std::string Committed() {
+    return OtherSees("select count(*) || ':' || min(column_value) || ',' || max(column_value) "
+                     "from table(select tags from cp_item where id = 1)");
+  }
+  std::unique_ptr<InspectableDataSet> tags;
+};
+KVELL_DATASET_INTERFACES(VarrayElementTest);
+
+TEST_P(VarrayElementTest, elements_have_no_rowid_and_are_read_only_without_an_apply_handler) {
+  EXPECT_EQ(Column(*tags, "TAG"), (std::vector<std::string>{"red", "blue"}));
+  EXPECT_FALSE(tags->CanModify());
+  EXPECT_EQ(MessageOf([&] { tags->Edit(); }), "Cannot modify a read-only dataset");
+  auto with_rowid = MakeDataSet("select t.*, t.rowid from table(select tags from cp_item where id = 1) t");
+  EXPECT_EQ(OracleErrorCodeOf([&] { with_rowid->Open(); }), 1445);
+}
+
+TEST_P(VarrayElementTest, an_apply_handler_takes_every_write_and_a_check_it_leaves_needs_a_rowid) {
+  std::string actions;
+  tags->OnApplyRecord = [&](TOracleDataSet*, char action, bool& applied, std::string&) {
+    actions += action;
+    applied = action != 'C';
+  };
+  EXPECT_TRUE(tags->CanModify());
+  tags->Append();
+  tags->FieldByName("TAG")->SetAsString("green");
+  tags->Post();
+  tags->First();
+  tags->Edit();
+  tags->FieldByName("TAG")->SetAsString("pink");
+  tags->Post();
+  tags->Delete();
+  EXPECT_EQ(actions, "IUD");
+  EXPECT_EQ(Column(*tags, "TAG"), (std::vector<std::string>{"blue", "green"}));
+  EXPECT_EQ(Committed(), "2:blue,red") << "the dataset sends no DML of its own";
+  tags->LockingMode = lmCheckImmediate;
+  const std::string no_rowid = std::string(dml_messages::LockRefreshOrCheckAction) + dml_messages::NoRowIdTail;
+  EXPECT_EQ(MessageOf([&] { tags->Edit(); }), no_rowid) << "a comparison the handler leaves has no row to read";
+  EXPECT_EQ(tags->State(), dsBrowse);
 }
 
 }  // namespace
