@@ -470,9 +470,8 @@ std::optional<std::string> Translator::collection_dml_text() const {
     if (condition.empty() && !returns) return parent_update(*target, "OCIEMU_COLLECTION_EMPTY(" + target->item + ")", "");
     if (condition.empty()) condition = "1 = 1";
     // A deleted element is gone from the rebuilt collection: RETURNING reads the one noted before.
-    // (Parenthesised: a WHERE clause is split at its top-level ANDs, even inside CASE.)
-    const std::string deleted = returns ? "((" + condition + ") AND OCIEMU_NOTE_ELEMENT(" +
-                                              std::string(kElementAlias) + ".ROWID) = 1)"
+    const std::string deleted = returns ? "(" + condition + ") AND OCIEMU_NOTE_ELEMENT(" +
+                                              std::string(kElementAlias) + ".ROWID) = 1"
                                         : condition;
     return parent_update(*target,
                          rebuilt(*target, current_values(*target), "CASE WHEN " + deleted + " THEN 0 ELSE 1 END = 1",

@@ -440,16 +440,7 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     return index + 1;
   }
   if (word == "CASE") {
-    int depth = 0, close = index + 1;
-    for (; close < end; ++close) {
-      if (token(close).is_op("(")) {
-        close = matching(close);
-      } else if (word_at(close, "CASE")) {
-        ++depth;
-      } else if (word_at(close, "END")) {
-        if (depth-- == 0) break;
-      }
-    }
+    const int close = case_end(index, end);
     if (close >= end) fail(905, end);
     result = {"CASE " + rewrite(index + 1, close, scope) + " END", ValueType::Unknown};
     return close + 1;

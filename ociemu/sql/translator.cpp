@@ -738,6 +738,20 @@ std::string Translator::row_limiting_clause(int begin, int end, const Scope& sco
   return "LIMIT " + rows + " OFFSET max(" + offset + ", 0)";
 }
 
+int Translator::case_end(int case_index, int end) const {
+  int depth = 0;
+  for (int i = case_index + 1; i < end; ++i) {
+    if (token(i).is_op("(")) {
+      i = matching(i);
+    } else if (word_at(i, "CASE")) {
+      ++depth;
+    } else if (word_at(i, "END") && depth-- == 0) {
+      return i;
+    }
+  }
+  return end;
+}
+
 std::string Translator::where_condition(int begin, int end, const Scope& scope, std::string& limit) {
   if (begin >= end) fail(936, end);
   // Split at the top-level ANDs (not BETWEEN's); with a top-level OR the
@@ -748,6 +762,10 @@ std::string Translator::where_condition(int begin, int end, const Scope& scope, 
   for (int i = begin; i < end; ++i) {
     if (token(i).is_op("(")) {
       i = matching(i);
+      continue;
+    }
+    if (word_at(i, "CASE")) {  // its ANDs and ORs are its own
+      i = case_end(i, end);
       continue;
     }
     if (word_at(i, "OR")) return rewrite(begin, end, scope);

@@ -93,6 +93,7 @@ class Translator {
   }
   int end_index() const { return static_cast<int>(tokens_.size()) - 1; }
   int matching(int open_index) const;  // index of the ')' closing the '(' at open_index
+  int case_end(int case_index, int end) const;  // index of the END closing the CASE at case_index; end when none
   bool word_at(int index, std::string_view word) const { return token(index).is_word(word); }
   // Oracle's error code at the token's offset, its text from the message table.
   [[noreturn]] void fail(int code, int token_index) const { fail(code, {}, token_index); }

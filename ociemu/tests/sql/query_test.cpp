@@ -65,6 +65,10 @@ TEST_F(Queries, evaluate_case_and_window_functions) {
   EXPECT_EQ(column("select ename from emp where deptno = 10 order by comm nulls last, ename desc"),
             (std::vector<std::string>{"MILLER", "KING", "CLARK"}));
   EXPECT_EQ(database.value("select count(distinct job) from emp"), "5");
+  // A CASE in WHERE keeps its own ANDs and ORs, beside the condition's.
+  EXPECT_EQ(column("select ename from emp where case when deptno = 10 and sal > 2000 or job = 'CLERK' and sal < 900 "
+                   "then 1 else 0 end = 1 and ename <> 'KING' order by ename"),
+            (std::vector<std::string>{"CLARK", "SMITH"}));
 }
 
 TEST_F(Queries, read_literal_forms) {
