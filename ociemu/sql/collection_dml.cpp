@@ -165,43 +165,51 @@ void noted_collection(sqlite3_context* context, int, sqlite3_value**) {
   sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
+using SqliteStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
+
+// Selects `columns` of json_each(collection) at the element at place (the last
+// one when place is negative); false, with the function's result set to NULL
+// (or an error), when there is no such element.
+bool step_to_element(sqlite3_context* context, const std::string& columns, sqlite3_value* collection,
+                     sqlite3_value* place, SqliteStatement& statement) {
+  if (sqlite3_value_type(collection) == SQLITE_NULL || sqlite3_value_type(place) == SQLITE_NULL) {
+    sqlite3_result_null(context);
+    return false;
+  }
+  const bool last = sqlite3_value_int64(place) < 0;
+  const std::string sql = "SELECT " + columns + " FROM json_each(?1) " +
+                          (last ? "ORDER BY key DESC LIMIT 1" : "WHERE key = ?2");
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(sqlite3_context_db_handle(context), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(raw);
+    sqlite3_result_error(context, "collection element", -1);
+    return false;
+  }
+  statement.reset(raw);
+  sqlite3_bind_value(raw, 1, collection);
+  if (!last) sqlite3_bind_value(raw, 2, place);
+  if (sqlite3_step(raw) == SQLITE_ROW) return true;
+  sqlite3_result_null(context);
+  return false;
+}
+
 // OCIEMU_ELEMENT_ROWID_AT(object_id, collection, place): the rowid of the
 // element at place (the last one when place is negative), as TABLE(...) reads
 // it: the value comes from json_each, exactly as there.
 void element_rowid_at(sqlite3_context* context, int, sqlite3_value** args) {
-  if (sqlite3_value_type(args[1]) == SQLITE_NULL || sqlite3_value_type(args[2]) == SQLITE_NULL)
-    return sqlite3_result_null(context);
-  const bool last = sqlite3_value_int64(args[2]) < 0;
-  const char* sql = last ? "SELECT key, value FROM json_each(?1) ORDER BY key DESC LIMIT 1"
-                         : "SELECT key, value FROM json_each(?1) WHERE key = ?2";
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(sqlite3_context_db_handle(context), sql, -1, &raw, nullptr) != SQLITE_OK)
-    return sqlite3_result_error(context, "element rowid", -1);
-  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
-  sqlite3_bind_value(raw, 1, args[1]);
-  if (!last) sqlite3_bind_value(raw, 2, args[2]);
-  if (sqlite3_step(raw) != SQLITE_ROW) return sqlite3_result_null(context);
-  const std::string text =
-      element_rowid_text(sqlite3_value_int64(args[0]), sqlite3_column_int64(raw, 0), sqlite3_column_value(raw, 1));
+  SqliteStatement row(nullptr, sqlite3_finalize);
+  if (!step_to_element(context, "key, value", args[1], args[2], row)) return;
+  const std::string text = element_rowid_text(sqlite3_value_int64(args[0]), sqlite3_column_int64(row.get(), 0),
+                                              sqlite3_column_value(row.get(), 1));
   sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 // OCIEMU_ELEMENT_AT(collection, place): a collection of the one element at
 // place (the last one when place is negative), as stored; NULL when there is none.
 void element_at(sqlite3_context* context, int, sqlite3_value** args) {
-  if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL)
-    return sqlite3_result_null(context);
-  const bool last = sqlite3_value_int64(args[1]) < 0;
-  const char* sql = last ? "SELECT json_array(value) FROM json_each(?1) ORDER BY key DESC LIMIT 1"
-                         : "SELECT json_array(value) FROM json_each(?1) WHERE key = ?2";
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(sqlite3_context_db_handle(context), sql, -1, &raw, nullptr) != SQLITE_OK)
-    return sqlite3_result_error(context, "element at", -1);
-  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
-  sqlite3_bind_value(raw, 1, args[0]);
-  if (!last) sqlite3_bind_value(raw, 2, args[1]);
-  if (sqlite3_step(raw) != SQLITE_ROW) return sqlite3_result_null(context);
-  sqlite3_result_value(context, sqlite3_column_value(raw, 0));
+  SqliteStatement row(nullptr, sqlite3_finalize);
+  if (step_to_element(context, "json_array(value)", args[0], args[1], row))
+    sqlite3_result_value(context, sqlite3_column_value(row.get(), 0));
 }
 
 }  // namespace
