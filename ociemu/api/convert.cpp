@@ -331,6 +331,10 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
       write_integer(cell_as_integer(cell), buf, size, dty == SQLT_UIN);
       return Placed{false, false, static_cast<uint32_t>(size), static_cast<uint32_t>(size)};
     }
+    case SQLT_BOL: {
+      write_integer(cell_as_integer(cell) != 0, buf, size, false);
+      return Placed{false, false, static_cast<uint32_t>(size), static_cast<uint32_t>(size)};
+    }
     case SQLT_FLT:
     case SQLT_BDOUBLE:
     case SQLT_BFLOAT:
@@ -447,7 +451,8 @@ uint32_t implied_length(uint16_t dty, const void* buf, int32_t size) {
 void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, uint32_t length) {
   const auto* bytes = static_cast<const char*>(buf);
   switch (dty) {
-    case SQLT_INT: {
+    case SQLT_INT:
+    case SQLT_BOL: {  // a PL/SQL BOOLEAN comes as a C int
       int64_t value = 0;
       switch (length) {
         case 1: value = *reinterpret_cast<const int8_t*>(bytes); break;
@@ -456,7 +461,7 @@ void bind_value(sqlite3_stmt* stmt, int index, uint16_t dty, const void* buf, ui
         case 8: std::memcpy(&value, bytes, 8); break;
         default: fail(932, {"an integer of 1, 2, 4 or 8 bytes", "one of " + std::to_string(length) + " bytes"});
       }
-      sqlite3_bind_int64(stmt, index, value);
+      sqlite3_bind_int64(stmt, index, dty == SQLT_BOL ? value != 0 : value);
       return;
     }
     case SQLT_UIN: {

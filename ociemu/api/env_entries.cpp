@@ -273,8 +273,8 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
       if (attribute == OCI_ATTR_TRANSACTION_IN_PROGRESS) return put<ub1>(attributep, sizep, session->in_transaction);
       if (attribute == OCI_ATTR_PASSWORD) return put_text(attributep, sizep, session->password);
       if (attribute == OCI_ATTR_MAX_OPEN_CURSORS) return put<ub4>(attributep, sizep, kMaxOpenCursors);
-      if (attribute == OCI_ATTR_CURRENT_SCHEMA && session->context.current_schema.empty()) {
-        return put_text(attributep, sizep, session->context.user);
+      if (attribute == OCI_ATTR_CURRENT_SCHEMA && session->requested_schema) {
+        return put_text(attributep, sizep, *session->requested_schema);
       }
       if (std::string* text = session_text(*session, attribute)) return put_text(attributep, sizep, *text);
       unknown_attribute();
@@ -355,13 +355,10 @@ sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attr
       if (!session) return OCI_INVALID_HANDLE;
       if (attribute == OCI_ATTR_USERNAME) session->username = text_of(attributep, size);
       if (attribute == OCI_ATTR_PASSWORD) session->password = text_of(attributep, size);
-      if (std::string* text = session_text(*session, attribute)) {
+      if (attribute == OCI_ATTR_CURRENT_SCHEMA) {
+        session->requested_schema = text_of(attributep, size);
+      } else if (std::string* text = session_text(*session, attribute)) {
         *text = text_of(attributep, size);
-        if (attribute == OCI_ATTR_CURRENT_SCHEMA) {
-          // Names resolve in the new schema from the next statement on.
-          for (char& c : *text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-          ++session->generation;
-        }
       }
       return OCI_SUCCESS;
     }

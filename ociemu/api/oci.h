@@ -370,6 +370,7 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define SQLT_BLOB 113
 #define SQLT_BFILE 114
 #define SQLT_CFILE 115
+#define SQLT_BOL 252
 #define SQLT_RSET 116
 #define SQLT_ODT 156
 #define SQLT_DATE 184

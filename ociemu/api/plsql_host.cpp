@@ -261,7 +261,7 @@ class StatementHost final : public SessionHost {
       case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_VCS: case SQLT_LVC: case SQLT_LNG:
         return K::Character;
       case SQLT_INT: case SQLT_UIN: case SQLT_FLT: case SQLT_NUM: case SQLT_VNU: case SQLT_BFLOAT: case SQLT_BDOUBLE:
-      case SQLT_IBFLOAT: case SQLT_IBDOUBLE:
+      case SQLT_IBFLOAT: case SQLT_IBDOUBLE: case SQLT_BOL:
         return K::Number;
       case SQLT_DAT: case SQLT_ODT: case SQLT_DATE: case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ:
         return K::Datetime;

@@ -167,6 +167,15 @@ void Session::check_alive() {
   if (!begun) fail(1012);
 }
 
+void Session::apply_requested_schema() {
+  if (!requested_schema) return;
+  std::string schema = upper(*requested_schema);
+  requested_schema.reset();
+  if (!schema.empty() && !sql::user_exists(connection->db(), schema)) fail(1435);
+  context.current_schema = std::move(schema);
+  ++generation;  // names resolve in the new schema from this statement on
+}
+
 void Session::start_write() {
   if (!write_transaction) {
     connection->exec("BEGIN IMMEDIATE");

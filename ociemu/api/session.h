@@ -69,6 +69,9 @@ struct Session : Handle {
 
   // Throws ORA-03113 once after a kill, then ORA-03114; ORA-01012 when not logged on.
   void check_alive();
+  // A schema the client set goes to the server with its next call, which refuses one that does not
+  // exist (ORA-01435) and keeps the schema in force before it.
+  void apply_requested_schema();
   void start_write();  // implicit transaction begin at the first DML
   void commit();
   void rollback();
@@ -112,6 +115,7 @@ struct Session : Handle {
   // 0 alive, 1 killed (next call: 03113), 2 gone (03114); the kill hook may set it from any thread.
   std::atomic<int> kill_state{0};
   uint64_t generation = 0;         // bumped when DDL or ALTER SESSION may change translations
+  std::optional<std::string> requested_schema;  // OCI_ATTR_CURRENT_SCHEMA set since the last call
   std::vector<std::string> output_lines;  // DBMS_OUTPUT lines not yet read back
   bool output_enabled = false;            // DBMS_OUTPUT.ENABLE
   bool cache_enabled = false;

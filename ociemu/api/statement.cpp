@@ -462,6 +462,7 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
   if (session.write_transaction) session.lobs.flush(*session.connection);
   session.lobs.discard();
   if (adopted_) return iters == 0 || (mode & OCI_DESCRIBE_ONLY) ? OCI_SUCCESS : fetch(errors, iters, OCI_FETCH_NEXT, 0);
+  session.apply_requested_schema();
   if (mode & OCI_PARSE_ONLY) {
     parse_only(session);
     return OCI_SUCCESS;
@@ -672,7 +673,7 @@ sword Statement::execute_dml(Session& session, uint32_t iters, uint32_t row_offs
     if (!try_dml(session, iters, row_offset, batch_errors)) break;
     if (!session.wait_for_conflicting_lock(transaction_was_empty)) fail(54);
   }
-  if (!session.last_table.empty()) {
+  if (!session.last_table.empty() && !translation_.multitable_insert) {
     rowid_text = sql::encode_rowid(session.rowid_object_id(session.last_table), session.last_rowid);
   }
   return OCI_SUCCESS;

@@ -97,7 +97,7 @@ std::string padded_name(std::string_view name, size_t width, bool fill_mode, Cas
 
 int hour12(int hour) { return hour % 12 == 0 ? 12 : hour % 12; }
 
-std::string format_element(const Element& e, const DateTimeValue& v, bool fm) {
+std::string format_element(const Element& e, const DateTimeValue& v, bool fm, int fraction_digits) {
   std::string_view n = e.name;
   int year = std::abs(v.year);
   if (n == "YYYY" || n == "RRRR") return number_text(year, 4, false);
@@ -125,7 +125,7 @@ std::string format_element(const Element& e, const DateTimeValue& v, bool fm) {
   if (n == "J") return number_text(v.day_number() + 2440588, 7, fm);
   if (n == "X") return ".";
   if (n.substr(0, 2) == "FF") {
-    int digits = n.size() == 3 ? n[2] - '0' : 9;
+    int digits = n.size() == 3 ? n[2] - '0' : fraction_digits;
     std::string all = number_text(v.nanoseconds, 9, false);
     return all.substr(0, static_cast<size_t>(digits));
   }
@@ -341,7 +341,7 @@ class DateReader {
 
 }  // namespace
 
-std::string format_datetime(std::string_view storage_text, std::string_view format_model) {
+std::string format_datetime(std::string_view storage_text, std::string_view format_model, int fraction_digits) {
   std::optional<DateTimeValue> value = parse_storage(storage_text);
   if (!value) throw_oracle(1858);
   std::string text;
@@ -352,7 +352,7 @@ std::string format_datetime(std::string_view storage_text, std::string_view form
     } else if (element.name == "FM") {
       fill_mode = !fill_mode;
     } else {
-      text += format_element(element, *value, fill_mode);
+      text += format_element(element, *value, fill_mode, fraction_digits);
     }
   }
   return text;

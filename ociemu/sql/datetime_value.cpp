@@ -1,5 +1,6 @@
 #include "ociemu/sql/datetime_value.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -257,6 +258,19 @@ DateTimeValue shift_to_zone(const DateTimeValue& value, int zone_minutes) {
   result.has_time_zone = true;
   result.zone_minutes = zone_minutes;
   return result;
+}
+
+DateTimeValue round_fraction(const DateTimeValue& value, int digits) {
+  int64_t unit = 1;
+  for (int d = std::clamp(digits, 0, 9); d < 9; ++d) unit *= 10;
+  DateTimeValue result = value;
+  result.nanoseconds = (value.nanoseconds + unit / 2) / unit * unit;
+  if (result.nanoseconds < 1000000000) return result;
+  result.nanoseconds = 0;
+  result.second += 1;
+  DateTimeValue carried = shift_to_zone(result, value.has_time_zone ? value.zone_minutes : 0);
+  carried.has_time_zone = value.has_time_zone;
+  return carried;
 }
 
 int compare_instants(const DateTimeValue& a, const DateTimeValue& b) {

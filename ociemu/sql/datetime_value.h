@@ -41,6 +41,8 @@ int days_in_month(int year, int month);
 bool is_valid_date(int year, int month, int day);
 // Adds months Oracle's way: the last day of a month stays the last day.
 DateTimeValue add_months(const DateTimeValue& value, int months);
+// The value with its fraction rounded to digits (0-9), a carry running on into the seconds.
+DateTimeValue round_fraction(const DateTimeValue& value, int digits);
 // The current local time (SYSDATE / SYSTIMESTAMP).
 DateTimeValue current_local_time();
 

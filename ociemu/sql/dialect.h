@@ -100,6 +100,7 @@ struct Translation {
   int statement_type = 0;             // OCI_ATTR_STMT_TYPE value (OCI_STMT_SELECT 1 ...)
   std::vector<std::string> sqlite_sql;  // statements to run in order (most have one; DDL may have several)
   bool last_statement_uncounted = false;  // DML whose last statement's rows are not the call's row count
+  bool multitable_insert = false;         // INSERT ALL / FIRST: rows of several tables, no one rowid
   std::vector<Placeholder> placeholders;
   std::vector<std::string> returning_into;  // out placeholders of RETURNING ... INTO, upper case
   bool for_update = false;            // SELECT ... FOR UPDATE
@@ -190,6 +191,7 @@ std::optional<OracleType> parse_declared_type(const char* declared_type);
 enum class LogonResult { Ok, GracePeriod, Expired, BadPassword };
 LogonResult authenticate(sqlite3* db, const std::string& user, const std::string& password);
 void change_password(sqlite3* db, const std::string& user, const std::string& new_password);
+bool user_exists(sqlite3* db, std::string_view name);
 // Days named in ORA-28002 for an account in its grace period.
 int grace_days(sqlite3* db, const std::string& user);
 // Accounts enter the grace period with "ALTER USER name PASSWORD GRACE [days]"
@@ -211,7 +213,8 @@ struct RowidParts {
 };
 bool rowid_parts(std::string_view text, RowidParts& parts);
 // DATE/TIMESTAMP storage text <-> Oracle format model (TO_CHAR/TO_DATE rules).
-std::string format_datetime(std::string_view storage_text, std::string_view format_model);
+// A plain FF writes fraction_digits digits: the precision of the value's type.
+std::string format_datetime(std::string_view storage_text, std::string_view format_model, int fraction_digits = 9);
 std::string parse_datetime(std::string_view text, std::string_view format_model);  // raises OracleException (ORA-01858, 01843...)
 // NUMBER as Oracle writes it as text: 0.5 -> ".5", 1e-130 in scientific form when needed.
 std::string format_number(double value);

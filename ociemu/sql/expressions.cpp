@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -119,6 +120,17 @@ bool is_dateish(ValueType type) {
   return type == ValueType::Date || type == ValueType::Timestamp || type == ValueType::TimestampTz;
 }
 
+// TO_CHAR's FF writes as many digits as the timestamp's type keeps; a column's declaration tells
+// them, and TO_CHAR takes them as a fourth argument after the (possibly NULL) model and settings.
+std::string fraction_digits_argument(const std::vector<Expression>& arguments) {
+  if (arguments.empty() || arguments.size() > 3 || !arguments[0].plain_column) return {};
+  auto type = parse_declared_type(arguments[0].column_declaration.c_str());
+  if (!type || (type->type_code != 180 && type->type_code != 181 && type->type_code != 231)) return {};
+  std::string text;
+  for (size_t k = arguments.size(); k < 3; ++k) text += ", NULL";
+  return text + ", " + std::to_string(type->scale);
+}
+
 std::string number_literal(double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.17g", value);
@@ -221,6 +233,23 @@ std::string Translator::original_text(int begin, int end) const {
     std::string_view raw = sql_.substr(static_cast<size_t>(t.offset), static_cast<size_t>(t.length));
     text += t.kind == TokenKind::Word || t.kind == TokenKind::Placeholder ? (t.kind == TokenKind::Word ? t.text : ":" + t.text)
                                                                            : std::string(raw);
+  }
+  return text;
+}
+
+// Oracle names a computed column by its text without blanks, string literals upper-cased too:
+// 'Nested Row 1' heads a column 'NESTEDROW1'.
+std::string Translator::heading_text(int begin, int end) const {
+  std::string text;
+  for (int i = begin; i < end; ++i) {
+    if (token(i).kind != TokenKind::String) {
+      text += original_text(i, i + 1);
+      continue;
+    }
+    for (char c : original_text(i, i + 1)) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (!std::isspace(byte)) text += static_cast<char>(std::toupper(byte));
+    }
   }
   return text;
 }
@@ -446,7 +475,13 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
     return close + 1;
   }
   if (word == "DATE" && token(index + 1).kind == TokenKind::String) {
-    std::string stored = parse_datetime(token(index + 1).text, "YYYY-MM-DD");
+    // A signed year reads as one; a fifth digit makes it out of range rather than a month.
+    const std::string& literal = token(index + 1).text;
+    const size_t year_start = literal.find_first_not_of(" +-");
+    const size_t year_end = literal.find_first_not_of("0123456789", year_start);
+    if (year_start != std::string::npos && (year_end == std::string::npos ? literal.size() : year_end) - year_start > 4)
+      fail(1841, index + 1);
+    std::string stored = parse_datetime(literal, "SYYYY-MM-DD");
     result = {quote_literal(stored), ValueType::Date};
     return index + 2;
   }
@@ -726,6 +761,7 @@ std::string Translator::function_call(const std::string& name, int open, const S
     for (size_t k = 0; k < arguments.size(); ++k) {
       text += (k ? ", " : "") + (wrap ? wrap(k, arguments[k].text) : arguments[k].text);
     }
+    if (name == "TO_CHAR" || name == "TO_NCHAR") text += fraction_digits_argument(arguments);
   } else {
     // COUNT(*), COUNT(DISTINCT x), aggregates with ORDER BY...: keep the words.
     arguments.clear();

@@ -188,7 +188,9 @@ void to_char(sqlite3_context* context, int count, Args args) {
     std::string model = count >= 2 && !is_null(args[1]) ? text_argument(args[1])
                         : date->has_fraction            ? session.nls_timestamp_format
                                                         : session.nls_date_format;
-    return set_result(context, format_datetime(text_argument(args[0]), model));
+    // A fourth argument the translator adds: the fraction digits of the value's type.
+    const int fraction_digits = count >= 4 && !is_null(args[3]) ? int_argument(args[3]) : 9;
+    return set_result(context, format_datetime(text_argument(args[0]), model, fraction_digits));
   }
   if (count >= 2 && !is_null(args[1])) {
     // A number held as text, formatted with a numeric model.
@@ -235,14 +237,18 @@ std::string datetime_type_name(int64_t type_code) {
   }
 }
 
-// OCIEMU_DATETIME(value, type code): a value stored into a DATE or TIMESTAMP column. Oracle reads
-// text there but converts no number (ORA-00932), where TO_DATE and TO_TIMESTAMP would read its digits.
-void stored_datetime(sqlite3_context* context, int, Args args) {
+// OCIEMU_DATETIME(value, type code[, fraction digits]): a value stored into a DATE or TIMESTAMP
+// column. Oracle reads text there but converts no number (ORA-00932), where TO_DATE and TO_TIMESTAMP
+// would read its digits; a TIMESTAMP(p) column keeps the fraction rounded to p digits.
+void stored_datetime(sqlite3_context* context, int count, Args args) {
   const int kind = sqlite3_value_type(args[0]);
   const int64_t type_code = sqlite3_value_int64(args[1]);
   if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) throw_oracle(932, {datetime_type_name(type_code), "NUMBER"});
   if (type_code == 12) return to_date(context, 1, args);
-  to_timestamp(context, 1, args);
+  if (is_null(args[0])) return sqlite3_result_null(context);
+  DateTimeValue value = *datetime_from(1, args, session_of(context).nls_timestamp_format);
+  if (count >= 3) value = round_fraction(value, int_argument(args[2]));
+  set_date(context, value, true);
 }
 
 void to_number(sqlite3_context* context, int count, Args args) {
@@ -955,7 +961,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_EXTRACT", 2, 2, extract, true),
     OCIEMU_FN("OCIEMU_NUMBER", 2, 2, stored_number, true),
     OCIEMU_FN("OCIEMU_RAW", 1, 1, stored_raw, true),
-    OCIEMU_FN("OCIEMU_DATETIME", 2, 2, stored_datetime, true),
+    OCIEMU_FN("OCIEMU_DATETIME", 2, 3, stored_datetime, true),
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
     OCIEMU_FN("OCIEMU_MERGE_ONCE", 1, 1, merge_once, true),
     OCIEMU_FN("OCIEMU_VIEW_CHECKED", 2, 2, view_checked, true),
@@ -974,8 +980,8 @@ const Registration kFunctions[] = {
     OCIEMU_FN("DECODE", 3, kAny, decode, true),
     OCIEMU_FN("GREATEST", 1, kAny, extreme<1>, true),
     OCIEMU_FN("LEAST", 1, kAny, extreme<-1>, true),
-    OCIEMU_FN("TO_CHAR", 1, 3, to_char, true),
-    OCIEMU_FN("TO_NCHAR", 1, 3, to_char, true),
+    OCIEMU_FN("TO_CHAR", 1, 4, to_char, true),
+    OCIEMU_FN("TO_NCHAR", 1, 4, to_char, true),
     OCIEMU_FN("TO_DATE", 1, 3, to_date, true),
     OCIEMU_FN("TO_TIMESTAMP", 1, 3, to_timestamp, true),
     OCIEMU_FN("TO_TIMESTAMP_TZ", 1, 3, to_timestamp_tz, false),

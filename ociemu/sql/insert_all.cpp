@@ -20,6 +20,7 @@ std::string none_of(const std::vector<std::string>& conditions) {
 }  // namespace
 
 void Translator::translate_multitable_insert() {
+  out_.multitable_insert = true;
   const bool first_only = word_at(1, "FIRST");
   // The source query follows the last INTO clause: the first SELECT or WITH outside parentheses.
   int source = -1;

@@ -431,7 +431,7 @@ void Translator::add_cursor_columns(CursorShape& shape, int begin, int end, cons
     }
     return;
   }
-  std::string name = !alias.empty() ? alias : value.plain_column ? identifier(end - 1) : original_text(begin, end);
+  std::string name = !alias.empty() ? alias : value.plain_column ? identifier(end - 1) : heading_text(begin, end);
   std::optional<OracleType> type = value.plain_column        ? declared(value.column_declaration)
                                    : !value.declared.empty() ? declared(value.declared)
                                                              : hint_for(value.type);
@@ -556,7 +556,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
                matching(item_start + 1) == expression_end - 1) {
       auto shape = std::make_shared<CursorShape>();
       sql += cursor_expression(item_start + 1, scope, *shape);
-      std::string heading = alias.empty() ? original_text(item_start, expression_end) : alias;
+      std::string heading = alias.empty() ? heading_text(item_start, expression_end) : alias;
       sql += " AS " + quote_name(heading);
       if (top_level) {
         out_.select_types.push_back(cursor_column_type());
@@ -595,7 +595,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
                  word_at(expression_end - 1, "ROWID")) {
         sql += " AS \"ROWID\"";  // alias.ROWID is headed ROWID, as a qualified column is by its name
       } else if (!value.plain_column) {
-        sql += " AS " + quote_name(original_text(item_start, expression_end));
+        sql += " AS " + quote_name(heading_text(item_start, expression_end));
       }
       // Plain columns describe from their declaration; hints are for computed values.
       if (top_level && last_lob_attribute_ && consumed == expression_end && last_lob_attribute_->first == value.text) {
@@ -952,7 +952,8 @@ std::string Translator::stored_as(const TableRef& table, const std::string& colu
     case 180:
     case 181:
     case 231:
-      return "OCIEMU_DATETIME(" + value.text + ", " + std::to_string(type->type_code) + ")";
+      return "OCIEMU_DATETIME(" + value.text + ", " + std::to_string(type->type_code) + ", " +
+             std::to_string(type->scale) + ")";
     case 23:
     case 24:
       return "OCIEMU_RAW(" + value.text + ")";
@@ -1059,6 +1060,7 @@ Translator::InsertTarget Translator::insert_target(int& i) {
       if (token(j).is_op(",")) continue;
       if (token(j + 1).is_op(".")) continue;  // alias.column: keep the column
       if (token(j).is_op(".")) continue;
+      if (token(j).is_word("ROWID")) fail(1747, j);  // a pseudocolumn takes no value
       if (!columns.empty()) columns += ", ";
       target.columns.push_back(identifier(j));
       columns += quote_name(stored_column(target.table, target.columns.back()));
@@ -1275,7 +1277,9 @@ void Translator::translate_delete() {
   int returning = find_top_level(*this, i, end_index(), {"RETURNING", "RETURN"});
   if (i < returning && !word_at(i, "WHERE")) fail_not_ended(i);
   const std::string where = dml_where(i, returning, scope);
-  if (!where.empty()) sql += " " + where;
+  // Without a WHERE SQLite empties the table in one step and skips the update hook, which the
+  // other sessions' row locks, the LOB bookkeeping and the statement's rowid all rely on.
+  sql += " " + (where.empty() ? std::string("WHERE 1") : where);
   returning_clause(returning, end_index(), scope, sql);
   out_.sqlite_sql.push_back(std::move(sql));
 }

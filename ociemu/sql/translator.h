@@ -192,7 +192,8 @@ class Translator {
   bool starts_operand(int index) const;
   // After an expression: a comparison or BETWEEN with it, converting text compared with dates.
   int comparison(int index, int end, const Scope& scope, Expression& left);
-  std::string original_text(int begin, int end) const;  // for column headings
+  std::string original_text(int begin, int end) const;
+  std::string heading_text(int begin, int end) const;  // a computed column's name
 
   // ---- DDL and the rest (ddl.cpp) ----
   void translate_create();

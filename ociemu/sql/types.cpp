@@ -391,6 +391,7 @@ bool Translator::object_call(const std::vector<std::string>& parts, int open, co
   result.text = function_call("json_array", open, scope, result, keep_raw_as_hex);
   result.type = ValueType::Unknown;
   result.plain_column = false;
+  result.declared = object_column_declaration(type->owner, type->name, false);  // fetched as an instance
   return true;
 }
 

@@ -442,6 +442,46 @@ async function main() {
     await conn.execute('drop table node_big');
   });
 
+  await check('lastRowid names the last row a DELETE of every row removed, another session\'s lock holds', async () => {
+    await conn.execute('create table node_lr (id number)');
+    const second = await conn.execute('insert into node_lr values (:1)', [1]);
+    await conn.commit();
+    let r = await conn.execute('delete from node_lr');
+    assert.strictEqual(r.lastRowid, second.lastRowid);
+    await conn.rollback();
+    r = await conn.execute('insert all into node_lr values (2) into node_lr values (3) select * from dual');
+    assert.strictEqual(r.lastRowid, undefined);
+    await conn.rollback();
+    await conn.execute('drop table node_lr');
+  });
+
+  await check('TIMESTAMP(p) columns keep p fraction digits and a constructor fetches as a DbObject', async () => {
+    await conn.execute('create table node_ts (t timestamp(3))');
+    await conn.execute(`insert into node_ts values (timestamp '2020-01-02 03:04:05.123789')`);
+    let r = await conn.execute(`select to_char(t, 'HH24:MI:SS.FF') from node_ts`);
+    assert.deepStrictEqual(r.rows, [['03:04:05.124']]);
+    await conn.execute('drop table node_ts');
+    await conn.execute('create or replace type node_pt as object (x number, y number)');
+    r = await conn.execute(`select node_pt(1, 2), 'a b' from dual`);
+    assert.deepStrictEqual([r.rows[0][0].X, r.rows[0][0].Y], [1, 2]);
+    assert.deepStrictEqual(r.metaData.map((m) => m.name), ['NODE_PT(1,2)', "'AB'"]);
+    await conn.execute('drop type node_pt');
+  });
+
+  await check('PL/SQL BOOLEAN binds in and out; currentSchema is empty until set and refused when unknown', async () => {
+    let r = await conn.execute(`begin :o := case when :b then 'yes' else 'no' end; :s := :n < 10; end;`, {
+      o: { dir: oracledb.BIND_OUT, type: oracledb.STRING, maxSize: 3 }, b: true,
+      s: { dir: oracledb.BIND_OUT, type: oracledb.DB_TYPE_BOOLEAN }, n: 12 });
+    assert.deepStrictEqual([r.outBinds.o, r.outBinds.s], ['yes', false]);
+    const other = await oracledb.getConnection(account);
+    assert.strictEqual(other.currentSchema, '');
+    other.currentSchema = 'NOBODY_THERE';
+    await assert.rejects(other.execute('select 1 from dual'), /ORA-01435/);
+    await other.execute('alter session set current_schema = scott');
+    assert.strictEqual(other.currentSchema, 'SCOTT');
+    await other.close();
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });

@@ -99,13 +99,22 @@ TEST_F(ConnectTest, what_the_application_says_of_itself_reaches_sys_context_and_
   ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(session, OCI_HTYPE_SESSION, &read, &size, OCI_ATTR_MODULE, err));
   EXPECT_EQ("billing", std::string(reinterpret_cast<char*>(read), size));
   ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(session, OCI_HTYPE_SESSION, &read, &size, OCI_ATTR_CURRENT_SCHEMA, err));
-  EXPECT_EQ("SCOTT", std::string(reinterpret_cast<char*>(read), size));
+  EXPECT_EQ("", std::string(reinterpret_cast<char*>(read), size)) << "empty until set";
   std::string schema = "sys";
   ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(schema.c_str()), len(schema),
                                     OCI_ATTR_CURRENT_SCHEMA, err));
   EXPECT_EQ(OCI_ERROR, run("SELECT * FROM emp")) << "names resolve in the new schema";
   EXPECT_EQ(942, last_code());
   EXPECT_EQ("SYS", user_env("CURRENT_SCHEMA"));
+  schema = "nobody_here";
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(session, OCI_HTYPE_SESSION, const_cast<char*>(schema.c_str()), len(schema),
+                                    OCI_ATTR_CURRENT_SCHEMA, err));
+  EXPECT_EQ(OCI_ERROR, run("SELECT 1 FROM dual")) << "the next call brings the unknown schema to the server";
+  EXPECT_EQ(1435, last_code());
+  EXPECT_EQ("SYS", user_env("CURRENT_SCHEMA")) << "the schema before stays in force";
+  must_run("ALTER SESSION SET CURRENT_SCHEMA = scott");
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(session, OCI_HTYPE_SESSION, &read, &size, OCI_ATTR_CURRENT_SCHEMA, err));
+  EXPECT_EQ("SCOTT", std::string(reinterpret_cast<char*>(read), size)) << "the statement's schema reads back";
   ub4 cursors = 0;
   ASSERT_EQ(OCI_SUCCESS, OCIAttrGet(session, OCI_HTYPE_SESSION, &cursors, nullptr, OCI_ATTR_MAX_OPEN_CURSORS, err));
   EXPECT_GT(cursors, 0u);

@@ -35,7 +35,17 @@ TEST_F(IdentifierTest, assigning_rowid_is_refused_as_oracle_refuses_it) {
   EXPECT_EQ(1747, last_code());
   EXPECT_EQ(OCI_ERROR, run("UPDATE t SET id = 2, rowid = NULL"));
   EXPECT_EQ(1747, last_code());
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO t (id, ROWID) VALUES (2, 'AAAAAAAAAAAAAAAAAA')"));
+  EXPECT_EQ(1747, last_code());
   EXPECT_EQ("1", single_text("SELECT id FROM t"));
+}
+
+TEST_F(IdentifierTest, computed_columns_are_named_by_their_text_without_blanks) {
+  must_run("CREATE TABLE t (id NUMBER, \"Mixed\" NUMBER)");
+  EXPECT_EQ("'NESTEDROW1',ID+1,\"Mixed\"*2,LOWER('ABC')",
+            headings("SELECT 'Nested Row 1', id + 1, \"Mixed\" * 2, lower( 'aBc' ) FROM t"));
+  EXPECT_EQ("Kept Case", headings("SELECT 'x y' \"Kept Case\" FROM t")) << "an alias names it as written";
+  EXPECT_EQ((std::vector<std::string>{"x y"}), column_texts("SELECT 'x y' FROM dual")) << "the value keeps its blanks";
 }
 
 TEST_F(IdentifierTest, columns_that_differ_only_in_case_are_distinct_columns) {

@@ -49,6 +49,13 @@ TEST_F(InsertAllTest, every_into_clause_takes_each_rows_binds) {
   EXPECT_EQ((std::vector<std::string>{"10:X", "20:Y"}), rows("b"));
 }
 
+TEST_F(InsertAllTest, leaves_no_rowid_behind_as_its_rows_are_in_several_tables) {
+  OCIStmt* stmt = prepare("INSERT ALL INTO a VALUES (1, 'x') INTO b VALUES (2, 'y') SELECT * FROM dual");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ("", rowid_after_dml(stmt));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(InsertAllTest, conditions_and_a_bound_subquery_source) {
   // :1 filters the source, :2 is in a value of the second clause only.
   EXPECT_EQ(5u, execute_bound("INSERT FIRST WHEN sal > 2990 THEN INTO a VALUES (empno, ename) "

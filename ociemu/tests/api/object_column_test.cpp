@@ -97,6 +97,19 @@ TEST_F(ObjectColumnTest, constructed_rows_read_back_through_attributes_describe_
   for (void* instance : instances) EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
 }
 
+TEST_F(ObjectColumnTest, a_constructor_in_a_select_list_fetches_as_an_instance) {
+  void* instance = nullptr;
+  void* nulls = nullptr;
+  OCIStmt* stmt = define_objects("SELECT address_t('Bergen', 5003) FROM dual", "ADDRESS_T", &instance, &nulls);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  ASSERT_NE(nullptr, instance);
+  EXPECT_EQ(OCI_IND_NOTNULL, static_cast<OCIInd*>(nulls)[0]);
+  EXPECT_EQ("Bergen", string_at(instance, kCity));
+  EXPECT_EQ(5003, number_at(instance, kZip));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
+}
+
 TEST_F(ObjectColumnTest, a_bound_instance_is_stored_with_its_null_attributes) {
   void* instance = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,

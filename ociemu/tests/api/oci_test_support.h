@@ -120,6 +120,22 @@ class OciTest : public ::testing::Test {
     return rows.empty() ? "<no rows>" : rows.front();
   }
 
+  // The row an executed DML statement names (OCI_ATTR_ROWID) as rowid text; empty when it names none.
+  std::string rowid_after_dml(OCIStmt* stmt) {
+    OCIRowid* rowid = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIDescriptorAlloc(env, reinterpret_cast<void**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr));
+    ub4 size = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, rowid, &size, OCI_ATTR_ROWID, err)) << last_error();
+    OraText buffer[32];
+    ub2 length = sizeof buffer;
+    std::string named;
+    if (size != 0 && OCIRowidToChar(rowid, buffer, &length, err) == OCI_SUCCESS) {
+      named.assign(reinterpret_cast<char*>(buffer), length);
+    }
+    OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
+    return named;
+  }
+
   // The type descriptor of a named type (object types need an environment in object mode).
   OCIType* named_type(const std::string& name) {
     OCIType* tdo = nullptr;

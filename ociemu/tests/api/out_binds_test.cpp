@@ -72,6 +72,31 @@ TEST_F(OutBindTest, a_block_bound_anew_by_position_writes_only_into_the_new_buff
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+// PL/SQL BOOLEAN binds (SQLT_BOL) travel as a C int: nonzero is TRUE.
+TEST_F(OutBindTest, boolean_binds_carry_true_and_false_into_and_out_of_a_block) {
+  must_run("CREATE OR REPLACE FUNCTION spell(b BOOLEAN) RETURN VARCHAR2 IS BEGIN "
+           "IF b IS NULL THEN RETURN 'NULL'; ELSIF b THEN RETURN 'TRUE'; END IF; RETURN 'FALSE'; END;");
+  OCIStmt* stmt = prepare("begin :word := spell(:flag); :small := :n < 10; end;");
+  int flag = 0, small = -1, n = 12;
+  sb2 flag_null = 0;
+  char word[8] = {};
+  bind_name(stmt, ":word", word, sizeof word, SQLT_STR);
+  bind_name(stmt, ":flag", &flag, sizeof flag, SQLT_BOL, &flag_null);
+  bind_name(stmt, ":small", &small, sizeof small, SQLT_BOL);
+  bind_name(stmt, ":n", &n, sizeof n, SQLT_INT);
+  const struct { int flag; sb2 null; int n; const char* word; int small; } cases[] = {
+      {7, 0, 12, "TRUE", 0}, {0, 0, 9, "FALSE", 1}, {1, -1, 3, "NULL", 1}};
+  for (const auto& c : cases) {
+    flag = c.flag;
+    flag_null = c.null;
+    n = c.n;
+    execute(stmt);
+    EXPECT_STREQ(c.word, word) << c.flag;
+    EXPECT_EQ(c.small, small) << c.n;
+  }
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(OutBindTest, dml_returning_bound_anew_by_position_fills_the_new_buffers) {
   must_run("CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
   OCIStmt* stmt = prepare("INSERT INTO t VALUES (:id, :name) RETURNING id * 10, upper(name) INTO :out_id, :out_name");

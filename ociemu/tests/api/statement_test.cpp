@@ -561,6 +561,15 @@ TEST_F(StatementTest, the_rowid_descriptor_lays_out_the_row_touched_last_and_a_s
   OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
 }
 
+TEST_F(StatementTest, a_delete_of_every_row_names_the_row_it_removed) {
+  must_run("INSERT INTO T (ID) VALUES (7)");
+  const std::string removed = single_text("SELECT ROWID FROM T");
+  OCIStmt* stmt = prepare("DELETE FROM T");
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ(removed, rowid_after_dml(stmt));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 // The rowid after DML names the table as it is now, also when it was dropped
 // and created again here or by another session since the last DML on it.
 TEST_F(StatementTest, the_rowid_after_dml_follows_a_table_created_again) {

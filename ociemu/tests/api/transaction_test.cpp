@@ -195,6 +195,22 @@ TEST_F(TransactionTest, rows_changed_but_not_committed_refuse_another_sessions_n
   EXPECT_EQ(OCI_SUCCESS, run("SELECT N FROM A WHERE N = 2 FOR UPDATE NOWAIT", other)) << last_error();
 }
 
+// A DELETE without WHERE removes the rows one by one, so another session's row lock holds.
+TEST_F(TransactionTest, a_delete_of_every_row_is_refused_a_row_another_session_locked) {
+  must_run("INSERT INTO A VALUES (1)");
+  must_run("INSERT INTO A VALUES (2)");
+  must_run("COMMIT");
+  must_run("SELECT N FROM A WHERE N = 2 FOR UPDATE", other);
+  ::setenv("OCIEMU_LOCK_TIMEOUT_MS", "0", 1);
+  EXPECT_EQ(OCI_ERROR, run("DELETE FROM A"));
+  ::unsetenv("OCIEMU_LOCK_TIMEOUT_MS");
+  EXPECT_EQ(54, last_code());
+  EXPECT_EQ("2", count(svc)) << "the refused delete is undone";
+  ASSERT_EQ(OCI_SUCCESS, OCITransRollback(other, err, OCI_DEFAULT));
+  must_run("DELETE FROM A");
+  EXPECT_EQ("0", count(svc));
+}
+
 TEST_F(TransactionTest, a_second_writer_on_another_table_waits_for_the_first_to_end) {
   must_run("CREATE TABLE B (X NUMBER)");
   must_run("INSERT INTO A VALUES (1)");

@@ -94,6 +94,28 @@ TEST_F(Functions, work_on_dates) {
   EXPECT_EQ(eval("length(to_char(systimestamp, 'YYYY-MM-DD HH24:MI:SS.FF6'))"), "26");
 }
 
+TEST_F(Functions, keep_a_timestamp_column_to_its_fraction_digits) {
+  database.execute("create table stamps (t timestamp, t5 timestamp(5), t0 timestamp(0))");
+  database.execute("insert into stamps values (timestamp '1999-12-01 11:00:00.1234567', "
+                   "timestamp '1999-12-01 11:00:00.1234567', timestamp '1999-12-31 23:59:59.5')");
+  EXPECT_EQ(database.value("select to_char(t, 'FF') || ' ' || to_char(t5, 'FF') || ' ' || to_char(t5, 'FF9') "
+                           "from stamps"),
+            "123457 12346 123460000");
+  EXPECT_EQ(database.value("select to_char(t0, 'YYYY-MM-DD HH24:MI:SS') from stamps"), "2000-01-01 00:00:00")
+      << "rounding carries into the next year";
+  database.execute("update stamps set t5 = :1", {"2001-02-03 04:05:06.999999"});
+  EXPECT_EQ(database.value("select to_char(t5, 'HH24:MI:SS.FF') from stamps"), "04:05:07.00000");
+  EXPECT_EQ(database.value("select to_char(timestamp '2024-05-17 10:11:12.123456789', 'FF') from dual"), "123456789")
+      << "a value of no column keeps nine digits";
+}
+
+TEST_F(Functions, refuse_date_literals_with_years_out_of_range) {
+  for (const char* literal : {"-4713-01-01", "10000-01-01", "0-01-01"}) {
+    EXPECT_EQ(database.error(std::string("select date '") + literal + "' from dual").code, 1841) << literal;
+  }
+  EXPECT_EQ(database.value("select to_char(date '9999-12-31', 'YYYY-MM-DD') from dual"), "9999-12-31");
+}
+
 TEST_F(Functions, convert_text_and_numbers_to_intervals) {
   EXPECT_EQ(eval("date '2020-01-15' + to_yminterval('01-01')"), "2021-02-15 00:00:00");
   EXPECT_EQ(eval("date '2020-01-15' + to_yminterval('P1Y1M')"), "2021-02-15 00:00:00");
