@@ -246,6 +246,7 @@ constexpr Message kMessages[] = {
     {30021, "Operation not allowed on undo tablespace"},
     {30076, "invalid extract field for extract source"},
     {30926, "unable to get a stable set of rows in the source tables"},
+    {38302, "invalid PURGE option"},
     {42399, "cannot perform a DML operation on a read-only view"},
 };
 

@@ -216,7 +216,13 @@ void Translator::dispatch() {
   if (first.is_word("NOAUDIT")) return translate_other_ddl(40);
   if (first.is_word("ANALYZE")) return translate_other_ddl(62);
   if (first.is_word("RENAME")) return translate_other_ddl(37);
-  if (first.is_word("PURGE")) return translate_other_ddl(0);
+  if (first.is_word("PURGE")) {
+    // Nothing is ever in a recycle bin here, but the option must still be one Oracle knows.
+    const bool known = word_at(1, "TABLE") || word_at(1, "INDEX") || word_at(1, "TABLESPACE") ||
+                       word_at(1, "RECYCLEBIN") || word_at(1, "DBA_RECYCLEBIN");
+    if (!known) fail(38302, 1);
+    return translate_other_ddl(0);
+  }
   fail(900, 0);
 }
 

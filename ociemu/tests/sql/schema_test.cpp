@@ -296,6 +296,12 @@ TEST_F(Schema, truncate_rename_and_column_changes) {
   EXPECT_EQ(database.error("select * from bonus").code, 942);
 }
 
+TEST_F(Schema, purge_takes_only_the_options_oracle_knows) {
+  database.execute("purge recyclebin");
+  database.execute("purge dba_recyclebin");
+  EXPECT_EQ(database.error("purge recyclebinx").code, 38302);
+}
+
 TEST_F(Schema, views_and_copies_take_column_lists) {
   database.execute("create view pay (who, amount) as select ename, sal from emp with read only");
   EXPECT_EQ(database.value("select who from pay where amount = 5000"), "KING");
