@@ -354,6 +354,7 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
     return next;
   }
   if (int next = dangling_test(index, left); next != index) return next;
+  if (int next = json_test(index, left); next != index) return next;
   int at = index;
   bool negated = word_at(at, "NOT");
   if (negated) ++at;
@@ -724,6 +725,35 @@ std::string Translator::dump_call(int open, const Scope& scope, Expression& resu
   return text + ")";
 }
 
+// JSON text in character columns, read through SQLite's JSON functions. A malformed document
+// gives NULL and FALSE as Oracle's default NULL ON ERROR does, rather than failing the statement.
+int Translator::json_test(int index, Expression& value) const {
+  const bool negated = word_at(index + 1, "NOT");
+  const int json = index + (negated ? 2 : 1);
+  if (!word_at(index, "IS") || !word_at(json, "JSON")) return index;
+  value.text = "(" + value.text + " IS NOT NULL AND json_valid(" + value.text + ") = " + (negated ? "0" : "1") + ")";
+  value.type = ValueType::Unknown;
+  value.plain_column = false;
+  return json + (word_at(json + 1, "STRICT") || word_at(json + 1, "LAX") ? 2 : 1);
+}
+
+namespace {
+
+std::optional<std::string> json_function(const std::string& name, const std::vector<Expression>& arguments) {
+  if (arguments.size() != 2 || (name != "JSON_VALUE" && name != "JSON_EXISTS")) return std::nullopt;
+  const std::string& document = arguments[0].text;
+  const std::string& path = arguments[1].text;
+  const std::string type = "json_type(" + document + ", " + path + ")";
+  const std::string readable = "json_valid(" + document + ")";
+  if (name == "JSON_EXISTS") return "(CASE WHEN " + readable + " THEN " + type + " IS NOT NULL ELSE 0 END)";
+  // A scalar as text; JSON's true and false keep their words, objects and arrays give NULL.
+  return "(CASE WHEN NOT " + readable + " THEN NULL WHEN " + type + " IN ('true', 'false') THEN " + type +
+         " WHEN " + type + " IN ('object', 'array') THEN NULL ELSE CAST(json_extract(" + document + ", " + path +
+         ") AS TEXT) END)";
+}
+
+}  // namespace
+
 std::string Translator::function_call(const std::string& name, int open, const Scope& scope, Expression& result,
                                       const ArgumentWrap& wrap) {
   int close = matching(open);
@@ -771,6 +801,10 @@ std::string Translator::function_call(const std::string& name, int open, const S
     text += rewrite(open + 1, close, scope);
   }
   result.type = function_type(name, arguments);
+  if (auto json = simple ? json_function(name, arguments) : std::nullopt) {
+    result.type = name == "JSON_VALUE" ? ValueType::Text : ValueType::Unknown;
+    return *json;
+  }
   return text + ")";
 }
 

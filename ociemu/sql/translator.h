@@ -220,6 +220,7 @@ class Translator {
   std::string deref_sql(const std::string& owner, const std::string& name, const std::string& ref) const;
   // ref IS [NOT] DANGLING after `ref` at index: the index after it (index when there is none).
   int dangling_test(int index, Expression& ref) const;
+  int json_test(int index, Expression& value) const;  // value IS [NOT] JSON [STRICT | LAX]
   // The declaration of a column of a named type, or empty.
   std::string named_declaration(const Scope& scope, const std::string& qualifier, const std::string& column) const;
   // alias.column.attribute[.attribute...] of an object column; nullopt when parts name none.

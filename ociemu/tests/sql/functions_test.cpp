@@ -116,6 +116,19 @@ TEST_F(Functions, refuse_date_literals_with_years_out_of_range) {
   EXPECT_EQ(database.value("select to_char(date '9999-12-31', 'YYYY-MM-DD') from dual"), "9999-12-31");
 }
 
+TEST_F(Functions, read_json_text_with_is_json_json_value_and_json_exists) {
+  database.execute("create table docs (id number, doc varchar2(200) constraint doc_json check (doc is json))");
+  database.execute(R"(insert into docs values (1, '{"location":"Oslo","n":5,"ok":true,"items":[1,2]}'))");
+  EXPECT_EQ(database.error("insert into docs values (2, 'not json')").code, 2290);
+  EXPECT_EQ(database.value("select json_value(doc, '$.location') || '/' || json_value(doc, '$.n') || '/' || "
+                           "json_value(doc, '$.ok') || '/' || nvl(json_value(doc, '$.items'), 'none') from docs"),
+            "Oslo/5/true/none");
+  EXPECT_EQ(database.value("select count(*) from docs where json_exists(doc, '$.items') "
+                           "and not json_exists(doc, '$.missing')"),
+            "1");
+  EXPECT_EQ(database.value("select count(*) from dual where 'x' is not json and json_value('x', '$.a') is null"), "1");
+}
+
 TEST_F(Functions, convert_text_and_numbers_to_intervals) {
   EXPECT_EQ(eval("date '2020-01-15' + to_yminterval('01-01')"), "2021-02-15 00:00:00");
   EXPECT_EQ(eval("date '2020-01-15' + to_yminterval('P1Y1M')"), "2021-02-15 00:00:00");
