@@ -389,6 +389,21 @@ class ObjectOutBindTest : public OutBindTest {
         << last_error();
     return bind;
   }
+
+  // A new, wholly not-null ADDRESS_T instance of the client's (its null structure in *nulls).
+  void* new_address(const std::string& city, int zip, void** nulls) {
+    void* instance = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,
+                                        OCI_DURATION_SESSION, 1, &instance));
+    EXPECT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, nulls));
+    EXPECT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text(city), len(city),
+                                               reinterpret_cast<OCIString**>(static_cast<char*>(instance) + kCity)));
+    EXPECT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &zip, sizeof zip, OCI_NUMBER_SIGNED,
+                                            reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + kZip)));
+    if (*nulls == nullptr) return instance;
+    for (int i = 0; i < 3; ++i) static_cast<OCIInd*>(*nulls)[i] = OCI_IND_NOTNULL;
+    return instance;
+  }
 };
 
 TEST_F(ObjectOutBindTest, a_block_delivers_a_new_instance_and_its_null_structure) {
@@ -407,19 +422,9 @@ TEST_F(ObjectOutBindTest, a_block_delivers_a_new_instance_and_its_null_structure
 }
 
 TEST_F(ObjectOutBindTest, an_in_out_object_is_refilled_in_place_and_a_null_result_marks_it_null) {
-  void* instance = nullptr;
-  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,
-                                      OCI_DURATION_SESSION, 1, &instance));
   void* nulls = nullptr;
-  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, &nulls));
-  auto* city = reinterpret_cast<OCIString**>(static_cast<char*>(instance) + kCity);
-  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("Rome"), 4, city));
-  int zip = 100;
-  ASSERT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &zip, sizeof zip, OCI_NUMBER_SIGNED,
-                                          reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + kZip)));
-  static_cast<OCIInd*>(nulls)[0] = OCI_IND_NOTNULL;
-  static_cast<OCIInd*>(nulls)[1] = OCI_IND_NOTNULL;
-  static_cast<OCIInd*>(nulls)[2] = OCI_IND_NOTNULL;
+  void* instance = new_address("Rome", 100, &nulls);
+  ASSERT_NE(nullptr, instance);
 
   OCIStmt* stmt = prepare("begin insert into places values (9, :o); select addr into :o from places where id = 7; end;");
   void* const original = instance;
@@ -440,17 +445,9 @@ TEST_F(ObjectOutBindTest, an_in_out_object_is_refilled_in_place_and_a_null_resul
 }
 
 TEST_F(ObjectOutBindTest, block_variables_of_the_object_type_carry_values_between_binds_and_rows) {
-  void* instance = nullptr;
-  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,
-                                      OCI_DURATION_SESSION, 1, &instance));
   void* nulls = nullptr;
-  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, &nulls));
-  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("Rome"), 4,
-                                             reinterpret_cast<OCIString**>(static_cast<char*>(instance) + kCity)));
-  int zip = 100;
-  ASSERT_EQ(OCI_SUCCESS, OCINumberFromInt(err, &zip, sizeof zip, OCI_NUMBER_SIGNED,
-                                          reinterpret_cast<OCINumber*>(static_cast<char*>(instance) + kZip)));
-  for (int i = 0; i < 3; ++i) static_cast<OCIInd*>(nulls)[i] = OCI_IND_NOTNULL;
+  void* instance = new_address("Rome", 100, &nulls);
+  ASSERT_NE(nullptr, instance);
 
   OCIStmt* stmt = prepare(
       "declare given address_t := :o; stored scott.address_t; "
