@@ -631,7 +631,8 @@ class Runner final : public Activation {
       const std::string& called = s.callee->name;
       std::string message(kPlsWrongArguments);
       message.replace(message.find("%s"), 2, called.substr(called.rfind('.') + 1));
-      throw raise_code(kCompileError, sql::message_text(kCompileError, {std::to_string(line_), "1", message}));
+      throw raise_code(kCompileError,
+                       sql::message_text(kCompileError, {std::to_string(s.line), std::to_string(s.column), message}));
     }
   }
 
@@ -643,7 +644,8 @@ class Runner final : public Activation {
     const std::string& name = value.ref.name;
     if (value.ref.kind != Ref::Bind || name.empty() || !host_.is_table_bind(name)) throw raise_code(kValueErrorCode);
     if ((host_.bind_kind(name) == BindKind::Character) != is_character_type(type.element->base)) {
-      throw raise_code(kCompileError, sql::message_text(kCompileError, {std::to_string(line_), "1", std::string(kPlsArrayBindType)}));
+      throw raise_code(kCompileError, sql::message_text(kCompileError, {std::to_string(value.line), std::to_string(value.column),
+                                                                        std::string(kPlsArrayBindType)}));
     }
     std::map<int64_t, Value> table;
     const int length = host_.table_length(name);

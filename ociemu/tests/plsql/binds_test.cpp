@@ -193,7 +193,7 @@ TEST_F(TableBindsTest, out_parameters_refuse_binds_of_types_that_cannot_take_the
   ASSERT_EQ("", failure("create or replace procedure stamp(at out timestamp with time zone, n out number) is "
                         "begin at := systimestamp; n := 7; end;"));
   auto call_with = [&](ub2 at_dty, void* at, sb4 at_size) {
-    OCIStmt* stmt = prepare("begin stamp(:at, :n); end;");
+    OCIStmt* stmt = prepare("begin\n  null; stamp(:at, :n);\nend;");
     OCIBind* binds[2] = {};
     int n = 0;
     OCIBindByName(stmt, &binds[0], err, text(":at"), 3, at, at_size, at_dty, nullptr, nullptr, nullptr, 0, nullptr,
@@ -206,7 +206,9 @@ TEST_F(TableBindsTest, out_parameters_refuse_binds_of_types_that_cannot_take_the
   };
   double number = 0;
   EXPECT_NE(std::string::npos,
-            call_with(SQLT_BDOUBLE, &number, sizeof number).find("PLS-00306: wrong number or types of arguments in call to 'STAMP'"));
+            call_with(SQLT_BDOUBLE, &number, sizeof number)
+                .find("line 2, column 9:\nPLS-00306: wrong number or types of arguments in call to 'STAMP'"))
+      << "the call's own place in the block";
   OCILobLocator* lob = nullptr;
   OCIDescriptorAlloc(env, reinterpret_cast<void**>(&lob), OCI_DTYPE_LOB, 0, nullptr);
   EXPECT_EQ(0u, call_with(SQLT_CLOB, &lob, sizeof lob).find("ORA-06550"));
