@@ -12,7 +12,7 @@ namespace ociemu::sql {
 namespace {
 
 // Raised whenever a view or dictionary table changes, so older files are upgraded on open.
-constexpr int kDictionaryVersion = 4;
+constexpr int kDictionaryVersion = 5;
 
 constexpr const char* kTablesSql = R"sql(
 CREATE TABLE IF NOT EXISTS "OCIEMU$SOURCE"(
@@ -62,16 +62,37 @@ CREATE TABLE IF NOT EXISTS "OCIEMU$TRIGGERS"(
   "CASE WHEN c.TYPE IN ('P', 'U') THEN c.OWNER END AS INDEX_OWNER, "                                                 \
   "CASE WHEN c.TYPE IN ('P', 'U') THEN c.NAME END AS INDEX_NAME FROM \"OCIEMU$CONSTRAINTS\" c"
 
-// Splits the comma-joined column list of each constraint into positioned rows.
-#define OCIEMU_CONS_COLUMNS_SPLIT                                                                                   \
+// Splits the comma-joined column list of each row of source (OWNER, NAME, TYPE, TABLE_NAME, COLUMNS)
+// into positioned rows.
+#define OCIEMU_COLUMN_LIST_SPLIT(source)                                                                            \
   "WITH RECURSIVE split(OWNER, NAME, TYPE, TABLE_NAME, COLUMN_NAME, REST, POSITION) AS ("                         \
-  "SELECT OWNER, NAME, TYPE, TABLE_NAME, NULL, COLUMNS || ',', 0 FROM \"OCIEMU$CONSTRAINTS\" UNION ALL "           \
+  "SELECT OWNER, NAME, TYPE, TABLE_NAME, NULL, COLUMNS || ',', 0 FROM " source " UNION ALL "                      \
   "SELECT OWNER, NAME, TYPE, TABLE_NAME, substr(REST, 1, instr(REST, ',') - 1), substr(REST, instr(REST, ',') + 1), " \
   "POSITION + 1 FROM split WHERE REST IS NOT NULL AND REST <> '') "
+#define OCIEMU_CONS_COLUMNS_SPLIT OCIEMU_COLUMN_LIST_SPLIT("\"OCIEMU$CONSTRAINTS\"")
 
 #define OCIEMU_CONS_COLUMNS_COLUMNS                                                                   \
   "NAME AS CONSTRAINT_NAME, TABLE_NAME AS TABLE_NAME, COLUMN_NAME AS COLUMN_NAME, "                   \
   "CASE WHEN TYPE = 'C' THEN NULL ELSE POSITION END AS POSITION FROM split WHERE POSITION > 0"
+
+// CREATE INDEX's indexes and the ones Oracle builds for primary and unique keys, under the key's
+// name; an index is in its table's schema. COLUMNS is empty for an index on expressions.
+#define OCIEMU_INDEX_ROWS                                                                                        \
+  "(SELECT OWNER, NAME, UNIQUENESS AS TYPE, TABLE_NAME, COLUMNS, 'N' AS GENERATED FROM \"OCIEMU$INDEXES\" "    \
+  "UNION ALL SELECT c.OWNER, c.NAME, 'UNIQUE', c.TABLE_NAME, c.COLUMNS, "                                        \
+  "CASE WHEN c.GENERATED = 'GENERATED NAME' THEN 'Y' ELSE 'N' END FROM \"OCIEMU$CONSTRAINTS\" c "             \
+  "WHERE c.TYPE IN ('P', 'U') AND NOT EXISTS "                                                                   \
+  "(SELECT 1 FROM \"OCIEMU$INDEXES\" i WHERE i.OWNER = c.OWNER AND i.NAME = c.NAME))"
+
+#define OCIEMU_INDEXES_COLUMNS                                                                                  \
+  "i.NAME AS INDEX_NAME, CASE WHEN i.COLUMNS = '' THEN 'FUNCTION-BASED NORMAL' ELSE 'NORMAL' END AS INDEX_TYPE, " \
+  "i.OWNER AS TABLE_OWNER, i.TABLE_NAME AS TABLE_NAME, 'TABLE' AS TABLE_TYPE, i.TYPE AS UNIQUENESS, "            \
+  "'DISABLED' AS COMPRESSION, 'USERS' AS TABLESPACE_NAME, 'VALID' AS STATUS, 'NO' AS PARTITIONED, "              \
+  "'N' AS TEMPORARY, i.GENERATED AS GENERATED, 'VISIBLE' AS VISIBILITY FROM " OCIEMU_INDEX_ROWS " i"
+
+#define OCIEMU_IND_COLUMNS_COLUMNS                                                                   \
+  "NAME AS INDEX_NAME, OWNER AS TABLE_OWNER, TABLE_NAME AS TABLE_NAME, COLUMN_NAME AS COLUMN_NAME, " \
+  "POSITION AS COLUMN_POSITION, 'ASC' AS DESCEND FROM split WHERE POSITION > 0 AND COLUMN_NAME <> ''"
 
 // A package's body is an object of its own, under its package's number; it is
 // invalid when its declaration is.
@@ -149,6 +170,9 @@ const ViewFamily kViews[] = {
     {"VIEWS", "o.OWNER AS OWNER", OCIEMU_VIEWS_COLUMNS, "o.OWNER", true},
     {"SYNONYMS", "OWNER", OCIEMU_SYNONYMS_COLUMNS, "OWNER"},
     {"TRIGGERS", "OWNER", OCIEMU_TRIGGERS_COLUMNS, "OWNER"},
+    {"INDEXES", "i.OWNER AS OWNER", OCIEMU_INDEXES_COLUMNS, "i.OWNER"},
+    {"IND_COLUMNS", "OWNER AS INDEX_OWNER", OCIEMU_IND_COLUMNS_COLUMNS, "OWNER", true, false,
+     OCIEMU_COLUMN_LIST_SPLIT(OCIEMU_INDEX_ROWS)},
     {"TYPES", "t.OWNER AS OWNER", OCIEMU_TYPES_COLUMNS, "t.OWNER"},
     {"TYPE_ATTRS", "a.OWNER AS OWNER", OCIEMU_TYPE_ATTRS_COLUMNS, "a.OWNER", true},
 };

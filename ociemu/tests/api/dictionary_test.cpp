@@ -200,6 +200,42 @@ TEST_F(DictionaryTest, views_follow_ddl_at_once) {
             (std::vector<Row>{{"PUBLIC", "SYNONYM"}, {"SYS", "VIEW"}}));
 }
 
+TEST_F(DictionaryTest, indexes_list_created_ones_and_those_of_keys_with_their_columns_in_order) {
+  create_master_detail();
+  must_run("create index master_code_amount on master (code, amount)");
+  must_run("create unique index master_note on master (lower(note))");
+  EXPECT_EQ(rows("select index_name, index_type, uniqueness, table_owner from user_indexes "
+                 "where table_name = 'MASTER' and generated = 'N' order by 1"),
+            (std::vector<Row>{{"MASTER_CODE", "NORMAL", "UNIQUE", "SCOTT"},
+                              {"MASTER_CODE_AMOUNT", "NORMAL", "NONUNIQUE", "SCOTT"},
+                              {"MASTER_NOTE", "FUNCTION-BASED NORMAL", "UNIQUE", "SCOTT"}}));
+  EXPECT_EQ(single_text("select count(*) from all_indexes where owner = 'SCOTT' and table_name = 'MASTER' "
+                        "and generated = 'Y' and uniqueness = 'UNIQUE'"),
+            "1")
+      << "the primary key's index, under its system name";
+  EXPECT_EQ(rows("select index_name, column_name, column_position from all_ind_columns "
+                 "where index_owner = 'SCOTT' and index_name like 'MASTER%' order by 1, 3"),
+            (std::vector<Row>{{"MASTER_CODE", "CODE", "1"},
+                              {"MASTER_CODE_AMOUNT", "CODE", "1"},
+                              {"MASTER_CODE_AMOUNT", "AMOUNT", "2"}}));
+  EXPECT_EQ(rows("select column_name from user_ind_columns where index_name = 'DETAIL_PK'"),
+            (std::vector<Row>{{"ID"}}));
+  must_run("drop index master_code_amount");
+  EXPECT_EQ(single_text("select count(*) from user_ind_columns where index_name = 'MASTER_CODE_AMOUNT'"), "0");
+}
+
+TEST_F(DictionaryTest, a_tables_indexes_and_triggers_are_found_by_its_owner_and_name) {
+  create_master_detail();
+  must_run("create index detail_created on detail (created)");
+  must_run("create trigger master_touch before update on master for each row begin :new.amount := 1; end;");
+  const Binds binds{{"o", "SCOTT"}, {"t", "MASTER"}};
+  EXPECT_EQ(rows("select trigger_name, 'TRIGGER', owner from all_triggers where table_owner = :o "
+                 "and table_name = :t and base_object_type = 'TABLE' union all "
+                 "select index_name, 'INDEX', owner from all_indexes where table_owner = :o and table_name = :t "
+                 "and generated = 'N' order by 1", binds),
+            (std::vector<Row>{{"MASTER_CODE", "INDEX", "SCOTT"}, {"MASTER_TOUCH", "TRIGGER", "SCOTT"}}));
+}
+
 TEST_F(DictionaryTest, a_disabled_constraint_reports_so_and_is_not_enforced_until_enabled) {
   create_master_detail();
   must_run("insert into master values (1, 'a', 5, 'n')");
