@@ -432,7 +432,7 @@ sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type, size_t, void*
   if (usrmempp) *usrmempp = nullptr;
   if (int code = take_injected_failure("OCIHandleAlloc")) {
     // Without an error handle yet, the environment carries the diagnostic.
-    env->records.assign(1, ErrorRecord{code, full_message(code, message_text(code))});
+    env->records.assign(ErrorRecord{code, full_message(code, message_text(code))});
     return OCI_ERROR;
   }
   try {
@@ -482,7 +482,7 @@ sword OCIDescriptorFree(void* descp, ub4 type) {
 }
 
 sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, OraText* bufp, ub4 bufsiz, ub4 type) {
-  const std::vector<ErrorRecord>* records = nullptr;
+  const ErrorRecords* records = nullptr;
   if (type == OCI_HTYPE_ERROR) {
     if (auto* errors = live<ErrorHandle>(hndlp)) records = &errors->records;
   } else if (type == OCI_HTYPE_ENV) {
@@ -490,8 +490,9 @@ sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, O
   }
   if (records == nullptr) return OCI_INVALID_HANDLE;
   if (sqlstate) std::memcpy(sqlstate, "00000", 6);
-  if (recordno == 0 || recordno > records->size()) return OCI_NO_DATA;
-  const ErrorRecord& record = (*records)[recordno - 1];
+  const std::optional<ErrorRecord> found = records->get(recordno);
+  if (!found) return OCI_NO_DATA;
+  const ErrorRecord& record = *found;
   if (errcodep) *errcodep = record.code;
   if (bufp && bufsiz > 0) {
     std::string text = record.text + "\n";  // Oracle's texts end with a line feed

@@ -4,6 +4,8 @@
 // Thread-safe: yes.
 #pragma once
 
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,31 @@ using sql::OracleException;
 struct ErrorRecord {
   int code = 0;
   std::string text;  // full "ORA-nnnnn: ..." text
+};
+
+// The records of an error handle or environment. Threads that share a handle may fail and read
+// at once, so a reader always gets a whole record, whichever call it is from.
+// Thread-safe: yes.
+class ErrorRecords {
+ public:
+  void clear() {
+    std::lock_guard lock(mutex_);
+    records_.clear();
+  }
+  void assign(ErrorRecord record) {
+    std::lock_guard lock(mutex_);
+    records_.assign(1, std::move(record));
+  }
+  // Record `number` (1-based); nullopt when there is none.
+  std::optional<ErrorRecord> get(size_t number) const {
+    std::lock_guard lock(mutex_);
+    if (number == 0 || number > records_.size()) return std::nullopt;
+    return records_[number - 1];
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<ErrorRecord> records_;
 };
 
 }  // namespace ociemu

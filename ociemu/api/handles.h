@@ -70,7 +70,7 @@ struct Environment : Handle {
   void destroy(Handle* child);
 
   uint32_t mode;
-  std::vector<ErrorRecord> records;  // for OCIErrorGet on the environment
+  ErrorRecords records;  // for OCIErrorGet on the environment
   // The client object cache (object_cache.h), made on first use; it outlives the children.
   std::unique_ptr<ObjectCache> objects;
   std::once_flag objects_once;
@@ -89,7 +89,7 @@ struct RowError {
 struct ErrorHandle : Handle {
   static constexpr uint32_t kType = OCI_HTYPE_ERROR;
   explicit ErrorHandle(Environment* env) : Handle(kType, env) {}
-  std::vector<ErrorRecord> records;
+  ErrorRecords records;
   uint32_t dml_row_offset = 0;
   std::vector<RowError> row_errors;  // of the last batch-errors execute through this handle, for OCIParamGet
 };

@@ -101,8 +101,7 @@ sql::OracleType inferred_type(const Cell& cell) {
 
 void record_error(ErrorHandle* errors, int code, const std::string& message) {
   if (errors == nullptr) return;
-  errors->records.clear();
-  errors->records.push_back({code, full_message(code, message)});
+  errors->records.assign({code, full_message(code, message)});
 }
 
 uint16_t classify_statement(std::string_view text) {

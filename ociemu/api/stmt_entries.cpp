@@ -34,7 +34,7 @@ sword get_row_error(const ErrorHandle& source, void** target, ub4 pos) {
   const RowError& failed = source.row_errors[pos];
   auto* into = live<ErrorHandle>(*target);
   if (into == nullptr) into = source.env()->make<ErrorHandle>(source.env());
-  into->records.assign(1, failed.record);
+  into->records.assign(failed.record);
   into->dml_row_offset = failed.row;
   *target = into;
   return OCI_SUCCESS;
