@@ -34,6 +34,17 @@ bool Scope::is_with_name(std::string_view name) const {
 
 // ---- basics -------------------------------------------------------------------------------
 
+namespace {
+// A NUMBER literal past NUMBER's range. Oracle refuses it as it reads the text, before any
+// syntax error after it ("1.0e126.0" is ORA-01426, not ORA-00933).
+bool overflows_number(const Token& t) {
+  if (t.kind != TokenKind::Number || t.length != static_cast<int>(t.text.size())) return false;  // 1e200d: BINARY_DOUBLE
+  const size_t exponent = t.text.find_first_of("eE");
+  if (exponent != std::string::npos && t.text.find('-', exponent) != std::string::npos) return false;  // reads as 0
+  return !Decimal::parse(t.text);
+}
+}  // namespace
+
 Translator::Translator(std::string_view sql, sqlite3* db, SessionContext& session, NameResolver* resolver)
     : sql_(sql), db_(db), session_(session), resolver_(resolver) {}
 
@@ -134,6 +145,9 @@ void Translator::load_tokens() {
                                                               t.is_word("TYPE");
                                                      })));
   if (!plsql) {
+    for (int i = 0; i < end_index(); ++i) {
+      if (overflows_number(token(i))) fail(1426, i);
+    }
     if (!open.empty()) fail(907, end_index());
     for (int i = 0; i < end_index(); ++i) {
       if (token(i).is_op(";")) fail(911, i);

@@ -78,6 +78,10 @@ TEST_F(ExactNumberTest, magnitudes_beyond_number_fail_as_numeric_overflow_instea
     EXPECT_EQ(1426, last_code()) << value;
     OCIHandleFree(stmt, OCI_HTYPE_STMT);
   }
+  // The literal is refused as it is read, before the stray ".0" after it makes a syntax error.
+  EXPECT_EQ(OCI_ERROR, run("SELECT 1.0e126.0 FROM dual"));
+  EXPECT_EQ(1426, last_code());
+  EXPECT_EQ(OCI_SUCCESS, run("SELECT 1.5e200d FROM dual")) << "a BINARY_DOUBLE literal has the room";
   EXPECT_EQ(255, fetched_number("SELECT 9.9e125 FROM dual")[1]) << "the largest exponent byte";
   EXPECT_EQ((std::vector<int>{1, 0x80}), fetched_number("SELECT 1e-131 FROM dual")) << "too small reads as zero";
 }
