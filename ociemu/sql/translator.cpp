@@ -919,12 +919,25 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
 // ---- DML ----------------------------------------------------------------------------------
 
 namespace {
+// ORA-00907 at a list where one expression belongs, "(a, b)" or "(a,)": a parenthesis that is no call.
+void refuse_parenthesized_lists(const Translator& t, int begin, int end) {
+  for (int j = begin; j < end; ++j) {
+    if (!t.token(j).is_op("(")) continue;
+    const Token& before = t.token(j - 1);
+    if (j > begin && (before.kind != TokenKind::Operator || before.is_op(")"))) continue;  // f(a, b)
+    for (int k = j + 1; k < t.matching(j); ++k) {
+      if (t.token(k).is_op("(")) k = t.matching(k);
+      if (t.token(k).is_op(",")) t.fail(907, k);
+    }
+  }
+}
 }  // namespace
 
 void Translator::returning_clause(int begin, int end, const Scope& scope, std::string& sql) {
   if (begin >= end) return;
   int into = find_top_level(*this, begin + 1, end, {"INTO"});
   if (into >= end) fail(925, end);
+  refuse_parenthesized_lists(*this, begin + 1, into);
   in_returning_ = true;
   sql += " RETURNING " + rewrite(begin + 1, into, scope);
   in_returning_ = false;
@@ -935,7 +948,9 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
       continue;
     }
     if (j < into && !token(j).is_op(",")) continue;
-    bool plain = j - item_start == 1 && token(item_start).kind != TokenKind::Placeholder;
+    const Token& first = token(item_start);
+    bool plain = j - item_start == 1 && (first.kind == TokenKind::QuotedName ||
+                                          (first.kind == TokenKind::Word && !is_reserved_word(first.text)));
     bool qualified = j - item_start == 3 && token(item_start + 1).is_op(".");
     const std::string column = plain ? identifier(item_start) : qualified ? identifier(item_start + 2) : "";
     out_.returning_columns.push_back(column.empty() || scope.tables.empty() ? column
@@ -952,7 +967,7 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
       // Out-only: no SQLite parameter carries it.
       out_.placeholders.push_back(Placeholder{t.text, 0});
     } else if (!t.is_op(",")) {
-      fail(1744, i);
+      fail_not_ended(i);
     }
   }
 }

@@ -154,6 +154,26 @@ TEST_F(OutBindTest, return_is_the_other_spelling_of_returning_and_into_may_touch
   }
 }
 
+TEST_F(OutBindTest, returning_takes_literals_and_refuses_lists_where_one_value_belongs) {
+  must_run("CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
+  OCIStmt* stmt = prepare("INSERT INTO t VALUES (1, 'a') RETURNING 7 , 'into'  INTO :1, :2");
+  int number = 0;
+  char word[8] = {};
+  bind_position(stmt, 1, &number, sizeof number, SQLT_INT);
+  bind_position(stmt, 2, word, sizeof word, SQLT_STR);
+  execute(stmt);
+  EXPECT_EQ(7, number);
+  EXPECT_STREQ("into", word);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  for (const char* list : {"(id, name) INTO :1, :2", "(id,) INTO :1", "(to_char(id), name) INTO :1, :2"}) {
+    EXPECT_EQ(OCI_ERROR, run(std::string("INSERT INTO t VALUES (2, 'b') RETURNING ") + list)) << list;
+    EXPECT_EQ(907, last_code()) << list;
+  }
+  EXPECT_EQ(OCI_ERROR, run("INSERT INTO t VALUES (2, 'b') RETURNING id INTO :1, name INTO :2"));
+  EXPECT_EQ(933, last_code());
+  EXPECT_EQ("1", single_text("SELECT count(*) FROM t"));
+}
+
 TEST_F(OutBindTest, returning_by_position_counts_every_placeholder_before_the_targets) {
   must_run("CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
   must_run("INSERT INTO t VALUES (1, 'a')");
