@@ -219,4 +219,12 @@ std::vector<std::string> table_columns(sqlite3* db, std::string_view sqlite_name
   return columns;
 }
 
+std::vector<ColumnDefault> column_defaults(sqlite3* db, std::string_view sqlite_name) {
+  Query query(db, "SELECT name, coalesce(dflt_value, '') FROM pragma_table_info(?1)");
+  query.bind(1, sqlite_name);
+  std::vector<ColumnDefault> columns;
+  while (query.step()) columns.push_back({query.text(0), query.text(1)});
+  return columns;
+}
+
 }  // namespace ociemu::sql

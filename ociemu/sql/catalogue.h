@@ -66,6 +66,13 @@ std::optional<std::string> unique_key_name(sqlite3* db, std::string_view owner, 
 // Columns of a table or view in order (SQLite's view of them).
 std::vector<std::string> table_columns(sqlite3* db, std::string_view sqlite_name);
 
+struct ColumnDefault {
+  std::string name;
+  std::string sql;  // the column's DEFAULT as SQLite evaluates it; empty for none
+};
+// Columns of a table in order with their defaults.
+std::vector<ColumnDefault> column_defaults(sqlite3* db, std::string_view sqlite_name);
+
 // Default schema of a session: CURRENT_SCHEMA if set, else the user.
 std::string default_schema(const SessionContext& session);
 

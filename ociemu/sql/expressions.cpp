@@ -941,6 +941,9 @@ Expression Translator::column_reference(const std::vector<std::string>& parts, c
                                                      : quote_name(qualifier) + ".";
   const TableRef* table = column_table(scope, qualifier, last);
   if (!table && column_prefix_.empty()) table = view_target(scope, qualifier);
+  if (table && table->view) {
+    if (auto computed = view_computed_column(*table, last)) return *computed;
+  }
   result.text += quote_name(table              ? stored_column(*table, last)
                             : prefix_columns_ ? stored_column_name(*prefix_columns_, last)
                                               : last);

@@ -1070,15 +1070,27 @@ std::vector<std::string> Translator::insert_values(int begin, int end, const Sco
   return values;
 }
 
-Translator::InsertTarget Translator::insert_target(int& i) {
-  InsertTarget target;
+namespace {
+// The object a DML statement names at i, or the sub-query it writes through; i is left after it.
+void read_dml_object(Translator& t, int& i, TableRef& table) {
+  if (t.token(i).is_op("(") && t.word_at(i + 1, "SELECT")) {
+    i = t.write_through_subquery(table, i);
+    return;
+  }
   std::string owner, name;
   int name_index = i;
-  i = read_object_name(i, owner, name);
-  target.table.object = resolve_table(name_index, owner, name);
-  target.table.resolved = true;
-  target.table.alias = name;
-  write_through_view(target.table, name_index);
+  i = t.read_object_name(i, owner, name);
+  table.object = t.resolve_table(name_index, owner, name);
+  table.resolved = true;
+  table.alias = name;
+  t.write_through_view(table, name_index);
+}
+
+}  // namespace
+
+Translator::InsertTarget Translator::insert_target(int& i) {
+  InsertTarget target;
+  read_dml_object(*this, i, target.table);
   target.head = "INSERT INTO " + quote_name(target.table.object.sqlite_name());
   target.triggered = table_has_triggers(db_, target.table.object.owner, target.table.object.name);
   const Token& maybe_alias = token(i);
@@ -1105,9 +1117,9 @@ Translator::InsertTarget Translator::insert_target(int& i) {
   } else if (target.table.view) {
     // The view's columns, not the table's: the others take their defaults.
     std::string columns;
-    for (const auto& column : target.table.view->columns) {
-      target.columns.push_back(column.first);
-      columns += (columns.empty() ? "" : ", ") + quote_name(stored_column(target.table, column.first));
+    for (const ViewColumn& column : target.table.view->columns) {
+      target.columns.push_back(column.name);
+      columns += (columns.empty() ? "" : ", ") + quote_name(stored_column(target.table, column.name));
     }
     if (!target.triggered) target.head += " (" + columns + ")";
   } else {
@@ -1173,9 +1185,15 @@ void Translator::translate_insert() {
     std::vector<std::string> values = constructor < 0 ? insert_values(i + 2, close, scope, target.columns)
                                                        : insert_values(constructor + 1, close - 1, scope, target.columns);
     if (close + 1 != returning) fail_not_ended(close + 1);
-    const std::string row = view_checked_values(target, values);
-    sql = target.triggered ? triggered_insert(target.head, table, target.columns, "SELECT " + row, i)
-                           : target.head + " VALUES (" + row + ")";
+    if (target.view && target.view->checks_changes()) {
+      std::string row;
+      for (const std::string& value : values) row += (row.empty() ? "" : ", ") + value;
+      sql = insert_rows(target, view_checked_rows(target, "SELECT " + row), i);
+    } else {
+      const std::string row = insert_row_values(target, values);
+      sql = target.triggered ? triggered_insert(target.head, table, target.columns, "SELECT " + row, i)
+                             : target.head + " VALUES (" + row + ")";
+    }
   } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
     sql = insert_rows(target, view_checked_rows(target, query(i, returning, nullptr)), i);
   } else {
@@ -1187,13 +1205,7 @@ void Translator::translate_insert() {
 
 namespace {
 void read_dml_target(Translator& t, int& i, TableRef& table, std::string& sql) {
-  std::string owner, name;
-  int name_index = i;
-  i = t.read_object_name(i, owner, name);
-  table.object = t.resolve_table(name_index, owner, name);
-  table.resolved = true;
-  table.alias = name;
-  t.write_through_view(table, name_index);
+  read_dml_object(t, i, table);
   const Token& maybe_alias = t.token(i);
   if (maybe_alias.kind == TokenKind::QuotedName ||
       (maybe_alias.kind == TokenKind::Word && !is_clause_keyword(maybe_alias.text))) {

@@ -141,6 +141,8 @@ class Translator {
   // A DML target naming a view becomes its base table seen through the view's columns;
   // ORA-01732 when rows cannot be written through it, ORA-42399 when it is read-only.
   void write_through_view(TableRef& table, int name_index) const;
+  // A DML target written as a sub-query, (SELECT ...) at open, the same way; returns the index after it.
+  int write_through_subquery(TableRef& table, int open) const;
   // The condition keeping UPDATE and DELETE to the rows the view shows; empty when it shows all.
   std::string view_rows_condition(const TableRef& table) const;
   // value, failing with ORA-01402 unless the changed row (new_row: "value AS column" for every base
@@ -149,8 +151,7 @@ class Translator {
   // The last SET assignment with checked_by_view applied; nullopt when nothing is checked.
   std::optional<std::pair<std::string, std::string>> view_checked_assignment(
       const TableRef& table, const std::vector<std::pair<std::string, std::string>>& sets) const;
-  // An INSERT's VALUES row, and its rows from a query, with checked_by_view applied.
-  std::string view_checked_values(const InsertTarget& target, std::vector<std::string> values) const;
+  // An INSERT's rows from a query (or a VALUES row as one) with checked_by_view applied.
   std::string view_checked_rows(const InsertTarget& target, const std::string& source) const;
   // WHERE ... of UPDATE and DELETE from tokens begin..end, kept to the rows a view target shows.
   std::string dml_where(int begin, int end, const Scope& scope);
@@ -158,6 +159,8 @@ class Translator {
   std::string view_source_with_rowid(TableRef& table, const std::string& text) const;
   // A view column's base column name; ORA-00904 for none, ORA-01733 for an expression.
   std::string view_base_column(const TableRef& table, const std::string& column) const;
+  // A view column the view computes, read for the row the statement is at; nullopt for any other.
+  std::optional<Expression> view_computed_column(const TableRef& table, const std::string& name) const;
   // ---- MERGE (merge.cpp) ----
   struct MergeParts {
     InsertTarget target;     // columns: the insert's, as stored; triggered: the target has triggers

@@ -27,7 +27,7 @@ class ViewReader {
  public:
   explicit ViewReader(const std::string& text) : tokens_(tokenize(text)) {}
 
-  bool read(UpdatableView& view, std::vector<std::string>& items_base) {
+  bool read(UpdatableView& view, std::vector<ViewColumn>& items) {
     if (!word(0, "SELECT") || word(1, "DISTINCT") || word(1, "UNIQUE")) return false;
     const int from = top_level(1, "FROM");
     if (from >= end() || !no_aggregates()) return false;
@@ -54,7 +54,7 @@ class ViewReader {
       }
     }
     if (i < end() && !word(i, "ORDER")) return false;
-    return select_items(from, view.base_alias, items_base);
+    return select_items(from, view.base_alias, items);
   }
 
  private:
@@ -89,30 +89,32 @@ class ViewReader {
     }
     return true;
   }
-  // Each item's base column ("" for an expression, "*" for all of them) in order.
-  bool select_items(int from, const std::string& alias, std::vector<std::string>& items_base) const {
+  // The items in order.
+  bool select_items(int from, const std::string& alias, std::vector<ViewColumn>& items) const {
     int start = 1;
     int depth = 0;
     for (int k = 1; k <= from; ++k) {
       if (op(k, "(")) ++depth;
       if (op(k, ")")) --depth;
       if (k < from && (depth > 0 || !op(k, ","))) continue;
-      items_base.push_back(item_base(start, k, alias));
+      items.push_back(item(start, k, alias));
       start = k + 1;
     }
     return true;
   }
-  // col, alias.col, with or without a column alias; * and alias.*.
-  std::string item_base(int begin, int stop, const std::string& alias) const {
+  // col, alias.col, with or without a column alias; * and alias.* (base "*"). An expression's base
+  // is empty, and so is its name unless it has an alias.
+  ViewColumn item(int begin, int stop, const std::string& alias) const {
     int k = begin;
     if (k + 2 <= stop && op(k + 1, ".") && name_at(k) == alias) k += 2;
-    if (op(k, "*") && k + 1 == stop) return "*";
+    if (op(k, "*") && k + 1 == stop) return {"*", "*"};
     const std::string column = name_at(k);
-    if (column.empty()) return {};
-    ++k;
-    if (word(k, "AS")) ++k;
-    if (k == stop || (k + 1 == stop && !name_at(k).empty())) return column;
-    return {};
+    // A trailing name is a column alias unless an operator joins it to the expression ("a + b").
+    const bool aliased = stop - 1 > k && !name_at(stop - 1).empty() &&
+                         (tokens_[idx(stop - 2)].kind != TokenKind::Operator || op(stop - 2, ")"));
+    const int expression_end = stop - (aliased ? 1 : 0) - (aliased && word(stop - 2, "AS") ? 1 : 0);
+    if (!column.empty() && expression_end == k + 1) return {aliased ? name_at(stop - 1) : column, column, begin, k + 1};
+    return {aliased ? name_at(stop - 1) : std::string(), std::string(), begin, expression_end};
   }
 
   std::vector<Token> tokens_;
@@ -128,12 +130,68 @@ std::vector<std::string> stored_lines(sqlite3* db, const SchemaObject& view) {
 
 }  // namespace
 
-std::optional<std::string> UpdatableView::base_column(const std::string& view_column) const {
-  for (const auto& [name, base_name] : columns) {
-    if (name == view_column) return base_name;
+const ViewColumn* UpdatableView::column(const std::string& name) const {
+  for (const ViewColumn& column : columns) {
+    if (column.name == name) return &column;
   }
-  return std::nullopt;
+  return nullptr;
 }
+
+std::optional<std::string> UpdatableView::base_column(const std::string& view_column) const {
+  const ViewColumn* found = column(view_column);
+  if (!found) return std::nullopt;
+  return found->base;
+}
+
+namespace {
+
+// A view over the view view.base: its columns become the table's that the inner view shows
+// (a column the inner view computes is computed here too), and the inner view's restrictions hold.
+bool read_through(sqlite3* db, const SessionContext& session, UpdatableView& view) {
+  // Views read in a circle would never end; Oracle refuses such a view before this.
+  constexpr int kDeepest = 32;
+  thread_local int depth = 0;
+  if (depth == kDeepest) return false;
+  ++depth;
+  auto inner = updatable_view(db, session, view.base);
+  --depth;
+  if (!inner) return false;
+  for (ViewColumn& column : view.columns) {
+    if (column.base.empty()) continue;
+    const ViewColumn* shown = inner->column(column.base);
+    if (!shown) return false;
+    column.base = shown->base;
+  }
+  view.base = inner->base;
+  view.read_only = view.read_only || inner->read_only;
+  view.inner = std::make_shared<const UpdatableView>(std::move(*inner));
+  return true;
+}
+
+// The view of query text over one table, resolving unqualified names as `resolving` does; its
+// columns are called `names` (the query's own item names when empty).
+std::optional<UpdatableView> read_view(sqlite3* db, const SessionContext& resolving, UpdatableView view,
+                                       std::vector<std::string> names) {
+  std::vector<ViewColumn> items;
+  if (!ViewReader(view.text).read(view, items)) return std::nullopt;
+  auto base = resolve_object(db, resolving, view.base.owner, view.base.name);
+  if (!base || (base->type != "TABLE" && base->type != "VIEW")) return std::nullopt;
+  for (ViewColumn& item : items) {
+    if (item.base != "*") {
+      view.columns.push_back(std::move(item));
+      continue;
+    }
+    for (const std::string& column : table_columns(db, base->sqlite_name())) view.columns.push_back({column, column});
+  }
+  view.base = *base;
+  if (base->type == "VIEW" && !read_through(db, resolving, view)) return std::nullopt;
+  if (names.empty()) return view;
+  if (names.size() != view.columns.size()) return std::nullopt;
+  for (size_t k = 0; k < names.size(); ++k) view.columns[k].name = names[k];
+  return view;
+}
+
+}  // namespace
 
 std::optional<UpdatableView> updatable_view(sqlite3* db, const SessionContext& session, const SchemaObject& view) {
   const std::vector<std::string> lines = stored_lines(db, view);
@@ -144,26 +202,30 @@ std::optional<UpdatableView> updatable_view(sqlite3* db, const SessionContext& s
     result.read_only = lines[1].find("READ") != std::string::npos;
     result.check_option = lines[1].find("CHECK") != std::string::npos;
   }
-  std::vector<std::string> items;
-  if (!ViewReader(result.text).read(result, items)) return std::nullopt;
   // Unqualified names in a view's query are the view owner's.
   SessionContext owner_session = session;
   owner_session.current_schema = view.owner;
-  auto base = resolve_object(db, owner_session, result.base.owner, result.base.name);
-  if (!base || base->type != "TABLE") return std::nullopt;
-  result.base = *base;
-  std::vector<std::string> shown;
-  for (const std::string& item : items) {
-    if (item != "*") {
-      shown.push_back(item);
-      continue;
-    }
-    for (const std::string& column : table_columns(db, base->sqlite_name())) shown.push_back(column);
+  return read_view(db, owner_session, std::move(result), table_columns(db, view.sqlite_name()));
+}
+
+std::optional<UpdatableView> inline_view(sqlite3* db, const SessionContext& session, const std::string& query) {
+  UpdatableView result;
+  result.text = query;
+  const std::vector<Token> tokens = tokenize(query);
+  const size_t end = tokens.size() - 1;
+  // A trailing WITH CHECK OPTION [CONSTRAINT name] or WITH READ ONLY.
+  for (size_t k = 0; k + 2 < end; ++k) {
+    if (!tokens[k].is_word("WITH")) continue;
+    const bool check = tokens[k + 1].is_word("CHECK") && tokens[k + 2].is_word("OPTION") &&
+                       (k + 3 == end || (k + 5 == end && tokens[k + 3].is_word("CONSTRAINT")));
+    const bool read_only = tokens[k + 1].is_word("READ") && tokens[k + 2].is_word("ONLY") && k + 3 == end;
+    if (!check && !read_only) continue;
+    result.check_option = check;
+    result.read_only = read_only;
+    result.text = query.substr(0, static_cast<size_t>(tokens[k].offset));
+    break;
   }
-  const std::vector<std::string> names = table_columns(db, view.sqlite_name());
-  if (names.size() != shown.size()) return std::nullopt;
-  for (size_t k = 0; k < names.size(); ++k) result.columns.emplace_back(names[k], shown[k]);
-  return result;
+  return read_view(db, session, std::move(result), {});
 }
 
 }  // namespace ociemu::sql

@@ -1,14 +1,14 @@
-// Views that DML may write through: a plain projection of one table with an
-// optional WHERE, read back from the view's stored query text. Anything else
-// (joins, aggregates, DISTINCT, set operators, ROWNUM, a view over a view) is
-// refused with ORA-01732 by whoever asks.
+// Views that DML may write through: a plain projection of one table, or of such a
+// view, with an optional WHERE, read back from the view's stored query text. Anything
+// else (joins, aggregates, DISTINCT, set operators, ROWNUM) is refused with ORA-01732
+// by whoever asks.
 //
 // Thread-safe: yes (no shared state); a connection is used by one thread at a time.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ociemu/sql/catalogue.h"
@@ -17,11 +17,18 @@ struct sqlite3;
 
 namespace ociemu::sql {
 
+struct ViewColumn {
+  std::string name;  // as the view names it; empty for an expression without an alias in a sub-query
+  std::string base;  // the base table's column it shows; empty for an expression
+  int begin = -1, end = -1;  // its select item's tokens in the view's text, without the alias
+};
+
 struct UpdatableView {
   SchemaObject base;       // the table the rows live in
-  std::string base_alias;  // how the view's query names that table (its alias, else its name)
-  // Per view column in order: its name and the base column it shows; empty for an expression.
-  std::vector<std::pair<std::string, std::string>> columns;
+  std::string base_alias;  // how the view's query names what it reads (its alias, else its name)
+  // The view this one reads, when it is over a view rather than over the table itself.
+  std::shared_ptr<const UpdatableView> inner;
+  std::vector<ViewColumn> columns;  // in order
   std::string text;        // the view's query as stored
   int from_offset = 0;     // character offset of its FROM in text
   int where_begin = -1;    // tokens of text: the WHERE keyword and the end of its condition; -1 without one
@@ -29,6 +36,10 @@ struct UpdatableView {
   bool check_option = false;  // WITH CHECK OPTION: changed rows must stay visible
   bool read_only = false;     // WITH READ ONLY
 
+  // Whether a changed row must stay visible, to this view or to one it reads.
+  bool checks_changes() const { return (check_option && where_begin >= 0) || (inner && inner->checks_changes()); }
+  // The view column of that name; nullptr when there is none.
+  const ViewColumn* column(const std::string& name) const;
   // The base column a view column shows: nullopt when the view has no such column, empty for an expression.
   std::optional<std::string> base_column(const std::string& view_column) const;
 };
@@ -39,5 +50,8 @@ inline constexpr int kViewRestrictionLine = 2;
 
 // How DML may write through view (a catalogue VIEW); nullopt when it may not.
 std::optional<UpdatableView> updatable_view(sqlite3* db, const SessionContext& session, const SchemaObject& view);
+// How DML may write through the sub-query `query` named in its place ("DELETE FROM (SELECT ...)"),
+// which may end in WITH CHECK OPTION or WITH READ ONLY; nullopt when it may not.
+std::optional<UpdatableView> inline_view(sqlite3* db, const SessionContext& session, const std::string& query);
 
 }  // namespace ociemu::sql

@@ -57,6 +57,43 @@ TEST_F(ViewDmlTest, columns_the_view_does_not_show_or_computes_cannot_be_written
   EXPECT_EQ((std::vector<std::string>{"1:ANA:10:500", "2:BOR:20:700", "3:CENE:10:900"}), rows());
 }
 
+TEST_F(ViewDmlTest, computed_columns_are_read_for_the_row_at_hand_but_never_written) {
+  must_run("CREATE VIEW yearly AS SELECT id, s.pay * 12 yearly_pay, name FROM staff s");
+  must_run("UPDATE yearly SET name = 'RICH' WHERE yearly_pay > 10000");
+  must_run("UPDATE yearly v SET name = name || v.yearly_pay WHERE id = 2");
+  must_run("DELETE FROM yearly y WHERE y.yearly_pay < 7000");
+  EXPECT_EQ((std::vector<std::string>{"2:BOR8400:20:700", "3:RICH:10:900"}), rows());
+  EXPECT_EQ(1733, error_of("UPDATE yearly SET yearly_pay = 0 WHERE yearly_pay > 0"));
+}
+
+TEST_F(ViewDmlTest, a_view_over_an_updatable_view_writes_through_both_to_the_rows_both_show) {
+  must_run("CREATE VIEW dept10_rich AS SELECT id, who person, pay FROM dept10 WHERE pay > 600");
+  must_run("UPDATE dept10_rich SET person = 'RICH', pay = pay + 1");
+  must_run("DELETE FROM dept10_rich WHERE id IN (1, 2)");  // 1 is not rich, 2 is not in dept 10
+  must_run("INSERT INTO dept10_rich (id, person) VALUES (4, 'DAN')");
+  must_run("CREATE VIEW yearly AS SELECT id, pay * 12 yearly_pay FROM staff");
+  must_run("CREATE VIEW over_yearly AS SELECT y.id, y.yearly_pay FROM yearly y");
+  must_run("DELETE FROM over_yearly WHERE yearly_pay = 8400");
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:500", "3:RICH:10:901", "4:DAN::100"}), rows());
+  EXPECT_EQ(904, error_of("UPDATE dept10_rich SET who = 'X'")) << "the inner view's name is hidden by the outer's";
+  EXPECT_EQ(1733, error_of("UPDATE over_yearly SET yearly_pay = 0"));
+}
+
+TEST_F(ViewDmlTest, a_view_over_a_view_keeps_the_inner_views_restrictions) {
+  must_run("CREATE VIEW frozen AS SELECT id, name FROM staff WITH READ ONLY");
+  must_run("CREATE VIEW over_frozen AS SELECT id FROM frozen");
+  must_run("CREATE VIEW depts AS SELECT DISTINCT dept FROM staff");
+  must_run("CREATE VIEW over_depts AS SELECT dept FROM depts");
+  must_run("CREATE VIEW checked10 AS SELECT id, dept FROM staff WHERE dept = 10 WITH CHECK OPTION");
+  must_run("CREATE VIEW over_checked AS SELECT id, dept FROM checked10 WHERE id < 3");
+  EXPECT_EQ(42399, error_of("DELETE FROM over_frozen"));
+  EXPECT_EQ(1732, error_of("DELETE FROM over_depts"));
+  EXPECT_EQ(1402, error_of("UPDATE over_checked SET dept = 20 WHERE id = 1"));
+  EXPECT_EQ(1402, error_of("INSERT INTO over_checked VALUES (5, 30)"));
+  EXPECT_EQ(0, error_of("INSERT INTO over_checked VALUES (5, 10)")) << "the outer view checks nothing of its own";
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:500", "2:BOR:20:700", "3:CENE:10:900", "5::10:100"}), rows());
+}
+
 TEST_F(ViewDmlTest, views_that_are_not_one_tables_rows_refuse_dml) {
   must_run("CREATE VIEW totals AS SELECT dept, SUM(pay) total FROM staff GROUP BY dept");
   must_run("CREATE VIEW depts AS SELECT DISTINCT dept FROM staff");
@@ -86,9 +123,28 @@ TEST_F(ViewDmlTest, with_check_option_refuses_rows_that_would_leave_the_view) {
   must_run("INSERT INTO dept10 SELECT 9, 'Y', deptno, 2 FROM dept WHERE deptno = 10");
   EXPECT_EQ((std::vector<std::string>{"1:ANA:10:1000", "2:BOR:20:700", "3:CENE:10:1800", "8:X:10:1", "9:Y:10:2"}),
             rows());
+  // A checked INSERT takes each value once and sees the columns it leaves out at their defaults.
+  must_run("CREATE SEQUENCE ids START WITH 20");
+  must_run("CREATE OR REPLACE VIEW rich AS SELECT id, name FROM staff WHERE pay >= 100 WITH CHECK OPTION");
+  must_run("INSERT INTO rich VALUES (ids.NEXTVAL, 'Z')");
+  EXPECT_EQ("20", single_text("SELECT ids.CURRVAL FROM dual"));
+  EXPECT_EQ("20:Z::100", single_text("SELECT id || ':' || name || ':' || dept || ':' || pay FROM staff WHERE name = 'Z'"));
   // Replaced without the option, the view stops checking.
   must_run("CREATE OR REPLACE VIEW dept10 AS SELECT id, name, dept, pay FROM staff WHERE dept = 10");
   EXPECT_EQ(0, error_of("UPDATE dept10 SET dept = 30 WHERE id = 8"));
+}
+
+TEST_F(ViewDmlTest, a_subquery_in_the_tables_place_is_written_through_as_a_view) {
+  must_run("DELETE FROM (SELECT * FROM staff WHERE dept = 10) WHERE pay > 600");
+  must_run("UPDATE (SELECT id, name who FROM staff s WHERE s.dept = 20) v SET who = 'B' WHERE v.id = 2");
+  must_run("INSERT INTO (SELECT id, name FROM staff) VALUES (4, 'D')");
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:500", "2:B:20:700", "4:D::100"}), rows());
+  EXPECT_EQ(1402, error_of("INSERT INTO (SELECT id, dept FROM staff WHERE dept = 10 WITH CHECK OPTION) VALUES (5, 20)"));
+  EXPECT_EQ(0, error_of("INSERT INTO (SELECT id, dept FROM staff WHERE dept = 10 WITH CHECK OPTION) VALUES (5, 10)"));
+  EXPECT_EQ(42399, error_of("DELETE FROM (SELECT id FROM staff WITH READ ONLY)"));
+  EXPECT_EQ(1732, error_of("DELETE FROM (SELECT DISTINCT dept FROM staff)"));
+  EXPECT_EQ(1733, error_of("UPDATE (SELECT id, pay * 12 yearly FROM staff) SET yearly = 0"));
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:500", "2:B:20:700", "4:D::100", "5::10:100"}), rows());
 }
 
 TEST_F(ViewDmlTest, a_views_rowid_is_its_base_tables_and_finds_the_row_again) {
