@@ -157,13 +157,11 @@ TEST_F(OutBindTest, return_is_the_other_spelling_of_returning_and_into_may_touch
 TEST_F(OutBindTest, returning_takes_literals_and_refuses_lists_where_one_value_belongs) {
   must_run("CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
   OCIStmt* stmt = prepare("INSERT INTO t VALUES (1, 'a') RETURNING 7 , 'into'  INTO :1, :2");
-  int number = 0;
-  char word[8] = {};
-  bind_position(stmt, 1, &number, sizeof number, SQLT_INT);
-  bind_position(stmt, 2, word, sizeof word, SQLT_STR);
+  std::array<std::array<char, 8>, 2> returned{};
+  for (ub4 k = 0; k < 2; ++k) bind_position(stmt, k + 1, returned[k].data(), 8, SQLT_STR);
   execute(stmt);
-  EXPECT_EQ(7, number);
-  EXPECT_STREQ("into", word);
+  EXPECT_STREQ("7", returned[0].data());
+  EXPECT_STREQ("into", returned[1].data());
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
   for (const char* list : {"(id, name) INTO :1, :2", "(id,) INTO :1", "(to_char(id), name) INTO :1, :2"}) {
     EXPECT_EQ(OCI_ERROR, run(std::string("INSERT INTO t VALUES (2, 'b') RETURNING ") + list)) << list;
