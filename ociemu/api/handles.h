@@ -4,9 +4,11 @@
 // foreign pointer (OCI_INVALID_HANDLE) without touching freed memory.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -86,12 +88,28 @@ struct RowError {
   uint32_t row = 0;  // the row's offset in the bind arrays
 };
 
+// Thread-safe: yes; threads may fail through one error handle at once (each then reads a whole
+// record, not necessarily its own).
 struct ErrorHandle : Handle {
   static constexpr uint32_t kType = OCI_HTYPE_ERROR;
   explicit ErrorHandle(Environment* env) : Handle(kType, env) {}
   ErrorRecords records;
-  uint32_t dml_row_offset = 0;
-  std::vector<RowError> row_errors;  // of the last batch-errors execute through this handle, for OCIParamGet
+  std::atomic<uint32_t> dml_row_offset{0};
+
+  // The failed rows of the last batch-errors execute through this handle, for OCIParamGet.
+  void set_row_errors(std::vector<RowError> rows) {
+    std::lock_guard lock(row_errors_mutex_);
+    row_errors_ = std::move(rows);
+  }
+  std::optional<RowError> row_error(size_t index) const {
+    std::lock_guard lock(row_errors_mutex_);
+    if (index >= row_errors_.size()) return std::nullopt;
+    return row_errors_[index];
+  }
+
+ private:
+  mutable std::mutex row_errors_mutex_;
+  std::vector<RowError> row_errors_;
 };
 
 // A handle type the emulator only allocates and frees (describe, trans, pool, direct path...).

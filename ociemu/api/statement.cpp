@@ -470,7 +470,7 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
   rowid_text.clear();
   dml_row_offset = 0;
   row_errors.clear();
-  if (errors) errors->row_errors.clear();
+  if (errors) errors->set_row_errors({});
   sword result = OCI_SUCCESS;
   if (is_query(translation_.kind)) {
     result = execute_query(session, errors, iters, mode);
@@ -491,7 +491,7 @@ sword Statement::execute(Session& session, ErrorHandle* errors, uint32_t iters, 
   }
   if (!row_errors.empty()) {
     // Some rows failed: the client reads their errors and decides; nothing is committed for it.
-    if (errors) errors->row_errors = row_errors;
+    if (errors) errors->set_row_errors(row_errors);
     record_error(errors, 24381, message_text(24381));
     return OCI_SUCCESS_WITH_INFO;
   }

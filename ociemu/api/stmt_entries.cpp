@@ -30,12 +30,12 @@ ElementArrays element_arrays(void* valuep, sb4 value_sz, ub2 dty, void* indp, ub
 // batch-errors execute, copied into the error handle the client passes in *target
 // (or into one made here when it passes none).
 sword get_row_error(const ErrorHandle& source, void** target, ub4 pos) {
-  if (pos >= source.row_errors.size()) fail(24334);
-  const RowError& failed = source.row_errors[pos];
+  const std::optional<RowError> failed = source.row_error(pos);
+  if (!failed) fail(24334);
   auto* into = live<ErrorHandle>(*target);
   if (into == nullptr) into = source.env()->make<ErrorHandle>(source.env());
-  into->records.assign(failed.record);
-  into->dml_row_offset = failed.row;
+  into->records.assign(failed->record);
+  into->dml_row_offset = failed->row;
   *target = into;
   return OCI_SUCCESS;
 }
