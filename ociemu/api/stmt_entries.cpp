@@ -248,7 +248,9 @@ sword OCIStmtGetBindInfo(OCIStmt* stmtp, OCIError* errhp, ub4 size, ub4 startloc
       if (found) *found = 0;
       return OCI_NO_DATA;
     }
-    if (found) *found = names.size() > size ? -static_cast<sb4>(names.size()) : static_cast<sb4>(names.size());
+    // Negative while names remain past this call's page: clients page on until it turns positive.
+    const size_t from_start = startloc > 0 ? names.size() - std::min<size_t>(names.size(), startloc - 1) : names.size();
+    if (found) *found = from_start > size ? -static_cast<sb4>(names.size()) : static_cast<sb4>(names.size());
     for (ub4 i = 0; i < size && startloc + i <= names.size(); ++i) {
       size_t index = startloc - 1 + i;
       const std::string& name = names[index];

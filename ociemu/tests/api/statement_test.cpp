@@ -1,4 +1,7 @@
 // Prepare, execute, binds, array DML, describe and the statement cache.
+#include <algorithm>
+#include <cstdlib>
+
 #include "oci_test_support.h"
 
 namespace ociemu::testing {
@@ -141,6 +144,32 @@ TEST_F(StatementTest, bind_names_may_hold_letters_beyond_ascii_and_are_upper_cas
   EXPECT_EQ(5, back);
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
   EXPECT_EQ("x@y", single_text("SELECT \"MÉIL\" FROM mail"));
+}
+
+// Clients page through the names a few at a time, going on while the count comes back negative.
+TEST_F(StatementTest, bind_info_pages_end_with_a_positive_count_on_the_last_page) {
+  OCIStmt* stmt = prepare("SELECT :a, :b, :c, :d, :e, :a, :f, :g, :h, :i, :j FROM dual");
+  std::vector<std::string> seen;
+  std::vector<sb4> counts;
+  for (ub4 start = 1; counts.size() < 5;) {
+    OraText* names[4] = {};
+    ub1 lengths[4] = {}, indicator_lengths[4] = {}, duplicates[4] = {};
+    OraText* indicators[4] = {};
+    OCIBind* handles[4] = {};
+    sb4 found = 0;
+    ASSERT_EQ(OCI_SUCCESS, OCIStmtGetBindInfo(stmt, err, 4, start, &found, names, lengths, indicators,
+                                              indicator_lengths, duplicates, handles)) << last_error();
+    counts.push_back(found);
+    const ub4 this_page = std::min<ub4>(4, static_cast<ub4>(std::abs(found)) - start + 1);
+    for (ub4 k = 0; k < this_page; ++k) {
+      if (!duplicates[k]) seen.emplace_back(reinterpret_cast<char*>(names[k]), lengths[k]);
+    }
+    start += this_page;
+    if (found > 0) break;
+  }
+  EXPECT_EQ((std::vector<sb4>{-11, -11, 11}), counts);
+  EXPECT_EQ((std::vector<std::string>{"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"}), seen);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
 TEST_F(StatementTest, an_empty_statement_text_is_refused_at_prepare) {
