@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
 
 #include "ociemu/sql/datetime_value.h"
@@ -418,8 +417,6 @@ int Translator::primary(int index, int end, const Scope& scope, Expression& resu
   const Token& t = token(index);
   switch (t.kind) {
     case TokenKind::Number:
-      // Oracle refuses a literal NUMBER cannot hold while parsing, before any syntax that follows.
-      if (std::fabs(std::strtod(t.text.c_str(), nullptr)) >= 1e126) fail(1426, index);
       result = {number_literal(t.text), ValueType::Number};
       return index + 1;
     case TokenKind::String:
