@@ -195,12 +195,12 @@ TEST_F(SessionFaultTest, the_statement_cache_size_is_set_on_a_connected_session)
 // A query of a caching session keeps its error and rowid handles when its
 // cursor goes back to the cache, and gives them up when the session logs off.
 TEST_F(SessionFaultTest, a_cached_statement_reopens_without_new_handles_until_log_off) {
+  TOracleQuery query;
+  query.SQL().SetText("select dname from dept where deptno = 10");
   auto session = MakeSession();
   session->SetStatementCache(true);
   session->LogOn();
-  TOracleQuery query;
   query.SetSession(session.get());
-  query.SQL().SetText("select dname from dept where deptno = 10");
   query.Execute();
   query.Next();
   ASSERT_TRUE(query.Eof());  // released to the cache
