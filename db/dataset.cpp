@@ -834,6 +834,16 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
 }
 
 int TDataSet::VisitRecords(const TBookmark& from, int count, const std::function<bool()>& visit) {
+  return walk_records(from, count, nullptr, visit);
+}
+
+int TDataSet::SkimRecords(const TBookmark& from, int count, const std::function<bool(int)>& wanted,
+                          const std::function<bool()>& visit) {
+  return walk_records(from, count, &wanted, visit);
+}
+
+int TDataSet::walk_records(const TBookmark& from, int count, const std::function<bool(int)>* wanted,
+                           const std::function<bool()>& visit) {
   CheckActive();
   if (state_ != dsBrowse) DatabaseError(db_messages::NotBrowsing);
   if (record_count_ == 0 || count <= 0) return 0;
@@ -857,10 +867,13 @@ int TDataSet::VisitRecords(const TBookmark& from, int count, const std::function
     mode = gmCurrent;
   }
   int visited = 0;
-  while (visited < count && GetRecord(ActiveBuffer(), mode, false) == grOK) {
+  while (visited < count) {
+    const bool read = !wanted || (*wanted)(visited);
+    const TGetResult result = read ? GetRecord(ActiveBuffer(), mode, false) : SkipRecord(ActiveBuffer(), mode);
+    if (result != grOK) break;
     mode = gmNext;
     ++visited;
-    if (!visit()) break;
+    if (read && !visit()) break;
   }
   return visited;
 }

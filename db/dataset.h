@@ -87,6 +87,12 @@ class TDataSet : public TComponent, public IProviderSupport {
   // stop. Sends no data or scroll events, so views can read rows they show.
   // Browse state only. Returns how many records were visited.
   int VisitRecords(const TBookmark& from, int count, const std::function<bool()>& visit);
+  // The same walk for counting: only the records `wanted` asks for (by their
+  // place in the walk, from 0) are read into the fields and visited; the
+  // others are passed over without being copied. Returns how many records
+  // were passed over or visited.
+  int SkimRecords(const TBookmark& from, int count, const std::function<bool(int)>& wanted,
+                  const std::function<bool()>& visit);
 
   // Bookmarks.
   TBookmark GetBookmark() const;
@@ -209,6 +215,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   // Bytes of the data fields' part of a record.
   virtual int GetRecordSize() const = 0;
   virtual TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) = 0;
+  // Moves the cursor as GetRecord does to a record nobody will read. This
+  // default fills scratch; datasets that can move without copying override it.
+  virtual TGetResult SkipRecord(TRecordBuffer scratch, TGetMode mode) { return GetRecord(scratch, mode, false); }
 
   // Cursor.
   virtual void InternalOpen() = 0;
@@ -325,6 +334,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   void update_calc_fields();
   void notify_sources(TDataEvent event, intptr_t info);
   void add_data_source(TDataSource* source);
+  // VisitRecords and SkimRecords; a null wanted reads every record.
+  int walk_records(const TBookmark& from, int count, const std::function<bool(int)>* wanted,
+                   const std::function<bool()>& visit);
   void remove_data_source(TDataSource* source);
 
   TFields fields_;

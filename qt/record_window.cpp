@@ -97,16 +97,21 @@ int RecordWindow::Extend(TDataSet& dataset, int known_rows, int more) {
     start = std::max(anchor_row, 0);
     from = std::move(bookmark);
   }
-  int index = start;
+  // Only anchors and the last row are read; the rows between are counted
+  // without being copied.
   const int last = known_rows + more - 1;
+  int index = start;
+  auto wanted = [&](int walked) {
+    index = start + walked;
+    return index % kAnchorSpacing == 0 || index == last;
+  };
   bool reached_last = false;
-  int visited = dataset.VisitRecords(from, last + 1 - start, [&] {
+  int visited = dataset.SkimRecords(from, last + 1 - start, wanted, [&] {
     if (index % kAnchorSpacing == 0) anchors_.try_emplace(index, dataset.GetBookmark());
     if (index == last) {
       tail_ = dataset.GetBookmark();
       reached_last = true;
     }
-    ++index;
     return true;
   });
   // Past the last record nothing follows to count; a later count starts at an anchor.

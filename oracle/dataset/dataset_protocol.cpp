@@ -103,6 +103,17 @@ void TOracleDataSet::report_below_offset(int number) const {
 // ---- the get-record step ----
 
 TGetResult TOracleDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) {
+  const TGetResult result = move_cursor(mode, do_check);
+  if (result != grOK) return result;
+  std::memcpy(buffer, VisibleRecord(current_), static_cast<size_t>(record_size_));
+  SetBookmarkFlag(buffer, bfCurrent);
+  GetCalcFields(buffer);
+  return grOK;
+}
+
+TGetResult TOracleDataSet::SkipRecord(TRecordBuffer, TGetMode mode) { return move_cursor(mode, false); }
+
+TGetResult TOracleDataSet::move_cursor(TGetMode mode, bool do_check) {
   TGetResult result = grOK;
   switch (mode) {
     case gmCurrent:
@@ -131,11 +142,7 @@ TGetResult TOracleDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool d
   }
   if (result == grOK && current_ < 0) result = grError;
   if (result == grError && do_check) DatabaseError(dataset_messages::NoRecords);
-  if (result != grOK) return result;
-  std::memcpy(buffer, VisibleRecord(current_), static_cast<size_t>(record_size_));
-  SetBookmarkFlag(buffer, bfCurrent);
-  GetCalcFields(buffer);
-  return grOK;
+  return result;
 }
 
 void TOracleDataSet::InternalLast() {

@@ -280,6 +280,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
   int GetRecordSize() const override { return data_size_; }
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  TGetResult SkipRecord(TRecordBuffer scratch, TGetMode mode) override;
   void InternalOpen() override;
   void InternalClose() override;
   bool IsCursorOpen() const override { return store_ != nullptr; }
@@ -428,6 +429,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   FetchOutcome settle_fetched_record(uint8_t* record);
   Variant attribute_value(const TOracleFieldInfo& info) const;
   void report_below_offset(int number) const;
+  // GetRecord's cursor step: current_ moves (fetching as needed), no record is copied.
+  TGetResult move_cursor(TGetMode mode, bool do_check);
   uint8_t* calc_area(TRecordBuffer buffer) const { return buffer + kRecordHeaderSize + data_size_; }
   // Counting (record_count.cpp).
   void forget_server_count();

@@ -64,6 +64,49 @@ TEST_P(BrowseTest, without_QueryAllRecords_rows_are_fetched_as_the_cursor_moves)
   EXPECT_EQ(emp->FieldByName("EMPNO")->AsInteger(), 7934);
 }
 
+TEST_P(BrowseTest, skimming_counts_what_visiting_reads_and_copies_only_the_wanted_records) {
+  auto emp = MakeDataSet("select empno from emp order by empno");
+  emp->QueryAllRecords = false;
+  emp->SetReadBuffer(4);
+  emp->OnFilterRecord = [](TDataSet* dataset, bool& accept) {
+    accept = dataset->FieldByName("EMPNO")->AsInteger() != 7521;
+  };
+  emp->SetFiltered(true);
+  emp->Open();
+  emp->Next();
+  emp->Next();
+  emp->DeleteStoredCurrent();  // 7566
+  emp->First();
+  const int active = emp->FieldByName("EMPNO")->AsInteger();
+
+  auto every_third = [](int walked) { return walked % 3 == 0; };
+  std::vector<int> wanted_ids;
+  std::vector<TBookmark> bookmarks;
+  const int skimmed = emp->SkimRecords({}, 100, every_third, [&] {
+    wanted_ids.push_back(emp->FieldByName("EMPNO")->AsInteger());
+    bookmarks.push_back(emp->GetBookmark());
+    return true;
+  });
+  EXPECT_EQ(emp->HeldRecords(), 13) << "skimming fetches as it goes";
+  std::vector<int> all_ids;
+  EXPECT_EQ(skimmed, emp->VisitRecords({}, 100, [&] {
+    all_ids.push_back(emp->FieldByName("EMPNO")->AsInteger());
+    return true;
+  }));
+  EXPECT_EQ(skimmed, 12) << "the filtered and the deleted record are not counted";
+  std::vector<int> expected;
+  for (size_t i = 0; i < all_ids.size(); i += 3) expected.push_back(all_ids[i]);
+  EXPECT_EQ(wanted_ids, expected);
+
+  EXPECT_EQ(emp->FieldByName("EMPNO")->AsInteger(), active) << "the active record stays";
+  EXPECT_EQ(3, emp->SkimRecords(bookmarks[1], 100, [](int walked) { return walked == 2; }, [] { return false; }))
+      << "from a bookmark, stopped by the visit";
+  for (size_t i = 0; i < bookmarks.size(); ++i) {
+    emp->GotoBookmark(bookmarks[i]);
+    EXPECT_EQ(emp->FieldByName("EMPNO")->AsInteger(), wanted_ids[i]) << "bookmark " << i;
+  }
+}
+
 TEST_P(BrowseTest, an_empty_result_opens_empty) {
   auto emp = OpenDataSet("select empno, ename from emp where empno < 0");
   EXPECT_TRUE(emp->IsEmpty());

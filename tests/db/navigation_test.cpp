@@ -204,5 +204,29 @@ TEST(NavigationTest, visiting_records_reads_them_in_order_without_moving_or_noti
   EXPECT_THROW(ds->VisitRecords({}, 1, [] { return true; }), EDatabaseError);
 }
 
+TEST(NavigationTest, skimming_reads_only_the_wanted_records_and_counts_past_the_others) {
+  auto ds = make_people(10);
+  ds->OnFilterRecord = [](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() != 4; };
+  ds->SetFiltered(true);
+  ds->SetRecNo(3);
+  ds->Delete();  // ID 3
+  ds->SetRecNo(2);
+
+  std::vector<int> ids;
+  std::vector<TBookmark> bookmarks;
+  EXPECT_EQ(8, ds->SkimRecords({}, 100, [](int walked) { return walked % 2 == 1; }, [&] {
+    ids.push_back(ds->FieldByName("ID")->AsInteger());
+    bookmarks.push_back(ds->GetBookmark());
+    return true;
+  })) << "1, 2, 5 ... 10 remain";
+  EXPECT_EQ((std::vector<int>{2, 6, 8, 10}), ids);
+  EXPECT_EQ(2, ds->FieldByName("ID")->AsInteger()) << "the active record stays";
+  EXPECT_EQ(2, ds->SkimRecords(bookmarks[1], 100, [](int walked) { return walked == 1; }, [] { return false; }));
+  for (size_t i = 0; i < ids.size(); ++i) {
+    ds->GotoBookmark(bookmarks[i]);
+    EXPECT_EQ(ids[i], ds->FieldByName("ID")->AsInteger());
+  }
+}
+
 }  // namespace
 }  // namespace kvell
