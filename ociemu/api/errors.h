@@ -4,6 +4,7 @@
 // Thread-safe: yes.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,13 +34,17 @@ struct ErrorRecord {
 // Thread-safe: yes.
 class ErrorRecords {
  public:
+  // Every call clears its error handle first: without records that costs no lock.
   void clear() {
+    if (!held_.load(std::memory_order_acquire)) return;
     std::lock_guard lock(mutex_);
     records_.clear();
+    held_.store(false, std::memory_order_release);
   }
   void assign(ErrorRecord record) {
     std::lock_guard lock(mutex_);
     records_.assign(1, std::move(record));
+    held_.store(true, std::memory_order_release);
   }
   // Record `number` (1-based); nullopt when there is none.
   std::optional<ErrorRecord> get(size_t number) const {
@@ -51,6 +56,7 @@ class ErrorRecords {
  private:
   mutable std::mutex mutex_;
   std::vector<ErrorRecord> records_;
+  std::atomic<bool> held_{false};  // records_ is not empty
 };
 
 }  // namespace ociemu
