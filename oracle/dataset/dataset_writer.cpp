@@ -245,6 +245,9 @@ bool TDataSetWriter::is_posted_column(const TOracleFieldInfo& info) const {
 bool TDataSetWriter::column_changed(const uint8_t* stored, const TOracleFieldInfo& info) const {
   if (info.Field->IsBlob())
     return post_source_ ? blob_changed(stored, info) : static_cast<TBlobField*>(info.Field)->Modified;
+  // Most fields of an edit are untouched: identical slots need no values made to compare.
+  const uint8_t* edited = post_source_ ? post_source_ : static_cast<const uint8_t*>(dataset_.ActiveBuffer());
+  if (SlotsIdentical(stored, edited, info)) return false;
   TOracleSession* session = dataset_.Session();
   const bool trim = session && session->Preferences().TrimStringFields;
   return FieldValueChanged(info.Field->DataType(), record_value(stored, info), edit_value(info), trim);

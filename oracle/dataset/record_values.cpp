@@ -33,6 +33,24 @@ Variant SlotValue(const uint8_t* record, const TOracleFieldInfo& info) {
   return Variant(std::string(text, strnlen(text, static_cast<size_t>(info.Field->DataSize()))));
 }
 
+bool SlotsIdentical(const uint8_t* record, const uint8_t* other, const TOracleFieldInfo& info) {
+  if (!info.Field || info.DataOffset < 0) return true;
+  const uint8_t* slot = DataArea(record) + info.DataOffset;
+  const uint8_t* other_slot = DataArea(other) + info.DataOffset;
+  if (slot[0] != 0 || other_slot[0] != 0) return slot[0] != 0 && other_slot[0] != 0;
+  switch (info.Field->DataType()) {
+    case ftSmallint: return std::memcmp(slot + 1, other_slot + 1, sizeof(int16_t)) == 0;
+    case ftInteger: return std::memcmp(slot + 1, other_slot + 1, sizeof(int32_t)) == 0;
+    case ftFloat:
+    case ftDateTime: return std::memcmp(slot + 1, other_slot + 1, sizeof(double)) == 0;
+    default: break;
+  }
+  const auto limit = static_cast<size_t>(info.Field->DataSize());
+  const auto* text = reinterpret_cast<const char*>(slot + 1);
+  const auto* other_text = reinterpret_cast<const char*>(other_slot + 1);
+  return std::string_view(text, strnlen(text, limit)) == std::string_view(other_text, strnlen(other_text, limit));
+}
+
 bool IsTextBlob(const TOracleFieldInfo& info) {
   return info.Field && (info.Field->DataType() == ftMemo || info.Field->DataType() == ftOraClob);
 }

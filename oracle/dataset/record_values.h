@@ -19,6 +19,10 @@ namespace kvell {
 // The value in a non-blob field's slot; Null when the null byte is set.
 Variant SlotValue(const uint8_t* record, const TOracleFieldInfo& info);
 
+// True when the two records' slots of a non-blob field hold the same value
+// byte for byte; false says nothing, the values may still compare equal.
+bool SlotsIdentical(const uint8_t* record, const uint8_t* other, const TOracleFieldInfo& info);
+
 // A blob field's value: Null for no entry or no bytes.
 Variant BlobValue(const TOracleBlob* blob, const TOracleFieldInfo& info);
 bool IsTextBlob(const TOracleFieldInfo& info);
