@@ -127,7 +127,9 @@ sword OCIObjectNew(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx*, OCITypeCode
       if (pinned == nullptr) fail(kInvalidArgument, {"table"});
     }
     Instance& made = cache.new_instance(*type, pinned);
-    if (type->info.is_collection()) made.nulls[0] = kIndicatorNotNull;  // a new collection is empty, not null
+    // Not atomically null (a client that constructs an object and sets nothing stores an object, not a NULL);
+    // its attributes are NULL until set, and a new collection is empty.
+    made.nulls[0] = kIndicatorNotNull;
     *instance = made.address();
     return OCI_SUCCESS;
   });

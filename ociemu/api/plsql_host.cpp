@@ -181,18 +181,14 @@ class StatementHost final : public SessionHost {
     Bind& bound = bind(name);
     uint32_t slot = element < 0 ? row : static_cast<uint32_t>(element);
     if (binds_lob(bound)) return place_lob(bound, value, slot);
-    if (value.kind == plsql::Value::Text && overflows_character_bind(bound, value.bytes)) {
-      fail(plsql::kValueErrorCode, {std::string(plsql::kBufferTooSmall)});
-    }
     sql::OracleType column = type.value_or(sql::OracleType{});
     if (value.kind == plsql::Value::Lob) {
       const sql::LobContent& content = lob_content(value, false);
       plsql::Value plain{content.character ? plsql::Value::Text : plsql::Value::Blob, 0, 0, content.bytes};
       if (plain.bytes.empty()) plain.kind = plsql::Value::Null;
-      statement_.place_out(bound, cell_of(plain), column, slot, row);
-      return;
+      return place_plain(bound, plain, column, slot);
     }
-    statement_.place_out(bound, cell_of(value), column, slot, row);
+    place_plain(bound, value, column, slot);
   }
 
   std::optional<plsql::Value> bind_lob(const std::string& name, int element) override {
@@ -329,6 +325,13 @@ class StatementHost final : public SessionHost {
   }
 
  private:
+  void place_plain(Bind& bound, const plsql::Value& value, const sql::OracleType& column, uint32_t slot) {
+    if (value.kind == plsql::Value::Text && overflows_character_bind(bound, value.bytes)) {
+      fail(plsql::kValueErrorCode, {std::string(plsql::kBufferTooSmall)});
+    }
+    statement_.place_out(bound, cell_of(value), column, slot, row);
+  }
+
   Bind& bind(const std::string& name) {
     Bind* bound = statement_.bind_for_name(name);
     if (bound == nullptr) fail(kNotAllBound);

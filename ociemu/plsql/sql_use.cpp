@@ -38,6 +38,18 @@ void find_lob_origins(SqlUse::Prepared& prepared, const sql::Translation& transl
   }
 }
 
+// DML RETURNING a LOB column names the changed row's LOB, which the block may then write.
+void find_returning_lob_origins(SqlUse::Prepared& prepared, const sql::Translation& translation) {
+  if (translation.returning_rowid_column <= 0 || translation.dml_table.empty()) return;
+  const size_t items = std::min(translation.returning_columns.size(), prepared.column_types.size());
+  for (size_t i = 0; i < items; ++i) {
+    const std::string& name = translation.returning_columns[i];
+    if (name.empty() || !is_internal_lob(prepared.column_types[i])) continue;
+    prepared.lob_origins.push_back({static_cast<int>(i), translation.returning_rowid_column - 1,
+                                    prepared.column_types[i]->type_code == kClobTypeCode, translation.dml_table, name});
+  }
+}
+
 }  // namespace
 
 SqlUse::Prepared::~Prepared() {
@@ -95,6 +107,7 @@ std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* 
   }
   prepared->returning = translation.returning_into.size();
   if (translation.kind == sql::StatementKind::Select) find_lob_origins(*prepared, translation);
+  if (prepared->returning > 0) find_returning_lob_origins(*prepared, translation);
   prepared->locked_table = translation.locked_table;
   prepared->lock_rowid_column = translation.lock_rowid_column;
   prepared->nowait = translation.nowait;

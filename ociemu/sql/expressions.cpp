@@ -854,6 +854,7 @@ ValueType Translator::function_type(const std::string& name, const std::vector<E
   if (in_list(name, {"SYSTIMESTAMP", "TO_TIMESTAMP_TZ", "FROM_TZ"})) return ValueType::TimestampTz;
   if (name == "SYS_EXTRACT_UTC") return ValueType::Timestamp;
   if (name == "BFILENAME") return ValueType::Bfile;
+  if (in_list(name, {"TO_CLOB", "TO_NCLOB"})) return ValueType::Clob;
   if (in_list(name, {"TO_YMINTERVAL", "NUMTOYMINTERVAL"})) return ValueType::IntervalYM;
   if (in_list(name, {"TO_DSINTERVAL", "NUMTODSINTERVAL"})) return ValueType::IntervalDS;
   if (name == "CHARTOROWID") return ValueType::Rowid;
@@ -865,7 +866,7 @@ ValueType Translator::function_type(const std::string& name, const std::vector<E
                      "RPAD", "REPLACE", "TRANSLATE", "CHR", "CONCAT", "SOUNDEX", "RAWTOHEX", "SYS_CONTEXT",
                      "ROWIDTOCHAR"}))
     return ValueType::Text;
-  if (in_list(name, {"TO_NUMBER", "LENGTH", "LENGTHB", "INSTR", "OCIEMU_LOB_GETLENGTH", "OCIEMU_LOB_INSTR", "MOD", "ABS", "CEIL", "FLOOR", "POWER", "SQRT",
+  if (in_list(name, {"TO_NUMBER", "LENGTH", "LENGTHB", "INSTR", "OCIEMU_LOB_GETLENGTH", "OCIEMU_LOB_INSTR", "OCIEMU_LOB_COMPARE", "MOD", "ABS", "CEIL", "FLOOR", "POWER", "SQRT",
                      "SIGN", "COUNT", "SUM", "AVG", "MONTHS_BETWEEN", "ASCII", "BITAND", "LN", "LOG", "EXP",
                      "STDDEV", "VARIANCE", "ROW_NUMBER", "RANK", "DENSE_RANK"}))
     return ValueType::Number;

@@ -1,4 +1,4 @@
-// DBMS_LOB's reading functions in SQL: GETLENGTH, SUBSTR and INSTR over a LOB's
+// DBMS_LOB's reading functions in SQL: GETLENGTH, SUBSTR, INSTR and COMPARE over a LOB's
 // value (text counts characters, a BLOB bytes). They answer NULL for
 // arguments out of range rather than raising, as the package does.
 #include <sqlite3.h>
@@ -83,6 +83,22 @@ void instr(sqlite3_context* context, int count, sqlite3_value** args) {
   sqlite3_result_int64(context, position + 1);
 }
 
+// COMPARE(lob_1, lob_2, amount = all, offset_1 = 1, offset_2 = 1): 0 when the ranges match, else -1 or 1.
+void compare(sqlite3_context* context, int count, sqlite3_value** args) {
+  LobArgument first = lob_argument(args[0]), second = lob_argument(args[1]);
+  int64_t amount = INT64_MAX, offset_1 = 1, offset_2 = 1;
+  if (first.null || second.null || (count > 2 && !whole_argument(args[2], amount)) ||
+      (count > 3 && !whole_argument(args[3], offset_1)) || (count > 4 && !whole_argument(args[4], offset_2))) {
+    return sqlite3_result_null(context);
+  }
+  if (amount < 1 || offset_1 < 1 || offset_2 < 1) return sqlite3_result_null(context);
+  size_t units = 0;
+  std::string_view left = first.value.slice(static_cast<size_t>(offset_1 - 1), static_cast<size_t>(amount), SIZE_MAX, units);
+  std::string_view right = second.value.slice(static_cast<size_t>(offset_2 - 1), static_cast<size_t>(amount), SIZE_MAX, units);
+  int order = left.compare(right);
+  sqlite3_result_int(context, order < 0 ? -1 : order > 0 ? 1 : 0);
+}
+
 struct LobFunction {
   std::string_view package_name;  // after "DBMS_LOB."
   const char* sqlite_name;
@@ -90,10 +106,11 @@ struct LobFunction {
   void (*function)(sqlite3_context*, int, sqlite3_value**);
 };
 
-constexpr std::array<LobFunction, 3> kLobFunctions{{
+constexpr std::array<LobFunction, 4> kLobFunctions{{
     {"GETLENGTH", "OCIEMU_LOB_GETLENGTH", 1, 1, getlength},
     {"SUBSTR", "OCIEMU_LOB_SUBSTR", 1, 3, substr},
     {"INSTR", "OCIEMU_LOB_INSTR", 2, 4, instr},
+    {"COMPARE", "OCIEMU_LOB_COMPARE", 2, 5, compare},
 }};
 
 }  // namespace

@@ -349,6 +349,18 @@ async function main() {
     await conn.execute('drop table node_kit');
   });
 
+  await check('an object constructed with no attributes is stored as an object, a null bind as NULL', async () => {
+    const Part = await conn.getDbObjectClass('SCOTT.NODE_PART_T');
+    await conn.execute('create table node_bare (id number, part node_part_t)');
+    await conn.execute('insert into node_bare values (1, :p)', { p: new Part({}) });
+    await conn.execute('insert into node_bare values (2, :p)', { p: { type: Part, val: null } });
+    const r = await conn.execute('select part, nvl2(part, 1, 0) from node_bare order by id');
+    assert.strictEqual(r.rows[0][0].NAME, null);
+    assert.strictEqual(r.rows[0][1], 1);
+    assert.deepStrictEqual(r.rows[1], [null, 0]);
+    await conn.execute('drop table node_bare');
+  });
+
   await check('block variables of an object type and a collection type carry IN OUT values through', async () => {
     const Part = await conn.getDbObjectClass('SCOTT.NODE_PART_T');
     const Nums = await conn.getDbObjectClass('SCOTT.NODE_NUMS_T');

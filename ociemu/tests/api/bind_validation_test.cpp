@@ -104,6 +104,17 @@ TEST_F(BindValidationTest, a_block_text_longer_than_a_character_out_bind_fails_w
   EXPECT_EQ(OCI_ERROR, run_into("abc", buffer, 16, 2)) << "the client allows two characters";
   EXPECT_EQ(6502, last_code());
   EXPECT_EQ(OCI_SUCCESS, run_into("\xC3\xA9\xC3\xA9", buffer, 16, 2)) << "two characters in four bytes fit";
+
+  // A CLOB selected into a character bind is held to the same size.
+  must_run("CREATE TABLE notes (id NUMBER, body CLOB)");
+  must_run("INSERT INTO notes VALUES (1, 'abcdefghijklmnopqrstuvwxyz')");
+  OCIStmt* stmt = prepare("begin select body into :o from notes where id = 1; end;");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(":o"), 2, buffer, 5, SQLT_CHR, nullptr, nullptr,
+                                       nullptr, 0, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(6502, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
 TEST_F(BindValidationTest, a_plsql_block_takes_reserved_words_as_bind_names_also_inside_its_sql) {

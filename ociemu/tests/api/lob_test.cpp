@@ -527,7 +527,18 @@ TEST_F(LobTest, TemporaryLobsEditAndBindIntoDml) {
   EXPECT_EQ(OCI_ERROR, OCILobGetLength(svc, err, temp, &length));
   EXPECT_EQ(22275, last_code());
 
-  // A computed CLOB in a select list comes back as a temporary LOB.
+  // A computed CLOB in a select list describes as a CLOB and comes back as a temporary LOB.
+  OCIStmt* described = prepare("SELECT TO_CLOB('made'), TO_NCLOB('made'), TO_CHAR(TO_CLOB('made')) FROM dual");
+  statements.push_back(described);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, described, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY)) << last_error();
+  const ub2 codes[] = {SQLT_CLOB, SQLT_CLOB, SQLT_CHR};
+  for (ub4 i = 0; i < 3; ++i) {
+    void* param = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCIParamGet(described, OCI_HTYPE_STMT, err, &param, i + 1));
+    ub2 code = 0;
+    OCIAttrGet(param, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_DATA_TYPE, err);
+    EXPECT_EQ(codes[i], code) << i;
+  }
   OCILobLocator* computed = select_locator("SELECT TO_CLOB('made') FROM dual", SQLT_CLOB);
   EXPECT_EQ("made", read_all(computed));
   ASSERT_EQ(OCI_SUCCESS, OCILobIsTemporary(env, err, computed, &flag));

@@ -202,7 +202,7 @@ TEST_F(ObjectTest, a_type_described_by_name_and_by_descriptor_reports_its_attrib
   EXPECT_EQ(4043, last_code());
 }
 
-TEST_F(ObjectTest, a_new_instance_starts_null_with_empty_values_in_its_pointer_slots) {
+TEST_F(ObjectTest, a_new_instance_is_not_null_but_its_attributes_are_and_its_pointer_slots_hold_empty_values) {
   OCIType* tdo = type_by_name("PERSON_T");
   void* instance = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, tdo, nullptr, OCI_DURATION_SESSION, 1,
@@ -211,7 +211,8 @@ TEST_F(ObjectTest, a_new_instance_starts_null_with_empty_values_in_its_pointer_s
   void* nulls = nullptr;
   ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, instance, &nulls));
   auto* indicators = static_cast<OCIInd*>(nulls);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(OCI_IND_NULL, indicators[i]) << i;
+  EXPECT_EQ(OCI_IND_NOTNULL, indicators[0]);
+  for (int i = 1; i < 8; ++i) EXPECT_EQ(OCI_IND_NULL, indicators[i]) << i;
   // NAME is the pointer slot at 24 (ID's 22 bytes rounded up).
   OCIString* name = *reinterpret_cast<OCIString**>(static_cast<char*>(instance) + 24);
   ASSERT_NE(nullptr, name);

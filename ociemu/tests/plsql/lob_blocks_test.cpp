@@ -315,5 +315,29 @@ TEST_F(LobBlockTest, the_reading_functions_answer_null_out_of_range_in_plain_sql
                                    "FROM docs WHERE id = 1"));
 }
 
+TEST_F(LobBlockTest, a_lob_returned_into_a_block_variable_names_the_new_row) {
+  EXPECT_EQ("", run_block("declare c clob; b blob; begin for i in 2..3 loop "
+                          "insert into docs (id, body, data) values (i, empty_clob(), empty_blob()) "
+                          "returning body, data into c, b; dbms_lob.write(c, 4, 1, 'row' || i); "
+                          "dbms_lob.writeappend(b, 1, hextoraw('0' || i)); end loop; end;", {}));
+  EXPECT_EQ("row2|02", single_text("SELECT TO_CHAR(body) || '|' || RAWTOHEX(data) FROM docs WHERE id = 2"));
+  EXPECT_EQ("row3|03", single_text("SELECT TO_CHAR(body) || '|' || RAWTOHEX(data) FROM docs WHERE id = 3"));
+}
+
+TEST_F(LobBlockTest, compare_orders_the_ranges_and_answers_null_for_bad_arguments) {
+  must_run("INSERT INTO docs VALUES (2, 'Grüße aus Bonn', HEXTORAW('00FF10'))");
+  EXPECT_EQ("0|1|0|0|-1|<null>|<null>", single_text(
+      "SELECT DBMS_LOB.COMPARE(a.data, b.data) || '|' || DBMS_LOB.COMPARE(a.body, b.body) || '|' || "
+      "DBMS_LOB.COMPARE(a.body, b.body, 10) || '|' || DBMS_LOB.COMPARE(a.body, b.body, 3, 3, 3) || '|' || "
+      "DBMS_LOB.COMPARE(a.body, a.body, 5, 1, 2) || '|' || NVL(TO_CHAR(DBMS_LOB.COMPARE(a.body, b.body, 0)), '<null>') "
+      "|| '|' || NVL(TO_CHAR(DBMS_LOB.COMPARE(a.body, NULL)), '<null>') FROM docs a, docs b WHERE a.id = 1 AND b.id = 2"));
+  // A block compares its own LOB variables the same way.
+  must_run("CREATE OR REPLACE PROCEDURE same_body (r OUT NUMBER) IS l1 CLOB; l2 CLOB; BEGIN "
+           "SELECT body INTO l1 FROM docs WHERE id = 1; SELECT body INTO l2 FROM docs WHERE id = 2; "
+           "r := DBMS_LOB.COMPARE(l1, l2, 10); END same_body;");
+  EXPECT_EQ("", run_block("declare r number; begin same_body(r); if r <> 0 then raise_application_error(-20001, r); "
+                          "end if; end;", {}));
+}
+
 }  // namespace
 }  // namespace ociemu::testing
