@@ -69,8 +69,35 @@ std::optional<std::string> builtin_package_function(std::string_view qualified) 
   return std::nullopt;
 }
 
+// A restricted rowid text (block.row.file in hex, later parts optional) in its full 8.4.4 form.
+std::optional<std::string> restricted_rowid(std::string_view text) {
+  constexpr std::array<size_t, 3> kWidths{8, 4, 4};
+  std::string full;
+  for (size_t part = 0; part < kWidths.size(); ++part) {
+    std::string_view digits;
+    if (part == 0 || !text.empty()) {
+      const size_t dot = text.find('.');
+      digits = text.substr(0, dot);
+      text = dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
+      if (digits.empty() || digits.size() > kWidths[part] || (dot != std::string_view::npos && text.empty())) {
+        return std::nullopt;
+      }
+    }
+    if (part > 0) full += '.';
+    full.append(kWidths[part] - digits.size(), '0');
+    for (char c : digits) {
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+      full += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+  }
+  if (!text.empty()) return std::nullopt;
+  return full;
+}
+
 void chartorowid(sqlite3_context* context, int, sqlite3_value** args) {
-  if (!rowid_argument(args[0])) return sqlite3_result_null(context);
+  if (is_null(args[0])) return sqlite3_result_null(context);
+  if (auto restricted = restricted_rowid(text_argument(args[0]))) return set_result(context, *restricted);
+  rowid_argument(args[0]);
   sqlite3_result_value(context, args[0]);
 }
 

@@ -149,6 +149,13 @@ TEST_F(Functions, convert_rowids_and_raws_through_the_builtin_packages) {
   EXPECT_EQ(database.value("select dname from dept where rowid = chartorowid(:1)", {rowid}), "ACCOUNTING");
   EXPECT_EQ(database.value("select rowidtochar(rowid) from dept where deptno = 10"), rowid);
   EXPECT_EQ(database.error("select chartorowid('nonsense') from dual").code, 1410);
+  // Restricted rowids (block.row.file in hex) read back in their full form.
+  EXPECT_EQ(database.value("select chartorowid('00000dd5.0000.0001') || ' ' || chartorowid('0') || ' ' || "
+                           "chartorowid('1F.2') from dual"),
+            "00000DD5.0000.0001 00000000.0000.0000 0000001F.0002.0000");
+  for (const char* malformed : {"123456789", "1.2.3.4", "1..2", "1.", "G"}) {
+    EXPECT_EQ(database.error(std::string("select chartorowid('") + malformed + "') from dual").code, 1410) << malformed;
+  }
   EXPECT_EQ(database.value("select count(*) from dept where dbms_rowid.rowid_object(rowid) = (select object_id from "
                            "user_objects where object_name = 'DEPT')"),
             "4");
