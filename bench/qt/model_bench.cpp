@@ -16,6 +16,8 @@
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,9 +61,33 @@ struct Best {
 };
 Best model_screen, peer_screen, model_first, peer_first, model_all, peer_all;
 
+// A database file in a folder of its own, removed with it: runs side by side
+// must not share (and delete) one another's file.
+class PrivateDatabase {
+ public:
+  PrivateDatabase() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kvell_qt_model_bench.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+      std::perror("mkdtemp");
+      std::exit(1);
+    }
+    folder_ = pattern;
+  }
+  ~PrivateDatabase() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  PrivateDatabase(const PrivateDatabase&) = delete;
+  PrivateDatabase& operator=(const PrivateDatabase&) = delete;
+  std::string Path() const { return (folder_ / "bench.db").string(); }
+
+ private:
+  std::filesystem::path folder_;
+};
+
 class ModelFixture {
  public:
-  ModelFixture() : database_(bench::FreshDatabase("kvell_qt_model_bench.db")), session_(bench::LogOn(database_)) {
+  ModelFixture() : database_(folder_.Path()), session_(bench::LogOn(database_)) {
     bench::CreateAndFillTable(*session_, "bench", kRows);
     QSqlDatabase peer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("peer"));
     peer.setDatabaseName(QString::fromStdString(database_));
@@ -72,6 +98,7 @@ class ModelFixture {
   QSqlDatabase peer() const { return QSqlDatabase::database(QStringLiteral("peer"), false); }
 
  private:
+  PrivateDatabase folder_;  // outlives the session and the peer's connection
   std::string database_;
   std::unique_ptr<TOracleSession> session_;
 };
