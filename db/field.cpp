@@ -526,17 +526,25 @@ TDateTimeField::TDateTimeField(TComponent* owner, TFieldType type) : TField(owne
 
 int TDateTimeField::DataSize() const { return DataType() == ftDateTime ? 8 : 4; }
 
-TDateTime TDateTimeField::AsDateTime() const {
+bool TDateTimeField::read(TDateTime& value) const {
   unsigned char buffer[8] = {};
-  if (!GetData(buffer)) return 0;
+  if (!GetData(buffer)) return false;
   if (DataType() == ftDateTime) {
     double native;
     std::memcpy(&native, buffer, 8);
-    return NativeToDateTime(ftDateTime, native);
+    value = NativeToDateTime(ftDateTime, native);
+  } else {
+    int32_t native;
+    std::memcpy(&native, buffer, 4);
+    value = NativeToDateTime(DataType(), native);
   }
-  int32_t native;
-  std::memcpy(&native, buffer, 4);
-  return NativeToDateTime(DataType(), native);
+  return true;
+}
+
+TDateTime TDateTimeField::AsDateTime() const {
+  TDateTime value = 0;
+  read(value);
+  return value;
 }
 
 void TDateTimeField::SetAsDateTime(TDateTime value) {
@@ -566,10 +574,11 @@ void TDateTimeField::SetAsVariant(const Variant& value) {
 
 bool TDateTimeField::WriteText(std::string& out, bool display_text) const {
   out.clear();
-  if (IsNull()) return false;
+  TDateTime value;
+  if (!DataSet() || !read(value)) return false;  // a field without a dataset shows as null
   std::string_view pattern = display_text ? std::string_view(DisplayFormat) : std::string_view();
   if (pattern.empty()) pattern = DataType() == ftDate ? "ddddd" : DataType() == ftTime ? "tt" : "c";
-  AppendDateTime(out, pattern, AsDateTime());
+  AppendDateTime(out, pattern, value);
   return true;
 }
 

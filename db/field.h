@@ -319,6 +319,10 @@ class TDateTimeField : public TField {
   void SetAsDateTime(TDateTime value) override;
   void SetAsVariant(const Variant& value) override;
   bool WriteText(std::string& out, bool display_text) const override;
+
+ private:
+  // The value, or false for a null: one read of the record.
+  bool read(TDateTime& value) const;
 };
 
 class TDateField : public TDateTimeField {
