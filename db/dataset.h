@@ -151,6 +151,8 @@ class TDataSet : public TComponent, public IProviderSupport {
   // EDatabaseError "Field '%s' cannot be modified" (db_messages::FieldReadOnly);
   // the framework does not check it for the descendant.
   virtual bool GetFieldData(TField* field, void* buffer);
+  // The value GetFieldData would copy, in place; by default nothing is kept.
+  virtual TFieldBytes PeekFieldData(TField* field) { (void)field; return {}; }
   virtual void SetFieldData(TField* field, const void* buffer);
   virtual std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode);
   // Drops the field's blob working copy; called when an edit or an added

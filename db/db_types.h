@@ -112,6 +112,11 @@ using TLocateOptions = unsigned;
 // A bookmark is the descendant's bookmark bytes; empty means none.
 using TBookmark = std::vector<uint8_t>;
 using TRecordBuffer = uint8_t*;
+// A field's value where its dataset stores it, for reading without a copy.
+struct TFieldBytes {
+  bool kept = false;           // false: the dataset keeps no such bytes; GetFieldData reads the value
+  const void* data = nullptr;  // valid while its record stays current; nullptr for a null value
+};
 
 class EDatabaseError : public Exception {
   using Exception::Exception;

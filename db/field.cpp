@@ -85,6 +85,12 @@ bool TField::GetData(void* buffer) const {
   return dataset_->GetFieldData(const_cast<TField*>(this), buffer);
 }
 
+TFieldBytes TField::PeekData() const {
+  if (!dataset_) DatabaseErrorFmt(db_messages::DataSetMissing, {DisplayName()});
+  if (validating_) return {true, value_buffer_};
+  return dataset_->PeekFieldData(const_cast<TField*>(this));
+}
+
 void TField::SetData(const void* buffer) {
   if (!dataset_) DatabaseErrorFmt(db_messages::DataSetMissing, {DisplayName()});
   value_buffer_ = buffer;
@@ -208,10 +214,16 @@ void TField::SetAsBoolean(bool) { AccessError("Boolean"); }
 
 TStringField::TStringField(TComponent* owner, TFieldType type) : TField(owner, type) { SetSize(20); }
 
-// Grids read every cell through here: the value passes through a stack
-// buffer (short values need no heap), and only its text is copied out.
+// Grids read every cell through here: the text is read where the dataset
+// keeps it, else through a stack buffer (short values need no heap).
 bool TStringField::read_text(std::string& out) const {
   const auto size = static_cast<size_t>(DataSize());
+  if (const TFieldBytes bytes = PeekData(); bytes.kept) {
+    const auto* text = static_cast<const char*>(bytes.data);
+    if (text) out.assign(text, ::strnlen(text, size));
+    else out.clear();
+    return text != nullptr;
+  }
   std::array<char, 256> small;  // GetData writes the whole value
   std::vector<char> large;
   char* buffer = small.data();

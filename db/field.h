@@ -113,6 +113,8 @@ class TField : public TComponent {
   // Native buffer transfer; buffer nullptr asks only for the null state
   // (GetData) or writes a null (SetData).
   bool GetData(void* buffer) const;
+  // The value's bytes in place, where the dataset keeps them (TFieldBytes).
+  TFieldBytes PeekData() const;
   void SetData(const void* buffer);
 
   bool CanModify() const;

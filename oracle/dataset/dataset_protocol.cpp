@@ -233,6 +233,15 @@ bool TOracleDataSet::GetFieldData(TField* field, void* buffer) {
   return true;
 }
 
+TFieldBytes TOracleDataSet::PeekFieldData(TField* field) {
+  uint8_t* record = RecordForState(field);
+  const int number = field->FieldNo();
+  if (!record || number >= field_infos_.Count()) return {true, nullptr};
+  if (number >= 0 && field_infos_[number].BlobIndex >= 0) return {};  // kept apart from the record
+  const uint8_t* slot = number < 0 ? calc_area(record) + field->Offset() : DataArea(record) + field_infos_[number].DataOffset;
+  return {true, slot[0] == 0 ? slot + 1 : nullptr};
+}
+
 void TOracleDataSet::SetFieldData(TField* field, const void* buffer) {
   const TDataSetState state = State();
   const bool calculated = field->FieldNo() < 0;

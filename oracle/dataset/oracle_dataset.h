@@ -165,6 +165,7 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void SetBlockReadSize(int value) override;
   void DataEvent(TDataEvent event, intptr_t info) override;
   bool GetFieldData(TField* field, void* buffer) override;
+  TFieldBytes PeekFieldData(TField* field) override;
   void SetFieldData(TField* field, const void* buffer) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
   void CloseBlob(TField* field) override;
