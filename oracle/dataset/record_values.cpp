@@ -7,30 +7,22 @@
 
 namespace kvell {
 
-namespace {
-
-template <class T>
-T read(const uint8_t* slot) {
-  T value;
-  std::memcpy(&value, slot + 1, sizeof value);
-  return value;
-}
-
-}  // namespace
-
 Variant SlotValue(const uint8_t* record, const TOracleFieldInfo& info) {
   if (!info.Field || info.DataOffset < 0) return Null();
-  const uint8_t* slot = DataArea(record) + info.DataOffset;
-  if (slot[0] != 0) return Null();
+  if (SlotIsNull(record, info)) return Null();
   switch (info.Field->DataType()) {
-    case ftSmallint: return Variant(static_cast<int32_t>(read<int16_t>(slot)));
-    case ftInteger: return Variant(read<int32_t>(slot));
-    case ftFloat: return Variant(read<double>(slot));
-    case ftDateTime: return Variant::FromDateTime(NativeToDateTime(ftDateTime, read<double>(slot)));
+    case ftSmallint: return Variant(static_cast<int32_t>(SlotNumber<int16_t>(record, info)));
+    case ftInteger: return Variant(SlotNumber<int32_t>(record, info));
+    case ftFloat: return Variant(SlotNumber<double>(record, info));
+    case ftDateTime: return Variant::FromDateTime(NativeToDateTime(ftDateTime, SlotNumber<double>(record, info)));
     default: break;
   }
-  const auto* text = reinterpret_cast<const char*>(slot + 1);
-  return Variant(std::string(text, strnlen(text, static_cast<size_t>(info.Field->DataSize()))));
+  return Variant(std::string(SlotText(record, info)));
+}
+
+std::string_view SlotText(const uint8_t* record, const TOracleFieldInfo& info) {
+  const auto* text = reinterpret_cast<const char*>(DataArea(record) + info.DataOffset + 1);
+  return std::string_view(text, strnlen(text, static_cast<size_t>(info.Field->DataSize())));
 }
 
 bool SlotsIdentical(const uint8_t* record, const uint8_t* other, const TOracleFieldInfo& info) {
@@ -45,10 +37,7 @@ bool SlotsIdentical(const uint8_t* record, const uint8_t* other, const TOracleFi
     case ftDateTime: return std::memcmp(slot + 1, other_slot + 1, sizeof(double)) == 0;
     default: break;
   }
-  const auto limit = static_cast<size_t>(info.Field->DataSize());
-  const auto* text = reinterpret_cast<const char*>(slot + 1);
-  const auto* other_text = reinterpret_cast<const char*>(other_slot + 1);
-  return std::string_view(text, strnlen(text, limit)) == std::string_view(other_text, strnlen(other_text, limit));
+  return SlotText(record, info) == SlotText(other, info);
 }
 
 bool IsTextBlob(const TOracleFieldInfo& info) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -18,6 +19,19 @@ namespace kvell {
 
 // The value in a non-blob field's slot; Null when the null byte is set.
 Variant SlotValue(const uint8_t* record, const TOracleFieldInfo& info);
+
+// A non-blob field's slot read in place: the null byte, then the native value.
+inline bool SlotIsNull(const uint8_t* record, const TOracleFieldInfo& info) {
+  return DataArea(record)[info.DataOffset] != 0;
+}
+template <class T>
+T SlotNumber(const uint8_t* record, const TOracleFieldInfo& info) {
+  T value;
+  std::memcpy(&value, DataArea(record) + info.DataOffset + 1, sizeof value);
+  return value;
+}
+// A text field's characters, up to its terminator; valid while the record is.
+std::string_view SlotText(const uint8_t* record, const TOracleFieldInfo& info);
 
 // True when the two records' slots of a non-blob field hold the same value
 // byte for byte; false says nothing, the values may still compare equal.

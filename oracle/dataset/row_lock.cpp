@@ -1,5 +1,8 @@
 // TDataSetWriter: locking, comparing and re-reading one row by its rowid,
 // through a select of the updating table or of the dataset's own query.
+#include <optional>
+#include <string_view>
+
 #include "oracle/dataset/dataset_writer.h"
 #include "oracle/dataset/dml_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
@@ -13,6 +16,25 @@ namespace kvell {
 namespace {
 
 bool is_binary_column(int type) { return type == 24 || type == 113; }
+
+// The compare of the plain column types read in place, as the check runs twice
+// a post; nullopt leaves the field to the compare of values.
+std::optional<bool> slot_differs(const TOracleQuery& query, int column, const uint8_t* record,
+                                 const TOracleFieldInfo& info) {
+  const TFieldType type = info.Field->DataType();
+  const int oracle_type = info.OracleType;
+  if (!((oracle_type == 3 && type == ftInteger) || (oracle_type == 4 && type == ftFloat) ||
+        (oracle_type == 5 && type == ftString)))
+    return std::nullopt;
+  const bool field_null = SlotIsNull(record, info);
+  const bool server_null = query.FieldIsNull(column);
+  if (field_null || server_null) return field_null && server_null ? std::optional<bool>(false) : std::nullopt;
+  if (oracle_type == 3) return SlotNumber<int32_t>(record, info) != query.FieldInteger(column);
+  if (oracle_type == 4) return ServerFloatDiffers(SlotNumber<double>(record, info), query.FieldFloat(column));
+  std::string_view server;
+  if (!query.FieldPlainText(column, server)) return std::nullopt;
+  return ServerTextDiffers(info.Field->DataSize(), SlotText(record, info), server);
+}
 
 }  // namespace
 
@@ -55,7 +77,7 @@ void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool 
     const std::string& text = lock_statement(lock, all_fields);
     StatementBinds binds;
     binds.Declare(dml_text::RowIdVariable, 5);
-    binds.Set(dml_text::RowIdVariable, rowid);
+    binds.Set(dml_text::RowIdVariable, std::move(rowid));
     bind_table_variables(binds, text);
     TOracleQuery& query = run(text, binds, dataset_.StringFieldsOnly());
     if ((lock || check) && query.Eof()) raise_translated(0, dml_messages::RecordDeleted, 'L');
@@ -117,6 +139,10 @@ bool TDataSetWriter::differs_from(TOracleQuery& query, const uint8_t* record) {
     if (info.DataOffset < 0 || info.Field->FieldKind() != fkData) continue;
     const int column = result_column(query, info);
     if (column < 0) continue;
+    if (const std::optional<bool> differs = slot_differs(query, column, record, info)) {
+      if (*differs) return true;
+      continue;
+    }
     const ComparedField compared{info.Field->DataType(), info.OracleType, info.Field->DataSize()};
     StoredBytesReader reader;
     if (is_binary_column(info.OracleType)) {

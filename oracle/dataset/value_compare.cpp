@@ -28,11 +28,10 @@ bool floats_equal(double field, double server) {
 
 bool times_equal(double a, double b, double units_per_day) { return std::fabs(a - b) * units_per_day < 1.0; }
 
-bool texts_equal(const ComparedField& field, const Variant& field_value, const Variant& server_value) {
-  std::string server = server_value.AsString();
-  const size_t limit = field.DataSize > 0 ? static_cast<size_t>(field.DataSize - 1) : server.size();
-  if (server.size() > limit) server.resize(limit);
-  return TrimRight(server) == TrimRight(field_value.AsString());
+// The server's text is cut to what the field can hold before the compare.
+bool texts_equal(int data_size, std::string_view field, std::string_view server) {
+  const size_t limit = data_size > 0 ? static_cast<size_t>(data_size - 1) : server.size();
+  return TrimRight(server.substr(0, limit)) == TrimRight(field);
 }
 
 bool bytes_equal(const Variant& field_value, const Variant& server_value, const StoredBytesReader& stored_bytes) {
@@ -67,8 +66,8 @@ bool ServerValueDiffers(const ComparedField& field, const Variant& field_value, 
   const bool server_null = is_null_value(field.FieldType, server_value, true);
   if (field_null || server_null) return field_null != server_null;
   switch (field.OracleType) {
-    case 4: return !floats_equal(field_value.AsDouble(), server_value.AsDouble());
-    case 5: return !texts_equal(field, field_value, server_value);
+    case 4: return ServerFloatDiffers(field_value.AsDouble(), server_value.AsDouble());
+    case 5: return !texts_equal(field.DataSize, field_value.AsString(), server_value.AsString());
     case 12: return !times_equal(field_value.AsDateTime(), server_value.AsDateTime(), kSecondsPerDay);
     case 187:
     case 188:
@@ -77,6 +76,15 @@ bool ServerValueDiffers(const ComparedField& field, const Variant& field_value, 
     case 113: return !bytes_equal(field_value, server_value, stored_bytes);
     default: return !(field_value == server_value);
   }
+}
+
+bool ServerFloatDiffers(double field_value, double server_value) { return !floats_equal(field_value, server_value); }
+
+bool ServerTextDiffers(int data_size, std::string_view field_value, std::string_view server_value) {
+  const bool field_null = IsBlank(field_value);
+  const bool server_null = IsBlank(server_value);
+  if (field_null || server_null) return field_null != server_null;
+  return !texts_equal(data_size, field_value, server_value);
 }
 
 bool FieldValueChanged(TFieldType type, const Variant& old_value, const Variant& new_value, bool trim_strings) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "db/db_types.h"
@@ -31,6 +32,12 @@ bool FieldValueIsNull(TFieldType type, const Variant& value);
 // True when the server's value differs from the field's.
 bool ServerValueDiffers(const ComparedField& field, const Variant& field_value, const Variant& server_value,
                         const StoredBytesReader& stored_bytes = {});
+
+// The same verdicts on values read in place, neither side null: a float
+// column against a float field, and a character column against a text field
+// of slot size `data_size`.
+bool ServerFloatDiffers(double field_value, double server_value);
+bool ServerTextDiffers(int data_size, std::string_view field_value, std::string_view server_value);
 
 // True when a non-blob field's new value differs from its old one; texts
 // compare right-trimmed when `trim_strings`.

@@ -68,6 +68,23 @@ TEST(ServerValueDiffers, compares_other_types_as_variants) {
   EXPECT_TRUE(ServerValueDiffers(integer, Variant(7), Variant(8)));
 }
 
+// The check reads plain columns in place; it must reach the verdict the
+// compare of values reaches on the same pair.
+TEST(ServerValueDiffers, values_read_in_place_get_the_verdict_of_the_values) {
+  const ComparedField text{ftString, 5, 6};
+  const char* texts[][2] = {{"abc", "abc"}, {"abc", "abc  "}, {"abc ", "abc"}, {"abc", "abd"},
+                            {"", "   "},     {"x", " "},       {"abcde", "abcdefgh"}, {"abcde", "abcdX"}};
+  for (const auto& pair : texts)
+    EXPECT_EQ(ServerTextDiffers(text.DataSize, pair[0], pair[1]),
+              ServerValueDiffers(text, Variant(pair[0]), Variant(pair[1])))
+        << "'" << pair[0] << "' against '" << pair[1] << "'";
+  const ComparedField number{ftFloat, 4, 8};
+  const double floats[][2] = {{1.0, 1.00000000001}, {1.0, 1.000000001}, {0.0, 1e-11}, {0.0, 1e-9}, {-3.5, -3.5}};
+  for (const auto& pair : floats)
+    EXPECT_EQ(ServerFloatDiffers(pair[0], pair[1]), ServerValueDiffers(number, Variant(pair[0]), Variant(pair[1])))
+        << pair[0] << " against " << pair[1];
+}
+
 TEST(FieldValueChanged, counts_blank_text_as_null_and_trims_when_asked) {
   EXPECT_FALSE(FieldValueChanged(ftString, Null(), Variant("  "), true));
   EXPECT_TRUE(FieldValueChanged(ftString, Null(), Variant("x"), true));
