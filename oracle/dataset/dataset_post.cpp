@@ -45,11 +45,12 @@ void TDataSetWriter::Post(bool inserting) {
   // Nothing reaches the server until the apply: constraints are checked now, while the record is at hand.
   if (dataset_.CachedUpdates()) dataset_.dictionary_->CheckRecord();
   std::vector<PostedColumn> columns = posted_columns(inserting, stored);
-  std::string rowid = stored ? std::string(RecordRowId(stored)) : std::string();
+  std::string rowid;
   bool sent = false;
   if (columns.empty() || dataset_.CachedUpdates()) {
     if (columns.empty() && !inserting && dataset_.LockingMode == lmLockImmediate && !dataset_.CachedUpdates())
       commit();
+    if (stored) rowid = RecordRowId(stored);
   } else {
     rowid = execute_post(inserting, stored, columns);
     sent = true;
@@ -101,20 +102,13 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
       binds.Declare(dml_text::RowIdVariable, 5);
       returning.Add("rowid", dml_text::RowIdVariable);
     }
-    std::vector<Assignment> assignments;
-    for (const PostedColumn& column : columns)
-      assignments.push_back({ColumnReference(column.Info->Kind == fiAttribute ? column.Info->FieldName
-                                                                              : column.Info->ColumnName,
-                                             alias),
-                             column.Expression.Expression});
-    std::string text;
+    std::string insert_text;
     if (inserting) {
       create_empty_collections(table);
-      text = InsertStatement(TableReference(table, alias), assignments, returning);
-    } else {
-      const std::string where = where_clause(binds, stored);
-      text = UpdateStatement(TableReference(table, alias), assignments, where, returning);
+      insert_text = InsertStatement(TableReference(table, alias), assignments(columns, alias), returning);
     }
+    const std::string& text =
+        inserting ? insert_text : update_text(table, alias, columns, where_clause(binds, stored), returning);
     bind_table_variables(binds, table);
     TOracleQuery& query = run(text, binds);
     if (!inserting && query.RowsProcessed() == 0)
@@ -139,6 +133,46 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     throw;
   }
   return rowid;
+}
+
+namespace {
+
+const std::string& assigned_name(const TOracleFieldInfo& info) {
+  return info.Kind == fiAttribute ? info.FieldName : info.ColumnName;
+}
+
+}  // namespace
+
+std::vector<Assignment> TDataSetWriter::assignments(const std::vector<PostedColumn>& columns, bool alias) {
+  std::vector<Assignment> assigned;
+  assigned.reserve(columns.size());
+  for (const PostedColumn& column : columns)
+    assigned.push_back({ColumnReference(assigned_name(*column.Info), alias), column.Expression.Expression});
+  return assigned;
+}
+
+bool TDataSetWriter::KeptUpdate::MadeFrom(const std::string& table, bool alias,
+                                          const std::vector<PostedColumn>& columns, const std::string& where,
+                                          const ReturningPart& returning) const {
+  if (Text.empty() || Alias != alias || Table != table || Where != where || Columns.size() != columns.size() ||
+      Returning.Columns != returning.Columns || Returning.Variables != returning.Variables)
+    return false;
+  for (size_t i = 0; i < columns.size(); ++i)
+    if (Columns[i].first != assigned_name(*columns[i].Info) || Columns[i].second != columns[i].Expression.Expression)
+      return false;
+  return true;
+}
+
+const std::string& TDataSetWriter::update_text(const std::string& table, bool alias,
+                                               const std::vector<PostedColumn>& columns, const std::string& where,
+                                               const ReturningPart& returning) {
+  if (kept_update_.MadeFrom(table, alias, columns, where, returning)) return kept_update_.Text;
+  KeptUpdate made{table, alias, {}, where, returning,
+                  UpdateStatement(TableReference(table, alias), assignments(columns, alias), where, returning)};
+  for (const PostedColumn& column : columns)
+    made.Columns.emplace_back(assigned_name(*column.Info), column.Expression.Expression);
+  kept_update_ = std::move(made);
+  return kept_update_.Text;
 }
 
 // An element can only go into a collection that exists: Oracle raises

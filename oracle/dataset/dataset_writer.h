@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "oracle/dataset/dml_statements.h"
@@ -141,6 +142,9 @@ class TDataSetWriter {
   void write_returned_lobs();
   void free_locators();
   std::string execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns);
+  static std::vector<Assignment> assignments(const std::vector<PostedColumn>& columns, bool alias);
+  const std::string& update_text(const std::string& table, bool alias, const std::vector<PostedColumn>& columns,
+                                 const std::string& where, const ReturningPart& returning);
   std::string lookup_rowid(const uint8_t* record);
   bool needs_refresh_after(bool inserting) const;
   void send_delete(uint8_t* record);
@@ -188,6 +192,19 @@ class TDataSetWriter {
   };
   std::array<KeptStatement, 2> simple_refresh_;
   std::string all_fields_refresh_;  // the last refresh statement of every field
+  // The last update text and everything it was made from: edit after edit
+  // usually writes the same columns the same way.
+  struct KeptUpdate {
+    std::string Table;
+    bool Alias = false;
+    std::vector<std::pair<std::string, std::string>> Columns;  // names as assigned, and value expressions
+    std::string Where;
+    ReturningPart Returning;
+    std::string Text;
+    bool MadeFrom(const std::string& table, bool alias, const std::vector<PostedColumn>& columns,
+                  const std::string& where, const ReturningPart& returning) const;
+  };
+  KeptUpdate kept_update_;
   int64_t statements_sent_ = 0;
 };
 
