@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 
 #include "runtime/date_text.h"
 #include "runtime/datetime.h"
@@ -49,21 +51,26 @@ QVariant DisplayValue(const TField& field, std::string& scratch) {
 
 namespace {
 
-// Most display texts are ASCII (numbers, dates, codes): they are widened
-// into the cell's own buffer, checked on the way, instead of decoded into a
-// new string.
+bool is_ascii(std::string_view text) {
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  uint64_t seen = 0;
+  size_t i = 0;
+  for (; i + sizeof seen <= text.size(); i += sizeof seen) {  // eight at a time
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    seen |= word;
+  }
+  for (; i < text.size(); ++i) seen |= static_cast<unsigned char>(text[i]);
+  return (seen & kHighBits) == 0;
+}
+
+// Most display texts are ASCII (numbers, dates, codes): Qt widens those
+// into the cell's own buffer when nothing else shares it, instead of
+// decoding them into a new string.
 void assign_text(QString& target, std::string_view text) {
   const auto size = static_cast<qsizetype>(text.size());
-  if (target.isDetached() && target.capacity() >= size) target.resize(size);
-  else target = QString(size, Qt::Uninitialized);
-  if (size == 0) return;  // data() would detach the shared empty string
-  char16_t* out = reinterpret_cast<char16_t*>(target.data());
-  unsigned char seen = 0;
-  for (char c : text) {
-    seen |= static_cast<unsigned char>(c);
-    *out++ = static_cast<char16_t>(static_cast<unsigned char>(c));
-  }
-  if (seen >= 0x80) target = QString::fromUtf8(text.data(), size);
+  if (is_ascii(text)) target = QLatin1StringView(text.data(), size);
+  else target = QString::fromUtf8(text.data(), size);
 }
 
 }  // namespace
