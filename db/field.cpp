@@ -538,25 +538,40 @@ TDateTimeField::TDateTimeField(TComponent* owner, TFieldType type) : TField(owne
 
 int TDateTimeField::DataSize() const { return DataType() == ftDateTime ? 8 : 4; }
 
-bool TDateTimeField::read(TDateTime& value) const {
+namespace {
+
+// ftDateTime's native milliseconds as days and time, in integers: the same
+// split as through a TDateTime, without its floating-point steps.
+TDayAndTime split_native(double native) {
+  constexpr auto per_day = static_cast<int64_t>(MSecsPerDay);
+  const int64_t total = std::llround(native);
+  int64_t days = total / per_day;
+  int64_t msecs = total % per_day;
+  if (msecs < 0) {
+    msecs += per_day;
+    --days;
+  }
+  return {days - DateDelta, msecs};
+}
+
+}  // namespace
+
+bool TDateTimeField::read_native(double& native) const {
   unsigned char buffer[8] = {};
   if (!GetData(buffer)) return false;
   if (DataType() == ftDateTime) {
-    double native;
     std::memcpy(&native, buffer, 8);
-    value = NativeToDateTime(ftDateTime, native);
   } else {
-    int32_t native;
-    std::memcpy(&native, buffer, 4);
-    value = NativeToDateTime(DataType(), native);
+    int32_t small;
+    std::memcpy(&small, buffer, 4);
+    native = small;
   }
   return true;
 }
 
 TDateTime TDateTimeField::AsDateTime() const {
-  TDateTime value = 0;
-  read(value);
-  return value;
+  double native = 0;
+  return read_native(native) ? NativeToDateTime(DataType(), native) : 0;
 }
 
 void TDateTimeField::SetAsDateTime(TDateTime value) {
@@ -586,11 +601,12 @@ void TDateTimeField::SetAsVariant(const Variant& value) {
 
 bool TDateTimeField::WriteText(std::string& out, bool display_text) const {
   out.clear();
-  TDateTime value;
-  if (!DataSet() || !read(value)) return false;  // a field without a dataset shows as null
+  double native;
+  if (!DataSet() || !read_native(native)) return false;  // a field without a dataset shows as null
   std::string_view pattern = display_text ? std::string_view(DisplayFormat) : std::string_view();
   if (pattern.empty()) pattern = DataType() == ftDate ? "ddddd" : DataType() == ftTime ? "tt" : "c";
-  AppendDateTime(out, pattern, value);
+  if (DataType() == ftDateTime) AppendDateTime(out, pattern, split_native(native));
+  else AppendDateTime(out, pattern, NativeToDateTime(DataType(), native));
   return true;
 }
 

@@ -323,8 +323,8 @@ class TDateTimeField : public TField {
   bool WriteText(std::string& out, bool display_text) const override;
 
  private:
-  // The value, or false for a null: one read of the record.
-  bool read(TDateTime& value) const;
+  // The native value (see above), or false for a null: one read of the record.
+  bool read_native(double& native) const;
 };
 
 class TDateField : public TDateTimeField {

@@ -15,10 +15,11 @@ namespace kvell {
 namespace {
 
 // 0001-01-01 and 10000-01-01 as day counts.
-constexpr double FirstDay = -693593.0;
-constexpr double EndDay = 2958466.0;
+constexpr int64_t FirstDay = -693593;
+constexpr int64_t EndDay = 2958466;
 // Locale formats may name others ("c", "ddddd"); a bad locale must not recurse forever.
 constexpr int MaxFormatDepth = 4;
+constexpr const char* kInvalidDate = "Invalid argument to date encode";
 
 char upper_ascii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
@@ -99,7 +100,7 @@ class CompiledPattern {
     return true;
   }
   void Compile(std::string_view pattern);
-  void Run(TextSink& out, TDateTime value) const;
+  void Run(TextSink& out, TDayAndTime value) const;
 
  private:
   enum class Op : uint8_t { Text, Char, Number, ShortDayName, LongDayName, ShortMonthName, LongMonthName,
@@ -269,7 +270,7 @@ void CompiledPattern::Compile(std::string_view pattern) {
   compiled_ = true;
 }
 
-void CompiledPattern::Run(TextSink& out, TDateTime value) const {
+void CompiledPattern::Run(TextSink& out, TDayAndTime value) const {
   int year, month, day, hour, minute, second, msec;
   DecodeDateTime(value, year, month, day, hour, minute, second, msec);
   const TFormatSettings& fs = FormatSettings();
@@ -309,6 +310,8 @@ const CompiledPattern& compiled(std::string_view pattern) {
   entry.Compile(pattern);
   return entry;
 }
+
+void append_date_time(std::string& out, std::string_view pattern, TDayAndTime value);
 
 // Reads dates and times with the locale's separators; a single read position.
 class DateTimeScanner {
@@ -445,12 +448,28 @@ class DateTimeScanner {
 }  // namespace
 
 void AppendDateTime(std::string& out, std::string_view pattern, TDateTime value) {
-  if (!(value >= FirstDay && value < EndDay))  // also rejects NaN
-    throw EConvertError("Invalid argument to date encode");
+  if (!(value >= static_cast<double>(FirstDay) && value < static_cast<double>(EndDay)))  // also rejects NaN
+    throw EConvertError(kInvalidDate);
+  append_date_time(out, pattern, SplitDateTime(value));
+}
+
+void AppendDateTime(std::string& out, std::string_view pattern, TDayAndTime value) {
+  // The range the TDateTime form has: a negative value's time lies before its day.
+  const bool in_range = (value.Days > FirstDay || (value.Days == FirstDay && value.MSecs == 0)) && value.Days < EndDay;
+  if (!in_range || value.MSecs < 0 || value.MSecs >= static_cast<int64_t>(MSecsPerDay))
+    throw EConvertError(kInvalidDate);
+  append_date_time(out, pattern, value);
+}
+
+namespace {
+
+void append_date_time(std::string& out, std::string_view pattern, TDayAndTime value) {
   TextSink sink(out);
   compiled(pattern).Run(sink, value);
   sink.flush();
 }
+
+}  // namespace
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value) {
   std::string text;

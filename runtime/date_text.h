@@ -20,6 +20,8 @@ namespace kvell {
 std::string FormatDateTime(std::string_view pattern, TDateTime value);
 // FormatDateTime's text appended to out.
 void AppendDateTime(std::string& out, std::string_view pattern, TDateTime value);
+// The same from a value already split into days and milliseconds.
+void AppendDateTime(std::string& out, std::string_view pattern, TDayAndTime value);
 
 // The short date, followed by a blank and the long time when value has a time of day.
 std::string DateTimeToStr(TDateTime value);

@@ -12,20 +12,6 @@ namespace {
 // Days from 0001-01-01 to 1899-12-30 in the proleptic Gregorian calendar.
 constexpr int64_t DateDelta = 693594;
 
-// Splits a date-time into whole days since the epoch and milliseconds of the
-// day, rounding to the nearest millisecond. Negative values count the time
-// part away from zero, as the host runtime does (-1.25 is 29 Dec 1899 06:00).
-void split(TDateTime value, int64_t& days, int64_t& msecs) {
-  double whole = std::trunc(value);
-  int64_t ms = std::llround(std::fabs(value - whole) * MSecsPerDay);
-  days = static_cast<int64_t>(whole);
-  if (ms >= static_cast<int64_t>(MSecsPerDay)) {
-    ms -= static_cast<int64_t>(MSecsPerDay);
-    days += value < 0 ? -1 : 1;
-  }
-  msecs = ms;
-}
-
 }  // namespace
 
 bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
@@ -92,31 +78,40 @@ void time_of_day(int64_t msecs, int& hour, int& minute, int& second, int& millis
 
 }  // namespace
 
+TDayAndTime SplitDateTime(TDateTime value) {
+  const double whole = std::trunc(value);
+  TDayAndTime split{static_cast<int64_t>(whole), std::llround(std::fabs(value - whole) * MSecsPerDay)};
+  if (split.MSecs >= static_cast<int64_t>(MSecsPerDay)) {
+    split.MSecs -= static_cast<int64_t>(MSecsPerDay);
+    split.Days += value < 0 ? -1 : 1;
+  }
+  return split;
+}
+
 void DecodeDate(TDateTime value, int& year, int& month, int& day) {
-  int64_t days, msecs;
-  split(value, days, msecs);
-  date_of_day(days, year, month, day);
+  date_of_day(SplitDateTime(value).Days, year, month, day);
 }
 
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& millisecond) {
-  int64_t days, msecs;
-  split(value, days, msecs);
-  time_of_day(msecs, hour, minute, second, millisecond);
+  time_of_day(SplitDateTime(value).MSecs, hour, minute, second, millisecond);
 }
 
 void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& minute, int& second,
                     int& millisecond) {
-  int64_t days, msecs;
-  split(value, days, msecs);
-  date_of_day(days, year, month, day);
-  time_of_day(msecs, hour, minute, second, millisecond);
+  DecodeDateTime(SplitDateTime(value), year, month, day, hour, minute, second, millisecond);
 }
 
-int DayOfWeek(TDateTime value) {
-  int64_t days, msecs;
-  split(value, days, msecs);
+void DecodeDateTime(TDayAndTime value, int& year, int& month, int& day, int& hour, int& minute, int& second,
+                    int& millisecond) {
+  date_of_day(value.Days, year, month, day);
+  time_of_day(value.MSecs, hour, minute, second, millisecond);
+}
+
+int DayOfWeek(TDateTime value) { return DayOfWeek(SplitDateTime(value)); }
+
+int DayOfWeek(TDayAndTime value) {
   // 1899-12-30 was a Saturday (7).
-  int64_t dow = (days + 6) % 7;
+  int64_t dow = (value.Days + 6) % 7;
   if (dow < 0) dow += 7;
   return static_cast<int>(dow) + 1;
 }

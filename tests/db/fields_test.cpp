@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/date_text.h"
 #include "runtime/format_settings.h"
 #include "tests/db/test_dataset.h"
 
@@ -127,6 +128,23 @@ TEST_F(FieldsTest, date_kinds_round_trip_through_their_native_forms) {
   dt->DisplayFormat = "yyyy-mm-dd hh:nn";
   EXPECT_EQ(dt->DisplayText(), "2026-12-08 17:30");
   EXPECT_EQ(dt->Text(), "8.12.2026 17:30:05") << "editing ignores the display format";
+}
+
+TEST_F(FieldsTest, a_date_time_shows_the_value_it_reads_before_and_after_the_epoch) {
+  auto ds = make_typed();
+  TField* dt = ds->FieldByName("DT");
+  const TDateTime values[] = {EncodeDate(2026, 12, 8) + EncodeTime(23, 59, 59, 999), EncodeDate(1850, 6, 1) - 0.25,
+                              -1.5, -0.25, 0, EncodeDate(1, 1, 1), EncodeDate(9999, 12, 31) + 0.5};
+  for (const TDateTime value : values) {
+    dt->SetAsDateTime(value);
+    EXPECT_EQ(dt->DisplayText(), FormatDateTime("c", dt->AsDateTime())) << value;
+  }
+  dt->SetAsDateTime(EncodeDate(1850, 6, 1) - 0.25);
+  EXPECT_EQ(dt->DisplayText(), "1.6.1850 06:00:00") << "before the epoch the time still counts forward";
+  dt->Clear();
+  std::string text = "stale";
+  EXPECT_FALSE(dt->ReadDisplayText(text));
+  EXPECT_EQ(text, "");
 }
 
 TEST_F(FieldsTest, strings_longer_than_the_field_are_refused_and_empty_text_is_null) {

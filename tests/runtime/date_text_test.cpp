@@ -80,6 +80,23 @@ TEST_F(DateText, values_outside_the_calendar_are_rejected) {
   EXPECT_THROW(DateTimeToStr(std::numeric_limits<double>::quiet_NaN()), EConvertError);
 }
 
+TEST_F(DateText, a_value_split_into_days_and_time_reads_as_the_value_itself) {
+  const TDateTime values[] = {0,        afternoon, -1.25,     -0.25,      EncodeDate(1850, 6, 1) - 0.75,
+                              -693593,  2958465.999988426, EncodeDate(2000, 2, 29), 36525.5, 1e-9};
+  for (const TDateTime value : values) {
+    std::string whole, split;
+    AppendDateTime(whole, "dddd ddddd hh:nn:ss.zzz c", value);
+    AppendDateTime(split, "dddd ddddd hh:nn:ss.zzz c", SplitDateTime(value));
+    EXPECT_EQ(split, whole) << value;
+  }
+  std::string text;
+  EXPECT_THROW(AppendDateTime(text, "c", TDayAndTime{-693593, 1}), EConvertError) << "before 1 January 0001";
+  EXPECT_THROW(AppendDateTime(text, "c", TDayAndTime{2958466, 0}), EConvertError) << "after 9999";
+  EXPECT_THROW(AppendDateTime(text, "c", TDayAndTime{0, 86400000}), EConvertError) << "a whole day is no time";
+  EXPECT_THROW(AppendDateTime(text, "c", TDayAndTime{0, -1}), EConvertError);
+  EXPECT_EQ(text, "");
+}
+
 TEST_F(DateText, reads_dates_times_and_both) {
   EXPECT_EQ(StrToDateTime("8.12.2026"), EncodeDate(2026, 12, 8));
   EXPECT_EQ(StrToDateTime(" 8 . 12 . 2026 "), EncodeDate(2026, 12, 8));
