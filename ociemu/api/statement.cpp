@@ -976,36 +976,33 @@ void Statement::plan_fetch() {
   }
 }
 
-DirectPlacement Statement::direct_placement(const Define& define, uint32_t column) const {
-  if (materialized_ || column >= columns_.size()) return DirectPlacement::None;
+DirectPlacer Statement::direct_placement(const Define& define, uint32_t column) const {
+  if (materialized_ || column >= columns_.size()) return nullptr;
   const ColumnInfo& info = columns_[column];
-  if (info.deferred || info.cursor || (define.mode & OCI_DYNAMIC_FETCH)) return DirectPlacement::None;
+  if (info.deferred || info.cursor || (define.mode & OCI_DYNAMIC_FETCH)) return nullptr;
   const ElementArrays& a = define.arrays;
   switch (a.dty) {
     case SQLT_INT:
-      if (a.value_size == 1 || a.value_size == 2 || a.value_size == 4 || a.value_size == 8) {
-        return DirectPlacement::Integer;
-      }
-      return DirectPlacement::None;
+      return integer_placer(a.value_size);
     case SQLT_FLT:
     case SQLT_BDOUBLE:
     case SQLT_IBDOUBLE:
-      return a.value_size == 8 ? DirectPlacement::Real : DirectPlacement::None;
+      return a.value_size == 8 ? &place_real : nullptr;
     case SQLT_STR:
-      return shows_text_as_stored(info.type.type_code) ? DirectPlacement::TerminatedText : DirectPlacement::None;
+      return shows_text_as_stored(info.type.type_code) ? &place_text<true> : nullptr;
     case SQLT_CHR:
-      return shows_text_as_stored(info.type.type_code) ? DirectPlacement::Text : DirectPlacement::None;
+      return shows_text_as_stored(info.type.type_code) ? &place_text<false> : nullptr;
     default:
-      return DirectPlacement::None;
+      return nullptr;
   }
 }
 
 bool Statement::place_row(uint32_t slot) {
   bool truncated = false;
+  sqlite3_stmt* const row = main_;
   for (const PlannedDefine& planned : fetch_plan_) {
-    if (planned.direct != DirectPlacement::None &&
-        place_direct(planned.direct, sqlite3_column_value(main_, static_cast<int>(planned.column)),
-                     planned.define->arrays, slot)) {
+    if (planned.direct != nullptr &&
+        planned.direct(sqlite3_column_value(row, static_cast<int>(planned.column)), planned.define->arrays, slot)) {
       continue;
     }
     truncated = place_column(*planned.define, planned.column, slot) || truncated;

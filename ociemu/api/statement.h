@@ -109,12 +109,13 @@ struct ClientRef;
 
 // How a fetch moves a defined column's values when no conversion is needed: chosen once per
 // fetch call, so that each such cell costs a storage-class test and a copy into the client's buffer.
-enum class DirectPlacement : uint8_t { None, Integer, Real, TerminatedText, Text };
+// It returns false, touching nothing, for a cell the general conversions must place.
+using DirectPlacer = bool (*)(sqlite3_value* value, const ElementArrays& arrays, uint32_t slot);
 
 struct PlannedDefine {
   Define* define = nullptr;
-  uint32_t column = 0;  // 0-based; may lie beyond the columns, which the general path refuses
-  DirectPlacement direct = DirectPlacement::None;
+  uint32_t column = 0;            // 0-based; may lie beyond the columns, which the general path refuses
+  DirectPlacer direct = nullptr;  // none: every cell goes the general way
 };
 
 // Where one OUT value of a bind goes: the element's own slots, or what its out-callback handed over.
@@ -297,7 +298,7 @@ class Statement : public Handle {
   Cell deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const;
   // The defines of the coming fetch call and how each is placed.
   void plan_fetch();
-  DirectPlacement direct_placement(const Define& define, uint32_t column) const;
+  DirectPlacer direct_placement(const Define& define, uint32_t column) const;
   bool place_row(uint32_t slot);
   // One column of the current row through the conversions; returns whether it was truncated.
   bool place_column(Define& define, uint32_t column, uint32_t slot);
