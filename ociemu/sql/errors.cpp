@@ -126,6 +126,13 @@ OracleError map_message(sqlite3* db, int extended, std::string_view message) {
   }
   if (message.find("syntax error") != std::string_view::npos || message.find("incomplete input") != std::string_view::npos)
     return oracle_error(933);
+  if (starts_with(message, "unrecognized token")) return oracle_error(911);
+  if (starts_with(message, "wrong number of arguments to function")) return oracle_error(909);
+  if (starts_with(message, "misuse of aggregate") || starts_with(message, "aggregate functions are not allowed"))
+    return oracle_error(934);
+  if (starts_with(message, "sub-select returns")) return oracle_error(913);
+  if (message.find("do not have the same number of result columns") != std::string_view::npos)
+    return oracle_error(1789);
   if (starts_with(message, "ambiguous column name")) return oracle_error(918);
   // Views are SQLite's own, which take no DML: an honest refusal, never an internal error.
   if (starts_with(message, "cannot modify ") && message.find(" because it is a view") != std::string_view::npos)
@@ -180,6 +187,9 @@ int find_word(std::string_view text, std::string_view word) {
 
 OracleError map_sqlite_error(sqlite3* db, int sqlite_result_code, std::string_view oracle_sql) {
   OracleError error = map_sqlite_error(db, sqlite_result_code);
+  // Statement text SQLite cannot compile is the client's mistake, never an internal error, which
+  // clients take for a dead connection.
+  if (error.code == 600 && (sqlite_result_code & 0xFF) == SQLITE_ERROR) return oracle_error(900);
   std::string name;
   if (error.code == 904) {
     size_t close = error.message.find('"', 1);

@@ -61,6 +61,16 @@ std::optional<OracleType> hint_for(ValueType type) {
   return std::nullopt;
 }
 
+// The longest CHAR Oracle makes of literals; a longer concatenation is VARCHAR2.
+constexpr int kMaxCharBytes = 2000;
+
+std::optional<OracleType> hint_for(const Expression& value) {
+  if (value.char_bytes > 0 && value.char_bytes <= kMaxCharBytes) {
+    return OracleType{96, value.char_bytes, 0, 0, value.char_bytes, 1, "CHAR"};
+  }
+  return hint_for(value.type);
+}
+
 namespace {
 
 ValueType type_of_declaration(const std::string& declared) {
@@ -144,6 +154,8 @@ Expression combine(const std::string& op, const Expression& left, const Expressi
   if (op == "||") {
     result.text = "OCIEMU_CONCAT(" + left.text + ", " + right.text + ")";
     result.type = ValueType::Text;
+    // CHAR || CHAR stays CHAR; anything else (VARCHAR2, a number, NULL) makes VARCHAR2.
+    if (left.char_bytes > 0 && right.char_bytes > 0) result.char_bytes = left.char_bytes + right.char_bytes;
   } else if (exact && (op == "*" || op == "+" || op == "-")) {
     const char* function = op == "*" ? kExactTimesFunction : op == "+" ? kExactPlusFunction : kExactMinusFunction;
     result.text = std::string(function) + "(" + left.text + ", " + right.text + ")";
@@ -350,6 +362,7 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
     }
     left.type = ValueType::Unknown;
     left.plain_column = false;
+    left.char_bytes = 0;
     return next;
   }
   if (int next = dangling_test(index, left); next != index) return next;
@@ -375,6 +388,7 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
   left.text += std::string(negated ? " NOT" : "") + " BETWEEN " + low.text + " AND " + high.text;
   left.type = ValueType::Unknown;
   left.plain_column = false;
+  left.char_bytes = 0;
   return next;
 }
 
@@ -421,8 +435,9 @@ int Translator::primary(int index, int end, const Scope& scope, Expression& resu
       return index + 1;
     case TokenKind::String:
     case TokenKind::NationalString:
-      // Oracle's empty string is NULL.
+      // Oracle's empty string is NULL; any other literal is a CHAR of its bytes.
       result = {t.text.empty() ? "NULL" : quote_literal(t.text), ValueType::Text};
+      if (t.kind == TokenKind::String) result.char_bytes = static_cast<int>(t.text.size());
       return index + 1;
     case TokenKind::Placeholder:
       result = {placeholder(t), ValueType::Unknown};
@@ -438,6 +453,7 @@ int Translator::primary(int index, int end, const Scope& scope, Expression& resu
       Expression inner;
       if (starts_operand(index + 1) && expression(index + 1, close, scope, inner) == close) {
         result = {"(" + inner.text + ")", inner.type};
+        result.char_bytes = inner.char_bytes;
       } else {
         result = {"(" + rewrite(index + 1, close, scope) + ")", ValueType::Unknown};
       }
@@ -669,6 +685,8 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
       result.text = stored_function_call(*key, i, scope, result);
     } else if (name == "DUMP") {
       result.text = dump_call(i, scope, result);
+    } else if (name == "JSON_OBJECT") {
+      result.text = json_object_call(i, scope, result);
     } else {
       result.text = function_call(name, i, scope, result);
     }
@@ -731,6 +749,7 @@ int Translator::json_test(int index, Expression& value) const {
   value.text = "(" + value.text + " IS NOT NULL AND json_valid(" + value.text + ") = " + (negated ? "0" : "1") + ")";
   value.type = ValueType::Unknown;
   value.plain_column = false;
+  value.char_bytes = 0;
   return json + (word_at(json + 1, "STRICT") || word_at(json + 1, "LAX") ? 2 : 1);
 }
 

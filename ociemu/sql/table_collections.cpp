@@ -214,7 +214,7 @@ std::optional<std::string> Translator::collection_star(int begin, int end, const
     }
     for (const std::string& name : source_column_names(*table.collection)) {
       const Expression column = *source_column(table, name);
-      add(column.text + " AS " + quote_name(name), hint_for(column.type));
+      add(column.text + " AS " + quote_name(name), hint_for(column));
     }
   }
   return sql;

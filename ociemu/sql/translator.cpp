@@ -454,7 +454,7 @@ void Translator::add_cursor_columns(CursorShape& shape, int begin, int end, cons
   std::string name = !alias.empty() ? alias : value.plain_column ? identifier(end - 1) : heading_text(begin, end);
   std::optional<OracleType> type = value.plain_column        ? declared(value.column_declaration)
                                    : !value.declared.empty() ? declared(value.declared)
-                                                             : hint_for(value.type);
+                                                             : hint_for(value);
   shape.columns.push_back({name, type, nullptr});
 }
 
@@ -592,6 +592,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
         value.text = rewrite(item_start, expression_end, scope);
         value.type = ValueType::Unknown;
         value.plain_column = false;
+        value.char_bytes = 0;
       }
       std::string lob_table, lob_column;
       const bool may_defer = top_level && value.plain_column && out_.kind == StatementKind::Select && !distinct &&
@@ -626,7 +627,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
       if (top_level) {
         out_.select_types.push_back(value.plain_column        ? std::nullopt
                                     : !value.declared.empty() ? parse_declared_type(value.declared.c_str())
-                                                              : hint_for(value.type));
+                                                              : hint_for(value));
       }
       if (sink) add_cursor_columns(*sink, item_start, expression_end, alias, value, scope);
     }
@@ -937,6 +938,7 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
   if (begin >= end) return;
   int into = find_top_level(*this, begin + 1, end, {"INTO"});
   if (into >= end) fail(925, end);
+  if (into == begin + 1) fail(936, into);
   refuse_parenthesized_lists(*this, begin + 1, into);
   in_returning_ = true;
   sql += " RETURNING " + rewrite(begin + 1, into, scope);
@@ -948,6 +950,7 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
       continue;
     }
     if (j < into && !token(j).is_op(",")) continue;
+    if (j == item_start) fail(936, j);
     const Token& first = token(item_start);
     bool plain = j - item_start == 1 && (first.kind == TokenKind::QuotedName ||
                                           (first.kind == TokenKind::Word && !is_reserved_word(first.text)));

@@ -37,6 +37,7 @@ struct Expression {
   std::string declared = {};  // a value of a named type: its column declaration (object_column_declaration)
   std::string column_declaration{};  // a plain column's declaration ("NUMBER(7,2)"), when known
   bool not_null = false;             // a plain column that can hold no NULL (NOT NULL or primary key)
+  int char_bytes = 0;  // a CHAR value of this many bytes (string literals and their concatenations); 0 otherwise
 };
 
 // Whether a NUMBER value may be in the exact form, so that SQLite's own order and arithmetic
@@ -325,6 +326,9 @@ class Translator {
   // exact numbers to their expressions, which an ORDER BY naming the alias sorts by key.
   // DUMP(expr[, fmt[, start[, length]]]) with the internal type of expr (dump_function.cpp).
   std::string dump_call(int open, const Scope& scope, Expression& result);
+  // JSON_OBJECT(...) in each form Oracle takes (json_object.cpp).
+  std::string json_object_call(int open, const Scope& scope, Expression& result);
+  std::string json_object_member(int begin, int end, const Scope& scope);
   std::string closing_clauses(int begin, int end, const Scope& scope,
                               const std::map<std::string, std::string>& exact_aliases);
   // The ORDER BY (at order) of a compound query: over the combined rows, by number keys and with
@@ -370,6 +374,8 @@ class Translator {
 
 bool is_clause_keyword(std::string_view word);
 std::optional<OracleType> hint_for(ValueType type);
+// How a computed select-list value describes: CHAR(n) for a literal, else by its value type.
+std::optional<OracleType> hint_for(const Expression& value);
 // What an attribute's stored values are, for describe hints (types.cpp).
 ValueType value_type_of(const TypeAttribute& attribute);
 

@@ -494,6 +494,17 @@ async function main() {
     await other.close();
   });
 
+  await check('string literals describe as CHAR; JSON_OBJECT and a missing RETURNING value are parsed', async () => {
+    let r = await conn.execute("select 'abc' as a, 'a' || 'bc' as b, 'a' || 1 as c from dual");
+    assert.deepStrictEqual(r.rows, [['abc', 'abc', 'a1']]);
+    assert.deepStrictEqual(r.metaData.map((m) => [m.dbType, m.byteSize]),
+      [[oracledb.DB_TYPE_CHAR, 3], [oracledb.DB_TYPE_CHAR, 3], [oracledb.DB_TYPE_VARCHAR, 4000]]);
+    r = await conn.execute("select json_object(key 'n' is 1, 'v' value 'x', 'z' : null absent on null) from dual");
+    assert.deepStrictEqual(JSON.parse(r.rows[0][0]), { n: 1, v: 'x' });
+    await assert.rejects(conn.execute('insert into node_t (id) values (90) returning into :r',
+      { r: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } }), (e) => e.errorNum === 936);
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });

@@ -23,6 +23,24 @@ class CharPaddingTest : public OciTest {
     return out;
   }
 
+  // Every select-list column described as "type:size:char size".
+  std::vector<std::string> described(const std::string& sql) {
+    OCIStmt* stmt = prepare(sql);
+    std::vector<std::string> out;
+    if (OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY) == OCI_SUCCESS) {
+      void* param = nullptr;
+      for (ub4 position = 1; OCIParamGet(stmt, OCI_HTYPE_STMT, err, &param, position) == OCI_SUCCESS; ++position) {
+        ub2 type = 0, size = 0, chars = 0;
+        OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err);
+        OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err);
+        OCIAttrGet(param, OCI_DTYPE_PARAM, &chars, nullptr, OCI_ATTR_CHAR_SIZE, err);
+        out.push_back(std::to_string(type) + ":" + std::to_string(size) + ":" + std::to_string(chars));
+      }
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return out;
+  }
+
   // Array insert of (id, c) through binds.
   sword insert_binds(const std::vector<std::string>& values) {
     OCIStmt* stmt = prepare("INSERT INTO codes (id, c) VALUES (:i, :c)");
@@ -90,6 +108,16 @@ TEST_F(CharPaddingTest, describe_reports_char_with_its_size) {
     EXPECT_EQ(position == 1 ? 5 : 3, size);
   }
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(CharPaddingTest, string_literals_describe_as_char_of_their_bytes) {
+  // A literal and a concatenation of literals are CHAR; a number or a VARCHAR2 makes VARCHAR2.
+  EXPECT_EQ((std::vector<std::string>{"96:3:3", "96:3:3", "96:2:2", "1:4000:4000", "1:4000:4000"}),
+            described("SELECT 'abc', 'a' || 'bc', '\xc3\xa4', 'a' || 1, 'a' || v FROM codes"));
+  EXPECT_EQ("abc|", single_text("SELECT 'abc' || '|' FROM dual"));
+  // Parts of a compound query may be longer than the first part's literal: nothing is cut.
+  EXPECT_EQ((std::vector<std::string>{"a", "bcd"}),
+            column_texts("SELECT 'a' FROM dual UNION ALL SELECT 'bcd' FROM dual"));
 }
 
 TEST_F(CharPaddingTest, triggers_see_and_store_padded_values) {

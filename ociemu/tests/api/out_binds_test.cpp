@@ -169,6 +169,10 @@ TEST_F(OutBindTest, returning_takes_literals_and_refuses_lists_where_one_value_b
   }
   EXPECT_EQ(OCI_ERROR, run("INSERT INTO t VALUES (2, 'b') RETURNING id INTO :1, name INTO :2"));
   EXPECT_EQ(933, last_code());
+  for (const char* missing : {"INTO :1", "id, INTO :1, :2", ", id INTO :1, :2"}) {
+    EXPECT_EQ(OCI_ERROR, run(std::string("INSERT INTO t VALUES (2, 'b') RETURNING ") + missing)) << missing;
+    EXPECT_EQ(936, last_code()) << missing;
+  }
   EXPECT_EQ("1", single_text("SELECT count(*) FROM t"));
 }
 
