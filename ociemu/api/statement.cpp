@@ -285,7 +285,8 @@ void Statement::fail_sqlite(int rc, bool at_prepare) {
   sqlite3* db = connection_->db();
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) fail(54);
   // Only a prepare failure points into the statement text.
-  sql::OracleError error = at_prepare ? sql::map_sqlite_error(db, rc, text) : sql::map_sqlite_error(db, rc);
+  sql::OracleError error = at_prepare ? sql::map_sqlite_error(db, rc, text)
+                                      : sql::as_failure_of(translation_.kind, sql::map_sqlite_error(db, rc));
   parse_error_offset = static_cast<uint16_t>(error.parse_offset);
   throw OracleException{std::move(error)};
 }

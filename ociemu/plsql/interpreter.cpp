@@ -857,7 +857,7 @@ class Runner final : public Activation {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     sqlite3_reset(prepared.stmt);
-    fail_step(db_, rc);
+    fail_step(db_, rc, prepared.kind);
   }
 
   void read_row(const SqlUse::Prepared& prepared, std::vector<Value>& row) {

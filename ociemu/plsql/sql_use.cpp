@@ -56,11 +56,11 @@ SqlUse::Prepared::~Prepared() {
   if (stmt) sqlite3_finalize(stmt);
 }
 
-void fail_step(sqlite3* db, int rc) {
+void fail_step(sqlite3* db, int rc, sql::StatementKind kind) {
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
     sql::throw_oracle(kResourceBusy);
   }
-  throw sql::OracleException{sql::map_sqlite_error(db, rc)};
+  throw sql::OracleException{sql::as_failure_of(kind, sql::map_sqlite_error(db, rc))};
 }
 
 std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* db, sql::SessionContext& session,

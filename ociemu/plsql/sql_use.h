@@ -93,6 +93,6 @@ std::shared_ptr<SqlUse::Prepared> prepare_sql(const std::string& text, sqlite3* 
 // Runs the statements ahead of the main one and rewinds it.
 void rewind(SqlUse::Prepared& prepared, sqlite3* db);
 // Oracle's error for a failed step, raised as sql::OracleException.
-[[noreturn]] void fail_step(sqlite3* db, int rc);
+[[noreturn]] void fail_step(sqlite3* db, int rc, sql::StatementKind kind = sql::StatementKind::Other);
 
 }  // namespace ociemu::plsql

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 
 #include "ociemu/sql/catalogue.h"
 
@@ -29,6 +30,14 @@ bool parse_ora_text(std::string_view text, OracleError& error) {
   error.code = code;
   error.message = std::string(text.substr(start + 11));
   return true;
+}
+
+OracleError as_failure_of(StatementKind kind, OracleError error) {
+  if (kind != StatementKind::Update || error.code != 1400) return error;
+  const std::string_view prefix = "cannot insert NULL into (";
+  std::string_view column = error.message;
+  if (column.substr(0, prefix.size()) == prefix) column = column.substr(prefix.size(), column.size() - prefix.size() - 1);
+  return oracle_error(1407, {column});
 }
 
 std::string in_quotes(std::string_view name) { return "\"" + std::string(name) + "\""; }
@@ -104,6 +113,25 @@ OracleError check_violation(std::string_view name) {
 
 bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
+// Failures SQLite raises while a well-formed statement runs; without these they would surface as
+// internal errors.
+std::optional<OracleError> run_time_failure(std::string_view message) {
+  if (message == "integer overflow") return oracle_error(1426);
+  if (starts_with(message, "ESCAPE expression must be")) return oracle_error(1425);
+  if (starts_with(message, "too many columns")) return oracle_error(1792);
+  if (message == "malformed JSON" || starts_with(message, "JSON cannot hold")) return oracle_error(40441);
+  if (starts_with(message, "JSON path error") || starts_with(message, "bad JSON path")) return oracle_error(40442);
+  // Window arguments: ntile's count, nth_value's position, a frame's offset. SQLite does not say
+  // which value it refused.
+  if (message.find("must be a positive integer") != std::string_view::npos ||
+      message.find("must be a non-negative") != std::string_view::npos)
+    return oracle_error(1428, {""});
+  if (message == "datatype mismatch") return oracle_error(1722);
+  if (starts_with(message, "too many levels of trigger recursion")) return oracle_error(36, {"50"});
+  if (starts_with(message, "FOREIGN KEY constraint failed")) return oracle_error(2291, {"", ""});
+  return std::nullopt;
+}
+
 OracleError map_message(sqlite3* db, int extended, std::string_view message) {
   OracleError error;
   if (parse_ora_text(message, error)) return error;
@@ -138,6 +166,7 @@ OracleError map_message(sqlite3* db, int extended, std::string_view message) {
   if (starts_with(message, "cannot modify ") && message.find(" because it is a view") != std::string_view::npos)
     return oracle_error(1732);
   if (starts_with(message, "no such function")) return oracle_error(904, {in_quotes(message.substr(18))});
+  if (auto run_time = run_time_failure(message)) return *run_time;
   switch (extended & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

@@ -19,6 +19,10 @@ OracleError oracle_error(int code, MessageArgs args = {}, int parse_offset = 0);
 // Splits "ORA-nnnnn: text" (the form SQLite function errors carry) back; false when the text has no such prefix.
 bool parse_ora_text(std::string_view text, OracleError& error);
 
+// The error as the statement of `kind` reports it: an UPDATE setting a mandatory column to NULL
+// fails with ORA-01407, where SQLite's message is the same as an INSERT's.
+OracleError as_failure_of(StatementKind kind, OracleError error);
+
 // A name as Oracle quotes it inside messages: "EMP".
 std::string in_quotes(std::string_view name);
 

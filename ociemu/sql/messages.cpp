@@ -17,6 +17,7 @@ struct Message {
 // Sorted by code (checked once below) so lookups can bisect.
 constexpr Message kMessages[] = {
     {1, "unique constraint (%s.%s) violated"},
+    {36, "maximum number of recursive SQL levels (%s) exceeded"},
     {51, "timeout occurred while waiting for a resource"},
     {54, "resource busy and acquire with NOWAIT specified or timeout expired"},
     {60, "deadlock detected while waiting for resource"},
@@ -73,9 +74,11 @@ constexpr Message kMessages[] = {
     {1403, "no data found"},
     {1405, "fetched column value is NULL"},
     {1406, "fetched column value was truncated"},
+    {1407, "cannot update (%s) to NULL"},
     {1410, "invalid ROWID"},
     {1418, "specified index does not exist"},
     {1422, "exact fetch returns more than requested number of rows"},
+    {1425, "escape character must be character string of length 1"},
     {1426, "numeric overflow"},
     {1428, "argument '%s' is out of range"},
     {1430, "column being added already exists in table"},
@@ -106,6 +109,7 @@ constexpr Message kMessages[] = {
     {1775, "looping chain of synonyms"},
     {1788, "CONNECT BY clause required in this query block"},
     {1789, "query block has incorrect number of result columns"},
+    {1792, "maximum number of columns in a table or view is 1000"},
     {1821, "date format not recognized"},
     {1830, "date format picture ends before converting entire input string"},
     {1839, "date not valid for month specified"},
@@ -250,6 +254,8 @@ constexpr Message kMessages[] = {
     {30076, "invalid extract field for extract source"},
     {30926, "unable to get a stable set of rows in the source tables"},
     {38302, "invalid PURGE option"},
+    {40441, "JSON syntax error"},
+    {40442, "JSON path expression syntax error"},
     {42399, "cannot perform a DML operation on a read-only view"},
 };
 

@@ -505,6 +505,17 @@ async function main() {
       { r: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } }), (e) => e.errorNum === 936);
   });
 
+  await check('failures while a statement runs carry their own error and leave the connection usable', async () => {
+    await conn.execute('create table node_rt (id number primary key, c char(1) not null)');
+    await conn.execute("insert into node_rt values (1, 'x')");
+    await assert.rejects(conn.execute('update node_rt set c = null'), (e) => e.errorNum === 1407);
+    await assert.rejects(conn.execute("select 1 from dual where 'a' like 'a' escape 'xx'"), (e) => e.errorNum === 1425);
+    await assert.rejects(conn.execute('select ntile(0) over (order by id) from node_rt'), (e) => e.errorNum === 1428);
+    const r = await conn.execute('select count(*) from node_rt');
+    assert.deepStrictEqual(r.rows, [[1]]);
+    await conn.execute('drop table node_rt');
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });

@@ -1,0 +1,110 @@
+// Well-formed statements that fail only while they run: each must carry the error Oracle gives,
+// never ORA-00600, which a client takes for a lost connection.
+#include <string>
+
+#include "oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+struct RuntimeFailure {
+  std::string sql;
+  int code;
+};
+
+class RuntimeErrorsTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TABLE r (id NUMBER(4) PRIMARY KEY, n NUMBER(5,2), s VARCHAR2(3), c CHAR(2) NOT NULL, "
+             "b RAW(2), CONSTRAINT r_pos CHECK (id > 0))");
+    must_run("INSERT INTO r VALUES (1, 1.5, 'abc', 'x', HEXTORAW('AB'))");
+    must_run("INSERT INTO r VALUES (2, 2.5, 'def', 'y', NULL)");
+    must_run("CREATE TABLE child (id NUMBER PRIMARY KEY, rid NUMBER REFERENCES r(id))");
+  }
+
+  // Runs each statement and fetches a query's first row, where most run-time failures surface.
+  void expect_failures(std::initializer_list<RuntimeFailure> failures) {
+    for (const RuntimeFailure& failure : failures) {
+      EXPECT_EQ(failure.code, failure_of(failure.sql)) << failure.sql << ": " << last_error();
+    }
+  }
+
+  int failure_of(const std::string& sql) {
+    OCIStmt* stmt = prepare(sql);
+    ub2 type = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, err);
+    sword rc = OCIStmtExecute(svc, stmt, err, type == OCI_STMT_SELECT ? 0 : 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    char value[64];
+    sb2 indicator = 0;
+    OCIDefine* define = nullptr;
+    if (rc == OCI_SUCCESS && type == OCI_STMT_SELECT) {
+      OCIDefineByPos(stmt, &define, err, 1, value, sizeof value, SQLT_STR, &indicator, nullptr, nullptr, OCI_DEFAULT);
+      rc = OCIStmtFetch2(stmt, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc == OCI_ERROR ? last_code() : 0;
+  }
+};
+
+TEST_F(RuntimeErrorsTest, arithmetic_and_conversion_failures_carry_oracles_codes) {
+  expect_failures({
+      {"SELECT 1/0 FROM dual", 1476},
+      {"SELECT n/0 FROM r", 1476},
+      {"SELECT TO_NUMBER('abc') FROM dual", 1722},
+      {"SELECT 'abc' + 1 FROM dual", 1722},
+      {"SELECT TO_DATE('2020-13-01', 'YYYY-MM-DD') FROM dual", 1843},
+      {"SELECT TO_DATE('xx', 'YYYY') FROM dual", 1858},
+      {"SELECT SQRT(-1) FROM dual", 1428},
+      {"SELECT 1e125 * 10 FROM dual", 1426},
+      {"SELECT ABS(-9223372036854775808) FROM dual", 1426},
+      {"SELECT HEXTORAW('XYZ') FROM dual", 1465},
+      {"SELECT SUBSTR('abc', 1, 'x') FROM dual", 1722},
+      {"SELECT TO_CHAR(SYSDATE, 'QQQQ XX') FROM dual", 1821},
+      {"SELECT CAST('abc' AS NUMBER) FROM dual", 1722},
+  });
+}
+
+TEST_F(RuntimeErrorsTest, functions_given_bad_arguments_carry_oracles_codes) {
+  expect_failures({
+      {"SELECT 1 FROM dual WHERE 'a' LIKE 'a' ESCAPE 'xx'", 1425},
+      {"SELECT NTILE(0) OVER (ORDER BY id) FROM r", 1428},
+      {"SELECT NTH_VALUE(id, 0) OVER (ORDER BY id) FROM r", 1428},
+      {"SELECT SUM(id) OVER (ORDER BY id ROWS BETWEEN -1 PRECEDING AND CURRENT ROW) FROM r", 1428},
+      {"SELECT JSON_OBJECT('a' VALUE '{bad' FORMAT JSON) FROM dual", 40441},
+      {"SELECT JSON_VALUE('{\"a\":1}', 'no path') FROM dual", 40442},
+      {"SELECT INSTR('abc', 'b', 1, 0) FROM dual", 1428},
+  });
+}
+
+TEST_F(RuntimeErrorsTest, dml_failures_carry_oracles_codes) {
+  std::string wide = "CREATE TABLE wide (c0 NUMBER";
+  // Past SQLite's own limit of 2000.
+  for (int k = 1; k < 2001; ++k) wide += ", c" + std::to_string(k) + " NUMBER";
+  expect_failures({
+      {"INSERT INTO r (id, c) VALUES (1, 'y')", 1},
+      {"INSERT INTO r (id) VALUES (3)", 1400},
+      {"INSERT INTO r (id, c, s) VALUES (3, 'y', 'abcd')", 12899},
+      {"INSERT INTO r (id, c, n) VALUES (4, 'y', 12345)", 1438},
+      {"INSERT INTO r (id, c) VALUES ('x', 'y')", 1722},
+      {"INSERT INTO r (id, c) VALUES (-1, 'y')", 2290},
+      {"INSERT INTO r (id, c, b) VALUES (5, 'y', HEXTORAW('ABCDEF'))", 12899},
+      {"INSERT INTO child VALUES (1, 99)", 2291},
+      {"UPDATE r SET n = n / 0", 1476},
+      {"UPDATE r SET id = 99999", 1438},
+      {"DELETE FROM r WHERE id = 1/0", 1476},
+      {wide + ")", 1792},
+  });
+  must_run("INSERT INTO child VALUES (1, 1)");
+  expect_failures({{"DELETE FROM r", 2292}});
+}
+
+TEST_F(RuntimeErrorsTest, an_update_to_null_names_the_column_it_cannot_update) {
+  expect_failures({{"UPDATE r SET c = NULL", 1407}});
+  EXPECT_EQ("ORA-01407: cannot update (\"SCOTT\".\"R\".\"C\") to NULL\n", last_error());
+  expect_failures({{"BEGIN UPDATE r SET c = NULL WHERE id = 2; END;", 1407}});
+  expect_failures({{"INSERT INTO r (id, c) SELECT 9, NULL FROM dual", 1400}});
+}
+
+}  // namespace
+}  // namespace ociemu::testing
