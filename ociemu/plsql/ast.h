@@ -20,6 +20,16 @@ namespace ociemu::plsql {
 
 struct Expr;
 struct Stmt;
+struct Ref;
+
+// An attribute inside an object value held as stored text: its JSON path there
+// ("$[1][0]" for the first attribute of the second), its type and how it is kept.
+struct ObjectAttribute {
+  enum Encoding : uint8_t { Plain, Hex, Json };  // Hex: RAW bytes; Json: an embedded object
+  std::string path, parent;                       // parent: the path of the object holding it
+  TypeSpec type;
+  Encoding encoding = Plain;
+};
 
 // Where a name inside an expression or statement leads.
 struct Ref {
@@ -38,6 +48,7 @@ struct Ref {
     TriggerFlag,   // INSERTING/UPDATING/DELETING (`name`)
     LobIsTemporary,  // DBMS_LOB.ISTEMPORARY(`index`)
     PackageVariable,  // variable `slot` of package `name` ("OWNER.PACKAGE"), in the session's instance
+    Attribute,     // `attribute` of the object `holder` refers to
   };
   Kind kind = Slot;
   int slot = -1;
@@ -47,6 +58,8 @@ struct Ref {
   std::string package;  // CursorAttribute of a package's cursor (slot is the package's): "OWNER.PACKAGE"
   std::shared_ptr<Expr> index;
   Value value;
+  std::shared_ptr<const Ref> holder;
+  std::shared_ptr<const ObjectAttribute> attribute;
 };
 
 // A compiled SQL text with PL/SQL names replaced by placeholders OCIEMU$Pn,

@@ -132,6 +132,10 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
     next = i + 5;
     return ref;
   }
+  if (!type.object.empty() && op(i + 1, ".") && i + 2 < end) {
+    ref.kind = Ref::Slot;
+    return attribute_ref(std::move(ref), type, dotted_names(i + 1, end, next), i + 2);
+  }
   if (type.base == BaseType::Record && op(i + 1, ".") && i + 2 < end) {
     ref.kind = Ref::Field;
     ref.field = field_index(type, name_at(i + 2));
@@ -159,6 +163,13 @@ std::optional<Ref> Compiler::parse_ref(int i, int end, int& next) {
   }
   ref.kind = Ref::Slot;
   return ref;
+}
+
+std::vector<std::string> Compiler::dotted_names(int i, int end, int& next) const {
+  std::vector<std::string> names;
+  for (; i + 1 < end && op(i, ".") && tok(i + 1).kind != TokenKind::Placeholder; i += 2) names.push_back(name_at(i + 1));
+  next = i;
+  return names;
 }
 
 bool Compiler::has_boolean_operator(int begin, int end) const {

@@ -64,6 +64,10 @@ StmtPtr Compiler::parse_statement() {
     if (const Symbol* symbol = lookup(w); symbol && symbol->kind != Symbol::Exception) return parse_assignment(at);
   }
   if (op(pos_ + 1, ".") && op(pos_ + 3, ":=")) return parse_assignment(at);
+  // obj.attr.attr := ... of an object variable
+  if (const Symbol* symbol = lookup(w); symbol && !symbol->type.object.empty() && op(pos_ + 1, ".")) {
+    return parse_assignment(at);
+  }
   return parse_call(at);
 }
 
@@ -95,8 +99,9 @@ Target Compiler::parse_target(int begin, int end) {
     error_at(begin, format(kPlsNotAssignable, source(begin, end)), kStatementIgnored);
   }
   bool assignable = ref->kind == Ref::Slot || ref->kind == Ref::Field || ref->kind == Ref::Element ||
-                    ref->kind == Ref::Bind || ref->kind == Ref::BindElement || ref->kind == Ref::PackageVariable;
-  if (ref->kind == Ref::Slot || ref->kind == Ref::Field || ref->kind == Ref::Element) {
+                    ref->kind == Ref::Bind || ref->kind == Ref::BindElement || ref->kind == Ref::PackageVariable ||
+                    ref->kind == Ref::Attribute;
+  if (ref->kind == Ref::Slot || ref->kind == Ref::Field || ref->kind == Ref::Element || ref->kind == Ref::Attribute) {
     const Symbol* symbol = lookup(tok(begin).text);
     if (symbol && symbol->kind == Symbol::Constant) assignable = false;
   }

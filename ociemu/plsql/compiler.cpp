@@ -1,6 +1,7 @@
 #include "ociemu/plsql/compiler.h"
 
 #include "ociemu/plsql/compiler_internal.h"
+#include "ociemu/plsql/object_attributes.h"
 #include "ociemu/plsql/stored.h"
 #include "ociemu/sql/types.h"
 
@@ -602,13 +603,26 @@ TypeSpec Compiler::builtin_type(const std::string& name, int at) {
 }
 
 // Such a variable holds the value's stored text, which binds of that type read and write, so that
-// values pass through a block whole; attributes, methods and constructors are beyond it.
+// values pass through a block whole; an object's attributes are read and written inside that text.
 std::optional<TypeSpec> Compiler::object_type(const std::vector<std::string>& parts) const {
   if (parts.empty() || parts.size() > 2) return std::nullopt;
   const std::string owner = parts.size() == 2 ? parts[0] : std::string();
   auto found = sql::resolve_type(db_, session_, owner, parts.back());
   if (!found || found->kind == sql::TypeKind::Opaque) return std::nullopt;
-  return TypeSpec::of(BaseType::Varchar2);
+  TypeSpec type = TypeSpec::of(BaseType::Varchar2);
+  if (found->kind == sql::TypeKind::Object) type.object = found->qualified();
+  return type;
+}
+
+Ref Compiler::attribute_ref(Ref holder, const TypeSpec& type, const std::vector<std::string>& names, int at) const {
+  size_t missing = 0;
+  std::optional<ObjectAttribute> found = find_object_attribute(db_, type.object, names, missing);
+  if (!found) error_at(at, format(kPlsNoComponent, names[std::min(missing, names.size() - 1)]), kStatementIgnored);
+  Ref ref;
+  ref.kind = Ref::Attribute;
+  ref.holder = std::make_shared<const Ref>(std::move(holder));
+  ref.attribute = std::make_shared<const ObjectAttribute>(std::move(*found));
+  return ref;
 }
 
 // t.column%TYPE, owner.t.column%TYPE, variable%TYPE, record.field%TYPE

@@ -101,6 +101,9 @@ class Compiler : public sql::NameResolver {
     ref.slot = symbol->slot;
     if (parts.size() == 1 && symbol->type.is_scalar()) {
       ref.kind = Ref::Slot;
+    } else if (parts.size() > 1 && !symbol->type.object.empty()) {
+      ref.kind = Ref::Slot;
+      ref = attribute_ref(std::move(ref), symbol->type, {parts.begin() + 1, parts.end()}, pos_);
     } else if (parts.size() == 2 && symbol->type.base == BaseType::Record) {
       ref.kind = Ref::Field;
       ref.field = field_index(symbol->type, parts[1]);
@@ -328,6 +331,10 @@ class Compiler : public sql::NameResolver {
   std::optional<TypeSpec> package_type(const std::vector<std::string>& parts);
   // A variable of an SQL object or collection type ([owner.]type); nullopt when the catalogue has none.
   std::optional<TypeSpec> object_type(const std::vector<std::string>& parts) const;
+  // holder.names... where the holder is of an object type; PLS-00302 at token `at` when a name is no attribute.
+  Ref attribute_ref(Ref holder, const TypeSpec& type, const std::vector<std::string>& names, int at) const;
+  // The names after the "." at token i, `next` past them.
+  std::vector<std::string> dotted_names(int i, int end, int& next) const;
   std::map<std::string, std::shared_ptr<const Unit>> package_declarations_;
   // target := f(...) where f has OUT or IN OUT parameters: a call statement; null for any other value.
   StmtPtr function_call_with_outs(int at, Target& target, int begin, int end);

@@ -9,6 +9,7 @@
 #include "ociemu/plsql/dbms_lob.h"
 #include "ociemu/plsql/calls.h"
 #include "ociemu/plsql/messages.h"
+#include "ociemu/plsql/object_attributes.h"
 #include "ociemu/plsql/sql_use.h"
 #include "ociemu/sql/errors.h"
 
@@ -1269,6 +1270,7 @@ class Runner final : public Activation {
       case Ref::TriggerFlag: return Value::of_boolean(trigger_flag(ref));
       case Ref::LobIsTemporary: return lob_is_temporary(eval(*ref.index), host_);
       case Ref::PackageVariable: return package_slot(ref).value;
+      case Ref::Attribute: return read_attribute(db_, eval_ref(*ref.holder), *ref.attribute, session_);
       case Ref::Bind:
       case Ref::BindElement: break;
     }
@@ -1358,6 +1360,11 @@ class Runner final : public Activation {
       case Ref::PackageVariable: {
         std::shared_ptr<PackageInstance> instance = package_instance(host_, *calls_, target.name);
         package_slot(target).value = fit(value, instance->unit->slot_types[static_cast<size_t>(target.slot)]);
+        return;
+      }
+      case Ref::Attribute: {
+        Value attribute = fit(value, target.attribute->type);
+        assign(*target.holder, write_attribute(db_, eval_ref(*target.holder), *target.attribute, attribute));
         return;
       }
       default:

@@ -21,6 +21,7 @@ inline constexpr int kNoReturnCode = 6503;            // a function reached its 
 inline constexpr int kProgramNotFound = 6508;
 inline constexpr int kSqlCallError = 6553;            // a PLS- error of a function called from SQL
 inline constexpr int kOutArgumentsInSql = 6572;
+inline constexpr int kUninitializedComposite = 6530;
 inline constexpr int kDmlInQueryCode = 14551;
 inline constexpr int kCommitInSqlCode = 14552;
 
@@ -61,6 +62,7 @@ inline constexpr std::string_view kPlsReturnInProcedure =
     "PLS-00372: In a procedure, RETURN statement cannot contain an expression";
 inline constexpr std::string_view kPlsReturnNeedsValue =
     "PLS-00503: RETURN <value> statement required for this return from function";
+inline constexpr std::string_view kPlsNoComponent = "PLS-00302: component '%s' must be declared";
 inline constexpr std::string_view kPlsNotFunction = "PLS-00222: no function with name '%s' exists in this scope";
 inline constexpr std::string_view kStatementIgnored = "PL/SQL: Statement ignored";
 inline constexpr std::string_view kSqlStatementIgnored = "PL/SQL: SQL Statement ignored";

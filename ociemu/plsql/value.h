@@ -56,6 +56,7 @@ struct TypeSpec {
   std::vector<TypeField> fields;
   std::shared_ptr<TypeSpec> element;  // index-by tables
   bool is_xml = false;  // XMLTYPE: a CLOB holding the document's text, with its methods
+  std::string object;   // "OWNER.NAME" of an SQL object type held as its stored text (a JSON array)
 
   static TypeSpec of(BaseType base);
   bool is_scalar() const { return base != BaseType::Record && base != BaseType::IndexTable && base != BaseType::RefCursor; }
