@@ -68,7 +68,12 @@ bool Statement::query_open() const {
 bool Statement::next_cells(std::vector<Cell>& row) {
   if (!query_open()) fail(kInvalidCursor);
   if (cursor_ == Cursor::Exhausted || cursor_ == Cursor::Drained) return false;
-  if (!advance()) {
+  bool more = true;
+  for (; client_prefetched_ > 0 && more; --client_prefetched_) {
+    more = advance();
+    row_count += more;
+  }
+  if (!more || !advance()) {
     cursor_ = Cursor::Drained;
     return false;
   }

@@ -365,7 +365,10 @@ sword set_attribute(void* target, ub4 type, void* attributep, ub4 size, ub4 attr
     case OCI_HTYPE_STMT: {
       auto* statement = live<Statement>(target);
       if (!statement) return OCI_INVALID_HANDLE;
-      if (attribute == OCI_ATTR_PREFETCH_ROWS && attributep) std::memcpy(&statement->prefetch_rows, attributep, 4);
+      if (attribute == OCI_ATTR_PREFETCH_ROWS && attributep) {
+        std::memcpy(&statement->prefetch_rows, attributep, 4);
+        statement->prefetch_set = true;
+      }
       return OCI_SUCCESS;
     }
     case OCI_HTYPE_SPOOL: {

@@ -627,6 +627,7 @@ sword Statement::execute_query(Session& session, ErrorHandle* errors, uint32_t i
   row_count = 0;
   rows_fetched = 0;
   current_position = 0;
+  client_prefetched_ = prefetch_set ? prefetch_rows : 0;
   scrollable_ = (mode & OCI_STMT_SCROLLABLE_READONLY) != 0;
   if (translation_.for_update || scrollable_) materialize();
   if (translation_.for_update) lock_selected_rows(session);
@@ -903,6 +904,7 @@ void Statement::close_cursor() {
   cursor_ = Cursor::Closed;
   closed_by_block_ = false;
   pending_row_ = false;
+  client_prefetched_ = 0;
   materialized_ = false;
   rows_.clear();
 }
@@ -1098,6 +1100,7 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
     throw;
   }
   rows_fetched = fetched;
+  client_prefetched_ -= std::min(client_prefetched_, fetched);
   if (fetched < rows) {
     record_error(errors, 1403, message_text(1403));
     return OCI_NO_DATA;

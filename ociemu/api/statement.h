@@ -251,6 +251,7 @@ class Statement : public Handle {
   std::string cache_key;         // set while handed out by OCIStmtPrepare2
   bool from_prepare2 = false;
   uint32_t prefetch_rows = 1;
+  bool prefetch_set = false;  // by the application: only then do executed queries hold rows back on the client
 
  private:
   // Drained: a block read the last row; the client's next fetch is told there are no more.
@@ -353,6 +354,9 @@ class Statement : public Handle {
   bool types_guessed_ = false;
   Cursor cursor_ = Cursor::Closed;
   bool pending_row_ = false;  // the query's first row was stepped at execute and not delivered yet
+  // Rows Oracle's client would hold, prefetched with the execute and not fetched by the
+  // application yet: the server's cursor is past them, so a block reading it never sees them.
+  uint32_t client_prefetched_ = 0;
   bool materialized_ = false;
   bool scrollable_ = false;
   std::vector<std::vector<StoredCell>> rows_;

@@ -59,16 +59,19 @@ end;)");
     return out;
   }
 
-  // The names the client still fetches from the handle.
-  std::vector<std::string> client_rows(OCIStmt* cursor) {
+  // The names the client still fetches from the handle (up to `limit` of them).
+  std::vector<std::string> client_rows_up_to(OCIStmt* cursor, size_t limit) {
     char name[21] = {0};
     OCIDefine* define = nullptr;
     EXPECT_EQ(OCI_SUCCESS, OCIDefineByPos(cursor, &define, err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr,
                                           nullptr, OCI_DEFAULT));
     std::vector<std::string> rows;
-    while (OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT) == OCI_SUCCESS) rows.push_back(name);
+    while (rows.size() < limit && OCIStmtFetch2(cursor, err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT) == OCI_SUCCESS) {
+      rows.push_back(name);
+    }
     return rows;
   }
+  std::vector<std::string> client_rows(OCIStmt* cursor) { return client_rows_up_to(cursor, SIZE_MAX); }
 
   OCIStmt* cursor_ = nullptr;
 };
@@ -120,6 +123,31 @@ TEST_F(PassedCursorTest, a_procedure_with_a_cursor_parameter_reads_it_and_the_cl
   cursor = open_query();
   EXPECT_EQ("", run_with(cursor, "begin skip_one(:c); end;"));
   EXPECT_EQ((std::vector<std::string>{"CLARK", "DAVIS"}), client_rows(cursor));
+}
+
+TEST_F(PassedCursorTest, rows_the_client_prefetched_at_execute_are_past_the_cursor_the_procedure_reads) {
+  must_run("create or replace procedure names_of(p_rows in sys_refcursor, p_names out varchar2) is "
+           "n varchar2(20); begin loop fetch p_rows into n; exit when p_rows%notfound; "
+           "p_names := p_names || n || ','; end loop; end;");
+  auto open_with_prefetch = [&](ub4 rows) {
+    cursor_ = prepare("SELECT NAME FROM STAFF WHERE DEPT = 10 ORDER BY ID");
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrSet(cursor_, OCI_HTYPE_STMT, &rows, sizeof rows, OCI_ATTR_PREFETCH_ROWS, err));
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, cursor_, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    return cursor_;
+  };
+  OCIStmt* cursor = open_with_prefetch(0);
+  EXPECT_EQ("ADAMS,CLARK,DAVIS,", run_with(cursor, "begin names_of(:c, :r); end;"));
+  OCIHandleFree(cursor_, OCI_HTYPE_STMT);
+  cursor = open_with_prefetch(2);
+  EXPECT_EQ("DAVIS,", run_with(cursor, "begin names_of(:c, :r); end;"));
+  OCIHandleFree(cursor_, OCI_HTYPE_STMT);
+  // Rows the application fetched come out of the prefetched ones; beyond the end nothing is left.
+  cursor = open_with_prefetch(2);
+  EXPECT_EQ(std::vector<std::string>{"ADAMS"}, client_rows_up_to(cursor, 1));
+  EXPECT_EQ("DAVIS,", run_with(cursor, "begin names_of(:c, :r); end;"));
+  OCIHandleFree(cursor_, OCI_HTYPE_STMT);
+  cursor = open_with_prefetch(10);
+  EXPECT_EQ("<null>", run_with(cursor, "begin names_of(:c, :r); end;"));
 }
 
 TEST_F(PassedCursorTest, an_in_out_cursor_the_procedure_opens_anew_gives_the_client_the_new_rows) {
