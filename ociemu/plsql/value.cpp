@@ -103,7 +103,7 @@ TypeSpec type_of_declaration(const std::string& declared) {
     case 112: type.base = BaseType::Clob; break;
     case 113: type.base = BaseType::Blob; break;
     case 23: case 24: type.base = BaseType::Raw; type.length = oracle->data_size; break;
-    case 104: case 11: type.base = BaseType::Rowid; break;
+    case 69: case 104: case 208: case 11: type.base = BaseType::Rowid; break;
     default: break;
   }
   return type;
@@ -144,8 +144,12 @@ Value coerce(const Value& value, const TypeSpec& type, const sql::SessionContext
     case BaseType::Varchar2:
     case BaseType::Char:
     case BaseType::Clob:
-    case BaseType::Rowid:
       return to_characters(value, type, session);
+    case BaseType::Rowid: {
+      Value text = to_characters(value, type, session);
+      if (auto full = sql::restricted_rowid(text.bytes)) text.bytes = std::move(*full);
+      return text;
+    }
     case BaseType::Date:
     case BaseType::Timestamp:
       return to_datetime(value, type, session);

@@ -69,7 +69,6 @@ std::optional<std::string> builtin_package_function(std::string_view qualified) 
   return std::nullopt;
 }
 
-// A restricted rowid text (block.row.file in hex, later parts optional) in its full 8.4.4 form.
 std::optional<std::string> restricted_rowid(std::string_view text) {
   constexpr std::array<size_t, 3> kWidths{8, 4, 4};
   std::string full;

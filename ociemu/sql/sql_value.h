@@ -43,4 +43,7 @@ void set_result(sqlite3_context* context, std::string_view text);
 // Rounds or truncates in decimal, as NUMBER would (2.675 rounds to 2.68).
 double round_decimal(double value, int places, bool truncate);
 
+// A restricted rowid text (block.row.file in hex, later parts optional) in its full 8.4.4 form; nullopt for other text.
+std::optional<std::string> restricted_rowid(std::string_view text);
+
 }  // namespace ociemu::sql

@@ -94,6 +94,17 @@ TEST_F(StoredProgramTest, calls_with_wrong_arguments_fail_to_compile) {
   EXPECT_NE(std::string::npos, failure("declare t number; begin book(1, 2, t, 3); end;").find("PLS-00363"));
 }
 
+TEST_F(StoredProgramTest, restricted_rowid_text_takes_its_full_form_in_rowid_parameters_and_variables) {
+  must_run("CREATE TABLE ROWIDS (ID NUMBER, R ROWID)");
+  must_run("create or replace procedure keep_rowid(p_id number, p_rowid rowid) is "
+           "begin insert into rowids values (p_id, p_rowid); end;");
+  std::vector<Var> vars{string(":r", "0")};
+  ASSERT_EQ(OCI_SUCCESS, execute("begin keep_rowid(1, :r); end;", vars)) << last_error();
+  EXPECT_EQ("00000000.0000.0000", single_text("SELECT R FROM ROWIDS WHERE ID = 1"));
+  EXPECT_EQ("00000DD5.0000.0101|AAAB12AADAAAAwPAAA",
+            result_text("declare a rowid := 'dd5.0.101'; b rowid; begin b := 'AAAB12AADAAAAwPAAA'; :r := a || '|' || b; end;"));
+}
+
 }  // namespace
 }  // namespace ociemu::testing
 
