@@ -222,6 +222,15 @@ async function main() {
     assert.deepStrictEqual(r.outBinds, { total: 5, names: 'two,three,' });
     assert.strictEqual(await rs.getRow(), undefined);
     await rs.close();
+    // Rows prefetched with the execute are the client's: the procedure reads on after them.
+    const prefetched = (await conn.execute('select id, name from node_rc order by id', [], { resultSet: true, prefetchRows: 2 })).resultSet;
+    const after = await conn.execute('begin node_read(:c, :total, :names); end;', {
+      c: prefetched,
+      total: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER },
+      names: { dir: oracledb.BIND_OUT, type: oracledb.STRING, maxSize: 40 },
+    });
+    assert.deepStrictEqual(after.outBinds, { total: 3, names: 'three,' });
+    await prefetched.close();
     await conn.execute('drop table node_rc');
   });
 
@@ -373,6 +382,14 @@ async function main() {
     assert.deepStrictEqual(r.outBinds.n.getValues(), [7, 8]);
     await assert.rejects(conn.execute('declare p node_no_such_t := :p; begin null; end;', { p: 1 }),
       (e) => e.errorNum === 6550);
+    const changed = await conn.execute(`declare p node_part_t := :p;
+      begin p.qty := p.qty * 2; p.made := date '2024-02-03'; :name := p.name; :p := p; end;`,
+    { p: { dir: oracledb.BIND_INOUT, type: Part, val: new Part({ NAME: 'pin', QTY: 21 }) },
+      name: { dir: oracledb.BIND_OUT, type: oracledb.STRING } });
+    assert.strictEqual(changed.outBinds.name, 'pin');
+    assert.strictEqual(changed.outBinds.p.QTY, 42);
+    assert.strictEqual(changed.outBinds.p.MADE.getTime(), new Date(2024, 1, 3).getTime());
+    await assert.rejects(conn.execute('declare p node_part_t; begin p.qty := 1; end;'), (e) => e.errorNum === 6530);
   });
 
   await check('a number bound into a DATE or TIMESTAMP WITH TIME ZONE column is refused and stores nothing', async () => {
