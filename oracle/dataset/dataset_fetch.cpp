@@ -7,6 +7,7 @@
 #include "oracle/dataset/dataset_messages.h"
 #include "oracle/dataset/oracle_dataset.h"
 #include "oracle/dataset/record_values.h"
+#include "oracle/session/oracle_date.h"
 #include "oracle/session/oracle_object.h"
 #include "oracle/session/oracle_session.h"
 #include "oracle/ui/ui_hooks.h"
@@ -27,6 +28,13 @@ bool is_binary(TFieldType type) { return type == ftBlob || type == ftOraBlob; }
 
 // Sets a slot's null indicator; the page was zero-filled, so a null must be written.
 void set_null(uint8_t* slot) { slot[0] = 1; }
+
+template <class T>
+T read_as(const uint8_t* cell) {
+  T value;
+  std::memcpy(&value, cell, sizeof value);
+  return value;
+}
 
 template <class T>
 void put(uint8_t* slot, T value) {
@@ -133,10 +141,63 @@ bool TOracleDataSet::after_fetch_record(uint8_t* record, bool visible) {
 }
 
 void TOracleDataSet::fill_record(uint8_t* record) {
+  if (!fill_planned_) plan_fill();
+  for (const FillStep& step : fill_plan_)
+    if (step.copy == FillCopy::General || !copy_cell(record, step)) fill_field(record, *step.info);
+}
+
+// The copies fill_field would choose, decided once for all rows.
+void TOracleDataSet::plan_fill() {
+  fill_plan_.clear();
   for (int i = 1; i < field_infos_.Count(); ++i) {
     const TOracleFieldInfo& info = field_infos_[i];
-    if (info.Field && info.DataOffset >= 0) fill_field(record, info);
+    if (!info.Field || info.DataOffset < 0) continue;
+    FillCopy copy = FillCopy::General;
+    const TFieldType type = info.Field->DataType();
+    if (info.Kind != fiAttribute) {
+      switch (info.OracleType) {
+        case 3: copy = type == ftSmallint ? FillCopy::Smallint : FillCopy::Integer; break;
+        case 4: copy = FillCopy::Float; break;
+        case 12: copy = FillCopy::DateTime; break;
+        case 5: if (type == ftString || type == ftFixedChar) copy = FillCopy::Text; break;
+        default: break;
+      }
+    }
+    fill_plan_.push_back({&info, copy});
   }
+  fill_planned_ = true;
+}
+
+// Copies one cell straight from the fetch buffers; false when the column is
+// not defined as planned (a query executed again elsewhere) or the text
+// needs fill_field's care.
+bool TOracleDataSet::copy_cell(uint8_t* record, const FillStep& step) {
+  const TOracleFieldInfo& info = *step.info;
+  const TOracleQuery& query = *fetch_query_;
+  if (info.ColumnIndex < 0 || info.ColumnIndex >= query.ColumnCount()) return false;
+  const TFieldData& column = query.DefinedColumn(info.ColumnIndex);
+  if (column.Complex || column.DefineType != info.OracleType) return false;
+  const int row = query.CurrentRow();
+  uint8_t* slot = DataArea(record) + info.DataOffset;
+  if (column.Indicators[static_cast<size_t>(row)] == -1) {
+    set_null(slot);
+    return true;
+  }
+  const uint8_t* cell = column.Row(row);
+  switch (step.copy) {
+    case FillCopy::Integer: put(slot, read_as<int32_t>(cell)); return true;
+    case FillCopy::Smallint: put(slot, static_cast<int16_t>(read_as<int32_t>(cell))); return true;
+    case FillCopy::Float: put(slot, read_as<double>(cell)); return true;
+    case FillCopy::DateTime: put(slot, DateTimeToNative(ftDateTime, OracleDateToDateTime(cell))); return true;
+    case FillCopy::Text: {
+      const TRowText text = ScanRowText(cell, static_cast<size_t>(column.DefineSize));
+      if (text.LineBreak) return false;  // whether line breaks are converted is the query's call
+      store_text(slot, *info.Field, text.Text);
+      return true;
+    }
+    case FillCopy::General: break;
+  }
+  return false;
 }
 
 void TOracleDataSet::fill_field(uint8_t* record, const TOracleFieldInfo& info) {

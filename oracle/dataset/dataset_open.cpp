@@ -143,6 +143,7 @@ void TOracleDataSet::find_rowid_column() {
 
 void TOracleDataSet::describe_columns() {
   field_infos_.Reset();
+  fill_planned_ = false;
   for (int i = 0; i < fetch_query_->ColumnCount(); ++i) {
     if (i == rowid_column_) continue;
     const TFieldData& column = fetch_query_->Column(i);
@@ -225,6 +226,7 @@ void TOracleDataSet::bind_descriptors() {
 // Slots of the data fields in field order; blob fields keep their null
 // byte here and their bytes in the record's blob list.
 void TOracleDataSet::compute_layout() {
+  fill_planned_ = false;
   int offset = 0;
   blob_count_ = 0;
   for (int i = 0; i < field_infos_.Count(); ++i) {
@@ -260,6 +262,7 @@ void TOracleDataSet::ExecuteQuery() {
   // A detached dataset cannot read its rows again, so it keeps them.
   if (Detached() && !opening_) return;
   ReleaseRecords();
+  fill_planned_ = false;
   change_log_.ResetPlaced();
   forget_server_count();
   if (waits_for_master()) {

@@ -421,6 +421,15 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   void go_to_record(int number);
   // Fetching (dataset_fetch.cpp).
   void fill_record(uint8_t* record);
+  // How a column reaches its slot: chosen once per execution from the field
+  // and define types, so that each row skips the per-cell checks.
+  enum class FillCopy : uint8_t { General, Integer, Smallint, Float, DateTime, Text };
+  struct FillStep {
+    const TOracleFieldInfo* info;
+    FillCopy copy;
+  };
+  void plan_fill();
+  bool copy_cell(uint8_t* record, const FillStep& step);
   void fill_field(uint8_t* record, const TOracleFieldInfo& info);
   void store_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
   void store_blob(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
@@ -476,6 +485,8 @@ class TOracleDataSet : public TDataSet, public TSessionClient {
   TOracleDataSet* master_ = nullptr;
   TDataSource internal_source_{nullptr};  // points at this dataset; details link to it
   TOracleFieldInfoList field_infos_;
+  std::vector<FillStep> fill_plan_;  // per data field; empty until the first row of an execution
+  bool fill_planned_ = false;
   std::unique_ptr<TRecordDataList> store_;
   TExpressionPtr filter_expression_;
   uint8_t* filter_record_ = nullptr;  // the record under the filter

@@ -120,6 +120,10 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   // Columns of the current row.
   int ColumnCount() const { return static_cast<int>(columns_.size()); }
   const TFieldData& Column(int index) const;
+  // For readers copying whole rows: a column's fetch buffers, unchecked
+  // (the index must be below ColumnCount()), and the current row's index into them.
+  const TFieldData& DefinedColumn(int index) const { return *columns_[static_cast<size_t>(index)]; }
+  int CurrentRow() const { return current_row_; }
   std::string FieldName(int index) const { return Column(index).Name; }
   int FieldType(int index) const { return Column(index).DefineType; }
   int FieldInternalType(int index) const { return Column(index).InternalType; }
