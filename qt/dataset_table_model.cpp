@@ -107,11 +107,11 @@ QVariant TDataSetTableModel::cell_value(int row, int column, QVariant (*value_of
 
 QVariant TDataSetTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= row_count_ || index.column() >= columnCount()) return {};
-  TField* field = Field(index.column());
-  bool live = DataSet() && IsEditState(DataSet()->State()) && index.row() == active_row_;
   switch (role) {
     case Qt::DisplayRole: {
-      if (live) return DisplayValue(*field);
+      // Views ask this of every cell: the row is compared first, since only the active one can be live.
+      const bool live = index.row() == active_row_ && DataSet() && IsEditState(DataSet()->State());
+      if (live) return DisplayValue(*Field(index.column()));
       const RecordWindow::Row* values = row_values(index.row());
       return values ? values->cells[static_cast<size_t>(index.column())].Value() : QVariant();
     }
@@ -120,7 +120,7 @@ QVariant TDataSetTableModel::data(const QModelIndex& index, int role) const {
     case ValueRole:
       return cell_value(index.row(), index.column(), TypedValue);
     case Qt::TextAlignmentRole:
-      return QVariant::fromValue(AlignmentOf(field->DataType()));
+      return QVariant::fromValue(AlignmentOf(Field(index.column())->DataType()));
     default:
       return {};
   }
