@@ -13,58 +13,80 @@
 
 namespace ociemu {
 
-// Each placer is its own small function, chosen once per fetch call, so that a cell costs no
-// dispatch on its kind. A placer returns whether element `slot` took the value; false leaves
-// every slot untouched.
+// A placer returns whether element `slot` took the value; false leaves every slot untouched.
+// They are inlined into one switch, whose kind repeats down a column, so a cell costs no call.
 
-inline void mark_placed(const ElementArrays& a, uint32_t slot, uint32_t written) {
-  if (sb2* indicator = a.indicator_at(slot)) *indicator = 0;
-  a.set_length(slot, written);
-  if (ub2* code = a.code_at(slot)) *code = 0;
+// Stores go through memcpy: a client's strides need not keep its elements aligned.
+template <typename T>
+void store_at(char* base, size_t skip, uint32_t slot, T value) {
+  std::memcpy(base + size_t{slot} * skip, &value, sizeof value);
 }
+
+inline void mark_placed(const DirectTarget& t, uint32_t slot, uint32_t written) {
+  store_at<sb2>(t.indicators, t.indicator_skip, slot, 0);
+  store_at<ub2>(t.lengths, t.length_skip, slot, static_cast<ub2>(written < 65535 ? written : 65535));
+  store_at<ub4>(t.wide_lengths, t.wide_length_skip, slot, written);
+  store_at<ub2>(t.codes, t.code_skip, slot, 0);
+}
+
+inline char* element_at(const DirectTarget& t, uint32_t slot) { return t.values + size_t{slot} * t.value_skip; }
 
 // A value the buffer cannot hold goes the general way, which fails its row (ORA-01455).
 template <typename Integer>
-bool place_integer(sqlite3_value* value, const ElementArrays& a, uint32_t slot) {
+bool place_integer(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
   if (sqlite3_value_type(value) != SQLITE_INTEGER) return false;
   const int64_t wide = sqlite3_value_int64(value);
   const auto narrow = static_cast<Integer>(wide);
   if (narrow != wide) return false;
-  std::memcpy(a.value_at(slot), &narrow, sizeof narrow);
-  mark_placed(a, slot, sizeof narrow);
+  std::memcpy(element_at(t, slot), &narrow, sizeof narrow);
+  mark_placed(t, slot, sizeof narrow);
   return true;
 }
 
-inline bool place_real(sqlite3_value* value, const ElementArrays& a, uint32_t slot) {
+inline bool place_real(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
   const int type = sqlite3_value_type(value);
   if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) return false;
   const double number = sqlite3_value_double(value);
-  std::memcpy(a.value_at(slot), &number, sizeof number);
-  mark_placed(a, slot, sizeof number);
+  std::memcpy(element_at(t, slot), &number, sizeof number);
+  mark_placed(t, slot, sizeof number);
   return true;
 }
 
 template <bool kTerminated>
-bool place_text(sqlite3_value* value, const ElementArrays& a, uint32_t slot) {
+bool place_text(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
   if (sqlite3_value_type(value) != SQLITE_TEXT) return false;
   const auto* text = sqlite3_value_text(value);
   const auto length = static_cast<uint32_t>(sqlite3_value_bytes(value));
-  if (length == 0 || length + (kTerminated ? 1u : 0u) > static_cast<uint32_t>(a.value_size)) return false;
-  char* out = static_cast<char*>(a.value_at(slot));
+  if (length == 0 || length + (kTerminated ? 1u : 0u) > t.value_size) return false;
+  char* out = element_at(t, slot);
   std::memcpy(out, text, length);
   if (kTerminated) out[length] = 0;
-  mark_placed(a, slot, length);
+  mark_placed(t, slot, length);
   return true;
 }
 
-inline DirectPlacer integer_placer(int32_t value_size) {
+inline DirectKind integer_kind(int32_t value_size) {
   switch (value_size) {
-    case 1: return &place_integer<int8_t>;
-    case 2: return &place_integer<int16_t>;
-    case 4: return &place_integer<int32_t>;
-    case 8: return &place_integer<int64_t>;
-    default: return nullptr;
+    case 1: return DirectKind::Int8;
+    case 2: return DirectKind::Int16;
+    case 4: return DirectKind::Int32;
+    case 8: return DirectKind::Int64;
+    default: return DirectKind::None;
   }
+}
+
+inline bool place_directly(DirectKind kind, sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+  switch (kind) {
+    case DirectKind::Int8: return place_integer<int8_t>(value, t, slot);
+    case DirectKind::Int16: return place_integer<int16_t>(value, t, slot);
+    case DirectKind::Int32: return place_integer<int32_t>(value, t, slot);
+    case DirectKind::Int64: return place_integer<int64_t>(value, t, slot);
+    case DirectKind::Real: return place_real(value, t, slot);
+    case DirectKind::TerminatedText: return place_text<true>(value, t, slot);
+    case DirectKind::Text: return place_text<false>(value, t, slot);
+    case DirectKind::None: break;
+  }
+  return false;
 }
 
 }  // namespace ociemu

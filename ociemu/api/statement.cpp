@@ -970,33 +970,55 @@ void Statement::place_piecewise(Define& define, const Cell& value, const ColumnI
   } while (offset < bytes.size());
 }
 
+namespace {
+
+DirectTarget direct_target(const ElementArrays& a, DirectSinks& sinks) {
+  auto array_or_sink = [](void* array, size_t skip, void* sink, char*& base, size_t& stride) {
+    base = static_cast<char*>(array ? array : sink);
+    stride = array ? skip : 0;
+  };
+  DirectTarget t;
+  t.values = static_cast<char*>(a.values);
+  t.value_skip = a.value_skip;
+  t.value_size = a.value_size > 0 ? static_cast<uint32_t>(a.value_size) : 0;
+  array_or_sink(a.indicators, a.indicator_skip, &sinks.indicator, t.indicators, t.indicator_skip);
+  array_or_sink(a.lengths, a.length_skip, &sinks.length, t.lengths, t.length_skip);
+  array_or_sink(a.wide_lengths, sizeof(ub4), &sinks.wide_length, t.wide_lengths, t.wide_length_skip);
+  array_or_sink(a.codes, a.code_skip, &sinks.code, t.codes, t.code_skip);
+  return t;
+}
+
+}  // namespace
+
 void Statement::plan_fetch() {
   fetch_plan_.clear();
   for (auto& defined : defines_) {
     if (!defined) continue;
     const uint32_t column = defined->position - 1;
-    fetch_plan_.push_back(PlannedDefine{defined.get(), column, direct_placement(*defined, column)});
+    fetch_plan_.push_back(PlannedDefine{defined.get(), static_cast<int>(column), direct_placement(*defined, column),
+                                        direct_target(defined->arrays, direct_sinks_)});
   }
 }
 
-DirectPlacer Statement::direct_placement(const Define& define, uint32_t column) const {
-  if (materialized_ || column >= columns_.size()) return nullptr;
+DirectKind Statement::direct_placement(const Define& define, uint32_t column) const {
+  if (materialized_ || column >= columns_.size() || define.arrays.values == nullptr) return DirectKind::None;
   const ColumnInfo& info = columns_[column];
-  if (info.deferred || info.cursor || (define.mode & OCI_DYNAMIC_FETCH)) return nullptr;
+  if (info.deferred || info.cursor || (define.mode & OCI_DYNAMIC_FETCH)) return DirectKind::None;
   const ElementArrays& a = define.arrays;
+  const bool as_stored = shows_text_as_stored(info.type.type_code);
   switch (a.dty) {
     case SQLT_INT:
-      return integer_placer(a.value_size);
+      return integer_kind(a.value_size);
     case SQLT_FLT:
     case SQLT_BDOUBLE:
     case SQLT_IBDOUBLE:
-      return a.value_size == 8 ? &place_real : nullptr;
+      return a.value_size == 8 ? DirectKind::Real : DirectKind::None;
     case SQLT_STR:
-      return shows_text_as_stored(info.type.type_code) ? &place_text<true> : nullptr;
+      return as_stored ? DirectKind::TerminatedText : DirectKind::None;
     case SQLT_CHR:
-      return shows_text_as_stored(info.type.type_code) ? &place_text<false> : nullptr;
+      return as_stored ? DirectKind::Text : DirectKind::None;
     default:
-      return nullptr;
+      return DirectKind::None;
   }
 }
 
@@ -1004,11 +1026,11 @@ bool Statement::place_row(uint32_t slot) {
   bool truncated = false;
   sqlite3_stmt* const row = main_;
   for (const PlannedDefine& planned : fetch_plan_) {
-    if (planned.direct != nullptr &&
-        planned.direct(sqlite3_column_value(row, static_cast<int>(planned.column)), planned.define->arrays, slot)) {
+    if (planned.direct != DirectKind::None &&
+        place_directly(planned.direct, sqlite3_column_value(row, planned.column), planned.target, slot)) {
       continue;
     }
-    truncated = place_column(*planned.define, planned.column, slot) || truncated;
+    truncated = place_column(*planned.define, static_cast<uint32_t>(planned.column), slot) || truncated;
   }
   return truncated;
 }

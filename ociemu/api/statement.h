@@ -107,15 +107,41 @@ struct Define : Handle {
 
 struct ClientRef;
 
-// How a fetch moves a defined column's values when no conversion is needed: chosen once per
-// fetch call, so that each such cell costs a storage-class test and a copy into the client's buffer.
-// It returns false, touching nothing, for a cell the general conversions must place.
-using DirectPlacer = bool (*)(sqlite3_value* value, const ElementArrays& arrays, uint32_t slot);
+// A define's element arrays as one fetch call places cells straight into them: byte strides,
+// with every array the client left out pointing at a sink of the statement with stride 0, so
+// that placing a cell writes its indicator, lengths and code without testing for them.
+struct DirectTarget {
+  char* values = nullptr;
+  size_t value_skip = 0;
+  uint32_t value_size = 0;  // bytes of one element
+  char* indicators = nullptr;  // sb2
+  size_t indicator_skip = 0;
+  char* lengths = nullptr;  // ub2
+  size_t length_skip = 0;
+  char* wide_lengths = nullptr;  // ub4
+  size_t wide_length_skip = 0;
+  char* codes = nullptr;  // ub2
+  size_t code_skip = 0;
+};
+
+// Where the writes for arrays a client did not define go; never read.
+struct DirectSinks {
+  sb2 indicator = 0;
+  ub2 length = 0;
+  ub4 wide_length = 0;
+  ub2 code = 0;
+};
+
+// How a fetch moves a defined column's values when no conversion is needed, chosen once per
+// fetch call, so that each such cell costs a storage-class test and a copy into the client's
+// buffer. A cell the general conversions must place is left to them, untouched.
+enum class DirectKind : uint8_t { None, Int8, Int16, Int32, Int64, Real, TerminatedText, Text };
 
 struct PlannedDefine {
   Define* define = nullptr;
-  uint32_t column = 0;            // 0-based; may lie beyond the columns, which the general path refuses
-  DirectPlacer direct = nullptr;  // none: every cell goes the general way
+  int column = 0;  // 0-based; may lie beyond the columns, which the general path refuses
+  DirectKind direct = DirectKind::None;  // None: every cell goes the general way
+  DirectTarget target;
 };
 
 // Where one OUT value of a bind goes: the element's own slots, or what its out-callback handed over.
@@ -299,7 +325,7 @@ class Statement : public Handle {
   Cell deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const;
   // The defines of the coming fetch call and how each is placed.
   void plan_fetch();
-  DirectPlacer direct_placement(const Define& define, uint32_t column) const;
+  DirectKind direct_placement(const Define& define, uint32_t column) const;
   bool place_row(uint32_t slot);
   // One column of the current row through the conversions; returns whether it was truncated.
   bool place_column(Define& define, uint32_t column, uint32_t slot);
@@ -339,6 +365,7 @@ class Statement : public Handle {
   std::vector<std::unique_ptr<Bind>> binds_;
   std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
   std::vector<PlannedDefine> fetch_plan_;
+  DirectSinks direct_sinks_;
   std::vector<ColumnInfo> columns_;
   std::vector<std::unique_ptr<Param>> params_;
   // The columns described at an execution, kept for the next ones while they

@@ -155,6 +155,95 @@ TEST_F(FetchTest, one_array_fetch_mixes_plain_copies_with_conversions_truncation
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+// Rows packed one byte apart leave every element unaligned; a 4-byte length array sits beside them.
+TEST_F(FetchTest, every_plainly_copied_kind_lands_whole_across_fetch_calls_at_any_stride) {
+  must_run("CREATE TABLE K (ORD NUMBER, N NUMBER, R NUMBER, T VARCHAR2(10))");
+  const char* rows[] = {"1, 7, 0.25, 'seven'", "2, -128, -1.5, 'a'", "3, 0, NULL, NULL", "4, 100, 1e100, 'sixsix'",
+                        "5, 127, 2, 'abc'",    "6, -9, 0, 'four'",    "7, 1, 3.75, 'z'"};
+  for (const char* row : rows) must_run(std::string("INSERT INTO K VALUES (") + row + ")");
+#pragma pack(push, 1)
+  struct Row {
+    char pad;
+    int8_t tiny;
+    int16_t small;
+    int64_t big;
+    double real;
+    char text[6];
+    char chars[5];
+    sb2 text_indicator;
+    ub2 text_length;
+  } out[3];
+#pragma pack(pop)
+  ub4 wide_lengths[3] = {};
+  sb2 real_indicators[3] = {}, chars_indicators[3] = {};
+  OCIStmt* stmt = prepare("SELECT N, N, N, R, T, T FROM K ORDER BY ORD");
+  ub4 prefetch = 2;
+  OCIAttrSet(stmt, OCI_HTYPE_STMT, &prefetch, 0, OCI_ATTR_PREFETCH_ROWS, err);
+  OCIDefine* d[6] = {};
+  OCIDefineByPos(stmt, &d[0], err, 1, &out[0].tiny, 1, SQLT_INT, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &d[1], err, 2, &out[0].small, 2, SQLT_INT, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &d[2], err, 3, &out[0].big, 8, SQLT_INT, nullptr, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &d[3], err, 4, &out[0].real, 8, SQLT_FLT, real_indicators, nullptr, nullptr, 0);
+  OCIDefineByPos(stmt, &d[4], err, 5, out[0].text, 6, SQLT_STR, &out[0].text_indicator, &out[0].text_length, nullptr, 0);
+  OCIDefineByPos2(stmt, &d[5], err, 6, out[0].chars, 5, SQLT_CHR, chars_indicators, wide_lengths, nullptr, 0);
+  for (int i = 0; i < 4; ++i) OCIDefineArrayOfStruct(d[i], err, sizeof(Row), sizeof(sb2), 0, 0);
+  OCIDefineArrayOfStruct(d[4], err, sizeof(Row), sizeof(Row), sizeof(Row), 0);
+  OCIDefineArrayOfStruct(d[5], err, sizeof(Row), sizeof(sb2), 0, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+
+  auto fetch = [&](ub4 expected_rows) {
+    std::memset(out, 0x5A, sizeof out);
+    const sword rc = OCIStmtFetch2(stmt, err, 3, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+    ub4 fetched = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, err);
+    EXPECT_EQ(expected_rows, fetched);
+    return rc;
+  };
+  auto chars_at = [&](int i) { return std::string(out[i].chars, wide_lengths[i]); };
+
+  ASSERT_EQ(OCI_SUCCESS, fetch(3)) << last_error();
+  EXPECT_EQ(7, out[0].tiny);
+  EXPECT_EQ(7, out[0].small);
+  EXPECT_EQ(7, out[0].big);
+  EXPECT_DOUBLE_EQ(0.25, out[0].real);
+  EXPECT_STREQ("seven", out[0].text);
+  EXPECT_EQ(5, out[0].text_length);
+  EXPECT_EQ("seven", chars_at(0));
+  EXPECT_EQ(-128, out[1].tiny);
+  EXPECT_EQ(-128, out[1].big);
+  EXPECT_DOUBLE_EQ(-1.5, out[1].real);
+  EXPECT_EQ("a", chars_at(1));
+  EXPECT_EQ(0, out[2].tiny);
+  EXPECT_EQ(-1, real_indicators[2]);
+  EXPECT_EQ(-1, out[2].text_indicator);
+  EXPECT_EQ(-1, chars_indicators[2]);
+  EXPECT_EQ(0, wide_lengths[2]);
+  EXPECT_EQ(0, real_indicators[1]);
+  EXPECT_EQ(0, out[1].text_indicator);
+
+  ASSERT_EQ(OCI_SUCCESS_WITH_INFO, fetch(3)) << "'sixsix' does not fit either text buffer";
+  EXPECT_EQ(100, out[0].tiny);
+  EXPECT_DOUBLE_EQ(1e100, out[0].real);
+  EXPECT_STREQ("sixsi", out[0].text);
+  EXPECT_EQ(6, out[0].text_indicator) << "the full length";
+  EXPECT_EQ(6, chars_indicators[0]);
+  EXPECT_EQ("sixsi", chars_at(0));
+  EXPECT_EQ(127, out[1].small);
+  EXPECT_STREQ("abc", out[1].text);
+  EXPECT_EQ(0, out[1].text_indicator);
+  EXPECT_EQ(-9, out[2].big);
+  EXPECT_DOUBLE_EQ(0.0, out[2].real);
+  EXPECT_EQ("four", chars_at(2));
+
+  ASSERT_EQ(OCI_NO_DATA, fetch(1));
+  EXPECT_EQ(1, out[0].big);
+  EXPECT_DOUBLE_EQ(3.75, out[0].real);
+  EXPECT_STREQ("z", out[0].text);
+  EXPECT_EQ(1, out[0].text_length);
+  EXPECT_EQ(0x5A5A, static_cast<ub2>(out[1].small)) << "nothing written past the rows fetched";
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 struct Pieces {
   std::string collected;
   char buffer[4096];
