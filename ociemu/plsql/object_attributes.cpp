@@ -74,7 +74,7 @@ std::optional<ObjectAttribute> find_object_attribute(sqlite3* db, const std::str
     size_t index = 0;
     while (index < type->attributes.size() && type->attributes[index].name != names[missing]) ++index;
     if (index == type->attributes.size()) return std::nullopt;
-    const sql::TypeAttribute& attribute = type->attributes[index];
+    const sql::TypeAttribute attribute = type->attributes[index];  // a copy: `type` moves on to its type below
     found.parent = found.path;
     found.path += "[" + std::to_string(index) + "]";
     type = attribute.is_named() ? sql::find_type(db, attribute.type_owner, attribute.type_name) : std::nullopt;
