@@ -934,6 +934,14 @@ void refuse_parenthesized_lists(const Translator& t, int begin, int end) {
 }
 }  // namespace
 
+// The stored column a RETURNING item names; empty for an expression, a view's computed column included.
+std::string Translator::returned_column(const Scope& scope, const std::string& column) const {
+  if (column.empty() || scope.tables.empty()) return column;
+  const TableRef& target = scope.tables[0];
+  if (target.view && target.view->base_column(column).value_or("-").empty()) return {};
+  return stored_column(target, column);
+}
+
 void Translator::returning_clause(int begin, int end, const Scope& scope, std::string& sql) {
   if (begin >= end) return;
   int into = find_top_level(*this, begin + 1, end, {"INTO"});
@@ -956,8 +964,7 @@ void Translator::returning_clause(int begin, int end, const Scope& scope, std::s
                                           (first.kind == TokenKind::Word && !is_reserved_word(first.text)));
     bool qualified = j - item_start == 3 && token(item_start + 1).is_op(".");
     const std::string column = plain ? identifier(item_start) : qualified ? identifier(item_start + 2) : "";
-    out_.returning_columns.push_back(column.empty() || scope.tables.empty() ? column
-                                                                            : stored_column(scope.tables[0], column));
+    out_.returning_columns.push_back(returned_column(scope, column));
     item_start = j + 1;
   }
   out_.dml_table = scope.tables.empty() ? std::string() : scope.tables[0].object.sqlite_name();
@@ -1202,6 +1209,8 @@ void Translator::translate_insert() {
   } else {
     fail(926, i);
   }
+  // RETURNING names the view's columns, as the statement's own column list does.
+  scope.tables[0].view = target.view;
   returning_clause(returning, end_index(), scope, sql);
   out_.sqlite_sql.push_back(std::move(sql));
 }

@@ -351,6 +351,7 @@ class Translator {
   // The table's columns spelled out under its alias, for '*' over a hierarchical source.
   std::string hierarchy_star(const Scope& scope) const;
   void returning_clause(int begin, int end, const Scope& scope, std::string& sql);
+  std::string returned_column(const Scope& scope, const std::string& column) const;
   // values_scope: what names in the values may read (nothing: a name is the program's variable).
   std::vector<std::string> insert_values(int begin, int end, const Scope& scope, const std::vector<std::string>& targets,
                                          const Scope* values_scope = nullptr);

@@ -118,7 +118,7 @@ int Translator::write_through_subquery(TableRef& table, int open) const {
 
 std::optional<Expression> Translator::view_computed_column(const TableRef& table, const std::string& name) const {
   const ViewColumn* column = table.view->column(name);
-  if (!column || !column->base.empty() || in_returning_) return std::nullopt;
+  if (!column || !column->base.empty()) return std::nullopt;
   Translator reader(table.view->text, db_, session_);
   reader.load_tokens();
   const Scope scope = view_query_scope(*table.view);
@@ -128,8 +128,17 @@ std::optional<Expression> Translator::view_computed_column(const TableRef& table
   }
   // Read from the target's own row: the view's query names the table by its alias, not the statement's.
   const std::string inner = quote_name(table.view->base_alias);
-  value.text = "(SELECT " + value.text + " FROM " + quote_name(table.object.sqlite_name()) + " AS " + inner +
-               " WHERE " + inner + ".rowid = " + quote_name(table.alias) + ".rowid)";
+  if (in_returning_) {
+    // RETURNING sees the row as changed (or as it was, for DELETE) only through its bare column names.
+    std::string row;
+    for (const std::string& base : table_columns(db_, table.object.sqlite_name())) {
+      row += (row.empty() ? "" : ", ") + quote_name(base) + " AS " + quote_name(base);
+    }
+    value.text = "(SELECT " + value.text + " FROM (SELECT " + row + ") AS " + inner + ")";
+  } else {
+    value.text = "(SELECT " + value.text + " FROM " + quote_name(table.object.sqlite_name()) + " AS " + inner +
+                 " WHERE " + inner + ".rowid = " + quote_name(table.alias) + ".rowid)";
+  }
   value.plain_column = false;
   value.not_null = false;
   return value;

@@ -66,6 +66,24 @@ TEST_F(ViewDmlTest, computed_columns_are_read_for_the_row_at_hand_but_never_writ
   EXPECT_EQ(1733, error_of("UPDATE yearly SET yearly_pay = 0 WHERE yearly_pay > 0"));
 }
 
+TEST_F(ViewDmlTest, returning_gives_a_computed_column_of_the_row_as_changed_or_deleted) {
+  must_run("CREATE VIEW yearly AS SELECT id, name, s.pay * 12 yearly_pay, name || '/' || s.dept tag FROM staff s");
+  const auto returned = [&](const std::string& dml) {
+    OCIStmt* stmt = prepare(dml + " RETURNING yearly_pay, tag INTO :p, :t");
+    char pay[32] = {}, tag[32] = {};
+    OCIBind* bind = nullptr;
+    OCIBindByName(stmt, &bind, err, text(":p"), 2, pay, sizeof pay, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    OCIBindByName(stmt, &bind, err, text(":t"), 2, tag, sizeof tag, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    const sword rc = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return rc == OCI_SUCCESS ? std::string(pay) + " " + tag : last_error();
+  };
+  EXPECT_EQ("6000 ANNA/10", returned("UPDATE yearly SET name = 'ANNA' WHERE yearly_pay = 6000"));
+  EXPECT_EQ("1200 DAN/", returned("INSERT INTO yearly (id, name) VALUES (4, 'DAN')"));
+  EXPECT_EQ("8400 BOR/20", returned("DELETE FROM yearly v WHERE v.id = 2"));
+  EXPECT_EQ((std::vector<std::string>{"1:ANNA:10:500", "3:CENE:10:900", "4:DAN::100"}), rows());
+}
+
 TEST_F(ViewDmlTest, a_view_over_an_updatable_view_writes_through_both_to_the_rows_both_show) {
   must_run("CREATE VIEW dept10_rich AS SELECT id, who person, pay FROM dept10 WHERE pay > 600");
   must_run("UPDATE dept10_rich SET person = 'RICH', pay = pay + 1");
