@@ -19,6 +19,11 @@ void throw_oracle(int code, MessageArgs args, int parse_offset) {
   throw OracleException{oracle_error(code, args, parse_offset)};
 }
 
+void result_oracle_error(sqlite3_context* context, int code) {
+  const std::string text = full_message(code, message_text(code));
+  sqlite3_result_error(context, text.c_str(), static_cast<int>(text.size()));
+}
+
 bool parse_ora_text(std::string_view text, OracleError& error) {
   size_t start = text.find("ORA-");
   if (start == std::string_view::npos || text.size() < start + 11 || text.substr(start + 9, 2) != ": ") return false;

@@ -74,6 +74,8 @@ void register_exact_numbers(sqlite3* db);
 // whose byte order is the numeric order (for ORDER BY and ordering comparisons; other values pass
 // through); OCIEMU_MIN / OCIEMU_MAX; OCIEMU_PLUS, OCIEMU_MINUS and OCIEMU_TIMES.
 void register_exact_order(sqlite3* db);
+// SQLite's order of storage classes (NULL aside), with numbers (exact ones included) compared by value.
+int compare_values(sqlite3_value* a, sqlite3_value* b);
 inline constexpr const char* kNumberKeyFunction = "OCIEMU_NUMBER_KEY";
 inline constexpr const char* kExactMinFunction = "OCIEMU_MIN";
 inline constexpr const char* kExactMaxFunction = "OCIEMU_MAX";

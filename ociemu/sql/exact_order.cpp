@@ -76,7 +76,8 @@ void number_from_key(sqlite3_context* context, int, sqlite3_value** arguments) {
   set_number_result(context, *value);
 }
 
-// SQLite's order of storage classes, with numbers (exact ones included) compared by value.
+}  // namespace
+
 int compare_values(sqlite3_value* a, sqlite3_value* b) {
   const int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
   if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
@@ -98,6 +99,8 @@ int compare_values(sqlite3_value* a, sqlite3_value* b) {
   if (int order = common ? std::memcmp(pa, pb, common) : 0) return order;
   return la < lb ? -1 : la > lb ? 1 : 0;
 }
+
+namespace {
 
 // The extreme value so far, owned (sqlite3_value_dup) until the final call.
 struct ExtremeState {

@@ -650,6 +650,15 @@ int Translator::at_time_zone(int index, int end, const Scope& scope, Expression&
   return next;
 }
 
+// A window function's OVER (...) belongs to its call: in "a || f(x) OVER (...)" the operator may
+// become a function around the call, which the window must not follow.
+int Translator::window_clause(int at, const Scope& scope, Expression& call) {
+  if (!word_at(at, "OVER") || !token(at + 1).is_op("(")) return at;
+  const int close = matching(at + 1);
+  call.text += " OVER (" + rewrite(at + 2, close, scope) + ")";
+  return close + 1;
+}
+
 int Translator::identifier_chain(int index, int end, const Scope& scope, Expression& result) {
   std::vector<std::string> parts;
   std::vector<bool> quoted;
@@ -685,14 +694,16 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
       result.text = stored_function_call(*key, i, scope, result);
     } else if (name == "DUMP") {
       result.text = dump_call(i, scope, result);
+    } else if (name == "LISTAGG") {
+      result.text = listagg_call(i, scope, result);
     } else if (name == "JSON_OBJECT") {
       result.text = json_object_call(i, scope, result);
     } else {
       result.text = function_call(name, i, scope, result);
     }
     result.plain_column = false;
-    if (const int after_window = std::exchange(analytic_end_, 0)) return after_window;
-    return matching(i) + 1;
+    const int after_call = std::exchange(analytic_end_, 0);
+    return window_clause(after_call ? after_call : matching(i) + 1, scope, result);
   }
   if (auto attribute = parts.size() >= 3 ? attribute_reference(parts, scope) : std::nullopt) {
     result = *attribute;

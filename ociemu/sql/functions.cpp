@@ -1063,6 +1063,7 @@ void register_functions(sqlite3* db, SessionContext* session) {
   register_schema_text_functions(db);
   register_hierarchy_functions(db);
   register_collection_dml_functions(db);
+  register_listagg(db);
   for (const Registration& registration : kFunctions) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (registration.deterministic ? SQLITE_DETERMINISTIC : 0);
     if (registration.max_args == kAny) {

@@ -39,6 +39,8 @@ void register_dump_function(sqlite3* db);
 void register_hierarchy_functions(sqlite3* db);
 // The helpers DML through TABLE(sub-query) runs on (collection_dml.cpp).
 void register_collection_dml_functions(sqlite3* db);
+// OCIEMU_LISTAGG, the aggregate (and window function) behind LISTAGG (listagg.cpp).
+void register_listagg(sqlite3* db);
 
 // A nested table element's rowid text (OCIEMU_ELEMENT_ROWID), and the place
 // (json_each's key) one names; -1 for a malformed rowid.

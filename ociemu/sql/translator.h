@@ -326,6 +326,10 @@ class Translator {
   // exact numbers to their expressions, which an ORDER BY naming the alias sorts by key.
   // DUMP(expr[, fmt[, start[, length]]]) with the internal type of expr (dump_function.cpp).
   std::string dump_call(int open, const Scope& scope, Expression& result);
+  // The OVER (...) clause at `at`, when there is one, joined to the call before it; the index after.
+  int window_clause(int at, const Scope& scope, Expression& call);
+  // LISTAGG(...) [WITHIN GROUP (ORDER BY ...)] as the ordering aggregate OCIEMU_LISTAGG (listagg.cpp).
+  std::string listagg_call(int open, const Scope& scope, Expression& result);
   // JSON_OBJECT(...) in each form Oracle takes (json_object.cpp).
   std::string json_object_call(int open, const Scope& scope, Expression& result);
   std::string json_object_member(int begin, int end, const Scope& scope);

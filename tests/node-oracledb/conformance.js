@@ -533,6 +533,19 @@ async function main() {
     await conn.execute('drop table node_rt');
   });
 
+  await check('LISTAGG orders a group\'s values; RETURNING gives a view\'s computed column', async () => {
+    await conn.execute('create table node_la (g number, v varchar2(5), k number)');
+    await conn.execute("insert into node_la select 1, 'b', 2 from dual union all select 1, 'a', 3 from dual");
+    let r = await conn.execute('select listagg(v, \',\') within group (order by k desc) from node_la group by g');
+    assert.deepStrictEqual(r.rows, [['a,b']]);
+    await conn.execute('create view node_la_v as select g, v, k * 10 k10 from node_la');
+    r = await conn.execute("update node_la_v set v = 'c' where v = 'b' returning k10 into :k",
+      { k: { dir: oracledb.BIND_OUT, type: oracledb.NUMBER } });
+    assert.deepStrictEqual(r.outBinds.k, [20]);
+    await conn.execute('drop view node_la_v');
+    await conn.execute('drop table node_la');
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });
