@@ -7,6 +7,7 @@
 // may run on a background thread while the foreground leaves the query alone.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -87,6 +88,8 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void SetVariable(int index, const Variant& value) { variables_.SetVariable(index, value); }
   Variant GetVariable(const std::string& name) const { return variables_.GetVariable(name); }
   Variant GetVariable(int index) const { return variables_.GetVariable(index); }
+  void SetVariableText(int index, std::string_view text) { variables_.SetVariableText(index, text); }
+  bool VariablePlainText(int index, std::string_view& text) const { return variables_.VariablePlainText(index, text); }
   void SetComplexVariable(const std::string& name, TComplexValue* object) { variables_.SetComplexVariable(name, object); }
   int VariableCount() const { return variables_.Count(); }
   std::string VariableName(int index) const { return variables_.VariableName(index); }
@@ -119,6 +122,10 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
 
   // Columns of the current row.
   int ColumnCount() const { return static_cast<int>(columns_.size()); }
+  // Names the columns as last described: a new describe gives a new id, never
+  // one another description in the process had, so callers can key what they
+  // derive from the columns on it. 0 before the first describe.
+  uint64_t DescribeId() const { return describe_id_; }
   const TFieldData& Column(int index) const;
   // For readers copying whole rows: a column's fetch buffers, unchecked
   // (the index must be below ColumnCount()), and the current row's index into them.
@@ -278,6 +285,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
 
   std::vector<std::unique_ptr<TFieldData>> columns_;
   bool complex_columns_ = false;  // some column of the last describe holds client objects
+  uint64_t describe_id_ = 0;
   std::unique_ptr<TQueryThread> thread_;  // made by the first threaded Execute
 };
 

@@ -2,6 +2,7 @@
 // the defines of both interfaces with LONG pieces, and the accessors of the
 // current row's values.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -69,6 +70,8 @@ void TOracleQuery::describe_and_define() {
     throw;
   }
   complex_columns_ = std::any_of(columns_.begin(), columns_.end(), [](const auto& column) { return column->Complex != nullptr; });
+  static std::atomic<uint64_t> describes{0};
+  describe_id_ = ++describes;
   for (size_t i = 0; i < columns_.size(); ++i) {
     TFieldData& column = *columns_[i];
     column.Allocate(row_array_size_, !session_->OCI8Mode() || column.IsLong());

@@ -255,6 +255,28 @@ void TVariables::SetVariable(int index, const Variant& value) {
   set_element(v, 0, value);
 }
 
+bool TVariables::is_character(const TVariableData& v) {
+  return !v.complex_ && !v.plsql_table_ &&
+         (v.type_ == vartype::String || v.type_ == vartype::LongString || v.type_ == vartype::CharZ);
+}
+
+// Generated statements bind rowids and keys this way, every post.
+void TVariables::SetVariableText(int index, std::string_view text) {
+  TVariableData& v = at_index(index);
+  if (!is_character(v) || (converts_crlf() && text.find('\r') != std::string_view::npos)) {
+    SetVariable(index, Variant(std::string(text)));
+    return;
+  }
+  resize(v, 1, -1);
+  v.low_bound_ = 0;
+  uint8_t* target = v.Element(0);
+  const size_t length = std::min(text.size(), v.ElementBytes() - 1);
+  std::memcpy(target, text.data(), length);
+  target[length] = 0;
+  v.data_length_ = static_cast<uint32_t>(length);
+  v.SetIndicator(0, 0);
+}
+
 void TVariables::set_array(TVariableData& v, const Variant& value) {
   if (v.complex_) throw Exception(v.name_ + " is a complex variable and cannot be an array");
   if (v.type_ == vartype::Substitution) throw Exception(v.name_ + " is a substitution variable and cannot be an array");
@@ -408,6 +430,16 @@ Variant TVariables::GetVariable(int index) const {
     return Variant::FromArray(std::move(items), v.low_bound_);
   }
   return read_element(v, 0);
+}
+
+bool TVariables::VariablePlainText(int index, std::string_view& text) const {
+  const TVariableData& v = at_index(index);
+  if (!is_character(v) || v.element_count_ > 1 || v.IsNull(0)) return false;
+  const uint8_t* source = v.Element(0);
+  const std::string_view stored(reinterpret_cast<const char*>(source), text_length(source, v.ElementBytes()));
+  if (converts_crlf() && stored.find_first_of("\r\n") != std::string_view::npos) return false;
+  text = stored;
+  return true;
 }
 
 Variant TVariables::GetElement(int index, int element) const {

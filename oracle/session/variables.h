@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "oracle/session/complex_value.h"
@@ -150,6 +151,12 @@ class TVariables {
   void SetVariable(int index, const Variant& value);
   Variant GetVariable(const std::string& name) const;
   Variant GetVariable(int index) const;
+  // The same as SetVariable(index, text) without building a Variant.
+  void SetVariableText(int index, std::string_view text);
+  // A character variable's value read in place, valid until the variable
+  // changes; false when it is null, an array, of another type, or its text
+  // reads with line breaks converted.
+  bool VariablePlainText(int index, std::string_view& text) const;
   // One element's value (the null value when null).
   Variant GetElement(int index, int element) const;
   void SetComplexVariable(const std::string& name, TComplexValue* object);
@@ -179,6 +186,7 @@ class TVariables {
 
  private:
   bool converts_crlf() const;
+  static bool is_character(const TVariableData& v);
   bool zero_date_is_null() const;
   void changed() const;
   TVariableData& find_declared(const std::string& name);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "db/params.h"
 #include "oracle/session/oracle_date.h"
@@ -123,6 +125,36 @@ TEST_F(VariablesTest, strings_are_cut_to_the_element_and_follow_the_line_break_r
   EXPECT_EQ(vars.GetVariable(0).AsString(), "a\r\nb");
   vars.SetVariable(0, "x\ry");
   EXPECT_STREQ(reinterpret_cast<const char*>(vars[0].Buffer()), "xy");
+}
+
+// Text set and read in place must give what the Variant path gives: the
+// line-break rule, the cut to the element, nulls, and other types.
+TEST_F(VariablesTest, text_set_and_read_in_place_agree_with_the_variant_path) {
+  vars.DeclareVariable("s", 5);
+  vars.DeclareVariable("n", 3);
+  std::string_view text;
+  EXPECT_FALSE(vars.VariablePlainText(0, text)) << "null";
+  for (bool convert : {true, false}) {
+    prefs.convert_crlf = convert;
+    for (const std::string& value : {std::string("AAAEdWAABAAAAHkAAA"), std::string(), std::string("a\r\nb\nc"),
+                                     std::string(5000, 'x')}) {
+      vars.SetVariableText(0, value);
+      const std::string by_text(reinterpret_cast<const char*>(vars[0].Buffer()));
+      vars.SetVariable(0, value);
+      EXPECT_EQ(by_text, reinterpret_cast<const char*>(vars[0].Buffer())) << value.substr(0, 20);
+      const std::string expected = vars.GetVariable(0).AsString();
+      if (vars.VariablePlainText(0, text)) {
+        EXPECT_EQ(text, expected) << value.substr(0, 20);
+      } else {
+        EXPECT_TRUE(convert && value.find('\n') != std::string::npos) << "only converted text is refused";
+      }
+    }
+  }
+  vars.SetVariableText(1, "42");
+  EXPECT_EQ(vars.GetVariable(1).AsInteger(), 42) << "another type converts as a Variant would";
+  EXPECT_FALSE(vars.VariablePlainText(1, text));
+  vars.SetVariable(0, Null());
+  EXPECT_FALSE(vars.VariablePlainText(0, text));
 }
 
 TEST_F(VariablesTest, long_and_substitution_values_are_sized_to_the_text) {
