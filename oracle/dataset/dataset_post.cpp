@@ -86,11 +86,13 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     } else {
       set_savepoint();
     }
-    std::string new_rowid = rowid;
-    if (dataset_.FireApplyRecord(action, new_rowid)) {
-      if (inserting) rowid = new_rowid;
-      commit();
-      return rowid;
+    if (dataset_.OnApplyRecord) {
+      std::string new_rowid = rowid;
+      if (dataset_.FireApplyRecord(action, new_rowid)) {
+        if (inserting) rowid = new_rowid;
+        commit();
+        return rowid;
+      }
     }
     const std::string table = UpdatingTableName();
     const bool alias = has_object_columns();
@@ -116,7 +118,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     if (inserting && (dataset_.Session()->ODBCBridge() || !IsBlank(dataset_.UniqueFields)))
       rowid = lookup_rowid(post_source_ ? post_source_ : dataset_.ActiveBuffer());
     else if (returns_rowid)
-      rowid = query.GetVariable(binds.Position(dml_text::RowIdVariable)).AsString();
+      take_returned_rowid(query, binds.Position(dml_text::RowIdVariable), rowid);
     else if (inserting)
       rowid = query.RowId();
     write_returned_lobs();
@@ -133,6 +135,17 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     throw;
   }
   return rowid;
+}
+
+// An update's row keeps its rowid but for row movement: the text is read in
+// place and copied only when it differs.
+void TDataSetWriter::take_returned_rowid(const TOracleQuery& query, int variable, std::string& rowid) {
+  std::string_view returned;
+  if (!query.VariablePlainText(variable, returned)) {
+    rowid = query.GetVariable(variable).AsString();
+  } else if (returned != rowid) {
+    rowid.assign(returned);
+  }
 }
 
 namespace {

@@ -390,7 +390,7 @@ std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_l
 std::string TDataSetWriter::where_clause(StatementBinds& binds, const uint8_t* record) {
   if (IsBlank(dataset_.UniqueFields)) {
     binds.Declare(dml_text::RowIdVariable, 5);
-    binds.Set(dml_text::RowIdVariable, std::string(RecordRowId(record)));
+    binds.SetText(dml_text::RowIdVariable, RecordRowId(record));
     return dml_text::RowIdWhereClause;
   }
   const std::vector<KeyTerm> terms = key_terms(record, false);
@@ -521,6 +521,7 @@ void TDataSetWriter::find_key_fields() {
 
 void TDataSetWriter::Closing() {
   ForgetTableNames();
+  forget_result_columns();
   free_locators();
   try {
     statement_queries_.Clear();

@@ -142,6 +142,7 @@ class TDataSetWriter {
   void write_returned_lobs();
   void free_locators();
   std::string execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns);
+  static void take_returned_rowid(const TOracleQuery& query, int variable, std::string& rowid);
   static std::vector<Assignment> assignments(const std::vector<PostedColumn>& columns, bool alias);
   const std::string& update_text(const std::string& table, bool alias, const std::vector<PostedColumn>& columns,
                                  const std::string& where, const ReturningPart& returning);
@@ -168,6 +169,9 @@ class TDataSetWriter {
   const std::string& lock_statement(bool lock, bool all_fields);
   void refresh_from(TOracleQuery& query, uint8_t* record);
   bool differs_from(TOracleQuery& query, const uint8_t* record);
+  // Each descriptor's result column in the query's results (-1: none), by descriptor index.
+  const std::vector<int>& result_columns(const TOracleQuery& query);
+  void forget_result_columns();
   Variant server_value(TOracleQuery& query, int column, const TOracleFieldInfo& info) const;
   void write_stored_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value);
 
@@ -192,6 +196,16 @@ class TDataSetWriter {
   };
   std::array<KeptStatement, 2> simple_refresh_;
   std::string all_fields_refresh_;  // the last refresh statement of every field
+  StatementBinds row_binds_;       // of the last lock, check or refresh statement
+  // Result columns of the two row statements a post alternates between, each
+  // for the description of the columns it was found in.
+  struct ResultColumns {
+    uint64_t DescribeId = 0;  // the query's DescribeId(); 0: nothing found yet
+    int ColumnCount = -1;
+    std::vector<int> Columns;
+  };
+  std::array<ResultColumns, 2> result_columns_;
+  int older_result_columns_ = 0;  // the entry the next new description replaces
   // The last update text and everything it was made from: edit after edit
   // usually writes the same columns the same way.
   struct KeptUpdate {

@@ -62,22 +62,29 @@ const std::string& TDataSetWriter::lock_statement(bool lock, bool all_fields) {
 
 void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool all_fields, uint8_t* record) {
   if (!record) record = dataset_.StoredRecordOf(dataset_.ActiveBuffer());
-  std::string rowid = record ? std::string(RecordRowId(record)) : std::string();
+  std::string_view rowid = record ? RecordRowId(record) : std::string_view();
+  std::string event_rowid;  // as the OnApplyRecord handlers leave it
   bool savepoint = false;
   try {
     if (lock) {
       set_savepoint();
       savepoint = true;
     }
-    if (refresh && dataset_.FireApplyRecord('R', rowid)) refresh = false;
-    if (lock && dataset_.FireApplyRecord('L', rowid)) lock = check = false;
-    if (check && dataset_.FireApplyRecord('C', rowid)) check = false;
+    if (dataset_.OnApplyRecord) {
+      event_rowid = rowid;
+      if (refresh && dataset_.FireApplyRecord('R', event_rowid)) refresh = false;
+      if (lock && dataset_.FireApplyRecord('L', event_rowid)) lock = check = false;
+      if (check && dataset_.FireApplyRecord('C', event_rowid)) check = false;
+      rowid = event_rowid;
+    }
     if (!lock && !check && !refresh) return;
     if (rowid.empty() || !record) raise_without_rowid(dml_messages::LockRefreshOrCheckAction);
     const std::string& text = lock_statement(lock, all_fields);
-    StatementBinds binds;
+    // Twice a post: the binds keep their room from one row statement to the next.
+    StatementBinds& binds = row_binds_;
+    binds.Clear();
     binds.Declare(dml_text::RowIdVariable, 5);
-    binds.Set(dml_text::RowIdVariable, std::move(rowid));
+    binds.SetText(dml_text::RowIdVariable, rowid);
     bind_table_variables(binds, text);
     TOracleQuery& query = run(text, binds, dataset_.StringFieldsOnly());
     if ((lock || check) && query.Eof()) raise_translated(0, dml_messages::RecordDeleted, 'L');
@@ -110,20 +117,43 @@ Variant TDataSetWriter::server_value(TOracleQuery& query, int column, const TOra
 }
 
 // The result column of the descriptor's column when it has the same type; -1 otherwise.
-static int result_column(TOracleQuery& query, const TOracleFieldInfo& info) {
+static int result_column(const TOracleQuery& query, const TOracleFieldInfo& info) {
   if (info.Kind == fiAttribute || !info.Field) return -1;
   const int column = query.FieldIndex(info.ColumnName);
   if (column < 0 || query.FieldType(column) != info.OracleType) return -1;
   return column;
 }
 
+// Found once per description of the query's columns: the check runs twice a post.
+const std::vector<int>& TDataSetWriter::result_columns(const TOracleQuery& query) {
+  const TOracleFieldInfoList& infos = dataset_.field_infos_;
+  for (size_t k = 0; k < result_columns_.size(); ++k) {
+    const ResultColumns& kept = result_columns_[k];
+    if (kept.DescribeId != 0 && kept.DescribeId == query.DescribeId() && kept.ColumnCount == query.ColumnCount() &&
+        kept.Columns.size() == static_cast<size_t>(infos.Count())) {
+      older_result_columns_ = k == 0 ? 1 : 0;
+      return kept.Columns;
+    }
+  }
+  ResultColumns& made = result_columns_[static_cast<size_t>(older_result_columns_)];
+  older_result_columns_ = 1 - older_result_columns_;
+  made.DescribeId = query.DescribeId();
+  made.ColumnCount = query.ColumnCount();
+  made.Columns.assign(static_cast<size_t>(infos.Count()), -1);
+  for (int i = 1; i < infos.Count(); ++i) made.Columns[static_cast<size_t>(i)] = result_column(query, infos[i]);
+  return made.Columns;
+}
+
+void TDataSetWriter::forget_result_columns() { result_columns_ = {}; }
+
 void TDataSetWriter::refresh_from(TOracleQuery& query, uint8_t* record) {
   TOracleFieldInfoList& infos = dataset_.field_infos_;
+  const std::vector<int>& columns = result_columns(query);
   for (int i = 1; i < infos.Count(); ++i) {
     const TOracleFieldInfo& info = infos[i];
     if (info.DataOffset < 0 || (info.Field->FieldKind() != fkData && info.Field->FieldKind() != fkInternalCalc))
       continue;
-    const int column = result_column(query, info);
+    const int column = columns[static_cast<size_t>(i)];
     if (column < 0) continue;
     const Variant server = server_value(query, column, info);
     const ComparedField compared{info.Field->DataType(), info.OracleType, info.Field->DataSize()};
@@ -134,10 +164,11 @@ void TDataSetWriter::refresh_from(TOracleQuery& query, uint8_t* record) {
 
 bool TDataSetWriter::differs_from(TOracleQuery& query, const uint8_t* record) {
   const TOracleFieldInfoList& infos = dataset_.field_infos_;
+  const std::vector<int>& columns = result_columns(query);
   for (int i = 1; i < infos.Count(); ++i) {
     const TOracleFieldInfo& info = infos[i];
     if (info.DataOffset < 0 || info.Field->FieldKind() != fkData) continue;
-    const int column = result_column(query, info);
+    const int column = columns[static_cast<size_t>(i)];
     if (column < 0) continue;
     if (const std::optional<bool> differs = slot_differs(query, column, record, info)) {
       if (*differs) return true;

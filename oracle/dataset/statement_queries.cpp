@@ -29,10 +29,20 @@ void StatementBinds::Declare(const std::string& name, int type) {
   if (find(name)) return;
   // Generated statements declare a few variables: one allocation, not one per growth.
   if (entries_.empty()) entries_.reserve(4);
-  entries_.push_back({name, type, Variant(), nullptr, false});
+  entries_.push_back({name, type, Variant(), nullptr, false, {}, false});
 }
 
-void StatementBinds::Set(const std::string& name, Variant value) { entry(name).Value = std::move(value); }
+void StatementBinds::Set(const std::string& name, Variant value) {
+  Entry& target = entry(name);
+  target.Value = std::move(value);
+  target.IsText = false;
+}
+
+void StatementBinds::SetText(const std::string& name, std::string_view text) {
+  Entry& target = entry(name);
+  target.Text = text;
+  target.IsText = true;
+}
 
 void StatementBinds::SetObject(const std::string& name, TComplexValue* object) {
   Entry& target = entry(name);
@@ -93,6 +103,8 @@ TOracleQuery& TStatementQueries::Bind(std::string_view text, const StatementBind
     const StatementBinds::Entry& bind = binds.entries_[i];
     if (bind.IsObject) {
       query.SetComplexVariable(bind.Name, bind.Object);
+    } else if (bind.IsText) {
+      query.SetVariableText(static_cast<int>(i), bind.Text);
     } else {
       query.SetVariable(static_cast<int>(i), bind.Value);
     }

@@ -27,8 +27,13 @@ class StatementBinds {
   // Declares `name` with `type` unless a variable of that name (any case) exists.
   void Declare(const std::string& name, int type);
   void Set(const std::string& name, Variant value);
+  // Sets a character value without copying it: `text` must stay valid until
+  // the binds are set on a query.
+  void SetText(const std::string& name, std::string_view text);
   void SetObject(const std::string& name, TComplexValue* object);
   bool Has(const std::string& name) const;
+  // Forgets every variable, keeping the room they took.
+  void Clear() { entries_.clear(); }
   // The variable's index on the query these binds are set on; -1 when not declared.
   int Position(const std::string& name) const;
 
@@ -40,6 +45,8 @@ class StatementBinds {
     Variant Value;
     TComplexValue* Object = nullptr;  // bound instead of Value for LOB and object types
     bool IsObject = false;
+    std::string_view Text;  // bound instead of Value when IsText; not owned
+    bool IsText = false;
   };
   Entry& entry(const std::string& name);
   const Entry* find(const std::string& name) const;

@@ -278,6 +278,25 @@ TEST_P(WriteBackTest, the_check_finds_real_changes_of_each_column_type_and_only_
   }
 }
 
+// The table's select and the dataset's own select hold a field's column at
+// different places: switching between them from post to post must compare
+// each field with its own column, and still find a real change.
+TEST_P(WriteBackTest, the_check_compares_each_field_with_its_own_column_when_its_select_changes) {
+  auto emp = EmpAt(7499);
+  for (int round = 0; round < 4; ++round) {
+    emp->RefreshOptions = round % 2 ? TRefreshOptions{roAllFields} : TRefreshOptions{0};
+    emp->Edit();
+    emp->FieldByName("SAL")->SetAsFloat(2000 + round);
+    EXPECT_EQ(MessageOf([&] { emp->Post(); }), "<no exception>") << "round " << round;
+    Run(*other, "update emp set ename = 'OTHER' where empno = 7499");
+    other->Commit();
+    EXPECT_EQ(MessageOf([&] { emp->Edit(); }), dml_messages::RecordChanged) << "round " << round;
+    if (emp->State() == dsEdit) emp->Cancel();
+    Run(*other, "update emp set ename = 'ALLEN' where empno = 7499");
+    other->Commit();
+  }
+}
+
 TEST_P(WriteBackTest, a_row_deleted_by_another_session_is_found_by_every_mode) {
   for (TLockingModeOptions mode : {lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone}) {
     Exec("insert into dept values (" + std::to_string(60 + mode) + ", 'GONE', 'X')");
