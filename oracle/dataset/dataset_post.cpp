@@ -94,10 +94,14 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
         return rowid;
       }
     }
-    const std::string table = UpdatingTableName();
+    const std::string& table = UpdatingTableName();
     const bool alias = has_object_columns();
-    StatementBinds binds;
-    ReturningPart returning;
+    // Kept for their room from post to post; no value outlives the post.
+    StatementBinds& binds = post_binds_;
+    binds.Clear();
+    const ClearedOnExit cleared{binds};
+    ReturningPart& returning = post_returning_;
+    returning.Clear();
     bind_columns(binds, columns, returning);
     const bool returns_rowid = dataset_.Session()->OCI8Mode() && IsBlank(dataset_.UniqueFields);
     if (returns_rowid) {

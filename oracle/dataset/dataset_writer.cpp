@@ -191,7 +191,7 @@ void TDataSetWriter::raise_without_rowid(const char* action_name) const {
 
 // ---- table names ----
 
-std::string TDataSetWriter::UpdatingTableName() {
+const std::string& TDataSetWriter::UpdatingTableName() {
   if (!table_names_known_) {
     if (!IsBlank(dataset_.UpdatingTable())) {
       updating_table_ = NormalizeTableName(dataset_.UpdatingTable());
@@ -387,11 +387,12 @@ std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_l
   return terms;
 }
 
-std::string TDataSetWriter::where_clause(StatementBinds& binds, const uint8_t* record) {
+const std::string& TDataSetWriter::where_clause(StatementBinds& binds, const uint8_t* record) {
   if (IsBlank(dataset_.UniqueFields)) {
+    static const std::string by_rowid = dml_text::RowIdWhereClause;
     binds.Declare(dml_text::RowIdVariable, 5);
     binds.SetText(dml_text::RowIdVariable, RecordRowId(record));
-    return dml_text::RowIdWhereClause;
+    return by_rowid;
   }
   const std::vector<KeyTerm> terms = key_terms(record, false);
   if (terms.empty()) DatabaseError(dml_messages::NoUniqueFields);
@@ -403,7 +404,8 @@ std::string TDataSetWriter::where_clause(StatementBinds& binds, const uint8_t* r
     binds.Declare(variable, bind_type(info, timestamps_bindable()));
     binds.Set(variable, record_value(record, info));
   }
-  return KeyWhereClause(terms);
+  key_where_ = KeyWhereClause(terms);
+  return key_where_;
 }
 
 // Variables of the dataset that the statement text names (a table

@@ -51,7 +51,7 @@ class TDataSetWriter {
   void Closing();
 
   // ---- table names (cached until SQL or UpdatingTable changes, or close) ----
-  std::string UpdatingTableName();
+  const std::string& UpdatingTableName();
   std::string SelectTableName();
   void ForgetTableNames();
 
@@ -132,7 +132,7 @@ class TDataSetWriter {
   std::optional<PostedColumn> object_column(const TOracleFieldInfo& object, bool inserting,
                                             const uint8_t* stored) const;
   ColumnValue column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting) const;
-  std::string where_clause(StatementBinds& binds, const uint8_t* record);
+  const std::string& where_clause(StatementBinds& binds, const uint8_t* record);
   // The UniqueFields for a where clause; the key fields for a rowid lookup.
   std::vector<KeyTerm> key_terms(const uint8_t* record, bool for_lookup) const;
   void find_key_fields();
@@ -197,6 +197,14 @@ class TDataSetWriter {
   std::array<KeptStatement, 2> simple_refresh_;
   std::string all_fields_refresh_;  // the last refresh statement of every field
   StatementBinds row_binds_;       // of the last lock, check or refresh statement
+  StatementBinds post_binds_;      // of the post being sent; empty between posts
+  ReturningPart post_returning_;   // of the post being sent
+  std::string key_where_;          // the last where clause by UniqueFields
+  // Empties a post's binds however it ends.
+  struct ClearedOnExit {
+    StatementBinds& Binds;
+    ~ClearedOnExit() { Binds.Clear(); }
+  };
   // Result columns of the two row statements a post alternates between, each
   // for the description of the columns it was found in.
   struct ResultColumns {

@@ -51,6 +51,10 @@ struct ReturningPart {
   std::vector<std::string> Variables;  // without ':'
   bool Empty() const { return Columns.empty(); }
   void Add(const std::string& column, const std::string& variable);
+  void Clear() {
+    Columns.clear();
+    Variables.clear();
+  }
 };
 
 std::string UpdateStatement(const std::string& table_reference, const std::vector<Assignment>& assignments,

@@ -41,7 +41,7 @@ std::optional<bool> slot_differs(const TOracleQuery& query, int column, const ui
 const std::string& TDataSetWriter::lock_statement(bool lock, bool all_fields) {
   if (!all_fields) {
     // Sent twice a post under lmCheckImmediate: built once per table.
-    const std::string table = UpdatingTableName();
+    const std::string& table = UpdatingTableName();
     KeptStatement& kept = simple_refresh_[lock ? 1 : 0];
     if (kept.Table != table || kept.Text.empty()) kept = {table, SimpleRefreshStatement(table, lock)};
     return kept.Text;
