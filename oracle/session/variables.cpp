@@ -437,7 +437,8 @@ bool TVariables::VariablePlainText(int index, std::string_view& text) const {
   if (!is_character(v) || v.element_count_ > 1 || v.IsNull(0)) return false;
   const uint8_t* source = v.Element(0);
   const std::string_view stored(reinterpret_cast<const char*>(source), text_length(source, v.ElementBytes()));
-  if (converts_crlf() && stored.find_first_of("\r\n") != std::string_view::npos) return false;
+  const auto line_break = [](char c) { return c == '\r' || c == '\n'; };
+  if (converts_crlf() && std::any_of(stored.begin(), stored.end(), line_break)) return false;
   text = stored;
   return true;
 }
