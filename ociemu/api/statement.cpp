@@ -69,7 +69,7 @@ bool is_dml(sql::StatementKind kind) {
 }
 
 void set_code(ub2* slot, int code) {
-  if (slot) *slot = static_cast<ub2>(code);
+  if (slot) ElementArrays::store(slot, static_cast<ub2>(code));
 }
 
 }  // namespace
@@ -1068,19 +1068,17 @@ bool Statement::place_column(Define& define, uint32_t column, uint32_t slot) {
     place_locator(a, slot, value, info, rowid);
     return false;
   }
-  sb2* indicator = a.indicator_at(slot);
-  ub2* code = a.code_at(slot);
   Placed placed = place_value(value, info.type, a.dty, a.value_at(slot), a.value_size, session_->context);
   if (placed.is_null) {
-    if (indicator == nullptr) fail(1405);
-    *indicator = -1;
+    if (a.indicator_at(slot) == nullptr) fail(1405);
+    a.set_indicator(slot, -1);
     a.set_length(slot, 0);
-    set_code(code, 1405);
+    a.set_code(slot, 1405);
     return false;
   }
-  if (indicator) *indicator = placed.truncated ? (placed.full_length > 32767 ? -2 : static_cast<sb2>(placed.full_length)) : 0;
+  a.set_indicator(slot, placed.truncated ? (placed.full_length > 32767 ? -2 : static_cast<sb2>(placed.full_length)) : 0);
   a.set_length(slot, placed.written);
-  set_code(code, placed.truncated ? 1406 : 0);
+  a.set_code(slot, placed.truncated ? 1406 : 0);
   return placed.truncated;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,13 +48,30 @@ struct ElementArrays {
   // The *2 entries pass 4-byte lengths instead.
   ub4* wide_lengths = nullptr;
   bool has_length(uint32_t i) const { return length_at(i) || wide_length_at(i); }
+  // Element slots go through memcpy: a client's strides need not keep them aligned.
   uint32_t length(uint32_t i) const {
-    if (ub4* wide = wide_length_at(i)) return *wide;
-    return length_at(i) ? *length_at(i) : 0;
+    if (ub4* wide = wide_length_at(i)) return load(wide);
+    return length_at(i) ? load(length_at(i)) : 0;
   }
   void set_length(uint32_t i, uint32_t value) const {
-    if (ub4* wide = wide_length_at(i)) *wide = value;
-    if (ub2* narrow = length_at(i)) *narrow = static_cast<ub2>(std::min<uint32_t>(value, 65535));
+    if (ub4* wide = wide_length_at(i)) store(wide, value);
+    if (ub2* narrow = length_at(i)) store(narrow, static_cast<ub2>(std::min<uint32_t>(value, 65535)));
+  }
+  void set_indicator(uint32_t i, sb2 value) const {
+    if (sb2* indicator = indicator_at(i)) store(indicator, value);
+  }
+  void set_code(uint32_t i, ub2 value) const {
+    if (ub2* code = code_at(i)) store(code, value);
+  }
+  template <typename T>
+  static T load(const T* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+  }
+  template <typename T>
+  static void store(T* at, T value) {
+    std::memcpy(at, &value, sizeof value);
   }
   ub4* wide_length_at(uint32_t i) const {
     return wide_lengths ? reinterpret_cast<ub4*>(reinterpret_cast<char*>(wide_lengths) + size_t{i} * sizeof(ub4))
