@@ -156,6 +156,7 @@ TEST_F(FetchTest, one_array_fetch_mixes_plain_copies_with_conversions_truncation
 }
 
 // Rows packed one byte apart leave every element unaligned; a 4-byte length array sits beside them.
+// The checks read packed members by value (unary +): a reference to one would be misaligned.
 TEST_F(FetchTest, every_plainly_copied_kind_lands_whole_across_fetch_calls_at_any_stride) {
   must_run("CREATE TABLE K (ORD NUMBER, N NUMBER, R NUMBER, T VARCHAR2(10))");
   const char* rows[] = {"1, 7, 0.25, 'seven'", "2, -128, -1.5, 'a'", "3, 0, NULL, NULL", "4, 100, 1e100, 'sixsix'",
@@ -202,44 +203,44 @@ TEST_F(FetchTest, every_plainly_copied_kind_lands_whole_across_fetch_calls_at_an
   auto chars_at = [&](int i) { return std::string(out[i].chars, wide_lengths[i]); };
 
   ASSERT_EQ(OCI_SUCCESS, fetch(3)) << last_error();
-  EXPECT_EQ(7, out[0].tiny);
-  EXPECT_EQ(7, out[0].small);
-  EXPECT_EQ(7, out[0].big);
-  EXPECT_DOUBLE_EQ(0.25, out[0].real);
+  EXPECT_EQ(7, +out[0].tiny);
+  EXPECT_EQ(7, +out[0].small);
+  EXPECT_EQ(7, +out[0].big);
+  EXPECT_DOUBLE_EQ(0.25, +out[0].real);
   EXPECT_STREQ("seven", out[0].text);
-  EXPECT_EQ(5, out[0].text_length);
+  EXPECT_EQ(5, +out[0].text_length);
   EXPECT_EQ("seven", chars_at(0));
-  EXPECT_EQ(-128, out[1].tiny);
-  EXPECT_EQ(-128, out[1].big);
-  EXPECT_DOUBLE_EQ(-1.5, out[1].real);
+  EXPECT_EQ(-128, +out[1].tiny);
+  EXPECT_EQ(-128, +out[1].big);
+  EXPECT_DOUBLE_EQ(-1.5, +out[1].real);
   EXPECT_EQ("a", chars_at(1));
-  EXPECT_EQ(0, out[2].tiny);
+  EXPECT_EQ(0, +out[2].tiny);
   EXPECT_EQ(-1, real_indicators[2]);
-  EXPECT_EQ(-1, out[2].text_indicator);
+  EXPECT_EQ(-1, +out[2].text_indicator);
   EXPECT_EQ(-1, chars_indicators[2]);
   EXPECT_EQ(0, wide_lengths[2]);
   EXPECT_EQ(0, real_indicators[1]);
-  EXPECT_EQ(0, out[1].text_indicator);
+  EXPECT_EQ(0, +out[1].text_indicator);
 
   ASSERT_EQ(OCI_SUCCESS_WITH_INFO, fetch(3)) << "'sixsix' does not fit either text buffer";
-  EXPECT_EQ(100, out[0].tiny);
-  EXPECT_DOUBLE_EQ(1e100, out[0].real);
+  EXPECT_EQ(100, +out[0].tiny);
+  EXPECT_DOUBLE_EQ(1e100, +out[0].real);
   EXPECT_STREQ("sixsi", out[0].text);
-  EXPECT_EQ(6, out[0].text_indicator) << "the full length";
+  EXPECT_EQ(6, +out[0].text_indicator) << "the full length";
   EXPECT_EQ(6, chars_indicators[0]);
   EXPECT_EQ("sixsi", chars_at(0));
-  EXPECT_EQ(127, out[1].small);
+  EXPECT_EQ(127, +out[1].small);
   EXPECT_STREQ("abc", out[1].text);
-  EXPECT_EQ(0, out[1].text_indicator);
-  EXPECT_EQ(-9, out[2].big);
-  EXPECT_DOUBLE_EQ(0.0, out[2].real);
+  EXPECT_EQ(0, +out[1].text_indicator);
+  EXPECT_EQ(-9, +out[2].big);
+  EXPECT_DOUBLE_EQ(0.0, +out[2].real);
   EXPECT_EQ("four", chars_at(2));
 
   ASSERT_EQ(OCI_NO_DATA, fetch(1));
-  EXPECT_EQ(1, out[0].big);
-  EXPECT_DOUBLE_EQ(3.75, out[0].real);
+  EXPECT_EQ(1, +out[0].big);
+  EXPECT_DOUBLE_EQ(3.75, +out[0].real);
   EXPECT_STREQ("z", out[0].text);
-  EXPECT_EQ(1, out[0].text_length);
+  EXPECT_EQ(1, +out[0].text_length);
   EXPECT_EQ(0x5A5A, static_cast<ub2>(out[1].small)) << "nothing written past the rows fetched";
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
