@@ -196,11 +196,11 @@ class TDataSetWriter {
   };
   std::array<KeptStatement, 2> simple_refresh_;
   std::string all_fields_refresh_;  // the last refresh statement of every field
-  StatementBinds row_binds_;       // of the last lock, check or refresh statement
+  StatementBinds row_binds_;       // of the lock, check or refresh statement being sent; empty between
   StatementBinds post_binds_;      // of the post being sent; empty between posts
   ReturningPart post_returning_;   // of the post being sent
   std::string key_where_;          // the last where clause by UniqueFields
-  // Empties a post's binds however it ends.
+  // Empties a post's or a row statement's binds however it ends.
   struct ClearedOnExit {
     StatementBinds& Binds;
     ~ClearedOnExit() { Binds.Clear(); }

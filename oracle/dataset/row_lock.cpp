@@ -83,6 +83,7 @@ void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool 
     // Twice a post: the binds keep their room from one row statement to the next.
     StatementBinds& binds = row_binds_;
     binds.Clear();
+    const ClearedOnExit cleared{binds};  // the rowid view must not outlive the record
     binds.Declare(dml_text::RowIdVariable, 5);
     binds.SetText(dml_text::RowIdVariable, rowid);
     bind_table_variables(binds, text);
