@@ -254,6 +254,8 @@ std::string sql_list(const std::vector<std::string>& columns) {
 
 namespace {
 
+constexpr size_t kMaxTableColumns = 1000;
+
 class TableBuilder {
  public:
   TableBuilder(Translator& t, std::string owner, std::string table, std::string storage)
@@ -294,6 +296,7 @@ class TableBuilder {
       t_.fail(1430, name_index);
     column.stored_name = distinct_stored_name(column.name, taken_);
     taken_.push_back(column.stored_name);
+    if (taken_.size() > kMaxTableColumns) t_.fail(1792, name_index);
     column.declared_type = read_type(t_, i);
     while (i < end && !t_.token(i).is_op(",")) {
       if (t_.word_at(i, "SORT")) {
@@ -821,6 +824,7 @@ void Translator::create_table_as_select(int as, const std::string& owner, const 
   std::string definition = "CREATE TABLE " + quote_name(storage) + " (";
   int count = sqlite3_column_count(statement);
   if (!column_names.empty() && static_cast<int>(column_names.size()) != count) fail(1730, as);
+  if (static_cast<size_t>(count) > kMaxTableColumns) fail(1792, as);
   std::vector<std::string> names = column_names;
   for (int c = 0; column_names.empty() && c < count; ++c) names.push_back(oracle_name(sqlite3_column_name(statement, c)));
   const std::vector<std::string> stored = distinct_stored_names(names);

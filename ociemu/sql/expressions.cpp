@@ -160,8 +160,12 @@ Expression combine(const std::string& op, const Expression& left, const Expressi
     const char* function = op == "*" ? kExactTimesFunction : op == "+" ? kExactPlusFunction : kExactMinusFunction;
     result.text = std::string(function) + "(" + left.text + ", " + right.text + ")";
     result.type = ValueType::Number;
-  } else if (op == "*") {
+  } else if (op == "*" && (numbers || is_dateish(left.type) || is_dateish(right.type))) {
     result.text = "(" + left.text + " * " + right.text + ")";
+    result.type = ValueType::Number;
+  } else if (op == "*") {
+    // SQLite reads text that is no number as 0; Oracle's conversion fails with ORA-01722.
+    result.text = std::string(kExactTimesFunction) + "(" + left.text + ", " + right.text + ")";
     result.type = ValueType::Number;
   } else if (op == "/") {
     result.text = "OCIEMU_DIV(" + left.text + ", " + right.text + ")";
@@ -328,8 +332,11 @@ void convert_for_number(const Expression& number, Expression& other) {
     return;
   }
   const std::string_view inner = std::string_view(other.text).substr(1, other.text.size() - 2);
-  if (inner.find('\'') != std::string_view::npos || !Decimal::parse(inner)) return;
-  other.text = sql::number_literal(inner);
+  if (inner.find('\'') == std::string_view::npos && Decimal::parse(inner)) {
+    other.text = sql::number_literal(inner);
+  } else {
+    other.text = "TO_NUMBER(" + other.text + ")";  // raises ORA-01722 as Oracle's conversion does
+  }
   other.type = ValueType::Number;
 }
 
@@ -392,6 +399,79 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
   return next;
 }
 
+namespace {
+
+// The name a scalar sub-query's rows go under while their number is checked.
+constexpr const char* kScalarRows = "\"OCIEMU$SCALAR\"";
+
+bool is_aggregate_name(const Token& t) {
+  return t.kind == TokenKind::Word && in_list(t.text, {"COUNT", "SUM", "MIN", "MAX", "AVG"});
+}
+
+}  // namespace
+
+// The index of the first top-level SELECT of a query (after its WITH clauses); -1 when the
+// query begins with a parenthesised part.
+int Translator::first_select(int begin, int end) const {
+  for (int i = begin; i < end; ++i) {
+    if (token(i).is_op("(")) {
+      if (i == begin) return -1;
+      i = matching(i);
+    } else if (word_at(i, "SELECT")) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// Whether a sub-query's select list is one column, and whether it is one aggregate over the
+// whole query, which yields exactly one row. A star or an unreadable shape counts as neither.
+Translator::SelectShape Translator::select_shape(int begin, int end) const {
+  const int select = first_select(begin, end);
+  if (select < 0) return {};
+  int item = select + 1;
+  if (word_at(item, "DISTINCT") || word_at(item, "UNIQUE") || word_at(item, "ALL")) ++item;
+  SelectShape shape{true, false};
+  int from = -1;
+  for (int i = item; i < end && from < 0; ++i) {
+    const Token& t = token(i);
+    if (t.is_op("(")) {
+      i = matching(i);
+    } else if (t.is_op(",") || (t.is_op("*") && (i == item || token(i - 1).is_op(".")))) {
+      return {};
+    } else if (word_at(i, "FROM")) {
+      from = i;
+    }
+  }
+  if (from < 0) return {};
+  bool grouped = false;
+  for (int i = from; i < end; ++i) {
+    if (token(i).is_op("(")) {
+      i = matching(i);
+    } else if (word_at(i, "GROUP") || word_at(i, "UNION") || word_at(i, "INTERSECT") || word_at(i, "MINUS") ||
+               word_at(i, "EXCEPT") || word_at(i, "CONNECT")) {
+      grouped = true;
+    }
+  }
+  shape.one_row = !grouped && is_aggregate_name(token(item)) && token(item + 1).is_op("(") &&
+                  matching(item + 1) + 1 == from;
+  return shape;
+}
+
+// A sub-query in parentheses (open..close). Where it stands for one value, more than one row
+// fails with ORA-01427 as in Oracle, where SQLite would take the first row.
+std::string Translator::scalar_subquery(int open, int close, const Scope& scope) {
+  const std::string inner = query(open + 1, close, &scope);
+  const bool set_operand = open > 0 && (word_at(open - 1, "IN") || word_at(open - 1, "EXISTS") ||
+                                        word_at(open - 1, "ANY") || word_at(open - 1, "ALL") ||
+                                        word_at(open - 1, "SOME"));
+  if (set_operand) return "(" + inner + ")";
+  const SelectShape shape = select_shape(open + 1, close);
+  if (!shape.one_column || shape.one_row) return "(" + inner + ")";
+  return std::string("(WITH ") + kScalarRows + "(v) AS (" + inner + ") SELECT " + kSingleRowFunction +
+         "(COUNT(*), MIN(v)) FROM (SELECT v FROM " + kScalarRows + " LIMIT 2))";
+}
+
 int Translator::expression(int index, int end, const Scope& scope, Expression& result, int min_precedence) {
   if (index >= end) fail(936, index);
   Expression left;
@@ -447,7 +527,7 @@ int Translator::primary(int index, int end, const Scope& scope, Expression& resu
       int close = matching(index);
       if (close > end) fail_not_ended(end);
       if (word_at(index + 1, "SELECT") || word_at(index + 1, "WITH")) {
-        result = {"(" + query(index + 1, close, &scope) + ")", ValueType::Unknown};
+        result = {scalar_subquery(index, close, scope), ValueType::Unknown};
         return close + 1;
       }
       Expression inner;

@@ -917,6 +917,11 @@ void check_length(sqlite3_context* context, int, Args args) {
   sqlite3_result_int(context, 1);
 }
 
+void single_row(sqlite3_context* context, int, Args args) {
+  if (sqlite3_value_int64(args[0]) > 1) throw_oracle(1427);
+  sqlite3_result_value(context, args[1]);
+}
+
 // ---- registration -------------------------------------------------------------------------
 
 using Function = void (*)(sqlite3_context*, int, Args);
@@ -965,6 +970,7 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_CHECK_LENGTH", 6, 6, check_length, true),
     OCIEMU_FN("OCIEMU_MERGE_ONCE", 1, 1, merge_once, true),
     OCIEMU_FN("OCIEMU_VIEW_CHECKED", 2, 2, view_checked, true),
+    OCIEMU_FN(kSingleRowFunction, 2, 2, single_row, true),
     OCIEMU_FN("SYSDATE", 0, 0, sysdate, false),
     OCIEMU_FN("SYSTIMESTAMP", 0, 0, systimestamp, false),
     OCIEMU_FN("OCIEMU_CURRENT_TIMESTAMP", 0, 0, current_timestamp, false),

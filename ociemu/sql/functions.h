@@ -21,6 +21,8 @@ void register_functions(sqlite3* db, SessionContext* session);
 // CHAR(n) columns declare this collation (blank-padded comparison); values stored
 // into them pass the function, which pads them: OCIEMU_BLANK_PAD(value, n, in_characters).
 // Registered by register_functions.
+// OCIEMU_SINGLE_ROW(row_count, value): value, or ORA-01427 when a scalar sub-query gave more than one row.
+inline constexpr const char* kSingleRowFunction = "OCIEMU_SINGLE_ROW";
 inline constexpr const char* kBlankPaddedCollation = "OCIEMU_CHAR";
 inline constexpr const char* kBlankPadFunction = "OCIEMU_BLANK_PAD";
 void register_blank_padding(sqlite3* db);

@@ -80,6 +80,7 @@ constexpr Message kMessages[] = {
     {1422, "exact fetch returns more than requested number of rows"},
     {1425, "escape character must be character string of length 1"},
     {1426, "numeric overflow"},
+    {1427, "single-row subquery returns more than one row"},
     {1428, "argument '%s' is out of range"},
     {1430, "column being added already exists in table"},
     {1432, "public synonym to be dropped does not exist"},

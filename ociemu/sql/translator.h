@@ -197,6 +197,13 @@ class Translator {
   // After an expression: a comparison or BETWEEN with it, converting text compared with dates.
   int comparison(int index, int end, const Scope& scope, Expression& left);
   std::string original_text(int begin, int end) const;
+  struct SelectShape {
+    bool one_column = false;  // the select list is one item, no star
+    bool one_row = false;     // that item is an aggregate over the whole, ungrouped query
+  };
+  int first_select(int begin, int end) const;
+  SelectShape select_shape(int begin, int end) const;
+  std::string scalar_subquery(int open, int close, const Scope& scope);
   std::string heading_text(int begin, int end) const;  // a computed column's name
 
   // ---- DDL and the rest (ddl.cpp) ----

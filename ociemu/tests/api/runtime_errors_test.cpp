@@ -30,6 +30,11 @@ class RuntimeErrorsTest : public OciTest {
     }
   }
 
+  // Runs each query and compares its first value.
+  void expect_values(std::initializer_list<std::pair<std::string, std::string>> values) {
+    for (const auto& [expected, sql] : values) EXPECT_EQ(expected, single_text(sql)) << sql;
+  }
+
   int failure_of(const std::string& sql) {
     OCIStmt* stmt = prepare(sql);
     ub2 type = 0;
@@ -63,6 +68,55 @@ TEST_F(RuntimeErrorsTest, arithmetic_and_conversion_failures_carry_oracles_codes
       {"SELECT TO_CHAR(SYSDATE, 'QQQQ XX') FROM dual", 1821},
       {"SELECT CAST('abc' AS NUMBER) FROM dual", 1722},
   });
+}
+
+TEST_F(RuntimeErrorsTest, text_that_is_no_number_fails_where_oracle_converts_it) {
+  expect_failures({
+      {"SELECT s * 2 FROM r", 1722},
+      {"SELECT 2 * s FROM r", 1722},
+      {"SELECT id FROM r WHERE 1 = 'a'", 1722},
+      {"SELECT id FROM r WHERE n < 'x'", 1722},
+      {"SELECT id FROM r WHERE id = 'it''s'", 1722},
+  });
+  must_run("CREATE TABLE numeric_text (t VARCHAR2(10))");
+  must_run("INSERT INTO numeric_text VALUES (' 2.5 ')");
+  expect_values({
+      {"5", "SELECT t * 2 FROM numeric_text"},
+      {"7.5", "SELECT 3 * t FROM numeric_text"},
+      {"2", "SELECT COUNT(*) FROM r WHERE 1 = '1'"},
+      {"1", "SELECT id FROM r WHERE n = '1.50'"},
+      {"3", "SELECT id * '1.5' FROM r WHERE id = 2"},
+  });
+}
+
+TEST_F(RuntimeErrorsTest, a_scalar_subquery_of_several_rows_fails_and_of_one_row_gives_it) {
+  expect_failures({
+      {"SELECT (SELECT id FROM r) FROM dual", 1427},
+      {"SELECT id FROM r WHERE id = (SELECT id FROM r)", 1427},
+      {"SELECT id FROM r x WHERE id = (SELECT y.id FROM r y WHERE y.id >= x.id)", 1427},
+      {"UPDATE r SET n = (SELECT n FROM r)", 1427},
+  });
+  expect_values({
+      {"2.5", "SELECT (SELECT n FROM r WHERE id = 2) FROM dual"},
+      {"<null>", "SELECT NVL((SELECT s FROM r WHERE id = 9), '<null>') FROM dual"},
+      {"2", "SELECT (SELECT COUNT(*) FROM r) FROM dual"},
+      {"2", "SELECT MAX(id) FROM r x WHERE id = (SELECT y.id FROM r y WHERE y.id = x.id)"},
+      {"2", "SELECT COUNT(*) FROM r WHERE id IN (SELECT id FROM r)"},
+      {"2", "SELECT COUNT(*) FROM r WHERE EXISTS (SELECT id FROM r)"},
+      {"1", "SELECT COUNT(*) FROM r WHERE (id, s) = (SELECT id, s FROM r WHERE id = 1)"},
+  });
+}
+
+TEST_F(RuntimeErrorsTest, a_table_holds_at_most_a_thousand_columns) {
+  auto columns = [](int count) {
+    std::string list = "c0 NUMBER";
+    for (int k = 1; k < count; ++k) list += ", c" + std::to_string(k) + " NUMBER";
+    return list;
+  };
+  expect_failures({{"CREATE TABLE wide (" + columns(1001) + ")", 1792}});
+  must_run("CREATE TABLE wide (" + columns(1000) + ")");
+  expect_failures({{"ALTER TABLE wide ADD (extra NUMBER)", 1792},
+                   {"CREATE TABLE wider AS SELECT w.*, 1 extra FROM wide w", 1792}});
 }
 
 TEST_F(RuntimeErrorsTest, functions_given_bad_arguments_carry_oracles_codes) {
