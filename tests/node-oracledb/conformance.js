@@ -528,6 +528,11 @@ async function main() {
     await assert.rejects(conn.execute('update node_rt set c = null'), (e) => e.errorNum === 1407);
     await assert.rejects(conn.execute("select 1 from dual where 'a' like 'a' escape 'xx'"), (e) => e.errorNum === 1425);
     await assert.rejects(conn.execute('select ntile(0) over (order by id) from node_rt'), (e) => e.errorNum === 1428);
+    await conn.execute("insert into node_rt values (2, 'y')");
+    await assert.rejects(conn.execute('select c * 2 from node_rt'), (e) => e.errorNum === 1722);
+    await assert.rejects(conn.execute("select id from node_rt where 1 = 'a'"), (e) => e.errorNum === 1722);
+    await assert.rejects(conn.execute('select (select id from node_rt) from dual'), (e) => e.errorNum === 1427);
+    await conn.execute('delete from node_rt where id = 2');
     const r = await conn.execute('select count(*) from node_rt');
     assert.deepStrictEqual(r.rows, [[1]]);
     await conn.execute('drop table node_rt');
