@@ -68,18 +68,34 @@ bool Statement::query_open() const {
 bool Statement::next_cells(std::vector<Cell>& row) {
   if (!query_open()) fail(kInvalidCursor);
   if (cursor_ == Cursor::Exhausted || cursor_ == Cursor::Drained) return false;
-  bool more = true;
-  for (; client_prefetched_ > 0 && more; --client_prefetched_) {
-    more = advance();
-    row_count += more;
+  if (client_prefetched_ > 0 && !materialized_) {
+    materialize();
+    client_prefetched_ = static_cast<uint32_t>(std::min<size_t>(client_prefetched_, rows_.size()));
+    row_count += client_prefetched_;
+    prefetched_held_ = true;
   }
-  if (!more || !advance()) {
+  if (client_prefetched_ > 0) return take_row_behind_held(row);
+  if (!advance()) {
     cursor_ = Cursor::Drained;
     return false;
   }
   ++row_count;
   row.resize(columns_.size());
   for (uint32_t i = 0; i < columns_.size(); ++i) row[i] = cell(i);
+  return true;
+}
+
+bool Statement::take_row_behind_held(std::vector<Cell>& row) {
+  const size_t at = next_row_ + client_prefetched_;
+  if (at >= rows_.size()) return false;  // not drained: the client still holds rows
+  block_row_ = std::move(rows_[at]);
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(at));
+  ++row_count;
+  row.resize(columns_.size());
+  for (uint32_t i = 0; i < columns_.size(); ++i) {
+    const Cell value = block_row_[i].view();
+    row[i] = columns_[i].deferred ? deferred_cell(i, value, false) : value;
+  }
   return true;
 }
 

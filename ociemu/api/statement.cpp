@@ -905,6 +905,7 @@ void Statement::close_cursor() {
   closed_by_block_ = false;
   pending_row_ = false;
   client_prefetched_ = 0;
+  prefetched_held_ = false;
   materialized_ = false;
   rows_.clear();
 }
@@ -1120,7 +1121,9 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
     throw;
   }
   rows_fetched = fetched;
-  client_prefetched_ -= std::min(client_prefetched_, fetched);
+  const uint32_t held_delivered = std::min(client_prefetched_, fetched);
+  if (prefetched_held_) row_count -= held_delivered;  // counted when the block read past them
+  client_prefetched_ -= held_delivered;
   if (fetched < rows) {
     record_error(errors, 1403, message_text(1403));
     return OCI_NO_DATA;

@@ -269,6 +269,8 @@ class Statement : public Handle {
   // call), closing it, and its remaining rows handed to another handle.
   bool query_open() const;
   bool next_cells(std::vector<Cell>& row);
+  // The server's next row behind the rows the client holds, taken out of the client's list.
+  bool take_row_behind_held(std::vector<Cell>& row);
   void close_for_block();  // the client's next fetch then finds the cursor invalid (ORA-01001)
   void hand_rows_to(Statement& target);
 
@@ -400,8 +402,13 @@ class Statement : public Handle {
   Cursor cursor_ = Cursor::Closed;
   bool pending_row_ = false;  // the query's first row was stepped at execute and not delivered yet
   // Rows Oracle's client would hold, prefetched with the execute and not fetched by the
-  // application yet: the server's cursor is past them, so a block reading it never sees them.
+  // application yet: the server's cursor is past them, so a block reading it never sees them,
+  // while the application's next fetch still gets them.
   uint32_t client_prefetched_ = 0;
+  // A block read past the prefetched rows: the rows are materialized, those the block took are
+  // gone from rows_, and row_count already counts the held ones (as the server's cursor did).
+  bool prefetched_held_ = false;
+  std::vector<StoredCell> block_row_;  // the row a block took from behind the held ones; next_cells views it
   bool materialized_ = false;
   bool scrollable_ = false;
   std::vector<std::vector<StoredCell>> rows_;

@@ -196,7 +196,7 @@ async function main() {
     }
   });
 
-  await check('a result set passed into PL/SQL as a REF CURSOR IN bind is read there, and its rows are gone', async () => {
+  await check('a result set passed into PL/SQL as a REF CURSOR IN bind is read there; rows the client prefetched stay the client\'s', async () => {
     await conn.execute('create table node_rc (id number(3), name varchar2(10))');
     await conn.executeMany('insert into node_rc values (:1, :2)', [[1, 'one'], [2, 'two'], [3, 'three']]);
     await conn.execute(`create or replace procedure node_read(c in sys_refcursor, total out number, names out varchar2) is
@@ -222,7 +222,7 @@ async function main() {
     assert.deepStrictEqual(r.outBinds, { total: 5, names: 'two,three,' });
     assert.strictEqual(await rs.getRow(), undefined);
     await rs.close();
-    // Rows prefetched with the execute are the client's: the procedure reads on after them.
+    // Rows prefetched with the execute are the client's: the procedure reads on after them,
     const prefetched = (await conn.execute('select id, name from node_rc order by id', [], { resultSet: true, prefetchRows: 2 })).resultSet;
     const after = await conn.execute('begin node_read(:c, :total, :names); end;', {
       c: prefetched,
@@ -230,6 +230,8 @@ async function main() {
       names: { dir: oracledb.BIND_OUT, type: oracledb.STRING, maxSize: 40 },
     });
     assert.deepStrictEqual(after.outBinds, { total: 3, names: 'three,' });
+    // ... and still hands them to the application.
+    assert.deepStrictEqual(await prefetched.getRows(), [[1, 'one'], [2, 'two']]);
     await prefetched.close();
     await conn.execute('drop table node_rc');
   });

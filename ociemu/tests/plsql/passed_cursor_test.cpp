@@ -138,16 +138,31 @@ TEST_F(PassedCursorTest, rows_the_client_prefetched_at_execute_are_past_the_curs
   OCIStmt* cursor = open_with_prefetch(0);
   EXPECT_EQ("ADAMS,CLARK,DAVIS,", run_with(cursor, "begin names_of(:c, :r); end;"));
   OCIHandleFree(cursor_, OCI_HTYPE_STMT);
+  // The client still hands its prefetched rows to the application, and nothing after them.
   cursor = open_with_prefetch(2);
   EXPECT_EQ("DAVIS,", run_with(cursor, "begin names_of(:c, :r); end;"));
+  EXPECT_EQ((std::vector<std::string>{"ADAMS", "CLARK"}), client_rows(cursor));
   OCIHandleFree(cursor_, OCI_HTYPE_STMT);
   // Rows the application fetched come out of the prefetched ones; beyond the end nothing is left.
   cursor = open_with_prefetch(2);
   EXPECT_EQ(std::vector<std::string>{"ADAMS"}, client_rows_up_to(cursor, 1));
   EXPECT_EQ("DAVIS,", run_with(cursor, "begin names_of(:c, :r); end;"));
+  EXPECT_EQ(std::vector<std::string>{"CLARK"}, client_rows(cursor));
   OCIHandleFree(cursor_, OCI_HTYPE_STMT);
   cursor = open_with_prefetch(10);
   EXPECT_EQ("<null>", run_with(cursor, "begin names_of(:c, :r); end;"));
+  EXPECT_EQ((std::vector<std::string>{"ADAMS", "CLARK", "DAVIS"}), client_rows(cursor));
+}
+
+TEST_F(PassedCursorTest, a_block_reading_one_row_past_the_prefetched_ones_leaves_the_rest_in_order) {
+  must_run("create or replace procedure take_one(p_rows in sys_refcursor, p_name out varchar2) is "
+           "begin fetch p_rows into p_name; end;");
+  ub4 prefetch = 1;
+  cursor_ = prepare("SELECT NAME FROM STAFF WHERE DEPT = 10 ORDER BY ID");
+  ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(cursor_, OCI_HTYPE_STMT, &prefetch, sizeof prefetch, OCI_ATTR_PREFETCH_ROWS, err));
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, cursor_, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  EXPECT_EQ("CLARK", run_with(cursor_, "begin take_one(:c, :r); end;"));
+  EXPECT_EQ((std::vector<std::string>{"ADAMS", "DAVIS"}), client_rows(cursor_));
 }
 
 TEST_F(PassedCursorTest, an_in_out_cursor_the_procedure_opens_anew_gives_the_client_the_new_rows) {
