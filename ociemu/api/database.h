@@ -96,6 +96,9 @@ class Connection {
   // statement is prepared once. Returns SQLite's result code instead of throwing.
   int run_kept(const std::string& sql);
   void exec_kept(const std::string& sql);
+  // The statement of a fixed text, prepared at first use and finalized with the connection;
+  // nullptr when it is no single statement or too many texts are kept. Callers reset it.
+  sqlite3_stmt* kept_statement(const char* sql) { return fixed_statement(sql); }
 
   // SQLite cannot drop a table while any statement of the connection is reading, where Oracle
   // lets an open cursor on another table go on: such a table is renamed out of the way instead,
@@ -120,7 +123,7 @@ class Connection {
   sqlite3_stmt* fixed_statement(const char* sql);
   void keep(std::string_view sql, sqlite3_stmt* statement, bool fixed);
   static constexpr size_t kKeptLimit = 8;    // savepoints by name
-  static constexpr size_t kFixedLimit = 16;  // fixed texts
+  static constexpr size_t kFixedLimit = 24;  // fixed texts
   sqlite3* db_ = nullptr;
   std::vector<KeptStatement> kept_;
   size_t fixed_count_ = 0;

@@ -119,6 +119,10 @@ class SessionHost : public plsql::Host {
   sql::SessionContext& context() override { return session_.context; }
   plsql::CallState* calls() override { return session_.plsql_calls.get(); }
   uint64_t schema_generation() override { return session_.generation; }
+  sqlite3_stmt* kept_statement(const char* sql) override {
+    Connection& connection = *session_.connection;
+    return connection.db() == db() ? connection.kept_statement(sql) : nullptr;
+  }
 
   bool has_bind(const std::string&) override { return false; }
   void bind_to(const std::string&, sqlite3_stmt*, int, int) override { fail(kNotAllBound); }

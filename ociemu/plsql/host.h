@@ -117,6 +117,9 @@ class Host {
   // The session's stored programs and the calls running (null: the unit keeps its own),
   // and the count that moves whenever the session's schema changes.
   virtual CallState* calls() { return nullptr; }
+  // A statement of a fixed text, prepared once and kept for the connection's life; the caller
+  // resets it after each use. nullptr: the caller prepares its own.
+  virtual sqlite3_stmt* kept_statement(const char* /*sql*/) { return nullptr; }
   virtual uint64_t schema_generation() { return 0; }
 
   // Lines of DBMS_OUTPUT, kept by the session between calls.

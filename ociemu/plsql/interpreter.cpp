@@ -1270,7 +1270,7 @@ class Runner final : public Activation {
       case Ref::TriggerFlag: return Value::of_boolean(trigger_flag(ref));
       case Ref::LobIsTemporary: return lob_is_temporary(eval(*ref.index), host_);
       case Ref::PackageVariable: return package_slot(ref).value;
-      case Ref::Attribute: return read_attribute(db_, eval_ref(*ref.holder), *ref.attribute, session_);
+      case Ref::Attribute: return read_attribute(host_, eval_ref(*ref.holder), *ref.attribute);
       case Ref::Bind:
       case Ref::BindElement: break;
     }
@@ -1364,7 +1364,7 @@ class Runner final : public Activation {
       }
       case Ref::Attribute: {
         Value attribute = fit(value, target.attribute->type);
-        assign(*target.holder, write_attribute(db_, eval_ref(*target.holder), *target.attribute, attribute));
+        assign(*target.holder, write_attribute(host_, eval_ref(*target.holder), *target.attribute, attribute));
         return;
       }
       default:

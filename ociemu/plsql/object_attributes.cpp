@@ -30,18 +30,31 @@ TypeSpec type_of(const sql::TypeAttribute& attribute, const std::optional<sql::T
   return type;
 }
 
+constexpr const char* kReadSql = "SELECT json_extract(?1, ?2)";
+constexpr const char* kWriteSql = "SELECT json_type(?1, ?4), json_set(?1, ?2, ?3)";
+constexpr const char* kWriteObjectSql = "SELECT json_type(?1, ?4), json_set(?1, ?2, json(?3))";
+
 // One JSON function call over a variable's text; text that is no object's is a value error.
+// Reads in loops call it often, so the connection keeps its statements where it can.
 class JsonCall {
  public:
-  JsonCall(sqlite3* db, const std::string& sql) {
+  JsonCall(Host& host, const char* sql) : kept_(host.kept_statement(sql)) {
+    if (kept_ != nullptr) return;
     sqlite3_stmt* prepared = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &prepared, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(host.db(), sql, -1, &prepared, nullptr) != SQLITE_OK) {
       sqlite3_finalize(prepared);
       sql::throw_oracle(kValueErrorCode);
     }
-    statement_.reset(prepared);
+    owned_.reset(prepared);
   }
-  sqlite3_stmt* handle() const { return statement_.get(); }
+  ~JsonCall() {
+    if (kept_ == nullptr) return;
+    sqlite3_reset(kept_);
+    sqlite3_clear_bindings(kept_);  // no copy of a variable's text stays with the connection
+  }
+  JsonCall(const JsonCall&) = delete;
+  JsonCall& operator=(const JsonCall&) = delete;
+  sqlite3_stmt* handle() const { return kept_ != nullptr ? kept_ : owned_.get(); }
   void bind(int index, const std::string& text) {
     sqlite3_bind_text(handle(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
@@ -58,7 +71,8 @@ class JsonCall {
   struct Finalize {
     void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
   };
-  std::unique_ptr<sqlite3_stmt, Finalize> statement_;
+  sqlite3_stmt* kept_;  // the connection's, reset after the call; else owned_
+  std::unique_ptr<sqlite3_stmt, Finalize> owned_;
 };
 
 }  // namespace
@@ -84,23 +98,21 @@ std::optional<ObjectAttribute> find_object_attribute(sqlite3* db, const std::str
   return found;
 }
 
-Value read_attribute(sqlite3* db, const Value& object, const ObjectAttribute& attribute,
-                     const sql::SessionContext& session) {
+Value read_attribute(Host& host, const Value& object, const ObjectAttribute& attribute) {
   if (object.is_null()) return Value{};
-  JsonCall query(db, "SELECT json_extract(?1, ?2)");
+  JsonCall query(host, kReadSql);
   bind_value(query.handle(), 1, object);
   query.bind(2, attribute.path);
   query.run();
   if (query.is_null(0)) return Value{};
   if (attribute.encoding == ObjectAttribute::Hex) return Value{Value::Blob, 0, 0, sql::bytes_of_hex(query.text(0))};
   Value value = column_value(query.handle(), 0, std::nullopt);
-  return coerce(value, attribute.type, session);
+  return coerce(value, attribute.type, host.context());
 }
 
-Value write_attribute(sqlite3* db, const Value& object, const ObjectAttribute& attribute, const Value& value) {
+Value write_attribute(Host& host, const Value& object, const ObjectAttribute& attribute, const Value& value) {
   if (object.is_null()) sql::throw_oracle(kUninitializedComposite, {});
-  const char* placed = attribute.encoding == ObjectAttribute::Json ? "json(?3)" : "?3";
-  JsonCall query(db, std::string("SELECT json_type(?1, ?4), json_set(?1, ?2, ") + placed + ")");
+  JsonCall query(host, attribute.encoding == ObjectAttribute::Json ? kWriteObjectSql : kWriteSql);
   bind_value(query.handle(), 1, object);
   query.bind(2, attribute.path);
   if (attribute.encoding == ObjectAttribute::Hex && !value.is_null()) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ociemu/plsql/ast.h"
+#include "ociemu/plsql/host.h"
 #include "ociemu/sql/dialect.h"
 
 namespace ociemu::plsql {
@@ -22,11 +23,10 @@ std::optional<ObjectAttribute> find_object_attribute(sqlite3* db, const std::str
                                                      const std::vector<std::string>& names, size_t& missing);
 
 // The attribute's value in the object's stored text; NULL when the object or the attribute is.
-Value read_attribute(sqlite3* db, const Value& object, const ObjectAttribute& attribute,
-                     const sql::SessionContext& session);
+Value read_attribute(Host& host, const Value& object, const ObjectAttribute& attribute);
 
 // The object's stored text with the attribute replaced by `value` (already of the attribute's
 // type); ORA-06530 when the object holding the attribute is null, as Oracle refuses it.
-Value write_attribute(sqlite3* db, const Value& object, const ObjectAttribute& attribute, const Value& value);
+Value write_attribute(Host& host, const Value& object, const ObjectAttribute& attribute, const Value& value);
 
 }  // namespace ociemu::plsql
