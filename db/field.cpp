@@ -97,6 +97,12 @@ void TField::SetData(const void* buffer) {
   dataset_->SetFieldData(this, buffer);
 }
 
+// Grids read every cell: reading in place saves a copy per cell.
+const void* TField::ReadBytes(void* scratch) const {
+  if (const TFieldBytes bytes = PeekData(); bytes.kept) return bytes.data;
+  return GetData(scratch) ? scratch : nullptr;
+}
+
 bool TField::IsNull() const { return !dataset_ || !GetData(nullptr); }
 
 void TField::Clear() {
@@ -220,8 +226,8 @@ bool TStringField::read_text(std::string& out) const {
   const auto size = static_cast<size_t>(DataSize());
   if (const TFieldBytes bytes = PeekData(); bytes.kept) {
     const auto* text = static_cast<const char*>(bytes.data);
-    if (text) out.assign(text, ::strnlen(text, size));
-    else out.clear();
+    out.clear();  // clear and append: assign's aliasing checks cost more than the copy
+    if (text) out.append(text, ::strnlen(text, size));
     return text != nullptr;
   }
   std::array<char, 256> small;  // GetData writes the whole value
@@ -319,13 +325,14 @@ void TIntegerField::type_range(int64_t& min, int64_t& max) const {
 }
 
 bool TIntegerField::read(int64_t& value) const {
-  unsigned char buffer[8] = {};
-  if (!GetData(buffer)) return false;
+  unsigned char scratch[8];
+  const void* bytes = ReadBytes(scratch);
+  if (!bytes) return false;
   switch (DataType()) {
-    case ftSmallint: { int16_t v; std::memcpy(&v, buffer, 2); value = v; break; }
-    case ftWord: { uint16_t v; std::memcpy(&v, buffer, 2); value = v; break; }
-    case ftLargeint: { int64_t v; std::memcpy(&v, buffer, 8); value = v; break; }
-    default: { int32_t v; std::memcpy(&v, buffer, 4); value = v; break; }
+    case ftSmallint: { int16_t v; std::memcpy(&v, bytes, 2); value = v; break; }
+    case ftWord: { uint16_t v; std::memcpy(&v, bytes, 2); value = v; break; }
+    case ftLargeint: { int64_t v; std::memcpy(&v, bytes, 8); value = v; break; }
+    default: { int32_t v; std::memcpy(&v, bytes, 4); value = v; break; }
   }
   return true;
 }
@@ -392,7 +399,8 @@ bool TIntegerField::WriteText(std::string& out, bool display_text) const {
   if (!read(value)) return false;
   if (DisplayFormat.empty() && EditFormat.empty()) {
     char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, static_cast<size_t>(end - digits));  // by length: the iterator form goes through replace
     return true;
   }
   out = format_number(static_cast<double>(value), display_text);
@@ -444,7 +452,10 @@ void TFloatField::SetAsVariant(const Variant& value) {
 bool TFloatField::WriteText(std::string& out, bool display_text) const {
   double value;
   out.clear();
-  if (!GetData(&value)) return false;
+  unsigned char scratch[sizeof value];
+  const void* bytes = ReadBytes(scratch);
+  if (!bytes) return false;
+  std::memcpy(&value, bytes, sizeof value);
   if (DisplayFormat.empty() && EditFormat.empty()) {
     char text[kFloatTextSize];
     out.append(text, FloatToChars(value, text));
@@ -520,6 +531,10 @@ double DateTimeToNative(TFieldType type, TDateTime value) {
   }
 }
 
+double DayAndTimeToNative(TDayAndTime value) {
+  return static_cast<double>((value.Days + DateDelta) * static_cast<int64_t>(MSecsPerDay) + value.MSecs);
+}
+
 TDateTime NativeToDateTime(TFieldType type, double native) {
   double days, msecs;
   switch (type) {
@@ -557,13 +572,14 @@ TDayAndTime split_native(double native) {
 }  // namespace
 
 bool TDateTimeField::read_native(double& native) const {
-  unsigned char buffer[8] = {};
-  if (!GetData(buffer)) return false;
+  unsigned char scratch[8];
+  const void* bytes = ReadBytes(scratch);
+  if (!bytes) return false;
   if (DataType() == ftDateTime) {
-    std::memcpy(&native, buffer, 8);
+    std::memcpy(&native, bytes, 8);
   } else {
     int32_t small;
-    std::memcpy(&small, buffer, 4);
+    std::memcpy(&small, bytes, 4);
     native = small;
   }
   return true;

@@ -134,6 +134,9 @@ class TField : public TComponent {
   std::string GetText(bool display_text) const;
   // Replaces out with the field's own text; false when the value is null.
   virtual bool WriteText(std::string& out, bool display_text) const;
+  // The native value's DataSize() bytes, unaligned: where the dataset keeps
+  // them, else copied into scratch; nullptr for a null value.
+  const void* ReadBytes(void* scratch) const;
 
   [[noreturn]] void AccessError(const char* type_name) const;
   [[noreturn]] void RangeError(const std::string& value, const std::string& min,
@@ -373,6 +376,9 @@ class TMemoField : public TBlobField {
 // Conversion between TDateTime and the native date-time forms above.
 double DateTimeToNative(TFieldType type, TDateTime value);
 TDateTime NativeToDateTime(TFieldType type, double native);
+// An ftDateTime native value straight from days and milliseconds, as
+// DateTimeToNative gives for the TDateTime they stand for.
+double DayAndTimeToNative(TDayAndTime value);
 
 // A new field of the class that holds values of type.
 TField* CreateFieldOfType(TComponent* owner, TFieldType type);

@@ -237,8 +237,14 @@ TFieldBytes TOracleDataSet::PeekFieldData(TField* field) {
   uint8_t* record = RecordForState(field);
   const int number = field->FieldNo();
   if (!record || number >= field_infos_.Count()) return {true, nullptr};
-  if (number >= 0 && field_infos_[number].BlobIndex >= 0) return {};  // kept apart from the record
-  const uint8_t* slot = number < 0 ? calc_area(record) + field->Offset() : DataArea(record) + field_infos_[number].DataOffset;
+  const uint8_t* slot;
+  if (number < 0) {
+    slot = calc_area(record) + field->Offset();
+  } else {
+    const TOracleFieldInfo& info = field_infos_[number];
+    if (info.BlobIndex >= 0) return {};  // kept apart from the record
+    slot = DataArea(record) + info.DataOffset;
+  }
   return {true, slot[0] == 0 ? slot + 1 : nullptr};
 }
 
