@@ -188,7 +188,7 @@ bool TOracleDataSet::copy_cell(uint8_t* record, const FillStep& step) {
     case FillCopy::Integer: put(slot, read_as<int32_t>(cell)); return true;
     case FillCopy::Smallint: put(slot, static_cast<int16_t>(read_as<int32_t>(cell))); return true;
     case FillCopy::Float: put(slot, read_as<double>(cell)); return true;
-    case FillCopy::DateTime: put(slot, DateTimeToNative(ftDateTime, OracleDateToDateTime(cell))); return true;
+    case FillCopy::DateTime: put(slot, DayAndTimeToNative(OracleDateToDayAndTime(cell))); return true;
     case FillCopy::Text: {
       const TRowText text = ScanRowText(cell, static_cast<size_t>(column.DefineSize));
       if (text.LineBreak) return false;  // whether line breaks are converted is the query's call

@@ -40,28 +40,37 @@ constexpr int kDaysBeforeMonth[13] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 27
 constexpr int64_t kDaysBeforeYearOne = 693594;  // from 1 January of year 1 to 30 December 1899
 
 // TryEncodeDate's result in constant time, as fetches convert a date for every row read.
-bool encode_date(int year, int month, int day, TDateTime& result) {
+bool encode_date(int year, int month, int day, int64_t& result) {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
   const int leap_day = IsLeapYear(year) ? 1 : 0;
   const int in_month = kDaysBeforeMonth[month] - kDaysBeforeMonth[month - 1] + (month == 2 ? leap_day : 0);
   if (day > in_month) return false;
   const int64_t y = year - 1;
   const int64_t days = y * 365 + y / 4 - y / 100 + y / 400 + kDaysBeforeMonth[month - 1] + (month > 2 ? leap_day : 0) + day;
-  result = static_cast<double>(days - kDaysBeforeYearOne);
+  result = days - kDaysBeforeYearOne;
   return true;
+}
+
+// Milliseconds of the day; an invalid time of day is midnight.
+int64_t time_of_day(const uint8_t* date7) {
+  const int hour = date7[4] - 1, minute = date7[5] - 1, second = date7[6] - 1;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return 0;
+  return ((hour * int64_t{60} + minute) * 60 + second) * 1000;
 }
 
 }  // namespace
 
-TDateTime OracleDateToDateTime(const uint8_t* date7) {
+TDayAndTime OracleDateToDayAndTime(const uint8_t* date7) {
   const int year = date7[0] * 100 + date7[1] - 10100;
-  TDateTime date_part = kFirstDayOfYearOne;
-  if (year > 0 && !encode_date(year, date7[2], date7[3], date_part)) {
-    date_part = kFirstDayOfYearOne;
-  }
-  TDateTime time_part = 0;
-  const bool midnight = date7[4] == 1 && date7[5] == 1 && date7[6] == 1;
-  if (!midnight && !TryEncodeTime(date7[4] - 1, date7[5] - 1, date7[6] - 1, 0, time_part)) time_part = 0;
+  int64_t days = 0;
+  if (year <= 0 || !encode_date(year, date7[2], date7[3], days)) days = static_cast<int64_t>(kFirstDayOfYearOne);
+  return {days, time_of_day(date7)};
+}
+
+TDateTime OracleDateToDateTime(const uint8_t* date7) {
+  const TDayAndTime value = OracleDateToDayAndTime(date7);
+  const auto date_part = static_cast<double>(value.Days);
+  const double time_part = static_cast<double>(value.MSecs) / MSecsPerDay;
   return date_part < 0 ? date_part - time_part : date_part + time_part;
 }
 

@@ -16,5 +16,7 @@ void DateTimeToOracleDate(TDateTime value, uint8_t* date7);
 // Reads seven bytes. A year of 0 or less or an invalid day gives the date
 // part of 1 January of year 1; an invalid time of day gives midnight.
 TDateTime OracleDateToDateTime(const uint8_t* date7);
+// The same date as whole days and milliseconds, without floating point.
+TDayAndTime OracleDateToDayAndTime(const uint8_t* date7);
 
 }  // namespace kvell

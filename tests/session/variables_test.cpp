@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/field.h"
 #include "db/params.h"
 #include "oracle/session/oracle_date.h"
 #include "oracle/session/variables.h"
@@ -219,6 +220,34 @@ TEST(OracleDate, every_day_of_years_1_to_9999_reads_back_as_written) {
   const uint8_t day_0[7] = {120, 124, 12, 0, 1, 1, 1};
   EXPECT_EQ(-693594.0, OracleDateToDateTime(month_13));
   EXPECT_EQ(-693594.0, OracleDateToDateTime(day_0));
+}
+
+// Fetches store dates through days and milliseconds: the native value must
+// be the one the TDateTime gives, before 1899 too, where a negative date-time
+// counts its time away from zero.
+TEST(OracleDate, days_and_milliseconds_give_the_same_native_value_as_the_date_time) {
+  const TDateTime times[] = {0, EncodeTime(0, 0, 1, 0), EncodeTime(12, 0, 0, 0), EncodeTime(23, 59, 59, 0)};
+  int mismatches = 0;
+  uint8_t bytes[7];
+  auto check = [&] {
+    const double expected = DateTimeToNative(ftDateTime, OracleDateToDateTime(bytes));
+    if (DayAndTimeToNative(OracleDateToDayAndTime(bytes)) != expected && ++mismatches < 5)
+      ADD_FAILURE() << int(bytes[0]) << ' ' << int(bytes[1]) << ' ' << int(bytes[2]) << ' ' << int(bytes[3]) << ' '
+                    << int(bytes[4]) << ' ' << int(bytes[5]) << ' ' << int(bytes[6]);
+  };
+  for (int day = -693593; day < 2958466; day += 89) {
+    for (TDateTime time : times) {
+      DateTimeToOracleDate(day < 0 ? day - time : day + time, bytes);
+      check();
+    }
+  }
+  const uint8_t fallbacks[][7] = {{100, 100, 1, 1, 1, 1, 1}, {120, 123, 2, 29, 13, 1, 1},
+                                  {120, 124, 2, 29, 30, 1, 1}, {120, 124, 13, 1, 24, 60, 60}};
+  for (const auto& fallback : fallbacks) {
+    std::memcpy(bytes, fallback, sizeof bytes);
+    check();
+  }
+  EXPECT_EQ(0, mismatches);
 }
 
 TEST_F(VariablesTest, long_raw_takes_bytes_strings_and_byte_arrays) {
