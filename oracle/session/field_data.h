@@ -55,7 +55,7 @@ struct TRowText {
   std::string_view Text;
   bool LineBreak = false;
 };
-// One pass, a machine word at a time: fetches scan every text field read.
+// Fetches scan every text field read through here.
 TRowText ScanRowText(const uint8_t* bytes, size_t size);
 
 class TFieldData {
