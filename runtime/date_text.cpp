@@ -93,10 +93,10 @@ void append_padded(TextSink& out, int value, int width) {
 class CompiledPattern {
  public:
   // Whether the steps still say what the pattern says under the current locale.
-  bool Current(std::string_view pattern) const {
+  bool Current(std::string_view pattern, const TFormatSettings& settings) const {
     if (!compiled_ || pattern != pattern_) return false;
     for (const auto& [format, text] : locale_formats_)
-      if (FormatSettings().*format != text) return false;
+      if (settings.*format != text) return false;
     return true;
   }
   void Compile(std::string_view pattern);
@@ -303,8 +303,9 @@ void CompiledPattern::Run(TextSink& out, TDayAndTime value) const {
 const CompiledPattern& compiled(std::string_view pattern) {
   thread_local std::array<CompiledPattern, 4> patterns;
   thread_local size_t next = 0;
+  const TFormatSettings& settings = FormatSettings();
   for (const CompiledPattern& entry : patterns)
-    if (entry.Current(pattern)) return entry;
+    if (entry.Current(pattern, settings)) return entry;
   CompiledPattern& entry = patterns[next];
   next = (next + 1) % patterns.size();
   entry.Compile(pattern);

@@ -70,6 +70,10 @@ void date_of_day(int64_t days, int& year, int& month, int& day) {
 }
 
 void time_of_day(int64_t msecs, int& hour, int& minute, int& second, int& millisecond) {
+  if (msecs == 0) {  // most dates shown carry no time
+    hour = minute = second = millisecond = 0;
+    return;
+  }
   hour = static_cast<int>(msecs / 3600000);
   minute = static_cast<int>(msecs / 60000 % 60);
   second = static_cast<int>(msecs / 1000 % 60);
