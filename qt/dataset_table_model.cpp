@@ -106,7 +106,8 @@ QVariant TDataSetTableModel::cell_value(int row, int column, QVariant (*value_of
 }
 
 QVariant TDataSetTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= row_count_ || index.column() >= columnCount()) return {};
+  const int columns = static_cast<int>(window_.Columns().size());  // not through the virtual columnCount
+  if (!index.isValid() || index.row() >= row_count_ || index.column() >= columns) return {};
   switch (role) {
     case Qt::DisplayRole: {
       // Views ask this of every cell: the row is compared first, since only the active one can be live.
