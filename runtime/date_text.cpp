@@ -51,6 +51,14 @@ class TextSink {
     used_ += text.size();
     return *this;
   }
+  // Where the next n (at most kSize) characters go; Wrote says where they ended.
+  // A number is written as one piece: a write through a char pointer would
+  // otherwise make every next character reload the count.
+  char* Room(size_t n) {
+    if (n > kSize - used_) flush();
+    return buffer_ + used_;
+  }
+  void Wrote(const char* end) { used_ = static_cast<size_t>(end - buffer_); }
   void flush() {
     out_.append(buffer_, used_);
     used_ = 0;
@@ -66,15 +74,19 @@ class TextSink {
 // Every date shown goes through here several times: no printf, no temporaries.
 void append_padded(TextSink& out, int value, int width) {
   if (value >= 0 && value < 100 && width <= 2) {  // days, months, hours, minutes, seconds
-    if (value >= 10 || width == 2) out += static_cast<char>('0' + value / 10);
-    out += static_cast<char>('0' + value % 10);
+    char* at = out.Room(2);
+    if (value >= 10 || width == 2) *at++ = static_cast<char>('0' + value / 10);
+    *at++ = static_cast<char>('0' + value % 10);
+    out.Wrote(at);
     return;
   }
   if (value >= 1000 && value < 10000) {  // years
-    out += static_cast<char>('0' + value / 1000);
-    out += static_cast<char>('0' + value / 100 % 10);
-    out += static_cast<char>('0' + value / 10 % 10);
-    out += static_cast<char>('0' + value % 10);
+    char* at = out.Room(4);
+    at[0] = static_cast<char>('0' + value / 1000);
+    at[1] = static_cast<char>('0' + value / 100 % 10);
+    at[2] = static_cast<char>('0' + value / 10 % 10);
+    at[3] = static_cast<char>('0' + value % 10);
+    out.Wrote(at + 4);
     return;
   }
   char digits[24];
