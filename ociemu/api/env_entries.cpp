@@ -286,12 +286,13 @@ sword get_attribute(const void* target, ub4 type, void* attributep, ub4* sizep, 
     }
     case OCI_HTYPE_DESCRIBE:  // clients read column parameters under the describe handle type too
     case OCI_DTYPE_PARAM: {
+      // Parameters first, in one lookup: a describe reads some eight attributes of every column.
+      if (Handle* handle = find_live(target, OCI_DTYPE_PARAM)) {
+        if (auto* type_param = as_type_param(handle)) return get_type_param_attribute(*type_param, attributep, sizep, attribute);
+        return get_param_attribute(*static_cast<Param*>(handle), attributep, sizep, attribute);
+      }
       if (auto* describe = live<DescribeHandle>(target)) return get_describe_attribute(*describe, attributep, sizep, attribute);
-      if (auto* type_param = live_type_param(target)) return get_type_param_attribute(*type_param, attributep, sizep, attribute);
-      auto* param = live<Param>(target);
-      if (!param && type == OCI_HTYPE_DESCRIBE && find_live(target, type)) unknown_attribute();
-      if (!param) return OCI_INVALID_HANDLE;
-      return get_param_attribute(*param, attributep, sizep, attribute);
+      return OCI_INVALID_HANDLE;
     }
     case OCI_HTYPE_BIND: {
       auto* bind = live<Bind>(target);

@@ -17,7 +17,7 @@ namespace ociemu {
 ub2 builtin_data_type(int internal);
 
 // Thread-safe: no; a describe handle and its parameters are used by one thread at a time.
-struct TypeParam : Handle {
+struct TypeParam final : Handle {
   enum class Role : uint8_t { Type, AttributeList, Attribute, Element };
   TypeParam(Environment* env, Role param_role, const TypeDescriptor* described)
       : Handle(OCI_DTYPE_PARAM, env), role(param_role), type(described) {}
@@ -41,6 +41,8 @@ struct DescribeHandle : Handle {
 
 // The type parameter at p, or nullptr (a select-list parameter, or none).
 TypeParam* live_type_param(const void* p);
+// `handle` (of type OCI_DTYPE_PARAM, or nullptr) as a type parameter, or nullptr for a select-list one.
+TypeParam* as_type_param(Handle* handle);
 
 // OCIAttrGet on a type parameter and on a describe handle.
 sword get_type_param_attribute(TypeParam& param, void* attributep, ub4* sizep, ub4 attribute);

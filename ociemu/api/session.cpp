@@ -258,8 +258,8 @@ Statement* Session::take_cached(const std::string& key) {
   return statement;
 }
 
-void Session::keep_cached(Statement* statement, const std::string& key, uint32_t capacity) {
-  cache_.push_back({key, statement});
+void Session::keep_cached(Statement* statement, std::string key, uint32_t capacity) {
+  cache_.push_back({std::move(key), statement});
   while (cache_.size() > capacity) {
     Statement* oldest = live<Statement>(cache_.front().statement);
     cache_.erase(cache_.begin());

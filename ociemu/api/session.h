@@ -86,7 +86,7 @@ struct Session : Handle {
 
   // Statement cache: the idle statement for a key, or nullptr; keep() returns one to it.
   Statement* take_cached(const std::string& key);
-  void keep_cached(Statement* statement, const std::string& key, uint32_t capacity);
+  void keep_cached(Statement* statement, std::string key, uint32_t capacity);
   void drop_cache();
 
   // The kept parse of a text, when the session's settings are those it was made under and no other

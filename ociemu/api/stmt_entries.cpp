@@ -75,7 +75,7 @@ sword OCIStmtPrepare2(OCISvcCtx* svchp, OCIStmt** stmtp, OCIError* errhp, const 
       statement = svc->env()->make<Statement>(svc->env());
       statement->prepare(text_of(stmt, stmt_len));
     }
-    statement->cache_key = key_text;
+    statement->cache_key = std::move(key_text);
     statement->from_prepare2 = true;
     *stmtp = reinterpret_cast<OCIStmt*>(statement);
     return OCI_SUCCESS;
@@ -94,12 +94,12 @@ sword OCIStmtRelease(OCIStmt* stmtp, OCIError* errhp, const OraText* key, ub4 ke
       statement->env()->destroy(statement);
       return OCI_SUCCESS;
     }
-    std::string key_text = key && key_len ? "K:" + text_of(key, key_len) : statement->cache_key;
+    std::string key_text = key && key_len ? "K:" + text_of(key, key_len) : std::move(statement->cache_key);
     statement->close_cursor();
     statement->cache_key.clear();
     // The capacity is the service context's; a statement only knows its session, so use the default
     // unless the application changed it on the session's service context.
-    session->keep_cached(statement, key_text, session->cache_capacity);
+    session->keep_cached(statement, std::move(key_text), session->cache_capacity);
     return OCI_SUCCESS;
   });
 }

@@ -655,6 +655,44 @@ TEST_F(StatementTest, a_released_statement_comes_back_from_the_cache_by_text_and
   EXPECT_EQ(24431, last_code());
 }
 
+// A client that releases to the cache describes again on every execution: the
+// columns must be those of the table as it is then, read under either handle type.
+TEST_F(StatementTest, a_statement_taken_again_from_the_cache_describes_the_table_as_it_is_now) {
+  const std::string sql = "SELECT * FROM T";
+  auto described_from_cache = [&](ub4 handle_type) {
+    OCIStmt* stmt = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtPrepare2(svc, &stmt, err, text(sql), len(sql), nullptr, 0, OCI_NTV_SYNTAX, 0));
+    std::vector<std::string> columns;
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY));
+    ub4 count = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, err);
+    for (ub4 i = 1; i <= count; ++i) {
+      void* param = nullptr;
+      EXPECT_EQ(OCI_SUCCESS, OCIParamGet(stmt, OCI_HTYPE_STMT, err, &param, i));
+      OraText* name = nullptr;
+      ub4 name_length = 0;
+      ub2 type = 0;
+      EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, handle_type, &name, &name_length, OCI_ATTR_NAME, err));
+      EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, handle_type, &type, nullptr, OCI_ATTR_DATA_TYPE, err));
+      columns.push_back(std::string(reinterpret_cast<char*>(name), name_length) + ":" + std::to_string(type));
+    }
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtRelease(stmt, err, nullptr, 0, OCI_DEFAULT));
+    return columns;
+  };
+  const std::vector<std::string> first = {"ID:2", "NAME:1", "AMOUNT:2"};
+  EXPECT_EQ(first, described_from_cache(OCI_DTYPE_PARAM));
+  EXPECT_EQ(first, described_from_cache(OCI_HTYPE_DESCRIBE));
+  must_run("DROP TABLE T");
+  must_run("CREATE TABLE T (CODE VARCHAR2(5), DAY DATE)");
+  EXPECT_EQ((std::vector<std::string>{"CODE:1", "DAY:12"}), described_from_cache(OCI_DTYPE_PARAM));
+
+  int unknown = 0;
+  ub2 type = 0;
+  for (ub4 handle_type : {ub4{OCI_DTYPE_PARAM}, ub4{OCI_HTYPE_DESCRIBE}}) {
+    EXPECT_EQ(OCI_INVALID_HANDLE, OCIAttrGet(&unknown, handle_type, &type, nullptr, OCI_ATTR_DATA_TYPE, err));
+  }
+}
+
 TEST_F(StatementTest, the_cache_keeps_at_most_its_size_and_drops_the_least_recently_used) {
   ub4 size = 2;
   ASSERT_EQ(OCI_SUCCESS, OCIAttrSet(svc, OCI_HTYPE_SVCCTX, &size, 0, OCI_ATTR_STMTCACHESIZE, err));
