@@ -54,6 +54,7 @@ bool TOracleQuery::NullValueIsNull() const { return session_->NullValue == nvNul
 int TOracleQuery::MaxStringChars() const { return session_->MaxStringChars(); }
 
 void TOracleQuery::VariablesChanged() {
+  text_built_ = false;
   text_cached_ = false;
   parsed_text_.clear();
   described_ = false;
@@ -167,6 +168,7 @@ void TOracleQuery::release_quietly() {
 void TOracleQuery::ClearQuery() {
   variables_.DeleteVariables();
   sql_.Clear();
+  text_built_ = false;
   text_cached_ = false;
   parsed_text_.clear();
   described_ = false;

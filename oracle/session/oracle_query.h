@@ -205,7 +205,7 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
   void locate_parse_error();
   void open_cursor();
   void free_statement_handle();
-  std::string statement_text() const;
+  const std::string& statement_text();
   bool forces_parse() const;
   void parse();
   void prepare8(const std::string& text);
@@ -264,6 +264,10 @@ class TOracleQuery : public TComponent, public TSessionClient, public TComplexVa
 
   std::string parsed_text_;  // cached for Optimize; empty = forgotten
   bool text_cached_ = false;
+  // The text as last built from SQL and declarations. It outlives a release, so that a
+  // statement re-prepared after each execution (the statement cache) is not rebuilt.
+  std::string built_text_;
+  bool text_built_ = false;
   int kind_ = 0;
   int last_array_size_ = 1;
   int row_array_size_ = 1;

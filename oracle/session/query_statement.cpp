@@ -159,11 +159,15 @@ void TOracleQuery::free_call_handles() {
 
 // ---- parse
 
-std::string TOracleQuery::statement_text() const {
-  std::string text = RemoveCarriageReturns(variables_.SubstituteVariables(sql_.Text()));
+// Substitution values change unannounced: a text holding them is built every time.
+const std::string& TOracleQuery::statement_text() {
+  if (text_built_ && !variables_.HasSubstitutions()) return built_text_;
+  built_text_ = RemoveCarriageReturns(variables_.SubstituteVariables(sql_.Text()));
   // The joined lines end with a line break that is no part of the statement.
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text.empty() ? std::string(" ") : text;
+  while (!built_text_.empty() && built_text_.back() == '\n') built_text_.pop_back();
+  if (built_text_.empty()) built_text_ = " ";
+  text_built_ = true;
+  return built_text_;
 }
 
 bool TOracleQuery::forces_parse() const {
@@ -188,7 +192,7 @@ void TOracleQuery::parse() {
   // The SQL and the declarations forget the parsed text when they change; only
   // substitution values change it unannounced, so only then is it built to compare.
   if (reusable && !variables_.HasSubstitutions()) return;
-  const std::string text = statement_text();
+  const std::string& text = statement_text();
   if (reusable && text == parsed_text_) return;
   columns_.clear();
   described_ = false;

@@ -236,6 +236,29 @@ TEST_P(QueryTest, substitution_variables_are_pasted_before_parsing) {
   EXPECT_EQ(query->FieldInteger(0), 3);
 }
 
+// Without Optimize the statement is released after each execution and prepared
+// again: from the text as it is then, after a change of SQL or of a pasted value.
+TEST_P(QueryTest, a_statement_released_after_each_execution_is_prepared_from_the_current_text) {
+  FillNumbers(4);
+  Exec("create table few (n number(5))");
+  Exec("insert into few values (1)");
+  query->Optimize = false;
+  Exec("select count(*) from numbers where n > 1");
+  EXPECT_EQ(query->FieldInteger(0), 3);
+  Exec("select count(*) from numbers where n > 2");
+  EXPECT_EQ(query->FieldInteger(0), 2);
+  query->DeclareVariable("tab", 1);
+  query->SetVariable("tab", "numbers");
+  Exec("select count(*) from :tab");
+  EXPECT_EQ(query->FieldInteger(0), 4);
+  query->SetVariable("tab", "few");
+  query->Execute();
+  EXPECT_EQ(query->FieldInteger(0), 1);
+  query->DeleteVariables();
+  query->DeclareVariable("tab", 3);
+  EXPECT_THROW(query->Execute(), EOracleError) << "the name is no longer replaced";
+}
+
 TEST_P(QueryTest, column_values_convert_and_refuse_beyond_eof) {
   Exec("create table kinds (i number(5), f number(12,2), s varchar2(10), d date, r raw(16), t date)");
   Exec("insert into kinds values (42, 1234.5, 'a' || chr(10) || 'b', to_date('2024-02-29 13:45:07', "
