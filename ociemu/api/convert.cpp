@@ -375,6 +375,7 @@ Placed place_value(const Cell& cell, const sql::OracleType& column, uint16_t dty
         std::memcpy(buf, date, 7);
         return Placed{false, false, 7, 7};
       }
+      if (size < static_cast<int32_t>(sizeof(OCIDate))) fail(932, {"DATE", "a buffer below an OCIDate"});
       OCIDate value{};
       value.OCIDateYYYY = static_cast<sb2>((date[0] - 100) * 100 + (date[1] - 100));
       value.OCIDateMM = date[2];

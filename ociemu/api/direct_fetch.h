@@ -1,6 +1,7 @@
 // Fetched cells placed straight into a define's element for the cases that need no
 // conversion (an integer into a signed SQLT_INT, a number into SQLT_FLT, stored text into
-// SQLT_STR or SQLT_CHR). Anything else (NULL, another storage class, truncation)
+// SQLT_STR or SQLT_CHR) or only a fixed-layout read (a stored date into SQLT_DAT or
+// SQLT_ODT). Anything else (NULL, another storage class, truncation)
 // is left to the general conversions, which own those rules.
 #pragma once
 
@@ -8,8 +9,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "ociemu/api/statement.h"
+#include "ociemu/sql/datetime_value.h"
 
 namespace ociemu {
 
@@ -65,6 +68,34 @@ bool place_text(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
   return true;
 }
 
+// A date in its stored form, read at its fixed places; any other text goes the general way.
+template <uint16_t kDty>
+bool place_date(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+  if (sqlite3_value_type(value) != SQLITE_TEXT) return false;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+  sql::DateTimeValue date;
+  if (!sql::parse_stored_date(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(value))), date)) {
+    return false;
+  }
+  if constexpr (kDty == SQLT_DAT) {
+    const ub1 bytes[7] = {static_cast<ub1>(date.year / 100 + 100), static_cast<ub1>(date.year % 100 + 100),
+                          static_cast<ub1>(date.month),            static_cast<ub1>(date.day),
+                          static_cast<ub1>(date.hour + 1),         static_cast<ub1>(date.minute + 1),
+                          static_cast<ub1>(date.second + 1)};
+    std::memcpy(element_at(t, slot), bytes, sizeof bytes);
+    mark_placed(t, slot, sizeof bytes);
+  } else {
+    OCIDate out{};
+    out.OCIDateYYYY = static_cast<sb2>(date.year);
+    out.OCIDateMM = static_cast<ub1>(date.month);
+    out.OCIDateDD = static_cast<ub1>(date.day);
+    out.OCIDateTime = OCITime{static_cast<ub1>(date.hour), static_cast<ub1>(date.minute), static_cast<ub1>(date.second)};
+    std::memcpy(element_at(t, slot), &out, sizeof out);
+    mark_placed(t, slot, sizeof out);
+  }
+  return true;
+}
+
 inline DirectKind integer_kind(int32_t value_size) {
   switch (value_size) {
     case 1: return DirectKind::Int8;
@@ -84,6 +115,8 @@ inline bool place_directly(DirectKind kind, sqlite3_value* value, const DirectTa
     case DirectKind::Real: return place_real(value, t, slot);
     case DirectKind::TerminatedText: return place_text<true>(value, t, slot);
     case DirectKind::Text: return place_text<false>(value, t, slot);
+    case DirectKind::Date: return place_date<SQLT_DAT>(value, t, slot);
+    case DirectKind::OciDate: return place_date<SQLT_ODT>(value, t, slot);
     case DirectKind::None: break;
   }
   return false;

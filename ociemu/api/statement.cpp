@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "ociemu/api/direct_bind.h"
 #include "ociemu/api/direct_fetch.h"
 #include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_refs.h"
@@ -381,13 +382,79 @@ void Statement::map_parameters(bool require_all) {
   for (int index = 1; require_all && index <= count; ++index) {
     if (parameter_binds_[static_cast<size_t>(index)] == nullptr) fail(1008);
   }
+  plan_binds();
+}
+
+namespace {
+
+const sb2 kNotNull = 0;  // the indicator of binds the client gave none
+
+DirectBindKind direct_bind_kind(const ElementArrays& a) {
+  if (a.values == nullptr || a.wide_lengths) return DirectBindKind::None;
+  switch (a.dty) {
+    case SQLT_INT:
+      if (a.lengths) return DirectBindKind::None;  // a length slot would choose the width
+      switch (a.value_size) {
+        case 1: return DirectBindKind::Int8;
+        case 2: return DirectBindKind::Int16;
+        case 4: return DirectBindKind::Int32;
+        case 8: return DirectBindKind::Int64;
+        default: return DirectBindKind::None;
+      }
+    case SQLT_FLT:
+    case SQLT_BDOUBLE:
+    case SQLT_IBDOUBLE:
+      return a.value_size == 8 && a.lengths == nullptr ? DirectBindKind::Real : DirectBindKind::None;
+    case SQLT_CHR:
+      return DirectBindKind::Text;
+    case SQLT_STR:
+      return DirectBindKind::TerminatedText;
+    default:
+      return DirectBindKind::None;
+  }
+}
+
+PlannedBind planned_bind(Bind& bound, int index) {
+  const ElementArrays& a = bound.arrays;
+  PlannedBind p;
+  p.bound = &bound;
+  p.index = index;
+  p.kind = direct_bind_kind(a);
+  p.values = static_cast<const char*>(a.values);
+  p.value_skip = a.value_skip;
+  p.value_size = a.value_size > 0 ? static_cast<uint32_t>(a.value_size) : 0;
+  p.indicators = a.indicators ? static_cast<const char*>(a.indicators) : reinterpret_cast<const char*>(&kNotNull);
+  p.indicator_skip = a.indicators ? a.indicator_skip : 0;
+  p.lengths = reinterpret_cast<const char*>(a.lengths);
+  p.length_skip = a.length_skip;
+  return p;
+}
+
+}  // namespace
+
+// A data-at-exec callback runs client code between elements, which may bind anew: then
+// nothing is planned, and every element reads its bind as it stands.
+void Statement::plan_binds() {
+  bind_plan_.clear();
+  const auto used = std::min(parameter_binds_.size(), static_cast<size_t>(sqlite3_bind_parameter_count(main_)) + 1);
+  const bool callbacks = std::any_of(binds_.begin(), binds_.end(), [](const std::unique_ptr<Bind>& b) {
+    return b && (b->mode & OCI_DATA_AT_EXEC) && b->in_callback;
+  });
+  for (size_t index = 1; index < used; ++index) {
+    if (parameter_binds_[index] == nullptr) continue;  // describe without binds: NULL
+    PlannedBind planned = planned_bind(*parameter_binds_[index], static_cast<int>(index));
+    if (callbacks) planned.kind = DirectBindKind::None;
+    bind_plan_.push_back(planned);
+  }
 }
 
 void Statement::bind_row(uint32_t row, uint32_t iteration) {
-  const auto used = std::min(parameter_binds_.size(), static_cast<size_t>(sqlite3_bind_parameter_count(main_)) + 1);
-  for (size_t index = 1; index < used; ++index) {
-    if (parameter_binds_[index] == nullptr) continue;  // describe without binds: NULL
-    bind_element(*parameter_binds_[index], main_, static_cast<int>(index), row, iteration);
+  for (const PlannedBind& planned : bind_plan_) {
+    if (planned.kind != DirectBindKind::None) {
+      bind_directly(planned, main_, row);
+    } else {
+      bind_element(*planned.bound, main_, planned.index, row, iteration);
+    }
   }
 }
 
@@ -1018,6 +1085,10 @@ DirectKind Statement::direct_placement(const Define& define, uint32_t column) co
       return as_stored ? DirectKind::TerminatedText : DirectKind::None;
     case SQLT_CHR:
       return as_stored ? DirectKind::Text : DirectKind::None;
+    case SQLT_DAT:
+      return a.value_size >= 7 ? DirectKind::Date : DirectKind::None;
+    case SQLT_ODT:
+      return a.value_size >= static_cast<int32_t>(sizeof(OCIDate)) ? DirectKind::OciDate : DirectKind::None;
     default:
       return DirectKind::None;
   }

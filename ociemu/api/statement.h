@@ -153,13 +153,30 @@ struct DirectSinks {
 // How a fetch moves a defined column's values when no conversion is needed, chosen once per
 // fetch call, so that each such cell costs a storage-class test and a copy into the client's
 // buffer. A cell the general conversions must place is left to them, untouched.
-enum class DirectKind : uint8_t { None, Int8, Int16, Int32, Int64, Real, TerminatedText, Text };
+enum class DirectKind : uint8_t { None, Int8, Int16, Int32, Int64, Real, TerminatedText, Text, Date, OciDate };
 
 struct PlannedDefine {
   Define* define = nullptr;
   int column = 0;  // 0-based; may lie beyond the columns, which the general path refuses
   DirectKind direct = DirectKind::None;  // None: every cell goes the general way
   DirectTarget target;
+};
+
+// How a bind's elements reach SQLite when they need no conversion, chosen once per execute
+// (see direct_bind.h); None: every element goes the general way.
+enum class DirectBindKind : uint8_t { None, Int8, Int16, Int32, Int64, Real, TerminatedText, Text };
+
+struct PlannedBind {
+  Bind* bound = nullptr;
+  int index = 0;  // SQLite parameter index
+  DirectBindKind kind = DirectBindKind::None;
+  const char* values = nullptr;
+  size_t value_skip = 0;
+  uint32_t value_size = 0;
+  const char* indicators = nullptr;  // sb2; a sink of 0 with stride 0 when the client gave none
+  size_t indicator_skip = 0;
+  const char* lengths = nullptr;  // ub2, or none: the element's size (or terminator) decides
+  size_t length_skip = 0;
 };
 
 // Where one OUT value of a bind goes: the element's own slots, or what its out-callback handed over.
@@ -316,7 +333,9 @@ class Statement : public Handle {
   bool covers(const Bind& bound, size_t occurrence) const;
   // Frees the binds that newer binds replaced at every placeholder they covered.
   void drop_replaced_binds();
+  // Maps placeholders to binds and plans how each bind's elements are passed.
   void map_parameters(bool require_all);
+  void plan_binds();
   void bind_row(uint32_t row, uint32_t iteration);
   void describe(bool may_peek);
   // describe() unless the kept description still holds.
@@ -382,6 +401,7 @@ class Statement : public Handle {
   bool block_positions_ = false;           // PL/SQL: a bind position counts distinct names, not occurrences
   uint64_t binds_made_ = 0;
   std::vector<Bind*> parameter_binds_;     // by SQLite parameter index
+  std::vector<PlannedBind> bind_plan_;     // the binds main_ takes, in parameter order
   std::vector<std::unique_ptr<Bind>> binds_;
   std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
   std::vector<PlannedDefine> fetch_plan_;

@@ -79,14 +79,21 @@ std::vector<Element> split_model(std::string_view model) {
   return elements;
 }
 
+// As "%lld", or "%0*lld" outside fill mode, without printf: every fetched date passes here.
 std::string number_text(long long value, int width, bool fill_mode) {
-  char buffer[32];
-  if (fill_mode) {
-    std::snprintf(buffer, sizeof buffer, "%lld", value);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%0*lld", width, value);
-  }
-  return buffer;
+  char digits[24];
+  size_t count = 0;
+  unsigned long long rest = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+  do {
+    digits[count++] = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  std::string text;
+  if (value < 0) text += '-';
+  const size_t used = count + text.size();
+  if (!fill_mode && width > 0 && used < static_cast<size_t>(width)) text.append(static_cast<size_t>(width) - used, '0');
+  while (count > 0) text += digits[--count];
+  return text;
 }
 
 std::string padded_name(std::string_view name, size_t width, bool fill_mode, Case letter_case) {
@@ -339,6 +346,17 @@ class DateReader {
   size_t pos_ = 0;
 };
 
+// A fetch formats every row with the session's one model: it is split once per thread, not per value.
+const std::vector<Element>& split_model_kept(std::string_view model) {
+  thread_local std::string kept_model;
+  thread_local std::vector<Element> kept_elements;
+  if (kept_model != model || kept_elements.empty()) {
+    kept_elements = split_model(model);
+    kept_model.assign(model);
+  }
+  return kept_elements;
+}
+
 }  // namespace
 
 std::string format_datetime(std::string_view storage_text, std::string_view format_model, int fraction_digits) {
@@ -346,7 +364,7 @@ std::string format_datetime(std::string_view storage_text, std::string_view form
   if (!value) throw_oracle(1858);
   std::string text;
   bool fill_mode = false;
-  for (const Element& element : split_model(format_model)) {
+  for (const Element& element : split_model_kept(format_model)) {
     if (element.name.empty()) {
       text += element.literal;
     } else if (element.name == "FM") {

@@ -111,7 +111,29 @@ int DateTimeValue::day_of_year() const {
   return static_cast<int>(day_number() - first.day_number()) + 1;
 }
 
+bool parse_stored_date(std::string_view text, DateTimeValue& value) {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
+    return false;
+  bool digits = true;
+  auto two = [&](size_t at) {
+    const unsigned high = static_cast<unsigned char>(text[at]) - unsigned{'0'};
+    const unsigned low = static_cast<unsigned char>(text[at + 1]) - unsigned{'0'};
+    digits = digits && high < 10 && low < 10;
+    return static_cast<int>(high * 10 + low);
+  };
+  value = DateTimeValue{};
+  value.year = two(0) * 100 + two(2);
+  value.month = two(5);
+  value.day = two(8);
+  value.hour = two(11);
+  value.minute = two(14);
+  value.second = two(17);
+  return digits && is_valid_date(value.year, value.month, value.day) && value.hour <= 23 && value.minute <= 59 &&
+         value.second <= 59;
+}
+
 std::optional<DateTimeValue> parse_storage(std::string_view text) {
+  if (DateTimeValue stored; parse_stored_date(text, stored)) return stored;
   DateTimeValue value;
   size_t pos = 0;
   bool negative = !text.empty() && text[0] == '-';

@@ -34,6 +34,9 @@ struct DateTimeValue {
 
 // Parses the storage text; nullopt when it is not one.
 std::optional<DateTimeValue> parse_storage(std::string_view text);
+// The form every DATE is stored in, 'YYYY-MM-DD HH:MM:SS' (a year AD), read at its fixed places;
+// false for any other text, which parse_storage then reads.
+bool parse_stored_date(std::string_view text, DateTimeValue& value);
 // Storage text; with_fraction writes the nine fraction digits (TIMESTAMP).
 std::string to_storage(const DateTimeValue& value, bool with_fraction);
 
