@@ -17,21 +17,16 @@ namespace {
 
 using ociemu::bench::bench_database;
 using ociemu::bench::Connection;
+using ociemu::bench::filled_database_file;
 
 // OCIEMU_BENCH_ROWS (a multiple of kInsertBatch) makes the table smaller, for runs under callgrind.
-const int kRows = [] {
-  const char* given = std::getenv("OCIEMU_BENCH_ROWS");
-  return given ? std::atoi(given) : 1000000;
-}();
+const int kRows = ociemu::bench::rows_from_environment("OCIEMU_BENCH_ROWS", 1000000);
 constexpr int kInsertBatch = 1000;
 constexpr int kFetchBatch = 100;
 
 // Inserts kRows rows through array binds of kInsertBatch rows, committing once.
 void insert_rows(Connection& c) {
-  OCIStmt* create = c.prepare(
-      "CREATE TABLE BENCH (ID NUMBER(10), NAME VARCHAR2(30), AMOUNT NUMBER(12,2), CODE NUMBER(10), NOTE VARCHAR2(30))");
-  c.check(OCIStmtExecute(c.svc, create, c.err, 1, 0, nullptr, nullptr, OCI_DEFAULT), "create");
-  OCIHandleFree(create, OCI_HTYPE_STMT);
+  c.run("CREATE TABLE BENCH (ID NUMBER(10), NAME VARCHAR2(30), AMOUNT NUMBER(12,2), CODE NUMBER(10), NOTE VARCHAR2(30))");
   OCIStmt* stmt = c.prepare("INSERT INTO BENCH VALUES (:1, :2, :3, :4, :5)");
   std::vector<int> ids(kInsertBatch), codes(kInsertBatch);
   std::vector<double> amounts(kInsertBatch);
@@ -43,7 +38,7 @@ void insert_rows(Connection& c) {
   OCIBindByPos(stmt, &binds[2], c.err, 3, amounts.data(), sizeof(double), SQLT_FLT, nullptr, nullptr, nullptr, 0, nullptr, 0);
   OCIBindByPos(stmt, &binds[3], c.err, 4, codes.data(), sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
   OCIBindByPos(stmt, &binds[4], c.err, 5, notes.data(), 30, SQLT_CHR, nullptr, note_lengths.data(), nullptr, 0, nullptr, 0);
-  for (int first = 0; first < kRows; first += kInsertBatch) {
+  c.insert_in_batches(stmt, kRows, kInsertBatch, [&](int first) {
     for (int i = 0; i < kInsertBatch; ++i) {
       int id = first + i;
       ids[size_t(i)] = id;
@@ -52,19 +47,11 @@ void insert_rows(Connection& c) {
       name_lengths[size_t(i)] = static_cast<ub2>(std::snprintf(&names[size_t(i) * 30], 30, "name %d", id));
       note_lengths[size_t(i)] = static_cast<ub2>(std::snprintf(&notes[size_t(i) * 30], 30, "note %d", id % 1000));
     }
-    c.check(OCIStmtExecute(c.svc, stmt, c.err, kInsertBatch, 0, nullptr, nullptr, OCI_DEFAULT), "insert");
-  }
-  c.check(OCITransCommit(c.svc, c.err, OCI_DEFAULT), "commit");
-  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  });
 }
 
 const std::string& filled_database() {
-  static const std::string path = [] {
-    std::string database = bench_database("ociemu_bench_fetch.db");
-    Connection c(database);
-    insert_rows(c);
-    return database;
-  }();
+  static const std::string path = filled_database_file("ociemu_bench_fetch.db", insert_rows);
   return path;
 }
 
@@ -115,7 +102,6 @@ BENCHMARK(BM_InsertStraightIntoSqlite)->Unit(benchmark::kMillisecond)->Iteration
   char names[kFetchBatch][31], notes[kFetchBatch][31];
   sb2 indicators[5][kFetchBatch];
   ub2 lengths[5][kFetchBatch];
-  int64_t rows = 0;
   OCIStmt* stmt = c.prepare("SELECT ID, NAME, AMOUNT, CODE, NOTE FROM BENCH");
   OCIDefine* defines[5] = {};
   OCIDefineByPos(stmt, &defines[0], c.err, 1, ids, sizeof(int), SQLT_INT, indicators[0], lengths[0], nullptr, 0);
@@ -123,35 +109,19 @@ BENCHMARK(BM_InsertStraightIntoSqlite)->Unit(benchmark::kMillisecond)->Iteration
   OCIDefineByPos(stmt, &defines[2], c.err, 3, amounts, sizeof(double), SQLT_FLT, indicators[2], lengths[2], nullptr, 0);
   OCIDefineByPos(stmt, &defines[3], c.err, 4, codes, sizeof(int), SQLT_INT, indicators[3], lengths[3], nullptr, 0);
   OCIDefineByPos(stmt, &defines[4], c.err, 5, notes, 31, SQLT_STR, indicators[4], lengths[4], nullptr, 0);
-  c.check(OCIStmtExecute(c.svc, stmt, c.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), "execute");
-  sword rc = OCI_SUCCESS;
-  while (rc == OCI_SUCCESS) {
-    rc = OCIStmtFetch2(stmt, c.err, kFetchBatch, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-    c.check(rc, "fetch");
-    ub4 fetched = 0;
-    OCIAttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, c.err);
-    rows += fetched;
+  return c.fetch_to_end(stmt, kFetchBatch, [&] {
     benchmark::DoNotOptimize(ids[0] + codes[0] + amounts[0] + names[0][0] + notes[0][0]);
-  }
-  OCIHandleFree(stmt, OCI_HTYPE_STMT);
-  return rows;
+  });
 }
 
 [[gnu::noinline]] int64_t fetch_pass_straight_from_sqlite(sqlite3* db) {
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(db, "SELECT ID, NAME, AMOUNT, CODE, NOTE FROM \"SCOTT.BENCH\"", -1, &stmt, nullptr);
-  int64_t sum = 0, rows = 0;
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    sum += sqlite3_column_int64(stmt, 0);
+  return ociemu::bench::step_to_end(db, "SELECT ID, NAME, AMOUNT, CODE, NOTE FROM \"SCOTT.BENCH\"", [](sqlite3_stmt* stmt) {
+    int64_t sum = sqlite3_column_int64(stmt, 0);
     sum += sqlite3_column_bytes(stmt, 1) + sqlite3_column_text(stmt, 1)[0];
     sum += static_cast<int64_t>(sqlite3_column_double(stmt, 2));
     sum += sqlite3_column_int64(stmt, 3);
-    sum += sqlite3_column_bytes(stmt, 4) + sqlite3_column_text(stmt, 4)[0];
-    ++rows;
-  }
-  benchmark::DoNotOptimize(sum);
-  sqlite3_finalize(stmt);
-  return rows;
+    return sum + sqlite3_column_bytes(stmt, 4) + sqlite3_column_text(stmt, 4)[0];
+  });
 }
 
 void BM_FetchThroughEmulator(benchmark::State& state) {
@@ -163,12 +133,7 @@ void BM_FetchThroughEmulator(benchmark::State& state) {
 BENCHMARK(BM_FetchThroughEmulator)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_FetchStraightFromSqlite(benchmark::State& state) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(filled_database().c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-  int64_t rows = 0;
-  for (auto _ : state) rows += fetch_pass_straight_from_sqlite(db);
-  sqlite3_close(db);
-  state.SetItemsProcessed(rows);
+  ociemu::bench::measure_sqlite_passes(state, filled_database(), fetch_pass_straight_from_sqlite);
 }
 BENCHMARK(BM_FetchStraightFromSqlite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

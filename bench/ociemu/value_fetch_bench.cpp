@@ -14,13 +14,10 @@
 
 namespace {
 
-using ociemu::bench::bench_database;
 using ociemu::bench::Connection;
+using ociemu::bench::filled_database_file;
 
-const int kRows = [] {
-  const char* given = std::getenv("OCIEMU_BENCH_VALUE_ROWS");
-  return given ? std::atoi(given) : 200000;
-}();
+const int kRows = ociemu::bench::rows_from_environment("OCIEMU_BENCH_VALUE_ROWS", 200000);
 constexpr int kBatch = 1000;
 constexpr int kFetchBatch = 100;
 constexpr int kTextSize = 48;
@@ -45,9 +42,7 @@ void fill_batch(int first, std::vector<int>& small, std::vector<char>& big, std:
 }
 
 void fill_table(Connection& c) {
-  OCIStmt* create = c.prepare("CREATE TABLE VALS (SMALL NUMBER, BIG NUMBER, WHEN_DONE DATE)");
-  c.check(OCIStmtExecute(c.svc, create, c.err, 1, 0, nullptr, nullptr, OCI_DEFAULT), "create");
-  OCIHandleFree(create, OCI_HTYPE_STMT);
+  c.run("CREATE TABLE VALS (SMALL NUMBER, BIG NUMBER, WHEN_DONE DATE)");
   OCIStmt* stmt = c.prepare("INSERT INTO VALS VALUES (:1, :2, :3)");
   std::vector<int> small(kBatch);
   std::vector<char> big(size_t{kBatch} * kTextSize);
@@ -59,21 +54,11 @@ void fill_table(Connection& c) {
                nullptr, 0);
   OCIBindByPos(stmt, &binds[2], c.err, 3, dates.data(), sizeof(OCIDate), SQLT_ODT, nullptr, nullptr, nullptr, 0,
                nullptr, 0);
-  for (int first = 0; first < kRows; first += kBatch) {
-    fill_batch(first, small, big, big_lengths, dates);
-    c.check(OCIStmtExecute(c.svc, stmt, c.err, kBatch, 0, nullptr, nullptr, OCI_DEFAULT), "insert");
-  }
-  c.check(OCITransCommit(c.svc, c.err, OCI_DEFAULT), "commit");
-  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  c.insert_in_batches(stmt, kRows, kBatch, [&](int first) { fill_batch(first, small, big, big_lengths, dates); });
 }
 
 const std::string& filled_database() {
-  static const std::string path = [] {
-    std::string database = bench_database("ociemu_bench_values.db");
-    Connection c(database);
-    fill_table(c);
-    return database;
-  }();
+  static const std::string path = filled_database_file("ociemu_bench_values.db", fill_table);
   return path;
 }
 
@@ -85,19 +70,7 @@ const std::string& filled_database() {
   OCIStmt* stmt = c.prepare(std::string("SELECT ") + column + " FROM VALS");
   OCIDefine* define = nullptr;
   OCIDefineByPos(stmt, &define, c.err, 1, values.data(), size, dty, indicators, lengths, nullptr, OCI_DEFAULT);
-  c.check(OCIStmtExecute(c.svc, stmt, c.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), "execute");
-  int64_t rows = 0;
-  sword rc = OCI_SUCCESS;
-  while (rc == OCI_SUCCESS) {
-    rc = OCIStmtFetch2(stmt, c.err, kFetchBatch, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-    c.check(rc, "fetch");
-    ub4 fetched = 0;
-    OCIAttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, c.err);
-    rows += fetched;
-    benchmark::DoNotOptimize(values[0] + values[values.size() - 1]);
-  }
-  OCIHandleFree(stmt, OCI_HTYPE_STMT);
-  return rows;
+  return c.fetch_to_end(stmt, kFetchBatch, [&] { benchmark::DoNotOptimize(values[0] + values[values.size() - 1]); });
 }
 
 void fetch_column(benchmark::State& state, const char* column, ub2 dty, sb4 size) {
@@ -120,25 +93,13 @@ BENCHMARK_CAPTURE(fetch_column, date_as_ocidate, "WHEN_DONE", SQLT_ODT, sizeof(O
 BENCHMARK_CAPTURE(fetch_column, date_as_text, "WHEN_DONE", SQLT_STR, 32)->Unit(benchmark::kMillisecond);
 
 [[gnu::noinline]] int64_t date_pass_straight_from_sqlite(sqlite3* db) {
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(db, "SELECT WHEN_DONE FROM \"SCOTT.VALS\"", -1, &stmt, nullptr);
-  int64_t sum = 0, rows = 0;
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    sum += sqlite3_column_bytes(stmt, 0) + sqlite3_column_text(stmt, 0)[0];
-    ++rows;
-  }
-  benchmark::DoNotOptimize(sum);
-  sqlite3_finalize(stmt);
-  return rows;
+  return ociemu::bench::step_to_end(db, "SELECT WHEN_DONE FROM \"SCOTT.VALS\"", [](sqlite3_stmt* stmt) {
+    return sqlite3_column_bytes(stmt, 0) + sqlite3_column_text(stmt, 0)[0];
+  });
 }
 
 void BM_DatesStraightFromSqlite(benchmark::State& state) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(filled_database().c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-  int64_t rows = 0;
-  for (auto _ : state) rows += date_pass_straight_from_sqlite(db);
-  sqlite3_close(db);
-  state.SetItemsProcessed(rows);
+  ociemu::bench::measure_sqlite_passes(state, filled_database(), date_pass_straight_from_sqlite);
 }
 BENCHMARK(BM_DatesStraightFromSqlite)->Unit(benchmark::kMillisecond);
 

@@ -92,11 +92,13 @@ TEST_F(DateFetchTest, a_date_element_too_small_is_refused_not_overrun) {
 }
 
 TEST_F(DateFetchTest, dates_as_text_follow_the_session_format_as_it_changes) {
-  EXPECT_EQ("29-FEB-24", single_text("SELECT D FROM D WHERE N = 1"));
-  must_run("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'");
-  EXPECT_EQ("2024-02-29 23:59:59", single_text("SELECT D FROM D WHERE N = 1"));
-  must_run("ALTER SESSION SET NLS_DATE_FORMAT = 'FMDD.MM.YYYY SSSSS J'");
-  EXPECT_EQ("29.2.2024 86399 2460370", single_text("SELECT D FROM D WHERE N = 1"));
+  const std::pair<const char*, const char*> formats[] = {{nullptr, "29-FEB-24"},
+                                                         {"YYYY-MM-DD HH24:MI:SS", "2024-02-29 23:59:59"},
+                                                         {"FMDD.MM.YYYY SSSSS J", "29.2.2024 86399 2460370"}};
+  for (const auto& [format, expected] : formats) {
+    if (format) must_run(std::string("ALTER SESSION SET NLS_DATE_FORMAT = '") + format + "'");
+    EXPECT_EQ(expected, single_text("SELECT D FROM D WHERE N = 1")) << (format ? format : "the default format");
+  }
   EXPECT_EQ("00005 05 0001", single_text("SELECT TO_CHAR(D + 5 / 86400, 'SSSSS SS YYYY') FROM D WHERE N = 0"));
 }
 
