@@ -25,7 +25,7 @@ void store_at(char* base, size_t skip, uint32_t slot, T value) {
   std::memcpy(base + size_t{slot} * skip, &value, sizeof value);
 }
 
-inline void mark_placed(const DirectTarget& t, uint32_t slot, uint32_t written) {
+[[gnu::always_inline]] inline void mark_placed(const DirectTarget& t, uint32_t slot, uint32_t written) {
   store_at<sb2>(t.indicators, t.indicator_skip, slot, 0);
   store_at<ub2>(t.lengths, t.length_skip, slot, static_cast<ub2>(written < 65535 ? written : 65535));
   store_at<ub4>(t.wide_lengths, t.wide_length_skip, slot, written);
@@ -69,8 +69,9 @@ bool place_text(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
 }
 
 // A date in its stored form, read at its fixed places; any other text goes the general way.
+// Kept out of line, so that the switch below stays small enough to inline into the row loop.
 template <uint16_t kDty>
-bool place_date(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+[[gnu::noinline]] bool place_date(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
   if (sqlite3_value_type(value) != SQLITE_TEXT) return false;
   const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
   sql::DateTimeValue date;
@@ -106,7 +107,7 @@ inline DirectKind integer_kind(int32_t value_size) {
   }
 }
 
-inline bool place_directly(DirectKind kind, sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+[[gnu::always_inline]] inline bool place_directly(DirectKind kind, sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
   switch (kind) {
     case DirectKind::Int8: return place_integer<int8_t>(value, t, slot);
     case DirectKind::Int16: return place_integer<int16_t>(value, t, slot);
