@@ -644,16 +644,14 @@ void round_to_mantissa(std::string& digits, int& point) {
 
 }  // namespace
 
-std::vector<ub1> encode_number(std::string_view decimal) {
+std::vector<ub1> encode_number(std::string_view text) {
   // Normalise to sign, significant digits and the count of digits before the point.
-  std::string text(decimal);
-  double check = std::strtod(text.c_str(), nullptr);
-  if (std::isinf(check)) fail(1426);
   bool negative = false;
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   std::string digits;
+  digits.reserve(text.size() + 2);
   int point = -1;
   for (; i < text.size(); ++i) {
     char c = text[i];
@@ -666,7 +664,13 @@ std::vector<ub1> encode_number(std::string_view decimal) {
     }
   }
   if (point < 0) point = static_cast<int>(digits.size());
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) point += std::atoi(text.c_str() + i + 1);
+  // Plain digits overflow only past NUMBER's exponent, refused below; anything else (an
+  // exponent, or text strtod reads otherwise) is first checked as strtod reads it.
+  if (i < text.size() || digits.empty()) {
+    const std::string terminated(text);
+    if (std::isinf(std::strtod(terminated.c_str(), nullptr))) fail(1426);
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) point += std::atoi(terminated.c_str() + i + 1);
+  }
   size_t first = digits.find_first_not_of('0');
   if (digits.empty() || first == std::string::npos) return {0x80};
   point -= static_cast<int>(first);
