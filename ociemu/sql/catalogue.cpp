@@ -205,6 +205,25 @@ std::optional<std::string> unique_key_name(sqlite3* db, std::string_view owner, 
   return query.text(1);
 }
 
+std::vector<std::vector<std::string>> unique_keys(sqlite3* db, std::string_view owner, std::string_view table) {
+  Query query(db,
+              "SELECT COLUMNS FROM \"OCIEMU$CONSTRAINTS\" WHERE OWNER = ?1 AND TABLE_NAME = ?2 AND TYPE IN ('P', 'U') "
+              "UNION ALL SELECT COLUMNS FROM \"OCIEMU$INDEXES\" WHERE OWNER = ?1 AND TABLE_NAME = ?2 AND "
+              "UNIQUENESS = 'UNIQUE'");
+  query.bind(1, owner).bind(2, table);
+  std::vector<std::vector<std::string>> keys;
+  while (query.step()) {
+    std::vector<std::string>& key = keys.emplace_back();
+    const std::string columns = query.text(0);
+    std::string_view joined = columns;
+    for (size_t comma; (comma = joined.find(',')) != std::string_view::npos; joined.remove_prefix(comma + 1)) {
+      key.emplace_back(joined.substr(0, comma));
+    }
+    key.emplace_back(joined);
+  }
+  return keys;
+}
+
 bool user_exists(sqlite3* db, std::string_view name) {
   Query query(db, "SELECT 1 FROM \"OCIEMU$USERS\" WHERE NAME = ?1");
   query.bind(1, name);

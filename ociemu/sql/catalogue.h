@@ -63,6 +63,9 @@ std::vector<Constraint> referencing_constraints(sqlite3* db, std::string_view ow
 std::optional<std::string> unique_key_name(sqlite3* db, std::string_view owner, std::string_view table,
                                            const std::vector<std::string>& columns, std::string& key_owner);
 
+// The column lists of a table's primary and unique keys, unique indexes included.
+std::vector<std::vector<std::string>> unique_keys(sqlite3* db, std::string_view owner, std::string_view table);
+
 // Columns of a table or view in order (SQLite's view of them).
 std::vector<std::string> table_columns(sqlite3* db, std::string_view sqlite_name);
 

@@ -680,9 +680,9 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
       result = {"TO_TIMESTAMP(" + value + ")", ValueType::Timestamp};
     } else if (in_list(type, {"NUMBER", "INTEGER", "INT", "SMALLINT", "DECIMAL", "NUMERIC", "FLOAT", "REAL",
                               "BINARY_FLOAT", "BINARY_DOUBLE"})) {
-      result = {"TO_NUMBER(" + value + ")", ValueType::Number};
+      result = {cast_to_number(type, as + 2, close, "TO_NUMBER(" + value + ")"), ValueType::Number};
     } else if (in_list(type, {"VARCHAR2", "VARCHAR", "CHAR", "NCHAR", "NVARCHAR2", "CLOB", "NCLOB"})) {
-      result = {"TO_CHAR(" + value + ")", ValueType::Text};
+      result = {cast_to_text(as + 2, close, "TO_CHAR(" + value + ")"), ValueType::Text};
     } else {
       result = {"CAST(" + value + " AS BLOB)", ValueType::Unknown};
     }
@@ -690,6 +690,31 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
   }
   handled = false;
   return index;
+}
+
+// CAST to NUMBER(p[,s]) or an integer type: rounded to the scale, ORA-01438 past the precision.
+// `open` is where the type's "(p, s)" would begin.
+std::string Translator::cast_to_number(const std::string& type, int open, int close, const std::string& number) const {
+  constexpr int kMaxPrecision = 38;
+  int precision = kMaxPrecision, scale = 0;
+  if (type == "NUMBER" || type == "DECIMAL" || type == "NUMERIC") {
+    if (!token(open).is_op("(") || open >= close) return number;
+    if (token(open + 1).kind == TokenKind::Number) precision = std::stoi(token(open + 1).text);
+    if (token(open + 2).is_op(",")) {
+      const bool negative = token(open + 3).is_op("-");
+      scale = std::stoi(token(open + 3 + (negative ? 1 : 0)).text) * (negative ? -1 : 1);
+    }
+  } else if (type != "INTEGER" && type != "INT" && type != "SMALLINT") {
+    return number;
+  }
+  return "OCIEMU_CAST_NUMBER(" + number + ", " + std::to_string(precision) + ", " + std::to_string(scale) + ")";
+}
+
+// CAST to VARCHAR2(n [BYTE|CHAR]) and the like: ORA-25137 for a longer text.
+std::string Translator::cast_to_text(int open, int close, const std::string& text) const {
+  if (!token(open).is_op("(") || open >= close || token(open + 1).kind != TokenKind::Number) return text;
+  const bool in_characters = word_at(open + 2, "CHAR");
+  return "OCIEMU_CAST_TEXT(" + text + ", " + token(open + 1).text + ", " + (in_characters ? "1" : "0") + ")";
 }
 
 // INTERVAL 'text' leading [(precision)] [TO trailing [(precision)]]: months or days, as intervals are kept.

@@ -557,10 +557,17 @@ void mod(sqlite3_context* context, int, Args args) {
   set_result(context, Number::of(std::fmod(a.as_double(), b.as_double())));
 }
 
+// A computed result, or ORA-01426 when it is beyond NUMBER's range (below 1E126 in magnitude).
+double within_number_range(double value) {
+  constexpr double kNumberLimit = 1e126;
+  if (std::isinf(value) || std::fabs(value) >= kNumberLimit) throw_oracle(1426);
+  return value;
+}
+
 template <double (*F)(double)>
 void unary_math(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_null(context);
-  set_result(context, Number::of(F(number_argument(args[0])->as_double())));
+  set_result(context, Number::of(within_number_range(F(number_argument(args[0])->as_double()))));
 }
 
 void sign(sqlite3_context* context, int, Args args) {
@@ -571,7 +578,8 @@ void sign(sqlite3_context* context, int, Args args) {
 
 void power(sqlite3_context* context, int, Args args) {
   if (any_null(2, args)) return sqlite3_result_null(context);
-  set_result(context, Number::of(std::pow(number_argument(args[0])->as_double(), number_argument(args[1])->as_double())));
+  const double base = number_argument(args[0])->as_double(), exponent = number_argument(args[1])->as_double();
+  set_result(context, Number::of(within_number_range(std::pow(base, exponent))));
 }
 
 void square_root(sqlite3_context* context, int, Args args) {
@@ -897,6 +905,27 @@ void view_checked(sqlite3_context* context, int, Args args) {
   sqlite3_result_value(context, args[0]);
 }
 
+// OCIEMU_CAST_NUMBER(value, precision, scale): CAST(value AS NUMBER(p,s)), rounded to the scale;
+// ORA-01438 when its integer part needs more than p - s digits.
+void cast_number(sqlite3_context* context, int, Args args) {
+  if (is_null(args[0])) return sqlite3_result_null(context);
+  auto exact = exact_argument(args[0]);
+  if (!exact) throw_oracle(1722);
+  const int precision = sqlite3_value_int(args[1]), scale = sqlite3_value_int(args[2]);
+  const Decimal rounded = exact->rounded(scale);
+  if (!rounded.is_zero() && rounded.magnitude() >= precision - scale) throw_oracle(1438);
+  set_number_result(context, rounded);
+}
+
+// OCIEMU_CAST_TEXT(text, maximum, in_characters): CAST(text AS VARCHAR2(n)); ORA-25137 when it is longer.
+void cast_text(sqlite3_context* context, int, Args args) {
+  if (is_null(args[0])) return sqlite3_result_null(context);
+  const std::string value = text_argument(args[0]);
+  const size_t length = sqlite3_value_int(args[2]) ? char_count(value) : value.size();
+  if (length > static_cast<size_t>(sqlite3_value_int64(args[1]))) throw_oracle(25137);
+  sqlite3_result_text(context, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+}
+
 void check_length(sqlite3_context* context, int, Args args) {
   if (is_null(args[0])) return sqlite3_result_int(context, 1);
   int64_t maximum = sqlite3_value_int64(args[1]);
@@ -971,6 +1000,8 @@ const Registration kFunctions[] = {
     OCIEMU_FN("OCIEMU_MERGE_ONCE", 1, 1, merge_once, true),
     OCIEMU_FN("OCIEMU_VIEW_CHECKED", 2, 2, view_checked, true),
     OCIEMU_FN(kSingleRowFunction, 2, 2, single_row, true),
+    OCIEMU_FN("OCIEMU_CAST_NUMBER", 3, 3, cast_number, true),
+    OCIEMU_FN("OCIEMU_CAST_TEXT", 3, 3, cast_text, true),
     OCIEMU_FN("SYSDATE", 0, 0, sysdate, false),
     OCIEMU_FN("SYSTIMESTAMP", 0, 0, systimestamp, false),
     OCIEMU_FN("OCIEMU_CURRENT_TIMESTAMP", 0, 0, current_timestamp, false),

@@ -158,7 +158,10 @@ class Translator {
   std::string dml_where(int begin, int end, const Scope& scope);
   // FROM naming a view whose ROWID the statement reads: a source that carries it, else `text` unchanged.
   std::string view_source_with_rowid(TableRef& table, const std::string& text) const;
-  // A view column's base column name; ORA-00904 for none, ORA-01733 for an expression.
+  UpdatableView written_table(const UpdatableView& view, int after_name) const;
+  std::optional<std::vector<std::string>> written_view_columns(const UpdatableView& view, int after) const;
+  // A view column's base column name; ORA-00904 for none, ORA-01733 for an expression, ORA-01779
+  // for a column of a join view's table that is not the one written.
   std::string view_base_column(const TableRef& table, const std::string& column) const;
   // A view column the view computes, read for the row the statement is at; nullopt for any other.
   std::optional<Expression> view_computed_column(const TableRef& table, const std::string& name) const;
@@ -293,6 +296,8 @@ class Translator {
   int special_form(int index, int end, const Scope& scope, Expression& result, bool& handled);
   // value AT TIME ZONE zone / AT LOCAL after a primary, if there.
   int at_time_zone(int index, int end, const Scope& scope, Expression& value);
+  std::string cast_to_number(const std::string& type, int open, int close, const std::string& number) const;
+  std::string cast_to_text(int open, int close, const std::string& text) const;
   int interval_literal(int index, Expression& result);
   Expression column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted, int index,
                               const Scope& scope);

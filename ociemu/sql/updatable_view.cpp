@@ -22,41 +22,119 @@ bool is_one_of(const Token& token, const std::array<std::string_view, N>& words)
   return token.kind == TokenKind::Word && std::find(words.begin(), words.end(), token.text) != words.end();
 }
 
+struct QualifiedColumn {
+  std::string qualifier;  // the alias it was named with; empty when unqualified
+  std::string column;
+};
+
 // Walks the stored query's tokens; every method answers false for a shape DML cannot write through.
 class ViewReader {
  public:
   explicit ViewReader(const std::string& text) : tokens_(tokenize(text)) {}
 
-  bool read(UpdatableView& view, std::vector<ViewColumn>& items) {
+  bool read(UpdatableView& view, std::vector<ViewColumn>& items) const {
     if (!word(0, "SELECT") || word(1, "DISTINCT") || word(1, "UNIQUE")) return false;
     const int from = top_level(1, "FROM");
     if (from >= end() || !no_aggregates()) return false;
     view.from_offset = tokens_[idx(from)].offset;
     int i = from + 1;
-    view.base.owner.clear();
-    view.base.name = name_at(i++);
-    if (op(i, ".")) {
-      view.base.owner = view.base.name;
-      view.base.name = name_at(i + 1);
-      i += 2;
-    }
-    if (view.base.name.empty()) return false;
-    view.base_alias = view.base.name;
-    if (!name_at(i).empty() && !word(i, "WHERE") && !word(i, "ORDER") && !is_one_of(tokens_[idx(i)], kNotUpdatableClauses)) {
-      view.base_alias = name_at(i++);
-    }
+    if (!from_list(i, view)) return false;
     if (word(i, "WHERE")) {
       view.where_begin = i;
       i = top_level(i + 1, "ORDER");
       view.where_end = i;
       for (int k = view.where_begin; k < view.where_end; ++k) {
         if (depth_at(k) == 0 && is_one_of(tokens_[idx(k)], kNotUpdatableClauses)) return false;
+        if (op(k, "(") && op(k + 1, "+")) return false;  // an outer join
       }
     }
     if (i < end() && !word(i, "ORDER")) return false;
-    return select_items(from, view.base_alias, items);
+    std::vector<std::string> aliases;
+    for (const JoinedTable& table : view.joined) aliases.push_back(table.alias);
+    if (view.joined.size() == 1) {
+      view.base = view.joined[0].object;
+      view.base_alias = view.joined[0].alias;
+      view.joined.clear();
+    }
+    return select_items(from, aliases, items);
   }
 
+  // Equalities "a.x = b.y" among the top-level AND terms of the condition at tokens begin..stop;
+  // none when an OR at its top level makes them optional.
+  std::vector<std::pair<QualifiedColumn, QualifiedColumn>> equated_columns(int begin, int stop) const {
+    std::vector<std::pair<QualifiedColumn, QualifiedColumn>> equated;
+    int depth = 0, term = begin;
+    for (int k = begin; k <= stop; ++k) {
+      if (k < stop && op(k, "(")) ++depth;
+      if (k < stop && op(k, ")")) --depth;
+      if (k < stop && depth == 0 && word(k, "OR")) return {};
+      if (k < stop && (depth > 0 || !word(k, "AND"))) continue;
+      QualifiedColumn left, right;
+      int at = term;
+      if (column_at(at, left) && op(at, "=") && column_at(++at, right) && at == k) equated.emplace_back(left, right);
+      term = k + 1;
+    }
+    return equated;
+  }
+
+ private:
+  // Words that end a FROM item where an alias could stand.
+  static bool ends_from_item(const Token& token) {
+    constexpr std::array<std::string_view, 10> kJoinWords = {"JOIN",  "INNER", "LEFT",    "RIGHT", "FULL",
+                                                             "CROSS", "OUTER", "NATURAL", "USING", "ORDER"};
+    return is_one_of(token, kJoinWords) || is_one_of(token, kNotUpdatableClauses);
+  }
+  // owner.table or table, with an optional alias, at i.
+  bool from_item(int& i, UpdatableView& view) const {
+    JoinedTable table;
+    table.object.name = name_at(i++);
+    if (op(i, ".")) {
+      table.object.owner = table.object.name;
+      table.object.name = name_at(i + 1);
+      i += 2;
+    }
+    if (table.object.name.empty()) return false;
+    table.alias = table.object.name;
+    if (!name_at(i).empty() && !ends_from_item(tokens_[idx(i)])) table.alias = name_at(i++);
+    view.joined.push_back(std::move(table));
+    return true;
+  }
+  // Tables joined by commas or by [INNER] JOIN ... ON; any other join is not written through.
+  bool from_list(int& i, UpdatableView& view) const {
+    if (!from_item(i, view)) return false;
+    while (op(i, ",") || word(i, "JOIN") || (word(i, "INNER") && word(i + 1, "JOIN"))) {
+      const bool joined_on = !op(i, ",");
+      i += word(i, "INNER") ? 2 : 1;
+      if (!from_item(i, view)) return false;
+      if (!joined_on) continue;
+      if (!word(i, "ON")) return false;
+      const int stop = join_condition_end(i + 1);
+      view.on_conditions.emplace_back(i + 1, stop);
+      i = stop;
+    }
+    return true;
+  }
+  int join_condition_end(int begin) const {
+    int depth = 0;
+    for (int k = begin; k < end(); ++k) {
+      if (op(k, "(")) ++depth;
+      if (op(k, ")")) --depth;
+      if (depth == 0 && (op(k, ",") || word(k, "WHERE") || ends_from_item(tokens_[idx(k)]))) return k;
+    }
+    return end();
+  }
+  // [alias.]column at `at`, which is left after it.
+  bool column_at(int& at, QualifiedColumn& column) const {
+    column.column = name_at(at);
+    if (column.column.empty()) return false;
+    if (op(at + 1, ".")) {
+      column.qualifier = column.column;
+      column.column = name_at(at + 2);
+      at += 2;
+    }
+    ++at;
+    return !column.column.empty();
+  }
  private:
   static size_t idx(int i) { return static_cast<size_t>(i); }
   int end() const { return static_cast<int>(tokens_.size()) - 1; }
@@ -90,30 +168,37 @@ class ViewReader {
     return true;
   }
   // The items in order.
-  bool select_items(int from, const std::string& alias, std::vector<ViewColumn>& items) const {
+  bool select_items(int from, const std::vector<std::string>& aliases, std::vector<ViewColumn>& items) const {
     int start = 1;
     int depth = 0;
     for (int k = 1; k <= from; ++k) {
       if (op(k, "(")) ++depth;
       if (op(k, ")")) --depth;
       if (k < from && (depth > 0 || !op(k, ","))) continue;
-      items.push_back(item(start, k, alias));
+      items.push_back(item(start, k, aliases));
       start = k + 1;
     }
     return true;
   }
   // col, alias.col, with or without a column alias; * and alias.* (base "*"). An expression's base
-  // is empty, and so is its name unless it has an alias.
-  ViewColumn item(int begin, int stop, const std::string& alias) const {
+  // is empty, and so is its name unless it has an alias. A join view's column keeps the alias it
+  // was qualified with as its table.
+  ViewColumn item(int begin, int stop, const std::vector<std::string>& aliases) const {
     int k = begin;
-    if (k + 2 <= stop && op(k + 1, ".") && name_at(k) == alias) k += 2;
-    if (op(k, "*") && k + 1 == stop) return {"*", "*"};
+    std::string table;
+    if (k + 2 <= stop && op(k + 1, ".") && std::find(aliases.begin(), aliases.end(), name_at(k)) != aliases.end()) {
+      table = aliases.size() > 1 ? name_at(k) : std::string();
+      k += 2;
+    }
+    if (op(k, "*") && k + 1 == stop) return {"*", "*", -1, -1, table};
     const std::string column = name_at(k);
     // A trailing name is a column alias unless an operator joins it to the expression ("a + b").
     const bool aliased = stop - 1 > k && !name_at(stop - 1).empty() &&
                          (tokens_[idx(stop - 2)].kind != TokenKind::Operator || op(stop - 2, ")"));
     const int expression_end = stop - (aliased ? 1 : 0) - (aliased && word(stop - 2, "AS") ? 1 : 0);
-    if (!column.empty() && expression_end == k + 1) return {aliased ? name_at(stop - 1) : column, column, begin, k + 1};
+    if (!column.empty() && expression_end == k + 1) {
+      return {aliased ? name_at(stop - 1) : column, column, begin, k + 1, table};
+    }
     return {aliased ? name_at(stop - 1) : std::string(), std::string(), begin, expression_end};
   }
 
@@ -140,7 +225,23 @@ const ViewColumn* UpdatableView::column(const std::string& name) const {
 std::optional<std::string> UpdatableView::base_column(const std::string& view_column) const {
   const ViewColumn* found = column(view_column);
   if (!found) return std::nullopt;
-  return found->base;
+  return found->foreign ? std::string() : found->base;
+}
+
+std::vector<size_t> UpdatableView::key_preserved() const {
+  std::vector<size_t> preserved;
+  for (size_t k = 0; k < joined.size(); ++k) {
+    if (joined[k].key_preserved) preserved.push_back(k);
+  }
+  return preserved;
+}
+
+UpdatableView UpdatableView::written_onto(size_t target) const {
+  UpdatableView onto = *this;
+  onto.base = joined[target].object;
+  onto.base_alias = joined[target].alias;
+  for (ViewColumn& column : onto.columns) column.foreign = !column.base.empty() && column.table != onto.base_alias;
+  return onto;
 }
 
 namespace {
@@ -168,12 +269,116 @@ bool read_through(sqlite3* db, const SessionContext& session, UpdatableView& vie
   return true;
 }
 
-// The view of query text over one table, resolving unqualified names as `resolving` does; its
-// columns are called `names` (the query's own item names when empty).
+// A join view's column named without its table's alias: the one table that has such a column.
+std::string table_of_column(const std::vector<JoinedTable>& tables, const std::vector<std::vector<std::string>>& columns,
+                            const std::string& column) {
+  std::string found;
+  for (size_t k = 0; k < tables.size(); ++k) {
+    if (std::find(columns[k].begin(), columns[k].end(), column) == columns[k].end()) continue;
+    if (!found.empty()) return {};
+    found = tables[k].alias;
+  }
+  return found;
+}
+
+// A table is key-preserved when, starting from it, every other table joins in through all the
+// columns of one of its primary or unique keys, each equated to a column of a table joined before.
+bool is_key_preserved(size_t start, const std::vector<JoinedTable>& tables,
+                      const std::vector<std::vector<std::vector<std::string>>>& keys,
+                      const std::vector<std::pair<QualifiedColumn, QualifiedColumn>>& equated) {
+  std::vector<bool> reached(tables.size(), false);
+  reached[start] = true;
+  const auto reached_alias = [&](const std::string& alias) {
+    for (size_t k = 0; k < tables.size(); ++k) {
+      if (tables[k].alias == alias) return static_cast<bool>(reached[k]);
+    }
+    return false;
+  };
+  // Whether column of the table at `table` is equated to a column of a table already reached.
+  const auto joined_in = [&](size_t table, const std::string& column) {
+    for (const auto& [left, right] : equated) {
+      if (left.qualifier == tables[table].alias && left.column == column && reached_alias(right.qualifier)) return true;
+      if (right.qualifier == tables[table].alias && right.column == column && reached_alias(left.qualifier)) return true;
+    }
+    return false;
+  };
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (size_t k = 0; k < tables.size(); ++k) {
+      if (reached[k]) continue;
+      for (const std::vector<std::string>& key : keys[k]) {
+        if (!std::all_of(key.begin(), key.end(), [&](const std::string& column) { return joined_in(k, column); })) continue;
+        reached[k] = grew = true;
+        break;
+      }
+    }
+  }
+  return std::all_of(reached.begin(), reached.end(), [](bool r) { return r; });
+}
+
+// The join view of view.joined: each table resolved, every column given its table, and the
+// key-preserved tables marked. Its base is the first key-preserved table, whose ROWID the view's is.
+bool read_join(sqlite3* db, const SessionContext& resolving, const ViewReader& reader, UpdatableView& view,
+               std::vector<ViewColumn> items) {
+  std::vector<std::vector<std::string>> columns;
+  std::vector<std::vector<std::vector<std::string>>> keys;
+  for (JoinedTable& table : view.joined) {
+    auto object = resolve_object(db, resolving, table.object.owner, table.object.name);
+    if (!object || object->type != "TABLE") return false;
+    table.object = *object;
+    columns.push_back(table_columns(db, object->sqlite_name()));
+    keys.push_back(unique_keys(db, object->owner, object->name));
+  }
+  for (ViewColumn& item : items) {
+    if (item.base != "*") {
+      if (!item.base.empty() && item.table.empty()) item.table = table_of_column(view.joined, columns, item.base);
+      if (item.table.empty()) item.base.clear();  // a name no one table has is no column to write
+      view.columns.push_back(std::move(item));
+      continue;
+    }
+    for (size_t k = 0; k < view.joined.size(); ++k) {
+      if (!item.table.empty() && item.table != view.joined[k].alias) continue;
+      for (const std::string& column : columns[k]) view.columns.push_back({column, column, -1, -1, view.joined[k].alias});
+    }
+  }
+  std::vector<std::pair<int, int>> conditions = view.on_conditions;
+  if (view.where_begin >= 0) conditions.emplace_back(view.where_begin + 1, view.where_end);
+  std::vector<std::pair<QualifiedColumn, QualifiedColumn>> equated;
+  for (const auto& [begin, stop] : conditions) {
+    for (auto& pair : reader.equated_columns(begin, stop)) equated.push_back(std::move(pair));
+  }
+  for (auto& [left, right] : equated) {
+    for (QualifiedColumn* side : {&left, &right}) {
+      if (side->qualifier.empty()) side->qualifier = table_of_column(view.joined, columns, side->column);
+    }
+  }
+  for (size_t k = 0; k < view.joined.size(); ++k) view.joined[k].key_preserved = is_key_preserved(k, view.joined, keys, equated);
+  const std::vector<size_t> preserved = view.key_preserved();
+  const size_t rowid_table = preserved.empty() ? 0 : preserved.front();
+  view.base = view.joined[rowid_table].object;
+  view.base_alias = view.joined[rowid_table].alias;
+  return true;
+}
+
+// The columns are called `names` (the query's own item names when empty).
+std::optional<UpdatableView> named(UpdatableView view, const std::vector<std::string>& names) {
+  if (names.empty()) return view;
+  if (names.size() != view.columns.size()) return std::nullopt;
+  for (size_t k = 0; k < names.size(); ++k) view.columns[k].name = names[k];
+  return view;
+}
+
+// The view of query text over one table or a join, resolving unqualified names as `resolving` does;
+// its columns are called `names` (the query's own item names when empty).
 std::optional<UpdatableView> read_view(sqlite3* db, const SessionContext& resolving, UpdatableView view,
-                                       std::vector<std::string> names) {
+                                       const std::vector<std::string>& names) {
   std::vector<ViewColumn> items;
-  if (!ViewReader(view.text).read(view, items)) return std::nullopt;
+  const ViewReader reader(view.text);
+  if (!reader.read(view, items)) return std::nullopt;
+  if (!view.joined.empty()) {
+    if (!read_join(db, resolving, reader, view, std::move(items))) return std::nullopt;
+    return named(std::move(view), names);
+  }
   auto base = resolve_object(db, resolving, view.base.owner, view.base.name);
   if (!base || (base->type != "TABLE" && base->type != "VIEW")) return std::nullopt;
   for (ViewColumn& item : items) {
@@ -185,10 +390,7 @@ std::optional<UpdatableView> read_view(sqlite3* db, const SessionContext& resolv
   }
   view.base = *base;
   if (base->type == "VIEW" && !read_through(db, resolving, view)) return std::nullopt;
-  if (names.empty()) return view;
-  if (names.size() != view.columns.size()) return std::nullopt;
-  for (size_t k = 0; k < names.size(); ++k) view.columns[k].name = names[k];
-  return view;
+  return named(std::move(view), names);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Views that DML may write through: a plain projection of one table, or of such a
-// view, with an optional WHERE, read back from the view's stored query text. Anything
-// else (joins, aggregates, DISTINCT, set operators, ROWNUM) is refused with ORA-01732
-// by whoever asks.
+// view, or of an inner join of tables, with an optional WHERE, read back from the view's
+// stored query text. Anything else (outer joins, aggregates, DISTINCT, set operators,
+// ROWNUM) is refused with ORA-01732 by whoever asks.
 //
 // Thread-safe: yes (no shared state); a connection is used by one thread at a time.
 #pragma once
@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ociemu/sql/catalogue.h"
@@ -21,6 +22,15 @@ struct ViewColumn {
   std::string name;  // as the view names it; empty for an expression without an alias in a sub-query
   std::string base;  // the base table's column it shows; empty for an expression
   int begin = -1, end = -1;  // its select item's tokens in the view's text, without the alias
+  std::string table = {};    // a join view's: the alias of the table it shows a column of
+  bool foreign = false;      // shows a column of a joined table other than the one written
+};
+
+// One table of a join view's FROM list.
+struct JoinedTable {
+  SchemaObject object;
+  std::string alias;            // as the view's query names it
+  bool key_preserved = false;   // each of its rows shows at most once in the view
 };
 
 struct UpdatableView {
@@ -35,9 +45,17 @@ struct UpdatableView {
   int where_end = -1;
   bool check_option = false;  // WITH CHECK OPTION: changed rows must stay visible
   bool read_only = false;     // WITH READ ONLY
+  std::vector<JoinedTable> joined;  // a join view's tables in FROM order; empty for one table
+  std::vector<std::pair<int, int>> on_conditions;  // tokens of text: each JOIN's ON condition
 
+  // The key-preserved tables of a join view, by index into joined.
+  std::vector<size_t> key_preserved() const;
+  // A join view seen as the view of its table at `target`: the other tables' columns become foreign.
+  UpdatableView written_onto(size_t target) const;
   // Whether a changed row must stay visible, to this view or to one it reads.
-  bool checks_changes() const { return (check_option && where_begin >= 0) || (inner && inner->checks_changes()); }
+  bool checks_changes() const {
+    return (check_option && (where_begin >= 0 || !on_conditions.empty())) || (inner && inner->checks_changes());
+  }
   // The view column of that name; nullptr when there is none.
   const ViewColumn* column(const std::string& name) const;
   // The base column a view column shows: nullopt when the view has no such column, empty for an expression.

@@ -13,9 +13,10 @@ namespace ociemu::sql {
 namespace {
 
 constexpr int kNotUpdatableView = 1732, kReadOnlyView = 42399, kVirtualColumn = 1733, kNoColumn = 904;
+constexpr int kNotKeyPreserved = 1779, kMoreThanOneTable = 1776, kNoSingleDeleteTable = 1752;
 constexpr const char* kCheckedFunction = "OCIEMU_VIEW_CHECKED";
 
-// The view's base table under the view's own alias, as its query sees it.
+// The view's tables under the view's own aliases, as its query sees them.
 Scope view_query_scope(const UpdatableView& view) {
   Scope scope;
   TableRef base;
@@ -23,27 +24,56 @@ Scope view_query_scope(const UpdatableView& view) {
   base.object = view.base;
   base.resolved = true;
   base.view = view.inner;
-  scope.tables.push_back(std::move(base));
+  if (view.joined.empty()) scope.tables.push_back(std::move(base));
+  for (const JoinedTable& joined : view.joined) {
+    TableRef table;
+    table.alias = joined.alias;
+    table.object = joined.object;
+    table.resolved = true;
+    scope.tables.push_back(std::move(table));
+  }
   return scope;
 }
 
-// The view's WHERE condition in SQLite's terms, over the base table under the view's own alias.
+bool has_condition(const UpdatableView& view) { return view.where_begin >= 0 || !view.on_conditions.empty(); }
+
+// The view's WHERE and join conditions in SQLite's terms, over its tables under the view's own aliases.
 std::string view_condition(const UpdatableView& view, sqlite3* db, SessionContext& session) {
   Translator reader(view.text, db, session);
   reader.load_tokens();
-  return reader.rewrite(view.where_begin + 1, view.where_end, view_query_scope(view));
+  const Scope scope = view_query_scope(view);
+  std::vector<std::pair<int, int>> conditions = view.on_conditions;
+  if (view.where_begin >= 0) conditions.emplace_back(view.where_begin + 1, view.where_end);
+  std::string all;
+  for (const auto& [begin, end] : conditions) {
+    const std::string one = reader.rewrite(begin, end, scope);
+    all += conditions.size() == 1 ? one : (all.empty() ? "(" : " AND (") + one + ")";
+  }
+  return all;
+}
+
+// The view's FROM in SQLite's terms, the rows being written read from `written` (a table or a one-row query).
+std::string view_tables(const UpdatableView& view, const std::string& written) {
+  if (view.joined.empty()) return written + " AS " + quote_name(view.base_alias);
+  std::string tables;
+  for (const JoinedTable& joined : view.joined) {
+    tables += (tables.empty() ? "" : ", ") +
+              (joined.alias == view.base_alias ? written : quote_name(joined.object.sqlite_name())) + " AS " +
+              quote_name(joined.alias);
+  }
+  return tables;
 }
 
 // The condition that the base table's row under `row` (a quoted alias) is one the view shows,
 // through every view it reads; empty when it shows them all.
 std::string shown_rows(const UpdatableView& view, const std::string& row, sqlite3* db, SessionContext& session) {
-  const std::string own = view.where_begin < 0 ? std::string() : view_condition(view, db, session);
+  const std::string own = has_condition(view) ? view_condition(view, db, session) : std::string();
   const std::string alias = quote_name(view.base_alias);
   const std::string inner = view.inner ? shown_rows(*view.inner, alias, db, session) : std::string();
-  if (own.empty() && inner.empty()) return {};
+  if (own.empty() && inner.empty() && view.joined.empty()) return {};
   const std::string both = own.empty() ? inner : inner.empty() ? own : "(" + own + ") AND " + inner;
-  return row + ".rowid IN (SELECT " + alias + ".rowid FROM " + quote_name(view.base.sqlite_name()) + " AS " + alias +
-         " WHERE " + both + ")";
+  return row + ".rowid IN (SELECT " + alias + ".rowid FROM " + view_tables(view, quote_name(view.base.sqlite_name())) +
+         (both.empty() ? "" : " WHERE " + both) + ")";
 }
 
 // "value AS column" for every column of the base table: the assigned value, else `otherwise(column)`.
@@ -74,7 +104,7 @@ bool reads_rowid(const Translator& t, const std::string& alias) {
 std::string Translator::view_source_with_rowid(TableRef& table, const std::string& text) const {
   if (!table.resolved || table.object.type != "VIEW" || !reads_rowid(*this, table.alias)) return text;
   auto view = updatable_view(db_, session_, table.object);
-  if (!view) return text;
+  if (!view || (!view->joined.empty() && view->key_preserved().empty())) return text;
   const auto from = static_cast<size_t>(view->from_offset);
   const std::string with_rowid = view->text.substr(0, from) + ", " + quote_name(view->base_alias) + ".ROWID " +
                                  view->text.substr(from);
@@ -95,6 +125,7 @@ void Translator::write_through_view(TableRef& table, int name_index) const {
   auto view = updatable_view(db_, session_, table.object);
   if (!view) fail(kNotUpdatableView, name_index);
   if (view->read_only) fail(kReadOnlyView, name_index);
+  if (!view->joined.empty()) *view = written_table(*view, name_index);
   table.object = view->base;
   table.view = std::make_shared<const UpdatableView>(std::move(*view));
 }
@@ -109,6 +140,7 @@ int Translator::write_through_subquery(TableRef& table, int open) const {
   auto view = inline_view(db_, session_, std::string(sql_.substr(begin, static_cast<size_t>(token(close).offset) - begin)));
   if (!view) fail(kNotUpdatableView, open + 1);
   if (view->read_only) fail(kReadOnlyView, open + 1);
+  if (!view->joined.empty()) *view = written_table(*view, close + 1);
   table.object = view->base;
   table.resolved = true;
   table.alias = view->base.name;
@@ -117,37 +149,102 @@ int Translator::write_through_subquery(TableRef& table, int open) const {
 }
 
 std::optional<Expression> Translator::view_computed_column(const TableRef& table, const std::string& name) const {
-  const ViewColumn* column = table.view->column(name);
-  if (!column || !column->base.empty()) return std::nullopt;
-  Translator reader(table.view->text, db_, session_);
-  reader.load_tokens();
-  const Scope scope = view_query_scope(*table.view);
+  const UpdatableView& view = *table.view;
+  const ViewColumn* column = view.column(name);
+  if (!column || (!column->base.empty() && !column->foreign)) return std::nullopt;
   Expression value;
-  if (reader.expression(column->begin, column->end, scope, value) != column->end) {
-    value = Expression{reader.rewrite(column->begin, column->end, scope)};
+  if (column->begin < 0) {
+    value.text = quote_name(column->table) + "." + quote_name(column->base);  // from a joined table's *
+  } else {
+    Translator reader(view.text, db_, session_);
+    reader.load_tokens();
+    const Scope scope = view_query_scope(view);
+    if (reader.expression(column->begin, column->end, scope, value) != column->end) {
+      value = Expression{reader.rewrite(column->begin, column->end, scope)};
+    }
   }
   // Read from the target's own row: the view's query names the table by its alias, not the statement's.
-  const std::string inner = quote_name(table.view->base_alias);
+  // A join view's other tables join in through its conditions; the target being key-preserved, at most one row does.
+  const std::string inner = quote_name(view.base_alias);
+  const std::string joined = view.joined.empty() ? std::string() : view_condition(view, db_, session_);
   if (in_returning_) {
     // RETURNING sees the row as changed (or as it was, for DELETE) only through its bare column names.
     std::string row;
     for (const std::string& base : table_columns(db_, table.object.sqlite_name())) {
       row += (row.empty() ? "" : ", ") + quote_name(base) + " AS " + quote_name(base);
     }
-    value.text = "(SELECT " + value.text + " FROM (SELECT " + row + ") AS " + inner + ")";
+    value.text = "(SELECT " + value.text + " FROM " + view_tables(view, "(SELECT " + row + ")") +
+                 (joined.empty() ? "" : " WHERE " + joined) + ")";
   } else {
-    value.text = "(SELECT " + value.text + " FROM " + quote_name(table.object.sqlite_name()) + " AS " + inner +
-                 " WHERE " + inner + ".rowid = " + quote_name(table.alias) + ".rowid)";
+    value.text = "(SELECT " + value.text + " FROM " + view_tables(view, quote_name(table.object.sqlite_name())) +
+                 " WHERE " + inner + ".rowid = " + quote_name(table.alias) + ".rowid" +
+                 (joined.empty() ? "" : " AND " + joined) + ")";
   }
   value.plain_column = false;
   value.not_null = false;
   return value;
 }
 
+// A join view is written through the one key-preserved table whose columns the statement writes;
+// DELETE needs the view to have exactly one.
+UpdatableView Translator::written_table(const UpdatableView& view, int after_name) const {
+  const std::vector<size_t> preserved = view.key_preserved();
+  const auto written = written_view_columns(view, after_name);
+  if (!written) {
+    if (preserved.size() != 1) fail(kNoSingleDeleteTable, after_name);
+    return view.written_onto(preserved.front());
+  }
+  std::optional<size_t> target;
+  for (const std::string& name : *written) {
+    const ViewColumn* column = view.column(name);
+    if (!column || column->base.empty()) continue;  // ORA-00904 or ORA-01733 comes with the column itself
+    size_t table = 0;
+    while (view.joined[table].alias != column->table) ++table;
+    if (std::find(preserved.begin(), preserved.end(), table) == preserved.end()) fail(kNotKeyPreserved, after_name);
+    if (target && *target != table) fail(kMoreThanOneTable, after_name);
+    target = table;
+  }
+  if (!target && preserved.empty()) fail(kNotKeyPreserved, after_name);
+  return view.written_onto(target.value_or(preserved.front()));
+}
+
+// The view columns an UPDATE's SET or an INSERT's column list names after the view's name (all the
+// view's columns for an INSERT without a list); nullopt for DELETE.
+std::optional<std::vector<std::string>> Translator::written_view_columns(const UpdatableView& view, int after) const {
+  if (word_at(0, "DELETE")) return std::nullopt;
+  std::vector<std::string> names;
+  if (word_at(0, "UPDATE")) {
+    const int set = find_top_level(*this, after, end_index(), {"SET"});
+    const int set_end = find_top_level(*this, set, end_index(), {"WHERE", "RETURNING", "RETURN"});
+    bool assigned_side = true;  // "a = ...", "(a, b) = (SELECT ...)"
+    for (int k = set + 1; k < set_end; ++k) {
+      if (!assigned_side) {
+        if (token(k).is_op("(")) k = matching(k);
+        assigned_side = token(k).is_op(",");
+      } else if (token(k).is_op("=")) {
+        assigned_side = false;
+      } else if ((token(k).kind == TokenKind::Word || token(k).kind == TokenKind::QuotedName) && !token(k + 1).is_op(".")) {
+        names.push_back(identifier(k));
+      }
+    }
+    return names;
+  }
+  int k = after;
+  while (k < end_index() && !token(k).is_op("(") && !word_at(k, "VALUES") && !word_at(k, "SELECT")) ++k;
+  if (!token(k).is_op("(") || word_at(k + 1, "SELECT") || word_at(k + 1, "WITH")) {
+    for (const ViewColumn& column : view.columns) names.push_back(column.name);
+    return names;
+  }
+  for (int j = k + 1; j < matching(k); ++j) {
+    if (!token(j).is_op(",") && !token(j).is_op(".") && !token(j + 1).is_op(".")) names.push_back(identifier(j));
+  }
+  return names;
+}
+
 std::string Translator::view_base_column(const TableRef& table, const std::string& column) const {
   auto base = table.view->base_column(column);
   if (!base) throw_oracle(kNoColumn, {in_quotes(column)});
-  if (base->empty()) throw_oracle(kVirtualColumn);
+  if (base->empty()) throw_oracle(table.view->column(column)->foreign ? kNotKeyPreserved : kVirtualColumn);
   return *base;
 }
 
@@ -160,9 +257,9 @@ std::string Translator::checked_by_view(const UpdatableView* view, const std::st
                                         const std::string& new_row) const {
   if (!view) return value;
   const std::string checked = checked_by_view(view->inner.get(), value, new_row);
-  if (!view->check_option || view->where_begin < 0) return checked;
-  return std::string(kCheckedFunction) + "(" + checked + ", EXISTS (SELECT 1 FROM (SELECT " + new_row + ") AS " +
-         quote_name(view->base_alias) + " WHERE " + view_condition(*view, db_, session_) + "))";
+  if (!view->check_option || !has_condition(*view)) return checked;
+  return std::string(kCheckedFunction) + "(" + checked + ", EXISTS (SELECT 1 FROM " +
+         view_tables(*view, "(SELECT " + new_row + ")") + " WHERE " + view_condition(*view, db_, session_) + "))";
 }
 
 std::optional<std::pair<std::string, std::string>> Translator::view_checked_assignment(

@@ -489,5 +489,26 @@ TEST_P(WriteBackTest, xml_columns_are_written_through_createxml) {
   EXPECT_EQ(again->FieldByName("X")->AsString(), "<r><b>3</b></r>");
 }
 
+// A dataset over a join view posts through the view onto its key-preserved table: the
+// employee's columns change, the department's cannot, and nothing is half written.
+TEST_P(WriteBackTest, a_join_view_dataset_edits_the_key_preserved_tables_columns) {
+  Run(*session, "create view emp_dept_v as select e.empno, e.ename, e.sal, d.dname from emp e, dept d "
+                "where e.deptno = d.deptno");
+  auto view = MakeDataSet("select rowid, empno, ename, sal, dname from emp_dept_v order by empno");
+  view->SetUpdatingTable("EMP_DEPT_V");
+  view->Open();
+  ASSERT_EQ(view->FieldByName("EMPNO")->AsInteger(), 7369);
+  view->Edit();
+  view->FieldByName("SAL")->SetAsFloat(2468);
+  view->Post();
+  EXPECT_EQ(OtherSees("select sal from emp where empno = 7369"), "2468");
+  EXPECT_EQ(view->FieldByName("DNAME")->AsString(), "RESEARCH");
+  view->Edit();
+  view->FieldByName("DNAME")->SetAsString("LAB");
+  EXPECT_EQ(OracleErrorCodeOf([&] { view->Post(); }), 1779);
+  if (view->State() == dsEdit) view->Cancel();
+  EXPECT_EQ(OtherSees("select dname from dept where deptno = 20"), "RESEARCH");
+}
+
 }  // namespace
 }  // namespace kvell::testing

@@ -553,6 +553,25 @@ async function main() {
     await conn.execute('drop table node_la');
   });
 
+  await check('a join view writes its key-preserved table and refuses the other with ORA-01779', async () => {
+    await conn.execute('create table node_jd (d number primary key, dname varchar2(9))');
+    await conn.execute('create table node_je (e number primary key, d number, sal number)');
+    await conn.execute("insert into node_jd values (1, 'OPS')");
+    await conn.execute('insert into node_je values (7, 1, 100)');
+    await conn.execute('create view node_jv as select e.e, e.sal, d.dname from node_je e join node_jd d on d.d = e.d');
+    const r = await conn.execute("update node_jv set sal = sal + 1 where dname = 'OPS' returning dname into :n",
+      { n: { dir: oracledb.BIND_OUT, type: oracledb.STRING } });
+    assert.deepStrictEqual([r.rowsAffected, r.outBinds.n], [1, ['OPS']]);
+    await assert.rejects(conn.execute("update node_jv set dname = 'X'"), (e) => e.errorNum === 1779);
+    await assert.rejects(conn.execute('select cast(12345 as number(3)) from dual'), (e) => e.errorNum === 1438);
+    await assert.rejects(conn.execute('select power(10, 200) from dual'), (e) => e.errorNum === 1426);
+    const rows = await conn.execute('select sal from node_je');
+    assert.deepStrictEqual(rows.rows, [[101]]);
+    await conn.execute('drop view node_jv');
+    await conn.execute('drop table node_je');
+    await conn.execute('drop table node_jd');
+  });
+
   await check('ping and connection close', async () => {
     await conn.ping();
   });

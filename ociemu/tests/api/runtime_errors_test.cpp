@@ -119,6 +119,30 @@ TEST_F(RuntimeErrorsTest, a_table_holds_at_most_a_thousand_columns) {
                    {"CREATE TABLE wider AS SELECT w.*, 1 extra FROM wide w", 1792}});
 }
 
+// Results past NUMBER's range or a CAST's type fail as Oracle's do instead of coming back changed;
+// those within it come back rounded to the type.
+TEST_F(RuntimeErrorsTest, results_past_a_types_limits_fail_and_those_within_are_rounded_to_it) {
+  expect_failures({
+      {"SELECT POWER(10, 200) FROM dual", 1426},
+      {"SELECT POWER(-10, 127) FROM dual", 1426},
+      {"SELECT EXP(1000) FROM dual", 1426},
+      {"SELECT CAST(12345 AS NUMBER(3)) FROM dual", 1438},
+      {"SELECT CAST(99.996 AS NUMBER(4,2)) FROM dual", 1438},
+      {"SELECT CAST(n * 1000 AS NUMBER(4,1)) FROM r WHERE id = 1", 1438},
+      {"SELECT CAST('abcdef' AS VARCHAR2(2)) FROM dual", 25137},
+      {"SELECT CAST('žaba' AS VARCHAR2(4)) FROM dual", 25137},
+      {"SELECT CAST(s AS CHAR(2 CHAR)) FROM r", 25137},
+  });
+  EXPECT_EQ("in range", single_text("SELECT CASE WHEN POWER(10, 125) > 9E124 THEN 'in range' END FROM dual"));
+  EXPECT_EQ("123", single_text("SELECT CAST(123.4 AS NUMBER(3)) FROM dual"));
+  EXPECT_EQ("-99.99", single_text("SELECT CAST(-99.994 AS NUMBER(4,2)) FROM dual"));
+  EXPECT_EQ("1200", single_text("SELECT CAST(1234 AS NUMBER(2,-2)) FROM dual"));
+  EXPECT_EQ("3", single_text("SELECT CAST(2.5 AS INTEGER) FROM dual"));
+  EXPECT_EQ("12345678901234567890123", single_text("SELECT CAST(12345678901234567890123 AS NUMBER) FROM dual"));
+  EXPECT_EQ("žaba", single_text("SELECT CAST('žaba' AS VARCHAR2(4 CHAR)) FROM dual"));
+  EXPECT_EQ("<null>", single_text("SELECT CAST(NULL AS VARCHAR2(1)) || CAST(NULL AS NUMBER(1)) FROM dual"));
+}
+
 TEST_F(RuntimeErrorsTest, functions_given_bad_arguments_carry_oracles_codes) {
   expect_failures({
       {"SELECT 1 FROM dual WHERE 'a' LIKE 'a' ESCAPE 'xx'", 1425},

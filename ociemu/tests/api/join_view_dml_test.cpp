@@ -1,0 +1,123 @@
+// DML through a view that joins tables: it writes the one key-preserved table whose columns
+// it names, sees the other tables' columns only to read them, and refuses what Oracle refuses
+// with ORA-01779, ORA-01776 and ORA-01752, changing nothing.
+#include "ociemu/tests/api/oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+class JoinViewDmlTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TABLE units (unit NUMBER PRIMARY KEY, title VARCHAR2(10))");
+    must_run("CREATE TABLE staff (id NUMBER PRIMARY KEY, name VARCHAR2(10), unit NUMBER, pay NUMBER)");
+    must_run("CREATE TABLE badges (holder NUMBER, badge VARCHAR2(5))");
+    must_run("CREATE UNIQUE INDEX badges_holder ON badges (holder)");
+    must_run("INSERT INTO units VALUES (10, 'OPS')");
+    must_run("INSERT INTO units VALUES (20, 'LAB')");
+    must_run("INSERT INTO staff VALUES (1, 'ANA', 10, 500)");
+    must_run("INSERT INTO staff VALUES (2, 'BOR', 20, 700)");
+    must_run("INSERT INTO staff VALUES (3, 'CENE', NULL, 900)");  // in no unit: not in the join
+    must_run("INSERT INTO badges VALUES (1, 'B1')");
+    must_run("INSERT INTO badges VALUES (2, 'B2')");
+    must_run("CREATE VIEW staff_units AS SELECT s.id, s.name, s.pay, s.unit, u.title FROM staff s, units u "
+             "WHERE s.unit = u.unit");
+    must_run("CREATE VIEW staff_badges AS SELECT s.id, s.name, b.badge FROM staff s JOIN badges b ON b.holder = s.id");
+  }
+
+  std::vector<std::string> staff() {
+    return column_texts("SELECT id || ':' || name || ':' || unit || ':' || pay FROM staff ORDER BY id");
+  }
+  std::vector<std::string> units() { return column_texts("SELECT unit || ':' || title FROM units ORDER BY unit"); }
+
+  int error_of(const std::string& sql) { return run(sql) == OCI_SUCCESS ? 0 : last_code(); }
+};
+
+TEST_F(JoinViewDmlTest, update_writes_the_key_preserved_table_for_the_rows_the_join_shows) {
+  must_run("UPDATE staff_units SET pay = pay + 1");
+  must_run("UPDATE staff_units v SET v.name = lower(name) || v.title WHERE title = 'LAB'");
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:501", "2:borLAB:20:701", "3:CENE::900"}), staff());
+  EXPECT_EQ((std::vector<std::string>{"10:OPS", "20:LAB"}), units());
+  // The ANSI form, and the unit moving to another department, whose title the view then shows.
+  must_run("CREATE VIEW ansi AS SELECT s.id, s.unit, u.title FROM staff s INNER JOIN units u ON s.unit = u.unit");
+  must_run("UPDATE ansi SET unit = 20 WHERE id = 1");
+  EXPECT_EQ("LAB", single_text("SELECT title FROM ansi WHERE id = 1"));
+}
+
+TEST_F(JoinViewDmlTest, insert_and_delete_reach_only_the_key_preserved_table) {
+  must_run("INSERT INTO staff_units (id, name, unit) VALUES (4, 'DUŠA', 20)");
+  must_run("DELETE FROM staff_units WHERE title = 'OPS'");
+  EXPECT_EQ((std::vector<std::string>{"2:BOR:20:700", "3:CENE::900", "4:DUŠA:20:"}), staff());
+  EXPECT_EQ((std::vector<std::string>{"10:OPS", "20:LAB"}), units());
+  must_run("DELETE staff_units");
+  EXPECT_EQ((std::vector<std::string>{"3:CENE::900"}), staff()) << "the row outside the join stays";
+}
+
+TEST_F(JoinViewDmlTest, columns_of_a_table_that_is_not_key_preserved_are_never_written) {
+  EXPECT_EQ(1779, error_of("UPDATE staff_units SET title = 'X'"));
+  EXPECT_EQ(1779, error_of("UPDATE staff_units SET pay = 0, title = 'X' WHERE id = 1"));
+  EXPECT_EQ(1779, error_of("INSERT INTO staff_units (id, title) VALUES (5, 'X')"));
+  EXPECT_EQ(1779, error_of("INSERT INTO staff_units VALUES (5, 'X', 1, 10, 'X')"));
+  // Both tables are key-preserved one to one: either can be written, not both at once.
+  EXPECT_EQ(1776, error_of("UPDATE staff_badges SET name = 'X', badge = 'Y'"));
+  EXPECT_EQ(1776, error_of("INSERT INTO staff_badges VALUES (5, 'X', 'Y')"));
+  must_run("UPDATE staff_badges SET badge = 'NEW' WHERE id = 2");
+  EXPECT_EQ("NEW", single_text("SELECT badge FROM badges WHERE holder = 2"));
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:500", "2:BOR:20:700", "3:CENE::900"}), staff());
+  EXPECT_EQ((std::vector<std::string>{"10:OPS", "20:LAB"}), units());
+}
+
+TEST_F(JoinViewDmlTest, delete_needs_exactly_one_key_preserved_table) {
+  // Joined on columns that are no key of either table: neither is preserved.
+  must_run("CREATE VIEW by_name AS SELECT s.id, u.title FROM staff s, units u WHERE s.name = u.title");
+  EXPECT_EQ(1752, error_of("DELETE FROM by_name"));
+  EXPECT_EQ(1779, error_of("UPDATE by_name SET id = 0"));
+  EXPECT_EQ(1445, error_of("SELECT rowid FROM by_name"));
+  EXPECT_EQ(1752, error_of("DELETE FROM staff_badges WHERE id = 1")) << "two key-preserved tables";
+  // A key equated only under an OR does not preserve the other side.
+  must_run("CREATE VIEW either AS SELECT s.id FROM staff s, units u WHERE s.unit = u.unit OR s.id = 1");
+  EXPECT_EQ(1752, error_of("DELETE FROM either"));
+  // Outer joins are not written through at all.
+  must_run("CREATE VIEW outer_join AS SELECT s.id, u.title FROM staff s LEFT JOIN units u ON s.unit = u.unit");
+  EXPECT_EQ(1732, error_of("DELETE FROM outer_join"));
+  EXPECT_EQ(3u, staff().size());
+}
+
+TEST_F(JoinViewDmlTest, an_inline_join_view_updates_one_table_from_another) {
+  must_run("CREATE TABLE raises (unit NUMBER PRIMARY KEY, amount NUMBER)");
+  must_run("INSERT INTO raises VALUES (10, 50)");
+  must_run("UPDATE (SELECT s.pay, r.amount FROM staff s, raises r WHERE s.unit = r.unit) SET pay = pay + amount");
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:550", "2:BOR:20:700", "3:CENE::900"}), staff());
+  must_run("CREATE TABLE loose (unit NUMBER, amount NUMBER)");  // no key: a staff row could meet many
+  EXPECT_EQ(1779, error_of("UPDATE (SELECT s.pay, l.amount FROM staff s, loose l WHERE s.unit = l.unit) "
+                           "SET pay = amount"));
+}
+
+TEST_F(JoinViewDmlTest, rowid_and_returning_read_the_written_row_through_the_whole_join) {
+  const std::string rowid = single_text("SELECT rowid FROM staff WHERE id = 2");
+  EXPECT_EQ(rowid, single_text("SELECT rowid FROM staff_units WHERE id = 2"));
+  OCIStmt* stmt = prepare("UPDATE staff_units SET pay = 1 WHERE rowid = :r RETURNING title, pay INTO :t, :p");
+  char title[16] = {}, pay[16] = {};
+  OCIBind* bind = nullptr;
+  OCIBindByName(stmt, &bind, err, text(":r"), 2, const_cast<char*>(rowid.c_str()), static_cast<sb4>(rowid.size() + 1),
+                SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  OCIBindByName(stmt, &bind, err, text(":t"), 2, title, sizeof title, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  OCIBindByName(stmt, &bind, err, text(":p"), 2, pay, sizeof pay, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  const sword rc = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  ASSERT_EQ(OCI_SUCCESS, rc) << last_error();
+  EXPECT_EQ("LAB 1", std::string(title) + " " + pay);
+}
+
+TEST_F(JoinViewDmlTest, with_check_option_keeps_a_changed_row_in_the_join) {
+  must_run("CREATE VIEW checked AS SELECT s.id, s.unit, u.title FROM staff s, units u WHERE s.unit = u.unit "
+           "AND u.title = 'OPS' WITH CHECK OPTION");
+  EXPECT_EQ(1402, error_of("UPDATE checked SET unit = 20"));
+  EXPECT_EQ(1402, error_of("INSERT INTO checked (id, unit) VALUES (7, 99)"));
+  must_run("INSERT INTO checked (id, unit) VALUES (7, 10)");
+  EXPECT_EQ((std::vector<std::string>{"1:ANA:10:500", "2:BOR:20:700", "3:CENE::900", "7::10:"}), staff());
+}
+
+}  // namespace
+}  // namespace ociemu::testing
