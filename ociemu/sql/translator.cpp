@@ -938,7 +938,8 @@ void refuse_parenthesized_lists(const Translator& t, int begin, int end) {
 std::string Translator::returned_column(const Scope& scope, const std::string& column) const {
   if (column.empty() || scope.tables.empty()) return column;
   const TableRef& target = scope.tables[0];
-  if (target.view && target.view->base_column(column).value_or("-").empty()) return {};
+  // A view's ROWID is its base table's, which the expression reads like any pseudo-column.
+  if (target.view && (column == "ROWID" || target.view->base_column(column).value_or("-").empty())) return {};
   return stored_column(target, column);
 }
 

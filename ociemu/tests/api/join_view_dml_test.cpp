@@ -97,17 +97,20 @@ TEST_F(JoinViewDmlTest, an_inline_join_view_updates_one_table_from_another) {
 TEST_F(JoinViewDmlTest, rowid_and_returning_read_the_written_row_through_the_whole_join) {
   const std::string rowid = single_text("SELECT rowid FROM staff WHERE id = 2");
   EXPECT_EQ(rowid, single_text("SELECT rowid FROM staff_units WHERE id = 2"));
-  OCIStmt* stmt = prepare("UPDATE staff_units SET pay = 1 WHERE rowid = :r RETURNING title, pay INTO :t, :p");
-  char title[16] = {}, pay[16] = {};
+  OCIStmt* stmt = prepare("UPDATE staff_units SET pay = 1 WHERE rowid = :r RETURNING title, pay, rowid INTO :t, :p, :i");
+  char title[16] = {}, pay[16] = {}, returned_rowid[32] = {};
   OCIBind* bind = nullptr;
   OCIBindByName(stmt, &bind, err, text(":r"), 2, const_cast<char*>(rowid.c_str()), static_cast<sb4>(rowid.size() + 1),
                 SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
   OCIBindByName(stmt, &bind, err, text(":t"), 2, title, sizeof title, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
   OCIBindByName(stmt, &bind, err, text(":p"), 2, pay, sizeof pay, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  OCIBindByName(stmt, &bind, err, text(":i"), 2, returned_rowid, sizeof returned_rowid, SQLT_STR, nullptr, nullptr,
+                nullptr, 0, nullptr, 0);
   const sword rc = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
   ASSERT_EQ(OCI_SUCCESS, rc) << last_error();
   EXPECT_EQ("LAB 1", std::string(title) + " " + pay);
+  EXPECT_EQ(rowid, returned_rowid);
 }
 
 TEST_F(JoinViewDmlTest, with_check_option_keeps_a_changed_row_in_the_join) {
