@@ -350,26 +350,46 @@ bool compares_exactly(const Expression& left, const Expression& right) {
 
 std::string order_key(const std::string& sql) { return std::string(kNumberKeyFunction) + "(" + sql + ")"; }
 
+namespace {
+
+std::string comparison_symbol(const Token& op) { return op.is_op("^=") || op.is_op("~=") ? "!=" : op.text; }
+
+// "left symbol right" in SQLite, with the conversions Oracle applies between the two sides.
+std::string compared_text(Expression left, const std::string& symbol, Expression right) {
+  convert_for_date(left, right);
+  convert_for_date(right, left);
+  convert_for_number(left, right);
+  convert_for_number(right, left);
+  const bool ordering = symbol == "<" || symbol == ">" || symbol == "<=" || symbol == ">=";
+  if (ordering && compares_exactly(left, right)) return order_key(left.text) + " " + symbol + " " + order_key(right.text);
+  return left.text + " " + symbol + " " + right.text;
+}
+
+void make_condition(Expression& value, std::string text) {
+  value.text = std::move(text);
+  value.type = ValueType::Unknown;
+  value.plain_column = false;
+  value.char_bytes = 0;
+}
+
+// The rows of a quantified comparison's sub-query, and the name of their one column.
+constexpr const char* kQuantifiedRows = "\"OCIEMU$QUANTIFIED\"";
+constexpr const char* kQuantifiedValue = "\"OCIEMU$V\"";
+
+}  // namespace
+
 int Translator::comparison(int index, int end, const Scope& scope, Expression& left) {
   if (index >= end) return index;
   const Token& op = token(index);
+  // SOME is no reserved word: "= some(...)" is the quantifier, not a call.
+  if (is_comparison(op) && (word_at(index + 1, "ANY") || word_at(index + 1, "SOME") || word_at(index + 1, "ALL")) &&
+      token(index + 2).is_op("(")) {
+    return quantified_comparison(index, end, scope, left);
+  }
   if (is_comparison(op) && index + 1 < end && starts_operand(index + 1)) {
     Expression right;
     int next = expression(index + 1, end, scope, right);
-    convert_for_date(left, right);
-    convert_for_date(right, left);
-    convert_for_number(left, right);
-    convert_for_number(right, left);
-    std::string symbol = op.is_op("^=") || op.is_op("~=") ? "!=" : op.text;
-    const bool ordering = symbol == "<" || symbol == ">" || symbol == "<=" || symbol == ">=";
-    if (ordering && compares_exactly(left, right)) {
-      left.text = order_key(left.text) + " " + symbol + " " + order_key(right.text);
-    } else {
-      left.text += " " + symbol + " " + right.text;
-    }
-    left.type = ValueType::Unknown;
-    left.plain_column = false;
-    left.char_bytes = 0;
+    make_condition(left, compared_text(left, comparison_symbol(op), right));
     return next;
   }
   if (int next = dangling_test(index, left); next != index) return next;
@@ -397,6 +417,51 @@ int Translator::comparison(int index, int end, const Scope& scope, Expression& l
   left.plain_column = false;
   left.char_bytes = 0;
   return next;
+}
+
+// "x op ANY|SOME|ALL (list or sub-query)". Equality with ANY and inequality with ALL are IN and
+// NOT IN, which keep SQLite's index use; the other forms follow Oracle's three-valued rules: ANY
+// is true when one comparison is, ALL false when one is, and either is unknown when no comparison
+// decides and some are unknown. ALL over no rows is true, ANY false.
+int Translator::quantified_comparison(int index, int end, const Scope& scope, Expression& left) {
+  const std::string symbol = comparison_symbol(token(index));
+  const bool all = word_at(index + 1, "ALL");
+  const int open = index + 2;
+  const int close = matching(open);
+  if (close > end) fail_not_ended(end);
+  const bool membership = all ? symbol == "!=" || symbol == "<>" : symbol == "=";
+  if (word_at(open + 1, "SELECT") || word_at(open + 1, "WITH")) {
+    const std::string rows = query(open + 1, close, &scope);
+    if (membership) {
+      make_condition(left, left.text + (all ? " NOT IN (" : " IN (") + rows + ")");
+      return close + 1;
+    }
+    const std::string decided = all ? "MIN(c) = 0 THEN 0" : "MAX(c) = 1 THEN 1";
+    const std::string test = compared_text(left, symbol, Expression{kQuantifiedValue, ValueType::Unknown});
+    make_condition(left, std::string("(WITH ") + kQuantifiedRows + "(" + kQuantifiedValue + ") AS (" + rows +
+                             ") SELECT CASE WHEN " + decided + " WHEN COUNT(c) < COUNT(*) THEN NULL ELSE " +
+                             (all ? "1" : "0") + " END FROM (SELECT (" + test + ") AS c FROM " + kQuantifiedRows +
+                             "))");
+    return close + 1;
+  }
+  std::vector<Expression> items;
+  for (int i = open + 1; i < close;) {
+    items.emplace_back();
+    i = expression(i, close, scope, items.back());
+    if (i < close && !token(i).is_op(",")) fail(907, i);
+    if (i < close) ++i;
+  }
+  if (items.empty()) fail(936, open + 1);
+  std::string text;
+  for (const Expression& item : items) {
+    if (membership) {
+      text += (text.empty() ? "" : ", ") + item.text;
+    } else {
+      text += (text.empty() ? "(" : all ? " AND " : " OR ") + compared_text(left, symbol, item);
+    }
+  }
+  make_condition(left, membership ? left.text + (all ? " NOT IN (" : " IN (") + text + ")" : text + ")");
+  return close + 1;
 }
 
 namespace {

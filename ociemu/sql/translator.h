@@ -199,6 +199,7 @@ class Translator {
   bool starts_operand(int index) const;
   // After an expression: a comparison or BETWEEN with it, converting text compared with dates.
   int comparison(int index, int end, const Scope& scope, Expression& left);
+  int quantified_comparison(int index, int end, const Scope& scope, Expression& left);
   std::string original_text(int begin, int end) const;
   struct SelectShape {
     bool one_column = false;  // the select list is one item, no star
