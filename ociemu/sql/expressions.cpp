@@ -747,7 +747,7 @@ int Translator::special_form(int index, int end, const Scope& scope, Expression&
                               "BINARY_FLOAT", "BINARY_DOUBLE"})) {
       result = {cast_to_number(type, as + 2, close, "TO_NUMBER(" + value + ")"), ValueType::Number};
     } else if (in_list(type, {"VARCHAR2", "VARCHAR", "CHAR", "NCHAR", "NVARCHAR2", "CLOB", "NCLOB"})) {
-      result = {cast_to_text(as + 2, close, "TO_CHAR(" + value + ")"), ValueType::Text};
+      result = {cast_to_text(type, as + 2, close, "TO_CHAR(" + value + ")"), ValueType::Text};
     } else {
       result = {"CAST(" + value + " AS BLOB)", ValueType::Unknown};
     }
@@ -775,11 +775,15 @@ std::string Translator::cast_to_number(const std::string& type, int open, int cl
   return "OCIEMU_CAST_NUMBER(" + number + ", " + std::to_string(precision) + ", " + std::to_string(scale) + ")";
 }
 
-// CAST to VARCHAR2(n [BYTE|CHAR]) and the like: ORA-25137 for a longer text.
-std::string Translator::cast_to_text(int open, int close, const std::string& text) const {
+// CAST to VARCHAR2(n [BYTE|CHAR]) and the like: ORA-25137 for a longer text; CHAR(n) and NCHAR(n)
+// are blank-padded to n as their columns are.
+std::string Translator::cast_to_text(const std::string& type, int open, int close, const std::string& text) const {
   if (!token(open).is_op("(") || open >= close || token(open + 1).kind != TokenKind::Number) return text;
-  const bool in_characters = word_at(open + 2, "CHAR");
-  return "OCIEMU_CAST_TEXT(" + text + ", " + token(open + 1).text + ", " + (in_characters ? "1" : "0") + ")";
+  const std::string& size = token(open + 1).text;
+  const char* in_characters = word_at(open + 2, "CHAR") || type == "NCHAR" ? "1" : "0";
+  std::string checked = "OCIEMU_CAST_TEXT(" + text + ", " + size + ", " + in_characters + ")";
+  if (type != "CHAR" && type != "NCHAR") return checked;
+  return std::string(kBlankPadFunction) + "(" + checked + ", " + size + ", " + in_characters + ")";
 }
 
 // INTERVAL 'text' leading [(precision)] [TO trailing [(precision)]]: months or days, as intervals are kept.

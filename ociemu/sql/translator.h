@@ -298,7 +298,7 @@ class Translator {
   // value AT TIME ZONE zone / AT LOCAL after a primary, if there.
   int at_time_zone(int index, int end, const Scope& scope, Expression& value);
   std::string cast_to_number(const std::string& type, int open, int close, const std::string& number) const;
-  std::string cast_to_text(int open, int close, const std::string& text) const;
+  std::string cast_to_text(const std::string& type, int open, int close, const std::string& text) const;
   int interval_literal(int index, Expression& result);
   Expression column_reference(const std::vector<std::string>& parts, const std::vector<bool>& quoted, int index,
                               const Scope& scope);

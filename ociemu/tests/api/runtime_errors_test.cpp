@@ -140,6 +140,9 @@ TEST_F(RuntimeErrorsTest, results_past_a_types_limits_fail_and_those_within_are_
   EXPECT_EQ("3", single_text("SELECT CAST(2.5 AS INTEGER) FROM dual"));
   EXPECT_EQ("12345678901234567890123", single_text("SELECT CAST(12345678901234567890123 AS NUMBER) FROM dual"));
   EXPECT_EQ("žaba", single_text("SELECT CAST('žaba' AS VARCHAR2(4 CHAR)) FROM dual"));
+  EXPECT_EQ("[ab   ]", single_text("SELECT '[' || CAST('ab' AS CHAR(5)) || ']' FROM dual"));
+  EXPECT_EQ("[ža ]", single_text("SELECT '[' || CAST('ža' AS NCHAR(3)) || ']' FROM dual"));
+  EXPECT_EQ("[ža ]", single_text("SELECT '[' || CAST('ža' AS CHAR(4)) || ']' FROM dual")) << "bytes by default";
   EXPECT_EQ("<null>", single_text("SELECT CAST(NULL AS VARCHAR2(1)) || CAST(NULL AS NUMBER(1)) FROM dual"));
 }
 
