@@ -325,10 +325,25 @@ void convert_for_date(const Expression& date, Expression& other) {
   other.text = (date.type == ValueType::Date ? "TO_DATE(" : "TO_TIMESTAMP(") + other.text + ")";
 }
 
-// A NUMBER compared with number text compares with that number, every digit kept.
+bool is_parameter(const std::string& sql) {
+  return sql.size() > 1 && sql[0] == '?' &&
+         std::all_of(sql.begin() + 1, sql.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// A NUMBER compared with text compares with the number the text holds, every digit kept, and
+// text that holds none fails with ORA-01722 as Oracle's conversion does (SQLite would compare the
+// text as text and find no match). A parameter of unknown type is converted too: SQLite's numeric
+// affinity would read a long number's text as a double and miss its exact value.
 void convert_for_number(const Expression& number, Expression& other) {
-  if (number.type != ValueType::Number || other.type != ValueType::Text || other.text.size() < 2 ||
-      other.text.front() != '\'') {
+  if (number.type != ValueType::Number) return;
+  if (other.type == ValueType::Unknown && is_parameter(other.text)) {
+    other.text = "TO_NUMBER(" + other.text + ")";
+    return;
+  }
+  if (other.type != ValueType::Text) return;
+  if (other.text.size() < 2 || other.text.front() != '\'' || other.text.back() != '\'') {
+    other.text = "TO_NUMBER(" + other.text + ")";
+    other.type = ValueType::Number;
     return;
   }
   const std::string_view inner = std::string_view(other.text).substr(1, other.text.size() - 2);
@@ -550,7 +565,8 @@ int Translator::expression(int index, int end, const Scope& scope, Expression& r
       left.text = operand.text;
     } else if (i == index + 2 && token(index + 1).kind == TokenKind::Number) {
       left.text = "(" + sql::number_literal("-" + token(index + 1).text) + ")";  // a long literal stays exact
-    } else if (may_hold_exact(operand)) {
+    } else if (may_hold_exact(operand) || operand.type == ValueType::Text) {
+      // Text through the exact operation: SQLite would negate text that is no number to 0.
       left.text = std::string(kExactMinusFunction) + "(0, " + operand.text + ")";
     } else {
       left.text = "(- " + operand.text + ")";

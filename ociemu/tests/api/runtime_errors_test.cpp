@@ -50,6 +50,21 @@ class RuntimeErrorsTest : public OciTest {
     OCIHandleFree(stmt, OCI_HTYPE_STMT);
     return rc == OCI_ERROR ? last_code() : 0;
   }
+
+  // The first value of a query given one text bind, or "ORA-<code>" when it fails.
+  std::string first_value_with_text_bind(const std::string& sql, const std::string& bound) {
+    OCIStmt* stmt = prepare(sql);
+    OCIBind* bind = nullptr;
+    OCIBindByPos(stmt, &bind, err, 1, const_cast<char*>(bound.data()), static_cast<sb4>(bound.size()), SQLT_CHR,
+                 nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+    char value[64] = {};
+    OCIDefine* define = nullptr;
+    OCIDefineByPos(stmt, &define, err, 1, value, sizeof value, SQLT_STR, nullptr, nullptr, nullptr, OCI_DEFAULT);
+    sword rc = OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    if (rc == OCI_ERROR) return "ORA-" + std::to_string(last_code());
+    return rc == OCI_NO_DATA ? "<no rows>" : value;
+  }
 };
 
 TEST_F(RuntimeErrorsTest, arithmetic_and_conversion_failures_carry_oracles_codes) {
@@ -87,6 +102,26 @@ TEST_F(RuntimeErrorsTest, text_that_is_no_number_fails_where_oracle_converts_it)
       {"1", "SELECT id FROM r WHERE n = '1.50'"},
       {"3", "SELECT id * '1.5' FROM r WHERE id = 2"},
   });
+}
+
+TEST_F(RuntimeErrorsTest, text_columns_and_binds_compared_with_numbers_are_converted_to_numbers) {
+  must_run("CREATE TABLE texts (id NUMBER, t VARCHAR2(40), big NUMBER)");
+  must_run("INSERT INTO texts VALUES (1, ' 05', 12345678901234567890123)");
+  must_run("INSERT INTO texts VALUES (2, 'abc', 2)");
+  expect_values({
+      {"1", "SELECT id FROM texts WHERE id = 1 AND t = 5"},
+      {"-5", "SELECT -t FROM texts WHERE id = 1"},
+  });
+  expect_failures({
+      {"SELECT COUNT(*) FROM texts WHERE t = 5", 1722},
+      {"SELECT COUNT(*) FROM texts WHERE 7 < t", 1722},
+      {"SELECT -t FROM texts WHERE id = 2", 1722},
+  });
+  EXPECT_EQ("1", first_value_with_text_bind("SELECT id FROM texts WHERE big = :b", "12345678901234567890123"));
+  EXPECT_EQ("2", first_value_with_text_bind("SELECT id FROM texts WHERE big = :b", " 2 "));
+  EXPECT_EQ("ORA-1722", first_value_with_text_bind("SELECT id FROM texts WHERE id = :b", "one"));
+  EXPECT_EQ("<no rows>", first_value_with_text_bind("SELECT id FROM texts WHERE t = :b", "5"))
+      << "text against text stays a text comparison";
 }
 
 TEST_F(RuntimeErrorsTest, a_scalar_subquery_of_several_rows_fails_and_of_one_row_gives_it) {
