@@ -576,10 +576,37 @@ void sign(sqlite3_context* context, int, Args args) {
   sqlite3_result_int(context, value > 0 ? 1 : value < 0 ? -1 : 0);
 }
 
+// base^exponent for a whole exponent from 0 to 1000 by exact products, as NUMBER arithmetic gives
+// it (POWER(10, 125) is exactly 1E+125); nullopt when the exponent is not such or the base no number.
+std::optional<Decimal> exact_power(sqlite3_value* base_value, const Number& exponent) {
+  const double e = exponent.as_double();
+  if (!(e >= 0 && e <= 1000) || e != std::floor(e)) return std::nullopt;
+  auto base = exact_argument(base_value);
+  if (!base) return std::nullopt;
+  Decimal result = Decimal::of(1);
+  for (auto remaining = static_cast<unsigned>(e); remaining != 0; remaining >>= 1) {
+    if (remaining & 1u) {
+      auto product = result.times(*base);
+      if (!product) throw_oracle(1426);
+      result = *product;
+    }
+    if (remaining > 1) {
+      auto square = base->times(*base);
+      if (!square) throw_oracle(1426);
+      base = *square;
+    }
+  }
+  if (result.magnitude() > 125) throw_oracle(1426);
+  if (result.magnitude() < -130) return Decimal{};  // below NUMBER's smallest magnitude
+  return result;
+}
+
 void power(sqlite3_context* context, int, Args args) {
   if (any_null(2, args)) return sqlite3_result_null(context);
-  const double base = number_argument(args[0])->as_double(), exponent = number_argument(args[1])->as_double();
-  set_result(context, Number::of(within_number_range(std::pow(base, exponent))));
+  const auto exponent = number_argument(args[1]);
+  if (auto exact = exact_power(args[0], *exponent)) return set_number_result(context, *exact);
+  const double base = number_argument(args[0])->as_double();
+  set_result(context, Number::of(within_number_range(std::pow(base, exponent->as_double()))));
 }
 
 void square_root(sqlite3_context* context, int, Args args) {
