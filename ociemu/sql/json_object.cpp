@@ -1,9 +1,11 @@
 // JSON_OBJECT([KEY] name {VALUE | IS | :} value [FORMAT JSON], ... [{NULL | ABSENT} ON NULL]
 // [RETURNING type] [STRICT] [WITH UNIQUE KEYS]) over SQLite's json_object. A member of a
 // plain column alone is named after the column, as Oracle names it.
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "ociemu/sql/catalogue.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 
@@ -36,7 +38,41 @@ int name_value_separator(const Translator& t, int begin, int end) {
   return end;
 }
 
+// Whether a CHECK condition as written is "column IS JSON [...]" for this (stored, upper-case
+// unless quoted) column name.
+bool says_is_json(const std::string& condition, const std::string& column) {
+  static const std::regex is_json(R"(^\s*("[^"]+"|[A-Za-z][A-Za-z0-9_$#]*)\s+IS\s+JSON\b.*)",
+                                  std::regex::icase);
+  std::smatch match;
+  if (!std::regex_match(condition, match, is_json)) return false;
+  std::string name = match[1].str();
+  if (name.front() == '"') return name.substr(1, name.size() - 2) == column;
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name == column;
+}
+
 }  // namespace
+
+// A plain column of a table with a CHECK (column IS JSON) constraint holds JSON, which
+// JSON_OBJECT embeds as a value rather than as a string.
+bool Translator::column_holds_json(int begin, int end, const Scope& scope) const {
+  std::string qualifier, column;
+  if (end - begin == 1) {
+    column = identifier(begin);
+  } else if (end - begin == 3 && token(begin + 1).is_op(".")) {
+    qualifier = identifier(begin);
+    column = identifier(begin + 2);
+  } else {
+    return false;
+  }
+  const TableRef* table = column_table(scope, qualifier, column);
+  if (!table || table->view || table->object.owner.empty()) return false;
+  for (const Constraint& c : table_constraints(db_, table->object.owner, table->object.name)) {
+    if (c.type == 'C' && c.columns.size() == 1 && c.columns[0] == column && says_is_json(c.search_condition, column))
+      return true;
+  }
+  return false;
+}
 
 std::string Translator::json_object_member(int begin, int end, const Scope& scope) {
   if (begin >= end) fail(936, begin);
@@ -46,7 +82,8 @@ std::string Translator::json_object_member(int begin, int end, const Scope& scop
     // A column alone: its name is the member's.
     Expression column;
     if (!starts_operand(begin) || expression(begin, end, scope, column) != end || !column.plain_column) fail(907, end);
-    return quote_literal(identifier(end - 1)) + ", " + column.text;
+    const bool json = column_holds_json(begin, end, scope);
+    return quote_literal(identifier(end - 1)) + ", " + (json ? "json(" + column.text + ")" : column.text);
   }
   int value_end = end;
   const bool format_json = end - separator > 2 && word_at(end - 2, "FORMAT") && word_at(end - 1, "JSON");
@@ -58,7 +95,8 @@ std::string Translator::json_object_member(int begin, int end, const Scope& scop
     fail(907, value_end);
   }
   const std::string key = name.type == ValueType::Text ? name.text : "CAST(" + name.text + " AS TEXT)";
-  return key + ", " + (format_json ? "json(" + value.text + ")" : value.text);
+  const bool json = format_json || (value.plain_column && column_holds_json(separator + 1, value_end, scope));
+  return key + ", " + (json ? "json(" + value.text + ")" : value.text);
 }
 
 std::string Translator::json_object_call(int open, const Scope& scope, Expression& result) {

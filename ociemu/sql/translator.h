@@ -346,6 +346,7 @@ class Translator {
   // JSON_OBJECT(...) in each form Oracle takes (json_object.cpp).
   std::string json_object_call(int open, const Scope& scope, Expression& result);
   std::string json_object_member(int begin, int end, const Scope& scope);
+  bool column_holds_json(int begin, int end, const Scope& scope) const;
   std::string closing_clauses(int begin, int end, const Scope& scope,
                               const std::map<std::string, std::string>& exact_aliases);
   // The ORDER BY (at order) of a compound query: over the combined rows, by number keys and with

@@ -95,6 +95,12 @@ TEST_F(MalformedSqlTest, json_object_takes_each_member_form_and_null_clause) {
   EXPECT_EQ((std::vector<std::string>{"{\"a\":1,\"B\":\"x\"}", "{\"a\":2}"}),
             column_texts("SELECT JSON_OBJECT('a' : a, b ABSENT ON NULL) FROM j ORDER BY a"));
   EXPECT_EQ("{\"o\":{\"k\":1}}", single_text("SELECT JSON_OBJECT('o' VALUE '{\"k\":1}' FORMAT JSON) FROM dual"));
+  // A column that a check constraint declares JSON is embedded as JSON, other text as a string.
+  must_run("CREATE TABLE docs (id NUMBER, doc VARCHAR2(100) CONSTRAINT doc_json CHECK (doc IS JSON), note VARCHAR2(100))");
+  must_run("INSERT INTO docs VALUES (1, '{\"k\":[1,2]}', '{\"k\":3}')");
+  EXPECT_EQ("{\"d\":{\"k\":[1,2]},\"n\":\"{\\\"k\\\":3}\"}",
+            single_text("SELECT JSON_OBJECT('d' IS x.doc, 'n' VALUE note) FROM docs x"));
+  EXPECT_EQ("{\"DOC\":{\"k\":[1,2]}}", single_text("SELECT JSON_OBJECT(doc) FROM docs"));
   for (const char* wrong : {"'a' VALUE", "'a' VALUE a,", "VALUE a", "'a' VALUE a b"}) {
     EXPECT_EQ(OCI_ERROR, run(std::string("SELECT JSON_OBJECT(") + wrong + ") FROM j")) << wrong;
     const int code = last_code();
