@@ -102,7 +102,8 @@ int64_t cell_as_integer(const Cell& cell) {
 std::string number_text(const Cell& cell) {
   switch (cell.kind) {
     case Cell::Integer: return std::to_string(cell.integer);
-    case Cell::Real: return real_text(cell.real);
+    // The text a REAL is stored as exact for (16 digits); infinities stay "inf" for the overflow check.
+    case Cell::Real: return std::isfinite(cell.real) ? sql::format_number(cell.real) : real_text(cell.real);
     case Cell::Text: return std::string(cell.data, cell.size);
     default:
       if (!is_exact_number(cell)) fail(932, {"NUMBER", "BINARY"});
@@ -696,6 +697,141 @@ std::vector<ub1> encode_number(std::string_view text) {
   while (out.size() > 1 && out.back() == (negative ? 101 : 1)) out.pop_back();
   if (negative && out.size() < 21) out.push_back(102);
   return out;
+}
+
+namespace {
+
+constexpr int kMaxMantissaDigits = 40;  // twenty base-100 digits
+
+// A number's significant decimal digits (no leading or trailing zeros) and where its point falls.
+struct SignificantDigits {
+  bool negative = false;
+  char digits[kMaxMantissaDigits];  // ASCII, most significant first
+  int count = 0;
+  int point = 0;  // value = 0.d1d2... x 10^point
+};
+
+const char* skip_zeros(const char* from, const char* end) {
+  while (from < end && *from == '0') ++from;
+  return from;
+}
+
+// Reads "[-]digits[.digits][E[+|-]digits]"; false for other text or more than 40 significant digits.
+bool read_significant_digits(std::string_view text, SignificantDigits& out) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  const bool negative = at < end && *at == '-';
+  at += negative ? 1 : 0;
+  const char* const first = at;
+  const char* whole = skip_zeros(at, end);
+  at = sql::skip_digits(whole, end);
+  int count = static_cast<int>(at - whole), point = count;
+  if (count > kMaxMantissaDigits) return false;
+  std::memcpy(out.digits, whole, static_cast<size_t>(count));
+  bool any_digit = at > first;
+  if (at < end && *at == '.') {
+    const char* fraction = ++at;
+    if (count == 0) {
+      at = skip_zeros(at, end);
+      point = -static_cast<int>(at - fraction);
+    }
+    const char* digits = at;
+    at = sql::skip_digits(at, end);
+    any_digit = any_digit || at > fraction;
+    const auto more = static_cast<int>(at - digits);
+    if (count + more > kMaxMantissaDigits) return false;
+    std::memcpy(out.digits + count, digits, static_cast<size_t>(more));
+    count += more;
+  }
+  if (!any_digit) return false;
+  if (at < end) {
+    if (*at++ != 'E' || at == end) return false;
+    const bool below = *at == '-';
+    at += (*at == '-' || *at == '+') ? 1 : 0;
+    const char* digits = at;
+    at = sql::skip_digits(at, end);
+    if (at == digits || at != end || at - digits > 4) return false;
+    int shift = 0;
+    for (const char* d = digits; d < at; ++d) shift = shift * 10 + (*d - '0');
+    point += below ? -shift : shift;
+  }
+  while (count > 0 && out.digits[count - 1] == '0') --count;
+  out.negative = negative;
+  out.count = count;
+  out.point = point;
+  return true;
+}
+
+// ±0.p1p2... x 100^(exponent + 1) as OCINumber bytes; `pairs` are base-100 digits, the last nonzero.
+void write_number_bytes(bool negative, int exponent, const ub1* pairs, int count, NumberBytes& out) {
+  ub1 bytes[sizeof out.bytes];  // built apart: stores through out.bytes would alias every load
+  int length = 0;
+  bytes[length++] = static_cast<ub1>(negative ? 62 - exponent : 193 + exponent);
+  if (negative) {
+    for (int k = 0; k < count; ++k) bytes[length++] = static_cast<ub1>(101 - pairs[k]);
+    if (length < static_cast<int>(sizeof bytes)) bytes[length++] = 102;
+  } else {
+    for (int k = 0; k < count; ++k) bytes[length++] = static_cast<ub1>(pairs[k] + 1);
+  }
+  std::memcpy(out.bytes, bytes, sizeof bytes);
+  out.length = static_cast<uint8_t>(length);
+}
+
+void write_zero(NumberBytes& out) {
+  out.bytes[0] = 0x80;
+  out.length = 1;
+}
+
+}  // namespace
+
+NumberBytes integer_number_bytes(int64_t value) {
+  NumberBytes out;
+  if (value == 0) {
+    write_zero(out);
+    return out;
+  }
+  uint64_t rest = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  ub1 low_first[10];
+  int count = 0;
+  for (; rest != 0; rest /= 100) low_first[count++] = static_cast<ub1>(rest % 100);
+  int lowest = 0;
+  while (low_first[lowest] == 0) ++lowest;  // the top pair is nonzero, so this stops
+  ub1 pairs[10];
+  int used = 0;
+  for (int k = count - 1; k >= lowest; --k) pairs[used++] = low_first[k];
+  write_number_bytes(value < 0, count - 1, pairs, used, out);
+  return out;
+}
+
+bool stored_number_bytes(std::string_view text, NumberBytes& out) {
+  SignificantDigits number;
+  if (!read_significant_digits(text, number)) return false;
+  if (number.count == 0) {
+    write_zero(out);
+    return true;
+  }
+  // Base-100 digits align to the point: an odd point takes a leading zero digit.
+  const int shift = number.point % 2 != 0 ? 1 : 0;
+  const int aligned = number.count + shift;
+  if (aligned > kMaxMantissaDigits) return false;  // needs rounding, which encode_number does
+  const int exponent = (number.point + shift) / 2 - 1;
+  if (exponent > 62) return false;  // overflow: encode_number reports it
+  if (exponent < -65) {
+    write_zero(out);
+    return true;
+  }
+  // The digits from the leading pair on, padded to whole pairs with zeros.
+  char aligned_digits[kMaxMantissaDigits + 2];
+  aligned_digits[0] = '0';
+  std::memcpy(aligned_digits + shift, number.digits, static_cast<size_t>(number.count));
+  aligned_digits[aligned] = '0';
+  ub1 pairs[kMaxMantissaDigits / 2];
+  const int pair_count = (aligned + 1) / 2;
+  for (int k = 0; k < pair_count; ++k) {
+    pairs[k] = static_cast<ub1>((aligned_digits[2 * k] - '0') * 10 + (aligned_digits[2 * k + 1] - '0'));
+  }
+  write_number_bytes(number.negative, exponent, pairs, pair_count, out);
+  return true;
 }
 
 std::string decode_number(const ub1* bytes, size_t length) {

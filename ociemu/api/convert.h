@@ -108,4 +108,14 @@ std::string datetime_to_storage(const DateTimeDescriptor& in);
 std::vector<ub1> encode_number(std::string_view decimal);
 std::string decode_number(const ub1* bytes, size_t length);
 
+// NUMBER bytes built without a heap string, the same bytes encode_number gives for the value's text.
+struct NumberBytes {
+  ub1 bytes[21];       // an OCINumber holds at most 21 bytes after its length byte
+  uint8_t length = 0;  // bytes used
+};
+NumberBytes integer_number_bytes(int64_t value);
+// A number's text as the exact storage writes it (at most 40 significant digits, no rounding
+// needed); false for anything else, which encode_number must take.
+bool stored_number_bytes(std::string_view text, NumberBytes& out);
+
 }  // namespace ociemu

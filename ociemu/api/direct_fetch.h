@@ -1,18 +1,21 @@
 // Fetched cells placed straight into a define's element for the cases that need no
 // conversion (an integer into a signed SQLT_INT, a number into SQLT_FLT, stored text into
 // SQLT_STR or SQLT_CHR) or only a fixed-layout read (a stored date into SQLT_DAT or
-// SQLT_ODT). Anything else (NULL, another storage class, truncation)
+// SQLT_ODT), and a NUMBER column's integers and exact values as text and OCINumber. Anything else (NULL, another storage class, truncation)
 // is left to the general conversions, which own those rules.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
+#include "ociemu/api/convert.h"
 #include "ociemu/api/statement.h"
 #include "ociemu/sql/datetime_value.h"
+#include "ociemu/sql/exact_number.h"
 
 namespace ociemu {
 
@@ -55,16 +58,79 @@ inline bool place_real(sqlite3_value* value, const DirectTarget& t, uint32_t slo
   return true;
 }
 
+// Text that fits whole; empty text is NULL and truncation has its own rules, both the general way's.
 template <bool kTerminated>
-bool place_text(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
-  if (sqlite3_value_type(value) != SQLITE_TEXT) return false;
-  const auto* text = sqlite3_value_text(value);
-  const auto length = static_cast<uint32_t>(sqlite3_value_bytes(value));
+bool place_text_bytes(const void* text, uint32_t length, const DirectTarget& t, uint32_t slot) {
   if (length == 0 || length + (kTerminated ? 1u : 0u) > t.value_size) return false;
   char* out = element_at(t, slot);
   std::memcpy(out, text, length);
   if (kTerminated) out[length] = 0;
   mark_placed(t, slot, length);
+  return true;
+}
+
+template <bool kTerminated>
+bool place_text(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+  if (sqlite3_value_type(value) != SQLITE_TEXT) return false;
+  return place_text_bytes<kTerminated>(sqlite3_value_text(value), static_cast<uint32_t>(sqlite3_value_bytes(value)),
+                                       t, slot);
+}
+
+// The stored text of an exact NUMBER held in a BLOB; empty for any other value.
+inline std::string_view stored_exact_text(sqlite3_value* value) {
+  const void* blob = sqlite3_value_blob(value);
+  const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
+  return sql::is_exact_number(blob, size) ? sql::exact_number_text(blob, size) : std::string_view();
+}
+
+// The text of a BLOB marked as an exact NUMBER, its characters unchecked: for readers that accept
+// only a number's form, a subset of what is_exact_number accepts. Empty for any other value.
+inline std::string_view marked_exact_text(sqlite3_value* value) {
+  const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
+  const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
+  return size >= 2 && blob[size - 1] == sql::kExactNumberMark ? std::string_view(blob, size - 1) : std::string_view();
+}
+
+// A NUMBER column's text: stored text, an integer written out, or an exact value's own text.
+template <bool kTerminated>
+[[gnu::noinline]] bool place_number_text(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_TEXT: return place_text<kTerminated>(value, t, slot);
+    case SQLITE_INTEGER: {
+      char digits[24];
+      const auto end = std::to_chars(digits, digits + sizeof digits, sqlite3_value_int64(value)).ptr;
+      return place_text_bytes<kTerminated>(digits, static_cast<uint32_t>(end - digits), t, slot);
+    }
+    case SQLITE_BLOB: {
+      const std::string_view text = stored_exact_text(value);
+      return place_text_bytes<kTerminated>(text.data(), static_cast<uint32_t>(text.size()), t, slot);
+    }
+    default: return false;
+  }
+}
+
+// A NUMBER column's integer or exact value as OCINumber bytes: SQLT_VNU with its length byte
+// first (the element holds 22 bytes), or SQLT_NUM when they fit the element.
+template <uint16_t kDty>
+[[gnu::noinline]] bool place_number_bytes(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+  NumberBytes number;
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER: number = integer_number_bytes(sqlite3_value_int64(value)); break;
+    case SQLITE_BLOB:
+      if (!stored_number_bytes(marked_exact_text(value), number)) return false;
+      break;
+    default: return false;
+  }
+  char* out = element_at(t, slot);
+  if constexpr (kDty == SQLT_VNU) {
+    out[0] = static_cast<char>(number.length);
+    std::memcpy(out + 1, number.bytes, number.length);
+    mark_placed(t, slot, number.length + 1u);
+  } else {
+    if (number.length > t.value_size) return false;
+    std::memcpy(out, number.bytes, number.length);
+    mark_placed(t, slot, number.length);
+  }
   return true;
 }
 
@@ -118,6 +184,10 @@ inline DirectKind integer_kind(int32_t value_size) {
     case DirectKind::Text: return place_text<false>(value, t, slot);
     case DirectKind::Date: return place_date<SQLT_DAT>(value, t, slot);
     case DirectKind::OciDate: return place_date<SQLT_ODT>(value, t, slot);
+    case DirectKind::NumberTerminatedText: return place_number_text<true>(value, t, slot);
+    case DirectKind::NumberText: return place_number_text<false>(value, t, slot);
+    case DirectKind::VarNum: return place_number_bytes<SQLT_VNU>(value, t, slot);
+    case DirectKind::Number: return place_number_bytes<SQLT_NUM>(value, t, slot);
     case DirectKind::None: break;
   }
   return false;

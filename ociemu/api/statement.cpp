@@ -1074,6 +1074,7 @@ DirectKind Statement::direct_placement(const Define& define, uint32_t column) co
   if (info.deferred || info.cursor || (define.mode & OCI_DYNAMIC_FETCH)) return DirectKind::None;
   const ElementArrays& a = define.arrays;
   const bool as_stored = shows_text_as_stored(info.type.type_code);
+  const bool number = info.type.type_code == kTypeNumber;
   switch (a.dty) {
     case SQLT_INT:
       return integer_kind(a.value_size);
@@ -1082,9 +1083,13 @@ DirectKind Statement::direct_placement(const Define& define, uint32_t column) co
     case SQLT_IBDOUBLE:
       return a.value_size == 8 ? DirectKind::Real : DirectKind::None;
     case SQLT_STR:
-      return as_stored ? DirectKind::TerminatedText : DirectKind::None;
+      return number ? DirectKind::NumberTerminatedText : as_stored ? DirectKind::TerminatedText : DirectKind::None;
     case SQLT_CHR:
-      return as_stored ? DirectKind::Text : DirectKind::None;
+      return number ? DirectKind::NumberText : as_stored ? DirectKind::Text : DirectKind::None;
+    case SQLT_VNU:
+      return number && a.value_size >= 22 ? DirectKind::VarNum : DirectKind::None;
+    case SQLT_NUM:
+      return number ? DirectKind::Number : DirectKind::None;
     case SQLT_DAT:
       return a.value_size >= 7 ? DirectKind::Date : DirectKind::None;
     case SQLT_ODT:

@@ -153,7 +153,10 @@ struct DirectSinks {
 // How a fetch moves a defined column's values when no conversion is needed, chosen once per
 // fetch call, so that each such cell costs a storage-class test and a copy into the client's
 // buffer. A cell the general conversions must place is left to them, untouched.
-enum class DirectKind : uint8_t { None, Int8, Int16, Int32, Int64, Real, TerminatedText, Text, Date, OciDate };
+enum class DirectKind : uint8_t {
+  None, Int8, Int16, Int32, Int64, Real, TerminatedText, Text, Date, OciDate,
+  NumberTerminatedText, NumberText, VarNum, Number  // a NUMBER column's integers and exact values too
+};
 
 struct PlannedDefine {
   Define* define = nullptr;

@@ -256,13 +256,19 @@ std::optional<int64_t> Decimal::to_int64() const {
 
 double Decimal::to_double() const { return std::strtod(text().c_str(), nullptr); }
 
+namespace {
+
+bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'E' || c == '+'; }
+
+}  // namespace
+
 bool is_exact_number(const void* blob, size_t size) {
   if (blob == nullptr || size < 2) return false;
   const auto* bytes = static_cast<const char*>(blob);
-  if (bytes[size - 1] != kExactNumberMark) return false;
-  for (size_t i = 0; i + 1 < size; ++i) {
-    const char c = bytes[i];
-    if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'E' || c == '+')) return false;
+  const char* end = bytes + size - 1;
+  if (*end != kExactNumberMark) return false;
+  for (const char* at = skip_digits(bytes, end); at < end; at = skip_digits(at + 1, end)) {
+    if (!is_number_char(*at)) return false;
   }
   return true;
 }

@@ -1,0 +1,171 @@
+// NUMBER values fetched as text, OCINumber and double, at packed strides and many rows per
+// call: each form agrees to the last digit with an independent reading of the number's text
+// (OCINumberFromText, strtod), and cells that do not fit take Oracle's truncation rules.
+#include <cstdlib>
+#include <random>
+
+#include "oci_test_support.h"
+
+namespace ociemu::testing {
+namespace {
+
+#pragma pack(push, 1)
+struct PackedRow {
+  char pad;
+  char text[48];    // SQLT_STR
+  ub1 varnum[22];   // SQLT_VNU
+  double real;      // SQLT_FLT
+  ub1 number[21];   // SQLT_NUM
+  char shown[48];   // TO_CHAR of the value, the reference text
+  ub2 number_length;
+};
+#pragma pack(pop)
+
+class NumberFetchTest : public OciTest {
+ protected:
+  void SetUp() override {
+    OciTest::SetUp();
+    must_run("CREATE TABLE N (ID NUMBER, V NUMBER)");
+  }
+
+  void insert(const std::vector<std::string>& values) {
+    OCIStmt* stmt = prepare("INSERT INTO N VALUES (:1, :2)");
+    for (size_t i = 0; i < values.size(); ++i) {
+      const int id = static_cast<int>(i);
+      OCIBind* binds[2] = {};
+      ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &binds[0], err, 1, const_cast<int*>(&id), sizeof id, SQLT_INT, nullptr,
+                                          nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+      ASSERT_EQ(OCI_SUCCESS, OCIBindByPos(stmt, &binds[1], err, 2, const_cast<char*>(values[i].c_str()),
+                                          static_cast<sb4>(values[i].size() + 1), SQLT_STR, nullptr, nullptr, nullptr,
+                                          0, nullptr, OCI_DEFAULT));
+      ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT))
+          << values[i] << ": " << last_error();
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  }
+
+  // Every row, fetched many rows per call into packed structs.
+  std::vector<PackedRow> fetch_all() {
+    constexpr ub4 kBatch = 37;
+    std::vector<PackedRow> rows(kBatch), all;
+    OCIStmt* stmt = prepare("SELECT V, V, V, V, TO_CHAR(V) FROM N ORDER BY ID");
+    const struct {
+      void* value;
+      sb4 size;
+      ub2 dty;
+      ub2* lengths;
+    } columns[] = {{rows[0].text, sizeof rows[0].text, SQLT_STR, nullptr},
+                   {rows[0].varnum, sizeof rows[0].varnum, SQLT_VNU, nullptr},
+                   {&rows[0].real, sizeof rows[0].real, SQLT_FLT, nullptr},
+                   {rows[0].number, sizeof rows[0].number, SQLT_NUM, &rows[0].number_length},
+                   {rows[0].shown, sizeof rows[0].shown, SQLT_STR, nullptr}};
+    ub4 position = 1;
+    for (const auto& column : columns) {
+      OCIDefine* define = nullptr;
+      EXPECT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, position++, column.value, column.size, column.dty,
+                                            nullptr, column.lengths, nullptr, OCI_DEFAULT));
+      EXPECT_EQ(OCI_SUCCESS, OCIDefineArrayOfStruct(define, err, sizeof(PackedRow), 0, sizeof(PackedRow), 0));
+    }
+    EXPECT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+    sword rc = OCI_SUCCESS;
+    while (rc == OCI_SUCCESS) {
+      rc = OCIStmtFetch2(stmt, err, kBatch, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+      EXPECT_TRUE(rc == OCI_SUCCESS || rc == OCI_NO_DATA) << last_error();
+      ub4 fetched = 0;
+      OCIAttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, err);
+      all.insert(all.end(), rows.begin(), rows.begin() + fetched);
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return all;
+  }
+
+  std::vector<int> from_text(const std::string& text) {
+    OCINumber number{};
+    EXPECT_EQ(OCI_SUCCESS, OCINumberFromText(err, OciTest::text(text), len(text), nullptr, 0, nullptr, 0, &number))
+        << text;
+    return std::vector<int>(number.OCINumberPart + 1, number.OCINumberPart + 1 + number.OCINumberPart[0]);
+  }
+
+  // Checks every fetched form of each value against the value's reference text.
+  void expect_forms_agree(const std::vector<std::string>& values) {
+    insert(values);
+    const std::vector<PackedRow> rows = fetch_all();
+    ASSERT_EQ(values.size(), rows.size());
+    for (const PackedRow& row : rows) {
+      const std::string shown = row.shown;
+      EXPECT_EQ(shown, std::string(row.text)) << "inserted as " << values[&row - rows.data()];
+      const std::vector<int> expected = from_text(shown);
+      EXPECT_EQ(expected, std::vector<int>(row.varnum + 1, row.varnum + 1 + row.varnum[0])) << shown;
+      EXPECT_EQ(expected, std::vector<int>(row.number, row.number + row.number_length)) << shown;
+      const double real = row.real;  // a copy: the packed member is not aligned
+      EXPECT_EQ(std::strtod(shown.c_str(), nullptr), real) << shown;
+    }
+  }
+};
+
+using Bytes = std::vector<int>;
+
+TEST_F(NumberFetchTest, edge_values_reach_every_form_exactly) {
+  const std::vector<std::string> values = {
+      "0", "1", "-1", "100", "-100", "99", "101", "1000000", "9223372036854775807", "-9223372036854775808",
+      "9223372036854775808", "-9223372036854775809", "12345678901234567890123456789012345678",
+      "-12345678901234567890123456789012345678", "99999999999999999999999999999999999999",
+      "9876543210987654321.0987654321000001", "-0.000123", "0.1", "-0.5", "0.12345678901234567890123456789012345678",
+      "1.5E-100", "1E-130", "-1E-130", "9.99E+125", "-9.99E+125", "1.2345678901234567890123456789012345678E+125",
+      "1.2345678901234567890123456789012345678E-120", "123456789012345678901234567890123456.78",
+      "10000000000000000000000000000000000000000", "0.00000000000000000000000000000000000000001234"};
+  expect_forms_agree(values);
+  const std::vector<PackedRow> rows = fetch_all();
+  // Oracle's own bytes for a few: zero, -1 (with its 102 terminator), 1E-130, 9.99E+125.
+  EXPECT_EQ((Bytes{0x80}), Bytes(rows[0].varnum + 1, rows[0].varnum + 1 + rows[0].varnum[0]));
+  EXPECT_EQ((Bytes{0x3E, 0x64, 0x66}), Bytes(rows[2].varnum + 1, rows[2].varnum + 1 + rows[2].varnum[0]));
+  EXPECT_EQ((Bytes{0x80, 0x02}), Bytes(rows[21].varnum + 1, rows[21].varnum + 1 + rows[21].varnum[0]));
+  EXPECT_EQ((Bytes{0xFF, 0x64, 0x5B}), Bytes(rows[23].varnum + 1, rows[23].varnum + 1 + rows[23].varnum[0]));
+  EXPECT_EQ("-.000123", std::string(rows[16].text));
+  EXPECT_EQ("1E-130", std::string(rows[21].text));
+}
+
+// Digits of every length, the point anywhere within or around them, either sign.
+std::string random_number_text(std::mt19937_64& generator) {
+  std::uniform_int_distribution<int> length_of(1, 38), digit(0, 9), shift(-45, 45);
+  std::string digits(static_cast<size_t>(length_of(generator)), '0');
+  for (char& d : digits) d = static_cast<char>('0' + digit(generator));
+  if (digits[0] == '0') digits[0] = '7';
+  const int point = static_cast<int>(digits.size()) + shift(generator) / 3;
+  std::string text = generator() % 2 ? "-" : "";
+  if (point <= 0) return text + "0." + std::string(static_cast<size_t>(-point), '0') + digits;
+  if (point >= static_cast<int>(digits.size())) return text + digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+  return text + digits.substr(0, static_cast<size_t>(point)) + "." + digits.substr(static_cast<size_t>(point));
+}
+
+TEST_F(NumberFetchTest, random_values_of_up_to_thirty_eight_digits_reach_every_form_exactly) {
+  std::mt19937_64 generator(20261211);
+  std::vector<std::string> values;
+  for (int i = 0; i < 400; ++i) values.push_back(random_number_text(generator));
+  expect_forms_agree(values);
+}
+
+TEST_F(NumberFetchTest, numbers_longer_than_a_text_element_are_truncated_with_their_full_length) {
+  insert({"12345678901234567890123456789012345678", "123456", "-1234"});
+  OCIStmt* stmt = prepare("SELECT V FROM N ORDER BY ID");
+  char texts[3][6];
+  sb2 indicators[3] = {};
+  ub2 codes[3] = {};
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIDefineByPos(stmt, &define, err, 1, texts, sizeof texts[0], SQLT_STR, indicators, nullptr,
+                                        codes, OCI_DEFAULT));
+  EXPECT_EQ(OCI_SUCCESS_WITH_INFO, OCIStmtExecute(svc, stmt, err, 3, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(1406, last_code());
+  EXPECT_EQ("12345", std::string(texts[0]));
+  EXPECT_EQ(38, indicators[0]);
+  EXPECT_EQ(1406, codes[0]);
+  EXPECT_EQ("12345", std::string(texts[1]));
+  EXPECT_EQ(6, indicators[1]);
+  EXPECT_EQ("-1234", std::string(texts[2]));
+  EXPECT_EQ(0, indicators[2]);
+  EXPECT_EQ(0, codes[2]);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+}  // namespace
+}  // namespace ociemu::testing
