@@ -49,9 +49,12 @@ TDataSetWriter::AppliedChange TDataSetWriter::apply_change(TChangeLogItem& entry
     return {&entry, std::string(entry.RowId()), true};
   }
   const bool inserting = entry.Action == 'I';
-  std::vector<PostedColumn> columns = posted_columns(inserting, old_values);
+  std::vector<PostedColumn> columns;
+  posted_columns(inserting, old_values, columns);
   if (columns.empty()) return {&entry, std::string(entry.RowId()), false};
-  return {&entry, execute_post(inserting, old_values, columns), true};
+  std::string rowid;
+  execute_post(inserting, old_values, columns, rowid);
+  return {&entry, std::move(rowid), true};
 }
 
 std::vector<int32_t> TDataSetWriter::ApplyLog(TChangeLog& log) {

@@ -44,15 +44,19 @@ void TDataSetWriter::Post(bool inserting) {
   if (inserting && sequence.InUse() && sequence.ApplyMoment == amOnPost) ApplySequence();
   // Nothing reaches the server until the apply: constraints are checked now, while the record is at hand.
   if (dataset_.CachedUpdates()) dataset_.dictionary_->CheckRecord();
-  std::vector<PostedColumn> columns = posted_columns(inserting, stored);
-  std::string rowid;
+  // Kept for their room from post to post; nothing in them outlives the post.
+  std::vector<PostedColumn>& columns = post_columns_;
+  const ClearedOnExit cleared_columns{columns};
+  posted_columns(inserting, stored, columns);
+  std::string& rowid = post_rowid_;
+  rowid.clear();
   bool sent = false;
   if (columns.empty() || dataset_.CachedUpdates()) {
     if (columns.empty() && !inserting && dataset_.LockingMode == lmLockImmediate && !dataset_.CachedUpdates())
       commit();
     if (stored) rowid = RecordRowId(stored);
   } else {
-    rowid = execute_post(inserting, stored, columns);
+    execute_post(inserting, stored, columns, rowid);
     sent = true;
   }
   RecordCopy old_values;
@@ -74,11 +78,12 @@ bool TDataSetWriter::needs_refresh_after(bool inserting) const {
   return false;
 }
 
-// Runs the statement of a post inside the savepoint; the rowid of the row.
-std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns) {
+// Runs the statement of a post inside the savepoint; `rowid` takes the rowid of the row.
+void TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns,
+                                  std::string& rowid) {
   const char action = inserting ? 'I' : 'U';
   const TLockingModeOptions mode = dataset_.LockingMode;
-  std::string rowid = stored ? std::string(RecordRowId(stored)) : std::string();
+  if (stored) rowid.assign(RecordRowId(stored)); else rowid.clear();
   try {
     if (!inserting && (mode == lmCheckImmediate || mode == lmLockDelayed)) {
       LockCheckRefresh(true, true, false, (dataset_.RefreshOptions & roAllFields) != 0,
@@ -91,7 +96,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
       if (dataset_.FireApplyRecord(action, new_rowid)) {
         if (inserting) rowid = new_rowid;
         commit();
-        return rowid;
+        return;
       }
     }
     const std::string& table = UpdatingTableName();
@@ -99,7 +104,7 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     // Kept for their room from post to post; no value outlives the post.
     StatementBinds& binds = post_binds_;
     binds.Clear();
-    const ClearedOnExit cleared{binds};
+    const ClearedOnExit cleared_binds{binds};
     ReturningPart& returning = post_returning_;
     returning.Clear();
     bind_columns(binds, columns, returning);
@@ -138,7 +143,6 @@ std::string TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, 
     free_locators();
     throw;
   }
-  return rowid;
 }
 
 // An update's row keeps its rowid but for row movement: the text is read in

@@ -191,18 +191,16 @@ void TDataSetWriter::raise_without_rowid(const char* action_name) const {
 
 // ---- table names ----
 
-const std::string& TDataSetWriter::UpdatingTableName() {
-  if (!table_names_known_) {
-    if (!IsBlank(dataset_.UpdatingTable())) {
-      updating_table_ = NormalizeTableName(dataset_.UpdatingTable());
-    } else if (dataset_.FetchesFromCursor()) {
-      throw Exception(dml_messages::CursorDataSetNeedsTable);
-    } else {
-      updating_table_ = ScanUpdatingTableName(dataset_.SQL().Text());
-    }
-    select_table_ = ScanSelectTableName(dataset_.SQL().Text(), updating_table_);
-    table_names_known_ = true;
+const std::string& TDataSetWriter::find_table_names() {
+  if (!IsBlank(dataset_.UpdatingTable())) {
+    updating_table_ = NormalizeTableName(dataset_.UpdatingTable());
+  } else if (dataset_.FetchesFromCursor()) {
+    throw Exception(dml_messages::CursorDataSetNeedsTable);
+  } else {
+    updating_table_ = ScanUpdatingTableName(dataset_.SQL().Text());
   }
+  select_table_ = ScanSelectTableName(dataset_.SQL().Text(), updating_table_);
+  table_names_known_ = true;
   return updating_table_;
 }
 
@@ -267,15 +265,18 @@ bool TDataSetWriter::has_object_columns() const {
 
 // ---- statements ----
 
-ColumnValue TDataSetWriter::column_expression(const TOracleFieldInfo& info, const Variant& value,
-                                              bool inserting) const {
+ColumnValue TDataSetWriter::column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting,
+                                              const std::string& variable) const {
+  const bool is_null = FieldValueIsNull(info.Field->DataType(), value);
+  // The usual column: bound as it is, whatever the session and the field's server-side values.
+  if (!is_null && BindsValueVariable(info.OracleType, info.IsXML)) return {":" + variable, ValueBinding::Value, false};
   const TOracleSession* session = dataset_.Session();
   ColumnValueInput input;
   input.TypeCode = info.OracleType;
   input.Xml = info.IsXML;
-  input.IsNull = FieldValueIsNull(info.Field->DataType(), value);
+  input.IsNull = is_null;
   input.Insert = inserting;
-  input.Variable = ValueVariableName(info.Field->FieldNo());
+  input.Variable = variable;
   input.DefaultExpression = info.Field->DefaultExpression;
   const TSequenceField& sequence = dataset_.SequenceField;
   if (sequence.InUse() && sequence.ApplyMoment == amOnServer && AnsiSameText(sequence.Field, info.FieldName))
@@ -322,7 +323,7 @@ std::optional<TDataSetWriter::PostedColumn> TDataSetWriter::object_column(const 
     input.NullLOBIsEmpty = session->Preferences().NullLOBIsEmpty;
     input.NullObjectIsEmpty = session->Preferences().NullObjectIsEmpty;
   }
-  PostedColumn column{&object, Null(), {}, {}};
+  PostedColumn column{&object, Null(), {}, {}, {}};
   bool changed = inserting, any_value = false;
   for (const TOracleFieldInfo* attribute : object.Children) {
     ColumnValueInput empty;
@@ -338,9 +339,10 @@ std::optional<TDataSetWriter::PostedColumn> TDataSetWriter::object_column(const 
     Variant value = edit_value(*attribute);
     if (!inserting && column_changed(stored, *attribute)) changed = true;
     if (!FieldValueIsNull(attribute->Field->DataType(), value)) any_value = true;
-    ColumnValue expression = column_expression(*attribute, value, false);
+    std::string variable = ValueVariableName(attribute->Field->FieldNo());
+    ColumnValue expression = column_expression(*attribute, value, false, variable);
     input.AttributeValues.push_back(expression.Expression);
-    column.Attributes.push_back({attribute, std::move(value), std::move(expression), {}});
+    column.Attributes.push_back({attribute, std::move(value), std::move(expression), std::move(variable), {}});
   }
   if (!changed) return std::nullopt;
   input.IsNull = !any_value;
@@ -350,9 +352,8 @@ std::optional<TDataSetWriter::PostedColumn> TDataSetWriter::object_column(const 
   return column;
 }
 
-std::vector<TDataSetWriter::PostedColumn> TDataSetWriter::posted_columns(bool inserting,
-                                                                         const uint8_t* stored) const {
-  std::vector<PostedColumn> columns;
+void TDataSetWriter::posted_columns(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns) const {
+  columns.clear();
   const TOracleFieldInfoList& infos = dataset_.field_infos_;
   for (int i = 1; i < infos.Count(); ++i) {
     const TOracleFieldInfo& info = infos[i];
@@ -366,12 +367,12 @@ std::vector<TDataSetWriter::PostedColumn> TDataSetWriter::posted_columns(bool in
       continue;
     if (!inserting && !column_changed(stored, info)) continue;
     Variant value = edit_value(info);
-    ColumnValue expression = column_expression(info, value, inserting);
+    std::string variable = ValueVariableName(info.Field->FieldNo());
+    ColumnValue expression = column_expression(info, value, inserting, variable);
     const bool is_null = FieldValueIsNull(info.Field->DataType(), value);
     if (inserting && is_null && !expression.ServerSide) continue;
-    columns.push_back({&info, std::move(value), std::move(expression), {}});
+    columns.push_back({&info, std::move(value), std::move(expression), std::move(variable), {}});
   }
-  return columns;
 }
 
 std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_lookup) const {
@@ -428,7 +429,7 @@ void TDataSetWriter::bind_columns(StatementBinds& binds, std::vector<PostedColum
     if (!column.Attributes.empty()) bind_columns(binds, column.Attributes, returning);
     if (column.Expression.Binding == ValueBinding::None) continue;
     const TOracleFieldInfo& info = *column.Info;
-    const std::string name = ValueVariableName(info.Field->FieldNo());
+    const std::string& name = column.Variable;
     switch (column.Expression.Binding) {
       case ValueBinding::None: break;
       case ValueBinding::Value: {

@@ -51,7 +51,7 @@ class TDataSetWriter {
   void Closing();
 
   // ---- table names (cached until SQL or UpdatingTable changes, or close) ----
-  const std::string& UpdatingTableName();
+  const std::string& UpdatingTableName() { return table_names_known_ ? updating_table_ : find_table_names(); }
   std::string SelectTableName();
   void ForgetTableNames();
 
@@ -89,6 +89,7 @@ class TDataSetWriter {
     const TOracleFieldInfo* Info;
     Variant Value;
     ColumnValue Expression;
+    std::string Variable;                  // the value's variable, "v" + descriptor index
     std::vector<PostedColumn> Attributes;  // an object written whole: its attributes' values
   };
 
@@ -96,6 +97,7 @@ class TDataSetWriter {
   TOracleQuery& run(const std::string& text, const StatementBinds& binds, bool string_fields_only = false);
   TOracleQuery& execute(std::string_view text, const StatementBinds& binds, bool string_fields_only, bool remember);
   void configure(TOracleQuery& query, bool string_fields_only) const;
+  const std::string& find_table_names();
   void close_by_rule(TOracleQuery& query) const;
   void close_query_by_rule();
   void execute_internal(const char* statement);
@@ -125,13 +127,15 @@ class TDataSetWriter {
   bool timestamps_bindable() const;
 
   // Statements.
-  std::vector<PostedColumn> posted_columns(bool inserting, const uint8_t* stored) const;
+  // The columns a post writes, into `columns`.
+  void posted_columns(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns) const;
   void create_empty_collections(const std::string& table);
   std::string collection_insert_block(const std::string& table);
   bool written_whole(const TOracleFieldInfo& object, bool inserting, const uint8_t* stored) const;
   std::optional<PostedColumn> object_column(const TOracleFieldInfo& object, bool inserting,
                                             const uint8_t* stored) const;
-  ColumnValue column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting) const;
+  ColumnValue column_expression(const TOracleFieldInfo& info, const Variant& value, bool inserting,
+                                const std::string& variable) const;
   const std::string& where_clause(StatementBinds& binds, const uint8_t* record);
   // The UniqueFields for a where clause; the key fields for a rowid lookup.
   std::vector<KeyTerm> key_terms(const uint8_t* record, bool for_lookup) const;
@@ -141,7 +145,7 @@ class TDataSetWriter {
   std::string lob_bytes(const PostedColumn& column);
   void write_returned_lobs();
   void free_locators();
-  std::string execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns);
+  void execute_post(bool inserting, const uint8_t* stored, std::vector<PostedColumn>& columns, std::string& rowid);
   static void take_returned_rowid(const TOracleQuery& query, int variable, std::string& rowid);
   static std::vector<Assignment> assignments(const std::vector<PostedColumn>& columns, bool alias);
   const std::string& update_text(const std::string& table, bool alias, const std::vector<PostedColumn>& columns,
@@ -169,6 +173,9 @@ class TDataSetWriter {
   const std::string& lock_statement(bool lock, bool all_fields);
   void refresh_from(TOracleQuery& query, uint8_t* record);
   bool differs_from(TOracleQuery& query, const uint8_t* record);
+  [[gnu::noinline]] bool value_differs(TOracleQuery& query, int column, const uint8_t* record,
+                                       const TOracleFieldInfo& info);
+  [[gnu::noinline]] void fire_row_events(bool& lock, bool& check, bool& refresh, std::string& rowid);
   // Each descriptor's result column in the query's results (-1: none), by descriptor index.
   const std::vector<int>& result_columns(const TOracleQuery& query);
   void forget_result_columns();
@@ -200,10 +207,15 @@ class TDataSetWriter {
   StatementBinds post_binds_;      // of the post being sent; empty between posts
   ReturningPart post_returning_;   // of the post being sent
   std::string key_where_;          // the last where clause by UniqueFields
-  // Empties a post's or a row statement's binds however it ends.
+  std::vector<PostedColumn> post_columns_;  // of the post being sent; empty between posts
+  std::string post_rowid_;                  // of the post being sent
+  // Empties a post's columns or a row statement's binds however it ends.
+  template <class Held>
   struct ClearedOnExit {
-    StatementBinds& Binds;
-    ~ClearedOnExit() { Binds.Clear(); }
+    Held& Kept;
+    ~ClearedOnExit() {
+      if constexpr (requires { Kept.Clear(); }) Kept.Clear(); else Kept.clear();
+    }
   };
   // Result columns of the two row statements a post alternates between, each
   // for the description of the columns it was found in.

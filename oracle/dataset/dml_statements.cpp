@@ -162,14 +162,15 @@ std::string ObjectConstructor(const std::string& type_name, const std::vector<st
 ColumnValue ColumnValueExpression(const ColumnValueInput& input) {
   if (input.IsNull) return null_value(input);
   const std::string variable = ":" + input.Variable;
+  if (BindsValueVariable(input.TypeCode, input.Xml)) return {variable, ValueBinding::Value, false};
   if (input.Xml) return {"sys.xmltype.createxml(" + variable + ")", ValueBinding::Value, false};
   // The attributes bind their own variables.
   if (input.TypeCode == 108) return {ObjectConstructor(input.ObjectTypeName, input.AttributeValues), ValueBinding::None, false};
-  if (is_lob(input.TypeCode)) {
-    if (input.TemporaryLOBs) return {variable, ValueBinding::TemporaryLOB, false};
-    return {empty_lob(input.TypeCode), ValueBinding::ReturnedLOB, false};
-  }
-  return {variable, ValueBinding::Value, false};
+  // What is left is a LOB.
+  if (input.TemporaryLOBs) return {variable, ValueBinding::TemporaryLOB, false};
+  return {empty_lob(input.TypeCode), ValueBinding::ReturnedLOB, false};
 }
+
+bool BindsValueVariable(int type_code, bool xml) { return !xml && type_code != 108 && !is_lob(type_code); }
 
 }  // namespace kvell

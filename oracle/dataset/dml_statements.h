@@ -114,5 +114,8 @@ struct ColumnValue {
 };
 
 ColumnValue ColumnValueExpression(const ColumnValueInput& input);
+// Whether a non-null value of the type is bound as it is, ":" + Variable,
+// which needs none of the other inputs.
+bool BindsValueVariable(int type_code, bool xml);
 
 }  // namespace kvell

@@ -60,6 +60,13 @@ const std::string& TDataSetWriter::lock_statement(bool lock, bool all_fields) {
   return all_fields_refresh_;
 }
 
+// The handlers may take a step over, and may change the rowid.
+void TDataSetWriter::fire_row_events(bool& lock, bool& check, bool& refresh, std::string& rowid) {
+  if (refresh && dataset_.FireApplyRecord('R', rowid)) refresh = false;
+  if (lock && dataset_.FireApplyRecord('L', rowid)) lock = check = false;
+  if (check && dataset_.FireApplyRecord('C', rowid)) check = false;
+}
+
 void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool all_fields, uint8_t* record) {
   if (!record) record = dataset_.StoredRecordOf(dataset_.ActiveBuffer());
   std::string_view rowid = record ? RecordRowId(record) : std::string_view();
@@ -72,9 +79,7 @@ void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool 
     }
     if (dataset_.OnApplyRecord) {
       event_rowid = rowid;
-      if (refresh && dataset_.FireApplyRecord('R', event_rowid)) refresh = false;
-      if (lock && dataset_.FireApplyRecord('L', event_rowid)) lock = check = false;
-      if (check && dataset_.FireApplyRecord('C', event_rowid)) check = false;
+      fire_row_events(lock, check, refresh, event_rowid);
       rowid = event_rowid;
     }
     if (!lock && !check && !refresh) return;
@@ -171,22 +176,25 @@ bool TDataSetWriter::differs_from(TOracleQuery& query, const uint8_t* record) {
     if (info.DataOffset < 0 || info.Field->FieldKind() != fkData) continue;
     const int column = columns[static_cast<size_t>(i)];
     if (column < 0) continue;
-    if (const std::optional<bool> differs = slot_differs(query, column, record, info)) {
-      if (*differs) return true;
-      continue;
-    }
-    const ComparedField compared{info.Field->DataType(), info.OracleType, info.Field->DataSize()};
-    StoredBytesReader reader;
-    if (is_binary_column(info.OracleType)) {
-      reader = [this, &info](const std::vector<uint8_t>& stored) {
-        const std::string value = dataset_.DecompressedValue(
-            info.Field, std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()));
-        return std::vector<uint8_t>(value.begin(), value.end());
-      };
-    }
-    if (ServerValueDiffers(compared, record_value(record, info), server_value(query, column, info), reader)) return true;
+    const std::optional<bool> differs = slot_differs(query, column, record, info);
+    if (differs ? *differs : value_differs(query, column, record, info)) return true;
   }
   return false;
+}
+
+// The compare of values, for the types slot_differs leaves.
+bool TDataSetWriter::value_differs(TOracleQuery& query, int column, const uint8_t* record,
+                                   const TOracleFieldInfo& info) {
+  const ComparedField compared{info.Field->DataType(), info.OracleType, info.Field->DataSize()};
+  StoredBytesReader reader;
+  if (is_binary_column(info.OracleType)) {
+    reader = [this, &info](const std::vector<uint8_t>& stored) {
+      const std::string value = dataset_.DecompressedValue(
+          info.Field, std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()));
+      return std::vector<uint8_t>(value.begin(), value.end());
+    };
+  }
+  return ServerValueDiffers(compared, record_value(record, info), server_value(query, column, info), reader);
 }
 
 void TDataSetWriter::write_stored_value(uint8_t* record, const TOracleFieldInfo& info, const Variant& value) {

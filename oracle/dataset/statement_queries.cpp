@@ -29,7 +29,9 @@ void StatementBinds::Declare(const std::string& name, int type) {
   if (find(name)) return;
   // Generated statements declare a few variables: one allocation, not one per growth.
   if (entries_.empty()) entries_.reserve(4);
-  entries_.push_back({name, type, Variant(), nullptr, false, {}, false});
+  Entry& made = entries_.emplace_back();
+  made.Name = name;
+  made.Type = type;
 }
 
 void StatementBinds::Set(const std::string& name, Variant value) {
