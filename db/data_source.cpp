@@ -45,6 +45,7 @@ void TDataSource::set_state(TDataSetState state) {
 }
 
 void TDataSource::notify_links(TDataEvent event, intptr_t info) {
+  if (links_.empty()) return;  // the usual case for a dataset's own sources, at every edit step
   std::vector<TDataLink*> links = links_;  // a handler may unlink
   for (TDataLink* link : links)
     if (std::find(links_.begin(), links_.end(), link) != links_.end()) link->data_event(event, info);

@@ -66,12 +66,13 @@ TDataSetWriter::~TDataSetWriter() = default;
 // ---- the statement query ----
 
 void TDataSetWriter::configure(TOracleQuery& query, bool string_fields_only) const {
-  query.SetSession(dataset_.Session());
+  // Set before every statement, changed seldom: the setters are called only for a change.
+  if (query.Session() != dataset_.Session()) query.SetSession(dataset_.Session());
   query.Cursor = dataset_.Cursor();
   query.Optimize = dataset_.Optimize();
   query.Debug = dataset_.Debug();
   query.SetReadBuffer(2);
-  query.SetStringFieldsOnly(string_fields_only);
+  if (query.StringFieldsOnly() != string_fields_only) query.SetStringFieldsOnly(string_fields_only);
 }
 
 TOracleQuery& TDataSetWriter::execute(std::string_view text, const StatementBinds& binds, bool string_fields_only,

@@ -26,9 +26,9 @@ StatementBinds::Entry& StatementBinds::entry(const std::string& name) {
 }
 
 void StatementBinds::Declare(const std::string& name, int type) {
-  if (find(name)) return;
+  if (!entries_.empty() && find(name)) return;
   // Generated statements declare a few variables: one allocation, not one per growth.
-  if (entries_.empty()) entries_.reserve(4);
+  if (entries_.capacity() == 0) entries_.reserve(4);
   Entry& made = entries_.emplace_back();
   made.Name = name;
   made.Type = type;
