@@ -109,8 +109,9 @@ void TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, std::ve
     returning.Clear();
     bind_columns(binds, columns, returning);
     const bool returns_rowid = dataset_.Session()->OCI8Mode() && IsBlank(dataset_.UniqueFields);
+    int rowid_position = -1;
     if (returns_rowid) {
-      binds.Declare(dml_text::RowIdVariable, 5);
+      rowid_position = binds.Declare(dml_text::RowIdVariable, 5);
       returning.Add("rowid", dml_text::RowIdVariable);
     }
     std::string insert_text;
@@ -127,7 +128,7 @@ void TDataSetWriter::execute_post(bool inserting, const uint8_t* stored, std::ve
     if (inserting && (dataset_.Session()->ODBCBridge() || !IsBlank(dataset_.UniqueFields)))
       rowid = lookup_rowid(post_source_ ? post_source_ : dataset_.ActiveBuffer());
     else if (returns_rowid)
-      take_returned_rowid(query, binds.Position(dml_text::RowIdVariable), rowid);
+      take_returned_rowid(query, rowid_position, rowid);
     else if (inserting)
       rowid = query.RowId();
     write_returned_lobs();
@@ -268,6 +269,7 @@ void TDataSetWriter::ApplySequence() {
 // ---- storing the result ----
 
 void TDataSetWriter::copy_modified_blobs(uint8_t* record) {
+  if (dataset_.blob_count_ == 0) return;
   const TOracleFieldInfoList& infos = dataset_.field_infos_;
   for (int i = 1; i < infos.Count(); ++i) {
     const TOracleFieldInfo& info = infos[i];

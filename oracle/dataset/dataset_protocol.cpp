@@ -262,8 +262,8 @@ void TOracleDataSet::SetFieldData(TField* field, const void* buffer) {
   if (!record) DatabaseError(db_messages::NotEditing);
   uint8_t* slot = calculated ? calc_area(record) + field->Offset()
                              : DataArea(record) + field_infos_[field->FieldNo()].DataOffset;
-  const bool text = dynamic_cast<TStringField*>(field) != nullptr;
-  if (!buffer || (text && *static_cast<const char*>(buffer) == '\0')) {
+  // An empty text is null; the type is asked only when the value could be one.
+  if (!buffer || (*static_cast<const char*>(buffer) == '\0' && dynamic_cast<TStringField*>(field))) {
     slot[0] = 1;
   } else {
     slot[0] = 0;

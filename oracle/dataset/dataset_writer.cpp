@@ -392,8 +392,7 @@ std::vector<KeyTerm> TDataSetWriter::key_terms(const uint8_t* record, bool for_l
 const std::string& TDataSetWriter::where_clause(StatementBinds& binds, const uint8_t* record) {
   if (IsBlank(dataset_.UniqueFields)) {
     static const std::string by_rowid = dml_text::RowIdWhereClause;
-    binds.Declare(dml_text::RowIdVariable, 5);
-    binds.SetText(dml_text::RowIdVariable, RecordRowId(record));
+    binds.SetText(binds.Declare(dml_text::RowIdVariable, 5), RecordRowId(record));
     return by_rowid;
   }
   const std::vector<KeyTerm> terms = key_terms(record, false);
@@ -403,8 +402,7 @@ const std::string& TDataSetWriter::where_clause(StatementBinds& binds, const uin
     if (term.IsNull) continue;
     const TOracleFieldInfo& info = *dataset_.field_infos_.Find(term.FieldName);
     const std::string variable = KeyVariableName(++number);
-    binds.Declare(variable, bind_type(info, timestamps_bindable()));
-    binds.Set(variable, record_value(record, info));
+    binds.Set(binds.Declare(variable, bind_type(info, timestamps_bindable())), record_value(record, info));
   }
   key_where_ = KeyWhereClause(terms);
   return key_where_;
@@ -418,8 +416,7 @@ void TDataSetWriter::bind_table_variables(StatementBinds& binds, const std::stri
   for (const ScannedVariable& scanned : ScanVariables(text, false)) {
     const int index = main.VariableIndex(scanned.Name);
     if (index < 0 || binds.Has(scanned.Name)) continue;
-    binds.Declare(scanned.Name, main.VariableType(index));
-    binds.Set(scanned.Name, main.GetVariable(index));
+    binds.Set(binds.Declare(scanned.Name, main.VariableType(index)), main.GetVariable(index));
   }
 }
 
@@ -434,7 +431,7 @@ void TDataSetWriter::bind_columns(StatementBinds& binds, std::vector<PostedColum
     switch (column.Expression.Binding) {
       case ValueBinding::None: break;
       case ValueBinding::Value: {
-        binds.Declare(name, bind_type(info, timestamps_bindable()));
+        const int position = binds.Declare(name, bind_type(info, timestamps_bindable()));
         Variant value = column.Value;
         if (info.OracleType == 24 && dataset_.CompressBLOBs) {
           const std::vector<uint8_t> bytes = value.AsBytes();
@@ -442,7 +439,7 @@ void TDataSetWriter::bind_columns(StatementBinds& binds, std::vector<PostedColum
               dataset_.CompressedValue(info.Field, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
           value = Variant::FromBytes(std::vector<uint8_t>(stored.begin(), stored.end()));
         }
-        binds.Set(name, std::move(value));
+        binds.Set(position, std::move(value));
         break;
       }
       case ValueBinding::TemporaryLOB: {

@@ -89,8 +89,7 @@ void TDataSetWriter::LockCheckRefresh(bool lock, bool check, bool refresh, bool 
     StatementBinds& binds = row_binds_;
     binds.Clear();
     const ClearedOnExit cleared{binds};  // the rowid view must not outlive the record
-    binds.Declare(dml_text::RowIdVariable, 5);
-    binds.SetText(dml_text::RowIdVariable, rowid);
+    binds.SetText(binds.Declare(dml_text::RowIdVariable, 5), rowid);
     bind_table_variables(binds, text);
     TOracleQuery& query = run(text, binds, dataset_.StringFieldsOnly());
     if ((lock || check) && query.Eof()) raise_translated(0, dml_messages::RecordDeleted, 'L');

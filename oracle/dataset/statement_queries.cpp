@@ -10,7 +10,7 @@ namespace kvell {
 
 // ---- StatementBinds ----
 
-const StatementBinds::Entry* StatementBinds::find(const std::string& name) const {
+const StatementBinds::Entry* StatementBinds::find(std::string_view name) const {
   // Generated names come spelled alike; folding case is only the fallback.
   for (const Entry& entry : entries_)
     if (entry.Name == name) return &entry;
@@ -19,42 +19,55 @@ const StatementBinds::Entry* StatementBinds::find(const std::string& name) const
   return nullptr;
 }
 
-StatementBinds::Entry& StatementBinds::entry(const std::string& name) {
+StatementBinds::Entry& StatementBinds::entry(std::string_view name) {
   const Entry* found = find(name);
-  if (!found) throw Exception("Variable " + name + " is not declared");
+  if (!found) throw Exception("Variable " + std::string(name) + " is not declared");
   return const_cast<Entry&>(*found);
 }
 
-void StatementBinds::Declare(const std::string& name, int type) {
-  if (!entries_.empty() && find(name)) return;
+int StatementBinds::Declare(std::string_view name, int type) {
+  if (!entries_.empty()) {
+    if (const Entry* found = find(name)) return static_cast<int>(found - entries_.data());
+  }
   // Generated statements declare a few variables: one allocation, not one per growth.
   if (entries_.capacity() == 0) entries_.reserve(4);
   Entry& made = entries_.emplace_back();
   made.Name = name;
   made.Type = type;
+  return static_cast<int>(entries_.size() - 1);
 }
 
-void StatementBinds::Set(const std::string& name, Variant value) {
-  Entry& target = entry(name);
+void StatementBinds::Set(std::string_view name, Variant value) { set_value(entry(name), std::move(value)); }
+
+void StatementBinds::Set(int position, Variant value) {
+  set_value(entries_.at(static_cast<size_t>(position)), std::move(value));
+}
+
+void StatementBinds::set_value(Entry& target, Variant value) {
   target.Value = std::move(value);
   target.IsText = false;
 }
 
-void StatementBinds::SetText(const std::string& name, std::string_view text) {
-  Entry& target = entry(name);
+void StatementBinds::SetText(std::string_view name, std::string_view text) { set_text(entry(name), text); }
+
+void StatementBinds::SetText(int position, std::string_view text) {
+  set_text(entries_.at(static_cast<size_t>(position)), text);
+}
+
+void StatementBinds::set_text(Entry& target, std::string_view text) {
   target.Text = text;
   target.IsText = true;
 }
 
-void StatementBinds::SetObject(const std::string& name, TComplexValue* object) {
+void StatementBinds::SetObject(std::string_view name, TComplexValue* object) {
   Entry& target = entry(name);
   target.Object = object;
   target.IsObject = true;
 }
 
-bool StatementBinds::Has(const std::string& name) const { return find(name) != nullptr; }
+bool StatementBinds::Has(std::string_view name) const { return find(name) != nullptr; }
 
-int StatementBinds::Position(const std::string& name) const {
+int StatementBinds::Position(std::string_view name) const {
   const Entry* found = find(name);
   return found ? static_cast<int>(found - entries_.data()) : -1;
 }

@@ -24,18 +24,21 @@ class TOracleQuery;
 // The variables of one generated statement, in declaration order.
 class StatementBinds {
  public:
-  // Declares `name` with `type` unless a variable of that name (any case) exists.
-  void Declare(const std::string& name, int type);
-  void Set(const std::string& name, Variant value);
+  // Declares `name` with `type` unless a variable of that name (any case)
+  // exists; the variable's position either way.
+  int Declare(std::string_view name, int type);
+  void Set(std::string_view name, Variant value);
+  void Set(int position, Variant value);
   // Sets a character value without copying it: `text` must stay valid until
   // the binds are set on a query.
-  void SetText(const std::string& name, std::string_view text);
-  void SetObject(const std::string& name, TComplexValue* object);
-  bool Has(const std::string& name) const;
+  void SetText(std::string_view name, std::string_view text);
+  void SetText(int position, std::string_view text);
+  void SetObject(std::string_view name, TComplexValue* object);
+  bool Has(std::string_view name) const;
   // Forgets every variable, keeping the room they took.
   void Clear() { entries_.clear(); }
   // The variable's index on the query these binds are set on; -1 when not declared.
-  int Position(const std::string& name) const;
+  int Position(std::string_view name) const;
 
  private:
   friend class TStatementQueries;
@@ -48,8 +51,10 @@ class StatementBinds {
     std::string_view Text;  // bound instead of Value when IsText; not owned
     bool IsText = false;
   };
-  Entry& entry(const std::string& name);
-  const Entry* find(const std::string& name) const;
+  Entry& entry(std::string_view name);
+  const Entry* find(std::string_view name) const;
+  static void set_value(Entry& target, Variant value);
+  static void set_text(Entry& target, std::string_view text);
   std::vector<Entry> entries_;
 };
 
