@@ -31,9 +31,7 @@ int StatementBinds::Declare(std::string_view name, int type) {
   }
   // Generated statements declare a few variables: one allocation, not one per growth.
   if (entries_.capacity() == 0) entries_.reserve(4);
-  Entry& made = entries_.emplace_back();
-  made.Name = name;
-  made.Type = type;
+  entries_.emplace_back(std::string(name), type);
   return static_cast<int>(entries_.size() - 1);
 }
 
