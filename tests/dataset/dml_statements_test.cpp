@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "oracle/dataset/dml_statements.h"
+#include "oracle/dataset/statement_queries.h"
+#include "runtime/exception.h"
 
 namespace kvell {
 namespace {
@@ -131,6 +133,20 @@ TEST(ColumnValue, binds_values_lobs_and_xml) {
   EXPECT_EQ(ColumnValueExpression(input).Binding, ValueBinding::TemporaryLOB);
   input.TypeCode = 114;
   EXPECT_EQ(ColumnValueExpression(input).Binding, ValueBinding::Value);
+}
+
+// A post declares the rowid for its where clause and again for the returning
+// part, then reads the returned value at the position the declaration gave.
+TEST(StatementBinds, a_name_declared_again_in_any_case_keeps_its_first_position) {
+  StatementBinds binds;
+  EXPECT_EQ(binds.Declare("v2", 4), 0);
+  EXPECT_EQ(binds.Declare("kvell__rowid", 5), 1);
+  EXPECT_EQ(binds.Declare("KVELL__ROWID", 3), 1);
+  EXPECT_EQ(binds.Position("Kvell__RowId"), 1);
+  EXPECT_EQ(binds.Position("v3"), -1);
+  EXPECT_THROW(binds.Set("v3", Variant(1)), Exception);
+  binds.Clear();
+  EXPECT_EQ(binds.Declare("kvell__rowid", 5), 0);
 }
 
 }  // namespace
