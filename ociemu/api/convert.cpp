@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -83,7 +86,9 @@ double cell_as_double(const Cell& cell) {
     case Cell::Text: return text_to_double(cell);
     default:
       if (!is_exact_number(cell)) fail(932, {"NUMBER", "BINARY"});
-      return std::strtod(std::string(sql::exact_number_text(cell.data, cell.size)).c_str(), nullptr);
+      const std::string_view text = sql::exact_number_text(cell.data, cell.size);
+      double value = 0;
+      return stored_number_double(text, value) ? value : std::strtod(std::string(text).c_str(), nullptr);
   }
 }
 
@@ -783,6 +788,93 @@ void write_zero(NumberBytes& out) {
 }
 
 }  // namespace
+
+namespace {
+
+using u128 = unsigned __int128;
+
+constexpr int kMaxExactDigits = 38;
+
+constexpr auto kPowersOfTen = [] {
+  std::array<u128, kMaxExactDigits + 1> powers{};
+  powers[0] = 1;
+  for (size_t n = 1; n < powers.size(); ++n) powers[n] = powers[n - 1] * 10;
+  return powers;
+}();
+
+// The value of eight ASCII digits, combined pairwise in one word.
+uint64_t eight_digits_value(const char* digits) {
+  uint64_t chunk;
+  std::memcpy(&chunk, digits, sizeof chunk);
+  chunk -= 0x3030303030303030u;
+  chunk = chunk * 10 + (chunk >> 8);
+  return ((chunk & 0x000000FF000000FFu) * (100 + (1000000ull << 32)) +
+          ((chunk >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32))) >> 32;
+}
+
+// At most nineteen digits, which a uint64_t holds.
+uint64_t short_digits_value(const char* digits, int count) {
+  uint64_t value = 0;
+  for (; count >= 8; count -= 8, digits += 8) value = value * 100000000u + eight_digits_value(digits);
+  for (; count > 0; --count) value = value * 10 + static_cast<unsigned>(*digits++ - '0');
+  return value;
+}
+
+u128 digits_value(const char* digits, int count) {
+  constexpr int kShort = 19;
+  if (count <= kShort) return short_digits_value(digits, count);
+  const int high = count - kShort;
+  return u128{short_digits_value(digits, high)} * 10000000000000000000u + short_digits_value(digits + high, kShort);
+}
+
+int bit_length(u128 value) {
+  const auto high = static_cast<uint64_t>(value >> 64);
+  return high ? 128 - std::countl_zero(high) : 64 - std::countl_zero(static_cast<uint64_t>(value));
+}
+
+// `whole` (at least 2^53) plus a fraction below one, nonzero when `inexact`, rounded half to even.
+double rounded_to_double(u128 whole, bool inexact) {
+  const int dropped = bit_length(whole) - 53;
+  uint64_t mantissa = static_cast<uint64_t>(whole >> dropped);
+  const u128 rest = whole & ((u128{1} << dropped) - 1), half = u128{1} << (dropped - 1);
+  if (rest > half || (rest == half && (inexact || (mantissa & 1)))) ++mantissa;
+  int exponent = dropped;
+  if (mantissa == uint64_t{1} << 53) mantissa >>= 1, ++exponent;
+  const uint64_t bits = (static_cast<uint64_t>(exponent + 52 + 1023) << 52) | (mantissa & ((uint64_t{1} << 52) - 1));
+  return std::bit_cast<double>(bits);
+}
+
+// The magnitude correctly rounded by integer arithmetic, for whole numbers below 10^38 and
+// numbers with at least sixteen digits before the point; false for the rest.
+bool magnitude_by_integers(const SignificantDigits& number, double& out) {
+  if (number.count > kMaxExactDigits || number.point > kMaxExactDigits || number.point < 16) return false;
+  const u128 digits = digits_value(number.digits, number.count);
+  const int fraction_digits = number.count - number.point;
+  if (fraction_digits <= 0) {
+    out = static_cast<double>(digits * kPowersOfTen[static_cast<size_t>(-fraction_digits)]);  // rounds to nearest
+    return true;
+  }
+  const u128 scale = kPowersOfTen[static_cast<size_t>(fraction_digits)];
+  const u128 whole = digits / scale;
+  if (bit_length(whole) <= 53) return false;
+  out = rounded_to_double(whole, digits - whole * scale != 0);
+  return true;
+}
+
+}  // namespace
+
+bool stored_number_double(std::string_view text, double& out) {
+  SignificantDigits number;
+  if (!read_significant_digits(text, number)) return false;
+  double magnitude = 0;
+  if (number.count != 0 && !magnitude_by_integers(number, magnitude)) {
+    // Correctly rounded as well, at several times the cost.
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size();
+  }
+  out = number.negative ? -magnitude : magnitude;
+  return true;
+}
 
 NumberBytes integer_number_bytes(int64_t value) {
   NumberBytes out;

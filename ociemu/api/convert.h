@@ -117,5 +117,7 @@ NumberBytes integer_number_bytes(int64_t value);
 // A number's text as the exact storage writes it (at most 40 significant digits, no rounding
 // needed); false for anything else, which encode_number must take.
 bool stored_number_bytes(std::string_view text, NumberBytes& out);
+// The same text as the nearest double (half to even, as strtod rounds); false for other text.
+bool stored_number_double(std::string_view text, double& out);
 
 }  // namespace ociemu

@@ -49,12 +49,31 @@ bool place_integer(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
   return true;
 }
 
-inline bool place_real(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
-  const int type = sqlite3_value_type(value);
-  if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) return false;
-  const double number = sqlite3_value_double(value);
+// The text of a BLOB marked as an exact NUMBER, its characters unchecked: for readers that accept
+// only a number's form, a subset of what is_exact_number accepts. Empty for any other value.
+inline std::string_view marked_exact_text(sqlite3_value* value) {
+  const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
+  const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
+  return size >= 2 && blob[size - 1] == sql::kExactNumberMark ? std::string_view(blob, size - 1) : std::string_view();
+}
+
+inline void store_real(double number, const DirectTarget& t, uint32_t slot) {
   std::memcpy(element_at(t, slot), &number, sizeof number);
   mark_placed(t, slot, sizeof number);
+}
+
+[[gnu::noinline]] inline bool place_exact_real(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+  double number = 0;
+  if (!stored_number_double(marked_exact_text(value), number)) return false;
+  store_real(number, t, slot);
+  return true;
+}
+
+inline bool place_real(sqlite3_value* value, const DirectTarget& t, uint32_t slot) {
+  const int type = sqlite3_value_type(value);
+  if (type == SQLITE_BLOB) return place_exact_real(value, t, slot);
+  if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) return false;
+  store_real(sqlite3_value_double(value), t, slot);
   return true;
 }
 
@@ -81,14 +100,6 @@ inline std::string_view stored_exact_text(sqlite3_value* value) {
   const void* blob = sqlite3_value_blob(value);
   const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
   return sql::is_exact_number(blob, size) ? sql::exact_number_text(blob, size) : std::string_view();
-}
-
-// The text of a BLOB marked as an exact NUMBER, its characters unchecked: for readers that accept
-// only a number's form, a subset of what is_exact_number accepts. Empty for any other value.
-inline std::string_view marked_exact_text(sqlite3_value* value) {
-  const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
-  const auto size = static_cast<size_t>(sqlite3_value_bytes(value));
-  return size >= 2 && blob[size - 1] == sql::kExactNumberMark ? std::string_view(blob, size - 1) : std::string_view();
 }
 
 // A NUMBER column's text: stored text, an integer written out, or an exact value's own text.
