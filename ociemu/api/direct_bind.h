@@ -27,25 +27,25 @@ inline int bound_text_length(const PlannedBind& p, const char* text, uint32_t ro
   return static_cast<int>(p.value_size);
 }
 
-inline void bind_directly(const PlannedBind& p, sqlite3_stmt* stmt, uint32_t row) {
+inline void bind_directly(const PlannedBind& p, sqlite3_stmt* stmt, int index, uint32_t row) {
   if (load_at<sb2>(p.indicators, p.indicator_skip, row) == -1) {
-    sqlite3_bind_null(stmt, p.index);
+    sqlite3_bind_null(stmt, index);
     return;
   }
   const char* element = p.values + size_t{row} * p.value_skip;
   switch (p.kind) {
-    case DirectBindKind::Int8: sqlite3_bind_int64(stmt, p.index, load_at<int8_t>(element, 0, 0)); return;
-    case DirectBindKind::Int16: sqlite3_bind_int64(stmt, p.index, load_at<int16_t>(element, 0, 0)); return;
-    case DirectBindKind::Int32: sqlite3_bind_int64(stmt, p.index, load_at<int32_t>(element, 0, 0)); return;
-    case DirectBindKind::Int64: sqlite3_bind_int64(stmt, p.index, load_at<int64_t>(element, 0, 0)); return;
-    case DirectBindKind::Real: sqlite3_bind_double(stmt, p.index, load_at<double>(element, 0, 0)); return;
+    case DirectBindKind::Int8: sqlite3_bind_int64(stmt, index, load_at<int8_t>(element, 0, 0)); return;
+    case DirectBindKind::Int16: sqlite3_bind_int64(stmt, index, load_at<int16_t>(element, 0, 0)); return;
+    case DirectBindKind::Int32: sqlite3_bind_int64(stmt, index, load_at<int32_t>(element, 0, 0)); return;
+    case DirectBindKind::Int64: sqlite3_bind_int64(stmt, index, load_at<int64_t>(element, 0, 0)); return;
+    case DirectBindKind::Real: sqlite3_bind_double(stmt, index, load_at<double>(element, 0, 0)); return;
     case DirectBindKind::Text:
     case DirectBindKind::TerminatedText: {
       const int length = bound_text_length(p, element, row);
       if (length == 0) {
-        sqlite3_bind_null(stmt, p.index);  // '' is NULL
+        sqlite3_bind_null(stmt, index);  // '' is NULL
       } else {
-        sqlite3_bind_text(stmt, p.index, element, length, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, index, element, length, SQLITE_STATIC);
       }
       return;
     }

@@ -339,7 +339,8 @@ class Statement : public Handle {
   // Maps placeholders to binds and plans how each bind's elements are passed.
   void map_parameters(bool require_all);
   void plan_binds();
-  void bind_row(uint32_t row, uint32_t iteration);
+  // Element `row` of every bind into stmt, parameter n as n + shift.
+  void bind_row(sqlite3_stmt* stmt, int shift, uint32_t row, uint32_t iteration);
   void describe(bool may_peek);
   // describe() unless the kept description still holds.
   void describe_execution(Session& session, bool may_peek);
@@ -353,6 +354,12 @@ class Statement : public Handle {
   uint32_t run_dml_row_once(uint32_t row, uint32_t iteration);
   // The same, and a failing row is undone and recorded instead of ending the execute.
   uint32_t run_dml_row_keeping_errors(uint32_t row, uint32_t iteration);
+  // How many of the remaining iterations one statement inserts at once; 1: one at a time.
+  uint32_t rows_at_once(uint32_t remaining) const;
+  // Inserts bind rows [first, first + rows) in one statement; false, with nothing changed,
+  // when any of them fails, so that running them one at a time tells which and how.
+  bool insert_rows_at_once(uint32_t first, uint32_t iteration, uint32_t rows);
+  sqlite3_stmt* rows_insert_statement(uint32_t rows);
   // OCI_PARSE_ONLY: translates (and compiles a block) without running anything.
   void parse_only(Session& session);
   void execute_other(Session& session);
@@ -405,6 +412,14 @@ class Statement : public Handle {
   uint64_t binds_made_ = 0;
   std::vector<Bind*> parameter_binds_;     // by SQLite parameter index
   std::vector<PlannedBind> bind_plan_;     // the binds main_ takes, in parameter order
+  bool binds_call_back_ = false;           // some bind's elements come from a data-at-exec callback
+  // The repeatable insert prepared for several rows at once, by row count (null: it cannot be).
+  struct RowsInsert {
+    uint32_t rows = 0;
+    sqlite3_stmt* statement = nullptr;
+  };
+  std::vector<RowsInsert> rows_inserts_;
+  uint64_t rows_run_ = 0;  // iterations executed since the translation
   std::vector<std::unique_ptr<Bind>> binds_;
   std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
   std::vector<PlannedDefine> fetch_plan_;

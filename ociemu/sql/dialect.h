@@ -147,7 +147,15 @@ struct Translation {
   std::string dml_table;
   std::vector<std::string> returning_columns;
   int returning_rowid_column = 0;
+  // A plain INSERT ... VALUES of binds and literals into a table without triggers, which
+  // array DML may run for several rows in one statement (rows_insert): its text up to
+  // VALUES, and the row's items. Empty for any other statement.
+  std::string repeatable_insert_head, repeatable_insert_row;
 };
+
+// The repeatable insert of a translation for `rows` rows at once: row k's parameter n
+// becomes parameter k * parameters + n.
+std::string rows_insert(const Translation& insert, int parameters, int rows);
 
 // Lets PL/SQL turn its own names inside embedded SQL into bind placeholders.
 class NameResolver {

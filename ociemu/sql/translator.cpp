@@ -1,6 +1,7 @@
 #include "ociemu/sql/translator.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <utility>
 
@@ -1178,6 +1179,88 @@ std::string Translator::insert_rows(const InsertTarget& target, std::string sour
   return target.head + " " + source;
 }
 
+// Items that give the same values however many rows one statement inserts: nothing
+// evaluated per row (sequences, sub-queries, functions) that inserting could change.
+bool Translator::only_binds_and_literals(int begin, int end) const {
+  for (int j = begin; j < end; ++j) {
+    const Token& t = token(j);
+    const bool signed_number = (t.is_op("-") || t.is_op("+")) && token(j + 1).kind == TokenKind::Number;
+    if (signed_number) ++j;
+    const bool literal = signed_number || t.kind == TokenKind::Placeholder || t.kind == TokenKind::Number ||
+                         t.kind == TokenKind::String || t.kind == TokenKind::NationalString || t.is_word("NULL");
+    if (!literal || (j + 1 < end && !token(j + 1).is_op(","))) return false;
+    ++j;  // the comma
+  }
+  return true;
+}
+
+namespace {
+
+// The end of the quoted text or name opening at `open` (past its closing quote); doubled quotes stay inside.
+size_t past_quoted(const std::string& sql, size_t open) {
+  const char quote = sql[open];
+  size_t at = open + 1;
+  while (at < sql.size()) {
+    if (sql[at] != quote) {
+      ++at;
+    } else if (at + 1 < sql.size() && sql[at + 1] == quote) {
+      at += 2;
+    } else {
+      return at + 1;
+    }
+  }
+  return at;
+}
+
+// Walks SQL text: text(from, to) for each stretch between parameters, parameter(n) for each ?n.
+template <class Text, class Parameter>
+void scan_parameters(const std::string& sql, Text&& text, Parameter&& parameter) {
+  size_t from = 0, at = 0;
+  while (at < sql.size()) {
+    if (sql[at] == '\'' || sql[at] == '"') {
+      at = past_quoted(sql, at);
+      continue;
+    }
+    size_t digits = at + 1;
+    while (sql[at] == '?' && digits < sql.size() && std::isdigit(static_cast<unsigned char>(sql[digits]))) ++digits;
+    if (digits == at + 1) {
+      ++at;
+      continue;
+    }
+    text(from, at);
+    parameter(std::stoi(sql.substr(at + 1, digits - at - 1)));
+    from = at = digits;
+  }
+  text(from, sql.size());
+}
+
+// Whether the parameters are ?1, ?2, ... ?count, each once and in order.
+bool parameters_in_order(const std::string& sql, int count) {
+  int expected = 1;
+  bool in_order = true;
+  scan_parameters(sql, [](size_t, size_t) {}, [&](int n) { in_order = in_order && n == expected++; });
+  return in_order && expected == count + 1;
+}
+
+}  // namespace
+
+// Parameters in order go as plain "?": SQLite looks every numbered one up in a list as long
+// as the statement's parameters, which makes preparing many rows slow.
+std::string rows_insert(const Translation& insert, int parameters, int rows) {
+  const std::string& row = insert.repeatable_insert_row;
+  const bool numbered = !parameters_in_order(row, parameters);
+  std::string sql = insert.repeatable_insert_head + " VALUES ";
+  sql.reserve(sql.size() + static_cast<size_t>(rows) * (row.size() + 8));
+  for (int k = 0; k < rows; ++k) {
+    sql += k ? ", (" : "(";
+    scan_parameters(
+        row, [&](size_t from, size_t to) { sql.append(row, from, to - from); },
+        [&](int n) { sql += numbered ? "?" + std::to_string(n + k * parameters) : "?"; });
+    sql += ')';
+  }
+  return sql;
+}
+
 void Translator::translate_insert() {
   if (word_at(1, "ALL") || word_at(1, "FIRST")) return translate_multitable_insert();
   int i = 1;
@@ -1204,6 +1287,10 @@ void Translator::translate_insert() {
       const std::string row = insert_row_values(target, values);
       sql = target.triggered ? triggered_insert(target.head, table, target.columns, "SELECT " + row, i)
                              : target.head + " VALUES (" + row + ")";
+      if (!target.triggered && constructor < 0 && returning == end_index() && only_binds_and_literals(i + 2, close)) {
+        out_.repeatable_insert_head = target.head;
+        out_.repeatable_insert_row = row;
+      }
     }
   } else if (word_at(i, "SELECT") || word_at(i, "WITH") || token(i).is_op("(")) {
     sql = insert_rows(target, view_checked_rows(target, query(i, returning, nullptr)), i);

@@ -119,6 +119,8 @@ class Translator {
   std::string cursor_expression(int open, const Scope& scope, CursorShape& shape);
   void translate_select();
   void translate_insert();
+  // Whether the VALUES items of tokens begin..end are each a bind, a literal or NULL.
+  bool only_binds_and_literals(int begin, int end) const;
   // INSERT ALL and INSERT FIRST: one SQLite INSERT per INTO clause over the source query, each
   // taking the rows its WHEN conditions let through (insert_all.cpp).
   void translate_multitable_insert();

@@ -32,12 +32,6 @@ class ExecuteModeTest : public OciTest {
     return stmt;
   }
 
-  ub4 row_count(OCIStmt* stmt) {
-    ub4 rows = 0;
-    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, err));
-    return rows;
-  }
-
   ub4 dml_errors(OCIStmt* stmt) {
     ub4 count = 99;
     EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_NUM_DML_ERRORS, err));

@@ -115,6 +115,12 @@ class OciTest : public ::testing::Test {
     return tdo;
   }
 
+  ub4 row_count(OCIStmt* stmt) {
+    ub4 rows = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, err));
+    return rows;
+  }
+
   std::string single_text(const std::string& sql, OCISvcCtx* on = nullptr) {
     auto rows = column_texts(sql, on);
     return rows.empty() ? "<no rows>" : rows.front();
