@@ -159,35 +159,32 @@ TEST_F(Translate, queries_the_demo_schema_with_oracle_syntax) {
 }
 
 TEST_F(Translate, compares_with_any_and_all_of_a_list_or_sub_query) {
-  const char* dept30 = "(select sal from emp where deptno = 30)";
-  EXPECT_EQ(database.value(std::string("select count(*) from emp where sal > all ") + dept30), "4");
-  EXPECT_EQ(database.value(std::string("select count(*) from emp where sal > any ") + dept30), "12");
-  EXPECT_EQ(database.value(std::string("select count(*) from emp where sal = some ") + dept30), "6");
-  EXPECT_EQ(database.value(std::string("select count(*) from emp where sal <> all ") + dept30), "8");
-  EXPECT_EQ(database.value("select count(*) from emp where sal = any (1250, 3000)"), "4");
-  EXPECT_EQ(database.value("select count(*) from emp where sal < all (1000, 2000)"), "2");
-  EXPECT_EQ(database.value("select count(*) from emp where sal ^= all (800, 5000)"), "12");
-  EXPECT_EQ(database.value("select count(*) from emp where hiredate < any (date '1981-01-01', date '1980-06-01')"),
-            "1");
-  // Over no rows ALL holds and ANY does not.
-  EXPECT_EQ(database.value("select count(*) from emp where sal > all (select sal from emp where deptno = 40)"), "14");
-  EXPECT_EQ(database.value("select count(*) from emp where sal > any (select sal from emp where deptno = 40)"), "0");
-  // Correlated, and as a value in the select list.
-  EXPECT_EQ(database.value("select listagg(ename, ',') within group (order by ename) from emp e "
-                           "where sal >= all (select sal from emp x where x.deptno = e.deptno)"),
-            "BLAKE,FORD,KING,SCOTT");
-  EXPECT_EQ(database.value("select case when 3000 >= all (select sal from emp where deptno = 20) then 'top' end "
-                           "from dual"),
-            "top");
-}
-
-TEST_F(Translate, any_and_all_are_unknown_where_only_nulls_could_decide) {
-  // COMM holds NULLs: a salary above every commission is not known to be above all of them.
-  EXPECT_EQ(database.value("select count(*) from emp where sal > all (select comm from emp)"), "0");
-  EXPECT_EQ(database.value("select count(*) from emp where not (sal > all (select comm from emp))"), "6");
-  EXPECT_EQ(database.value("select count(*) from emp where sal > any (select comm from emp)"), "14");
-  EXPECT_EQ(database.value("select count(*) from emp where not (sal < any (select comm from emp))"), "0");
-  EXPECT_EQ(database.value("select count(*) from emp where not (sal <> all (select comm from emp))"), "0");
+  const std::string dept30 = "(select sal from emp where deptno = 30)";
+  const std::pair<std::string, std::string> cases[] = {
+      {"select count(*) from emp where sal > all " + dept30, "4"},
+      {"select count(*) from emp where sal > any " + dept30, "12"},
+      {"select count(*) from emp where sal = some " + dept30, "6"},
+      {"select count(*) from emp where sal <> all " + dept30, "8"},
+      {"select count(*) from emp where sal = any (1250, 3000)", "4"},
+      {"select count(*) from emp where sal < all (1000, 2000)", "2"},
+      {"select count(*) from emp where sal ^= all (800, 5000)", "12"},
+      {"select count(*) from emp where hiredate < any (date '1981-01-01', date '1980-06-01')", "1"},
+      // Over no rows ALL holds and ANY does not.
+      {"select count(*) from emp where sal > all (select sal from emp where deptno = 40)", "14"},
+      {"select count(*) from emp where sal > any (select sal from emp where deptno = 40)", "0"},
+      // Correlated, and as a value in the select list.
+      {"select listagg(ename, ',') within group (order by ename) from emp e "
+       "where sal >= all (select sal from emp x where x.deptno = e.deptno)",
+       "BLAKE,FORD,KING,SCOTT"},
+      {"select case when 3000 >= all (select sal from emp where deptno = 20) then 'top' end from dual", "top"},
+      // COMM holds NULLs: a salary above every commission is not known to be above all of them.
+      {"select count(*) from emp where sal > all (select comm from emp)", "0"},
+      {"select count(*) from emp where not (sal > all (select comm from emp))", "6"},
+      {"select count(*) from emp where sal > any (select comm from emp)", "14"},
+      {"select count(*) from emp where not (sal < any (select comm from emp))", "0"},
+      {"select count(*) from emp where not (sal <> all (select comm from emp))", "0"},
+  };
+  for (const auto& [sql, expected] : cases) EXPECT_EQ(database.value(sql), expected) << sql;
 }
 
 TEST_F(Translate, names_expression_columns_as_oracle_does) {
