@@ -787,10 +787,6 @@ void write_zero(NumberBytes& out) {
   out.length = 1;
 }
 
-}  // namespace
-
-namespace {
-
 using u128 = unsigned __int128;
 
 constexpr int kMaxExactDigits = 38;

@@ -1,8 +1,9 @@
 // Fetched cells placed straight into a define's element for the cases that need no
 // conversion (an integer into a signed SQLT_INT, a number into SQLT_FLT, stored text into
 // SQLT_STR or SQLT_CHR) or only a fixed-layout read (a stored date into SQLT_DAT or
-// SQLT_ODT), and a NUMBER column's integers and exact values as text and OCINumber. Anything else (NULL, another storage class, truncation)
-// is left to the general conversions, which own those rules.
+// SQLT_ODT), and a NUMBER column's integers and exact values as text and OCINumber.
+// Anything else (NULL, another storage class, truncation) is left to the general
+// conversions, which own those rules.
 #pragma once
 
 #include <sqlite3.h>

@@ -15,20 +15,6 @@ struct Span {
 
 bool opens_quote(char c) { return c == '\'' || c == '"' || c == '`' || c == '['; }
 
-// One past the quote closing the quoted run at text[at]; doubled quotes stay inside.
-size_t skip_quoted(std::string_view text, size_t at) {
-  const char close = text[at] == '[' ? ']' : text[at];
-  for (size_t k = at + 1; k < text.size(); ++k) {
-    if (text[k] != close) continue;
-    if (close != ']' && k + 1 < text.size() && text[k + 1] == close) {
-      ++k;
-      continue;
-    }
-    return k + 1;
-  }
-  return text.size();
-}
-
 // One past the ')' closing the '(' at text[at].
 size_t skip_parenthesized(std::string_view text, size_t at) {
   int depth = 0;
@@ -136,6 +122,19 @@ std::optional<Span> default_clause(std::string_view element) {
 }
 
 }  // namespace
+
+size_t skip_quoted(std::string_view text, size_t at) {
+  const char close = text[at] == '[' ? ']' : text[at];
+  for (size_t k = at + 1; k < text.size(); ++k) {
+    if (text[k] != close) continue;
+    if (close != ']' && k + 1 < text.size() && text[k + 1] == close) {
+      ++k;
+      continue;
+    }
+    return k + 1;
+  }
+  return text.size();
+}
 
 std::optional<std::string> with_column_default(std::string_view create_table_sql, std::string_view column,
                                                std::string_view default_sql) {

@@ -6,6 +6,7 @@
 // Thread-safe: yes (pure functions); the SQL function runs on its connection's thread.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,9 @@
 struct sqlite3;
 
 namespace ociemu::sql {
+
+// One past the quote closing the quoted run at text[at] (', ", ` or [); doubled quotes stay inside.
+size_t skip_quoted(std::string_view text, size_t at);
 
 // The CREATE TABLE text with the column's DEFAULT clause replaced by "DEFAULT default_sql"
 // (an expression in parentheses); nullopt when no column of that name is defined.

@@ -10,6 +10,7 @@
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/functions.h"
+#include "ociemu/sql/schema_text.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/triggers.h"
 
@@ -1196,29 +1197,13 @@ bool Translator::only_binds_and_literals(int begin, int end) const {
 
 namespace {
 
-// The end of the quoted text or name opening at `open` (past its closing quote); doubled quotes stay inside.
-size_t past_quoted(const std::string& sql, size_t open) {
-  const char quote = sql[open];
-  size_t at = open + 1;
-  while (at < sql.size()) {
-    if (sql[at] != quote) {
-      ++at;
-    } else if (at + 1 < sql.size() && sql[at + 1] == quote) {
-      at += 2;
-    } else {
-      return at + 1;
-    }
-  }
-  return at;
-}
-
 // Walks SQL text: text(from, to) for each stretch between parameters, parameter(n) for each ?n.
 template <class Text, class Parameter>
 void scan_parameters(const std::string& sql, Text&& text, Parameter&& parameter) {
   size_t from = 0, at = 0;
   while (at < sql.size()) {
     if (sql[at] == '\'' || sql[at] == '"') {
-      at = past_quoted(sql, at);
+      at = skip_quoted(sql, at);
       continue;
     }
     size_t digits = at + 1;
