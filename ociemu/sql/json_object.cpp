@@ -1,8 +1,9 @@
 // JSON_OBJECT([KEY] name {VALUE | IS | :} value [FORMAT JSON], ... [{NULL | ABSENT} ON NULL]
 // [RETURNING type] [STRICT] [WITH UNIQUE KEYS]) over SQLite's json_object. A member of a
 // plain column alone is named after the column, as Oracle names it.
-#include <regex>
+#include <cctype>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ociemu/sql/catalogue.h"
@@ -41,14 +42,36 @@ int name_value_separator(const Translator& t, int begin, int end) {
 // Whether a CHECK condition as written is "column IS JSON [...]" for this (stored, upper-case
 // unless quoted) column name.
 bool says_is_json(const std::string& condition, const std::string& column) {
-  static const std::regex is_json(R"(^\s*("[^"]+"|[A-Za-z][A-Za-z0-9_$#]*)\s+IS\s+JSON\b.*)",
-                                  std::regex::icase);
-  std::smatch match;
-  if (!std::regex_match(condition, match, is_json)) return false;
-  std::string name = match[1].str();
-  if (name.front() == '"') return name.substr(1, name.size() - 2) == column;
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name == column;
+  const auto is_space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+  std::size_t i = 0;
+  while (i < condition.size() && is_space(condition[i])) ++i;
+  std::string name;
+  if (i < condition.size() && condition[i] == '"') {
+    const std::size_t close = condition.find('"', i + 1);
+    if (close == std::string::npos || close == i + 1) return false;
+    name = condition.substr(i + 1, close - i - 1);
+    i = close + 1;
+  } else {
+    if (i >= condition.size() || !std::isalpha(static_cast<unsigned char>(condition[i]))) return false;
+    for (; i < condition.size(); ++i) {
+      const char c = condition[i];
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '$' && c != '#') break;
+      name += upper(c);
+    }
+  }
+  if (name != column) return false;
+  for (const std::string_view word : {"IS", "JSON"}) {
+    const std::size_t start = i;
+    while (i < condition.size() && is_space(condition[i])) ++i;
+    if (i == start) return false;
+    for (const char w : word) {
+      if (i >= condition.size() || upper(condition[i]) != w) return false;
+      ++i;
+    }
+  }
+  // "JSON" must end as a word.
+  return i == condition.size() || !(std::isalnum(static_cast<unsigned char>(condition[i])) || condition[i] == '_');
 }
 
 }  // namespace
