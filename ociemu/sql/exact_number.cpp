@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -260,6 +261,20 @@ namespace {
 
 bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'E' || c == '+'; }
 
+// Whether each of `size` bytes, at least eight, is a number's: eight at a time, the last eight
+// overlapping the ones before (checking a byte twice changes nothing).
+bool all_number_chars(const char* text, size_t size) {
+  for (size_t at = 0;; at += 8) {
+    at = std::min(at, size - 8);
+    uint64_t chunk;
+    std::memcpy(&chunk, text + at, sizeof chunk);
+    for (uint64_t others = non_digit_bytes(chunk); others != 0; others &= others - 1) {
+      if (!is_number_char(text[at + static_cast<size_t>(__builtin_ctzll(others)) / 8])) return false;
+    }
+    if (at + 8 == size) return true;
+  }
+}
+
 }  // namespace
 
 bool is_exact_number(const void* blob, size_t size) {
@@ -267,6 +282,7 @@ bool is_exact_number(const void* blob, size_t size) {
   const auto* bytes = static_cast<const char*>(blob);
   const char* end = bytes + size - 1;
   if (*end != kExactNumberMark) return false;
+  if (size - 1 >= 8) return all_number_chars(bytes, size - 1);
   for (const char* at = skip_digits(bytes, end); at < end; at = skip_digits(at + 1, end)) {
     if (!is_number_char(*at)) return false;
   }

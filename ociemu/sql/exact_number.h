@@ -58,19 +58,23 @@ std::string decimal_text(bool negative, const std::string& digits, int exponent)
 bool is_exact_number(const void* blob, size_t size);
 std::string_view exact_number_text(const void* blob, size_t size);
 
-// The first byte at or after `from` that is not an ASCII digit, or `end`. Fetches read every
-// exact value's digits through this, eight at a time.
-inline const char* skip_digits(const char* from, const char* end) {
+// The high bit of each byte of `chunk` (eight characters, the first lowest) that is not an ASCII digit.
+inline uint64_t non_digit_bytes(uint64_t chunk) {
   static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
   constexpr uint64_t kZeros = 0x3030303030303030u, kLow7 = 0x7F7F7F7F7F7F7F7Fu;
   constexpr uint64_t kAboveNine = 0x7676767676767676u, kHigh = 0x8080808080808080u;
+  const uint64_t offset = chunk ^ kZeros;  // a digit becomes 0..9
+  // A byte whose offset is 10 or more; the low seven bits cannot carry over.
+  return (((offset & kLow7) + kAboveNine) | offset) & kHigh;
+}
+
+// The first byte at or after `from` that is not an ASCII digit, or `end`. Fetches read every
+// exact value's digits through this, eight at a time.
+inline const char* skip_digits(const char* from, const char* end) {
   while (end - from >= 8) {
     uint64_t chunk;
     std::memcpy(&chunk, from, sizeof chunk);
-    const uint64_t offset = chunk ^ kZeros;  // a digit becomes 0..9
-    // The high bit of each byte whose offset is 10 or more; the low seven bits cannot carry over.
-    const uint64_t others = (((offset & kLow7) + kAboveNine) | offset) & kHigh;
-    if (others != 0) return from + __builtin_ctzll(others) / 8;
+    if (const uint64_t others = non_digit_bytes(chunk)) return from + __builtin_ctzll(others) / 8;
     from += 8;
   }
   while (from < end && static_cast<unsigned char>(*from - '0') < 10) ++from;

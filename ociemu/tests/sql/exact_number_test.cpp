@@ -58,5 +58,22 @@ TEST(ExactNumber, literals_stay_plain_unless_a_real_would_lose_digits) {
   EXPECT_FALSE(is_exact_number("\x01\x02", 2));
 }
 
+// Long texts are checked eight bytes at a time, the last eight overlapping: one foreign byte
+// anywhere, even one a bit away from a digit, makes the blob something else.
+TEST(ExactNumber, a_blob_is_an_exact_number_only_when_every_byte_before_its_mark_belongs_to_a_number) {
+  for (const std::string text : {"7", "-1.5E+40", "123456789", "-1234567.8901234E-12", "12345678901234567",
+                                 "-9876543210987654321.098765432109876543"}) {
+    const std::string blob = text + kExactNumberMark;
+    EXPECT_TRUE(is_exact_number(blob.data(), blob.size())) << text;
+    for (size_t at = 0; at < text.size(); ++at) {
+      for (const char foreign : {'/', ':', 'x', '\xB0', '\0'}) {
+        std::string changed = blob;
+        changed[at] = foreign;
+        EXPECT_FALSE(is_exact_number(changed.data(), changed.size())) << text << " with byte " << at << " changed";
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ociemu::sql
