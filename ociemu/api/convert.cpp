@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "ociemu/api/errors.h"
 #include "ociemu/api/handles.h"
@@ -707,13 +708,46 @@ std::vector<ub1> encode_number(std::string_view text) {
 namespace {
 
 constexpr int kMaxMantissaDigits = 40;  // twenty base-100 digits
+constexpr size_t kPairRoom = 24;        // the twenty pairs, and a word's worth written past them
+constexpr uint64_t kZeroDigits = 0x3030303030303030u;
 
-// A number's significant decimal digits (no leading or trailing zeros) and where its point falls.
-struct SignificantDigits {
+// A stored number's text copied once beside zero bytes, so that its digits are read eight at a
+// time, bytes past a run included, without a bound to check.
+struct PaddedText {
+  char bytes[64] = {};
+  const char* end = bytes;  // the text's end; a word from any byte before it is readable
+};
+
+// False for text too long for a stored number, which the general conversions take.
+bool pad_text(std::string_view text, PaddedText& out) {
+  if (text.size() > sizeof out.bytes - 8) return false;
+  std::memcpy(out.bytes, text.data(), text.size());
+  out.end = out.bytes + text.size();
+  return true;
+}
+
+uint64_t word_at(const char* at) {
+  uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// Stops at the zero bytes after the text, if not before.
+const char* skip_padded_digits(const char* from) {
+  for (;; from += 8) {
+    if (const uint64_t others = sql::non_digit_bytes(word_at(from))) return from + __builtin_ctzll(others) / 8;
+  }
+}
+
+// A stored number's digits as they lie in its text, "[-]whole[.fraction][E[+|-]shift]".
+struct DigitRuns {
   bool negative = false;
-  char digits[kMaxMantissaDigits];  // ASCII, most significant first
-  int count = 0;
-  int point = 0;  // value = 0.d1d2... x 10^point
+  const char* whole = nullptr;     // the digits before the point, from the first nonzero one
+  int whole_count = 0;
+  const char* fraction = nullptr;  // the digits after the point, to the last nonzero one; when
+  int fraction_count = 0;          // there are no whole digits, from the first nonzero one,
+  int skipped_zeros = 0;           // after this many zeros
+  int shift = 0;                   // the power of ten after E, 0 without one
 };
 
 const char* skip_zeros(const char* from, const char* end) {
@@ -721,64 +755,109 @@ const char* skip_zeros(const char* from, const char* end) {
   return from;
 }
 
-// Reads "[-]digits[.digits][E[+|-]digits]"; false for other text or more than 40 significant digits.
-bool read_significant_digits(std::string_view text, SignificantDigits& out) {
-  const char* at = text.data();
-  const char* const end = at + text.size();
-  const bool negative = at < end && *at == '-';
-  at += negative ? 1 : 0;
-  const char* const first = at;
-  const char* whole = skip_zeros(at, end);
-  at = sql::skip_digits(whole, end);
-  int count = static_cast<int>(at - whole), point = count;
-  if (count > kMaxMantissaDigits) return false;
-  std::memcpy(out.digits, whole, static_cast<size_t>(count));
-  bool any_digit = at > first;
-  if (at < end && *at == '.') {
-    const char* fraction = ++at;
-    if (count == 0) {
-      at = skip_zeros(at, end);
-      point = -static_cast<int>(at - fraction);
-    }
-    const char* digits = at;
-    at = sql::skip_digits(at, end);
-    any_digit = any_digit || at > fraction;
-    const auto more = static_cast<int>(at - digits);
-    if (count + more > kMaxMantissaDigits) return false;
-    std::memcpy(out.digits + count, digits, static_cast<size_t>(more));
-    count += more;
-  }
-  if (!any_digit) return false;
-  if (at < end) {
-    if (*at++ != 'E' || at == end) return false;
-    const bool below = *at == '-';
-    at += (*at == '-' || *at == '+') ? 1 : 0;
-    const char* digits = at;
-    at = sql::skip_digits(at, end);
-    if (at == digits || at != end || at - digits > 4) return false;
-    int shift = 0;
-    for (const char* d = digits; d < at; ++d) shift = shift * 10 + (*d - '0');
-    point += below ? -shift : shift;
-  }
-  while (count > 0 && out.digits[count - 1] == '0') --count;
-  out.negative = negative;
-  out.count = count;
-  out.point = point;
+// The value after E: "[+|-]digits", at most four of them, running to the end of the text.
+bool read_shift(const char* at, const char* end, int& shift) {
+  const bool below = at < end && *at == '-';
+  at += at < end && (*at == '-' || *at == '+') ? 1 : 0;
+  const char* const digits = at;
+  at = skip_padded_digits(at);
+  if (at == digits || at != end || at - digits > 4) return false;
+  int value = 0;
+  for (const char* d = digits; d < at; ++d) value = value * 10 + (*d - '0');
+  shift = below ? -value : value;
   return true;
 }
 
-// ±0.p1p2... x 100^(exponent + 1) as OCINumber bytes; `pairs` are base-100 digits, the last nonzero.
-void write_number_bytes(bool negative, int exponent, const ub1* pairs, int count, NumberBytes& out) {
-  ub1 bytes[sizeof out.bytes];  // built apart: stores through out.bytes would alias every load
-  int length = 0;
-  bytes[length++] = static_cast<ub1>(negative ? 62 - exponent : 193 + exponent);
-  if (negative) {
-    for (int k = 0; k < count; ++k) bytes[length++] = static_cast<ub1>(101 - pairs[k]);
-    if (length < static_cast<int>(sizeof bytes)) bytes[length++] = 102;
-  } else {
-    for (int k = 0; k < count; ++k) bytes[length++] = static_cast<ub1>(pairs[k] + 1);
+// Finds the digit runs without copying them again; false for text of any other form.
+bool read_digit_runs(const PaddedText& text, DigitRuns& out) {
+  const char* at = text.bytes;
+  const char* const end = text.end;
+  out.negative = at < end && *at == '-';
+  at += out.negative ? 1 : 0;
+  const char* const first = at;
+  out.whole = skip_zeros(at, end);
+  at = skip_padded_digits(out.whole);
+  out.whole_count = static_cast<int>(at - out.whole);
+  bool any_digit = at > first;
+  out.fraction = at;
+  if (at < end && *at == '.') {
+    const char* const digits = ++at;
+    at = skip_padded_digits(at);
+    any_digit = any_digit || at > digits;
+    const char* last = at;
+    while (last > digits && last[-1] == '0') --last;
+    out.fraction = out.whole_count == 0 ? skip_zeros(digits, last) : digits;
+    out.skipped_zeros = static_cast<int>(out.fraction - digits);
+    out.fraction_count = static_cast<int>(last - out.fraction);
   }
-  std::memcpy(out.bytes, bytes, sizeof bytes);
+  if (!any_digit) return false;
+  return at == end || (*at == 'E' && read_shift(at + 1, end, out.shift));
+}
+
+// The first `count` (up to eight) characters of `word`, zero digits after them.
+uint64_t first_digits(uint64_t word, int count) {
+  const uint64_t kept = count >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * count)) - 1;
+  return (word & kept) | (kZeroDigits & ~kept);
+}
+
+// Four base-100 digits from a word of eight ASCII digits.
+void write_four_pairs(uint64_t digits, ub1* pairs) {
+  digits -= kZeroDigits;
+  // Byte 2k becomes ten times digit 2k plus digit 2k + 1; no byte exceeds 99, so none carries.
+  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
+  digits = (digits | (digits >> 8)) & 0x0000FFFF0000FFFFu;
+  const auto four = static_cast<uint32_t>(digits | (digits >> 16));
+  std::memcpy(pairs, &four, sizeof four);
+}
+
+ub1 pair_value(char tens, char units) { return static_cast<ub1>((tens - '0') * 10 + (units - '0')); }
+
+// The base-100 digits of `count` ASCII digits, an odd last one taking a zero after it; returns
+// the next pair's place (zeros are written up to three pairs past it).
+ub1* write_pairs(const char* digits, int count, ub1* pairs) {
+  for (int k = 0; k < count; k += 8) write_four_pairs(first_digits(word_at(digits + k), count - k), pairs + k / 2);
+  return pairs + (count + 1) / 2;
+}
+
+// The base-100 digits of the whole and fraction runs read as one, after a zero digit when
+// `pad`; returns how many.
+int base100_pairs(const DigitRuns& number, bool pad, ub1* pairs) {
+  const char* first = number.whole;
+  int first_count = number.whole_count;
+  const char* second = number.fraction;
+  int second_count = number.fraction_count;
+  if (first_count == 0) {
+    std::swap(first, second);
+    std::swap(first_count, second_count);
+  }
+  ub1* out = pairs;
+  if (pad) {
+    *out++ = pair_value('0', *first++);
+    --first_count;
+  }
+  out = write_pairs(first, first_count & ~1, out);
+  if (first_count & 1) {
+    // A pair across the point: an exponent that is odd moved it.
+    *out++ = pair_value(first[first_count - 1], second_count > 0 ? *second : '0');
+    if (second_count > 0) ++second, --second_count;
+  }
+  out = write_pairs(second, second_count, out);
+  return static_cast<int>(out - pairs);
+}
+
+// ±0.p1p2... x 100^(exponent + 1) as OCINumber bytes; `pairs` are base-100 digits, the last
+// nonzero, and no byte of `pairs` is above 99. Each is stored plus one, or a negative's as 101
+// minus it, a word at a time: no byte carries or borrows into the next.
+void write_number_bytes(bool negative, int exponent, ub1 (&pairs)[kPairRoom], int count, NumberBytes& out) {
+  for (size_t k = 0; k < static_cast<size_t>(count); k += 8) {
+    uint64_t word = word_at(reinterpret_cast<const char*>(pairs + k));
+    word = negative ? 0x6565656565656565u - word : word + 0x0101010101010101u;
+    std::memcpy(pairs + k, &word, sizeof word);
+  }
+  out.bytes[0] = static_cast<ub1>(negative ? 62 - exponent : 193 + exponent);
+  std::memcpy(out.bytes + 1, pairs, sizeof out.bytes - 1);
+  int length = count + 1;
+  if (negative && length < static_cast<int>(sizeof out.bytes)) out.bytes[length++] = 102;
   out.length = static_cast<uint8_t>(length);
 }
 
@@ -798,29 +877,23 @@ constexpr auto kPowersOfTen = [] {
   return powers;
 }();
 
-// The value of eight ASCII digits, combined pairwise in one word.
-uint64_t eight_digits_value(const char* digits) {
-  uint64_t chunk;
-  std::memcpy(&chunk, digits, sizeof chunk);
-  chunk -= 0x3030303030303030u;
-  chunk = chunk * 10 + (chunk >> 8);
-  return ((chunk & 0x000000FF000000FFu) * (100 + (1000000ull << 32)) +
-          ((chunk >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32))) >> 32;
+// The value of a word of eight ASCII digits, combined pairwise.
+uint64_t eight_digits_value(uint64_t digits) {
+  digits -= kZeroDigits;
+  digits = digits * 10 + (digits >> 8);
+  return ((digits & 0x000000FF000000FFu) * (100 + (1000000ull << 32)) +
+          ((digits >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32))) >> 32;
 }
 
-// At most nineteen digits, which a uint64_t holds.
-uint64_t short_digits_value(const char* digits, int count) {
-  uint64_t value = 0;
-  for (; count >= 8; count -= 8, digits += 8) value = value * 100000000u + eight_digits_value(digits);
-  for (; count > 0; --count) value = value * 10 + static_cast<unsigned>(*digits++ - '0');
+// The value of `count` digits of a padded text, eight at a time: a short first group is read
+// as a word with zero digits before it. Value is uint64_t for up to 19 digits, else u128.
+template <typename Value>
+Value digits_value(const char* digits, int count) {
+  const int head = count % 8;
+  Value value = 0;
+  if (head != 0) value = eight_digits_value((word_at(digits) << (8 * (8 - head))) | (kZeroDigits >> (8 * head)));
+  for (int k = head; k < count; k += 8) value = value * 100000000u + eight_digits_value(word_at(digits + k));
   return value;
-}
-
-u128 digits_value(const char* digits, int count) {
-  constexpr int kShort = 19;
-  if (count <= kShort) return short_digits_value(digits, count);
-  const int high = count - kShort;
-  return u128{short_digits_value(digits, high)} * 10000000000000000000u + short_digits_value(digits + high, kShort);
 }
 
 int bit_length(u128 value) {
@@ -840,30 +913,50 @@ double rounded_to_double(u128 whole, bool inexact) {
   return std::bit_cast<double>(bits);
 }
 
-// The magnitude correctly rounded by integer arithmetic, for whole numbers below 10^38 and
-// numbers with at least sixteen digits before the point; false for the rest.
-bool magnitude_by_integers(const SignificantDigits& number, double& out) {
-  if (number.count > kMaxExactDigits || number.point > kMaxExactDigits || number.point < 16) return false;
-  const u128 digits = digits_value(number.digits, number.count);
-  const int fraction_digits = number.count - number.point;
-  if (fraction_digits <= 0) {
-    out = static_cast<double>(digits * kPowersOfTen[static_cast<size_t>(-fraction_digits)]);  // rounds to nearest
+// Powers of ten a double holds exactly.
+constexpr auto kExactDoublePowers = [] {
+  std::array<double, 23> powers{};
+  powers[0] = 1;
+  for (size_t n = 1; n < powers.size(); ++n) powers[n] = powers[n - 1] * 10;
+  return powers;
+}();
+
+// The magnitude correctly rounded without a general conversion, where integers or one exact
+// operation suffice; false for the rest.
+bool magnitude_quickly(const DigitRuns& number, double& out) {
+  if (number.shift != 0) return false;  // only far beyond these ranges does the text take an E
+  if (number.whole_count >= 16) {
+    // The fraction can only break a tie or round up the whole part's last bits, which is at least 2^53.
+    if (number.whole_count > kMaxExactDigits) return false;
+    const u128 whole = digits_value<u128>(number.whole, number.whole_count);
+    if (bit_length(whole) <= 53) {
+      if (number.fraction_count != 0) return false;
+      out = static_cast<double>(static_cast<uint64_t>(whole));
+      return true;
+    }
+    out = rounded_to_double(whole, number.fraction_count != 0);
     return true;
   }
-  const u128 scale = kPowersOfTen[static_cast<size_t>(fraction_digits)];
-  const u128 whole = digits / scale;
-  if (bit_length(whole) <= 53) return false;
-  out = rounded_to_double(whole, digits - whole * scale != 0);
+  // Digits that a double holds exactly, scaled by an exact power of ten: a single rounding.
+  if (number.whole_count + number.fraction_count > 19) return false;
+  const int scale = number.skipped_zeros + number.fraction_count;  // digits after the point
+  if (scale >= static_cast<int>(kExactDoublePowers.size())) return false;
+  const uint64_t digits = digits_value<uint64_t>(number.whole, number.whole_count) *
+                              static_cast<uint64_t>(kPowersOfTen[static_cast<size_t>(number.fraction_count)]) +
+                          digits_value<uint64_t>(number.fraction, number.fraction_count);
+  if (digits > uint64_t{1} << 53) return false;
+  out = static_cast<double>(digits) / kExactDoublePowers[static_cast<size_t>(scale)];
   return true;
 }
 
 }  // namespace
 
 bool stored_number_double(std::string_view text, double& out) {
-  SignificantDigits number;
-  if (!read_significant_digits(text, number)) return false;
+  PaddedText padded;
+  DigitRuns number;
+  if (!pad_text(text, padded) || !read_digit_runs(padded, number)) return false;
   double magnitude = 0;
-  if (number.count != 0 && !magnitude_by_integers(number, magnitude)) {
+  if (!magnitude_quickly(number, magnitude)) {
     // Correctly rounded as well, at several times the cost.
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
     return error == std::errc() && end == text.data() + text.size();
@@ -884,7 +977,7 @@ NumberBytes integer_number_bytes(int64_t value) {
   for (; rest != 0; rest /= 100) low_first[count++] = static_cast<ub1>(rest % 100);
   int lowest = 0;
   while (low_first[lowest] == 0) ++lowest;  // the top pair is nonzero, so this stops
-  ub1 pairs[10];
+  ub1 pairs[kPairRoom] = {};
   int used = 0;
   for (int k = count - 1; k >= lowest; --k) pairs[used++] = low_first[k];
   write_number_bytes(value < 0, count - 1, pairs, used, out);
@@ -892,33 +985,29 @@ NumberBytes integer_number_bytes(int64_t value) {
 }
 
 bool stored_number_bytes(std::string_view text, NumberBytes& out) {
-  SignificantDigits number;
-  if (!read_significant_digits(text, number)) return false;
-  if (number.count == 0) {
+  PaddedText padded;
+  DigitRuns number;
+  if (!pad_text(text, padded) || !read_digit_runs(padded, number)) return false;
+  if (number.whole_count + number.fraction_count == 0) {
     write_zero(out);
     return true;
   }
   // Base-100 digits align to the point: an odd point takes a leading zero digit.
-  const int shift = number.point % 2 != 0 ? 1 : 0;
-  const int aligned = number.count + shift;
-  if (aligned > kMaxMantissaDigits) return false;  // needs rounding, which encode_number does
-  const int exponent = (number.point + shift) / 2 - 1;
+  const int point = number.shift + (number.whole_count > 0 ? number.whole_count : -number.skipped_zeros);
+  const bool pad = point % 2 != 0;
+  if (number.whole_count + number.fraction_count + (pad ? 1 : 0) > kMaxMantissaDigits) {
+    return false;  // needs rounding, which encode_number does
+  }
+  const int exponent = (point + (pad ? 1 : 0)) / 2 - 1;
   if (exponent > 62) return false;  // overflow: encode_number reports it
   if (exponent < -65) {
     write_zero(out);
     return true;
   }
-  // The digits from the leading pair on, padded to whole pairs with zeros.
-  char aligned_digits[kMaxMantissaDigits + 2];
-  aligned_digits[0] = '0';
-  std::memcpy(aligned_digits + shift, number.digits, static_cast<size_t>(number.count));
-  aligned_digits[aligned] = '0';
-  ub1 pairs[kMaxMantissaDigits / 2];
-  const int pair_count = (aligned + 1) / 2;
-  for (int k = 0; k < pair_count; ++k) {
-    pairs[k] = static_cast<ub1>((aligned_digits[2 * k] - '0') * 10 + (aligned_digits[2 * k + 1] - '0'));
-  }
-  write_number_bytes(number.negative, exponent, pairs, pair_count, out);
+  ub1 pairs[kPairRoom] = {};
+  int count = base100_pairs(number, pad, pairs);
+  while (pairs[count - 1] == 0) --count;  // a whole number's trailing zeros; a nonzero digit stops it
+  write_number_bytes(number.negative, exponent, pairs, count, out);
   return true;
 }
 

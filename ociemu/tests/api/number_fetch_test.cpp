@@ -148,6 +148,36 @@ TEST_F(NumberFetchTest, random_values_of_up_to_thirty_eight_digits_reach_every_f
   expect_forms_agree(values);
 }
 
+// Where the quick readings hand over: a double's 2^53, its exact powers of ten (up to 10^22),
+// sixteen whole digits, a base-100 pair across the point (an odd exponent), NUMBER's limits.
+TEST_F(NumberFetchTest, values_at_the_edges_of_each_quick_reading_reach_every_form_exactly) {
+  expect_forms_agree({"9007199254740992", "9007199254740993", "900719925474099.2", "900719925474099.3",
+                      "-900719925474099.3", "90071992547409.93", "9007199254740993.5", "9007199254740994.5",
+                      "9007199254740993.0000000000000000001", "9007199254740992.9999999999999999999",
+                      "999999999999999.9", "1000000000000000.1", "9999999999999999.5", "1234567890123456789.5",
+                      ".0000000000000000000001", ".00000000000000000000012", "-.0000000000000000000009",
+                      "1234567.000000000000001", "123456789012345678", "1234567890123456789012",
+                      "12345678901234567890000000000000000000", "-12345678901234567890000000000000000000",
+                      "1.2345678901234567890123456789012345678E+124", "-9.8765432109876543210987654321098765432E+124",
+                      "9.9999999999999999999999999999999999999E+125", "1.0000000000000000000000000000000000001E-129",
+                      "-1.0000000000000000000000000000000000001E-129", "1.2E-129", "-1.23E-130", "-0", "-0.0"});
+}
+
+// Every count of digits from 1 to 38, the point before, within and after them.
+TEST_F(NumberFetchTest, values_of_every_length_with_the_point_anywhere_reach_every_form_exactly) {
+  const std::string digits = "73918264550192837465564738291019283746";
+  std::vector<std::string> values;
+  for (size_t length = 1; length <= digits.size(); ++length) {
+    const std::string run = digits.substr(0, length);
+    values.push_back(run);
+    values.push_back("-" + run + "000");
+    values.push_back("." + run);
+    values.push_back("-.0" + run);
+    for (size_t point = 1; point < length; point += 3) values.push_back(run.substr(0, point) + "." + run.substr(point));
+  }
+  expect_forms_agree(values);
+}
+
 TEST_F(NumberFetchTest, numbers_longer_than_a_text_element_are_truncated_with_their_full_length) {
   insert({"12345678901234567890123456789012345678", "123456", "-1234"});
   OCIStmt* stmt = prepare("SELECT V FROM N ORDER BY ID");
