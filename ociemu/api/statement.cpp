@@ -1062,22 +1062,6 @@ void Statement::close_cursor() {
   rows_.clear();
 }
 
-bool Statement::advance() {
-  if (materialized_) {
-    if (next_row_ >= rows_.size()) return false;
-    current_row_ = next_row_++;
-    return true;
-  }
-  if (pending_row_) {
-    pending_row_ = false;
-    return true;
-  }
-  int rc = sqlite3_step(main_);
-  if (rc == SQLITE_ROW) return true;
-  if (rc == SQLITE_DONE) return false;
-  fail_sqlite(rc);
-}
-
 Cell Statement::cell(uint32_t column) const {
   Cell value = materialized_ ? rows_[current_row_][column].view() : cell_at(main_, static_cast<int>(column));
   if (column < columns_.size() && columns_[column].deferred) return deferred_cell(column, value, false);
@@ -1138,6 +1122,7 @@ DirectTarget direct_target(const ElementArrays& a, DirectSinks& sinks) {
   array_or_sink(a.lengths, a.length_skip, &sinks.length, t.lengths, t.length_skip);
   array_or_sink(a.wide_lengths, sizeof(ub4), &sinks.wide_length, t.wide_lengths, t.wide_length_skip);
   array_or_sink(a.codes, a.code_skip, &sinks.code, t.codes, t.code_skip);
+  t.wide_lengths_or_codes = a.wide_lengths != nullptr || a.codes != nullptr;
   return t;
 }
 
@@ -1184,7 +1169,7 @@ DirectKind Statement::direct_placement(const Define& define, uint32_t column) co
   }
 }
 
-bool Statement::place_row(uint32_t slot) {
+inline bool Statement::place_row(uint32_t slot) {
   bool truncated = false;
   sqlite3_stmt* const row = main_;
   for (const PlannedDefine& planned : fetch_plan_) {

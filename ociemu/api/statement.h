@@ -3,6 +3,8 @@
 // scrollable fetch, describe, RETURNING ... INTO and piecewise LONG fetch.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -20,8 +22,6 @@
 namespace ociemu::plsql {
 struct Unit;
 }
-
-struct sqlite3_stmt;
 
 namespace ociemu {
 
@@ -127,7 +127,8 @@ struct ClientRef;
 
 // A define's element arrays as one fetch call places cells straight into them: byte strides,
 // with every array the client left out pointing at a sink of the statement with stride 0, so
-// that placing a cell writes its indicator, lengths and code without testing for them.
+// that placing a cell writes its indicator and lengths without testing for them. The wide
+// lengths and codes, which few clients ask for, are written only when one of them is given.
 struct DirectTarget {
   char* values = nullptr;
   size_t value_skip = 0;
@@ -140,6 +141,7 @@ struct DirectTarget {
   size_t wide_length_skip = 0;
   char* codes = nullptr;  // ub2
   size_t code_skip = 0;
+  bool wide_lengths_or_codes = false;  // the client gave one of those two arrays
 };
 
 // Where the writes for arrays a client did not define go; never read.
@@ -368,6 +370,7 @@ class Statement : public Handle {
   sword execute_create_program(Session& session, ErrorHandle* errors);
   void lock_selected_rows(Session& session);
   void materialize();
+  // The next row of the cursor, or of the rows held; false at the end.
   bool advance();
   Cell cell(uint32_t column) const;
   // A deferred LOB column: its value loaded from the row, or (marker_only) a value without bytes.
@@ -375,7 +378,8 @@ class Statement : public Handle {
   // The defines of the coming fetch call and how each is placed.
   void plan_fetch();
   DirectKind direct_placement(const Define& define, uint32_t column) const;
-  bool place_row(uint32_t slot);
+  // Inlined into the two fetch loops, its only callers: a call per row costs as much as a cell.
+  [[gnu::always_inline]] inline bool place_row(uint32_t slot);
   // One column of the current row through the conversions; returns whether it was truncated.
   bool place_column(Define& define, uint32_t column, uint32_t slot);
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
@@ -499,5 +503,22 @@ std::string bind_key(std::string_view name);
 
 // Adds a diagnostic record (replacing earlier ones).
 void record_error(ErrorHandle* errors, int code, const std::string& message);
+
+// Defined here, inline, because the fetch loop calls it once per row.
+inline bool Statement::advance() {
+  if (materialized_) {
+    if (next_row_ >= rows_.size()) return false;
+    current_row_ = next_row_++;
+    return true;
+  }
+  if (pending_row_) {
+    pending_row_ = false;
+    return true;
+  }
+  const int rc = sqlite3_step(main_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  fail_sqlite(rc);
+}
 
 }  // namespace ociemu

@@ -92,6 +92,55 @@ TEST_F(FetchTest, character_types_pad_terminate_or_prefix_as_declared) {
   OCIHandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+// Texts of every length up to past the short ones land byte for byte, with nothing written after
+// them; a length and a code arrive in whichever of the arrays the client gave, 2- or 4-byte lengths.
+TEST_F(FetchTest, texts_of_every_short_length_land_whole_with_nothing_written_past_them) {
+  must_run("CREATE TABLE L (T VARCHAR2(40))");
+  std::vector<std::string> texts;
+  for (size_t length : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 33}) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i) text += static_cast<char>('a' + (i * 7 + length) % 26);
+    texts.push_back(text);
+    must_run("INSERT INTO L VALUES ('" + text + "')");
+  }
+  constexpr size_t kRows = 13;
+  ASSERT_EQ(kRows, texts.size());
+  char chars[kRows][40], terminated[kRows][40], bare[kRows][40];
+  sb2 indicators[3][kRows];
+  ub2 lengths[kRows], codes[kRows];
+  ub4 wide_lengths[kRows];
+  std::memset(chars, '#', sizeof chars);
+  std::memset(terminated, '#', sizeof terminated);
+  std::memset(bare, '#', sizeof bare);
+  std::memset(indicators, 0x5A, sizeof indicators);
+  std::memset(lengths, 0x5A, sizeof lengths);
+  std::memset(codes, 0x5A, sizeof codes);
+  std::memset(wide_lengths, 0x5A, sizeof wide_lengths);
+  OCIStmt* stmt = prepare("SELECT T, T, T FROM L ORDER BY LENGTH(T)");
+  OCIDefine* d[3] = {};
+  OCIDefineByPos(stmt, &d[0], err, 1, chars, 40, SQLT_CHR, indicators[0], lengths, codes, 0);
+  OCIDefineByPos2(stmt, &d[1], err, 2, terminated, 40, SQLT_STR, indicators[1], wide_lengths, nullptr, 0);
+  OCIDefineByPos(stmt, &d[2], err, 3, bare, 40, SQLT_CHR, indicators[2], nullptr, nullptr, 0);
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT)) << last_error();
+  ASSERT_EQ(OCI_SUCCESS, OCIStmtFetch2(stmt, err, kRows, OCI_FETCH_NEXT, 0, OCI_DEFAULT)) << last_error();
+  for (size_t row = 0; row < kRows; ++row) {
+    const std::string& text = texts[row];
+    const size_t n = text.size();
+    EXPECT_EQ(text, std::string(chars[row], n));
+    EXPECT_EQ('#', chars[row][n]) << n;
+    EXPECT_EQ(n, lengths[row]);
+    EXPECT_EQ(0, codes[row]);
+    EXPECT_EQ(text, std::string(terminated[row], n));
+    EXPECT_EQ('\0', terminated[row][n]) << n;
+    EXPECT_EQ('#', terminated[row][n + 1]) << n;
+    EXPECT_EQ(n, wide_lengths[row]);
+    EXPECT_EQ(text, std::string(bare[row], n));
+    EXPECT_EQ('#', bare[row][n]) << n;
+    for (const auto& column : indicators) EXPECT_EQ(0, column[row]) << n;
+  }
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 // Rows of one array fetch where some cells go straight into the buffers and others need
 // converting, rounding, truncating or a NULL indicator; each must keep its own slots.
 TEST_F(FetchTest, one_array_fetch_mixes_plain_copies_with_conversions_truncation_and_nulls) {
