@@ -262,6 +262,30 @@ TEST_F(LobTest, LargeBlobWrittenInChunksReadsBackWholeAfterCommit) {
   EXPECT_TRUE(read_all(select_locator("SELECT data FROM docs WHERE id = 1", SQLT_BLOB)) == bytes);
 }
 
+// A committed BLOB of megabytes rewritten in part, at the same length, keeps every other byte.
+TEST_F(LobTest, LargeBlobRewrittenInPartKeepsItsLengthAndEveryOtherByte) {
+  must_run("INSERT INTO docs (id, data) VALUES (1, EMPTY_BLOB())");
+  std::string bytes(2 * 1024 * 1024 + 5, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + i / 4093) & 0xFF);
+  OCILobLocator* locator = select_locator("SELECT data FROM docs WHERE id = 1 FOR UPDATE", SQLT_BLOB);
+  oraub8 amount = bytes.size(), chars = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, locator, &amount, &chars, 1, bytes.data(), bytes.size(), OCI_ONE_PIECE,
+                                      nullptr, nullptr, 0, 0))
+      << last_error();
+  must_run("COMMIT");
+  std::string patch(10000, '\x7e');
+  const size_t at = 1024 * 1024 - 3;  // across a page boundary, well inside the value
+  OCILobLocator* again = select_locator("SELECT data FROM docs WHERE id = 1 FOR UPDATE", SQLT_BLOB);
+  amount = patch.size();
+  ASSERT_EQ(OCI_SUCCESS, OCILobWrite2(svc, err, again, &amount, &chars, at + 1, patch.data(), patch.size(),
+                                      OCI_ONE_PIECE, nullptr, nullptr, 0, 0))
+      << last_error();
+  must_run("COMMIT");
+  bytes.replace(at, patch.size(), patch);
+  EXPECT_EQ(std::to_string(bytes.size()), single_text("SELECT DBMS_LOB.GETLENGTH(data) FROM docs WHERE id = 1"));
+  EXPECT_TRUE(read_all(select_locator("SELECT data FROM docs WHERE id = 1", SQLT_BLOB)) == bytes);
+}
+
 // Values loaded after a session wrote a large one reuse its buffer: each keeps only its own bytes.
 TEST_F(LobTest, ValuesWrittenAfterALargerOneHoldOnlyTheirOwnBytes) {
   must_run("INSERT INTO docs (id, body, data) VALUES (1, 'short', EMPTY_BLOB())");
