@@ -35,11 +35,17 @@ struct RememberedLookup {
   uint32_t type = 0;
   uint64_t retirements = 0;
 };
-constexpr size_t kRemembered = 16;
-thread_local std::array<RememberedLookup, kRemembered> remembered;
+// A program with a few open statements uses some dozens of handles at once;
+// a table much larger than that keeps two of them from sharing a slot, where
+// each would push the other out and every call would take the registry lock.
+constexpr unsigned kRememberedBits = 8;
+thread_local std::array<RememberedLookup, size_t{1} << kRememberedBits> remembered;
 
 RememberedLookup& remembered_slot(const void* p) {
-  return remembered[(reinterpret_cast<uintptr_t>(p) >> 4) % kRemembered];
+  // Handles are heap objects of a few sizes: their low address bits repeat,
+  // so the slot comes from all bits of the address (Fibonacci hashing).
+  const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0x9E3779B97F4A7C15ull;
+  return remembered[static_cast<size_t>(mixed >> (64 - kRememberedBits))];
 }
 
 // Released after all other process state, whose release may still free handles.
