@@ -1,6 +1,8 @@
 #include "oracle/dataset/statement_queries.h"
 
 #include <algorithm>
+#include <atomic>
+#include <stdexcept>
 
 #include "oracle/session/oracle_query.h"
 #include "runtime/ansi_case.h"
@@ -10,11 +12,21 @@ namespace kvell {
 
 // ---- StatementBinds ----
 
+namespace {
+
+// Shapes are told apart across all binds, so that a query can remember which binds it matched.
+uint64_t new_shape_id() {
+  static std::atomic<uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+}  // namespace
+
 const StatementBinds::Entry* StatementBinds::find(std::string_view name) const {
   // Generated names come spelled alike; folding case is only the fallback.
-  for (const Entry& entry : entries_)
+  for (const Entry& entry : *this)
     if (entry.Name == name) return &entry;
-  for (const Entry& entry : entries_)
+  for (const Entry& entry : *this)
     if (AnsiSameText(entry.Name, name)) return &entry;
   return nullptr;
 }
@@ -26,19 +38,44 @@ StatementBinds::Entry& StatementBinds::entry(std::string_view name) {
 }
 
 int StatementBinds::Declare(std::string_view name, int type) {
-  if (!entries_.empty()) {
+  // The same statement again, post after post. An entry is made only after
+  // the entries before it, which stay as they were until it goes: none of
+  // them can have its name.
+  if (count_ < entries_.size() && entries_[count_].Name == name && entries_[count_].Type == type)
+    return static_cast<int>(count_++);
+  if (count_ != 0) {
     if (const Entry* found = find(name)) return static_cast<int>(found - entries_.data());
   }
+  entries_.resize(count_);
   // Generated statements declare a few variables: one allocation, not one per growth.
   if (entries_.capacity() == 0) entries_.reserve(4);
   entries_.emplace_back(std::string(name), type);
-  return static_cast<int>(entries_.size() - 1);
+  shape_id_ = new_shape_id();
+  return static_cast<int>(count_++);
+}
+
+StatementBinds::Entry& StatementBinds::at(int position) {
+  if (position < 0 || static_cast<size_t>(position) >= count_) throw std::out_of_range("StatementBinds position");
+  return entries_[static_cast<size_t>(position)];
+}
+
+void StatementBinds::Clear() {
+  for (size_t i = 0; i < count_; ++i) forget_value(entries_[i]);
+  count_ = 0;
+}
+
+void StatementBinds::forget_value(Entry& target) {
+  target.Value = Variant();
+  target.Object = nullptr;
+  target.IsObject = false;
+  target.Text = {};
+  target.IsText = false;
 }
 
 void StatementBinds::Set(std::string_view name, Variant value) { set_value(entry(name), std::move(value)); }
 
 void StatementBinds::Set(int position, Variant value) {
-  set_value(entries_.at(static_cast<size_t>(position)), std::move(value));
+  set_value(at(position), std::move(value));
 }
 
 void StatementBinds::set_value(Entry& target, Variant value) {
@@ -49,7 +86,7 @@ void StatementBinds::set_value(Entry& target, Variant value) {
 void StatementBinds::SetText(std::string_view name, std::string_view text) { set_text(entry(name), text); }
 
 void StatementBinds::SetText(int position, std::string_view text) {
-  set_text(entries_.at(static_cast<size_t>(position)), text);
+  set_text(at(position), text);
 }
 
 void StatementBinds::set_text(Entry& target, std::string_view text) {
@@ -75,7 +112,7 @@ int StatementBinds::Position(std::string_view name) const {
 TStatementQueries::~TStatementQueries() = default;
 
 bool TStatementQueries::declared_alike(const Entry& entry, const StatementBinds& binds) {
-  return std::equal(entry.Declared.begin(), entry.Declared.end(), binds.entries_.begin(), binds.entries_.end(),
+  return std::equal(entry.Declared.begin(), entry.Declared.end(), binds.begin(), binds.end(),
                     [](const auto& held, const StatementBinds::Entry& wanted) {
                       return held.first == wanted.Name && held.second == wanted.Type;
                     });
@@ -104,15 +141,18 @@ TOracleQuery& TStatementQueries::Bind(std::string_view text, const StatementBind
   Entry& entry = entry_for(text);
   entry.LastUse = ++uses_;
   TOracleQuery& query = *entry.Query;
-  if (!declared_alike(entry, binds)) {
-    query.DeleteVariables();
-    entry.Declared.clear();
-    for (const StatementBinds::Entry& bind : binds.entries_) {
-      query.DeclareVariable(bind.Name, bind.Type);
-      entry.Declared.emplace_back(bind.Name, bind.Type);
+  if (entry.BoundShape.Id == 0 || entry.BoundShape != binds.shape()) {
+    if (!declared_alike(entry, binds)) {
+      query.DeleteVariables();
+      entry.Declared.clear();
+      for (const StatementBinds::Entry& bind : binds) {
+        query.DeclareVariable(bind.Name, bind.Type);
+        entry.Declared.emplace_back(bind.Name, bind.Type);
+      }
     }
+    entry.BoundShape = binds.shape();
   }
-  for (size_t i = 0; i < binds.entries_.size(); ++i) {
+  for (size_t i = 0; i < binds.count_; ++i) {
     const StatementBinds::Entry& bind = binds.entries_[i];
     if (bind.IsObject) {
       query.SetComplexVariable(bind.Name, bind.Object);

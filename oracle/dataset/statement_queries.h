@@ -3,7 +3,9 @@
 // between (compare at edit, lock, update) are parsed and described once
 // instead of at every use. A statement's variables are gathered first
 // (StatementBinds) and declared on its query only when they differ from what
-// the query holds, so re-declaring does not force a new parse either.
+// the query holds, so re-declaring does not force a new parse either. Binds
+// cleared and declared again alike keep their entries, and a query bound from
+// them again skips the comparison of names.
 // Thread-safe: no; as its dataset.
 #pragma once
 
@@ -35,10 +37,19 @@ class StatementBinds {
   void SetText(int position, std::string_view text);
   void SetObject(std::string_view name, TComplexValue* object);
   bool Has(std::string_view name) const;
-  // Forgets every variable, keeping the room they took.
-  void Clear() { entries_.clear(); }
+  // Forgets every variable and value, keeping the entries for the next
+  // statement's declarations.
+  void Clear();
   // The variable's index on the query these binds are set on; -1 when not declared.
   int Position(std::string_view name) const;
+
+  // What the declared variables are: binds of equal shapes declare the same
+  // names with the same types, in the same order.
+  struct Shape {
+    uint64_t Id = 0;  // 0: nothing declared yet
+    size_t Count = 0;  // variables declared
+    bool operator==(const Shape&) const = default;
+  };
 
  private:
   friend class TStatementQueries;
@@ -52,10 +63,17 @@ class StatementBinds {
     bool IsText = false;
   };
   Entry& entry(std::string_view name);
+  Entry& at(int position);
   const Entry* find(std::string_view name) const;
+  const Entry* begin() const { return entries_.data(); }
+  const Entry* end() const { return entries_.data() + count_; }
+  Shape shape() const { return {shape_id_, count_}; }
+  static void forget_value(Entry& target);
   static void set_value(Entry& target, Variant value);
   static void set_text(Entry& target, std::string_view text);
-  std::vector<Entry> entries_;
+  std::vector<Entry> entries_;  // the first count_ are declared; the rest wait to be declared alike again
+  size_t count_ = 0;
+  uint64_t shape_id_ = 0;  // new whenever an entry is made or replaced
 };
 
 class TStatementQueries {
@@ -84,6 +102,7 @@ class TStatementQueries {
   struct Entry {
     std::string Text;
     std::vector<std::pair<std::string, int>> Declared;  // names and types of the variables the query holds
+    StatementBinds::Shape BoundShape;  // of the binds last declared alike to Declared
     uint64_t LastUse = 0;
     std::unique_ptr<TOracleQuery> Query;
   };

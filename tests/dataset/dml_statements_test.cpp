@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "oracle/dataset/dml_statements.h"
+#include <stdexcept>
+
 #include "oracle/dataset/statement_queries.h"
+#include "oracle/session/oracle_query.h"
 #include "runtime/exception.h"
 
 namespace kvell {
@@ -147,6 +150,53 @@ TEST(StatementBinds, a_name_declared_again_in_any_case_keeps_its_first_position)
   EXPECT_THROW(binds.Set("v3", Variant(1)), Exception);
   binds.Clear();
   EXPECT_EQ(binds.Declare("kvell__rowid", 5), 0);
+}
+
+// Binds are cleared and declared again at every post; the query must follow
+// what they hold now, never what they held the last time.
+TEST(StatementBinds, a_statement_bound_again_takes_only_the_names_types_and_values_declared_since_the_clear) {
+  const std::string text = "select :a, :b from dual";
+  TStatementQueries queries;
+  StatementBinds binds;
+  binds.Set(binds.Declare("a", 5), Variant("old"));
+  binds.Set(binds.Declare("b", 3), Variant(7));
+  TOracleQuery& query = queries.Bind(text, binds, true);
+  ASSERT_EQ(query.VariableCount(), 2);
+  EXPECT_EQ(query.GetVariable(1).AsInteger(), 7);
+
+  binds.Clear();
+  EXPECT_EQ(binds.Position("a"), -1) << "a cleared name is not declared";
+  EXPECT_THROW(binds.Set(0, Variant(1)), std::out_of_range);
+  EXPECT_EQ(binds.Declare("a", 5), 0);
+  EXPECT_EQ(&queries.Bind(text, binds, true), &query);
+  ASSERT_EQ(query.VariableCount(), 1) << "b was not declared again";
+  const Variant unset = query.GetVariable(0);
+  EXPECT_TRUE(unset.IsNull() || unset.IsEmpty()) << "the old value stays behind: " << unset.AsString();
+
+  binds.Clear();
+  binds.Set(binds.Declare("a", 3), Variant(4));
+  queries.Bind(text, binds, true);
+  ASSERT_EQ(query.VariableCount(), 1);
+  EXPECT_EQ(query.VariableType(0), 3) << "a declared again with another type";
+  EXPECT_EQ(query.GetVariable(0).AsInteger(), 4);
+
+  // Other binds declared alike, then not alike, on the same query.
+  StatementBinds other;
+  other.Set(other.Declare("a", 3), Variant(5));
+  queries.Bind(text, other, true);
+  EXPECT_EQ(query.GetVariable(0).AsInteger(), 5);
+  other.Clear();
+  other.Declare("a", 5);
+  other.Declare("b", 5);
+  queries.Bind(text, other, true);
+  ASSERT_EQ(query.VariableCount(), 2);
+  EXPECT_EQ(query.VariableType(0), 5);
+  binds.Clear();
+  binds.Set(binds.Declare("a", 3), Variant(6));
+  queries.Bind(text, binds, true);
+  ASSERT_EQ(query.VariableCount(), 1) << "the first binds again, after the other ones";
+  EXPECT_EQ(query.VariableType(0), 3);
+  EXPECT_EQ(query.GetVariable(0).AsInteger(), 6);
 }
 
 }  // namespace
