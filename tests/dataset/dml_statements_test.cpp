@@ -2,9 +2,9 @@
 // contributes to an insert or update.
 #include <gtest/gtest.h>
 
-#include "oracle/dataset/dml_statements.h"
 #include <stdexcept>
 
+#include "oracle/dataset/dml_statements.h"
 #include "oracle/dataset/statement_queries.h"
 #include "oracle/session/oracle_query.h"
 #include "runtime/exception.h"
