@@ -212,10 +212,14 @@ class TDataSetWriter {
   // Empties a post's columns or a row statement's binds however it ends.
   template <class Held>
   struct ClearedOnExit {
-    Held& Kept;
+    // A constructor, not an aggregate: clang before 17 deduces no aggregate's template arguments.
+    explicit ClearedOnExit(Held& kept) : Kept(kept) {}
+    ClearedOnExit(const ClearedOnExit&) = delete;
+    ClearedOnExit& operator=(const ClearedOnExit&) = delete;
     ~ClearedOnExit() {
       if constexpr (requires { Kept.Clear(); }) Kept.Clear(); else Kept.clear();
     }
+    Held& Kept;
   };
   // Result columns of the two row statements a post alternates between, each
   // for the description of the columns it was found in.

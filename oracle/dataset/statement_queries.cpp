@@ -49,7 +49,9 @@ int StatementBinds::Declare(std::string_view name, int type) {
   entries_.resize(count_);
   // Generated statements declare a few variables: one allocation, not one per growth.
   if (entries_.capacity() == 0) entries_.reserve(4);
-  entries_.emplace_back(std::string(name), type);
+  Entry& added = entries_.emplace_back();
+  added.Name = name;
+  added.Type = type;
   shape_id_ = new_shape_id();
   return static_cast<int>(count_++);
 }
