@@ -1,12 +1,11 @@
 // JSON_OBJECT([KEY] name {VALUE | IS | :} value [FORMAT JSON], ... [{NULL | ABSENT} ON NULL]
 // [RETURNING type] [STRICT] [WITH UNIQUE KEYS]) over SQLite's json_object. A member of a
 // plain column alone is named after the column, as Oracle names it.
-#include <cctype>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "ociemu/sql/catalogue.h"
+#include "ociemu/sql/lexer.h"
 #include "ociemu/sql/sqlite_query.h"
 #include "ociemu/sql/translator.h"
 
@@ -42,36 +41,11 @@ int name_value_separator(const Translator& t, int begin, int end) {
 // Whether a CHECK condition as written is "column IS JSON [...]" for this (stored, upper-case
 // unless quoted) column name.
 bool says_is_json(const std::string& condition, const std::string& column) {
-  const auto is_space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
-  std::size_t i = 0;
-  while (i < condition.size() && is_space(condition[i])) ++i;
-  std::string name;
-  if (i < condition.size() && condition[i] == '"') {
-    const std::size_t close = condition.find('"', i + 1);
-    if (close == std::string::npos || close == i + 1) return false;
-    name = condition.substr(i + 1, close - i - 1);
-    i = close + 1;
-  } else {
-    if (i >= condition.size() || !std::isalpha(static_cast<unsigned char>(condition[i]))) return false;
-    for (; i < condition.size(); ++i) {
-      const char c = condition[i];
-      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '$' && c != '#') break;
-      name += upper(c);
-    }
-  }
-  if (name != column) return false;
-  for (const std::string_view word : {"IS", "JSON"}) {
-    const std::size_t start = i;
-    while (i < condition.size() && is_space(condition[i])) ++i;
-    if (i == start) return false;
-    for (const char w : word) {
-      if (i >= condition.size() || upper(condition[i]) != w) return false;
-      ++i;
-    }
-  }
-  // "JSON" must end as a word.
-  return i == condition.size() || !(std::isalnum(static_cast<unsigned char>(condition[i])) || condition[i] == '_');
+  const std::vector<Token> tokens = tokenize(condition);
+  if (tokens.size() < 4) return false;
+  const Token& name = tokens[0];
+  return (name.kind == TokenKind::Word || name.kind == TokenKind::QuotedName) && name.text == column &&
+         tokens[1].is_word("IS") && tokens[2].is_word("JSON");
 }
 
 }  // namespace
