@@ -686,9 +686,13 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
 
 void TDataSet::notify_sources(TDataEvent event, intptr_t info) {
   // A handler may detach a source; walk a copy. A single source needs no
-  // list copied: a data event per edit step makes that copy show.
+  // list copied: a data event per edit step makes that copy show. Nor is it
+  // called when nothing hears it - usually the dataset's own source, kept for
+  // details that may link later - but for the state it follows.
   if (data_sources_.size() == 1) {
-    data_sources_.front()->data_event(event, info);
+    TDataSource& source = *data_sources_.front();
+    if (event == deUpdateState || !source.links_.empty() || source.OnDataChange || source.OnUpdateData)
+      source.data_event(event, info);
     return;
   }
   std::vector<TDataSource*> sources = data_sources_;

@@ -34,6 +34,31 @@ TEST(DataLinkTest, sees_state_record_and_dataset_events_in_order) {
   EXPECT_FALSE(link.Editing());
 }
 
+// A dataset's only source, with no links, hears events through its own
+// handlers and keeps the dataset's state for a link made later.
+TEST(DataLinkTest, a_source_without_links_tells_its_handlers_and_follows_the_state) {
+  auto ds = make_people(2);
+  TDataSource source(nullptr);
+  source.SetDataSet(ds.get());
+  ds->Edit();
+  EXPECT_EQ(source.State(), dsEdit);
+  std::vector<std::string> log;
+  source.OnDataChange = [&](TDataSource*, TField* f) { log.push_back(f ? "data " + f->FieldName() : "data"); };
+  source.OnUpdateData = [&](TDataSource*) { log.push_back("update"); };
+  ds->FieldByName("NAME")->SetAsString("x");
+  ds->Post();
+  EXPECT_EQ(source.State(), dsBrowse);
+  EXPECT_EQ(log, (std::vector<std::string>{"data NAME", "update", "data"}));
+  source.OnDataChange = nullptr;
+  source.OnUpdateData = nullptr;
+  ds->Edit();
+  RecordingLink late;
+  late.SetDataSource(&source);
+  EXPECT_TRUE(late.Editing()) << "a link made during the edit sees the source's state";
+  ds->Cancel();
+  EXPECT_FALSE(late.Editing());
+}
+
 TEST(DataLinkTest, disabled_controls_hear_one_change_when_enabled_again) {
   auto ds = make_people(5);
   TDataSource source(nullptr);
