@@ -44,6 +44,8 @@ class TField : public TComponent {
   // Bytes of the native value in a record buffer (0 for blobs).
   virtual int DataSize() const = 0;
   virtual bool IsBlob() const { return false; }
+  // A text field (TStringField): its native value ends at a NUL, and an empty one is null.
+  virtual bool IsText() const { return false; }
   // Slot of a calculated or lookup value in the calculated part of a buffer.
   int Offset() const { return offset_; }
 
@@ -167,6 +169,7 @@ class TStringField : public TField {
   explicit TStringField(TComponent* owner, TFieldType type = ftString);
   ~TStringField() override { BeforeDestruction(); }
   int DataSize() const override { return Size() + 1; }
+  bool IsText() const override { return true; }
   bool FixedChar() const { return DataType() == ftFixedChar; }
 
   int DefaultDisplayWidth() const override { return Size(); }

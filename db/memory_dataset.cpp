@@ -331,7 +331,7 @@ void TMemoryDataSet::SetFieldData(TField* field, const void* buffer) {
   TRecordBuffer target = state == dsCalcFields ? CalcBuffer() : ActiveBuffer();
   uint8_t* slot = calculated ? calc_area(target) + field->Offset()
                              : data_area(target) + slot_of(field).offset;
-  bool text = dynamic_cast<TStringField*>(field) != nullptr;
+  bool text = field->IsText();
   bool empty_text = buffer && text && *static_cast<const char*>(buffer) == '\0';
   if (!buffer || empty_text) {
     slot[0] = 1;

@@ -263,7 +263,7 @@ void TOracleDataSet::SetFieldData(TField* field, const void* buffer) {
   uint8_t* slot = calculated ? calc_area(record) + field->Offset()
                              : DataArea(record) + field_infos_[field->FieldNo()].DataOffset;
   // An empty text is null; the type is asked only when the value could be one.
-  if (!buffer || (*static_cast<const char*>(buffer) == '\0' && dynamic_cast<TStringField*>(field))) {
+  if (!buffer || (*static_cast<const char*>(buffer) == '\0' && field->IsText())) {
     slot[0] = 1;
   } else {
     slot[0] = 0;
