@@ -1130,6 +1130,7 @@ DirectTarget direct_target(const ElementArrays& a, DirectSinks& sinks) {
 
 void Statement::plan_fetch() {
   fetch_plan_.clear();
+  fetch_truncated_ = false;
   for (auto& defined : defines_) {
     if (!defined) continue;
     const uint32_t column = defined->position - 1;
@@ -1169,17 +1170,14 @@ DirectKind Statement::direct_placement(const Define& define, uint32_t column) co
   }
 }
 
-inline bool Statement::place_row(uint32_t slot) {
-  bool truncated = false;
+inline void Statement::place_row(size_t slot) {
   sqlite3_stmt* const row = main_;
   for (const PlannedDefine& planned : fetch_plan_) {
-    if (planned.direct != DirectKind::None &&
-        place_directly(planned.direct, sqlite3_column_value(row, planned.column), planned.target, slot)) {
-      continue;
+    if (place_directly(planned.direct, row, planned.column, planned.target, slot)) continue;
+    if (place_column(*planned.define, static_cast<uint32_t>(planned.column), static_cast<uint32_t>(slot))) {
+      fetch_truncated_ = true;
     }
-    truncated = place_column(*planned.define, static_cast<uint32_t>(planned.column), slot) || truncated;
   }
-  return truncated;
 }
 
 bool Statement::place_column(Define& define, uint32_t column, uint32_t slot) {
@@ -1250,7 +1248,6 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
     return OCI_NO_DATA;
   }
   uint32_t fetched = 0;
-  bool truncated = false;
   plan_fetch();
   try {
     while (fetched < rows) {
@@ -1258,7 +1255,7 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
         cursor_ = Cursor::Exhausted;
         break;
       }
-      truncated = place_row(fetched) || truncated;
+      place_row(fetched);
       ++fetched;
       ++row_count;
     }
@@ -1274,7 +1271,7 @@ sword Statement::fetch(ErrorHandle* errors, uint32_t rows, uint16_t orientation,
     record_error(errors, 1403, message_text(1403));
     return OCI_NO_DATA;
   }
-  if (truncated) {
+  if (fetch_truncated_) {
     record_error(errors, 1406, message_text(1406));
     return OCI_SUCCESS_WITH_INFO;
   }
@@ -1302,11 +1299,10 @@ sword Statement::scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orien
     return OCI_NO_DATA;
   }
   uint32_t fetched = 0;
-  bool truncated = false;
   plan_fetch();
   while (fetched < rows && target + fetched <= total) {
     current_row_ = static_cast<size_t>(target + fetched - 1);
-    truncated = place_row(fetched) || truncated;
+    place_row(fetched);
     ++fetched;
   }
   current_position = target + fetched - 1;
@@ -1316,7 +1312,7 @@ sword Statement::scroll_fetch(ErrorHandle* errors, uint32_t rows, uint16_t orien
     record_error(errors, 1403, message_text(1403));
     return OCI_NO_DATA;
   }
-  if (truncated) {
+  if (fetch_truncated_) {
     record_error(errors, 1406, message_text(1406));
     return OCI_SUCCESS_WITH_INFO;
   }

@@ -375,11 +375,12 @@ class Statement : public Handle {
   Cell cell(uint32_t column) const;
   // A deferred LOB column: its value loaded from the row, or (marker_only) a value without bytes.
   Cell deferred_cell(uint32_t column, const Cell& marker, bool marker_only) const;
-  // The defines of the coming fetch call and how each is placed.
+  // The defines of the coming fetch call and how each is placed; clears fetch_truncated_.
   void plan_fetch();
   DirectKind direct_placement(const Define& define, uint32_t column) const;
   // Inlined into the two fetch loops, its only callers: a call per row costs as much as a cell.
-  [[gnu::always_inline]] inline bool place_row(uint32_t slot);
+  // A truncated cell sets fetch_truncated_, kept out of the row loop's registers.
+  [[gnu::always_inline]] inline void place_row(size_t slot);
   // One column of the current row through the conversions; returns whether it was truncated.
   bool place_column(Define& define, uint32_t column, uint32_t slot);
   void place_piecewise(Define& define, const Cell& value, const ColumnInfo& column, uint32_t slot);
@@ -427,6 +428,7 @@ class Statement : public Handle {
   std::vector<std::unique_ptr<Bind>> binds_;
   std::vector<std::unique_ptr<Define>> defines_;  // by position - 1, null when not defined
   std::vector<PlannedDefine> fetch_plan_;
+  bool fetch_truncated_ = false;  // a cell of the current fetch call did not fit its element
   DirectSinks direct_sinks_;
   std::vector<ColumnInfo> columns_;
   std::vector<std::unique_ptr<Param>> params_;
