@@ -16,6 +16,7 @@
 #include "ociemu/api/errors.h"
 #include "ociemu/api/handles.h"
 #include "ociemu/sql/datetime_value.h"
+#include "ociemu/sql/digit_blocks.h"
 #include "ociemu/sql/exact_number.h"
 #include "ociemu/sql/interval_value.h"
 
@@ -708,21 +709,23 @@ std::vector<ub1> encode_number(std::string_view text) {
 namespace {
 
 constexpr int kMaxMantissaDigits = 40;  // twenty base-100 digits
-constexpr size_t kPairRoom = 24;        // the twenty pairs, and a word's worth written past them
-constexpr uint64_t kZeroDigits = 0x3030303030303030u;
+using sql::DigitBlocks;
+constexpr int kBlock = DigitBlocks::kWidth;
+constexpr size_t kPairRoom = 32;  // the twenty pairs, and a block's worth written past them
 
-// A stored number's text copied once beside zero bytes, so that its digits are read eight at a
-// time, bytes past a run included, without a bound to check.
+// A stored number's text copied once between zero bytes, so that its digits are read a block
+// at a time, bytes before or after a run included, without a bound to check.
 struct PaddedText {
-  char bytes[64] = {};
-  const char* end = bytes;  // the text's end; a word from any byte before it is readable
+  char bytes[kBlock + 48 + kBlock] = {};
+  const char* begin = bytes + kBlock;  // the text
+  const char* end = begin;
 };
 
 // False for text too long for a stored number, which the general conversions take.
 bool pad_text(std::string_view text, PaddedText& out) {
-  if (text.size() > sizeof out.bytes - 8) return false;
-  std::memcpy(out.bytes, text.data(), text.size());
-  out.end = out.bytes + text.size();
+  if (text.size() > sizeof out.bytes - 2 * kBlock) return false;
+  std::memcpy(out.bytes + kBlock, text.data(), text.size());
+  out.end = out.begin + text.size();
   return true;
 }
 
@@ -770,7 +773,7 @@ bool read_shift(const char* at, const char* end, int& shift) {
 
 // Finds the digit runs without copying them again; false for text of any other form.
 bool read_digit_runs(const PaddedText& text, DigitRuns& out) {
-  const char* at = text.bytes;
+  const char* at = text.begin;
   const char* const end = text.end;
   out.negative = at < end && *at == '-';
   at += out.negative ? 1 : 0;
@@ -794,28 +797,12 @@ bool read_digit_runs(const PaddedText& text, DigitRuns& out) {
   return at == end || (*at == 'E' && read_shift(at + 1, end, out.shift));
 }
 
-// The first `count` (up to eight) characters of `word`, zero digits after them.
-uint64_t first_digits(uint64_t word, int count) {
-  const uint64_t kept = count >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * count)) - 1;
-  return (word & kept) | (kZeroDigits & ~kept);
-}
-
-// Four base-100 digits from a word of eight ASCII digits.
-void write_four_pairs(uint64_t digits, ub1* pairs) {
-  digits -= kZeroDigits;
-  // Byte 2k becomes ten times digit 2k plus digit 2k + 1; no byte exceeds 99, so none carries.
-  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
-  digits = (digits | (digits >> 8)) & 0x0000FFFF0000FFFFu;
-  const auto four = static_cast<uint32_t>(digits | (digits >> 16));
-  std::memcpy(pairs, &four, sizeof four);
-}
-
 ub1 pair_value(char tens, char units) { return static_cast<ub1>((tens - '0') * 10 + (units - '0')); }
 
 // The base-100 digits of `count` ASCII digits, an odd last one taking a zero after it; returns
-// the next pair's place (zeros are written up to three pairs past it).
+// the next pair's place (zeros are written up to half a block past it).
 ub1* write_pairs(const char* digits, int count, ub1* pairs) {
-  for (int k = 0; k < count; k += 8) write_four_pairs(first_digits(word_at(digits + k), count - k), pairs + k / 2);
+  for (int k = 0; k < count; k += kBlock) DigitBlocks::write_pairs(digits + k, count - k, pairs + k / 2);
   return pairs + (count + 1) / 2;
 }
 
@@ -877,22 +864,18 @@ constexpr auto kPowersOfTen = [] {
   return powers;
 }();
 
-// The value of a word of eight ASCII digits, combined pairwise.
-uint64_t eight_digits_value(uint64_t digits) {
-  digits -= kZeroDigits;
-  digits = digits * 10 + (digits >> 8);
-  return ((digits & 0x000000FF000000FFu) * (100 + (1000000ull << 32)) +
-          ((digits >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32))) >> 32;
-}
-
-// The value of `count` digits of a padded text, eight at a time: a short first group is read
-// as a word with zero digits before it. Value is uint64_t for up to 19 digits, else u128.
+// The value of `count` digits of a padded text, a block at a time from the last one back: the
+// first block starts before the digits and takes the bytes there as zeros. Value is uint64_t
+// for up to 19 digits, else u128.
 template <typename Value>
 Value digits_value(const char* digits, int count) {
-  const int head = count % 8;
-  Value value = 0;
-  if (head != 0) value = eight_digits_value((word_at(digits) << (8 * (8 - head))) | (kZeroDigits >> (8 * head)));
-  for (int k = head; k < count; k += 8) value = value * 100000000u + eight_digits_value(word_at(digits + k));
+  if (count == 0) return 0;
+  const int blocks = (count + kBlock - 1) / kBlock;
+  const char* const first = digits + count - blocks * kBlock;
+  Value value = DigitBlocks::value(first, blocks * kBlock - count);
+  for (int block = 1; block < blocks; ++block) {
+    value = value * DigitBlocks::kScale + DigitBlocks::value(first + block * kBlock, 0);
+  }
   return value;
 }
 

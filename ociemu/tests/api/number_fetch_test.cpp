@@ -178,6 +178,24 @@ TEST_F(NumberFetchTest, values_of_every_length_with_the_point_anywhere_reach_eve
   expect_forms_agree(values);
 }
 
+// Digits are read in blocks of sixteen (eight without SSE2): runs that end at, or straddle, a
+// block's edge, with the sign and the point on either side of one.
+TEST_F(NumberFetchTest, values_at_the_edges_of_digit_blocks_reach_every_form_exactly) {
+  const std::string digits = "987654321098765432109876543210987";
+  std::vector<std::string> values;
+  for (const size_t length : {7, 8, 9, 15, 16, 17, 31, 32, 33}) {
+    const std::string run = digits.substr(0, length);
+    for (const std::string sign : {"", "-"}) {
+      values.push_back(sign + run);
+      values.push_back(sign + "." + run);
+      for (const size_t point : {1, 7, 8, 9, 15, 16, 17, 31, 32}) {
+        if (point < length) values.push_back(sign + run.substr(0, point) + "." + run.substr(point));
+      }
+    }
+  }
+  expect_forms_agree(values);
+}
+
 TEST_F(NumberFetchTest, numbers_longer_than_a_text_element_are_truncated_with_their_full_length) {
   insert({"12345678901234567890123456789012345678", "123456", "-1234"});
   OCIStmt* stmt = prepare("SELECT V FROM N ORDER BY ID");

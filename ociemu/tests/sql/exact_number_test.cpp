@@ -58,11 +58,14 @@ TEST(ExactNumber, literals_stay_plain_unless_a_real_would_lose_digits) {
   EXPECT_FALSE(is_exact_number("\x01\x02", 2));
 }
 
-// Long texts are checked eight bytes at a time, the last eight overlapping: one foreign byte
-// anywhere, even one a bit away from a digit, makes the blob something else.
+// Long texts are checked a block at a time (eight bytes, or sixteen with SSE2), the last block
+// overlapping: one foreign byte anywhere, even one a bit away from a digit, makes the blob
+// something else. Lengths around both block sizes, and the sign and point at their edges.
 TEST(ExactNumber, a_blob_is_an_exact_number_only_when_every_byte_before_its_mark_belongs_to_a_number) {
-  for (const std::string text : {"7", "-1.5E+40", "123456789", "-1234567.8901234E-12", "12345678901234567",
-                                 "-9876543210987654321.098765432109876543"}) {
+  for (const std::string text : {"7", "-1.5E+40", "123456789", "123456789012345", "1234567890123456", "12345678901234567",
+                                 "-1234567.8901234E-12", "-123456789012345.6", "-123456789012345.6789012345678901",
+                                 "1234567890123456789012345678901", "12345678901234567890123456789012",
+                                 "-1234567890123456789012.345678901", "-9876543210987654321.098765432109876543"}) {
     const std::string blob = text + kExactNumberMark;
     EXPECT_TRUE(is_exact_number(blob.data(), blob.size())) << text;
     for (size_t at = 0; at < text.size(); ++at) {

@@ -1,0 +1,64 @@
+// The block readers of a stored number's digits, the portable one included (with SSE2 no fetch
+// uses it): every count of digits and every first lane, other bytes of the block not digits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ociemu/sql/digit_blocks.h"
+
+namespace ociemu::sql {
+namespace {
+
+using namespace std::string_literals;
+
+// A block's worth of foreign bytes on either side of `digits`, as a stored text has its sign,
+// point, exponent or padding there.
+std::string surrounded(const std::string& digits, int width) {
+  const std::string junk = "-.E+\0x9-.E+\0x9-."s.substr(0, static_cast<size_t>(width));
+  return junk + digits + junk;
+}
+
+template <typename Reader>
+void expect_pairs_of_every_count() {
+  const std::string digits = "9081726354453627";
+  for (int count = 1; count <= Reader::kWidth; ++count) {
+    const std::string text = surrounded(digits.substr(0, static_cast<size_t>(count)), Reader::kWidth);
+    std::vector<unsigned char> pairs(Reader::kWidth / 2, 0xEE);
+    Reader::write_pairs(text.data() + Reader::kWidth, count, pairs.data());
+    for (int k = 0; k < Reader::kWidth / 2; ++k) {
+      const int tens = 2 * k < count ? digits[static_cast<size_t>(2 * k)] - '0' : 0;
+      const int units = 2 * k + 1 < count ? digits[static_cast<size_t>(2 * k + 1)] - '0' : 0;
+      EXPECT_EQ(tens * 10 + units, pairs[static_cast<size_t>(k)]) << count << " digits, pair " << k;
+    }
+  }
+}
+
+template <typename Reader>
+void expect_values_from_every_lane() {
+  const std::string digits = "9876543210123456";
+  for (int first = 0; first < Reader::kWidth; ++first) {
+    // Lanes before `first` hold foreign bytes, as before a run's first digit.
+    std::string text = surrounded(digits.substr(0, static_cast<size_t>(Reader::kWidth)), Reader::kWidth);
+    for (int lane = 0; lane < first; ++lane) text[static_cast<size_t>(Reader::kWidth + lane)] = "-.E"[lane % 3];
+    const std::string kept = digits.substr(static_cast<size_t>(first), static_cast<size_t>(Reader::kWidth - first));
+    EXPECT_EQ(std::stoull(kept), Reader::value(text.data() + Reader::kWidth, first)) << "from lane " << first;
+  }
+  EXPECT_EQ(0u, Reader::value(std::string(Reader::kWidth, '0').data(), 0));
+  EXPECT_EQ(Reader::kScale - 1, Reader::value(std::string(Reader::kWidth, '9').data(), 0));
+}
+
+TEST(DigitBlocks, words_read_pairs_and_values_of_every_length) {
+  expect_pairs_of_every_count<WordDigits>();
+  expect_values_from_every_lane<WordDigits>();
+}
+
+#ifdef __SSE2__
+TEST(DigitBlocks, sse2_reads_pairs_and_values_of_every_length) {
+  expect_pairs_of_every_count<Sse2Digits>();
+  expect_values_from_every_lane<Sse2Digits>();
+}
+#endif
+
+}  // namespace
+}  // namespace ociemu::sql
