@@ -737,8 +737,10 @@ uint64_t word_at(const char* at) {
 
 // Stops at the zero bytes after the text, if not before.
 const char* skip_padded_digits(const char* from) {
-  for (;; from += 8) {
-    if (const uint64_t others = sql::non_digit_bytes(word_at(from))) return from + __builtin_ctzll(others) / 8;
+  for (;; from += kBlock) {
+    if (const uint64_t others = DigitBlocks::non_digits(from)) {
+      return from + std::countr_zero(others) / DigitBlocks::kBitsPerLane;
+    }
   }
 }
 

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ociemu/sql/exact_number.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -21,6 +23,14 @@ namespace ociemu::sql {
 struct WordDigits {
   static constexpr int kWidth = 8;
   static constexpr uint64_t kScale = 100000000;  // 10^kWidth
+  static constexpr int kBitsPerLane = 8;
+
+  // The lanes of the block that are not ASCII digits, a bit each, kBitsPerLane apart.
+  static uint64_t non_digits(const char* block) {
+    uint64_t bytes;
+    std::memcpy(&bytes, block, sizeof bytes);
+    return non_digit_bytes(bytes);
+  }
 
   // The digits of lanes first to last - 1 (last may lie beyond the block) as byte values, the
   // other lanes zero.
@@ -59,6 +69,14 @@ struct WordDigits {
 struct Sse2Digits {
   static constexpr int kWidth = 16;
   static constexpr uint64_t kScale = 10000000000000000;  // 10^kWidth
+  static constexpr int kBitsPerLane = 1;
+
+  // pminub, pcmpeqb and pmovmskb: a lane's offset from '0' is a digit's when its minimum with 9 is itself.
+  static uint64_t non_digits(const char* block) {
+    const __m128i offsets = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), _mm_set1_epi8('0'));
+    const __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(offsets, _mm_set1_epi8(9)), offsets);
+    return ~static_cast<unsigned>(_mm_movemask_epi8(digits)) & 0xFFFFu;
+  }
 
   // As WordDigits::lanes, a byte lane each.
   static __m128i lanes(const char* block, int first, int last) {

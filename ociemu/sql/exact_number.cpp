@@ -10,11 +10,8 @@
 #include <limits>
 #include <optional>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "ociemu/sql/dialect.h"
+#include "ociemu/sql/digit_blocks.h"
 #include "ociemu/sql/errors.h"
 #include "ociemu/sql/messages.h"
 
@@ -266,40 +263,19 @@ namespace {
 
 bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'E' || c == '+'; }
 
-// The bytes of a block that are not ASCII digits, a bit each, kBitsPerByte apart: eight to a
-// word anywhere, sixteen at once with SSE2.
-struct WordNonDigits {
-  static constexpr size_t kWidth = 8, kBitsPerByte = 8;
-  static uint64_t of(const char* block) {
-    uint64_t chunk;
-    std::memcpy(&chunk, block, sizeof chunk);
-    return non_digit_bytes(chunk);
-  }
-};
-
-#ifdef __SSE2__
-struct Sse2NonDigits {
-  static constexpr size_t kWidth = 16, kBitsPerByte = 1;
-  static uint64_t of(const char* block) {
-    const __m128i offsets = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), _mm_set1_epi8('0'));
-    const __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(offsets, _mm_set1_epi8(9)), offsets);  // offset 0..9
-    return ~static_cast<unsigned>(_mm_movemask_epi8(digits)) & 0xFFFFu;
-  }
-};
-#endif
-
 // Whether each of `size` bytes, at least a block, is a number's: a block at a time, the last
 // one overlapping the ones before (checking a byte twice changes nothing).
 template <typename Blocks>
 bool all_number_chars(const char* text, size_t size) {
-  for (size_t at = 0;; at += Blocks::kWidth) {
-    at = std::min(at, size - Blocks::kWidth);
-    for (uint64_t others = Blocks::of(text + at); others != 0; others &= others - 1) {
-      if (!is_number_char(text[at + static_cast<size_t>(std::countr_zero(others)) / Blocks::kBitsPerByte])) {
+  constexpr auto kWidth = static_cast<size_t>(Blocks::kWidth);
+  for (size_t at = 0;; at += kWidth) {
+    at = std::min(at, size - kWidth);
+    for (uint64_t others = Blocks::non_digits(text + at); others != 0; others &= others - 1) {
+      if (!is_number_char(text[at + static_cast<size_t>(std::countr_zero(others) / Blocks::kBitsPerLane)])) {
         return false;
       }
     }
-    if (at + Blocks::kWidth == size) return true;
+    if (at + kWidth == size) return true;
   }
 }
 
@@ -311,9 +287,9 @@ bool is_exact_number(const void* blob, size_t size) {
   const char* end = bytes + size - 1;
   if (*end != kExactNumberMark) return false;
 #ifdef __SSE2__
-  if (size - 1 >= Sse2NonDigits::kWidth) return all_number_chars<Sse2NonDigits>(bytes, size - 1);
+  if (size - 1 >= Sse2Digits::kWidth) return all_number_chars<Sse2Digits>(bytes, size - 1);
 #endif
-  if (size - 1 >= WordNonDigits::kWidth) return all_number_chars<WordNonDigits>(bytes, size - 1);
+  if (size - 1 >= WordDigits::kWidth) return all_number_chars<WordDigits>(bytes, size - 1);
   for (const char* at = skip_digits(bytes, end); at < end; at = skip_digits(at + 1, end)) {
     if (!is_number_char(*at)) return false;
   }

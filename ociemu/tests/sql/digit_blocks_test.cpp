@@ -1,7 +1,9 @@
 // The block readers of a stored number's digits, the portable one included (with SSE2 no fetch
-// uses it): every count of digits and every first lane, other bytes of the block not digits.
+// uses it): every count of digits and every first lane, other bytes of the block not digits,
+// and a foreign byte in every lane.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -48,15 +50,35 @@ void expect_values_from_every_lane() {
   EXPECT_EQ(Reader::kScale - 1, Reader::value(std::string(Reader::kWidth, '9').data(), 0));
 }
 
-TEST(DigitBlocks, words_read_pairs_and_values_of_every_length) {
+// Bytes just outside '0'..'9' as well as far from them, in each lane, two at once too.
+template <typename Reader>
+void expect_non_digits_in_every_lane() {
+  const std::string digits(static_cast<size_t>(Reader::kWidth), '5');
+  EXPECT_EQ(0u, Reader::non_digits(digits.data()));
+  for (int lane = 0; lane < Reader::kWidth; ++lane) {
+    for (const char foreign : {'/', ':', '.', '-', 'E', '\0', '\x80', '\xFF'}) {
+      std::string text = digits;
+      text[static_cast<size_t>(lane)] = foreign;
+      const uint64_t one = Reader::non_digits(text.data());
+      EXPECT_EQ(1, std::popcount(one)) << "lane " << lane << " byte " << int{foreign};
+      EXPECT_EQ(lane, std::countr_zero(one) / Reader::kBitsPerLane) << "byte " << int{foreign};
+      text[static_cast<size_t>(Reader::kWidth - 1)] = foreign;
+      EXPECT_EQ(lane == Reader::kWidth - 1 ? 1 : 2, std::popcount(Reader::non_digits(text.data()))) << "lane " << lane;
+    }
+  }
+}
+
+TEST(DigitBlocks, words_read_pairs_values_and_non_digits_of_every_length) {
   expect_pairs_of_every_count<WordDigits>();
   expect_values_from_every_lane<WordDigits>();
+  expect_non_digits_in_every_lane<WordDigits>();
 }
 
 #ifdef __SSE2__
-TEST(DigitBlocks, sse2_reads_pairs_and_values_of_every_length) {
+TEST(DigitBlocks, sse2_reads_pairs_values_and_non_digits_of_every_length) {
   expect_pairs_of_every_count<Sse2Digits>();
   expect_values_from_every_lane<Sse2Digits>();
+  expect_non_digits_in_every_lane<Sse2Digits>();
 }
 #endif
 
