@@ -290,10 +290,7 @@ bool is_exact_number(const void* blob, size_t size) {
   if (size - 1 >= Sse2Digits::kWidth) return all_number_chars<Sse2Digits>(bytes, size - 1);
 #endif
   if (size - 1 >= WordDigits::kWidth) return all_number_chars<WordDigits>(bytes, size - 1);
-  for (const char* at = skip_digits(bytes, end); at < end; at = skip_digits(at + 1, end)) {
-    if (!is_number_char(*at)) return false;
-  }
-  return true;
+  return std::all_of(bytes, end, is_number_char);  // shorter than a block
 }
 
 std::string_view exact_number_text(const void* blob, size_t size) {

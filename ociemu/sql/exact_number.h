@@ -9,7 +9,6 @@
 
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,18 +67,6 @@ inline uint64_t non_digit_bytes(uint64_t chunk) {
   return (((offset & kLow7) + kAboveNine) | offset) & kHigh;
 }
 
-// The first byte at or after `from` that is not an ASCII digit, or `end`. Fetches read every
-// exact value's digits through this, eight at a time.
-inline const char* skip_digits(const char* from, const char* end) {
-  while (end - from >= 8) {
-    uint64_t chunk;
-    std::memcpy(&chunk, from, sizeof chunk);
-    if (const uint64_t others = non_digit_bytes(chunk)) return from + __builtin_ctzll(others) / 8;
-    from += 8;
-  }
-  while (from < end && static_cast<unsigned char>(*from - '0') < 10) ++from;
-  return from;
-}
 std::string exact_number_blob(const Decimal& value);
 
 // The value in its stored form: as a function's result, and as a statement parameter.
