@@ -713,18 +713,23 @@ using sql::DigitBlocks;
 constexpr int kBlock = DigitBlocks::kWidth;
 constexpr size_t kPairRoom = 32;  // the twenty pairs, and a block's worth written past them
 
-// A stored number's text copied once between zero bytes, so that its digits are read a block
+// A stored number's text copied once between zero blocks, so that its digits are read a block
 // at a time, bytes before or after a run included, without a bound to check.
+constexpr size_t kMaxStoredText = 48;
 struct PaddedText {
-  char bytes[kBlock + 48 + kBlock] = {};
+  // Past the zeros, room for a copy of kMaxStoredText bytes from any place in the text: bytes
+  // such a copy takes beyond the digits are overwritten before they are read, so not cleared.
+  char bytes[kBlock + kMaxStoredText + kMaxStoredText];
   const char* begin = bytes + kBlock;  // the text
   const char* end = begin;
 };
 
 // False for text too long for a stored number, which the general conversions take.
 bool pad_text(std::string_view text, PaddedText& out) {
-  if (text.size() > sizeof out.bytes - 2 * kBlock) return false;
+  if (text.size() > kMaxStoredText) return false;
+  std::memset(out.bytes, 0, kBlock);
   std::memcpy(out.bytes + kBlock, text.data(), text.size());
+  std::memset(out.bytes + kBlock + text.size(), 0, kBlock);
   out.end = out.begin + text.size();
   return true;
 }
@@ -799,39 +804,33 @@ bool read_digit_runs(const PaddedText& text, DigitRuns& out) {
   return at == end || (*at == 'E' && read_shift(at + 1, end, out.shift));
 }
 
-ub1 pair_value(char tens, char units) { return static_cast<ub1>((tens - '0') * 10 + (units - '0')); }
+// The digits of the whole and fraction runs as one run of at most kMaxMantissaDigits, after a
+// zero digit when `pad`, then zero digits to a block past them: copied as whole blocks, each
+// copy's excess overwritten by the next.
+struct JoinedDigits {
+  static constexpr int kBlocks = (kMaxMantissaDigits + kBlock - 1) / kBlock;
+  char digits[kMaxMantissaDigits + kMaxStoredText];
+  int count = 0;
 
-// The base-100 digits of `count` ASCII digits, an odd last one taking a zero after it; returns
-// the next pair's place (zeros are written up to half a block past it).
-ub1* write_pairs(const char* digits, int count, ub1* pairs) {
-  for (int k = 0; k < count; k += kBlock) DigitBlocks::write_pairs(digits + k, count - k, pairs + k / 2);
-  return pairs + (count + 1) / 2;
-}
+  JoinedDigits(const DigitRuns& number, bool pad) {
+    static_assert(kBlocks * kBlock <= kMaxStoredText, "the zeros cover every block read");
+    digits[0] = '0';
+    char* at = digits + (pad ? 1 : 0);
+    std::memcpy(at, number.whole, kMaxStoredText);
+    at += number.whole_count;
+    std::memcpy(at, number.fraction, kMaxStoredText);
+    at += number.fraction_count;
+    std::memset(at, '0', kMaxStoredText);
+    count = static_cast<int>(at - digits);
+  }
+};
 
-// The base-100 digits of the whole and fraction runs read as one, after a zero digit when
-// `pad`; returns how many.
-int base100_pairs(const DigitRuns& number, bool pad, ub1* pairs) {
-  const char* first = number.whole;
-  int first_count = number.whole_count;
-  const char* second = number.fraction;
-  int second_count = number.fraction_count;
-  if (first_count == 0) {
-    std::swap(first, second);
-    std::swap(first_count, second_count);
+// The base-100 digits of joined digits, an odd last one taking a zero after it; returns how many.
+int base100_pairs(const JoinedDigits& joined, ub1* pairs) {
+  for (int block = 0; block < JoinedDigits::kBlocks; ++block) {
+    DigitBlocks::write_pairs(joined.digits + block * kBlock, pairs + block * kBlock / 2);
   }
-  ub1* out = pairs;
-  if (pad) {
-    *out++ = pair_value('0', *first++);
-    --first_count;
-  }
-  out = write_pairs(first, first_count & ~1, out);
-  if (first_count & 1) {
-    // A pair across the point: an exponent that is odd moved it.
-    *out++ = pair_value(first[first_count - 1], second_count > 0 ? *second : '0');
-    if (second_count > 0) ++second, --second_count;
-  }
-  out = write_pairs(second, second_count, out);
-  return static_cast<int>(out - pairs);
+  return (joined.count + 1) / 2;
 }
 
 // ±0.p1p2... x 100^(exponent + 1) as OCINumber bytes; `pairs` are base-100 digits, the last
@@ -990,7 +989,7 @@ bool stored_number_bytes(std::string_view text, NumberBytes& out) {
     return true;
   }
   ub1 pairs[kPairRoom] = {};
-  int count = base100_pairs(number, pad, pairs);
+  int count = base100_pairs(JoinedDigits(number, pad), pairs);
   while (pairs[count - 1] == 0) --count;  // a whole number's trailing zeros; a nonzero digit stops it
   write_number_bytes(number.negative, exponent, pairs, count, out);
   return true;

@@ -45,10 +45,9 @@ struct WordDigits {
     return ((bytes & kept) | (kZeros & ~kept)) - kZeros;
   }
 
-  // The base-100 digits of the block's first `count` digits, an odd last one taking a zero
-  // after it; writes kWidth / 2 pairs whatever the count.
-  static void write_pairs(const char* block, int count, unsigned char* pairs) {
-    uint64_t digits = lanes(block, 0, count);
+  // The base-100 digits of a block of kWidth digits, kWidth / 2 of them.
+  static void write_pairs(const char* block, unsigned char* pairs) {
+    uint64_t digits = lanes(block, 0, kWidth);
     // Byte 2k becomes ten times digit 2k plus digit 2k + 1; no byte exceeds 99, so none carries.
     digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
     digits = (digits | (digits >> 8)) & 0x0000FFFF0000FFFFu;
@@ -94,8 +93,9 @@ struct Sse2Digits {
     return _mm_add_epi16(tens, _mm_srli_epi16(digits, 8));
   }
 
-  static void write_pairs(const char* block, int count, unsigned char* pairs) {
-    const __m128i eight = pair_lanes(lanes(block, 0, count));
+  static void write_pairs(const char* block, unsigned char* pairs) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i eight = pair_lanes(_mm_sub_epi8(bytes, _mm_set1_epi8('0')));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(pairs), _mm_packus_epi16(eight, eight));
   }
 

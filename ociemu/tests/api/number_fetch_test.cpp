@@ -196,6 +196,23 @@ TEST_F(NumberFetchTest, values_at_the_edges_of_digit_blocks_reach_every_form_exa
   expect_forms_agree(values);
 }
 
+// Thirty-eight digits, as many as a value keeps, joined across the point wherever it falls, with
+// zeros after the point before them, and zeros and nines at either end of a base-100 pair.
+TEST_F(NumberFetchTest, thirty_eight_digits_with_the_point_at_every_place_reach_every_form_exactly) {
+  std::vector<std::string> values;
+  for (const std::string digits : {"90000000000000000000000000000000000009", "10990990099909999000999900009999900001"}) {
+    for (const std::string sign : {"", "-"}) {
+      for (size_t point = 0; point <= digits.size(); ++point) {
+        values.push_back(sign + digits.substr(0, point) + "." + digits.substr(point));
+      }
+      for (const std::string zeros : {"0", "00", "000"}) values.push_back(sign + "." + zeros + digits);
+      values.push_back(sign + digits + "00");
+      values.push_back(sign + digits + "000");
+    }
+  }
+  expect_forms_agree(values);
+}
+
 TEST_F(NumberFetchTest, numbers_longer_than_a_text_element_are_truncated_with_their_full_length) {
   insert({"12345678901234567890123456789012345678", "123456", "-1234"});
   OCIStmt* stmt = prepare("SELECT V FROM N ORDER BY ID");

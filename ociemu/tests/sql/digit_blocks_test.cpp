@@ -1,5 +1,5 @@
 // The block readers of a stored number's digits, the portable one included (with SSE2 no fetch
-// uses it): every count of digits and every first lane, other bytes of the block not digits,
+// uses it): every digit in every lane, every first lane, other bytes of the block not digits,
 // and a foreign byte in every lane.
 #include <gtest/gtest.h>
 
@@ -21,17 +21,19 @@ std::string surrounded(const std::string& digits, int width) {
   return junk + digits + junk;
 }
 
+// Every digit in every lane, as tens and as units; bytes either side of the block untouched.
 template <typename Reader>
-void expect_pairs_of_every_count() {
-  const std::string digits = "9081726354453627";
-  for (int count = 1; count <= Reader::kWidth; ++count) {
-    const std::string text = surrounded(digits.substr(0, static_cast<size_t>(count)), Reader::kWidth);
-    std::vector<unsigned char> pairs(Reader::kWidth / 2, 0xEE);
-    Reader::write_pairs(text.data() + Reader::kWidth, count, pairs.data());
+void expect_pairs_of_every_digit_in_every_lane() {
+  for (const std::string& digits : {"9081726354453627"s, "0000000000000000"s, "9999999999999999"s, "1032547698103254"s}) {
+    const std::string block = digits.substr(0, static_cast<size_t>(Reader::kWidth));
+    std::vector<unsigned char> pairs(Reader::kWidth / 2 + 2, 0xEE);
+    Reader::write_pairs(surrounded(block, Reader::kWidth).data() + Reader::kWidth, pairs.data() + 1);
+    EXPECT_EQ(0xEE, pairs.front());
+    EXPECT_EQ(0xEE, pairs.back());
     for (int k = 0; k < Reader::kWidth / 2; ++k) {
-      const int tens = 2 * k < count ? digits[static_cast<size_t>(2 * k)] - '0' : 0;
-      const int units = 2 * k + 1 < count ? digits[static_cast<size_t>(2 * k + 1)] - '0' : 0;
-      EXPECT_EQ(tens * 10 + units, pairs[static_cast<size_t>(k)]) << count << " digits, pair " << k;
+      const auto tens = static_cast<size_t>(2 * k);
+      EXPECT_EQ((block[tens] - '0') * 10 + (block[tens + 1] - '0'), pairs[static_cast<size_t>(k + 1)])
+          << block << ", pair " << k;
     }
   }
 }
@@ -69,14 +71,14 @@ void expect_non_digits_in_every_lane() {
 }
 
 TEST(DigitBlocks, words_read_pairs_values_and_non_digits_of_every_length) {
-  expect_pairs_of_every_count<WordDigits>();
+  expect_pairs_of_every_digit_in_every_lane<WordDigits>();
   expect_values_from_every_lane<WordDigits>();
   expect_non_digits_in_every_lane<WordDigits>();
 }
 
 #ifdef __SSE2__
 TEST(DigitBlocks, sse2_reads_pairs_values_and_non_digits_of_every_length) {
-  expect_pairs_of_every_count<Sse2Digits>();
+  expect_pairs_of_every_digit_in_every_lane<Sse2Digits>();
   expect_values_from_every_lane<Sse2Digits>();
   expect_non_digits_in_every_lane<Sse2Digits>();
 }
