@@ -99,20 +99,43 @@ class ViewReader {
     view.joined.push_back(std::move(table));
     return true;
   }
-  // Tables joined by commas or by [INNER] JOIN ... ON; any other join is not written through.
+  // Tables joined by commas, by [INNER] JOIN ... ON or by LEFT/RIGHT [OUTER] JOIN ... ON; any
+  // other join is not written through.
   bool from_list(int& i, UpdatableView& view) const {
     if (!from_item(i, view)) return false;
-    while (op(i, ",") || word(i, "JOIN") || (word(i, "INNER") && word(i + 1, "JOIN"))) {
-      const bool joined_on = !op(i, ",");
-      i += word(i, "INNER") ? 2 : 1;
+    for (std::string join; !(join = join_at(i)).empty();) {
       if (!from_item(i, view)) return false;
-      if (!joined_on) continue;
+      if (join == ",") continue;
       if (!word(i, "ON")) return false;
       const int stop = join_condition_end(i + 1);
+      JoinedTable& joined = view.joined.back();
+      joined.join = join;
+      joined.on = static_cast<int>(view.on_conditions.size());
       view.on_conditions.emplace_back(i + 1, stop);
       i = stop;
+      if (join == "LEFT JOIN") joined.null_supplying = true;
+      if (join == "RIGHT JOIN") {
+        for (size_t k = 0; k + 1 < view.joined.size(); ++k) view.joined[k].null_supplying = true;
+      }
     }
     return true;
+  }
+  // The join that starts at i, which is left after it: "," "JOIN" "LEFT JOIN" "RIGHT JOIN"; empty for none.
+  std::string join_at(int& i) const {
+    std::string join;
+    int words = 0;
+    if (op(i, ",")) {
+      join = ",", words = 1;
+    } else if (word(i, "JOIN")) {
+      join = "JOIN", words = 1;
+    } else if (word(i, "INNER") && word(i + 1, "JOIN")) {
+      join = "JOIN", words = 2;
+    } else if (word(i, "LEFT") || word(i, "RIGHT")) {
+      words = word(i + 1, "OUTER") ? 3 : 2;
+      if (word(i + words - 1, "JOIN")) join = tokens_[idx(i)].text + " JOIN";
+    }
+    if (!join.empty()) i += words;
+    return join;
   }
   int join_condition_end(int begin) const {
     int depth = 0;
@@ -352,7 +375,9 @@ bool read_join(sqlite3* db, const SessionContext& resolving, const ViewReader& r
       if (side->qualifier.empty()) side->qualifier = table_of_column(view.joined, columns, side->column);
     }
   }
-  for (size_t k = 0; k < view.joined.size(); ++k) view.joined[k].key_preserved = is_key_preserved(k, view.joined, keys, equated);
+  for (size_t k = 0; k < view.joined.size(); ++k) {
+    view.joined[k].key_preserved = !view.joined[k].null_supplying && is_key_preserved(k, view.joined, keys, equated);
+  }
   const std::vector<size_t> preserved = view.key_preserved();
   const size_t rowid_table = preserved.empty() ? 0 : preserved.front();
   view.base = view.joined[rowid_table].object;

@@ -1,7 +1,7 @@
 // Views that DML may write through: a plain projection of one table, or of such a
-// view, or of an inner join of tables, with an optional WHERE, read back from the view's
-// stored query text. Anything else (outer joins, aggregates, DISTINCT, set operators,
-// ROWNUM) is refused with ORA-01732 by whoever asks.
+// view, or of a join of tables (inner, or LEFT/RIGHT outer), with an optional WHERE, read
+// back from the view's stored query text. Anything else (full outer joins, aggregates,
+// DISTINCT, set operators, ROWNUM) is refused with ORA-01732 by whoever asks.
 //
 // Thread-safe: yes (no shared state); a connection is used by one thread at a time.
 #pragma once
@@ -30,6 +30,9 @@ struct ViewColumn {
 struct JoinedTable {
   SchemaObject object;
   std::string alias;            // as the view's query names it
+  std::string join = ",";       // how it joins the tables before it: ",", "JOIN", "LEFT JOIN" or "RIGHT JOIN"
+  int on = -1;                  // its ON condition, by index into UpdatableView::on_conditions
+  bool null_supplying = false;  // an outer join may show a row of nulls for it, so it keeps no keys
   bool key_preserved = false;   // each of its rows shows at most once in the view
 };
 

@@ -37,29 +37,31 @@ Scope view_query_scope(const UpdatableView& view) {
 
 bool has_condition(const UpdatableView& view) { return view.where_begin >= 0 || !view.on_conditions.empty(); }
 
-// The view's WHERE and join conditions in SQLite's terms, over its tables under the view's own aliases.
-std::string view_condition(const UpdatableView& view, sqlite3* db, SessionContext& session) {
+// The tokens begin..end of the view's query (a condition) in SQLite's terms, over its tables under
+// the view's own aliases.
+std::string view_condition_text(const UpdatableView& view, int begin, int end, sqlite3* db, SessionContext& session) {
   Translator reader(view.text, db, session);
   reader.load_tokens();
-  const Scope scope = view_query_scope(view);
-  std::vector<std::pair<int, int>> conditions = view.on_conditions;
-  if (view.where_begin >= 0) conditions.emplace_back(view.where_begin + 1, view.where_end);
-  std::string all;
-  for (const auto& [begin, end] : conditions) {
-    const std::string one = reader.rewrite(begin, end, scope);
-    all += conditions.size() == 1 ? one : (all.empty() ? "(" : " AND (") + one + ")";
-  }
-  return all;
+  return reader.rewrite(begin, end, view_query_scope(view));
 }
 
-// The view's FROM in SQLite's terms, the rows being written read from `written` (a table or a one-row query).
-std::string view_tables(const UpdatableView& view, const std::string& written) {
+// The view's WHERE in SQLite's terms; empty without one. Its join conditions stay in its FROM.
+std::string view_condition(const UpdatableView& view, sqlite3* db, SessionContext& session) {
+  return view.where_begin < 0 ? std::string() : view_condition_text(view, view.where_begin + 1, view.where_end, db, session);
+}
+
+// The view's FROM in SQLite's terms, joined as the view joins its tables, the rows being written
+// read from `written` (a table or a one-row query).
+std::string view_tables(const UpdatableView& view, const std::string& written, sqlite3* db, SessionContext& session) {
   if (view.joined.empty()) return written + " AS " + quote_name(view.base_alias);
   std::string tables;
   for (const JoinedTable& joined : view.joined) {
-    tables += (tables.empty() ? "" : ", ") +
-              (joined.alias == view.base_alias ? written : quote_name(joined.object.sqlite_name())) + " AS " +
+    if (!tables.empty()) tables += joined.join == "," ? ", " : " " + joined.join + " ";
+    tables += (joined.alias == view.base_alias ? written : quote_name(joined.object.sqlite_name())) + " AS " +
               quote_name(joined.alias);
+    if (joined.on < 0) continue;
+    const auto& [begin, end] = view.on_conditions[static_cast<size_t>(joined.on)];
+    tables += " ON (" + view_condition_text(view, begin, end, db, session) + ")";
   }
   return tables;
 }
@@ -67,13 +69,14 @@ std::string view_tables(const UpdatableView& view, const std::string& written) {
 // The condition that the base table's row under `row` (a quoted alias) is one the view shows,
 // through every view it reads; empty when it shows them all.
 std::string shown_rows(const UpdatableView& view, const std::string& row, sqlite3* db, SessionContext& session) {
-  const std::string own = has_condition(view) ? view_condition(view, db, session) : std::string();
+  const std::string own = view_condition(view, db, session);
   const std::string alias = quote_name(view.base_alias);
   const std::string inner = view.inner ? shown_rows(*view.inner, alias, db, session) : std::string();
   if (own.empty() && inner.empty() && view.joined.empty()) return {};
   const std::string both = own.empty() ? inner : inner.empty() ? own : "(" + own + ") AND " + inner;
-  return row + ".rowid IN (SELECT " + alias + ".rowid FROM " + view_tables(view, quote_name(view.base.sqlite_name())) +
-         (both.empty() ? "" : " WHERE " + both) + ")";
+  return row + ".rowid IN (SELECT " + alias + ".rowid FROM " +
+         view_tables(view, quote_name(view.base.sqlite_name()), db, session) + (both.empty() ? "" : " WHERE " + both) +
+         ")";
 }
 
 // "value AS column" for every column of the base table: the assigned value, else `otherwise(column)`.
@@ -173,10 +176,11 @@ std::optional<Expression> Translator::view_computed_column(const TableRef& table
     for (const std::string& base : table_columns(db_, table.object.sqlite_name())) {
       row += (row.empty() ? "" : ", ") + quote_name(base) + " AS " + quote_name(base);
     }
-    value.text = "(SELECT " + value.text + " FROM " + view_tables(view, "(SELECT " + row + ")") +
+    value.text = "(SELECT " + value.text + " FROM " + view_tables(view, "(SELECT " + row + ")", db_, session_) +
                  (joined.empty() ? "" : " WHERE " + joined) + ")";
   } else {
-    value.text = "(SELECT " + value.text + " FROM " + view_tables(view, quote_name(table.object.sqlite_name())) +
+    value.text = "(SELECT " + value.text + " FROM " +
+                 view_tables(view, quote_name(table.object.sqlite_name()), db_, session_) +
                  " WHERE " + inner + ".rowid = " + quote_name(table.alias) + ".rowid" +
                  (joined.empty() ? "" : " AND " + joined) + ")";
   }
@@ -258,8 +262,10 @@ std::string Translator::checked_by_view(const UpdatableView* view, const std::st
   if (!view) return value;
   const std::string checked = checked_by_view(view->inner.get(), value, new_row);
   if (!view->check_option || !has_condition(*view)) return checked;
+  const std::string condition = view_condition(*view, db_, session_);
   return std::string(kCheckedFunction) + "(" + checked + ", EXISTS (SELECT 1 FROM " +
-         view_tables(*view, "(SELECT " + new_row + ")") + " WHERE " + view_condition(*view, db_, session_) + "))";
+         view_tables(*view, "(SELECT " + new_row + ")", db_, session_) +
+         (condition.empty() ? "" : " WHERE " + condition) + "))";
 }
 
 std::optional<std::pair<std::string, std::string>> Translator::view_checked_assignment(
