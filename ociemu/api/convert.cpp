@@ -825,12 +825,24 @@ struct JoinedDigits {
   }
 };
 
-// The base-100 digits of joined digits, an odd last one taking a zero after it; returns how many.
-int base100_pairs(const JoinedDigits& joined, ub1* pairs) {
+// The OCINumber mantissa bytes of joined digits, an odd last one taking a zero after it, up to
+// the last nonzero pair; returns how many.
+int mantissa_bytes(const JoinedDigits& joined, bool negative, ub1* out) {
   for (int block = 0; block < JoinedDigits::kBlocks; ++block) {
-    DigitBlocks::write_pairs(joined.digits + block * kBlock, pairs + block * kBlock / 2);
+    DigitBlocks::write_mantissa(joined.digits + block * kBlock, negative, out + block * kBlock / 2);
   }
-  return (joined.count + 1) / 2;
+  int count = (joined.count + 1) / 2;
+  const ub1 zero = negative ? 101 : 1;
+  while (out[count - 1] == zero) --count;  // a whole number's trailing zeros; a nonzero digit stops it
+  return count;
+}
+
+// The exponent byte before `count` mantissa bytes already in place, and a negative's terminator.
+void finish_number_bytes(bool negative, int exponent, int count, NumberBytes& out) {
+  out.bytes[0] = static_cast<ub1>(negative ? 62 - exponent : 193 + exponent);
+  int length = count + 1;
+  if (negative && length < static_cast<int>(sizeof out.bytes)) out.bytes[length++] = 102;
+  out.length = static_cast<uint8_t>(length);
 }
 
 // ±0.p1p2... x 100^(exponent + 1) as OCINumber bytes; `pairs` are base-100 digits, the last
@@ -842,11 +854,8 @@ void write_number_bytes(bool negative, int exponent, ub1 (&pairs)[kPairRoom], in
     word = negative ? 0x6565656565656565u - word : word + 0x0101010101010101u;
     std::memcpy(pairs + k, &word, sizeof word);
   }
-  out.bytes[0] = static_cast<ub1>(negative ? 62 - exponent : 193 + exponent);
   std::memcpy(out.bytes + 1, pairs, sizeof out.bytes - 1);
-  int length = count + 1;
-  if (negative && length < static_cast<int>(sizeof out.bytes)) out.bytes[length++] = 102;
-  out.length = static_cast<uint8_t>(length);
+  finish_number_bytes(negative, exponent, count, out);
 }
 
 void write_zero(NumberBytes& out) {
@@ -988,10 +997,10 @@ bool stored_number_bytes(std::string_view text, NumberBytes& out) {
     write_zero(out);
     return true;
   }
-  ub1 pairs[kPairRoom] = {};
-  int count = base100_pairs(JoinedDigits(number, pad), pairs);
-  while (pairs[count - 1] == 0) --count;  // a whole number's trailing zeros; a nonzero digit stops it
-  write_number_bytes(number.negative, exponent, pairs, count, out);
+  ub1 mantissa[kPairRoom];
+  const int count = mantissa_bytes(JoinedDigits(number, pad), number.negative, mantissa);
+  std::memcpy(out.bytes + 1, mantissa, sizeof out.bytes - 1);
+  finish_number_bytes(number.negative, exponent, count, out);
   return true;
 }
 

@@ -45,14 +45,17 @@ struct WordDigits {
     return ((bytes & kept) | (kZeros & ~kept)) - kZeros;
   }
 
-  // The base-100 digits of a block of kWidth digits, kWidth / 2 of them.
-  static void write_pairs(const char* block, unsigned char* pairs) {
+  // The base-100 digits of a block of kWidth digits as kWidth / 2 OCINumber mantissa bytes: each
+  // digit plus one, or a negative's 101 minus it.
+  static void write_mantissa(const char* block, bool negative, unsigned char* out) {
     uint64_t digits = lanes(block, 0, kWidth);
-    // Byte 2k becomes ten times digit 2k plus digit 2k + 1; no byte exceeds 99, so none carries.
+    // Byte 2k becomes ten times digit 2k plus digit 2k + 1; no byte exceeds 99, so none carries,
+    // nor borrows below.
     digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
     digits = (digits | (digits >> 8)) & 0x0000FFFF0000FFFFu;
     const auto four = static_cast<uint32_t>(digits | (digits >> 16));
-    std::memcpy(pairs, &four, sizeof four);
+    const uint32_t bytes = negative ? 0x65656565u - four : four + 0x01010101u;
+    std::memcpy(out, &bytes, sizeof bytes);
   }
 
   // The value of the block's digits, those before lane `first` taken as zeros.
@@ -93,10 +96,13 @@ struct Sse2Digits {
     return _mm_add_epi16(tens, _mm_srli_epi16(digits, 8));
   }
 
-  static void write_pairs(const char* block, unsigned char* pairs) {
+  static void write_mantissa(const char* block, bool negative, unsigned char* out) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
     const __m128i eight = pair_lanes(_mm_sub_epi8(bytes, _mm_set1_epi8('0')));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(pairs), _mm_packus_epi16(eight, eight));
+    const __m128i pairs = _mm_packus_epi16(eight, eight);
+    const __m128i mantissa =
+        negative ? _mm_sub_epi8(_mm_set1_epi8(101), pairs) : _mm_add_epi8(pairs, _mm_set1_epi8(1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), mantissa);
   }
 
   static uint64_t value(const char* block, int first) {

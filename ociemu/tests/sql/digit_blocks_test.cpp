@@ -1,5 +1,5 @@
 // The block readers of a stored number's digits, the portable one included (with SSE2 no fetch
-// uses it): every digit in every lane, every first lane, other bytes of the block not digits,
+// uses it): every digit in every lane of either sign, every first lane, other bytes of the block not digits,
 // and a foreign byte in every lane.
 #include <gtest/gtest.h>
 
@@ -21,19 +21,23 @@ std::string surrounded(const std::string& digits, int width) {
   return junk + digits + junk;
 }
 
-// Every digit in every lane, as tens and as units; bytes either side of the block untouched.
+// Every digit in every lane, as tens and as units, of either sign; bytes either side of the
+// block untouched.
 template <typename Reader>
-void expect_pairs_of_every_digit_in_every_lane() {
+void expect_mantissa_of_every_digit_in_every_lane() {
   for (const std::string& digits : {"9081726354453627"s, "0000000000000000"s, "9999999999999999"s, "1032547698103254"s}) {
     const std::string block = digits.substr(0, static_cast<size_t>(Reader::kWidth));
-    std::vector<unsigned char> pairs(Reader::kWidth / 2 + 2, 0xEE);
-    Reader::write_pairs(surrounded(block, Reader::kWidth).data() + Reader::kWidth, pairs.data() + 1);
-    EXPECT_EQ(0xEE, pairs.front());
-    EXPECT_EQ(0xEE, pairs.back());
-    for (int k = 0; k < Reader::kWidth / 2; ++k) {
-      const auto tens = static_cast<size_t>(2 * k);
-      EXPECT_EQ((block[tens] - '0') * 10 + (block[tens + 1] - '0'), pairs[static_cast<size_t>(k + 1)])
-          << block << ", pair " << k;
+    for (const bool negative : {false, true}) {
+      std::vector<unsigned char> bytes(Reader::kWidth / 2 + 2, 0xEE);
+      Reader::write_mantissa(surrounded(block, Reader::kWidth).data() + Reader::kWidth, negative, bytes.data() + 1);
+      EXPECT_EQ(0xEE, bytes.front());
+      EXPECT_EQ(0xEE, bytes.back());
+      for (int k = 0; k < Reader::kWidth / 2; ++k) {
+        const auto tens = static_cast<size_t>(2 * k);
+        const int pair = (block[tens] - '0') * 10 + (block[tens + 1] - '0');
+        EXPECT_EQ(negative ? 101 - pair : pair + 1, bytes[static_cast<size_t>(k + 1)])
+            << block << (negative ? ", negative" : "") << ", pair " << k;
+      }
     }
   }
 }
@@ -70,15 +74,15 @@ void expect_non_digits_in_every_lane() {
   }
 }
 
-TEST(DigitBlocks, words_read_pairs_values_and_non_digits_of_every_length) {
-  expect_pairs_of_every_digit_in_every_lane<WordDigits>();
+TEST(DigitBlocks, words_read_mantissas_values_and_non_digits_of_every_length) {
+  expect_mantissa_of_every_digit_in_every_lane<WordDigits>();
   expect_values_from_every_lane<WordDigits>();
   expect_non_digits_in_every_lane<WordDigits>();
 }
 
 #ifdef __SSE2__
-TEST(DigitBlocks, sse2_reads_pairs_values_and_non_digits_of_every_length) {
-  expect_pairs_of_every_digit_in_every_lane<Sse2Digits>();
+TEST(DigitBlocks, sse2_reads_mantissas_values_and_non_digits_of_every_length) {
+  expect_mantissa_of_every_digit_in_every_lane<Sse2Digits>();
   expect_values_from_every_lane<Sse2Digits>();
   expect_non_digits_in_every_lane<Sse2Digits>();
 }
