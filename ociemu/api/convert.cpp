@@ -778,8 +778,9 @@ bool read_shift(const char* at, const char* end, int& shift) {
   return true;
 }
 
-// Finds the digit runs without copying them again; false for text of any other form.
-bool read_digit_runs(const PaddedText& text, DigitRuns& out) {
+// Finds the digit runs without copying them again; false for text of any other form. Inlined
+// into each reader, so that the runs stay in registers instead of passing through memory.
+[[gnu::always_inline]] inline bool read_digit_runs(const PaddedText& text, DigitRuns& out) {
   const char* at = text.begin;
   const char* const end = text.end;
   out.negative = at < end && *at == '-';
@@ -878,7 +879,7 @@ constexpr auto kPowersOfTen = [] {
 // first block starts before the digits and takes the bytes there as zeros. Value is uint64_t
 // for up to 19 digits, else u128.
 template <typename Value>
-Value digits_value(const char* digits, int count) {
+[[gnu::always_inline]] inline Value digits_value(const char* digits, int count) {
   if (count == 0) return 0;
   const int blocks = (count + kBlock - 1) / kBlock;
   const char* const first = digits + count - blocks * kBlock;
@@ -889,21 +890,41 @@ Value digits_value(const char* digits, int count) {
   return value;
 }
 
+int bit_length(uint64_t value) { return 64 - std::countl_zero(value); }
+
 int bit_length(u128 value) {
   const auto high = static_cast<uint64_t>(value >> 64);
-  return high ? 128 - std::countl_zero(high) : 64 - std::countl_zero(static_cast<uint64_t>(value));
+  return high ? 128 - std::countl_zero(high) : bit_length(static_cast<uint64_t>(value));
 }
 
 // `whole` (at least 2^53) plus a fraction below one, nonzero when `inexact`, rounded half to even.
-double rounded_to_double(u128 whole, bool inexact) {
+// Whole is uint64_t for up to nineteen digits, else u128.
+template <typename Whole>
+double rounded_to_double(Whole whole, bool inexact) {
   const int dropped = bit_length(whole) - 53;
-  uint64_t mantissa = static_cast<uint64_t>(whole >> dropped);
-  const u128 rest = whole & ((u128{1} << dropped) - 1), half = u128{1} << (dropped - 1);
-  if (rest > half || (rest == half && (inexact || (mantissa & 1)))) ++mantissa;
+  // The kept bits and the first dropped one; whatever lies below that only breaks a tie.
+  const auto kept_and_half = static_cast<uint64_t>(whole >> (dropped - 1));
+  uint64_t mantissa = kept_and_half >> 1;
+  const bool beyond_half = inexact || (Whole{kept_and_half} << (dropped - 1)) != whole;
+  if ((kept_and_half & 1) && (beyond_half || (mantissa & 1))) ++mantissa;
   int exponent = dropped;
   if (mantissa == uint64_t{1} << 53) mantissa >>= 1, ++exponent;
   const uint64_t bits = (static_cast<uint64_t>(exponent + 52 + 1023) << 52) | (mantissa & ((uint64_t{1} << 52) - 1));
   return std::bit_cast<double>(bits);
+}
+
+// The magnitude of sixteen or more whole digits (at least 10^15, so a fraction can only break a
+// tie or round up the last bits of a whole part at least 2^53), correctly rounded; false for a
+// whole part below 2^53 with digits after the point, which the general conversion takes.
+template <typename Whole>
+bool whole_magnitude(const DigitRuns& number, double& out) {
+  const auto whole = digits_value<Whole>(number.whole, number.whole_count);
+  if (bit_length(whole) > 53) {
+    out = rounded_to_double(whole, number.fraction_count != 0);
+    return true;
+  }
+  out = static_cast<double>(static_cast<uint64_t>(whole));
+  return number.fraction_count == 0;
 }
 
 // Powers of ten a double holds exactly.
@@ -919,16 +940,8 @@ constexpr auto kExactDoublePowers = [] {
 bool magnitude_quickly(const DigitRuns& number, double& out) {
   if (number.shift != 0) return false;  // only far beyond these ranges does the text take an E
   if (number.whole_count >= 16) {
-    // The fraction can only break a tie or round up the whole part's last bits, which is at least 2^53.
     if (number.whole_count > kMaxExactDigits) return false;
-    const u128 whole = digits_value<u128>(number.whole, number.whole_count);
-    if (bit_length(whole) <= 53) {
-      if (number.fraction_count != 0) return false;
-      out = static_cast<double>(static_cast<uint64_t>(whole));
-      return true;
-    }
-    out = rounded_to_double(whole, number.fraction_count != 0);
-    return true;
+    return number.whole_count <= 19 ? whole_magnitude<uint64_t>(number, out) : whole_magnitude<u128>(number, out);
   }
   // Digits that a double holds exactly, scaled by an exact power of ten: a single rounding.
   if (number.whole_count + number.fraction_count > 19) return false;

@@ -163,6 +163,37 @@ TEST_F(NumberFetchTest, values_at_the_edges_of_each_quick_reading_reach_every_fo
                       "-1.0000000000000000000000000000000000001E-129", "1.2E-129", "-1.23E-130", "-0", "-0.0"});
 }
 
+// The whole number one below `digits`, followed by a fraction just short of one.
+std::string just_below(std::string digits) {
+  size_t at = digits.size() - 1;
+  for (; digits[at] == '0'; --at) digits[at] = '9';
+  --digits[at];
+  return digits + ".99999999999";
+}
+
+// A whole part of nineteen digits is read into 64 bits, of twenty or more into 128: halfway
+// between two doubles there (ties go to the even one, down or up) and a hair either side, with
+// either sign, and the rounding that carries into the next power of two.
+TEST_F(NumberFetchTest, whole_parts_of_sixteen_to_thirty_eight_digits_round_to_the_nearest_double) {
+  std::vector<std::string> values;
+  // 2^62 + 512 and + 3584, 2^64 + 2048 and + 14336, 2^100 + 2^47 and + 3 x 2^47.
+  for (const std::string tie : {"4611686018427388416", "4611686018427391488", "18446744073709553664",
+                                "18446744073709565952", "1267650600228229542234191560704",
+                                "1267650600228229823709168271360"}) {
+    for (const std::string sign : {"", "-"}) {
+      values.push_back(sign + tie);
+      values.push_back(sign + tie + ".0000000000000000001");
+      values.push_back(sign + just_below(tie));
+    }
+  }
+  for (const std::string carry : {"18014398509481983.9", "9223372036854775807", "9223372036854775807.5",
+                                  "9999999999999999999", "10000000000000000000", "1180591620717411303423",
+                                  "99999999999999999999999999999999999999", "-99999999999999999999999999999999999999"}) {
+    values.push_back(carry);
+  }
+  expect_forms_agree(values);
+}
+
 // Every count of digits from 1 to 38, the point before, within and after them.
 TEST_F(NumberFetchTest, values_of_every_length_with_the_point_anywhere_reach_every_form_exactly) {
   const std::string digits = "73918264550192837465564738291019283746";
