@@ -63,6 +63,8 @@ std::optional<OracleType> hint_for(ValueType type) {
 
 // The longest CHAR Oracle makes of literals; a longer concatenation is VARCHAR2.
 constexpr int kMaxCharBytes = 2000;
+// A column marked with (+) where no outer join can be.
+constexpr int kOuterJoinNotHere = 30563;
 
 std::optional<OracleType> hint_for(const Expression& value) {
   if (value.char_bytes > 0 && value.char_bytes <= kMaxCharBytes) {
@@ -871,8 +873,12 @@ int Translator::identifier_chain(int index, int end, const Scope& scope, Express
     take(i + 1);
     i += 2;
   }
+  if (i + 2 < end && marks_outer_join(i)) {
+    if (!outer_join_marks_allowed_) fail(kOuterJoinNotHere, i);
+    result = column_reference(parts, quoted, index, scope);
+    return i + 3;
+  }
   if (i < end && token(i).is_op("(")) {
-    if (token(i + 1).is_op("+") && token(i + 2).is_op(")")) fail(3001, i);
     if (object_call(parts, i, scope, result)) return matching(i) + 1;
     std::string name;
     for (size_t k = 0; k < parts.size(); ++k) name += (k ? "." : "") + parts[k];

@@ -475,6 +475,8 @@ int find_top_level(const Translator& t, int begin, int end, std::initializer_lis
 
 std::string Translator::select_part(int begin, int end, const Scope* parent, bool top_level) {
   CursorShape* sink = std::exchange(cursor_sink_, nullptr);
+  // A query inside a WHERE term answers for its own (+) marks.
+  const bool enclosing_marks_allowed = std::exchange(outer_join_marks_allowed_, false);
   int i = begin;
   if (!word_at(i, "SELECT")) fail(928, i);
   ++i;
@@ -517,7 +519,19 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
 
   Scope scope;
   scope.parent = parent;
-  std::string from_sql = from_clause(from + 1, clause, scope);
+  FromParts from_parts;
+  std::string from_sql = from_clause(from + 1, clause, scope, &from_parts);
+  int where_end = clause;
+  if (word_at(clause, "WHERE")) {
+    where_end = clause + 1;
+    while (where_end < end && !word_at(where_end, "GROUP") && !word_at(where_end, "HAVING") &&
+           !word_at(where_end, "ORDER") && !word_at(where_end, "CONNECT") && !word_at(where_end, "START") &&
+           !word_at(where_end, "OFFSET") && !word_at(where_end, "FETCH")) {
+      where_end = token(where_end).is_op("(") ? matching(where_end) + 1 : where_end + 1;
+    }
+  }
+  const std::vector<int> joined_terms =
+      where_end > clause ? outer_join_marks(clause + 1, where_end, scope, from_parts, from_sql) : std::vector<int>{};
   const int hierarchy_at = find_top_level(*this, clause, end, {"START", "CONNECT"});
   const std::optional<Hierarchy> hierarchy = hierarchy_clauses(hierarchy_at, end);
   if (hierarchy && (scope.tables.size() != 1 || scope.tables.front().collection || out_.for_update))
@@ -670,13 +684,8 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
   sql += " FROM " + (hierarchy ? hierarchical_source(*hierarchy, from_sql, scope) : from_sql);
   std::string limit;
   if (word_at(clause, "WHERE")) {
-    int where_end = clause + 1;
-    while (where_end < end && !word_at(where_end, "GROUP") && !word_at(where_end, "HAVING") &&
-           !word_at(where_end, "ORDER") && !word_at(where_end, "CONNECT") && !word_at(where_end, "START") &&
-           !word_at(where_end, "OFFSET") && !word_at(where_end, "FETCH")) {
-      where_end = token(where_end).is_op("(") ? matching(where_end) + 1 : where_end + 1;
-    }
-    std::string condition = where_condition(clause + 1, where_end, scope, limit);
+    std::string condition = where_condition(clause + 1, where_end, scope, limit, joined_terms);
+    outer_join_marks_allowed_ = false;
     if (!condition.empty()) sql += " WHERE " + condition;
     clause = where_end;
   }
@@ -686,6 +695,7 @@ std::string Translator::select_part(int begin, int end, const Scope* parent, boo
   if (row_limit < end) sql += " " + row_limiting_clause(row_limit, end, scope, limit);
   if (row_limit == end && !limit.empty()) sql += " LIMIT " + limit;
   level_sql_ = outer_level;
+  outer_join_marks_allowed_ = enclosing_marks_allowed;
   return sql;
 }
 
@@ -775,10 +785,7 @@ int Translator::case_end(int case_index, int end) const {
   return end;
 }
 
-std::string Translator::where_condition(int begin, int end, const Scope& scope, std::string& limit) {
-  if (begin >= end) fail(936, end);
-  // Split at the top-level ANDs (not BETWEEN's); with a top-level OR the
-  // condition stays whole.
+std::optional<std::vector<std::pair<int, int>>> Translator::top_level_conjuncts(int begin, int end) const {
   std::vector<std::pair<int, int>> conjuncts;
   int start = begin;
   bool between = false;
@@ -791,7 +798,7 @@ std::string Translator::where_condition(int begin, int end, const Scope& scope, 
       i = case_end(i, end);
       continue;
     }
-    if (word_at(i, "OR")) return rewrite(begin, end, scope);
+    if (word_at(i, "OR")) return std::nullopt;
     if (word_at(i, "BETWEEN")) between = true;
     if (!word_at(i, "AND")) continue;
     if (between) {
@@ -802,8 +809,18 @@ std::string Translator::where_condition(int begin, int end, const Scope& scope, 
     start = i + 1;
   }
   conjuncts.emplace_back(start, end);
+  return conjuncts;
+}
+
+std::string Translator::where_condition(int begin, int end, const Scope& scope, std::string& limit,
+                                        const std::vector<int>& moved) {
+  if (begin >= end) fail(936, end);
+  // With a top-level OR the condition stays whole.
+  const auto conjuncts = top_level_conjuncts(begin, end);
+  if (!conjuncts) return rewrite(begin, end, scope);
   std::string sql;
-  for (auto [first, last] : conjuncts) {
+  for (auto [first, last] : *conjuncts) {
+    if (std::find(moved.begin(), moved.end(), first) != moved.end()) continue;
     // ROWNUM <= n, ROWNUM < n and ROWNUM = 1 become a LIMIT.
     bool rownum = word_at(first, "ROWNUM") && last - first >= 3 &&
                   (token(first + 1).is_op("<=") || token(first + 1).is_op("<") || token(first + 1).is_op("="));
@@ -822,7 +839,7 @@ std::string Translator::where_condition(int begin, int end, const Scope& scope, 
   return sql;
 }
 
-std::string Translator::from_clause(int begin, int end, Scope& scope) {
+std::string Translator::from_clause(int begin, int end, Scope& scope, FromParts* parts) {
   // Tables first, so that ON conditions can see every table of the clause.
   struct Piece {
     std::string text;
@@ -868,6 +885,7 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
         text = view_source_with_rowid(table, text);
       }
       if (!table.alias.empty()) text += " AS " + quote_name(table.alias);
+      if (parts) parts->tables.push_back(text);
       pieces.push_back({text});
       scope.tables.push_back(std::move(table));
       expect_table = false;
@@ -910,6 +928,7 @@ std::string Translator::from_clause(int begin, int end, Scope& scope) {
     }
   }
   if (pieces.empty()) fail(903, begin);
+  if (parts) parts->ansi_joins = pieces.size() != 2 * parts->tables.size() - 1;
   std::string sql;
   for (const Piece& piece : pieces) {
     if (!sql.empty() && piece.text != ",") sql += " ";

@@ -292,6 +292,7 @@ class Translator {
   std::string level_sql_;
   int analytic_end_ = 0;  // after a window function read with its OVER clause: the token after it
   std::string prior_alias_;
+  bool outer_join_marks_allowed_ = false;  // while WHERE terms that may mark columns with (+) are written
 
  private:
   int primary(int index, int end, const Scope& scope, Expression& result);
@@ -322,7 +323,22 @@ class Translator {
   std::string function_call(const std::string& name, int open, const Scope& scope, Expression& result,
                             const ArgumentWrap& wrap = {});
   std::string stored_function_call(const std::string& key, int open, const Scope& scope, Expression& result);
-  std::string from_clause(int begin, int end, Scope& scope);
+  // The FROM clause's text; `parts`, when given, gets each table's text alone and whether any
+  // table is joined with JOIN rather than a comma.
+  struct FromParts {
+    std::vector<std::string> tables;
+    bool ansi_joins = false;
+  };
+  std::string from_clause(int begin, int end, Scope& scope, FromParts* parts = nullptr);
+  // ---- Oracle's (+) outer joins (outer_join_marks.cpp) ----
+  // When the WHERE at begin..end marks columns with (+): from_sql becomes the FROM with each table
+  // so marked LEFT JOINed on the WHERE terms that mark it; returns the first tokens of those terms.
+  std::vector<int> outer_join_marks(int begin, int end, const Scope& scope, const FromParts& from, std::string& from_sql);
+  bool marks_outer_join(int index) const {
+    return token(index).is_op("(") && token(index + 1).is_op("+") && token(index + 2).is_op(")");
+  }
+  // The AND terms of the condition at begin..end (not BETWEEN's); nullopt with an OR at its top level.
+  std::optional<std::vector<std::pair<int, int>>> top_level_conjuncts(int begin, int end) const;
   // ---- TABLE(collection) in FROM (table_collections.cpp) ----
   // The source text for TABLE( at open; fills table.collection. Returns the index after ')'.
   int collection_source(int open, const Scope& scope, TableRef& table, std::string& text);
@@ -334,7 +350,9 @@ class Translator {
   std::optional<std::string> collection_star(int begin, int end, const Scope& scope, bool top_level);
   std::optional<TypeInfo> subquery_type(int begin, int end, int64_t* parent_object_id = nullptr) const;
   std::function<std::optional<std::string>(const TableRef&, const std::string&)> declared_of() const;
-  std::string where_condition(int begin, int end, const Scope& scope, std::string& limit);
+  // The terms starting at `moved` are left out (they went into the FROM).
+  std::string where_condition(int begin, int end, const Scope& scope, std::string& limit,
+                              const std::vector<int>& moved = {});
   std::string row_limiting_clause(int begin, int end, const Scope& scope, const std::string& rownum_limit);
   // GROUP BY, HAVING and ORDER BY; items of ORDER BY that may be exact numbers sort by their order key.
   // GROUP BY ... ORDER BY ...; exact_aliases maps select-list aliases of values that may be

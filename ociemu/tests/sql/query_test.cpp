@@ -56,6 +56,48 @@ TEST_F(Queries, join_in_ansi_syntax) {
             "FORD");
 }
 
+TEST_F(Queries, join_outer_with_oracles_marks_as_with_left_join) {
+  // OPERATIONS has no staff: it shows once, with nulls, on whichever side the marks stand.
+  EXPECT_EQ(database.value("select count(*) from emp e, dept d where e.deptno(+) = d.deptno"), "15");
+  EXPECT_EQ(database.value("select count(*) from dept d, emp e where d.deptno = e.deptno (+) and e.empno is null"),
+            "1");
+  // A marked filter belongs to the join; an unmarked one filters the joined rows.
+  EXPECT_EQ(column("select d.dname || ':' || count(e.empno) from dept d, emp e where e.deptno(+) = d.deptno "
+                   "and e.job(+) = 'CLERK' group by d.dname order by 1"),
+            (std::vector<std::string>{"ACCOUNTING:1", "OPERATIONS:0", "RESEARCH:2", "SALES:1"}));
+  EXPECT_EQ(database.value("select count(*) from dept d, emp e where e.deptno(+) = d.deptno and e.job = 'CLERK'"),
+            "4");
+  // A chain: each table joins after the tables its terms read, whatever order FROM names them in.
+  EXPECT_EQ(column("select e.ename || ':' || nvl(m.ename, '-') || ':' || nvl(g.grade, 0) from salgrade g, emp m, "
+                   "emp e where e.mgr = m.empno(+) and m.sal between g.losal(+) and g.hisal(+) and e.sal > 2900 "
+                   "order by 1"),
+            (std::vector<std::string>{"FORD:JONES:4", "JONES:KING:5", "KING:-:0", "SCOTT:JONES:4"}));
+  // Unqualified marked columns, and a marked term over one table only, which filters as any other.
+  EXPECT_EQ(database.value("select count(*) from emp, salgrade where sal between losal(+) and hisal(+) and grade(+) = 5"),
+            "14");
+  EXPECT_EQ(database.value("select count(*) from emp e where e.sal(+) > 2900"), "4");
+  // A sub-query between marked terms marks only its own tables.
+  EXPECT_EQ(database.value("select count(*) from emp e, dept d where d.deptno = e.deptno(+) "
+                           "and d.deptno in (select deptno from dept where loc <> 'BOSTON') and e.job(+) = 'CLERK' "
+                           "and d.loc(+) <> 'X'"),
+            "4");
+  EXPECT_EQ(database.error("select 1 from emp e, dept d where d.deptno = e.deptno(+) "
+                           "and exists (select e2.sal(+) from emp e2)").code,
+            30563);
+}
+
+TEST_F(Queries, refuse_outer_join_marks_where_oracle_does) {
+  EXPECT_EQ(database.error("select 1 from emp e, dept d where e.deptno(+) = d.deptno(+)").code, 1468);
+  EXPECT_EQ(database.error("select 1 from emp e, dept d where e.deptno(+) = d.deptno or e.sal > 1").code, 1719);
+  EXPECT_EQ(database.error("select 1 from emp e, dept d where e.deptno(+) = d.deptno and d.loc(+) = e.job").code,
+            1416);
+  EXPECT_EQ(database.error("select 1 from emp e join dept d on e.deptno = d.deptno, salgrade g "
+                           "where e.sal = g.losal(+)").code,
+            25156);
+  EXPECT_EQ(database.error("select e.sal(+) from emp e").code, 30563);
+  EXPECT_EQ(database.error("select 1 from emp e where 1(+) = 1").code, 30563);
+}
+
 TEST_F(Queries, evaluate_case_and_window_functions) {
   EXPECT_EQ(database.value("select sum(case when sal > 2000 then 1 else 0 end) from emp"), "6");
   EXPECT_EQ(database.value("select case deptno when 10 then 'A' when 20 then 'B' else 'C' end from dept where deptno = 20"),
