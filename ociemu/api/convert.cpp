@@ -717,8 +717,9 @@ constexpr size_t kPairRoom = 32;  // the twenty pairs, and a block's worth writt
 // at a time, bytes before or after a run included, without a bound to check.
 constexpr size_t kMaxStoredText = 48;
 struct PaddedText {
-  // Past the zeros, room for a copy of kMaxStoredText bytes from any place in the text: bytes
-  // such a copy takes beyond the digits are overwritten before they are read, so not cleared.
+  // Past the zeros, room to move kMaxStoredText bytes from any place in the text, and to write as
+  // many zero digits after its digits: bytes a move takes beyond the digits are overwritten
+  // before they are read, so not cleared.
   char bytes[kBlock + kMaxStoredText + kMaxStoredText];
   const char* begin = bytes + kBlock;  // the text
   const char* end = begin;
@@ -805,37 +806,32 @@ bool read_shift(const char* at, const char* end, int& shift) {
   return at == end || (*at == 'E' && read_shift(at + 1, end, out.shift));
 }
 
-// The digits of the whole and fraction runs as one run of at most kMaxMantissaDigits, after a
-// zero digit when `pad`, then zero digits to a block past them: copied as whole blocks, each
-// copy's excess overwritten by the next.
-struct JoinedDigits {
-  static constexpr int kBlocks = (kMaxMantissaDigits + kBlock - 1) / kBlock;
-  char digits[kMaxMantissaDigits + kMaxStoredText];
-  int count = 0;
-
-  JoinedDigits(const DigitRuns& number, bool pad) {
-    static_assert(kBlocks * kBlock <= kMaxStoredText, "the zeros cover every block read");
-    digits[0] = '0';
-    char* at = digits + (pad ? 1 : 0);
-    std::memcpy(at, number.whole, kMaxStoredText);
-    at += number.whole_count;
-    std::memcpy(at, number.fraction, kMaxStoredText);
-    at += number.fraction_count;
-    std::memset(at, '0', kMaxStoredText);
-    count = static_cast<int>(at - digits);
+// The whole and fraction runs joined in place into one run of at most kMaxMantissaDigits, the
+// fraction moved over the point as a fixed number of bytes, after a zero digit when `pad`, and
+// zero digits to kMaxStoredText past its end (more than the blocks read); its first digit.
+char* join_digits(PaddedText& text, const DigitRuns& number, bool pad) {
+  char* const whole = text.bytes + (number.whole - text.bytes);
+  char* first = whole;
+  if (number.whole_count == 0) {
+    first += number.fraction - number.whole;
+  } else if (number.fraction_count != 0) {
+    std::memmove(whole + number.whole_count, number.fraction, kMaxStoredText);
   }
-};
+  std::memset(first + number.whole_count + number.fraction_count, '0', kMaxStoredText);
+  if (pad) *--first = '0';  // over the sign, the point or a zero before the digits
+  return first;
+}
 
-// The OCINumber mantissa bytes of joined digits, an odd last one taking a zero after it, up to
-// the last nonzero pair; returns how many.
-int mantissa_bytes(const JoinedDigits& joined, bool negative, ub1* out) {
-  for (int block = 0; block < JoinedDigits::kBlocks; ++block) {
-    DigitBlocks::write_mantissa(joined.digits + block * kBlock, negative, out + block * kBlock / 2);
-  }
-  int count = (joined.count + 1) / 2;
+// The OCINumber mantissa bytes of `count` joined digits, an odd last one taking a zero after
+// it, up to the last nonzero pair; returns how many. The blocks are written without a loop.
+template <size_t... kBlocks>
+int mantissa_bytes(const char* digits, int count, bool negative, ub1* out, std::index_sequence<kBlocks...>) {
+  static_assert(sizeof...(kBlocks) * kBlock <= kMaxStoredText, "the zeros cover every block read");
+  (DigitBlocks::write_mantissa(digits + kBlocks * kBlock, negative, out + kBlocks * kBlock / 2), ...);
+  int pairs = (count + 1) / 2;
   const ub1 zero = negative ? 101 : 1;
-  while (out[count - 1] == zero) --count;  // a whole number's trailing zeros; a nonzero digit stops it
-  return count;
+  while (out[pairs - 1] == zero) --pairs;  // a whole number's trailing zeros; a nonzero digit stops it
+  return pairs;
 }
 
 // The exponent byte before `count` mantissa bytes already in place, and a negative's terminator.
@@ -1001,9 +997,8 @@ bool stored_number_bytes(std::string_view text, NumberBytes& out) {
   // Base-100 digits align to the point: an odd point takes a leading zero digit.
   const int point = number.shift + (number.whole_count > 0 ? number.whole_count : -number.skipped_zeros);
   const bool pad = point % 2 != 0;
-  if (number.whole_count + number.fraction_count + (pad ? 1 : 0) > kMaxMantissaDigits) {
-    return false;  // needs rounding, which encode_number does
-  }
+  const int digits = number.whole_count + number.fraction_count + (pad ? 1 : 0);
+  if (digits > kMaxMantissaDigits) return false;  // needs rounding, which encode_number does
   const int exponent = (point + (pad ? 1 : 0)) / 2 - 1;
   if (exponent > 62) return false;  // overflow: encode_number reports it
   if (exponent < -65) {
@@ -1011,7 +1006,8 @@ bool stored_number_bytes(std::string_view text, NumberBytes& out) {
     return true;
   }
   ub1 mantissa[kPairRoom];
-  const int count = mantissa_bytes(JoinedDigits(number, pad), number.negative, mantissa);
+  const int count = mantissa_bytes(join_digits(padded, number, pad), digits, number.negative, mantissa,
+                                   std::make_index_sequence<(kMaxMantissaDigits + kBlock - 1) / kBlock>());
   std::memcpy(out.bytes + 1, mantissa, sizeof out.bytes - 1);
   finish_number_bytes(number.negative, exponent, count, out);
   return true;
