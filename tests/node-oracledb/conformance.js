@@ -172,6 +172,24 @@ async function main() {
     await conn.rollback();
   });
 
+  await check('outer joins written with (+) and DML through a view over a LEFT JOIN', async () => {
+    await conn.execute('create table node_unit (unit number(3) primary key, title varchar2(10))');
+    await conn.execute('create table node_staff (id number(3) primary key, unit number(3), pay number)');
+    await conn.execute("insert into node_unit values (1, 'OPS')");
+    await conn.execute('insert into node_staff values (10, 1, 100)');
+    await conn.execute('insert into node_staff values (20, null, 200)');
+    let r = await conn.execute('select s.id, u.title from node_staff s, node_unit u where s.unit = u.unit(+) order by 1');
+    assert.deepStrictEqual(r.rows, [[10, 'OPS'], [20, null]]);
+    await conn.execute('create view node_staff_units as select s.id, s.pay, u.title ' +
+      'from node_staff s left join node_unit u on s.unit = u.unit');
+    r = await conn.execute('update node_staff_units set pay = pay + 1 where title is null');
+    assert.strictEqual(r.rowsAffected, 1);
+    await assert.rejects(conn.execute("update node_staff_units set title = 'X'"), (e) => e.errorNum === 1779);
+    r = await conn.execute('select pay from node_staff order by id');
+    assert.deepStrictEqual(r.rows, [[100], [201]]);
+    await conn.rollback();
+  });
+
   await check('a package keeps its state for the session; its members are called from PL/SQL and SQL', async () => {
     await conn.execute(`create or replace package node_pkg is
       hits number := 0;
