@@ -8,6 +8,7 @@
 #include "ociemu/api/lob_store.h"
 #include "ociemu/api/object_codes.h"
 #include "ociemu/api/session.h"
+#include "ociemu/plsql/package_types.h"
 
 namespace ociemu {
 namespace {
@@ -19,17 +20,23 @@ constexpr int kNotConnected = 3114;
 
 size_t round_up(size_t offset, size_t to) { return (offset + to - 1) / to * to; }
 
+// Built-in values held in the slot itself; the rest are reached through a pointer.
+SlotLayout::Kind builtin_kind(int type_code) {
+  switch (type_code) {
+    case 2: return SlotLayout::Kind::Number;
+    case 12: return SlotLayout::Kind::Date;
+    case kTypecodeBoolean: return SlotLayout::Kind::Boolean;
+    default: return SlotLayout::Kind::Pointer;
+  }
+}
+
 SlotLayout::Kind kind_of(const sql::TypeAttribute& attribute, const TypeDescriptor* named) {
   if (attribute.is_ref) return SlotLayout::Kind::Pointer;
   if (attribute.is_named()) {
     return named == nullptr || named->by_pointer() ? SlotLayout::Kind::Pointer : SlotLayout::Kind::Embedded;
   }
   if (!attribute.builtin) return SlotLayout::Kind::Pointer;
-  switch (attribute.builtin->type_code) {
-    case 2: return SlotLayout::Kind::Number;
-    case 12: return SlotLayout::Kind::Date;
-    default: return SlotLayout::Kind::Pointer;
-  }
+  return builtin_kind(attribute.builtin->type_code);
 }
 
 struct LayoutState {
@@ -52,6 +59,7 @@ void lay_out_into(const sql::TypeInfo& type, const std::string& prefix, LayoutSt
     slot.indicator_offset = state.indicator;
     const size_t size = slot_size(slot.kind, state.pointer_size);
     // By kind, not size: an 8-byte DATE beside 8-byte pointers stays unaligned.
+    if (slot.kind == SlotLayout::Kind::Boolean) state.offset = round_up(state.offset, sizeof(boolean));
     if (slot.kind == SlotLayout::Kind::Pointer || slot.kind == SlotLayout::Kind::Embedded) {
       const size_t aligned = round_up(state.offset, state.pointer_size);
       // Embedded objects that start where this slot did start where it now does.
@@ -66,6 +74,13 @@ void lay_out_into(const sql::TypeInfo& type, const std::string& prefix, LayoutSt
     state.result.slots.push_back(slot);
     if (slot.kind == SlotLayout::Kind::Embedded) lay_out_into(named->info, slot.path + ".", state, lookup);
   }
+}
+
+// OWNER.NAME from the type catalogue, or a package's type when the name is "PACKAGE.NAME".
+std::optional<sql::TypeInfo> catalogue_type(sqlite3* db, const std::string& owner, const std::string& name) {
+  const size_t dot = name.find('.');
+  if (dot == std::string::npos) return sql::find_type(db, owner, name);
+  return plsql::find_package_type(db, owner, name.substr(0, dot), name.substr(dot + 1));
 }
 
 void destroy_locator(Environment* env, void* p) {
@@ -88,6 +103,7 @@ size_t slot_size(SlotLayout::Kind kind, size_t pointer_size) {
   switch (kind) {
     case SlotLayout::Kind::Number: return kNumberSize;
     case SlotLayout::Kind::Date: return kDateSize;
+    case SlotLayout::Kind::Boolean: return sizeof(boolean);
     case SlotLayout::Kind::Embedded: return 0;
     default: return pointer_size;
   }
@@ -106,7 +122,19 @@ LayoutResult lay_out(const sql::TypeInfo& type, size_t pointer_size,
 uint16_t TypeDescriptor::typecode() const {
   if (info.is_collection()) return kTypecodeNamedCollection;
   if (info.kind == sql::TypeKind::Opaque) return kTypecodeOpaque;
-  return kTypecodeObject;
+  return info.package.empty() ? kTypecodeObject : kTypecodeRecord;
+}
+
+std::optional<size_t> ClientColl::position(sb4 index) const {
+  if (keyed()) {
+    auto found = std::lower_bound(keys.begin(), keys.end(), index);
+    if (found == keys.end() || *found != index) return std::nullopt;
+    return static_cast<size_t>(found - keys.begin());
+  }
+  if (index < 0 || static_cast<size_t>(index) >= elements.size() || deleted[static_cast<size_t>(index)]) {
+    return std::nullopt;
+  }
+  return static_cast<size_t>(index);
 }
 
 // The values the slots point to are all in the maps; only built-in collection elements live outside them.
@@ -121,7 +149,7 @@ const TypeDescriptor& ObjectCache::type(sqlite3* db, const std::string& owner, c
   std::lock_guard lock(mutex_);
   const std::string key = owner + "." + name;
   if (auto found = types_.find(key); found != types_.end()) return *found->second;
-  std::optional<sql::TypeInfo> info = sql::find_type(db, owner, name);
+  std::optional<sql::TypeInfo> info = catalogue_type(db, owner, name);
   if (!info) fail(kObjectNotFound, {key});
   auto made = std::make_unique<TypeDescriptor>();
   made->info = std::move(*info);
@@ -312,7 +340,7 @@ void ObjectCache::release_slots(const TypeDescriptor& type, char* base) {
   if (type.info.is_collection()) {
     // A collection's element slot: the value sits at base itself.
     const sql::TypeAttribute& element = type.info.attributes.at(0);
-    if (element.builtin && (element.builtin->type_code == 2 || element.builtin->type_code == 12)) return;
+    if (element.builtin && builtin_kind(element.builtin->type_code) != SlotLayout::Kind::Pointer) return;
     void* value = nullptr;
     std::memcpy(&value, base, sizeof value);
     if (element.builtin && element.builtin->type_code >= 112 && element.builtin->type_code <= 114) {
@@ -360,7 +388,7 @@ namespace ociemu {
 namespace {
 
 bool inline_builtin(const sql::TypeAttribute& attribute) {
-  return attribute.builtin && (attribute.builtin->type_code == 2 || attribute.builtin->type_code == 12);
+  return attribute.builtin && builtin_kind(attribute.builtin->type_code) != SlotLayout::Kind::Pointer;
 }
 
 }  // namespace
@@ -392,6 +420,7 @@ void ObjectCache::copy_value(const void* source, void* target) {
     ClientColl& into = *find_coll(target);
     trim_elements(into, 0);
     for (size_t i = 0; i < coll->elements.size(); ++i) append_element(into, element_argument(*coll, i), coll->indicators[i]);
+    into.keys = coll->keys;
   }
 }
 
@@ -442,9 +471,7 @@ void ObjectCache::append_element(ClientColl& coll, const void* elem, const void*
     coll.elements.push_back(copy.address());
     coll.indicators.push_back(copy.nulls.get());
   } else {
-    const SlotLayout::Kind kind = inline_builtin(element)
-                                      ? (element.builtin->type_code == 2 ? SlotLayout::Kind::Number : SlotLayout::Kind::Date)
-                                      : SlotLayout::Kind::Pointer;
+    const SlotLayout::Kind kind = element.builtin ? builtin_kind(element.builtin->type_code) : SlotLayout::Kind::Pointer;
     const size_t size = slot_size(kind, sizeof(void*));
     void* slot = ::operator new(size);
     std::memset(slot, 0, size);
@@ -487,6 +514,46 @@ void ObjectCache::trim_elements(ClientColl& coll, size_t keep) {
     coll.indicators.pop_back();
     coll.deleted.pop_back();
   }
+  if (coll.keys.size() > keep) coll.keys.resize(keep);
+}
+
+namespace {
+
+// Moves the element at `from` to `to`, the elements between shifting by one.
+void move_element(ClientColl& coll, size_t from, size_t to) {
+  auto move = [from, to](auto& items) {
+    const auto first = items.begin() + static_cast<std::ptrdiff_t>(std::min(from, to));
+    const auto last = items.begin() + static_cast<std::ptrdiff_t>(std::max(from, to)) + 1;
+    if (from < to) {
+      std::rotate(first, first + 1, last);
+    } else {
+      std::rotate(first, last - 1, last);
+    }
+  };
+  move(coll.elements);
+  move(coll.indicators);
+  move(coll.deleted);
+  // Scalar elements own their indicators in step with the elements; object elements own none.
+  if (coll.scalar_indicators.size() == coll.elements.size()) move(coll.scalar_indicators);
+}
+
+}  // namespace
+
+void ObjectCache::assign_keyed(ClientColl& coll, sb4 index, const void* elem, const void* elemind) {
+  const auto at = static_cast<size_t>(std::lower_bound(coll.keys.begin(), coll.keys.end(), index) - coll.keys.begin());
+  const bool replaces = at < coll.keys.size() && coll.keys[at] == index;
+  append_element(coll, elem, elemind);
+  move_element(coll, coll.elements.size() - 1, at);
+  coll.keys.insert(coll.keys.begin() + static_cast<std::ptrdiff_t>(at), index);
+  if (replaces) erase_keyed(coll, at + 1);  // the old element, now after the new one
+}
+
+void ObjectCache::erase_keyed(ClientColl& coll, size_t position) {
+  move_element(coll, position, coll.elements.size() - 1);
+  std::vector<sb4> keys = std::move(coll.keys);
+  trim_elements(coll, coll.elements.size() - 1);
+  keys.erase(keys.begin() + static_cast<std::ptrdiff_t>(position));
+  coll.keys = std::move(keys);
 }
 
 }  // namespace ociemu

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -29,7 +30,7 @@ struct TypeDescriptor;
 // Where one attribute of a flattened type lives, by the layout rule: value offset
 // in the instance and indicator offset in the null structure, both in bytes.
 struct SlotLayout {
-  enum class Kind : uint8_t { Number, Date, Embedded, Pointer };
+  enum class Kind : uint8_t { Number, Date, Boolean, Embedded, Pointer };
   std::string path;  // dotted for attributes of embedded objects (ADDRESS.CITY)
   Kind kind = Kind::Pointer;
   size_t value_offset = 0;
@@ -52,6 +53,8 @@ struct TypeDescriptor {
 
   uint16_t typecode() const;  // OCI_TYPECODE_OBJECT, _NAMEDCOLLECTION or _OPAQUE
   std::string qualified() const { return info.qualified(); }
+  // The name the cache knows it by under its owner: NAME, or PACKAGE.NAME for a package's type.
+  std::string cache_name() const { return info.package.empty() ? info.name : info.package + "." + info.name; }
   // True when an attribute of this type is reached through a pointer (rule 5).
   bool by_pointer() const { return info.is_collection() || !info.is_final || info.kind == sql::TypeKind::Opaque; }
 };
@@ -88,6 +91,11 @@ struct ClientColl {
   std::vector<OCIInd*> indicators;       // per element (the null structure for objects)
   std::vector<std::unique_ptr<OCIInd>> scalar_indicators;  // owned indicators of built-in elements
   std::vector<bool> deleted;             // nested tables: OCITableDelete leaves holes
+  std::vector<sb4> keys;                 // index-by tables: each element's index, ascending
+
+  bool keyed() const { return type->info.kind == sql::TypeKind::IndexTable; }
+  // The position of the live element at `index` (a key of an index-by table, else a position), or none.
+  std::optional<size_t> position(sb4 index) const;
 };
 
 // A pinned object table (OCIObjectPinTable).
@@ -163,6 +171,10 @@ class ObjectCache {
   void append_element(ClientColl& coll, const void* elem, const void* elemind);
   // Frees the elements past the first `keep`.
   void trim_elements(ClientColl& coll, size_t keep);
+  // Index-by tables: sets the element at key `index` (a new one where there is none) and frees
+  // the one at a key.
+  void assign_keyed(ClientColl& coll, sb4 index, const void* elem, const void* elemind);
+  void erase_keyed(ClientColl& coll, size_t position);
   // Copies a value given as OCIObjectSetAttr takes it (as for append_element) into slot at `at`.
   void assign_slot(const SlotLayout& slot, char* at, const void* value);
 

@@ -17,6 +17,9 @@ inline constexpr ub2 kTypecodeRef = 110;
 inline constexpr ub2 kTypecodeNamedCollection = 122;
 inline constexpr ub2 kTypecodeVarray = 247;
 inline constexpr ub2 kTypecodeTable = 248;
+inline constexpr ub2 kTypecodeRecord = OCI_TYPECODE_RECORD;
+inline constexpr ub2 kTypecodeIndexTable = OCI_TYPECODE_ITABLE;
+inline constexpr ub2 kTypecodeBoolean = OCI_TYPECODE_BOOLEAN;
 
 inline constexpr ub1 kObjectPointerName = 1;  // OCI_OTYPE_NAME
 inline constexpr ub1 kObjectPointerRef = 2;   // OCI_OTYPE_REF
@@ -27,7 +30,7 @@ inline constexpr ub1 kParamList = 11;          // OCI_PTYPE_LIST
 inline constexpr ub1 kParamTypeAttr = 12;      // OCI_PTYPE_TYPE_ATTR
 inline constexpr ub1 kParamTypeColl = 13;      // OCI_PTYPE_TYPE_COLL
 
-inline constexpr ub4 kAttrPackageName = 12;   // a PL/SQL package's own types; empty here
+inline constexpr ub4 kAttrPackageName = OCI_ATTR_PACKAGE_NAME;  // of a type a package declares; empty for others
 inline constexpr ub4 kAttrFsPrecision = 16;
 inline constexpr ub4 kAttrNumParams = 121;
 inline constexpr ub4 kAttrObjectId = 122;

@@ -10,6 +10,8 @@
 #include "ociemu/api/object_codes.h"
 #include "ociemu/api/session.h"
 #include "ociemu/api/test_hooks.h"
+#include "ociemu/plsql/package_types.h"
+#include "ociemu/sql/programs.h"
 
 namespace ociemu {
 namespace {
@@ -48,6 +50,20 @@ ub2 builtin_typecode(int internal) {
   }
 }
 
+ub2 collection_typecode(sql::TypeKind kind) {
+  switch (kind) {
+    case sql::TypeKind::Varray: return kTypecodeVarray;
+    case sql::TypeKind::IndexTable: return kTypecodeIndexTable;
+    default: return kTypecodeTable;
+  }
+}
+
+// The external type of a named attribute: a REF, a package's record, or an object or collection.
+ub2 named_data_type(const sql::TypeAttribute& attribute, const TypeDescriptor* named) {
+  if (attribute.is_ref) return SQLT_REF;
+  return named && named->typecode() == kTypecodeRecord ? SQLT_REC : SQLT_NTY;
+}
+
 ub2 named_typecode(const sql::TypeAttribute& attribute, const TypeDescriptor* named) {
   if (attribute.is_ref) return kTypecodeRef;
   return named ? named->typecode() : kTypecodeObject;
@@ -59,8 +75,8 @@ std::unique_ptr<TypeParam> attribute_param(Environment* env, ObjectCache& cache,
   param->attribute = &attribute;
   if (attribute.is_named()) {
     param->named = &cache.type(db, attribute.type_owner, attribute.type_name);
-    param->schema = attribute.type_owner;
-    param->name = attribute.type_name;
+    param->schema = param->named->info.owner;
+    param->name = param->named->info.name;
   } else if (attribute.builtin) {
     param->name = attribute.builtin->type_name;
   }
@@ -84,17 +100,26 @@ std::unique_ptr<TypeParam> type_param(Environment* env, ObjectCache& cache, sqli
   return top;
 }
 
-// "NAME", "SCHEMA.NAME" or quoted parts; unquoted parts are upper-cased.
-std::pair<std::string, std::string> split_name(std::string_view text) {
-  auto part = [](std::string_view piece) {
-    std::string out(piece);
-    if (out.size() >= 2 && out.front() == '"' && out.back() == '"') return out.substr(1, out.size() - 2);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-  };
-  const size_t dot = text.find('.');
-  if (dot == std::string_view::npos) return {"", part(text)};
-  return {part(text.substr(0, dot)), part(text.substr(dot + 1))};
+// The dotted parts of a name; quoted parts keep their case and dots, the others are upper-cased.
+std::vector<std::string> split_name(std::string_view text) {
+  std::vector<std::string> parts(1);
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == '.' && !quoted) {
+      parts.emplace_back();
+    } else {
+      parts.back() += quoted ? c : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+  }
+  return parts;
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : ".") + part;
+  return text;
 }
 
 ClientRef* type_ref(ObjectCache& cache, TypeParam& param, const TypeDescriptor& type) {
@@ -102,7 +127,7 @@ ClientRef* type_ref(ObjectCache& cache, TypeParam& param, const TypeDescriptor& 
     param.ref = cache.new_ref();
     param.ref->kind = ClientRef::Kind::Type;
     param.ref->owner = type.info.owner;
-    param.ref->name = type.info.name;
+    param.ref->name = type.cache_name();
     param.ref->type = &type;
   }
   return param.ref;
@@ -115,12 +140,12 @@ sword get_type_attribute(TypeParam& p, ObjectCache& cache, void* attributep, ub4
     case OCI_ATTR_SCHEMA_NAME: return put_text(attributep, sizep, p.schema);
     case OCI_ATTR_NAME:
     case OCI_ATTR_TYPE_NAME: return put_text(attributep, sizep, p.name);
-    case kAttrPackageName: return put_empty_text(attributep, sizep);
+    case kAttrPackageName: return put_text(attributep, sizep, type.info.package);
     case kAttrRefTdo: return put<void*>(attributep, sizep, type_ref(cache, p, type));
     case kAttrTypecode: return put<ub2>(attributep, sizep, type.typecode());
     case kAttrCollectionTypecode:
       if (!type.info.is_collection()) fail(kIllegalAttribute);
-      return put<ub2>(attributep, sizep, type.info.kind == sql::TypeKind::Varray ? kTypecodeVarray : kTypecodeTable);
+      return put<ub2>(attributep, sizep, collection_typecode(type.info.kind));
     case kAttrCollectionElement:
       if (!type.info.is_collection()) fail(kIllegalAttribute);
       return put<void*>(attributep, sizep, p.children.at(1).get());
@@ -151,8 +176,10 @@ sword get_attr_attribute(TypeParam& p, ObjectCache& cache, void* attributep, ub4
     case OCI_ATTR_NAME: return put_text(attributep, sizep, a.name);
     case OCI_ATTR_TYPE_NAME: return put_text(attributep, sizep, p.name);
     case OCI_ATTR_SCHEMA_NAME: return put_text(attributep, sizep, p.schema);
+    case kAttrPackageName:
+      return p.named ? put_text(attributep, sizep, p.named->info.package) : put_empty_text(attributep, sizep);
     case OCI_ATTR_DATA_TYPE:
-      return put<ub2>(attributep, sizep, named ? (a.is_ref ? SQLT_REF : SQLT_NTY) : builtin_data_type(builtin.type_code));
+      return put<ub2>(attributep, sizep, named ? named_data_type(a, p.named) : builtin_data_type(builtin.type_code));
     case OCI_ATTR_DATA_SIZE: return put<ub2>(attributep, sizep, static_cast<ub2>(named ? 0 : builtin.data_size));
     // Describes of schema objects give the precision in one byte.
     case OCI_ATTR_PRECISION: return put<ub1>(attributep, sizep, static_cast<ub1>(named ? 0 : builtin.precision));
@@ -174,6 +201,22 @@ sword get_attr_attribute(TypeParam& p, ObjectCache& cache, void* attributep, ub4
 }
 
 }  // namespace
+
+const TypeDescriptor& named_type(ObjectCache& cache, sqlite3* db, const sql::SessionContext& session,
+                                 const std::vector<std::string>& parts) {
+  if (parts.size() <= 2) {
+    const std::string owner = parts.size() == 2 ? parts[0] : std::string();
+    std::optional<sql::TypeInfo> found = sql::resolve_type(db, session, owner, parts.back());
+    if (found) return cache.type(db, found->owner, found->name);
+  }
+  // PACKAGE.TYPE in the session's schema, or OWNER.PACKAGE.TYPE
+  if (parts.size() == 2 || parts.size() == 3) {
+    const std::string owner = parts.size() == 3 ? parts[0] : sql::session_schema(session);
+    const std::string package = parts[parts.size() - 2];
+    if (plsql::find_package_type(db, owner, package, parts.back())) return cache.type(db, owner, package + "." + parts.back());
+  }
+  fail(kObjectNotFound, {joined(parts)});
+}
 
 ub2 builtin_data_type(int internal) {
   switch (internal) {
@@ -204,7 +247,7 @@ sword get_column_type_ref(Param& param, void* attributep, ub4* sizep) {
     param.type_ref = cache.new_ref();
     param.type_ref->kind = ClientRef::Kind::Type;
     param.type_ref->owner = described.info.owner;
-    param.type_ref->name = described.info.name;
+    param.type_ref->name = described.cache_name();
     param.type_ref->type = &described;
   }
   return put<void*>(attributep, sizep, param.type_ref);
@@ -263,11 +306,8 @@ sword OCIDescribeAny(OCISvcCtx* svchp, OCIError* errhp, void* objptr, ub4 objnm_
     ObjectCache& cache = *object_cache(describe->env());
     const TypeDescriptor* type = nullptr;
     if (objptr_typ == kObjectPointerName) {
-      auto [owner, name] = split_name(std::string_view(static_cast<const char*>(objptr), objnm_len));
-      Session& session = live<ServiceContext>(svchp)->live_session();
-      std::optional<sql::TypeInfo> found = sql::resolve_type(db, session.context, owner, name);
-      if (!found) fail(kObjectNotFound, {owner.empty() ? name : owner + "." + name});
-      type = &cache.type(db, found->owner, found->name);
+      const std::vector<std::string> parts = split_name(std::string_view(static_cast<const char*>(objptr), objnm_len));
+      type = &named_type(cache, db, live<ServiceContext>(svchp)->live_session().context, parts);
     } else if (objptr_typ == kObjectPointerRef) {
       ClientRef* ref = cache.find_ref(objptr);
       if (ref == nullptr || ref->kind != ClientRef::Kind::Type) fail(21560, {"objptr"});
@@ -294,11 +334,8 @@ int ociemu_type_layout(void* svchp, const char* type_name, unsigned pointer_size
   try {
     SessionCallLock call(svchp);
     sqlite3* db = service_database(static_cast<OCISvcCtx*>(svchp));
-    auto [owner, name] = split_name(type_name);
-    std::optional<sql::TypeInfo> found = sql::resolve_type(db, svc->live_session().context, owner, name);
-    if (!found) return -1;
     ObjectCache& cache = *object_cache(svc->env());
-    const TypeDescriptor& type = cache.type(db, found->owner, found->name);
+    const TypeDescriptor& type = named_type(cache, db, svc->live_session().context, split_name(type_name));
     LayoutResult layout = lay_out(type.info, pointer_size, [&](const sql::TypeAttribute& attribute) {
       return &cache.type(db, attribute.type_owner, attribute.type_name);
     });

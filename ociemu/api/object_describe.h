@@ -39,6 +39,11 @@ struct DescribeHandle : Handle {
   std::unique_ptr<TypeParam> top;
 };
 
+// The type a client names by its dotted parts: [OWNER.]TYPE, then [OWNER.]PACKAGE.TYPE for a
+// type a package's head declares (ORA-04043 when none matches).
+const TypeDescriptor& named_type(ObjectCache& cache, sqlite3* db, const sql::SessionContext& session,
+                                 const std::vector<std::string>& parts);
+
 // The type parameter at p, or nullptr (a select-list parameter, or none).
 TypeParam* live_type_param(const void* p);
 // `handle` (of type OCI_DTYPE_PARAM, or nullptr) as a type parameter, or nullptr for a select-list one.

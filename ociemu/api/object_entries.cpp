@@ -7,6 +7,7 @@
 #include "ociemu/api/lob_store.h"
 #include "ociemu/api/object_cache.h"
 #include "ociemu/api/object_codes.h"
+#include "ociemu/api/object_describe.h"
 #include "ociemu/api/object_refs.h"
 #include "ociemu/api/session.h"
 #include "ociemu/api/text_case.h"
@@ -79,15 +80,17 @@ sword OCITypeByName(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx* svchp, cons
     SessionCallLock call(svchp);
     sqlite3* db = service_database(svchp);
     Session& session = live<ServiceContext>(svchp)->live_session();
-    std::string owner = upper(text_of(schema_name, s_length)), name = upper(text_of(type_name, t_length));
-    // Without a schema, a qualified type name ("SYS.XMLTYPE") names its own.
-    if (const size_t dot = name.find('.'); owner.empty() && dot != std::string::npos) {
-      owner = name.substr(0, dot);
-      name.erase(0, dot + 1);
+    // Without a schema, a qualified type name ("SYS.XMLTYPE", "PKG.REC_T") names its own.
+    std::vector<std::string> parts;
+    if (const std::string owner = upper(text_of(schema_name, s_length)); !owner.empty()) parts.push_back(owner);
+    const std::string name = upper(text_of(type_name, t_length));
+    for (size_t start = 0;;) {
+      const size_t dot = name.find('.', start);
+      parts.push_back(name.substr(start, dot - start));
+      if (dot == std::string::npos) break;
+      start = dot + 1;
     }
-    std::optional<sql::TypeInfo> found = sql::resolve_type(db, session.context, owner, name);
-    if (!found) fail(kObjectNotFound, {owner.empty() ? name : owner + "." + name});
-    const TypeDescriptor& type = cache_of(envhp).type(db, found->owner, found->name);
+    const TypeDescriptor& type = named_type(cache_of(envhp), db, session.context, parts);
     *tdo = reinterpret_cast<OCIType*>(const_cast<TypeDescriptor*>(&type));
     return OCI_SUCCESS;
   });
@@ -289,7 +292,7 @@ sword OCIObjectGetTypeRef(OCIEnv* envhp, OCIError* errhp, void* instance, OCIRef
     const Instance& object = instance_at(cache, instance);
     ClientRef* ref = cache.find_ref(type_ref);
     if (ref == nullptr) fail(kInvalidArgument, {"type_ref"});
-    *ref = ClientRef{ClientRef::Kind::Type, object.type->info.owner, object.type->info.name, {}, object.type};
+    *ref = ClientRef{ClientRef::Kind::Type, object.type->info.owner, object.type->cache_name(), {}, object.type};
     return OCI_SUCCESS;
   });
 }

@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <limits>
+#include <optional>
 #include <tuple>
 
 #include "ociemu/api/entry.h"
@@ -39,21 +41,39 @@ ClientColl& coll_at(ObjectCache& cache, const void* p) {
   return *coll;
 }
 
+// Index-by tables are walked by key: the nearest key past `from` in the step's direction.
+sword key_step(const ClientColl& coll, int64_t from, int step, sb4* found, boolean* exists) {
+  const std::vector<sb4>& keys = coll.keys;
+  std::optional<sb4> key;
+  if (step > 0) {
+    auto next = std::upper_bound(keys.begin(), keys.end(), from);
+    if (next != keys.end()) key = *next;
+  } else {
+    auto next = std::lower_bound(keys.begin(), keys.end(), from);
+    if (next != keys.begin()) key = *std::prev(next);
+  }
+  if (exists) *exists = key ? 1 : 0;
+  if (key) *found = *key;
+  if (!key && exists == nullptr) fail(kSubscriptBeyondCount);
+  return OCI_SUCCESS;
+}
+
 // Nested tables are walked by index over the elements OCITableDelete left.
-sword table_step(const char* entry, OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4 from, int step,
+sword table_step(const char* entry, OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, int64_t from, int step,
                  sb4* found, boolean* exists) {
   OCIEMU_ERRORS(errhp);
   return guarded(entry, errors, [&] {
     if (found == nullptr) fail(kInvalidArgument, {"index"});
     const ClientColl& coll = coll_at(cache_of(envhp), tbl);
-    const auto count = static_cast<sb4>(coll.elements.size());
-    sb4 at = from + step;
+    if (coll.keyed()) return key_step(coll, from, step, found, exists);
+    const auto count = static_cast<int64_t>(coll.elements.size());
+    int64_t at = from + step;
     if (step > 0 && at < 0) at = 0;
     if (step < 0 && at >= count) at = count - 1;
     while (at >= 0 && at < count && coll.deleted[static_cast<size_t>(at)]) at += step;
     const bool present = at >= 0 && at < count;
     if (exists) *exists = present ? 1 : 0;
-    if (present) *found = at;
+    if (present) *found = static_cast<sb4>(at);
     if (!present && exists == nullptr) fail(kSubscriptBeyondCount);
     return OCI_SUCCESS;
   });
@@ -187,11 +207,10 @@ sword OCICollGetElem(OCIEnv* envhp, OCIError* errhp, const OCIColl* coll, sb4 in
   return guarded("OCICollGetElem", errors, [&] {
     ClientColl& found = coll_at(cache_of(envhp), coll);
     if (exists == nullptr || elem == nullptr) fail(kInvalidArgument, {"elem"});
-    const bool present = index >= 0 && static_cast<size_t>(index) < found.elements.size() &&
-                         !found.deleted[static_cast<size_t>(index)];
-    *exists = present ? 1 : 0;
-    *elem = present ? found.elements[static_cast<size_t>(index)] : nullptr;
-    if (elemind) *elemind = present ? found.indicators[static_cast<size_t>(index)] : nullptr;
+    const std::optional<size_t> at = found.position(index);
+    *exists = at ? 1 : 0;
+    *elem = at ? found.elements[*at] : nullptr;
+    if (elemind) *elemind = at ? found.indicators[*at] : nullptr;
     return OCI_SUCCESS;
   });
 }
@@ -205,6 +224,13 @@ sword OCICollAppend(OCIEnv* envhp, OCIError* errhp, const void* elem, const void
     if (type.kind == sql::TypeKind::Varray && found.elements.size() >= static_cast<size_t>(type.upper_bound)) {
       fail(kSubscriptBeyondCount);
     }
+    if (found.keyed()) {
+      // After the last key; the first element of an empty table takes key 0.
+      const sb4 key = found.keys.empty() ? 0 : found.keys.back() + 1;
+      if (!found.keys.empty() && found.keys.back() == std::numeric_limits<sb4>::max()) fail(kSubscriptBeyondCount);
+      cache.assign_keyed(found, key, elem, elemind);
+      return OCI_SUCCESS;
+    }
     cache.append_element(found, elem, elemind);
     return OCI_SUCCESS;
   });
@@ -216,6 +242,10 @@ sword OCICollAssignElem(OCIEnv* envhp, OCIError* errhp, sb4 index, const void* e
   return guarded("OCICollAssignElem", errors, [&] {
     ObjectCache& cache = cache_of(envhp);
     ClientColl& found = coll_at(cache, coll);
+    if (found.keyed()) {
+      cache.assign_keyed(found, index, elem, elemind);
+      return OCI_SUCCESS;
+    }
     if (index < 0 || static_cast<size_t>(index) >= found.elements.size()) fail(kSubscriptBeyondCount);
     // The new value is made by an append to a scratch collection, then swapped in.
     ClientColl tail;
@@ -260,19 +290,18 @@ sword OCITableExists(OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4 in
   OCIEMU_ERRORS(errhp);
   return guarded("OCITableExists", errors, [&] {
     if (exists == nullptr) fail(kInvalidArgument, {"exists"});
-    const ClientColl& found = coll_at(cache_of(envhp), tbl);
-    *exists = index >= 0 && static_cast<size_t>(index) < found.elements.size() &&
-              !found.deleted[static_cast<size_t>(index)];
+    *exists = coll_at(cache_of(envhp), tbl).position(index) ? 1 : 0;
     return OCI_SUCCESS;
   });
 }
 
 sword OCITableFirst(OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4* index) {
-  return table_step("OCITableFirst", envhp, errhp, tbl, -1, 1, index, nullptr);
+  // From before the least key an index-by table can hold.
+  return table_step("OCITableFirst", envhp, errhp, tbl, int64_t{std::numeric_limits<sb4>::min()} - 1, 1, index, nullptr);
 }
 
 sword OCITableLast(OCIEnv* envhp, OCIError* errhp, const OCITable* tbl, sb4* index) {
-  return table_step("OCITableLast", envhp, errhp, tbl, std::numeric_limits<sb4>::max(), -1, index, nullptr);
+  return table_step("OCITableLast", envhp, errhp, tbl, int64_t{std::numeric_limits<sb4>::max()} + 1, -1, index, nullptr);
 }
 
 sword OCITableNext(OCIEnv* envhp, OCIError* errhp, sb4 index, const OCITable* tbl, sb4* next_index, boolean* exists) {
@@ -286,12 +315,16 @@ sword OCITablePrev(OCIEnv* envhp, OCIError* errhp, sb4 index, const OCITable* tb
 sword OCITableDelete(OCIEnv* envhp, OCIError* errhp, sb4 index, OCITable* tbl) {
   OCIEMU_ERRORS(errhp);
   return guarded("OCITableDelete", errors, [&] {
-    ClientColl& found = coll_at(cache_of(envhp), tbl);
-    if (found.type->info.kind != sql::TypeKind::Table) fail(kInvalidArgument, {"tbl"});
-    if (index < 0 || static_cast<size_t>(index) >= found.elements.size() || found.deleted[static_cast<size_t>(index)]) {
-      fail(kSubscriptBeyondCount);
+    ObjectCache& cache = cache_of(envhp);
+    ClientColl& found = coll_at(cache, tbl);
+    if (found.type->info.kind != sql::TypeKind::Table && !found.keyed()) fail(kInvalidArgument, {"tbl"});
+    const std::optional<size_t> at = found.position(index);
+    if (!at) fail(kSubscriptBeyondCount);
+    if (found.keyed()) {
+      cache.erase_keyed(found, *at);
+    } else {
+      found.deleted[*at] = true;
     }
-    found.deleted[static_cast<size_t>(index)] = true;
     return OCI_SUCCESS;
   });
 }

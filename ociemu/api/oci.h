@@ -203,6 +203,9 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_TYPECODE_NAMEDCOLLECTION 122
 #define OCI_TYPECODE_VARCHAR2 9
 #define OCI_TYPECODE_NUMBER 2
+#define OCI_TYPECODE_RECORD 250
+#define OCI_TYPECODE_ITABLE 251
+#define OCI_TYPECODE_BOOLEAN 252
 #define OCI_OTYPE_NAME 1
 #define OCI_OTYPE_REF 2
 #define OCI_OTYPE_PTR 3
@@ -273,6 +276,7 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_ATTR_TYPE_NAME 8
 #define OCI_ATTR_TRANS 8
 #define OCI_ATTR_SCHEMA_NAME 9
+#define OCI_ATTR_PACKAGE_NAME 12
 #define OCI_ATTR_ROW_COUNT 9
 #define OCI_ATTR_IMPLICIT_RESULT_COUNT 463
 #define OCI_RESULT_TYPE_SELECT 1
@@ -370,6 +374,8 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define SQLT_BLOB 113
 #define SQLT_BFILE 114
 #define SQLT_CFILE 115
+#define SQLT_REC 250
+#define SQLT_TAB 251
 #define SQLT_BOL 252
 #define SQLT_RSET 116
 #define SQLT_ODT 156

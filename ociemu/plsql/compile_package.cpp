@@ -33,7 +33,9 @@ void Compiler::parse_package_part(bool body) {
     ++pos_;
   }
   ++pos_;
+  if (!body) package_head_ = unit_->name;
   while (!word(pos_, "END") && !(body && word(pos_, "BEGIN"))) parse_declaration(unit_->block);
+  package_head_.clear();
   if (body) require_bodies();
   if (!body) {
     for (const auto& [member, symbol] : scopes_.back()) {

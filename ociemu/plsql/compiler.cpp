@@ -441,8 +441,11 @@ void Compiler::parse_type_declaration() {
   std::string name = take_name();
   expect_word("IS");
   TypeSpec type;
-  if (accept_word("TABLE") || accept_word("VARRAY")) {
+  if (word(pos_, "TABLE") || word(pos_, "VARRAY")) {
+    type.collection = accept_word("TABLE") ? TypeSpec::Collection::Nested : TypeSpec::Collection::Varray;
+    if (type.collection == TypeSpec::Collection::Varray) ++pos_;
     if (accept_op("(")) {
+      if (tok(pos_).kind == TokenKind::Number) type.limit = std::stoll(tok(pos_).text);
       pos_ = find_top(pos_, static_cast<int>(tokens_.size()), [&](int i) { return op(i, ")"); }) + 1;
     }
     expect_word("OF");
@@ -452,6 +455,7 @@ void Compiler::parse_type_declaration() {
     if (accept_word("INDEX")) {
       expect_word("BY");
       parse_type();
+      type.collection = TypeSpec::Collection::IndexBy;
     }
   } else if (accept_word("REF")) {
     expect_word("CURSOR");
@@ -474,6 +478,9 @@ void Compiler::parse_type_declaration() {
     if (accept_word("NOT")) expect_word("NULL");
   }
   expect_op(";");
+  if (!package_head_.empty() && (type.base == BaseType::Record || type.base == BaseType::IndexTable)) {
+    type.package_type = package_head_ + "." + name;
+  }
   declare(name, Symbol{Symbol::Type, -1, -1, -1, type}, at);
 }
 

@@ -380,6 +380,7 @@ class Compiler : public sql::NameResolver {
   int loop_depth_ = 0;
   int handler_depth_ = 0;
   bool trigger_ = false;  // INSERTING/UPDATING/DELETING mean the firing event
+  std::string package_head_;  // "OWNER.PACKAGE" while a package's head is read: its types are named
 };
 
 }  // namespace ociemu::plsql

@@ -55,6 +55,11 @@ struct TypeSpec {
   // Records: field names (upper case) and types, in order.
   std::vector<TypeField> fields;
   std::shared_ptr<TypeSpec> element;  // index-by tables
+  // Collections: how the type was declared (the engine keeps all three as index-by tables).
+  enum class Collection : uint8_t { IndexBy, Nested, Varray };
+  Collection collection = Collection::IndexBy;
+  int64_t limit = 0;         // VARRAY(limit)
+  std::string package_type;  // "OWNER.PACKAGE.NAME" of a record or collection type a package's head declares
   bool is_xml = false;  // XMLTYPE: a CLOB holding the document's text, with its methods
   std::string object;   // "OWNER.NAME" of an SQL object type held as its stored text (a JSON array)
 

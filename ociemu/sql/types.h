@@ -26,7 +26,8 @@ inline constexpr std::string_view kXmlTypeName = "XMLTYPE";
 inline constexpr int kObjectColumnType = 108;
 inline constexpr int kRefColumnType = 111;
 
-enum class TypeKind { Object, Varray, Table, Opaque };
+// IndexTable: a PL/SQL index-by table (associative array), declared only in packages.
+enum class TypeKind { Object, Varray, Table, Opaque, IndexTable };
 
 // One attribute of an object type, or the element of a collection type (no name).
 struct TypeAttribute {
@@ -41,14 +42,17 @@ struct TypeAttribute {
 
 struct TypeInfo {
   std::string owner, name;
+  std::string package;  // a PL/SQL record or collection type declared in this package's head, else empty
   TypeKind kind = TypeKind::Object;
   bool is_final = true;
   int64_t upper_bound = 0;  // VARRAY limit
   int64_t object_id = 0;
   std::vector<TypeAttribute> attributes;  // collections: the element alone
 
-  bool is_collection() const { return kind == TypeKind::Varray || kind == TypeKind::Table; }
-  std::string qualified() const { return owner + "." + name; }
+  bool is_collection() const {
+    return kind == TypeKind::Varray || kind == TypeKind::Table || kind == TypeKind::IndexTable;
+  }
+  std::string qualified() const { return owner + "." + (package.empty() ? name : package + "." + name); }
 };
 
 // A table of objects (CREATE TABLE t OF type).
