@@ -378,6 +378,34 @@ async function main() {
     await conn.execute('drop table node_kit');
   });
 
+  await check('types a package declares are DbObject classes: a record with a BOOLEAN, a sparse index-by table', async () => {
+    await conn.execute(`create or replace package node_types as
+      type rec_t is record (id number(5), flag boolean, name varchar2(20));
+      type nums_t is table of number index by pls_integer;
+    end;`);
+    const Rec = await conn.getDbObjectClass('NODE_TYPES.REC_T');
+    assert.strictEqual(Rec.prototype.fqn, 'SCOTT.NODE_TYPES.REC_T');
+    assert.strictEqual(Rec.prototype.isCollection, false);
+    assert.deepStrictEqual(Object.keys(Rec.prototype.attributes), ['ID', 'FLAG', 'NAME']);
+    assert.strictEqual(Rec.prototype.attributes.FLAG.type, oracledb.DB_TYPE_BOOLEAN);
+    const r = new Rec({ ID: 7, FLAG: false, NAME: 'seven' });
+    assert.deepStrictEqual([r.ID, r.FLAG, r.NAME], [7, false, 'seven']);
+    r.FLAG = true;
+    assert.strictEqual(r.FLAG, true);
+    const Nums = await conn.getDbObjectClass('SCOTT.NODE_TYPES.NUMS_T');
+    assert.strictEqual(Nums.prototype.isCollection, true);
+    const n = new Nums();
+    n.setElement(10, 1);
+    n.setElement(-5, 2);
+    n.setElement(3, 3);
+    n.deleteElement(3);
+    n.append(4);
+    assert.deepStrictEqual(n.getKeys(), [-5, 10, 11]);
+    assert.deepStrictEqual(n.getValues(), [2, 1, 4]);
+    assert.strictEqual(n.getNextIndex(-5), 10);
+    await assert.rejects(conn.getDbObjectClass('NODE_TYPES.NO_SUCH_T'), (e) => e.errorNum === 4043);
+  });
+
   await check('an object constructed with no attributes is stored as an object, a null bind as NULL', async () => {
     const Part = await conn.getDbObjectClass('SCOTT.NODE_PART_T');
     await conn.execute('create table node_bare (id number, part node_part_t)');
