@@ -27,32 +27,6 @@ class ObjectTest : public OciTest {
     must_run("CREATE TYPE names_t AS VARRAY(3) OF VARCHAR2(20)");
   }
 
-  OCIParam* describe(const std::string& name, OCIDescribe*& handle) {
-    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&handle), OCI_HTYPE_DESCRIBE, 0, nullptr));
-    sword rc = OCIDescribeAny(svc, err, const_cast<OraText*>(text(name)), len(name), OCI_OTYPE_NAME, OCI_DEFAULT,
-                              OCI_PTYPE_TYPE, handle);
-    EXPECT_EQ(OCI_SUCCESS, rc) << last_error();
-    OCIParam* param = nullptr;
-    if (rc == OCI_SUCCESS) {
-      EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(handle, OCI_HTYPE_DESCRIBE, &param, nullptr, OCI_ATTR_PARAM, err));
-    }
-    return param;
-  }
-
-  template <class T>
-  T attr(void* param, ub4 attribute) {
-    T value{};
-    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, nullptr, attribute, err)) << last_error();
-    return value;
-  }
-
-  std::string text_attr(void* param, ub4 attribute) {
-    OraText* value = nullptr;
-    ub4 size = 0;
-    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, &size, attribute, err)) << last_error();
-    return value ? std::string(reinterpret_cast<char*>(value), size) : "";
-  }
-
   std::vector<ociemu_attribute_layout> layout(const std::string& type, unsigned pointer_size) {
     std::vector<ociemu_attribute_layout> out(32);
     int count = ociemu_type_layout(svc, type.c_str(), pointer_size, out.data(), static_cast<int>(out.size()));

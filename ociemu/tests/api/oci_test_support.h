@@ -151,6 +151,35 @@ class OciTest : public ::testing::Test {
     return tdo;
   }
 
+  // The top parameter of OCIDescribeAny of a type by name (or, with pointer, by REF or descriptor).
+  OCIParam* describe(const std::string& name, OCIDescribe*& handle, ub1 pointer_type = OCI_OTYPE_NAME,
+                     void* pointer = nullptr) {
+    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&handle), OCI_HTYPE_DESCRIBE, 0, nullptr));
+    void* object = pointer ? pointer : const_cast<OraText*>(text(name));
+    sword rc = OCIDescribeAny(svc, err, object, pointer ? 0 : len(name), pointer_type, OCI_DEFAULT, OCI_PTYPE_TYPE,
+                              handle);
+    EXPECT_EQ(OCI_SUCCESS, rc) << name << ": " << last_error();
+    OCIParam* param = nullptr;
+    if (rc == OCI_SUCCESS) {
+      EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(handle, OCI_HTYPE_DESCRIBE, &param, nullptr, OCI_ATTR_PARAM, err));
+    }
+    return param;
+  }
+
+  template <class T>
+  T attr(void* param, ub4 attribute) {
+    T value{};
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, nullptr, attribute, err)) << last_error();
+    return value;
+  }
+
+  std::string text_attr(void* param, ub4 attribute) {
+    OraText* value = nullptr;
+    ub4 size = 0;
+    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, &size, attribute, err)) << last_error();
+    return value ? std::string(reinterpret_cast<char*>(value), size) : "";
+  }
+
   OCIEnv* env = nullptr;
   OCIError* err = nullptr;
   OCISvcCtx* svc = nullptr;

@@ -33,34 +33,6 @@ class PackageTypeTest : public OciTest {
         "END pkg;");
   }
 
-  OCIParam* describe(const std::string& name, OCIDescribe*& handle, ub1 pointer_type = OCI_OTYPE_NAME,
-                     void* pointer = nullptr) {
-    EXPECT_EQ(OCI_SUCCESS, OCIHandleAlloc(env, reinterpret_cast<void**>(&handle), OCI_HTYPE_DESCRIBE, 0, nullptr));
-    void* object = pointer ? pointer : const_cast<OraText*>(text(name));
-    sword rc = OCIDescribeAny(svc, err, object, pointer ? 0 : len(name), pointer_type, OCI_DEFAULT, OCI_PTYPE_TYPE,
-                              handle);
-    EXPECT_EQ(OCI_SUCCESS, rc) << name << ": " << last_error();
-    OCIParam* param = nullptr;
-    if (rc == OCI_SUCCESS) {
-      EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(handle, OCI_HTYPE_DESCRIBE, &param, nullptr, OCI_ATTR_PARAM, err));
-    }
-    return param;
-  }
-
-  template <class T>
-  T attr(void* param, ub4 attribute) {
-    T value{};
-    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, nullptr, attribute, err)) << last_error();
-    return value;
-  }
-
-  std::string text_attr(void* param, ub4 attribute) {
-    OraText* value = nullptr;
-    ub4 size = 0;
-    EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(param, OCI_DTYPE_PARAM, &value, &size, attribute, err)) << last_error();
-    return value ? std::string(reinterpret_cast<char*>(value), size) : "";
-  }
-
   // "SCHEMA.PACKAGE.NAME" of a type parameter, as a client builds a type's full name.
   std::string full_name(void* param, ub4 name_attribute = OCI_ATTR_NAME) {
     return text_attr(param, OCI_ATTR_SCHEMA_NAME) + "." + text_attr(param, OCI_ATTR_PACKAGE_NAME) + "." +
@@ -77,6 +49,12 @@ class PackageTypeTest : public OciTest {
     int out = 0;
     EXPECT_EQ(OCI_SUCCESS, OCINumberToInt(err, static_cast<const OCINumber*>(value), sizeof out, OCI_NUMBER_SIGNED, &out));
     return out;
+  }
+
+  // A new, empty index-by table of the named type.
+  OCITable* new_table(const std::string& type) {
+    OCIType* tdo = type_by_name(type);
+    return tdo ? static_cast<OCITable*>(new_instance(tdo, OCI_TYPECODE_NAMEDCOLLECTION)) : nullptr;
   }
 
   void* new_instance(OCIType* tdo, OCITypeCode typecode) {
@@ -269,9 +247,7 @@ TEST_F(PackageTypeTest, a_record_instance_keeps_boolean_number_and_text_attribut
 }
 
 TEST_F(PackageTypeTest, an_index_by_table_keeps_sparse_keys_in_order) {
-  OCIType* tdo = type_by_name("PKG.NUMBERS_T");
-  ASSERT_NE(nullptr, tdo);
-  auto* table = static_cast<OCITable*>(new_instance(tdo, OCI_TYPECODE_NAMEDCOLLECTION));
+  OCITable* table = new_table("PKG.NUMBERS_T");
   ASSERT_NE(nullptr, table);
   for (int key : {10, -5, 3}) {
     OCINumber value = number(key * 100);
@@ -320,9 +296,7 @@ TEST_F(PackageTypeTest, an_index_by_table_keeps_sparse_keys_in_order) {
 }
 
 TEST_F(PackageTypeTest, an_index_by_table_of_strings_keeps_each_text_with_its_key_through_changes) {
-  OCIType* tdo = type_by_name("SCOTT.PKG.WORDS_T");
-  ASSERT_NE(nullptr, tdo);
-  auto* table = static_cast<OCITable*>(new_instance(tdo, OCI_TYPECODE_NAMEDCOLLECTION));
+  OCITable* table = new_table("SCOTT.PKG.WORDS_T");
   ASSERT_NE(nullptr, table);
   OCIString* word = nullptr;
   auto assign = [&](sb4 key, const std::string& value, OCIInd indicator) {
