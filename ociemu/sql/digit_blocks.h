@@ -46,7 +46,7 @@ struct WordDigits {
   }
 
   // The base-100 digits of a block of kWidth digits as kWidth / 2 OCINumber mantissa bytes: each
-  // digit plus one, or a negative's 101 minus it.
+  // base-100 digit plus one, or a negative's 101 minus it.
   static void write_mantissa(const char* block, bool negative, unsigned char* out) {
     uint64_t digits = lanes(block, 0, kWidth);
     // Byte 2k becomes ten times digit 2k plus digit 2k + 1; no byte exceeds 99, so none carries,
