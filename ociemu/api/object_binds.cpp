@@ -203,11 +203,13 @@ class Codec {
     encode_level(type.slots, index, type.info.attributes.size(), base, nulls, out);
   }
 
+  // An index-by table's elements go as [key, value] pairs, since its keys need not follow each other.
   void encode_coll(const ClientColl& coll, std::string& out) {
     out += '[';
     const sql::TypeAttribute& element = coll.type->info.attributes.at(0);
     for (size_t i = 0; i < coll.elements.size(); ++i) {
       if (i) out += ',';
+      if (coll.keyed()) out += '[' + std::to_string(coll.keys[i]) + ',';
       if (*coll.indicators[i] != kIndicatorNotNull) {
         out += "null";
       } else if (coll.type->element && !coll.type->element->by_pointer()) {
@@ -216,6 +218,7 @@ class Codec {
         encode_value(element, coll.type->element, element_kind(element), static_cast<const char*>(coll.elements[i]),
                      out);
       }
+      if (coll.keyed()) out += ']';
     }
     out += ']';
   }
@@ -233,13 +236,16 @@ class Codec {
     if (value.kind != Json::Kind::Array) return;
     const sql::TypeAttribute& element = coll.type->info.attributes.at(0);
     for (size_t i = 0; i < value.items.size(); ++i) {
-      const Json& item = value.items[i];
+      const Json* pair = coll.keyed() ? &value.items[i] : nullptr;
+      if (pair && (pair->kind != Json::Kind::Array || pair->items.size() != 2)) fail(kInvalidArgument, {"stored table"});
+      const Json& item = pair ? pair->items[1] : value.items[i];
+      const auto key = pair ? static_cast<sb4>(std::stoll(pair->items[0].text)) : 0;
       const std::string item_path = path + "[" + std::to_string(i) + "]";
       OCIInd indicator = item.kind == Json::Kind::Null ? kIndicatorNull : kIndicatorNotNull;
       if (coll.type->element && !coll.type->element->by_pointer()) {
         Instance& scratch = cache_.new_instance(*coll.type->element, nullptr);
         decode_object(*coll.type->element, item, scratch.bytes(), scratch.nulls.get(), item_path);
-        cache_.append_element(coll, scratch.address(), scratch.nulls.get());
+        add_element(coll, key, scratch.address(), scratch.nulls.get());
         cache_.free_instance(scratch.address());
         continue;
       }
@@ -248,7 +254,7 @@ class Codec {
       if (kind == SlotLayout::Kind::Pointer) fill_pointer(element, slot);
       if (indicator == kIndicatorNotNull) decode_value(element, coll.type->element, kind, item, slot, item_path);
       const void* argument = kind == SlotLayout::Kind::Pointer ? pointer_at(slot) : static_cast<const void*>(slot);
-      cache_.append_element(coll, argument, &indicator);
+      add_element(coll, key, argument, &indicator);
       if (kind != SlotLayout::Kind::Pointer) continue;
       if (LobLocator* locator = live_locator(pointer_at(slot))) {
         cache_.env()->destroy(locator);
@@ -259,10 +265,19 @@ class Codec {
   }
 
  private:
+  void add_element(ClientColl& coll, sb4 key, const void* elem, const void* elemind) {
+    if (coll.keyed()) {
+      cache_.assign_keyed(coll, key, elem, elemind);
+    } else {
+      cache_.append_element(coll, elem, elemind);
+    }
+  }
+
   static SlotLayout::Kind element_kind(const sql::TypeAttribute& element) {
     const int code = builtin_code(element);
     if (code == 2) return SlotLayout::Kind::Number;
     if (code == 12) return SlotLayout::Kind::Date;
+    if (code == kTypecodeBoolean) return SlotLayout::Kind::Boolean;
     return SlotLayout::Kind::Pointer;
   }
 
@@ -311,6 +326,12 @@ class Codec {
       OCIDate date;
       std::memcpy(&date, at, sizeof date);
       return write_string(date_text(date), out);
+    }
+    if (kind == SlotLayout::Kind::Boolean) {
+      boolean flag = 0;
+      std::memcpy(&flag, at, sizeof flag);
+      out += flag ? "true" : "false";
+      return;
     }
     void* value = pointer_at(at);
     if (ClientString* text = cache_.find_string(value)) return write_string(text->bytes, out);
@@ -435,6 +456,12 @@ class Codec {
     if (kind == SlotLayout::Kind::Date) {
       const OCIDate date = date_of(value.text);
       std::memcpy(at, &date, sizeof date);
+      return;
+    }
+    if (kind == SlotLayout::Kind::Boolean) {
+      // true/false, or a number where the text came from SQL (1 and 0)
+      const boolean flag = value.text != "0" && value.text != "false" ? 1 : 0;
+      std::memcpy(at, &flag, sizeof flag);
       return;
     }
     void* target = pointer_at(at);

@@ -26,6 +26,7 @@ constexpr int kTypeVarchar = 1;
 constexpr int kTypeNumber = 2;
 constexpr int kTypeRaw = 23;
 constexpr int kPlsqlBlockCode = 34;  // SQL function code of BEGIN/DECLARE blocks
+constexpr int kObjectGone = 21700;
 constexpr int kCreateProcedureCode = 24, kCreateFunctionCode = 91, kCreateTriggerCode = 59;
 constexpr int kCreatePackageCode = 94, kCreatePackageBodyCode = 97;
 
@@ -516,6 +517,11 @@ void Statement::bind_element(Bind& bound, sqlite3_stmt* stmt, int index, uint32_
     length = implied_length(a.dty, value, a.value_size);
   }
   if (a.dty == SQLT_NTY) {
+    // A type a package declares exists for PL/SQL only.
+    const TypeDescriptor* type = bound.objects.type;
+    if (type != nullptr && !type->info.package.empty() && translation_.kind != sql::StatementKind::PlsqlBlock) {
+      fail(kObjectGone);
+    }
     std::optional<std::string> stored = bound_object_text(bound, row, *session_);
     if (!stored) {
       sqlite3_bind_null(stmt, index);

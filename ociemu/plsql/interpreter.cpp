@@ -296,15 +296,42 @@ class Runner final : public Activation {
       } else if (parameter.default_value) {
         value = eval(*parameter.default_value);
       }
-      frame_[static_cast<size_t>(parameter.slot)].value = fit(value, slot_type(parameter.slot));
+      store_slot(parameter.slot, value);
     }
   }
 
-  std::vector<Value> parameter_values(const std::vector<Parameter>& parameters) const {
+  std::vector<Value> parameter_values(const std::vector<Parameter>& parameters) {
     std::vector<Value> values;
     values.reserve(parameters.size());
-    for (const Parameter& parameter : parameters) values.push_back(frame_[static_cast<size_t>(parameter.slot)].value);
+    for (const Parameter& parameter : parameters) values.push_back(slot_value(parameter.slot));
     return values;
+  }
+
+  // Records of a package's types cross calls and binds as the stored text of their type's
+  // objects; other records stay in their slots' fields.
+  static bool is_package_record(const TypeSpec& type) {
+    return type.base == BaseType::Record && !type.package_type.empty();
+  }
+  static bool is_package_table(const TypeSpec& type) {
+    return type.base == BaseType::IndexTable && !type.package_type.empty();
+  }
+
+  Value slot_value(int slot) {
+    const TypeSpec& type = slot_type(slot);
+    const Slot& held = frame_[static_cast<size_t>(slot)];
+    if (is_package_table(type)) return pack_table(host_, held.table);
+    return is_package_record(type) ? pack_record(host_, held.fields, type) : held.value;
+  }
+
+  void store_slot(int slot, const Value& value) {
+    const TypeSpec& type = slot_type(slot);
+    if (is_package_record(type)) {
+      frame_[static_cast<size_t>(slot)].fields = unpack_record(host_, value, type);
+    } else if (is_package_table(type)) {
+      frame_[static_cast<size_t>(slot)].table = unpack_table(host_, value, type);
+    } else {
+      frame_[static_cast<size_t>(slot)].value = fit(value, type);
+    }
   }
 
   // The value a function's RETURN left, converted to its type; ORA-06503 when its end was reached instead.
@@ -429,7 +456,7 @@ class Runner final : public Activation {
         line_ = decl.line;
         try {
           if (took_passed_cursor(decl.slot, *decl.initial)) continue;
-          slot.value = fit(eval(*decl.initial), decl.type);
+          store_slot(decl.slot, eval(*decl.initial));
         } catch (const sql::OracleException& e) {
           throw raised_by_sql(e);
         }
@@ -584,7 +611,7 @@ class Runner final : public Activation {
           deliver_cursor(s.targets[i].ref, std::move(cursors[i].cursor));
         }
       } else if (callee.passed_table(i)) {
-        if (parameters[i].mode != Parameter::In) deliver_table(s.targets[i].ref, cursors[i].table);
+        if (parameters[i].mode != Parameter::In) deliver_table(s.targets[i].ref, cursors[i].table, *callee.passed_table(i));
       } else if (parameters[i].mode != Parameter::In) {
         assign(s.targets[i].ref, results[i]);
       }
@@ -643,6 +670,10 @@ class Runner final : public Activation {
       return frame_[static_cast<size_t>(value.ref.slot)].table;
     }
     const std::string& name = value.ref.name;
+    // A client's object of the package's type rather than a host array.
+    if (is_package_table(type) && !(value.ref.kind == Ref::Bind && host_.is_table_bind(name))) {
+      return unpack_table(host_, eval(value), type);
+    }
     if (value.ref.kind != Ref::Bind || name.empty() || !host_.is_table_bind(name)) throw raise_code(kValueErrorCode);
     if ((host_.bind_kind(name) == BindKind::Character) != is_character_type(type.element->base)) {
       throw raise_code(kCompileError, sql::message_text(kCompileError, {std::to_string(value.line), std::to_string(value.column),
@@ -665,12 +696,13 @@ class Runner final : public Activation {
   }
 
   // An OUT or IN OUT index-by table back to its argument: a table variable, or a host array from its first element.
-  void deliver_table(const Ref& target, const std::map<int64_t, Value>& table) {
+  void deliver_table(const Ref& target, const std::map<int64_t, Value>& table, const TypeSpec& type) {
     if (target.kind == Ref::Slot && is_table_slot(target.slot)) {
       frame_[static_cast<size_t>(target.slot)].table = table;
       return;
     }
     if (target.kind != Ref::Bind) throw raise_code(kValueErrorCode);
+    if (is_package_table(type) && !host_.is_table_bind(target.name)) return assign(target, pack_table(host_, table));
     clear_table(target);
     int64_t key = 1;
     for (const auto& element : table) assign_element(target, key++, element.second);
@@ -730,7 +762,9 @@ class Runner final : public Activation {
     if (target.kind == Ref::Slot && took_passed_cursor(target.slot, value)) return Flow::Normal;
     if (target.kind == Ref::Slot && unit_.slot_types[static_cast<size_t>(target.slot)].base == BaseType::Record) {
       if (value.form != Expr::Reference || value.ref.kind != Ref::Slot) {
-        throw raise_code(kValueErrorCode);
+        if (!is_package_record(slot_type(target.slot))) throw raise_code(kValueErrorCode);
+        store_slot(target.slot, eval(value));  // a function's result, or a bind's object
+        return Flow::Normal;
       }
       const Slot& source = frame_[static_cast<size_t>(value.ref.slot)];
       assign_row(s.targets, source.fields);
@@ -1248,7 +1282,7 @@ class Runner final : public Activation {
 
   Value eval_ref(const Ref& ref) {
     switch (ref.kind) {
-      case Ref::Slot: return frame_[static_cast<size_t>(ref.slot)].value;
+      case Ref::Slot: return slot_value(ref.slot);
       case Ref::Field: return frame_[static_cast<size_t>(ref.slot)].fields[static_cast<size_t>(ref.field)];
       case Ref::Element: {
         auto& table = frame_[static_cast<size_t>(ref.slot)].table;
@@ -1343,7 +1377,7 @@ class Runner final : public Activation {
   void assign(const Ref& target, const Value& value) {
     switch (target.kind) {
       case Ref::Slot:
-        frame_[static_cast<size_t>(target.slot)].value = fit(value, slot_type(target.slot));
+        store_slot(target.slot, value);
         return;
       case Ref::Field: {
         const TypeSpec& type = slot_type(target.slot).fields[static_cast<size_t>(target.field)].second;

@@ -31,6 +31,10 @@ TypeSpec type_of(const sql::TypeAttribute& attribute, const std::optional<sql::T
 }
 
 constexpr const char* kReadSql = "SELECT json_extract(?1, ?2)";
+constexpr const char* kQuoteSql = "SELECT json_quote(?1)";
+constexpr const char* kFieldsSql = "SELECT key, value, type FROM json_each(?1)";
+constexpr const char* kPairsSql =
+    "SELECT json_extract(value, '$[0]'), json_extract(value, '$[1]'), json_type(value, '$[1]') FROM json_each(?1)";
 constexpr const char* kWriteSql = "SELECT json_type(?1, ?4), json_set(?1, ?2, ?3)";
 constexpr const char* kWriteObjectSql = "SELECT json_type(?1, ?4), json_set(?1, ?2, json(?3))";
 
@@ -59,7 +63,13 @@ class JsonCall {
     sqlite3_bind_text(handle(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   void run() {
-    if (sqlite3_step(handle()) != SQLITE_ROW) sql::throw_oracle(kValueErrorCode);
+    if (!next()) sql::throw_oracle(kValueErrorCode);
+  }
+  // Steps to the next row; false at the end, a value error when the text is no JSON.
+  bool next() {
+    const int rc = sqlite3_step(handle());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) sql::throw_oracle(kValueErrorCode);
+    return rc == SQLITE_ROW;
   }
   bool is_null(int column) const { return sqlite3_column_type(handle(), column) == SQLITE_NULL; }
   std::string text(int column) const {
@@ -108,6 +118,82 @@ Value read_attribute(Host& host, const Value& object, const ObjectAttribute& att
   if (attribute.encoding == ObjectAttribute::Hex) return Value{Value::Blob, 0, 0, sql::bytes_of_hex(query.text(0))};
   Value value = column_value(query.handle(), 0, std::nullopt);
   return coerce(value, attribute.type, host.context());
+}
+
+namespace {
+
+std::string json_of(Host& host, const Value& value) {
+  if (value.is_null() || value.kind == Value::Lob) return "null";
+  if (value.kind == Value::Boolean) return value.integer ? "true" : "false";
+  JsonCall quote(host, kQuoteSql);
+  if (value.kind == Value::Blob) {
+    quote.bind(1, sql::hex_of(value.bytes));
+  } else {
+    bind_value(quote.handle(), 1, value);
+  }
+  quote.run();
+  return quote.text(0);
+}
+
+// A field as the stored text gives it: JSON's true and false, dates in storage form.
+Value field_value(const JsonCall& row, const TypeSpec& type, const sql::SessionContext& session) {
+  const std::string json_type = row.text(2);
+  if (json_type == "null") return Value{};
+  if (json_type == "true" || json_type == "false") return Value::of_boolean(json_type == "true");
+  Value value = column_value(row.handle(), 1, std::nullopt);
+  if (type.base == BaseType::Boolean && value.kind == Value::Integer) return Value::of_boolean(value.integer != 0);
+  if ((type.base == BaseType::Date || type.base == BaseType::Timestamp) && value.kind == Value::Text) {
+    value.kind = type.base == BaseType::Date ? Value::Date : Value::Timestamp;
+  }
+  if ((type.base == BaseType::Raw || type.base == BaseType::Blob) && value.kind == Value::Text) {
+    return Value{Value::Blob, 0, 0, sql::bytes_of_hex(value.bytes)};
+  }
+  return coerce(value, type, session);
+}
+
+}  // namespace
+
+Value pack_record(Host& host, const std::vector<Value>& fields, const TypeSpec& type) {
+  std::string out = "[";
+  for (size_t i = 0; i < type.fields.size(); ++i) {
+    if (i) out += ',';
+    out += i < fields.size() ? json_of(host, fields[i]) : "null";
+  }
+  return Value::of_text(out + "]");
+}
+
+Value pack_table(Host& host, const std::map<int64_t, Value>& table) {
+  std::string out = "[";
+  for (const auto& [key, value] : table) {
+    if (out.size() > 1) out += ',';
+    out += "[" + std::to_string(key) + "," + json_of(host, value) + "]";
+  }
+  return Value::of_text(out + "]");
+}
+
+std::map<int64_t, Value> unpack_table(Host& host, const Value& packed, const TypeSpec& type) {
+  std::map<int64_t, Value> table;
+  if (packed.is_null() || !type.element) return table;
+  JsonCall rows(host, kPairsSql);
+  bind_value(rows.handle(), 1, packed);
+  while (rows.next()) {
+    if (sqlite3_column_type(rows.handle(), 0) != SQLITE_INTEGER) sql::throw_oracle(kValueErrorCode);
+    table[sqlite3_column_int64(rows.handle(), 0)] = field_value(rows, *type.element, host.context());
+  }
+  return table;
+}
+
+std::vector<Value> unpack_record(Host& host, const Value& packed, const TypeSpec& type) {
+  std::vector<Value> fields(type.fields.size());
+  if (packed.is_null()) return fields;
+  JsonCall rows(host, kFieldsSql);
+  bind_value(rows.handle(), 1, packed);
+  while (rows.next()) {
+    const int64_t index = sqlite3_column_int64(rows.handle(), 0);
+    if (index < 0 || static_cast<size_t>(index) >= fields.size()) continue;
+    fields[static_cast<size_t>(index)] = field_value(rows, type.fields[static_cast<size_t>(index)].second, host.context());
+  }
+  return fields;
 }
 
 Value write_attribute(Host& host, const Value& object, const ObjectAttribute& attribute, const Value& value) {

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,14 @@ std::optional<ObjectAttribute> find_object_attribute(sqlite3* db, const std::str
 
 // The attribute's value in the object's stored text; NULL when the object or the attribute is.
 Value read_attribute(Host& host, const Value& object, const ObjectAttribute& attribute);
+
+// A record of a type a package declares as it crosses calls and binds: the stored text
+// of an object of that type (a JSON array of its fields), and back (NULL gives null fields).
+Value pack_record(Host& host, const std::vector<Value>& fields, const TypeSpec& type);
+std::vector<Value> unpack_record(Host& host, const Value& packed, const TypeSpec& type);
+// An index-by table of such a type: [key, value] pairs in key order.
+Value pack_table(Host& host, const std::map<int64_t, Value>& table);
+std::map<int64_t, Value> unpack_table(Host& host, const Value& packed, const TypeSpec& type);
 
 // The object's stored text with the attribute replaced by `value` (already of the attribute's
 // type); ORA-06530 when the object holding the attribute is null, as Oracle refuses it.

@@ -406,6 +406,41 @@ async function main() {
     await assert.rejects(conn.getDbObjectClass('NODE_TYPES.NO_SUCH_T'), (e) => e.errorNum === 4043);
   });
 
+  await check('a package record with a BOOLEAN binds IN and OUT; index-by tables come back OUT with their keys', async () => {
+    await conn.execute(`create or replace package node_binds as
+      type rec_t is record (id number, flag boolean, name varchar2(20));
+      type nums_t is table of number index by pls_integer;
+      type words_t is table of varchar2(20) index by pls_integer;
+      function flip(r rec_t) return rec_t;
+      function numbers_of(n number) return nums_t;
+      procedure words(t out words_t);
+    end;`);
+    await conn.execute(`create or replace package body node_binds as
+      function flip(r rec_t) return rec_t is o rec_t := r; begin o.flag := not r.flag; o.id := r.id + 1; return o; end;
+      function numbers_of(n number) return nums_t is
+        t nums_t;
+      begin
+        for i in 1 .. n loop t(i * 2) := i * i; end loop;
+        return t;
+      end;
+      procedure words(t out words_t) is begin t(-1) := 'minus'; t(5) := 'five'; end;
+    end;`);
+    const Rec = await conn.getDbObjectClass('NODE_BINDS.REC_T');
+    const r = await conn.execute('begin :o := node_binds.flip(:i); end;',
+      { i: new Rec({ ID: 1, FLAG: true, NAME: 'one' }), o: { dir: oracledb.BIND_OUT, type: Rec } });
+    assert.deepStrictEqual([r.outBinds.o.ID, r.outBinds.o.FLAG, r.outBinds.o.NAME], [2, false, 'one']);
+    const Nums = await conn.getDbObjectClass('NODE_BINDS.NUMS_T');
+    const t = await conn.execute('begin :t := node_binds.numbers_of(3); end;',
+      { t: { dir: oracledb.BIND_OUT, type: Nums } });
+    assert.deepStrictEqual(t.outBinds.t.getKeys(), [2, 4, 6]);
+    assert.deepStrictEqual(t.outBinds.t.getValues(), [1, 4, 9]);
+    const Words = await conn.getDbObjectClass('NODE_BINDS.WORDS_T');
+    const w = await conn.execute('begin node_binds.words(:t); end;', { t: { dir: oracledb.BIND_OUT, type: Words } });
+    assert.deepStrictEqual(w.outBinds.t.getKeys(), [-1, 5]);
+    assert.deepStrictEqual(w.outBinds.t.getValues(), ['minus', 'five']);
+    await assert.rejects(conn.execute('select :r from dual', { r: new Rec({ ID: 1 }) }), (e) => e.errorNum === 21700);
+  });
+
   await check('an object constructed with no attributes is stored as an object, a null bind as NULL', async () => {
     const Part = await conn.getDbObjectClass('SCOTT.NODE_PART_T');
     await conn.execute('create table node_bare (id number, part node_part_t)');

@@ -30,7 +30,109 @@ class PackageTypeTest : public OciTest {
         "  TYPE recs_t IS VARRAY(3) OF rec_t;\n"
         "  TYPE cursor_t IS REF CURSOR;\n"
         "  FUNCTION twice(n NUMBER) RETURN NUMBER;\n"
+        "  FUNCTION make_record(n NUMBER) RETURN rec_t;\n"
+        "  FUNCTION describe_record(r rec_t) RETURN VARCHAR2;\n"
+        "  PROCEDURE bump(r IN OUT rec_t);\n"
+        "  FUNCTION numbers_of(n NUMBER) RETURN numbers_t;\n"
+        "  FUNCTION total(t numbers_t) RETURN VARCHAR2;\n"
+        "  PROCEDURE double_all(t IN OUT numbers_t);\n"
         "END pkg;");
+    must_run(
+        "CREATE OR REPLACE PACKAGE BODY pkg AS\n"
+        "  FUNCTION twice(n NUMBER) RETURN NUMBER IS BEGIN RETURN n * 2; END;\n"
+        "  FUNCTION make_record(n NUMBER) RETURN rec_t IS\n"
+        "    r rec_t;\n"
+        "  BEGIN\n"
+        "    r.id := n; r.flag := n > 5; r.name := 'n' || n; r.born := DATE '2024-02-03';\n"
+        "    RETURN r;\n"
+        "  END;\n"
+        "  FUNCTION describe_record(r rec_t) RETURN VARCHAR2 IS\n"
+        "  BEGIN\n"
+        "    RETURN r.id || '/' || CASE WHEN r.flag THEN 'T' WHEN NOT r.flag THEN 'F' ELSE '-' END || '/' || r.name;\n"
+        "  END;\n"
+        "  PROCEDURE bump(r IN OUT rec_t) IS BEGIN r.id := r.id + 1; r.flag := NOT r.flag; END;\n"
+        "  FUNCTION numbers_of(n NUMBER) RETURN numbers_t IS\n"
+        "    t numbers_t;\n"
+        "  BEGIN\n"
+        "    FOR i IN 1 .. n LOOP t(i * 10) := i; END LOOP;\n"
+        "    RETURN t;\n"
+        "  END;\n"
+        "  FUNCTION total(t numbers_t) RETURN VARCHAR2 IS\n"
+        "    k PLS_INTEGER := t.FIRST; s NUMBER := 0; keys VARCHAR2(100);\n"
+        "  BEGIN\n"
+        "    WHILE k IS NOT NULL LOOP s := s + t(k); keys := keys || k || ','; k := t.NEXT(k); END LOOP;\n"
+        "    RETURN keys || s;\n"
+        "  END;\n"
+        "  PROCEDURE double_all(t IN OUT numbers_t) IS\n"
+        "    k PLS_INTEGER := t.FIRST;\n"
+        "  BEGIN\n"
+        "    WHILE k IS NOT NULL LOOP t(k) := t(k) * 2; k := t.NEXT(k); END LOOP;\n"
+        "    t(-1) := 0;\n"
+        "  END;\n"
+        "END pkg;");
+  }
+
+  // Binds :name as an object of the type; *instance null lets the call make one.
+  OCIBind* bind_object(OCIStmt* stmt, const std::string& name, const std::string& type, void** instance) {
+    OCIBind* bind = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(name), static_cast<sb4>(name.size()), nullptr, 0,
+                                         SQLT_NTY, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+    EXPECT_EQ(OCI_SUCCESS, OCIBindObject(bind, err, type_by_name(type), instance, nullptr, nullptr, nullptr))
+        << last_error();
+    return bind;
+  }
+
+  // Binds :name as a VARCHAR2 output of up to 100 bytes.
+  void bind_text_out(OCIStmt* stmt, const std::string& name, char (&buffer)[101]) {
+    OCIBind* bind = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIBindByName(stmt, &bind, err, text(name), static_cast<sb4>(name.size()), buffer,
+                                         sizeof buffer, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+  }
+
+  sword execute(OCIStmt* stmt) { return OCIStmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT); }
+
+  // Runs a block with a VARCHAR2 OUT bind `text_name` and an object bind `object_name` of the
+  // type on *instance; the text it gives.
+  std::string text_with_object(const std::string& block, const std::string& text_name, const std::string& object_name,
+                               const std::string& type, void** instance) {
+    OCIStmt* stmt = prepare(block);
+    char given[101] = {0};
+    bind_text_out(stmt, text_name, given);
+    bind_object(stmt, object_name, type, instance);
+    EXPECT_EQ(OCI_SUCCESS, execute(stmt)) << last_error();
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return given;
+  }
+
+  // Runs a block whose one bind :name is an OUT object of the type; the instance it made, or null.
+  void* object_out_of(const std::string& block, const std::string& name, const std::string& type) {
+    OCIStmt* stmt = prepare(block);
+    void* instance = nullptr;
+    bind_object(stmt, name, type, &instance);
+    EXPECT_EQ(OCI_SUCCESS, execute(stmt)) << last_error();
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    return instance;
+  }
+
+  // An attribute's value address and its indicator.
+  void* attribute(void* instance, const std::string& name, OCIInd* indicator = nullptr) {
+    const OraText* names[] = {text(name)};
+    const ub4 lengths[] = {len(name)};
+    OCIInd status = OCI_IND_NULL;
+    void* value = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIObjectGetAttr(env, err, instance, nullptr, nullptr, names, lengths, 1, nullptr, 0, &status,
+                                            nullptr, &value, nullptr))
+        << last_error();
+    if (indicator) *indicator = status;
+    return value;
+  }
+
+  void set_attribute(void* instance, const std::string& name, const void* value) {
+    const OraText* names[] = {text(name)};
+    const ub4 lengths[] = {len(name)};
+    EXPECT_EQ(OCI_SUCCESS, OCIObjectSetAttr(env, err, instance, nullptr, nullptr, names, lengths, 1, nullptr, 0,
+                                            OCI_IND_NOTNULL, nullptr, value))
+        << last_error();
   }
 
   // "SCHEMA.PACKAGE.NAME" of a type parameter, as a client builds a type's full name.
@@ -324,6 +426,78 @@ TEST_F(PackageTypeTest, an_index_by_table_of_strings_keeps_each_text_with_its_ke
   }
   OCIObjectFree(env, err, word, 0);
   EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, table, 0));
+}
+
+TEST_F(PackageTypeTest, a_record_comes_out_of_a_function_goes_into_one_and_comes_back_changed) {
+  void* record = object_out_of("begin :r := pkg.make_record(7); end;", ":R", "PKG.REC_T");
+  ASSERT_NE(nullptr, record);
+  EXPECT_EQ(7, int_of(attribute(record, "ID")));
+  EXPECT_EQ(1, *static_cast<boolean*>(attribute(record, "FLAG")));
+  EXPECT_STREQ("n7", reinterpret_cast<char*>(OCIStringPtr(env, *static_cast<OCIString**>(attribute(record, "NAME")))));
+  const auto* born = static_cast<OCIDate*>(attribute(record, "BORN"));
+  EXPECT_EQ(2024, born->OCIDateYYYY);
+  EXPECT_EQ(3, born->OCIDateDD);
+
+  // IN: the client's record as the function's argument, its BOOLEAN false and not null.
+  boolean no = 0;
+  set_attribute(record, "FLAG", &no);
+  OCIInd unset = OCI_IND_NOTNULL;
+  EXPECT_EQ("7/F/n7", text_with_object("begin :d := pkg.describe_record(:r); end;", ":D", ":R", "PKG.REC_T", &record));
+
+  // IN OUT: the same instance comes back changed.
+  void* const original = record;
+  OCIStmt* stmt = prepare("begin pkg.bump(:r); end;");
+  bind_object(stmt, ":R", "PKG.REC_T", &record);
+  ASSERT_EQ(OCI_SUCCESS, execute(stmt)) << last_error();
+  EXPECT_EQ(original, record);
+  EXPECT_EQ(8, int_of(attribute(record, "ID")));
+  EXPECT_EQ(1, *static_cast<boolean*>(attribute(record, "FLAG", &unset)));
+  EXPECT_EQ(OCI_IND_NOTNULL, unset);
+  EXPECT_STREQ("n7", reinterpret_cast<char*>(OCIStringPtr(env, *static_cast<OCIString**>(attribute(record, "NAME")))));
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, record, 0));
+}
+
+TEST_F(PackageTypeTest, a_record_variable_of_the_package_type_takes_a_bind_and_gives_it_back) {
+  void* record = new_instance(type_by_name("PKG.REC_T"), OCI_TYPECODE_RECORD);
+  OCINumber forty = number(40);
+  set_attribute(record, "ID", &forty);
+  OCIStmt* stmt = prepare("declare r pkg.rec_t := :r; begin r.id := r.id + 2; r.name := 'x'; :r := r; end;");
+  bind_object(stmt, ":R", "PKG.REC_T", &record);
+  ASSERT_EQ(OCI_SUCCESS, execute(stmt)) << last_error();
+  EXPECT_EQ(42, int_of(attribute(record, "ID")));
+  OCIInd flag = OCI_IND_NOTNULL;
+  attribute(record, "FLAG", &flag);
+  EXPECT_EQ(OCI_IND_NULL, flag);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, record, 0));
+}
+
+TEST_F(PackageTypeTest, an_index_by_table_comes_out_of_a_function_and_goes_in_and_out_of_a_procedure) {
+  void* table = object_out_of("begin :t := pkg.numbers_of(3); end;", ":T", "PKG.NUMBERS_T");
+  ASSERT_NE(nullptr, table);
+  EXPECT_EQ((std::vector<sb4>{10, 20, 30}), keys(static_cast<OCITable*>(table)));
+  EXPECT_EQ(2, number_at(static_cast<OCITable*>(table), 20));
+
+  OCINumber five = number(5);
+  ASSERT_EQ(OCI_SUCCESS, OCICollAssignElem(env, err, -7, &five, nullptr, static_cast<OCIColl*>(table)));
+  EXPECT_EQ("-7,10,20,30,11", text_with_object("begin :s := pkg.total(:t); pkg.double_all(:t); end;", ":S", ":T",
+                                               "PKG.NUMBERS_T", &table));
+  EXPECT_EQ((std::vector<sb4>{-7, -1, 10, 20, 30}), keys(static_cast<OCITable*>(table)));
+  EXPECT_EQ(10, number_at(static_cast<OCITable*>(table), -7));
+  EXPECT_EQ(0, number_at(static_cast<OCITable*>(table), -1));
+  EXPECT_EQ(6, number_at(static_cast<OCITable*>(table), 30));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, table, 0));
+}
+
+TEST_F(PackageTypeTest, sql_outside_a_block_refuses_a_package_type_bind) {
+  void* record = new_instance(type_by_name("PKG.REC_T"), OCI_TYPECODE_RECORD);
+  OCIStmt* stmt = prepare("select :r from dual");
+  bind_object(stmt, ":R", "PKG.REC_T", &record);
+  EXPECT_EQ(OCI_ERROR, OCIStmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(21700, last_code());
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, record, 0));
 }
 
 }  // namespace
