@@ -319,7 +319,7 @@ class Runner final : public Activation {
   Value slot_value(int slot) {
     const TypeSpec& type = slot_type(slot);
     const Slot& held = frame_[static_cast<size_t>(slot)];
-    if (is_package_table(type)) return pack_table(host_, held.table);
+    if (is_package_table(type)) return pack_table(host_, held.table, type);
     return is_package_record(type) ? pack_record(host_, held.fields, type) : held.value;
   }
 
@@ -702,7 +702,7 @@ class Runner final : public Activation {
       return;
     }
     if (target.kind != Ref::Bind) throw raise_code(kValueErrorCode);
-    if (is_package_table(type) && !host_.is_table_bind(target.name)) return assign(target, pack_table(host_, table));
+    if (is_package_table(type) && !host_.is_table_bind(target.name)) return assign(target, pack_table(host_, table, type));
     clear_table(target);
     int64_t key = 1;
     for (const auto& element : table) assign_element(target, key++, element.second);

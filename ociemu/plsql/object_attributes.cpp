@@ -33,6 +33,7 @@ TypeSpec type_of(const sql::TypeAttribute& attribute, const std::optional<sql::T
 constexpr const char* kReadSql = "SELECT json_extract(?1, ?2)";
 constexpr const char* kQuoteSql = "SELECT json_quote(?1)";
 constexpr const char* kFieldsSql = "SELECT key, value, type FROM json_each(?1)";
+constexpr const char* kElementsSql = "SELECT key + 1, value, type FROM json_each(?1)";
 constexpr const char* kPairsSql =
     "SELECT json_extract(value, '$[0]'), json_extract(value, '$[1]'), json_type(value, '$[1]') FROM json_each(?1)";
 constexpr const char* kWriteSql = "SELECT json_type(?1, ?4), json_set(?1, ?2, ?3)";
@@ -162,11 +163,12 @@ Value pack_record(Host& host, const std::vector<Value>& fields, const TypeSpec& 
   return Value::of_text(out + "]");
 }
 
-Value pack_table(Host& host, const std::map<int64_t, Value>& table) {
+Value pack_table(Host& host, const std::map<int64_t, Value>& table, const TypeSpec& type) {
+  const bool keyed = type.collection == TypeSpec::Collection::IndexBy;
   std::string out = "[";
   for (const auto& [key, value] : table) {
     if (out.size() > 1) out += ',';
-    out += "[" + std::to_string(key) + "," + json_of(host, value) + "]";
+    out += keyed ? "[" + std::to_string(key) + "," + json_of(host, value) + "]" : json_of(host, value);
   }
   return Value::of_text(out + "]");
 }
@@ -174,7 +176,7 @@ Value pack_table(Host& host, const std::map<int64_t, Value>& table) {
 std::map<int64_t, Value> unpack_table(Host& host, const Value& packed, const TypeSpec& type) {
   std::map<int64_t, Value> table;
   if (packed.is_null() || !type.element) return table;
-  JsonCall rows(host, kPairsSql);
+  JsonCall rows(host, type.collection == TypeSpec::Collection::IndexBy ? kPairsSql : kElementsSql);
   bind_value(rows.handle(), 1, packed);
   while (rows.next()) {
     if (sqlite3_column_type(rows.handle(), 0) != SQLITE_INTEGER) sql::throw_oracle(kValueErrorCode);

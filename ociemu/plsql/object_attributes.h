@@ -30,8 +30,9 @@ Value read_attribute(Host& host, const Value& object, const ObjectAttribute& att
 // of an object of that type (a JSON array of its fields), and back (NULL gives null fields).
 Value pack_record(Host& host, const std::vector<Value>& fields, const TypeSpec& type);
 std::vector<Value> unpack_record(Host& host, const Value& packed, const TypeSpec& type);
-// An index-by table of such a type: [key, value] pairs in key order.
-Value pack_table(Host& host, const std::map<int64_t, Value>& table);
+// A collection of such a type: an index-by table as [key, value] pairs in key order, a nested
+// table or VARRAY as its values in order (keys from 1).
+Value pack_table(Host& host, const std::map<int64_t, Value>& table, const TypeSpec& type);
 std::map<int64_t, Value> unpack_table(Host& host, const Value& packed, const TypeSpec& type);
 
 // The object's stored text with the attribute replaced by `value` (already of the attribute's

@@ -36,6 +36,7 @@ class PackageTypeTest : public OciTest {
         "  FUNCTION numbers_of(n NUMBER) RETURN numbers_t;\n"
         "  FUNCTION total(t numbers_t) RETURN VARCHAR2;\n"
         "  PROCEDURE double_all(t IN OUT numbers_t);\n"
+        "  FUNCTION reversed(t nested_t) RETURN nested_t;\n"
         "END pkg;");
     must_run(
         "CREATE OR REPLACE PACKAGE BODY pkg AS\n"
@@ -68,6 +69,12 @@ class PackageTypeTest : public OciTest {
         "  BEGIN\n"
         "    WHILE k IS NOT NULL LOOP t(k) := t(k) * 2; k := t.NEXT(k); END LOOP;\n"
         "    t(-1) := 0;\n"
+        "  END;\n"
+        "  FUNCTION reversed(t nested_t) RETURN nested_t IS\n"
+        "    r nested_t;\n"
+        "  BEGIN\n"
+        "    FOR i IN 1 .. t.COUNT LOOP r(i) := t(t.COUNT + 1 - i); END LOOP;\n"
+        "    RETURN r;\n"
         "  END;\n"
         "END pkg;");
   }
@@ -488,6 +495,37 @@ TEST_F(PackageTypeTest, an_index_by_table_comes_out_of_a_function_and_goes_in_an
   EXPECT_EQ(0, number_at(static_cast<OCITable*>(table), -1));
   EXPECT_EQ(6, number_at(static_cast<OCITable*>(table), 30));
   EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, table, 0));
+}
+
+TEST_F(PackageTypeTest, a_nested_table_of_the_package_type_goes_in_and_comes_out_in_order) {
+  OCITable* words = new_table("PKG.NESTED_T");
+  ASSERT_NE(nullptr, words);
+  OCIString* word = nullptr;
+  for (const std::string value : {"a", "b", "c"}) {
+    ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text(value), len(value), &word));
+    ASSERT_EQ(OCI_SUCCESS, OCICollAppend(env, err, word, nullptr, words));
+  }
+  OCIStmt* stmt = prepare("begin :o := pkg.reversed(:i); end;");
+  void* in = words;
+  void* out = nullptr;
+  bind_object(stmt, ":I", "PKG.NESTED_T", &in);
+  bind_object(stmt, ":O", "PKG.NESTED_T", &out);
+  ASSERT_EQ(OCI_SUCCESS, execute(stmt)) << last_error();
+  ASSERT_NE(nullptr, out);
+  std::string joined;
+  sb4 size = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCICollSize(env, err, static_cast<OCIColl*>(out), &size));
+  for (sb4 i = 0; i < size; ++i) {
+    boolean exists = 0;
+    void* element = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, OCICollGetElem(env, err, static_cast<OCIColl*>(out), i, &exists, &element, nullptr));
+    joined += reinterpret_cast<char*>(OCIStringPtr(env, *static_cast<OCIString**>(element)));
+  }
+  EXPECT_EQ("cba", joined);
+  OCIHandleFree(stmt, OCI_HTYPE_STMT);
+  OCIObjectFree(env, err, word, 0);
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, words, 0));
+  EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, out, 0));
 }
 
 TEST_F(PackageTypeTest, sql_outside_a_block_refuses_a_package_type_bind) {
