@@ -291,7 +291,7 @@ TEST_F(PackageTypeTest, names_that_are_no_package_type_fail_and_schema_types_sti
   EXPECT_EQ(OCI_TYPECODE_OBJECT, attr<ub2>(point, kAttrTypecode));
   EXPECT_EQ("", text_attr(point, OCI_ATTR_PACKAGE_NAME));
   OCIHandleFree(handle, OCI_HTYPE_DESCRIBE);
-  // A replaced head is what later lookups see.
+  // A package created after the session began is found at once.
   must_run("CREATE OR REPLACE PACKAGE pkg2 AS TYPE r IS RECORD (a NUMBER); END;");
   OCIDescribe* replaced = nullptr;
   OCIParam* record = describe("PKG2.R", replaced);
