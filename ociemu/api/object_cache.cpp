@@ -451,13 +451,38 @@ const void* ObjectCache::element_argument(const ClientColl& coll, size_t index) 
 
 Instance& ObjectCache::copy_instance(const Instance& source) {
   Instance& copy = new_instance(*source.type, source.table);
-  std::memcpy(copy.nulls.get(), source.nulls.get(), source.type->null_count * sizeof(OCIInd));
-  if (source.coll != nullptr) {
-    copy_value(source.coll, copy.coll);
-  } else {
-    copy_slots_into(*source.type, source.bytes(), copy.bytes());
-  }
+  copy_onto(source, copy, true);
   return copy;
+}
+
+void ObjectCache::copy_onto(const Instance& source, Instance& target, bool keep_refs) {
+  // A collection copied onto itself would be emptied before it is read.
+  if (&source == &target) return;
+  std::memcpy(target.nulls.get(), source.nulls.get(), source.type->null_count * sizeof(OCIInd));
+  if (source.coll != nullptr) {
+    copy_value(source.coll, target.coll);
+  } else {
+    copy_slots_into(*source.type, source.bytes(), target.bytes());
+  }
+  if (!keep_refs) null_refs(target);
+}
+
+void ObjectCache::null_refs(Instance& instance) {
+  if (instance.coll != nullptr) {
+    for (size_t i = 0; i < instance.coll->elements.size(); ++i) {
+      if (ClientRef* ref = find_ref(element_argument(*instance.coll, i))) *ref = ClientRef{};
+    }
+    return;
+  }
+  for (const SlotLayout& slot : instance.type->slots) {
+    if (slot.kind != SlotLayout::Kind::Pointer) continue;
+    void* value = nullptr;
+    std::memcpy(&value, instance.bytes() + slot.value_offset, sizeof value);
+    ClientRef* ref = find_ref(value);
+    if (ref == nullptr) continue;
+    *ref = ClientRef{};
+    instance.nulls[slot.indicator_offset / sizeof(OCIInd)] = OCI_IND_NULL;
+  }
 }
 
 void ObjectCache::append_element(ClientColl& coll, const void* elem, const void* elemind) {

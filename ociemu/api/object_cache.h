@@ -165,6 +165,9 @@ class ObjectCache {
   // A deep copy of an instance (strings, raws, REFs and collections copied; LOB and
   // datetime slots left empty), with its null structure.
   Instance& copy_instance(const Instance& source);
+  // The same copy onto target, another instance of source's type; without keep_refs the
+  // target's REFs are made null instead of copied.
+  void copy_onto(const Instance& source, Instance& target, bool keep_refs);
   // Appends a copy of a collection element given as the client passes it: a pointer
   // to an inline value (NUMBER, DATE), the value pointer itself (strings, raws,
   // REFs) or an instance (objects).
@@ -184,6 +187,7 @@ class ObjectCache {
   void release_value(void* p);
   void copy_slots_into(const TypeDescriptor& type, const char* from, char* to);
   void copy_value(const void* source, void* target);
+  void null_refs(Instance& instance);
   // What append_element takes for element `index` of coll.
   const void* element_argument(const ClientColl& coll, size_t index) const;
 

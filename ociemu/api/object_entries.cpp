@@ -171,6 +171,24 @@ sword OCIObjectGetAttr(OCIEnv* envhp, OCIError* errhp, void* instance, void* nul
   });
 }
 
+sword OCIObjectCopy(OCIEnv* envhp, OCIError* errhp, const OCISvcCtx*, void* source, void* null_source, void* target,
+                    void* null_target, OCIType* tdo, OCIDuration, ub1 option) {
+  OCIEMU_ERRORS(errhp);
+  return guarded("OCIObjectCopy", errors, [&] {
+    ObjectCache& cache = cache_of(envhp);
+    const Instance& from = instance_at(cache, source);
+    Instance& to = instance_at(cache, target);
+    // The null structures are the instances' own, as OCIObjectGetInd gives them: nothing else is written.
+    if ((null_source != nullptr && null_source != from.nulls.get()) ||
+        (null_target != nullptr && null_target != to.nulls.get())) {
+      fail(kInvalidArgument, {"null_struct"});
+    }
+    if (from.type != to.type || (tdo != nullptr && cache.find_type(tdo) != from.type)) fail(kInvalidArgument, {"tdo"});
+    cache.copy_onto(from, to, (option & OCI_OBJECTCOPY_NOREF) == 0);
+    return OCI_SUCCESS;
+  });
+}
+
 // Copies the value (given as OCICollAppend takes elements) into the attribute and sets its indicator.
 sword OCIObjectSetAttr(OCIEnv* envhp, OCIError* errhp, void* instance, void* null_struct, OCIType*,
                        const oratext** names, const ub4* lengths, ub4 name_count, const ub4*, ub4, OCIInd null_status,

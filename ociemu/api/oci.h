@@ -219,6 +219,7 @@ typedef void (*OCIFreeCallback)(void *ctxp, void *memptr);
 #define OCI_LOCK_NONE 1
 #define OCI_IND_NOTNULL 0
 #define OCI_IND_NULL (-1)
+#define OCI_OBJECTCOPY_NOREF 0x01
 #define OCI_NUMBER_UNSIGNED 0
 #define OCI_NUMBER_SIGNED 2
 #define OCI_UTF8ID 871

@@ -27,7 +27,6 @@ sword OCIResultSetToStmt(OCIResult*, OCIError* errhp) { UNIMPLEMENTED(OCIResultS
 
 sword OCIObjectLock(OCIEnv*, OCIError* errhp, void*) { UNIMPLEMENTED(OCIObjectLock); }
 sword OCIObjectMarkDelete(OCIEnv*, OCIError* errhp, void*) { UNIMPLEMENTED(OCIObjectMarkDelete); }
-sword OCIObjectCopy(OCIEnv*, OCIError* errhp, const OCISvcCtx*, void*, void*, void*, void*, OCIType*, OCIDuration, ub1) { UNIMPLEMENTED(OCIObjectCopy); }
 sword OCIObjectExists(OCIEnv*, OCIError* errhp, void*, boolean*) { UNIMPLEMENTED(OCIObjectExists); }
 sword OCIObjectIsLocked(OCIEnv*, OCIError* errhp, void*, boolean*) { UNIMPLEMENTED(OCIObjectIsLocked); }
 sword OCIObjectRefresh(OCIEnv*, OCIError* errhp, void*) { UNIMPLEMENTED(OCIObjectRefresh); }

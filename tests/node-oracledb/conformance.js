@@ -375,6 +375,11 @@ async function main() {
       { p: { dir: oracledb.BIND_OUT, type: Part } });
     assert.strictEqual(out.outBinds.p.NAME, 'bolt');
     assert.strictEqual(out.outBinds.p.QTY, 10);
+    // copy() is a copy of its own: changing it leaves the original alone.
+    const copied = part.copy();
+    copied.NAME = 'screw';
+    assert.deepStrictEqual([copied.NAME, copied.QTY, part.NAME], ['screw', 10, 'bolt']);
+    assert.deepStrictEqual(nums.copy().getValues(), [3, 1, 2]);
     await conn.execute('drop table node_kit');
   });
 

@@ -2,6 +2,7 @@
 // describing types by name and by descriptor, the instance layout, and the
 // object cache's instances, REFs, strings and collections.
 #include <array>
+#include <cstring>
 
 #include "ociemu/api/test_hooks.h"
 #include "ociemu/tests/api/oci_test_support.h"
@@ -204,6 +205,67 @@ TEST_F(ObjectTest, a_new_instance_is_not_null_but_its_attributes_are_and_its_poi
   EXPECT_EQ(OCI_ERROR, OCIObjectGetInd(env, err, instance, &nulls));
   EXPECT_EQ(nullptr, OCIStringPtr(env, name));
   EXPECT_EQ(OCI_ERROR, OCIObjectFree(env, err, instance, 0));
+}
+
+TEST_F(ObjectTest, an_instance_copied_onto_another_gives_it_its_values_and_nulls_in_storage_of_its_own) {
+  must_run("CREATE TYPE tagged_t AS OBJECT (label VARCHAR2(10), kind REF address_t, names names_t)");
+  OCIType* tdo = type_by_name("TAGGED_T");
+  void* source = nullptr;
+  void* target = nullptr;
+  for (void** made : {&source, &target}) {
+    ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, tdo, nullptr, OCI_DURATION_SESSION, 1, made));
+  }
+  OCIString* label = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("first"), 5, &label));
+  set_attribute(source, "LABEL", label);
+  OCIDescribe* handle = nullptr;
+  set_attribute(source, "KIND", attr<OCIRef*>(describe("ADDRESS_T", handle), kAttrRefTdo));
+  OCIColl* names = *static_cast<OCIColl**>(attribute(source, "NAMES"));
+  for (const std::string word : {"one", "two"}) {
+    ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text(word), len(word), &label));
+    ASSERT_EQ(OCI_SUCCESS, OCICollAppend(env, err, label, nullptr, names));
+  }
+  void* source_nulls = nullptr;
+  void* target_nulls = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, source, &source_nulls));
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectGetInd(env, err, target, &target_nulls));
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectCopy(env, err, svc, source, source_nulls, target, target_nulls, tdo,
+                                       OCI_DURATION_SESSION, 0))
+      << last_error();
+  const auto label_of = [&](void* instance) {
+    return std::string(reinterpret_cast<char*>(OCIStringPtr(env, *static_cast<OCIString**>(attribute(instance, "LABEL")))));
+  };
+  EXPECT_EQ("first", label_of(target));
+  EXPECT_TRUE(OCIRefIsEqual(env, *static_cast<OCIRef**>(attribute(source, "KIND")),
+                            *static_cast<OCIRef**>(attribute(target, "KIND"))));
+  sb4 size = 0;
+  ASSERT_EQ(OCI_SUCCESS, OCICollSize(env, err, *static_cast<OCIColl**>(attribute(target, "NAMES")), &size));
+  EXPECT_EQ(2, size);
+  EXPECT_EQ(0, std::memcmp(source_nulls, target_nulls, 4 * sizeof(OCIInd)));
+  // The copy owns its values: changing the source's leaves it alone.
+  ASSERT_EQ(OCI_SUCCESS, OCIStringAssignText(env, err, text("changed"), 7, static_cast<OCIString**>(attribute(source, "LABEL"))));
+  ASSERT_EQ(OCI_SUCCESS, OCICollTrim(env, err, 2, names));
+  EXPECT_EQ("first", label_of(target));
+  ASSERT_EQ(OCI_SUCCESS, OCICollSize(env, err, *static_cast<OCIColl**>(attribute(target, "NAMES")), &size));
+  EXPECT_EQ(2, size);
+  // Without its REFs, the copy's REF is null; an instance copied onto itself stays as it is.
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectCopy(env, err, svc, source, nullptr, target, nullptr, tdo, OCI_DURATION_SESSION,
+                                       OCI_OBJECTCOPY_NOREF));
+  OCIInd indicator = OCI_IND_NOTNULL;
+  EXPECT_TRUE(OCIRefIsNull(env, *static_cast<OCIRef**>(attribute(target, "KIND", &indicator))));
+  EXPECT_EQ(OCI_IND_NULL, indicator);
+  EXPECT_FALSE(OCIRefIsNull(env, *static_cast<OCIRef**>(attribute(source, "KIND"))));
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectCopy(env, err, svc, target, nullptr, target, nullptr, tdo, OCI_DURATION_SESSION, 0));
+  EXPECT_EQ("changed", label_of(target));
+  // Another type, another instance's null structure, or no instance at all is refused, changing nothing.
+  void* address = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, OCIObjectNew(env, err, svc, OCI_TYPECODE_OBJECT, type_by_name("ADDRESS_T"), nullptr,
+                                      OCI_DURATION_SESSION, 1, &address));
+  EXPECT_EQ(OCI_ERROR, OCIObjectCopy(env, err, svc, address, nullptr, target, nullptr, nullptr, OCI_DURATION_SESSION, 0));
+  EXPECT_EQ(OCI_ERROR, OCIObjectCopy(env, err, svc, source, target_nulls, target, nullptr, tdo, OCI_DURATION_SESSION, 0));
+  EXPECT_EQ(OCI_ERROR, OCIObjectCopy(env, err, svc, source, nullptr, label, nullptr, tdo, OCI_DURATION_SESSION, 0));
+  EXPECT_EQ("changed", label_of(target));
+  for (void* instance : {source, target, address}) EXPECT_EQ(OCI_SUCCESS, OCIObjectFree(env, err, instance, 0));
 }
 
 TEST_F(ObjectTest, type_refs_survive_their_hex_text_and_compare_equal) {

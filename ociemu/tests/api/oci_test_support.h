@@ -115,6 +115,27 @@ class OciTest : public ::testing::Test {
     return tdo;
   }
 
+  // An attribute's value address and its indicator (a top-level attribute of an instance).
+  void* attribute(void* instance, const std::string& name, OCIInd* indicator = nullptr) {
+    const OraText* names[] = {text(name)};
+    const ub4 lengths[] = {len(name)};
+    OCIInd status = OCI_IND_NULL;
+    void* value = nullptr;
+    EXPECT_EQ(OCI_SUCCESS, OCIObjectGetAttr(env, err, instance, nullptr, nullptr, names, lengths, 1, nullptr, 0, &status,
+                                            nullptr, &value, nullptr))
+        << last_error();
+    if (indicator) *indicator = status;
+    return value;
+  }
+
+  void set_attribute(void* instance, const std::string& name, const void* value) {
+    const OraText* names[] = {text(name)};
+    const ub4 lengths[] = {len(name)};
+    EXPECT_EQ(OCI_SUCCESS, OCIObjectSetAttr(env, err, instance, nullptr, nullptr, names, lengths, 1, nullptr, 0,
+                                            OCI_IND_NOTNULL, nullptr, value))
+        << last_error();
+  }
+
   ub4 row_count(OCIStmt* stmt) {
     ub4 rows = 0;
     EXPECT_EQ(OCI_SUCCESS, OCIAttrGet(stmt, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, err));

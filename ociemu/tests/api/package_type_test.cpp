@@ -121,27 +121,6 @@ class PackageTypeTest : public OciTest {
     return instance;
   }
 
-  // An attribute's value address and its indicator.
-  void* attribute(void* instance, const std::string& name, OCIInd* indicator = nullptr) {
-    const OraText* names[] = {text(name)};
-    const ub4 lengths[] = {len(name)};
-    OCIInd status = OCI_IND_NULL;
-    void* value = nullptr;
-    EXPECT_EQ(OCI_SUCCESS, OCIObjectGetAttr(env, err, instance, nullptr, nullptr, names, lengths, 1, nullptr, 0, &status,
-                                            nullptr, &value, nullptr))
-        << last_error();
-    if (indicator) *indicator = status;
-    return value;
-  }
-
-  void set_attribute(void* instance, const std::string& name, const void* value) {
-    const OraText* names[] = {text(name)};
-    const ub4 lengths[] = {len(name)};
-    EXPECT_EQ(OCI_SUCCESS, OCIObjectSetAttr(env, err, instance, nullptr, nullptr, names, lengths, 1, nullptr, 0,
-                                            OCI_IND_NOTNULL, nullptr, value))
-        << last_error();
-  }
-
   // "SCHEMA.PACKAGE.NAME" of a type parameter, as a client builds a type's full name.
   std::string full_name(void* param, ub4 name_attribute = OCI_ATTR_NAME) {
     return text_attr(param, OCI_ATTR_SCHEMA_NAME) + "." + text_attr(param, OCI_ATTR_PACKAGE_NAME) + "." +
