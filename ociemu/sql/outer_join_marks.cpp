@@ -17,7 +17,6 @@ struct MarkedTerm {
   int begin = 0, end = 0;
   size_t marked = 0;           // the table whose columns it marks, by index into the scope
   std::vector<size_t> reads;   // the tables of the scope it reads, the marked one included
-  bool joins_another = false;  // it reads a table other than the marked one
 };
 
 bool starts_subquery(const Translator& t, int index) {
@@ -80,14 +79,13 @@ std::vector<int> Translator::outer_join_marks(int begin, int end, const Scope& s
       }
       continue;
     }
-    term.joins_another = term.reads.size() > 1;
     terms.push_back(std::move(term));
   }
 
   // Tables that some term joins to another are outer-joined; terms that only filter a marked table
   // stay in the WHERE, as Oracle reads them then.
   std::vector<bool> outer(scope.tables.size(), false);
-  for (const MarkedTerm& term : terms) outer[term.marked] = outer[term.marked] || term.joins_another;
+  for (const MarkedTerm& term : terms) outer[term.marked] = outer[term.marked] || term.reads.size() > 1;
   std::vector<bool> placed(scope.tables.size(), false);
   std::string tables;
   for (size_t k = 0; k < scope.tables.size(); ++k) {

@@ -37,23 +37,22 @@ Scope view_query_scope(const UpdatableView& view) {
 
 bool has_condition(const UpdatableView& view) { return view.where_begin >= 0 || !view.on_conditions.empty(); }
 
-// The tokens begin..end of the view's query (a condition) in SQLite's terms, over its tables under
-// the view's own aliases.
-std::string view_condition_text(const UpdatableView& view, int begin, int end, sqlite3* db, SessionContext& session) {
+// The view's WHERE in SQLite's terms, over its tables under the view's own aliases; empty without
+// one. Its join conditions stay in its FROM.
+std::string view_condition(const UpdatableView& view, sqlite3* db, SessionContext& session) {
+  if (view.where_begin < 0) return {};
   Translator reader(view.text, db, session);
   reader.load_tokens();
-  return reader.rewrite(begin, end, view_query_scope(view));
-}
-
-// The view's WHERE in SQLite's terms; empty without one. Its join conditions stay in its FROM.
-std::string view_condition(const UpdatableView& view, sqlite3* db, SessionContext& session) {
-  return view.where_begin < 0 ? std::string() : view_condition_text(view, view.where_begin + 1, view.where_end, db, session);
+  return reader.rewrite(view.where_begin + 1, view.where_end, view_query_scope(view));
 }
 
 // The view's FROM in SQLite's terms, joined as the view joins its tables, the rows being written
 // read from `written` (a table or a one-row query).
 std::string view_tables(const UpdatableView& view, const std::string& written, sqlite3* db, SessionContext& session) {
   if (view.joined.empty()) return written + " AS " + quote_name(view.base_alias);
+  Translator reader(view.text, db, session);
+  reader.load_tokens();
+  const Scope scope = view_query_scope(view);
   std::string tables;
   for (const JoinedTable& joined : view.joined) {
     if (!tables.empty()) tables += joined.join == "," ? ", " : " " + joined.join + " ";
@@ -61,7 +60,7 @@ std::string view_tables(const UpdatableView& view, const std::string& written, s
               quote_name(joined.alias);
     if (joined.on < 0) continue;
     const auto& [begin, end] = view.on_conditions[static_cast<size_t>(joined.on)];
-    tables += " ON (" + view_condition_text(view, begin, end, db, session) + ")";
+    tables += " ON (" + reader.rewrite(begin, end, scope) + ")";
   }
   return tables;
 }
